@@ -1,0 +1,32 @@
+#include <mu/AppSettings.h>
+
+#include <cstdio>
+
+namespace mu
+{
+namespace
+{
+// Writes reports to standard error, one line each.
+class StderrReporter final : public IErrorReporter
+{
+public:
+    void report(int type, const td::String& source, const td::String& message) override
+    {
+        std::fprintf(stderr, "%s%s: %s\n", type == 2 ? "Error in " : "", source.c_str(), message.c_str());
+    }
+};
+
+class DefaultSettings final : public IAppSettings
+{
+public:
+    IErrorReporter* getErrorReporter() override { return &_reporter; }
+
+private:
+    StderrReporter _reporter;
+};
+
+DefaultSettings s_settings;
+} // namespace
+
+IAppSettings* getAppSettings() { return &s_settings; }
+} // namespace mu

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test twice: once in an optimised
+# build and once under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+jobs="$(nproc)"
+
+packages=(cmake make g++ libgtest-dev libbenchmark-dev locales)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "== installing: ${missing[*]}"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+fi
+
+# A comma-decimal locale lets the formatting tests prove their locale independence.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  localedef -i de_DE -f UTF-8 de_DE.UTF-8 2>/dev/null || echo "== no de_DE locale; its test is skipped"
+fi
+
+run_suite() {
+  local dir="$1"; shift
+  echo "== configure $dir"
+  cmake -S "$root" -B "$root/$dir" -DCMAKE_BUILD_TYPE=Release "$@" > /dev/null
+  echo "== build $dir"
+  cmake --build "$root/$dir" -j "$jobs"
+  echo "== test $dir"
+  ctest --test-dir "$root/$dir" -j "$jobs" --output-on-failure
+}
+
+run_suite build
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  run_suite build-asan -DEQNKIT_SANITIZE=ON -DEQNKIT_BENCHMARKS=OFF
+echo "== all tests passed"
