@@ -1,0 +1,99 @@
+// Fixed-item pool: items are carved out of blocks and threaded on a free list; they go
+// back to the heap only with the pool. New items are default-constructed.
+#pragma once
+
+#include <cstddef>
+
+#include <td/Assert.h>
+#include <td/Types.h>
+
+namespace mem::priv
+{
+template <typename T, td::UINT4 ITEMS_PER_BLOCK> class Manager
+{
+    static_assert(ITEMS_PER_BLOCK > 0);
+
+    // The free-list link sits beside the item, so no item layout is overwritten.
+    struct Slot
+    {
+        T item{};
+        Slot* pNextFree = nullptr;
+    };
+    struct Link
+    {
+        Slot* pBlock;
+        Link* pNext;
+    };
+
+public:
+    Manager() = default;
+    Manager(const Manager&) = delete;
+    Manager& operator=(const Manager&) = delete;
+    ~Manager()
+    {
+        while (_pHead)
+        {
+            Link* pNext = _pHead->pNext;
+            delete[] _pHead->pBlock;
+            delete _pHead;
+            _pHead = pNext;
+        }
+    }
+
+    // An item as it was freed, or default-constructed when its block is new.
+    T* alloc()
+    {
+        if (!_current)
+            refill();
+        TD_ASSERT(_current);
+        Slot* pSlot = _current;
+        _current = pSlot->pNextFree;
+        return &pSlot->item;
+    }
+
+    // Puts the item back at the front of the free list.
+    void free(T* pItem)
+    {
+        TD_ASSERT(pItem != nullptr);
+        Slot* pSlot = reinterpret_cast<Slot*>(pItem);
+        pSlot->pNextFree = _current;
+        _current = pSlot;
+    }
+
+    // Hands the existing blocks out again before any new one is made.
+    void rewind()
+    {
+        _current = nullptr;
+        _pReuse = _pHead;
+    }
+
+    td::UINT4 blockCount() const { return _nBlocks; }
+    static constexpr td::UINT4 itemsPerBlock() { return ITEMS_PER_BLOCK; }
+
+private:
+    void refill()
+    {
+        Slot* pBlock;
+        if (_pReuse)
+        {
+            pBlock = _pReuse->pBlock;
+            _pReuse = _pReuse->pNext;
+        }
+        else
+        {
+            pBlock = new Slot[ITEMS_PER_BLOCK]();
+            _pHead = new Link{pBlock, _pHead};
+            ++_nBlocks;
+        }
+        for (td::UINT4 i = 0; i + 1 < ITEMS_PER_BLOCK; ++i)
+            pBlock[i].pNextFree = pBlock + i + 1;
+        pBlock[ITEMS_PER_BLOCK - 1].pNextFree = _current;
+        _current = pBlock;
+    }
+
+    Link* _pHead = nullptr;
+    Link* _pReuse = nullptr;
+    Slot* _current = nullptr;
+    td::UINT4 _nBlocks = 0;
+};
+} // namespace mem::priv
