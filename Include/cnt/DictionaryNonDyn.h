@@ -17,13 +17,9 @@ public:
         if (_noEntries >= CAPACITY)
             return false;
         _entries[_noEntries++] = Entry{key, value};
-        if (_batch)
-            _needsSort = true;
-        else
-        {
-            priv::sortByKey(_entries, _noEntries);
-            _needsSort = false;
-        }
+        _needsSort = true;
+        if (!_batch)
+            finalize();
         return true;
     }
 
@@ -32,11 +28,16 @@ public:
     {
         _batch = false;
         if (_needsSort)
-            priv::sortByKey(_entries, _noEntries);
+            std::sort(_entries, _entries + _noEntries, priv::ByKey());
         _needsSort = false;
     }
 
-    const Entry* find(K key) const { return _noEntries == 0 ? nullptr : priv::bisect(_entries, key, 0, _noEntries - 1); }
+    const Entry* find(K key) const
+    {
+        if (_noEntries == 0)
+            return nullptr;
+        return priv::bisect(_entries, 0, _noEntries - 1, [&key](const Entry& e) { return priv::compareKeys(key, e.key); });
+    }
 
     void clear()
     {

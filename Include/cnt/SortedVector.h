@@ -7,13 +7,22 @@
 
 #include <cnt/SortedEntries.h>
 #include <mem/StringMemoryManager.h>
-#include <td/Assert.h>
 #include <td/String.h>
 
 namespace cnt
 {
-template <typename T> class SortedVector
+namespace priv
 {
+struct TextOrNumberLess
+{
+    bool operator()(const td::PoolString& a, const td::PoolString& b) const { return a.compare(b) < 0; }
+    template <typename N> bool operator()(N a, N b) const { return a < b; }
+};
+} // namespace priv
+
+template <typename T> class SortedVector : public priv::SortedStore<T, priv::TextOrNumberLess>
+{
+    using Base = priv::SortedStore<T, priv::TextOrNumberLess>;
     static constexpr bool isText = std::is_same_v<T, td::PoolString>;
     static_assert(isText || (std::is_integral_v<T> && sizeof(T) == 4), "pool strings or 32-bit numbers");
 
@@ -22,21 +31,6 @@ public:
     explicit SortedVector(mem::StringPool* pPool = nullptr) : _pPool(pPool) {}
     SortedVector(const SortedVector&) = delete;
     SortedVector& operator=(const SortedVector&) = delete;
-    ~SortedVector() { delete[] _items; }
-
-    void reserve(td::UINT4 n)
-    {
-        if (n == _capacity)
-            return;
-        T* pNew = n ? new T[n]() : nullptr;
-        td::UINT4 keep = _count < n ? _count : n;
-        for (td::UINT4 i = 0; i < keep; ++i)
-            pNew[i] = _items[i];
-        delete[] _items;
-        _items = pNew;
-        _capacity = n;
-        _count = keep;
-    }
 
     // A null text does nothing; an empty text is stored as the empty string.
     void add(const char* text) requires isText
@@ -46,96 +40,31 @@ public:
         TD_ASSERT(_pPool != nullptr);
         td::PoolString s;
         td::String::allocateIn(*_pPool, s, static_cast<unsigned>(std::strlen(text)), text);
-        store(s);
+        Base::store(s);
     }
 
-    void add(T number) requires(!isText) { store(number); }
+    void add(T number) requires(!isText) { Base::store(number); }
 
     bool contains(const td::String& s) const requires isText
     {
-        return search([&s](const T& item) { return s.compare(item); });
+        return within([&s](const T& item) { return s.compare(item); });
     }
 
     bool contains(T number) const requires(!isText)
     {
-        return search([number](T item) { return number < item ? -1 : (item < number ? 1 : 0); });
+        return within([number](T item) { return priv::compareKeys(number, item); });
     }
-
-    void setBatchMode(bool batch) { _batch = batch; }
-    void finalize()
-    {
-        _batch = false;
-        if (_needsSort)
-            sortItems();
-        _needsSort = false;
-    }
-
-    const T& operator[](td::UINT4 i) const
-    {
-        TD_ASSERT(i < _count);
-        return _items[i];
-    }
-    void setGrowthPolicy(td::BYTE policy) { _policy = policy; }
-    td::UINT4 count() const { return _count; }
-    td::UINT4 capacity() const { return _capacity; }
-    bool needsSort() const { return _needsSort; }
 
 private:
-    // Bounds first, then bisection; cmp gives the sought value against an item.
-    template <typename Cmp> bool search(Cmp&& cmp) const
+    // The first and last items bound the search before any bisection.
+    template <typename Cmp> bool within(Cmp&& cmp) const
     {
-        if (_count == 0 || cmp(_items[0]) < 0 || cmp(_items[_count - 1]) > 0)
+        td::UINT4 n = Base::count();
+        if (n == 0 || cmp((*this)[0]) < 0 || cmp((*this)[n - 1]) > 0)
             return false;
-        td::UINT4 lo = 0, hi = _count - 1;
-        for (;;)
-        {
-            td::UINT4 mid = (lo + hi) / 2;
-            int c = cmp(_items[mid]);
-            if (c == 0)
-                return true;
-            if (c < 0)
-            {
-                if (mid <= lo)
-                    return false;
-                hi = mid - 1;
-            }
-            else
-            {
-                if (mid >= hi)
-                    return false;
-                lo = mid + 1;
-            }
-        }
+        return Base::search(0, n - 1, cmp) != nullptr;
     }
 
-    void store(const T& item)
-    {
-        if (_count >= _capacity)
-            reserve(priv::grownCapacity(_capacity, _policy));
-        _items[_count++] = item;
-        if (_batch)
-            _needsSort = true;
-        else
-        {
-            sortItems();
-            _needsSort = false;
-        }
-    }
-
-    void sortItems()
-    {
-        if constexpr (isText)
-            std::sort(_items, _items + _count, [](const T& a, const T& b) { return a.compare(b) < 0; });
-        else
-            std::sort(_items, _items + _count);
-    }
-
-    T* _items = nullptr;
     mem::StringPool* _pPool;
-    td::UINT4 _capacity = 0;
-    td::UINT4 _count = 0;
-    bool _batch = false;
-    bool _needsSort = false;
-    td::BYTE _policy = 0;
 };
 } // namespace cnt
