@@ -39,9 +39,19 @@ template <typename T> bool Evaluator<T>::isRunnable() const
 {
     if (_refused)
         return false;
-    if (_type != Type::Code || _nInstructions == 0)
+    switch (_type)
+    {
+    case Type::Code:
+        return _nInstructions == 0 || (_depth == 1 && _maxDepth <= CU<T>::CU_STACK_SIZE);
+    case Type::Constant:
+    case Type::Parameter:
+    case Type::Variable:
+    case Type::ParentValue:
+        // A shortcut holds its one operand.
+        return _depth == 1;
+    default:
         return true;
-    return _depth == 1 && _maxDepth <= CU<T>::CU_STACK_SIZE;
+    }
 }
 
 template <typename T> bool Evaluator<T>::refuse()
@@ -174,6 +184,8 @@ template <typename T> T Evaluator<T>::evaluate(CU<T>& cu) const
     const Evaluator* e = this;
     for (;;)
     {
+        if (e->isShortcut() && !e->isRunnable())
+            return quietNaN<T>();
         switch (e->_type)
         {
         case Type::Code:
@@ -280,13 +292,12 @@ template <typename T> bool Evaluator<T>::execute(CU<T>& cu) const
         }
         return true;
     case Type::Code:
-        if (!isRunnable())
-            return false;
-        [[fallthrough]];
     case Type::Constant:
     case Type::Parameter:
     case Type::Variable:
     case Type::ParentValue:
+        if (!isRunnable())
+            return false;
         return assign(cu, evaluate(cu));
     }
     TD_ASSERT(false);

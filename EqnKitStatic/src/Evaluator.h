@@ -107,6 +107,11 @@ public:
     // False for code the stack machine refuses to run: a refused token, operands left
     // over, or more cells than the machine has.
     bool isRunnable() const;
+    // A lone constant, parameter, variable or parent-model value.
+    bool isShortcut() const
+    {
+        return _type == Type::Constant || _type == Type::Parameter || _type == Type::Variable || _type == Type::ParentValue;
+    }
     // True when this record, or any record or condition below it, reads a variable of
     // this model.
     bool readsVariables() const;

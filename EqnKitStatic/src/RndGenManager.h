@@ -27,6 +27,8 @@ public:
     // Takes ownership of pGen. Returns its index, or -1 when the name is already there,
     // in which case the new generator is deleted and nothing is stored.
     td::INT4 add(const td::String& name, rnd::Gen* pGen);
+    // The name is kept by reference: a temporary would dangle.
+    td::INT4 add(td::String&& name, rnd::Gen* pGen) = delete;
     // Index of the first generator of that name; -1 for an empty or absent name.
     td::INT4 find(const char* name, td::UINT4 length) const;
     td::INT4 find(const td::String& name) const { return find(name.c_str(), name.length()); }
