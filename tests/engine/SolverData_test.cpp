@@ -116,15 +116,6 @@ TEST(SolverData, ItemLocationTexts)
     EXPECT_EQ(ctx.text(), "(0,Limits):Group#: 2; Eq#: 7");
 }
 
-TEST(SolverData, WithoutALogNothingIsWritten)
-{
-    slDbl::SolverData d;
-    d.addError("text @", "x");
-    d.itemLocationText(1, 16);
-    d.logError("@SC.Key");
-    SUCCEED();
-}
-
 TEST(SolverData, KeysGoToTheSolversLogger)
 {
     test::RecordingLog log;

@@ -33,12 +33,6 @@ TEST(Token, PrintNamesFollowTheCodesOfEachBuild)
     EXPECT_EQ(slCmplx::Token::NO_PREVIOUS, 99);
 }
 
-TEST(Token, NumberTypesAreIntegerToComplexLiterals)
-{
-    for (int type = 0; type < 100; ++type)
-        EXPECT_EQ(C::isNumber(static_cast<td::BYTE>(type)), type >= 8 && type <= 15) << type;
-}
-
 TEST(FrontEndTokenMap, MapsFrontEndCodesToExpressionTypes)
 {
     struct Case
