@@ -15,6 +15,7 @@
 #include "ErrorLog.h"
 #include "Evaluator.h"
 #include "ISolverServices.h"
+#include "ParserPools.h"
 
 namespace sc
 {
@@ -63,6 +64,10 @@ template <typename T> struct SolverData
     cnt::List<T>* pConstantPool = nullptr;
     cnt::List<td::UINT4>* pReferencePool = nullptr;
     cnt::List<Routine>* pInstructionPool = nullptr;
+    // The parser's pools (bound by the parser); the stack-link pool once more as the
+    // trees' node-link pool.
+    ParserPools<T>* pParserPools = nullptr;
+    typename ParserPools<T>::NodeLinkPool* pMemMgrETN = nullptr;
     EvaluatorVect<T>* pEquations = nullptr;
     cnt::SafeFullVector<td::INT4>* pODEList = nullptr;
     EvaluatorSparseMatrix<T>* pJacobian = nullptr;
