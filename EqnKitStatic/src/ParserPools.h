@@ -1,5 +1,5 @@
 // The block pools a parser owns for one model load and hands to the build context: tree
-// nodes, its token-list nodes, tree stack links, tree-made tokens, trees, bracket entries.
+// nodes, its token-list nodes, tree stack links, tree-made tokens and bracket entries.
 #pragma once
 
 #include <cnt/StackExt.h>
@@ -10,8 +10,6 @@
 
 namespace sl
 {
-template <typename T> class ExpressionTree;
-
 // One node of the parser's token list.
 template <typename T> struct TokenNode
 {
@@ -26,7 +24,6 @@ template <typename T> struct ParserPools
     using NodeStack = cnt::priv::StackExt<ETNode<T>*, 4096>;
     using NodeLinkPool = typename NodeStack::Pool;
     using TokenPool = mem::priv::Manager<Token<T>, 4096>;
-    using TreePool = mem::priv::Manager<ExpressionTree<T>, 22>;
     using BracketStack = cnt::priv::StackExt<BracketEntry<T>, 42>;
     using BracketPool = typename BracketStack::Pool;
 
@@ -34,7 +31,6 @@ template <typename T> struct ParserPools
     TokenNodePool tokenNodes;
     NodeLinkPool nodeLinks;
     TokenPool treeTokens;
-    TreePool trees;
     BracketPool brackets;
 };
 } // namespace sl
