@@ -5,10 +5,86 @@
 namespace sc::msg
 {
 // Model loader ("@ML.")
+inline constexpr const char* mlHeaderIncorrectOrMissing = "@ML.HeaderIncorrectOrMissing";
+inline constexpr const char* mlHeaderTokError = "@ML.HeaderTokError";
+inline constexpr const char* mlHeaderFirstTokenErr = "@ML.HeaderFirstTokenErr";
+inline constexpr const char* mlHeaderWithoutColon = "@ML.HeaderWithout:";
+inline constexpr const char* mlHeaderTokenAfterColon = "@ML.HeaderTokenAfter:";
+inline constexpr const char* mlHeaderParamIncomplete = "@ML.HeaderParamIncomplete";
+inline constexpr const char* mlHeaderEndAfter = "@ML.HeaderEndAfter";
+inline constexpr const char* mlHeaderParamUnknown = "@ML.HeaderParamUnknown";
+inline constexpr const char* mlHeaderParamExpEq = "@ML.HeaderParamExp=";
+inline constexpr const char* mlHeaderReportExp = "@ML.HeaderReportExp";
+inline constexpr const char* mlHeaderWrongEqPos = "@ML.HeaderWrong=Pos";
+inline constexpr const char* mlHeaderWrongConstPos = "@ML.HeaderWrongConstPos";
+inline constexpr const char* mlHeaderWrongParamType = "@ML.HeaderWrongParamType";
+inline constexpr const char* mlHeaderUnknownParamType = "@ML.HeaderUnknownParamType";
+inline constexpr const char* mlCannotOpenFile = "@ML.CannotOpenFile";
+inline constexpr const char* mlEmptyModel = "@ML.EmptyModel";
+inline constexpr const char* mlWrongModelPos = "@ML.WrongModelPos";
+inline constexpr const char* mlWrongSubModelPos = "@ML.WrongSubModelPos";
+inline constexpr const char* mlUnexpectedToken = "@ML.UnexpectedToken";
+inline constexpr const char* mlVarDDVars = "@ML.VarDDVars";
+inline constexpr const char* mlVarDDInPars = "@ML.VarDDInPars";
+inline constexpr const char* mlVarDDInDists = "@ML.VarDDInDists";
+inline constexpr const char* mlParDDInPars = "@ML.ParDDInPars";
+inline constexpr const char* mlParDDInVars = "@ML.ParDDInVars";
+inline constexpr const char* mlParDDInDists = "@ML.ParDDInDists";
+inline constexpr const char* mlDistDDInPars = "@ML.DistDDInPars";
+inline constexpr const char* mlDistDDInVars = "@ML.DistDDInVars";
+inline constexpr const char* mlDistDDInDists = "@ML.DistDDInDists";
+inline constexpr const char* mlSubVarDDSubVars = "@ML.SubVarDDSubVars";
+inline constexpr const char* mlSubVarDDSubPars = "@ML.SubVarDDSubPars";
+inline constexpr const char* mlSubVarDDSubDists = "@ML.SubVarDDSubDists";
+inline constexpr const char* mlSubParDDSubVars = "@ML.SubParDDSubVars";
+inline constexpr const char* mlSubParDDSubPars = "@ML.SubParDDSubPars";
+inline constexpr const char* mlSubParDDInPars = "@ML.SubParDDInPars";
+inline constexpr const char* mlSubParDDSubDists = "@ML.SubParDDSubDists";
+inline constexpr const char* mlCopiedParDDInSubModel = "@ML.CopiedParDDInSubModel";
+inline constexpr const char* mlMainRefInMainModel = "@ML.MainRefInMainModel";
+inline constexpr const char* mlNoDotAfterBase = "@ML.NoDotAfterBase";
+inline constexpr const char* mlUnknownLblBase = "@ML.UnknownLblBase";
+inline constexpr const char* mlConsecCase = "@ML.ConsecCase";
+inline constexpr const char* mlSemicolonInCaseCond = "@ML.;InCaseCond";
+inline constexpr const char* mlAttribStartGr = "@ML.AttribStartGr";
+inline constexpr const char* mlConsAttribStartToken = "@ML.ConsAttribStartToken";
+inline constexpr const char* mlAttribEndGr = "@ML.AttribEndGr";
+inline constexpr const char* mlConsAttribEndToken = "@ML.ConsAttribEndToken";
+inline constexpr const char* mlUnknownAttName = "@ML.UnknownAttName";
+inline constexpr const char* mlExpectedAttName = "@ML.ExpectedAttName";
+inline constexpr const char* mlExpectedEqInAttDef = "@ML.Expected=InAttDef";
+inline constexpr const char* mlUnknownLbl = "@ML.UnknownLbl";
+inline constexpr const char* mlUnknownLblSM = "@ML.UnknownLblSM";
+inline constexpr const char* mlExprAfterEnd = "@ML.ExprAfterEnd";
+inline constexpr const char* mlExprAfterGroup = "@ML.ExprAfterGroup";
+inline constexpr const char* mlGroupNotFirst = "@ML.GroupNotFirst";
+inline constexpr const char* mlDblGroupInModel = "@ML.DblGroupInModel";
+inline constexpr const char* mlSemiColNoExpr = "@ML.SemiColNoExpr";
+inline constexpr const char* mlEmptyExpression = "@ML.EmptyExpression";
+inline constexpr const char* mlWrongCurrentGroup = "@ML.WrongCurrentGroup";
+inline constexpr const char* mlAttribStartEndMismatch = "@ML.AttribStartEndMismatch";
+inline constexpr const char* mlMissDomainEn = "@ML.MissDomainEn";
+inline constexpr const char* mlMissModelTypeEn = "@ML.MissModelTypeEn";
+inline constexpr const char* mlWrongModelType = "@ML.WrongModelType";
+inline constexpr const char* mlWrongMethodType = "@ML.WrongMethodType";
+inline constexpr const char* mlWrongEpsType = "@ML.WrongEpsType";
+inline constexpr const char* mlNegativeEpsUseDefault = "@ML.NegativeEpsUseDefault";
+inline constexpr const char* mlWrongModelNameType = "@ML.WrongModelNameType";
 
 // Expression counting ("@CE.")
+inline constexpr const char* ceNoTokensCountExpr = "@CE.NoTokensCountExpr";
+inline constexpr const char* ceOutOfModel = "@CE.OutOfModel";
+inline constexpr const char* ceRepeatOnlyInRepeatsGroup = "@CE.RepeatOnlyInRepeatsGroup";
+inline constexpr const char* ceMainRefInMainModel = "@CE.MainRefInMainModel";
+inline constexpr const char* ceNoTokensInExpr = "@CE.NoTokensInExpr";
+inline constexpr const char* ceElseWoEnd = "@CE.ElseWoEnd";
+inline constexpr const char* ceRepeatWrongPos = "@CE.RepeatWrongPos";
+inline constexpr const char* ceEqStartWReservedKW = "@CE.EqStartWReservedKW";
+inline constexpr const char* ceCaseAfterDefault = "@CE.CaseAfterDefault";
+inline constexpr const char* ceDblDefaultInCase = "@CE.DblDefaultInCase";
 
 // Solvers and builders ("@SC.")
+inline constexpr const char* scEmpryParamName = "@SC.EmpryParamName";
 
 // Expression tree ("@ET.")
 } // namespace sc::msg
