@@ -107,6 +107,14 @@ public:
     // False for code the stack machine refuses to run: a refused token, operands left
     // over, or more cells than the machine has.
     bool isRunnable() const;
+    // True when a runnable record has every slot it was sized for written.
+    bool isFilled() const
+    {
+        if (_type != Type::Code)
+            return isRunnable();
+        return isRunnable() && _nInstructions == _capInstructions && _nConsts == _capConsts && _nVarRefs == _capVarRefs &&
+               _nParamRefs == _capParamRefs;
+    }
     // A lone constant, parameter, variable or parent-model value.
     bool isShortcut() const
     {

@@ -37,6 +37,11 @@ public:
     virtual StatisticsStore<T>* getStatisticsStore() = 0;
     virtual FnLimits<T>* getFnLimits() = 0;
     virtual RndGenManager* getRndGenManager() = 0;
+    // Length of the value array: variables, parameters and the solver-status symbols
+    // that follow them.
+    virtual td::UINT4 getNumberOfValues() { return getNumberOfVariables() + getNumberOfParameters() + cStatusSymbols; }
+
+    static constexpr td::UINT4 cStatusSymbols = 10;
 
 protected:
     ~ISolverServices() = default;

@@ -34,6 +34,8 @@ public:
     td::INT4 find(const td::String& name) const { return find(name.c_str(), name.length()); }
 
     td::UINT4 size() const { return static_cast<td::UINT4>(_entries.size()); }
+    // Name of generator i; null outside the list.
+    const td::String* getName(td::UINT4 i) const { return i < _entries.size() ? _entries[i].pName : nullptr; }
 
 private:
     struct Entry

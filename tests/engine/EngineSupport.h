@@ -4,6 +4,7 @@
 
 #include <complex>
 #include <initializer_list>
+#include <string>
 #include <vector>
 
 #include <cnt/List.h>
@@ -40,7 +41,11 @@ public:
     T* getVariableValuesPtr() override { return values.data(); }
     sl::ISolverServices<T>* getParentSolver() override { return pParent; }
     sc::ILog* getLog() override { return pLog; }
-    const char* getSymbolName(td::INT4) override { return "sym"; }
+    const char* getSymbolName(td::INT4 index) override
+    {
+        std::size_t i = static_cast<std::size_t>(index);
+        return i < names.size() ? names[i].c_str() : "sym";
+    }
     void updateSymbolValue(const T* value, td::INT4 symbIndex, char op, sl::ValuePart part) override
     {
         updates.push_back({*value, symbIndex, op, part});
@@ -61,11 +66,14 @@ public:
     sl::StatisticsStore<T>* getStatisticsStore() override { return &stats; }
     sl::FnLimits<T>* getFnLimits() override { return &limits; }
     sl::RndGenManager* getRndGenManager() override { return &generators; }
+    td::UINT4 getNumberOfValues() override { return static_cast<td::UINT4>(values.size()); }
 
     T& var(td::UINT4 i) { return values.at(i); }
     T& par(td::UINT4 i) { return values.at(nVars + i); }
 
     std::vector<T> values;
+    // Symbol names by index; "sym" beyond them.
+    std::vector<std::string> names;
     td::UINT4 nVars;
     td::UINT4 nParams;
     FakeSolver* pParent = nullptr;

@@ -1,0 +1,35 @@
+// Small tests on tree nodes shared by building, emission, printing, differentiation and
+// simplification.
+#pragma once
+
+#include "ETNode.h"
+#include "Token.h"
+
+namespace sl::nodes
+{
+using C = TokenCodes;
+
+template <typename T> inline bool isLeaf(const ETNode<T>* p) { return !p->pLeftNode && !p->pRightNode; }
+template <typename T> inline bool isLiteral(const ETNode<T>* p) { return p && C::isNumber(p->pToken->type); }
+template <typename T> inline bool isType(const ETNode<T>* p, td::BYTE type) { return p && p->pToken->type == type; }
+template <typename T> inline bool isFunction(const ETNode<T>* p, td::BYTE functionID)
+{
+    return p && p->pToken->type == C::FUNCTION && p->pToken->functionID() == functionID;
+}
+// Symbol tokens; the parser's intermediate type 3 is accepted alike.
+inline bool isSymbolType(td::BYTE type) { return type == C::SYMBOL || type == C::PARAM_OR_PARENT; }
+template <typename T> inline bool isOwn(const Token<T>& t) { return t.symbolOrigin != sc::SymbolOrigin::ParentModel; }
+// A variable of this model.
+template <typename T> inline bool isOwnVariable(const Token<T>& t, td::UINT4 nVars)
+{
+    return isSymbolType(t.type) && isOwn(t) && t.index < nVars;
+}
+inline bool isOperatorType(td::BYTE type) { return type >= C::ADD && type <= C::POW_ASSIGN; }
+
+template <typename T> inline td::UINT4 height(const ETNode<T>* p)
+{
+    if (!p)
+        return 0;
+    return p->leftTag > p->rightTag ? p->leftTag : p->rightTag;
+}
+} // namespace sl::nodes

@@ -1,0 +1,480 @@
+#include "ExpressionTree.h"
+
+#include <cstdio>
+
+#include <sc/MessageKeys.h>
+
+#include "ETNodeKinds.h"
+#include "ISolverServices.h"
+
+namespace sl
+{
+using namespace nodes;
+
+// ---- construction and binding ----
+
+template <typename T> ExpressionTree<T>::ExpressionTree() { reset(true); }
+
+template <typename T>
+ExpressionTree<T>::ExpressionTree(SolverData<T>* pSolverData, FnLimits<T>* pLimits, td::UINT4 nVars, bool simplify)
+{
+    reset(simplify);
+    bindContext(pSolverData, pLimits, nVars);
+}
+
+template <typename T> ExpressionTree<T>::ExpressionTree(const ExpressionTree& other)
+{
+    reset(true);
+    TD_ASSERT(other._pMemMgr);
+    bindContext(other._pSolverData, other._pLimits, other._nVars);
+    _printMode = other._printMode;
+}
+
+template <typename T> void ExpressionTree<T>::bindContext(SolverData<T>* pSolverData, FnLimits<T>* pLimits, td::UINT4 nVars)
+{
+    TD_ASSERT(pSolverData);
+    _pSolverData = pSolverData;
+    ParserPools<T>* pPools = pSolverData->pParserPools;
+    _pMemMgr = pPools ? &pPools->nodes : nullptr;
+    TD_ASSERT(_pMemMgr);
+    TD_ASSERT(pSolverData->pMemMgrETN);
+    _pTokenPool = &pPools->treeTokens;
+    _pEvaluatorPool = pSolverData->pEvaluatorPool;
+    _operatorStack.bindPool(pSolverData->pMemMgrETN);
+    _rootStack.bindPool(pSolverData->pMemMgrETN);
+    _multiParamFnStack.bindPool(&pPools->brackets);
+    _pLimits = pLimits ? pLimits : (pSolverData->pSolver ? pSolverData->pSolver->getFnLimits() : nullptr);
+    _nVars = nVars;
+}
+
+template <typename T> void ExpressionTree<T>::init(SolverData<T>* pSolverData, FnLimits<T>* pLimits, td::UINT4 nVars)
+{
+    bindContext(pSolverData, pLimits, nVars);
+    zeroCounts();
+}
+
+template <typename T> void ExpressionTree<T>::reset(bool simplify)
+{
+    _pMemMgr = nullptr;
+    _pTokenPool = nullptr;
+    _pEvaluatorPool = nullptr;
+    _pSolverData = nullptr;
+    _pEvaluator = nullptr;
+    _pLimits = nullptr;
+    _pCondET = _pThenET = _pElseET = nullptr;
+    _operatorStack.clear();
+    _rootStack.clear();
+    _multiParamFnStack.clear();
+    zeroCounts();
+    _nThenDerivs = _nElseDerivs = 0;
+    _nVars = 0;
+    _diffVar = 0;
+    _targetIndex = -1;
+    _cmplxVarIndex = _cmplxPartnerIndex = static_cast<td::UINT4>(-1);
+    _targetPart = 0;
+    _type = Type::Plain;
+    _printMode = 0;
+    _simplify = simplify;
+    _targetIsParent = false;
+    _assignOp = '=';
+}
+
+// ---- statistics ----
+
+template <typename T> void ExpressionTree<T>::zeroCounts() { _nConsts = _nVarRefs = _nParamRefs = _nTokens = 0; }
+
+template <typename T> void ExpressionTree<T>::countNode(const Node* pNode)
+{
+    for (; pNode; pNode = pNode->pRightNode)
+    {
+        const Tok& t = *pNode->pToken;
+        ++_nTokens;
+        if (isSymbolType(t.type))
+            isOwnVariable(t, _nVars) ? ++_nVarRefs : ++_nParamRefs;
+        else if (t.type == C::LAPLACE)
+            t.index < _nVars ? ++_nVarRefs : ++_nParamRefs;
+        else if (t.isNumber())
+            ++_nConsts;
+        else if (t.type == C::FUNCTION && C::takesTokenOperand(t.functionID()))
+        {
+            // The operand constant and its push.
+            ++_nTokens;
+            ++_nConsts;
+        }
+        countNode(pNode->pLeftNode);
+    }
+}
+
+template <typename T> void ExpressionTree<T>::recount()
+{
+    zeroCounts();
+    countNode(getRoot());
+}
+
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::getRoot() const
+{
+    return _rootStack.isEmpty() ? nullptr : const_cast<NodeStack&>(_rootStack).top();
+}
+
+template <typename T> void ExpressionTree<T>::pushRoot(Node* pNode)
+{
+    _rootStack.push(pNode);
+    recount();
+}
+
+// ---- queries ----
+
+template <typename T> td::UINT4 ExpressionTree<T>::countFunctionTokens(const TokNode* pFirst, td::BYTE functionID)
+{
+    td::UINT4 n = 0;
+    for (const TokNode* p = pFirst; p; p = p->pNext)
+        n += p->token.type == C::FUNCTION && p->token.functionID() == functionID;
+    return n;
+}
+
+template <typename T> bool ExpressionTree<T>::hasNoSymbolTokens(const TokNode* pFirst)
+{
+    for (const TokNode* p = pFirst; p; p = p->pNext)
+    {
+        td::BYTE type = p->token.type;
+        if (type == C::IDENTIFIER || isSymbolType(type))
+            return false;
+    }
+    return true;
+}
+
+namespace
+{
+template <typename T>
+bool freeOfVars(const ETNode<T>* p, const ETNode<T>* pExcluded, td::UINT4 nVars, td::INT4 timeIndex)
+{
+    for (; p && p != pExcluded; p = p->pRightNode)
+    {
+        const Token<T>& t = *p->pToken;
+        if (isOwnVariable(t, nVars))
+            return false;
+        if (timeIndex >= 0 && isSymbolType(t.type) && isOwn(t) && t.index == static_cast<td::UINT4>(timeIndex))
+            return false;
+        if (!freeOfVars(p->pLeftNode, pExcluded, nVars, timeIndex))
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+template <typename T> bool ExpressionTree<T>::isFreeOfVars(const Node* pExcluded, td::INT4 i) const
+{
+    td::INT4 timeIndex = static_cast<td::INT4>(_nVars) + i;
+    return freeOfVars(getRoot(), pExcluded, _nVars, timeIndex);
+}
+
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::findParent(const Node* pNode, Node* pFrom)
+{
+    for (; pFrom && pFrom != pNode; pFrom = pFrom->pRightNode)
+    {
+        if (pFrom->pLeftNode == pNode || pFrom->pRightNode == pNode)
+            return pFrom;
+        if (Node* pFound = findParent(pNode, pFrom->pLeftNode))
+            return pFound;
+    }
+    return nullptr;
+}
+
+template <typename T> void ExpressionTree<T>::detachNode(Node* pNode)
+{
+    Node* pRoot = getRoot();
+    if (pNode == pRoot)
+        _rootStack.top() = pNode->pLeftNode;
+    else
+    {
+        Node* parentNode = findParent(pNode, pRoot);
+        TD_ASSERT(parentNode);
+        (parentNode->pLeftNode == pNode ? parentNode->pLeftNode : parentNode->pRightNode) = pNode->pLeftNode;
+    }
+    TD_ASSERT(_nTokens > 1);
+    --_nTokens;
+}
+
+template <typename T> void ExpressionTree<T>::clearChildLink(Node* pParent, const Node* pNode)
+{
+    if (pParent->pLeftNode == pNode)
+        pParent->pLeftNode = nullptr;
+    else if (pParent->pRightNode == pNode)
+        pParent->pRightNode = nullptr;
+    else
+        TD_ASSERT(false);
+}
+
+template <typename T> bool ExpressionTree<T>::equal(const Node* pA, const Node* pB)
+{
+    for (;;)
+    {
+        if (!pA || !pB)
+            return pA == pB;
+        const Tok& a = *pA->pToken;
+        const Tok& b = *pB->pToken;
+        if (a.type != b.type || !(a.value == b.value))
+            return false;
+        if ((isSymbolType(a.type) || a.type == C::FUNCTION) && a.index != b.index)
+            return false;
+        if (isSymbolType(a.type) && a.symbolOrigin != b.symbolOrigin)
+            return false;
+        if (!equal(pA->pLeftNode, pB->pLeftNode))
+            return false;
+        pA = pA->pRightNode;
+        pB = pB->pRightNode;
+    }
+}
+
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::copy(const Node* pNode)
+{
+    return copy(pNode, nullptr, nullptr);
+}
+
+template <typename T>
+typename ExpressionTree<T>::Node* ExpressionTree<T>::copy(const Node* pNode, const Node* pTarget, Node* pReplacement)
+{
+    if (!pNode)
+        return nullptr;
+    if (pTarget && pNode == pTarget)
+        return pReplacement;
+    Node* pNew = newNode();
+    *pNew->pToken = *pNode->pToken;
+    pNew->leftTag = pNode->leftTag;
+    pNew->rightTag = pNode->rightTag;
+    pNew->pLeftNode = copy(pNode->pLeftNode, pTarget, pReplacement);
+    pNew->pRightNode = copy(pNode->pRightNode, pTarget, pReplacement);
+    return pNew;
+}
+
+template <typename T> void ExpressionTree<T>::makeStageUpdate(td::UINT4 i, td::UINT4 k)
+{
+    TD_ASSERT(_nTokens > 0);
+    Node* pRoot = getRoot();
+    Node* pScaled = newOperator(C::MUL, newSymbol(k), pRoot);
+    Node* pDelta = newOperator(C::SUB, pScaled, newSymbol(i));
+    _rootStack.top() = newOperator(C::ADD, newSymbol(_nVars + i), pDelta);
+    _nTokens += 6;
+    _nParamRefs += 2;
+    _nVarRefs += 1;
+}
+
+template <typename T> td::BYTE ExpressionTree<T>::functionArity(td::BYTE functionID)
+{
+    switch (functionID)
+    {
+    case C::ATG2:
+        return ValueTraits<T>::isComplex ? 1 : 2;
+    case C::MIN:
+    case C::MAX:
+    case C::DIFF:
+    case C::ROUND:
+        return 2;
+    case C::LIMIT:
+    case C::DISN:
+    case C::DISC:
+        return 3;
+    default:
+        return 1;
+    }
+}
+
+// ---- node services ----
+
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::newNode()
+{
+    TD_ASSERT(_pMemMgr);
+    Node* pNode = _pMemMgr->alloc();
+    TD_ASSERT(pNode);
+    pNode->pToken = _pTokenPool->alloc();
+    TD_ASSERT(pNode->pToken);
+    *pNode->pToken = Tok();
+    pNode->pLeftNode = pNode->pRightNode = nullptr;
+    pNode->leftTag = pNode->rightTag = 0;
+    return pNode;
+}
+
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::newLiteral(td::BYTE type, const T& value)
+{
+    Node* pNode = newNode();
+    pNode->pToken->type = type;
+    pNode->pToken->value = value;
+    return pNode;
+}
+
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::newSymbol(td::UINT4 index, sc::SymbolOrigin origin)
+{
+    Node* pNode = newNode();
+    pNode->pToken->type = C::SYMBOL;
+    pNode->pToken->index = index;
+    pNode->pToken->symbolOrigin = origin;
+    return pNode;
+}
+
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::newOperator(td::BYTE code, Node* pLeft, Node* pRight)
+{
+    Node* pNode = newNode();
+    if (code >= C::cFirstFunction)
+    {
+        pNode->pToken->type = C::FUNCTION;
+        pNode->pToken->index = code;
+    }
+    else
+        pNode->pToken->type = code;
+    pNode->pLeftNode = pLeft;
+    pNode->pRightNode = pRight;
+    pNode->leftTag = height(pLeft);
+    pNode->rightTag = height(pRight);
+    return pNode;
+}
+
+namespace
+{
+// First node of a chain (ops a and b) with a literal operand: its left operand, the left
+// subtree, its right operand, the right subtree; the right side of b is inverted.
+template <typename T> ETNode<T>* findChainLiteral(ETNode<T>* p, td::BYTE a, td::BYTE b, bool& inverted)
+{
+    if (!p || (p->pToken->type != a && p->pToken->type != b))
+        return nullptr;
+    if (isLiteral(p->pLeftNode))
+        return p;
+    if (ETNode<T>* pFound = findChainLiteral(p->pLeftNode, a, b, inverted))
+        return pFound;
+    bool rightInverted = inverted != (p->pToken->type == b);
+    if (isLiteral(p->pRightNode))
+    {
+        inverted = rightInverted;
+        return p;
+    }
+    if (ETNode<T>* pFound = findChainLiteral(p->pRightNode, a, b, rightInverted))
+    {
+        inverted = rightInverted;
+        return pFound;
+    }
+    return nullptr;
+}
+} // namespace
+
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::findLiteralFactor(Node* pNode, bool& inverted)
+{
+    return findChainLiteral(pNode, C::MUL, C::DIV, inverted);
+}
+
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::findLiteralTerm(Node* pNode, bool& inverted)
+{
+    return findChainLiteral(pNode, C::ADD, C::SUB, inverted);
+}
+
+namespace
+{
+template <typename T> ETNode<T>* findIntegral(ETNode<T>* p)
+{
+    if (!p)
+        return nullptr;
+    if (isFunction(p, C::INTEGRAL))
+        return p;
+    if (isType(p, C::MUL))
+    {
+        if (ETNode<T>* pFound = findIntegral(p->pLeftNode))
+            return pFound;
+        return findIntegral(p->pRightNode);
+    }
+    if (isType(p, C::DIV))
+        return findIntegral(p->pLeftNode);
+    return nullptr;
+}
+} // namespace
+
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::findIntegralFn() const
+{
+    return findIntegral(getRoot());
+}
+
+template <typename T> bool ExpressionTree<T>::containsStateVariable(const Node* pNode, td::BYTE tokenType) const
+{
+    TD_ASSERT(_pSolverData);
+    TD_ASSERT(_pSolverData->pSymbolInfo);
+    for (; pNode; pNode = pNode->pRightNode)
+    {
+        const Tok& t = *pNode->pToken;
+        if (t.type == tokenType && isOwn(t) && t.index < _nVars &&
+            SymbolInfo::isStateVariable((*_pSolverData->pSymbolInfo)[t.index].varType))
+            return true;
+        if (containsStateVariable(pNode->pLeftNode, tokenType))
+            return true;
+    }
+    return false;
+}
+
+// ---- messages ----
+
+namespace
+{
+const char* kindName(td::BYTE type)
+{
+    switch (type)
+    {
+    case C::LAPLACE:
+        return "s:LaplaceOperator";
+    case 18:
+        return "\"";
+    case C::END_OF_STATEMENT:
+        return ";";
+    case C::COLON:
+        return ":";
+    case C::DOT:
+        return ".";
+    case C::COMMA:
+        return ",";
+    case C::END_OF_TEXT:
+        return "EoLn";
+    case 26:
+        return "EqStart";
+    case 28:
+        return "EmptyLn";
+    case C::OPEN_BRACKET:
+        return "[";
+    case C::CLOSE_BRACKET:
+        return "]";
+    default:
+        return "NEDEF";
+    }
+}
+
+} // namespace
+
+template <typename T> void ExpressionTree<T>::reportUnexpectedToken(td::BYTE type) const
+{
+    char number[8];
+    std::snprintf(number, sizeof(number), "%u", static_cast<unsigned>(type));
+    reportFormatted(sc::msg::etUnexpTokenID, number, kindName(type));
+}
+
+
+template <typename T> void ExpressionTree<T>::reportAt(const char* key) const
+{
+    if (sc::ILog* pLog = _pSolverData ? _pSolverData->getLog() : nullptr)
+        pLog->showKeyAt(key, _pSolverData->keyLine, _pSolverData->keyColumn, sc::ILog::Error);
+}
+
+template <typename T> void ExpressionTree<T>::reportFormatted(const char* key, const char* arg) const
+{
+    if (sc::ILog* pLog = _pSolverData ? _pSolverData->getLog() : nullptr)
+        pLog->showFormatted(key, _pSolverData->keyLine, _pSolverData->keyColumn, sc::ILog::Error, 1, arg);
+}
+
+template <typename T> void ExpressionTree<T>::reportFormatted(const char* key, const char* arg1, const char* arg2) const
+{
+    if (sc::ILog* pLog = _pSolverData ? _pSolverData->getLog() : nullptr)
+        pLog->showFormatted(key, _pSolverData->keyLine, _pSolverData->keyColumn, sc::ILog::Error, 2, arg1, arg2);
+}
+
+template <typename T> void ExpressionTree<T>::reportKey(const char* key) const
+{
+    if (_pSolverData)
+        _pSolverData->logError(key);
+}
+
+template class ExpressionTree<double>;
+template class ExpressionTree<std::complex<double>>;
+} // namespace sl

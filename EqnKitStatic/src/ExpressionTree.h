@@ -1,0 +1,276 @@
+// The symbolic form of one expression: a binary tree of expression tokens built from the
+// parser's token list, emitted into evaluators, printed, differentiated and rewritten.
+#pragma once
+
+#include <complex>
+
+#include <td/String.h>
+#include <td/Types.h>
+
+#include "ETNode.h"
+#include "Evaluator.h"
+#include "FnLimit.h"
+#include "ParserPools.h"
+#include "SolverData.h"
+#include "Token.h"
+
+namespace sl
+{
+template <typename T> class ExpressionTree
+{
+public:
+    using Node = ETNode<T>;
+    using Tok = Token<T>;
+    using TokNode = TokenNode<T>;
+    using NodeStack = typename ParserPools<T>::NodeStack;
+    using BracketStack = typename ParserPools<T>::BracketStack;
+    using Bracket = BracketEntry<T>;
+
+    enum class Type : td::BYTE
+    {
+        Plain = 0,
+        IfThenElse = 1,
+        SwitchCase = 2
+    };
+
+    // The empty form of a pooled tree (reset with the simplify flag set); bind it with init.
+    ExpressionTree();
+    // A tree bound to the build context, whose pools it takes; limits null takes the
+    // solver's list.
+    ExpressionTree(SolverData<T>* pSolverData, FnLimits<T>* pLimits, td::UINT4 nVars, bool simplify);
+    // A fresh, empty tree over the pools, context, limits, variable count and print mode
+    // of other, with the simplify flag set.
+    ExpressionTree(const ExpressionTree& other);
+    ExpressionTree& operator=(const ExpressionTree&) = delete;
+
+    // Rebinds a pooled tree to a build context and clears its statistics.
+    void init(SolverData<T>* pSolverData, FnLimits<T>* pLimits, td::UINT4 nVars);
+    // The empty form: no pools, no context, empty stacks, zero counts.
+    void reset(bool simplify);
+
+    // ---- building ----
+
+    // Builds the tree from the parser's token list; false after a message to the log.
+    bool build(TokNode* pFirst);
+    // Pushes node as the new root and recounts the statistics.
+    void pushRoot(Node* pNode);
+    Node* getRoot() const;
+    // Recounts the node statistics from the root.
+    void recount();
+
+    // ---- emission ----
+
+    // Compiles the tree into out; false for an empty plain tree or after a message
+    // (an operation without a run-time routine, a symbol outside the value arrays, an
+    // expression deeper than the stack machine).
+    bool createEvaluator(Evaluator<T>* out);
+    // Feeds the postfix walk of node to the current evaluator.
+    bool emitPostfix(Node* pNode);
+    // Cells of the stack machine the emitted code of node needs.
+    static td::UINT4 stackNeed(const Node* pNode);
+
+    // ---- queries ----
+
+    static td::UINT4 countFunctionTokens(const TokNode* pFirst, td::BYTE functionID);
+    static bool hasNoSymbolTokens(const TokNode* pFirst);
+    // No own-model variable and no symbol nVars + i outside the subtree excluded.
+    bool isFreeOfVars(const Node* pExcluded, td::INT4 i) const;
+    // The node under from whose left or right child is node; null when not found.
+    static Node* findParent(const Node* pNode, Node* pFrom);
+    // Replaces node by its left child.
+    void detachNode(Node* pNode);
+    // Clears the link of parent that points at node.
+    static void clearChildLink(Node* pParent, const Node* pNode);
+    // Structural equality: token types, symbol and function indices, symbol origins,
+    // values and both subtrees.
+    static bool equal(const Node* pA, const Node* pB);
+    // A deep copy with new nodes and tokens.
+    Node* copy(const Node* pNode);
+    // A deep copy with replacement (not copied) in place of the node target.
+    Node* copy(const Node* pNode, const Node* pTarget, Node* pReplacement);
+    // Replaces the root r by x(nVars + i) + ((x(k) * r) - x(i)).
+    void makeStageUpdate(td::UINT4 i, td::UINT4 k);
+    // Arguments of a function of this build.
+    static td::BYTE functionArity(td::BYTE functionID);
+
+    // ---- services of the rewriting steps ----
+
+    // A node from the node pool with a fresh token of type 0 and value 0, no children.
+    Node* newNode();
+    Node* newLiteral(td::BYTE type, const T& value);
+    Node* newSymbol(td::UINT4 index, sc::SymbolOrigin origin = sc::SymbolOrigin::ThisModel);
+    // A plain operator or function node; its tags are the larger tag of each child.
+    Node* newOperator(td::BYTE code, Node* pLeft, Node* pRight);
+    // In a chain of '*' and '/' (of '+' and '-'), the first node with a literal operand;
+    // inverted flips below the right operand of a '/' (a '-').
+    static Node* findLiteralFactor(Node* pNode, bool& inverted);
+    static Node* findLiteralTerm(Node* pNode, bool& inverted);
+    // The int node at the root or under '*' (both operands) and '/' (left operand).
+    Node* findIntegralFn() const;
+    // A token of tokenType below nVars whose symbol is a state variable.
+    bool containsStateVariable(const Node* pNode, td::BYTE tokenType) const;
+
+    // ---- printing ----
+
+    // The whole tree as text; mode 0 symbols by name, 1 by index.
+    void toString(td::MutableString& out, td::BYTE mode);
+    void nodeToString(td::MutableString& out, const Node* pNode) const;
+    static td::String numberText(const T& value, td::BYTE type);
+    static const char* getFunctionName(td::BYTE code) { return Tok::printName(code); }
+    static const char* getOperatorName(td::BYTE code) { return Tok::printName(code); }
+
+    // ---- fields the builder sets and reads ----
+
+    Type getType() const { return _type; }
+    void setType(Type type) { _type = type; }
+    // Conditional parts; for a switch case the else slot holds the next case.
+    void setConditional(ExpressionTree* pCondition, ExpressionTree* pThen, ExpressionTree* pElse)
+    {
+        _pCondET = pCondition;
+        _pThenET = pThen;
+        _pElseET = pElse;
+    }
+    ExpressionTree* getCondition() const { return _pCondET; }
+    ExpressionTree* getThen() const { return _pThenET; }
+    ExpressionTree* getElse() const { return _pElseET; }
+    void setTarget(td::INT4 index, bool isParent, char op)
+    {
+        _targetIndex = index;
+        _targetIsParent = isParent;
+        _assignOp = op;
+    }
+    td::INT4 getTargetIndex() const { return _targetIndex; }
+    // Complex build: 0 the whole value, 1 the real part, 2 the imaginary part.
+    void setTargetPart(td::BYTE part) { _targetPart = part; }
+    bool getSimplify() const { return _simplify; }
+    void setSimplify(bool simplify) { _simplify = simplify; }
+    td::UINT4 getNumberOfVariables() const { return _nVars; }
+    SolverData<T>* getSolverData() const { return _pSolverData; }
+    FnLimits<T>* getLimits() const { return _pLimits; }
+    Evaluator<T>* getCurrentEvaluator() const { return _pEvaluator; }
+
+    td::UINT4 getNumberOfNodes() const { return _nTokens; }
+    td::UINT4 getNumberOfConstants() const { return _nConsts; }
+    td::UINT4 getNumberOfVariableRefs() const { return _nVarRefs; }
+    td::UINT4 getNumberOfParameterRefs() const { return _nParamRefs; }
+
+private:
+    // Which end a walk has: the whole list, the ')' after the second argument of a
+    // call, or the ')' that closes a lim call.
+    enum class Walk : td::BYTE
+    {
+        Whole,
+        SecondArgument,
+        Limit
+    };
+    enum class State : td::BYTE
+    {
+        Start = 0,
+        FunctionStart = 1,
+        AfterOperator = 2,
+        AfterOperand = 3
+    };
+    struct WalkState
+    {
+        State state = State::Start;
+        bool operandExpected = true;
+        bool pendingNot = false;
+        td::BYTE previousOperator = Tok::NO_PREVIOUS;
+        // Operands this walk has pushed and not yet linked.
+        td::UINT4 nOperands = 0;
+    };
+
+    void bindContext(SolverData<T>* pSolverData, FnLimits<T>* pLimits, td::UINT4 nVars);
+    void zeroCounts();
+    void countNode(const Node* pNode);
+
+    // building
+    bool walk(TokNode*& p, Walk kind, WalkState& st);
+    Node* tokenNode(Tok& token);
+    static void applyNot(Node* pNot, Node*& pOperand);
+    bool walkOperand(Node* pNode, WalkState& st);
+    bool walkOperator(Tok& token, WalkState& st);
+    bool walkOpen(WalkState& st);
+    bool walkClose(Walk kind, WalkState& st, bool& ends);
+    bool walkComma(TokNode*& p, Walk kind, WalkState& st);
+    bool walkFunction(TokNode*& p, WalkState& st);
+    bool walkReference(TokNode*& p, WalkState& st);
+    bool walkLimit(TokNode*& p, WalkState& st);
+    bool readSingleArguments(TokNode*& p, Bracket& entry);
+    bool isBoundVariable(const Tok& token, bool limit) const;
+    bool precedenceStep(td::BYTE code, WalkState& st);
+    bool reduceOne(WalkState& st);
+    bool reduceToOpen(WalkState& st);
+    void openCall(Node* pFunction, WalkState& st);
+    bool checkBound(const Node* pBound) const;
+    void setBound(const Node* pBound, double& value, td::UINT4& paramIndex) const;
+    void buildLimitDerivatives(ExpressionTree& argument, td::UINT4 fnLimitID);
+    bool limitDerivativeWanted() const;
+    // The derivative of a lim argument by one variable into out; false when there is
+    // none (the variable gets no derivative entry).
+    bool differentiateLimitArgument(ExpressionTree& argument, td::UINT4 var, ExpressionTree& out);
+
+    // emission
+    bool createPlain(Evaluator<T>* out);
+    bool createIfThenElse(Evaluator<T>* out);
+    bool createSwitch(Evaluator<T>* out);
+    bool compileInto(ExpressionTree* pTree, Evaluator<T>*& pRecord);
+    bool checkEmittable(const Node* pNode) const;
+    bool checkSymbol(const Tok& token) const;
+    void setEvaluatorTarget(Evaluator<T>* out) const;
+
+    // printing
+    void symbolToString(td::MutableString& out, const Tok& token, td::BYTE mode) const;
+    void functionToString(td::MutableString& out, const Node* pNode) const;
+    void referenceToString(td::MutableString& out, const Tok& token) const;
+
+    // messages to the solver's logger, at the build context's key position
+    void reportAt(const char* key) const;
+    void reportFormatted(const char* key, const char* arg) const;
+    void reportFormatted(const char* key, const char* arg1, const char* arg2) const;
+    void reportKey(const char* key) const;
+    void reportUnexpectedToken(td::BYTE type) const;
+    td::String symbolName(const Tok& token) const;
+
+    typename ParserPools<T>::NodePool* _pMemMgr = nullptr;
+    typename ParserPools<T>::TokenPool* _pTokenPool = nullptr;
+    cnt::List<Evaluator<T>>* _pEvaluatorPool = nullptr;
+    SolverData<T>* _pSolverData = nullptr;
+    Evaluator<T>* _pEvaluator = nullptr;
+    FnLimits<T>* _pLimits = nullptr;
+    ExpressionTree* _pCondET = nullptr;
+    ExpressionTree* _pThenET = nullptr;
+    ExpressionTree* _pElseET = nullptr;
+    NodeStack _operatorStack;
+    NodeStack _rootStack;
+    BracketStack _multiParamFnStack;
+    td::UINT4 _nConsts = 0;
+    td::UINT4 _nVarRefs = 0;
+    td::UINT4 _nThenDerivs = 0;
+    td::UINT4 _nElseDerivs = 0;
+    td::UINT4 _nParamRefs = 0;
+    td::UINT4 _nTokens = 0;
+    td::UINT4 _nVars = 0;
+    td::UINT4 _diffVar = 0;
+    td::INT4 _targetIndex = -1;
+    // Complex build: the variable being differentiated and its conjugate partner.
+    td::UINT4 _cmplxVarIndex = static_cast<td::UINT4>(-1);
+    td::UINT4 _cmplxPartnerIndex = static_cast<td::UINT4>(-1);
+    td::BYTE _targetPart = 0;
+    Type _type = Type::Plain;
+    td::BYTE _printMode = 0;
+    bool _simplify = true;
+    bool _targetIsParent = false;
+    char _assignOp = '=';
+};
+} // namespace sl
+
+namespace slDbl
+{
+using ExpressionTree = sl::ExpressionTree<double>;
+}
+
+namespace slCmplx
+{
+using ExpressionTree = sl::ExpressionTree<std::complex<double>>;
+}

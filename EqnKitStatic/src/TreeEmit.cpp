@@ -1,0 +1,351 @@
+// From tree to evaluator: the postfix walk into stack-machine code, with the operand
+// order chosen from the exact stack need of each subtree, and the conditional records.
+#include <cstdio>
+#include <vector>
+
+#include <sc/MessageKeys.h>
+
+#include "CU.h"
+#include "ETNodeKinds.h"
+#include "ExpressionTree.h"
+#include "ISolverServices.h"
+
+namespace sl
+{
+using namespace nodes;
+namespace msg = sc::msg;
+
+namespace
+{
+// Operators whose operands may be emitted right first: the commuting ones, and '-', '/'
+// and '^' through their reversed twins.
+bool swappable(td::BYTE type)
+{
+    switch (type)
+    {
+    case C::ADD:
+    case C::MUL:
+    case C::LOGIC_AND:
+    case C::LOGIC_OR:
+    case C::LOGIC_XOR:
+    case C::EQUAL:
+    case C::NOT_EQUAL:
+    case C::SUB:
+    case C::DIV:
+    case C::POW:
+        return true;
+    default:
+        return false;
+    }
+}
+
+template <typename T> const Token<T>& reversedToken(const Token<T>& token)
+{
+    static const Token<T> s_reversed[3] = {[] {
+                                               Token<T> t;
+                                               t.type = C::REV_SUB;
+                                               return t;
+                                           }(),
+                                           [] {
+                                               Token<T> t;
+                                               t.type = C::REV_DIV;
+                                               return t;
+                                           }(),
+                                           [] {
+                                               Token<T> t;
+                                               t.type = C::REV_POW;
+                                               return t;
+                                           }()};
+    switch (token.type)
+    {
+    case C::SUB:
+        return s_reversed[0];
+    case C::DIV:
+        return s_reversed[1];
+    case C::POW:
+        return s_reversed[2];
+    default:
+        return token;
+    }
+}
+
+bool takesWholeSecondArgument(td::BYTE id) { return id == C::ATG2 || id == C::MIN || id == C::MAX; }
+
+// The stack need and size of every subtree, in preorder; the emission then walks the
+// same preorder positions.
+template <typename T> class Emission
+{
+public:
+    using Node = ETNode<T>;
+
+    td::UINT4 measure(const Node* p)
+    {
+        const td::UINT4 at = static_cast<td::UINT4>(_entries.size());
+        _entries.push_back({});
+        td::UINT4 nLeft = 0, nRight = 0, size = 1;
+        if (p->pLeftNode)
+        {
+            td::UINT4 i = measure(p->pLeftNode);
+            nLeft = _entries[i].need;
+            size += _entries[i].size;
+        }
+        if (p->pRightNode)
+        {
+            td::UINT4 i = measure(p->pRightNode);
+            nRight = _entries[i].need;
+            size += _entries[i].size;
+        }
+        _entries[at] = {needOf(p, nLeft, nRight), size};
+        return at;
+    }
+
+    td::UINT4 need(td::UINT4 at) const { return _entries[at].need; }
+
+    bool emit(const Node* p, td::UINT4 at, Evaluator<T>& e, td::UINT4 nVars) const
+    {
+        const Token<T>& t = *p->pToken;
+        const td::UINT4 left = at + 1;
+        const td::UINT4 right = left + (p->pLeftNode ? _entries[left].size : 0);
+        if (t.type != C::FUNCTION && p->pLeftNode && p->pRightNode && swappable(t.type) && need(right) > need(left))
+        {
+            return emit(p->pRightNode, right, e, nVars) && emit(p->pLeftNode, left, e, nVars) &&
+                   e.compileToken(reversedToken(t), nVars);
+        }
+        if (p->pLeftNode && !emit(p->pLeftNode, left, e, nVars))
+            return false;
+        if (p->pRightNode)
+        {
+            const Node* pSecond = p->pRightNode;
+            if (t.type != C::FUNCTION || takesWholeSecondArgument(t.functionID()))
+            {
+                if (!emit(pSecond, right, e, nVars))
+                    return false;
+            }
+            else
+            {
+                // Further arguments of the other calls are single tokens.
+                if (!e.compileToken(*pSecond->pToken, nVars))
+                    return false;
+                if (ExpressionTree<T>::functionArity(t.functionID()) == 3)
+                {
+                    TD_ASSERT(p->pRightNode->pRightNode);
+                    if (!e.compileToken(*pSecond->pRightNode->pToken, nVars))
+                        return false;
+                }
+            }
+        }
+        return e.compileToken(t, nVars);
+    }
+
+private:
+    struct Entry
+    {
+        td::UINT4 need = 0;
+        td::UINT4 size = 0;
+    };
+
+    static td::UINT4 max(td::UINT4 a, td::UINT4 b) { return a > b ? a : b; }
+
+    static td::UINT4 needOf(const Node* p, td::UINT4 nLeft, td::UINT4 nRight)
+    {
+        const Token<T>& t = *p->pToken;
+        if (!p->pLeftNode && !p->pRightNode)
+            return 1;
+        if (t.type == C::FUNCTION)
+        {
+            td::BYTE id = t.functionID();
+            td::BYTE arity = ExpressionTree<T>::functionArity(id);
+            if (arity == 1 || !p->pRightNode)
+                return max(nLeft, 1);
+            if (takesWholeSecondArgument(id))
+                return max(nLeft, 1 + nRight);
+            return max(nLeft, arity);
+        }
+        if (!p->pLeftNode || !p->pRightNode)
+            return max(nLeft, nRight);
+        if (swappable(t.type) && nRight > nLeft)
+            return max(nRight, 1 + nLeft);
+        return max(nLeft, 1 + nRight);
+    }
+
+    std::vector<Entry> _entries;
+};
+} // namespace
+
+template <typename T> td::UINT4 ExpressionTree<T>::stackNeed(const Node* pNode)
+{
+    if (!pNode)
+        return 0;
+    Emission<T> emission;
+    return emission.need(emission.measure(pNode));
+}
+
+template <typename T> bool ExpressionTree<T>::emitPostfix(Node* pNode)
+{
+    TD_ASSERT(_pEvaluator);
+    Emission<T> emission;
+    td::UINT4 at = emission.measure(pNode);
+    return emission.emit(pNode, at, *_pEvaluator, _nVars);
+}
+
+// ---- checks before emission ----
+
+template <typename T> bool ExpressionTree<T>::checkSymbol(const Tok& t) const
+{
+    ISolverServices<T>* pSolver = _pSolverData->pSolver;
+    if (!pSolver)
+        return true;
+    ISolverServices<T>* pValues = isOwn(t) ? pSolver : pSolver->getParentSolver();
+    if (pValues && t.index < pValues->getNumberOfValues())
+        return true;
+    char number[16];
+    std::snprintf(number, sizeof(number), "%u", t.index);
+    reportFormatted(msg::etSymbolOutOfIndex, number);
+    return false;
+}
+
+template <typename T> bool ExpressionTree<T>::checkEmittable(const Node* pNode) const
+{
+    for (; pNode; pNode = pNode->pRightNode)
+    {
+        const Tok& t = *pNode->pToken;
+        if (t.type == C::SYMBOL)
+        {
+            if (!checkSymbol(t))
+                return false;
+        }
+        else if (t.type == C::FUNCTION || isOperatorType(t.type))
+        {
+            const bool function = t.type == C::FUNCTION;
+            const td::BYTE code = function ? t.functionID() : t.type;
+            bool runnable = CU<T>::opcode(code).routine != nullptr;
+            if (function)
+                runnable = runnable && code >= C::cFirstFunction && code < ValueTraits<T>::cPushInt;
+            if (!runnable)
+            {
+                reportFormatted(msg::etFnNotSupported, Tok::printName(code));
+                return false;
+            }
+        }
+        else if (!t.isNumber())
+        {
+            reportUnexpectedToken(t.type);
+            return false;
+        }
+        if (!checkEmittable(pNode->pLeftNode))
+            return false;
+    }
+    return true;
+}
+
+// ---- records ----
+
+template <typename T> bool ExpressionTree<T>::createEvaluator(Evaluator<T>* out)
+{
+    TD_ASSERT(out);
+    _pEvaluator = out;
+    switch (_type)
+    {
+    case Type::IfThenElse:
+        return createIfThenElse(out);
+    case Type::SwitchCase:
+        return createSwitch(out);
+    default:
+        return createPlain(out);
+    }
+}
+
+template <typename T> bool ExpressionTree<T>::createPlain(Evaluator<T>* out)
+{
+    Node* pRoot = getRoot();
+    if (!pRoot || !checkEmittable(pRoot))
+        return false;
+    Emission<T> emission;
+    td::UINT4 at = emission.measure(pRoot);
+    if (emission.need(at) > static_cast<td::UINT4>(CU<T>::CU_STACK_SIZE))
+    {
+        reportAt(msg::etExprTooDeep);
+        return false;
+    }
+    // Sized from a fresh count; the emission must fill exactly what was sized.
+    recount();
+    out->init(*_pSolverData, static_cast<td::INT4>(_nTokens), static_cast<td::INT4>(_nConsts),
+              static_cast<td::INT4>(_nVarRefs), static_cast<td::INT4>(_nParamRefs));
+    bool emitted = emission.emit(pRoot, at, *out, _nVars);
+    TD_ASSERT(emitted && out->isFilled());
+    setEvaluatorTarget(out);
+    return emitted;
+}
+
+template <typename T> void ExpressionTree<T>::setEvaluatorTarget(Evaluator<T>* out) const
+{
+    if (_targetIndex < 0)
+        return;
+    const td::UINT4 t = static_cast<td::UINT4>(_targetIndex);
+    const bool isVariable = t < _nVars;
+    // A parent-model target keeps its index in the parent's values.
+    const td::INT4 index = _targetIsParent || isVariable ? _targetIndex : static_cast<td::INT4>(t - _nVars);
+    td::BYTE kind;
+    if constexpr (ValueTraits<T>::isComplex)
+    {
+        static constexpr td::BYTE kinds[3][3] = {{0, 5, 6}, {1, 7, 8}, {2, 3, 4}};
+        td::BYTE part = _targetPart < 3 ? _targetPart : 0;
+        kind = kinds[_targetIsParent ? 2 : (isVariable ? 0 : 1)][part];
+    }
+    else
+        kind = _targetIsParent ? 2 : (isVariable ? 0 : 1);
+    out->setTarget(index, kind, _assignOp);
+}
+
+template <typename T> bool ExpressionTree<T>::compileInto(ExpressionTree* pTree, Evaluator<T>*& pRecord)
+{
+    pRecord = _pSolverData->newEvaluator();
+    return pTree->createEvaluator(pRecord);
+}
+
+template <typename T> bool ExpressionTree<T>::createIfThenElse(Evaluator<T>* out)
+{
+    TD_ASSERT(_pCondET);
+    Evaluator<T>* pCondition = nullptr;
+    if (!compileInto(_pCondET, pCondition))
+        return false;
+    TD_ASSERT(_pThenET);
+    Evaluator<T>* pThen = nullptr;
+    if (!compileInto(_pThenET, pThen))
+        return false;
+    Evaluator<T>* pElse = nullptr;
+    if (_pElseET && !compileInto(_pElseET, pElse))
+        return false;
+    out->setIfThenElse(pCondition, pThen, pElse);
+    out->setBranchCounts(1, pElse ? 1 : 0);
+    return true;
+}
+
+template <typename T> bool ExpressionTree<T>::createSwitch(Evaluator<T>* out)
+{
+    Evaluator<T>* pPrevious = nullptr;
+    for (ExpressionTree* pCase = this; pCase; pCase = pCase->_pElseET)
+    {
+        Evaluator<T>* pRecord = pPrevious ? _pSolverData->newEvaluator() : out;
+        if (pPrevious)
+            pPrevious->setNextCase(pRecord);
+        Evaluator<T>* pCondition = nullptr;
+        if (pCase->_pCondET && !compileInto(pCase->_pCondET, pCondition))
+            return false;
+        TD_ASSERT(pCase->_pThenET);
+        Evaluator<T>* pBody = nullptr;
+        if (!compileInto(pCase->_pThenET, pBody))
+            return false;
+        pRecord->setSwitchCase(pCondition, pBody, 1, nullptr);
+        pPrevious = pRecord;
+    }
+    return true;
+}
+
+template bool ExpressionTree<double>::createEvaluator(Evaluator<double>*);
+template bool ExpressionTree<std::complex<double>>::createEvaluator(Evaluator<std::complex<double>>*);
+template bool ExpressionTree<double>::emitPostfix(ETNode<double>*);
+template bool ExpressionTree<std::complex<double>>::emitPostfix(ETNode<std::complex<double>>*);
+template td::UINT4 ExpressionTree<double>::stackNeed(const ETNode<double>*);
+template td::UINT4 ExpressionTree<std::complex<double>>::stackNeed(const ETNode<std::complex<double>>*);
+} // namespace sl

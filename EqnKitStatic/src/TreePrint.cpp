@@ -1,0 +1,291 @@
+// Trees as text: operators fully bracketed, functions by their print names, symbols by
+// name (mode 0) or by index (mode 1), conditionals as if and switch blocks.
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+
+#include "ETNodeKinds.h"
+#include "ExpressionTree.h"
+#include "ISolverServices.h"
+#include "RndGenManager.h"
+#include "StatisticsStore.h"
+
+namespace sl
+{
+using namespace nodes;
+
+namespace
+{
+// Name of a symbol by its index in a solver's values; null when it has none there.
+template <typename T> const char* lookupName(ISolverServices<T>* pSolver, td::UINT4 index)
+{
+    if (!pSolver || index >= pSolver->getNumberOfValues())
+        return nullptr;
+    const char* name = pSolver->getSymbolName(static_cast<td::INT4>(index));
+    return name ? name : "";
+}
+
+void appendTruncated(td::MutableString& out, const char* fmt, td::UINT4 value)
+{
+    // At most 15 characters.
+    char text[16];
+    std::snprintf(text, sizeof(text), fmt, value);
+    out.append(text);
+}
+
+// Drops the outer brackets of a text that has them.
+void stripBrackets(td::MutableString& out)
+{
+    td::UINT4 n = out.length();
+    if (n <= 2 || out.at(0) != '(' || out.at(n - 1) != ')')
+        return;
+    td::MutableString inner;
+    inner.append(out.c_str() + 1, n - 2);
+    out = std::move(inner);
+}
+} // namespace
+
+template <typename T> void ExpressionTree<T>::toString(td::MutableString& out, td::BYTE mode)
+{
+    _printMode = mode;
+    out.clear();
+    td::MutableString part;
+    auto appendTree = [&out, &part](ExpressionTree* pTree) {
+        pTree->toString(part, 0);
+        out.append(part.c_str(), part.length());
+    };
+    switch (_type)
+    {
+    case Type::IfThenElse:
+        out.reserve(2048);
+        out.append("if ");
+        if (_pCondET)
+            appendTree(_pCondET);
+        out.append(":\n\t");
+        if (_pThenET)
+            appendTree(_pThenET);
+        if (_pElseET)
+        {
+            out.append("\nelse\n\t");
+            appendTree(_pElseET);
+        }
+        out.append("\nend");
+        break;
+    case Type::SwitchCase:
+        out.reserve(2048);
+        out.append("switch:");
+        for (ExpressionTree* pCase = this; pCase; pCase = pCase->_pElseET)
+        {
+            if (pCase->_pCondET)
+            {
+                out.append("\n\tcase ");
+                appendTree(pCase->_pCondET);
+            }
+            else
+                out.append("\n\tdefault");
+            out.append(" -> ");
+            if (pCase->_pThenET)
+                appendTree(pCase->_pThenET);
+        }
+        out.append("\nend");
+        break;
+    default:
+        nodeToString(out, getRoot());
+        break;
+    }
+    if (mode != 0)
+        stripBrackets(out);
+}
+
+template <typename T> void ExpressionTree<T>::nodeToString(td::MutableString& out, const Node* pNode) const
+{
+    if (!pNode)
+    {
+        out.append("NDEF");
+        return;
+    }
+    const Tok& t = *pNode->pToken;
+    if (t.type == C::SYMBOL)
+        symbolToString(out, t, _printMode);
+    else if (t.type == C::FUNCTION)
+        functionToString(out, pNode);
+    else if (t.type == C::LOGIC_NEGATION)
+        functionToString(out, pNode);
+    else if (t.type >= C::ADD && t.type <= C::ADD_ASSIGN)
+    {
+        out.append('(');
+        nodeToString(out, pNode->pLeftNode);
+        out.append(Tok::printName(t.type));
+        nodeToString(out, pNode->pRightNode);
+        out.append(')');
+    }
+    else
+        out.append(numberText(t.value, t.type).c_str());
+}
+
+template <typename T> void ExpressionTree<T>::symbolToString(td::MutableString& out, const Tok& t, td::BYTE mode) const
+{
+    const bool own = isOwn(t);
+    if (mode == 0)
+    {
+        ISolverServices<T>* pSolver = _pSolverData ? _pSolverData->pSolver : nullptr;
+        if (pSolver && !own)
+            pSolver = pSolver->getParentSolver();
+        if (const char* name = lookupName(pSolver, t.index))
+        {
+            out.append(name);
+            return;
+        }
+        // No name to be had: the index form.
+    }
+    if (!own)
+        appendTruncated(out, "main_s[%u]", t.index);
+    else if (t.index < _nVars)
+        appendTruncated(out, "x[%u]", t.index);
+    else
+        appendTruncated(out, "u[%u]", t.index - _nVars);
+}
+
+template <typename T> void ExpressionTree<T>::referenceToString(td::MutableString& out, const Tok& t) const
+{
+    const double position = realPart(t.value);
+    const td::UINT4 i = position >= 0.0 && position < 4294967296.0 ? static_cast<td::UINT4>(position) : 0xFFFFFFFFu;
+    const td::String* pName = nullptr;
+    ISolverServices<T>* pSolver = _pSolverData ? _pSolverData->pSolver : nullptr;
+    if (pSolver && _printMode == 0)
+    {
+        if (t.functionID() == C::RND)
+        {
+            if (RndGenManager* pGens = pSolver->getRndGenManager())
+                pName = pGens->getName(i);
+        }
+        else if (StatisticsStore<T>* pStats = pSolver->getStatisticsStore(); pStats && i < pStats->size())
+            pName = &pStats->record(i).name;
+    }
+    out.append('(');
+    if (pName && !pName->isEmpty())
+        out.append(pName->c_str());
+    else
+        appendTruncated(out, "%u", i);
+    out.append(')');
+}
+
+template <typename T> void ExpressionTree<T>::functionToString(td::MutableString& out, const Node* pNode) const
+{
+    const Tok& t = *pNode->pToken;
+    const td::BYTE code = t.type == C::FUNCTION ? t.functionID() : t.type;
+    out.append(Tok::printName(code));
+    if (!pNode->pLeftNode && !pNode->pRightNode)
+    {
+        if (code == C::LIMIT)
+        {
+            td::LUINT8 word = unpackLimitWord(realPart(t.value));
+            char text[32];
+            std::snprintf(text, sizeof(text), "(%u,%u)", static_cast<td::UINT4>(word & 0xFFFFFFFFu),
+                          static_cast<td::UINT4>(word >> 32));
+            out.append(text);
+        }
+        else if (t.type == C::FUNCTION && C::takesTokenOperand(code))
+            referenceToString(out, t);
+        else
+            out.append("(NDEF)");
+        return;
+    }
+    if (pNode->pRightNode)
+    {
+        out.append('(');
+        nodeToString(out, pNode->pLeftNode);
+        out.append(',');
+        const Node* pSecond = pNode->pRightNode;
+        const bool third = functionArity(code) == 3 && pSecond->pRightNode;
+        if (third)
+        {
+            // The second argument's node carries the third as its right child.
+            td::MutableString text;
+            nodeToString(text, pSecond);
+            out.append(text.c_str(), text.length());
+            out.append(',');
+            nodeToString(out, pSecond->pRightNode);
+        }
+        else
+            nodeToString(out, pSecond);
+        out.append(')');
+        return;
+    }
+    td::MutableString operand;
+    nodeToString(operand, pNode->pLeftNode);
+    if (operand.length() > 0 && operand.at(0) == '(')
+        out.append(operand.c_str(), operand.length());
+    else
+    {
+        out.append('(');
+        out.append(operand.c_str(), operand.length());
+        out.append(')');
+    }
+}
+
+template <typename T> td::String ExpressionTree<T>::numberText(const T& value, td::BYTE type)
+{
+    char buffer[64];
+    const double re = realPart(value);
+    switch (type)
+    {
+    case C::INT_LITERAL:
+        if (std::isfinite(re) && re >= -9223372036854775808.0 && re < 9223372036854775808.0)
+        {
+            std::snprintf(buffer, sizeof(buffer), "%" PRId64, static_cast<std::int64_t>(re));
+            return td::String(buffer);
+        }
+        return td::String(td::toString(re, buffer));
+    case C::REAL_LITERAL:
+        return td::String(td::toString(re, buffer));
+    case C::PI:
+        return td::String("pi");
+    case C::E:
+        return td::String("e");
+    case C::TRUE_LITERAL:
+        return td::String("true");
+    case C::FALSE_LITERAL:
+        return td::String("false");
+    default:
+        break;
+    }
+    if constexpr (ValueTraits<T>::isComplex)
+    {
+        td::MutableString text;
+        if (type == C::IMAG_LITERAL)
+        {
+            text.append(td::toString(value.imag(), buffer));
+            text.append('i');
+            return text.toString();
+        }
+        if (type == C::CMPLX_LITERAL)
+        {
+            text.append('(');
+            text.append(td::toString(value.real(), buffer));
+            if (!(value.imag() < 0.0))
+                text.append('+');
+            text.append(td::toString(value.imag(), buffer));
+            text.append("i)");
+            return text.toString();
+        }
+    }
+    return td::String("NEDEF");
+}
+
+template <typename T> td::String ExpressionTree<T>::symbolName(const Tok& token) const
+{
+    td::MutableString text;
+    symbolToString(text, token, 0);
+    return text.toString();
+}
+
+template void ExpressionTree<double>::toString(td::MutableString&, td::BYTE);
+template void ExpressionTree<std::complex<double>>::toString(td::MutableString&, td::BYTE);
+template void ExpressionTree<double>::nodeToString(td::MutableString&, const ETNode<double>*) const;
+template void ExpressionTree<std::complex<double>>::nodeToString(td::MutableString&, const ETNode<std::complex<double>>*) const;
+template td::String ExpressionTree<double>::numberText(const double&, td::BYTE);
+template td::String ExpressionTree<std::complex<double>>::numberText(const std::complex<double>&, td::BYTE);
+template td::String ExpressionTree<double>::symbolName(const Token<double>&) const;
+template td::String ExpressionTree<std::complex<double>>::symbolName(const Token<std::complex<double>>&) const;
+} // namespace sl

@@ -1,0 +1,274 @@
+// A generator of random expressions over every operator and function the stack machine
+// runs in a build: a reference tree, its infix token list with the fewest brackets, and
+// a node-by-node evaluation through one-operation evaluators.
+#pragma once
+
+#include <random>
+#include <vector>
+
+#include "TreeSupport.h"
+
+namespace test
+{
+template <typename T> class RandomExpressions
+{
+public:
+    using C = sl::TokenCodes;
+    using K = sl::Token<T>;
+    static constexpr bool isComplex = sl::ValueTraits<T>::isComplex;
+
+    struct Node
+    {
+        K token;
+        int left = -1;
+        int right = -1;
+    };
+
+    RandomExpressions(unsigned seed, td::UINT4 nVars, td::UINT4 nParams, td::UINT4 nParent)
+        : _rng(seed), _nVars(nVars), _nParams(nParams), _nParent(nParent)
+    {
+    }
+
+    // A new expression of at most maxDepth levels; returns its root.
+    int generate(int maxDepth)
+    {
+        nodes.clear();
+        return make(maxDepth, false);
+    }
+
+    // Infix tokens with the brackets precedence and left associativity require.
+    void tokens(int at, std::vector<K>& out) const
+    {
+        const Node& n = nodes[static_cast<std::size_t>(at)];
+        const td::BYTE type = n.token.type;
+        if (n.left < 0)
+        {
+            out.push_back(n.token);
+            return;
+        }
+        if (type == C::LOGIC_NEGATION)
+        {
+            out.push_back(n.token);
+            bracketed(n.left, !isLeaf(n.left), out);
+            return;
+        }
+        if (type == C::FUNCTION)
+        {
+            out.push_back(n.token);
+            out.push_back(tok(C::OPEN_PARENTHESIS));
+            tokens(n.left, out);
+            for (int a = n.right; a >= 0; a = nodes[static_cast<std::size_t>(a)].right)
+            {
+                out.push_back(tok(C::COMMA));
+                if (takesWholeSecond(n.token.functionID()))
+                {
+                    tokens(a, out);
+                    break;
+                }
+                out.push_back(nodes[static_cast<std::size_t>(a)].token);
+            }
+            out.push_back(tok(C::CLOSE_PARENTHESIS));
+            return;
+        }
+        const int p = precedence(type);
+        bracketed(n.left, isBinary(n.left) && precedence(nodes[static_cast<std::size_t>(n.left)].token.type) < p, out);
+        out.push_back(n.token);
+        bracketed(n.right, isBinary(n.right) && precedence(nodes[static_cast<std::size_t>(n.right)].token.type) <= p, out);
+    }
+
+    // True when the built tree has the reference's shape and tokens.
+    bool matches(int at, const sl::ETNode<T>* p) const
+    {
+        if (at < 0 || !p)
+            return at < 0 && !p;
+        const Node& n = nodes[static_cast<std::size_t>(at)];
+        const K& a = n.token;
+        const K& b = *p->pToken;
+        if (a.type != b.type || a.index != b.index || a.symbolOrigin != b.symbolOrigin || !(a.value == b.value))
+            return false;
+        return matches(n.left, p->pLeftNode) && matches(n.right, p->pRightNode);
+    }
+
+    std::vector<Node> nodes;
+
+private:
+    static K tok(td::BYTE type, td::UINT4 index = 0, T value = T(0)) { return Tok<T>::make(type, index, value); }
+
+    static bool takesWholeSecond(td::BYTE id) { return id == C::ATG2 || id == C::MIN || id == C::MAX; }
+
+    static int precedence(td::BYTE type)
+    {
+        switch (type)
+        {
+        case C::ADD:
+        case C::SUB:
+            return 15;
+        case C::MUL:
+        case C::DIV:
+            return 16;
+        case C::POW:
+            return 17;
+        case C::LOGIC_OR:
+        case C::LOGIC_XOR:
+            return 5;
+        case C::LOGIC_AND:
+            return 6;
+        case C::EQUAL:
+        case C::NOT_EQUAL:
+            return 10;
+        default:
+            return 11;
+        }
+    }
+
+    bool isLeaf(int at) const { return nodes[static_cast<std::size_t>(at)].left < 0; }
+    bool isBinary(int at) const
+    {
+        const Node& n = nodes[static_cast<std::size_t>(at)];
+        return n.left >= 0 && n.token.type != C::FUNCTION && n.token.type != C::LOGIC_NEGATION;
+    }
+
+    void bracketed(int at, bool brackets, std::vector<K>& out) const
+    {
+        if (brackets)
+            out.push_back(tok(C::OPEN_PARENTHESIS));
+        tokens(at, out);
+        if (brackets)
+            out.push_back(tok(C::CLOSE_PARENTHESIS));
+    }
+
+    int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(_rng); }
+
+    int add(const K& t, int left = -1, int right = -1)
+    {
+        nodes.push_back({t, left, right});
+        return static_cast<int>(nodes.size()) - 1;
+    }
+
+    double literalValue() { return pick(41) / 8.0; }
+
+    int leaf()
+    {
+        switch (pick(isComplex ? 6 : 5))
+        {
+        case 0:
+            return add(tok(C::SYMBOL, static_cast<td::UINT4>(pick(static_cast<int>(_nVars)))));
+        case 1:
+            return add(tok(C::SYMBOL, _nVars + static_cast<td::UINT4>(pick(static_cast<int>(_nParams)))));
+        case 2:
+        {
+            K t = tok(C::SYMBOL, static_cast<td::UINT4>(pick(static_cast<int>(_nParent))));
+            t.symbolOrigin = sc::SymbolOrigin::ParentModel;
+            return add(t);
+        }
+        case 3:
+            return add(tok(C::INT_LITERAL, 0, T(pick(10))));
+        case 4:
+            return add(tok(C::REAL_LITERAL, 0, T(literalValue())));
+        default:
+            if constexpr (isComplex)
+                return add(tok(C::IMAG_LITERAL, 0, T(0.0, literalValue())));
+            return add(tok(C::REAL_LITERAL, 0, T(literalValue())));
+        }
+    }
+
+    // A parameter or a literal, the further arguments of round and disc.
+    int singleArgument(bool nonZero)
+    {
+        if (pick(2) == 0)
+            return add(tok(C::SYMBOL, _nVars + static_cast<td::UINT4>(pick(static_cast<int>(_nParams)))));
+        return add(tok(C::INT_LITERAL, 0, T(pick(3) + (nonZero ? 1 : 0))));
+    }
+
+    std::vector<td::BYTE> unaryFunctions() const
+    {
+        std::vector<td::BYTE> ids = {C::ABS, C::ACOS, C::ASIN, C::ATG,  C::COS,  C::EXP,  C::SQRT, C::LN,  C::LOG,
+                                     C::SIN, C::TG,   C::SQR,  C::SIGN, C::SINH, C::COSH, C::TGH,  C::ASNH, C::ACSH, C::ATGH};
+        if constexpr (isComplex)
+            for (td::BYTE id : {C::ATG2, C::CONJ, C::CABS, C::RTOP, C::PTOR, C::REAL, C::IMAG})
+                ids.push_back(id);
+        return ids;
+    }
+
+    int make(int depth, bool inSecond)
+    {
+        if (depth <= 1 || pick(4) == 0)
+            return leaf();
+        static const td::BYTE binary[] = {C::ADD,     C::SUB,    C::MUL,     C::DIV,  C::POW,           C::LOGIC_OR, C::LOGIC_AND,
+                                          C::LOGIC_XOR, C::GREATER, C::GREATER_EQUAL, C::LESS, C::LESS_EQUAL, C::EQUAL, C::NOT_EQUAL};
+        const int kind = pick(10);
+        if (kind < 5)
+        {
+            td::BYTE code = binary[pick(kind < 3 ? 5 : 14)];
+            int l = make(depth - 1, inSecond);
+            int r = make(depth - 1, inSecond);
+            return add(tok(code), l, r);
+        }
+        if (kind == 5)
+            return add(tok(C::LOGIC_NEGATION), make(depth - 1, inSecond));
+        if (kind <= 7 || inSecond)
+        {
+            std::vector<td::BYTE> ids = unaryFunctions();
+            return add(tok(C::FUNCTION, ids[static_cast<std::size_t>(pick(static_cast<int>(ids.size())))]), make(depth - 1, inSecond));
+        }
+        // Calls with further arguments; a second argument holds no further such call.
+        std::vector<td::BYTE> ids = {C::MIN, C::MAX, C::ROUND};
+        if constexpr (!isComplex)
+        {
+            ids.push_back(C::ATG2);
+            ids.push_back(C::DISC);
+        }
+        td::BYTE id = ids[static_cast<std::size_t>(pick(static_cast<int>(ids.size())))];
+        int first = make(depth - 1, inSecond);
+        int second;
+        if (takesWholeSecond(id))
+            second = make(depth - 1, true);
+        else if (id == C::DISC)
+        {
+            int o = singleArgument(false);
+            int q = singleArgument(true);
+            nodes[static_cast<std::size_t>(o)].right = q;
+            second = o;
+        }
+        else
+            second = singleArgument(false);
+        return add(tok(C::FUNCTION, id), first, second);
+    }
+
+    std::mt19937 _rng;
+    td::UINT4 _nVars;
+    td::UINT4 _nParams;
+    td::UINT4 _nParent;
+};
+
+// The value of a built tree, node by node: each operation runs alone on the stack
+// machine over the values of its operands, in source order.
+template <typename T> T evaluateByNodes(TreeContext<T>& ctx, const sl::ETNode<T>* p)
+{
+    using C = sl::TokenCodes;
+    const sl::Token<T>& t = *p->pToken;
+    if (t.type == C::SYMBOL)
+    {
+        if (t.symbolOrigin == sc::SymbolOrigin::ParentModel)
+            return ctx.parent.values.at(t.index);
+        return ctx.solver.values.at(t.index);
+    }
+    if (t.isNumber())
+        return t.value;
+    std::vector<sl::Token<T>> postfix;
+    postfix.push_back(Tokens<T>::num(evaluateByNodes(ctx, p->pLeftNode)));
+    if (const sl::ETNode<T>* pSecond = p->pRightNode)
+    {
+        // A whole second argument, or single tokens (the third hangs on the second).
+        postfix.push_back(Tokens<T>::num(evaluateByNodes(ctx, pSecond)));
+        const bool whole = t.type != C::FUNCTION || t.functionID() == C::ATG2 || t.functionID() == C::MIN ||
+                           t.functionID() == C::MAX;
+        if (!whole && pSecond->pRightNode)
+            postfix.push_back(Tokens<T>::num(evaluateByNodes(ctx, pSecond->pRightNode)));
+    }
+    postfix.push_back(t);
+    sl::Evaluator<T> e;
+    EXPECT_TRUE(compile(e, ctx.data(), postfix, 0));
+    return ctx.evaluate(e);
+}
+} // namespace test

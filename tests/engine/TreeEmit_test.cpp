@@ -1,0 +1,395 @@
+#include <cmath>
+#include <list>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <sc/MessageKeys.h>
+
+#include "RandomExpressions.h"
+#include "TreeSupport.h"
+
+namespace
+{
+using test::Cmplx;
+using C = sl::TokenCodes;
+using Slot = test::RecordingLog::Slot;
+namespace msg = sc::msg;
+using namespace test::realTokens;
+
+
+// ---- random expressions: tokens, tree, evaluator, stack machine ----
+
+template <typename T> void checkRandomExpressions(unsigned firstSeed, int count)
+{
+    for (unsigned seed = firstSeed; seed < firstSeed + static_cast<unsigned>(count); ++seed)
+    {
+        test::TreeContext<T> ctx(3, 3);
+        std::mt19937 values(seed);
+        std::uniform_real_distribution<double> u(-2.0, 2.0);
+        for (T& x : ctx.solver.values)
+        {
+            double re = u(values);
+            x = test::valueOf<T>(re, u(values));
+        }
+        for (T& x : ctx.parent.values)
+            x = T(u(values));
+
+        test::RandomExpressions<T> gen(seed, 3, 3, 4);
+        int root = gen.generate(6);
+        std::vector<sl::Token<T>> tokens;
+        gen.tokens(root, tokens);
+        auto tree = ctx.tree();
+        ASSERT_TRUE(tree.build(ctx.list(tokens))) << "seed " << seed;
+        ASSERT_TRUE(gen.matches(root, tree.getRoot())) << "seed " << seed;
+        sl::Evaluator<T>* e = ctx.compile(tree);
+        ASSERT_NE(e, nullptr) << "seed " << seed;
+        EXPECT_EQ(e->getStackDepth(), sl::ExpressionTree<T>::stackNeed(tree.getRoot())) << "seed " << seed;
+        T expected = test::evaluateByNodes(ctx, tree.getRoot());
+        T actual = ctx.evaluate(*e);
+        EXPECT_TRUE(test::sameValue(actual, expected)) << "seed " << seed << ": " << actual << " vs " << expected;
+    }
+}
+
+TEST(TreeEmit, RandomExpressionsEvaluateAsTheirTrees)
+{
+    checkRandomExpressions<double>(1, 400);
+    checkRandomExpressions<Cmplx>(1001, 400);
+}
+
+// ---- operand order and stack depth ----
+
+TEST(TreeEmit, DeeperOperandFirstThroughReversedTwins)
+{
+    struct Case
+    {
+        const char* name;
+        std::vector<K> tokens;
+        td::UINT2 depth;
+        double value;
+    } cases[] = {
+        // a - (b + c) runs b, c, +, a, -'
+        {"reversed minus", {v(0), o(C::SUB), lp, v(1), o(C::ADD), v(2), rp}, 2, 5.0 - (3.0 + 0.5)},
+        {"reversed division", {v(0), o(C::DIV), lp, v(1), o(C::ADD), v(2), rp}, 2, 5.0 / 3.5},
+        {"reversed power", {v(0), o(C::POW), lp, v(1), o(C::SUB), v(2), rp}, 2, std::pow(5.0, 2.5)},
+        {"commuting product", {v(0), o(C::MUL), lp, v(1), o(C::ADD), v(2), rp}, 2, 17.5},
+        // Comparisons and calls keep their order.
+        {"comparison", {v(0), o(C::GREATER), v(1), o(C::ADD), v(2)}, 3, 1.0},
+        {"atan2 order", {f(C::ATG2), lp, v(1), cm, v(0), o(C::ADD), Mk::integer(1), rp}, 3, std::atan2(3.0, 6.0)},
+        {"min of a sum", {f(C::MIN), lp, v(2), cm, v(1), o(C::ADD), v(2), rp}, 3, 0.5},
+        {"round", {f(C::ROUND), lp, v(2), o(C::MUL), v(1), cm, Mk::integer(0), rp}, 2, 2.0},
+        {"disc", {f(C::DISC), lp, v(0), cm, p(0), cm, Mk::integer(2), rp}, 3, 5.0},
+    };
+    for (const Case& c : cases)
+    {
+        test::TreeContext<double> ctx;
+        ctx.solver.var(0) = 5;
+        ctx.solver.var(1) = 3;
+        ctx.solver.var(2) = 0.5;
+        ctx.solver.par(0) = 1;
+        sl::TokenNode<double>* first = ctx.list(c.tokens);
+        auto tree = ctx.tree();
+        ASSERT_TRUE(tree.build(first)) << c.name;
+        sl::Evaluator<double>* e = ctx.compile(tree);
+        ASSERT_NE(e, nullptr) << c.name;
+        EXPECT_EQ(e->getStackDepth(), c.depth) << c.name;
+        EXPECT_EQ(ctx.evaluate(*e), c.value) << c.name;
+    }
+}
+
+TEST(TreeEmit, RealAtg2TakesTheOrdinateFirst)
+{
+    test::TreeContext<double> ctx;
+    ctx.solver.var(0) = 1;
+    ctx.solver.var(1) = -1;
+    auto tree = ctx.tree();
+    ctx.build(tree, {f(C::ATG2), lp, v(0), cm, v(1), rp});
+    sl::Evaluator<double>* e = ctx.compile(tree);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(ctx.evaluate(*e), std::atan2(1.0, -1.0));
+}
+
+// x < (x < (x < ... x)) needs one cell per level.
+sl::TokenNode<double>* nestedComparisons(test::TreeContext<double>& ctx, int levels)
+{
+    std::vector<K> tokens;
+    for (int i = 0; i < levels; ++i)
+        tokens.insert(tokens.end(), {v(0), o(C::LESS), lp});
+    tokens.push_back(v(1));
+    tokens.insert(tokens.end(), static_cast<std::size_t>(levels), rp);
+    return ctx.list(tokens);
+}
+
+TEST(TreeEmit, ExpressionsDeeperThanTheMachineAreRefused)
+{
+    test::TreeContext<double> ctx;
+    ctx.solver.var(0) = 1;
+    ctx.solver.var(1) = 2;
+    auto fits = ctx.tree();
+    ASSERT_TRUE(fits.build(nestedComparisons(ctx, 63)));
+    EXPECT_EQ(sl::ExpressionTree<double>::stackNeed(fits.getRoot()), 64u);
+    sl::Evaluator<double>* e = ctx.compile(fits);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(ctx.evaluate(*e), 0.0);
+
+    auto deep = ctx.tree();
+    ASSERT_TRUE(deep.build(nestedComparisons(ctx, 64)));
+    EXPECT_EQ(ctx.compile(deep), nullptr);
+    test::RecordingLog::Message m = ctx.only();
+    EXPECT_EQ(m.text, msg::etExprTooDeep);
+    EXPECT_EQ(m.slot, Slot::KeyAt);
+    EXPECT_EQ(m.line, 7u);
+    EXPECT_EQ(m.col, 3u);
+}
+
+// ---- refusals at emission ----
+
+TEST(TreeEmit, OperationsWithoutRoutinesAreRefusedByName)
+{
+    struct Case
+    {
+        std::vector<K> tokens;
+        const char* name;
+    } cases[] = {
+        {{v(0), o(C::MOD), v(1)}, "%"},
+        {{v(0), o(C::BACKSLASH), v(1)}, "\\"},
+        {{f(C::DIFF), lp, v(0), cm, Mk::integer(1), rp}, "diff"},
+        {{f(C::DISN), lp, v(0), cm, p(0), cm, Mk::integer(3), rp}, "disn"},
+        {{Mk::integer(2), o(C::MUL), f(C::INTEGRAL), lp, v(0), rp}, "int"},
+    };
+    for (const Case& c : cases)
+    {
+        test::TreeContext<double> ctx;
+        sl::TokenNode<double>* first = ctx.list(c.tokens);
+        auto tree = ctx.tree();
+        ASSERT_TRUE(tree.build(first)) << c.name;
+        EXPECT_EQ(ctx.compile(tree), nullptr) << c.name;
+        test::RecordingLog::Message m = ctx.only();
+        EXPECT_EQ(m.text, std::string(msg::etFnNotSupported) + ": " + c.name);
+        EXPECT_EQ(m.slot, Slot::Formatted);
+    }
+
+    using KC = test::Tok<Cmplx>;
+    test::TreeContext<Cmplx> ctx;
+    auto tree = ctx.tree();
+    ctx.build(tree, {KC::fn(C::DISC), KC::open(), KC::sym(0), KC::comma(), KC::sym(3), KC::comma(), KC::integer(2), KC::close()});
+    EXPECT_EQ(ctx.compile(tree), nullptr);
+    EXPECT_EQ(ctx.only().text, std::string(msg::etFnNotSupported) + ": disc");
+}
+
+TEST(TreeEmit, SymbolsOutsideTheValueArraysAreRefused)
+{
+    struct Case
+    {
+        K token;
+        bool withParent;
+        const char* index;
+    } cases[] = {
+        {Mk::sym(6), true, "6"},
+        {Mk::sym(static_cast<td::UINT4>(-1)), true, "4294967295"},
+        {Mk::parent(4), true, "4"},
+        {Mk::parent(0), false, "0"},
+    };
+    for (const Case& c : cases)
+    {
+        test::TreeContext<double> ctx;
+        if (!c.withParent)
+            ctx.solver.pParent = nullptr;
+        auto tree = ctx.tree();
+        ctx.build(tree, {v(0), o(C::ADD), c.token});
+        EXPECT_EQ(ctx.compile(tree), nullptr) << c.index;
+        EXPECT_EQ(ctx.only().text, std::string(msg::etSymbolOutOfIndex) + ": " + c.index);
+    }
+}
+
+TEST(TreeEmit, EmptyTreeGivesNoEvaluator)
+{
+    test::TreeContext<double> ctx;
+    auto tree = ctx.tree();
+    EXPECT_EQ(ctx.compile(tree), nullptr);
+    EXPECT_TRUE(ctx.log.messages.empty());
+}
+
+TEST(TreeEmit, SizesFromAFreshCount)
+{
+    test::TreeContext<double> ctx;
+    ctx.solver.var(0) = 2;
+    ctx.solver.var(1) = 3;
+    ctx.solver.par(1) = 2;
+    auto tree = ctx.tree();
+    ctx.build(tree, {v(0), o(C::ADD), v(1)});
+    // x0 + x1 * p1 put together by hand, the counts left at those of x0 + x1.
+    sl::ETNode<double>* root = tree.getRoot();
+    root->pRightNode = tree.newOperator(C::MUL, root->pRightNode, tree.newSymbol(4));
+    EXPECT_EQ(tree.getNumberOfNodes(), 3u);
+    sl::Evaluator<double>* e = ctx.compile(tree);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(ctx.evaluate(*e), 8.0);
+    EXPECT_EQ(e->getNumberOfInstructions(), 5u);
+}
+
+TEST(TreeEmit, LoneParentSymbolReadsTheParent)
+{
+    test::TreeContext<double> ctx;
+    ctx.parent.var(2) = -7.5;
+    ctx.solver.var(2) = 1;
+    auto tree = ctx.tree();
+    ctx.build(tree, {Mk::parent(2)});
+    sl::Evaluator<double>* e = ctx.compile(tree);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(ctx.evaluate(*e), -7.5);
+}
+
+// ---- targets ----
+
+TEST(TreeEmit, TargetsOfVariablesParametersAndTheParent)
+{
+    struct Case
+    {
+        td::INT4 target;
+        bool parent;
+        td::BYTE part;
+        td::INT4 index;
+        td::BYTE realKind;
+        td::BYTE complexKind;
+    } cases[] = {
+        {2, false, 0, 2, 0, 0}, {4, false, 0, 1, 1, 1}, {5, true, 0, 5, 2, 2}, {1, true, 0, 1, 2, 2},
+        {1, false, 1, 1, 0, 5}, {1, false, 2, 1, 0, 6}, {3, false, 1, 0, 1, 7}, {3, false, 2, 0, 1, 8},
+        {5, true, 1, 5, 2, 3},  {5, true, 2, 5, 2, 4},
+    };
+    for (const Case& c : cases)
+    {
+        test::TreeContext<double> real;
+        auto tree = real.tree();
+        real.build(tree, {Mk::integer(1), o(C::ADD), v(0)});
+        tree.setTarget(c.target, c.parent, '+');
+        tree.setTargetPart(c.part);
+        sl::Evaluator<double>* e = real.compile(tree);
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(e->getTargetIndex(), c.index) << c.target;
+        EXPECT_EQ(e->getTargetKind(), c.realKind) << c.target;
+        EXPECT_EQ(e->getOperator(), '+');
+
+        using KC = test::Tok<Cmplx>;
+        test::TreeContext<Cmplx> cmplx;
+        auto ctree = cmplx.tree();
+        cmplx.build(ctree, {KC::integer(1), KC::op(C::ADD), KC::sym(0)});
+        ctree.setTarget(c.target, c.parent, '=');
+        ctree.setTargetPart(c.part);
+        sl::Evaluator<Cmplx>* ce = cmplx.compile(ctree);
+        ASSERT_NE(ce, nullptr);
+        EXPECT_EQ(ce->getTargetIndex(), c.index) << c.target;
+        EXPECT_EQ(ce->getTargetKind(), c.complexKind) << c.target << " part " << int(c.part);
+    }
+}
+
+TEST(TreeEmit, ParentTargetExecutesIntoTheParent)
+{
+    test::TreeContext<double> ctx;
+    ctx.solver.var(0) = 2;
+    ctx.parent.var(3) = 10;
+    auto tree = ctx.tree();
+    ctx.build(tree, {v(0), o(C::MUL), Mk::integer(3)});
+    tree.setTarget(3, true, '+');
+    sl::Evaluator<double>* e = ctx.compile(tree);
+    ASSERT_NE(e, nullptr);
+    sl::CU<double> cu(&ctx.solver);
+    EXPECT_TRUE(e->execute(cu));
+    EXPECT_EQ(ctx.parent.var(3), 16.0);
+}
+
+// ---- conditionals ----
+
+struct Conditional
+{
+    test::TreeContext<double> ctx;
+    std::list<sl::ExpressionTree<double>> parts;
+
+    sl::ExpressionTree<double>* part(std::initializer_list<K> tokens, td::INT4 target = -1)
+    {
+        sl::ExpressionTree<double>& t = parts.emplace_back(&ctx.data(), nullptr, ctx.nVars(), true);
+        ctx.build(t, tokens);
+        t.setTarget(target, false, '=');
+        return &t;
+    }
+};
+
+TEST(TreeEmit, IfThenElseTakesTheChosenBranch)
+{
+    Conditional c;
+    c.ctx.solver.var(0) = 2;
+    auto tree = c.ctx.tree();
+    tree.setType(sl::ExpressionTree<double>::Type::IfThenElse);
+    tree.setConditional(c.part({v(0), o(C::GREATER), Mk::integer(1)}), c.part({v(0), o(C::MUL), Mk::integer(10)}, 1),
+                        c.part({v(0), o(C::SUB), Mk::integer(10)}, 1));
+    sl::Evaluator<double>* e = c.ctx.compile(tree);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->getType(), sl::Evaluator<double>::Type::IfThenElse);
+    EXPECT_EQ(e->getThenCount(), 1u);
+    EXPECT_EQ(e->getElseCount(), 1u);
+    EXPECT_EQ(c.ctx.evaluate(*e), 20.0);
+    sl::CU<double> cu(&c.ctx.solver);
+    EXPECT_TRUE(e->execute(cu));
+    EXPECT_EQ(c.ctx.solver.var(1), 20.0);
+    c.ctx.solver.var(0) = 0;
+    EXPECT_TRUE(e->execute(cu));
+    EXPECT_EQ(c.ctx.solver.var(1), -10.0);
+
+    // Without an else branch the else count is 0 and a false condition does nothing.
+    auto noElse = c.ctx.tree();
+    noElse.setType(sl::ExpressionTree<double>::Type::IfThenElse);
+    noElse.setConditional(c.part({v(0)}), c.part({Mk::integer(4)}, 2), nullptr);
+    sl::Evaluator<double>* ne = c.ctx.compile(noElse);
+    ASSERT_NE(ne, nullptr);
+    EXPECT_EQ(ne->getThenCount(), 1u);
+    EXPECT_EQ(ne->getElseCount(), 0u);
+    EXPECT_TRUE(ne->execute(cu));
+    EXPECT_EQ(c.ctx.solver.var(2), 0.0);
+}
+
+TEST(TreeEmit, SwitchTakesTheFirstMatchingCaseOrTheDefault)
+{
+    Conditional c;
+    using Tree = sl::ExpressionTree<double>;
+    Tree cases[3] = {c.ctx.tree(), c.ctx.tree(), c.ctx.tree()};
+    for (Tree& t : cases)
+        t.setType(Tree::Type::SwitchCase);
+    cases[0].setConditional(c.part({v(0), o(C::LESS), Mk::integer(0)}), c.part({Mk::integer(-1)}, 1), &cases[1]);
+    cases[1].setConditional(c.part({v(0), o(C::EQUAL), Mk::integer(0)}), c.part({p(0)}, 1), &cases[2]);
+    cases[2].setConditional(nullptr, c.part({v(0), o(C::ADD), Mk::integer(100)}, 1), nullptr);
+    c.ctx.solver.par(0) = 42;
+    sl::Evaluator<double>* e = c.ctx.compile(cases[0]);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->getType(), sl::Evaluator<double>::Type::Switch);
+    EXPECT_EQ(e->getStatementCount(), 1u);
+    ASSERT_NE(e->getNextCase(), nullptr);
+    ASSERT_NE(e->getNextCase()->getNextCase(), nullptr);
+    EXPECT_EQ(e->getNextCase()->getNextCase()->getCondition(), nullptr);
+
+    sl::CU<double> cu(&c.ctx.solver);
+    struct Step
+    {
+        double x;
+        double result;
+    } steps[] = {{-3, -1}, {0, 42}, {5, 105}};
+    for (const Step& s : steps)
+    {
+        c.ctx.solver.var(0) = s.x;
+        EXPECT_EQ(c.ctx.evaluate(*e), s.result) << s.x;
+        EXPECT_TRUE(e->execute(cu));
+        EXPECT_EQ(c.ctx.solver.var(1), s.result) << s.x;
+    }
+}
+
+TEST(TreeEmit, ConditionalPartsPassOnTheirRefusals)
+{
+    Conditional c;
+    auto tree = c.ctx.tree();
+    tree.setType(sl::ExpressionTree<double>::Type::IfThenElse);
+    tree.setConditional(c.part({v(0)}), c.part({v(0), o(C::MOD), Mk::integer(2)}, 1), nullptr);
+    EXPECT_EQ(c.ctx.compile(tree), nullptr);
+    EXPECT_EQ(c.ctx.only().text, std::string(msg::etFnNotSupported) + ": %");
+}
+} // namespace
