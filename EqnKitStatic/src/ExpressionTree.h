@@ -18,6 +18,8 @@ namespace sl
 {
 template <typename T> class ExpressionTree
 {
+    using C = TokenCodes;
+
 public:
     using Node = ETNode<T>;
     using Tok = Token<T>;
@@ -68,6 +70,41 @@ public:
     bool emitPostfix(Node* pNode);
     // Cells of the stack machine the emitted code of node needs.
     static td::UINT4 stackNeed(const Node* pNode);
+
+    // ---- differentiation ----
+
+    // The derivative of the root by variable v, pushed as out's root; true with out
+    // unchanged when it is zero; false after "@ET.CantDiff".
+    bool differentiate(ExpressionTree& out, td::UINT4 v);
+    // Marks the dependence of every node on v; false for an IfThenElse tree.
+    bool dependsOn(td::UINT4 v);
+    // The rules on a marked node; null for zero. Throws std::invalid_argument for an
+    // operation without a derivative.
+    Node* differentiateNode(Node* pNode);
+    // Derivative records of the branches into an IfThenElse record whose condition is set.
+    bool differentiateIfThenElse(Evaluator<T>* pEvaluator);
+    // Derivative records of every case into a chain of Switch records; the conditions
+    // come from the case chain source compiled from the same switch.
+    bool differentiateSwitch(Evaluator<T>* pEvaluator, const Evaluator<T>* pSource);
+    // Complex build: the variable and its conjugate partner, swapped under conj.
+    void setConjugatePair(td::UINT4 var, td::UINT4 partner)
+    {
+        _cmplxVarIndex = var;
+        _cmplxPartnerIndex = partner;
+    }
+
+    // ---- simplifying construction ----
+
+    // A binary node op(l, r) with identities applied and literals folded; an operand whose
+    // copy flag is set is copied where the result uses it.
+    Node* makeBinary(Node* pLeft, Node* pRight, bool copyLeft, bool copyRight, td::BYTE op);
+    Node* simplify(Node* pLeftNode, Node* pRightNode, bool copyLeft, bool copyRight, td::BYTE op);
+    // A copy of e minus one.
+    Node* minusOne(const Node* pExponent);
+    // Takes a literal out of the chain below rootLink.
+    static void removeTerm(Node*& rootLink, Node* pLiteral);
+    // tree ^ k; a power's exponent is multiplied by k. copy leaves tree unchanged.
+    Node* power(Node* pTree, td::INT4 k, bool copy);
 
     // ---- queries ----
 
@@ -218,6 +255,29 @@ private:
     bool checkEmittable(const Node* pNode) const;
     bool checkSymbol(const Tok& token) const;
     void setEvaluatorTarget(Evaluator<T>* out) const;
+
+    // differentiation
+    td::UINT4 mark(Node* pNode);
+    void swapConjugate();
+    void defaultConjugatePair(td::UINT4 v);
+    bool isDiffVariable(const Node* pNode) const;
+    Node* differentiateFunction(Node* pNode);
+    Node* derivativeOf(td::BYTE functionID, Node* pNode);
+    Node* differentiateConj(Node* pNode);
+    Node* differentiateOperator(Node* pNode);
+    Node* differentiatePower(Node* pNode);
+    Node* intLiteral(int value) { return newLiteral(C::INT_LITERAL, T(value)); }
+    struct BranchSlots;
+    bool differentiateBranch(BranchSlots& branch, td::UINT4 v);
+    td::UINT4 countDependencies(ExpressionTree* pTree);
+    bool nestedDerivative(ExpressionTree* pTree, Evaluator<T>*& pOut);
+    Evaluator<T>* takeRun(td::UINT4 n, const char* keyOnFailure);
+
+    // simplification
+    Node* takeOperand(Node* pNode, bool copy) { return copy ? this->copy(pNode) : pNode; }
+    Node* foldIntoLeft(Node* pChain, const Node* pLiteral, bool copyChain, td::BYTE op);
+    Node* foldIntoRight(const Node* pLiteral, Node* pChain, bool copyChain, td::BYTE op);
+    static void replaceNode(Node*& rootLink, Node* pOld, Node* pNew);
 
     // printing
     void symbolToString(td::MutableString& out, const Tok& token, td::BYTE mode) const;

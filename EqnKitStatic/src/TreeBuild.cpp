@@ -716,6 +716,10 @@ template <typename T> bool ExpressionTree<T>::limitDerivativeWanted() const
     case ErrorSection::MeasEqs:
     case ErrorSection::ECs:
         return true;
+    case ErrorSection::ODEqs:
+    case ErrorSection::TFs:
+        // A DAE model solves its differential and transfer-function equations by Newton.
+        return _pSolverData->dynamics == 2;
     default:
         return false;
     }
@@ -750,11 +754,10 @@ template <typename T> void ExpressionTree<T>::buildLimitDerivatives(ExpressionTr
     }
 }
 
-// The derivative step of lim: until the tree differentiates, a limit has no derivative
-// entries.
-template <typename T> bool ExpressionTree<T>::differentiateLimitArgument(ExpressionTree&, td::UINT4, ExpressionTree&)
+template <typename T>
+bool ExpressionTree<T>::differentiateLimitArgument(ExpressionTree& argument, td::UINT4 var, ExpressionTree& out)
 {
-    return false;
+    return argument.differentiate(out, var);
 }
 
 template bool ExpressionTree<double>::build(TokenNode<double>*);

@@ -125,4 +125,12 @@ inline constexpr const char* etUnexpTokenID = "@ET.UnexpTokenID";
 inline constexpr const char* etFnNotSupported = "@ET.FnNotSupported";
 inline constexpr const char* etExprTooDeep = "@ET.ExprTooDeep";
 inline constexpr const char* etSymbolOutOfIndex = "@ET.SymbolOutOfIndex";
+inline constexpr const char* etCantDiff = "@ET.CantDiff";
+inline constexpr const char* etThenCantDiff = "@ET.ThenCantDiff";
+inline constexpr const char* etElseCantDiff = "@ET.ElseCantDiff";
+inline constexpr const char* etZeroThenExps = "@ET.ZeroThenExps";
+inline constexpr const char* etZeroElseExps = "@ET.ZeroElseExps";
+inline constexpr const char* etCaseNoDiffVars = "@ET.CaseNoDiffVars";
+inline constexpr const char* etCaseDiffError = "@ET.CaseDiffError";
+inline constexpr const char* etElseDiffExp = "@ET.ElseDiffExp";
 } // namespace sc::msg

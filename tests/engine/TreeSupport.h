@@ -80,6 +80,9 @@ template <typename T> struct TreeContext
         d.pMemMgrETN = &parserPools.nodeLinks;
         d.keyLine = 7;
         d.keyColumn = 3;
+        d.pErrorLog = &errorLog;
+        d.currentLine = 12;
+        d.currentSection = static_cast<td::BYTE>(sl::ErrorSection::NLEqs);
         solver.pLog = &log;
         solver.pParent = &parent;
     }
@@ -149,6 +152,7 @@ template <typename T> struct TreeContext
     FakeSolver<T> solver;
     FakeSolver<T> parent;
     RecordingLog log;
+    sl::ErrorLog errorLog;
 };
 
 // A value of the build; the real build drops the imaginary part.

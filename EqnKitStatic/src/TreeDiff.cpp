@@ -1,0 +1,638 @@
+// Symbolic differentiation of trees by one variable, and the derivative records of
+// IfThenElse and Switch statements, one per used variable a branch depends on.
+#include <cmath>
+#include <stdexcept>
+
+#include <sc/MessageKeys.h>
+
+#include "ETNodeKinds.h"
+#include "ExpressionTree.h"
+#include "ISolverServices.h"
+
+namespace sl
+{
+using namespace nodes;
+namespace msg = sc::msg;
+
+namespace
+{
+const char* const cFunctionNotDifferentiable = "Function @ cannot be differentiated and thus cannot be used as part of NLEqs!";
+const char* const cOperatorNotDifferentiable = "Differentiation is not defined for operator '@'";
+
+template <typename T> bool isValue(const ETNode<T>* p, double v) { return isLiteral(p) && p->pToken->value == T(v); }
+
+template <typename T> bool isLimitLeaf(const ETNode<T>* p) { return isLeaf(p) && isFunction(p, C::LIMIT); }
+
+template <typename T> td::UINT4 limitID(const Token<T>& t)
+{
+    return static_cast<td::UINT4>(unpackLimitWord(realPart(t.value)) & 0xFFFFFFFFu);
+}
+
+// Functions with a derivative rule of the table (sign and the real atg2 have their own).
+template <typename T> bool hasTableRule(td::BYTE id)
+{
+    switch (id)
+    {
+    case C::ABS:
+        // |z| is not holomorphic.
+        return !ValueTraits<T>::isComplex;
+    case C::ACOS:
+    case C::ASIN:
+    case C::ATG:
+    case C::COS:
+    case C::EXP:
+    case C::SQRT:
+    case C::LN:
+    case C::LOG:
+    case C::SIN:
+    case C::TG:
+    case C::SQR:
+    case C::SINH:
+    case C::COSH:
+    case C::TGH:
+    case C::ASNH:
+    case C::ACSH:
+    case C::ATGH:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The type of a literal ln b.
+template <typename T> td::BYTE logarithmType(const T& v)
+{
+    if constexpr (ValueTraits<T>::isComplex)
+        return v.imag() == 0.0 ? C::REAL_LITERAL : C::CMPLX_LITERAL;
+    else
+    {
+        (void)v;
+        return C::REAL_LITERAL;
+    }
+}
+} // namespace
+
+// ---- dependence marks ----
+
+template <typename T> void ExpressionTree<T>::swapConjugate()
+{
+    _diffVar = _diffVar == _cmplxVarIndex ? _cmplxPartnerIndex : _cmplxVarIndex;
+}
+
+template <typename T> void ExpressionTree<T>::defaultConjugatePair(td::UINT4 v)
+{
+    if constexpr (ValueTraits<T>::isComplex)
+    {
+        if (v == _cmplxVarIndex || v == _cmplxPartnerIndex)
+            return;
+        // Variables and their partners are interleaved: 2k and 2k + 1.
+        ISolverServices<T>* pSolver = _pSolverData ? _pSolverData->pSolver : nullptr;
+        _cmplxVarIndex = v;
+        _cmplxPartnerIndex = pSolver && pSolver->hasConjugatePartners() ? (v ^ 1u) : static_cast<td::UINT4>(-1);
+    }
+    else
+        (void)v;
+}
+
+template <typename T> bool ExpressionTree<T>::isDiffVariable(const Node* pNode) const
+{
+    const Tok& t = *pNode->pToken;
+    return isLeaf(pNode) && isSymbolType(t.type) && isOwn(t) && t.index == _diffVar;
+}
+
+template <typename T> td::UINT4 ExpressionTree<T>::mark(Node* pNode)
+{
+    if (isLeaf(pNode))
+    {
+        if (!isFunction(pNode, C::LIMIT))
+            return isDiffVariable(pNode) ? 1 : 0;
+        const td::UINT4 id = limitID(*pNode->pToken);
+        TD_ASSERT(id > 0);
+        pNode->leftTag = 0;
+        if (!_pLimits)
+            return 0;
+        const auto& derivs = (*_pLimits)[id]._derivEvaluators;
+        for (std::size_t k = 0; k < derivs.size(); ++k)
+        {
+            if (derivs[k].varIndex == _diffVar)
+            {
+                pNode->leftTag = static_cast<td::UINT4>(k + 1);
+                return 1;
+            }
+        }
+        return 0;
+    }
+    if constexpr (ValueTraits<T>::isComplex)
+    {
+        // conj(u) depends on v as u depends on the partner of v.
+        if (isFunction(pNode, C::CONJ) && pNode->pLeftNode)
+        {
+            swapConjugate();
+            pNode->leftTag = mark(pNode->pLeftNode);
+            swapConjugate();
+            pNode->rightTag = 0;
+            return pNode->leftTag;
+        }
+    }
+    pNode->leftTag = pNode->pLeftNode ? mark(pNode->pLeftNode) : 0;
+    pNode->rightTag = pNode->pRightNode ? mark(pNode->pRightNode) : 0;
+    return pNode->leftTag | pNode->rightTag;
+}
+
+template <typename T> bool ExpressionTree<T>::dependsOn(td::UINT4 v)
+{
+    if (_type == Type::IfThenElse)
+        return false;
+    Node* pRoot = getRoot();
+    if (!pRoot)
+        return false;
+    _diffVar = v;
+    defaultConjugatePair(v);
+    return mark(pRoot) != 0;
+}
+
+template <typename T> bool ExpressionTree<T>::differentiate(ExpressionTree& out, td::UINT4 v)
+{
+    Node* pRoot = getRoot();
+    if (!pRoot)
+        return true;
+    _diffVar = v;
+    defaultConjugatePair(v);
+    if (!mark(pRoot))
+        return true;
+    Node* pDerivative = nullptr;
+    try
+    {
+        pDerivative = differentiateNode(pRoot);
+    }
+    catch (...)
+    {
+        pDerivative = nullptr;
+    }
+    _diffVar = v;
+    if (!pDerivative)
+    {
+        reportAt(msg::etCantDiff);
+        return false;
+    }
+    out.pushRoot(pDerivative);
+    return true;
+}
+
+// ---- the rules ----
+
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::differentiateNode(Node* pNode)
+{
+    const Tok& t = *pNode->pToken;
+    if (isLeaf(pNode))
+    {
+        if (isDiffVariable(pNode))
+            return intLiteral(1);
+        if (isLimitLeaf(pNode) && pNode->leftTag > 0)
+        {
+            // The leaf of the limit's derivative by the variable.
+            Node* pDerivative = newNode();
+            *pDerivative->pToken = t;
+            pDerivative->pToken->value = T(packLimitWord(limitID(t), pNode->leftTag));
+            return pDerivative;
+        }
+        return intLiteral(0);
+    }
+    const td::UINT4 right = pNode->pRightNode ? pNode->rightTag : 0;
+    if (!pNode->leftTag && !right)
+        return nullptr;
+    if (t.type == C::FUNCTION)
+        return differentiateFunction(pNode);
+    return differentiateOperator(pNode);
+}
+
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::differentiateFunction(Node* pNode)
+{
+    const td::BYTE id = pNode->pToken->functionID();
+    Node* pBody = pNode->pLeftNode;
+    TD_ASSERT(pBody);
+    if (id == C::SIGN)
+        return intLiteral(0);
+    if constexpr (ValueTraits<T>::isComplex)
+    {
+        if (id == C::CONJ)
+            return differentiateConj(pNode);
+    }
+    else if (id == C::ATG2 && pNode->pRightNode)
+    {
+        // atg2(u, w) as atg(u / w)
+        Node* pQuotient = newOperator(C::ATG, makeBinary(pBody, pNode->pRightNode, true, true, C::DIV), nullptr);
+        // The quotient may fold to a constant (atg2(x, x)).
+        if (!mark(pQuotient))
+            return intLiteral(0);
+        return differentiateFunction(pQuotient);
+    }
+    if (!hasTableRule<T>(id))
+    {
+        if (_pSolverData)
+            _pSolverData->addError(cFunctionNotDifferentiable, Tok::printName(id));
+        throw std::invalid_argument("Unsupported function for diff");
+    }
+    Node* pInner = differentiateNode(pBody);
+    if (!pInner)
+        return intLiteral(0);
+    return makeBinary(pInner, derivativeOf(id, pNode), false, false, C::MUL);
+}
+
+// f'(u) for the function node f(u); u is copied wherever it is used.
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::derivativeOf(td::BYTE id, Node* pNode)
+{
+    Node* u = pNode->pLeftNode;
+    auto fn = [this, u](td::BYTE f) { return newOperator(f, copy(u), nullptr); };
+    auto make = [this](Node* a, Node* b, td::BYTE op) { return makeBinary(a, b, false, false, op); };
+    auto square = [this, u]() { return power(u, 2, true); };
+    auto one = [this]() { return intLiteral(1); };
+    switch (id)
+    {
+    case C::ABS:
+        return fn(C::SIGN);
+    case C::ACOS:
+        return make(intLiteral(-1), newOperator(C::SQRT, make(one(), square(), C::SUB), nullptr), C::DIV);
+    case C::ASIN:
+        return make(one(), newOperator(C::SQRT, make(one(), square(), C::SUB), nullptr), C::DIV);
+    case C::ATG:
+        return make(one(), make(one(), square(), C::ADD), C::DIV);
+    case C::COS:
+        return make(intLiteral(0), fn(C::SIN), C::SUB);
+    case C::EXP:
+        return copy(pNode);
+    case C::SQRT:
+        return make(newLiteral(C::REAL_LITERAL, T(0.5)), make(copy(u), newLiteral(C::REAL_LITERAL, T(-0.5)), C::POW), C::MUL);
+    case C::LN:
+        return makeBinary(one(), u, false, true, C::DIV);
+    case C::LOG:
+        return makeBinary(newLiteral(C::REAL_LITERAL, T(1.0 / std::log(10.0))), u, false, true, C::DIV);
+    case C::SIN:
+        return fn(C::COS);
+    case C::TG:
+        return make(one(), power(fn(C::COS), 2, false), C::DIV);
+    case C::SQR:
+        return makeBinary(intLiteral(2), u, false, true, C::MUL);
+    case C::SINH:
+        return fn(C::COSH);
+    case C::COSH:
+        return fn(C::SINH);
+    case C::TGH:
+        return make(one(), power(fn(C::TGH), 2, false), C::SUB);
+    case C::ASNH:
+        return make(one(), newOperator(C::SQRT, make(one(), square(), C::ADD), nullptr), C::DIV);
+    case C::ACSH:
+        return make(one(), newOperator(C::SQRT, make(square(), one(), C::SUB), nullptr), C::DIV);
+    default:
+        // atgh
+        return make(one(), make(one(), square(), C::SUB), C::DIV);
+    }
+}
+
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::differentiateConj(Node* pNode)
+{
+    // d conj(u) / dv = conj(du / d partner(v))
+    swapConjugate();
+    Node* pInner = nullptr;
+    try
+    {
+        pInner = differentiateNode(pNode->pLeftNode);
+    }
+    catch (...)
+    {
+        swapConjugate();
+        throw;
+    }
+    swapConjugate();
+    if (!pInner)
+        return intLiteral(0);
+    if constexpr (ValueTraits<T>::isComplex)
+    {
+        if (isLiteral(pInner))
+        {
+            T& value = pInner->pToken->value;
+            if (value.imag() != 0.0)
+                value = std::conj(value);
+            return pInner;
+        }
+    }
+    if (isType(pInner, C::SUB) && (isType(pInner->pLeftNode, C::INT_LITERAL) || isType(pInner->pLeftNode, C::REAL_LITERAL)))
+    {
+        pInner->pRightNode = newOperator(C::CONJ, pInner->pRightNode, nullptr);
+        return pInner;
+    }
+    return newOperator(C::CONJ, pInner, nullptr);
+}
+
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::differentiateOperator(Node* pNode)
+{
+    const td::BYTE op = pNode->pToken->type;
+    Node* l = pNode->pLeftNode;
+    Node* r = pNode->pRightNode;
+    const bool onlyLeft = pNode->leftTag && !pNode->rightTag;
+    const bool onlyRight = !pNode->leftTag && pNode->rightTag;
+    switch (op)
+    {
+    case C::ADD:
+    case C::SUB:
+    {
+        Node* dl = onlyRight ? nullptr : differentiateNode(l);
+        Node* dr = onlyLeft ? nullptr : differentiateNode(r);
+        if (onlyLeft)
+            return dl;
+        if (onlyRight && op == C::ADD)
+            return dr;
+        if (onlyRight)
+        {
+            if (isLiteral(dr))
+            {
+                dr->pToken->value = -dr->pToken->value;
+                return dr;
+            }
+            return makeBinary(intLiteral(0), dr, false, false, C::SUB);
+        }
+        return makeBinary(dl, dr, false, false, op);
+    }
+    case C::MUL:
+        // The leaf shortcuts hold only for the variable itself.
+        if (onlyLeft)
+            return isDiffVariable(l) ? copy(r) : makeBinary(differentiateNode(l), r, false, true, C::MUL);
+        if (onlyRight)
+            return isDiffVariable(r) ? copy(l) : makeBinary(l, differentiateNode(r), true, false, C::MUL);
+        if (isDiffVariable(l) && isDiffVariable(r))
+            return newOperator(C::MUL, intLiteral(2), copy(r));
+        return makeBinary(makeBinary(differentiateNode(l), r, false, true, C::MUL),
+                          makeBinary(differentiateNode(r), l, false, true, C::MUL), false, false, C::ADD);
+    case C::DIV:
+        if (onlyLeft)
+            return makeBinary(isDiffVariable(l) ? intLiteral(1) : differentiateNode(l), r, false, true, C::DIV);
+        if (onlyRight)
+        {
+            Node* pNumerator = isDiffVariable(r) ? copy(l) : makeBinary(l, differentiateNode(r), true, false, C::MUL);
+            return makeBinary(intLiteral(0), makeBinary(pNumerator, power(r, 2, true), false, false, C::DIV), false, false,
+                              C::SUB);
+        }
+        if (isDiffVariable(l) && isDiffVariable(r))
+            return intLiteral(0);
+        return makeBinary(makeBinary(makeBinary(differentiateNode(l), r, false, true, C::MUL),
+                                     makeBinary(differentiateNode(r), l, false, true, C::MUL), false, false, C::SUB),
+                          power(r, 2, true), false, false, C::DIV);
+    case C::POW:
+        return differentiatePower(pNode);
+    default:
+        if (_pSolverData)
+            _pSolverData->addError(cOperatorNotDifferentiable, Tok::printName(op));
+        throw std::invalid_argument("Unsupported operator for diff");
+    }
+}
+
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::differentiatePower(Node* pNode)
+{
+    Node* b = pNode->pLeftNode;
+    Node* e = pNode->pRightNode;
+    auto make = [this](Node* x, Node* y, td::BYTE op) { return makeBinary(x, y, false, false, op); };
+    if (pNode->leftTag && !pNode->rightTag)
+    {
+        if (isDiffVariable(b))
+        {
+            if (!isLiteral(e))
+                return newOperator(C::MUL, copy(e), newOperator(C::POW, copy(b), minusOne(e)));
+            const T ev = e->pToken->value;
+            if (ev == T(1))
+                return intLiteral(1);
+            if (ev == T(0))
+                return intLiteral(0);
+            if (ev == T(2))
+                return newOperator(C::MUL, copy(e), copy(b));
+            const td::BYTE type = e->pToken->type == C::INT_LITERAL ? C::INT_LITERAL : C::REAL_LITERAL;
+            return newOperator(C::MUL, copy(e), newOperator(C::POW, copy(b), newLiteral(type, ev - T(1))));
+        }
+        if (isValue(e, 0))
+            return intLiteral(0);
+        Node* pFactor = makeBinary(e, differentiateNode(b), true, false, C::MUL);
+        if (_simplify && isValue(e, 1))
+            return pFactor;
+        if (_simplify && isValue(e, 2))
+            return makeBinary(pFactor, b, false, true, C::MUL);
+        return newOperator(C::MUL, pFactor, newOperator(C::POW, copy(b), minusOne(e)));
+    }
+    if (!pNode->leftTag && pNode->rightTag)
+    {
+        const bool exponentIsVariable = isDiffVariable(e);
+        if (isLiteral(b))
+        {
+            const T bv = b->pToken->value;
+            if (bv == T(0) || bv == T(1))
+                return intLiteral(0);
+            const bool euler = b->pToken->type == C::E;
+            const T lnB = std::log(bv);
+            if (exponentIsVariable)
+                return euler ? copy(pNode) : make(newLiteral(logarithmType(lnB), lnB), copy(pNode), C::MUL);
+            Node* de = differentiateNode(e);
+            if (euler)
+                return make(de, copy(pNode), C::MUL);
+            return make(make(newLiteral(logarithmType(lnB), lnB), de, C::MUL), copy(pNode), C::MUL);
+        }
+        Node* pLog = newOperator(C::LN, copy(b), nullptr);
+        if (exponentIsVariable)
+            return make(pLog, copy(pNode), C::MUL);
+        return make(make(pLog, differentiateNode(e), C::MUL), copy(pNode), C::MUL);
+    }
+    // b ^ e * (de ln b + e db / b)
+    Node* de = differentiateNode(e);
+    Node* db = differentiateNode(b);
+    Node* q;
+    if (equal(b, e))
+        q = db;
+    else if (equal(db, b))
+        q = copy(e);
+    else
+        q = makeBinary(makeBinary(e, db, true, false, C::MUL), b, false, true, C::DIV);
+    Node* pLog = newOperator(C::LN, copy(b), nullptr);
+    return make(make(make(de, pLog, C::MUL), q, C::ADD), copy(pNode), C::MUL);
+}
+
+// ---- conditional statements ----
+
+template <typename T> struct ExpressionTree<T>::BranchSlots
+{
+    ExpressionTree* pTree = nullptr;
+    Evaluator<T>* pSlots = nullptr;
+    td::UINT4 n = 0;
+    td::UINT4 filled = 0;
+    const char* failureKey = nullptr;
+};
+
+template <typename T> td::UINT4 ExpressionTree<T>::countDependencies(ExpressionTree* pTree)
+{
+    td::UINT4 n = 0;
+    if (const cnt::FixNumSet* pUsed = _pSolverData->pUsedVars; pUsed && pTree)
+    {
+        for (td::UINT4 v : *pUsed)
+            n += pTree->dependsOn(v) ? 1 : 0;
+    }
+    return n;
+}
+
+template <typename T> Evaluator<T>* ExpressionTree<T>::takeRun(td::UINT4 n, const char* keyOnFailure)
+{
+    Evaluator<T>* pRun = _pEvaluatorPool ? _pEvaluatorPool->alloc(n) : nullptr;
+    if (!pRun)
+        reportAt(keyOnFailure);
+    return pRun;
+}
+
+template <typename T> bool ExpressionTree<T>::differentiateBranch(BranchSlots& branch, td::UINT4 v)
+{
+    if (!branch.pTree || branch.filled >= branch.n || !branch.pTree->dependsOn(v))
+        return true;
+    ExpressionTree derivative(_pSolverData, _pLimits, _nVars, _simplify);
+    if (!branch.pTree->differentiate(derivative, v))
+    {
+        reportAt(branch.failureKey);
+        return false;
+    }
+    Evaluator<T>& slot = branch.pSlots[branch.filled++];
+    // A derivative that came out zero still fills its counted slot.
+    if (!derivative.getRoot())
+        slot.setConstant(T(0));
+    else if (!derivative.createEvaluator(&slot))
+    {
+        reportAt(branch.failureKey);
+        return false;
+    }
+    slot.setTarget(static_cast<td::INT4>(v), 1, '=');
+    return true;
+}
+
+template <typename T> bool ExpressionTree<T>::nestedDerivative(ExpressionTree* pTree, Evaluator<T>*& pOut)
+{
+    Evaluator<T>* pCompiled = _pSolverData->newEvaluator();
+    if (!pTree->createEvaluator(pCompiled))
+        return false;
+    Evaluator<T>* pNested = _pSolverData->newEvaluator();
+    pNested->setIfThenElse(pCompiled->getCondition(), nullptr, nullptr);
+    if (!pTree->differentiateIfThenElse(pNested))
+        return false;
+    pOut = pNested;
+    return true;
+}
+
+template <typename T> bool ExpressionTree<T>::differentiateIfThenElse(Evaluator<T>* pEvaluator)
+{
+    TD_ASSERT(pEvaluator && pEvaluator->getType() == Evaluator<T>::Type::IfThenElse);
+    try
+    {
+        BranchSlots branches[2];
+        branches[0].failureKey = msg::etThenCantDiff;
+        branches[1].failureKey = msg::etElseCantDiff;
+        ExpressionTree* parts[2] = {_pThenET, _pElseET};
+        const char* zeroKeys[2] = {msg::etZeroThenExps, msg::etZeroElseExps};
+        Evaluator<T>* runs[2] = {nullptr, nullptr};
+        td::UINT4 counts[2] = {0, 0};
+        for (int i = 0; i < 2; ++i)
+        {
+            if (parts[i] && parts[i]->_type == Type::IfThenElse)
+            {
+                if (!nestedDerivative(parts[i], runs[i]))
+                {
+                    reportAt(branches[i].failureKey);
+                    return false;
+                }
+                counts[i] = 1;
+            }
+        }
+        for (int i = 0; i < 2; ++i)
+        {
+            if (!parts[i] || runs[i])
+                continue;
+            counts[i] = countDependencies(parts[i]);
+            if (counts[i] == 0)
+            {
+                reportAt(zeroKeys[i]);
+                return false;
+            }
+            runs[i] = takeRun(counts[i], i == 0 ? msg::etThenCantDiff : msg::etElseDiffExp);
+            if (!runs[i])
+                return false;
+            branches[i] = BranchSlots{parts[i], runs[i], counts[i], 0, branches[i].failureKey};
+        }
+        if (const cnt::FixNumSet* pUsed = _pSolverData->pUsedVars)
+        {
+            for (td::UINT4 v : *pUsed)
+            {
+                if (!differentiateBranch(branches[0], v) || !differentiateBranch(branches[1], v))
+                    return false;
+            }
+        }
+        pEvaluator->setIfThenElse(pEvaluator->getCondition(), runs[0], runs[1]);
+        pEvaluator->setBranchCounts(counts[0], counts[1]);
+        _nThenDerivs = counts[0];
+        _nElseDerivs = counts[1];
+        return true;
+    }
+    catch (...)
+    {
+        reportAt(msg::etCantDiff);
+        return false;
+    }
+}
+
+template <typename T> bool ExpressionTree<T>::differentiateSwitch(Evaluator<T>* pEvaluator, const Evaluator<T>* pSource)
+{
+    TD_ASSERT(pEvaluator);
+    TD_ASSERT(_type == Type::SwitchCase);
+    try
+    {
+        Evaluator<T>* pRecord = pEvaluator;
+        Evaluator<T>* pPrevious = nullptr;
+        const Evaluator<T>* pSourceCase = pSource;
+        td::UINT4 widest = 0;
+        for (ExpressionTree* pCase = this; pCase; pCase = pCase->_pElseET)
+        {
+            if (pPrevious)
+            {
+                pRecord = _pSolverData->newEvaluator();
+                pPrevious->setNextCase(pRecord);
+            }
+            // A case whose body is itself conditional counts no variables.
+            td::UINT4 n = countDependencies(pCase->_pThenET);
+            if (n == 0)
+            {
+                reportAt(msg::etCaseNoDiffVars);
+                return false;
+            }
+            Evaluator<T>* pRun = takeRun(n, msg::etCaseDiffError);
+            if (!pRun)
+                return false;
+            BranchSlots branch{pCase->_pThenET, pRun, n, 0, msg::etCaseDiffError};
+            for (td::UINT4 v : *_pSolverData->pUsedVars)
+            {
+                if (!differentiateBranch(branch, v))
+                    return false;
+            }
+            pRecord->setSwitchCase(pSourceCase ? pSourceCase->getCondition() : nullptr, pRun, n, nullptr);
+            widest = n > widest ? n : widest;
+            pPrevious = pRecord;
+            pSourceCase = pSourceCase ? pSourceCase->getNextCase() : nullptr;
+        }
+        pEvaluator->setSwitchColumns(widest);
+        return true;
+    }
+    catch (...)
+    {
+        reportAt(msg::etCaseDiffError);
+        return false;
+    }
+}
+
+#define EQNKIT_TREE_DIFF(T)                                                                                             \
+    template bool ExpressionTree<T>::differentiate(ExpressionTree&, td::UINT4);                                        \
+    template bool ExpressionTree<T>::dependsOn(td::UINT4);                                                              \
+    template ExpressionTree<T>::Node* ExpressionTree<T>::differentiateNode(Node*);                                      \
+    template bool ExpressionTree<T>::differentiateIfThenElse(Evaluator<T>*);                                            \
+    template bool ExpressionTree<T>::differentiateSwitch(Evaluator<T>*, const Evaluator<T>*);
+EQNKIT_TREE_DIFF(double)
+EQNKIT_TREE_DIFF(std::complex<double>)
+#undef EQNKIT_TREE_DIFF
+} // namespace sl

@@ -1,0 +1,719 @@
+#include <cmath>
+#include <functional>
+#include <list>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <sc/MessageKeys.h>
+
+#include "TreeSupport.h"
+
+namespace
+{
+using test::Cmplx;
+using C = sl::TokenCodes;
+using Slot = test::RecordingLog::Slot;
+namespace msg = sc::msg;
+using namespace test::realTokens;
+
+template <typename T> using TreeOf = sl::ExpressionTree<T>;
+template <typename T> using NodeOf = sl::ETNode<T>;
+
+// The derivative of a tree by v as text (mode 1); "empty" for a zero derivative.
+std::string derivativeText(test::TreeContext<double>& ctx, TreeOf<double>& tree, td::UINT4 v)
+{
+    TreeOf<double> out = ctx.tree();
+    if (!tree.differentiate(out, v))
+        return "failed";
+    return out.getRoot() ? ctx.text(out, 1) : "empty";
+}
+
+TEST(Differentiate, ShapesOfTheRules)
+{
+    const K e = Mk::make(C::E, 0, std::exp(1.0));
+    struct Case
+    {
+        std::vector<K> tokens;
+        td::UINT4 var;
+        const char* text;
+    } cases[] = {
+        {{p(0), o(C::MUL), v(0)}, 0, "u[0]"},
+        {{v(0), o(C::MUL), v(0)}, 0, "2*x[0]"},
+        {{v(0), o(C::DIV), v(0)}, 0, "0"},
+        {{v(1)}, 0, "empty"},
+        {{p(0), o(C::ADD), Mk::parent(0)}, 0, "empty"},
+        {{f(C::SIN), lp, v(0), rp}, 0, "cos(x[0])"},
+        {{f(C::SIN), lp, n(2), o(C::MUL), v(0), rp}, 0, "2*cos(2*x[0])"},
+        {{v(0), o(C::POW), n(3)}, 0, "3*(x[0]^2)"},
+        {{v(0), o(C::POW), n(2)}, 0, "2*x[0]"},
+        {{v(0), o(C::POW), n(1)}, 0, "1"},
+        {{n(2), o(C::POW), v(0)}, 0, "0.693147*(2^x[0])"},
+        {{e, o(C::POW), lp, n(3), o(C::MUL), v(0), rp}, 0, "3*(e^(3*x[0]))"},
+        {{v(0), o(C::SUB), v(1)}, 1, "-1"},
+        {{p(0), o(C::DIV), v(0)}, 0, "0-(u[0]/(x[0]^2))"},
+        {{f(C::LN), lp, v(0), rp}, 0, "1/x[0]"},
+        {{f(C::EXP), lp, v(0), rp}, 0, "exp(x[0])"},
+        {{f(C::COS), lp, v(0), rp}, 0, "0-sin(x[0])"},
+        {{f(C::SIGN), lp, v(0), rp}, 0, "0"},
+        // A parent symbol with the variable's index is a constant.
+        {{Mk::parent(0), o(C::MUL), v(0)}, 0, "main_s[0]"},
+        {{v(0), o(C::POW), p(0)}, 0, "u[0]*(x[0]^(u[0]-1))"},
+    };
+    for (const Case& c : cases)
+    {
+        test::TreeContext<double> ctx;
+        TreeOf<double> tree = ctx.tree();
+        ASSERT_TRUE(tree.build(ctx.list(c.tokens))) << c.text;
+        EXPECT_EQ(derivativeText(ctx, tree, c.var), c.text);
+        EXPECT_TRUE(ctx.log.messages.empty()) << c.text;
+    }
+}
+
+TEST(Differentiate, LiteralTypesOfTheRules)
+{
+    test::TreeContext<double> ctx;
+    TreeOf<double> tree = ctx.tree();
+    ctx.build(tree, {n(2), o(C::POW), v(0)});
+    TreeOf<double> out = ctx.tree();
+    ASSERT_TRUE(tree.differentiate(out, 0));
+    EXPECT_EQ(out.getRoot()->pLeftNode->pToken->type, C::REAL_LITERAL);
+    EXPECT_EQ(out.getRoot()->pLeftNode->pToken->value, std::log(2.0));
+    TreeOf<double> square = ctx.tree();
+    ctx.build(square, {v(0), o(C::POW), n(3)});
+    TreeOf<double> dsquare = ctx.tree();
+    ASSERT_TRUE(square.differentiate(dsquare, 0));
+    EXPECT_EQ(dsquare.getRoot()->pLeftNode->pToken->type, C::INT_LITERAL);
+    EXPECT_EQ(dsquare.getRoot()->pRightNode->pRightNode->pToken->type, C::INT_LITERAL);
+}
+
+// ---- what has no derivative ----
+
+struct Refusal
+{
+    const char* name;
+    std::function<NodeOf<double>*(TreeOf<double>&)> make;
+    const char* entry;
+};
+
+TEST(Differentiate, WithoutDerivativeTheLogAndTheKey)
+{
+    const std::string fn = "(12,NLEqs):Function @ cannot be differentiated and thus cannot be used as part of NLEqs!";
+    auto fnText = [&fn](const char* name) { return std::string(fn).replace(fn.find('@'), 1, name); };
+    auto opText = [](const char* name) { return std::string("(12,NLEqs):Differentiation is not defined for operator '") + name + "'"; };
+    const Refusal cases[] = {
+        {"min", [](TreeOf<double>& t) { return t.newOperator(C::MIN, t.newSymbol(0), t.newLiteral(C::INT_LITERAL, 1)); }, "min"},
+        {"max", [](TreeOf<double>& t) { return t.newOperator(C::MAX, t.newLiteral(C::INT_LITERAL, 1), t.newSymbol(0)); }, "max"},
+        {"round", [](TreeOf<double>& t) { return t.newOperator(C::ROUND, t.newSymbol(0), t.newLiteral(C::INT_LITERAL, 2)); }, "round"},
+        {"avg", [](TreeOf<double>& t) { return t.newOperator(C::AVG, t.newSymbol(0), nullptr); }, "avg"},
+        {"dev", [](TreeOf<double>& t) { return t.newOperator(C::DEV, t.newSymbol(0), nullptr); }, "dev"},
+        {"rnd", [](TreeOf<double>& t) { return t.newOperator(C::RND, t.newSymbol(0), nullptr); }, "rnd"},
+        {"int", [](TreeOf<double>& t) { return t.newOperator(C::INTEGRAL, t.newSymbol(0), nullptr); }, "int"},
+    };
+    for (const Refusal& c : cases)
+    {
+        test::TreeContext<double> ctx;
+        TreeOf<double> tree = ctx.tree();
+        // sin(f(x)): the refusal inside a chain
+        tree.pushRoot(tree.newOperator(C::SIN, c.make(tree), nullptr));
+        EXPECT_EQ(derivativeText(ctx, tree, 0), "failed") << c.name;
+        EXPECT_EQ(std::string(ctx.errorLog.toString().c_str()), fnText(c.entry)) << c.name;
+        test::RecordingLog::Message m = ctx.only();
+        EXPECT_EQ(m.text, msg::etCantDiff);
+        EXPECT_EQ(m.slot, Slot::KeyAt);
+        EXPECT_EQ(m.line, 7u);
+    }
+    for (td::BYTE code : {C::GREATER, C::LESS_EQUAL, C::EQUAL, C::LOGIC_AND, C::MOD})
+    {
+        test::TreeContext<double> ctx;
+        TreeOf<double> tree = ctx.tree();
+        tree.pushRoot(tree.newOperator(code, tree.newSymbol(0), tree.newLiteral(C::INT_LITERAL, 1)));
+        EXPECT_EQ(derivativeText(ctx, tree, 0), "failed");
+        EXPECT_EQ(std::string(ctx.errorLog.toString().c_str()), opText(sl::Token<double>::printName(code)));
+        EXPECT_EQ(ctx.only().text, msg::etCantDiff);
+    }
+    test::TreeContext<double> ctx;
+    TreeOf<double> negation = ctx.tree();
+    ctx.build(negation, {o(C::LOGIC_NEGATION), v(0)});
+    EXPECT_EQ(derivativeText(ctx, negation, 0), "failed");
+    EXPECT_EQ(std::string(ctx.errorLog.toString().c_str()), opText("not"));
+}
+
+TEST(Differentiate, ComplexFunctionsThatAreNotHolomorphic)
+{
+    using KC = test::Tok<Cmplx>;
+    for (td::BYTE id : {C::ABS, C::ATG2, C::REAL, C::IMAG, C::CABS, C::RTOP, C::PTOR})
+    {
+        test::TreeContext<Cmplx> ctx;
+        TreeOf<Cmplx> tree = ctx.tree();
+        ctx.build(tree, {KC::fn(id), KC::open(), KC::sym(0), KC::close()});
+        TreeOf<Cmplx> out = ctx.tree();
+        EXPECT_FALSE(tree.differentiate(out, 0)) << int(id);
+        EXPECT_EQ(out.getRoot(), nullptr);
+        std::string expected = std::string("(12,NLEqs):Function ") + sl::Token<Cmplx>::printName(id) +
+                               " cannot be differentiated and thus cannot be used as part of NLEqs!";
+        EXPECT_EQ(std::string(ctx.errorLog.toString().c_str()), expected);
+        EXPECT_EQ(ctx.only().text, msg::etCantDiff);
+    }
+}
+
+// ---- finite differences ----
+
+// The solver's part of limit functions: current values and derivative values.
+template <typename T> void refreshLimits(test::TreeContext<T>& ctx)
+{
+    sl::FnLimits<T>& limits = ctx.solver.limits;
+    for (td::UINT4 id = 1; id <= limits.size(); ++id)
+    {
+        sl::FnLimit<T>& l = limits[id];
+        double lower = l._lowerParamIndex == static_cast<td::UINT4>(-1) ? l._lowerBound : sl::realPart(ctx.solver.par(l._lowerParamIndex));
+        double upper = l._upperParamIndex == static_cast<td::UINT4>(-1) ? l._upperBound : sl::realPart(ctx.solver.par(l._upperParamIndex));
+        double value = sl::realPart(ctx.evaluate(*l._pFnEvaluator));
+        l._lowerBound = lower;
+        l._upperBound = upper;
+        l._currentValue = value < lower ? lower : (value > upper ? upper : value);
+        for (auto& d : l._derivEvaluators)
+            d.value = ctx.evaluate(*d.pEvaluator);
+    }
+}
+
+template <typename T> struct Probe
+{
+    test::TreeContext<T>& ctx;
+    sl::Evaluator<T>* function = nullptr;
+    sl::Evaluator<T>* derivative = nullptr;
+
+    T at()
+    {
+        refreshLimits(ctx);
+        return ctx.evaluate(*function);
+    }
+
+    // f(x + h) - f(x - h) over 2h, moving variable v (and its partner with it).
+    T central(td::UINT4 v, T h, int partner)
+    {
+        T x = ctx.solver.var(v);
+        auto set = [&](T value) {
+            ctx.solver.var(v) = value;
+            if (partner >= 0)
+                ctx.solver.var(static_cast<td::UINT4>(partner)) = test::valueOf<T>(sl::realPart(value), -imagOf(value));
+        };
+        set(x + h);
+        T up = at();
+        set(x - h);
+        T down = at();
+        set(x);
+        return (up - down) / (T(2) * h);
+    }
+
+    static double imagOf(const T& v)
+    {
+        if constexpr (sl::ValueTraits<T>::isComplex)
+            return v.imag();
+        else
+        {
+            (void)v;
+            return 0.0;
+        }
+    }
+};
+
+template <typename T> double relativeError(const T& a, const T& b)
+{
+    return std::abs(a - b) / std::max(1.0, std::abs(b));
+}
+
+// Compares the compiled derivative by v with central differences; false when the point is
+// unfit (not finite, or the difference quotient unsettled).
+template <typename T> bool compareWithDifferences(test::TreeContext<T>& ctx, TreeOf<T>& tree, td::UINT4 v, int partner, double& error)
+{
+    Probe<T> probe{ctx};
+    probe.function = ctx.compile(tree);
+    TreeOf<T> out = ctx.tree();
+    if (!probe.function || !tree.differentiate(out, v))
+        return false;
+    probe.derivative = out.getRoot() ? ctx.compile(out) : nullptr;
+    T f = probe.at();
+    T d = probe.derivative ? ctx.evaluate(*probe.derivative) : T(0);
+    if (!std::isfinite(std::abs(f)) || !std::isfinite(std::abs(d)))
+        return false;
+    const double h = 1e-6 * std::max(1.0, std::abs(ctx.solver.var(v)));
+    T fd = probe.central(v, T(h), partner);
+    T fd2 = probe.central(v, T(2 * h), partner);
+    if constexpr (sl::ValueTraits<T>::isComplex)
+    {
+        // The derivative by z with the partner z* held apart: (d/da - i d/db) / 2.
+        const T ih(0.0, h);
+        fd = (fd + probe.central(v, ih, partner)) / 2.0;
+        fd2 = (fd2 + probe.central(v, T(2.0) * ih, partner)) / 2.0;
+    }
+    if (!std::isfinite(std::abs(fd)) || relativeError(fd, fd2) > 1e-7)
+        return false;
+    error = relativeError(d, fd);
+    return true;
+}
+
+TEST(Differentiate, EveryRuleAgainstDifferences)
+{
+    const std::vector<td::BYTE> functions = {C::ABS, C::ACOS, C::ASIN, C::ATG, C::COS, C::EXP, C::SQRT, C::LN, C::LOG, C::SIN,
+                                             C::TG,  C::SQR,  C::SIGN, C::SINH, C::COSH, C::TGH, C::ASNH, C::ACSH, C::ATGH};
+    struct Case
+    {
+        std::string name;
+        std::vector<K> tokens;
+    };
+    std::vector<Case> cases;
+    // f(0.3 * x + 0.1 * y); acsh needs an argument above 1.
+    for (td::BYTE id : functions)
+    {
+        K offset = Mk::real(id == C::ACSH ? 1.5 : 0.1);
+        cases.push_back({sl::Token<double>::printName(id), {f(id), lp, Mk::real(0.3), o(C::MUL), v(0), o(C::ADD), offset, o(C::MUL), v(1), rp}});
+    }
+    for (td::BYTE code : {C::ADD, C::SUB, C::MUL, C::DIV, C::POW})
+    {
+        const char* name = sl::Token<double>::printName(code);
+        cases.push_back({std::string("x ") + name + " y", {v(0), o(code), v(1)}});
+        cases.push_back({std::string("y ") + name + " x", {v(1), o(code), v(0)}});
+        cases.push_back({std::string("x ") + name + " x", {v(0), o(code), v(0)}});
+        cases.push_back({std::string("sin x ") + name + " p", {f(C::SIN), lp, v(0), rp, o(code), p(0)}});
+        cases.push_back({std::string("p ") + name + " sin x", {p(0), o(code), f(C::SIN), lp, v(0), rp}});
+        cases.push_back({std::string("sin x ") + name + " exp x", {f(C::SIN), lp, v(0), rp, o(code), f(C::EXP), lp, v(0), rp}});
+    }
+    cases.push_back({"p ^ (2x)", {p(0), o(C::POW), lp, n(2), o(C::MUL), v(0), rp}});
+    cases.push_back({"exp x ^ x", {f(C::EXP), lp, v(0), rp, o(C::POW), v(0)}});
+    cases.push_back({"atg2(x, y)", {f(C::ATG2), lp, v(0), cm, v(1), rp}});
+    cases.push_back({"atg2(y, x)", {f(C::ATG2), lp, v(1), cm, v(0), rp}});
+    cases.push_back({"atg2(-x, y - 2)", {f(C::ATG2), lp, n(0), o(C::SUB), v(0), cm, v(1), o(C::SUB), n(2), rp}});
+    cases.push_back({"parent m0 * x + m0 / x", {Mk::parent(0), o(C::MUL), v(0), o(C::ADD), Mk::parent(0), o(C::DIV), v(0)}});
+    cases.push_back({"x ^ m0", {v(0), o(C::POW), Mk::parent(0)}});
+    for (const Case& c : cases)
+    {
+        test::TreeContext<double> ctx;
+        ctx.solver.var(0) = 0.7;
+        ctx.solver.var(1) = 1.3;
+        ctx.solver.par(0) = 1.9;
+        ctx.parent.var(0) = 2.5;
+        TreeOf<double> tree = ctx.tree();
+        ASSERT_TRUE(tree.build(ctx.list(c.tokens))) << c.name;
+        for (td::UINT4 var : {0u, 1u})
+        {
+            double error = 0;
+            ASSERT_TRUE(compareWithDifferences(ctx, tree, var, -1, error)) << c.name << " by " << var;
+            EXPECT_LT(error, 1e-6) << c.name << " by " << var;
+        }
+        EXPECT_TRUE(ctx.log.messages.empty()) << c.name;
+    }
+}
+
+// Random differentiable compositions, built node by node.
+template <typename T> class Compositions
+{
+public:
+    using Node = NodeOf<T>;
+    static constexpr bool isComplex = sl::ValueTraits<T>::isComplex;
+
+    Compositions(unsigned seed, TreeOf<T>& tree) : _rng(seed), _tree(tree) {}
+
+    Node* make(int depth)
+    {
+        if (depth == 0 || pick(4) == 0)
+            return leaf();
+        if (pick(2) == 0)
+        {
+            static const td::BYTE ops[] = {C::ADD, C::SUB, C::MUL, C::DIV, C::POW};
+            td::BYTE code = ops[pick(5)];
+            Node* l = make(depth - 1);
+            // Powers mostly by small literals.
+            Node* r = code == C::POW && pick(2) == 0 ? _tree.newLiteral(C::INT_LITERAL, T(pick(4) + 1)) : make(depth - 1);
+            return _tree.newOperator(code, l, r);
+        }
+        std::vector<td::BYTE> ids = {C::ACOS, C::ASIN, C::ATG, C::COS, C::EXP, C::SQRT, C::LN, C::LOG, C::SIN,
+                                     C::TG, C::SQR, C::SINH, C::COSH, C::TGH, C::ASNH, C::ACSH, C::ATGH};
+        if constexpr (isComplex)
+            ids.push_back(C::CONJ);
+        else
+        {
+            ids.push_back(C::ABS);
+            ids.push_back(C::SIGN);
+            if (pick(6) == 0)
+                return _tree.newOperator(C::ATG2, make(depth - 1), make(depth - 1));
+        }
+        return _tree.newOperator(ids[static_cast<std::size_t>(pick(static_cast<int>(ids.size())))], make(depth - 1), nullptr);
+    }
+
+private:
+    int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(_rng); }
+
+    Node* leaf()
+    {
+        switch (pick(6))
+        {
+        case 0:
+        case 1:
+            // x0, x1 (and in the complex build their partners 1 and 3)
+            return _tree.newSymbol(static_cast<td::UINT4>(isComplex ? pick(4) : pick(2)));
+        case 2:
+            return _tree.newSymbol(_tree.getNumberOfVariables() + static_cast<td::UINT4>(pick(2)));
+        case 3:
+            return _tree.newSymbol(static_cast<td::UINT4>(pick(2)), sc::SymbolOrigin::ParentModel);
+        case 4:
+            return _tree.newLiteral(C::INT_LITERAL, T(pick(4) + 1));
+        default:
+            if constexpr (isComplex)
+                return _tree.newLiteral(C::IMAG_LITERAL, T(0.0, (pick(8) + 1) / 4.0));
+            return _tree.newLiteral(C::REAL_LITERAL, T((pick(8) + 1) / 4.0));
+        }
+    }
+
+    std::mt19937 _rng;
+    TreeOf<T>& _tree;
+};
+
+template <typename T> void checkCompositions(unsigned firstSeed, int count)
+{
+    constexpr bool isComplex = sl::ValueTraits<T>::isComplex;
+    int compared = 0;
+    for (unsigned seed = firstSeed; seed < firstSeed + static_cast<unsigned>(count); ++seed)
+    {
+        // Complex: x0, its partner, x1, its partner.
+        test::TreeContext<T> ctx(isComplex ? 4 : 2, 2);
+        ctx.solver.conjugatePartners = isComplex;
+        std::mt19937 rng(seed);
+        std::uniform_real_distribution<double> u(0.2, 1.4);
+        for (td::UINT4 i = 0; i < ctx.solver.nVars; i += isComplex ? 2 : 1)
+        {
+            ctx.solver.var(i) = test::valueOf<T>(u(rng), u(rng) - 0.8);
+            if constexpr (isComplex)
+                ctx.solver.var(i + 1) = std::conj(ctx.solver.var(i));
+        }
+        for (td::UINT4 i = 0; i < 2; ++i)
+            ctx.solver.par(i) = T(u(rng));
+        for (T& x : ctx.parent.values)
+            x = T(u(rng));
+
+        TreeOf<T> tree = ctx.tree();
+        Compositions<T> gen(seed, tree);
+        tree.pushRoot(gen.make(4));
+        double error = 0;
+        if (!compareWithDifferences(ctx, tree, 0, isComplex ? 1 : -1, error))
+            continue;
+        ++compared;
+        td::MutableString text;
+        tree.toString(text, 1);
+        EXPECT_LT(error, 1e-6) << "seed " << seed << ": " << text.c_str();
+    }
+    EXPECT_GT(compared, count / 3);
+}
+
+TEST(Differentiate, RandomCompositionsAgainstDifferences)
+{
+    checkCompositions<double>(1, 600);
+    checkCompositions<Cmplx>(5001, 600);
+}
+
+TEST(Differentiate, ConjugateThroughThePartner)
+{
+    using KC = test::Tok<Cmplx>;
+    struct Case
+    {
+        std::vector<sl::Token<Cmplx>> tokens;
+        const char* text;
+    } cases[] = {
+        {{KC::fn(C::CONJ), KC::open(), KC::sym(0), KC::close()}, "empty"},
+        {{KC::fn(C::CONJ), KC::open(), KC::sym(1), KC::close()}, "1"},
+        {{KC::sym(1), KC::op(C::MUL), KC::sym(0)}, "x[1]"},
+        {{KC::fn(C::CONJ), KC::open(), KC::make(C::IMAG_LITERAL, 0, Cmplx(0, 2)), KC::op(C::MUL), KC::sym(1), KC::close()}, "-2i"},
+        {{KC::fn(C::CONJ), KC::open(), KC::sym(1), KC::op(C::MUL), KC::sym(1), KC::close()}, "conj(2*x[1])"},
+        {{KC::fn(C::CONJ), KC::open(), KC::integer(0), KC::op(C::SUB), KC::fn(C::SIN), KC::open(), KC::sym(1), KC::close(), KC::close()},
+         "0-conj(cos(x[1]))"},
+    };
+    for (const Case& c : cases)
+    {
+        test::TreeContext<Cmplx> ctx(4, 2);
+        ctx.solver.conjugatePartners = true;
+        TreeOf<Cmplx> tree = ctx.tree();
+        ASSERT_TRUE(tree.build(ctx.list(c.tokens))) << c.text;
+        TreeOf<Cmplx> out = ctx.tree();
+        ASSERT_TRUE(tree.differentiate(out, 0)) << c.text;
+        EXPECT_EQ(out.getRoot() ? ctx.text(out, 1) : std::string("empty"), c.text);
+    }
+}
+
+// ---- lim ----
+
+struct LimitModel
+{
+    test::TreeContext<double> ctx;
+    cnt::FixNumSet used{3};
+    cnt::FixNumSet lastUsed;
+    TreeOf<double> tree;
+
+    explicit LimitModel(std::initializer_list<K> tokens, td::BYTE section = 9, td::BYTE dynamics = 0) : tree(ctx.tree())
+    {
+        used.insert(0);
+        used.insert(1);
+        ctx.data().pUsedVars = &used;
+        ctx.data().pLastUsedVarsForLimits = &lastUsed;
+        ctx.data().currentSection = section;
+        ctx.data().dynamics = dynamics;
+        ctx.solver.var(0) = 1.1;
+        ctx.solver.var(1) = 0.4;
+        ctx.solver.par(0) = 100;
+        ctx.solver.par(1) = 1.7;
+        if (tokens.size() > 0)
+            ctx.build(tree, tokens);
+    }
+};
+
+TEST(Differentiate, LimitDerivativeEntriesAndLeaves)
+{
+    // lim(x * x + y, 0, p0)
+    LimitModel m({f(C::LIMIT), lp, v(0), o(C::MUL), v(0), o(C::ADD), v(1), cm, n(0), cm, p(0), rp});
+    const sl::FnLimit<double>& record = m.ctx.solver.limits[1];
+    ASSERT_EQ(record._derivEvaluators.size(), 2u);
+    EXPECT_EQ(record._derivEvaluators[0].varIndex, 0u);
+    EXPECT_EQ(record._derivEvaluators[1].varIndex, 1u);
+    EXPECT_EQ(m.ctx.evaluate(*record._derivEvaluators[0].pEvaluator), 2.2);
+    EXPECT_EQ(m.ctx.evaluate(*record._derivEvaluators[1].pEvaluator), 1.0);
+    EXPECT_EQ(derivativeText(m.ctx, m.tree, 0), "lim(1,1)");
+    EXPECT_EQ(derivativeText(m.ctx, m.tree, 1), "lim(1,2)");
+    EXPECT_EQ(derivativeText(m.ctx, m.tree, 2), "empty");
+}
+
+TEST(Differentiate, LimitDerivativesInEveryDifferentiatedSection)
+{
+    struct Case
+    {
+        td::BYTE section;
+        td::BYTE dynamics;
+        std::size_t entries;
+    } cases[] = {{9, 0, 2}, {10, 0, 2}, {11, 0, 2}, {7, 2, 2}, {8, 2, 2}, {7, 1, 0}, {7, 0, 0}, {13, 2, 0}, {0, 0, 0}};
+    for (const Case& c : cases)
+    {
+        LimitModel m({f(C::LIMIT), lp, v(0), o(C::ADD), v(1), cm, n(0), cm, n(1), rp}, c.section, c.dynamics);
+        EXPECT_EQ(m.ctx.solver.limits[1]._derivEvaluators.size(), c.entries) << int(c.section) << "/" << int(c.dynamics);
+    }
+}
+
+TEST(Differentiate, LimitLeavesThroughTheGeneralRules)
+{
+    // g = x * x + y inside its bounds
+    auto g = [](std::vector<K> tokens) {
+        std::vector<K> call = {f(C::LIMIT), lp, v(0), o(C::MUL), v(0), o(C::ADD), v(1), cm, n(0), cm, p(0), rp};
+        for (std::size_t i = 0; i < tokens.size(); ++i)
+            if (tokens[i].type == C::IDENTIFIER)
+            {
+                tokens.erase(tokens.begin() + static_cast<long>(i));
+                tokens.insert(tokens.begin() + static_cast<long>(i), call.begin(), call.end());
+                break;
+            }
+        return tokens;
+    };
+    const K lim = Mk::make(C::IDENTIFIER);
+    struct Case
+    {
+        const char* name;
+        std::vector<K> tokens;
+    } cases[] = {
+        {"x * lim", g({v(0), o(C::MUL), lim})},
+        {"lim * x", g({lim, o(C::MUL), v(0)})},
+        {"lim * p", g({lim, o(C::MUL), p(1)})},
+        {"lim ^ 2", g({lim, o(C::POW), n(2)})},
+        {"lim ^ 3", g({lim, o(C::POW), n(3)})},
+        {"lim ^ p", g({lim, o(C::POW), p(1)})},
+        {"lim / p", g({lim, o(C::DIV), p(1)})},
+        {"p / lim", g({p(1), o(C::DIV), lim})},
+        {"lim / x", g({lim, o(C::DIV), v(0)})},
+        {"2 ^ lim", g({n(2), o(C::POW), lim})},
+        {"p ^ lim", g({p(1), o(C::POW), lim})},
+        {"lim - x", g({lim, o(C::SUB), v(0)})},
+        {"sin(lim)", g({f(C::SIN), lp, lim, rp})},
+    };
+    for (const Case& c : cases)
+    {
+        LimitModel m({});
+        TreeOf<double> tree = m.ctx.tree();
+        ASSERT_TRUE(tree.build(m.ctx.list(c.tokens))) << c.name;
+        for (td::UINT4 var : {0u, 1u})
+        {
+            double error = 0;
+            ASSERT_TRUE(compareWithDifferences(m.ctx, tree, var, -1, error)) << c.name;
+            EXPECT_LT(error, 1e-6) << c.name << " by " << var;
+        }
+    }
+}
+
+// ---- conditionals ----
+
+struct Conditional
+{
+    test::TreeContext<double> ctx;
+    cnt::FixNumSet used{3};
+    std::list<TreeOf<double>> parts;
+
+    Conditional()
+    {
+        used.insert(0);
+        used.insert(1);
+        used.insert(2);
+        ctx.data().pUsedVars = &used;
+        ctx.solver.var(0) = 2;
+        ctx.solver.var(1) = 3;
+        ctx.solver.var(2) = 5;
+    }
+
+    TreeOf<double>* part(std::initializer_list<K> tokens)
+    {
+        TreeOf<double>& t = parts.emplace_back(&ctx.data(), nullptr, ctx.nVars(), true);
+        ctx.build(t, tokens);
+        return &t;
+    }
+
+    TreeOf<double>* conditional(TreeOf<double>* cond, TreeOf<double>* thenTree, TreeOf<double>* elseTree)
+    {
+        TreeOf<double>& t = parts.emplace_back(&ctx.data(), nullptr, ctx.nVars(), true);
+        t.setType(TreeOf<double>::Type::IfThenElse);
+        t.setConditional(cond, thenTree, elseTree);
+        return &t;
+    }
+
+    sl::Evaluator<double>* record(TreeOf<double>* cond)
+    {
+        sl::Evaluator<double>* e = ctx.data().newEvaluator();
+        e->setIfThenElse(ctx.compile(*cond), nullptr, nullptr);
+        return e;
+    }
+
+    // The targets and values of a run of derivative records.
+    std::vector<std::pair<td::INT4, double>> run(const sl::Evaluator<double>* p, td::UINT4 n)
+    {
+        std::vector<std::pair<td::INT4, double>> out;
+        for (td::UINT4 i = 0; i < n; ++i)
+        {
+            EXPECT_EQ(p[i].getTargetKind(), 1);
+            out.push_back({p[i].getTargetIndex(), ctx.evaluate(p[i])});
+        }
+        return out;
+    }
+};
+
+using Records = std::vector<std::pair<td::INT4, double>>;
+
+TEST(Differentiate, IfThenElseBranchRecords)
+{
+    Conditional c;
+    TreeOf<double>* cond = c.part({v(0), o(C::GREATER), n(1)});
+    // then: x * y + p, else: x ^ 2 - z + z (whose derivative by z folds to 0)
+    TreeOf<double>* tree = c.conditional(cond, c.part({v(0), o(C::MUL), v(1), o(C::ADD), p(0)}),
+                                         c.part({v(0), o(C::POW), n(2), o(C::SUB), v(2), o(C::ADD), v(2)}));
+    sl::Evaluator<double>* e = c.record(cond);
+    ASSERT_TRUE(tree->differentiateIfThenElse(e));
+    EXPECT_EQ(e->getThenCount(), 2u);
+    EXPECT_EQ(e->getElseCount(), 2u);
+    EXPECT_EQ(c.run(e->getThen(), 2), (Records{{0, 3.0}, {1, 2.0}}));
+    EXPECT_EQ(c.run(e->getElse(), 2), (Records{{0, 4.0}, {2, 0.0}}));
+    EXPECT_EQ(e->getElse()[1].getType(), sl::Evaluator<double>::Type::Constant);
+    EXPECT_TRUE(c.ctx.log.messages.empty());
+}
+
+TEST(Differentiate, NestedIfThenElseGetsItsOwnRecord)
+{
+    Conditional c;
+    TreeOf<double>* cond = c.part({v(0)});
+    TreeOf<double>* inner = c.conditional(c.part({v(1)}), c.part({v(2), o(C::MUL), n(4)}), c.part({v(1)}));
+    TreeOf<double>* tree = c.conditional(cond, inner, c.part({v(0), o(C::MUL), n(3)}));
+    sl::Evaluator<double>* e = c.record(cond);
+    ASSERT_TRUE(tree->differentiateIfThenElse(e));
+    ASSERT_EQ(e->getThenCount(), 1u);
+    const sl::Evaluator<double>* nested = e->getThen();
+    EXPECT_EQ(nested->getType(), sl::Evaluator<double>::Type::IfThenElse);
+    ASSERT_NE(nested->getCondition(), nullptr);
+    EXPECT_EQ(c.run(nested->getThen(), nested->getThenCount()), (Records{{2, 4.0}}));
+    EXPECT_EQ(c.run(nested->getElse(), nested->getElseCount()), (Records{{1, 1.0}}));
+    EXPECT_EQ(c.run(e->getElse(), e->getElseCount()), (Records{{0, 3.0}}));
+}
+
+TEST(Differentiate, IfThenElseKeys)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<TreeOf<double>*(Conditional&)> thenPart;
+        std::function<TreeOf<double>*(Conditional&)> elsePart;
+        std::vector<std::string> keys;
+    } cases[] = {
+        {"then without variables", [](Conditional& c) { return c.part({p(0)}); }, [](Conditional& c) { return c.part({v(0)}); },
+         {msg::etZeroThenExps}},
+        {"else without variables", [](Conditional& c) { return c.part({v(0)}); }, [](Conditional& c) { return c.part({n(3)}); },
+         {msg::etZeroElseExps}},
+        {"then not differentiable",
+         [](Conditional& c) { return c.part({f(C::MIN), lp, v(0), cm, n(1), rp}); },
+         [](Conditional& c) { return c.part({v(0)}); },
+         {msg::etCantDiff, msg::etThenCantDiff}},
+        {"else not differentiable",
+         [](Conditional& c) { return c.part({v(0)}); },
+         [](Conditional& c) { return c.part({v(1), o(C::GREATER), n(1)}); },
+         {msg::etCantDiff, msg::etElseCantDiff}},
+    };
+    for (const Case& k : cases)
+    {
+        Conditional c;
+        TreeOf<double>* cond = c.part({v(0)});
+        TreeOf<double>* tree = c.conditional(cond, k.thenPart(c), k.elsePart(c));
+        EXPECT_FALSE(tree->differentiateIfThenElse(c.record(cond))) << k.name;
+        std::vector<std::string> keys;
+        for (const auto& m : c.ctx.log.messages)
+            keys.push_back(m.text);
+        EXPECT_EQ(keys, k.keys) << k.name;
+    }
+}
+
+TEST(Differentiate, SwitchCaseRecords)
+{
+    Conditional c;
+    using Tree = TreeOf<double>;
+    Tree cases[3] = {c.ctx.tree(), c.ctx.tree(), c.ctx.tree()};
+    for (Tree& t : cases)
+        t.setType(Tree::Type::SwitchCase);
+    cases[0].setConditional(c.part({v(0), o(C::LESS), n(0)}), c.part({v(0), o(C::MUL), v(1)}), &cases[1]);
+    cases[1].setConditional(c.part({v(0), o(C::EQUAL), n(0)}), c.part({v(2), o(C::MUL), n(7)}), &cases[2]);
+    cases[2].setConditional(nullptr, c.part({v(1), o(C::POW), n(2), o(C::ADD), v(0), o(C::SUB), v(0)}), nullptr);
+    sl::Evaluator<double>* source = c.ctx.compile(cases[0]);
+    ASSERT_NE(source, nullptr);
+    sl::Evaluator<double>* e = c.ctx.data().newEvaluator();
+    ASSERT_TRUE(cases[0].differentiateSwitch(e, source));
+    EXPECT_EQ(e->getType(), sl::Evaluator<double>::Type::Switch);
+    EXPECT_EQ(e->getSwitchColumns(), 2u);
+    EXPECT_EQ(e->getCondition(), source->getCondition());
+    EXPECT_EQ(c.run(e->getThen(), e->getStatementCount()), (Records{{0, 3.0}, {1, 2.0}}));
+    const sl::Evaluator<double>* second = e->getNextCase();
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->getCondition(), source->getNextCase()->getCondition());
+    EXPECT_EQ(c.run(second->getThen(), second->getStatementCount()), (Records{{2, 7.0}}));
+    const sl::Evaluator<double>* third = second->getNextCase();
+    ASSERT_NE(third, nullptr);
+    EXPECT_EQ(third->getCondition(), nullptr);
+    EXPECT_EQ(c.run(third->getThen(), third->getStatementCount()), (Records{{0, 0.0}, {1, 6.0}}));
+    EXPECT_EQ(third->getNextCase(), nullptr);
+}
+
+TEST(Differentiate, SwitchKeys)
+{
+    for (int broken : {0, 1})
+    {
+        Conditional c;
+        using Tree = TreeOf<double>;
+        Tree first = c.ctx.tree(), second = c.ctx.tree();
+        first.setType(Tree::Type::SwitchCase);
+        second.setType(Tree::Type::SwitchCase);
+        first.setConditional(c.part({v(0)}), c.part({v(0), o(C::MUL), n(2)}), &second);
+        second.setConditional(nullptr, broken ? c.part({f(C::ROUND), lp, v(1), cm, n(1), rp}) : c.part({p(1)}), nullptr);
+        sl::Evaluator<double>* source = c.ctx.compile(first);
+        EXPECT_FALSE(first.differentiateSwitch(c.ctx.data().newEvaluator(), source));
+        ASSERT_FALSE(c.ctx.log.messages.empty());
+        EXPECT_EQ(c.ctx.log.messages.back().text, broken ? msg::etCaseDiffError : msg::etCaseNoDiffVars);
+    }
+}
+} // namespace
