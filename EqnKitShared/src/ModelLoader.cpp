@@ -85,10 +85,14 @@ bool ModelLoader::copyParentParams(td::INT4 requested, td::UINT4& copied, td::UI
     if (requested == 0)
         return true;
     td::UINT4 n = requested > 0 && static_cast<td::UINT4>(requested) < nMain ? static_cast<td::UINT4>(requested) : nMain;
+    // The positions are not built yet: order the main parameters by their index.
+    cnt::SafeFullVector<const td::PoolString*> byIndex(nMain);
+    for (const auto& [name, pos] : *map(ModelLevel::Main, UserLabel::Param))
+        byIndex[pos] = &name;
     bool ok = true;
     for (td::UINT4 i = 0; i < n; ++i)
     {
-        const td::PoolString* pName = _pNaming->getParamName(i, ModelLevel::Main);
+        const td::PoolString* pName = byIndex[i];
         if (!pName || pName->isEmpty())
         {
             reportKey(msg::scEmpryParamName);

@@ -362,7 +362,7 @@ template <typename F> void TokenizedModel::forEachOutLine(Group g, F&& f) const
 td::UINT4 TokenizedModel::countOutputs(Group g, td::UINT4 total) const
 {
     td::UINT4 n = 0;
-    forEachOutLine(g, [&](const iterator* pLine) { n += pLine ? total : 1; });
+    forEachOutLine(g, [&](const iterator* pLine) { n += pLine ? 1 : total; });
     return n;
 }
 
