@@ -157,7 +157,6 @@ TEST(LoadErrors, LoadsThatMustNotSucceed)
 
 TEST(LoadErrors, ErrorsAreShownOnlyBelowTheLimit)
 {
-    std::string body = cBase + "NLEs:\nx = 1\n";
     LoadedModel m;
     m.log.countAnswer = 32;
     EXPECT_FALSE(m.fromString(cHeader + "Model:\nVars:\nx\nx\nend\n"));
