@@ -67,6 +67,21 @@ TEST(StackExt, NodesReturnToThePool)
     EXPECT_EQ(s.top(), 42);
 }
 
+TEST(StackExt, StacksShareOnePool)
+{
+    cnt::priv::StackExt<int, 2>::Pool pool;
+    cnt::priv::StackExt<int, 2> a(&pool), b(&pool);
+    a.push(1);
+    b.push(2);
+    a.push(3);
+    EXPECT_EQ(pool.blockCount(), 2u);
+    a.pop();
+    b.push(4);
+    EXPECT_EQ(pool.blockCount(), 2u);
+    EXPECT_EQ(a.top(), 1);
+    EXPECT_EQ(b.top(), 4);
+}
+
 TEST(FixNumSet, InsertKeepsAscendingOrder)
 {
     cnt::FixNumSet s(10);

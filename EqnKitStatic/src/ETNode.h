@@ -1,0 +1,33 @@
+// One node of an expression tree, and an entry of a tree's stack of open brackets.
+// Nodes point at their tokens; both come from the parser's pools.
+#pragma once
+
+#include <complex>
+
+#include <td/Types.h>
+
+#include "Token.h"
+
+namespace sl
+{
+template <typename T> struct ETNode
+{
+    Token<T>* pToken = nullptr;
+    // Left operand; the argument of a one-argument function and of not; the first argument.
+    ETNode* pLeftNode = nullptr;
+    // Right operand; the second argument of a multi-argument function.
+    ETNode* pRightNode = nullptr;
+    // Subtree heights after building, dependence marks after marking.
+    td::UINT4 leftTag = 0;
+    td::UINT4 rightTag = 0;
+};
+
+// An open bracket: the function node it belongs to (null for a plain parenthesis), the
+// number of extra arguments still expected, and whether the second one is an expression.
+template <typename T> struct BracketEntry
+{
+    ETNode<T>* pNode = nullptr;
+    td::BYTE nExtraArgs = 0;
+    td::BYTE secondIsExpression = 0;
+};
+} // namespace sl

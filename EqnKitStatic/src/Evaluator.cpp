@@ -1,0 +1,615 @@
+#include "Evaluator.h"
+
+#include <cmath>
+
+#include "CU.h"
+#include "ISolverServices.h"
+#include "SolverData.h"
+#include "StatisticsStore.h"
+
+namespace sl
+{
+template <typename T>
+void Evaluator<T>::init(SolverData<T>& data, td::INT4 nInstructions, td::INT4 nConsts, td::INT4 nVarRefs, td::INT4 nParamRefs)
+{
+    TD_ASSERT(_pConstData == nullptr);
+    TD_ASSERT(_pIndVars == nullptr);
+    TD_ASSERT(_pIndParams == nullptr);
+    TD_ASSERT(_pInstructionLst == nullptr);
+    if (nInstructions == 1)
+    {
+        _type = nConsts == 1 ? Type::Constant : (nParamRefs == 1 ? Type::Parameter : Type::Variable);
+        return;
+    }
+    _type = Type::Code;
+    auto take = [](auto* pPool, td::INT4 n, td::UINT4& capacity) {
+        capacity = n > 0 ? static_cast<td::UINT4>(n) : 0;
+        if (capacity == 0)
+            return decltype(pPool->alloc(1))(nullptr);
+        TD_ASSERT(pPool);
+        return pPool->alloc(capacity);
+    };
+    _pInstructionLst = take(data.pInstructionPool, nInstructions, _capInstructions);
+    _pConstData = take(data.pConstantPool, nConsts, _capConsts);
+    _pIndVars = take(data.pReferencePool, nVarRefs, _capVarRefs);
+    _pIndParams = take(data.pReferencePool, nParamRefs, _capParamRefs);
+}
+
+template <typename T> bool Evaluator<T>::isRunnable() const
+{
+    if (_refused)
+        return false;
+    switch (_type)
+    {
+    case Type::Code:
+        return _nInstructions == 0 || (_depth == 1 && _maxDepth <= CU<T>::CU_STACK_SIZE);
+    case Type::Constant:
+    case Type::Parameter:
+    case Type::Variable:
+    case Type::ParentValue:
+        // A shortcut holds its one operand.
+        return _depth == 1;
+    default:
+        return true;
+    }
+}
+
+template <typename T> bool Evaluator<T>::refuse()
+{
+    _refused = true;
+    return false;
+}
+
+template <typename T> bool Evaluator<T>::trackDepth(td::BYTE operands, td::BYTE results)
+{
+    if (_depth < operands)
+        return refuse();
+    td::UINT4 depth = _depth - operands + results;
+    if (depth > static_cast<td::UINT4>(CU<T>::CU_STACK_SIZE))
+        return refuse();
+    _depth = static_cast<td::UINT2>(depth);
+    if (_depth > _maxDepth)
+        _maxDepth = _depth;
+    return true;
+}
+
+template <typename T> bool Evaluator<T>::appendInstruction(Routine routine)
+{
+    if (_nInstructions >= _capInstructions)
+        return refuse();
+    _pInstructionLst[_nInstructions++] = routine;
+    return true;
+}
+
+template <typename T> bool Evaluator<T>::appendConstant(const T& value)
+{
+    if (_nConsts >= _capConsts || !trackDepth(0, 1) || !appendInstruction(CU<T>::pushConstantRoutine()))
+        return refuse();
+    _pConstData[_nConsts++] = value;
+    return true;
+}
+
+template <typename T> bool Evaluator<T>::compileToken(const Token<T>& token, td::UINT4 nVars)
+{
+    if (_refused)
+        return false;
+    const bool shortcut = _type != Type::Code;
+    // A shortcut holds exactly one operand.
+    if (shortcut && _depth != 0)
+        return refuse();
+
+    if (token.type == TokenCodes::SYMBOL)
+    {
+        const bool parent = token.symbolOrigin == sc::SymbolOrigin::ParentModel;
+        if (!parent && token.index < nVars)
+        {
+            if (shortcut)
+            {
+                if (_type != Type::Variable)
+                    return refuse();
+                _symbolIndex = token.index;
+                return trackDepth(0, 1);
+            }
+            TD_ASSERT(token.symbolOrigin == sc::SymbolOrigin::ThisModel);
+            if (_nVarRefs >= _capVarRefs || !trackDepth(0, 1) || !appendInstruction(CU<T>::pushVariableRoutine()))
+                return refuse();
+            _pIndVars[_nVarRefs++] = token.index;
+            return true;
+        }
+        if (shortcut)
+        {
+            if (_type != Type::Parameter)
+                return refuse();
+            // A lone parent-model value reads the parent, never this model's parameters.
+            if (parent)
+            {
+                _type = Type::ParentValue;
+                _symbolIndex = token.index;
+            }
+            else
+                _symbolIndex = token.index - nVars;
+            return trackDepth(0, 1);
+        }
+        if (_nParamRefs >= _capParamRefs || !trackDepth(0, 1))
+            return refuse();
+        if (!appendInstruction(parent ? CU<T>::pushParentRoutine() : CU<T>::pushParameterRoutine()))
+            return false;
+        _pIndParams[_nParamRefs++] = parent ? token.index : token.index - nVars;
+        return true;
+    }
+
+    if (token.isNumber())
+    {
+        if (!shortcut)
+            return appendConstant(token.value);
+        if (_type != Type::Constant)
+            return refuse();
+        _constValue = token.value;
+        return trackDepth(0, 1);
+    }
+
+    if (shortcut)
+        return refuse();
+
+    td::BYTE code = token.type;
+    if (token.type == TokenCodes::FUNCTION)
+        code = token.functionID();
+    else if (token.type < TokenCodes::OPEN_PARENTHESIS)
+        return refuse();
+    const typename CU<T>::OpInfo& op = CU<T>::opcode(code);
+    if (!op.routine)
+        return refuse();
+    if (token.type == TokenCodes::FUNCTION && TokenCodes::takesTokenOperand(code))
+    {
+        if (!appendConstant(token.value))
+            return false;
+    }
+    if (!trackDepth(op.operands, op.results))
+        return false;
+    return appendInstruction(op.routine);
+}
+
+template <typename T> const Evaluator<T>* Evaluator<T>::chosenCase(CU<T>& cu) const
+{
+    for (const Evaluator* pCase = this; pCase; pCase = pCase->_pElse)
+    {
+        if (!pCase->_pCondition || isTrue(pCase->_pCondition->evaluate(cu)))
+            return pCase;
+    }
+    return nullptr;
+}
+
+template <typename T> T Evaluator<T>::evaluate(CU<T>& cu) const
+{
+    const Evaluator* e = this;
+    for (;;)
+    {
+        if (e->isShortcut() && !e->isRunnable())
+            return quietNaN<T>();
+        switch (e->_type)
+        {
+        case Type::Code:
+            return cu.runCode(*e);
+        case Type::Constant:
+            return e->_constValue;
+        case Type::Parameter:
+        {
+            const T* pParams = cu.getParameterValues();
+            TD_ASSERT(pParams);
+            return pParams[e->_symbolIndex];
+        }
+        case Type::Variable:
+        {
+            const T* pVars = cu.getVariableValues();
+            TD_ASSERT(pVars);
+            return pVars[e->_symbolIndex];
+        }
+        case Type::ParentValue:
+        {
+            const T* pParent = cu.getParentValues();
+            TD_ASSERT(pParent);
+            return pParent[e->_symbolIndex];
+        }
+        case Type::IfThenElse:
+        {
+            TD_ASSERT(e->_pCondition);
+            const Evaluator* pNext = isTrue(e->_pCondition->evaluate(cu)) ? e->_pThen : e->_pElse;
+            if (!pNext)
+                return T(0);
+            e = pNext;
+            continue;
+        }
+        case Type::Switch:
+        {
+            const Evaluator* pCase = e->chosenCase(cu);
+            if (!pCase || !pCase->_pThen)
+                return T(0);
+            e = pCase->_pThen;
+            continue;
+        }
+        default:
+            TD_ASSERT(false);
+            return T(0);
+        }
+    }
+}
+
+template <typename T> void Evaluator<T>::sendSignal(CU<T>& cu, td::BYTE code) const
+{
+    sc::ISignal* pSignal = cu.getSignalReceiver();
+    if (code != cNoSignal && pSignal)
+        pSignal->signal(code);
+}
+
+template <typename T> bool Evaluator<T>::runStatements(CU<T>& cu, const Evaluator* p, td::UINT4 n) const
+{
+    for (td::UINT4 i = 0; i < n; ++i)
+    {
+        if (!p[i].execute(cu))
+            return false;
+    }
+    return true;
+}
+
+template <typename T> bool Evaluator<T>::execute(CU<T>& cu) const
+{
+    switch (_type)
+    {
+    case Type::Statistics:
+    {
+        ISolverServices<T>* pSolver = cu.getSolver();
+        TD_ASSERT(pSolver);
+        StatisticsStore<T>* pStore = pSolver->getStatisticsStore();
+        TD_ASSERT(pStore);
+        TD_ASSERT(_varIndex >= 0 && static_cast<td::UINT4>(_varIndex) < pStore->size());
+        pStore->accumulate(static_cast<td::UINT4>(_varIndex), cu);
+        return true;
+    }
+    case Type::IfThenElse:
+    {
+        TD_ASSERT(_pCondition);
+        const bool taken = isTrue(_pCondition->evaluate(cu));
+        const Evaluator* pBranch = taken ? _pThen : _pElse;
+        td::UINT4 n = taken ? _nConsts : _nVarRefs;
+        if (!pBranch || n == 0)
+            return true;
+        sendSignal(cu, pBranch->_signal);
+        return runStatements(cu, pBranch, n);
+    }
+    case Type::Switch:
+    {
+        const Evaluator* pCase = chosenCase(cu);
+        if (!pCase)
+            return true;
+        sendSignal(cu, pCase->_signal);
+        return pCase->_pThen ? runStatements(cu, pCase->_pThen, pCase->_nConsts) : true;
+    }
+    case Type::List:
+        if (_enabled && _pThen)
+        {
+            for (td::UINT4 i = 0; i < _nConsts; ++i)
+                _pThen[i].evaluate(cu);
+        }
+        return true;
+    case Type::Code:
+    case Type::Constant:
+    case Type::Parameter:
+    case Type::Variable:
+    case Type::ParentValue:
+        if (!isRunnable())
+            return false;
+        return assign(cu, evaluate(cu));
+    }
+    TD_ASSERT(false);
+    return false;
+}
+
+template <typename T> template <typename U> bool Evaluator<T>::applyAssignment(U& target, const U& value, char op)
+{
+    switch (op)
+    {
+    case '=':
+        target = value;
+        return true;
+    case '+':
+        target += value;
+        return true;
+    case '-':
+        target -= value;
+        return true;
+    case '*':
+        target *= value;
+        return true;
+    case '/':
+        if (value == U(0))
+            return false;
+        target /= value;
+        return true;
+    case '^':
+        target = std::pow(target, value);
+        return true;
+    default:
+        TD_ASSERT(false);
+        return false;
+    }
+}
+
+namespace
+{
+// Applies op with the real part of value to one part of a complex target.
+bool applyToPart(std::complex<double>& target, bool realPart, double value, char op)
+{
+    double part = realPart ? target.real() : target.imag();
+    if (!Evaluator<double>::applyAssignment(part, value, op))
+        return false;
+    if (realPart)
+        target.real(part);
+    else
+        target.imag(part);
+    return true;
+}
+} // namespace
+
+template <typename T> void Evaluator<T>::updatePartner(CU<T>& cu, td::INT4 i) const
+{
+    if constexpr (Traits::isComplex)
+    {
+        ISolverServices<T>* pSolver = cu.getSolver();
+        if (!pSolver || !pSolver->hasConjugatePartners())
+            return;
+        if (static_cast<td::UINT4>(i) + 1 >= pSolver->getNumberOfVariables())
+            return;
+        T* pVars = cu.getVariableValues();
+        pVars[i + 1] = std::conj(pVars[i]);
+    }
+}
+
+template <typename T> bool Evaluator<T>::assignParent(CU<T>& cu, const T& value, ValuePart part) const
+{
+    ISolverServices<T>* parentSolver = cu.getParentSolver();
+    TD_ASSERT(parentSolver);
+    if (_op == '/' && (part == ValuePart::Whole ? value == T(0) : realPart(value) == 0.0))
+        return false;
+    td::INT4 i = _varIndex;
+    if constexpr (Traits::isComplex)
+    {
+        td::INT4 partner = 2 * i + 1;
+        if (parentSolver->hasConjugatePartners() && static_cast<td::UINT4>(partner) < parentSolver->getNumberOfVariables())
+        {
+            parentSolver->updateSymbolValue(&value, 2 * i, _op, part);
+            T conjugate = std::conj(parentSolver->getVariableValuesPtr()[2 * i]);
+            parentSolver->updateSymbolValue(&conjugate, partner, '=', ValuePart::Whole);
+            return true;
+        }
+    }
+    parentSolver->updateSymbolValue(&value, i, _op, part);
+    return true;
+}
+
+template <typename T> bool Evaluator<T>::assign(CU<T>& cu, const T& value) const
+{
+    using K = TargetKind;
+    const K kind = static_cast<K>(_targetKind);
+    if (kind == K::None || _targetKind > static_cast<td::BYTE>(K::None))
+        return false;
+    TD_ASSERT(_varIndex >= 0);
+    switch (kind)
+    {
+    case K::Variable:
+        if (!applyAssignment(cu.getVariableValues()[_varIndex], value, _op))
+            return false;
+        updatePartner(cu, _varIndex);
+        return true;
+    case K::Parameter:
+        return applyAssignment(cu.getParameterValues()[_varIndex], value, _op);
+    case K::Parent:
+        return assignParent(cu, value, ValuePart::Whole);
+    default:
+        break;
+    }
+    if constexpr (Traits::isComplex)
+    {
+        switch (kind)
+        {
+        case K::ParentReal:
+            return assignParent(cu, value, ValuePart::Real);
+        case K::ParentImag:
+            return assignParent(cu, value, ValuePart::Imag);
+        case K::VariableReal:
+        case K::VariableImag:
+            if (!applyToPart(cu.getVariableValues()[_varIndex], kind == K::VariableReal, value.real(), _op))
+                return false;
+            updatePartner(cu, _varIndex);
+            return true;
+        case K::ParameterReal:
+        case K::ParameterImag:
+            return applyToPart(cu.getParameterValues()[_varIndex], kind == K::ParameterReal, value.real(), _op);
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
+// ---- set-up of conditional and special records ----
+
+template <typename T> void Evaluator<T>::setIfThenElse(const Evaluator* pCondition, const Evaluator* pThen, const Evaluator* pElse)
+{
+    _type = Type::IfThenElse;
+    _pCondition = pCondition;
+    _pThen = pThen;
+    _pElse = pElse;
+}
+
+template <typename T> void Evaluator<T>::setBranchCounts(td::UINT4 nThen, td::UINT4 nElse)
+{
+    TD_ASSERT(_type == Type::IfThenElse);
+    _nConsts = nThen;
+    _nVarRefs = nElse;
+}
+
+template <typename T>
+void Evaluator<T>::setSwitchCase(const Evaluator* pCondition, const Evaluator* pBody, td::UINT4 nBody, const Evaluator* pNextCase)
+{
+    _type = Type::Switch;
+    _pCondition = pCondition;
+    _pThen = pBody;
+    _nConsts = nBody;
+    _pElse = pNextCase;
+}
+
+template <typename T> void Evaluator<T>::setNextCase(const Evaluator* pNextCase)
+{
+    TD_ASSERT(_type == Type::Switch);
+    _pElse = pNextCase;
+}
+
+template <typename T> void Evaluator<T>::setSwitchColumns(td::UINT4 nColumns)
+{
+    TD_ASSERT(_type == Type::Switch);
+    _nVarRefs = nColumns;
+}
+
+template <typename T> void Evaluator<T>::setList(const Evaluator* pFirst, td::UINT4 n, bool enabled)
+{
+    _type = Type::List;
+    _pThen = pFirst;
+    _nConsts = n;
+    _enabled = enabled ? 1 : 0;
+}
+
+template <typename T> void Evaluator<T>::setStatisticsUpdate(td::INT4 statIndex)
+{
+    _type = Type::Statistics;
+    _varIndex = statIndex;
+    _op = '<';
+}
+
+template <typename T> void Evaluator<T>::setConstant(const T& value)
+{
+    _type = Type::Constant;
+    _constValue = value;
+    _depth = _maxDepth = 1;
+}
+
+template <typename T> void Evaluator<T>::setTarget(td::INT4 index, td::BYTE kind, char op)
+{
+    _varIndex = index;
+    _targetKind = kind;
+    _op = op;
+}
+
+template <typename T> td::UINT4 Evaluator<T>::getStatementCount() const
+{
+    TD_ASSERT(_type == Type::Switch);
+    return _nConsts;
+}
+
+template <typename T> td::UINT4 Evaluator<T>::getSwitchColumns() const
+{
+    TD_ASSERT(_type == Type::Switch);
+    return _nVarRefs;
+}
+
+template <typename T> const Evaluator<T>* Evaluator<T>::getCondition() const
+{
+    return _type == Type::IfThenElse || _type == Type::Switch ? _pCondition : nullptr;
+}
+
+template <typename T> const Evaluator<T>* Evaluator<T>::getThen() const
+{
+    return _type >= Type::IfThenElse && _type <= Type::List ? _pThen : nullptr;
+}
+
+template <typename T> const Evaluator<T>* Evaluator<T>::getElse() const { return _type == Type::IfThenElse ? _pElse : nullptr; }
+
+template <typename T> td::UINT4 Evaluator<T>::getThenCount() const
+{
+    return _type >= Type::IfThenElse && _type <= Type::List ? _nConsts : 0;
+}
+
+template <typename T> td::UINT4 Evaluator<T>::getElseCount() const { return _type == Type::IfThenElse ? _nVarRefs : 0; }
+
+template <typename T> const Evaluator<T>* Evaluator<T>::getNextCase() const { return _type == Type::Switch ? _pElse : nullptr; }
+
+// ---- variable dependence and matrix walks ----
+
+template <typename T> bool Evaluator<T>::runReadsVariables(const Evaluator* p, td::UINT4 n)
+{
+    for (td::UINT4 i = 0; p && i < n; ++i)
+    {
+        if (p[i].readsVariables())
+            return true;
+    }
+    return false;
+}
+
+template <typename T> bool Evaluator<T>::readsVariables() const
+{
+    switch (_type)
+    {
+    case Type::Code:
+        return _nVarRefs > 0;
+    case Type::Variable:
+        return true;
+    case Type::IfThenElse:
+        return (_pCondition && _pCondition->readsVariables()) || runReadsVariables(_pThen, _nConsts) ||
+               runReadsVariables(_pElse, _nVarRefs);
+    case Type::Switch:
+        for (const Evaluator* pCase = this; pCase; pCase = pCase->_pElse)
+        {
+            if ((pCase->_pCondition && pCase->_pCondition->readsVariables()) || runReadsVariables(pCase->_pThen, pCase->_nConsts))
+                return true;
+        }
+        return false;
+    case Type::List:
+        return runReadsVariables(_pThen, _nConsts);
+    default:
+        return false;
+    }
+}
+
+template <typename T>
+void Evaluator<T>::putRun(CU<T>& cu, const Evaluator* p, td::UINT4 n, td::UINT4 row, sparse::IMatrixReceiver<T>& receiver)
+{
+    for (td::UINT4 i = 0; i < n; ++i)
+    {
+        T v = p[i].evaluate(cu);
+        receiver.put(static_cast<td::INT4>(row), p[i]._varIndex, &v);
+    }
+}
+
+template <typename T> void Evaluator<T>::applyIfThenElse(CU<T>& cu, td::UINT4 row, sparse::IMatrixReceiver<T>& receiver) const
+{
+    TD_ASSERT(_type == Type::IfThenElse);
+    TD_ASSERT(_pCondition);
+    const bool taken = isTrue(_pCondition->evaluate(cu));
+    const Evaluator* pBranch = taken ? _pThen : _pElse;
+    td::UINT4 n = taken ? _nConsts : _nVarRefs;
+    if (!pBranch || n == 0)
+        return;
+    if (n == 1 && pBranch->_type == Type::IfThenElse)
+        return pBranch->applyIfThenElse(cu, row, receiver);
+    putRun(cu, pBranch, n, row, receiver);
+}
+
+template <typename T> void Evaluator<T>::applySwitch(CU<T>& cu, td::UINT4 row, sparse::IMatrixReceiver<T>& receiver) const
+{
+    TD_ASSERT(_type == Type::Switch);
+    const Evaluator* pCase = chosenCase(cu);
+    if (!pCase || !pCase->_pThen || pCase->_nConsts == 0)
+        return;
+    const Evaluator* pBody = pCase->_pThen;
+    if (pCase->_nConsts == 1 && pBody->_type == Type::IfThenElse)
+        return pBody->applyIfThenElse(cu, row, receiver);
+    if (pCase->_nConsts == 1 && pBody->_type == Type::Switch)
+        return pBody->applySwitch(cu, row, receiver);
+    putRun(cu, pBody, pCase->_nConsts, row, receiver);
+}
+
+template class Evaluator<double>;
+template class Evaluator<std::complex<double>>;
+template bool Evaluator<double>::applyAssignment<double>(double&, const double&, char);
+template bool Evaluator<std::complex<double>>::applyAssignment<std::complex<double>>(std::complex<double>&,
+                                                                                     const std::complex<double>&, char);
+} // namespace sl

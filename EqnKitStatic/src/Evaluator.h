@@ -1,0 +1,188 @@
+// One compiled expression or statement of a model: stack-machine code, a shortcut for a
+// lone constant, parameter or variable, or a conditional over further evaluators.
+// Records and their arrays live in the build context's pools and are never freed alone.
+#pragma once
+
+#include <complex>
+
+#include <matrix/IMatrixReceiver.h>
+#include <td/Assert.h>
+#include <td/Types.h>
+
+#include "Token.h"
+#include "ValueTraits.h"
+
+namespace sl
+{
+template <typename T> class CU;
+template <typename T> struct SolverData;
+
+template <typename T> class Evaluator
+{
+    friend class CU<T>;
+
+public:
+    using Routine = void (*)(CU<T>&);
+    using Traits = ValueTraits<T>;
+    using TargetKind = typename Traits::TargetKind;
+
+    enum class Type : td::BYTE
+    {
+        Code = 0,
+        Constant = 1,
+        Parameter = 2,
+        Variable = 3,
+        IfThenElse = 4,
+        Switch = 5,
+        List = 6,
+        Statistics = 7,
+        // A lone value of the parent model, read from the parent's value array.
+        ParentValue = 8
+    };
+
+    static constexpr td::BYTE cNoSignal = 6;
+
+    Evaluator() = default;
+
+    // Sizes the record: a single instruction makes a shortcut (constant, parameter or
+    // variable), anything else code with arrays from the build context's pools.
+    void init(SolverData<T>& data, td::INT4 nInstructions, td::INT4 nConsts, td::INT4 nVarRefs, td::INT4 nParamRefs);
+    // Appends the code of one token of a postfix walk. False refuses the token: an
+    // operation the stack machine does not have, a token that never reaches the compiler,
+    // more operands than sized, a missing operand, or more than the machine's cells.
+    // A refused evaluator evaluates to NaN and its statement executes as false.
+    bool compileToken(const Token<T>& token, td::UINT4 nVars);
+
+    T evaluate(CU<T>& cu) const;
+    // Runs a statement and applies it to its target; false for a failed statement.
+    bool execute(CU<T>& cu) const;
+
+    // '=', '+', '-', '*', '/', '^'; false (target unchanged) for a division by zero.
+    template <typename U> static bool applyAssignment(U& target, const U& value, char op);
+
+    // Conditional records.
+    void setIfThenElse(const Evaluator* pCondition, const Evaluator* pThen, const Evaluator* pElse);
+    void setBranchCounts(td::UINT4 nThen, td::UINT4 nElse);
+    // One case of a switch; a null condition makes the default case.
+    void setSwitchCase(const Evaluator* pCondition, const Evaluator* pBody, td::UINT4 nBody, const Evaluator* pNextCase);
+    void setNextCase(const Evaluator* pNextCase);
+    void setSwitchColumns(td::UINT4 nColumns);
+    void setList(const Evaluator* pFirst, td::UINT4 n, bool enabled);
+    void setEnabled(bool enabled) { _enabled = enabled ? 1 : 0; }
+    void setStatisticsUpdate(td::INT4 statIndex);
+    // Makes the record a constant shortcut (an empty matrix slot is a constant 0).
+    void setConstant(const T& value);
+
+    void setTarget(td::INT4 index, td::BYTE kind, char op);
+    void setSignal(td::BYTE code) { _signal = code; }
+
+    // The record's matrix walks: the chosen branch of a conditional entry goes into the
+    // receiver at row, each record at its own target column.
+    void applyIfThenElse(CU<T>& cu, td::UINT4 row, sparse::IMatrixReceiver<T>& receiver) const;
+    void applySwitch(CU<T>& cu, td::UINT4 row, sparse::IMatrixReceiver<T>& receiver) const;
+    // The case of a switch chain that a walk takes; null when none matches.
+    const Evaluator* chosenCase(CU<T>& cu) const;
+
+    Type getType() const { return _type; }
+    td::INT4 getTargetIndex() const { return _varIndex; }
+    td::BYTE getTargetKind() const { return _targetKind; }
+    char getOperator() const { return _op; }
+    td::BYTE getSignal() const { return _signal; }
+    bool isEnabled() const { return _enabled != 0; }
+    td::UINT4 getStatementCount() const;
+    td::UINT4 getSwitchColumns() const;
+
+    const Evaluator* getCondition() const;
+    const Evaluator* getThen() const;
+    const Evaluator* getElse() const;
+    td::UINT4 getThenCount() const;
+    td::UINT4 getElseCount() const;
+    const Evaluator* getNextCase() const;
+
+    td::UINT4 getNumberOfInstructions() const { return _type == Type::Code ? _nInstructions : 1; }
+    td::UINT4 getNumberOfVariableRefs() const { return _type == Type::Code ? _nVarRefs : 0; }
+    // Deepest stack the code needs.
+    td::UINT2 getStackDepth() const { return _maxDepth; }
+    bool isRefused() const { return _refused; }
+    // False for code the stack machine refuses to run: a refused token, operands left
+    // over, or more cells than the machine has.
+    bool isRunnable() const;
+    // A lone constant, parameter, variable or parent-model value.
+    bool isShortcut() const
+    {
+        return _type == Type::Constant || _type == Type::Parameter || _type == Type::Variable || _type == Type::ParentValue;
+    }
+    // True when this record, or any record or condition below it, reads a variable of
+    // this model.
+    bool readsVariables() const;
+
+private:
+    static bool runReadsVariables(const Evaluator* p, td::UINT4 n);
+    bool runStatements(CU<T>& cu, const Evaluator* p, td::UINT4 n) const;
+    void sendSignal(CU<T>& cu, td::BYTE code) const;
+    bool assign(CU<T>& cu, const T& value) const;
+    bool assignParent(CU<T>& cu, const T& value, ValuePart part) const;
+    void updatePartner(CU<T>& cu, td::INT4 i) const;
+    static void putRun(CU<T>& cu, const Evaluator* p, td::UINT4 n, td::UINT4 row, sparse::IMatrixReceiver<T>& receiver);
+    bool refuse();
+    bool trackDepth(td::BYTE operands, td::BYTE results);
+    bool appendInstruction(Routine routine);
+    bool appendConstant(const T& value);
+
+    // Code records: operand arrays. Conditional records reuse them as links:
+    // IfThenElse {condition, then run, else run}, Switch case {condition, body, next
+    // case}, List {-, records}.
+    union
+    {
+        T* _pConstData = nullptr;
+        const Evaluator* _pCondition;
+    };
+    union
+    {
+        td::UINT4* _pIndVars = nullptr;
+        const Evaluator* _pThen;
+    };
+    union
+    {
+        td::UINT4* _pIndParams = nullptr;
+        const Evaluator* _pElse;
+    };
+    Routine* _pInstructionLst = nullptr;
+    T _constValue = T(0);
+    // Code: written counts. IfThenElse: then and else counts. Switch case: body count and
+    // matrix columns. List: record count.
+    td::UINT4 _nConsts = 0;
+    td::UINT4 _nVarRefs = 0;
+    td::UINT4 _nParamRefs = 0;
+    td::UINT4 _nInstructions = 0;
+    td::UINT4 _capConsts = 0;
+    td::UINT4 _capVarRefs = 0;
+    td::UINT4 _capParamRefs = 0;
+    td::UINT4 _capInstructions = 0;
+    // Symbol index of a parameter, variable or parent-value shortcut.
+    td::UINT4 _symbolIndex = 0;
+    // Assignment target; statistics record of a statistics update.
+    td::INT4 _varIndex = -1;
+    td::BYTE _targetKind = 1;
+    Type _type = Type::Code;
+    td::BYTE _signal = cNoSignal;
+    td::BYTE _enabled = 0;
+    char _op = '=';
+    bool _refused = false;
+    td::UINT2 _depth = 0;
+    td::UINT2 _maxDepth = 0;
+};
+
+extern template class Evaluator<double>;
+extern template class Evaluator<std::complex<double>>;
+} // namespace sl
+
+namespace slDbl
+{
+using Evaluator = sl::Evaluator<double>;
+}
+
+namespace slCmplx
+{
+using Evaluator = sl::Evaluator<std::complex<double>>;
+}

@@ -1,0 +1,79 @@
+// The cells of a sparse Jacobian or measurement matrix as (row, column, evaluator)
+// entries. A conditional entry fills the columns of the branch its conditions choose;
+// its pattern is the union of the columns of all its branches, and every walk zeroes
+// that union first, so a cell of a branch no longer taken never keeps a stale value.
+#pragma once
+
+#include <complex>
+
+#include <cnt/PushBackVector.h>
+#include <matrix/IMatrixReceiver.h>
+#include <td/Types.h>
+
+#include "Evaluator.h"
+#include "ISolverServices.h"
+
+namespace sl
+{
+template <typename T> class EvaluatorSparseMatrix
+{
+public:
+    explicit EvaluatorSparseMatrix(ISolverServices<T>* pSolver = nullptr) : _pSolver(pSolver) {}
+
+    void setSolver(ISolverServices<T>* pSolver) { _pSolver = pSolver; }
+
+    // A code evaluator without instructions is skipped.
+    void addEvaluator(td::UINT4 row, td::UINT4 col, Evaluator<T>* pEvaluator);
+    // The records of the branches carry their columns in their target indices.
+    void addIfThenElse(td::UINT4 row, Evaluator<T>* pEvaluator);
+    void addSwitch(td::UINT4 row, Evaluator<T>* pEvaluator);
+
+    // Evaluates every entry at the solver's current values into the receiver.
+    void evaluate(sparse::IMatrixReceiver<T>& receiver) const;
+    // begin, the walk, then finishConstraints(a, b, c).
+    void evaluateWithHooks(td::UINT4 a, sparse::IMatrixReceiver<T>& receiver, void* b, void* c) const;
+    // begin, the walk, then finishMeasurements(a, b, c).
+    void evaluateWithHooks2(sparse::IMatrixReceiver<T>& receiver, void* a, void* b, void* c) const;
+
+    // True when no entry, branch or condition reads a variable.
+    bool isConstant() const;
+
+    // Cells the entries can fill (a conditional entry counts its column union).
+    td::UINT4 getNumberOfNonZeros() const { return _nNonZeros; }
+    td::UINT4 size() const { return static_cast<td::UINT4>(_entries.size()); }
+
+private:
+    static constexpr td::UINT4 cConditional = static_cast<td::UINT4>(-1);
+
+    struct Entry
+    {
+        Evaluator<T>* pEvaluator = nullptr;
+        td::UINT4 row = 0;
+        td::UINT4 col = 0;
+        // Conditional entries: their column union in _unionColumns.
+        td::UINT4 firstColumn = 0;
+        td::UINT4 nColumns = 0;
+    };
+
+    void addConditional(td::UINT4 row, Evaluator<T>* pEvaluator);
+    void walk(sparse::IMatrixReceiver<T>& receiver) const;
+
+    ISolverServices<T>* _pSolver;
+    cnt::PushBackVector<Entry> _entries;
+    cnt::PushBackVector<td::UINT4> _unionColumns;
+    td::UINT4 _nNonZeros = 0;
+};
+
+extern template class EvaluatorSparseMatrix<double>;
+extern template class EvaluatorSparseMatrix<std::complex<double>>;
+} // namespace sl
+
+namespace slDbl
+{
+using EvaluatorSparseMatrix = sl::EvaluatorSparseMatrix<double>;
+}
+
+namespace slCmplx
+{
+using EvaluatorSparseMatrix = sl::EvaluatorSparseMatrix<std::complex<double>>;
+}

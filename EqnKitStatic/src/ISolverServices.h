@@ -1,0 +1,54 @@
+// The part of a solver that compiled expressions reach while they run: values, counts,
+// parent model, logger, names, statistics, limit functions and random generators.
+// Solvers implement it next to their public interface; tests use small doubles.
+#pragma once
+
+#include <complex>
+
+#include <sc/ILog.h>
+#include <td/Types.h>
+
+#include "ValueTraits.h"
+
+namespace sl
+{
+template <typename T> class StatisticsStore;
+template <typename T> class FnLimits;
+class RndGenManager;
+
+template <typename T> class ISolverServices
+{
+public:
+    virtual td::UINT4 getNumberOfVariables() = 0;
+    virtual td::UINT4 getNumberOfParameters() = 0;
+    // Symbol values: variables first, then parameters, in one array.
+    virtual T* getVariableValuesPtr() = 0;
+    // The solver of the parent (main) model; null for a main model.
+    virtual ISolverServices* getParentSolver() = 0;
+    // Null when the solver has no logger.
+    virtual sc::ILog* getLog() = 0;
+    // Name of symbol index (variables first, then parameters); null for an empty name.
+    virtual const char* getSymbolName(td::INT4 index) = 0;
+    // Applies '=', '+', '-', '*', '/' or '^' to a symbol; the part is always Whole in the
+    // real build. Callers never pass a zero divisor.
+    virtual void updateSymbolValue(const T* value, td::INT4 symbIndex, char op, ValuePart part) = 0;
+    // Complex build: every variable 2k is followed by its conjugate partner 2k + 1.
+    virtual bool hasConjugatePartners() = 0;
+    virtual StatisticsStore<T>* getStatisticsStore() = 0;
+    virtual FnLimits<T>* getFnLimits() = 0;
+    virtual RndGenManager* getRndGenManager() = 0;
+
+protected:
+    ~ISolverServices() = default;
+};
+} // namespace sl
+
+namespace slDbl
+{
+using ISolverServices = sl::ISolverServices<double>;
+}
+
+namespace slCmplx
+{
+using ISolverServices = sl::ISolverServices<std::complex<double>>;
+}

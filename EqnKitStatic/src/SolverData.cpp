@@ -1,0 +1,61 @@
+#include "SolverData.h"
+
+namespace sl
+{
+namespace
+{
+constexpr td::BYTE cCurrentSection = 16;
+}
+
+template <typename T> const char* SolverData<T>::getSymbolName(td::INT4 index) const
+{
+    if (!pSolver)
+        return "-";
+    const char* name = pSolver->getSymbolName(index);
+    return name ? name : "";
+}
+
+template <typename T> void SolverData<T>::logError(const char* key) const
+{
+    if (sc::ILog* pLogger = getLog())
+        pLogger->showKey(key, sc::ILog::Error);
+}
+
+template <typename T> const char* SolverData<T>::itemWord() const
+{
+    switch (static_cast<ErrorSection>(currentSection))
+    {
+    case ErrorSection::RndGens:
+        return "RndGen";
+    case ErrorSection::Vars:
+        return "Var";
+    case ErrorSection::Params:
+        return "Par";
+    default:
+        return "Eq";
+    }
+}
+
+template <typename T> bool SolverData<T>::beginLocation(td::BYTE section) const
+{
+    if (!pErrorLog)
+        return false;
+    beginErrorEntry(*pErrorLog, currentLine, section == cCurrentSection ? currentSection : section);
+    return true;
+}
+
+template <typename T> void SolverData<T>::itemLocationText(td::UINT4 number, td::BYTE section) const
+{
+    if (beginLocation(section))
+        appendSubstituted(*pErrorLog, "@#: @", itemWord(), number);
+}
+
+template <typename T> void SolverData<T>::groupItemLocationText(td::UINT4 group, td::UINT4 number, td::BYTE section) const
+{
+    if (beginLocation(section))
+        appendSubstituted(*pErrorLog, "Group#: @; @#: @", group, itemWord(), number);
+}
+
+template struct SolverData<double>;
+template struct SolverData<std::complex<double>>;
+} // namespace sl

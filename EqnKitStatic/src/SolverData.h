@@ -1,0 +1,169 @@
+// The build context of one model load: the solver being built and pointers into its
+// stores (pools, lists, logs, generators, statistics), plus the scalars the builder and
+// the solver hand each other. Made on the solver's stack for one load.
+#pragma once
+
+#include <complex>
+
+#include <cnt/FixNumSet.h>
+#include <cnt/List.h>
+#include <cnt/SafeFullVector.h>
+#include <sc/ILog.h>
+#include <td/String.h>
+#include <td/Types.h>
+
+#include "ErrorLog.h"
+#include "Evaluator.h"
+#include "ISolverServices.h"
+#include "ParserPools.h"
+
+namespace sc
+{
+class TokenizedModel;
+}
+
+namespace dense
+{
+template <typename T> class DiagMatrix;
+}
+
+namespace sl
+{
+template <typename T> class CU;
+template <typename T> class EvaluatorVect;
+template <typename T> class EvaluatorSparseMatrix;
+template <typename T> class StatisticsStore;
+class RndGenManager;
+
+// Three bytes per symbol: variable type (0 parameter or extra symbol, 1 variable,
+// 2 auxiliary variable of a transfer function, 3 ODE state, 4 transfer-function state),
+// numeric type (0 bool, 1 int, 2 real, 3 cmplx), kind (2 = output symbol).
+struct SymbolInfo
+{
+    td::BYTE varType;
+    td::BYTE numType;
+    td::BYTE kind;
+
+    static constexpr bool isStateVariable(td::BYTE varType) { return varType >= 3; }
+};
+static_assert(sizeof(SymbolInfo) == 3);
+
+template <typename T> struct SolverData
+{
+    using Routine = void (*)(CU<T>&);
+
+    // Section lists by index: reinit, PreProc, IterPostProc, BasePostProc, PostProc,
+    // (limits are kept elsewhere), repeat.
+    static constexpr int cSectionLists = 7;
+
+    ISolverServices<T>* pSolver = nullptr;
+    const sc::TokenizedModel* pTokenizedModel = nullptr;
+    cnt::SafeFullVector<SymbolInfo>* pSymbolInfo = nullptr;
+    cnt::List<Evaluator<T>>* pEvaluatorPool = nullptr;
+    // The arrays of code evaluators: constants, symbol references, routine addresses.
+    cnt::List<T>* pConstantPool = nullptr;
+    cnt::List<td::UINT4>* pReferencePool = nullptr;
+    cnt::List<Routine>* pInstructionPool = nullptr;
+    // The parser's pools (bound by the parser); the stack-link pool once more as the
+    // trees' node-link pool.
+    ParserPools<T>* pParserPools = nullptr;
+    typename ParserPools<T>::NodeLinkPool* pMemMgrETN = nullptr;
+    EvaluatorVect<T>* pEquations = nullptr;
+    cnt::SafeFullVector<td::INT4>* pODEList = nullptr;
+    EvaluatorSparseMatrix<T>* pJacobian = nullptr;
+    dense::DiagMatrix<double>* pWeights = nullptr;
+    EvaluatorSparseMatrix<T>* pConstraintJacobian = nullptr;
+    EvaluatorVect<T>* pConstraints = nullptr;
+    EvaluatorVect<T>* pSectionLists[cSectionLists] = {};
+    EvaluatorVect<T>* pXmlPreProc = nullptr;
+    EvaluatorVect<T>* pXmlPostProc = nullptr;
+    EvaluatorVect<T>* pXmlRepeat = nullptr;
+    cnt::FixNumSet* pUsedVars = nullptr;
+    cnt::FixNumSet* pLastUsedVarsForLimits = nullptr;
+    sc::ILog* pLog = nullptr;
+    td::String* pModelDesc = nullptr;
+    ErrorLog* pErrorLog = nullptr;
+    RndGenManager* pRndGenManager = nullptr;
+    StatisticsStore<T>* pStatistics = nullptr;
+    double stepValue = 0;
+    double startTime = 0;
+    double eps = 0;
+    td::INT4 indexOfTParam = -1;
+    td::INT4 indexOfDeltaTParam = -1;
+    td::INT4 spareIndex = -1;
+    td::UINT4 nDAEStates = 0;
+    td::UINT4 nTFVars = 0;
+    td::UINT4 keyLine = 0;
+    td::UINT4 keyColumn = 0;
+    td::UINT2 currentLine = 0;
+    td::UINT2 namingIndex = 0;
+    td::BYTE treeOption = 1;
+    td::BYTE inputKind = 0;
+    td::BYTE pivotMode = 0;
+    td::BYTE buildOption1 = 0;
+    td::BYTE buildOption2 = 0;
+    td::BYTE dynamics = 0;
+    // 0 Euler, 1 trapezoidal, 2 and 3 two- and three-stage Runge-Kutta.
+    td::BYTE IntegrationMethod = 1;
+    td::BYTE currentSection = 0;
+    td::BYTE iterPostProcFlag = 0;
+    td::BYTE basePostProcFlag = 0;
+
+    // The solver's logger; null without a solver or logger.
+    sc::ILog* getLog() const { return pSolver ? pSolver->getLog() : nullptr; }
+    // Name of a symbol (variables first, then parameters); "-" without a solver.
+    const char* getSymbolName(td::INT4 index) const;
+    // Sends a key to the solver's logger as an error.
+    void logError(const char* key) const;
+
+    // A record from the evaluator pool, with the record defaults.
+    Evaluator<T>* newEvaluator() const
+    {
+        TD_ASSERT(pEvaluatorPool);
+        return pEvaluatorPool->alloc();
+    }
+
+    // Appends an entry at the current line and section; each "@" of the text takes the
+    // next argument (C text, td::String, u16, i32, u32 or u64).
+    template <typename... Args> void addError(const char* text, const Args&... args) const
+    {
+        if (!pErrorLog)
+            return;
+        beginErrorEntry(*pErrorLog, currentLine, currentSection);
+        appendSubstituted(*pErrorLog, text, args...);
+    }
+
+    // The same with an explicit line and section, straight into a log.
+    static void addErrorEntry(ErrorLog& log, td::UINT2 line, td::BYTE section, const char* text, const td::String& arg1,
+                              td::LUINT8 arg2)
+    {
+        beginErrorEntry(log, line, section);
+        appendSubstituted(log, text, arg1, arg2);
+    }
+
+    // Starts an entry "<item>#: <number>" in the given section (16: the current one); the
+    // item word follows the current section. The caller appends its message.
+    void itemLocationText(td::UINT4 number, td::BYTE section) const;
+    // The same as "Group#: <group>; <item>#: <number>".
+    void groupItemLocationText(td::UINT4 group, td::UINT4 number, td::BYTE section) const;
+
+private:
+    const char* itemWord() const;
+    bool beginLocation(td::BYTE section) const;
+};
+
+extern template struct SolverData<double>;
+extern template struct SolverData<std::complex<double>>;
+} // namespace sl
+
+namespace slDbl
+{
+using SolverData = sl::SolverData<double>;
+using SymbolInfo = sl::SymbolInfo;
+}
+
+namespace slCmplx
+{
+using SolverData = sl::SolverData<std::complex<double>>;
+using SymbolInfo = sl::SymbolInfo;
+}

@@ -1,0 +1,84 @@
+// The statistics of a solver: per statistic a running record (minimum, maximum, count,
+// mean and sum of squared deviations, by Welford's method) and the list of expressions
+// whose values a statistics assignment feeds into it. Positions are indices.
+#pragma once
+
+#include <cfloat>
+#include <complex>
+
+#include <cnt/SafeFullVector.h>
+#include <td/String.h>
+#include <td/Types.h>
+
+#include "EvaluatorVect.h"
+
+namespace sl
+{
+struct StatisticsRecord
+{
+    td::String name;
+    double sumSqDev = 0;
+    double mean = 0;
+    double min = DBL_MAX;
+    double max = -DBL_MAX;
+    td::LUINT8 count = 0;
+
+    void feed(double x)
+    {
+        if (min > x)
+            min = x;
+        if (x > max)
+            max = x;
+        ++count;
+        double newMean = mean + (x - mean) / static_cast<double>(count);
+        sumSqDev += (x - newMean) * (x - mean);
+        mean = newMean;
+    }
+
+    // Sum of squared deviations over the count; 0 without values.
+    double variance() const { return count == 0 ? 0.0 : sumSqDev / static_cast<double>(count); }
+    // Sample deviation; the root of the sum for one value, 0 without values.
+    double deviation() const;
+};
+
+template <typename T> class StatisticsStore
+{
+public:
+    // n fresh records with n empty expression lists; the old ones are dropped.
+    void reserve(td::UINT4 n)
+    {
+        _records.reserve(0);
+        _expressions.reserve(0);
+        _records.reserve(n);
+        _expressions.reserve(n);
+    }
+
+    td::UINT4 size() const { return static_cast<td::UINT4>(_records.size()); }
+    StatisticsRecord& record(td::UINT4 i) { return _records[i]; }
+    const StatisticsRecord& record(td::UINT4 i) const { return _records[i]; }
+    EvaluatorVect<T>& expressions(td::UINT4 i) { return _expressions[i]; }
+
+    // Position of the first statistic with that name (length and bytes); -1 when absent.
+    td::INT4 find(const char* name, td::UINT4 length) const;
+
+    // Feeds the values of expression list i into record i.
+    void accumulate(td::UINT4 i, CU<T>& cu) { _expressions[i].accumulateStats(cu, _records[i]); }
+
+private:
+    cnt::SafeFullVector<StatisticsRecord> _records;
+    cnt::SafeFullVector<EvaluatorVect<T>> _expressions;
+};
+
+extern template class StatisticsStore<double>;
+extern template class StatisticsStore<std::complex<double>>;
+} // namespace sl
+
+namespace slDbl
+{
+using StatisticsStore = sl::StatisticsStore<double>;
+}
+
+namespace slCmplx
+{
+using StatisticsStore = sl::StatisticsStore<std::complex<double>>;
+}

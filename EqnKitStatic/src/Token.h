@@ -1,0 +1,164 @@
+// Expression tokens: one numbering serves as token type, function identifier and opcode
+// of the stack machine. Codes 31 and above are operators and functions.
+#pragma once
+
+#include <complex>
+
+#include <td/Types.h>
+
+#include "SymbolOrigin.h"
+#include "ValueTraits.h"
+
+namespace sl
+{
+struct TokenCodes
+{
+    enum Type : td::BYTE
+    {
+        UNUSABLE = 0,
+        IDENTIFIER = 1,
+        SYMBOL = 2,
+        PARAM_OR_PARENT = 3,
+        LAPLACE = 4,
+        RND_GEN = 5,
+        STATISTIC = 6,
+        FUNCTION = 7,
+        INT_LITERAL = 8,
+        REAL_LITERAL = 9,
+        PI = 10,
+        E = 11,
+        TRUE_LITERAL = 12,
+        FALSE_LITERAL = 13,
+        IMAG_LITERAL = 14,
+        CMPLX_LITERAL = 15,
+        OPEN_PARENTHESIS = 16,
+        CLOSE_PARENTHESIS = 17,
+        END_OF_STATEMENT = 19,
+        COLON = 20,
+        DOT = 21,
+        COMMA = 22,
+        PRIME = 23,
+        DOUBLE_PRIME = 24,
+        END_OF_TEXT = 25,
+        END_OF_EXPRESSION = 27,
+        OPEN_BRACKET = 29,
+        CLOSE_BRACKET = 30,
+        // operators
+        ADD = 31,
+        SUB = 32,
+        MUL = 33,
+        DIV = 34,
+        MOD = 35,
+        BACKSLASH = 36,
+        POW = 37,
+        LOGIC_OR = 38,
+        LOGIC_AND = 39,
+        LOGIC_XOR = 40,
+        GREATER = 41,
+        GREATER_EQUAL = 42,
+        LESS = 43,
+        LESS_EQUAL = 44,
+        EQUAL = 45,
+        NOT_EQUAL = 46,
+        LOGIC_NEGATION = 47,
+        ASSIGN = 48,
+        ADD_ASSIGN = 49,
+        SUB_ASSIGN = 50,
+        MUL_ASSIGN = 51,
+        DIV_ASSIGN = 52,
+        REV_SUB = 53,
+        REV_DIV = 54,
+        REV_POW = 55,
+        POW_ASSIGN = 56,
+        // functions: functionID = 57 + position in the function keyword table
+        ABS = 57,
+        ACOS = 58,
+        ASIN = 59,
+        ATG = 60,
+        COS = 61,
+        EXP = 62,
+        SQRT = 63,
+        LN = 64,
+        LOG = 65,
+        SIN = 66,
+        TG = 67,
+        SQR = 68,
+        ATG2 = 69,
+        MIN = 70,
+        MAX = 71,
+        SMIN = 72,
+        SMAX = 73,
+        AVG = 74,
+        VAR = 75,
+        DEV = 76,
+        DIFF = 77,
+        SIGN = 78,
+        SINH = 79,
+        COSH = 80,
+        TGH = 81,
+        ASNH = 82,
+        ACSH = 83,
+        ATGH = 84,
+        INTEGRAL = 85,
+        LIMIT = 86,
+        RND = 87,
+        DISN = 88,
+        DISC = 89,
+        ROUND = 90,
+        // complex build only
+        CONJ = 91,
+        CABS = 92,
+        RTOP = 93,
+        PTOR = 94,
+        REAL = 95,
+        IMAG = 96
+    };
+
+    static constexpr td::BYTE cFirstOperator = ADD;
+    static constexpr td::BYTE cFirstFunction = ABS;
+
+    // Integer, real, pi, e, true, false, imaginary and complex literals.
+    static constexpr bool isNumber(td::BYTE type) { return type >= INT_LITERAL && type <= CMPLX_LITERAL; }
+
+    // Statistics, limit and generator functions take their operand from the token value.
+    static constexpr bool takesTokenOperand(td::BYTE functionID)
+    {
+        return (functionID >= SMIN && functionID <= DEV) || functionID == LIMIT || functionID == RND;
+    }
+};
+
+template <typename T> struct Token : TokenCodes
+{
+    using Traits = ValueTraits<T>;
+    static constexpr td::BYTE PSHI = Traits::cPushInt;
+    static constexpr td::BYTE PSHF = Traits::cPushFloat;
+    static constexpr td::BYTE NO_PREVIOUS = Traits::cNoPreviousToken;
+
+    // Literal value; for statistics, generator and limit functions the operand constant.
+    T value = T(0);
+    // Symbol index, list position, or functionID in the low byte of a function token.
+    td::UINT4 index = 0;
+    td::BYTE type = UNUSABLE;
+    sc::SymbolOrigin symbolOrigin = sc::SymbolOrigin::ThisModel;
+
+    td::BYTE functionID() const { return static_cast<td::BYTE>(index & 0xFFu); }
+    bool isNumber() const { return TokenCodes::isNumber(type); }
+
+    // Name of an operator, function or push code as it appears in messages and printed
+    // trees; "NA" for codes outside the table.
+    static const char* printName(td::BYTE code);
+};
+
+extern template struct Token<double>;
+extern template struct Token<std::complex<double>>;
+} // namespace sl
+
+namespace slDbl
+{
+using Token = sl::Token<double>;
+}
+
+namespace slCmplx
+{
+using Token = sl::Token<std::complex<double>>;
+}

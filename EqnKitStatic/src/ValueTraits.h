@@ -1,0 +1,82 @@
+// Constants that differ between the real and the complex build of the expression engine,
+// the builder and the solvers, and the small value helpers both builds share.
+#pragma once
+
+#include <complex>
+#include <limits>
+
+#include <td/Types.h>
+
+namespace sl
+{
+template <typename T> struct ValueTraits;
+
+// Target kinds of an assignment in the real build.
+enum class RealTarget : td::BYTE
+{
+    Variable = 0,
+    Parameter = 1,
+    Parent = 2,
+    None = 3
+};
+
+// Target kinds of an assignment in the complex build: whole values and single parts.
+enum class CmplxTarget : td::BYTE
+{
+    Variable = 0,
+    Parameter = 1,
+    Parent = 2,
+    ParentReal = 3,
+    ParentImag = 4,
+    VariableReal = 5,
+    VariableImag = 6,
+    ParameterReal = 7,
+    ParameterImag = 8,
+    None = 9
+};
+
+// Which part of a symbol's value an assignment to a parent-model symbol changes.
+enum class ValuePart : td::BYTE
+{
+    Whole = 2,
+    Real = 3,
+    Imag = 4
+};
+
+template <> struct ValueTraits<double>
+{
+    static constexpr bool isComplex = false;
+    static constexpr td::BYTE cPushInt = 91;
+    static constexpr td::BYTE cPushFloat = 92;
+    // Previous-token marker of the parser at the start of an expression; prints "NA".
+    static constexpr td::BYTE cNoPreviousToken = 93;
+    static constexpr td::BYTE cLastCode = cNoPreviousToken;
+    using TargetKind = RealTarget;
+};
+
+template <> struct ValueTraits<std::complex<double>>
+{
+    static constexpr bool isComplex = true;
+    static constexpr td::BYTE cPushInt = 97;
+    static constexpr td::BYTE cPushFloat = 98;
+    static constexpr td::BYTE cNoPreviousToken = 99;
+    static constexpr td::BYTE cLastCode = cNoPreviousToken;
+    using TargetKind = CmplxTarget;
+};
+
+// Truth of a computed value: anything but zero is true, NaN included.
+inline bool isTrue(double v) { return v != 0.0; }
+inline bool isTrue(const std::complex<double>& v) { return v.real() != 0.0 || v.imag() != 0.0; }
+
+inline double realPart(double v) { return v; }
+inline double realPart(const std::complex<double>& v) { return v.real(); }
+
+template <typename T> inline T quietNaN()
+{
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+    if constexpr (ValueTraits<T>::isComplex)
+        return T(nan, nan);
+    else
+        return nan;
+}
+} // namespace sl

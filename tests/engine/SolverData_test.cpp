@@ -1,0 +1,148 @@
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "EngineSupport.h"
+#include "support/RecordingLog.h"
+
+namespace
+{
+struct Context
+{
+    sl::ErrorLog log;
+    slDbl::SolverData data;
+    Context() { data.pErrorLog = &log; }
+    std::string text() const { return log.toString().c_str(); }
+};
+
+TEST(SolverData, DefaultsOfAFreshContext)
+{
+    slDbl::SolverData d;
+    EXPECT_EQ(d.indexOfTParam, -1);
+    EXPECT_EQ(d.indexOfDeltaTParam, -1);
+    EXPECT_EQ(d.IntegrationMethod, 1);
+    EXPECT_EQ(d.treeOption, 1);
+    EXPECT_EQ(d.pSolver, nullptr);
+    EXPECT_EQ(d.currentSection, 0);
+    EXPECT_EQ(d.getLog(), nullptr);
+    EXPECT_STREQ(d.getSymbolName(0), "-");
+}
+
+TEST(SolverData, EntriesBeginWithLineAndSection)
+{
+    Context c;
+    c.data.currentLine = 12;
+    c.data.currentSection = static_cast<td::BYTE>(sl::ErrorSection::Vars);
+    c.data.addError("first");
+    EXPECT_EQ(c.text(), "(12,Vars):first");
+    c.data.currentLine = 3;
+    c.data.currentSection = 20;
+    c.data.addError("Differentiation is not defined for operator '@'", "%");
+    EXPECT_EQ(c.text(), "(12,Vars):first\n(3,NDEF):Differentiation is not defined for operator '%'");
+}
+
+TEST(SolverData, SectionNames)
+{
+    const char* names[] = {"Other", "RndGens", "Stats", "Vars", "Params", "Init", "PreProc", "ODEqs",
+                           "TFs", "NLEqs", "MeasEqs", "ECs", "ReadModel", "Limits", "PostProc", "RTSolution"};
+    for (int i = 0; i < 16; ++i)
+        EXPECT_STREQ(sl::errorSectionName(static_cast<td::BYTE>(i)), names[i]);
+    EXPECT_STREQ(sl::errorSectionName(16), "NDEF");
+    EXPECT_STREQ(sl::errorSectionName(255), "NDEF");
+}
+
+TEST(SolverData, SubstitutionTakesArgumentsInOrder)
+{
+    struct Case
+    {
+        const char* name;
+        std::string (*write)(Context&);
+        const char* expected;
+    } cases[] = {
+        {"second @ kept", [](Context& c) { c.data.addError("a @ b @", "x"); return c.text(); }, "(0,Other):a x b @"},
+        {"third argument dropped",
+         [](Context& c) { c.data.addError("@-@", "x", "y", "z"); return c.text(); }, "(0,Other):x-y"},
+        {"no @", [](Context& c) { c.data.addError("plain", "x"); return c.text(); }, "(0,Other):plain"},
+        {"number kinds",
+         [](Context& c) {
+             c.data.addError("@ @ @ @", td::UINT2(65535), td::INT4(-7), td::UINT4(4000000000u), td::LUINT8(1ull << 40));
+             return c.text();
+         },
+         "(0,Other):65535 -7 4000000000 1099511627776"},
+        {"strings and null",
+         [](Context& c) {
+             c.data.addError("[@][@]", td::String("name"), static_cast<const char*>(nullptr));
+             return c.text();
+         },
+         "(0,Other):[name][]"},
+        {"empty text", [](Context& c) { c.data.addError(""); return c.text(); }, "(0,Other):"},
+        {"explicit line and section",
+         [](Context& c) {
+             slDbl::SolverData::addErrorEntry(c.log, 5, 2, "@ at @", td::String("s"), td::LUINT8(9));
+             return c.text();
+         },
+         "(5,Stats):s at 9"},
+    };
+    for (const Case& c : cases)
+    {
+        Context ctx;
+        EXPECT_EQ(c.write(ctx), c.expected) << c.name;
+    }
+}
+
+TEST(SolverData, ItemLocationTexts)
+{
+    struct Case
+    {
+        td::BYTE current;
+        td::BYTE section;
+        const char* expected;
+    } cases[] = {
+        {3, 16, "(0,Vars):Var#: 5"},
+        {9, 16, "(0,NLEqs):Eq#: 5"},
+        {1, 16, "(0,RndGens):RndGen#: 5"},
+        {4, 12, "(0,ReadModel):Par#: 5"},
+    };
+    for (const Case& c : cases)
+    {
+        Context ctx;
+        ctx.data.currentSection = c.current;
+        ctx.data.itemLocationText(5, c.section);
+        EXPECT_EQ(ctx.text(), c.expected);
+    }
+    Context ctx;
+    ctx.data.currentSection = 13;
+    ctx.data.groupItemLocationText(2, 7, 16);
+    EXPECT_EQ(ctx.text(), "(0,Limits):Group#: 2; Eq#: 7");
+}
+
+TEST(SolverData, KeysGoToTheSolversLogger)
+{
+    test::RecordingLog log;
+    test::FakeSolver<double> solver(1, 0);
+    solver.pLog = &log;
+    slDbl::SolverData d;
+    d.pSolver = &solver;
+    d.logError("@SC.Key");
+    ASSERT_EQ(log.messages.size(), 1u);
+    EXPECT_EQ(log.messages[0].text, "@SC.Key");
+    EXPECT_EQ(log.messages[0].type, sc::ILog::Error);
+    EXPECT_EQ(log.messages[0].slot, test::RecordingLog::Slot::Key);
+    EXPECT_STREQ(d.getSymbolName(0), "sym");
+}
+
+TEST(SolverData, EvaluatorRecordsCarryTheirDefaults)
+{
+    test::Pools<double> pools;
+    for (int i = 0; i < 3; ++i)
+    {
+        sl::Evaluator<double>* e = pools.data.newEvaluator();
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(e->getTargetIndex(), -1);
+        EXPECT_EQ(e->getTargetKind(), 1);
+        EXPECT_EQ(e->getType(), sl::Evaluator<double>::Type::Code);
+        EXPECT_EQ(e->getSignal(), 6);
+        EXPECT_EQ(e->getOperator(), '=');
+    }
+}
+} // namespace
