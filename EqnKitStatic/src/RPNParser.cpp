@@ -1,12 +1,15 @@
 #include "RPNParser.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 #include <mu/Number.h>
 #include <sc/MessageKeys.h>
 #include <td/Assert.h>
 
+#include "FrontEndTokenMap.h"
 #include "RndGenManager.h"
 #include "StatisticsStore.h"
 
@@ -120,6 +123,25 @@ bool bracketsBalance(const char* text)
 
 namespace priv
 {
+std::complex<double> smithQuotient(const std::complex<double>& a, const std::complex<double>& b)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double c = b.real(), d = b.imag();
+    if (std::isnan(c) || std::isnan(d))
+        return {nan, nan};
+    if (std::fabs(c) >= std::fabs(d))
+    {
+        const double r = d / c, den = c + d * r;
+        if (std::isnan(den) || den == 0.0)
+            return {nan, nan};
+        return {(a.real() + a.imag() * r) / den, (a.imag() - a.real() * r) / den};
+    }
+    const double r = c / d, den = c * r + d;
+    if (std::isnan(den) || den == 0.0)
+        return {nan, nan};
+    return {(a.real() * r + a.imag()) / den, (a.imag() * r - a.real()) / den};
+}
+
 bool CmplxRules::trackConj(const Token<std::complex<double>>& token)
 {
     if (token.type == C::FUNCTION && token.functionID() == C::CONJ)
@@ -200,10 +222,11 @@ template <typename T> td::INT4 RPNParser<T>::addVariable(const char* name, bool 
     return addVariable(td::String(name), add);
 }
 
-template <typename T> const td::String& RPNParser<T>::getVariableName(td::INT4 index) const
+template <typename T> const td::String& RPNParser<T>::getVariableName(td::INT4 pos) const
 {
+    const td::LINT8 index = pos;
     TD_ASSERT(index >= 0);
-    TD_ASSERT(index < static_cast<td::INT4>(_nVars));
+    TD_ASSERT(index < _nVars);
     return *_symbols.nameAt(static_cast<td::LUINT8>(index));
 }
 
@@ -473,6 +496,328 @@ template <typename T> bool RPNParser<T>::tokenize(const char* text, td::BYTE& la
             return false;
         _prevType = token.type;
     }
+}
+
+// ---- front-end road ----
+
+namespace
+{
+using F = sc::Token;
+
+bool isLiteralCode(F k)
+{
+    return k == F::Integer || k == F::SpecialConst || k == F::Real || k == F::Imaginary || k == F::True ||
+           k == F::False;
+}
+
+// Value of a literal or boolean token: integer as double, `true` 1, `false` 0; an
+// imaginary literal is the imaginary part in the complex build.
+template <typename T> T literalValue(const sc::_TokV& entry)
+{
+    switch (entry.kind)
+    {
+    case F::Integer: return T(entry.getInt());
+    case F::SpecialConst:
+    case F::Real: return T(entry.getReal());
+    case F::Imaginary:
+        if constexpr (ValueTraits<T>::isComplex)
+            return T(0.0, entry.getReal());
+        else
+            return T(entry.getReal());
+    case F::True: return T(1.0);
+    default: return T(0.0);
+    }
+}
+
+bool isZeroLiteral(const sc::_TokV& entry)
+{
+    switch (entry.kind)
+    {
+    case F::Integer: return entry.getInt() == 0;
+    case F::SpecialConst:
+    case F::Real:
+    case F::Imaginary: return entry.getReal() == 0.0;
+    case F::False: return true;
+    default: return false;
+    }
+}
+
+// The expression kind a leading reserved word gives; 0 for a word that cannot lead.
+td::BYTE leadingKind(td::UINT2 reservedID)
+{
+    switch (static_cast<sc::ReservedID>(reservedID))
+    {
+    case sc::ReservedID::If: return 2;
+    case sc::ReservedID::Else: return 3;
+    case sc::ReservedID::Switch: return 4;
+    case sc::ReservedID::End: return 6;
+    default: return 0;
+    }
+}
+
+bool isOperatorCode(F k) { return k >= F::Plus && k <= F::NotEqual; }
+
+// Folds literal, operator, literal into one complex constant; false when it does not fold.
+bool foldConstant(const sc::_TokV& a, const sc::_TokV& op, const sc::_TokV& b, std::complex<double>& out)
+{
+    using V = std::complex<double>;
+    if (!isLiteralCode(a.kind) || !isLiteralCode(b.kind))
+        return false;
+    const V va = literalValue<V>(a), vb = literalValue<V>(b);
+    switch (op.kind)
+    {
+    case F::Plus: out = va + vb; return true;
+    case F::Minus: out = va - vb; return true;
+    case F::Mult: out = va * vb; return true;
+    case F::Power: out = std::pow(va, vb); return true;
+    case F::Div:
+        if (vb == V(0.0, 0.0))
+            return false;
+        out = priv::smithQuotient(va, vb);
+        return true;
+    default: return false;
+    }
+}
+} // namespace
+
+template <typename T> struct RPNParser<T>::FrontEndState
+{
+    const sc::ExprTokens& tokens;
+    const sc::_tl& line;
+    td::UINT4 first;
+    td::UINT4 end;
+    F prevCode = F::EndOfLine;
+    td::UINT2 fnColumn = 0;
+    bool expectOpen = false;
+    bool equalsSeen = false;
+    bool closeAtEnd = false;
+    bool done = false;
+
+    const sc::_TokV& at(td::UINT4 pos) const { return tokens[line.firstExpr + pos]; }
+};
+
+template <typename T> bool RPNParser<T>::keyError(const char* key, td::UINT4 line, td::UINT4 column) const
+{
+    logKey(key, line, column, sc::ILog::Error);
+    return false;
+}
+
+template <typename T>
+bool RPNParser<T>::compileTokens(const sc::TokenizedModel& model, const sc::_tl& line, td::UINT4 firstOffset,
+                                 td::BYTE& exprKind, td::UINT4 endOffset)
+{
+    return readFrontEnd(model.getExpressionTokens(), line, firstOffset, exprKind, endOffset);
+}
+
+template <typename T>
+bool RPNParser<T>::compileTokens(const sc::TokenizedModel::iterator& it, td::UINT4 firstOffset, td::BYTE& exprKind,
+                                 td::UINT4 endOffset)
+{
+    TD_ASSERT(it.pExprTokens && !it.atEnd());
+    return readFrontEnd(*it.pExprTokens, it.line(), firstOffset, exprKind, endOffset);
+}
+
+template <typename T>
+bool RPNParser<T>::readFrontEnd(const sc::ExprTokens& tokens, const sc::_tl& line, td::UINT4 firstOffset,
+                                td::BYTE& exprKind, td::UINT4 endOffset)
+{
+    exprKind = 0;
+    FrontEndState st{tokens, line, firstOffset, endOffset < line.nExpr ? endOffset : line.nExpr};
+    if (st.end <= firstOffset)
+        return keyError(sc::msg::scBadExpression, line.line, 1);
+    beginExpression();
+    for (td::UINT4 pos = firstOffset; pos < st.end && !st.done; ++pos)
+    {
+        const sc::_TokV& entry = st.at(pos);
+        if (pos == firstOffset)
+        {
+            if (entry.kind == F::Reserved)
+            {
+                exprKind = leadingKind(entry.code);
+                if (exprKind == 0)
+                    return keyError(sc::msg::scWrongExprType, line.line, entry.column);
+                continue;
+            }
+            exprKind = 1;
+        }
+        if (!frontEndToken(st, entry, pos))
+            return false;
+    }
+    return st.done || frontEndEnd(st);
+}
+
+template <typename T> bool RPNParser<T>::frontEndEnd(FrontEndState& st)
+{
+    if (st.expectOpen)
+        return keyError(sc::msg::scMissingParenAfterFnName, st.line.line, st.fnColumn);
+    if (st.closeAtEnd)
+    {
+        Tok close;
+        close.type = C::CLOSE_PARENTHESIS;
+        st.closeAtEnd = false;
+        if (!frontEndAppend(st, close, 0))
+            return false;
+    }
+    finishExpression();
+    st.done = true;
+    return true;
+}
+
+template <typename T> bool RPNParser<T>::frontEndAppend(FrontEndState& st, const Tok& token, td::UINT2 column)
+{
+    switch (append(token))
+    {
+    case AppendResult::TwoOperators:
+        return keyError(sc::msg::scTwoConsOperands, st.line.line, column);
+    case AppendResult::NestedConj:
+        return keyError(sc::msg::scNestedConjNotAllowed, st.line.line, column);
+    default:
+        return true;
+    }
+}
+
+template <typename T> bool RPNParser<T>::frontEndSymbol(Tok& tokenEntry, const sc::_TokV& entry)
+{
+    tokenEntry.type = C::SYMBOL;
+    tokenEntry.index = entry.code;
+    if (entry.extra == 1)
+    {
+        // A value of the parent (main) model, indexed in its value array.
+        tokenEntry.symbolOrigin = sc::SymbolOrigin::ParentModel;
+        if (entry.kind == F::Param)
+            tokenEntry.index += _nParentVars;
+        return true;
+    }
+    if (entry.kind == F::EmbeddedParam)
+        tokenEntry.index += _nVars + _nParams;
+    else if (entry.kind == F::Param)
+        tokenEntry.index += _nVars;
+    if (entry.kind != F::Var)
+        return true;
+    if constexpr (Traits::isComplex)
+    {
+        if (_cmplx.conjugatePartners)
+        {
+            // Variables and their `#` partners alternate in the symbol list.
+            TD_ASSERT(tokenEntry.index < _nVars);
+            tokenEntry.index *= 2;
+        }
+    }
+    return !collectsUsedVars() || markVariableUsed(tokenEntry.index);
+}
+
+template <typename T> bool RPNParser<T>::frontEndEquals(FrontEndState& st, td::UINT4 pos)
+{
+    const td::UINT4 lineNo = st.line.line;
+    const td::UINT2 column = st.at(pos).column;
+    if (isOperatorCode(st.prevCode))
+        return keyError(sc::msg::scOperatorAfterEq, lineNo, column);
+    if (st.equalsSeen)
+        return keyError(sc::msg::scDoubleEq, lineNo, column);
+    const td::UINT4 following = st.end - pos - 1;
+    if (following == 0)
+        return keyError(sc::msg::scEqEndsWithEq, lineNo, column);
+    st.equalsSeen = true;
+    // `x = 0` is just `x`.
+    if (following == 1 && isZeroLiteral(st.at(pos + 1)))
+        return frontEndEnd(st);
+    Tok minus;
+    minus.type = C::SUB;
+    minus.index = static_cast<td::UINT4>(-1);
+    if constexpr (Traits::isComplex)
+    {
+        Tok folded;
+        if (following == 3 && foldConstant(st.at(pos + 1), st.at(pos + 2), st.at(pos + 3), folded.value))
+        {
+            folded.type = C::CMPLX_LITERAL;
+            if (!frontEndAppend(st, minus, column) || !frontEndAppend(st, folded, column))
+                return false;
+            return frontEndEnd(st);
+        }
+    }
+    if (!frontEndAppend(st, minus, column))
+        return false;
+    _prevType = C::SUB;
+    st.prevCode = F::Minus;
+    if (following == 1)
+        return true;
+    Tok open;
+    open.type = C::OPEN_PARENTHESIS;
+    if (!frontEndAppend(st, open, column))
+        return false;
+    _prevType = C::OPEN_PARENTHESIS;
+    st.prevCode = F::LParen;
+    st.closeAtEnd = true;
+    return true;
+}
+
+template <typename T> bool RPNParser<T>::frontEndToken(FrontEndState& st, const sc::_TokV& entry, td::UINT4 pos)
+{
+    const td::UINT4 lineNo = st.line.line;
+    const F k = entry.kind;
+    Tok tokenEntry;
+    if (k == F::Colon && pos > st.first)
+    {
+        if (pos + 1 == st.end)
+            return frontEndEnd(st);
+        return keyError(sc::msg::scMissingColor, lineNo, entry.column);
+    }
+    if (k == F::Reserved && static_cast<sc::ReservedID>(entry.code) == sc::ReservedID::S)
+        tokenEntry.type = C::LAPLACE;
+    else
+    {
+        tokenEntry.type = expressionTypeOf(k);
+        // Imaginary literals exist only in the complex build.
+        if (tokenEntry.type == C::IMAG_LITERAL && !Traits::isComplex)
+            tokenEntry.type = C::UNUSABLE;
+    }
+    if (tokenEntry.type == C::UNUSABLE)
+        return keyError(sc::msg::scUnexpectedToken, lineNo, entry.column);
+    if (st.expectOpen)
+    {
+        if (tokenEntry.type != C::OPEN_PARENTHESIS)
+            return keyError(sc::msg::scMissingParenAfterFnName, lineNo, entry.column);
+        st.expectOpen = false;
+    }
+    if (tokenEntry.type == C::SUB && opensOperand<T>(_prevType))
+    {
+        Tok zero;
+        zero.type = C::INT_LITERAL;
+        st.prevCode = k;
+        return frontEndAppend(st, zero, entry.column) && frontEndAppend(st, tokenEntry, entry.column);
+    }
+    if (endsExpression(tokenEntry.type))
+        return frontEndEnd(st);
+    if (k == F::Assign)
+        return frontEndEquals(st, pos);
+
+    switch (tokenEntry.type)
+    {
+    case C::SYMBOL:
+    case C::PARAM_OR_PARENT:
+        if (!frontEndSymbol(tokenEntry, entry))
+            return keyError(sc::msg::scVarOutOfIndex, lineNo, entry.column);
+        break;
+    case C::FUNCTION:
+        tokenEntry.index = entry.code + static_cast<td::UINT4>(C::cFirstFunction);
+        if (tokenEntry.index >= Tok::PSHI)
+            return keyError(sc::msg::scUnexpectedToken, lineNo, entry.column);
+        st.expectOpen = true;
+        st.fnColumn = entry.column;
+        break;
+    case C::IDENTIFIER: return keyError(sc::msg::scUnkownSymbol, lineNo, entry.column);
+    case C::RND_GEN:
+    case C::STATISTIC: tokenEntry.index = entry.code; break;
+    default:
+        if (isLiteralCode(k))
+            tokenEntry.value = literalValue<T>(entry);
+        break;
+    }
+    if (!frontEndAppend(st, tokenEntry, entry.column))
+        return false;
+    _prevType = tokenEntry.type;
+    st.prevCode = k;
+    return true;
 }
 
 template class RPNParser<double>;

@@ -10,6 +10,8 @@
 #include <cnt/PushBackVector.h>
 #include <cnt/SafeFullVector.h>
 #include <sc/ILog.h>
+#include <sc/TokenRecords.h>
+#include <sc/TokenizedModel.h>
 #include <td/StrKey.h>
 #include <td/String.h>
 #include <td/Types.h>
@@ -41,6 +43,10 @@ struct CmplxRules
     td::BYTE conjOpen = 0;
     td::BYTE conjugatePartners = 1;
 };
+
+// (a / b) by Smith's method; (NaN, NaN) when b has a NaN part or the scaled
+// denominator is NaN or 0. The caller never divides by (0, 0).
+std::complex<double> smithQuotient(const std::complex<double>& a, const std::complex<double>& b);
 
 template <typename T> struct NoCmplxRules
 {
@@ -75,6 +81,16 @@ public:
     td::BYTE parse(const char* text);
     // Text road without the bracket check; appends to the token list.
     bool tokenize(const char* text, td::BYTE& lastType);
+
+    // Front-end road: the tokens of one statement from firstOffset up to endOffset (cut
+    // to the line's end), appended to the token list. A leading `if`, `else`, `switch`
+    // or `end` sets exprKind to 2, 3, 4 or 6 and is not appended; any other first token
+    // sets 1. False with an "@SC." key at the token's line and column.
+    static constexpr td::UINT4 cLineEnd = 0xFFFFFFFFu;
+    bool compileTokens(const sc::TokenizedModel& model, const sc::_tl& line, td::UINT4 firstOffset, td::BYTE& exprKind,
+                       td::UINT4 endOffset = cLineEnd);
+    bool compileTokens(const sc::TokenizedModel::iterator& it, td::UINT4 firstOffset, td::BYTE& exprKind,
+                       td::UINT4 endOffset = cLineEnd);
 
     // The token list: a chain of nodes from the first, following pNext.
     Node* getFirstToken() const { return _tokens.first(); }
@@ -158,6 +174,16 @@ protected:
     void finishExpression();
     void beginExpression();
     td::UINT4 registerName(const td::String& name);
+
+    struct FrontEndState;
+    bool readFrontEnd(const sc::ExprTokens& tokens, const sc::_tl& line, td::UINT4 firstOffset, td::BYTE& exprKind,
+                      td::UINT4 endOffset);
+    bool frontEndToken(FrontEndState& st, const sc::_TokV& entry, td::UINT4 pos);
+    bool frontEndSymbol(Tok& tokenEntry, const sc::_TokV& entry);
+    bool frontEndEquals(FrontEndState& st, td::UINT4 pos);
+    bool frontEndAppend(FrontEndState& st, const Tok& token, td::UINT2 column);
+    bool frontEndEnd(FrontEndState& st);
+    bool keyError(const char* key, td::UINT4 line, td::UINT4 column) const;
 
     bool resolveName(Tok& token, bool& expectOpen);
     void readNumber(Tok& token) const;
