@@ -350,9 +350,7 @@ template <typename T> void RPNParser<T>::readNumber(Tok& token) const
     if (token.type == C::INT_LITERAL)
     {
         td::INT4 n = 0;
-        auto [pEnd, ec] = std::from_chars(lexeme, lexeme + _lexer.length(), n);
-        (void)pEnd;
-        if (ec == std::errc())
+        if (std::from_chars(lexeme, lexeme + _lexer.length(), n).ec == std::errc())
         {
             token.value = T(n);
             return;

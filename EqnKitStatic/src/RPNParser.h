@@ -116,7 +116,8 @@ public:
 
     td::UINT4 getNumberOfEquations() const { return _nEquations; }
     T* getValuesPtr() { return _values.data(); }
-    T* getParamValuesPtr() { return _values.data() + _nVars; }
+    // The first parameter's place; null while the values are empty.
+    T* getParamValuesPtr() { return _values.data() ? _values.data() + _nVars : nullptr; }
 
     // Points the build context at the parser's pools, symbol store and values, and keeps
     // the context for error entries, keys, generators and statistics.
