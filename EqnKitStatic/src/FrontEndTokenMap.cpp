@@ -1,5 +1,7 @@
 #include "FrontEndTokenMap.h"
 
+#include <array>
+
 #include "Token.h"
 
 namespace sl
@@ -7,70 +9,87 @@ namespace sl
 namespace
 {
 using C = TokenCodes;
+using F = sc::Token;
 
-// Indexed by front-end code. Reserved words (9) are handled by the parser before the
-// table; `\` divides like `/`; `/*` ends the expression.
-constexpr td::BYTE s_map[cFrontEndCodes] = {
-    C::IDENTIFIER,      // 0 plain word
-    C::SYMBOL,          // 1 variable
-    C::PARAM_OR_PARENT, // 2 parameter
-    C::PARAM_OR_PARENT, // 3 embedded parameter
-    C::FUNCTION,        // 4 function name
-    0, 0, 0, 0, 0, 0,   // 5 group, 6 attribute, 7 enumerated word, 8, 9 reserved word, 10 string
-    C::INT_LITERAL,     // 11
-    C::REAL_LITERAL,    // 12 special constant
-    C::REAL_LITERAL,    // 13
-    C::IMAG_LITERAL,    // 14
-    C::CMPLX_LITERAL,   // 15
-    0, 0, 0, 0,         // 16 colour, 17 line pattern, 18 dot pattern, 19
-    C::TRUE_LITERAL,    // 20
-    C::FALSE_LITERAL,   // 21
-    0,                  // 22 boolean value kind
-    C::OPEN_PARENTHESIS,  // 23
-    C::CLOSE_PARENTHESIS, // 24
-    C::OPEN_BRACKET,      // 25
-    C::CLOSE_BRACKET,     // 26
-    0, 0,                 // 27 {, 28 }
-    C::ADD,               // 29
-    C::SUB,               // 30
-    C::MUL,               // 31
-    C::DIV,               // 32
-    C::MOD,               // 33
-    C::DIV,               // 34 backslash
-    C::POW,               // 35
-    C::MUL_ASSIGN,        // 36
-    C::DIV_ASSIGN,        // 37
-    C::ADD_ASSIGN,        // 38
-    C::SUB_ASSIGN,        // 39
-    C::POW_ASSIGN,        // 40
-    C::ASSIGN, C::ASSIGN, C::ASSIGN, C::ASSIGN, // 41 <<, 42 >>, 43 <-, 44 ->
-    C::ASSIGN,            // 45 =
-    C::PRIME,             // 46
-    C::DOUBLE_PRIME,      // 47
-    0, 0, 0, 0,           // 48, 49 |, 50 &, 51 #
-    C::LOGIC_NEGATION,    // 52
-    C::LOGIC_OR,          // 53
-    C::LOGIC_AND,         // 54
-    C::LOGIC_XOR,         // 55
-    C::LESS,              // 56
-    C::LESS_EQUAL,        // 57
-    C::GREATER,           // 58
-    C::GREATER_EQUAL,     // 59
-    C::EQUAL,             // 60
-    C::NOT_EQUAL,         // 61
-    C::COMMA,             // 62
-    C::DOT,               // 63
-    C::COLON,             // 64
-    C::END_OF_STATEMENT,  // 65
-    C::RND_GEN,           // 66 name declared in Distribs
-    C::STATISTIC,         // 67 name declared in Stats
-    0,                    // 68 comment
-    C::END_OF_TEXT,       // 69 block comment start
+struct Row
+{
+    F frontEnd;
+    td::BYTE type;
 };
+
+// Every code not listed maps to 0. Reserved words are handled by the parser before the
+// table; `\` divides like `/`; `/*` ends the expression.
+constexpr Row s_rows[] = {
+    {F::Word, C::IDENTIFIER},
+    {F::Var, C::SYMBOL},
+    {F::Param, C::PARAM_OR_PARENT},
+    {F::EmbeddedParam, C::PARAM_OR_PARENT},
+    {F::Function, C::FUNCTION},
+    {F::Integer, C::INT_LITERAL},
+    {F::SpecialConst, C::REAL_LITERAL},
+    {F::Real, C::REAL_LITERAL},
+    {F::Imaginary, C::IMAG_LITERAL},
+    {static_cast<F>(15), C::CMPLX_LITERAL},
+    {F::True, C::TRUE_LITERAL},
+    {F::False, C::FALSE_LITERAL},
+    {F::LParen, C::OPEN_PARENTHESIS},
+    {F::RParen, C::CLOSE_PARENTHESIS},
+    {F::LBracket, C::OPEN_BRACKET},
+    {F::RBracket, C::CLOSE_BRACKET},
+    {F::Plus, C::ADD},
+    {F::Minus, C::SUB},
+    {F::Mult, C::MUL},
+    {F::Div, C::DIV},
+    {F::Percent, C::MOD},
+    {F::Backslash, C::DIV},
+    {F::Power, C::POW},
+    {F::MultAssign, C::MUL_ASSIGN},
+    {F::DivAssign, C::DIV_ASSIGN},
+    {F::PlusAssign, C::ADD_ASSIGN},
+    {F::MinusAssign, C::SUB_ASSIGN},
+    {F::PowerAssign, C::POW_ASSIGN},
+    {F::ShiftLeft, C::ASSIGN},
+    {F::ShiftRight, C::ASSIGN},
+    {F::ArrowLeft, C::ASSIGN},
+    {F::ArrowRight, C::ASSIGN},
+    {F::Assign, C::ASSIGN},
+    {F::Apostrophe, C::PRIME},
+    {F::DoubleApostrophe, C::DOUBLE_PRIME},
+    {F::Not, C::LOGIC_NEGATION},
+    {F::Or, C::LOGIC_OR},
+    {F::And, C::LOGIC_AND},
+    {F::Xor, C::LOGIC_XOR},
+    {F::Less, C::LESS},
+    {F::LessEq, C::LESS_EQUAL},
+    {F::Greater, C::GREATER},
+    {F::GreaterEq, C::GREATER_EQUAL},
+    {F::Equal, C::EQUAL},
+    {F::NotEqual, C::NOT_EQUAL},
+    {F::Comma, C::COMMA},
+    {F::Dot, C::DOT},
+    {F::Colon, C::COLON},
+    {F::Semicolon, C::END_OF_STATEMENT},
+    {F::DistribName, C::RND_GEN},
+    {F::StatName, C::STATISTIC},
+    {F::BlockCommentStart, C::END_OF_TEXT},
+};
+
+constexpr std::array<td::BYTE, cFrontEndCodes> buildMap()
+{
+    std::array<td::BYTE, cFrontEndCodes> map{};
+    for (const Row& row : s_rows)
+        map[static_cast<td::BYTE>(row.frontEnd)] = row.type;
+    return map;
+}
+
+constexpr std::array<td::BYTE, cFrontEndCodes> s_map = buildMap();
+static_assert(static_cast<td::BYTE>(F::BlockCommentStart) + 1 == cFrontEndCodes);
 } // namespace
 
 td::BYTE expressionTypeOfFrontEndCode(td::BYTE frontEndCode)
 {
     return frontEndCode < cFrontEndCodes ? s_map[frontEndCode] : 0;
 }
+
+td::BYTE expressionTypeOf(sc::Token frontEndCode) { return expressionTypeOfFrontEndCode(static_cast<td::BYTE>(frontEndCode)); }
 } // namespace sl

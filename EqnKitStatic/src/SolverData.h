@@ -7,6 +7,7 @@
 
 #include <cnt/FixNumSet.h>
 #include <cnt/List.h>
+#include <cnt/PushBackVector.h>
 #include <cnt/SafeFullVector.h>
 #include <sc/ILog.h>
 #include <td/String.h>
@@ -34,6 +35,7 @@ template <typename T> class EvaluatorVect;
 template <typename T> class EvaluatorSparseMatrix;
 template <typename T> class StatisticsStore;
 class RndGenManager;
+class SymbolMap;
 
 // Three bytes per symbol: variable type (0 parameter or extra symbol, 1 variable,
 // 2 auxiliary variable of a transfer function, 3 ODE state, 4 transfer-function state),
@@ -68,6 +70,9 @@ template <typename T> struct SolverData
     // trees' node-link pool.
     ParserPools<T>* pParserPools = nullptr;
     typename ParserPools<T>::NodeLinkPool* pMemMgrETN = nullptr;
+    // The parser's symbol store and symbol values (variables first, then parameters).
+    SymbolMap* pSymbolMap = nullptr;
+    cnt::PushBackVector<T>* pSymbolValues = nullptr;
     EvaluatorVect<T>* pEquations = nullptr;
     cnt::SafeFullVector<td::INT4>* pODEList = nullptr;
     EvaluatorSparseMatrix<T>* pJacobian = nullptr;

@@ -4,6 +4,14 @@
 
 namespace sc::msg
 {
+// Error-log texts of the expression parser's text road; each "@" takes the lexeme.
+inline constexpr const char* txtBracketsMismatch = "Brackets mismatch";
+inline constexpr const char* txtUnexpectedToken = "Unexpected token: @";
+inline constexpr const char* txtMissingOpenBracket = "Missing open bracket after function name!";
+inline constexpr const char* txtUnknownSymbol = "Unknown variable or parameter: @";
+inline constexpr const char* txtTwoConsecutiveNumbers = "Error in expression (two consecutive numbers without operator)";
+inline constexpr const char* txtNestedConj = "Nested complex conj functions are not allowed!";
+
 // Model loader ("@ML.")
 inline constexpr const char* mlHeaderIncorrectOrMissing = "@ML.HeaderIncorrectOrMissing";
 inline constexpr const char* mlHeaderTokError = "@ML.HeaderTokError";
@@ -85,6 +93,18 @@ inline constexpr const char* ceDblDefaultInCase = "@CE.DblDefaultInCase";
 
 // Solvers and builders ("@SC.")
 inline constexpr const char* scEmpryParamName = "@SC.EmpryParamName";
+inline constexpr const char* scBadExpression = "@SC.BadExpression";
+inline constexpr const char* scWrongExprType = "@SC.WrongExprType";
+inline constexpr const char* scMissingColor = "@SC.MissingColor";
+inline constexpr const char* scUnexpectedToken = "@SC.UnexpectedToken";
+inline constexpr const char* scMissingParenAfterFnName = "@SC.Missing(AfterFnName";
+inline constexpr const char* scVarOutOfIndex = "@SC.VarOutOfIndex";
+inline constexpr const char* scUnkownSymbol = "@SC.UnkownSymbol";
+inline constexpr const char* scOperatorAfterEq = "@SC.OperatorAfter=";
+inline constexpr const char* scDoubleEq = "@SC.Double=";
+inline constexpr const char* scEqEndsWithEq = "@SC.EqEndsWith=";
+inline constexpr const char* scTwoConsOperands = "@SC.TwoConsOperands";
+inline constexpr const char* scNestedConjNotAllowed = "@SC.NestedConjNotAllowed";
 
 // Expression tree ("@ET.")
 inline constexpr const char* etEmptyExpression = "@ET.EmptyExpression";

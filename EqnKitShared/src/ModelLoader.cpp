@@ -1,0 +1,141 @@
+#include <sc/priv/ModelLoader.h>
+
+#include <sc/MessageKeys.h>
+
+namespace sc
+{
+ModelLoader::ModelLoader(Naming& naming, TokenizerBase<1>& tokenizer, const Targets& targets, Translator translate,
+                         const td::String& complexWord, bool cleanFirst)
+    : _pNaming(&naming), _pStrings(naming.getStringMemManager()), _pDuplicates(naming.getDuplicatedVarsAndParams()),
+      _pTokenizer(&tokenizer), _targets(targets), _translate(translate), _strComplexAttribValue(complexWord)
+{
+    if (cleanFirst)
+        naming.clean();
+    for (unsigned k = 0; k < 4; ++k)
+    {
+        _pMaps[0][k] = naming.getUserLabels() + k;
+        _pMaps[1][k] = naming.getUserSubModelLabels() + k;
+    }
+}
+
+void ModelLoader::bindVocabulary(td::UINT2 namingIndex)
+{
+    _pRealFunctions = &s_commonFunctions[namingIndex][idx(FunctionSet::Real)];
+    _pComplexFunctions = &s_commonFunctions[namingIndex][idx(FunctionSet::Complex)];
+    _pReserved = &s_commonReservedMaps[namingIndex];
+    _pGroups = &s_commonGroupMaps[namingIndex];
+    _pAttribs = &s_commonAttribMaps[namingIndex];
+}
+
+td::String ModelLoader::translate(const char* key) const { return _translate ? _translate(key) : td::String(key); }
+
+void ModelLoader::report(const char* key, td::UINT4 line, td::UINT4 column, ILog::Type type, const char* name, bool limited,
+                         const char* tokenText)
+{
+    if (type == ILog::Error)
+        ++_nErrors;
+    if (!_pLog)
+        return;
+    if (limited && _pLog->reserved10() >= static_cast<td::UINT4>(_errorLimit))
+        return;
+    ILog::LE entry;
+    td::String text = translate(key);
+    if (name)
+        entry.msg.format("%s (%s)", text.c_str(), name);
+    else if (tokenText)
+        entry.msg.format("%s:%s", text.c_str(), tokenText);
+    else
+        entry.msg = text;
+    entry.line = line;
+    entry.col = column;
+    _pLog->showEntry(entry, type);
+}
+
+void ModelLoader::reportKey(const char* key)
+{
+    ++_nErrors;
+    if (_pLog)
+        _pLog->showKey(key, ILog::Error);
+}
+
+namespace
+{
+td::PoolString pooled(Naming::Pool& pool, const char* text, td::UINT4 len)
+{
+    td::PoolString s;
+    td::PoolString::allocateIn(pool, s, len, text);
+    return s;
+}
+
+int findName(const Naming::SymbolMap* pMap, std::string_view name)
+{
+    if (!pMap)
+        return -1;
+    auto it = pMap->find(name);
+    return it == pMap->end() ? -1 : static_cast<int>(it->second);
+}
+} // namespace
+
+bool ModelLoader::copyParentParams(td::INT4 requested, td::UINT4& copied, td::UINT4& initial)
+{
+    Naming::SymbolMap& subParams = *map(ModelLevel::Sub, UserLabel::Param);
+    const td::UINT4 nMain = _pNaming->getNumberOfParams(ModelLevel::Main);
+    initial = static_cast<td::UINT4>(subParams.size());
+    copied = 0;
+    if (requested == 0)
+        return true;
+    td::UINT4 n = requested > 0 && static_cast<td::UINT4>(requested) < nMain ? static_cast<td::UINT4>(requested) : nMain;
+    // The positions are not built yet: order the main parameters by their index.
+    cnt::SafeFullVector<const td::PoolString*> byIndex(nMain);
+    for (const auto& [name, pos] : *map(ModelLevel::Main, UserLabel::Param))
+        byIndex[pos] = &name;
+    bool ok = true;
+    for (td::UINT4 i = 0; i < n; ++i)
+    {
+        const td::PoolString* pName = byIndex[i];
+        if (!pName || pName->isEmpty())
+        {
+            reportKey(msg::scEmpryParamName);
+            return false;
+        }
+        std::string_view name = NameHash::view(*pName);
+        bool clash = false;
+        for (unsigned k = 0; k < 4; ++k)
+            clash = clash || findName(map(ModelLevel::Sub, static_cast<UserLabel>(k)), name) >= 0;
+        if (clash)
+        {
+            // The sub-model's own entry stays.
+            report(msg::mlCopiedParDDInSubModel, 0, 0, ILog::Error, pName->c_str(), false);
+            ok = false;
+            continue;
+        }
+        subParams.emplace(*pName, static_cast<unsigned>(subParams.size()));
+    }
+    copied = n;
+    return ok;
+}
+
+void ModelLoader::findSubModelTimeParams()
+{
+    const Naming::SymbolMap* pParams = map(ModelLevel::Sub, UserLabel::Param);
+    (*_targets.pDTParamIndex)[1] = findName(pParams, "dT");
+    (*_targets.pTimeParamIndex)[1] = findName(pParams, "t");
+}
+
+// A dynamic main model has the parameters dT and t; missing ones follow the declared
+// parameters (when add is set).
+void ModelLoader::findOrAddTimeParams(bool add)
+{
+    Naming::SymbolMap* pParams = map(ModelLevel::Main, UserLabel::Param);
+    auto entry = [&](const char* name) {
+        int pos = findName(pParams, name);
+        if (pos >= 0 || !add)
+            return pos;
+        pos = static_cast<int>(pParams->size());
+        pParams->emplace(pooled(*_pStrings, name, static_cast<td::UINT4>(std::strlen(name))), static_cast<unsigned>(pos));
+        return pos;
+    };
+    (*_targets.pDTParamIndex)[0] = entry("dT");
+    (*_targets.pTimeParamIndex)[0] = entry("t");
+}
+} // namespace sc

@@ -1,0 +1,537 @@
+#include <sc/priv/ModelLoader.h>
+
+#include <charconv>
+#include <cstring>
+#include <numbers>
+
+#include <mu/Number.h>
+#include <sc/MessageKeys.h>
+
+namespace sc
+{
+namespace
+{
+constexpr td::BYTE cLimFunction = 29;
+
+// Integer literals must fit 32 bits.
+bool toInteger(const char* text, td::UINT4 len, td::INT4& out)
+{
+    auto res = std::from_chars(text, text + len, out);
+    return res.ec == std::errc() && res.ptr == text + len;
+}
+
+} // namespace
+
+// The statement parser of one load: state of the current line and statement.
+class ContentReader
+{
+public:
+    ContentReader(ModelLoader& loader, ModelLoader::ContentStores& stores, Naming::Pool& pool, cnt::Array<td::UINT4, 2>& nLimits)
+        : _loader(loader), _s(stores), _pool(pool), _nLimits(nLimits)
+    {
+        for (unsigned l = 0; l < 2; ++l)
+            for (unsigned k = 0; k < 4; ++k)
+                _maps[l][k] = loader.map(static_cast<ModelLevel>(l), static_cast<UserLabel>(k));
+    }
+
+    void bind(const FunctionMap* pReal, const FunctionMap* pComplex, const ReservedMap* pReserved, const GroupMap* pGroups,
+              const AttribMap* pAttribs, bool complex)
+    {
+        _lex.bind(pReal, pComplex, pReserved, pGroups, pAttribs, &s_specialConstantMap);
+        _lex._complex = complex;
+        _lex._text.reserve(1024);
+    }
+
+    bool read(mu::LineLoader& lineLoader, td::MutableString& line)
+    {
+        for (unsigned l = 0; l < 2; ++l)
+        {
+            for (_CP& cp : groups(l))
+                cp = _CP();
+            _s.metGroups[l] = 0;
+        }
+        while (lineLoader.getLine(line))
+        {
+            ++_lineNo;
+            if (line.length() == 0)
+                continue;
+            _position = lineLoader.getPreviousPosition();
+            _lex.setLine(line.c_str(), line.length());
+            if (!readLine())
+                return false;
+        }
+        return true;
+    }
+
+private:
+    TokenLines& lines(unsigned level) { return level == 0 ? _s.mainLines : _s.subLines; }
+    GroupTable& groups(unsigned level) { return level == 0 ? _s.mainGroups : _s.subGroups; }
+
+    bool fail(const char* key)
+    {
+        _loader.report(key, _lineNo, _lex._tokenColumn + 1);
+        return false;
+    }
+
+    void startStatement()
+    {
+        _stmtFirst = _s.exprTokens.size();
+        _stmtHasTokens = false;
+        _attribOpen = _attribClosed = false;
+        _attribStart = _attribEnd = 0;
+        _attribMode = false;
+        _pairState = 0;
+    }
+
+    bool readLine()
+    {
+        _countFlag = true;
+        _lineHasExpr = false;
+        _groupLine = false;
+        _caseCond = false;
+        _mainRef = 0;
+        _firstToken = true;
+        startStatement();
+        for (;;)
+        {
+            Token t = _lex.getNextToken();
+            bool first = _firstToken;
+            _firstToken = false;
+            if (t == Token::Error)
+            {
+                _loader.report(msg::mlUnexpectedToken, _lineNo, _lex._tokenColumn + 1, ILog::Error, nullptr, true, _lex._text.c_str());
+                return false;
+            }
+            if (t == Token::EndOfLine || t == Token::Comment)
+            {
+                if (!endStatement(false))
+                    return false;
+                if (t == Token::EndOfLine)
+                    return true;
+                continue;
+            }
+            if (_modelClosed)
+                return fail(msg::mlExprAfterEnd);
+            if (t == Token::Semicolon)
+            {
+                if (_caseCond)
+                    return fail(msg::mlSemicolonInCaseCond);
+                if (!endStatement(true))
+                    return false;
+                continue;
+            }
+            if (!readToken(t, first))
+                return false;
+        }
+    }
+
+    bool readToken(Token t, bool first)
+    {
+        if (_mainRef > 0)
+            return readMainRef(t);
+        if (t == s_attribStart)
+            return openAttribs();
+        if (t == s_attribEnd)
+            return closeAttribs();
+        if (_attribMode)
+            return readAttrib(t);
+        if (_groupLine && t != Token::Colon)
+            return fail(msg::mlExprAfterGroup);
+        switch (t)
+        {
+        case Token::GroupName: return readGroup(first);
+        case Token::Reserved: return readReserved();
+        case Token::ArrowRight:
+            if (_caseCond)
+            {
+                _caseCond = false;
+                return endStatement(false);
+            }
+            break;
+        case Token::Word: return storeName();
+        default: break;
+        }
+        _TokV tok;
+        if (!convert(t, tok))
+            return false;
+        return storeExpr(tok);
+    }
+
+    bool convert(Token t, _TokV& tok)
+    {
+        tok.kind = t;
+        tok.column = _lex._tokenColumn + 1 <= 0xFFFF ? static_cast<td::UINT2>(_lex._tokenColumn + 1) : 0;
+        const char* text = _lex._text.c_str();
+        switch (t)
+        {
+        case Token::Integer:
+        {
+            td::INT4 v = 0;
+            if (!toInteger(text, _lex._text.length(), v))
+                return fail(msg::mlUnexpectedToken);
+            tok.set(v);
+            break;
+        }
+        case Token::Real:
+        case Token::Imaginary: tok.set(mu::toDouble(text)); break;
+        case Token::String:
+        case Token::EnumWord: tok.set(static_cast<const td::PoolString*>(td::PoolString::createIn(_pool, _lex._text.length(), text))); break;
+        case Token::SpecialConst:
+        {
+            tok.code = _lex._value;
+            SpecialConstant c = static_cast<SpecialConstant>(_lex._value);
+            tok.set(c == SpecialConstant::Pi ? std::numbers::pi : (c == SpecialConstant::E ? std::numbers::e : 0.0));
+            break;
+        }
+        case Token::Color:
+        case Token::LinePattern:
+            tok.code = _lex._value;
+            tok.set(static_cast<td::BYTE>(_lex._value));
+            break;
+        default: tok.code = _lex._value; break;
+        }
+        if (t == Token::Function && _lex._value == cLimFunction)
+            ++_nLimits[_level];
+        return true;
+    }
+
+    bool storeExpr(const _TokV& tok)
+    {
+        _s.exprTokens.push(tok);
+        _lineHasExpr = true;
+        _stmtHasTokens = true;
+        return true;
+    }
+
+    bool storeName()
+    {
+        std::string_view name(_lex._text.c_str(), _lex._text.length());
+        static const Token kinds[] = {Token::Var, Token::Param, Token::DistribName, Token::StatName};
+        for (unsigned k = 0; k < 4; ++k)
+        {
+            const Naming::SymbolMap* pMap = _maps[_level][k];
+            auto it = pMap->find(name);
+            if (it == pMap->end())
+                continue;
+            _TokV tok;
+            convert(kinds[k], tok);
+            tok.code = static_cast<td::UINT2>(it->second);
+            tok.set(&it->first);
+            return storeExpr(tok);
+        }
+        return fail(_level == 0 ? msg::mlUnknownLbl : msg::mlUnknownLblSM);
+    }
+
+    // After @main in the sub-model: a dot, then a name of the main model.
+    bool readMainRef(Token t)
+    {
+        if (_mainRef == 1)
+        {
+            if (t != Token::Dot)
+                return fail(msg::mlNoDotAfterBase);
+            _mainRef = 2;
+            return true;
+        }
+        _mainRef = 0;
+        if (t != Token::Word)
+            return fail(msg::mlNoDotAfterBase);
+        std::string_view name(_lex._text.c_str(), _lex._text.length());
+        static const Token kinds[] = {Token::Var, Token::Param};
+        for (unsigned k = 0; k < 2; ++k)
+        {
+            auto it = _maps[0][k]->find(name);
+            if (it == _maps[0][k]->end())
+                continue;
+            _TokV tok;
+            convert(kinds[k], tok);
+            tok.code = static_cast<td::UINT2>(it->second);
+            tok.set(&it->first);
+            tok.extra = 1;
+            return storeExpr(tok);
+        }
+        return fail(msg::mlUnknownLblBase);
+    }
+
+    bool openAttribs()
+    {
+        if (_group == Group::NA)
+            return fail(msg::mlAttribStartGr);
+        if (_attribOpen)
+            return fail(msg::mlConsAttribStartToken);
+        _attribOpen = true;
+        _attribStart = _s.attribTokens.size();
+        _attribMode = true;
+        _pairState = 0;
+        _stmtHasTokens = true;
+        return true;
+    }
+
+    bool closeAttribs()
+    {
+        if (_group == Group::NA)
+            return fail(msg::mlAttribEndGr);
+        if (_attribClosed)
+            return fail(msg::mlConsAttribEndToken);
+        _attribClosed = true;
+        _attribEnd = _s.attribTokens.size();
+        _attribMode = false;
+        return true;
+    }
+
+    bool readAttrib(Token t)
+    {
+        if (_pairState == 0)
+        {
+            if (t == Token::Comma)
+                return true;
+            if (t != Token::AttribName)
+                return fail(msg::mlExpectedAttName);
+            if (_lex._value > idx(AttribID::YLabel))
+                return fail(msg::mlUnknownAttName);
+            _attribId = static_cast<td::BYTE>(_lex._value);
+            _pairState = 1;
+            return true;
+        }
+        if (_pairState == 1)
+        {
+            if (t != Token::Assign)
+                return fail(msg::mlExpectedEqInAttDef);
+            _pairState = 2;
+            return true;
+        }
+        _pairState = 0;
+        _TokV tok;
+        if (!convert(t, tok))
+            return false;
+        tok.extra = _attribId;
+        _s.attribTokens.push(tok);
+        return true;
+    }
+
+    bool readGroup(bool first)
+    {
+        if (!first)
+            return fail(msg::mlGroupNotFirst);
+        Group g = static_cast<Group>(_lex._value);
+        if (g == Group::Model)
+            ++_depth;
+        else if (g == Group::SubModel)
+        {
+            ++_depth;
+            _level = 1;
+        }
+        td::UINT4 bit = 1u << idx(g);
+        if (_s.metGroups[_level] & bit)
+            return fail(msg::mlDblGroupInModel);
+        _s.metGroups[_level] |= bit;
+        _group = g;
+        groups(_level)[idx(g)].firstLine = lines(_level).size();
+        _s.lastLines[_level][idx(g)] = lines(_level).size();
+        _countFlag = false;
+        _groupLine = true;
+        _TokV tok;
+        convert(Token::GroupName, tok);
+        return storeExpr(tok);
+    }
+
+    bool readReserved()
+    {
+        ReservedID id = static_cast<ReservedID>(_lex._value);
+        if (id == ReservedID::Main)
+        {
+            if (_level == 0)
+                return fail(msg::mlMainRefInMainModel);
+            _mainRef = 1;
+            _stmtHasTokens = true;
+            return true;
+        }
+        if (id == ReservedID::End)
+            return readEnd();
+        if (_level == 0 && (id == ReservedID::Case || id == ReservedID::Default))
+        {
+            if (_caseCond)
+                return fail(msg::mlConsecCase);
+            _caseCond = true;
+        }
+        if (opensBlock(id))
+            ++_depth;
+        _TokV tok;
+        convert(Token::Reserved, tok);
+        return storeExpr(tok);
+    }
+
+    // An end stands alone on its line and is stored as a line of its own.
+    bool readEnd()
+    {
+        --_depth;
+        if (_lineHasExpr || _stmtHasTokens)
+            return fail(msg::mlExprAfterEnd);
+        _TokV tok;
+        convert(Token::Reserved, tok);
+        _s.exprTokens.push(tok);
+        _tl rec{_lineNo, _position, _s.exprTokens.size() - 1, 1, 0, 0};
+        lines(_level).push(rec);
+        Group countFor = _group;
+        if (_level == 1)
+        {
+            if (_depth == 1)
+                countFor = Group::SubModel;
+        }
+        else if (_depth == 0)
+            countFor = Group::Model;
+        if (countFor == Group::NA)
+            return fail(msg::mlWrongCurrentGroup);
+        countLine(countFor);
+        if (_level == 1 && _depth < 2)
+        {
+            // Back in the main model: a statement needs a group line first.
+            _level = 0;
+            _group = Group::NA;
+        }
+        if (_level == 0 && _depth <= 0)
+            _modelClosed = true;
+        Token next = _lex.getNextToken();
+        if (next != Token::EndOfLine && next != Token::Comment)
+            return fail(msg::mlExprAfterEnd);
+        _lineHasExpr = true;
+        startStatement();
+        return true;
+    }
+
+    void countLine(Group g)
+    {
+        ++groups(_level)[idx(g)].nLines;
+        _s.lastLines[_level][idx(g)] = lines(_level).size() - 1;
+    }
+
+    bool endStatement(bool bySemicolon)
+    {
+        if (!_stmtHasTokens)
+            return true;
+        if (!_lineHasExpr)
+            return fail(bySemicolon ? msg::mlSemiColNoExpr : msg::mlEmptyExpression);
+        bool listOpen = _attribOpen && !_attribClosed;
+        td::UINT4 firstAttrib = _attribOpen ? _attribStart : 0;
+        td::UINT4 nAttrib = _attribOpen && _attribClosed ? _attribEnd - _attribStart : 0;
+        _tl rec{_lineNo, _position, _stmtFirst, _s.exprTokens.size() - _stmtFirst, firstAttrib, nAttrib};
+        lines(_level).push(rec);
+        if (_countFlag)
+        {
+            if (_group == Group::NA)
+                return fail(msg::mlWrongCurrentGroup);
+            countLine(_group);
+        }
+        if (listOpen)
+            return fail(msg::mlAttribStartEndMismatch);
+        startStatement();
+        return true;
+    }
+
+    ModelLoader& _loader;
+    ModelLoader::ContentStores& _s;
+    Naming::SymbolMap* _maps[2][4];
+    Naming::Pool& _pool;
+    cnt::Array<td::UINT4, 2>& _nLimits;
+    TokenizerBase<1> _lex;
+    td::UINT4 _lineNo = 0;
+    td::UINT4 _position = 0;
+    unsigned _level = 0;
+    int _depth = 0;
+    Group _group = Group::NA;
+    bool _modelClosed = false;
+    // Per line.
+    bool _countFlag = true;
+    bool _lineHasExpr = false;
+    bool _groupLine = false;
+    bool _caseCond = false;
+    bool _firstToken = true;
+    int _mainRef = 0;
+    // Per statement.
+    td::UINT4 _stmtFirst = 0;
+    bool _stmtHasTokens = false;
+    bool _attribOpen = false;
+    bool _attribClosed = false;
+    bool _attribMode = false;
+    td::UINT4 _attribStart = 0;
+    td::UINT4 _attribEnd = 0;
+    int _pairState = 0;
+    td::BYTE _attribId = 0;
+};
+
+bool ModelLoader::readContent(mu::LineLoader& loader, td::MutableString& line, ContentStores& stores, bool complex)
+{
+    (*_targets.pNLimits)[0] = (*_targets.pNLimits)[1] = 0;
+    ContentReader reader(*this, stores, *_pStrings, *_targets.pNLimits);
+    reader.bind(_pRealFunctions, _pComplexFunctions, _pReserved, _pGroups, _pAttribs, complex);
+    return reader.read(loader, line);
+}
+
+bool ModelLoader::readModelLine(const TokenLines& lines, const ExprTokens& exprTokens, const AttribTokens& attribTokens, _MI& info, td::UINT2)
+{
+    info.eps = 0.0;
+    info.method = nullptr;
+    info.type = 4;
+    info.complex = 0;
+    if (lines.size() == 0)
+        return true;
+    const _tl& first = lines[0];
+    if (first.nAttrib == 0 || first.nExpr == 0)
+        return true;
+    const _TokV& head = exprTokens[first.firstExpr];
+    if (head.kind != Token::GroupName || (head.code != idx(Group::Model) && head.code != idx(Group::SubModel)))
+        return true;
+    for (td::UINT4 i = 0; i < first.nAttrib; ++i)
+    {
+        const _TokV& t = attribTokens[first.firstAttrib + i];
+        auto error = [&](const char* key) {
+            report(key, first.line, t.column, ILog::Error, nullptr, false);
+            return false;
+        };
+        const td::PoolString* pText = t.kind == Token::EnumWord || t.kind == Token::String ? t.getString() : nullptr;
+        switch (static_cast<AttribID>(t.extra))
+        {
+        case AttribID::Domain:
+            if (t.kind != Token::EnumWord)
+                return error(msg::mlMissDomainEn);
+            info.complex = pText && *pText == "cmplx" ? 1 : 0;
+            break;
+        case AttribID::Type:
+        {
+            if (t.kind != Token::EnumWord)
+                return error(msg::mlMissModelTypeEn);
+            static const char* const types[] = {"NL", "WLS", "ODE", "DAE"};
+            td::BYTE type = 4;
+            for (td::BYTE k = 0; k < 4; ++k)
+                if (pText && *pText == types[k])
+                    type = k;
+            if (type == 4)
+                return error(msg::mlWrongModelType);
+            info.type = type;
+            break;
+        }
+        case AttribID::Method:
+            if (t.kind != Token::EnumWord)
+                return error(msg::mlWrongMethodType);
+            info.method = pText;
+            break;
+        case AttribID::Eps:
+            if (t.kind != Token::Integer && t.kind != Token::Real)
+                return error(msg::mlWrongEpsType);
+            info.eps = t.kind == Token::Integer ? t.getInt() : t.getReal();
+            if (info.eps < 0.0)
+            {
+                info.eps = 1e-6;
+                report(msg::mlNegativeEpsUseDefault, first.line, t.column, ILog::Warning, nullptr, false);
+            }
+            break;
+        case AttribID::Name:
+            if (t.kind != Token::String)
+                return error(msg::mlWrongModelNameType);
+            info.name = pText;
+            break;
+        default: break;
+        }
+    }
+    return true;
+}
+} // namespace sc
