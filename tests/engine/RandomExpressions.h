@@ -3,7 +3,9 @@
 // a node-by-node evaluation through one-operation evaluators.
 #pragma once
 
+#include <cstdio>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "TreeSupport.h"
@@ -24,6 +26,7 @@ public:
         int right = -1;
     };
 
+    // nParent 0: no symbols of a parent model (the text road has none).
     RandomExpressions(unsigned seed, td::UINT4 nVars, td::UINT4 nParams, td::UINT4 nParent)
         : _rng(seed), _nVars(nVars), _nParams(nParams), _nParent(nParent)
     {
@@ -76,6 +79,21 @@ public:
         bracketed(n.right, isBinary(n.right) && precedence(nodes[static_cast<std::size_t>(n.right)].token.type) <= p, out);
     }
 
+    // The infix tokens as model text: symbols by the given names, functions by their
+    // keywords, real literals with a decimal point, imaginary literals in brackets (so
+    // that no real and imaginary part merge into one literal).
+    static std::string text(const std::vector<K>& tokens, const std::vector<std::string>& names)
+    {
+        std::string out;
+        for (const K& t : tokens)
+        {
+            if (!out.empty())
+                out += ' ';
+            out += tokenText(t, names);
+        }
+        return out;
+    }
+
     // True when the built tree has the reference's shape and tokens.
     bool matches(int at, const sl::ETNode<T>* p) const
     {
@@ -93,6 +111,49 @@ public:
 
 private:
     static K tok(td::BYTE type, td::UINT4 index = 0, T value = T(0)) { return Tok<T>::make(type, index, value); }
+
+    static std::string number(double v)
+    {
+        char buf[40];
+        std::snprintf(buf, sizeof(buf), "%.17g", v);
+        std::string s = buf;
+        if (s.find('.') == std::string::npos)
+            s.push_back('.');
+        return s;
+    }
+
+    static std::string tokenText(const K& t, const std::vector<std::string>& names)
+    {
+        switch (t.type)
+        {
+        case C::SYMBOL:
+            return names.at(t.index);
+        case C::INT_LITERAL:
+            return std::to_string(static_cast<int>(sl::realPart(t.value)));
+        case C::REAL_LITERAL:
+            return number(sl::realPart(t.value));
+        case C::IMAG_LITERAL:
+            if constexpr (isComplex)
+            {
+                std::string s(1, '(');
+                s.append(number(t.value.imag()));
+                s.append("i)");
+                return s;
+            }
+            return "?";
+        case C::OPEN_PARENTHESIS:
+            return "(";
+        case C::CLOSE_PARENTHESIS:
+            return ")";
+        case C::COMMA:
+            return ",";
+        case C::FUNCTION:
+            // The keyword; only atg2 prints otherwise.
+            return t.functionID() == C::ATG2 ? "atg2" : K::printName(t.functionID());
+        default:
+            return K::printName(t.type);
+        }
+    }
 
     static bool takesWholeSecond(td::BYTE id) { return id == C::ATG2 || id == C::MIN || id == C::MAX; }
 
@@ -149,7 +210,10 @@ private:
 
     int leaf()
     {
-        switch (pick(isComplex ? 6 : 5))
+        int kind = pick(isComplex ? 6 : 5);
+        if (kind == 2 && _nParent == 0)
+            kind = 0;
+        switch (kind)
         {
         case 0:
             return add(tok(C::SYMBOL, static_cast<td::UINT4>(pick(static_cast<int>(_nVars)))));

@@ -8,7 +8,9 @@
 
 #include <sc/MessageKeys.h>
 
+#include "RPNParser.h"
 #include "RandomExpressions.h"
+#include "SymbolMap.h"
 #include "TreeSupport.h"
 
 namespace
@@ -57,6 +59,101 @@ TEST(TreeEmit, RandomExpressionsEvaluateAsTheirTrees)
 {
     checkRandomExpressions<double>(1, 400);
     checkRandomExpressions<Cmplx>(1001, 400);
+}
+
+// A parser over variables x, y, z and parameters a, b, c, bound to a tree context.
+template <typename T> struct TextRoad
+{
+    TextRoad()
+    {
+        for (td::UINT4 i = 0; i < names.size(); ++i)
+            parser.addSymbolName(td::String(names[i].c_str()), i);
+        parser.setNumberOfSymbols(3, 3);
+        parser.bindSolverData(ctx.data());
+    }
+
+    sl::TokenNode<T>* parse(const std::string& text)
+    {
+        EXPECT_EQ(parser.parse(text.c_str()), C::END_OF_TEXT) << text;
+        return parser.getFirstToken();
+    }
+
+    const std::vector<std::string> names = {"x", "y", "z", "a", "b", "c"};
+    test::TreeContext<T> ctx;
+    sl::SymbolMap symbols;
+    cnt::PushBackVector<T> values;
+    sl::RPNParser<T> parser{symbols, values};
+};
+
+// The same from model text through the expression parser.
+template <typename T> void checkRandomTexts(unsigned firstSeed, int count)
+{
+    for (unsigned seed = firstSeed; seed < firstSeed + static_cast<unsigned>(count); ++seed)
+    {
+        TextRoad<T> road;
+        test::TreeContext<T>& ctx = road.ctx;
+        std::mt19937 values(seed);
+        std::uniform_real_distribution<double> u(-2.0, 2.0);
+        for (T& x : ctx.solver.values)
+        {
+            double re = u(values);
+            x = test::valueOf<T>(re, u(values));
+        }
+
+        test::RandomExpressions<T> gen(seed, 3, 3, 0);
+        int root = gen.generate(6);
+        std::vector<sl::Token<T>> tokens;
+        gen.tokens(root, tokens);
+        const std::string text = test::RandomExpressions<T>::text(tokens, road.names);
+        auto tree = ctx.tree();
+        ASSERT_TRUE(tree.build(road.parse(text))) << text;
+        ASSERT_TRUE(gen.matches(root, tree.getRoot())) << text;
+        sl::Evaluator<T>* e = ctx.compile(tree);
+        ASSERT_NE(e, nullptr) << text;
+        T expected = test::evaluateByNodes(ctx, tree.getRoot());
+        EXPECT_TRUE(test::sameValue(ctx.evaluate(*e), expected)) << text;
+    }
+}
+
+TEST(TreeEmit, RandomTextsThroughParserTreeAndMachine)
+{
+    checkRandomTexts<double>(1, 300);
+    checkRandomTexts<Cmplx>(2001, 300);
+}
+
+TEST(TreeEmit, PrecedenceFromText)
+{
+    struct Case
+    {
+        const char* text;
+        const char* byIndex;
+        double value;
+    } cases[] = {
+        {"x - y - z", "(x[0]-x[1])-x[2]", 5.0 - 3.0 - 0.5},
+        {"x ^ y ^ z", "(x[0]^x[1])^x[2]", std::pow(std::pow(5.0, 3.0), 0.5)},
+        {"not x > y", "not(x[0])>x[1]", 0.0},
+        {"not (x > y)", "not(x[0]>x[1])", 0.0},
+        {"x + y * z > a and b", "((x[0]+(x[1]*x[2]))>u[0])andu[1]", 1.0},
+        {"-2*x + atg2(y, x)", "(-2*x[0])+atan2(x[1],x[0])", -10.0 + std::atan2(3.0, 5.0)},
+        {"min(x, y + 1) - round(z, 0)", "min(x[0],(x[1]+1))-round(x[2],0)", 4.0 - 1.0},
+    };
+    for (const Case& c : cases)
+    {
+        TextRoad<double> road;
+        road.ctx.solver.values = {5, 3, 0.5, 1, 2, 0};
+        auto tree = road.ctx.tree();
+        ASSERT_TRUE(tree.build(road.parse(c.text))) << c.text;
+        EXPECT_EQ(road.ctx.text(tree, 1), c.byIndex);
+        sl::Evaluator<double>* e = road.ctx.compile(tree);
+        ASSERT_NE(e, nullptr) << c.text;
+        EXPECT_EQ(road.ctx.evaluate(*e), c.value) << c.text;
+    }
+
+    // not sin(x): the call takes the bracket and the waiting not finds no operand.
+    TextRoad<double> road;
+    auto tree = road.ctx.tree();
+    EXPECT_FALSE(tree.build(road.parse("not sin(x)")));
+    EXPECT_EQ(road.ctx.only().text, msg::etOperatorWoOprnd);
 }
 
 // ---- operand order and stack depth ----
