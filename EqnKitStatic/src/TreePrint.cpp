@@ -113,9 +113,15 @@ template <typename T> void ExpressionTree<T>::nodeToString(td::MutableString& ou
         functionToString(out, pNode);
     else if (t.type >= C::ADD && t.type <= C::ADD_ASSIGN)
     {
+        // Word operators stand between blanks so the text reads back as it was meant.
+        const bool word = t.type >= C::LOGIC_OR && t.type <= C::LOGIC_XOR;
         out.append('(');
         nodeToString(out, pNode->pLeftNode);
+        if (word)
+            out.append(' ');
         out.append(Tok::printName(t.type));
+        if (word)
+            out.append(' ');
         nodeToString(out, pNode->pRightNode);
         out.append(')');
     }

@@ -133,7 +133,7 @@ TEST(TreeEmit, PrecedenceFromText)
         {"x ^ y ^ z", "(x[0]^x[1])^x[2]", std::pow(std::pow(5.0, 3.0), 0.5)},
         {"not x > y", "not(x[0])>x[1]", 0.0},
         {"not (x > y)", "not(x[0]>x[1])", 0.0},
-        {"x + y * z > a and b", "((x[0]+(x[1]*x[2]))>u[0])andu[1]", 1.0},
+        {"x + y * z > a and b", "((x[0]+(x[1]*x[2]))>u[0]) and u[1]", 1.0},
         {"-2*x + atg2(y, x)", "(-2*x[0])+atan2(x[1],x[0])", -10.0 + std::atan2(3.0, 5.0)},
         {"min(x, y + 1) - round(z, 0)", "min(x[0],(x[1]+1))-round(x[2],0)", 4.0 - 1.0},
     };

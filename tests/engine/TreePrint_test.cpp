@@ -28,6 +28,9 @@ TEST(TreePrint, ByNameAndByIndex)
         {{f(C::ROUND), lp, v(0), cm, Mk::integer(2), rp}, "round(a,2)", "round(x[0],2)"},
         {{p(2), o(C::SUB), Mk::parent(5)}, "(pc-main_s[5])", "u[2]-main_s[5]"},
         {{Mk::parent(1), o(C::MUL), Mk::real(0.25)}, "(pb*0.25)", "main_s[1]*0.25"},
+        // Word operators stand between blanks.
+        {{v(0), o(C::GREATER), v(1), o(C::LOGIC_AND), v(2)}, "((a>b) and c)", "(x[0]>x[1]) and x[2]"},
+        {{v(0), o(C::LOGIC_XOR), v(1)}, "(a xor b)", "x[0] xor x[1]"},
         // not and the three-argument calls print whole.
         {{o(C::LOGIC_NEGATION), v(0)}, "not(a)", "not(x[0])"},
         {{o(C::LOGIC_NEGATION), lp, v(0), o(C::GREATER), v(1), rp}, "not(a>b)", "not(x[0]>x[1])"},
