@@ -13,7 +13,7 @@ using C = TokenCodes;
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isNameChar(char c) { return isLetter(c) || isDigit(c) || c == '_'; }
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
 bool isLineEnd(char c) { return c == 0 || c == '\n' || c == '\r'; }
 
 const char* skipDigits(const char* p)
@@ -28,7 +28,7 @@ const char* skipSpace(const char* p)
 {
     for (;;)
     {
-        while (isBlank(*p))
+        while (td::priv::isBlank(*p))
             ++p;
         if (p[0] != '/' || p[1] != '/')
             return p;

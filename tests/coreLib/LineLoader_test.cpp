@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/LineListEditor.h"
+
 namespace
 {
 struct Read
@@ -113,29 +115,10 @@ TEST(LineLoader, ResumingAtAPositionReadsExactlyTheRest)
     std::remove(path.c_str());
 }
 
-class FakeEditor final : public mu::ILineLoader
-{
-public:
-    explicit FakeEditor(std::vector<std::string> lines) : _lines(std::move(lines)) {}
-    bool getLine(td::MutableString& line) override
-    {
-        if (_pos >= _lines.size())
-            return false;
-        line.append(_lines[_pos].c_str());
-        ++_pos;
-        return true;
-    }
-    td::UINT4 getCurrentPosition() const override { return static_cast<td::UINT4>(_pos); }
-    void setPosition(td::UINT4 pos) override { _pos = pos; }
-
-private:
-    std::vector<std::string> _lines;
-    std::size_t _pos = 0;
-};
 
 TEST(LineLoader, EditorSourcePassesItsPositions)
 {
-    FakeEditor editor({"one", "two", "three"});
+    test::LineListEditor editor({"one", "two", "three"});
     mu::LineLoader loader(1, mu::LineLoader::Source::Editor);
     loader.setOffset(1);
     loader.setSource(&editor);

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "support/LineListEditor.h"
 #include <sc/MessageKeys.h>
 #include <sc/priv/ModelLoader.h>
 
@@ -211,31 +213,10 @@ TEST(MendedFaults, SecondLoadStartsFromEmptyStores)
     EXPECT_EQ(reused.naming.getNumberOfVars(ModelLevel::Sub), 0u);
 }
 
-// An editor that hands out a fixed list of lines; positions are line numbers.
-class Editor final : public mu::ILineLoader
-{
-public:
-    explicit Editor(std::vector<std::string> lines) : _lines(std::move(lines)) {}
-    bool getLine(td::MutableString& line) override
-    {
-        line.clear();
-        if (_pos >= _lines.size())
-            return false;
-        line.append(_lines[_pos].c_str(), _lines[_pos].size());
-        ++_pos;
-        return true;
-    }
-    td::UINT4 getCurrentPosition() const override { return static_cast<td::UINT4>(_pos); }
-    void setPosition(td::UINT4 pos) override { _pos = pos; }
-
-private:
-    std::vector<std::string> _lines;
-    std::size_t _pos = 0;
-};
 
 TEST(EditorRoad, WithAndWithoutReloadingNames)
 {
-    Editor editor({"Model [type = ODE, domain = cmplx]:", "Vars:", "x = 1", "Params:", "a", "b",
+    test::LineListEditor editor({"Model [type = ODE, domain = cmplx]:", "Vars:", "x = 1", "Params:", "a", "b",
                    "SubModel [copyPars = 1]:", "Vars:", "u", "end", "ODEs:", "x' = -a*x + 2i", "end"});
     test::RecordingLog log;
     cnt::SafeFullVector<td::Variant> header;
