@@ -238,10 +238,7 @@ int main(int argc, char** argv)
         if (!b.compile(it, 0, equation) || !b.evaluate(equation, residual))
             return 1;
         std::printf("equation %d: %s = 0, residual %g\n", ++number, treeText(equation).c_str(), residual);
-        std::vector<td::UINT4> vars;
         for (td::UINT4 v : b.used)
-            vars.push_back(v);
-        for (td::UINT4 v : vars)
         {
             sl::ExpressionTree<double> derivative(&b.data, nullptr, b.values.nVars, true);
             double slope = 0;

@@ -406,6 +406,20 @@ template <typename T> bool ExpressionTree<T>::containsStateVariable(const Node* 
     return false;
 }
 
+template <typename T> bool ExpressionTree<T>::checkSymbol(const Tok& t) const
+{
+    ISolverServices<T>* pSolver = _pSolverData->pSolver;
+    if (!pSolver)
+        return true;
+    ISolverServices<T>* pValues = isOwn(t) ? pSolver : pSolver->getParentSolver();
+    if (pValues && t.index < pValues->getNumberOfValues())
+        return true;
+    char number[16];
+    std::snprintf(number, sizeof(number), "%u", t.index);
+    reportFormatted(sc::msg::etSymbolOutOfIndex, number);
+    return false;
+}
+
 // ---- messages ----
 
 namespace
@@ -440,7 +454,6 @@ const char* kindName(td::BYTE type)
         return "NEDEF";
     }
 }
-
 } // namespace
 
 template <typename T> void ExpressionTree<T>::reportUnexpectedToken(td::BYTE type) const
@@ -449,7 +462,6 @@ template <typename T> void ExpressionTree<T>::reportUnexpectedToken(td::BYTE typ
     std::snprintf(number, sizeof(number), "%u", static_cast<unsigned>(type));
     reportFormatted(sc::msg::etUnexpTokenID, number, kindName(type));
 }
-
 
 template <typename T> void ExpressionTree<T>::reportAt(const char* key) const
 {

@@ -243,9 +243,6 @@ private:
     void setBound(const Node* pBound, double& value, td::UINT4& paramIndex) const;
     void buildLimitDerivatives(ExpressionTree& argument, td::UINT4 fnLimitID);
     bool limitDerivativeWanted() const;
-    // The derivative of a lim argument by one variable into out; false when there is
-    // none (the variable gets no derivative entry).
-    bool differentiateLimitArgument(ExpressionTree& argument, td::UINT4 var, ExpressionTree& out);
 
     // emission
     bool createPlain(Evaluator<T>* out);
@@ -253,10 +250,14 @@ private:
     bool createSwitch(Evaluator<T>* out);
     bool compileInto(ExpressionTree* pTree, Evaluator<T>*& pRecord);
     bool checkEmittable(const Node* pNode) const;
+    // A symbol within the values of its model (this one or the parent); false after
+    // "@ET.SymbolOutOfIndex".
     bool checkSymbol(const Tok& token) const;
     void setEvaluatorTarget(Evaluator<T>* out) const;
 
     // differentiation
+    // The rules on the root marked for v, the result pushed as out's root.
+    bool differentiateMarked(ExpressionTree& out, td::UINT4 v);
     td::UINT4 mark(Node* pNode);
     void swapConjugate();
     void defaultConjugatePair(td::UINT4 v);

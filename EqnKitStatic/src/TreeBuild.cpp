@@ -1,12 +1,9 @@
 // Building a tree from the parser's token list: precedence with an operator stack and an
 // operand stack, brackets, calls with one to three arguments, reference functions and lim.
-#include <cstdio>
-
 #include <sc/MessageKeys.h>
 
 #include "ETNodeKinds.h"
 #include "ExpressionTree.h"
-#include "ISolverServices.h"
 
 namespace sl
 {
@@ -654,9 +651,8 @@ template <typename T> bool ExpressionTree<T>::walkLimit(TokNode*& p, WalkState& 
     if (!checkBound(pLower) || !checkBound(pUpper))
         return false;
 
-    // The argument alone is compiled; the bounds go into the record.
-    argument._rootStack.pop();
-    argument.pushRoot(pLim->pLeftNode);
+    // The argument alone is compiled (the emission counts it); the bounds go into the record.
+    argument._rootStack.top() = pLim->pLeftNode;
     Evaluator<T>* pEvaluator = _pSolverData->newEvaluator();
     if (!argument.createEvaluator(pEvaluator))
         return false;
@@ -677,13 +673,7 @@ template <typename T> bool ExpressionTree<T>::walkLimit(TokNode*& p, WalkState& 
 template <typename T> bool ExpressionTree<T>::checkBound(const Node* pBound) const
 {
     const Tok& b = *pBound->pToken;
-    ISolverServices<T>* pSolver = _pSolverData->pSolver;
-    if (!isSymbolType(b.type) || !pSolver || b.index < pSolver->getNumberOfValues())
-        return true;
-    char number[16];
-    std::snprintf(number, sizeof(number), "%u", b.index);
-    reportFormatted(msg::etSymbolOutOfIndex, number);
-    return false;
+    return !isSymbolType(b.type) || checkSymbol(b);
 }
 
 template <typename T> void ExpressionTree<T>::setBound(const Node* pBound, double& value, td::UINT4& paramIndex) const
@@ -746,18 +736,13 @@ template <typename T> void ExpressionTree<T>::buildLimitDerivatives(ExpressionTr
     for (td::UINT4 v : *pLastUsed)
     {
         ExpressionTree derivative(_pSolverData, _pLimits, _nVars, _simplify);
-        if (!differentiateLimitArgument(argument, v, derivative) || !derivative.getRoot())
+        // No entry for a variable without a derivative.
+        if (!argument.differentiate(derivative, v) || !derivative.getRoot())
             continue;
         Evaluator<T>* pEvaluator = _pSolverData->newEvaluator();
         if (derivative.createEvaluator(pEvaluator))
             _pLimits->addDerivative(fnLimitID, pEvaluator, v);
     }
-}
-
-template <typename T>
-bool ExpressionTree<T>::differentiateLimitArgument(ExpressionTree& argument, td::UINT4 var, ExpressionTree& out)
-{
-    return argument.differentiate(out, var);
 }
 
 template bool ExpressionTree<double>::build(TokenNode<double>*);

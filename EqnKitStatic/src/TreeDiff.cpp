@@ -19,8 +19,6 @@ namespace
 const char* const cFunctionNotDifferentiable = "Function @ cannot be differentiated and thus cannot be used as part of NLEqs!";
 const char* const cOperatorNotDifferentiable = "Differentiation is not defined for operator '@'";
 
-template <typename T> bool isValue(const ETNode<T>* p, double v) { return isLiteral(p) && p->pToken->value == T(v); }
-
 template <typename T> bool isLimitLeaf(const ETNode<T>* p) { return isLeaf(p) && isFunction(p, C::LIMIT); }
 
 template <typename T> td::UINT4 limitID(const Token<T>& t)
@@ -160,10 +158,15 @@ template <typename T> bool ExpressionTree<T>::differentiate(ExpressionTree& out,
     defaultConjugatePair(v);
     if (!mark(pRoot))
         return true;
+    return differentiateMarked(out, v);
+}
+
+template <typename T> bool ExpressionTree<T>::differentiateMarked(ExpressionTree& out, td::UINT4 v)
+{
     Node* pDerivative = nullptr;
     try
     {
-        pDerivative = differentiateNode(pRoot);
+        pDerivative = differentiateNode(getRoot());
     }
     catch (...)
     {
@@ -365,7 +368,7 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::diffe
                           makeBinary(differentiateNode(r), l, false, true, C::MUL), false, false, C::ADD);
     case C::DIV:
         if (onlyLeft)
-            return makeBinary(isDiffVariable(l) ? intLiteral(1) : differentiateNode(l), r, false, true, C::DIV);
+            return makeBinary(differentiateNode(l), r, false, true, C::DIV);
         if (onlyRight)
         {
             Node* pNumerator = isDiffVariable(r) ? copy(l) : makeBinary(l, differentiateNode(r), true, false, C::MUL);
@@ -487,7 +490,8 @@ template <typename T> bool ExpressionTree<T>::differentiateBranch(BranchSlots& b
     if (!branch.pTree || branch.filled >= branch.n || !branch.pTree->dependsOn(v))
         return true;
     ExpressionTree derivative(_pSolverData, _pLimits, _nVars, _simplify);
-    if (!branch.pTree->differentiate(derivative, v))
+    // dependsOn has marked the branch for v.
+    if (!branch.pTree->differentiateMarked(derivative, v))
     {
         reportAt(branch.failureKey);
         return false;

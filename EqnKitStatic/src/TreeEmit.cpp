@@ -1,6 +1,5 @@
 // From tree to evaluator: the postfix walk into stack-machine code, with the operand
 // order chosen from the exact stack need of each subtree, and the conditional records.
-#include <cstdio>
 #include <vector>
 
 #include <sc/MessageKeys.h>
@@ -8,7 +7,6 @@
 #include "CU.h"
 #include "ETNodeKinds.h"
 #include "ExpressionTree.h"
-#include "ISolverServices.h"
 
 namespace sl
 {
@@ -190,20 +188,6 @@ template <typename T> bool ExpressionTree<T>::emitPostfix(Node* pNode)
 
 // ---- checks before emission ----
 
-template <typename T> bool ExpressionTree<T>::checkSymbol(const Tok& t) const
-{
-    ISolverServices<T>* pSolver = _pSolverData->pSolver;
-    if (!pSolver)
-        return true;
-    ISolverServices<T>* pValues = isOwn(t) ? pSolver : pSolver->getParentSolver();
-    if (pValues && t.index < pValues->getNumberOfValues())
-        return true;
-    char number[16];
-    std::snprintf(number, sizeof(number), "%u", t.index);
-    reportFormatted(msg::etSymbolOutOfIndex, number);
-    return false;
-}
-
 template <typename T> bool ExpressionTree<T>::checkEmittable(const Node* pNode) const
 {
     for (; pNode; pNode = pNode->pRightNode)
@@ -285,16 +269,23 @@ template <typename T> void ExpressionTree<T>::setEvaluatorTarget(Evaluator<T>* o
     const bool isVariable = t < _nVars;
     // A parent-model target keeps its index in the parent's values.
     const td::INT4 index = _targetIsParent || isVariable ? _targetIndex : static_cast<td::INT4>(t - _nVars);
-    td::BYTE kind;
+    using K = typename ValueTraits<T>::TargetKind;
+    const int symbol = _targetIsParent ? 2 : (isVariable ? 0 : 1);
+    K kind;
     if constexpr (ValueTraits<T>::isComplex)
     {
-        static constexpr td::BYTE kinds[3][3] = {{0, 5, 6}, {1, 7, 8}, {2, 3, 4}};
-        td::BYTE part = _targetPart < 3 ? _targetPart : 0;
-        kind = kinds[_targetIsParent ? 2 : (isVariable ? 0 : 1)][part];
+        // By symbol and by part: the whole value, the real part, the imaginary part.
+        static constexpr K kinds[3][3] = {{K::Variable, K::VariableReal, K::VariableImag},
+                                          {K::Parameter, K::ParameterReal, K::ParameterImag},
+                                          {K::Parent, K::ParentReal, K::ParentImag}};
+        kind = kinds[symbol][_targetPart < 3 ? _targetPart : 0];
     }
     else
-        kind = _targetIsParent ? 2 : (isVariable ? 0 : 1);
-    out->setTarget(index, kind, _assignOp);
+    {
+        static constexpr K kinds[3] = {K::Variable, K::Parameter, K::Parent};
+        kind = kinds[symbol];
+    }
+    out->setTarget(index, static_cast<td::BYTE>(kind), _assignOp);
 }
 
 template <typename T> bool ExpressionTree<T>::compileInto(ExpressionTree* pTree, Evaluator<T>*& pRecord)

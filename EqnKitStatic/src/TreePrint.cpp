@@ -107,9 +107,7 @@ template <typename T> void ExpressionTree<T>::nodeToString(td::MutableString& ou
     const Tok& t = *pNode->pToken;
     if (t.type == C::SYMBOL)
         symbolToString(out, t, _printMode);
-    else if (t.type == C::FUNCTION)
-        functionToString(out, pNode);
-    else if (t.type == C::LOGIC_NEGATION)
+    else if (t.type == C::FUNCTION || t.type == C::LOGIC_NEGATION)
         functionToString(out, pNode);
     else if (t.type >= C::ADD && t.type <= C::ADD_ASSIGN)
     {
@@ -186,10 +184,7 @@ template <typename T> void ExpressionTree<T>::functionToString(td::MutableString
         if (code == C::LIMIT)
         {
             td::LUINT8 word = unpackLimitWord(realPart(t.value));
-            char text[32];
-            std::snprintf(text, sizeof(text), "(%u,%u)", static_cast<td::UINT4>(word & 0xFFFFFFFFu),
-                          static_cast<td::UINT4>(word >> 32));
-            out.append(text);
+            out.appendFormat("(%u,%u)", static_cast<td::UINT4>(word & 0xFFFFFFFFu), static_cast<td::UINT4>(word >> 32));
         }
         else if (t.type == C::FUNCTION && C::takesTokenOperand(code))
             referenceToString(out, t);
@@ -203,18 +198,13 @@ template <typename T> void ExpressionTree<T>::functionToString(td::MutableString
         nodeToString(out, pNode->pLeftNode);
         out.append(',');
         const Node* pSecond = pNode->pRightNode;
-        const bool third = functionArity(code) == 3 && pSecond->pRightNode;
-        if (third)
+        nodeToString(out, pSecond);
+        // The second argument's node carries the third as its right child.
+        if (functionArity(code) == 3 && pSecond->pRightNode)
         {
-            // The second argument's node carries the third as its right child.
-            td::MutableString text;
-            nodeToString(text, pSecond);
-            out.append(text.c_str(), text.length());
             out.append(',');
             nodeToString(out, pSecond->pRightNode);
         }
-        else
-            nodeToString(out, pSecond);
         out.append(')');
         return;
     }

@@ -11,8 +11,6 @@ using namespace nodes;
 
 namespace
 {
-template <typename T> bool isValue(const ETNode<T>* p, double v) { return isLiteral(p) && p->pToken->value == T(v); }
-
 // 0 - x with the integer 0: the form a unary minus takes.
 template <typename T> bool isNegation(const ETNode<T>* p)
 {
@@ -74,6 +72,17 @@ template <typename T> void setLiteral(ETNode<T>* p, const T& value, td::BYTE typ
 {
     p->pToken->value = value;
     p->pToken->type = type;
+}
+
+// a op b of two literals with the type of the result; false for a division or a power
+// without a finite result, which stays for run time.
+template <typename T> bool foldLiterals(td::BYTE op, const Token<T>& a, const Token<T>& b, T& value, td::BYTE& type)
+{
+    value = apply(op, a.value, b.value);
+    if ((op == C::DIV || op == C::POW) && !isFinite(value))
+        return false;
+    type = foldedType(value, a.type == C::INT_LITERAL && b.type == C::INT_LITERAL, op == C::DIV);
+    return true;
 }
 
 bool isArithmetic(td::BYTE op) { return op == C::ADD || op == C::SUB || op == C::MUL || op == C::DIV; }
@@ -160,10 +169,12 @@ template <typename T> void ExpressionTree<T>::removeTerm(Node*& rootLink, Node* 
 template <typename T>
 typename ExpressionTree<T>::Node* ExpressionTree<T>::foldIntoLeft(Node* pChain, const Node* pLiteral, bool copyChain, td::BYTE op)
 {
-    if (!findInChain(pChain, op).pNode)
+    ChainLiteral<T> hit = findInChain(pChain, op);
+    if (!hit.pNode)
         return nullptr;
     Node* pBase = takeOperand(pChain, copyChain);
-    ChainLiteral<T> hit = findInChain(pBase, op);
+    if (copyChain)
+        hit = findInChain(pBase, op);
     const Tok& k = *hit.pLiteral->pToken;
     const T c = pLiteral->pToken->value;
     T value;
@@ -243,7 +254,7 @@ typename ExpressionTree<T>::Node* ExpressionTree<T>::foldIntoRight(const Node* p
     const td::BYTE type = foldedType(m, bothIntegers, quotient);
 
     Node* pBase = takeOperand(pChain, copyChain);
-    ChainLiteral<T> hit = findInChain(pBase, op);
+    const ChainLiteral<T> hit = copyChain ? findInChain(pBase, op) : probe;
     if (commuting && hit.isLeft)
     {
         setLiteral(hit.pLiteral, m, type);
@@ -374,13 +385,12 @@ typename ExpressionTree<T>::Node* ExpressionTree<T>::simplify(Node* pLeftNode, N
             const T a = l->pToken->value;
             if (litR)
             {
-                T value = apply(op, a, r->pToken->value);
-                // A division without a finite result stays for run time.
-                if (op == C::DIV && !isFinite(value))
+                T value;
+                td::BYTE type;
+                if (!foldLiterals(op, *l->pToken, *r->pToken, value, type))
                     return plain();
                 Node* pResult = takeOperand(l, cl);
-                bool ints = l->pToken->type == C::INT_LITERAL && r->pToken->type == C::INT_LITERAL;
-                setLiteral(pResult, value, foldedType(value, ints, op == C::DIV));
+                setLiteral(pResult, value, type);
                 return pResult;
             }
             if (a == T(0) && (op == C::MUL || op == C::DIV))
@@ -475,13 +485,11 @@ typename ExpressionTree<T>::Node* ExpressionTree<T>::makeBinary(Node* pLeft, Nod
     if (!(isArithmetic(type) || type == C::POW) || !isLiteral(pResult->pLeftNode) || !isLiteral(pResult->pRightNode))
         return pResult;
     Node* pL = pResult->pLeftNode;
-    const Tok& r = *pResult->pRightNode->pToken;
-    T value = apply(type, pL->pToken->value, r.value);
-    // Divisions and powers without a finite result stay for run time.
-    if ((type == C::DIV || type == C::POW) && !isFinite(value))
+    T value;
+    td::BYTE foldType;
+    if (!foldLiterals(type, *pL->pToken, *pResult->pRightNode->pToken, value, foldType))
         return pResult;
-    bool ints = pL->pToken->type == C::INT_LITERAL && r.type == C::INT_LITERAL;
-    setLiteral(pL, value, foldedType(value, ints, type == C::DIV));
+    setLiteral(pL, value, foldType);
     return pL;
 }
 

@@ -10,7 +10,6 @@ using namespace test::realTokens;
 using Tree = sl::ExpressionTree<double>;
 using Node = sl::ETNode<double>;
 
-
 TEST(ExpressionTree, StatisticsOfSymbolsLiteralsAndFunctionLeaves)
 {
     test::TreeContext<double> ctx;

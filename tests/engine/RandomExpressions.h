@@ -12,6 +12,13 @@
 
 namespace test
 {
+// Calls whose second argument is a whole expression; the others take single tokens.
+inline bool takesWholeSecond(td::BYTE id)
+{
+    using C = sl::TokenCodes;
+    return id == C::ATG2 || id == C::MIN || id == C::MAX;
+}
+
 template <typename T> class RandomExpressions
 {
 public:
@@ -154,8 +161,6 @@ private:
             return K::printName(t.type);
         }
     }
-
-    static bool takesWholeSecond(td::BYTE id) { return id == C::ATG2 || id == C::MIN || id == C::MAX; }
 
     static int precedence(td::BYTE type)
     {
@@ -325,8 +330,7 @@ template <typename T> T evaluateByNodes(TreeContext<T>& ctx, const sl::ETNode<T>
     {
         // A whole second argument, or single tokens (the third hangs on the second).
         postfix.push_back(Tokens<T>::num(evaluateByNodes(ctx, pSecond)));
-        const bool whole = t.type != C::FUNCTION || t.functionID() == C::ATG2 || t.functionID() == C::MIN ||
-                           t.functionID() == C::MAX;
+        const bool whole = t.type != C::FUNCTION || takesWholeSecond(t.functionID());
         if (!whole && pSecond->pRightNode)
             postfix.push_back(Tokens<T>::num(evaluateByNodes(ctx, pSecond->pRightNode)));
     }

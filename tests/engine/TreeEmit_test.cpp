@@ -21,23 +21,31 @@ using Slot = test::RecordingLog::Slot;
 namespace msg = sc::msg;
 using namespace test::realTokens;
 
-
 // ---- random expressions: tokens, tree, evaluator, stack machine ----
+
+// Values in [-2, 2) for the solver (both parts in the complex build) and, when asked,
+// real values for its parent.
+template <typename T> void randomValues(test::TreeContext<T>& ctx, unsigned seed, bool parent)
+{
+    std::mt19937 values(seed);
+    std::uniform_real_distribution<double> u(-2.0, 2.0);
+    for (T& x : ctx.solver.values)
+    {
+        double re = u(values);
+        x = test::valueOf<T>(re, u(values));
+    }
+    if (!parent)
+        return;
+    for (T& x : ctx.parent.values)
+        x = T(u(values));
+}
 
 template <typename T> void checkRandomExpressions(unsigned firstSeed, int count)
 {
     for (unsigned seed = firstSeed; seed < firstSeed + static_cast<unsigned>(count); ++seed)
     {
         test::TreeContext<T> ctx(3, 3);
-        std::mt19937 values(seed);
-        std::uniform_real_distribution<double> u(-2.0, 2.0);
-        for (T& x : ctx.solver.values)
-        {
-            double re = u(values);
-            x = test::valueOf<T>(re, u(values));
-        }
-        for (T& x : ctx.parent.values)
-            x = T(u(values));
+        randomValues(ctx, seed, true);
 
         test::RandomExpressions<T> gen(seed, 3, 3, 4);
         int root = gen.generate(6);
@@ -92,13 +100,7 @@ template <typename T> void checkRandomTexts(unsigned firstSeed, int count)
     {
         TextRoad<T> road;
         test::TreeContext<T>& ctx = road.ctx;
-        std::mt19937 values(seed);
-        std::uniform_real_distribution<double> u(-2.0, 2.0);
-        for (T& x : ctx.solver.values)
-        {
-            double re = u(values);
-            x = test::valueOf<T>(re, u(values));
-        }
+        randomValues(ctx, seed, false);
 
         test::RandomExpressions<T> gen(seed, 3, 3, 0);
         int root = gen.generate(6);

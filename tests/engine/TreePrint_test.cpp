@@ -12,7 +12,6 @@ using C = sl::TokenCodes;
 using namespace test::realTokens;
 using Tree = sl::ExpressionTree<double>;
 
-
 TEST(TreePrint, ByNameAndByIndex)
 {
     struct Case

@@ -18,7 +18,8 @@
 
 namespace test
 {
-template <typename T> struct Tok
+// The token makers of the engine tests (sym, op, fn) and those of infix lists.
+template <typename T> struct Tok : Tokens<T>
 {
     using K = sl::Token<T>;
     using C = sl::TokenCodes;
@@ -31,17 +32,9 @@ template <typename T> struct Tok
         t.value = value;
         return t;
     }
-    static K sym(td::UINT4 index) { return make(C::SYMBOL, index); }
-    static K parent(td::UINT4 index)
-    {
-        K t = sym(index);
-        t.symbolOrigin = sc::SymbolOrigin::ParentModel;
-        return t;
-    }
+    static K parent(td::UINT4 index) { return Tokens<T>::sym(index, sc::SymbolOrigin::ParentModel); }
     static K integer(int v) { return make(C::INT_LITERAL, 0, T(v)); }
     static K real(double v) { return make(C::REAL_LITERAL, 0, T(v)); }
-    static K op(td::BYTE code) { return make(code); }
-    static K fn(td::BYTE id) { return make(C::FUNCTION, id); }
     static K open() { return make(C::OPEN_PARENTHESIS); }
     static K close() { return make(C::CLOSE_PARENTHESIS); }
     static K comma() { return make(C::COMMA); }
