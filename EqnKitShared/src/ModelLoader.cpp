@@ -27,6 +27,19 @@ void ModelLoader::bindVocabulary(td::UINT2 namingIndex)
     _pAttribs = &s_commonAttribMaps[namingIndex];
 }
 
+void ModelLoader::bindLexer(TokenizerBase<1>& lex, bool complex) const
+{
+    lex.bind(_pRealFunctions, _pComplexFunctions, _pReserved, _pGroups, _pAttribs, &s_specialConstantMap);
+    lex._complex = complex;
+}
+
+td::PoolString ModelLoader::pooled(const char* text, td::UINT4 len) const
+{
+    td::PoolString s;
+    td::PoolString::allocateIn(*_pStrings, s, len, text);
+    return s;
+}
+
 td::String ModelLoader::translate(const char* key) const { return _translate ? _translate(key) : td::String(key); }
 
 void ModelLoader::report(const char* key, td::UINT4 line, td::UINT4 column, ILog::Type type, const char* name, bool limited,
@@ -60,13 +73,6 @@ void ModelLoader::reportKey(const char* key)
 
 namespace
 {
-td::PoolString pooled(Naming::Pool& pool, const char* text, td::UINT4 len)
-{
-    td::PoolString s;
-    td::PoolString::allocateIn(pool, s, len, text);
-    return s;
-}
-
 int findName(const Naming::SymbolMap* pMap, std::string_view name)
 {
     if (!pMap)
@@ -132,7 +138,7 @@ void ModelLoader::findOrAddTimeParams(bool add)
         if (pos >= 0 || !add)
             return pos;
         pos = static_cast<int>(pParams->size());
-        pParams->emplace(pooled(*_pStrings, name, static_cast<td::UINT4>(std::strlen(name))), static_cast<unsigned>(pos));
+        pParams->emplace(pooled(name, static_cast<td::UINT4>(std::strlen(name))), static_cast<unsigned>(pos));
         return pos;
     };
     (*_targets.pDTParamIndex)[0] = entry("dT");

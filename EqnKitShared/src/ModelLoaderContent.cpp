@@ -26,20 +26,14 @@ bool toInteger(const char* text, td::UINT4 len, td::INT4& out)
 class ContentReader
 {
 public:
-    ContentReader(ModelLoader& loader, ModelLoader::ContentStores& stores, Naming::Pool& pool, cnt::Array<td::UINT4, 2>& nLimits)
+    ContentReader(ModelLoader& loader, ModelLoader::ContentStores& stores, Naming::Pool& pool, cnt::Array<td::UINT4, 2>& nLimits,
+                  bool complex)
         : _loader(loader), _s(stores), _pool(pool), _nLimits(nLimits)
     {
         for (unsigned l = 0; l < 2; ++l)
             for (unsigned k = 0; k < 4; ++k)
                 _maps[l][k] = loader.map(static_cast<ModelLevel>(l), static_cast<UserLabel>(k));
-    }
-
-    void bind(const FunctionMap* pReal, const FunctionMap* pComplex, const ReservedMap* pReserved, const GroupMap* pGroups,
-              const AttribMap* pAttribs, bool complex)
-    {
-        _lex.bind(pReal, pComplex, pReserved, pGroups, pAttribs, &s_specialConstantMap);
-        _lex._complex = complex;
-        _lex._text.reserve(1024);
+        loader.bindLexer(_lex, complex);
     }
 
     bool read(mu::LineLoader& lineLoader, td::MutableString& line)
@@ -161,6 +155,7 @@ private:
     {
         tok.kind = t;
         tok.column = _lex._tokenColumn + 1 <= 0xFFFF ? static_cast<td::UINT2>(_lex._tokenColumn + 1) : 0;
+        tok.code = _lex._value; // the lexer gives no code (0xFFFF) to literals
         const char* text = _lex._text.c_str();
         switch (t)
         {
@@ -178,17 +173,13 @@ private:
         case Token::EnumWord: tok.set(static_cast<const td::PoolString*>(td::PoolString::createIn(_pool, _lex._text.length(), text))); break;
         case Token::SpecialConst:
         {
-            tok.code = _lex._value;
             SpecialConstant c = static_cast<SpecialConstant>(_lex._value);
             tok.set(c == SpecialConstant::Pi ? std::numbers::pi : (c == SpecialConstant::E ? std::numbers::e : 0.0));
             break;
         }
         case Token::Color:
-        case Token::LinePattern:
-            tok.code = _lex._value;
-            tok.set(static_cast<td::BYTE>(_lex._value));
-            break;
-        default: tok.code = _lex._value; break;
+        case Token::LinePattern: tok.set(static_cast<td::BYTE>(_lex._value)); break;
+        default: break;
         }
         if (t == Token::Function && _lex._value == cLimFunction)
             ++_nLimits[_level];
@@ -205,21 +196,25 @@ private:
 
     bool storeName()
     {
-        std::string_view name(_lex._text.c_str(), _lex._text.length());
         static const Token kinds[] = {Token::Var, Token::Param, Token::DistribName, Token::StatName};
         for (unsigned k = 0; k < 4; ++k)
-        {
-            const Naming::SymbolMap* pMap = _maps[_level][k];
-            auto it = pMap->find(name);
-            if (it == pMap->end())
-                continue;
-            _TokV tok;
-            convert(kinds[k], tok);
-            tok.code = static_cast<td::UINT2>(it->second);
-            tok.set(&it->first);
-            return storeExpr(tok);
-        }
+            if (storeSymbol(_maps[_level][k], kinds[k], 0))
+                return true;
         return fail(_level == 0 ? msg::mlUnknownLbl : msg::mlUnknownLblSM);
+    }
+
+    // Stores the current word as a symbol token when the map holds it.
+    bool storeSymbol(const Naming::SymbolMap* pMap, Token kind, td::BYTE extra)
+    {
+        auto it = pMap->find(std::string_view(_lex._text.c_str(), _lex._text.length()));
+        if (it == pMap->end())
+            return false;
+        _TokV tok;
+        convert(kind, tok);
+        tok.code = static_cast<td::UINT2>(it->second);
+        tok.set(&it->first);
+        tok.extra = extra;
+        return storeExpr(tok);
     }
 
     // After @main in the sub-model: a dot, then a name of the main model.
@@ -235,20 +230,8 @@ private:
         _mainRef = 0;
         if (t != Token::Word)
             return fail(msg::mlNoDotAfterBase);
-        std::string_view name(_lex._text.c_str(), _lex._text.length());
-        static const Token kinds[] = {Token::Var, Token::Param};
-        for (unsigned k = 0; k < 2; ++k)
-        {
-            auto it = _maps[0][k]->find(name);
-            if (it == _maps[0][k]->end())
-                continue;
-            _TokV tok;
-            convert(kinds[k], tok);
-            tok.code = static_cast<td::UINT2>(it->second);
-            tok.set(&it->first);
-            tok.extra = 1;
-            return storeExpr(tok);
-        }
+        if (storeSymbol(_maps[0][idx(UserLabel::Var)], Token::Var, 1) || storeSymbol(_maps[0][idx(UserLabel::Param)], Token::Param, 1))
+            return true;
         return fail(msg::mlUnknownLblBase);
     }
 
@@ -461,8 +444,7 @@ private:
 bool ModelLoader::readContent(mu::LineLoader& loader, td::MutableString& line, ContentStores& stores, bool complex)
 {
     (*_targets.pNLimits)[0] = (*_targets.pNLimits)[1] = 0;
-    ContentReader reader(*this, stores, *_pStrings, *_targets.pNLimits);
-    reader.bind(_pRealFunctions, _pComplexFunctions, _pReserved, _pGroups, _pAttribs, complex);
+    ContentReader reader(*this, stores, *_pStrings, *_targets.pNLimits, complex);
     return reader.read(loader, line);
 }
 

@@ -44,7 +44,7 @@ bool toHeaderReal(const char* text, double& out)
 class HeaderReader
 {
 public:
-    HeaderReader(ILog* pLog, cnt::SafeFullVector<td::Variant>& values) : _pLog(pLog), _values(values) { _lex._text.reserve(1024); }
+    HeaderReader(ILog* pLog, cnt::SafeFullVector<td::Variant>& values) : _pLog(pLog), _values(values) {}
 
     ModelLoader::HeaderEnd read(td::MutableString& line, mu::LineLoader& loader)
     {

@@ -130,9 +130,8 @@ bool ModelLoader::readStructure(mu::LineLoader& loader, td::MutableString& line,
 
     TokenizerBase<1>& lex = *_pTokenizer;
     lex.reset();
-    lex.bind(_pRealFunctions, _pComplexFunctions, _pReserved, _pGroups, _pAttribs, &s_specialConstantMap);
     // A complex mode left from an earlier load must not carry over.
-    lex._complex = false;
+    bindLexer(lex, false);
     _isComplex = _isDynamic = false;
     _copyParsCount = 0;
 
@@ -358,14 +357,10 @@ void ModelLoader::readDeclarations(const TokenizerBase<1>& lexer, td::UINT4 line
         if (pMap->find(name) == pMap->end())
             continue;
         report(c.key, line, column, ILog::Error, lexer._text.c_str());
-        td::PoolString dup;
-        td::PoolString::allocateIn(*_pStrings, dup, lexer._text.length(), lexer._text.c_str());
-        _pDuplicates[pRule->duplicateSet].insert(dup);
+        _pDuplicates[pRule->duplicateSet].insert(pooled(lexer._text.c_str(), lexer._text.length()));
         return;
     }
     Naming::SymbolMap* pTarget = map(pRule->level, pRule->target);
-    td::PoolString key;
-    td::PoolString::allocateIn(*_pStrings, key, lexer._text.length(), lexer._text.c_str());
-    pTarget->emplace(key, static_cast<unsigned>(pTarget->size()));
+    pTarget->emplace(pooled(lexer._text.c_str(), lexer._text.length()), static_cast<unsigned>(pTarget->size()));
 }
 } // namespace sc

@@ -23,24 +23,21 @@ const char* const cDashes = "--------------";
 
 Naming::Naming(Naming&& other)
 {
-    auto copyMaps = [this](const SymbolMap* from, SymbolMap* to) {
+    auto copyOf = [this](const td::PoolString& name) {
+        td::PoolString copy;
+        td::PoolString::allocateIn(_strings, copy, name.length(), name.c_str());
+        return copy;
+    };
+    auto copyMaps = [&copyOf](const SymbolMap* from, SymbolMap* to) {
         for (int k = 0; k < 4; ++k)
             for (const auto& [name, pos] : from[k])
-            {
-                td::PoolString copy;
-                td::PoolString::allocateIn(_strings, copy, name.length(), name.c_str());
-                to[k].emplace(copy, pos);
-            }
+                to[k].emplace(copyOf(name), pos);
     };
     copyMaps(other._labels, _labels);
     copyMaps(other._subModelLabels, _subModelLabels);
     for (int k = 0; k < 4; ++k)
         for (const td::PoolString& name : other._duplicates[k])
-        {
-            td::PoolString copy;
-            td::PoolString::allocateIn(_strings, copy, name.length(), name.c_str());
-            _duplicates[k].insert(copy);
-        }
+            _duplicates[k].insert(copyOf(name));
     bool hadPositions = false;
     for (int k = 0; k < 4; ++k)
         hadPositions = hadPositions || other._labelNames[k].size() > 0 || other._subModelLabelNames[k].size() > 0;

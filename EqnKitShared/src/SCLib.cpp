@@ -46,12 +46,13 @@ const char* const cComplexOnlyFunctions[] = {"conj", "cabs", "rtop", "ptor", "re
 constexpr unsigned cNReal = sizeof(cRealFunctions) / sizeof(cRealFunctions[0]);
 constexpr unsigned cNComplexOnly = sizeof(cComplexOnlyFunctions) / sizeof(cComplexOnlyFunctions[0]);
 
-struct AttribRow
+// A table name and the value kind it takes (attributes and header parameters).
+struct NameKindRow
 {
     const char* name;
     AttribKind kind;
 };
-const AttribRow cAttribs[] = {
+const NameKindRow cAttribs[] = {
     {"domain", Token::EnumWord}, {"type", Token::EnumWord},   {"method", Token::EnumWord},  {"eps", Token::Real},
     {"dT", Token::Real},         {"out", Token::Boolean},     {"w", Token::Real},           {"conj", Token::Boolean},
     {"enabled", Token::Boolean}, {"signal", Token::EnumWord}, {"copyPars", Token::Integer}, {"min", Token::Real},
@@ -71,7 +72,8 @@ const char* const cEnumWords[] = {"real",      "cmplx",     "bool",    "int",   
                                   "PDE",       "TooLow",    "MedLow",  "Default", "MedHigh", "TooHigh",  "Rounding", "Diagonal",
                                   "Markowitz", "Uniform",   "Bernoulli", "Poisson", "Expo",  "Gamma",    "Gauss",    "LogGauss",
                                   "LogGauss",  "ChiSqr",    "Student", "auto",    "dark",    "light"};
-static_assert(sizeof(cEnumWords) / sizeof(cEnumWords[0]) == 38);
+constexpr unsigned cNEnumWords = sizeof(cEnumWords) / sizeof(cEnumWords[0]);
+static_assert(cNEnumWords == 38);
 
 struct ReservedRow
 {
@@ -93,13 +95,9 @@ static_assert(sizeof(cGroups) / sizeof(cGroups[0]) == idx(Group::NA));
 
 const char* const cEmbeddedParams[] = {"repeat#", "succRep#", "outIter#", "baseIter#", "totIter#",
                                        "solState#", "reqEps#", "obtEps#", "startT#", "endT#"};
+constexpr unsigned cNEmbeddedParams = sizeof(cEmbeddedParams) / sizeof(cEmbeddedParams[0]);
 
-struct HeaderRow
-{
-    const char* name;
-    AttribKind kind;
-};
-const HeaderRow cHeaderParams[] = {
+const NameKindRow cHeaderParams[] = {
     {"maxIter", Token::Integer}, {"startTime", Token::Real}, {"dTime", Token::Real},     {"endTime", Token::Real},
     {"report", Token::EnumWord}, {"maxReps", Token::Integer}, {"outToTxt", Token::Boolean}, {"txtFile", Token::String},
     {"newTab", Token::Boolean},  {"drawPlots", Token::Boolean},
@@ -214,7 +212,7 @@ void setDefaultDataForAllNamings()
     for (unsigned i = 0; i < nAttribs; ++i)
         s_commonAttribNames[i] = {tableKeyOf(cAttribs[i].name), static_cast<AttribID>(i), cAttribs[i].kind};
 
-    addInBulk(s_commonAttribEnumValueMap, 38, [](unsigned i) {
+    addInBulk(s_commonAttribEnumValueMap, cNEnumWords, [](unsigned i) {
         TD_ASSERT(strlen(cEnumWords[i]) <= td::StrKey::Length);
         return std::pair{keyOf(cEnumWords[i]), static_cast<int>(i)};
     });
@@ -232,7 +230,7 @@ void setDefaultDataForAllNamings()
     setLogicalLabels({{"and", Token::And}, {"or", Token::Or}, {"xor", Token::Xor}, {"not", Token::Not}});
     setNumericTypeLabels({{"bool", 0}, {"int", 1}, {"real", 2}, {"cmplx", 3}});
     setSpecialConstants({{"pi", SpecialConstant::Pi}, {"\xCF\x80", SpecialConstant::Pi}, {"e", SpecialConstant::E}, {"@solOk#", SpecialConstant::SolutionOK}});
-    addInBulk(s_embeddedParamMap, 10, [](unsigned i) { return std::pair{keyOf(cEmbeddedParams[i]), static_cast<int>(i)}; });
+    addInBulk(s_embeddedParamMap, cNEmbeddedParams, [](unsigned i) { return std::pair{keyOf(cEmbeddedParams[i]), static_cast<int>(i)}; });
 }
 
 void setDefaultDataForNaming(unsigned short naming)
@@ -269,9 +267,11 @@ void setCommonComplexFunctions(unsigned short naming, const char* const* realNam
     FunctionMap& dict = s_commonFunctions[naming][idx(FunctionSet::Complex)];
     if (nReal + nComplex == 0 || dict.count() > 0)
         return;
-    dict.reserve(nReal + nComplex);
-    addFunctions(dict, realNames, nReal, 0);
-    addFunctions(dict, complexNames, nComplex, static_cast<int>(nReal));
+    // Real names take codes 0 to nReal - 1, complex names the codes after them.
+    addInBulk(dict, nReal + nComplex, [&](unsigned i) {
+        const char* name = i < nReal ? realNames[i] : complexNames[i - nReal];
+        return std::pair{keyOf(name), static_cast<int>(i)};
+    });
     for (unsigned i = 0; i < nComplex; ++i)
     {
         int code = static_cast<int>(nReal + i);

@@ -46,21 +46,14 @@ public:
         }
         const _tl& line() const { return (*pLines)[current]; }
 
+        // A number or truth word; a number is true when it is not zero.
         bool getAttrib(AttribID id, bool& out) const
         {
-            TD_ASSERT(!sc::isColor(id));
-            const _TokV* p = attrib(id);
-            if (!p)
+            double value = 0.0;
+            if (!getAttrib(id, value))
                 return false;
-            switch (p->kind)
-            {
-            case Token::Integer: out = p->getInt() != 0; return true;
-            case Token::Real:
-            case Token::Imaginary: out = p->getReal() != 0.0; return true;
-            case Token::True: out = true; return true;
-            case Token::False: out = false; return true;
-            default: return false;
-            }
+            out = value != 0.0;
+            return true;
         }
 
         bool getAttrib(AttribID id, double& out) const

@@ -138,7 +138,7 @@ const std::vector<LexCase>& lexCases()
         {"lead before closing quote", "\"\xC3\" x", false, {{T::Error, ""}}},
         {"three-byte sequence before closing quote", "\"a\xE2\x82\"", false, {{T::Error, "a"}}},
         {"stray continuation in string", "\"\x80\"", false, {{T::Error, ""}}},
-        {std::string("zero byte in a word").c_str(), std::string("a\0b", 3), false, {{T::Word, "a"}, {T::Error, "", cAny, 1}}},
+        {"zero byte in a word", std::string("a\0b", 3), false, {{T::Word, "a"}, {T::Error, "", cAny, 1}}},
         {"zero byte in a string", std::string("\"a\0b\"", 5), false, {{T::Error, "a"}}},
         {"zero byte in a comment", std::string("x // a\0b", 8), false, {{T::Word, "x"}, {T::Error, "//"}}},
         {"malformed comment is still a comment", "x // \xC3", false, {{T::Word, "x"}, {T::Comment, "// \xC3"}, {T::EndOfLine, ""}}},

@@ -108,6 +108,10 @@ private:
     Naming::SymbolMap* map(ModelLevel level, UserLabel kind) const { return _pMaps[idx(level)][idx(kind)]; }
     friend class ContentReader;
     td::String translate(const char* key) const;
+    // Binds the vocabulary maps of this load to a lexer and sets its value domain.
+    void bindLexer(TokenizerBase<1>& lex, bool complex) const;
+    // A copy of the text in the symbol table's pool.
+    td::PoolString pooled(const char* text, td::UINT4 len) const;
     void findOrAddTimeParams(bool add);
     void closeGroup(int group, td::UINT4 line);
     LineLocation& groupLocation(int group, unsigned level);

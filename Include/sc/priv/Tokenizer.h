@@ -19,18 +19,7 @@ public:
     static constexpr td::UINT2 cNoValue = 0xFFFF;
 
     // Byte length of the UTF-8 sequence the byte leads; -1 for continuation bytes and 0xF8-0xFF.
-    static int getSequenceLength(td::BYTE lead)
-    {
-        if (lead < 0x80)
-            return 1;
-        if ((lead & 0xE0) == 0xC0)
-            return 2;
-        if ((lead & 0xF0) == 0xE0)
-            return 3;
-        if ((lead & 0xF8) == 0xF0)
-            return 4;
-        return -1;
-    }
+    static int getSequenceLength(td::BYTE lead) { return td::getUTF8SequenceLength(lead); }
 
     // Back to the start-of-line state; the bound maps and the modes stay.
     void reset()
@@ -151,13 +140,7 @@ private:
     // malformed: every continuation byte must be 10xxxxxx (and so not zero).
     td::UINT4 characterAt(td::UINT4 pos) const
     {
-        int n = getSequenceLength(byteAt(pos));
-        if (n < 1 || pos + static_cast<td::UINT4>(n) > _lineLength)
-            return 0;
-        for (int k = 1; k < n; ++k)
-            if ((byteAt(pos + k) & 0xC0) != 0x80)
-                return 0;
-        return static_cast<td::UINT4>(n);
+        return _line && pos <= _lineLength ? td::getUTF8CharLength(_line + pos, _lineLength - pos) : 0;
     }
 
     static bool isWordByte(td::BYTE c) { return isLetter(c) || isDigit(c) || c == '_' || c == '@' || c == '#'; }
