@@ -209,6 +209,12 @@ private:
         auto it = pMap->find(std::string_view(_lex._text.c_str(), _lex._text.length()));
         if (it == pMap->end())
             return false;
+        // A token holds 16 bits of index; a symbol beyond them is refused, never wrapped.
+        if (it->second > 0xFFFFu)
+        {
+            fail(msg::mlSymbolIndexTooBig);
+            return true;
+        }
         _TokV tok;
         convert(kind, tok);
         tok.code = static_cast<td::UINT2>(it->second);

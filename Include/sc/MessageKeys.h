@@ -28,6 +28,7 @@ inline constexpr const char* mlHeaderWrongConstPos = "@ML.HeaderWrongConstPos";
 inline constexpr const char* mlHeaderWrongParamType = "@ML.HeaderWrongParamType";
 inline constexpr const char* mlHeaderUnknownParamType = "@ML.HeaderUnknownParamType";
 inline constexpr const char* mlCannotOpenFile = "@ML.CannotOpenFile";
+inline constexpr const char* mlSymbolIndexTooBig = "@ML.SymbolIndexTooBig";
 inline constexpr const char* mlEmptyModel = "@ML.EmptyModel";
 inline constexpr const char* mlWrongModelPos = "@ML.WrongModelPos";
 inline constexpr const char* mlWrongSubModelPos = "@ML.WrongSubModelPos";

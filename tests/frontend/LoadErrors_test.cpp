@@ -172,6 +172,17 @@ TEST(MendedFaults, ModelLineWithOneAttribute)
     EXPECT_EQ(m.model->getModelInfo(ModelLevel::Main).type, 1);
 }
 
+TEST(MendedFaults, SymbolIndicesBeyondSixteenBitsAreRefused)
+{
+    std::string text = cHeader + "Model:\nVars:\n";
+    for (int i = 0; i <= 65536; ++i)
+        text.append("v").append(std::to_string(i)).append("\n");
+    LoadedModel m;
+    EXPECT_FALSE(m.fromString(text + "NLEs:\nv65535 = v0\nv65536 = 1\nend\n"));
+    // The declaration of the 65,537th variable and its use are refused.
+    EXPECT_EQ(m.errors(), "@ML.SymbolIndexTooBig @65539:1\n@ML.SymbolIndexTooBig @65542:1\n");
+}
+
 TEST(MendedFaults, CopiedParametersAreListedByIndex)
 {
     LoadedModel m;
