@@ -31,7 +31,6 @@ public:
     // Empties the list and makes room for n addresses.
     void reserve(td::UINT4 n) { _evaluators.reserve(n); }
     void add(Evaluator<T>* pEvaluator) { _evaluators.push(pEvaluator); }
-    void push(Evaluator<T>* pEvaluator) { add(pEvaluator); }
     td::UINT4 size() const { return static_cast<td::UINT4>(_evaluators.size()); }
     bool empty() const { return _evaluators.empty(); }
     Evaluator<T>* operator[](td::UINT4 i) const { return _evaluators[i]; }

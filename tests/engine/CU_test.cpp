@@ -348,6 +348,29 @@ TEST(CU, CodesWithoutOperationAreRefusedWhereCompiled)
                               KC::fn(C::DISC), KC::fn(C::INTEGRAL), KC::op(C::COMMA)});
 }
 
+template <typename T> void checkPushCodesAreNoTokens()
+{
+    using K = test::Tokens<T>;
+    using Tok = sl::Token<T>;
+    for (const Tok& tok : {K::op(Tok::PSHI), K::op(Tok::PSHF), K::fn(Tok::PSHI), K::fn(Tok::PSHF)})
+    {
+        // Sized without constants: a push accepted here would read a constant never written.
+        test::Pools<T> pools;
+        sl::Evaluator<T> e;
+        e.init(pools.data, 2, 0, 0, 0);
+        EXPECT_FALSE(e.compileToken(tok, 0)) << int(tok.type) << "/" << int(tok.functionID());
+        test::FakeSolver<T> solver(1, 0);
+        sl::CU<T> cu(&solver);
+        EXPECT_TRUE(std::isnan(sl::realPart(cu.evaluate(e))));
+    }
+}
+
+TEST(CU, PushCodesAreRefusedAsTokens)
+{
+    checkPushCodesAreNoTokens<double>();
+    checkPushCodesAreNoTokens<Cmplx>();
+}
+
 TEST(CU, StackDepthIsCheckedWhenCompiled)
 {
     for (int cells : {64, 65})
