@@ -27,7 +27,8 @@ td::INT4 toIndex(double v)
 double signOf(double v) { return v < 0.0 ? -1.0 : (v > 0.0 ? 1.0 : 0.0); }
 
 // round(v * 10^n) / 10^n, halves away from zero; n is the truncated digit count,
-// clamped to [-308, 308]; a non-finite count gives NaN.
+// clamped to [-308, 308]; a non-finite count gives NaN. A value too large to scale has
+// no digits at that place and stays as it is.
 double roundTo(double v, double digits)
 {
     if (!std::isfinite(digits))
@@ -35,7 +36,10 @@ double roundTo(double v, double digits)
     double n = std::trunc(digits);
     n = n < -308.0 ? -308.0 : (n > 308.0 ? 308.0 : n);
     double p = std::pow(10.0, n);
-    return std::round(v * p) / p;
+    double scaled = v * p;
+    if (!std::isfinite(scaled))
+        return v;
+    return std::round(scaled) / p;
 }
 
 // The nearest point of the grid o + k q to x, halves away from o.
