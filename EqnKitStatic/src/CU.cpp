@@ -42,11 +42,13 @@ double roundTo(double v, double digits)
     return std::round(scaled) / p;
 }
 
-// The nearest point of the grid o + k q to x, halves away from o.
+// The nearest point of the grid o + k q to x, halves away from o; a negative step
+// spans the same grid.
 double discretize(double x, double o, double q)
 {
     if (q == 0.0 || !std::isfinite(x) || !std::isfinite(o) || !std::isfinite(q))
         return std::numeric_limits<double>::quiet_NaN();
+    q = std::fabs(q);
     double k = x >= o ? std::trunc((x - o) / q + 0.5) : -std::trunc((o - x) / q + 0.5);
     return k * q + o;
 }

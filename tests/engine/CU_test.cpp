@@ -121,6 +121,8 @@ TEST(CU, RealOpcodesMatchReferenceValues)
         fn2("round with infinite digits", 1.5, Inf, C::ROUND, NaN),
         {"disc", {7.3, 1, 2}, KD::fn(C::DISC), 7},
         {"disc below the origin", {-0.9, 0, 1}, KD::fn(C::DISC), -1},
+        {"disc with a negative step", {7.3, 1, -2}, KD::fn(C::DISC), 7},
+        {"disc below the origin with a negative step", {-2.6, 1, -2}, KD::fn(C::DISC), -3},
         {"disc with zero step", {5, 0, 0}, KD::fn(C::DISC), NaN},
         {"disc of infinity", {Inf, 0, 1}, KD::fn(C::DISC), NaN},
         {"disc of NaN", {NaN, 0, 1}, KD::fn(C::DISC), NaN},
