@@ -27,7 +27,8 @@ td::INT4 toIndex(double v)
 double signOf(double v) { return v < 0.0 ? -1.0 : (v > 0.0 ? 1.0 : 0.0); }
 
 // round(v * 10^n) / 10^n, halves away from zero; n is the truncated digit count,
-// clamped to [-308, 308]; a non-finite count gives NaN.
+// clamped to [-308, 308]; a non-finite count gives NaN. A value too large to scale has
+// no digits at that place and stays as it is.
 double roundTo(double v, double digits)
 {
     if (!std::isfinite(digits))
@@ -35,20 +36,22 @@ double roundTo(double v, double digits)
     double n = std::trunc(digits);
     n = n < -308.0 ? -308.0 : (n > 308.0 ? 308.0 : n);
     double p = std::pow(10.0, n);
-    return std::round(v * p) / p;
+    double scaled = v * p;
+    if (!std::isfinite(scaled))
+        return v;
+    return std::round(scaled) / p;
 }
 
-// The nearest point of the grid o + k q to x, halves away from o.
+// The nearest point of the grid o + k q to x, halves away from o; a negative step
+// spans the same grid.
 double discretize(double x, double o, double q)
 {
     if (q == 0.0 || !std::isfinite(x) || !std::isfinite(o) || !std::isfinite(q))
         return std::numeric_limits<double>::quiet_NaN();
+    q = std::fabs(q);
     double k = x >= o ? std::trunc((x - o) / q + 0.5) : -std::trunc((o - x) / q + 0.5);
     return k * q + o;
 }
-
-inline bool nonZero(double v) { return v != 0.0; }
-inline bool nonZero(const std::complex<double>& v) { return v.real() != 0.0 || v.imag() != 0.0; }
 } // namespace
 
 template <typename T> CU<T>::CU(T* pVariableValues, T* paramValues, ISolverServices<T>* pSolver)
@@ -59,7 +62,7 @@ template <typename T> CU<T>::CU(T* pVariableValues, T* paramValues, ISolverServi
     if (!_pSolver || _pSolver->getNumberOfVariables() > 0)
         TD_ASSERT(_pVariableValues != _paramValues);
     if (_pSolver)
-        bindParent(_pSolver->getParentSolver());
+        setParentSolver(_pSolver->getParentSolver());
 }
 
 template <typename T> CU<T>::CU(ISolverServices<T>* pSolver) : _pSolver(pSolver)
@@ -68,16 +71,14 @@ template <typename T> CU<T>::CU(ISolverServices<T>* pSolver) : _pSolver(pSolver)
     _pVariableValues = _pSolver->getVariableValuesPtr();
     _paramValues = _pVariableValues + _pSolver->getNumberOfVariables();
     TD_ASSERT(_pVariableValues);
-    bindParent(_pSolver->getParentSolver());
+    setParentSolver(_pSolver->getParentSolver());
 }
 
-template <typename T> void CU<T>::bindParent(ISolverServices<T>* pParent)
+template <typename T> void CU<T>::setParentSolver(ISolverServices<T>* pParent)
 {
     _pParentSolver = pParent;
     _pParentValues = pParent ? pParent->getVariableValuesPtr() : nullptr;
 }
-
-template <typename T> void CU<T>::setParentSolver(ISolverServices<T>* pParent) { bindParent(pParent); }
 
 template <typename T> T CU<T>::evaluate(const Evaluator<T>& e)
 {
@@ -174,7 +175,7 @@ template <typename T> void CU<T>::opAnd()
 template <typename T> void CU<T>::opXor()
 {
     T& t = below();
-    t = nonZero(t) != nonZero(top()) ? T(1) : T(0);
+    t = isTrue(t) != isTrue(top()) ? T(1) : T(0);
     --_stackPos;
 }
 
@@ -223,26 +224,12 @@ template <typename T> void CU<T>::opNotEqual()
 template <typename T> void CU<T>::opNot()
 {
     T& s = top();
-    s = nonZero(s) ? T(0) : T(1);
+    s = isTrue(s) ? T(0) : T(1);
 }
 
 template <typename T> void CU<T>::opAssign()
 {
     below() = top();
-    --_stackPos;
-}
-
-template <typename T> void CU<T>::opSubAssign()
-{
-    T& t = below();
-    t = top() - t;
-    --_stackPos;
-}
-
-template <typename T> void CU<T>::opDivAssign()
-{
-    T& t = below();
-    t = top() / t;
     --_stackPos;
 }
 
@@ -518,7 +505,7 @@ template <typename T> typename CU<T>::Table CU<T>::makeTable()
 {
     using C = TokenCodes;
     Table table{};
-    auto set = [&table](td::BYTE code, Routine r, td::BYTE operands) { table[code] = OpInfo{r, operands, 1}; };
+    auto set = [&table](td::BYTE code, Routine r, td::BYTE operands) { table[code] = OpInfo{r, operands}; };
     auto unary = [&set](td::BYTE code, Routine r) { set(code, r, 1); };
     auto binary = [&set](td::BYTE code, Routine r) { set(code, r, 2); };
 
@@ -538,10 +525,11 @@ template <typename T> typename CU<T>::Table CU<T>::makeTable()
     binary(C::NOT_EQUAL, &thunk<&CU::opNotEqual>);
     unary(C::LOGIC_NEGATION, &thunk<&CU::opNot>);
     binary(C::ASSIGN, &thunk<&CU::opAssign>);
+    // The compound assignments compute like their operators; `-=` and `/=` reversed.
     binary(C::ADD_ASSIGN, &thunk<&CU::opAdd>);
-    binary(C::SUB_ASSIGN, &thunk<&CU::opSubAssign>);
+    binary(C::SUB_ASSIGN, &thunk<&CU::opRevSub>);
     binary(C::MUL_ASSIGN, &thunk<&CU::opMul>);
-    binary(C::DIV_ASSIGN, &thunk<&CU::opDivAssign>);
+    binary(C::DIV_ASSIGN, &thunk<&CU::opRevDiv>);
     binary(C::REV_SUB, &thunk<&CU::opRevSub>);
     binary(C::REV_DIV, &thunk<&CU::opRevDiv>);
     binary(C::REV_POW, &thunk<&CU::opRevPow>);

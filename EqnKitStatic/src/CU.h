@@ -24,13 +24,12 @@ public:
     using Routine = void (*)(CU&);
     using Traits = ValueTraits<T>;
 
-    // Routine of an opcode with its stack effect: it needs `operands` cells and leaves
-    // `results` in their place. A null routine: the code has no run-time operation.
+    // Routine of an opcode with its stack effect: it takes `operands` cells and leaves one
+    // in their place. A null routine: the code has no run-time operation.
     struct OpInfo
     {
         Routine routine = nullptr;
         td::BYTE operands = 0;
-        td::BYTE results = 0;
     };
     static constexpr unsigned cTableSize = Traits::cLastCode + 1u;
 
@@ -64,7 +63,6 @@ private:
     static Table makeTable();
 
     T runCode(const Evaluator<T>& e);
-    void bindParent(ISolverServices<T>* pParent);
 
     T& top() { return _evalStack[_stackPos]; }
     T& below() { return _evalStack[_stackPos - 1]; }
@@ -92,8 +90,6 @@ private:
     void opNotEqual();
     void opNot();
     void opAssign();
-    void opSubAssign();
-    void opDivAssign();
     void opRevSub();
     void opRevDiv();
     void opRevPow();

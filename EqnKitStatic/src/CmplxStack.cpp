@@ -21,6 +21,9 @@ bool endsConstant(td::BYTE type)
     return type == C::CLOSE_PARENTHESIS || type == C::END_OF_STATEMENT || type == C::END_OF_TEXT || isSign(type);
 }
 
+// A literal is an imaginary part or, whatever its type, a real part.
+td::BYTE partKind(const CmplxStack::Tok& t) { return t.type == C::IMAG_LITERAL ? C::IMAG_LITERAL : C::REAL_LITERAL; }
+
 double partValue(const CmplxStack::Tok& t) { return t.type == C::IMAG_LITERAL ? t.value.imag() : t.value.real(); }
 } // namespace
 
@@ -43,7 +46,7 @@ void CmplxStack::store(const Tok& literal)
 {
     TD_ASSERT(_nParts < 2);
     _parts[_nParts] = literal;
-    _complexTokenTypes[_nParts] = literal.type == C::IMAG_LITERAL ? C::IMAG_LITERAL : C::REAL_LITERAL;
+    _complexTokenTypes[_nParts] = partKind(literal);
     ++_nParts;
 }
 
@@ -58,8 +61,7 @@ bool CmplxStack::collect(const Tok& literal)
     }
     if (_nParts == 1 && _sign != cNone)
     {
-        td::BYTE kind = literal.type == C::IMAG_LITERAL ? C::IMAG_LITERAL : C::REAL_LITERAL;
-        if (kind != _complexTokenTypes[0])
+        if (partKind(literal) != _complexTokenTypes[0])
         {
             store(literal);
             return true;

@@ -45,9 +45,9 @@ inline void appendErrorArg(ErrorLog& log, const char* text)
         log.append(text);
 }
 inline void appendErrorArg(ErrorLog& log, const td::String& text) { log.append(text); }
-void appendErrorArg(ErrorLog& log, td::UINT2 value);
-void appendErrorArg(ErrorLog& log, td::INT4 value);
-void appendErrorArg(ErrorLog& log, td::UINT4 value);
+inline void appendErrorArg(ErrorLog& log, td::UINT2 value) { log.append(static_cast<td::UINT4>(value)); }
+inline void appendErrorArg(ErrorLog& log, td::INT4 value) { log.append(value); }
+inline void appendErrorArg(ErrorLog& log, td::UINT4 value) { log.append(value); }
 void appendErrorArg(ErrorLog& log, td::LUINT8 value);
 
 namespace priv

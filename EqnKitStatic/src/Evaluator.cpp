@@ -60,11 +60,11 @@ template <typename T> bool Evaluator<T>::refuse()
     return false;
 }
 
-template <typename T> bool Evaluator<T>::trackDepth(td::BYTE operands, td::BYTE results)
+template <typename T> bool Evaluator<T>::trackDepth(td::BYTE operands)
 {
     if (_depth < operands)
         return refuse();
-    td::UINT4 depth = _depth - operands + results;
+    td::UINT4 depth = _depth - operands + 1u;
     if (depth > static_cast<td::UINT4>(CU<T>::CU_STACK_SIZE))
         return refuse();
     _depth = static_cast<td::UINT2>(depth);
@@ -83,7 +83,7 @@ template <typename T> bool Evaluator<T>::appendInstruction(Routine routine)
 
 template <typename T> bool Evaluator<T>::appendConstant(const T& value)
 {
-    if (_nConsts >= _capConsts || !trackDepth(0, 1) || !appendInstruction(CU<T>::pushConstantRoutine()))
+    if (_nConsts >= _capConsts || !trackDepth(0) || !appendInstruction(CU<T>::pushConstantRoutine()))
         return refuse();
     _pConstData[_nConsts++] = value;
     return true;
@@ -108,10 +108,10 @@ template <typename T> bool Evaluator<T>::compileToken(const Token<T>& token, td:
                 if (_type != Type::Variable)
                     return refuse();
                 _symbolIndex = token.index;
-                return trackDepth(0, 1);
+                return trackDepth(0);
             }
             TD_ASSERT(token.symbolOrigin == sc::SymbolOrigin::ThisModel);
-            if (_nVarRefs >= _capVarRefs || !trackDepth(0, 1) || !appendInstruction(CU<T>::pushVariableRoutine()))
+            if (_nVarRefs >= _capVarRefs || !trackDepth(0) || !appendInstruction(CU<T>::pushVariableRoutine()))
                 return refuse();
             _pIndVars[_nVarRefs++] = token.index;
             return true;
@@ -128,12 +128,11 @@ template <typename T> bool Evaluator<T>::compileToken(const Token<T>& token, td:
             }
             else
                 _symbolIndex = token.index - nVars;
-            return trackDepth(0, 1);
+            return trackDepth(0);
         }
-        if (_nParamRefs >= _capParamRefs || !trackDepth(0, 1))
+        if (_nParamRefs >= _capParamRefs || !trackDepth(0) ||
+            !appendInstruction(parent ? CU<T>::pushParentRoutine() : CU<T>::pushParameterRoutine()))
             return refuse();
-        if (!appendInstruction(parent ? CU<T>::pushParentRoutine() : CU<T>::pushParameterRoutine()))
-            return false;
         _pIndParams[_nParamRefs++] = parent ? token.index : token.index - nVars;
         return true;
     }
@@ -145,7 +144,7 @@ template <typename T> bool Evaluator<T>::compileToken(const Token<T>& token, td:
         if (_type != Type::Constant)
             return refuse();
         _constValue = token.value;
-        return trackDepth(0, 1);
+        return trackDepth(0);
     }
 
     if (shortcut)
@@ -156,6 +155,9 @@ template <typename T> bool Evaluator<T>::compileToken(const Token<T>& token, td:
         code = token.functionID();
     else if (token.type < TokenCodes::OPEN_PARENTHESIS)
         return refuse();
+    // Constants come as number tokens: a push code is no token of its own.
+    if (code == Traits::cPushInt || code == Traits::cPushFloat)
+        return refuse();
     const typename CU<T>::OpInfo& op = CU<T>::opcode(code);
     if (!op.routine)
         return refuse();
@@ -164,7 +166,7 @@ template <typename T> bool Evaluator<T>::compileToken(const Token<T>& token, td:
         if (!appendConstant(token.value))
             return false;
     }
-    if (!trackDepth(op.operands, op.results))
+    if (!trackDepth(op.operands))
         return false;
     return appendInstruction(op.routine);
 }
@@ -177,6 +179,15 @@ template <typename T> const Evaluator<T>* Evaluator<T>::chosenCase(CU<T>& cu) co
             return pCase;
     }
     return nullptr;
+}
+
+template <typename T> const Evaluator<T>* Evaluator<T>::chosenBranch(CU<T>& cu, td::UINT4& n) const
+{
+    TD_ASSERT(_pCondition);
+    const bool taken = isTrue(_pCondition->evaluate(cu));
+    n = taken ? _nConsts : _nVarRefs;
+    const Evaluator* pBranch = taken ? _pThen : _pElse;
+    return n > 0 ? pBranch : nullptr;
 }
 
 template <typename T> T Evaluator<T>::evaluate(CU<T>& cu) const
@@ -267,11 +278,9 @@ template <typename T> bool Evaluator<T>::execute(CU<T>& cu) const
     }
     case Type::IfThenElse:
     {
-        TD_ASSERT(_pCondition);
-        const bool taken = isTrue(_pCondition->evaluate(cu));
-        const Evaluator* pBranch = taken ? _pThen : _pElse;
-        td::UINT4 n = taken ? _nConsts : _nVarRefs;
-        if (!pBranch || n == 0)
+        td::UINT4 n = 0;
+        const Evaluator* pBranch = chosenBranch(cu, n);
+        if (!pBranch)
             return true;
         sendSignal(cu, pBranch->_signal);
         return runStatements(cu, pBranch, n);
@@ -582,11 +591,9 @@ void Evaluator<T>::putRun(CU<T>& cu, const Evaluator* p, td::UINT4 n, td::UINT4 
 template <typename T> void Evaluator<T>::applyIfThenElse(CU<T>& cu, td::UINT4 row, sparse::IMatrixReceiver<T>& receiver) const
 {
     TD_ASSERT(_type == Type::IfThenElse);
-    TD_ASSERT(_pCondition);
-    const bool taken = isTrue(_pCondition->evaluate(cu));
-    const Evaluator* pBranch = taken ? _pThen : _pElse;
-    td::UINT4 n = taken ? _nConsts : _nVarRefs;
-    if (!pBranch || n == 0)
+    td::UINT4 n = 0;
+    const Evaluator* pBranch = chosenBranch(cu, n);
+    if (!pBranch)
         return;
     if (n == 1 && pBranch->_type == Type::IfThenElse)
         return pBranch->applyIfThenElse(cu, row, receiver);

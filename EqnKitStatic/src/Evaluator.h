@@ -6,6 +6,7 @@
 #include <complex>
 
 #include <matrix/IMatrixReceiver.h>
+#include <sc/ISignal.h>
 #include <td/Assert.h>
 #include <td/Types.h>
 
@@ -40,7 +41,7 @@ public:
         ParentValue = 8
     };
 
-    static constexpr td::BYTE cNoSignal = 6;
+    static constexpr td::BYTE cNoSignal = sc::ISignal::NoSignal;
 
     Evaluator() = default;
 
@@ -125,6 +126,9 @@ public:
     bool readsVariables() const;
 
 private:
+    // The run of records an IfThenElse takes, its length in n; null for an absent or
+    // empty branch.
+    const Evaluator* chosenBranch(CU<T>& cu, td::UINT4& n) const;
     static bool runReadsVariables(const Evaluator* p, td::UINT4 n);
     bool runStatements(CU<T>& cu, const Evaluator* p, td::UINT4 n) const;
     void sendSignal(CU<T>& cu, td::BYTE code) const;
@@ -133,7 +137,8 @@ private:
     void updatePartner(CU<T>& cu, td::INT4 i) const;
     static void putRun(CU<T>& cu, const Evaluator* p, td::UINT4 n, td::UINT4 row, sparse::IMatrixReceiver<T>& receiver);
     bool refuse();
-    bool trackDepth(td::BYTE operands, td::BYTE results);
+    // An instruction takes `operands` cells and leaves one.
+    bool trackDepth(td::BYTE operands);
     bool appendInstruction(Routine routine);
     bool appendConstant(const T& value);
 

@@ -86,7 +86,6 @@ template <typename T> void EvaluatorSparseMatrix<T>::walk(sparse::IMatrixReceive
     for (const Entry& entry : _entries)
     {
         const Evaluator<T>* e = entry.pEvaluator;
-        const auto type = e->getType();
         const td::INT4 row = static_cast<td::INT4>(entry.row);
         if (entry.col != cConditional)
         {
@@ -96,7 +95,7 @@ template <typename T> void EvaluatorSparseMatrix<T>::walk(sparse::IMatrixReceive
         }
         for (td::UINT4 i = 0; i < entry.nColumns; ++i)
             receiver.put(row, static_cast<td::INT4>(_unionColumns[entry.firstColumn + i]), &zero);
-        if (type == Evaluator<T>::Type::Switch)
+        if (e->getType() == Evaluator<T>::Type::Switch)
             e->applySwitch(cu, entry.row, receiver);
         else
             e->applyIfThenElse(cu, entry.row, receiver);

@@ -7,6 +7,19 @@
 
 namespace sl
 {
+namespace
+{
+// Magnitude of a value in the norm: its absolute value, complex the larger absolute
+// part; NaN when a part is NaN.
+double magnitude(double v) { return std::fabs(v); }
+
+double magnitude(const std::complex<double>& v)
+{
+    double re = std::fabs(v.real()), im = std::fabs(v.imag());
+    return re >= im || std::isnan(re) ? re : im;
+}
+} // namespace
+
 template <typename T> void EvaluatorVect<T>::evaluate(T* out, T scale) const
 {
     TD_ASSERT(_pSolver);
@@ -36,15 +49,9 @@ template <typename T> void EvaluatorVect<T>::evaluateScaledMaxAbs(T* out, T scal
     {
         T v = scale * _evaluators[i]->evaluate(cu);
         out[i] = v;
-        double a;
-        if constexpr (ValueTraits<T>::isComplex)
-        {
-            double re = std::fabs(v.real()), im = std::fabs(v.imag());
-            a = re > im ? re : im;
-        }
-        else
-            a = std::fabs(v);
-        if (a > maxAbs)
+        // A NaN value makes the norm NaN, so that no comparison takes it for small.
+        double a = magnitude(v);
+        if (a > maxAbs || std::isnan(a))
             maxAbs = a;
     }
     *pMax = maxAbs;

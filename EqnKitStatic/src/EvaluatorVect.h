@@ -39,7 +39,7 @@ public:
     // out[i] = value of evaluator i, times scale unless scale is exactly 1.
     void evaluate(T* out, T scale) const;
     // out[i] = scale * value i; *pMax = the largest magnitude written (complex: of the
-    // larger part), 0 for an empty list.
+    // larger part), 0 for an empty list, NaN when a value has a NaN part.
     void evaluateScaledMaxAbs(T* out, T scale, double* pMax) const;
     // Feeds each value (complex: its real part) into the record.
     void accumulateStats(CU<T>& cu, StatisticsRecord& record) const;

@@ -29,6 +29,7 @@ constexpr Row s_rows[] = {
     {F::SpecialConst, C::REAL_LITERAL},
     {F::Real, C::REAL_LITERAL},
     {F::Imaginary, C::IMAG_LITERAL},
+    // 15: a complex literal, a code the front end has no name for.
     {static_cast<F>(15), C::CMPLX_LITERAL},
     {F::True, C::TRUE_LITERAL},
     {F::False, C::FALSE_LITERAL},

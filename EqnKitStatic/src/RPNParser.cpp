@@ -20,15 +20,6 @@ namespace
 using C = TokenCodes;
 using KeywordMap = cnt::Dictionary<td::StrKey, td::BYTE>;
 
-// Function keywords in functionID order from 57; the last six only in the complex build.
-const char* const s_functionKeywords[] = {
-    "abs",  "acos", "asin", "atg",  "cos",  "exp",  "sqrt", "ln",   "log",  "sin",  "tg",   "sqr",
-    "atg2", "min",  "max",  "smin", "smax", "avg",  "var",  "dev",  "diff", "sign", "sinh", "cosh",
-    "tgh",  "asnh", "acsh", "atgh", "int",  "lim",  "rnd",  "disn", "disc", "round", "conj", "cabs",
-    "rtop", "ptor", "real", "imag"};
-constexpr td::UINT4 cRealKeywords = C::ROUND - C::ABS + 1;
-constexpr td::UINT4 cCmplxKeywords = C::IMAG - C::ABS + 1;
-static_assert(sizeof(s_functionKeywords) / sizeof(s_functionKeywords[0]) == cCmplxKeywords);
 // The integral sign, a second keyword of `int`.
 constexpr const char* cIntegralSign = "\xE2\x88\xAB";
 
@@ -46,13 +37,14 @@ struct Keywords
     KeywordMap operators;
 };
 
-Keywords makeKeywords(td::UINT4 nFunctions)
+// The function keywords of a build run from `abs` up to its push codes.
+Keywords makeKeywords(td::BYTE firstPushCode)
 {
     Keywords k;
-    k.functions.reserve(nFunctions + 1);
+    k.functions.reserve(firstPushCode - C::cFirstFunction + 1u);
     k.functions.setBatchMode(true);
-    for (td::UINT4 i = 0; i < nFunctions; ++i)
-        k.functions.insert(td::StrKey(s_functionKeywords[i]), static_cast<td::BYTE>(C::ABS + i));
+    for (td::BYTE id = C::cFirstFunction; id < firstPushCode; ++id)
+        k.functions.insert(td::StrKey(C::functionKeyword(id)), id);
     k.functions.insert(td::StrKey(cIntegralSign), C::INTEGRAL);
     k.functions.finalize();
     k.operators.reserve(4);
@@ -66,7 +58,7 @@ Keywords makeKeywords(td::UINT4 nFunctions)
 // Filled by the first parser of each build.
 template <typename T> const Keywords& keywords()
 {
-    static const Keywords s_keywords = makeKeywords(ValueTraits<T>::isComplex ? cCmplxKeywords : cRealKeywords);
+    static const Keywords s_keywords = makeKeywords(ValueTraits<T>::cPushInt);
     return s_keywords;
 }
 

@@ -1,7 +1,5 @@
 #include "RndGenManager.h"
 
-#include <cstring>
-
 namespace sl
 {
 RndGenManager::~RndGenManager() { deleteAll(); }
@@ -39,8 +37,7 @@ td::INT4 RndGenManager::find(const char* name, td::UINT4 length) const
         return -1;
     for (std::size_t i = 0; i < _entries.size(); ++i)
     {
-        const td::String& entryName = *_entries[i].pName;
-        if (entryName.length() == length && std::memcmp(entryName.c_str(), name, length) == 0)
+        if (_entries[i].pName->equals(name, length))
             return static_cast<td::INT4>(i);
     }
     return -1;

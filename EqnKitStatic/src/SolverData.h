@@ -30,7 +30,6 @@ template <typename T> class DiagMatrix;
 
 namespace sl
 {
-template <typename T> class CU;
 template <typename T> class EvaluatorVect;
 template <typename T> class EvaluatorSparseMatrix;
 template <typename T> class StatisticsStore;
@@ -52,7 +51,7 @@ static_assert(sizeof(SymbolInfo) == 3);
 
 template <typename T> struct SolverData
 {
-    using Routine = void (*)(CU<T>&);
+    using Routine = typename Evaluator<T>::Routine;
 
     // Section lists by index: reinit, PreProc, IterPostProc, BasePostProc, PostProc,
     // (limits are kept elsewhere), repeat.

@@ -1,7 +1,6 @@
 #include "StatisticsStore.h"
 
 #include <cmath>
-#include <cstring>
 
 namespace sl
 {
@@ -18,8 +17,7 @@ template <typename T> td::INT4 StatisticsStore<T>::find(const char* name, td::UI
 {
     for (std::size_t i = 0; i < _records.size(); ++i)
     {
-        const td::String& s = _records[i].name;
-        if (s.length() == length && std::memcmp(s.c_str(), name, length) == 0)
+        if (_records[i].name.equals(name, length))
             return static_cast<td::INT4>(i);
     }
     return -1;

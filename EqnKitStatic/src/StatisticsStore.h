@@ -47,8 +47,8 @@ public:
     // n fresh records with n empty expression lists; the old ones are dropped.
     void reserve(td::UINT4 n)
     {
-        _records.reserve(0);
-        _expressions.reserve(0);
+        _records.clean();
+        _expressions.clean();
         _records.reserve(n);
         _expressions.reserve(n);
     }

@@ -31,8 +31,7 @@ td::INT4 SymbolMap::find(const char* name, td::UINT4 length) const
     {
         if (it->second >= _names.size())
             continue;
-        const td::String& stored = _names[it->second];
-        if (stored.length() == length && std::memcmp(stored.c_str(), name, length) == 0)
+        if (_names[it->second].equals(name, length))
             return static_cast<td::INT4>(it->second);
     }
     return -1;

@@ -4,30 +4,37 @@ namespace sl
 {
 namespace
 {
-// Operators 31-56 and functions 57-90, shared by both builds; atg2 prints as atan2.
-#define EQNKIT_COMMON_PRINT_NAMES                                                                                  \
-    "+", "-", "*", "/", "%", "\\", "^", "or", "and", "xor", ">", ">=", "<", "<=", "==", "!=", "not", "=", "+=", "-=", \
-        "*=", "/=", "-'", "/'", "^'", "^=", "abs", "acos", "asin", "atg", "cos", "exp", "sqrt", "ln", "log", "sin",    \
-        "tg", "sqr", "atan2", "min", "max", "smin", "smax", "avg", "var", "dev", "diff", "sign", "sinh", "cosh",        \
-        "tgh", "asnh", "acsh", "atgh", "int", "lim", "rnd", "disn", "disc", "round"
+const char* const s_operatorNames[] = {"+",  "-",  "*",  "/",  "%",  "\\", "^",  "or", "and", "xor", ">",  ">=", "<",
+                                       "<=", "==", "!=", "not", "=", "+=", "-=", "*=", "/=", "-'", "/'", "^'", "^="};
+static_assert(sizeof(s_operatorNames) / sizeof(s_operatorNames[0]) == TokenCodes::cFirstFunction - TokenCodes::cFirstOperator);
 
-const char* const s_realNames[] = {EQNKIT_COMMON_PRINT_NAMES, "pshi", "pshf", "NA"};
-const char* const s_cmplxNames[] = {EQNKIT_COMMON_PRINT_NAMES, "conj", "cabs", "rtop", "ptor", "real", "imag",
-                                    "pshi", "pshf", "NA"};
-#undef EQNKIT_COMMON_PRINT_NAMES
-
-static_assert(sizeof(s_realNames) / sizeof(s_realNames[0]) == 63);
-static_assert(sizeof(s_cmplxNames) / sizeof(s_cmplxNames[0]) == 69);
+// In functionID order; the last six only in the complex build.
+const char* const s_functionKeywords[] = {
+    "abs",  "acos", "asin", "atg",  "cos",  "exp",  "sqrt", "ln",   "log",  "sin",  "tg",    "sqr",  "atg2", "min",
+    "max",  "smin", "smax", "avg",  "var",  "dev",  "diff", "sign", "sinh", "cosh", "tgh",   "asnh", "acsh", "atgh",
+    "int",  "lim",  "rnd",  "disn", "disc", "round", "conj", "cabs", "rtop", "ptor", "real", "imag"};
+static_assert(sizeof(s_functionKeywords) / sizeof(s_functionKeywords[0]) == TokenCodes::IMAG - TokenCodes::ABS + 1);
 } // namespace
 
+const char* TokenCodes::functionKeyword(td::BYTE functionID)
+{
+    return functionID >= ABS && functionID <= IMAG ? s_functionKeywords[functionID - ABS] : nullptr;
+}
+
+// Operators, then the function keywords (atg2 prints as atan2), then the push codes.
 template <typename T> const char* Token<T>::printName(td::BYTE code)
 {
-    if (code < cFirstOperator || code > Traits::cLastCode)
-        return "NA";
-    if constexpr (Traits::isComplex)
-        return s_cmplxNames[code - cFirstOperator];
-    else
-        return s_realNames[code - cFirstOperator];
+    if (code >= cFirstOperator && code < cFirstFunction)
+        return s_operatorNames[code - cFirstOperator];
+    if (code == ATG2)
+        return "atan2";
+    if (code >= cFirstFunction && code < PSHI)
+        return s_functionKeywords[code - cFirstFunction];
+    if (code == PSHI)
+        return "pshi";
+    if (code == PSHF)
+        return "pshf";
+    return "NA";
 }
 
 template struct Token<double>;

@@ -120,6 +120,9 @@ struct TokenCodes
     // Integer, real, pi, e, true, false, imaginary and complex literals.
     static constexpr bool isNumber(td::BYTE type) { return type >= INT_LITERAL && type <= CMPLX_LITERAL; }
 
+    // Keyword of a function, `abs` (57) to `imag` (96); null outside that range.
+    static const char* functionKeyword(td::BYTE functionID);
+
     // Statistics, limit and generator functions take their operand from the token value.
     static constexpr bool takesTokenOperand(td::BYTE functionID)
     {

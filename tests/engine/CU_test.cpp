@@ -114,10 +114,15 @@ TEST(CU, RealOpcodesMatchReferenceValues)
         fn2("round a negative half", -2.5, 0, C::ROUND, -3),
         fn2("round to tens", 123.456, -1, C::ROUND, 120),
         fn2("round clamps its digits", 1.5, 400, C::ROUND, 1.5),
+        fn2("round keeps a value too large to scale", 1e300, 10, C::ROUND, 1e300),
+        fn2("round to more digits than a double holds", 2, 400, C::ROUND, 2),
+        fn2("round of infinity", -Inf, 2, C::ROUND, -Inf),
         fn2("round with NaN digits", 1.5, NaN, C::ROUND, NaN),
         fn2("round with infinite digits", 1.5, Inf, C::ROUND, NaN),
         {"disc", {7.3, 1, 2}, KD::fn(C::DISC), 7},
         {"disc below the origin", {-0.9, 0, 1}, KD::fn(C::DISC), -1},
+        {"disc with a negative step", {7.3, 1, -2}, KD::fn(C::DISC), 7},
+        {"disc below the origin with a negative step", {-2.6, 1, -2}, KD::fn(C::DISC), -3},
         {"disc with zero step", {5, 0, 0}, KD::fn(C::DISC), NaN},
         {"disc of infinity", {Inf, 0, 1}, KD::fn(C::DISC), NaN},
         {"disc of NaN", {NaN, 0, 1}, KD::fn(C::DISC), NaN},
@@ -178,6 +183,7 @@ TEST(CU, ComplexOpcodesMatchReferenceValues)
         {"sign of the real part", {Cmplx(-3, 2)}, KC::fn(C::SIGN), -1},
         {"round both parts", {Cmplx(1.25, -2.25), Cmplx(1, 0)}, KC::fn(C::ROUND), Cmplx(1.3, -2.3)},
         {"round with NaN digits", {Cmplx(1.25, 1), Cmplx(NaN, 0)}, KC::fn(C::ROUND), Cmplx(NaN, NaN)},
+        {"round keeps parts too large to scale", {Cmplx(1e300, 2), Cmplx(400, 0)}, KC::fn(C::ROUND), Cmplx(1e300, 2)},
         {"conj", {a}, KC::fn(C::CONJ), Cmplx(1, -2)},
         {"cabs", {Cmplx(-1, -2)}, KC::fn(C::CABS), Cmplx(1, 2)},
         {"rtop", {Cmplx(0, 2)}, KC::fn(C::RTOP), Cmplx(2, pi2)},
@@ -346,6 +352,29 @@ TEST(CU, CodesWithoutOperationAreRefusedWhereCompiled)
                                KD::op(C::RND_GEN), KD::op(C::LAPLACE), KD::fn(200)});
     checkRefusedCodes<Cmplx>({KC::op(C::MOD), KC::op(C::POW_ASSIGN), KC::fn(C::DIFF), KC::fn(C::DISN),
                               KC::fn(C::DISC), KC::fn(C::INTEGRAL), KC::op(C::COMMA)});
+}
+
+template <typename T> void checkPushCodesAreNoTokens()
+{
+    using K = test::Tokens<T>;
+    using Tok = sl::Token<T>;
+    for (const Tok& tok : {K::op(Tok::PSHI), K::op(Tok::PSHF), K::fn(Tok::PSHI), K::fn(Tok::PSHF)})
+    {
+        // Sized without constants: a push accepted here would read a constant never written.
+        test::Pools<T> pools;
+        sl::Evaluator<T> e;
+        e.init(pools.data, 2, 0, 0, 0);
+        EXPECT_FALSE(e.compileToken(tok, 0)) << int(tok.type) << "/" << int(tok.functionID());
+        test::FakeSolver<T> solver(1, 0);
+        sl::CU<T> cu(&solver);
+        EXPECT_TRUE(std::isnan(sl::realPart(cu.evaluate(e))));
+    }
+}
+
+TEST(CU, PushCodesAreRefusedAsTokens)
+{
+    checkPushCodesAreNoTokens<double>();
+    checkPushCodesAreNoTokens<Cmplx>();
 }
 
 TEST(CU, StackDepthIsCheckedWhenCompiled)

@@ -1,4 +1,6 @@
 #include <cmath>
+#include <limits>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -82,6 +84,34 @@ TEST(EvaluatorVect, ScaledMaxAbs)
     list.evaluateScaledMaxAbs(cout, Cmplx(0, 1), &max);
     EXPECT_EQ(cout[0], Cmplx(3, 1));
     EXPECT_EQ(max, 3);
+}
+
+template <typename T> double scaledMaxOf(const std::vector<T>& values)
+{
+    test::Pools<T> pools;
+    test::FakeSolver<T> solver(static_cast<td::UINT4>(values.size()), 0);
+    sl::EvaluatorVect<T> list(&solver);
+    for (td::UINT4 i = 0; i < values.size(); ++i)
+    {
+        solver.var(i) = values[i];
+        list.add(test::make(pools, {test::Tokens<T>::sym(i)}, solver.nVars));
+    }
+    std::vector<T> out(values.size());
+    double max = -1;
+    list.evaluateScaledMaxAbs(out.data(), T(1.0), &max);
+    return max;
+}
+
+TEST(EvaluatorVect, ScaledMaxAbsIsNaNWhenAValueIsNaN)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    // Wherever the NaN stands, it is not hidden behind a finite maximum.
+    for (const std::vector<double>& values : {std::vector<double>{nan, 0, 5}, {0, nan, 5}, {5, 0, nan}})
+        EXPECT_TRUE(std::isnan(scaledMaxOf(values))) << values[0] << " " << values[1] << " " << values[2];
+    for (const std::vector<Cmplx>& values :
+         {std::vector<Cmplx>{Cmplx(nan, 0), Cmplx(2, 1)}, {Cmplx(2, 1), Cmplx(0, nan)}, {Cmplx(3, nan)}, {Cmplx(nan, 3)}})
+        EXPECT_TRUE(std::isnan(scaledMaxOf(values))) << values[0];
+    EXPECT_EQ(scaledMaxOf(std::vector<double>{-7, 5}), 7);
 }
 
 TEST(EvaluatorVect, ExecuteRunsStatementsInOrderAndStopsAtTheFirstFailure)
