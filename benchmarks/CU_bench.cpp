@@ -78,8 +78,9 @@ template <typename T> void evaluateAll(benchmark::State& state)
     }
     state.counters["operations"] = static_cast<double>(work.operations);
     // Seconds per operation, shown with an SI prefix (n: nanoseconds).
-    state.counters["sec_per_op"] = benchmark::Counter(static_cast<double>(work.operations),
-                                                      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["sec_per_op"] =
+        benchmark::Counter(static_cast<double>(work.operations),
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void realEvaluators(benchmark::State& state) { evaluateAll<double>(state); }

@@ -6,7 +6,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 jobs="$(nproc)"
 
-packages=(cmake make g++ libgtest-dev libbenchmark-dev locales)
+packages=(cmake make g++ libgtest-dev libbenchmark-dev locales clang-format)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -21,6 +21,10 @@ fi
 if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
   localedef -i de_DE -f UTF-8 de_DE.UTF-8 2>/dev/null || echo "== no de_DE locale; its test is skipped"
 fi
+
+# Every C++ source follows the committed .clang-format.
+echo "== format check"
+(cd "$root" && git ls-files -z '*.h' '*.cpp' | xargs -0 clang-format --dry-run --Werror)
 
 run_suite() {
   local dir="$1"; shift

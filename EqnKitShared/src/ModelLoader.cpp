@@ -42,8 +42,8 @@ td::PoolString ModelLoader::pooled(const char* text, td::UINT4 len) const
 
 td::String ModelLoader::translate(const char* key) const { return _translate ? _translate(key) : td::String(key); }
 
-void ModelLoader::report(const char* key, td::UINT4 line, td::UINT4 column, ILog::Type type, const char* name, bool limited,
-                         const char* tokenText)
+void ModelLoader::report(const char* key, td::UINT4 line, td::UINT4 column, ILog::Type type, const char* name,
+                         bool limited, const char* tokenText)
 {
     if (type == ILog::Error)
         ++_nErrors;
@@ -90,7 +90,8 @@ bool ModelLoader::copyParentParams(td::INT4 requested, td::UINT4& copied, td::UI
     copied = 0;
     if (requested == 0)
         return true;
-    td::UINT4 n = requested > 0 && static_cast<td::UINT4>(requested) < nMain ? static_cast<td::UINT4>(requested) : nMain;
+    td::UINT4 n =
+        requested > 0 && static_cast<td::UINT4>(requested) < nMain ? static_cast<td::UINT4>(requested) : nMain;
     // The positions are not built yet: order the main parameters by their index.
     cnt::SafeFullVector<const td::PoolString*> byIndex(nMain);
     for (const auto& [name, pos] : *map(ModelLevel::Main, UserLabel::Param))

@@ -26,8 +26,8 @@ bool toInteger(const char* text, td::UINT4 len, td::INT4& out)
 class ContentReader
 {
 public:
-    ContentReader(ModelLoader& loader, ModelLoader::ContentStores& stores, Naming::Pool& pool, cnt::Array<td::UINT4, 2>& nLimits,
-                  bool complex)
+    ContentReader(ModelLoader& loader, ModelLoader::ContentStores& stores, Naming::Pool& pool,
+                  cnt::Array<td::UINT4, 2>& nLimits, bool complex)
         : _loader(loader), _s(stores), _pool(pool), _nLimits(nLimits)
     {
         for (unsigned l = 0; l < 2; ++l)
@@ -93,7 +93,8 @@ private:
             _firstToken = false;
             if (t == Token::Error)
             {
-                _loader.report(msg::mlUnexpectedToken, _lineNo, _lex._tokenColumn + 1, ILog::Error, nullptr, true, _lex._text.c_str());
+                _loader.report(msg::mlUnexpectedToken, _lineNo, _lex._tokenColumn + 1, ILog::Error, nullptr, true,
+                               _lex._text.c_str());
                 return false;
             }
             if (t == Token::EndOfLine || t == Token::Comment)
@@ -170,7 +171,9 @@ private:
         case Token::Real:
         case Token::Imaginary: tok.set(mu::toDouble(text)); break;
         case Token::String:
-        case Token::EnumWord: tok.set(static_cast<const td::PoolString*>(td::PoolString::createIn(_pool, _lex._text.length(), text))); break;
+        case Token::EnumWord:
+            tok.set(static_cast<const td::PoolString*>(td::PoolString::createIn(_pool, _lex._text.length(), text)));
+            break;
         case Token::SpecialConst:
         {
             SpecialConstant c = static_cast<SpecialConstant>(_lex._value);
@@ -236,7 +239,8 @@ private:
         _mainRef = 0;
         if (t != Token::Word)
             return fail(msg::mlNoDotAfterBase);
-        if (storeSymbol(_maps[0][idx(UserLabel::Var)], Token::Var, 1) || storeSymbol(_maps[0][idx(UserLabel::Param)], Token::Param, 1))
+        if (storeSymbol(_maps[0][idx(UserLabel::Var)], Token::Var, 1) ||
+            storeSymbol(_maps[0][idx(UserLabel::Param)], Token::Param, 1))
             return true;
         return fail(msg::mlUnknownLblBase);
     }
@@ -454,7 +458,8 @@ bool ModelLoader::readContent(mu::LineLoader& loader, td::MutableString& line, C
     return reader.read(loader, line);
 }
 
-bool ModelLoader::readModelLine(const TokenLines& lines, const ExprTokens& exprTokens, const AttribTokens& attribTokens, _MI& info, td::UINT2)
+bool ModelLoader::readModelLine(const TokenLines& lines, const ExprTokens& exprTokens, const AttribTokens& attribTokens,
+                                _MI& info, td::UINT2)
 {
     info.eps = 0.0;
     info.method = nullptr;

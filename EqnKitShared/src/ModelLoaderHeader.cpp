@@ -167,7 +167,8 @@ private:
         {
             if (_param != HeaderParam::Report)
                 return fail(msg::mlHeaderReportExp);
-            Report r = std::strcmp(word, "Solved") == 0 ? Report::Solved : (std::strcmp(word, "All") == 0 ? Report::All : Report::Other);
+            Report r = std::strcmp(word, "Solved") == 0 ? Report::Solved
+                                                        : (std::strcmp(word, "All") == 0 ? Report::All : Report::Other);
             store(td::Variant(static_cast<td::INT4>(r)));
             return Outcome::Continue;
         }
@@ -239,7 +240,8 @@ private:
 };
 } // namespace
 
-ModelLoader::HeaderEnd ModelLoader::readHeader(cnt::SafeFullVector<td::Variant>& headerValues, td::MutableString& line, mu::LineLoader& loader)
+ModelLoader::HeaderEnd ModelLoader::readHeader(cnt::SafeFullVector<td::Variant>& headerValues, td::MutableString& line,
+                                               mu::LineLoader& loader)
 {
     if (headerValues.size() != cNHeaderParams)
         headerValues.reserve(cNHeaderParams);

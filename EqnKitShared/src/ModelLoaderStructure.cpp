@@ -325,16 +325,71 @@ void ModelLoader::readDeclarations(const TokenizerBase<1>& lexer, td::UINT4 line
         unsigned nChecks;
     };
     // Every kind of the level is checked; the first map that holds the name decides.
-    static const Rule mainVars{M, V, 0, {{M, V, msg::mlVarDDVars}, {M, P, msg::mlVarDDInPars}, {M, D, msg::mlVarDDInDists}, {M, St, msg::mlVarDDInDists}}, 4};
-    static const Rule mainParams{M, P, 1, {{M, P, msg::mlParDDInPars}, {M, V, msg::mlParDDInVars}, {M, D, msg::mlParDDInDists}, {M, St, msg::mlParDDInDists}}, 4};
-    static const Rule mainDistribs{M, D, 1, {{M, P, msg::mlDistDDInPars}, {M, V, msg::mlDistDDInVars}, {M, D, msg::mlDistDDInDists}, {M, St, msg::mlDistDDInDists}}, 4};
-    static const Rule mainStats{M, St, 1, {{M, P, msg::mlDistDDInPars}, {M, V, msg::mlDistDDInVars}, {M, D, msg::mlDistDDInDists}, {M, St, msg::mlDistDDInDists}}, 4};
-    static const Rule subVars{S, V, 2, {{S, V, msg::mlSubVarDDSubVars}, {S, P, msg::mlSubVarDDSubPars}, {S, D, msg::mlSubVarDDSubDists}, {S, St, msg::mlSubVarDDSubDists}}, 4};
-    static const Rule subParams{S, P, 3,
-                                {{S, V, msg::mlSubParDDSubVars}, {S, P, msg::mlSubParDDSubPars}, {M, P, msg::mlSubParDDInPars}, {S, D, msg::mlSubParDDSubDists}, {S, St, msg::mlSubParDDSubDists}},
+    static const Rule mainVars{M,
+                               V,
+                               0,
+                               {{M, V, msg::mlVarDDVars},
+                                {M, P, msg::mlVarDDInPars},
+                                {M, D, msg::mlVarDDInDists},
+                                {M, St, msg::mlVarDDInDists}},
+                               4};
+    static const Rule mainParams{M,
+                                 P,
+                                 1,
+                                 {{M, P, msg::mlParDDInPars},
+                                  {M, V, msg::mlParDDInVars},
+                                  {M, D, msg::mlParDDInDists},
+                                  {M, St, msg::mlParDDInDists}},
+                                 4};
+    static const Rule mainDistribs{M,
+                                   D,
+                                   1,
+                                   {{M, P, msg::mlDistDDInPars},
+                                    {M, V, msg::mlDistDDInVars},
+                                    {M, D, msg::mlDistDDInDists},
+                                    {M, St, msg::mlDistDDInDists}},
+                                   4};
+    static const Rule mainStats{M,
+                                St,
+                                1,
+                                {{M, P, msg::mlDistDDInPars},
+                                 {M, V, msg::mlDistDDInVars},
+                                 {M, D, msg::mlDistDDInDists},
+                                 {M, St, msg::mlDistDDInDists}},
+                                4};
+    static const Rule subVars{S,
+                              V,
+                              2,
+                              {{S, V, msg::mlSubVarDDSubVars},
+                               {S, P, msg::mlSubVarDDSubPars},
+                               {S, D, msg::mlSubVarDDSubDists},
+                               {S, St, msg::mlSubVarDDSubDists}},
+                              4};
+    static const Rule subParams{S,
+                                P,
+                                3,
+                                {{S, V, msg::mlSubParDDSubVars},
+                                 {S, P, msg::mlSubParDDSubPars},
+                                 {M, P, msg::mlSubParDDInPars},
+                                 {S, D, msg::mlSubParDDSubDists},
+                                 {S, St, msg::mlSubParDDSubDists}},
                                 5};
-    static const Rule subDistribs{S, D, 1, {{S, V, msg::mlDistDDInVars}, {S, P, msg::mlDistDDInPars}, {S, D, msg::mlDistDDInDists}, {S, St, msg::mlDistDDInDists}}, 4};
-    static const Rule subStats{S, St, 1, {{S, V, msg::mlDistDDInVars}, {S, P, msg::mlDistDDInPars}, {S, D, msg::mlDistDDInDists}, {S, St, msg::mlDistDDInDists}}, 4};
+    static const Rule subDistribs{S,
+                                  D,
+                                  1,
+                                  {{S, V, msg::mlDistDDInVars},
+                                   {S, P, msg::mlDistDDInPars},
+                                   {S, D, msg::mlDistDDInDists},
+                                   {S, St, msg::mlDistDDInDists}},
+                                  4};
+    static const Rule subStats{S,
+                               St,
+                               1,
+                               {{S, V, msg::mlDistDDInVars},
+                                {S, P, msg::mlDistDDInPars},
+                                {S, D, msg::mlDistDDInDists},
+                                {S, St, msg::mlDistDDInDists}},
+                               4};
 
     const Rule* pRule = nullptr;
     switch (code)

@@ -154,7 +154,8 @@ void Naming::showVarsAndParams(std::ostream& os) const
 
     os << "MMVars size=" << mmVars.size() << "\n" << cDashes << "\n";
     listEntries(os, mmVars, true);
-    os << cDashes << "\n" << "\n";
+    os << cDashes << "\n"
+       << "\n";
 
     os << "MMParams size=" << mmParams.size() << "\n" << cDashes << "\n";
     listEntries(os, mmParams, false);
@@ -162,7 +163,8 @@ void Naming::showVarsAndParams(std::ostream& os) const
 
     os << "SMVars size=" << smVars.size() << "\n" << cDashes << "\n";
     listEntries(os, smVars, true);
-    os << cDashes << "\n" << "\n";
+    os << cDashes << "\n"
+       << "\n";
 
     os << "SMParams size=" << smParams.size() << "\n" << cDashes << "\n";
     listEntries(os, smParams, false);

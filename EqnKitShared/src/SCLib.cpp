@@ -17,8 +17,9 @@ cnt::Array<char, 1> s_tagPosition;
 cnt::SafeFullVector<cnt::SafeFullVector<cnt::Dictionary<td::StrKey, int>>> s_commonLabels;
 
 const td::Variant HeaderDefaultValues[10] = {
-    td::Variant(td::INT4(200)), td::Variant(0.0),          td::Variant(0.001),   td::Variant(2.0),    td::Variant(td::INT4(2)),
-    td::Variant(td::INT4(-1)),  td::Variant(false),        td::Variant(td::String()), td::Variant(false), td::Variant(true),
+    td::Variant(td::INT4(200)), td::Variant(0.0),          td::Variant(0.001), td::Variant(2.0),
+    td::Variant(td::INT4(2)),   td::Variant(td::INT4(-1)), td::Variant(false), td::Variant(td::String()),
+    td::Variant(false),         td::Variant(true),
 };
 
 const Token s_commonIndentStart = Token::Colon;
@@ -38,7 +39,7 @@ NumericTypeMap s_numericTypeMap;
 SolutionOKReportStringType s_solutionOKType = SolutionOKReportStringType::OK;
 td::String s_solutionOKText("OK");
 
-const char* const cRealFunctions[] = {"abs",  "acos", "asin", "atg",  "cos",  "exp",  "sqrt", "ln",  "log",
+const char* const cRealFunctions[] = {"abs",  "acos", "asin", "atg",  "cos",  "exp",  "sqrt", "ln",   "log",
                                       "sin",  "tg",   "sqr",  "atg2", "min",  "max",  "smin", "smax", "avg",
                                       "var",  "dev",  "diff", "sign", "sinh", "cosh", "tgh",  "asnh", "acsh",
                                       "atgh", "int",  "lim",  "rnd",  "disn", "disc", "round"};
@@ -53,25 +54,56 @@ struct NameKindRow
     AttribKind kind;
 };
 const NameKindRow cAttribs[] = {
-    {"domain", Token::EnumWord}, {"type", Token::EnumWord},   {"method", Token::EnumWord},  {"eps", Token::Real},
-    {"dT", Token::Real},         {"out", Token::Boolean},     {"w", Token::Real},           {"conj", Token::Boolean},
-    {"enabled", Token::Boolean}, {"signal", Token::EnumWord}, {"copyPars", Token::Integer}, {"min", Token::Real},
-    {"max", Token::Real},        {"mean", Token::Real},       {"dev", Token::Real},         {"integer", Token::Boolean},
-    {"k", Token::Real},          {"p", Token::Real},          {"n", Token::Real},           {"alpha", Token::Real},
-    {"beta", Token::Real},       {"lambda", Token::Real},     {"reInit", Token::Boolean},   {"alwaysOn", Token::Boolean},
-    {"initMain", Token::Boolean}, {"simplify", Token::Boolean}, {"pivot", Token::EnumWord}, {"maxIter", Token::Integer},
-    {"width", Token::Real},      {"name", Token::String},     {"minX", Token::Real},        {"maxX", Token::Real},
-    {"minY", Token::Real},       {"maxY", Token::Real},       {"colorL", Token::Color},     {"colorD", Token::Color},
-    {"backColor", Token::EnumWord}, {"legend", Token::Boolean}, {"step", Token::Real},      {"pattern", Token::LinePattern},
-    {"xLabel", Token::String},   {"yLabel", Token::String},
+    {"domain", Token::EnumWord},
+    {"type", Token::EnumWord},
+    {"method", Token::EnumWord},
+    {"eps", Token::Real},
+    {"dT", Token::Real},
+    {"out", Token::Boolean},
+    {"w", Token::Real},
+    {"conj", Token::Boolean},
+    {"enabled", Token::Boolean},
+    {"signal", Token::EnumWord},
+    {"copyPars", Token::Integer},
+    {"min", Token::Real},
+    {"max", Token::Real},
+    {"mean", Token::Real},
+    {"dev", Token::Real},
+    {"integer", Token::Boolean},
+    {"k", Token::Real},
+    {"p", Token::Real},
+    {"n", Token::Real},
+    {"alpha", Token::Real},
+    {"beta", Token::Real},
+    {"lambda", Token::Real},
+    {"reInit", Token::Boolean},
+    {"alwaysOn", Token::Boolean},
+    {"initMain", Token::Boolean},
+    {"simplify", Token::Boolean},
+    {"pivot", Token::EnumWord},
+    {"maxIter", Token::Integer},
+    {"width", Token::Real},
+    {"name", Token::String},
+    {"minX", Token::Real},
+    {"maxX", Token::Real},
+    {"minY", Token::Real},
+    {"maxY", Token::Real},
+    {"colorL", Token::Color},
+    {"colorD", Token::Color},
+    {"backColor", Token::EnumWord},
+    {"legend", Token::Boolean},
+    {"step", Token::Real},
+    {"pattern", Token::LinePattern},
+    {"xLabel", Token::String},
+    {"yLabel", Token::String},
 };
 static_assert(sizeof(cAttribs) / sizeof(cAttribs[0]) == idx(AttribID::NA));
 
-const char* const cEnumWords[] = {"real",      "cmplx",     "bool",    "int",     "NR",      "Euler",    "Trapez",   "RK2",
-                                  "RK4",       "RK6",       "NL",      "WLS",     "ODE",     "DAE",      "MLE",      "OPT",
-                                  "PDE",       "TooLow",    "MedLow",  "Default", "MedHigh", "TooHigh",  "Rounding", "Diagonal",
-                                  "Markowitz", "Uniform",   "Bernoulli", "Poisson", "Expo",  "Gamma",    "Gauss",    "LogGauss",
-                                  "LogGauss",  "ChiSqr",    "Student", "auto",    "dark",    "light"};
+const char* const cEnumWords[] = {
+    "real",    "cmplx",    "bool",     "int",      "NR",        "Euler",   "Trapez",    "RK2",     "RK4",    "RK6",
+    "NL",      "WLS",      "ODE",      "DAE",      "MLE",       "OPT",     "PDE",       "TooLow",  "MedLow", "Default",
+    "MedHigh", "TooHigh",  "Rounding", "Diagonal", "Markowitz", "Uniform", "Bernoulli", "Poisson", "Expo",   "Gamma",
+    "Gauss",   "LogGauss", "LogGauss", "ChiSqr",   "Student",   "auto",    "dark",      "light"};
 constexpr unsigned cNEnumWords = sizeof(cEnumWords) / sizeof(cEnumWords[0]);
 static_assert(cNEnumWords == 38);
 
@@ -82,25 +114,27 @@ struct ReservedRow
     td::BYTE isEnd;
 };
 const ReservedRow cReserved[] = {
-    {"@main", 0, 0}, {"repeat", 0, 0},  {"s", 0, 0},       {"group", 0, 0},   {"if", 1, 0},      {"else", 0, 0},    {"switch", 1, 0},
-    {"case", 0, 0},  {"default", 0, 0}, {"end", 0, 1},     {"linePlot", 1, 0}, {"barPlot", 1, 0}, {"piePlot", 1, 0}, {"hLine@", 0, 0},
-    {"vLine@", 0, 0}, {"hBand@", 0, 0}, {"vBand@", 0, 0},  {"@cond", 0, 0},   {"@x", 0, 0},      {"@y", 0, 0},
+    {"@main", 0, 0},    {"repeat", 0, 0},  {"s", 0, 0},       {"group", 0, 0},   {"if", 1, 0},
+    {"else", 0, 0},     {"switch", 1, 0},  {"case", 0, 0},    {"default", 0, 0}, {"end", 0, 1},
+    {"linePlot", 1, 0}, {"barPlot", 1, 0}, {"piePlot", 1, 0}, {"hLine@", 0, 0},  {"vLine@", 0, 0},
+    {"hBand@", 0, 0},   {"vBand@", 0, 0},  {"@cond", 0, 0},   {"@x", 0, 0},      {"@y", 0, 0},
 };
 static_assert(sizeof(cReserved) / sizeof(cReserved[0]) == idx(ReservedID::NA));
 
-const char* const cGroups[] = {"Model",  "SubModel", "Vars", "Params",    "Distribs",  "Stats",    "ReInit",
-                               "PreProc", "NLEs",    "WLSEs", "ECs",      "ODEs",      "PDEs",     "TFs",
-                               "IterPostP", "BasePostP", "PostProc", "Limits", "Repeats", "Plots"};
+const char* const cGroups[] = {"Model",     "SubModel",  "Vars",     "Params", "Distribs", "Stats", "ReInit",
+                               "PreProc",   "NLEs",      "WLSEs",    "ECs",    "ODEs",     "PDEs",  "TFs",
+                               "IterPostP", "BasePostP", "PostProc", "Limits", "Repeats",  "Plots"};
 static_assert(sizeof(cGroups) / sizeof(cGroups[0]) == idx(Group::NA));
 
-const char* const cEmbeddedParams[] = {"repeat#", "succRep#", "outIter#", "baseIter#", "totIter#",
-                                       "solState#", "reqEps#", "obtEps#", "startT#", "endT#"};
+const char* const cEmbeddedParams[] = {"repeat#",   "succRep#", "outIter#", "baseIter#", "totIter#",
+                                       "solState#", "reqEps#",  "obtEps#",  "startT#",   "endT#"};
 constexpr unsigned cNEmbeddedParams = sizeof(cEmbeddedParams) / sizeof(cEmbeddedParams[0]);
 
 const NameKindRow cHeaderParams[] = {
-    {"maxIter", Token::Integer}, {"startTime", Token::Real}, {"dTime", Token::Real},     {"endTime", Token::Real},
-    {"report", Token::EnumWord}, {"maxReps", Token::Integer}, {"outToTxt", Token::Boolean}, {"txtFile", Token::String},
-    {"newTab", Token::Boolean},  {"drawPlots", Token::Boolean},
+    {"maxIter", Token::Integer},   {"startTime", Token::Real},  {"dTime", Token::Real},
+    {"endTime", Token::Real},      {"report", Token::EnumWord}, {"maxReps", Token::Integer},
+    {"outToTxt", Token::Boolean},  {"txtFile", Token::String},  {"newTab", Token::Boolean},
+    {"drawPlots", Token::Boolean},
 };
 static_assert(sizeof(cHeaderParams) / sizeof(cHeaderParams[0]) == idx(HeaderParam::NA));
 
@@ -159,7 +193,8 @@ template <typename V, typename F> void addInBulk(cnt::Dictionary<td::StrKey, V>&
 }
 
 // Sizes the dictionary to the list and appends it (earlier content is not checked).
-template <typename V, typename Item, typename F> void setFromList(cnt::Dictionary<td::StrKey, V>& dict, std::initializer_list<Item> items, F&& valueOf)
+template <typename V, typename Item, typename F>
+void setFromList(cnt::Dictionary<td::StrKey, V>& dict, std::initializer_list<Item> items, F&& valueOf)
 {
     dict.reserve(static_cast<td::UINT4>(items.size()));
     dict.setBatchMode(true);
@@ -220,7 +255,8 @@ void setDefaultDataForAllNamings()
     constexpr unsigned nReserved = idx(ReservedID::NA);
     s_commonReservedNames.reserve(nReserved);
     for (unsigned i = 0; i < nReserved; ++i)
-        s_commonReservedNames[i] = {tableKeyOf(cReserved[i].name), static_cast<ReservedID>(i), cReserved[i].opensBlock, cReserved[i].isEnd};
+        s_commonReservedNames[i] = {tableKeyOf(cReserved[i].name), static_cast<ReservedID>(i), cReserved[i].opensBlock,
+                                    cReserved[i].isEnd};
 
     constexpr unsigned nGroups = idx(Group::NA);
     s_commonGroupNames.reserve(nGroups);
@@ -229,8 +265,13 @@ void setDefaultDataForAllNamings()
 
     setLogicalLabels({{"and", Token::And}, {"or", Token::Or}, {"xor", Token::Xor}, {"not", Token::Not}});
     setNumericTypeLabels({{"bool", 0}, {"int", 1}, {"real", 2}, {"cmplx", 3}});
-    setSpecialConstants({{"pi", SpecialConstant::Pi}, {"\xCF\x80", SpecialConstant::Pi}, {"e", SpecialConstant::E}, {"@solOk#", SpecialConstant::SolutionOK}});
-    addInBulk(s_embeddedParamMap, cNEmbeddedParams, [](unsigned i) { return std::pair{keyOf(cEmbeddedParams[i]), static_cast<int>(i)}; });
+    setSpecialConstants({{"pi", SpecialConstant::Pi},
+                         {"\xCF\x80", SpecialConstant::Pi},
+                         {"e", SpecialConstant::E},
+                         {"@solOk#", SpecialConstant::SolutionOK}});
+    addInBulk(s_embeddedParamMap, cNEmbeddedParams, [](unsigned i) {
+        return std::pair{keyOf(cEmbeddedParams[i]), static_cast<int>(i)};
+    });
 }
 
 void setDefaultDataForNaming(unsigned short naming)
@@ -282,7 +323,8 @@ void setCommonComplexFunctions(unsigned short naming, const char* const* realNam
     }
 }
 
-void setCommonRealFunctions(unsigned short naming, const char* const* names, unsigned count, std::initializer_list<_ARFn> extra)
+void setCommonRealFunctions(unsigned short naming, const char* const* names, unsigned count,
+                            std::initializer_list<_ARFn> extra)
 {
     FunctionMap& dict = s_commonFunctions[naming][idx(FunctionSet::Real)];
     if (dict.count() > 0)
@@ -389,7 +431,10 @@ void setSolutionOKReportStringType(SolutionOKReportStringType type)
     }
 }
 
-td::String getAttribEnumValue(unsigned pos) { return firstNameWithValue(s_commonAttribEnumValueMap, static_cast<int>(pos)); }
+td::String getAttribEnumValue(unsigned pos)
+{
+    return firstNameWithValue(s_commonAttribEnumValueMap, static_cast<int>(pos));
+}
 
 const IndexMap& getCommonAttribEnumValueMap() { return s_commonAttribEnumValueMap; }
 

@@ -41,22 +41,26 @@ td::UINT2 leadingReserved(const TokenLines& lines, const ExprTokens& tokens, td:
 bool isBlockOpener(td::UINT2 id) { return id != cNoReserved && opensBlock(static_cast<ReservedID>(id)); }
 } // namespace
 
-TokenizedModel::TokenizedModel(ILog* pLog, cnt::SafeFullVector<td::Variant>& headerValues, Translator translate, Naming& naming, td::UINT2 namingIndex)
+TokenizedModel::TokenizedModel(ILog* pLog, cnt::SafeFullVector<td::Variant>& headerValues, Translator translate,
+                               Naming& naming, td::UINT2 namingIndex)
     : _headerValues(headerValues), _translate(translate), _naming(naming), _pLog(pLog), _namingIndex(namingIndex)
 {
     resetStores();
 }
 
 TokenizedModel::TokenizedModel(TokenizedModel&& other)
-    : _headerValues(other._headerValues), _translate(other._translate), _naming(other._naming), _exprTokens(other._exprTokens),
-      _attribTokens(other._attribTokens), _mainLines(other._mainLines), _subLines(other._subLines), _subGroups(other._subGroups),
-      _mainGroups(other._mainGroups), _locationOfVars(other._locationOfVars), _locationOfParams(other._locationOfParams),
-      _locationOfDistribs(other._locationOfDistribs), _locationOfStats(other._locationOfStats), _locationOfModels(other._locationOfModels),
-      _dTParamIndex(other._dTParamIndex), _timeParamIndex(other._timeParamIndex), _nLimits(other._nLimits), _modelInfo(other._modelInfo),
-      _pLog(other._pLog), _nVars(other._nVars), _nParams(other._nParams), _nOutVars(other._nOutVars), _nOutParams(other._nOutParams),
-      _copyParsRequested(other._copyParsRequested), _copyParsCopied(other._copyParsCopied),
-      _nInitialSubProblemParams(other._nInitialSubProblemParams), _nHeaderLines(other._nHeaderLines), _namingIndex(other._namingIndex),
-      _isComplex(other._isComplex), _metGroups(other._metGroups), _lastGroupLines(other._lastGroupLines)
+    : _headerValues(other._headerValues), _translate(other._translate), _naming(other._naming),
+      _exprTokens(other._exprTokens), _attribTokens(other._attribTokens), _mainLines(other._mainLines),
+      _subLines(other._subLines), _subGroups(other._subGroups), _mainGroups(other._mainGroups),
+      _locationOfVars(other._locationOfVars), _locationOfParams(other._locationOfParams),
+      _locationOfDistribs(other._locationOfDistribs), _locationOfStats(other._locationOfStats),
+      _locationOfModels(other._locationOfModels), _dTParamIndex(other._dTParamIndex),
+      _timeParamIndex(other._timeParamIndex), _nLimits(other._nLimits), _modelInfo(other._modelInfo),
+      _pLog(other._pLog), _nVars(other._nVars), _nParams(other._nParams), _nOutVars(other._nOutVars),
+      _nOutParams(other._nOutParams), _copyParsRequested(other._copyParsRequested),
+      _copyParsCopied(other._copyParsCopied), _nInitialSubProblemParams(other._nInitialSubProblemParams),
+      _nHeaderLines(other._nHeaderLines), _namingIndex(other._namingIndex), _isComplex(other._isComplex),
+      _metGroups(other._metGroups), _lastGroupLines(other._lastGroupLines)
 {
     for (unsigned l = 0; l < 2; ++l)
         _modelAttribs[l] = std::move(other._modelAttribs[l]);
@@ -76,7 +80,8 @@ void TokenizedModel::resetStores()
     for (unsigned l = 0; l < 2; ++l)
     {
         _modelAttribs[l].clear();
-        _locationOfVars[l] = _locationOfParams[l] = _locationOfDistribs[l] = _locationOfStats[l] = _locationOfModels[l] = LineLocation();
+        _locationOfVars[l] = _locationOfParams[l] = _locationOfDistribs[l] = _locationOfStats[l] =
+            _locationOfModels[l] = LineLocation();
         _dTParamIndex[l] = _timeParamIndex[l] = -1;
         _nLimits[l] = 0;
         _modelInfo[l] = _MI();
@@ -250,10 +255,12 @@ bool TokenizedModel::loadContent(ModelLoader* pLoader, mu::LineLoader& loader, t
 {
     _isComplex = pLoader->isComplex();
     _copyParsRequested = pLoader->getCopyParsCount();
-    ModelLoader::ContentStores stores{_attribTokens, _exprTokens, _subLines, _mainLines, _subGroups, _mainGroups, _metGroups, _lastGroupLines};
+    ModelLoader::ContentStores stores{_attribTokens, _exprTokens, _subLines,  _mainLines,
+                                      _subGroups,    _mainGroups, _metGroups, _lastGroupLines};
     if (!pLoader->readContent(loader, line, stores, _isComplex))
         return false;
-    if (!countExpressions(_mainGroups, _mainLines, ModelLevel::Main) || !countExpressions(_subGroups, _subLines, ModelLevel::Sub))
+    if (!countExpressions(_mainGroups, _mainLines, ModelLevel::Main) ||
+        !countExpressions(_subGroups, _subLines, ModelLevel::Sub))
         return false;
     _isComplex = pLoader->isComplex();
     if (_subGroups[idx(Group::Vars)].nLines != 0 &&
@@ -293,10 +300,7 @@ td::UINT4 TokenizedModel::getNumberOfExpressionsInLevel(ModelLevel level) const
     return n;
 }
 
-td::UINT4 TokenizedModel::getNumberOfLimits(ModelLevel level) const
-{
-    return _nLimits[levelIndex(level)];
-}
+td::UINT4 TokenizedModel::getNumberOfLimits(ModelLevel level) const { return _nLimits[levelIndex(level)]; }
 
 bool TokenizedModel::getHeaderVariantValue(HeaderParam p, td::Variant& out) const
 {
@@ -411,7 +415,8 @@ void TokenizedModel::populateOutVars(int* pOut)
 void TokenizedModel::populateOutParams(int* pOut, int offset)
 {
     td::UINT4 total = _naming.getNumberOfParams(ModelLevel::Main);
-    forEachOutLine(Group::Params, [&](const iterator* pLine) { writeOutIndices(pLine, total, Token::Param, offset, pOut); });
+    forEachOutLine(Group::Params,
+                   [&](const iterator* pLine) { writeOutIndices(pLine, total, Token::Param, offset, pOut); });
 }
 
 // Expression counting and block structure ---------------------------------------------

@@ -36,7 +36,8 @@ public:
     {
         if (_noEntries == 0)
             return nullptr;
-        return priv::bisect(_entries, 0, _noEntries - 1, [&key](const Entry& e) { return priv::compareKeys(key, e.key); });
+        return priv::bisect(_entries, 0, _noEntries - 1,
+                            [&key](const Entry& e) { return priv::compareKeys(key, e.key); });
     }
 
     void clear()

@@ -44,7 +44,10 @@ template <typename T, typename Cmp> const T* bisect(const T* items, td::UINT4 lo
     }
 }
 
-template <typename Key> int compareKeys(const Key& sought, const Key& key) { return sought < key ? -1 : (key < sought ? 1 : 0); }
+template <typename Key> int compareKeys(const Key& sought, const Key& key)
+{
+    return sought < key ? -1 : (key < sought ? 1 : 0);
+}
 
 // Items kept sorted by Less outside batch mode; the storage grows by the policy byte.
 template <typename T, typename Less> class SortedStore

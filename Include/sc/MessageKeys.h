@@ -9,7 +9,8 @@ inline constexpr const char* txtBracketsMismatch = "Brackets mismatch";
 inline constexpr const char* txtUnexpectedToken = "Unexpected token: @";
 inline constexpr const char* txtMissingOpenBracket = "Missing open bracket after function name!";
 inline constexpr const char* txtUnknownSymbol = "Unknown variable or parameter: @";
-inline constexpr const char* txtTwoConsecutiveNumbers = "Error in expression (two consecutive numbers without operator)";
+inline constexpr const char* txtTwoConsecutiveNumbers =
+    "Error in expression (two consecutive numbers without operator)";
 inline constexpr const char* txtNestedConj = "Nested complex conj functions are not allowed!";
 
 // Model loader ("@ML.")

@@ -116,7 +116,10 @@ enum class AttribID : td::BYTE
 };
 
 // Colour attributes are read through their own tokens, never as numbers.
-constexpr bool isColor(AttribID id) { return id == AttribID::ColorL || id == AttribID::ColorD || id == AttribID::BackColor; }
+constexpr bool isColor(AttribID id)
+{
+    return id == AttribID::ColorL || id == AttribID::ColorD || id == AttribID::BackColor;
+}
 
 enum class ReservedID : td::BYTE
 {

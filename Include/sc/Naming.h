@@ -25,7 +25,8 @@ struct NameHash
     {
         std::uint32_t h = 0;
         for (char c : s)
-            h = ((h >> 27) ^ (h << 5)) ^ static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<signed char>(c)));
+            h = ((h >> 27) ^ (h << 5)) ^
+                static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<signed char>(c)));
         return h;
     }
     std::size_t operator()(const td::PoolString& s) const noexcept { return (*this)(view(s)); }
@@ -60,16 +61,34 @@ public:
 
     void clean();
 
-    unsigned getNumberOfVars(ModelLevel level) const { return static_cast<unsigned>(maps(level)[idx(UserLabel::Var)].size()); }
-    unsigned getNumberOfParams(ModelLevel level) const { return static_cast<unsigned>(maps(level)[idx(UserLabel::Param)].size()); }
+    unsigned getNumberOfVars(ModelLevel level) const
+    {
+        return static_cast<unsigned>(maps(level)[idx(UserLabel::Var)].size());
+    }
+    unsigned getNumberOfParams(ModelLevel level) const
+    {
+        return static_cast<unsigned>(maps(level)[idx(UserLabel::Param)].size());
+    }
     unsigned getNumberOfUserLabels(UserLabel kind, ModelLevel level) const;
 
-    const td::PoolString* getVarName(unsigned i, ModelLevel level) const { return names(level)[idx(UserLabel::Var)][i]; }
-    const td::PoolString* getParamName(unsigned i, ModelLevel level) const { return names(level)[idx(UserLabel::Param)][i]; }
+    const td::PoolString* getVarName(unsigned i, ModelLevel level) const
+    {
+        return names(level)[idx(UserLabel::Var)][i];
+    }
+    const td::PoolString* getParamName(unsigned i, ModelLevel level) const
+    {
+        return names(level)[idx(UserLabel::Param)][i];
+    }
     const td::PoolString* getUserLabelName(UserLabel kind, unsigned i, ModelLevel level) const;
 
-    int getVarPos(const td::PoolString* name, ModelLevel level) const { return getUserLabelPos(UserLabel::Var, name, level); }
-    int getParamPos(const td::PoolString* name, ModelLevel level) const { return getUserLabelPos(UserLabel::Param, name, level); }
+    int getVarPos(const td::PoolString* name, ModelLevel level) const
+    {
+        return getUserLabelPos(UserLabel::Var, name, level);
+    }
+    int getParamPos(const td::PoolString* name, ModelLevel level) const
+    {
+        return getUserLabelPos(UserLabel::Param, name, level);
+    }
     int getUserLabelPos(UserLabel kind, const td::PoolString* name, ModelLevel level) const;
 
     SymbolMap* getUserSymbolMap(UserLabel userSymbolType);
@@ -91,7 +110,10 @@ public:
 
 private:
     const SymbolMap* maps(ModelLevel level) const { return level == ModelLevel::Main ? _labels : _subModelLabels; }
-    const NameArray* names(ModelLevel level) const { return level == ModelLevel::Main ? _labelNames : _subModelLabelNames; }
+    const NameArray* names(ModelLevel level) const
+    {
+        return level == ModelLevel::Main ? _labelNames : _subModelLabelNames;
+    }
 
     Pool _strings;
     SymbolMap _labels[4];

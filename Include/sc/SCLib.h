@@ -122,7 +122,8 @@ void setCommonFunctions(FunctionSet labelID, unsigned short naming, const char* 
 void setCommonFunctions(FunctionSet labelID, unsigned short naming, std::initializer_list<const char*> names);
 void setCommonComplexFunctions(unsigned short naming, const char* const* realNames, unsigned nReal,
                                const char* const* complexNames, unsigned nComplex);
-void setCommonRealFunctions(unsigned short naming, const char* const* names, unsigned count, std::initializer_list<_ARFn> extra);
+void setCommonRealFunctions(unsigned short naming, const char* const* names, unsigned count,
+                            std::initializer_list<_ARFn> extra);
 // Ranges are half-open: [first, last).
 void setCommonGroupNames(unsigned short naming, Group first, Group last);
 void setCommonGroupNames(unsigned short naming, std::initializer_list<Group> groups);

@@ -8,9 +8,9 @@ namespace sc
 {
 enum class Token : td::BYTE
 {
-    Word = 0,        // a name found in no map
-    Var = 1,         // resolved variable (statement pass only)
-    Param = 2,       // resolved parameter (statement pass only)
+    Word = 0,  // a name found in no map
+    Var = 1,   // resolved variable (statement pass only)
+    Param = 2, // resolved parameter (statement pass only)
     EmbeddedParam = 3,
     Function = 4,
     GroupName = 5,

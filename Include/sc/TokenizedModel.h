@@ -13,8 +13,8 @@
 #include <sc/ILog.h>
 #include <sc/ModelEnums.h>
 #include <sc/Naming.h>
-#include <sc/TokenRecords.h>
 #include <sc/Token.h>
+#include <sc/TokenRecords.h>
 #include <td/String.h>
 #include <td/Variant.h>
 
@@ -98,7 +98,8 @@ public:
         }
     };
 
-    TokenizedModel(ILog* pLog, cnt::SafeFullVector<td::Variant>& headerValues, Translator translate, Naming& naming, td::UINT2 namingIndex = 0);
+    TokenizedModel(ILog* pLog, cnt::SafeFullVector<td::Variant>& headerValues, Translator translate, Naming& naming,
+                   td::UINT2 namingIndex = 0);
     TokenizedModel(TokenizedModel&& other);
     TokenizedModel(const TokenizedModel&) = delete;
     TokenizedModel& operator=(const TokenizedModel&) = delete;

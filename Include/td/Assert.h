@@ -15,4 +15,6 @@ namespace td
 }
 } // namespace td
 
-#define TD_ASSERT(expr) (__builtin_expect(static_cast<bool>(expr), 1) ? static_cast<void>(0) : ::td::assertFailed(#expr, __FILE__, __LINE__))
+#define TD_ASSERT(expr)                                                                                                \
+    (__builtin_expect(static_cast<bool>(expr), 1) ? static_cast<void>(0)                                               \
+                                                  : ::td::assertFailed(#expr, __FILE__, __LINE__))

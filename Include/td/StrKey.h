@@ -28,7 +28,10 @@ public:
         _key = pack(name, n);
     }
 
-    template <int P> explicit StrKeyBase(const StringBase<char, 0, 4, P>& name) noexcept : _key(pack(name.c_str(), name.length())) {}
+    template <int P> explicit StrKeyBase(const StringBase<char, 0, 4, P>& name) noexcept
+        : _key(pack(name.c_str(), name.length()))
+    {
+    }
 
     static TInt pack(const char* name, std::size_t n) noexcept
     {

@@ -253,7 +253,10 @@ public:
         return a == b ? 0 : (a < b ? -1 : 1);
     }
 
-    template <int P> bool operator<(const StringBase<CH, ENC, HDR, P>& other) const noexcept { return compare(other) < 0; }
+    template <int P> bool operator<(const StringBase<CH, ENC, HDR, P>& other) const noexcept
+    {
+        return compare(other) < 0;
+    }
 
     StringBase<CH, ENC, HDR, 0> left(int n) const
     {
@@ -371,7 +374,8 @@ public:
         return pStr;
     }
 
-    template <typename Manager, int P> static PoolString* createIn(Manager& manager, const StringBase<CH, ENC, HDR, P>& s)
+    template <typename Manager, int P>
+    static PoolString* createIn(Manager& manager, const StringBase<CH, ENC, HDR, P>& s)
     {
         if (s.length() == 0)
             return nullptr;
@@ -425,7 +429,8 @@ private:
                 _pBuffer = newHeapBuffer(other.length(), other.c_str());
                 return;
             }
-            const_cast<StringBase&>(other).setHeader((other.header() & priv::cLengthMask) | ((count + 1) << priv::cShareShift));
+            const_cast<StringBase&>(other).setHeader((other.header() & priv::cLengthMask) |
+                                                     ((count + 1) << priv::cShareShift));
             _pBuffer = other._pBuffer;
         }
     }
@@ -635,7 +640,8 @@ inline std::uint32_t hashText(const char* p) noexcept
 {
     std::uint32_t h = 0;
     for (; *p; ++p)
-        h = ((h << 5) | (h >> 27)) ^ static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<signed char>(*p)));
+        h = ((h << 5) | (h >> 27)) ^
+            static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<signed char>(*p)));
     return h;
 }
 } // namespace td

@@ -270,7 +270,10 @@ public:
     }
 
 private:
-    static bool isIntegral(BYTE code) { return (code >= byte && code <= luint8) || code == decimal0 || code == smallDecimal0; }
+    static bool isIntegral(BYTE code)
+    {
+        return (code >= byte && code <= luint8) || code == decimal0 || code == smallDecimal0;
+    }
 
     // Toward zero; NaN and values outside the 32-bit range give INT_MIN.
     static INT4 truncate(double d) noexcept

@@ -14,10 +14,10 @@ struct NamedCode
 
 // Colour identifiers of a 256-entry palette; 167 is the default colour.
 const NamedCode s_colors[] = {
-    {"black", 0},   {"white", 1},    {"red", 2},      {"green", 3},  {"blue", 4},    {"yellow", 5},
-    {"cyan", 6},    {"magenta", 7},  {"gray", 8},     {"grey", 8},   {"orange", 9},  {"brown", 10},
-    {"purple", 11}, {"pink", 12},    {"navy", 13},    {"olive", 14}, {"teal", 15},   {"maroon", 16},
-    {"lime", 17},   {"silver", 18},  {"darkGray", 19}, {"lightGray", 20}, {"default", 167},
+    {"black", 0},   {"white", 1},   {"red", 2},       {"green", 3},      {"blue", 4},      {"yellow", 5},
+    {"cyan", 6},    {"magenta", 7}, {"gray", 8},      {"grey", 8},       {"orange", 9},    {"brown", 10},
+    {"purple", 11}, {"pink", 12},   {"navy", 13},     {"olive", 14},     {"teal", 15},     {"maroon", 16},
+    {"lime", 17},   {"silver", 18}, {"darkGray", 19}, {"lightGray", 20}, {"default", 167},
 };
 
 const NamedCode s_linePatterns[] = {

@@ -11,7 +11,10 @@ namespace
 constexpr std::size_t cFileChunk = 4096;
 }
 
-LineLoader::LineLoader(td::UINT4 startPosition, Source kind) : _kind(kind), _previous(startPosition), _current(startPosition) {}
+LineLoader::LineLoader(td::UINT4 startPosition, Source kind)
+    : _kind(kind), _previous(startPosition), _current(startPosition)
+{
+}
 
 void LineLoader::setOffset(td::UINT4 offset)
 {

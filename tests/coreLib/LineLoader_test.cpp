@@ -115,7 +115,6 @@ TEST(LineLoader, ResumingAtAPositionReadsExactlyTheRest)
     std::remove(path.c_str());
 }
 
-
 TEST(LineLoader, EditorSourcePassesItsPositions)
 {
     test::LineListEditor editor({"one", "two", "three"});

@@ -25,7 +25,8 @@ TEST(UTFConverter, RoundTripMeasuresExactly)
         int bytes8 = mu::UTFConverter::measureUTF16toUTF8(wide.data(), wide.data() + wide.size());
         EXPECT_EQ(bytes8, static_cast<int>(std::strlen(t)));
         std::string back(static_cast<std::size_t>(bytes8), '\0');
-        mu::UTFConverter::convertUTF16toUTF8(wide.data(), wide.data() + wide.size(), back.data(), back.data() + back.size());
+        mu::UTFConverter::convertUTF16toUTF8(wide.data(), wide.data() + wide.size(), back.data(),
+                                             back.data() + back.size());
         EXPECT_EQ(back, t);
     }
     const char pi[] = "\xCF\x80";

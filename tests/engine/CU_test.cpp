@@ -250,11 +250,16 @@ template <typename T> void checkStatistics()
         double stat;
         double expected;
     } cases[] = {
-        {"var of no values", C::VAR, 0, 0},       {"dev of no values", C::DEV, 0, 0},
-        {"var of one value", C::VAR, 1, 4},       {"dev of one value", C::DEV, 1, 2},
-        {"var of three", C::VAR, 2, 2.0 / 3.0},   {"dev of three", C::DEV, 2, 1},
-        {"min", C::SMIN, 2, 1},                   {"max", C::SMAX, 2, 3},
-        {"avg", C::AVG, 2, 2},                    {"min of no values", C::SMIN, 0, DBL_MAX},
+        {"var of no values", C::VAR, 0, 0},
+        {"dev of no values", C::DEV, 0, 0},
+        {"var of one value", C::VAR, 1, 4},
+        {"dev of one value", C::DEV, 1, 2},
+        {"var of three", C::VAR, 2, 2.0 / 3.0},
+        {"dev of three", C::DEV, 2, 1},
+        {"min", C::SMIN, 2, 1},
+        {"max", C::SMAX, 2, 3},
+        {"avg", C::AVG, 2, 2},
+        {"min of no values", C::SMIN, 0, DBL_MAX},
     };
     for (const Case& c : cases)
     {
@@ -348,10 +353,10 @@ template <typename T> void checkRefusedCodes(const std::vector<sl::Token<T>>& to
 TEST(CU, CodesWithoutOperationAreRefusedWhereCompiled)
 {
     checkRefusedCodes<double>({KD::op(C::MOD), KD::op(C::BACKSLASH), KD::op(C::POW_ASSIGN), KD::fn(C::DIFF),
-                               KD::fn(C::DISN), KD::fn(C::INTEGRAL), KD::op(C::OPEN_PARENTHESIS),
-                               KD::op(C::RND_GEN), KD::op(C::LAPLACE), KD::fn(200)});
-    checkRefusedCodes<Cmplx>({KC::op(C::MOD), KC::op(C::POW_ASSIGN), KC::fn(C::DIFF), KC::fn(C::DISN),
-                              KC::fn(C::DISC), KC::fn(C::INTEGRAL), KC::op(C::COMMA)});
+                               KD::fn(C::DISN), KD::fn(C::INTEGRAL), KD::op(C::OPEN_PARENTHESIS), KD::op(C::RND_GEN),
+                               KD::op(C::LAPLACE), KD::fn(200)});
+    checkRefusedCodes<Cmplx>({KC::op(C::MOD), KC::op(C::POW_ASSIGN), KC::fn(C::DIFF), KC::fn(C::DISN), KC::fn(C::DISC),
+                              KC::fn(C::INTEGRAL), KC::op(C::COMMA)});
 }
 
 template <typename T> void checkPushCodesAreNoTokens()

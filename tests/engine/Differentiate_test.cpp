@@ -102,11 +102,19 @@ TEST(Differentiate, WithoutDerivativeTheLogAndTheKey)
 {
     const std::string fn = "(12,NLEqs):Function @ cannot be differentiated and thus cannot be used as part of NLEqs!";
     auto fnText = [&fn](const char* name) { return std::string(fn).replace(fn.find('@'), 1, name); };
-    auto opText = [](const char* name) { return std::string("(12,NLEqs):Differentiation is not defined for operator '") + name + "'"; };
+    auto opText = [](const char* name) {
+        return std::string("(12,NLEqs):Differentiation is not defined for operator '") + name + "'";
+    };
     const Refusal cases[] = {
-        {"min", [](TreeOf<double>& t) { return t.newOperator(C::MIN, t.newSymbol(0), t.newLiteral(C::INT_LITERAL, 1)); }, "min"},
-        {"max", [](TreeOf<double>& t) { return t.newOperator(C::MAX, t.newLiteral(C::INT_LITERAL, 1), t.newSymbol(0)); }, "max"},
-        {"round", [](TreeOf<double>& t) { return t.newOperator(C::ROUND, t.newSymbol(0), t.newLiteral(C::INT_LITERAL, 2)); }, "round"},
+        {"min",
+         [](TreeOf<double>& t) { return t.newOperator(C::MIN, t.newSymbol(0), t.newLiteral(C::INT_LITERAL, 1)); },
+         "min"},
+        {"max",
+         [](TreeOf<double>& t) { return t.newOperator(C::MAX, t.newLiteral(C::INT_LITERAL, 1), t.newSymbol(0)); },
+         "max"},
+        {"round",
+         [](TreeOf<double>& t) { return t.newOperator(C::ROUND, t.newSymbol(0), t.newLiteral(C::INT_LITERAL, 2)); },
+         "round"},
         {"avg", [](TreeOf<double>& t) { return t.newOperator(C::AVG, t.newSymbol(0), nullptr); }, "avg"},
         {"dev", [](TreeOf<double>& t) { return t.newOperator(C::DEV, t.newSymbol(0), nullptr); }, "dev"},
         {"rnd", [](TreeOf<double>& t) { return t.newOperator(C::RND, t.newSymbol(0), nullptr); }, "rnd"},
@@ -168,8 +176,12 @@ template <typename T> void refreshLimits(test::TreeContext<T>& ctx)
     for (td::UINT4 id = 1; id <= limits.size(); ++id)
     {
         sl::FnLimit<T>& l = limits[id];
-        double lower = l._lowerParamIndex == static_cast<td::UINT4>(-1) ? l._lowerBound : sl::realPart(ctx.solver.par(l._lowerParamIndex));
-        double upper = l._upperParamIndex == static_cast<td::UINT4>(-1) ? l._upperBound : sl::realPart(ctx.solver.par(l._upperParamIndex));
+        double lower = l._lowerParamIndex == static_cast<td::UINT4>(-1)
+                           ? l._lowerBound
+                           : sl::realPart(ctx.solver.par(l._lowerParamIndex));
+        double upper = l._upperParamIndex == static_cast<td::UINT4>(-1)
+                           ? l._upperBound
+                           : sl::realPart(ctx.solver.par(l._upperParamIndex));
         double value = sl::realPart(ctx.evaluate(*l._pFnEvaluator));
         l._lowerBound = lower;
         l._upperBound = upper;
@@ -227,7 +239,8 @@ template <typename T> double relativeError(const T& a, const T& b)
 
 // Compares the compiled derivative by v with central differences; false when the point is
 // unfit (not finite, or the difference quotient unsettled).
-template <typename T> bool compareWithDifferences(test::TreeContext<T>& ctx, TreeOf<T>& tree, td::UINT4 v, int partner, double& error)
+template <typename T>
+bool compareWithDifferences(test::TreeContext<T>& ctx, TreeOf<T>& tree, td::UINT4 v, int partner, double& error)
 {
     Probe<T> probe{ctx};
     probe.function = ctx.compile(tree);
@@ -257,8 +270,9 @@ template <typename T> bool compareWithDifferences(test::TreeContext<T>& ctx, Tre
 
 TEST(Differentiate, EveryRuleAgainstDifferences)
 {
-    const std::vector<td::BYTE> functions = {C::ABS, C::ACOS, C::ASIN, C::ATG, C::COS, C::EXP, C::SQRT, C::LN, C::LOG, C::SIN,
-                                             C::TG,  C::SQR,  C::SIGN, C::SINH, C::COSH, C::TGH, C::ASNH, C::ACSH, C::ATGH};
+    const std::vector<td::BYTE> functions = {C::ABS,  C::ACOS, C::ASIN, C::ATG,  C::COS, C::EXP,  C::SQRT,
+                                             C::LN,   C::LOG,  C::SIN,  C::TG,   C::SQR, C::SIGN, C::SINH,
+                                             C::COSH, C::TGH,  C::ASNH, C::ACSH, C::ATGH};
     struct Case
     {
         std::string name;
@@ -269,7 +283,8 @@ TEST(Differentiate, EveryRuleAgainstDifferences)
     for (td::BYTE id : functions)
     {
         K offset = Mk::real(id == C::ACSH ? 1.5 : 0.1);
-        cases.push_back({sl::Token<double>::printName(id), {f(id), lp, Mk::real(0.3), o(C::MUL), v(0), o(C::ADD), offset, o(C::MUL), v(1), rp}});
+        cases.push_back({sl::Token<double>::printName(id),
+                         {f(id), lp, Mk::real(0.3), o(C::MUL), v(0), o(C::ADD), offset, o(C::MUL), v(1), rp}});
     }
     for (td::BYTE code : {C::ADD, C::SUB, C::MUL, C::DIV, C::POW})
     {
@@ -279,14 +294,16 @@ TEST(Differentiate, EveryRuleAgainstDifferences)
         cases.push_back({std::string("x ") + name + " x", {v(0), o(code), v(0)}});
         cases.push_back({std::string("sin x ") + name + " p", {f(C::SIN), lp, v(0), rp, o(code), p(0)}});
         cases.push_back({std::string("p ") + name + " sin x", {p(0), o(code), f(C::SIN), lp, v(0), rp}});
-        cases.push_back({std::string("sin x ") + name + " exp x", {f(C::SIN), lp, v(0), rp, o(code), f(C::EXP), lp, v(0), rp}});
+        cases.push_back(
+            {std::string("sin x ") + name + " exp x", {f(C::SIN), lp, v(0), rp, o(code), f(C::EXP), lp, v(0), rp}});
     }
     cases.push_back({"p ^ (2x)", {p(0), o(C::POW), lp, n(2), o(C::MUL), v(0), rp}});
     cases.push_back({"exp x ^ x", {f(C::EXP), lp, v(0), rp, o(C::POW), v(0)}});
     cases.push_back({"atg2(x, y)", {f(C::ATG2), lp, v(0), cm, v(1), rp}});
     cases.push_back({"atg2(y, x)", {f(C::ATG2), lp, v(1), cm, v(0), rp}});
     cases.push_back({"atg2(-x, y - 2)", {f(C::ATG2), lp, n(0), o(C::SUB), v(0), cm, v(1), o(C::SUB), n(2), rp}});
-    cases.push_back({"parent m0 * x + m0 / x", {Mk::parent(0), o(C::MUL), v(0), o(C::ADD), Mk::parent(0), o(C::DIV), v(0)}});
+    cases.push_back(
+        {"parent m0 * x + m0 / x", {Mk::parent(0), o(C::MUL), v(0), o(C::ADD), Mk::parent(0), o(C::DIV), v(0)}});
     cases.push_back({"x ^ m0", {v(0), o(C::POW), Mk::parent(0)}});
     for (const Case& c : cases)
     {
@@ -326,11 +343,12 @@ public:
             td::BYTE code = ops[pick(5)];
             Node* l = make(depth - 1);
             // Powers mostly by small literals.
-            Node* r = code == C::POW && pick(2) == 0 ? _tree.newLiteral(C::INT_LITERAL, T(pick(4) + 1)) : make(depth - 1);
+            Node* r =
+                code == C::POW && pick(2) == 0 ? _tree.newLiteral(C::INT_LITERAL, T(pick(4) + 1)) : make(depth - 1);
             return _tree.newOperator(code, l, r);
         }
-        std::vector<td::BYTE> ids = {C::ACOS, C::ASIN, C::ATG, C::COS, C::EXP, C::SQRT, C::LN, C::LOG, C::SIN,
-                                     C::TG, C::SQR, C::SINH, C::COSH, C::TGH, C::ASNH, C::ACSH, C::ATGH};
+        std::vector<td::BYTE> ids = {C::ACOS, C::ASIN, C::ATG,  C::COS,  C::EXP, C::SQRT, C::LN,   C::LOG, C::SIN,
+                                     C::TG,   C::SQR,  C::SINH, C::COSH, C::TGH, C::ASNH, C::ACSH, C::ATGH};
         if constexpr (isComplex)
             ids.push_back(C::CONJ);
         else
@@ -340,7 +358,8 @@ public:
             if (pick(6) == 0)
                 return _tree.newOperator(C::ATG2, make(depth - 1), make(depth - 1));
         }
-        return _tree.newOperator(ids[static_cast<std::size_t>(pick(static_cast<int>(ids.size())))], make(depth - 1), nullptr);
+        return _tree.newOperator(ids[static_cast<std::size_t>(pick(static_cast<int>(ids.size())))], make(depth - 1),
+                                 nullptr);
     }
 
 private:
@@ -354,12 +373,9 @@ private:
         case 1:
             // x0, x1 (and in the complex build their partners 1 and 3)
             return _tree.newSymbol(static_cast<td::UINT4>(isComplex ? pick(4) : pick(2)));
-        case 2:
-            return _tree.newSymbol(_tree.getNumberOfVariables() + static_cast<td::UINT4>(pick(2)));
-        case 3:
-            return _tree.newSymbol(static_cast<td::UINT4>(pick(2)), sc::SymbolOrigin::ParentModel);
-        case 4:
-            return _tree.newLiteral(C::INT_LITERAL, T(pick(4) + 1));
+        case 2: return _tree.newSymbol(_tree.getNumberOfVariables() + static_cast<td::UINT4>(pick(2)));
+        case 3: return _tree.newSymbol(static_cast<td::UINT4>(pick(2)), sc::SymbolOrigin::ParentModel);
+        case 4: return _tree.newLiteral(C::INT_LITERAL, T(pick(4) + 1));
         default:
             if constexpr (isComplex)
                 return _tree.newLiteral(C::IMAG_LITERAL, T(0.0, (pick(8) + 1) / 4.0));
@@ -424,9 +440,12 @@ TEST(Differentiate, ConjugateThroughThePartner)
         {{KC::fn(C::CONJ), KC::open(), KC::sym(0), KC::close()}, "empty"},
         {{KC::fn(C::CONJ), KC::open(), KC::sym(1), KC::close()}, "1"},
         {{KC::sym(1), KC::op(C::MUL), KC::sym(0)}, "x[1]"},
-        {{KC::fn(C::CONJ), KC::open(), KC::make(C::IMAG_LITERAL, 0, Cmplx(0, 2)), KC::op(C::MUL), KC::sym(1), KC::close()}, "-2i"},
+        {{KC::fn(C::CONJ), KC::open(), KC::make(C::IMAG_LITERAL, 0, Cmplx(0, 2)), KC::op(C::MUL), KC::sym(1),
+          KC::close()},
+         "-2i"},
         {{KC::fn(C::CONJ), KC::open(), KC::sym(1), KC::op(C::MUL), KC::sym(1), KC::close()}, "conj(2*x[1])"},
-        {{KC::fn(C::CONJ), KC::open(), KC::integer(0), KC::op(C::SUB), KC::fn(C::SIN), KC::open(), KC::sym(1), KC::close(), KC::close()},
+        {{KC::fn(C::CONJ), KC::open(), KC::integer(0), KC::op(C::SUB), KC::fn(C::SIN), KC::open(), KC::sym(1),
+          KC::close(), KC::close()},
          "0-conj(cos(x[1]))"},
     };
     for (const Case& c : cases)
@@ -493,7 +512,8 @@ TEST(Differentiate, LimitDerivativesInEveryDifferentiatedSection)
     for (const Case& c : cases)
     {
         LimitModel m({f(C::LIMIT), lp, v(0), o(C::ADD), v(1), cm, n(0), cm, n(1), rp}, c.section, c.dynamics);
-        EXPECT_EQ(m.ctx.solver.limits[1]._derivEvaluators.size(), c.entries) << int(c.section) << "/" << int(c.dynamics);
+        EXPECT_EQ(m.ctx.solver.limits[1]._derivEvaluators.size(), c.entries)
+            << int(c.section) << "/" << int(c.dynamics);
     }
 }
 
@@ -517,18 +537,12 @@ TEST(Differentiate, LimitLeavesThroughTheGeneralRules)
         const char* name;
         std::vector<K> tokens;
     } cases[] = {
-        {"x * lim", g({v(0), o(C::MUL), lim})},
-        {"lim * x", g({lim, o(C::MUL), v(0)})},
-        {"lim * p", g({lim, o(C::MUL), p(1)})},
-        {"lim ^ 2", g({lim, o(C::POW), n(2)})},
-        {"lim ^ 3", g({lim, o(C::POW), n(3)})},
-        {"lim ^ p", g({lim, o(C::POW), p(1)})},
-        {"lim / p", g({lim, o(C::DIV), p(1)})},
-        {"p / lim", g({p(1), o(C::DIV), lim})},
-        {"lim / x", g({lim, o(C::DIV), v(0)})},
-        {"2 ^ lim", g({n(2), o(C::POW), lim})},
-        {"p ^ lim", g({p(1), o(C::POW), lim})},
-        {"lim - x", g({lim, o(C::SUB), v(0)})},
+        {"x * lim", g({v(0), o(C::MUL), lim})},    {"lim * x", g({lim, o(C::MUL), v(0)})},
+        {"lim * p", g({lim, o(C::MUL), p(1)})},    {"lim ^ 2", g({lim, o(C::POW), n(2)})},
+        {"lim ^ 3", g({lim, o(C::POW), n(3)})},    {"lim ^ p", g({lim, o(C::POW), p(1)})},
+        {"lim / p", g({lim, o(C::DIV), p(1)})},    {"p / lim", g({p(1), o(C::DIV), lim})},
+        {"lim / x", g({lim, o(C::DIV), v(0)})},    {"2 ^ lim", g({n(2), o(C::POW), lim})},
+        {"p ^ lim", g({p(1), o(C::POW), lim})},    {"lim - x", g({lim, o(C::SUB), v(0)})},
         {"sin(lim)", g({f(C::SIN), lp, lim, rp})},
     };
     for (const Case& c : cases)
@@ -644,17 +658,25 @@ TEST(Differentiate, IfThenElseKeys)
         std::function<TreeOf<double>*(Conditional&)> elsePart;
         std::vector<std::string> keys;
     } cases[] = {
-        {"then without variables", [](Conditional& c) { return c.part({p(0)}); }, [](Conditional& c) { return c.part({v(0)}); },
+        {"then without variables",
+         [](Conditional& c) { return c.part({p(0)}); },
+         [](Conditional& c) { return c.part({v(0)}); },
          {msg::etZeroThenExps}},
-        {"else without variables", [](Conditional& c) { return c.part({v(0)}); }, [](Conditional& c) { return c.part({n(3)}); },
+        {"else without variables",
+         [](Conditional& c) { return c.part({v(0)}); },
+         [](Conditional& c) { return c.part({n(3)}); },
          {msg::etZeroElseExps}},
         {"then not differentiable",
-         [](Conditional& c) { return c.part({f(C::MIN), lp, v(0), cm, n(1), rp}); },
+         [](Conditional& c) {
+             return c.part({f(C::MIN), lp, v(0), cm, n(1), rp});
+         },
          [](Conditional& c) { return c.part({v(0)}); },
          {msg::etCantDiff, msg::etThenCantDiff}},
         {"else not differentiable",
          [](Conditional& c) { return c.part({v(0)}); },
-         [](Conditional& c) { return c.part({v(1), o(C::GREATER), n(1)}); },
+         [](Conditional& c) {
+             return c.part({v(1), o(C::GREATER), n(1)});
+         },
          {msg::etCantDiff, msg::etElseCantDiff}},
     };
     for (const Case& k : cases)
@@ -709,7 +731,8 @@ TEST(Differentiate, SwitchKeys)
         first.setType(Tree::Type::SwitchCase);
         second.setType(Tree::Type::SwitchCase);
         first.setConditional(c.part({v(0)}), c.part({v(0), o(C::MUL), n(2)}), &second);
-        second.setConditional(nullptr, broken ? c.part({f(C::ROUND), lp, v(1), cm, n(1), rp}) : c.part({p(1)}), nullptr);
+        second.setConditional(nullptr, broken ? c.part({f(C::ROUND), lp, v(1), cm, n(1), rp}) : c.part({p(1)}),
+                              nullptr);
         sl::Evaluator<double>* source = c.ctx.compile(first);
         EXPECT_FALSE(first.differentiateSwitch(c.ctx.data().newEvaluator(), source));
         ASSERT_FALSE(c.ctx.log.messages.empty());

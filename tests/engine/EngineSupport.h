@@ -166,8 +166,7 @@ bool compile(sl::Evaluator<T>& e, sl::SolverData<T>& data, const std::vector<sl:
 }
 
 // A new pooled evaluator compiled from postfix.
-template <typename T>
-sl::Evaluator<T>* make(Pools<T>& pools, const std::vector<sl::Token<T>>& postfix, td::UINT4 nVars)
+template <typename T> sl::Evaluator<T>* make(Pools<T>& pools, const std::vector<sl::Token<T>>& postfix, td::UINT4 nVars)
 {
     sl::Evaluator<T>* e = pools.data.newEvaluator();
     compile(*e, pools.data, postfix, nVars);

@@ -175,7 +175,8 @@ TEST(EvaluatorSparseMatrix, NestedConditionalsFollowTheChosenBranches)
         double p0, p1, x0;
         const char* last;
     } cases[] = {
-        {1, 1, 0, "put 0,0=1"}, {1, 0, 0, "put 0,1=2"}, {2, 0, 1, "put 0,2=3"}, {2, 0, -1, "put 0,3=4"}, {3, 0, 0, nullptr},
+        {1, 1, 0, "put 0,0=1"},  {1, 0, 0, "put 0,1=2"}, {2, 0, 1, "put 0,2=3"},
+        {2, 0, -1, "put 0,3=4"}, {3, 0, 0, nullptr},
     };
     for (const Case& c : cases)
     {

@@ -108,8 +108,10 @@ TEST(EvaluatorVect, ScaledMaxAbsIsNaNWhenAValueIsNaN)
     // Wherever the NaN stands, it is not hidden behind a finite maximum.
     for (const std::vector<double>& values : {std::vector<double>{nan, 0, 5}, {0, nan, 5}, {5, 0, nan}})
         EXPECT_TRUE(std::isnan(scaledMaxOf(values))) << values[0] << " " << values[1] << " " << values[2];
-    for (const std::vector<Cmplx>& values :
-         {std::vector<Cmplx>{Cmplx(nan, 0), Cmplx(2, 1)}, {Cmplx(2, 1), Cmplx(0, nan)}, {Cmplx(3, nan)}, {Cmplx(nan, 3)}})
+    for (const std::vector<Cmplx>& values : {std::vector<Cmplx>{Cmplx(nan, 0), Cmplx(2, 1)},
+                                             {Cmplx(2, 1), Cmplx(0, nan)},
+                                             {Cmplx(3, nan)},
+                                             {Cmplx(nan, 3)}})
         EXPECT_TRUE(std::isnan(scaledMaxOf(values))) << values[0];
     EXPECT_EQ(scaledMaxOf(std::vector<double>{-7, 5}), 7);
 }

@@ -127,11 +127,8 @@ TEST(Evaluator, IfThenElseTakesThenForNonZeroAndNaN)
         std::vector<double> values;
         std::vector<td::BYTE> signals;
     } cases[] = {
-        {1, true, {1, 2, 0}, {3}},
-        {NaN, true, {1, 2, 0}, {3}},
-        {0, true, {0, 0, 9}, {}},
-        {0, false, {0, 0, 0}, {}},
-        {-0.0, true, {0, 0, 9}, {}},
+        {1, true, {1, 2, 0}, {3}}, {NaN, true, {1, 2, 0}, {3}}, {0, true, {0, 0, 9}, {}},
+        {0, false, {0, 0, 0}, {}}, {-0.0, true, {0, 0, 9}, {}},
     };
     for (const Case& c : cases)
     {
@@ -290,12 +287,12 @@ TEST(Evaluator, RealTargetsAndOperators)
         bool ok;
         double var, par, parentVar;
     } cases[] = {
-        {K::Variable, '=', 3, true, 3, 2, 5},     {K::Variable, '+', 3, true, 7, 2, 5},
-        {K::Variable, '-', 3, true, 1, 2, 5},     {K::Variable, '*', 3, true, 12, 2, 5},
-        {K::Variable, '/', 8, true, 0.5, 2, 5},   {K::Variable, '^', 0.5, true, 2, 2, 5},
-        {K::Variable, '/', 0, false, 4, 2, 5},    {K::Parameter, '*', 3, true, 4, 6, 5},
-        {K::Parameter, '/', 0, false, 4, 2, 5},   {K::Parent, '+', 1, true, 4, 2, 6},
-        {K::Parent, '/', 0, false, 4, 2, 5},      {K::None, '=', 1, false, 4, 2, 5},
+        {K::Variable, '=', 3, true, 3, 2, 5},        {K::Variable, '+', 3, true, 7, 2, 5},
+        {K::Variable, '-', 3, true, 1, 2, 5},        {K::Variable, '*', 3, true, 12, 2, 5},
+        {K::Variable, '/', 8, true, 0.5, 2, 5},      {K::Variable, '^', 0.5, true, 2, 2, 5},
+        {K::Variable, '/', 0, false, 4, 2, 5},       {K::Parameter, '*', 3, true, 4, 6, 5},
+        {K::Parameter, '/', 0, false, 4, 2, 5},      {K::Parent, '+', 1, true, 4, 2, 6},
+        {K::Parent, '/', 0, false, 4, 2, 5},         {K::None, '=', 1, false, 4, 2, 5},
         {static_cast<K>(4), '=', 1, false, 4, 2, 5},
     };
     for (const Case& c : cases)

@@ -139,7 +139,8 @@ TEST(ExpressionTree, FunctionArityByBuild)
 TEST(ExpressionTree, TokenListQueries)
 {
     test::TreeContext<double> ctx;
-    sl::TokenNode<double>* list = ctx.list({f(C::INTEGRAL), lp, v(0), rp, o(C::ADD), f(C::INTEGRAL), lp, Mk::integer(1), rp});
+    sl::TokenNode<double>* list =
+        ctx.list({f(C::INTEGRAL), lp, v(0), rp, o(C::ADD), f(C::INTEGRAL), lp, Mk::integer(1), rp});
     EXPECT_EQ(Tree::countFunctionTokens(list, C::INTEGRAL), 2u);
     EXPECT_EQ(Tree::countFunctionTokens(list, C::SIN), 0u);
     EXPECT_EQ(Tree::countFunctionTokens(nullptr, C::SIN), 0u);

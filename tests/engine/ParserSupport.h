@@ -44,7 +44,9 @@ template <typename T> std::string describe(const sl::Token<T>& t)
 {
     using C = sl::TokenCodes;
     const std::string index = std::to_string(static_cast<td::INT4>(t.index));
-    auto named = [&t](const char* name, double v) { return t.value == T(v) ? std::string(name) : std::string(name) + "?"; };
+    auto named = [&t](const char* name, double v) {
+        return t.value == T(v) ? std::string(name) : std::string(name) + "?";
+    };
     std::string s;
     bool indexed = true;
     switch (t.type)
@@ -155,7 +157,8 @@ inline std::string keyText(const RecordingLog& log)
 {
     std::string out;
     for (const RecordingLog::Message& m : log.messages)
-        out += m.text + " @" + std::to_string(m.line) + ":" + std::to_string(m.col) + "/" + std::to_string(m.type) + "\n";
+        out +=
+            m.text + " @" + std::to_string(m.line) + ":" + std::to_string(m.col) + "/" + std::to_string(m.type) + "\n";
     return out;
 }
 

@@ -111,9 +111,12 @@ TEST(FrontEndRoad, LeadingReservedWordsSetTheExpressionKind)
         bool ok;
         td::BYTE kind;
         const char* tokens;
-    } rows[] = {{true, 2, "s1 > i0"},   {true, 1, "s2 -#-1 ( i2 * s1 )"}, {true, 3, ""}, {true, 1, "s2 -#-1 i1"},
-                {true, 6, ""},          {true, 4, ""},                    {false, 0, ""}, {true, 1, "s2 -#-1 i3"},
-                {false, 0, ""},         {true, 1, "s2 -#-1 i4"},          {true, 6, ""}};
+    } rows[] = {{true, 2, "s1 > i0"}, {true, 1, "s2 -#-1 ( i2 * s1 )"},
+                {true, 3, ""},        {true, 1, "s2 -#-1 i1"},
+                {true, 6, ""},        {true, 4, ""},
+                {false, 0, ""},       {true, 1, "s2 -#-1 i3"},
+                {false, 0, ""},       {true, 1, "s2 -#-1 i4"},
+                {true, 6, ""}};
     ASSERT_EQ(statements.size(), sizeof(rows) / sizeof(rows[0]));
     for (std::size_t i = 0; i < statements.size(); ++i)
     {

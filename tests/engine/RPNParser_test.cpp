@@ -183,8 +183,12 @@ TEST(RPNParserSymbols, GoldenHashesAndCollisionsToldApartByName)
     {
         const char* name;
         td::LUINT8 hash;
-    } cases[] = {{"x", 80},         {"velocity", 182122737}, {"repeat#", 21727939},
-                 {"aI", 529},       {"bA", 529},             {"Temperature_of_the_inlet_stream", 8414272611755128627ull}};
+    } cases[] = {{"x", 80},
+                 {"velocity", 182122737},
+                 {"repeat#", 21727939},
+                 {"aI", 529},
+                 {"bA", 529},
+                 {"Temperature_of_the_inlet_stream", 8414272611755128627ull}};
     for (const Case& c : cases)
         EXPECT_EQ(sl::SymbolMap::hash(c.name), c.hash) << c.name;
 

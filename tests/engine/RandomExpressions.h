@@ -83,7 +83,8 @@ public:
         const int p = precedence(type);
         bracketed(n.left, isBinary(n.left) && precedence(nodes[static_cast<std::size_t>(n.left)].token.type) < p, out);
         out.push_back(n.token);
-        bracketed(n.right, isBinary(n.right) && precedence(nodes[static_cast<std::size_t>(n.right)].token.type) <= p, out);
+        bracketed(n.right, isBinary(n.right) && precedence(nodes[static_cast<std::size_t>(n.right)].token.type) <= p,
+                  out);
     }
 
     // The infix tokens as model text: symbols by the given names, functions by their
@@ -133,12 +134,9 @@ private:
     {
         switch (t.type)
         {
-        case C::SYMBOL:
-            return names.at(t.index);
-        case C::INT_LITERAL:
-            return std::to_string(static_cast<int>(sl::realPart(t.value)));
-        case C::REAL_LITERAL:
-            return number(sl::realPart(t.value));
+        case C::SYMBOL: return names.at(t.index);
+        case C::INT_LITERAL: return std::to_string(static_cast<int>(sl::realPart(t.value)));
+        case C::REAL_LITERAL: return number(sl::realPart(t.value));
         case C::IMAG_LITERAL:
             if constexpr (isComplex)
             {
@@ -148,17 +146,13 @@ private:
                 return s;
             }
             return "?";
-        case C::OPEN_PARENTHESIS:
-            return "(";
-        case C::CLOSE_PARENTHESIS:
-            return ")";
-        case C::COMMA:
-            return ",";
+        case C::OPEN_PARENTHESIS: return "(";
+        case C::CLOSE_PARENTHESIS: return ")";
+        case C::COMMA: return ",";
         case C::FUNCTION:
             // The keyword; only atg2 prints otherwise.
             return t.functionID() == C::ATG2 ? "atg2" : K::printName(t.functionID());
-        default:
-            return K::printName(t.type);
+        default: return K::printName(t.type);
         }
     }
 
@@ -167,23 +161,16 @@ private:
         switch (type)
         {
         case C::ADD:
-        case C::SUB:
-            return 15;
+        case C::SUB: return 15;
         case C::MUL:
-        case C::DIV:
-            return 16;
-        case C::POW:
-            return 17;
+        case C::DIV: return 16;
+        case C::POW: return 17;
         case C::LOGIC_OR:
-        case C::LOGIC_XOR:
-            return 5;
-        case C::LOGIC_AND:
-            return 6;
+        case C::LOGIC_XOR: return 5;
+        case C::LOGIC_AND: return 6;
         case C::EQUAL:
-        case C::NOT_EQUAL:
-            return 10;
-        default:
-            return 11;
+        case C::NOT_EQUAL: return 10;
+        default: return 11;
         }
     }
 
@@ -220,20 +207,16 @@ private:
             kind = 0;
         switch (kind)
         {
-        case 0:
-            return add(tok(C::SYMBOL, static_cast<td::UINT4>(pick(static_cast<int>(_nVars)))));
-        case 1:
-            return add(tok(C::SYMBOL, _nVars + static_cast<td::UINT4>(pick(static_cast<int>(_nParams)))));
+        case 0: return add(tok(C::SYMBOL, static_cast<td::UINT4>(pick(static_cast<int>(_nVars)))));
+        case 1: return add(tok(C::SYMBOL, _nVars + static_cast<td::UINT4>(pick(static_cast<int>(_nParams)))));
         case 2:
         {
             K t = tok(C::SYMBOL, static_cast<td::UINT4>(pick(static_cast<int>(_nParent))));
             t.symbolOrigin = sc::SymbolOrigin::ParentModel;
             return add(t);
         }
-        case 3:
-            return add(tok(C::INT_LITERAL, 0, T(pick(10))));
-        case 4:
-            return add(tok(C::REAL_LITERAL, 0, T(literalValue())));
+        case 3: return add(tok(C::INT_LITERAL, 0, T(pick(10))));
+        case 4: return add(tok(C::REAL_LITERAL, 0, T(literalValue())));
         default:
             if constexpr (isComplex)
                 return add(tok(C::IMAG_LITERAL, 0, T(0.0, literalValue())));
@@ -251,8 +234,9 @@ private:
 
     std::vector<td::BYTE> unaryFunctions() const
     {
-        std::vector<td::BYTE> ids = {C::ABS, C::ACOS, C::ASIN, C::ATG,  C::COS,  C::EXP,  C::SQRT, C::LN,  C::LOG,
-                                     C::SIN, C::TG,   C::SQR,  C::SIGN, C::SINH, C::COSH, C::TGH,  C::ASNH, C::ACSH, C::ATGH};
+        std::vector<td::BYTE> ids = {C::ABS,  C::ACOS, C::ASIN, C::ATG,  C::COS, C::EXP,  C::SQRT,
+                                     C::LN,   C::LOG,  C::SIN,  C::TG,   C::SQR, C::SIGN, C::SINH,
+                                     C::COSH, C::TGH,  C::ASNH, C::ACSH, C::ATGH};
         if constexpr (isComplex)
             for (td::BYTE id : {C::ATG2, C::CONJ, C::CABS, C::RTOP, C::PTOR, C::REAL, C::IMAG})
                 ids.push_back(id);
@@ -263,8 +247,9 @@ private:
     {
         if (depth <= 1 || pick(4) == 0)
             return leaf();
-        static const td::BYTE binary[] = {C::ADD,     C::SUB,    C::MUL,     C::DIV,  C::POW,           C::LOGIC_OR, C::LOGIC_AND,
-                                          C::LOGIC_XOR, C::GREATER, C::GREATER_EQUAL, C::LESS, C::LESS_EQUAL, C::EQUAL, C::NOT_EQUAL};
+        static const td::BYTE binary[] = {C::ADD,      C::SUB,        C::MUL,       C::DIV,      C::POW,
+                                          C::LOGIC_OR, C::LOGIC_AND,  C::LOGIC_XOR, C::GREATER,  C::GREATER_EQUAL,
+                                          C::LESS,     C::LESS_EQUAL, C::EQUAL,     C::NOT_EQUAL};
         const int kind = pick(10);
         if (kind < 5)
         {
@@ -278,7 +263,8 @@ private:
         if (kind <= 7 || inSecond)
         {
             std::vector<td::BYTE> ids = unaryFunctions();
-            return add(tok(C::FUNCTION, ids[static_cast<std::size_t>(pick(static_cast<int>(ids.size())))]), make(depth - 1, inSecond));
+            return add(tok(C::FUNCTION, ids[static_cast<std::size_t>(pick(static_cast<int>(ids.size())))]),
+                       make(depth - 1, inSecond));
         }
         // Calls with further arguments; a second argument holds no further such call.
         std::vector<td::BYTE> ids = {C::MIN, C::MAX, C::ROUND};

@@ -69,20 +69,22 @@ TEST(Simplify, EdgeCases)
         {"1 / 4", [](Nodes& s) { return s.make(s.n(1), s.n(4), C::DIV); }, "0.25", C::REAL_LITERAL},
         {"6 / 3", [](Nodes& s) { return s.make(s.n(6), s.n(3), C::DIV); }, "2", C::REAL_LITERAL},
         {"2 * 1.5", [](Nodes& s) { return s.make(s.n(2), s.r(1.5), C::MUL); }, "3", C::REAL_LITERAL},
-        {"2 * pi",
-         [](Nodes& s) { return s.make(s.n(2), s.tree.newLiteral(C::PI, 3.141592653589793), C::MUL); },
-         "6.28319",
-         C::REAL_LITERAL},
+        {"2 * pi", [](Nodes& s) { return s.make(s.n(2), s.tree.newLiteral(C::PI, 3.141592653589793), C::MUL); },
+         "6.28319", C::REAL_LITERAL},
         {"2 ^ 3", [](Nodes& s) { return s.make(s.n(2), s.n(3), C::POW); }, "8", C::INT_LITERAL},
         {"2 ^ -1", [](Nodes& s) { return s.make(s.n(2), s.n(-1), C::POW); }, "0.5", C::REAL_LITERAL},
         {"x + 3 - 3", [](Nodes& s) { return s.make(s.op(C::ADD, s.x(0), s.n(3)), s.n(3), C::SUB); }, "x[0]", C::SYMBOL},
         {"x + 3 - 1", [](Nodes& s) { return s.make(s.op(C::ADD, s.x(0), s.n(3)), s.n(1), C::SUB); }, "x[0]+2", C::ADD},
         {"x * 4 / 2", [](Nodes& s) { return s.make(s.op(C::MUL, s.x(0), s.n(4)), s.n(2), C::DIV); }, "x[0]*2", C::MUL},
         {"3 - x - 2", [](Nodes& s) { return s.make(s.op(C::SUB, s.n(3), s.x(0)), s.n(2), C::SUB); }, "1-x[0]", C::SUB},
-        {"2 + (x + 3)", [](Nodes& s) { return s.make(s.n(2), s.op(C::ADD, s.x(0), s.n(3)), C::ADD); }, "5+x[0]", C::ADD},
-        {"6 * (3 * x)", [](Nodes& s) { return s.make(s.n(6), s.op(C::MUL, s.n(3), s.x(0)), C::MUL); }, "18*x[0]", C::MUL},
-        {"2 + (x - 3)", [](Nodes& s) { return s.make(s.n(2), s.op(C::SUB, s.x(0), s.n(3)), C::ADD); }, "-1+x[0]", C::ADD},
-        {"(0 - a) * (0 - b)", [](Nodes& s) { return s.make(s.neg(s.x(0)), s.neg(s.x(1)), C::MUL); }, "x[0]*x[1]", C::MUL},
+        {"2 + (x + 3)", [](Nodes& s) { return s.make(s.n(2), s.op(C::ADD, s.x(0), s.n(3)), C::ADD); }, "5+x[0]",
+         C::ADD},
+        {"6 * (3 * x)", [](Nodes& s) { return s.make(s.n(6), s.op(C::MUL, s.n(3), s.x(0)), C::MUL); }, "18*x[0]",
+         C::MUL},
+        {"2 + (x - 3)", [](Nodes& s) { return s.make(s.n(2), s.op(C::SUB, s.x(0), s.n(3)), C::ADD); }, "-1+x[0]",
+         C::ADD},
+        {"(0 - a) * (0 - b)", [](Nodes& s) { return s.make(s.neg(s.x(0)), s.neg(s.x(1)), C::MUL); }, "x[0]*x[1]",
+         C::MUL},
         {"x - (0 - y)", [](Nodes& s) { return s.make(s.x(0), s.neg(s.x(1)), C::SUB); }, "x[0]+x[1]", C::ADD},
         {"(0 - a) + r", [](Nodes& s) { return s.make(s.neg(s.x(0)), s.x(1), C::ADD); }, "x[1]-x[0]", C::SUB},
         {"(0 - a) - r", [](Nodes& s) { return s.make(s.neg(s.x(0)), s.x(1), C::SUB); }, "0-(x[0]+x[1])", C::SUB},
@@ -90,37 +92,36 @@ TEST(Simplify, EdgeCases)
         {"x / x", [](Nodes& s) { return s.make(s.x(0), s.x(0), C::DIV); }, "1", C::INT_LITERAL},
         {"x * x", [](Nodes& s) { return s.make(s.x(0), s.x(0), C::MUL); }, "x[0]^2", C::POW},
         {"x + x", [](Nodes& s) { return s.make(s.x(0), s.x(0), C::ADD); }, "2*x[0]", C::MUL},
-        {"x^2 * x^2", [](Nodes& s) { return s.make(s.op(C::POW, s.x(0), s.p(0)), s.op(C::POW, s.x(0), s.p(0)), C::MUL); },
+        {"x^2 * x^2",
+         [](Nodes& s) { return s.make(s.op(C::POW, s.x(0), s.p(0)), s.op(C::POW, s.x(0), s.p(0)), C::MUL); },
          "x[0]^(2*u[0])", C::POW},
         {"(a / b) / (c / d)",
          [](Nodes& s) { return s.make(s.op(C::DIV, s.x(0), s.x(1)), s.op(C::DIV, s.x(2), s.p(0)), C::DIV); },
-         "(x[0]*u[0])/(x[1]*x[2])",
-         C::DIV},
-        {"(a / b) * r", [](Nodes& s) { return s.make(s.op(C::DIV, s.x(0), s.x(1)), s.x(2), C::MUL); }, "(x[0]*x[2])/x[1]", C::DIV},
-        {"3 * (x / 4)", [](Nodes& s) { return s.make(s.n(3), s.op(C::DIV, s.x(0), s.n(4)), C::MUL); }, "0.75*x[0]", C::MUL},
+         "(x[0]*u[0])/(x[1]*x[2])", C::DIV},
+        {"(a / b) * r", [](Nodes& s) { return s.make(s.op(C::DIV, s.x(0), s.x(1)), s.x(2), C::MUL); },
+         "(x[0]*x[2])/x[1]", C::DIV},
+        {"3 * (x / 4)", [](Nodes& s) { return s.make(s.n(3), s.op(C::DIV, s.x(0), s.n(4)), C::MUL); }, "0.75*x[0]",
+         C::MUL},
         // A division by a literal zero stays for run time.
         {"x / 0", [](Nodes& s) { return s.make(s.x(0), s.n(0), C::DIV); }, "x[0]/0", C::DIV},
         {"1 / 0", [](Nodes& s) { return s.make(s.n(1), s.n(0), C::DIV); }, "1/0", C::DIV},
         {"0 / 0", [](Nodes& s) { return s.make(s.n(0), s.n(0), C::DIV); }, "0/0", C::DIV},
-        {"x * 4 / 0", [](Nodes& s) { return s.make(s.op(C::MUL, s.x(0), s.n(4)), s.n(0), C::DIV); }, "(x[0]*4)/0", C::DIV},
+        {"x * 4 / 0", [](Nodes& s) { return s.make(s.op(C::MUL, s.x(0), s.n(4)), s.n(0), C::DIV); }, "(x[0]*4)/0",
+         C::DIV},
         {"0 ^ -1", [](Nodes& s) { return s.make(s.n(0), s.n(-1), C::POW); }, "0^-1", C::POW},
         // Literals that cannot be taken out of their chain leave a plain node.
         {"5 - ((3 - x) + y)",
          [](Nodes& s) { return s.make(s.n(5), s.op(C::ADD, s.op(C::SUB, s.n(3), s.x(0)), s.x(1)), C::SUB); },
-         "5-((3-x[0])+x[1])",
-         C::SUB},
+         "5-((3-x[0])+x[1])", C::SUB},
         {"8 / ((4 / x) * y)",
          [](Nodes& s) { return s.make(s.n(8), s.op(C::MUL, s.op(C::DIV, s.n(4), s.x(0)), s.x(1)), C::DIV); },
-         "8/((4/x[0])*x[1])",
-         C::DIV},
+         "8/((4/x[0])*x[1])", C::DIV},
         {"5 - (y + (3 - x))",
          [](Nodes& s) { return s.make(s.n(5), s.op(C::ADD, s.x(1), s.op(C::SUB, s.n(3), s.x(0))), C::SUB); },
-         "2-(x[1]-x[0])",
-         C::SUB},
+         "2-(x[1]-x[0])", C::SUB},
         {"2 + (y - (3 + x))",
          [](Nodes& s) { return s.make(s.n(2), s.op(C::SUB, s.x(1), s.op(C::ADD, s.n(3), s.x(0))), C::ADD); },
-         "x[1]-(1+x[0])",
-         C::SUB},
+         "x[1]-(1+x[0])", C::SUB},
     };
     for (const Case& c : cases)
     {
@@ -164,14 +165,10 @@ Node* operand(Nodes& s, std::mt19937& rng, int depth)
         switch (pick(5))
         {
         case 0:
-        case 1:
-            return s.x(static_cast<td::UINT4>(pick(3)));
-        case 2:
-            return s.p(static_cast<td::UINT4>(pick(2)));
-        case 3:
-            return s.n(pick(7) - 3);
-        default:
-            return s.r((pick(16) + 1) / 4.0);
+        case 1: return s.x(static_cast<td::UINT4>(pick(3)));
+        case 2: return s.p(static_cast<td::UINT4>(pick(2)));
+        case 3: return s.n(pick(7) - 3);
+        default: return s.r((pick(16) + 1) / 4.0);
         }
     };
     if (depth == 0 || pick(3) == 0)
@@ -183,12 +180,9 @@ Node* operand(Nodes& s, std::mt19937& rng, int depth)
     case 0:
         // a literal on the left, as in (3 - x) + y
         return s.op(code, s.n(pick(5) + 1), operand(s, rng, depth - 1));
-    case 1:
-        return s.op(code, operand(s, rng, depth - 1), s.r((pick(8) + 1) / 2.0));
-    case 2:
-        return s.neg(operand(s, rng, depth - 1));
-    default:
-        return s.op(code, operand(s, rng, depth - 1), operand(s, rng, depth - 1));
+    case 1: return s.op(code, operand(s, rng, depth - 1), s.r((pick(8) + 1) / 2.0));
+    case 2: return s.neg(operand(s, rng, depth - 1));
+    default: return s.op(code, operand(s, rng, depth - 1), operand(s, rng, depth - 1));
     }
 }
 
@@ -223,9 +217,9 @@ TEST(Simplify, SimplifiedNodeHasThePlainValue)
             continue;
         const double simplified = s.value(result);
         ++compared;
-        EXPECT_TRUE(close(simplified, plain)) << s.text(savedL) << " " << sl::Token<double>::printName(code) << " "
-                                              << s.text(savedR) << " -> " << s.text(result) << ": " << simplified
-                                              << " vs " << plain;
+        EXPECT_TRUE(close(simplified, plain))
+            << s.text(savedL) << " " << sl::Token<double>::printName(code) << " " << s.text(savedR) << " -> "
+            << s.text(result) << ": " << simplified << " vs " << plain;
     }
     EXPECT_GT(compared, 2000);
 }

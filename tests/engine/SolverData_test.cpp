@@ -43,8 +43,8 @@ TEST(SolverData, EntriesBeginWithLineAndSection)
 
 TEST(SolverData, SectionNames)
 {
-    const char* names[] = {"Other", "RndGens", "Stats", "Vars", "Params", "Init", "PreProc", "ODEqs",
-                           "TFs", "NLEqs", "MeasEqs", "ECs", "ReadModel", "Limits", "PostProc", "RTSolution"};
+    const char* names[] = {"Other", "RndGens", "Stats",   "Vars", "Params",    "Init",   "PreProc",  "ODEqs",
+                           "TFs",   "NLEqs",   "MeasEqs", "ECs",  "ReadModel", "Limits", "PostProc", "RTSolution"};
     for (int i = 0; i < 16; ++i)
         EXPECT_STREQ(sl::errorSectionName(static_cast<td::BYTE>(i)), names[i]);
     EXPECT_STREQ(sl::errorSectionName(16), "NDEF");
@@ -59,10 +59,24 @@ TEST(SolverData, SubstitutionTakesArgumentsInOrder)
         std::string (*write)(Context&);
         const char* expected;
     } cases[] = {
-        {"second @ kept", [](Context& c) { c.data.addError("a @ b @", "x"); return c.text(); }, "(0,Other):a x b @"},
+        {"second @ kept",
+         [](Context& c) {
+             c.data.addError("a @ b @", "x");
+             return c.text();
+         },
+         "(0,Other):a x b @"},
         {"third argument dropped",
-         [](Context& c) { c.data.addError("@-@", "x", "y", "z"); return c.text(); }, "(0,Other):x-y"},
-        {"no @", [](Context& c) { c.data.addError("plain", "x"); return c.text(); }, "(0,Other):plain"},
+         [](Context& c) {
+             c.data.addError("@-@", "x", "y", "z");
+             return c.text();
+         },
+         "(0,Other):x-y"},
+        {"no @",
+         [](Context& c) {
+             c.data.addError("plain", "x");
+             return c.text();
+         },
+         "(0,Other):plain"},
         {"number kinds",
          [](Context& c) {
              c.data.addError("@ @ @ @", td::UINT2(65535), td::INT4(-7), td::UINT4(4000000000u), td::LUINT8(1ull << 40));
@@ -75,7 +89,12 @@ TEST(SolverData, SubstitutionTakesArgumentsInOrder)
              return c.text();
          },
          "(0,Other):[name][]"},
-        {"empty text", [](Context& c) { c.data.addError(""); return c.text(); }, "(0,Other):"},
+        {"empty text",
+         [](Context& c) {
+             c.data.addError("");
+             return c.text();
+         },
+         "(0,Other):"},
         {"explicit line and section",
          [](Context& c) {
              slDbl::SolverData::addErrorEntry(c.log, 5, 2, "@ at @", td::String("s"), td::LUINT8(9));

@@ -273,7 +273,8 @@ TEST(TreeEmit, OperationsWithoutRoutinesAreRefusedByName)
     using KC = test::Tok<Cmplx>;
     test::TreeContext<Cmplx> ctx;
     auto tree = ctx.tree();
-    ctx.build(tree, {KC::fn(C::DISC), KC::open(), KC::sym(0), KC::comma(), KC::sym(3), KC::comma(), KC::integer(2), KC::close()});
+    ctx.build(tree, {KC::fn(C::DISC), KC::open(), KC::sym(0), KC::comma(), KC::sym(3), KC::comma(), KC::integer(2),
+                     KC::close()});
     EXPECT_EQ(ctx.compile(tree), nullptr);
     EXPECT_EQ(ctx.only().text, std::string(msg::etFnNotSupported) + ": disc");
 }
@@ -354,7 +355,7 @@ TEST(TreeEmit, TargetsOfVariablesParametersAndTheParent)
         td::BYTE realKind;
         td::BYTE complexKind;
     } cases[] = {
-        {2, false, 0, 2, 0, 0}, {4, false, 0, 1, 1, 1}, {5, true, 0, 5, 2, 2}, {1, true, 0, 1, 2, 2},
+        {2, false, 0, 2, 0, 0}, {4, false, 0, 1, 1, 1}, {5, true, 0, 5, 2, 2},  {1, true, 0, 1, 2, 2},
         {1, false, 1, 1, 0, 5}, {1, false, 2, 1, 0, 6}, {3, false, 1, 0, 1, 7}, {3, false, 2, 0, 1, 8},
         {5, true, 1, 5, 2, 3},  {5, true, 2, 5, 2, 4},
     };

@@ -35,8 +35,12 @@ TEST(TreePrint, ByNameAndByIndex)
         {{o(C::LOGIC_NEGATION), lp, v(0), o(C::GREATER), v(1), rp}, "not(a>b)", "not(x[0]>x[1])"},
         {{f(C::DISC), lp, v(0), cm, p(0), cm, Mk::real(0.5), rp}, "disc(a,pa,0.5)", "disc(x[0],u[0],0.5)"},
         {{f(C::DISN), lp, v(0), cm, p(1), cm, Mk::integer(3), rp}, "disn(a,pb,3)", "disn(x[0],u[1],3)"},
-        {{f(C::AVG), lp, Mk::stat(1), rp, o(C::ADD), f(C::RND), lp, Mk::gen(0), rp}, "(avg(speed)+rnd(noise))", "avg(1)+rnd(0)"},
-        {{Mk::make(C::PI), o(C::MUL), Mk::make(C::E), o(C::ADD), Mk::make(C::TRUE_LITERAL)}, "((pi*e)+true)", "(pi*e)+true"},
+        {{f(C::AVG), lp, Mk::stat(1), rp, o(C::ADD), f(C::RND), lp, Mk::gen(0), rp},
+         "(avg(speed)+rnd(noise))",
+         "avg(1)+rnd(0)"},
+        {{Mk::make(C::PI), o(C::MUL), Mk::make(C::E), o(C::ADD), Mk::make(C::TRUE_LITERAL)},
+         "((pi*e)+true)",
+         "(pi*e)+true"},
         {{Mk::integer(1), o(C::ADD), Mk::make(C::INT_LITERAL, 0, 6e15)}, "(1+6000000000000000)", "1+6000000000000000"},
     };
     for (const Case& c : cases)
@@ -130,7 +134,8 @@ TEST(TreePrint, ComplexLiteralsInTrees)
     test::TreeContext<Cmplx> ctx;
     sl::ExpressionTree<Cmplx> tree = ctx.tree();
     ctx.build(tree, {KC::fn(C::CONJ), KC::open(), KC::sym(0), KC::close(), KC::op(C::MUL),
-                     KC::make(C::CMPLX_LITERAL, 0, Cmplx(0.5, -1)), KC::op(C::ADD), KC::make(C::IMAG_LITERAL, 0, Cmplx(0, 3))});
+                     KC::make(C::CMPLX_LITERAL, 0, Cmplx(0.5, -1)), KC::op(C::ADD),
+                     KC::make(C::IMAG_LITERAL, 0, Cmplx(0, 3))});
     EXPECT_EQ(ctx.text(tree, 1), "(conj(x[0])*(0.5-1i))+3i");
 }
 } // namespace

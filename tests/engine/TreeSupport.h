@@ -84,7 +84,10 @@ template <typename T> struct TreeContext
     td::UINT4 nVars() const { return solver.nVars; }
 
     // A token list in the parser's form.
-    sl::TokenNode<T>* list(std::initializer_list<sl::Token<T>> tokens) { return list(std::vector<sl::Token<T>>(tokens)); }
+    sl::TokenNode<T>* list(std::initializer_list<sl::Token<T>> tokens)
+    {
+        return list(std::vector<sl::Token<T>>(tokens));
+    }
     sl::TokenNode<T>* list(const std::vector<sl::Token<T>>& tokens)
     {
         sl::TokenNode<T>* first = nullptr;
@@ -164,5 +167,8 @@ inline bool sameValue(double a, double b)
         return true;
     return std::memcmp(&a, &b, sizeof(a)) == 0;
 }
-inline bool sameValue(const Cmplx& a, const Cmplx& b) { return sameValue(a.real(), b.real()) && sameValue(a.imag(), b.imag()); }
+inline bool sameValue(const Cmplx& a, const Cmplx& b)
+{
+    return sameValue(a.real(), b.real()) && sameValue(a.imag(), b.imag());
+}
 } // namespace test

@@ -9,7 +9,8 @@ int twice(int v) { return 2 * v; }
 TEST(AssertDeathTest, FailureNamesExpressionFileAndLine)
 {
     volatile int v = 3;
-    EXPECT_DEATH(TD_ASSERT(twice(v) == 7), "Assertion failed: twice\\(v\\) == 7, file .*Assert_test\\.cpp, line [0-9]+");
+    EXPECT_DEATH(TD_ASSERT(twice(v) == 7),
+                 "Assertion failed: twice\\(v\\) == 7, file .*Assert_test\\.cpp, line [0-9]+");
 }
 
 TEST(AssertDeathTest, PassingCheckDoesNothing)

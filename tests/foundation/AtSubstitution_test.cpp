@@ -23,6 +23,7 @@ TEST(AtSubstitution, CountedPlaceholders)
         {"", {"z"}, ": z"},
     };
     for (const Case& c : cases)
-        EXPECT_STREQ(sc::substituteAt(c.text, static_cast<int>(c.args.size()), c.args.data()).c_str(), c.expected) << c.text;
+        EXPECT_STREQ(sc::substituteAt(c.text, static_cast<int>(c.args.size()), c.args.data()).c_str(), c.expected)
+            << c.text;
 }
 } // namespace

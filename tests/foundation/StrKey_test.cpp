@@ -31,7 +31,9 @@ TEST(StrKey, LongNamesKeepNineCharactersAtSevenBits)
 TEST(StrKey, HighBytesContributeTheirLowSevenBitsOnly)
 {
     td::LUINT8 plain = StrKey("abcdefghi").value();
-    td::LUINT8 high = StrKey("abc\xe4" "efghi").value();
+    td::LUINT8 high = StrKey("abc\xe4"
+                             "efghi")
+                          .value();
     td::LUINT8 field = td::LUINT8(0x7F) << (57 - 7 * 3);
     EXPECT_EQ(plain & ~field, high & ~field);
     EXPECT_EQ((high & field) >> (57 - 7 * 3), td::LUINT8(0xe4 & 0x7F));

@@ -128,7 +128,8 @@ TEST(StringRead, CompareEqualsLeftTrimmed)
         const char* a;
         const char* b;
         int expected;
-    } cases[] = {{"ab", "abc", -1}, {"abd", "abc", 1}, {"", "a", -1}, {"abc", "abc", 0}, {"b", "abc", 1}, {"\xff", "a", 1}};
+    } cases[] = {{"ab", "abc", -1}, {"abd", "abc", 1}, {"", "a", -1},
+                 {"abc", "abc", 0}, {"b", "abc", 1},   {"\xff", "a", 1}};
     for (const Case& c : cases)
     {
         EXPECT_EQ(String(c.a).compare(String(c.b)), c.expected) << c.a << " vs " << c.b;
@@ -165,8 +166,8 @@ TEST(StringRead, ClassifyNumber)
     {
         const char* text;
         int expected;
-    } cases[] = {{"  -12", 2}, {"3.14", 5}, {"-0.5", 4}, {"1.2.3", 1}, {"12 ", 1}, {"", 0}, {" \t", 0}, {"-", 1},
-                 {"5.", 5},    {".5", 1},   {"42", 3},    {"1e5", 1},   {"-7", 2},  {"-3.", 4}, {"+3", 1}};
+    } cases[] = {{"  -12", 2}, {"3.14", 5}, {"-0.5", 4}, {"1.2.3", 1}, {"12 ", 1}, {"", 0},    {" \t", 0}, {"-", 1},
+                 {"5.", 5},    {".5", 1},   {"42", 3},   {"1e5", 1},   {"-7", 2},  {"-3.", 4}, {"+3", 1}};
     for (const Case& c : cases)
         EXPECT_EQ(td::classifyNumber(c.text), c.expected) << "'" << c.text << "'";
 }

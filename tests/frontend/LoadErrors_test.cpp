@@ -20,8 +20,8 @@ using test::LoadedModel;
 constexpr sc::ILog::Type E = sc::ILog::Error;
 
 const std::string cHeader = "Header:\nend\n";
-const std::string cBase = "Model:\nVars:\nx\n";                            // body lines 1-3
-const std::string cSub = "Model:\nVars:\nx\nSubModel:\n";                  // sub-model from line 4
+const std::string cBase = "Model:\nVars:\nx\n";                                // body lines 1-3
+const std::string cSub = "Model:\nVars:\nx\nSubModel:\n";                      // sub-model from line 4
 const std::string cSubVars = "Model:\nVars:\nx\nSubModel:\nVars:\nu\nNLEs:\n"; // sub statements from line 8
 
 struct ErrorCase
@@ -98,7 +98,8 @@ const std::vector<ErrorCase>& errorCases()
         {"Model [eps = true]:\nVars:\nx\nend\n", mlWrongEpsType, 1, 14},
         {"Model [name = abc]:\nVars:\nx\nend\n", mlWrongModelNameType, 1, 15},
         // Copied parameters.
-        {"Model:\nVars:\nx\nParams:\nu\nSubModel [copyPars = -1]:\nVars:\nu\nend\nend\n", named(mlCopiedParDDInSubModel, "u"), 0, 0},
+        {"Model:\nVars:\nx\nParams:\nu\nSubModel [copyPars = -1]:\nVars:\nu\nend\nend\n",
+         named(mlCopiedParDDInSubModel, "u"), 0, 0},
     };
     return cases;
 }
@@ -117,7 +118,9 @@ TEST(LoadErrors, EveryKeyAtItsPosition)
     {
         LoadedModel m;
         EXPECT_FALSE(m.fromString(cHeader + c.body)) << c.body;
-        EXPECT_TRUE(hasMessage(m, c)) << c.text << " @" << c.line << ":" << c.col << " in\n" << c.body << "got:\n" << m.errors();
+        EXPECT_TRUE(hasMessage(m, c)) << c.text << " @" << c.line << ":" << c.col << " in\n"
+                                      << c.body << "got:\n"
+                                      << m.errors();
     }
 }
 
@@ -191,7 +194,8 @@ TEST(MendedFaults, CopiedParametersAreListedByIndex)
     EXPECT_STREQ(m.naming.getParamName(2, ModelLevel::Sub)->c_str(), "q");
 
     LoadedModel all;
-    ASSERT_TRUE(all.fromString(cHeader + "Model:\nVars:\nx\nParams:\na\nb\nc\nSubModel [copyPars = 7]:\nVars:\nu\nParams:\nk\nend\nend\n"))
+    ASSERT_TRUE(all.fromString(
+        cHeader + "Model:\nVars:\nx\nParams:\na\nb\nc\nSubModel [copyPars = 7]:\nVars:\nu\nParams:\nk\nend\nend\n"))
         << all.errors();
     EXPECT_EQ(all.model->getCopyParamsFromParentToSubModelCopied(), 3u);
     EXPECT_EQ(all.model->getNumberOfInitialSubProblemParams(), 1u);
@@ -201,7 +205,9 @@ TEST(MendedFaults, CopiedParametersAreListedByIndex)
 TEST(MendedFaults, SubModelTimeParametersAreItsOwn)
 {
     LoadedModel m;
-    ASSERT_TRUE(m.fromString(cHeader + "Model [type = ODE]:\nVars:\nx\nParams:\nk\nSubModel:\nVars:\nu\nParams:\nh\nt\nend\nODEs:\nx' = -k*x\nend\n"))
+    ASSERT_TRUE(m.fromString(
+        cHeader +
+        "Model [type = ODE]:\nVars:\nx\nParams:\nk\nSubModel:\nVars:\nu\nParams:\nh\nt\nend\nODEs:\nx' = -k*x\nend\n"))
         << m.errors();
     EXPECT_EQ(m.model->getIndexOfDeltaTimeParam(ModelLevel::Main), 1);
     EXPECT_EQ(m.model->getIndexOfTimeParam(ModelLevel::Main), 2);
@@ -224,11 +230,10 @@ TEST(MendedFaults, SecondLoadStartsFromEmptyStores)
     EXPECT_EQ(reused.naming.getNumberOfVars(ModelLevel::Sub), 0u);
 }
 
-
 TEST(EditorRoad, WithAndWithoutReloadingNames)
 {
     test::LineListEditor editor({"Model [type = ODE, domain = cmplx]:", "Vars:", "x = 1", "Params:", "a", "b",
-                   "SubModel [copyPars = 1]:", "Vars:", "u", "end", "ODEs:", "x' = -a*x + 2i", "end"});
+                                 "SubModel [copyPars = 1]:", "Vars:", "u", "end", "ODEs:", "x' = -a*x + 2i", "end"});
     test::RecordingLog log;
     cnt::SafeFullVector<td::Variant> header;
     sc::Naming naming;
@@ -279,7 +284,8 @@ TEST(LineLocations, CodesOfEveryPart)
         for (td::UINT4 i = 0; i < expected.size(); ++i)
             EXPECT_EQ(loader.getLineLocation(i + 1), expected[i]) << "line " << i + 1 << " of\n" << text;
     };
-    locate("// before\nModel:\nVars:\nx\nDistribs:\nd\nParams:\np\nSubModel [copyPars = 3]:\nVars:\nu\nParams:\nk\nDistribs:\ne\n"
+    locate("// before\nModel:\nVars:\nx\nDistribs:\nd\nParams:\np\nSubModel [copyPars = "
+           "3]:\nVars:\nu\nParams:\nk\nDistribs:\ne\n"
            "Stats:\nf\nNLEs:\nu = k\nend\nNLEs:\n",
            {0, 1, 2, 3, 7, 2, 7, 6, 7, 8, 9, 8, 12, 8, 10, 8, 11, 8, 8, 7, 7});
     EXPECT_EQ(models[1].location, 9u);

@@ -53,12 +53,19 @@ struct LoadedModel
         return out;
     }
 
-    int varPos(const char* name, sc::ModelLevel level = sc::ModelLevel::Main) const { return pos(sc::UserLabel::Var, name, level); }
-    int paramPos(const char* name, sc::ModelLevel level = sc::ModelLevel::Main) const { return pos(sc::UserLabel::Param, name, level); }
+    int varPos(const char* name, sc::ModelLevel level = sc::ModelLevel::Main) const
+    {
+        return pos(sc::UserLabel::Var, name, level);
+    }
+    int paramPos(const char* name, sc::ModelLevel level = sc::ModelLevel::Main) const
+    {
+        return pos(sc::UserLabel::Param, name, level);
+    }
     int pos(sc::UserLabel kind, const char* name, sc::ModelLevel level) const
     {
-        const sc::Naming::SymbolMap* pMap = level == sc::ModelLevel::Main ? &const_cast<sc::Naming&>(naming).getUserLabels()[sc::idx(kind)]
-                                                                          : &const_cast<sc::Naming&>(naming).getUserSubModelLabels()[sc::idx(kind)];
+        const sc::Naming::SymbolMap* pMap =
+            level == sc::ModelLevel::Main ? &const_cast<sc::Naming&>(naming).getUserLabels()[sc::idx(kind)]
+                                          : &const_cast<sc::Naming&>(naming).getUserSubModelLabels()[sc::idx(kind)];
         auto it = pMap->find(std::string_view(name));
         return it == pMap->end() ? -1 : static_cast<int>(it->second);
     }

@@ -209,11 +209,13 @@ template <typename Source> std::string firstBodyLine(mu::LineLoader::Source kind
 TEST(HeaderPass, BodyResumesAtTheNextLine)
 {
     const std::string text = "Header:\r\nmaxIter = 3\r\nend\r\nModel:\r\nx\n";
-    EXPECT_EQ(firstBodyLine(mu::LineLoader::Source::String, [&] { return std::make_unique<td::String>(text); }), "Model:");
+    EXPECT_EQ(firstBodyLine(mu::LineLoader::Source::String, [&] { return std::make_unique<td::String>(text); }),
+              "Model:");
 
     std::string path = ::testing::TempDir() + "header_body.txt";
     std::ofstream(path, std::ios::binary) << text;
-    EXPECT_EQ(firstBodyLine(mu::LineLoader::Source::FileStream, [&] { return std::make_unique<std::ifstream>(path, std::ios::binary); }),
+    EXPECT_EQ(firstBodyLine(mu::LineLoader::Source::FileStream,
+                            [&] { return std::make_unique<std::ifstream>(path, std::ios::binary); }),
               "Model:");
     std::remove(path.c_str());
 }

@@ -14,7 +14,8 @@ using sc::UserLabel;
 // Enters a name the way the declarations reader does: pooled text, next index.
 void declare(Naming& naming, UserLabel kind, ModelLevel level, const char* name)
 {
-    Naming::SymbolMap* pMap = level == ModelLevel::Main ? naming.getUserSymbolMap(kind) : naming.getUserSymbolSubModelMap(kind);
+    Naming::SymbolMap* pMap =
+        level == ModelLevel::Main ? naming.getUserSymbolMap(kind) : naming.getUserSymbolSubModelMap(kind);
     td::PoolString key;
     td::PoolString::allocateIn(*naming.getStringMemManager(), key, static_cast<unsigned>(std::strlen(name)), name);
     unsigned pos = static_cast<unsigned>(pMap->size());
@@ -77,9 +78,9 @@ TEST(Naming, PositionsAndLevelsAreIndependent)
         const char* name;
         int pos;
     } cases[] = {
-        {UserLabel::Var, ModelLevel::Main, "x", 0},   {UserLabel::Var, ModelLevel::Main, "y", 1},
-        {UserLabel::Param, ModelLevel::Main, "a", 0}, {UserLabel::Stat, ModelLevel::Main, "st", 0},
-        {UserLabel::Var, ModelLevel::Sub, "y", 0},    {UserLabel::Var, ModelLevel::Sub, "x", -1},
+        {UserLabel::Var, ModelLevel::Main, "x", 0},    {UserLabel::Var, ModelLevel::Main, "y", 1},
+        {UserLabel::Param, ModelLevel::Main, "a", 0},  {UserLabel::Stat, ModelLevel::Main, "st", 0},
+        {UserLabel::Var, ModelLevel::Sub, "y", 0},     {UserLabel::Var, ModelLevel::Sub, "x", -1},
         {UserLabel::Param, ModelLevel::Main, "x", -1}, {UserLabel::Param, ModelLevel::Sub, "a", -1},
     };
     for (const Case& c : cases)

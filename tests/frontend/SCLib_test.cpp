@@ -40,8 +40,9 @@ TEST_F(Vocabulary, EnumeratedWordsByPosition)
     {
         unsigned pos;
         const char* word;
-    } cases[] = {{0, "real"}, {1, "cmplx"}, {10, "NL"}, {13, "DAE"}, {24, "Markowitz"}, {26, "Bernoulli"},
-                 {31, "LogGauss"}, {32, "LogGauss"}, {33, "ChiSqr"}, {37, "light"}, {38, ""}, {1000, ""}};
+    } cases[] = {{0, "real"},       {1, "cmplx"},      {10, "NL"},       {13, "DAE"},
+                 {24, "Markowitz"}, {26, "Bernoulli"}, {31, "LogGauss"}, {32, "LogGauss"},
+                 {33, "ChiSqr"},    {37, "light"},     {38, ""},         {1000, ""}};
     for (const Case& c : cases)
         EXPECT_STREQ(getAttribEnumValue(c.pos).c_str(), c.word) << c.pos;
 }
@@ -61,9 +62,10 @@ TEST_F(Vocabulary, FunctionNamesByCode)
         FunctionSet set;
         unsigned code;
         const char* name;
-    } cases[] = {{FunctionSet::Real, 0, "abs"},     {FunctionSet::Real, 29, "lim"},     {FunctionSet::Real, 33, "round"},
-                 {FunctionSet::Real, 34, ""},       {FunctionSet::Complex, 28, "int"},  {FunctionSet::Complex, 34, "conj"},
-                 {FunctionSet::Complex, 38, "real"}, {FunctionSet::Complex, 39, "imag"}, {FunctionSet::Complex, 40, ""}};
+    } cases[] = {
+        {FunctionSet::Real, 0, "abs"},      {FunctionSet::Real, 29, "lim"},     {FunctionSet::Real, 33, "round"},
+        {FunctionSet::Real, 34, ""},        {FunctionSet::Complex, 28, "int"},  {FunctionSet::Complex, 34, "conj"},
+        {FunctionSet::Complex, 38, "real"}, {FunctionSet::Complex, 39, "imag"}, {FunctionSet::Complex, 40, ""}};
     for (const Case& c : cases)
         EXPECT_STREQ(getFunctionName(c.set, c.code, 0).c_str(), c.name) << c.code;
 }
@@ -100,11 +102,16 @@ TEST_F(Vocabulary, HeaderParameterTable)
         AttribKind kind;
         td::BYTE type;
     } cases[] = {
-        {HeaderParam::MaxIter, "maxIter", Token::Integer, td::int4},   {HeaderParam::StartTime, "startTime", Token::Real, td::real8},
-        {HeaderParam::DTime, "dTime", Token::Real, td::real8},         {HeaderParam::EndTime, "endTime", Token::Real, td::real8},
-        {HeaderParam::Report, "report", Token::EnumWord, td::int4},    {HeaderParam::MaxReps, "maxReps", Token::Integer, td::int4},
-        {HeaderParam::OutToTxt, "outToTxt", Token::Boolean, td::boolean}, {HeaderParam::TxtFile, "txtFile", Token::String, td::string8},
-        {HeaderParam::NewTab, "newTab", Token::Boolean, td::boolean}, {HeaderParam::DrawPlots, "drawPlots", Token::Boolean, td::boolean},
+        {HeaderParam::MaxIter, "maxIter", Token::Integer, td::int4},
+        {HeaderParam::StartTime, "startTime", Token::Real, td::real8},
+        {HeaderParam::DTime, "dTime", Token::Real, td::real8},
+        {HeaderParam::EndTime, "endTime", Token::Real, td::real8},
+        {HeaderParam::Report, "report", Token::EnumWord, td::int4},
+        {HeaderParam::MaxReps, "maxReps", Token::Integer, td::int4},
+        {HeaderParam::OutToTxt, "outToTxt", Token::Boolean, td::boolean},
+        {HeaderParam::TxtFile, "txtFile", Token::String, td::string8},
+        {HeaderParam::NewTab, "newTab", Token::Boolean, td::boolean},
+        {HeaderParam::DrawPlots, "drawPlots", Token::Boolean, td::boolean},
     };
     for (const Case& c : cases)
     {

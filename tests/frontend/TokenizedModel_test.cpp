@@ -42,15 +42,99 @@ struct ModelCase
 const std::vector<ModelCase>& modelCases()
 {
     static const std::vector<ModelCase> cases = {
-        {"nl.txt", 0, 1e-6, nullptr, false, {{Group::Vars, Main, 2}, {Group::Params, Main, 2}, {Group::NLEs, Main, 2}}, 0, {"x", "y"}, {"a", "r"}, {}, {}, 2, -1, -1},
-        {"cmplx.txt", 0, 1e-8, nullptr, true, {{Group::Vars, Main, 1}, {Group::NLEs, Main, 1}}, 0, {"z"}, {"c"}, {}, {}, 0, -1, -1},
-        {"wls.txt", 1, 1e-5, "NR", false, {{Group::WLSEs, Main, 3}, {Group::ECs, Main, 1}, {Group::NLEs, Main, 0}}, 0, {"x", "y"}, {"w1"}, {}, {}, 0, -1, -1},
-        {"ode.txt", 2, 1e-6, nullptr, false, {{Group::ODEs, Main, 2}, {Group::PostProc, Main, 1}}, 0, {"x", "v"}, {"k", "dT", "t"}, {}, {}, 0, 1, 2},
-        {"dae.txt", 3, 0.0, "Trapez", false, {{Group::TFs, Main, 1}, {Group::ODEs, Main, 1}, {Group::NLEs, Main, 1}}, 0, {"x", "y", "u"}, {"dT", "t"}, {}, {}, 0, 0, 1},
-        {"full.txt", 0, 1e-6, nullptr, false,
-         {{Group::Vars, Main, 3}, {Group::Distribs, Main, 1}, {Group::Stats, Main, 1}, {Group::PreProc, Main, 1}, {Group::NLEs, Main, 3},
-          {Group::Limits, Main, 1}, {Group::Repeats, Main, 1}, {Group::PostProc, Main, 1}, {Group::Vars, Sub, 1}, {Group::NLEs, Sub, 1}},
-         1, {"x", "y", "z"}, {"p", "q"}, {"u"}, {"k", "p", "q"}, 2, -1, -1},
+        {"nl.txt",
+         0,
+         1e-6,
+         nullptr,
+         false,
+         {{Group::Vars, Main, 2}, {Group::Params, Main, 2}, {Group::NLEs, Main, 2}},
+         0,
+         {"x", "y"},
+         {"a", "r"},
+         {},
+         {},
+         2,
+         -1,
+         -1},
+        {"cmplx.txt",
+         0,
+         1e-8,
+         nullptr,
+         true,
+         {{Group::Vars, Main, 1}, {Group::NLEs, Main, 1}},
+         0,
+         {"z"},
+         {"c"},
+         {},
+         {},
+         0,
+         -1,
+         -1},
+        {"wls.txt",
+         1,
+         1e-5,
+         "NR",
+         false,
+         {{Group::WLSEs, Main, 3}, {Group::ECs, Main, 1}, {Group::NLEs, Main, 0}},
+         0,
+         {"x", "y"},
+         {"w1"},
+         {},
+         {},
+         0,
+         -1,
+         -1},
+        {"ode.txt",
+         2,
+         1e-6,
+         nullptr,
+         false,
+         {{Group::ODEs, Main, 2}, {Group::PostProc, Main, 1}},
+         0,
+         {"x", "v"},
+         {"k", "dT", "t"},
+         {},
+         {},
+         0,
+         1,
+         2},
+        {"dae.txt",
+         3,
+         0.0,
+         "Trapez",
+         false,
+         {{Group::TFs, Main, 1}, {Group::ODEs, Main, 1}, {Group::NLEs, Main, 1}},
+         0,
+         {"x", "y", "u"},
+         {"dT", "t"},
+         {},
+         {},
+         0,
+         0,
+         1},
+        {"full.txt",
+         0,
+         1e-6,
+         nullptr,
+         false,
+         {{Group::Vars, Main, 3},
+          {Group::Distribs, Main, 1},
+          {Group::Stats, Main, 1},
+          {Group::PreProc, Main, 1},
+          {Group::NLEs, Main, 3},
+          {Group::Limits, Main, 1},
+          {Group::Repeats, Main, 1},
+          {Group::PostProc, Main, 1},
+          {Group::Vars, Sub, 1},
+          {Group::NLEs, Sub, 1}},
+         1,
+         {"x", "y", "z"},
+         {"p", "q"},
+         {"u"},
+         {"k", "p", "q"},
+         2,
+         -1,
+         -1},
     };
     return cases;
 }
@@ -193,7 +277,8 @@ TEST(TokenizedModel, GroupRangesAndAttributes)
     {
         Group g;
         td::UINT4 current, end;
-    } ranges[] = {{Group::Model, 0, 13}, {Group::Vars, 1, 4}, {Group::WLSEs, 6, 10}, {Group::ECs, 10, 12}, {Group::NLEs, 0, 0}};
+    } ranges[] = {
+        {Group::Model, 0, 13}, {Group::Vars, 1, 4}, {Group::WLSEs, 6, 10}, {Group::ECs, 10, 12}, {Group::NLEs, 0, 0}};
     for (const Range& r : ranges)
     {
         auto it = m.model->getGroup(r.g, Main);
@@ -257,7 +342,9 @@ TEST(TokenizedModel, HeaderGetters)
 TEST(TokenizedModel, TimeParametersOfADynamicModel)
 {
     LoadedModel m;
-    ASSERT_TRUE(m.fromString("Header:\nend\nModel [type = ODE]:\nVars:\nx = 1\nParams:\na = 1\nb = 2\nc = 3\nODEs:\nx' = -a*x\nend\n")) << m.errors();
+    ASSERT_TRUE(m.fromString(
+        "Header:\nend\nModel [type = ODE]:\nVars:\nx = 1\nParams:\na = 1\nb = 2\nc = 3\nODEs:\nx' = -a*x\nend\n"))
+        << m.errors();
     EXPECT_EQ(m.model->getIndexOfDeltaTimeParam(Main), 3);
     EXPECT_EQ(m.model->getIndexOfTimeParam(Main), 4);
     EXPECT_EQ(m.model->getIndexOfDeltaTimeParam(Sub), -1);
@@ -273,8 +360,10 @@ TEST(TokenizedModel, TimeParametersOfADynamicModel)
 TEST(TokenizedModel, BlockQueries)
 {
     LoadedModel m;
-    ASSERT_TRUE(m.fromString("Header:\nend\nModel:\nVars:\nx\ny\nz\nNLEs:\nx = 1\nif x > 0\ny = 1\nelse\ny = 2\nend\nswitch\ncase x > 0\nz = 1\n"
-                             "case x < 0\nz = 2\ndefault\nz = 3\nend\nLimits:\ngroup\nif x > 1\nx = 1\nend\nx = 0\ny = 0\nend\nend\n"))
+    ASSERT_TRUE(m.fromString(
+        "Header:\nend\nModel:\nVars:\nx\ny\nz\nNLEs:\nx = 1\nif x > 0\ny = 1\nelse\ny = 2\nend\nswitch\ncase x > 0\nz "
+        "= 1\n"
+        "case x < 0\nz = 2\ndefault\nz = 3\nend\nLimits:\ngroup\nif x > 1\nx = 1\nend\nx = 0\ny = 0\nend\nend\n"))
         << m.errors();
     EXPECT_EQ(m.model->getNumberOfExpressions(Group::NLEs, Main), 3u);
     EXPECT_EQ(m.model->getNumberOfExpressions(Group::Limits, Main), 1u);
@@ -326,8 +415,10 @@ TEST(TokenizedModel, BlockQueryErrors)
         auto it = m.model->getGroup(Group::NLEs, Main);
         ++it;
         bool hasDefault = false;
-        td::UINT4 n = c.query == 1 ? m.model->countSwitchCases(it, 0, Group::NLEs, hasDefault)
-                                   : m.model->countChildren(it, 0, Group::NLEs, c.query == 0 ? sc::ExpressionType::Group : sc::ExpressionType::If);
+        td::UINT4 n = c.query == 1
+                          ? m.model->countSwitchCases(it, 0, Group::NLEs, hasDefault)
+                          : m.model->countChildren(it, 0, Group::NLEs,
+                                                   c.query == 0 ? sc::ExpressionType::Group : sc::ExpressionType::If);
         EXPECT_EQ(n, 0u) << c.body;
         ASSERT_EQ(m.log.messages.size(), 1u) << c.body;
         EXPECT_EQ(m.log.messages[0].text, c.key) << c.body;

@@ -33,7 +33,10 @@ public:
     void reserved0() override { ++reserved0Calls; }
     void reserved1() override {}
     void reserved2() override {}
-    void showEntry(const LE& entry, Type type) override { record(Slot::Entry, entry.msg.c_str(), entry.line, entry.col, type); }
+    void showEntry(const LE& entry, Type type) override
+    {
+        record(Slot::Entry, entry.msg.c_str(), entry.line, entry.col, type);
+    }
     void setTranslator(Translator translator) override { _translator = translator; }
     void showText(const td::String& text, Type type) override { record(Slot::Text, text.c_str(), 0, 0, type); }
     void showFormatted(const char* key, td::UINT4 line, td::UINT4 col, Type type, int nStrings, ...) override

@@ -6,9 +6,9 @@ namespace sl
 {
 namespace
 {
-const char* const s_sectionNames[] = {"Other",   "RndGens", "Stats", "Vars",    "Params",    "Init",
-                                      "PreProc", "ODEqs",   "TFs",   "NLEqs",   "MeasEqs",   "ECs",
-                                      "ReadModel", "Limits", "PostProc", "RTSolution"};
+const char* const s_sectionNames[] = {"Other",     "RndGens", "Stats",    "Vars",      "Params",  "Init",
+                                      "PreProc",   "ODEqs",   "TFs",      "NLEqs",     "MeasEqs", "ECs",
+                                      "ReadModel", "Limits",  "PostProc", "RTSolution"};
 constexpr td::BYTE cSections = sizeof(s_sectionNames) / sizeof(s_sectionNames[0]);
 } // namespace
 

@@ -25,14 +25,10 @@ template <typename T> const char* SolverData<T>::itemWord() const
 {
     switch (static_cast<ErrorSection>(currentSection))
     {
-    case ErrorSection::RndGens:
-        return "RndGen";
-    case ErrorSection::Vars:
-        return "Var";
-    case ErrorSection::Params:
-        return "Par";
-    default:
-        return "Eq";
+    case ErrorSection::RndGens: return "RndGen";
+    case ErrorSection::Vars: return "Var";
+    case ErrorSection::Params: return "Par";
+    default: return "Eq";
     }
 }
 
@@ -50,7 +46,8 @@ template <typename T> void SolverData<T>::itemLocationText(td::UINT4 number, td:
         appendSubstituted(*pErrorLog, "@#: @", itemWord(), number);
 }
 
-template <typename T> void SolverData<T>::groupItemLocationText(td::UINT4 group, td::UINT4 number, td::BYTE section) const
+template <typename T>
+void SolverData<T>::groupItemLocationText(td::UINT4 group, td::UINT4 number, td::BYTE section) const
 {
     if (beginLocation(section))
         appendSubstituted(*pErrorLog, "Group#: @; @#: @", group, itemWord(), number);

@@ -164,10 +164,10 @@ namespace slDbl
 {
 using SolverData = sl::SolverData<double>;
 using SymbolInfo = sl::SymbolInfo;
-}
+} // namespace slDbl
 
 namespace slCmplx
 {
 using SolverData = sl::SolverData<std::complex<double>>;
 using SymbolInfo = sl::SymbolInfo;
-}
+} // namespace slCmplx

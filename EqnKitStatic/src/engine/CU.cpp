@@ -110,7 +110,10 @@ template <typename T> T CU<T>::runCode(const Evaluator<T>& e)
 template <typename T> void CU<T>::opPushConstant() { _evalStack[++_stackPos] = _pConstData[++_constPos]; }
 template <typename T> void CU<T>::opPushInt() { _evalStack[++_stackPos] = _pConstData[++_constPos]; }
 template <typename T> void CU<T>::opPushVariable() { _evalStack[++_stackPos] = _pVariableValues[_pIndVars[++_varPos]]; }
-template <typename T> void CU<T>::opPushParameter() { _evalStack[++_stackPos] = _paramValues[_pIndParams[++_paramPos]]; }
+template <typename T> void CU<T>::opPushParameter()
+{
+    _evalStack[++_stackPos] = _paramValues[_pIndParams[++_paramPos]];
+}
 
 template <typename T> void CU<T>::opPushParent()
 {

@@ -12,7 +12,10 @@ using C = TokenCodes;
 template <typename T> inline bool isLeaf(const ETNode<T>* p) { return !p->pLeftNode && !p->pRightNode; }
 template <typename T> inline bool isLiteral(const ETNode<T>* p) { return p && C::isNumber(p->pToken->type); }
 // A literal of value v.
-template <typename T> inline bool isValue(const ETNode<T>* p, double v) { return isLiteral(p) && p->pToken->value == T(v); }
+template <typename T> inline bool isValue(const ETNode<T>* p, double v)
+{
+    return isLiteral(p) && p->pToken->value == T(v);
+}
 template <typename T> inline bool isType(const ETNode<T>* p, td::BYTE type) { return p && p->pToken->type == type; }
 template <typename T> inline bool isFunction(const ETNode<T>* p, td::BYTE functionID)
 {

@@ -9,8 +9,8 @@
 
 namespace sl
 {
-template <typename T>
-void Evaluator<T>::init(SolverData<T>& data, td::INT4 nInstructions, td::INT4 nConsts, td::INT4 nVarRefs, td::INT4 nParamRefs)
+template <typename T> void Evaluator<T>::init(SolverData<T>& data, td::INT4 nInstructions, td::INT4 nConsts,
+                                              td::INT4 nVarRefs, td::INT4 nParamRefs)
 {
     TD_ASSERT(_pConstData == nullptr);
     TD_ASSERT(_pIndVars == nullptr);
@@ -41,16 +41,14 @@ template <typename T> bool Evaluator<T>::isRunnable() const
         return false;
     switch (_type)
     {
-    case Type::Code:
-        return _nInstructions == 0 || (_depth == 1 && _maxDepth <= CU<T>::CU_STACK_SIZE);
+    case Type::Code: return _nInstructions == 0 || (_depth == 1 && _maxDepth <= CU<T>::CU_STACK_SIZE);
     case Type::Constant:
     case Type::Parameter:
     case Type::Variable:
     case Type::ParentValue:
         // A shortcut holds its one operand.
         return _depth == 1;
-    default:
-        return true;
+    default: return true;
     }
 }
 
@@ -199,10 +197,8 @@ template <typename T> T Evaluator<T>::evaluate(CU<T>& cu) const
             return quietNaN<T>();
         switch (e->_type)
         {
-        case Type::Code:
-            return cu.runCode(*e);
-        case Type::Constant:
-            return e->_constValue;
+        case Type::Code: return cu.runCode(*e);
+        case Type::Constant: return e->_constValue;
         case Type::Parameter:
         {
             const T* pParams = cu.getParameterValues();
@@ -238,9 +234,7 @@ template <typename T> T Evaluator<T>::evaluate(CU<T>& cu) const
             e = pCase->_pThen;
             continue;
         }
-        default:
-            TD_ASSERT(false);
-            return T(0);
+        default: TD_ASSERT(false); return T(0);
         }
     }
 }
@@ -317,29 +311,17 @@ template <typename T> template <typename U> bool Evaluator<T>::applyAssignment(U
 {
     switch (op)
     {
-    case '=':
-        target = value;
-        return true;
-    case '+':
-        target += value;
-        return true;
-    case '-':
-        target -= value;
-        return true;
-    case '*':
-        target *= value;
-        return true;
+    case '=': target = value; return true;
+    case '+': target += value; return true;
+    case '-': target -= value; return true;
+    case '*': target *= value; return true;
     case '/':
         if (value == U(0))
             return false;
         target /= value;
         return true;
-    case '^':
-        target = std::pow(target, value);
-        return true;
-    default:
-        TD_ASSERT(false);
-        return false;
+    case '^': target = std::pow(target, value); return true;
+    default: TD_ASSERT(false); return false;
     }
 }
 
@@ -383,7 +365,8 @@ template <typename T> bool Evaluator<T>::assignParent(CU<T>& cu, const T& value,
     if constexpr (Traits::isComplex)
     {
         td::INT4 partner = 2 * i + 1;
-        if (parentSolver->hasConjugatePartners() && static_cast<td::UINT4>(partner) < parentSolver->getNumberOfVariables())
+        if (parentSolver->hasConjugatePartners() &&
+            static_cast<td::UINT4>(partner) < parentSolver->getNumberOfVariables())
         {
             parentSolver->updateSymbolValue(&value, 2 * i, _op, part);
             T conjugate = std::conj(parentSolver->getVariableValuesPtr()[2 * i]);
@@ -409,21 +392,16 @@ template <typename T> bool Evaluator<T>::assign(CU<T>& cu, const T& value) const
             return false;
         updatePartner(cu, _varIndex);
         return true;
-    case K::Parameter:
-        return applyAssignment(cu.getParameterValues()[_varIndex], value, _op);
-    case K::Parent:
-        return assignParent(cu, value, ValuePart::Whole);
-    default:
-        break;
+    case K::Parameter: return applyAssignment(cu.getParameterValues()[_varIndex], value, _op);
+    case K::Parent: return assignParent(cu, value, ValuePart::Whole);
+    default: break;
     }
     if constexpr (Traits::isComplex)
     {
         switch (kind)
         {
-        case K::ParentReal:
-            return assignParent(cu, value, ValuePart::Real);
-        case K::ParentImag:
-            return assignParent(cu, value, ValuePart::Imag);
+        case K::ParentReal: return assignParent(cu, value, ValuePart::Real);
+        case K::ParentImag: return assignParent(cu, value, ValuePart::Imag);
         case K::VariableReal:
         case K::VariableImag:
             if (!applyToPart(cu.getVariableValues()[_varIndex], kind == K::VariableReal, value.real(), _op))
@@ -433,8 +411,7 @@ template <typename T> bool Evaluator<T>::assign(CU<T>& cu, const T& value) const
         case K::ParameterReal:
         case K::ParameterImag:
             return applyToPart(cu.getParameterValues()[_varIndex], kind == K::ParameterReal, value.real(), _op);
-        default:
-            break;
+        default: break;
         }
     }
     return false;
@@ -442,7 +419,8 @@ template <typename T> bool Evaluator<T>::assign(CU<T>& cu, const T& value) const
 
 // ---- set-up of conditional and special records ----
 
-template <typename T> void Evaluator<T>::setIfThenElse(const Evaluator* pCondition, const Evaluator* pThen, const Evaluator* pElse)
+template <typename T>
+void Evaluator<T>::setIfThenElse(const Evaluator* pCondition, const Evaluator* pThen, const Evaluator* pElse)
 {
     _type = Type::IfThenElse;
     _pCondition = pCondition;
@@ -457,8 +435,8 @@ template <typename T> void Evaluator<T>::setBranchCounts(td::UINT4 nThen, td::UI
     _nVarRefs = nElse;
 }
 
-template <typename T>
-void Evaluator<T>::setSwitchCase(const Evaluator* pCondition, const Evaluator* pBody, td::UINT4 nBody, const Evaluator* pNextCase)
+template <typename T> void Evaluator<T>::setSwitchCase(const Evaluator* pCondition, const Evaluator* pBody,
+                                                       td::UINT4 nBody, const Evaluator* pNextCase)
 {
     _type = Type::Switch;
     _pCondition = pCondition;
@@ -530,7 +508,10 @@ template <typename T> const Evaluator<T>* Evaluator<T>::getThen() const
     return _type >= Type::IfThenElse && _type <= Type::List ? _pThen : nullptr;
 }
 
-template <typename T> const Evaluator<T>* Evaluator<T>::getElse() const { return _type == Type::IfThenElse ? _pElse : nullptr; }
+template <typename T> const Evaluator<T>* Evaluator<T>::getElse() const
+{
+    return _type == Type::IfThenElse ? _pElse : nullptr;
+}
 
 template <typename T> td::UINT4 Evaluator<T>::getThenCount() const
 {
@@ -539,7 +520,10 @@ template <typename T> td::UINT4 Evaluator<T>::getThenCount() const
 
 template <typename T> td::UINT4 Evaluator<T>::getElseCount() const { return _type == Type::IfThenElse ? _nVarRefs : 0; }
 
-template <typename T> const Evaluator<T>* Evaluator<T>::getNextCase() const { return _type == Type::Switch ? _pElse : nullptr; }
+template <typename T> const Evaluator<T>* Evaluator<T>::getNextCase() const
+{
+    return _type == Type::Switch ? _pElse : nullptr;
+}
 
 // ---- variable dependence and matrix walks ----
 
@@ -557,29 +541,26 @@ template <typename T> bool Evaluator<T>::readsVariables() const
 {
     switch (_type)
     {
-    case Type::Code:
-        return _nVarRefs > 0;
-    case Type::Variable:
-        return true;
+    case Type::Code: return _nVarRefs > 0;
+    case Type::Variable: return true;
     case Type::IfThenElse:
         return (_pCondition && _pCondition->readsVariables()) || runReadsVariables(_pThen, _nConsts) ||
                runReadsVariables(_pElse, _nVarRefs);
     case Type::Switch:
         for (const Evaluator* pCase = this; pCase; pCase = pCase->_pElse)
         {
-            if ((pCase->_pCondition && pCase->_pCondition->readsVariables()) || runReadsVariables(pCase->_pThen, pCase->_nConsts))
+            if ((pCase->_pCondition && pCase->_pCondition->readsVariables()) ||
+                runReadsVariables(pCase->_pThen, pCase->_nConsts))
                 return true;
         }
         return false;
-    case Type::List:
-        return runReadsVariables(_pThen, _nConsts);
-    default:
-        return false;
+    case Type::List: return runReadsVariables(_pThen, _nConsts);
+    default: return false;
     }
 }
 
-template <typename T>
-void Evaluator<T>::putRun(CU<T>& cu, const Evaluator* p, td::UINT4 n, td::UINT4 row, sparse::IMatrixReceiver<T>& receiver)
+template <typename T> void Evaluator<T>::putRun(CU<T>& cu, const Evaluator* p, td::UINT4 n, td::UINT4 row,
+                                                sparse::IMatrixReceiver<T>& receiver)
 {
     for (td::UINT4 i = 0; i < n; ++i)
     {
@@ -588,7 +569,8 @@ void Evaluator<T>::putRun(CU<T>& cu, const Evaluator* p, td::UINT4 n, td::UINT4 
     }
 }
 
-template <typename T> void Evaluator<T>::applyIfThenElse(CU<T>& cu, td::UINT4 row, sparse::IMatrixReceiver<T>& receiver) const
+template <typename T>
+void Evaluator<T>::applyIfThenElse(CU<T>& cu, td::UINT4 row, sparse::IMatrixReceiver<T>& receiver) const
 {
     TD_ASSERT(_type == Type::IfThenElse);
     td::UINT4 n = 0;
@@ -600,7 +582,8 @@ template <typename T> void Evaluator<T>::applyIfThenElse(CU<T>& cu, td::UINT4 ro
     putRun(cu, pBranch, n, row, receiver);
 }
 
-template <typename T> void Evaluator<T>::applySwitch(CU<T>& cu, td::UINT4 row, sparse::IMatrixReceiver<T>& receiver) const
+template <typename T>
+void Evaluator<T>::applySwitch(CU<T>& cu, td::UINT4 row, sparse::IMatrixReceiver<T>& receiver) const
 {
     TD_ASSERT(_type == Type::Switch);
     const Evaluator* pCase = chosenCase(cu);

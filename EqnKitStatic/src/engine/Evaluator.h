@@ -65,7 +65,8 @@ public:
     void setIfThenElse(const Evaluator* pCondition, const Evaluator* pThen, const Evaluator* pElse);
     void setBranchCounts(td::UINT4 nThen, td::UINT4 nElse);
     // One case of a switch; a null condition makes the default case.
-    void setSwitchCase(const Evaluator* pCondition, const Evaluator* pBody, td::UINT4 nBody, const Evaluator* pNextCase);
+    void setSwitchCase(const Evaluator* pCondition, const Evaluator* pBody, td::UINT4 nBody,
+                       const Evaluator* pNextCase);
     void setNextCase(const Evaluator* pNextCase);
     void setSwitchColumns(td::UINT4 nColumns);
     void setList(const Evaluator* pFirst, td::UINT4 n, bool enabled);
@@ -113,13 +114,14 @@ public:
     {
         if (_type != Type::Code)
             return isRunnable();
-        return isRunnable() && _nInstructions == _capInstructions && _nConsts == _capConsts && _nVarRefs == _capVarRefs &&
-               _nParamRefs == _capParamRefs;
+        return isRunnable() && _nInstructions == _capInstructions && _nConsts == _capConsts &&
+               _nVarRefs == _capVarRefs && _nParamRefs == _capParamRefs;
     }
     // A lone constant, parameter, variable or parent-model value.
     bool isShortcut() const
     {
-        return _type == Type::Constant || _type == Type::Parameter || _type == Type::Variable || _type == Type::ParentValue;
+        return _type == Type::Constant || _type == Type::Parameter || _type == Type::Variable ||
+               _type == Type::ParentValue;
     }
     // True when this record, or any record or condition below it, reads a variable of
     // this model.

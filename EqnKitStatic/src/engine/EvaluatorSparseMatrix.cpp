@@ -40,7 +40,8 @@ template <typename T> void collectConditional(const Ev<T>* e, std::vector<td::UI
 }
 } // namespace
 
-template <typename T> void EvaluatorSparseMatrix<T>::addEvaluator(td::UINT4 row, td::UINT4 col, Evaluator<T>* pEvaluator)
+template <typename T>
+void EvaluatorSparseMatrix<T>::addEvaluator(td::UINT4 row, td::UINT4 col, Evaluator<T>* pEvaluator)
 {
     TD_ASSERT(pEvaluator);
     if (pEvaluator->getType() == Evaluator<T>::Type::Code && pEvaluator->getNumberOfInstructions() == 0)
@@ -69,7 +70,8 @@ template <typename T> void EvaluatorSparseMatrix<T>::addConditional(td::UINT4 ro
     collectConditional(pEvaluator, cols);
     std::sort(cols.begin(), cols.end());
     cols.erase(std::unique(cols.begin(), cols.end()), cols.end());
-    Entry entry{pEvaluator, row, cConditional, static_cast<td::UINT4>(_unionColumns.size()), static_cast<td::UINT4>(cols.size())};
+    Entry entry{pEvaluator, row, cConditional, static_cast<td::UINT4>(_unionColumns.size()),
+                static_cast<td::UINT4>(cols.size())};
     for (td::UINT4 c : cols)
         _unionColumns.push(c);
     _entries.push(entry);
@@ -102,10 +104,14 @@ template <typename T> void EvaluatorSparseMatrix<T>::walk(sparse::IMatrixReceive
     }
 }
 
-template <typename T> void EvaluatorSparseMatrix<T>::evaluate(sparse::IMatrixReceiver<T>& receiver) const { walk(receiver); }
+template <typename T> void EvaluatorSparseMatrix<T>::evaluate(sparse::IMatrixReceiver<T>& receiver) const
+{
+    walk(receiver);
+}
 
-template <typename T>
-void EvaluatorSparseMatrix<T>::evaluateWithHooks(td::UINT4 a, sparse::IMatrixReceiver<T>& receiver, void* b, void* c) const
+template <typename T> void EvaluatorSparseMatrix<T>::evaluateWithHooks(td::UINT4 a,
+                                                                       sparse::IMatrixReceiver<T>& receiver, void* b,
+                                                                       void* c) const
 {
     receiver.begin();
     walk(receiver);

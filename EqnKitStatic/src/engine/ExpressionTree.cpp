@@ -30,7 +30,8 @@ template <typename T> ExpressionTree<T>::ExpressionTree(const ExpressionTree& ot
     _printMode = other._printMode;
 }
 
-template <typename T> void ExpressionTree<T>::bindContext(SolverData<T>* pSolverData, FnLimits<T>* pLimits, td::UINT4 nVars)
+template <typename T>
+void ExpressionTree<T>::bindContext(SolverData<T>* pSolverData, FnLimits<T>* pLimits, td::UINT4 nVars)
 {
     TD_ASSERT(pSolverData);
     _pSolverData = pSolverData;
@@ -263,19 +264,15 @@ template <typename T> td::BYTE ExpressionTree<T>::functionArity(td::BYTE functio
 {
     switch (functionID)
     {
-    case C::ATG2:
-        return ValueTraits<T>::isComplex ? 1 : 2;
+    case C::ATG2: return ValueTraits<T>::isComplex ? 1 : 2;
     case C::MIN:
     case C::MAX:
     case C::DIFF:
-    case C::ROUND:
-        return 2;
+    case C::ROUND: return 2;
     case C::LIMIT:
     case C::DISN:
-    case C::DISC:
-        return 3;
-    default:
-        return 1;
+    case C::DISC: return 3;
+    default: return 1;
     }
 }
 
@@ -302,7 +299,8 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::newLi
     return pNode;
 }
 
-template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::newSymbol(td::UINT4 index, sc::SymbolOrigin origin)
+template <typename T>
+typename ExpressionTree<T>::Node* ExpressionTree<T>::newSymbol(td::UINT4 index, sc::SymbolOrigin origin)
 {
     Node* pNode = newNode();
     pNode->pToken->type = C::SYMBOL;
@@ -311,7 +309,8 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::newSy
     return pNode;
 }
 
-template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::newOperator(td::BYTE code, Node* pLeft, Node* pRight)
+template <typename T>
+typename ExpressionTree<T>::Node* ExpressionTree<T>::newOperator(td::BYTE code, Node* pLeft, Node* pRight)
 {
     Node* pNode = newNode();
     if (code >= C::cFirstFunction)
@@ -355,7 +354,8 @@ template <typename T> ETNode<T>* findChainLiteral(ETNode<T>* p, td::BYTE a, td::
 }
 } // namespace
 
-template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::findLiteralFactor(Node* pNode, bool& inverted)
+template <typename T>
+typename ExpressionTree<T>::Node* ExpressionTree<T>::findLiteralFactor(Node* pNode, bool& inverted)
 {
     return findChainLiteral(pNode, C::MUL, C::DIV, inverted);
 }
@@ -428,30 +428,18 @@ const char* kindName(td::BYTE type)
 {
     switch (type)
     {
-    case C::LAPLACE:
-        return "s:LaplaceOperator";
-    case 18:
-        return "\"";
-    case C::END_OF_STATEMENT:
-        return ";";
-    case C::COLON:
-        return ":";
-    case C::DOT:
-        return ".";
-    case C::COMMA:
-        return ",";
-    case C::END_OF_TEXT:
-        return "EoLn";
-    case 26:
-        return "EqStart";
-    case 28:
-        return "EmptyLn";
-    case C::OPEN_BRACKET:
-        return "[";
-    case C::CLOSE_BRACKET:
-        return "]";
-    default:
-        return "NEDEF";
+    case C::LAPLACE: return "s:LaplaceOperator";
+    case 18: return "\"";
+    case C::END_OF_STATEMENT: return ";";
+    case C::COLON: return ":";
+    case C::DOT: return ".";
+    case C::COMMA: return ",";
+    case C::END_OF_TEXT: return "EoLn";
+    case 26: return "EqStart";
+    case 28: return "EmptyLn";
+    case C::OPEN_BRACKET: return "[";
+    case C::CLOSE_BRACKET: return "]";
+    default: return "NEDEF";
     }
 }
 } // namespace

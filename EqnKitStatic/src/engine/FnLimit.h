@@ -92,10 +92,10 @@ namespace slDbl
 {
 using FnLimit = sl::FnLimit<double>;
 using FnLimits = sl::FnLimits<double>;
-}
+} // namespace slDbl
 
 namespace slCmplx
 {
 using FnLimit = sl::FnLimit<std::complex<double>>;
 using FnLimits = sl::FnLimits<std::complex<double>>;
-}
+} // namespace slCmplx

@@ -92,5 +92,8 @@ td::BYTE expressionTypeOfFrontEndCode(td::BYTE frontEndCode)
     return frontEndCode < cFrontEndCodes ? s_map[frontEndCode] : 0;
 }
 
-td::BYTE expressionTypeOf(sc::Token frontEndCode) { return expressionTypeOfFrontEndCode(static_cast<td::BYTE>(frontEndCode)); }
+td::BYTE expressionTypeOf(sc::Token frontEndCode)
+{
+    return expressionTypeOfFrontEndCode(static_cast<td::BYTE>(frontEndCode));
+}
 } // namespace sl

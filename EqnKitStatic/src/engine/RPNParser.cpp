@@ -161,8 +161,7 @@ void CmplxRules::reset()
 }
 } // namespace priv
 
-template <typename T>
-RPNParser<T>::RPNParser(SymbolMap& symbols, ValueArray& values)
+template <typename T> RPNParser<T>::RPNParser(SymbolMap& symbols, ValueArray& values)
     : _tokens(_pools.tokenNodes), _symbols(symbols), _values(values), _lexer(Traits::isComplex), _cmplx(_tokens)
 {
     keywords<T>();
@@ -300,8 +299,7 @@ template <typename T> typename RPNParser<T>::AppendResult RPNParser<T>::append(c
 
 // ---- text road ----
 
-template <typename T>
-template <typename... Args>
+template <typename T> template <typename... Args>
 bool RPNParser<T>::textError(const char* text, const Args&... args) const
 {
     if (_pSolverData)
@@ -313,12 +311,9 @@ template <typename T> bool RPNParser<T>::textAppend(const Tok& token)
 {
     switch (append(token))
     {
-    case AppendResult::TwoOperators:
-        return textError(sc::msg::txtTwoConsecutiveNumbers);
-    case AppendResult::NestedConj:
-        return textError(sc::msg::txtNestedConj);
-    default:
-        return true;
+    case AppendResult::TwoOperators: return textError(sc::msg::txtTwoConsecutiveNumbers);
+    case AppendResult::NestedConj: return textError(sc::msg::txtNestedConj);
+    default: return true;
     }
 }
 
@@ -451,8 +446,8 @@ template <typename T> bool RPNParser<T>::tokenize(const char* text, td::BYTE& la
     bool expectOpen = false;
     for (;;)
     {
-        const bool signedNumber = opensOperand<T>(_prevType) || _prevType == C::MUL || _prevType == C::DIV ||
-                                  _prevType == C::POW;
+        const bool signedNumber =
+            opensOperand<T>(_prevType) || _prevType == C::MUL || _prevType == C::DIV || _prevType == C::POW;
         Tok token;
         token.type = _lexer.next(signedNumber);
         if (token.type == C::UNUSABLE)
@@ -592,24 +587,21 @@ template <typename T> bool RPNParser<T>::keyError(const char* key, td::UINT4 lin
     return false;
 }
 
-template <typename T>
-bool RPNParser<T>::compileTokens(const sc::TokenizedModel& model, const sc::_tl& line, td::UINT4 firstOffset,
-                                 td::BYTE& exprKind, td::UINT4 endOffset)
+template <typename T> bool RPNParser<T>::compileTokens(const sc::TokenizedModel& model, const sc::_tl& line,
+                                                       td::UINT4 firstOffset, td::BYTE& exprKind, td::UINT4 endOffset)
 {
     return readFrontEnd(model.getExpressionTokens(), line, firstOffset, exprKind, endOffset);
 }
 
-template <typename T>
-bool RPNParser<T>::compileTokens(const sc::TokenizedModel::iterator& it, td::UINT4 firstOffset, td::BYTE& exprKind,
-                                 td::UINT4 endOffset)
+template <typename T> bool RPNParser<T>::compileTokens(const sc::TokenizedModel::iterator& it, td::UINT4 firstOffset,
+                                                       td::BYTE& exprKind, td::UINT4 endOffset)
 {
     TD_ASSERT(it.pExprTokens && !it.atEnd());
     return readFrontEnd(*it.pExprTokens, it.line(), firstOffset, exprKind, endOffset);
 }
 
-template <typename T>
-bool RPNParser<T>::readFrontEnd(const sc::ExprTokens& tokens, const sc::_tl& line, td::UINT4 firstOffset,
-                                td::BYTE& exprKind, td::UINT4 endOffset)
+template <typename T> bool RPNParser<T>::readFrontEnd(const sc::ExprTokens& tokens, const sc::_tl& line,
+                                                      td::UINT4 firstOffset, td::BYTE& exprKind, td::UINT4 endOffset)
 {
     exprKind = 0;
     FrontEndState st{tokens, line, firstOffset, endOffset < line.nExpr ? endOffset : line.nExpr};
@@ -657,12 +649,9 @@ template <typename T> bool RPNParser<T>::frontEndAppend(FrontEndState& st, const
 {
     switch (append(token))
     {
-    case AppendResult::TwoOperators:
-        return keyError(sc::msg::scTwoConsOperands, st.line.line, column);
-    case AppendResult::NestedConj:
-        return keyError(sc::msg::scNestedConjNotAllowed, st.line.line, column);
-    default:
-        return true;
+    case AppendResult::TwoOperators: return keyError(sc::msg::scTwoConsOperands, st.line.line, column);
+    case AppendResult::NestedConj: return keyError(sc::msg::scNestedConjNotAllowed, st.line.line, column);
+    default: return true;
     }
 }
 

@@ -150,16 +150,8 @@ public:
     // operator), with index -1. False for a longer name or one entered with another type.
     bool addShortName(const char* name, td::BYTE type);
 
-    void setConjugatePartners(bool on)
-        requires Traits::isComplex
-    {
-        _cmplx.conjugatePartners = on ? 1 : 0;
-    }
-    bool hasConjugatePartners() const
-        requires Traits::isComplex
-    {
-        return _cmplx.conjugatePartners != 0;
-    }
+    void setConjugatePartners(bool on) requires Traits::isComplex { _cmplx.conjugatePartners = on ? 1 : 0; }
+    bool hasConjugatePartners() const requires Traits::isComplex { return _cmplx.conjugatePartners != 0; }
 
 protected:
     enum class AppendResult : td::BYTE

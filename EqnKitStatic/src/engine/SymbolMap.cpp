@@ -17,7 +17,10 @@ td::LUINT8 SymbolMap::hash(const char* name, td::UINT4 length)
     return h;
 }
 
-td::LUINT8 SymbolMap::hash(const char* name) { return name ? hash(name, static_cast<td::UINT4>(std::strlen(name))) : 0; }
+td::LUINT8 SymbolMap::hash(const char* name)
+{
+    return name ? hash(name, static_cast<td::UINT4>(std::strlen(name))) : 0;
+}
 
 td::INT4 SymbolMap::find(const char* name) const
 {

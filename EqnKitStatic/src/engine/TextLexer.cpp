@@ -47,11 +47,20 @@ struct OperatorRow
 
 // One character, or two when the second follows directly.
 constexpr OperatorRow s_operators[] = {
-    {'(', C::OPEN_PARENTHESIS, 0, 0}, {')', C::CLOSE_PARENTHESIS, 0, 0}, {'+', C::ADD, '=', C::ADD_ASSIGN},
-    {'-', C::SUB, '=', C::SUB_ASSIGN}, {'*', C::MUL, '=', C::MUL_ASSIGN},   {'/', C::DIV, '=', C::DIV_ASSIGN},
-    {'^', C::POW, '=', C::POW_ASSIGN}, {'>', C::GREATER, '=', C::GREATER_EQUAL}, {'<', C::LESS, '=', C::LESS_EQUAL},
-    {'=', C::ASSIGN, '=', C::EQUAL},   {'!', C::LOGIC_NEGATION, '=', C::NOT_EQUAL}, {':', C::COLON, 0, 0},
-    {',', C::COMMA, 0, 0},             {'.', C::DOT, 0, 0},
+    {'(', C::OPEN_PARENTHESIS, 0, 0},
+    {')', C::CLOSE_PARENTHESIS, 0, 0},
+    {'+', C::ADD, '=', C::ADD_ASSIGN},
+    {'-', C::SUB, '=', C::SUB_ASSIGN},
+    {'*', C::MUL, '=', C::MUL_ASSIGN},
+    {'/', C::DIV, '=', C::DIV_ASSIGN},
+    {'^', C::POW, '=', C::POW_ASSIGN},
+    {'>', C::GREATER, '=', C::GREATER_EQUAL},
+    {'<', C::LESS, '=', C::LESS_EQUAL},
+    {'=', C::ASSIGN, '=', C::EQUAL},
+    {'!', C::LOGIC_NEGATION, '=', C::NOT_EQUAL},
+    {':', C::COLON, 0, 0},
+    {',', C::COMMA, 0, 0},
+    {'.', C::DOT, 0, 0},
 };
 } // namespace
 

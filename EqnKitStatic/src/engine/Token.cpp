@@ -4,15 +4,16 @@ namespace sl
 {
 namespace
 {
-const char* const s_operatorNames[] = {"+",  "-",  "*",  "/",  "%",  "\\", "^",  "or", "and", "xor", ">",  ">=", "<",
-                                       "<=", "==", "!=", "not", "=", "+=", "-=", "*=", "/=", "-'", "/'", "^'", "^="};
-static_assert(sizeof(s_operatorNames) / sizeof(s_operatorNames[0]) == TokenCodes::cFirstFunction - TokenCodes::cFirstOperator);
+const char* const s_operatorNames[] = {"+",  "-",  "*",  "/",   "%", "\\", "^",  "or", "and", "xor", ">",  ">=", "<",
+                                       "<=", "==", "!=", "not", "=", "+=", "-=", "*=", "/=",  "-'",  "/'", "^'", "^="};
+static_assert(sizeof(s_operatorNames) / sizeof(s_operatorNames[0]) ==
+              TokenCodes::cFirstFunction - TokenCodes::cFirstOperator);
 
 // In functionID order; the last six only in the complex build.
 const char* const s_functionKeywords[] = {
-    "abs",  "acos", "asin", "atg",  "cos",  "exp",  "sqrt", "ln",   "log",  "sin",  "tg",    "sqr",  "atg2", "min",
-    "max",  "smin", "smax", "avg",  "var",  "dev",  "diff", "sign", "sinh", "cosh", "tgh",   "asnh", "acsh", "atgh",
-    "int",  "lim",  "rnd",  "disn", "disc", "round", "conj", "cabs", "rtop", "ptor", "real", "imag"};
+    "abs", "acos", "asin", "atg",  "cos",  "exp",   "sqrt", "ln",   "log",  "sin",  "tg",   "sqr",  "atg2", "min",
+    "max", "smin", "smax", "avg",  "var",  "dev",   "diff", "sign", "sinh", "cosh", "tgh",  "asnh", "acsh", "atgh",
+    "int", "lim",  "rnd",  "disn", "disc", "round", "conj", "cabs", "rtop", "ptor", "real", "imag"};
 static_assert(sizeof(s_functionKeywords) / sizeof(s_functionKeywords[0]) == TokenCodes::IMAG - TokenCodes::ABS + 1);
 } // namespace
 

@@ -17,32 +17,23 @@ td::BYTE precedence(td::BYTE code)
     switch (code)
     {
     case C::ADD:
-    case C::SUB:
-        return 15;
+    case C::SUB: return 15;
     case C::MUL:
     case C::DIV:
     case C::MOD:
-    case C::BACKSLASH:
-        return 16;
-    case C::POW:
-        return 17;
+    case C::BACKSLASH: return 16;
+    case C::POW: return 17;
     case C::LOGIC_OR:
-    case C::LOGIC_XOR:
-        return 5;
-    case C::LOGIC_AND:
-        return 6;
+    case C::LOGIC_XOR: return 5;
+    case C::LOGIC_AND: return 6;
     case C::GREATER:
     case C::GREATER_EQUAL:
     case C::LESS:
-    case C::LESS_EQUAL:
-        return 11;
+    case C::LESS_EQUAL: return 11;
     case C::EQUAL:
-    case C::NOT_EQUAL:
-        return 10;
-    case C::LOGIC_NEGATION:
-        return 20;
-    case C::POW_ASSIGN:
-        return 0;
+    case C::NOT_EQUAL: return 10;
+    case C::LOGIC_NEGATION: return 20;
+    case C::POW_ASSIGN: return 0;
     default:
         // the assignment operators and the reversed twins
         return 1;
@@ -704,14 +695,12 @@ template <typename T> bool ExpressionTree<T>::limitDerivativeWanted() const
     {
     case ErrorSection::NLEqs:
     case ErrorSection::MeasEqs:
-    case ErrorSection::ECs:
-        return true;
+    case ErrorSection::ECs: return true;
     case ErrorSection::ODEqs:
     case ErrorSection::TFs:
         // A DAE model solves its differential and transfer-function equations by Newton.
         return _pSolverData->dynamics == 2;
-    default:
-        return false;
+    default: return false;
     }
 }
 

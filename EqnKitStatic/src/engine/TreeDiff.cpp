@@ -16,7 +16,8 @@ namespace msg = sc::msg;
 
 namespace
 {
-const char* const cFunctionNotDifferentiable = "Function @ cannot be differentiated and thus cannot be used as part of NLEqs!";
+const char* const cFunctionNotDifferentiable =
+    "Function @ cannot be differentiated and thus cannot be used as part of NLEqs!";
 const char* const cOperatorNotDifferentiable = "Differentiation is not defined for operator '@'";
 
 template <typename T> bool isLimitLeaf(const ETNode<T>* p) { return isLeaf(p) && isFunction(p, C::LIMIT); }
@@ -50,10 +51,8 @@ template <typename T> bool hasTableRule(td::BYTE id)
     case C::TGH:
     case C::ASNH:
     case C::ACSH:
-    case C::ATGH:
-        return true;
-    default:
-        return false;
+    case C::ATGH: return true;
+    default: return false;
     }
 }
 
@@ -252,40 +251,25 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::deriv
     auto one = [this]() { return intLiteral(1); };
     switch (id)
     {
-    case C::ABS:
-        return fn(C::SIGN);
-    case C::ACOS:
-        return make(intLiteral(-1), newOperator(C::SQRT, make(one(), square(), C::SUB), nullptr), C::DIV);
-    case C::ASIN:
-        return make(one(), newOperator(C::SQRT, make(one(), square(), C::SUB), nullptr), C::DIV);
-    case C::ATG:
-        return make(one(), make(one(), square(), C::ADD), C::DIV);
-    case C::COS:
-        return make(intLiteral(0), fn(C::SIN), C::SUB);
-    case C::EXP:
-        return copy(pNode);
+    case C::ABS: return fn(C::SIGN);
+    case C::ACOS: return make(intLiteral(-1), newOperator(C::SQRT, make(one(), square(), C::SUB), nullptr), C::DIV);
+    case C::ASIN: return make(one(), newOperator(C::SQRT, make(one(), square(), C::SUB), nullptr), C::DIV);
+    case C::ATG: return make(one(), make(one(), square(), C::ADD), C::DIV);
+    case C::COS: return make(intLiteral(0), fn(C::SIN), C::SUB);
+    case C::EXP: return copy(pNode);
     case C::SQRT:
-        return make(newLiteral(C::REAL_LITERAL, T(0.5)), make(copy(u), newLiteral(C::REAL_LITERAL, T(-0.5)), C::POW), C::MUL);
-    case C::LN:
-        return makeBinary(one(), u, false, true, C::DIV);
-    case C::LOG:
-        return makeBinary(newLiteral(C::REAL_LITERAL, T(1.0 / std::log(10.0))), u, false, true, C::DIV);
-    case C::SIN:
-        return fn(C::COS);
-    case C::TG:
-        return make(one(), power(fn(C::COS), 2, false), C::DIV);
-    case C::SQR:
-        return makeBinary(intLiteral(2), u, false, true, C::MUL);
-    case C::SINH:
-        return fn(C::COSH);
-    case C::COSH:
-        return fn(C::SINH);
-    case C::TGH:
-        return make(one(), power(fn(C::TGH), 2, false), C::SUB);
-    case C::ASNH:
-        return make(one(), newOperator(C::SQRT, make(one(), square(), C::ADD), nullptr), C::DIV);
-    case C::ACSH:
-        return make(one(), newOperator(C::SQRT, make(square(), one(), C::SUB), nullptr), C::DIV);
+        return make(newLiteral(C::REAL_LITERAL, T(0.5)), make(copy(u), newLiteral(C::REAL_LITERAL, T(-0.5)), C::POW),
+                    C::MUL);
+    case C::LN: return makeBinary(one(), u, false, true, C::DIV);
+    case C::LOG: return makeBinary(newLiteral(C::REAL_LITERAL, T(1.0 / std::log(10.0))), u, false, true, C::DIV);
+    case C::SIN: return fn(C::COS);
+    case C::TG: return make(one(), power(fn(C::COS), 2, false), C::DIV);
+    case C::SQR: return makeBinary(intLiteral(2), u, false, true, C::MUL);
+    case C::SINH: return fn(C::COSH);
+    case C::COSH: return fn(C::SINH);
+    case C::TGH: return make(one(), power(fn(C::TGH), 2, false), C::SUB);
+    case C::ASNH: return make(one(), newOperator(C::SQRT, make(one(), square(), C::ADD), nullptr), C::DIV);
+    case C::ACSH: return make(one(), newOperator(C::SQRT, make(square(), one(), C::SUB), nullptr), C::DIV);
     default:
         // atgh
         return make(one(), make(one(), square(), C::SUB), C::DIV);
@@ -319,7 +303,8 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::diffe
             return pInner;
         }
     }
-    if (isType(pInner, C::SUB) && (isType(pInner->pLeftNode, C::INT_LITERAL) || isType(pInner->pLeftNode, C::REAL_LITERAL)))
+    if (isType(pInner, C::SUB) &&
+        (isType(pInner->pLeftNode, C::INT_LITERAL) || isType(pInner->pLeftNode, C::REAL_LITERAL)))
     {
         pInner->pRightNode = newOperator(C::CONJ, pInner->pRightNode, nullptr);
         return pInner;
@@ -372,16 +357,15 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::diffe
         if (onlyRight)
         {
             Node* pNumerator = isDiffVariable(r) ? copy(l) : makeBinary(l, differentiateNode(r), true, false, C::MUL);
-            return makeBinary(intLiteral(0), makeBinary(pNumerator, power(r, 2, true), false, false, C::DIV), false, false,
-                              C::SUB);
+            return makeBinary(intLiteral(0), makeBinary(pNumerator, power(r, 2, true), false, false, C::DIV), false,
+                              false, C::SUB);
         }
         if (isDiffVariable(l) && isDiffVariable(r))
             return intLiteral(0);
         return makeBinary(makeBinary(makeBinary(differentiateNode(l), r, false, true, C::MUL),
                                      makeBinary(differentiateNode(r), l, false, true, C::MUL), false, false, C::SUB),
                           power(r, 2, true), false, false, C::DIV);
-    case C::POW:
-        return differentiatePower(pNode);
+    case C::POW: return differentiatePower(pNode);
     default:
         if (_pSolverData)
             _pSolverData->addError(cOperatorNotDifferentiable, Tok::printName(op));
@@ -630,11 +614,11 @@ template <typename T> bool ExpressionTree<T>::differentiateSwitch(Evaluator<T>* 
     }
 }
 
-#define EQNKIT_TREE_DIFF(T)                                                                                             \
+#define EQNKIT_TREE_DIFF(T)                                                                                            \
     template bool ExpressionTree<T>::differentiate(ExpressionTree&, td::UINT4);                                        \
-    template bool ExpressionTree<T>::dependsOn(td::UINT4);                                                              \
-    template ExpressionTree<T>::Node* ExpressionTree<T>::differentiateNode(Node*);                                      \
-    template bool ExpressionTree<T>::differentiateIfThenElse(Evaluator<T>*);                                            \
+    template bool ExpressionTree<T>::dependsOn(td::UINT4);                                                             \
+    template ExpressionTree<T>::Node* ExpressionTree<T>::differentiateNode(Node*);                                     \
+    template bool ExpressionTree<T>::differentiateIfThenElse(Evaluator<T>*);                                           \
     template bool ExpressionTree<T>::differentiateSwitch(Evaluator<T>*, const Evaluator<T>*);
 EQNKIT_TREE_DIFF(double)
 EQNKIT_TREE_DIFF(std::complex<double>)

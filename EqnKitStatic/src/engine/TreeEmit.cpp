@@ -30,10 +30,8 @@ bool swappable(td::BYTE type)
     case C::NOT_EQUAL:
     case C::SUB:
     case C::DIV:
-    case C::POW:
-        return true;
-    default:
-        return false;
+    case C::POW: return true;
+    default: return false;
     }
 }
 
@@ -56,14 +54,10 @@ template <typename T> const Token<T>& reversedToken(const Token<T>& token)
                                            }()};
     switch (token.type)
     {
-    case C::SUB:
-        return s_reversed[0];
-    case C::DIV:
-        return s_reversed[1];
-    case C::POW:
-        return s_reversed[2];
-    default:
-        return token;
+    case C::SUB: return s_reversed[0];
+    case C::DIV: return s_reversed[1];
+    case C::POW: return s_reversed[2];
+    default: return token;
     }
 }
 
@@ -230,12 +224,9 @@ template <typename T> bool ExpressionTree<T>::createEvaluator(Evaluator<T>* out)
     _pEvaluator = out;
     switch (_type)
     {
-    case Type::IfThenElse:
-        return createIfThenElse(out);
-    case Type::SwitchCase:
-        return createSwitch(out);
-    default:
-        return createPlain(out);
+    case Type::IfThenElse: return createIfThenElse(out);
+    case Type::SwitchCase: return createSwitch(out);
+    default: return createPlain(out);
     }
 }
 

@@ -89,9 +89,7 @@ template <typename T> void ExpressionTree<T>::toString(td::MutableString& out, t
         }
         out.append("\nend");
         break;
-    default:
-        nodeToString(out, getRoot());
-        break;
+    default: nodeToString(out, getRoot()); break;
     }
     if (mode != 0)
         stripBrackets(out);
@@ -233,18 +231,12 @@ template <typename T> td::String ExpressionTree<T>::numberText(const T& value, t
             return td::String(buffer);
         }
         return td::String(td::toString(re, buffer));
-    case C::REAL_LITERAL:
-        return td::String(td::toString(re, buffer));
-    case C::PI:
-        return td::String("pi");
-    case C::E:
-        return td::String("e");
-    case C::TRUE_LITERAL:
-        return td::String("true");
-    case C::FALSE_LITERAL:
-        return td::String("false");
-    default:
-        break;
+    case C::REAL_LITERAL: return td::String(td::toString(re, buffer));
+    case C::PI: return td::String("pi");
+    case C::E: return td::String("e");
+    case C::TRUE_LITERAL: return td::String("true");
+    case C::FALSE_LITERAL: return td::String("false");
+    default: break;
     }
     if constexpr (ValueTraits<T>::isComplex)
     {
@@ -279,7 +271,8 @@ template <typename T> td::String ExpressionTree<T>::symbolName(const Tok& token)
 template void ExpressionTree<double>::toString(td::MutableString&, td::BYTE);
 template void ExpressionTree<std::complex<double>>::toString(td::MutableString&, td::BYTE);
 template void ExpressionTree<double>::nodeToString(td::MutableString&, const ETNode<double>*) const;
-template void ExpressionTree<std::complex<double>>::nodeToString(td::MutableString&, const ETNode<std::complex<double>>*) const;
+template void ExpressionTree<std::complex<double>>::nodeToString(td::MutableString&,
+                                                                 const ETNode<std::complex<double>>*) const;
 template td::String ExpressionTree<double>::numberText(const double&, td::BYTE);
 template td::String ExpressionTree<std::complex<double>>::numberText(const std::complex<double>&, td::BYTE);
 template td::String ExpressionTree<double>::symbolName(const Token<double>&) const;

@@ -55,16 +55,11 @@ template <typename T> T apply(td::BYTE op, const T& a, const T& b)
 {
     switch (op)
     {
-    case C::ADD:
-        return a + b;
-    case C::SUB:
-        return a - b;
-    case C::MUL:
-        return a * b;
-    case C::DIV:
-        return a / b;
-    default:
-        return std::pow(a, b);
+    case C::ADD: return a + b;
+    case C::SUB: return a - b;
+    case C::MUL: return a * b;
+    case C::DIV: return a / b;
+    default: return std::pow(a, b);
     }
 }
 
@@ -128,14 +123,10 @@ td::BYTE flipped(td::BYTE op)
 {
     switch (op)
     {
-    case C::ADD:
-        return C::SUB;
-    case C::SUB:
-        return C::ADD;
-    case C::MUL:
-        return C::DIV;
-    default:
-        return C::MUL;
+    case C::ADD: return C::SUB;
+    case C::SUB: return C::ADD;
+    case C::MUL: return C::DIV;
+    default: return C::MUL;
     }
 }
 } // namespace
@@ -166,8 +157,9 @@ template <typename T> void ExpressionTree<T>::removeTerm(Node*& rootLink, Node* 
 }
 
 // chain op c: the literal k of the chain takes c.
-template <typename T>
-typename ExpressionTree<T>::Node* ExpressionTree<T>::foldIntoLeft(Node* pChain, const Node* pLiteral, bool copyChain, td::BYTE op)
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::foldIntoLeft(Node* pChain,
+                                                                                        const Node* pLiteral,
+                                                                                        bool copyChain, td::BYTE op)
 {
     ChainLiteral<T> hit = findInChain(pChain, op);
     if (!hit.pNode)
@@ -198,8 +190,9 @@ typename ExpressionTree<T>::Node* ExpressionTree<T>::foldIntoLeft(Node* pChain, 
 }
 
 // a op chain: a merges with the literal k of the chain.
-template <typename T>
-typename ExpressionTree<T>::Node* ExpressionTree<T>::foldIntoRight(const Node* pLiteral, Node* pChain, bool copyChain, td::BYTE op)
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::foldIntoRight(const Node* pLiteral,
+                                                                                         Node* pChain, bool copyChain,
+                                                                                         td::BYTE op)
 {
     ChainLiteral<T> probe = findInChain(pChain, op);
     if (!probe.pNode)
@@ -215,7 +208,8 @@ typename ExpressionTree<T>::Node* ExpressionTree<T>::foldIntoRight(const Node* p
     }
     const T a = pLiteral->pToken->value;
     const T k = probe.pLiteral->pToken->value;
-    const bool bothIntegers = pLiteral->pToken->type == C::INT_LITERAL && probe.pLiteral->pToken->type == C::INT_LITERAL;
+    const bool bothIntegers =
+        pLiteral->pToken->type == C::INT_LITERAL && probe.pLiteral->pToken->type == C::INT_LITERAL;
     T m;
     bool quotient = false;
     if (commuting && probe.isLeft)
@@ -233,12 +227,8 @@ typename ExpressionTree<T>::Node* ExpressionTree<T>::foldIntoRight(const Node* p
     {
         switch (op)
         {
-        case C::ADD:
-            m = probe.inverted ? a - k : a + k;
-            break;
-        case C::SUB:
-            m = probe.inverted ? a + k : a - k;
-            break;
+        case C::ADD: m = probe.inverted ? a - k : a + k; break;
+        case C::SUB: m = probe.inverted ? a + k : a - k; break;
         case C::MUL:
             quotient = probe.inverted;
             m = quotient ? a / k : a * k;
@@ -280,9 +270,9 @@ typename ExpressionTree<T>::Node* ExpressionTree<T>::foldIntoRight(const Node* p
     return newOperator(op, newLiteral(type, m), pBase);
 }
 
-template <typename T>
-typename ExpressionTree<T>::Node* ExpressionTree<T>::simplify(Node* pLeftNode, Node* pRightNode, bool copyLeft, bool copyRight,
-                                                             td::BYTE op)
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::simplify(Node* pLeftNode, Node* pRightNode,
+                                                                                    bool copyLeft, bool copyRight,
+                                                                                    td::BYTE op)
 {
     TD_ASSERT(pLeftNode);
     TD_ASSERT(pRightNode);
@@ -460,23 +450,19 @@ typename ExpressionTree<T>::Node* ExpressionTree<T>::simplify(Node* pLeftNode, N
         {
             switch (op)
             {
-            case C::ADD:
-                return newOperator(C::MUL, intLiteral(2), takeOperand(l, cl));
-            case C::SUB:
-                return intLiteral(0);
-            case C::MUL:
-                return power(l, 2, cl);
-            default:
-                return intLiteral(1);
+            case C::ADD: return newOperator(C::MUL, intLiteral(2), takeOperand(l, cl));
+            case C::SUB: return intLiteral(0);
+            case C::MUL: return power(l, 2, cl);
+            default: return intLiteral(1);
             }
         }
         return plain();
     }
 }
 
-template <typename T>
-typename ExpressionTree<T>::Node* ExpressionTree<T>::makeBinary(Node* pLeft, Node* pRight, bool copyLeft, bool copyRight,
-                                                               td::BYTE op)
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::makeBinary(Node* pLeft, Node* pRight,
+                                                                                      bool copyLeft, bool copyRight,
+                                                                                      td::BYTE op)
 {
     Node* pResult = simplify(pLeft, pRight, copyLeft, copyRight, op);
     if (!pResult || !_simplify)
@@ -528,11 +514,11 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::power
     return pBase;
 }
 
-#define EQNKIT_TREE_SIMPLIFY(T)                                                                                         \
-    template ExpressionTree<T>::Node* ExpressionTree<T>::makeBinary(Node*, Node*, bool, bool, td::BYTE);                \
-    template ExpressionTree<T>::Node* ExpressionTree<T>::simplify(Node*, Node*, bool, bool, td::BYTE);                  \
-    template ExpressionTree<T>::Node* ExpressionTree<T>::minusOne(const Node*);                                         \
-    template void ExpressionTree<T>::removeTerm(Node*&, Node*);                                                         \
+#define EQNKIT_TREE_SIMPLIFY(T)                                                                                        \
+    template ExpressionTree<T>::Node* ExpressionTree<T>::makeBinary(Node*, Node*, bool, bool, td::BYTE);               \
+    template ExpressionTree<T>::Node* ExpressionTree<T>::simplify(Node*, Node*, bool, bool, td::BYTE);                 \
+    template ExpressionTree<T>::Node* ExpressionTree<T>::minusOne(const Node*);                                        \
+    template void ExpressionTree<T>::removeTerm(Node*&, Node*);                                                        \
     template ExpressionTree<T>::Node* ExpressionTree<T>::power(Node*, td::INT4, bool);
 EQNKIT_TREE_SIMPLIFY(double)
 EQNKIT_TREE_SIMPLIFY(std::complex<double>)

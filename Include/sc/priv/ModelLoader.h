@@ -74,7 +74,8 @@ public:
 
     // Fills the ten header values (defaults first) from the text's header block; both
     // results are 0 when the block is missing or broken.
-    HeaderEnd readHeader(cnt::SafeFullVector<td::Variant>& headerValues, td::MutableString& line, mu::LineLoader& loader);
+    HeaderEnd readHeader(cnt::SafeFullVector<td::Variant>& headerValues, td::MutableString& line,
+                         mu::LineLoader& loader);
 
     // Locates the models and declaration groups and enters the declared names. With
     // declare false the names are kept from an earlier load and only the model lines
@@ -84,7 +85,8 @@ public:
     td::BYTE getLineLocation(td::UINT4 line) const;
 
     bool readContent(mu::LineLoader& loader, td::MutableString& line, ContentStores& stores, bool complex);
-    bool readModelLine(const TokenLines& lines, const ExprTokens& exprTokens, const AttribTokens& attribTokens, _MI& info, td::UINT2);
+    bool readModelLine(const TokenLines& lines, const ExprTokens& exprTokens, const AttribTokens& attribTokens,
+                       _MI& info, td::UINT2);
 
     // Copies the main model's parameters into the sub-model; false after an error.
     bool copyParentParams(td::INT4 requested, td::UINT4& copied, td::UINT4& initial);
@@ -100,8 +102,8 @@ public:
     // Sends one positioned message; errors are counted and, with limited set, shown only
     // while the logger's count is below the error limit.
     // A name is shown as "text (name)", a token text as "text:token".
-    void report(const char* key, td::UINT4 line, td::UINT4 column, ILog::Type type = ILog::Error, const char* name = nullptr,
-                bool limited = true, const char* tokenText = nullptr);
+    void report(const char* key, td::UINT4 line, td::UINT4 column, ILog::Type type = ILog::Error,
+                const char* name = nullptr, bool limited = true, const char* tokenText = nullptr);
     void reportKey(const char* key);
 
 private:

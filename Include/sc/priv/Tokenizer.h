@@ -44,8 +44,8 @@ public:
         _lineLength = len;
     }
 
-    void bind(const FunctionMap* pReal, const FunctionMap* pComplex, const ReservedMap* pReserved, const GroupMap* pGroups,
-              const AttribMap* pAttribs, const SpecialConstantMap* pConstants)
+    void bind(const FunctionMap* pReal, const FunctionMap* pComplex, const ReservedMap* pReserved,
+              const GroupMap* pGroups, const AttribMap* pAttribs, const SpecialConstantMap* pConstants)
     {
         _realFunctions = pReal;
         _complexFunctions = pComplex;
