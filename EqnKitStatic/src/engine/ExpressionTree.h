@@ -260,6 +260,8 @@ private:
     bool differentiateMarked(ExpressionTree& out, td::UINT4 v);
     td::UINT4 mark(Node* pNode);
     void swapConjugate();
+    // Complex build: the variable being differentiated has a conjugate partner.
+    bool hasConjugatePartner() const;
     void defaultConjugatePair(td::UINT4 v);
     bool isDiffVariable(const Node* pNode) const;
     Node* differentiateFunction(Node* pNode);

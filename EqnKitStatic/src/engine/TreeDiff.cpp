@@ -91,6 +91,11 @@ template <typename T> void ExpressionTree<T>::defaultConjugatePair(td::UINT4 v)
         (void)v;
 }
 
+template <typename T> bool ExpressionTree<T>::hasConjugatePartner() const
+{
+    return _cmplxPartnerIndex != static_cast<td::UINT4>(-1);
+}
+
 template <typename T> bool ExpressionTree<T>::isDiffVariable(const Node* pNode) const
 {
     const Tok& t = *pNode->pToken;
@@ -121,8 +126,9 @@ template <typename T> td::UINT4 ExpressionTree<T>::mark(Node* pNode)
     }
     if constexpr (ValueTraits<T>::isComplex)
     {
-        // conj(u) depends on v as u depends on the partner of v.
-        if (isFunction(pNode, C::CONJ) && pNode->pLeftNode)
+        // conj(u) depends on v as u depends on the partner of v; without partners as u
+        // depends on v, and then it has no derivative.
+        if (isFunction(pNode, C::CONJ) && pNode->pLeftNode && hasConjugatePartner())
         {
             swapConjugate();
             pNode->leftTag = mark(pNode->pLeftNode);
@@ -278,6 +284,12 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::deriv
 
 template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::differentiateConj(Node* pNode)
 {
+    if (!hasConjugatePartner())
+    {
+        if (_pSolverData)
+            _pSolverData->addError(cFunctionNotDifferentiable, Tok::printName(C::CONJ));
+        throw std::invalid_argument("conj without conjugate partners");
+    }
     // d conj(u) / dv = conj(du / d partner(v))
     swapConjugate();
     Node* pInner = nullptr;
