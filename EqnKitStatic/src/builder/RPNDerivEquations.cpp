@@ -157,6 +157,8 @@ template <typename T> bool RPNDerivParser<T>::buildSwitch(Iterator& it, Tree& tr
     for (td::UINT4 k = 0; k < nCases; ++k)
     {
         ++it;
+        if (!isCaseLine<RPNDerivParser>(it))
+            return lineError(msg::scStatementOutsideCase, it);
         if (k > 0)
         {
             Tree* pNext = newTree();
