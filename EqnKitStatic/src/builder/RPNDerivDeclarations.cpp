@@ -92,11 +92,10 @@ bool RPNDerivParser<T>::declareSymbols(const sc::Naming& naming, const sc::Token
     _usedVars.reserve(nVars);
     this->setNextFreePosition(true);
 
-    if (level == sc::ModelLevel::Sub)
+    // A sub-model's parameters copied from the parent take the parent's current values.
+    ISolverServices<T>* pParent = d.pSolver ? d.pSolver->getParentSolver() : nullptr;
+    if (level == sc::ModelLevel::Sub && pParent)
     {
-        // The parameters copied from the parent take its current values.
-        ISolverServices<T>* pParent = d.pSolver ? d.pSolver->getParentSolver() : nullptr;
-        TD_ASSERT(pParent);
         const td::UINT4 first = model.getNumberOfInitialSubProblemParams();
         const td::UINT4 nCopied = model.getCopyParamsFromParentToSubModelCopied();
         const T* pParentParams = pParent->getVariableValuesPtr() + pParent->getNumberOfVariables();
