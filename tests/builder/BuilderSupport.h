@@ -80,7 +80,13 @@ public:
     {
         std::string s;
         for (const Cell& c : cells)
-            s += (s.empty() ? "" : " ") + std::to_string(c.row) + "," + std::to_string(c.col);
+        {
+            if (!s.empty())
+                s += ' ';
+            s += std::to_string(c.row);
+            s += ',';
+            s += std::to_string(c.col);
+        }
         return s;
     }
 

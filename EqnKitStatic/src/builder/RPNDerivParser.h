@@ -86,6 +86,8 @@ public:
     void setConjugatePartners(bool on) requires Traits::isComplex;
     // Gives the token and tree pools back; nothing of the trees made so far is used again.
     void releaseTrees();
+    // The ReservedID of the line's first token; -1 for another token or an empty line.
+    static int reservedWord(const Iterator& it);
 
     // ---- declarations ----
 
@@ -124,8 +126,7 @@ public:
 
     // Compiles the statement at it, with everything nested in it, into out; it is left
     // on the statement's last line.
-    StatementResult buildStatements(Iterator& it, const sc::TokenizedModel& model, Evaluator<T>* out,
-                                    sc::Group group);
+    StatementResult buildStatements(Iterator& it, const sc::TokenizedModel& model, Evaluator<T>* out, sc::Group group);
     // A symbol by name; "base." names one of the parent model (isParent 1). -1 when absent.
     td::INT4 findSymbol(const char* name, td::BYTE& isParent);
     // The complex form: a ".real" or ".imag" suffix selects part 1 or 2 (0 the whole value).
@@ -139,9 +140,6 @@ public:
     // Code of a signal word; 6 for none or any other text.
     static td::BYTE getSignalCode(const char* text);
     bool buildLimits(const sc::TokenizedModel& model, sc::ModelLevel level);
-
-    // The ReservedID of the line's first token; -1 for another token or an empty line.
-    static int reservedWord(const Iterator& it);
 
     // ---- random generators and statistics ----
 
@@ -174,8 +172,7 @@ private:
     // statements
     StatementResult buildStatement(Iterator& it, const sc::TokenizedModel& model, Evaluator<T>* out, sc::Group group);
     StatementResult buildIfBlock(Iterator& it, const sc::TokenizedModel& model, Evaluator<T>* out, sc::Group group);
-    StatementResult buildSwitchBlock(Iterator& it, const sc::TokenizedModel& model, Evaluator<T>* out,
-                                     sc::Group group);
+    StatementResult buildSwitchBlock(Iterator& it, const sc::TokenizedModel& model, Evaluator<T>* out, sc::Group group);
     StatementResult buildAssignment(Iterator& it, Evaluator<T>* out, sc::Group group);
     bool buildChildren(Iterator& it, const sc::TokenizedModel& model, Evaluator<T>*& pRun, td::UINT4 n,
                        sc::Group group);
@@ -216,9 +213,9 @@ private:
 // stores emptied for the new build, the solver's settings read; with a tokenized model
 // the model line's simplify and pivot attributes of the level, and the complex build
 // without conjugate partners.
-template <typename T>
-void bindSolverData(SolverStores<T>& stores, ISolverServices<T>& solver, SolverData<T>& data,
-                    RPNDerivParser<T>& builder, const sc::TokenizedModel* pModel, sc::ModelLevel level);
+template <typename T> void bindSolverData(SolverStores<T>& stores, ISolverServices<T>& solver, SolverData<T>& data,
+                                          RPNDerivParser<T>& builder, const sc::TokenizedModel* pModel,
+                                          sc::ModelLevel level);
 
 extern template void bindSolverData(SolverStores<double>&, ISolverServices<double>&, SolverData<double>&,
                                     RPNDerivParser<double>&, const sc::TokenizedModel*, sc::ModelLevel);
