@@ -107,7 +107,10 @@ TEST(BuilderObject, UsedVariablesAndSymbolKinds)
 {
     test::Build<double> b;
     ASSERT_TRUE(b.load(std::string("Model [type = NL]:\n") + s_body));
+    EXPECT_FALSE(b.builder.declarationsDone());
     ASSERT_TRUE(b.declare());
+    EXPECT_TRUE(b.builder.declarationsDone());
+    EXPECT_EQ(b.builder.getNumEquations(), 2u);
     EXPECT_FALSE(b.builder.markVariableUsed(static_cast<td::UINT4>(-1)));
     EXPECT_FALSE(b.builder.markVariableUsed(2));
     EXPECT_TRUE(b.builder.markVariableUsed(1));

@@ -72,6 +72,7 @@ public:
     td::UINT4 getNumVariables() const { return this->_nVars; }
     td::UINT4 getNumParameters() const { return this->_nParams; }
     td::UINT4 getNumEquations() const { return _nEquations; }
+    bool declarationsDone() const { return _declarationsDone != 0; }
     const cnt::FixNumSet& getUsedVars() const { return _usedVars; }
     // The variable type of a symbol's kind record: a state type (3, 4) or another one.
     void setStateVarType(td::INT4 varID, td::BYTE varType);
