@@ -30,9 +30,8 @@ TEST(InitialValues, LiteralsConstantsAndTypes)
         double value;
         td::BYTE numType;
         td::BYTE kind;
-    } expected[] = {{"x", 3, 2, 0},     {"y", -2.5, 2, 2},   {"z", 6, 1, 0},    {"w", 0, 2, 0},
-                    {"v", 0, 2, 0},     {"p", 3, 2, 0},      {"flag", 1, 0, 0}, {"off", 0, 0, 0},
-                    {"c", M_PI, 2, 0}};
+    } expected[] = {{"x", 3, 2, 0}, {"y", -2.5, 2, 2}, {"z", 6, 1, 0},   {"w", 0, 2, 0},   {"v", 0, 2, 0},
+                    {"p", 3, 2, 0}, {"flag", 1, 0, 0}, {"off", 0, 0, 0}, {"c", M_PI, 2, 0}};
     for (const Expected& e : expected)
     {
         EXPECT_EQ(b.value(e.name), e.value) << e.name;

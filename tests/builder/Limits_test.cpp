@@ -22,8 +22,7 @@ public:
 
 std::string model(const std::string& limits)
 {
-    return "Model [type = NL]:\nVars:\nx = 2; y = 3\nParams:\np = 1\nNLEs:\nx = 1\ny = 1\nLimits:\n" + limits +
-           "end\n";
+    return "Model [type = NL]:\nVars:\nx = 2; y = 3\nParams:\np = 1\nNLEs:\nx = 1\ny = 1\nLimits:\n" + limits + "end\n";
 }
 
 TEST(Limits, SignalWords)
@@ -32,8 +31,8 @@ TEST(Limits, SignalWords)
     {
         const char* word;
         td::BYTE code;
-    } cases[] = {{"TooLow", 0},   {"MedLow", 1},    {"Default", 2}, {"MedHigh", 3},   {"TooHigh", 4},
-                 {"Rounding", 5}, {"default", 6},   {"", 6},        {"TooLow ", 6},   {nullptr, 6}};
+    } cases[] = {{"TooLow", 0},   {"MedLow", 1},  {"Default", 2}, {"MedHigh", 3}, {"TooHigh", 4},
+                 {"Rounding", 5}, {"default", 6}, {"", 6},        {"TooLow ", 6}, {nullptr, 6}};
     for (const Case& c : cases)
         EXPECT_EQ(Builder::getSignalCode(c.word), c.code) << (c.word ? c.word : "null");
 }

@@ -11,8 +11,8 @@ namespace msg = sc::msg;
 
 namespace
 {
-const char* const s_statusSymbols[] = {"repeat#", "succRep#", "outIter#", "baseIter#", "totIter#",
-                                       "solState#", "reqEps#", "obtEps#", "startT#", "endT#"};
+const char* const s_statusSymbols[] = {"repeat#",   "succRep#", "outIter#", "baseIter#", "totIter#",
+                                       "solState#", "reqEps#",  "obtEps#",  "startT#",   "endT#"};
 static_assert(sizeof(s_statusSymbols) / sizeof(s_statusSymbols[0]) == ISolverServices<double>::cStatusSymbols);
 
 bool groupFlag(const sc::TokenizedModel& model, sc::Group g, sc::ModelLevel level, sc::AttribID id)
@@ -41,9 +41,8 @@ bool hasDuplicates(const sc::Naming& naming)
 }
 } // namespace
 
-template <typename T>
-bool RPNDerivParser<T>::buildDeclarations(const sc::Naming& naming, const sc::TokenizedModel& model,
-                                          sc::ModelLevel level)
+template <typename T> bool RPNDerivParser<T>::buildDeclarations(const sc::Naming& naming,
+                                                                const sc::TokenizedModel& model, sc::ModelLevel level)
 {
     if (hasDuplicates(naming))
         return lineError(msg::scDuplicatedNames, 0, 0);
@@ -51,8 +50,7 @@ bool RPNDerivParser<T>::buildDeclarations(const sc::Naming& naming, const sc::To
 }
 
 template <typename T>
-bool RPNDerivParser<T>::declareSymbols(const sc::Naming& naming, const sc::TokenizedModel& model,
-                                       sc::ModelLevel level)
+bool RPNDerivParser<T>::declareSymbols(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level)
 {
     TD_ASSERT(this->_pSolverData && this->_pSolverData->pStores);
     SolverData<T>& d = *this->_pSolverData;

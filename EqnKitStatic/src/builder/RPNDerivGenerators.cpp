@@ -79,8 +79,8 @@ rnd::Gen* DistributionReader::normal(bool logNormal, const char*& key)
 {
     double mean = 0, dev = 0, width = 0;
     if ((key = need(A::Mean, logNormal ? msg::csNoMeanInLogGaussDist : msg::csNoMeanInGaussDist, mean)) ||
-        (key = positive(A::Dev, logNormal ? msg::csNoDevInLogGausDist : msg::csNoDevInGaussDist,
-                        msg::cs0DevInGaussDist, dev)) ||
+        (key = positive(A::Dev, logNormal ? msg::csNoDevInLogGausDist : msg::csNoDevInGaussDist, msg::cs0DevInGaussDist,
+                        dev)) ||
         (key = optionalWidth(width)))
         return nullptr;
     if (!logNormal)
@@ -141,9 +141,8 @@ rnd::Gen* DistributionReader::make(const char*& key)
 }
 } // namespace
 
-template <typename T>
-bool RPNDerivParser<T>::initRndGensAndStats(const sc::Naming& naming, const sc::TokenizedModel& model,
-                                            sc::ModelLevel level)
+template <typename T> bool RPNDerivParser<T>::initRndGensAndStats(const sc::Naming& naming,
+                                                                  const sc::TokenizedModel& model, sc::ModelLevel level)
 {
     return buildDistributions(model, level) && buildStatsNames(naming, model, level);
 }

@@ -41,10 +41,7 @@ template <typename T> bool literalValue(const sc::_TokV& t, T& out)
 bool isOwnSymbol(const sc::_TokV& t) { return (t.kind == F::Var || t.kind == F::Param) && t.extra != 1; }
 
 // Names whose values do not exist while declarations are read.
-bool isUnresolved(const sc::_TokV& t)
-{
-    return t.kind == F::Word || t.kind == F::DistribName || t.kind == F::StatName;
-}
+bool isUnresolved(const sc::_TokV& t) { return t.kind == F::Word || t.kind == F::DistribName || t.kind == F::StatName; }
 
 // The numeric type named by a type attribute; -1 for none or an unknown word.
 int numericType(const sc::TokenizedModel::iterator& it)

@@ -52,8 +52,7 @@ template <typename T> bool RPNDerivParser<T>::buildLimits(const sc::TokenizedMod
         const td::UINT4 n = model.countChildren(it, d.namingIndex, sc::Group::Limits, sc::ExpressionType::Group);
         bool enabled = true;
         it.getAttrib(sc::AttribID::Enabled, enabled);
-        Evaluator<T>* pFirst =
-            allocLimitGroup(groups, *d.pEvaluatorPool, g, static_cast<td::INT4>(n), enabled);
+        Evaluator<T>* pFirst = allocLimitGroup(groups, *d.pEvaluatorPool, g, static_cast<td::INT4>(n), enabled);
         if (const td::PoolString* pName = it.findAttrib(sc::AttribID::Name))
             groups[g].name = td::String(pName->c_str(), pName->length());
         for (td::UINT4 i = 0; i < n; ++i)

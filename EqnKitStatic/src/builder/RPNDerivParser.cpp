@@ -6,9 +6,7 @@
 
 namespace sl
 {
-template <typename T> RPNDerivParser<T>::RPNDerivParser(SymbolMap& names, ValueArray& values) : Base(names, values)
-{
-}
+template <typename T> RPNDerivParser<T>::RPNDerivParser(SymbolMap& names, ValueArray& values) : Base(names, values) {}
 
 template <typename T> bool RPNDerivParser<T>::markVariableUsed(td::UINT4 index)
 {
@@ -51,9 +49,8 @@ template <typename T> void RPNDerivParser<T>::setVarType(td::INT4 varID, td::BYT
     (*this->_pSolverData->pSymbolInfo)[static_cast<std::size_t>(varID)].varType = varType;
 }
 
-template <typename T>
-Evaluator<T>* RPNDerivParser<T>::allocLimitGroup(Groups& groups, cnt::List<Evaluator<T>>& pool, td::UINT4 groupIndex,
-                                                 td::INT4 n, bool enabled)
+template <typename T> Evaluator<T>* RPNDerivParser<T>::allocLimitGroup(Groups& groups, cnt::List<Evaluator<T>>& pool,
+                                                                       td::UINT4 groupIndex, td::INT4 n, bool enabled)
 {
     Evaluator<T>* pFirst = n > 0 ? pool.alloc(static_cast<td::UINT4>(n)) : nullptr;
     LimitGroup<T>& group = groups[groupIndex];
@@ -127,9 +124,8 @@ template <typename T> bool RPNDerivParser<T>::buildTree(Tree& tree, const Iterat
     return built;
 }
 
-template <typename T>
-bool RPNDerivParser<T>::compileInto(Tree& tree, const Iterator& it, td::UINT4 first, td::BYTE& kind,
-                                    const char* keyOnTree, td::UINT4 end)
+template <typename T> bool RPNDerivParser<T>::compileInto(Tree& tree, const Iterator& it, td::UINT4 first,
+                                                          td::BYTE& kind, const char* keyOnTree, td::UINT4 end)
 {
     this->clearTokens();
     if (!this->compileTokens(it, first, kind, end))
@@ -150,9 +146,9 @@ sc::TokenizedModel::iterator modelLine(const sc::TokenizedModel& model, sc::Mode
 }
 } // namespace
 
-template <typename T>
-void bindSolverData(SolverStores<T>& stores, ISolverServices<T>& solver, SolverData<T>& data,
-                    RPNDerivParser<T>& builder, const sc::TokenizedModel* pModel, sc::ModelLevel level)
+template <typename T> void bindSolverData(SolverStores<T>& stores, ISolverServices<T>& solver, SolverData<T>& data,
+                                          RPNDerivParser<T>& builder, const sc::TokenizedModel* pModel,
+                                          sc::ModelLevel level)
 {
     builder.bindSolverData(data);
     data.pSolver = &solver;

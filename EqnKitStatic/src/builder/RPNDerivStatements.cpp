@@ -70,9 +70,9 @@ typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildStatement(It
     return buildAssignment(it, out, group);
 }
 
-template <typename T>
-bool RPNDerivParser<T>::compileRecord(const Iterator& it, td::UINT4 first, td::UINT4 end, Evaluator<T>* pRecord,
-                                      const char* keyOnFailure, td::BYTE* pKind)
+template <typename T> bool RPNDerivParser<T>::compileRecord(const Iterator& it, td::UINT4 first, td::UINT4 end,
+                                                            Evaluator<T>* pRecord, const char* keyOnFailure,
+                                                            td::BYTE* pKind)
 {
     SolverData<T>& d = *this->_pSolverData;
     this->clearTokens();
@@ -89,9 +89,8 @@ bool RPNDerivParser<T>::compileRecord(const Iterator& it, td::UINT4 first, td::U
     return ok || lineError(keyOnFailure, it);
 }
 
-template <typename T>
-bool RPNDerivParser<T>::readSignal(const Iterator& it, sc::Group group, const char* keyOnUnknown,
-                                   td::BYTE& signal) const
+template <typename T> bool RPNDerivParser<T>::readSignal(const Iterator& it, sc::Group group, const char* keyOnUnknown,
+                                                         td::BYTE& signal) const
 {
     signal = cNoSignal;
     if (group != sc::Group::Limits || !it.attrib(sc::AttribID::Signal))
@@ -121,9 +120,8 @@ template <typename T> void setBranchSignal(Evaluator<T>* pRun, td::UINT4 n, td::
 }
 } // namespace
 
-template <typename T>
-bool RPNDerivParser<T>::buildChildren(Iterator& it, const sc::TokenizedModel& model, Evaluator<T>*& pRun, td::UINT4 n,
-                                      sc::Group group)
+template <typename T> bool RPNDerivParser<T>::buildChildren(Iterator& it, const sc::TokenizedModel& model,
+                                                            Evaluator<T>*& pRun, td::UINT4 n, sc::Group group)
 {
     pRun = this->_pSolverData->newEvaluators(n);
     const td::UINT4 blockLine = it.line().line;
@@ -254,9 +252,9 @@ bool RPNDerivParser<T>::checkComplexAssignmentPart(const Iterator& it, td::BYTE&
     return true;
 }
 
-template <typename T>
-typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildAssignment(Iterator& it, Evaluator<T>* out,
-                                                                               sc::Group group)
+template <typename T> typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildAssignment(Iterator& it,
+                                                                                                     Evaluator<T>* out,
+                                                                                                     sc::Group group)
 {
     SolverData<T>& d = *this->_pSolverData;
     const sc::_tl& l = it.line();
@@ -283,7 +281,7 @@ typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildAssignment(I
         return buildStatsAssignment(it, out) >= 0 ? Compiled : Failed;
     if (plots)
         return compileRecord(it, exprStart, Base::cLineEnd, out, msg::scCannotMakeExpression, nullptr) ? Compiled
-                                                                                                      : Failed;
+                                                                                                       : Failed;
 
     // The target: the line's first token, of this model or of the parent.
     const sc::_TokV& target = tokens[0];
@@ -375,8 +373,7 @@ td::INT4 RPNDerivParser<T>::findSymbol(const char* name, td::BYTE& isParent, td:
             part = 2;
         else
         {
-            this->_pSolverData->addError("Unknown complex assignmet part @ (can be real or imag) in @", partText,
-                                         name);
+            this->_pSolverData->addError("Unknown complex assignmet part @ (can be real or imag) in @", partText, name);
             return -1;
         }
     }

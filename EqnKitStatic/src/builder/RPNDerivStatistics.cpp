@@ -9,8 +9,7 @@ namespace sl
 namespace msg = sc::msg;
 
 template <typename T>
-bool RPNDerivParser<T>::buildStatsNames(const sc::Naming& naming, const sc::TokenizedModel& model,
-                                        sc::ModelLevel level)
+bool RPNDerivParser<T>::buildStatsNames(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level)
 {
     const td::UINT4 n = model.getNumberOfExpressions(sc::Group::Stats, level);
     if (n == 0)
@@ -28,7 +27,8 @@ bool RPNDerivParser<T>::buildStatsNames(const sc::Naming& naming, const sc::Toke
     return true;
 }
 
-template <typename T> bool RPNDerivParser<T>::setStatsName(StatisticsStore<T>& store, td::UINT4 i, const td::String& name)
+template <typename T>
+bool RPNDerivParser<T>::setStatsName(StatisticsStore<T>& store, td::UINT4 i, const td::String& name)
 {
     for (td::UINT4 j = 0; j < i; ++j)
     {

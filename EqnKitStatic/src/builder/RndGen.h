@@ -114,10 +114,7 @@ private:
 class LogGauss final : public Gen
 {
 public:
-    LogGauss(double mean, double dev, double width)
-        : _mean(mean), _dev(dev), _bounds(Bounds::around(mean, width))
-    {
-    }
+    LogGauss(double mean, double dev, double width) : _mean(mean), _dev(dev), _bounds(Bounds::around(mean, width)) {}
     void generate(double& out) override;
 
 private:
