@@ -15,11 +15,13 @@ namespace cnt
 template <typename T, td::UINT4 ENTRIES_PER_BLOCK = 128> class HashList
 {
 public:
+    static constexpr td::UINT4 cMaxBuckets = 1u << 24;
+
     // nBuckets: a power of two. The table doubles its buckets when it holds more than
     // two entries per bucket, so that chains stay short for documents of many names.
     explicit HashList(td::UINT4 nBuckets) : _nBuckets(nBuckets), _entries(ENTRIES_PER_BLOCK)
     {
-        TD_ASSERT(nBuckets > 0 && (nBuckets & (nBuckets - 1)) == 0);
+        TD_ASSERT(nBuckets > 0 && nBuckets <= cMaxBuckets && (nBuckets & (nBuckets - 1)) == 0);
         _pBuckets = new T*[_nBuckets]();
     }
     HashList(const HashList&) = delete;
@@ -40,7 +42,7 @@ public:
     // A new value-initialised entry with the hash, put at the head of its bucket.
     T* add(td::UINT4 hash)
     {
-        if (_size >= 2 * _nBuckets)
+        if (_size >= 2 * _nBuckets && _nBuckets < cMaxBuckets)
             rehash(2 * _nBuckets);
         T* p = _entries.alloc();
         *p = T{};
@@ -66,6 +68,7 @@ public:
 private:
     void rehash(td::UINT4 nBuckets)
     {
+        TD_ASSERT(nBuckets > _nBuckets);
         T** pNew = new T*[nBuckets]();
         for (td::UINT4 b = 0; b < _nBuckets; ++b)
         {

@@ -48,19 +48,23 @@ private:
     mu::IAppSettings* _pBefore;
 };
 
-// A file of the given bytes in the test's temporary folder, removed with the object.
+// A file of the given bytes in a memory file system when there is one (else the test's
+// temporary folder), removed with the object.
 class TempFile
 {
 public:
     explicit TempFile(const std::string& bytes = {})
     {
         static int s_counter = 0;
-        _path = testing::TempDir() + "xml_" + std::to_string(::getpid()) + "_" + std::to_string(++s_counter) + ".xml";
+        std::string folder = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm/" : testing::TempDir();
+        _path = folder + "xml_" + std::to_string(::getpid()) + "_" + std::to_string(++s_counter) + ".xml";
         write(bytes);
     }
     ~TempFile() { std::remove(_path.c_str()); }
+    // A new file each time: truncating one in place can force it to disk first.
     void write(const std::string& bytes) const
     {
+        std::remove(_path.c_str());
         std::ofstream out(_path, std::ios::binary | std::ios::trunc);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
