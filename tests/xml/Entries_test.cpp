@@ -1,5 +1,7 @@
 #include "XmlSupport.h"
 
+#include <filesystem>
+
 namespace
 {
 using test::RecordingReporter;
@@ -21,6 +23,27 @@ TEST(XmlEntries, MissingFileIsOneLocatedReport)
     EXPECT_EQ(parser.getLastError().getLine(), 0);
     EXPECT_EQ(parser.getLastError().getColumn(), 0);
     EXPECT_TRUE(parser.getDocument().getFirstChild().isEmpty());
+}
+
+TEST(XmlEntries, PathsAreOpenedAsGiven)
+{
+    // A path of more than 300 bytes, and a folder, which opens but holds no XML.
+    std::string folder = testing::TempDir() + "xml_long_" + std::to_string(::getpid());
+    std::string path = folder;
+    for (int i = 0; i < 4; ++i)
+        path += "/" + std::string(70, static_cast<char>('a' + i));
+    std::filesystem::create_directories(path);
+    path += "/model.xml";
+    ASSERT_GT(path.size(), 300u);
+    std::ofstream(path, std::ios::binary) << withDecl("<a/>");
+    RecordingReporter reporter;
+    XmlFileParser parser;
+    EXPECT_TRUE(parser.parseFile(td::String(path), &reporter));
+    EXPECT_EQ(test::dump(parser.getDocument()), "a");
+    EXPECT_FALSE(parser.parseFile(td::String(folder), &reporter));
+    EXPECT_STREQ(parser.getLastError().getMessage().c_str(), "Not an XML file");
+    EXPECT_EQ(reporter.reports.size(), 1u);
+    std::filesystem::remove_all(folder);
 }
 
 TEST(XmlEntries, ReportTextsOfBothEntries)
