@@ -66,26 +66,28 @@ void DOMReader::checkByteOrderMark()
 {
     TD_ASSERT(bytesInWindow() >= 4);
     const unsigned char* b = reinterpret_cast<const unsigned char*>(_pCur);
-    td::BYTE code = NoMark;
-    int length = 0;
+    struct Mark
+    {
+        td::BYTE code;
+        int length;
+    };
+    Mark mark{NoMark, 0};
     if (b[0] == 0 && b[1] == 0 && b[2] == 0xFE && b[3] == 0xFF)
-        code = Ucs4BigEndian, length = 4;
+        mark = {Ucs4BigEndian, 4};
     else if (b[0] == 0xFF && b[1] == 0xFE && b[2] == 0 && b[3] == 0)
-        code = Ucs4LittleEndian, length = 4;
+        mark = {Ucs4LittleEndian, 4};
     else if (b[0] == 0xFE && b[1] == 0xFF)
-        code = Utf16BigEndian, length = 2;
+        mark = {Utf16BigEndian, 2};
     else if (b[0] == 0xFF && b[1] == 0xFE && b[2] != 0)
-        code = Utf16LittleEndian, length = 2;
+        mark = {Utf16LittleEndian, 2};
     else if (b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF)
-        code = Utf8Mark, length = 3;
-    else if (b[0] != 0 && b[0] != 0xFF && b[0] != 0xFE && b[0] != 0xEF)
-        code = NoMark, length = 0;
-    else
+        mark = {Utf8Mark, 3};
+    else if (b[0] == 0 || b[0] == 0xFF || b[0] == 0xFE || b[0] == 0xEF)
         raise(ParserException::NotXml, "Not an XML file");
-    _encoding = code;
-    if (code != Utf8Mark && code != NoMark)
+    _encoding = mark.code;
+    if (mark.code != Utf8Mark && mark.code != NoMark)
         raise(ParserException::Encoding, "Unsupported file encoding");
-    _pCur += length;
+    _pCur += mark.length;
 }
 
 void DOMReader::expectHeaderQuote(const char* message)
