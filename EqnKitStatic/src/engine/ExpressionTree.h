@@ -324,6 +324,11 @@ private:
     bool _targetIsParent = false;
     char _assignOp = '=';
 };
+
+// Each phase file (ExpressionTree.cpp, TreeBuild.cpp, TreeDiff.cpp, TreeEmit.cpp, TreePrint.cpp,
+// TreeSimplify.cpp) instantiates the whole class for the members it defines.
+extern template class ExpressionTree<double>;
+extern template class ExpressionTree<std::complex<double>>;
 } // namespace sl
 
 namespace slDbl

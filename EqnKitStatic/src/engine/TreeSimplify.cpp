@@ -514,13 +514,6 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::power
     return pBase;
 }
 
-#define EQNKIT_TREE_SIMPLIFY(T)                                                                                        \
-    template ExpressionTree<T>::Node* ExpressionTree<T>::makeBinary(Node*, Node*, bool, bool, td::BYTE);               \
-    template ExpressionTree<T>::Node* ExpressionTree<T>::simplify(Node*, Node*, bool, bool, td::BYTE);                 \
-    template ExpressionTree<T>::Node* ExpressionTree<T>::minusOne(const Node*);                                        \
-    template void ExpressionTree<T>::removeTerm(Node*&, Node*);                                                        \
-    template ExpressionTree<T>::Node* ExpressionTree<T>::power(Node*, td::INT4, bool);
-EQNKIT_TREE_SIMPLIFY(double)
-EQNKIT_TREE_SIMPLIFY(std::complex<double>)
-#undef EQNKIT_TREE_SIMPLIFY
+template class ExpressionTree<double>;
+template class ExpressionTree<std::complex<double>>;
 } // namespace sl
