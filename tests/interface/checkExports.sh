@@ -64,7 +64,7 @@ td::toString
 td::classifyNumber
 '
 # Names the linker and the sanitizers add.
-tool_names='^(_init|_fini|_edata|_end|__bss_start|__odr_asan_gen_.*|___asan_.*|__asan_.*)$'
+tool_names='^(_init|_fini|_edata|_end|__bss_start|__odr_asan[._].*|_{2,3}asan_.*)$'
 
 nm_tool="$1"
 library="$2"
