@@ -122,11 +122,6 @@ template <typename T> bool RPNDerivParser<T>::setDeclaredValues(const sc::Tokeni
     return setInitialValues(params, vars);
 }
 
-#define EQNKIT_DERIV_DECLARATIONS(T)                                                                                   \
-    template bool RPNDerivParser<T>::buildDeclarations(const sc::Naming&, const sc::TokenizedModel&, sc::ModelLevel);  \
-    template bool RPNDerivParser<T>::declareSymbols(const sc::Naming&, const sc::TokenizedModel&, sc::ModelLevel);     \
-    template bool RPNDerivParser<T>::setDeclaredValues(const sc::TokenizedModel&, sc::ModelLevel);
-EQNKIT_DERIV_DECLARATIONS(double)
-EQNKIT_DERIV_DECLARATIONS(std::complex<double>)
-#undef EQNKIT_DERIV_DECLARATIONS
+template class RPNDerivParser<double>;
+template class RPNDerivParser<std::complex<double>>;
 } // namespace sl

@@ -234,12 +234,6 @@ bool RPNDerivParser<T>::makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UIN
     return true;
 }
 
-#define EQNKIT_DERIV_EQUATIONS(T)                                                                                      \
-    template bool RPNDerivParser<T>::buildSymbolicJacobian(Iterator&, td::UINT4, td::UINT4&, char);                    \
-    template bool RPNDerivParser<T>::buildIfExpression(Iterator&, Tree&, sc::Group);                                   \
-    template bool RPNDerivParser<T>::buildSwitch(Iterator&, Tree&, sc::Group);                                         \
-    template bool RPNDerivParser<T>::makeJacobianEntry(Tree&, td::UINT4, td::UINT4&, char);
-EQNKIT_DERIV_EQUATIONS(double)
-EQNKIT_DERIV_EQUATIONS(std::complex<double>)
-#undef EQNKIT_DERIV_EQUATIONS
+template class RPNDerivParser<double>;
+template class RPNDerivParser<std::complex<double>>;
 } // namespace sl

@@ -168,11 +168,6 @@ template <typename T> bool RPNDerivParser<T>::buildDistributions(const sc::Token
     return true;
 }
 
-#define EQNKIT_DERIV_GENERATORS(T)                                                                                     \
-    template bool RPNDerivParser<T>::initRndGensAndStats(const sc::Naming&, const sc::TokenizedModel&,                 \
-                                                         sc::ModelLevel);                                              \
-    template bool RPNDerivParser<T>::buildDistributions(const sc::TokenizedModel&, sc::ModelLevel);
-EQNKIT_DERIV_GENERATORS(double)
-EQNKIT_DERIV_GENERATORS(std::complex<double>)
-#undef EQNKIT_DERIV_GENERATORS
+template class RPNDerivParser<double>;
+template class RPNDerivParser<std::complex<double>>;
 } // namespace sl

@@ -209,11 +209,6 @@ template <typename T> bool RPNDerivParser<T>::setInitialValues(const DeferredLis
     return true;
 }
 
-#define EQNKIT_DERIV_INIT_VALUES(T)                                                                                    \
-    template bool RPNDerivParser<T>::setDeclarationValues(Iterator, DeferredList&, sc::UserLabel);                     \
-    template bool RPNDerivParser<T>::makeInitialValue(T&, const Iterator&, td::UINT4);                                 \
-    template bool RPNDerivParser<T>::setInitialValues(const DeferredList&, const DeferredList&);
-EQNKIT_DERIV_INIT_VALUES(double)
-EQNKIT_DERIV_INIT_VALUES(std::complex<double>)
-#undef EQNKIT_DERIV_INIT_VALUES
+template class RPNDerivParser<double>;
+template class RPNDerivParser<std::complex<double>>;
 } // namespace sl

@@ -70,10 +70,6 @@ template <typename T> bool RPNDerivParser<T>::buildLimits(const sc::TokenizedMod
     return true;
 }
 
-#define EQNKIT_DERIV_LIMITS(T)                                                                                         \
-    template td::BYTE RPNDerivParser<T>::getSignalCode(const char*);                                                   \
-    template bool RPNDerivParser<T>::buildLimits(const sc::TokenizedModel&, sc::ModelLevel);
-EQNKIT_DERIV_LIMITS(double)
-EQNKIT_DERIV_LIMITS(std::complex<double>)
-#undef EQNKIT_DERIV_LIMITS
+template class RPNDerivParser<double>;
+template class RPNDerivParser<std::complex<double>>;
 } // namespace sl

@@ -218,6 +218,11 @@ template <typename T> void bindSolverData(SolverStores<T>& stores, ISolverServic
                                           RPNDerivParser<T>& builder, const sc::TokenizedModel* pModel,
                                           sc::ModelLevel level);
 
+// Each phase file (RPNDerivParser.cpp, RPNDerivDeclarations.cpp, RPNDerivInitValues.cpp,
+// RPNDerivEquations.cpp, RPNDerivStatements.cpp, RPNDerivLimits.cpp, RPNDerivGenerators.cpp,
+// RPNDerivStatistics.cpp) instantiates the whole class for the members it defines.
+extern template class RPNDerivParser<double>;
+extern template class RPNDerivParser<std::complex<double>>;
 extern template void bindSolverData(SolverStores<double>&, ISolverServices<double>&, SolverData<double>&,
                                     RPNDerivParser<double>&, const sc::TokenizedModel*, sc::ModelLevel);
 extern template void bindSolverData(SolverStores<std::complex<double>>&, ISolverServices<std::complex<double>>&,

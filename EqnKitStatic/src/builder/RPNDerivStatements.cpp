@@ -420,13 +420,6 @@ char* RPNDerivParser<T>::splitAssignment(td::UINT4 itemNumber, char* fx, td::UIN
     return pName;
 }
 
-#define EQNKIT_DERIV_STATEMENTS(T)                                                                                     \
-    template RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildStatements(                                    \
-        Iterator&, const sc::TokenizedModel&, Evaluator<T>*, sc::Group);                                               \
-    template td::INT4 RPNDerivParser<T>::findSymbol(const char*, td::BYTE&);                                           \
-    template char* RPNDerivParser<T>::splitAssignment(td::UINT4, char*, td::UINT4&, char&);
-EQNKIT_DERIV_STATEMENTS(double)
-EQNKIT_DERIV_STATEMENTS(std::complex<double>)
-#undef EQNKIT_DERIV_STATEMENTS
-template td::INT4 RPNDerivParser<std::complex<double>>::findSymbol(const char*, td::BYTE&, td::BYTE&);
+template class RPNDerivParser<double>;
+template class RPNDerivParser<std::complex<double>>;
 } // namespace sl

@@ -88,11 +88,6 @@ template <typename T> td::INT4 RPNDerivParser<T>::buildStatsAssignment(const Ite
     return index;
 }
 
-#define EQNKIT_DERIV_STATISTICS(T)                                                                                     \
-    template bool RPNDerivParser<T>::buildStatsNames(const sc::Naming&, const sc::TokenizedModel&, sc::ModelLevel);    \
-    template bool RPNDerivParser<T>::setStatsName(StatisticsStore<T>&, td::UINT4, const td::String&);                  \
-    template td::INT4 RPNDerivParser<T>::buildStatsAssignment(const Iterator&, Evaluator<T>*);
-EQNKIT_DERIV_STATISTICS(double)
-EQNKIT_DERIV_STATISTICS(std::complex<double>)
-#undef EQNKIT_DERIV_STATISTICS
+template class RPNDerivParser<double>;
+template class RPNDerivParser<std::complex<double>>;
 } // namespace sl
