@@ -11,16 +11,9 @@ namespace msg = sc::msg;
 
 namespace
 {
-template <typename P> bool isCaseLine(const sc::TokenizedModel::iterator& it)
-{
-    const int word = P::reservedWord(it);
-    return word == sc::idx(sc::ReservedID::Case) || word == sc::idx(sc::ReservedID::Default);
-}
-
-template <typename P> bool isEndLine(const sc::TokenizedModel::iterator& it)
-{
-    return P::reservedWord(it) == sc::idx(sc::ReservedID::End);
-}
+// Of the reserved word that starts a line.
+bool isCaseWord(int word) { return word == sc::idx(sc::ReservedID::Case) || word == sc::idx(sc::ReservedID::Default); }
+bool isEndWord(int word) { return word == sc::idx(sc::ReservedID::End); }
 } // namespace
 
 template <typename T>
@@ -125,7 +118,7 @@ template <typename T> bool RPNDerivParser<T>::buildCase(Iterator& it, Tree& case
         caseTree.setConditional(pCondition, nullptr, nullptr);
     }
     ++it;
-    if (it.atEnd() || isCaseLine<RPNDerivParser>(it) || isEndLine<RPNDerivParser>(it))
+    if (it.atEnd() || isCaseWord(reservedWord(it)) || isEndWord(reservedWord(it)))
         return lineError(msg::scCaseNeedsOneExpr, caseLine);
     Tree* pBody = newTree();
     td::BYTE kind = 0;
@@ -135,7 +128,7 @@ template <typename T> bool RPNDerivParser<T>::buildCase(Iterator& it, Tree& case
     // One equation per case: the next line is the next case or the switch's end.
     Iterator next = it;
     ++next;
-    if (next.atEnd() || !(last ? isEndLine<RPNDerivParser>(next) : isCaseLine<RPNDerivParser>(next)))
+    if (next.atEnd() || !(last ? isEndWord(reservedWord(next)) : isCaseWord(reservedWord(next))))
         return lineError(msg::scCaseNeedsOneExpr, caseLine);
     return true;
 }
@@ -157,7 +150,7 @@ template <typename T> bool RPNDerivParser<T>::buildSwitch(Iterator& it, Tree& tr
     for (td::UINT4 k = 0; k < nCases; ++k)
     {
         ++it;
-        if (!isCaseLine<RPNDerivParser>(it))
+        if (!isCaseWord(reservedWord(it)))
             return lineError(msg::scStatementOutsideCase, it);
         if (k > 0)
         {
