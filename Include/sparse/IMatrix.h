@@ -34,7 +34,7 @@ protected:
     ~IMatrix() = default;
 };
 
-// rows, cols >= 0; nonZeros sizes the first pattern. The symmetry is recorded only. Never null.
+// rows, cols >= 0; nonZeros sizes the first pattern; the symmetry is not acted upon. Never null.
 template <typename T> IMatrix<T>* createMatrix(td::INT4 rows, td::INT4 cols, td::INT4 nonZeros, Symmetry symmetry);
 
 extern template IMatrix<double>* createMatrix<double>(td::INT4, td::INT4, td::INT4, Symmetry);

@@ -22,6 +22,9 @@ namespace sparse
 //
 // A failed factorisation or solve drops the numeric factorisation: solving with the
 // last factorisation is then refused until factorise succeeds again.
+//
+// The finishing operations of the receiver belong to a sparse matrix (IMatrix); called
+// on a solver they fail an assertion.
 template <typename T> class ISolver : public IMatrixReceiver<T>
 {
 public:

@@ -6,8 +6,8 @@
 
 namespace sparse
 {
-// What the caller knows of the matrix. Recorded only: every kind is factorised by a
-// general sparse LU, which serves symmetric and Hermitian matrices as well.
+// What the caller knows of the matrix. Accepted and not acted upon: every kind is
+// factorised by a general sparse LU, which serves symmetric and Hermitian matrices too.
 enum class Symmetry : td::BYTE
 {
     General = 0,
@@ -16,7 +16,8 @@ enum class Symmetry : td::BYTE
     Indefinite = 3
 };
 
-// The factorisation the matrix admits; recorded only, every type is served by sparse LU.
+// The factorisation the matrix admits. Accepted and not acted upon: every type is served
+// by sparse LU.
 enum class SolverType : td::BYTE
 {
     LU = 0,
