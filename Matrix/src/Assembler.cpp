@@ -25,34 +25,21 @@ template <typename T> void Assembler<T>::begin()
     _cursor = 0;
 }
 
-template <typename T> void Assembler<T>::put(td::INT4 row, td::INT4 col, const T& value)
-{
-    TD_ASSERT(row >= 0 && row < _nRows);
-    TD_ASSERT(col >= 0 && col < _nCols);
-    if (_cursor < _steps.size())
-    {
-        Step& step = _steps[_cursor++];
-        if (step.row == row && step.col == col && step.slot >= 0)
-        {
-            _values[static_cast<std::size_t>(step.slot)] = value;
-            return;
-        }
-        step = Step{row, col, place(row, col, value)};
-        return;
-    }
-    _steps.push_back(Step{row, col, place(row, col, value)});
-    ++_cursor;
-}
-
-// The slow road of a put that does not repeat the previous fill.
-template <typename T> td::INT4 Assembler<T>::place(td::INT4 row, td::INT4 col, const T& value)
+// A put that does not repeat the previous fill at its place: its slot is looked up, or
+// the cell is held aside when it is new to the pattern.
+template <typename T> void Assembler<T>::putAside(td::INT4 row, td::INT4 col, const T& value)
 {
     const td::INT4 slot = find(row, col);
     if (slot >= 0)
         _values[static_cast<std::size_t>(slot)] = value;
     else
         _pending.push_back(Pending{row, col, value});
-    return slot;
+    const Step step{row, col, slot};
+    if (_cursor < _steps.size())
+        _steps[_cursor] = step;
+    else
+        _steps.push_back(step);
+    ++_cursor;
 }
 
 template <typename T> td::INT4 Assembler<T>::find(td::INT4 row, td::INT4 col) const

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <vector>
 
+#include <td/Assert.h>
 #include <td/Types.h>
 
 namespace sparse
@@ -21,7 +22,22 @@ public:
     void begin();
     // Sets cell (row, col); a later put on the same cell replaces the value. A cell new
     // to the pattern is held aside until endFill.
-    void put(td::INT4 row, td::INT4 col, const T& value);
+    void put(td::INT4 row, td::INT4 col, const T& value)
+    {
+        TD_ASSERT(row >= 0 && row < _nRows);
+        TD_ASSERT(col >= 0 && col < _nCols);
+        if (_cursor < _steps.size())
+        {
+            const Step& step = _steps[_cursor];
+            if (step.row == row && step.col == col && step.slot >= 0)
+            {
+                ++_cursor;
+                _values[static_cast<std::size_t>(step.slot)] = value;
+                return;
+            }
+        }
+        putAside(row, col, value);
+    }
     // Ends the fill: cells put for the first time join the pattern, with their values.
     // True when the pattern grew (its slots then moved).
     bool endFill();
@@ -52,7 +68,7 @@ private:
         T value;
     };
 
-    td::INT4 place(td::INT4 row, td::INT4 col, const T& value);
+    void putAside(td::INT4 row, td::INT4 col, const T& value);
     void mergePending();
 
     td::INT4 _nRows;
