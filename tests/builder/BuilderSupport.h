@@ -72,8 +72,8 @@ public:
     };
     void put(td::INT4 row, td::INT4 col, const T* value) override { cells.push_back({row, col, *value}); }
     void begin() override {}
-    void finishMeasurements(void*, void*, void*) override {}
-    void finishConstraints(td::UINT4, void*, void*) override {}
+    void finishMeasurements(const dense::DiagMatrix<double>&, const dense::Matrix<T>&, sparse::ISolver<T>&) override {}
+    void finishConstraints(td::UINT4, const dense::Matrix<T>&, sparse::ISolver<T>&) override {}
 
     // "row,col" of each cell, blank-separated.
     std::string positions() const
