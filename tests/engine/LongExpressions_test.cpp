@@ -65,7 +65,8 @@ TEST(LongExpressions, WorkOrAreRefusedAtTheirLine)
         {"20000 brackets", nested("(", "x", ")", 20000), 0, 0, nullptr},
         {"20001 unary minus", nested("-(", "x", ")", 20001), 2 * cX, 2, nullptr},
         {"20000 nested subtractions", nested("x-(", "x", ")", 20000), 0, 0, nullptr},
-        {"deep unary minus in a sum", chain("(" + nested("-(", "x", ")", 2001) + ")", "+", 10), 11 * cX, 11, nullptr},
+        {"deep unary minus in a sum", chain(nested("(", nested("-(", "x", ")", 2001), ")", 1), "+", 10), 11 * cX, 11,
+         nullptr},
         // Derivatives that would copy their argument at every level.
         {"2000 nested sin", nested("sin(", "x", ")", 2000), cX - nestedSin(2000), 0, msg::etDerivTooLarge},
         {"20000 nested sin", nested("sin(", "x", ")", 20000), cX - nestedSin(20000), 0, msg::etDerivTooLarge},

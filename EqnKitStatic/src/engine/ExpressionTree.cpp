@@ -106,7 +106,7 @@ template <typename T> void ExpressionTree<T>::countNode(const Node* pRoot)
             ++_nTokens;
             ++_nConsts;
         }
-        return Step::Descend;
+        return WalkStep::Descend;
     });
 }
 
@@ -155,13 +155,13 @@ bool freeOfVars(const ETNode<T>* pRoot, const ETNode<T>* pExcluded, td::UINT4 nV
 {
     return visitPreorder(pRoot, [=](const ETNode<T>* p) {
         if (p == pExcluded)
-            return Step::Skip;
+            return WalkStep::Skip;
         const Token<T>& t = *p->pToken;
         if (isOwnVariable(t, nVars))
-            return Step::Stop;
+            return WalkStep::Stop;
         if (timeIndex >= 0 && isSymbolType(t.type) && isOwn(t) && t.index == static_cast<td::UINT4>(timeIndex))
-            return Step::Stop;
-        return Step::Descend;
+            return WalkStep::Stop;
+        return WalkStep::Descend;
     });
 }
 } // namespace
@@ -177,11 +177,11 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::findP
     Node* pFound = nullptr;
     visitPreorder(pFrom, [pNode, &pFound](Node* p) {
         if (p == pNode)
-            return Step::Skip;
+            return WalkStep::Skip;
         if (p->pLeftNode != pNode && p->pRightNode != pNode)
-            return Step::Descend;
+            return WalkStep::Descend;
         pFound = p;
-        return Step::Stop;
+        return WalkStep::Stop;
     });
     return pFound;
 }
@@ -447,8 +447,8 @@ template <typename T> bool ExpressionTree<T>::containsStateVariable(const Node* 
         const Tok& t = *p->pToken;
         if (t.type == tokenType && isOwn(t) && t.index < _nVars &&
             SymbolInfo::isStateVariable((*_pSolverData->pSymbolInfo)[t.index].varType))
-            return Step::Stop;
-        return Step::Descend;
+            return WalkStep::Stop;
+        return WalkStep::Descend;
     });
     return !notFound;
 }

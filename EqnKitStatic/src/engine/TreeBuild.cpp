@@ -704,7 +704,7 @@ template <typename T> void collectVariables(const ETNode<T>* pRoot, td::UINT4 nV
     visitPreorder(pRoot, [nVars, &set](const ETNode<T>* p) {
         if (isOwnVariable(*p->pToken, nVars))
             set.insert(p->pToken->index);
-        return Step::Descend;
+        return WalkStep::Descend;
     });
 }
 } // namespace
@@ -754,6 +754,6 @@ template <typename T> void ExpressionTree<T>::buildLimitDerivatives(ExpressionTr
     }
 }
 
-template bool ExpressionTree<double>::build(TokenNode<double>*);
-template bool ExpressionTree<std::complex<double>>::build(TokenNode<std::complex<double>>*);
+template class ExpressionTree<double>;
+template class ExpressionTree<std::complex<double>>;
 } // namespace sl

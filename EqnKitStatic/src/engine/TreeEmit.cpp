@@ -237,7 +237,7 @@ template <typename T> bool ExpressionTree<T>::checkEmittable(const Node* pRoot) 
     return visitPreorder(pRoot, [this](const Node* pNode) {
         const Tok& t = *pNode->pToken;
         if (t.type == C::SYMBOL)
-            return checkSymbol(t) ? Step::Descend : Step::Stop;
+            return checkSymbol(t) ? WalkStep::Descend : WalkStep::Stop;
         if (t.type == C::FUNCTION || isOperatorType(t.type))
         {
             const bool function = t.type == C::FUNCTION;
@@ -246,14 +246,14 @@ template <typename T> bool ExpressionTree<T>::checkEmittable(const Node* pRoot) 
             if (function)
                 runnable = runnable && code >= C::cFirstFunction && code < ValueTraits<T>::cPushInt;
             if (runnable)
-                return Step::Descend;
+                return WalkStep::Descend;
             reportFormatted(msg::etFnNotSupported, Tok::printName(code));
-            return Step::Stop;
+            return WalkStep::Stop;
         }
         if (t.isNumber())
-            return Step::Descend;
+            return WalkStep::Descend;
         reportUnexpectedToken(t.type);
-        return Step::Stop;
+        return WalkStep::Stop;
     });
 }
 
@@ -365,10 +365,6 @@ template <typename T> bool ExpressionTree<T>::createSwitch(Evaluator<T>* out)
     return true;
 }
 
-template bool ExpressionTree<double>::createEvaluator(Evaluator<double>*);
-template bool ExpressionTree<std::complex<double>>::createEvaluator(Evaluator<std::complex<double>>*);
-template bool ExpressionTree<double>::emitPostfix(ETNode<double>*);
-template bool ExpressionTree<std::complex<double>>::emitPostfix(ETNode<std::complex<double>>*);
-template td::UINT4 ExpressionTree<double>::stackNeed(const ETNode<double>*);
-template td::UINT4 ExpressionTree<std::complex<double>>::stackNeed(const ETNode<std::complex<double>>*);
+template class ExpressionTree<double>;
+template class ExpressionTree<std::complex<double>>;
 } // namespace sl

@@ -52,7 +52,7 @@ private:
 };
 
 // What a preorder visit does next.
-enum class Step
+enum class WalkStep
 {
     Descend, // into the node's children
     Skip,    // past the node's children
@@ -71,10 +71,10 @@ template <typename NodePtr, typename Visit> bool visitPreorder(NodePtr pRoot, Vi
     {
         NodePtr p = todo.top();
         todo.pop();
-        const Step step = visit(p);
-        if (step == Step::Stop)
+        const WalkStep step = visit(p);
+        if (step == WalkStep::Stop)
             return false;
-        if (step == Step::Skip)
+        if (step == WalkStep::Skip)
             continue;
         if (p->pRightNode)
             todo.push(p->pRightNode);
