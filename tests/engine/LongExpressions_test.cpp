@@ -110,4 +110,18 @@ TEST(LongExpressions, WorkOrAreRefusedAtTheirLine)
         }
     }
 }
+TEST(LongExpressions, ComplexModelsAlike)
+{
+    // conj(z) does not depend on z when variables have no conjugate partners.
+    test::ModelText text;
+    ASSERT_TRUE(text.load("Header:\nend\nModel [domain = cmplx]:\nVars:\nz\nNLEs:\nz = " +
+                          chain("conj(z)+2*z", "+", 100000) + "\nend\n"));
+    test::LevelBuild<test::Cmplx> build(text, sc::ModelLevel::Main, nullptr);
+    build.buildAll();
+    EXPECT_TRUE(text.log.messages.empty());
+    ASSERT_EQ(build.values.size(), 1u);
+    expectClose(build.values[0].real(), cX - 100000 * 3 * cX, "value", "complex sum");
+    ASSERT_EQ(build.derivatives.size(), 1u);
+    expectClose(build.derivatives[0].real(), 1 - 200000.0, "slope", "complex sum");
+}
 } // namespace

@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 #include "ETNodeKinds.h"
 #include "ExpressionTree.h"
@@ -107,45 +108,52 @@ template <typename T> void ExpressionTree<T>::nodeToString(td::MutableString& ou
     WalkStack<Task> todo;
     todo.push({pRoot, nullptr});
     // Pushed in reverse: the first to print is pushed last.
-    auto then = [&todo](const Node* p) { todo.push({p, nullptr}); };
-    auto text = [&todo](const char* pText) { todo.push({nullptr, pText}); };
+    auto thenNode = [&todo](const Node* p) { todo.push({p, nullptr}); };
+    auto thenText = [&todo](const char* pText) { todo.push({nullptr, pText}); };
+    // The text grows geometrically here and goes to out at once (out grows to the exact
+    // length at every append).
+    std::string printed;
+    td::MutableString piece;
     while (!todo.isEmpty())
     {
         const Task task = todo.top();
         todo.pop();
         if (task.pText)
         {
-            out.append(task.pText);
+            printed += task.pText;
             continue;
         }
         const Node* pNode = task.p;
         if (!pNode)
         {
-            out.append("NDEF");
+            printed += "NDEF";
             continue;
         }
         const Tok& t = *pNode->pToken;
+        piece.clear();
         if (t.type == C::SYMBOL)
-            symbolToString(out, t, _printMode);
+            symbolToString(piece, t, _printMode);
         else if (t.type == C::FUNCTION || t.type == C::LOGIC_NEGATION)
-            functionToString(out, pNode, then, text);
+            functionToString(piece, pNode, thenNode, thenText);
         else if (t.type >= C::ADD && t.type <= C::ADD_ASSIGN)
         {
             // Word operators stand between blanks so the text reads back as it was meant.
             const bool word = t.type >= C::LOGIC_OR && t.type <= C::LOGIC_XOR;
-            text(")");
-            then(pNode->pRightNode);
+            thenText(")");
+            thenNode(pNode->pRightNode);
             if (word)
-                text(" ");
-            text(Tok::printName(t.type));
+                thenText(" ");
+            thenText(Tok::printName(t.type));
             if (word)
-                text(" ");
-            then(pNode->pLeftNode);
-            text("(");
+                thenText(" ");
+            thenNode(pNode->pLeftNode);
+            thenText("(");
         }
         else
-            out.append(numberText(t.value, t.type).c_str());
+            piece.append(numberText(t.value, t.type).c_str());
+        printed.append(piece.c_str(), piece.length());
     }
+    out.append(printed.data(), printed.size());
 }
 
 template <typename T> void ExpressionTree<T>::symbolToString(td::MutableString& out, const Tok& t, td::BYTE mode) const
