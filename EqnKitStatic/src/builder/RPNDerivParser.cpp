@@ -60,13 +60,6 @@ template <typename T> Evaluator<T>* RPNDerivParser<T>::allocLimitGroup(Groups& g
     return pFirst;
 }
 
-template <typename T> void RPNDerivParser<T>::setConjugatePartners(bool on) requires Traits::isComplex
-{
-    Base::setConjugatePartners(on);
-    if (this->_pSolverData && this->_pSolverData->pStores)
-        this->_pSolverData->pStores->settings.conjugatePartners = on ? 1 : 0;
-}
-
 template <typename T> void RPNDerivParser<T>::releaseTrees()
 {
     this->clearTokens();

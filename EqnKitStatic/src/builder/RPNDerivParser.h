@@ -84,7 +84,14 @@ public:
     static Evaluator<T>* allocLimitGroup(Groups& groups, cnt::List<Evaluator<T>>& pool, td::UINT4 groupIndex,
                                          td::INT4 n, bool enabled);
     // Complex build: whether variables get conjugate partners, in the parser and the stores.
-    void setConjugatePartners(bool on) requires Traits::isComplex;
+    void setConjugatePartners(bool on) requires ValueTraits<T>::isComplex
+    {
+        // Explicit instantiations of the real build may instantiate this body too.
+        if constexpr (Traits::isComplex)
+            Base::setConjugatePartners(on);
+        if (this->_pSolverData && this->_pSolverData->pStores)
+            this->_pSolverData->pStores->settings.conjugatePartners = on ? 1 : 0;
+    }
     // Gives the token and tree pools back; nothing of the trees made so far is used again.
     void releaseTrees();
     // The ReservedID of the line's first token; -1 for another token or an empty line.
@@ -131,7 +138,7 @@ public:
     // A symbol by name; "base." names one of the parent model (isParent 1). -1 when absent.
     td::INT4 findSymbol(const char* name, td::BYTE& isParent);
     // The complex form: a ".real" or ".imag" suffix selects part 1 or 2 (0 the whole value).
-    td::INT4 findSymbol(const char* name, td::BYTE& isParent, td::BYTE& part) requires Traits::isComplex;
+    td::INT4 findSymbol(const char* name, td::BYTE& isParent, td::BYTE& part) requires ValueTraits<T>::isComplex;
     // Splits an assignment text "name op= expression" or "name << expression" in place:
     // the trimmed name, or null after an error entry for item itemNumber.
     char* splitAssignment(td::UINT4 itemNumber, char* fx, td::UINT4& exprStart, char& op);
@@ -179,7 +186,7 @@ private:
                        sc::Group group);
     bool readSignal(const Iterator& it, sc::Group group, const char* keyOnUnknown, td::BYTE& signal) const;
     // A target written name.real or name.imag: part 1 or 2; false after a key.
-    bool checkComplexAssignmentPart(const Iterator& it, td::BYTE& part) requires Traits::isComplex;
+    bool checkComplexAssignmentPart(const Iterator& it, td::BYTE& part) requires ValueTraits<T>::isComplex;
     // The tokens of the line from first to end into a pooled tree and then into pRecord;
     // false without a key when the parser refuses them, else with keyOnFailure.
     bool compileRecord(const Iterator& it, td::UINT4 first, td::UINT4 end, Evaluator<T>* pRecord,

@@ -239,7 +239,8 @@ typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildSwitchBlock(
 }
 
 template <typename T>
-bool RPNDerivParser<T>::checkComplexAssignmentPart(const Iterator& it, td::BYTE& part) requires Traits::isComplex
+bool RPNDerivParser<T>::checkComplexAssignmentPart(const Iterator& it,
+                                                   td::BYTE& part) requires ValueTraits<T>::isComplex
 {
     const sc::_tl& l = it.line();
     const sc::_TokV* t = &(*it.pExprTokens)[l.firstExpr];
@@ -344,8 +345,8 @@ template <typename T> td::INT4 RPNDerivParser<T>::findSymbol(const char* name, t
     return this->getSymbolIndex(name);
 }
 
-template <typename T>
-td::INT4 RPNDerivParser<T>::findSymbol(const char* name, td::BYTE& isParent, td::BYTE& part) requires Traits::isComplex
+template <typename T> td::INT4 RPNDerivParser<T>::findSymbol(const char* name, td::BYTE& isParent,
+                                                             td::BYTE& part) requires ValueTraits<T>::isComplex
 {
     part = 0;
     if (!name)
