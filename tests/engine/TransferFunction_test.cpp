@@ -27,50 +27,37 @@ template <typename T> using TreeOf = sl::ExpressionTree<T>;
 // followed by its stages), the division variable, and u as a variable or a parameter.
 template <typename T> struct TFRig
 {
-    // The orders of f decide the state names, so f is read twice: once for them.
     TFRig(const std::string& f, td::UINT2 stages = 0, bool inputIsParameter = false)
-        : rig(names(f, stages, inputIsParameter, false), names(f, stages, inputIsParameter, true))
+        : rig(variables(f, stages, inputIsParameter),
+              inputIsParameter ? std::vector<std::string>{"u", "a", "b"} : std::vector<std::string>{"a", "b"}),
+          f(f), stages(stages)
     {
         tf.output = rig.index("y");
         tf.input = rig.index("u");
         tf.firstState = 1;
-        this->stages = stages;
     }
 
-    static TransferFunction orders(const std::string& f)
+    // The orders of f, read by a rig of its own, decide the names.
+    static std::vector<std::string> variables(const std::string& f, td::UINT2 stages, bool inputIsParameter)
     {
         Rig<T> probe({"y", "u"}, {"a", "b"});
         auto tree = probe.ctx.tree();
         TransferFunction tf;
         if (!probe.build(tree, f) || !tree.checkTFFormat(tf))
-            tf = TransferFunction();
-        return tf;
-    }
-
-    static std::vector<std::string> names(const std::string& f, td::UINT2 stages, bool inputIsParameter, bool params)
-    {
-        if (params)
-            return inputIsParameter ? std::vector<std::string>{"u", "a", "b"} : std::vector<std::string>{"a", "b"};
-        const TransferFunction tf = orders(f);
-        const td::UINT2 n = tf.denomOrder, m = tf.nomOrder;
+            return {"y", "u"};
         std::vector<std::string> v = {"y"};
-        auto state = [&](const std::string& owner, int k) {
-            v.push_back(owner + "'x" + std::to_string(k));
-            for (int j = 1; j <= stages; ++j)
-                v.push_back(owner + "'x" + std::to_string(k) + "#k" + std::to_string(j));
+        auto states = [&](const std::string& owner, int count) {
+            for (int k = 1; k <= count; ++k)
+            {
+                const std::string state = owner + "'x" + std::to_string(k);
+                v.push_back(state);
+                for (int j = 1; j <= stages; ++j)
+                    v.push_back(state + "#k" + std::to_string(j));
+            }
         };
-        if (n > 0)
-        {
-            for (int k = 1; k <= n; ++k)
-                state("y", k);
-            for (int k = 1; k <= m - n; ++k)
-                state("u", k);
-        }
-        else
-        {
-            for (int k = 1; k <= m; ++k)
-                state("u", k);
-        }
+        const int n = tf.denomOrder, m = tf.nomOrder;
+        states(n > 0 ? "y" : "u", n > 0 ? n : m);
+        states("u", n > 0 && m > n ? m - n : 0);
         if (tf.isImproper())
             v.push_back("y#div");
         if (!inputIsParameter)
@@ -78,19 +65,16 @@ template <typename T> struct TFRig
         return v;
     }
 
-    // Check, polynomials and realisation; the equations as text, or the failing step.
-    bool realise(const std::string& f)
+    // Check, polynomials and realisation.
+    bool realise()
     {
-        if (!rig.build(tree, f))
-            return false;
-        if (!tree.checkTFFormat(tf))
+        if (!rig.build(tree, f) || !tree.checkTFFormat(tf))
             return false;
         denom.assign(tf.denomOrder + 1u, nullptr);
         nom.assign(tf.nomOrder + 1u, nullptr);
-        if (!tree.getTFPolynomials(denom.data(), nom.data(), tf))
-            return false;
         eqs.assign(tf.equationCount(), nullptr);
-        return tree.makeTFStateSpace(eqs.data(), denom.data(), nom.data(), tf, stages);
+        return tree.getTFPolynomials(denom.data(), nom.data(), tf) &&
+               tree.makeTFStateSpace(eqs.data(), denom.data(), nom.data(), tf, stages);
     }
 
     std::vector<std::string> texts()
@@ -102,9 +86,10 @@ template <typename T> struct TFRig
     }
 
     Rig<T> rig;
+    std::string f;
+    td::UINT2 stages;
     TreeOf<T> tree = rig.ctx.tree();
     TransferFunction tf;
-    td::UINT2 stages = 0;
     std::vector<NodeOf<T>*> denom, nom, eqs;
 };
 
@@ -134,7 +119,7 @@ TEST(TransferFunctions, RealisationsOfTheThreeKinds)
     for (const Case& c : cases)
     {
         TFRig<double> r(c.f);
-        ASSERT_TRUE(r.realise(c.f)) << c.f;
+        ASSERT_TRUE(r.realise()) << c.f;
         EXPECT_EQ(r.texts(), c.equations) << c.f;
         EXPECT_TRUE(r.rig.ctx.log.messages.empty()) << c.f;
     }
@@ -143,13 +128,13 @@ TEST(TransferFunctions, RealisationsOfTheThreeKinds)
 TEST(TransferFunctions, StatesFollowedByTheirStages)
 {
     TFRig<double> r("1/(s^2 + 3*s + 2)", 2);
-    ASSERT_TRUE(r.realise("1/(s^2 + 3*s + 2)"));
+    ASSERT_TRUE(r.realise());
     EXPECT_EQ(r.texts(), (std::vector<std::string>{"y'x2", "((u-(2*y'x1))-(3*y'x2))", "(y'x1-y)"}));
     EXPECT_EQ(r.rig.index("y'x2"), r.tf.slot(1, 2));
     EXPECT_EQ(r.tf.slot(1, 2), 4u);
 
     TFRig<double> d("(s^3 + 1)/(s + 1)", 3, true);
-    ASSERT_TRUE(d.realise("(s^3 + 1)/(s + 1)"));
+    ASSERT_TRUE(d.realise());
     EXPECT_EQ(d.tf.stateCount(), 3);
     EXPECT_EQ(d.tf.variableCount(3), 13u);
     EXPECT_EQ(d.rig.index("y#div"), d.tf.slot(3, 3));
@@ -236,43 +221,35 @@ TEST(TransferFunctions, FormatRefusals)
 
 TEST(TransferFunctions, RealisationRefusesSymbolsItCannotWrite)
 {
-    const std::string f = "(s^2 + 1)/(s + 2)";
-    TFRig<double> ok(f);
-    ASSERT_TRUE(ok.realise(f));
-    struct Case
+    // No states reserved, states past the variables, a parameter as output, polynomials
+    // that were never normalised.
+    for (int spoil = 0; spoil < 4; ++spoil)
     {
-        const char* name;
-        void (*spoil)(TransferFunction&);
-    } cases[] = {
-        {"no states reserved", [](TransferFunction& tf) { tf.firstState = -1; }},
-        {"states past the variables", [](TransferFunction& tf) { tf.firstState = 3; }},
-        {"output a parameter", [](TransferFunction& tf) { tf.output = 6; }},
-    };
-    for (const Case& c : cases)
-    {
-        TFRig<double> r(f);
-        ASSERT_TRUE(r.rig.build(r.tree, f));
+        TFRig<double> r("(s^2 + 1)/(2*s + 4)");
+        ASSERT_TRUE(r.rig.build(r.tree, r.f));
         ASSERT_TRUE(r.tree.checkTFFormat(r.tf));
-        r.denom.assign(2, nullptr);
-        r.nom.assign(3, nullptr);
-        ASSERT_TRUE(r.tree.getTFPolynomials(r.denom.data(), r.nom.data(), r.tf));
-        c.spoil(r.tf);
+        NodeOf<double>* denom[2] = {};
+        NodeOf<double>* nom[3] = {};
+        ASSERT_TRUE(r.tree.getTFPolynomials(denom, nom, r.tf));
+        switch (spoil)
+        {
+        case 0: r.tf.firstState = -1; break;
+        case 1: r.tf.firstState = 3; break;
+        case 2: r.tf.output = r.rig.index("a"); break;
+        default: denom[0] = r.tree.newLiteral(C::INT_LITERAL, 2);
+        }
         std::vector<NodeOf<double>*> eqs(r.tf.equationCount(), nullptr);
-        EXPECT_FALSE(r.tree.makeTFStateSpace(eqs.data(), r.denom.data(), r.nom.data(), r.tf, 0)) << c.name;
-        EXPECT_EQ(eqs, std::vector<NodeOf<double>*>(eqs.size(), nullptr)) << c.name;
+        EXPECT_FALSE(r.tree.makeTFStateSpace(eqs.data(), denom, nom, r.tf, 0)) << spoil;
+        EXPECT_EQ(eqs, std::vector<NodeOf<double>*>(eqs.size(), nullptr)) << spoil;
     }
-    // Polynomials that were never normalised, or orders that do not match the tree.
+    // Orders that do not match the tree.
     TFRig<double> r("1/(2*s + 1)");
-    ASSERT_TRUE(r.rig.build(r.tree, "1/(2*s + 1)"));
+    ASSERT_TRUE(r.rig.build(r.tree, r.f));
     ASSERT_TRUE(r.tree.checkTFFormat(r.tf));
-    std::vector<NodeOf<double>*> denom = {r.tree.newLiteral(C::INT_LITERAL, 2), r.tree.newLiteral(C::INT_LITERAL, 1)};
-    std::vector<NodeOf<double>*> nom = {r.tree.newLiteral(C::INT_LITERAL, 1)};
-    std::vector<NodeOf<double>*> eqs(2, nullptr);
-    EXPECT_FALSE(r.tree.makeTFStateSpace(eqs.data(), denom.data(), nom.data(), r.tf, 0));
-    TransferFunction wrong = r.tf;
-    wrong.denomOrder = 2;
-    denom.assign(3, nullptr);
-    EXPECT_FALSE(r.tree.getTFPolynomials(denom.data(), nom.data(), wrong));
+    r.tf.denomOrder = 2;
+    NodeOf<double>* denom[3] = {};
+    NodeOf<double>* nom[1] = {};
+    EXPECT_FALSE(r.tree.getTFPolynomials(denom, nom, r.tf));
 }
 
 // ---- random transfer functions on u = e^(pt) ----
@@ -411,11 +388,11 @@ template <typename T> void checkRandomTransferFunctions(unsigned firstSeed, int 
         const td::UINT2 stages = static_cast<td::UINT2>(maker.pick(0, 1) * 2);
         const bool uIsParameter = maker.pick(0, 1);
         TFRig<T> r(f, stages, uIsParameter);
-        ASSERT_TRUE(r.realise(f)) << f << " seed " << seed << " "
-                                  << (r.rig.ctx.log.messages.empty() ? std::string("no message")
-                                                                     : r.rig.ctx.log.messages.front().text)
-                                  << " " << r.rig.text(r.tree, r.tree.getRoot()) << " " << r.tf.nomOrder << "/"
-                                  << r.tf.denomOrder;
+        ASSERT_TRUE(r.realise()) << f << " seed " << seed << " "
+                                 << (r.rig.ctx.log.messages.empty() ? std::string("no message")
+                                                                    : r.rig.ctx.log.messages.front().text)
+                                 << " " << r.rig.text(r.tree, r.tree.getRoot()) << " " << r.tf.nomOrder << "/"
+                                 << r.tf.denomOrder;
         ASSERT_EQ(r.tf.nomOrder, m) << f;
         ASSERT_EQ(r.tf.denomOrder, n) << f;
         ++kinds[n == 0 ? 0 : (m > n ? 2 : 1)];

@@ -163,17 +163,6 @@ TEST(Polynomials, ProductOfCoefficientArrays)
     // The factors are copied: they stay as they were.
     EXPECT_EQ(rig.text(tree, a[0]), "1");
     EXPECT_EQ(rig.text(tree, b[0]), "2");
-
-    // Zero coefficients drop out; symbols are kept.
-    auto sym = [&](const char* name) { return tree.newSymbol(rig.index(name)); };
-    NodeOf<double>* p[] = {sym("a"), nullptr, lit(1)};
-    NodeOf<double>* q[] = {lit(1), sym("b")};
-    NodeOf<double>* r[4] = {};
-    EXPECT_EQ(tree.multiplyPolynomials(p, q, r, 2, 1), 3u);
-    EXPECT_EQ(rig.text(tree, r[0]), "a");
-    EXPECT_EQ(rig.text(tree, r[1]), "(a*b)");
-    EXPECT_EQ(rig.text(tree, r[2]), "1");
-    EXPECT_EQ(rig.text(tree, r[3]), "b");
 }
 
 TEST(Polynomials, DivisionOfCoefficientArrays)

@@ -196,8 +196,8 @@ public:
     // The state-space equations of the normalised polynomials into tf.equationCount()
     // slots: equation k < tf.stateCount() is the derivative of state slot k, the rest are
     // residuals (proper: the output; polynomial: u - x0; improper: u - x_n, then the
-    // output through the division variable). Each state is followed by stages symbols.
-    // False (nothing written) when tf's symbols are not variables of this tree or the
+    // output through the division variable). State slot k is the symbol
+    // firstState + k*(stages + 1), the division variable slot stateCount(). False (nothing written) when tf's symbols are not variables of this tree or the
     // polynomials are not normalised.
     bool makeTFStateSpace(Node** pEquations, Node* const* pDenom, Node* const* pNom, const TransferFunction& tf,
                           td::UINT2 stages);
@@ -205,9 +205,9 @@ public:
     // ---- DAE discretisation of x' = f ----
     // f is the root, or the operand of pIntegral, the int node of an integral form
     // x = k*int(f); then f's increment replaces that node and the whole tree is the
-    // increment. States are symbols whose SymbolInfo type is 3 or more. A state or time
-    // symbol inside a single-token argument, or a state without the record an expansion
-    // needs, fails the expansion (false, null).
+    // increment. States are symbols whose SymbolInfo type is 3 or more. A state without
+    // the record an expansion needs, or t as a single-token argument (round(x, t)), fails
+    // the expansion (false, null) and leaves the tree as it was.
 
     // A copy of node at the previous step: states become their history parameters and
     // t becomes t - dT.
@@ -359,7 +359,8 @@ private:
     Node* foldIntoRight(const Node* pLiteral, Node* pChain, bool copyChain, td::BYTE op);
     static void replaceNode(Node*& rootLink, Node* pOld, Node* pNew);
 
-    // rewriting: node takes the place of the top root
+    // rewriting: node takes the place of the top root; the increment takes the place of
+    // the int node (the whole tree after that, or the increment itself without one)
     void replaceRoot(Node* pNode);
     Node* replaceIntegral(Node* pIntegral, Node* pIncrement);
 
