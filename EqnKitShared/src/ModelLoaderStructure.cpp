@@ -110,200 +110,263 @@ td::BYTE ModelLoader::getLineLocation(td::UINT4 line) const
     return MainOther;
 }
 
-bool ModelLoader::readStructure(mu::LineLoader& loader, td::MutableString& line, bool declare)
+// The structure pass of one load: the model and sub-model lines with their attributes,
+// the declaration groups with their names, and where each of them stands.
+class StructureReader
 {
-    Naming::SymbolMap* pMainVars = map(ModelLevel::Main, UserLabel::Var);
-    Naming::SymbolMap* pMainParams = map(ModelLevel::Main, UserLabel::Param);
-    if (!pMainVars || !pMainParams)
-        return true;
-    if (declare)
+public:
+    StructureReader(ModelLoader& loader, bool declare)
+        : _loader(loader), _targets(loader._targets), _lex(*loader._pTokenizer), _declare(declare)
     {
-        pMainVars->clear();
-        pMainParams->clear();
-        map(ModelLevel::Sub, UserLabel::Var)->clear();
-        map(ModelLevel::Sub, UserLabel::Param)->clear();
     }
-    for (LocationPair* pLoc : {_targets.pVars, _targets.pParams, _targets.pDistribs, _targets.pStats, _targets.pModels})
-        (*pLoc)[0] = (*pLoc)[1] = LineLocation();
-    (*_targets.pDTParamIndex)[0] = (*_targets.pDTParamIndex)[1] = -1;
-    (*_targets.pTimeParamIndex)[0] = (*_targets.pTimeParamIndex)[1] = -1;
 
-    TokenizerBase<1>& lex = *_pTokenizer;
-    lex.reset();
-    // A complex mode left from an earlier load must not carry over.
-    bindLexer(lex, false);
-    _isComplex = _isDynamic = false;
-    _copyParsCount = 0;
-
-    int depth = 0;
-    int blockDepth = 0; // blocks opened inside the models, closed by their own end
-    int openGroup = idx(Group::NA);
-    td::UINT4 lineNo = 0;
-    auto finish = [&]() {
-        if (_isDynamic)
-            findOrAddTimeParams(declare);
+    bool read(mu::LineLoader& lineLoader, td::MutableString& line)
+    {
+        reset();
+        while (lineLoader.getLine(line))
+        {
+            ++_lineNo;
+            if (line.length() == 0)
+                continue;
+            _lex.setLine(line.c_str(), line.length());
+            if (readLine(line) == Go::Stop)
+                break;
+        }
+        if (_loader._isDynamic)
+            _loader.findOrAddTimeParams(_declare);
         return true;
+    }
+
+private:
+    // What follows a token: the line's next token, the next line, or the end of the pass.
+    enum class Go : td::BYTE
+    {
+        NextToken,
+        NextLine,
+        Stop
     };
 
-    while (loader.getLine(line))
+    void reset()
     {
-        ++lineNo;
-        if (line.length() == 0)
-            continue;
-        lex.setLine(line.c_str(), line.length());
-        bool modelLine = false, subModelLine = false;
-        bool statementStart = true, firstToken = true;
-        int pairState = 0;
-        AttribID attrib = AttribID::NA;
-        for (bool lineDone = false; !lineDone;)
+        if (_declare)
         {
-            Token t = lex.getNextToken();
-            bool wasFirst = firstToken;
-            firstToken = false;
-            if (t == Token::Semicolon)
+            for (ModelLevel level : {ModelLevel::Main, ModelLevel::Sub})
             {
-                statementStart = true;
-                continue;
-            }
-            bool atStatementStart = statementStart;
-            statementStart = false;
-            switch (t)
-            {
-            case Token::Error:
-                report(msg::mlUnexpectedToken, lineNo, lex._tokenColumn + 1);
-                lineDone = true;
-                continue;
-            case Token::EndOfLine: lineDone = true; continue;
-            default: break;
-            }
-            if (t == Token::Reserved)
-            {
-                ReservedID id = static_cast<ReservedID>(lex._value);
-                lineDone = true;
-                if (opensBlock(id) && depth > 0)
-                    ++blockDepth;
-                if (id != ReservedID::End)
-                    continue;
-                if (blockDepth > 0)
-                {
-                    --blockDepth;
-                    continue;
-                }
-                bool subLine = getLineLocation(lineNo) >= SubOther;
-                --depth;
-                LocationPair& models = *_targets.pModels;
-                if (subLine && depth == 1)
-                {
-                    models[1].count = lineNo - models[1].location;
-                    return finish();
-                }
-                if (depth == 0)
-                {
-                    models[0].count = lineNo - models[0].location + 1;
-                    return finish();
-                }
-                continue;
-            }
-            if (modelLine || subModelLine)
-            {
-                unsigned level = modelLine ? 0 : 1;
-                cnt::PushBackVector<td::Variant>& attribs = (*_targets.pModelAttribs)[level];
-                if (pairState == 1)
-                {
-                    if (t != Token::Assign)
-                        lineDone = true;
-                    pairState = 2;
-                    continue;
-                }
-                if (pairState == 2)
-                {
-                    pairState = 0;
-                    const char* text = lex._text.c_str();
-                    switch (t)
-                    {
-                    case Token::True: attribs.back() = td::Variant(true); break;
-                    case Token::False: attribs.back() = td::Variant(false); break;
-                    case Token::EnumWord:
-                    case Token::String: attribs.back() = td::Variant(td::String(text, lex._text.length())); break;
-                    case Token::Integer:
-                    case Token::SpecialConst:
-                    case Token::Real: attribs.back() = td::Variant(mu::toDouble(text)); break;
-                    default: continue;
-                    }
-                    if (modelLine && t == Token::EnumWord && attrib == AttribID::Domain)
-                        _isComplex = lex._complex = _strComplexAttribValue == text;
-                    if (modelLine && t == Token::EnumWord && attrib == AttribID::Type)
-                        _isDynamic = std::strcmp(text, "ODE") == 0 || std::strcmp(text, "DAE") == 0;
-                    if (subModelLine && attrib == AttribID::CopyPars && (t == Token::Integer || t == Token::Real))
-                        _copyParsCount = integerPart(text);
-                    continue;
-                }
-                if (t == Token::AttribName && lex._value < idx(AttribID::NA))
-                {
-                    attrib = static_cast<AttribID>(lex._value);
-                    attribs.emplace() = td::Variant();
-                    pairState = 1;
-                }
-                continue;
-            }
-            if (t == Token::GroupName && wasFirst)
-            {
-                Group g = static_cast<Group>(lex._value);
-                td::BYTE where = getLineLocation(lineNo);
-                unsigned level = where < SubOther ? 0 : 1;
-                if (g == Group::Model)
-                {
-                    if (++depth != 1)
-                    {
-                        report(msg::mlWrongModelPos, lineNo, lex._tokenColumn + 1);
-                        continue;
-                    }
-                    (*_targets.pModels)[0].location = lineNo;
-                    modelLine = true;
-                    startModelAttribs(0, line);
-                    continue;
-                }
-                if (g == Group::SubModel)
-                {
-                    if (++depth != 2)
-                        report(msg::mlWrongSubModelPos, lineNo, lex._tokenColumn + 1);
-                    (*_targets.pModels)[1].location = lineNo;
-                    closeGroup(openGroup, lineNo);
-                    openGroup = idx(Group::NA);
-                    if (depth == 2)
-                    {
-                        subModelLine = true;
-                        startModelAttribs(1, line);
-                    }
-                    continue;
-                }
-                if (isDeclarationGroup(g))
-                {
-                    if (openGroup != static_cast<int>(idx(g)))
-                        closeGroup(openGroup, lineNo);
-                    openGroup = idx(g);
-                    groupLocation(openGroup, level).location = lineNo;
-                    continue;
-                }
-                closeGroup(openGroup, lineNo);
-                openGroup = idx(Group::NA);
-                if (level == 0 && depth <= 1)
-                    return finish();
-                continue;
-            }
-            if (t == Token::Word && atStatementStart && static_cast<Group>(openGroup) != Group::NA && declare)
-            {
-                static const td::BYTE mainCodes[] = {MainVars, MainParams, MainDistribs, MainStats};
-                static const td::BYTE subCodes[] = {SubVars, SubParams, SubDistribs, SubStats};
-                unsigned k = openGroup - idx(Group::Vars);
-                if (depth == 1)
-                    readDeclarations(lex, lineNo, lex._tokenColumn + 1, mainCodes[k]);
-                else if (depth == 2 && getLineLocation(lineNo) >= SubOther)
-                    readDeclarations(lex, lineNo, lex._tokenColumn + 1, subCodes[k]);
+                _loader.map(level, UserLabel::Var)->clear();
+                _loader.map(level, UserLabel::Param)->clear();
             }
         }
+        for (LocationPair* pLoc :
+             {_targets.pVars, _targets.pParams, _targets.pDistribs, _targets.pStats, _targets.pModels})
+            (*pLoc)[0] = (*pLoc)[1] = LineLocation();
+        (*_targets.pDTParamIndex)[0] = (*_targets.pDTParamIndex)[1] = -1;
+        (*_targets.pTimeParamIndex)[0] = (*_targets.pTimeParamIndex)[1] = -1;
+        _lex.reset();
+        // A complex mode left from an earlier load must not carry over.
+        _loader.bindLexer(_lex, false);
+        _loader._isComplex = _loader._isDynamic = false;
+        _loader._copyParsCount = 0;
     }
-    return finish();
+
+    Go readLine(const td::MutableString& line)
+    {
+        _modelLine = _subModelLine = false;
+        _statementStart = _firstToken = true;
+        _pairState = 0;
+        _attrib = AttribID::NA;
+        for (;;)
+        {
+            Token t = _lex.getNextToken();
+            bool first = _firstToken;
+            _firstToken = false;
+            if (t == Token::Semicolon)
+            {
+                _statementStart = true;
+                continue;
+            }
+            bool atStatementStart = _statementStart;
+            _statementStart = false;
+            if (t == Token::Error)
+            {
+                _loader.report(msg::mlUnexpectedToken, _lineNo, _lex._tokenColumn + 1);
+                return Go::NextLine;
+            }
+            if (t == Token::EndOfLine)
+                return Go::NextLine;
+            Go go = Go::NextToken;
+            if (t == Token::Reserved)
+                go = readReserved();
+            else if (_modelLine || _subModelLine)
+                go = readModelAttrib(t);
+            else if (t == Token::GroupName && first)
+                go = readGroup(line);
+            else if (t == Token::Word && atStatementStart)
+                readDeclaration();
+            if (go != Go::NextToken)
+                return go;
+        }
+    }
+
+    // A reserved word ends the line; an end closes a block, the sub-model or the model.
+    Go readReserved()
+    {
+        ReservedID id = static_cast<ReservedID>(_lex._value);
+        if (opensBlock(id) && _depth > 0)
+            ++_blockDepth;
+        if (id != ReservedID::End)
+            return Go::NextLine;
+        if (_blockDepth > 0)
+        {
+            --_blockDepth;
+            return Go::NextLine;
+        }
+        bool subLine = _loader.getLineLocation(_lineNo) >= ModelLoader::SubOther;
+        --_depth;
+        LocationPair& models = *_targets.pModels;
+        if (subLine && _depth == 1)
+        {
+            models[1].count = _lineNo - models[1].location;
+            return Go::Stop;
+        }
+        if (_depth == 0)
+        {
+            models[0].count = _lineNo - models[0].location + 1;
+            return Go::Stop;
+        }
+        return Go::NextLine;
+    }
+
+    // The attribute list of a model or sub-model line: name = value pairs.
+    Go readModelAttrib(Token t)
+    {
+        cnt::PushBackVector<td::Variant>& attribs = (*_targets.pModelAttribs)[_modelLine ? 0 : 1];
+        if (_pairState == 1)
+        {
+            _pairState = 2;
+            return t == Token::Assign ? Go::NextToken : Go::NextLine;
+        }
+        if (_pairState == 2)
+        {
+            _pairState = 0;
+            const char* text = _lex._text.c_str();
+            switch (t)
+            {
+            case Token::True: attribs.back() = td::Variant(true); break;
+            case Token::False: attribs.back() = td::Variant(false); break;
+            case Token::EnumWord:
+            case Token::String: attribs.back() = td::Variant(td::String(text, _lex._text.length())); break;
+            case Token::Integer:
+            case Token::SpecialConst:
+            case Token::Real: attribs.back() = td::Variant(mu::toDouble(text)); break;
+            default: return Go::NextToken;
+            }
+            if (_modelLine && t == Token::EnumWord && _attrib == AttribID::Domain)
+                _loader._isComplex = _lex._complex = _loader._strComplexAttribValue == text;
+            if (_modelLine && t == Token::EnumWord && _attrib == AttribID::Type)
+                _loader._isDynamic = std::strcmp(text, "ODE") == 0 || std::strcmp(text, "DAE") == 0;
+            if (_subModelLine && _attrib == AttribID::CopyPars && (t == Token::Integer || t == Token::Real))
+                _loader._copyParsCount = integerPart(text);
+            return Go::NextToken;
+        }
+        if (t == Token::AttribName && _lex._value < idx(AttribID::NA))
+        {
+            _attrib = static_cast<AttribID>(_lex._value);
+            attribs.emplace() = td::Variant();
+            _pairState = 1;
+        }
+        return Go::NextToken;
+    }
+
+    // A group name at the start of a line: the model, the sub-model, a declaration group,
+    // or any other group, which ends the declarations of the main model.
+    Go readGroup(const td::MutableString& line)
+    {
+        Group g = static_cast<Group>(_lex._value);
+        unsigned level = _loader.getLineLocation(_lineNo) < ModelLoader::SubOther ? 0 : 1;
+        if (g == Group::Model)
+        {
+            if (++_depth != 1)
+            {
+                _loader.report(msg::mlWrongModelPos, _lineNo, _lex._tokenColumn + 1);
+                return Go::NextToken;
+            }
+            (*_targets.pModels)[0].location = _lineNo;
+            _modelLine = true;
+            _loader.startModelAttribs(0, line);
+            return Go::NextToken;
+        }
+        if (g == Group::SubModel)
+        {
+            if (++_depth != 2)
+                _loader.report(msg::mlWrongSubModelPos, _lineNo, _lex._tokenColumn + 1);
+            (*_targets.pModels)[1].location = _lineNo;
+            closeOpenGroup();
+            if (_depth == 2)
+            {
+                _subModelLine = true;
+                _loader.startModelAttribs(1, line);
+            }
+            return Go::NextToken;
+        }
+        if (isDeclarationGroup(g))
+        {
+            if (_openGroup != static_cast<int>(idx(g)))
+                _loader.closeGroup(_openGroup, _lineNo);
+            _openGroup = idx(g);
+            _loader.groupLocation(_openGroup, level).location = _lineNo;
+            return Go::NextToken;
+        }
+        closeOpenGroup();
+        return level == 0 && _depth <= 1 ? Go::Stop : Go::NextToken;
+    }
+
+    void closeOpenGroup()
+    {
+        _loader.closeGroup(_openGroup, _lineNo);
+        _openGroup = idx(Group::NA);
+    }
+
+    // A name at the start of a statement in an open declaration group.
+    void readDeclaration()
+    {
+        if (static_cast<Group>(_openGroup) == Group::NA || !_declare)
+            return;
+        static const td::BYTE mainCodes[] = {ModelLoader::MainVars, ModelLoader::MainParams, ModelLoader::MainDistribs,
+                                             ModelLoader::MainStats};
+        static const td::BYTE subCodes[] = {ModelLoader::SubVars, ModelLoader::SubParams, ModelLoader::SubDistribs,
+                                            ModelLoader::SubStats};
+        unsigned k = _openGroup - idx(Group::Vars);
+        if (_depth == 1)
+            _loader.readDeclarations(_lex, _lineNo, _lex._tokenColumn + 1, mainCodes[k]);
+        else if (_depth == 2 && _loader.getLineLocation(_lineNo) >= ModelLoader::SubOther)
+            _loader.readDeclarations(_lex, _lineNo, _lex._tokenColumn + 1, subCodes[k]);
+    }
+
+    ModelLoader& _loader;
+    ModelLoader::Targets& _targets;
+    TokenizerBase<1>& _lex;
+    const bool _declare;
+    int _depth = 0;
+    // Blocks opened inside the models, closed by their own end.
+    int _blockDepth = 0;
+    int _openGroup = idx(Group::NA);
+    td::UINT4 _lineNo = 0;
+    // Per line.
+    bool _modelLine = false;
+    bool _subModelLine = false;
+    bool _statementStart = true;
+    bool _firstToken = true;
+    int _pairState = 0;
+    AttribID _attrib = AttribID::NA;
+};
+
+bool ModelLoader::readStructure(mu::LineLoader& loader, td::MutableString& line, bool declare)
+{
+    // A loader without a symbol table has nothing to enter.
+    if (!map(ModelLevel::Main, UserLabel::Var) || !map(ModelLevel::Main, UserLabel::Param))
+        return true;
+    StructureReader reader(*this, declare);
+    return reader.read(loader, line);
 }
 
 void ModelLoader::readDeclarations(const TokenizerBase<1>& lexer, td::UINT4 line, td::UINT4 column, td::BYTE code)

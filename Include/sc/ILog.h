@@ -2,12 +2,13 @@
 // The slot order of the eleven operations is part of the interface between deliverables.
 #pragma once
 
+#include <sc/EqnKitAPI.h>
 #include <td/String.h>
 #include <td/Types.h>
 
 namespace sc
 {
-class ILog
+class EQNKIT_API ILog
 {
 public:
     // One message: its text and its position in the model text (line 0: no position).

@@ -2,11 +2,12 @@
 // Every solver implements it as a second interface; codes are below 6 (6 means none).
 #pragma once
 
+#include <sc/EqnKitAPI.h>
 #include <td/Types.h>
 
 namespace sc
 {
-class ISignal
+class EQNKIT_API ISignal
 {
 public:
     static constexpr td::BYTE NoSignal = 6;

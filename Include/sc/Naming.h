@@ -9,6 +9,7 @@
 
 #include <cnt/SafeFullVector.h>
 #include <mem/StringMemoryManager.h>
+#include <sc/EqnKitAPI.h>
 #include <sc/ModelEnums.h>
 #include <td/String.h>
 
@@ -42,7 +43,7 @@ struct NameEqual
     bool operator()(const td::PoolString& a, const td::PoolString& b) const noexcept { return a == b; }
 };
 
-class Naming
+class EQNKIT_API Naming
 {
     friend class TokenizedModel;
 

@@ -7,6 +7,7 @@
 #include <cnt/Array.h>
 #include <cnt/Dictionary.h>
 #include <cnt/SafeFullVector.h>
+#include <sc/EqnKitAPI.h>
 #include <sc/ModelEnums.h>
 #include <sc/Token.h>
 #include <td/StrKey.h>
@@ -91,56 +92,58 @@ using NumericTypeMap = cnt::Dictionary<td::StrKey, td::BYTE>;
 using IndexMap = cnt::Dictionary<td::StrKey, int>;
 
 // Process-wide description tables (filled once by setDefaultDataForAllNamings).
-extern cnt::SafeFullVector<_AttNameDesc> s_commonAttribNames;
-extern cnt::SafeFullVector<_RNDS> s_commonReservedNames;
-extern cnt::SafeFullVector<_GNDS> s_commonGroupNames;
-extern LogicalTokenMap s_logicalTokenMap;
-extern SpecialConstantMap s_specialConstantMap;
-extern IndexMap s_embeddedParamMap;
-extern td::String s_strComplexAttribValue;
-extern cnt::Array<char, 1> s_tagPosition;
-extern cnt::SafeFullVector<cnt::SafeFullVector<cnt::Dictionary<td::StrKey, int>>> s_commonLabels;
-extern const td::Variant HeaderDefaultValues[10];
-extern const Token s_commonIndentStart;
-extern const Token s_attribStart;
-extern const Token s_attribEnd;
+extern EQNKIT_API cnt::SafeFullVector<_AttNameDesc> s_commonAttribNames;
+extern EQNKIT_API cnt::SafeFullVector<_RNDS> s_commonReservedNames;
+extern EQNKIT_API cnt::SafeFullVector<_GNDS> s_commonGroupNames;
+extern EQNKIT_API LogicalTokenMap s_logicalTokenMap;
+extern EQNKIT_API SpecialConstantMap s_specialConstantMap;
+extern EQNKIT_API IndexMap s_embeddedParamMap;
+extern EQNKIT_API td::String s_strComplexAttribValue;
+extern EQNKIT_API cnt::Array<char, 1> s_tagPosition;
+extern EQNKIT_API cnt::SafeFullVector<cnt::SafeFullVector<cnt::Dictionary<td::StrKey, int>>> s_commonLabels;
+extern EQNKIT_API const td::Variant HeaderDefaultValues[10];
+extern EQNKIT_API const Token s_commonIndentStart;
+extern EQNKIT_API const Token s_attribStart;
+extern EQNKIT_API const Token s_attribEnd;
 
 // Per-naming keyword maps, indexed by the naming number.
-extern cnt::SafeFullVector<cnt::Array<FunctionMap, 2>> s_commonFunctions;
-extern cnt::SafeFullVector<AttribMap> s_commonAttribMaps;
-extern cnt::SafeFullVector<ReservedMap> s_commonReservedMaps;
-extern cnt::SafeFullVector<GroupMap> s_commonGroupMaps;
-extern cnt::SafeFullVector<cnt::Array<int, 2>> s_cmplxPartIndex;
+extern EQNKIT_API cnt::SafeFullVector<cnt::Array<FunctionMap, 2>> s_commonFunctions;
+extern EQNKIT_API cnt::SafeFullVector<AttribMap> s_commonAttribMaps;
+extern EQNKIT_API cnt::SafeFullVector<ReservedMap> s_commonReservedMaps;
+extern EQNKIT_API cnt::SafeFullVector<GroupMap> s_commonGroupMaps;
+extern EQNKIT_API cnt::SafeFullVector<cnt::Array<int, 2>> s_cmplxPartIndex;
 
 // Set-up, in this order for a host: reserveNamings(n), setDefaultDataForAllNamings(),
 // then setDefaultDataForNaming(i) for each naming.
-void reserveNamings(unsigned short n);
-void setDefaultDataForAllNamings();
-void setDefaultDataForNaming(unsigned short naming);
+EQNKIT_API void reserveNamings(unsigned short n);
+EQNKIT_API void setDefaultDataForAllNamings();
+EQNKIT_API void setDefaultDataForNaming(unsigned short naming);
 
-void setCommonFunctions(FunctionSet labelID, unsigned short naming, const char* const* names, unsigned count);
-void setCommonFunctions(FunctionSet labelID, unsigned short naming, std::initializer_list<const char*> names);
-void setCommonComplexFunctions(unsigned short naming, const char* const* realNames, unsigned nReal,
-                               const char* const* complexNames, unsigned nComplex);
-void setCommonRealFunctions(unsigned short naming, const char* const* names, unsigned count,
-                            std::initializer_list<_ARFn> extra);
+EQNKIT_API void setCommonFunctions(FunctionSet labelID, unsigned short naming, const char* const* names,
+                                   unsigned count);
+EQNKIT_API void setCommonFunctions(FunctionSet labelID, unsigned short naming,
+                                   std::initializer_list<const char*> names);
+EQNKIT_API void setCommonComplexFunctions(unsigned short naming, const char* const* realNames, unsigned nReal,
+                                          const char* const* complexNames, unsigned nComplex);
+EQNKIT_API void setCommonRealFunctions(unsigned short naming, const char* const* names, unsigned count,
+                                       std::initializer_list<_ARFn> extra);
 // Ranges are half-open: [first, last).
-void setCommonGroupNames(unsigned short naming, Group first, Group last);
-void setCommonGroupNames(unsigned short naming, std::initializer_list<Group> groups);
-void setCommonAttribNames(unsigned short naming, AttribID first, AttribID last);
-void setCommonReservedNames(unsigned short naming, ReservedID first, ReservedID last);
-void setComplexDomainAttribEnumPos(unsigned short naming, int pos);
-void setLogicalLabels(std::initializer_list<_tokLab> labels);
-void setNumericTypeLabels(std::initializer_list<_ntLab> labels);
-void setSpecialConstants(std::initializer_list<_SpecConstInf> constants);
-void setSolutionOKReportStringType(SolutionOKReportStringType type);
+EQNKIT_API void setCommonGroupNames(unsigned short naming, Group first, Group last);
+EQNKIT_API void setCommonGroupNames(unsigned short naming, std::initializer_list<Group> groups);
+EQNKIT_API void setCommonAttribNames(unsigned short naming, AttribID first, AttribID last);
+EQNKIT_API void setCommonReservedNames(unsigned short naming, ReservedID first, ReservedID last);
+EQNKIT_API void setComplexDomainAttribEnumPos(unsigned short naming, int pos);
+EQNKIT_API void setLogicalLabels(std::initializer_list<_tokLab> labels);
+EQNKIT_API void setNumericTypeLabels(std::initializer_list<_ntLab> labels);
+EQNKIT_API void setSpecialConstants(std::initializer_list<_SpecConstInf> constants);
+EQNKIT_API void setSolutionOKReportStringType(SolutionOKReportStringType type);
 
-td::String getAttribEnumValue(unsigned pos);
-const IndexMap& getCommonAttribEnumValueMap();
-const NumericTypeMap& getNumericTypeMap();
-td::String getFunctionName(FunctionSet labelID, unsigned code, unsigned short naming);
-const char* getHeaderParamName(HeaderParam param);
-AttribKind getHeaderParamKind(HeaderParam param);
-const td::String& getSolutionOKReportString();
-SolutionOKReportStringType getSolutionOKReportStringType(SolutionOKReportStringType unused);
+EQNKIT_API td::String getAttribEnumValue(unsigned pos);
+EQNKIT_API const IndexMap& getCommonAttribEnumValueMap();
+EQNKIT_API const NumericTypeMap& getNumericTypeMap();
+EQNKIT_API td::String getFunctionName(FunctionSet labelID, unsigned code, unsigned short naming);
+EQNKIT_API const char* getHeaderParamName(HeaderParam param);
+EQNKIT_API AttribKind getHeaderParamKind(HeaderParam param);
+EQNKIT_API const td::String& getSolutionOKReportString();
+EQNKIT_API SolutionOKReportStringType getSolutionOKReportStringType(SolutionOKReportStringType unused);
 } // namespace sc

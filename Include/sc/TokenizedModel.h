@@ -10,6 +10,7 @@
 #include <cnt/SafeFullVector.h>
 #include <mu/ILineLoader.h>
 #include <mu/LineLoader.h>
+#include <sc/EqnKitAPI.h>
 #include <sc/ILog.h>
 #include <sc/ModelEnums.h>
 #include <sc/Naming.h>
@@ -23,7 +24,7 @@ namespace sc
 
 class ModelLoader;
 
-class TokenizedModel
+class EQNKIT_API TokenizedModel
 {
 public:
     using Translator = td::String (*)(const char* key);

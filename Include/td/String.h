@@ -11,6 +11,7 @@
 #include <utility>
 
 #include <mu/ZeroBuffer.h>
+#include <sc/EqnKitAPI.h>
 #include <td/Assert.h>
 #include <td/Types.h>
 
@@ -627,10 +628,10 @@ private:
 
 // Formats a double like "%g" in the C locale into the caller's 64-byte buffer; the
 // process locale is neither read nor changed.
-char* toString(double value, char buffer[64]);
+EQNKIT_API char* toString(double value, char buffer[64]);
 
 // 0 nothing, 1 not a number, 2 negative integer, 3 integer, 4 negative real, 5 real.
-int classifyNumber(const char* s);
+EQNKIT_API int classifyNumber(const char* s);
 } // namespace td
 
 namespace td

@@ -307,7 +307,7 @@ template <typename T> bool Evaluator<T>::execute(CU<T>& cu) const
     return false;
 }
 
-template <typename T> template <typename U> bool Evaluator<T>::applyAssignment(U& target, const U& value, char op)
+template <typename T> bool Evaluator<T>::applyAssignment(T& target, const T& value, char op)
 {
     switch (op)
     {
@@ -316,7 +316,7 @@ template <typename T> template <typename U> bool Evaluator<T>::applyAssignment(U
     case '-': target -= value; return true;
     case '*': target *= value; return true;
     case '/':
-        if (value == U(0))
+        if (value == T(0))
             return false;
         target /= value;
         return true;
@@ -599,7 +599,4 @@ void Evaluator<T>::applySwitch(CU<T>& cu, td::UINT4 row, sparse::IMatrixReceiver
 
 template class Evaluator<double>;
 template class Evaluator<std::complex<double>>;
-template bool Evaluator<double>::applyAssignment<double>(double&, const double&, char);
-template bool Evaluator<std::complex<double>>::applyAssignment<std::complex<double>>(std::complex<double>&,
-                                                                                     const std::complex<double>&, char);
 } // namespace sl

@@ -59,7 +59,7 @@ public:
     bool execute(CU<T>& cu) const;
 
     // '=', '+', '-', '*', '/', '^'; false (target unchanged) for a division by zero.
-    template <typename U> static bool applyAssignment(U& target, const U& value, char op);
+    static bool applyAssignment(T& target, const T& value, char op);
 
     // Conditional records.
     void setIfThenElse(const Evaluator* pCondition, const Evaluator* pThen, const Evaluator* pElse);

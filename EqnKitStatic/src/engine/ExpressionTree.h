@@ -353,7 +353,22 @@ private:
     bool nestedDerivative(ExpressionTree* pTree, Evaluator<T>*& pOut);
     Evaluator<T>* takeRun(td::UINT4 n, const char* keyOnFailure);
 
-    // simplification
+    // simplification: simplify runs the rule groups over its operands until one makes the
+    // result; a group that rewrites the operands starts the rules again.
+    struct Operands;
+    enum class Step : td::BYTE
+    {
+        Next,  // no rule of the group applies
+        Again, // the operands were rewritten
+        Done   // the result is made
+    };
+    Step quotientRules(Operands& o);
+    Step productRules(Operands& o);
+    Step literalRightRules(Operands& o);
+    Step literalLeftRules(Operands& o);
+    Step negationRules(Operands& o);
+    Step equalOperandRules(Operands& o);
+    Node* plainBinary(Operands& o);
     Node* takeOperand(Node* pNode, bool copy) { return copy ? this->copy(pNode) : pNode; }
     Node* foldIntoLeft(Node* pChain, const Node* pLiteral, bool copyChain, td::BYTE op);
     Node* foldIntoRight(const Node* pLiteral, Node* pChain, bool copyChain, td::BYTE op);
@@ -408,6 +423,11 @@ private:
     bool _targetIsParent = false;
     char _assignOp = '=';
 };
+
+// Each phase file (ExpressionTree.cpp, TreeBuild.cpp, TreeDiff.cpp, TreeEmit.cpp, TreePrint.cpp,
+// TreeSimplify.cpp) instantiates the whole class for the members it defines.
+extern template class ExpressionTree<double>;
+extern template class ExpressionTree<std::complex<double>>;
 } // namespace sl
 
 namespace slDbl

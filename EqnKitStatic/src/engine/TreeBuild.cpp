@@ -734,6 +734,6 @@ template <typename T> void ExpressionTree<T>::buildLimitDerivatives(ExpressionTr
     }
 }
 
-template bool ExpressionTree<double>::build(TokenNode<double>*);
-template bool ExpressionTree<std::complex<double>>::build(TokenNode<std::complex<double>>*);
+template class ExpressionTree<double>;
+template class ExpressionTree<std::complex<double>>;
 } // namespace sl

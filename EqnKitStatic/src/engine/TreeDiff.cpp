@@ -614,13 +614,6 @@ template <typename T> bool ExpressionTree<T>::differentiateSwitch(Evaluator<T>* 
     }
 }
 
-#define EQNKIT_TREE_DIFF(T)                                                                                            \
-    template bool ExpressionTree<T>::differentiate(ExpressionTree&, td::UINT4);                                        \
-    template bool ExpressionTree<T>::dependsOn(td::UINT4);                                                             \
-    template ExpressionTree<T>::Node* ExpressionTree<T>::differentiateNode(Node*);                                     \
-    template bool ExpressionTree<T>::differentiateIfThenElse(Evaluator<T>*);                                           \
-    template bool ExpressionTree<T>::differentiateSwitch(Evaluator<T>*, const Evaluator<T>*);
-EQNKIT_TREE_DIFF(double)
-EQNKIT_TREE_DIFF(std::complex<double>)
-#undef EQNKIT_TREE_DIFF
+template class ExpressionTree<double>;
+template class ExpressionTree<std::complex<double>>;
 } // namespace sl

@@ -324,10 +324,6 @@ template <typename T> bool ExpressionTree<T>::createSwitch(Evaluator<T>* out)
     return true;
 }
 
-template bool ExpressionTree<double>::createEvaluator(Evaluator<double>*);
-template bool ExpressionTree<std::complex<double>>::createEvaluator(Evaluator<std::complex<double>>*);
-template bool ExpressionTree<double>::emitPostfix(ETNode<double>*);
-template bool ExpressionTree<std::complex<double>>::emitPostfix(ETNode<std::complex<double>>*);
-template td::UINT4 ExpressionTree<double>::stackNeed(const ETNode<double>*);
-template td::UINT4 ExpressionTree<std::complex<double>>::stackNeed(const ETNode<std::complex<double>>*);
+template class ExpressionTree<double>;
+template class ExpressionTree<std::complex<double>>;
 } // namespace sl

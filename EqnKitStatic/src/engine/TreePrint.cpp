@@ -268,13 +268,6 @@ template <typename T> td::String ExpressionTree<T>::symbolName(const Tok& token)
     return text.toString();
 }
 
-template void ExpressionTree<double>::toString(td::MutableString&, td::BYTE);
-template void ExpressionTree<std::complex<double>>::toString(td::MutableString&, td::BYTE);
-template void ExpressionTree<double>::nodeToString(td::MutableString&, const ETNode<double>*) const;
-template void ExpressionTree<std::complex<double>>::nodeToString(td::MutableString&,
-                                                                 const ETNode<std::complex<double>>*) const;
-template td::String ExpressionTree<double>::numberText(const double&, td::BYTE);
-template td::String ExpressionTree<std::complex<double>>::numberText(const std::complex<double>&, td::BYTE);
-template td::String ExpressionTree<double>::symbolName(const Token<double>&) const;
-template td::String ExpressionTree<std::complex<double>>::symbolName(const Token<std::complex<double>>&) const;
+template class ExpressionTree<double>;
+template class ExpressionTree<std::complex<double>>;
 } // namespace sl

@@ -270,193 +270,278 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::foldI
     return newOperator(op, newLiteral(type, m), pBase);
 }
 
+// The operands of one simplify call as the rules rewrite them; a flagged operand is copied
+// where the result uses it.
+template <typename T> struct ExpressionTree<T>::Operands
+{
+    Node* l;
+    Node* r;
+    bool cl;
+    bool cr;
+    td::BYTE op;
+    Node* pResult = nullptr;
+
+    Step done(Node* p)
+    {
+        pResult = p;
+        return Step::Done;
+    }
+};
+
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::plainBinary(Operands& o)
+{
+    return newOperator(o.op, takeOperand(o.l, o.cl), takeOperand(o.r, o.cr));
+}
+
+// Fractions in a quotient; parts of a flagged operand are flagged, new products are not.
+template <typename T> auto ExpressionTree<T>::quotientRules(Operands& o) -> Step
+{
+    if (o.op != C::DIV || (!isType(o.l, C::DIV) && !isType(o.r, C::DIV)))
+        return Step::Next;
+    // (a/b) / (c/d) = (a*d) / (b*c)
+    if (isType(o.l, C::DIV) && isType(o.r, C::DIV))
+    {
+        Node* pNum = simplify(o.l->pLeftNode, o.r->pRightNode, o.cl, o.cr, C::MUL);
+        Node* pDen = simplify(o.l->pRightNode, o.r->pLeftNode, o.cl, o.cr, C::MUL);
+        o.l = pNum;
+        o.r = pDen;
+        o.cl = o.cr = false;
+        return Step::Again;
+    }
+    // (a/b) / r = a / (b*r)
+    if (isType(o.l, C::DIV))
+    {
+        Node* pDen = simplify(o.l->pRightNode, o.r, o.cl, o.cr, C::MUL);
+        o.l = o.l->pLeftNode;
+        o.r = pDen;
+        o.cr = false;
+        return Step::Again;
+    }
+    // l / (c/d) = (l*d) / c
+    Node* pNum = simplify(o.l, o.r->pRightNode, o.cl, o.cr, C::MUL);
+    o.l = pNum;
+    o.r = o.r->pLeftNode;
+    o.cl = false;
+    return Step::Again;
+}
+
+// Fractions in a product: the product becomes a quotient.
+template <typename T> auto ExpressionTree<T>::productRules(Operands& o) -> Step
+{
+    if (o.op != C::MUL || (!isType(o.l, C::DIV) && !isType(o.r, C::DIV)))
+        return Step::Next;
+    // (a/b) * (c/d) = (a*c) / (b*d)
+    if (isType(o.l, C::DIV) && isType(o.r, C::DIV))
+    {
+        Node* pNum = simplify(o.l->pLeftNode, o.r->pLeftNode, o.cl, o.cr, C::MUL);
+        Node* pDen = simplify(o.l->pRightNode, o.r->pRightNode, o.cl, o.cr, C::MUL);
+        o.l = pNum;
+        o.r = pDen;
+        o.cl = o.cr = false;
+        o.op = C::DIV;
+        return Step::Again;
+    }
+    // (a/b) * r = (a*r) / b
+    if (isType(o.l, C::DIV))
+    {
+        Node* pNum = simplify(o.l->pLeftNode, o.r, o.cl, o.cr, C::MUL);
+        o.r = o.l->pRightNode;
+        o.cr = o.cl;
+        o.l = pNum;
+        o.cl = false;
+        o.op = C::DIV;
+        return Step::Again;
+    }
+    Node* pDen = o.r->pRightNode;
+    // k * (c/m) with literals k and m = (k/m) * c: a literal over a literal is one real factor
+    if (isLiteral(o.l) && isLiteral(pDen))
+    {
+        const T ratio = o.l->pToken->value / pDen->pToken->value;
+        if (isFinite(ratio))
+        {
+            o.l = newLiteral(nonIntegerType(ratio), ratio);
+            o.cl = false;
+            o.r = o.r->pLeftNode;
+            return Step::Again;
+        }
+    }
+    // l * (c/d) = (l*c) / d
+    o.l = simplify(o.l, o.r->pLeftNode, o.cl, o.cr, C::MUL);
+    o.cl = false;
+    o.r = pDen;
+    o.op = C::DIV;
+    return Step::Again;
+}
+
+// A literal right operand of an operand that is none.
+template <typename T> auto ExpressionTree<T>::literalRightRules(Operands& o) -> Step
+{
+    if (isLiteral(o.l) || !isLiteral(o.r))
+        return Step::Next;
+    // l + k and l * k: the literal goes left
+    if (o.op == C::ADD || o.op == C::MUL)
+    {
+        std::swap(o.l, o.r);
+        std::swap(o.cl, o.cr);
+        return Step::Again;
+    }
+    // l - 0 = l and l / 1 = l
+    if ((o.op == C::SUB && isValue(o.r, 0)) || (o.op == C::DIV && isValue(o.r, 1)))
+        return o.done(takeOperand(o.l, o.cl));
+    // l / -1 = -1 * l
+    if (o.op == C::DIV && isValue(o.r, -1))
+        return o.done(newOperator(C::MUL, intLiteral(-1), takeOperand(o.l, o.cl)));
+    // chain - k and chain / k: k merges with the chain's literal
+    if (isChainOf(o.l, o.op))
+    {
+        if (Node* pFolded = foldIntoLeft(o.l, o.r, o.cl, o.op))
+            return o.done(pFolded);
+    }
+    return Step::Next;
+}
+
+// A literal left operand.
+template <typename T> auto ExpressionTree<T>::literalLeftRules(Operands& o) -> Step
+{
+    if (!isLiteral(o.l))
+        return Step::Next;
+    // a op b of two literals is folded, unless the result must wait for run time
+    if (isLiteral(o.r))
+    {
+        T value;
+        td::BYTE type;
+        if (!foldLiterals(o.op, *o.l->pToken, *o.r->pToken, value, type))
+            return o.done(plainBinary(o));
+        Node* pResult = takeOperand(o.l, o.cl);
+        setLiteral(pResult, value, type);
+        return o.done(pResult);
+    }
+    const T a = o.l->pToken->value;
+    // 0 * r = 0 and 0 / r = 0
+    if (a == T(0) && (o.op == C::MUL || o.op == C::DIV))
+        return o.done(intLiteral(0));
+    // 0 + r = r
+    if (a == T(0) && o.op == C::ADD)
+        return o.done(takeOperand(o.r, o.cr));
+    // 1 * r = r
+    if (o.op == C::MUL && a == T(1))
+        return o.done(takeOperand(o.r, o.cr));
+    // -1 * r = 0 - r
+    if (o.op == C::MUL && a == T(-1))
+        return o.done(newOperator(C::SUB, intLiteral(0), takeOperand(o.r, o.cr)));
+    // a op chain: a merges with the chain's literal
+    if (isChainOf(o.r, o.op))
+    {
+        if (Node* pFolded = foldIntoRight(o.l, o.r, o.cr, o.op))
+            return o.done(pFolded);
+    }
+    return Step::Next;
+}
+
+// Negated operands, 0 - x: the sign moves out of products and quotients and into the
+// operator of sums and differences.
+template <typename T> auto ExpressionTree<T>::negationRules(Operands& o) -> Step
+{
+    const bool negL = isNegation(o.l);
+    const bool negR = isNegation(o.r);
+    if (!negL && !negR)
+        return Step::Next;
+    Node* a = negL ? o.l->pRightNode : nullptr;
+    Node* b = negR ? o.r->pRightNode : nullptr;
+    if (o.op == C::MUL || o.op == C::DIV)
+    {
+        // (-a) op (-b) = a op b
+        if (negL && negR)
+        {
+            o.l = a;
+            o.r = b;
+            return Step::Again;
+        }
+        // (-a) op r = -(a op r) and l op (-b) = -(l op b)
+        Node* pInner = negL ? simplify(a, o.r, o.cl, o.cr, o.op) : simplify(o.l, b, o.cl, o.cr, o.op);
+        return o.done(newOperator(C::SUB, intLiteral(0), pInner));
+    }
+    if (o.op == C::ADD)
+    {
+        // (-a) + (-b) = -(a + b)
+        if (negL && negR)
+            return o.done(newOperator(C::SUB, intLiteral(0), simplify(a, b, o.cl, o.cr, C::ADD)));
+        // (-a) + r = r - a
+        if (negL)
+        {
+            o.l = o.r;
+            o.r = a;
+            std::swap(o.cl, o.cr);
+            o.op = C::SUB;
+            return Step::Again;
+        }
+        // l + (-b) = l - b
+        o.r = b;
+        o.op = C::SUB;
+        return Step::Again;
+    }
+    // (-a) - (-b) = b - a
+    if (negL && negR)
+    {
+        o.l = b;
+        o.r = a;
+        std::swap(o.cl, o.cr);
+        return Step::Again;
+    }
+    // (-a) - r = -(a + r)
+    if (negL)
+        return o.done(newOperator(C::SUB, intLiteral(0), simplify(a, o.r, o.cl, o.cr, C::ADD)));
+    // l - (-b) = l + b
+    o.r = b;
+    o.op = C::ADD;
+    return Step::Again;
+}
+
+// Structurally equal operands.
+template <typename T> auto ExpressionTree<T>::equalOperandRules(Operands& o) -> Step
+{
+    if (!equal(o.l, o.r))
+        return Step::Next;
+    switch (o.op)
+    {
+    // x + x = 2 * x
+    case C::ADD: return o.done(newOperator(C::MUL, intLiteral(2), takeOperand(o.l, o.cl)));
+    // x - x = 0
+    case C::SUB: return o.done(intLiteral(0));
+    // x * x = x^2
+    case C::MUL: return o.done(power(o.l, 2, o.cl));
+    // x / x = 1
+    default: return o.done(intLiteral(1));
+    }
+}
+
 template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::simplify(Node* pLeftNode, Node* pRightNode,
                                                                                     bool copyLeft, bool copyRight,
                                                                                     td::BYTE op)
 {
     TD_ASSERT(pLeftNode);
     TD_ASSERT(pRightNode);
-    Node* l = pLeftNode;
-    Node* r = pRightNode;
-    bool cl = copyLeft;
-    bool cr = copyRight;
-    auto plain = [&]() { return newOperator(op, takeOperand(l, cl), takeOperand(r, cr)); };
+    Operands o{pLeftNode, pRightNode, copyLeft, copyRight, op};
     if (!_simplify || !isArithmetic(op))
-        return plain();
+        return plainBinary(o);
     for (;;)
     {
-        // Fractions first; parts of a flagged operand are flagged, new products are not.
-        if (op == C::DIV && (isType(l, C::DIV) || isType(r, C::DIV)))
-        {
-            if (isType(l, C::DIV) && isType(r, C::DIV))
-            {
-                Node* pNum = simplify(l->pLeftNode, r->pRightNode, cl, cr, C::MUL);
-                Node* pDen = simplify(l->pRightNode, r->pLeftNode, cl, cr, C::MUL);
-                l = pNum;
-                r = pDen;
-                cl = cr = false;
-            }
-            else if (isType(l, C::DIV))
-            {
-                Node* pDen = simplify(l->pRightNode, r, cl, cr, C::MUL);
-                l = l->pLeftNode;
-                r = pDen;
-                cr = false;
-            }
-            else
-            {
-                Node* pNum = simplify(l, r->pRightNode, cl, cr, C::MUL);
-                l = pNum;
-                r = r->pLeftNode;
-                cl = false;
-            }
-            continue;
-        }
-        if (op == C::MUL && (isType(l, C::DIV) || isType(r, C::DIV)))
-        {
-            if (isType(l, C::DIV) && isType(r, C::DIV))
-            {
-                Node* pNum = simplify(l->pLeftNode, r->pLeftNode, cl, cr, C::MUL);
-                Node* pDen = simplify(l->pRightNode, r->pRightNode, cl, cr, C::MUL);
-                l = pNum;
-                r = pDen;
-                cl = cr = false;
-            }
-            else if (isType(l, C::DIV))
-            {
-                Node* pNum = simplify(l->pLeftNode, r, cl, cr, C::MUL);
-                r = l->pRightNode;
-                cr = cl;
-                l = pNum;
-                cl = false;
-            }
-            else
-            {
-                Node* pDen = r->pRightNode;
-                T ratio = isLiteral(l) && isLiteral(pDen) ? l->pToken->value / pDen->pToken->value : T(0);
-                if (isLiteral(l) && isLiteral(pDen) && isFinite(ratio))
-                {
-                    // A literal over a literal is one real factor.
-                    l = newLiteral(nonIntegerType(ratio), ratio);
-                    cl = false;
-                    r = r->pLeftNode;
-                    continue;
-                }
-                l = simplify(l, r->pLeftNode, cl, cr, C::MUL);
-                cl = false;
-                r = pDen;
-            }
-            op = C::DIV;
-            continue;
-        }
-
-        const bool litL = isLiteral(l);
-        const bool litR = isLiteral(r);
-        if (!litL && litR)
-        {
-            if (op == C::ADD || op == C::MUL)
-            {
-                std::swap(l, r);
-                std::swap(cl, cr);
-                continue;
-            }
-            if ((op == C::SUB && isValue(r, 0)) || (op == C::DIV && isValue(r, 1)))
-                return takeOperand(l, cl);
-            if (op == C::DIV && isValue(r, -1))
-                return newOperator(C::MUL, intLiteral(-1), takeOperand(l, cl));
-            if (isChainOf(l, op))
-            {
-                if (Node* pFolded = foldIntoLeft(l, r, cl, op))
-                    return pFolded;
-            }
-        }
-        if (litL)
-        {
-            const T a = l->pToken->value;
-            if (litR)
-            {
-                T value;
-                td::BYTE type;
-                if (!foldLiterals(op, *l->pToken, *r->pToken, value, type))
-                    return plain();
-                Node* pResult = takeOperand(l, cl);
-                setLiteral(pResult, value, type);
-                return pResult;
-            }
-            if (a == T(0) && (op == C::MUL || op == C::DIV))
-                return intLiteral(0);
-            if (a == T(0) && op == C::ADD)
-                return takeOperand(r, cr);
-            if (op == C::MUL && a == T(1))
-                return takeOperand(r, cr);
-            if (op == C::MUL && a == T(-1))
-                return newOperator(C::SUB, intLiteral(0), takeOperand(r, cr));
-            if (isChainOf(r, op))
-            {
-                if (Node* pFolded = foldIntoRight(l, r, cr, op))
-                    return pFolded;
-            }
-        }
-
-        const bool negL = isNegation(l);
-        const bool negR = isNegation(r);
-        if (negL || negR)
-        {
-            Node* a = negL ? l->pRightNode : nullptr;
-            Node* b = negR ? r->pRightNode : nullptr;
-            if (op == C::MUL || op == C::DIV)
-            {
-                if (negL && negR)
-                {
-                    l = a;
-                    r = b;
-                    continue;
-                }
-                Node* pInner = negL ? simplify(a, r, cl, cr, op) : simplify(l, b, cl, cr, op);
-                return newOperator(C::SUB, intLiteral(0), pInner);
-            }
-            if (op == C::ADD)
-            {
-                if (negL && negR)
-                    return newOperator(C::SUB, intLiteral(0), simplify(a, b, cl, cr, C::ADD));
-                if (negL)
-                {
-                    // (-a) + r becomes r - a
-                    l = r;
-                    r = a;
-                    std::swap(cl, cr);
-                }
-                else
-                    r = b;
-                op = C::SUB;
-                continue;
-            }
-            // op is '-'
-            if (negL && negR)
-            {
-                l = b;
-                r = a;
-                std::swap(cl, cr);
-                continue;
-            }
-            if (negL)
-                return newOperator(C::SUB, intLiteral(0), simplify(a, r, cl, cr, C::ADD));
-            r = b;
-            op = C::ADD;
-            continue;
-        }
-
-        if (equal(l, r))
-        {
-            switch (op)
-            {
-            case C::ADD: return newOperator(C::MUL, intLiteral(2), takeOperand(l, cl));
-            case C::SUB: return intLiteral(0);
-            case C::MUL: return power(l, 2, cl);
-            default: return intLiteral(1);
-            }
-        }
-        return plain();
+        // Fractions first, then literals, negations and equal operands.
+        Step step = quotientRules(o);
+        if (step == Step::Next)
+            step = productRules(o);
+        if (step == Step::Next)
+            step = literalRightRules(o);
+        if (step == Step::Next)
+            step = literalLeftRules(o);
+        if (step == Step::Next)
+            step = negationRules(o);
+        if (step == Step::Next)
+            step = equalOperandRules(o);
+        if (step == Step::Done)
+            return o.pResult;
+        if (step == Step::Next)
+            return plainBinary(o);
     }
 }
 
@@ -514,13 +599,6 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::power
     return pBase;
 }
 
-#define EQNKIT_TREE_SIMPLIFY(T)                                                                                        \
-    template ExpressionTree<T>::Node* ExpressionTree<T>::makeBinary(Node*, Node*, bool, bool, td::BYTE);               \
-    template ExpressionTree<T>::Node* ExpressionTree<T>::simplify(Node*, Node*, bool, bool, td::BYTE);                 \
-    template ExpressionTree<T>::Node* ExpressionTree<T>::minusOne(const Node*);                                        \
-    template void ExpressionTree<T>::removeTerm(Node*&, Node*);                                                        \
-    template ExpressionTree<T>::Node* ExpressionTree<T>::power(Node*, td::INT4, bool);
-EQNKIT_TREE_SIMPLIFY(double)
-EQNKIT_TREE_SIMPLIFY(std::complex<double>)
-#undef EQNKIT_TREE_SIMPLIFY
+template class ExpressionTree<double>;
+template class ExpressionTree<std::complex<double>>;
 } // namespace sl

@@ -14,6 +14,7 @@
 namespace sc
 {
 class ContentReader;
+class StructureReader;
 
 class ModelLoader
 {
@@ -109,6 +110,7 @@ public:
 private:
     Naming::SymbolMap* map(ModelLevel level, UserLabel kind) const { return _pMaps[idx(level)][idx(kind)]; }
     friend class ContentReader;
+    friend class StructureReader;
     td::String translate(const char* key) const;
     // Binds the vocabulary maps of this load to a lexer and sets its value domain.
     void bindLexer(TokenizerBase<1>& lex, bool complex) const;

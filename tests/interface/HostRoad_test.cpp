@@ -1,0 +1,141 @@
+// A host's road through the shared solver library, built against Include/ and libeqnKit
+// alone: whatever a host calls must be exported, whatever it includes must be public.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <cnt/SafeFullVector.h>
+#include <cnt/StringBuilder.h>
+#include <sc/ILog.h>
+#include <sc/Naming.h>
+#include <sc/SCLib.h>
+#include <sc/TokenizedModel.h>
+#include <td/String.h>
+#include <td/Variant.h>
+
+namespace
+{
+// The host's own logger: keeps each message as "text@line:col".
+class HostLog final : public sc::ILog
+{
+public:
+    void reserved0() override {}
+    void reserved1() override {}
+    void reserved2() override {}
+    void showEntry(const LE& entry, Type) override { keep(entry.msg.c_str(), entry.line, entry.col); }
+    void setTranslator(Translator) override {}
+    void showText(const td::String& text, Type) override { keep(text.c_str(), 0, 0); }
+    void showFormatted(const char* key, td::UINT4 line, td::UINT4 col, Type, int, ...) override
+    {
+        keep(key, line, col);
+    }
+    void showKeyAt(const char* key, td::UINT4 line, td::UINT4 col, Type) override { keep(key, line, col); }
+    void showKey(const char* key, Type) override { keep(key, 0, 0); }
+    void reserved9() override {}
+    td::UINT4 reserved10() override { return 0; }
+
+    std::vector<std::string> messages;
+
+private:
+    void keep(const char* text, td::UINT4 line, td::UINT4 col)
+    {
+        messages.push_back(std::string(text ? text : "") + "@" + std::to_string(line) + ":" + std::to_string(col));
+    }
+};
+
+td::String keepKey(const char* key) { return td::String(key); }
+
+// The vocabulary set-up a host makes before its first load.
+void setUpVocabulary()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    sc::reserveNamings(1);
+    sc::setDefaultDataForAllNamings();
+    sc::setDefaultDataForNaming(0);
+}
+
+struct HostLoad
+{
+    HostLog log;
+    cnt::SafeFullVector<td::Variant> header;
+    sc::Naming naming;
+
+    bool load(const char* text)
+    {
+        setUpVocabulary();
+        naming.clean();
+        sc::TokenizedModel model(&log, header, keepKey, naming, 0);
+        if (!model.loadFromString(td::String(text)))
+            return false;
+        info = model.getModelInfo(sc::ModelLevel::Main);
+        maxIterAnswer = model.getHeaderParamValue(sc::HeaderParam::MaxIter, maxIter);
+        dTimeAnswer = model.getHeaderParamValue(sc::HeaderParam::DTime, dTime);
+        return true;
+    }
+
+    sc::_MI info;
+    int maxIter = 0;
+    int maxIterAnswer = 0;
+    double dTime = 0.0;
+    int dTimeAnswer = 0;
+};
+
+const char* const circle = "Header:\n"
+                           "maxIter = 50 report = All\n"
+                           "end\n"
+                           "Model [type = NL, eps = 1e-8]:\n"
+                           "Vars [out = true]:\n"
+                           "x = 1; y = 1\n"
+                           "Params:\n"
+                           "r = 2\n"
+                           "NLEs:\n"
+                           "x^2 + y^2 = r^2\n"
+                           "x - y = 0\n"
+                           "end\n";
+} // namespace
+
+TEST(HostRoad, LoadsAModelThroughTheExportedInterface)
+{
+    HostLoad host;
+    ASSERT_TRUE(host.load(circle));
+    EXPECT_TRUE(host.log.messages.empty());
+    EXPECT_EQ(host.info.type, 0);
+    EXPECT_EQ(host.info.complex, 0);
+    EXPECT_EQ(host.info.eps, 1e-8);
+    EXPECT_EQ(host.maxIterAnswer, 1);
+    EXPECT_EQ(host.maxIter, 50);
+    // dTime keeps its default when the header does not name it.
+    EXPECT_EQ(host.dTimeAnswer, 1);
+    EXPECT_EQ(host.dTime, 0.001);
+
+    ASSERT_EQ(host.naming.getNumberOfVars(sc::ModelLevel::Main), 2u);
+    ASSERT_EQ(host.naming.getNumberOfParams(sc::ModelLevel::Main), 1u);
+    EXPECT_STREQ(host.naming.getVarName(1, sc::ModelLevel::Main)->c_str(), "y");
+    EXPECT_STREQ(host.naming.getParamName(0, sc::ModelLevel::Main)->c_str(), "r");
+}
+
+TEST(HostRoad, ABadTextReachesTheHostsLogger)
+{
+    HostLoad host;
+    ASSERT_TRUE(host.load(circle));
+    // A second load clears the table first; the error reaches the logger with its position
+    // in the model text after the header.
+    EXPECT_FALSE(host.load("Header:\nend\nModel [type = NL]:\nVars:\nx = 1\nNLEs:\nx + $ = 0\nend\n"));
+    ASSERT_EQ(host.log.messages.size(), 1u);
+    EXPECT_EQ(host.log.messages.front(), "@ML.UnexpectedToken:$@5:5");
+    EXPECT_EQ(host.naming.getNumberOfParams(sc::ModelLevel::Main), 0u);
+}
+
+TEST(HostRoad, FoundationFunctionsOfThePublicHeaders)
+{
+    // The library's start-up sets the solution report text.
+    EXPECT_STREQ(sc::getSolutionOKReportString().c_str(), "OK");
+    cnt::StringBuilder<64> text;
+    text.append(0.25);
+    EXPECT_STREQ(text.toString().c_str(), "0.25");
+    EXPECT_EQ(td::classifyNumber("-12"), 2);
+}

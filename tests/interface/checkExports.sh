@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# Fails when a shared library exports a name outside the solver library's exported
+# interface. Usage: checkExports.sh <nm> <library>
+set -euo pipefail
+
+# The exported interface, one qualified name a line: a class stands for its members,
+# its typeinfo and its vtable.
+allowed_names='
+sc::TokenizedModel
+sc::Naming
+sc::ILog
+sc::ISignal
+sc::reserveNamings
+sc::setDefaultDataForAllNamings
+sc::setDefaultDataForNaming
+sc::setCommonFunctions
+sc::setCommonComplexFunctions
+sc::setCommonRealFunctions
+sc::setCommonGroupNames
+sc::setCommonAttribNames
+sc::setCommonReservedNames
+sc::setComplexDomainAttribEnumPos
+sc::setLogicalLabels
+sc::setNumericTypeLabels
+sc::setSpecialConstants
+sc::setSolutionOKReportStringType
+sc::getAttribEnumValue
+sc::getCommonAttribEnumValueMap
+sc::getNumericTypeMap
+sc::getFunctionName
+sc::getHeaderParamName
+sc::getHeaderParamKind
+sc::getSolutionOKReportString
+sc::getSolutionOKReportStringType
+sc::s_commonAttribNames
+sc::s_commonReservedNames
+sc::s_commonGroupNames
+sc::s_logicalTokenMap
+sc::s_specialConstantMap
+sc::s_embeddedParamMap
+sc::s_strComplexAttribValue
+sc::s_tagPosition
+sc::s_commonLabels
+sc::HeaderDefaultValues
+sc::s_commonIndentStart
+sc::s_attribStart
+sc::s_attribEnd
+sc::s_commonFunctions
+sc::s_commonAttribMaps
+sc::s_commonReservedMaps
+sc::s_commonGroupMaps
+sc::s_cmplxPartIndex
+sc::createDblNRSolver
+sc::createCmplxNRSolver
+sc::createDblWLSSolver
+sc::createCmplxWLSSolver
+sc::createDblODESolver
+sc::createCmplxODESolver
+sc::createDblDAESolver
+sc::createCmplxDAESolver
+sc::createDblPlotEvaluator
+sc::createCmplxPlotEvaluator
+td::toString
+td::classifyNumber
+'
+# Names the linker and the sanitizers add.
+tool_names='^(_init|_fini|_edata|_end|__bss_start|__odr_asan[._].*|_{2,3}asan_.*)$'
+
+nm_tool="$1"
+library="$2"
+
+allowed() {
+    local entity="$1" name
+    while read -r name; do
+        [ -n "$name" ] || continue
+        if [ "$entity" = "$name" ] || [[ "$entity" == "$name::"* ]]; then
+            return 0
+        fi
+    done <<< "$allowed_names"
+    return 1
+}
+
+# Instances of standard-library templates over built-in types keep the default
+# visibility the standard library gives them; they name no namespace but std.
+standard_instance() {
+    local kind="$1" symbol="$2"
+    [[ "$kind" =~ ^[WVu]$ ]] || return 1
+    ! grep -oE '[A-Za-z_][A-Za-z0-9_]*::' <<< "$symbol" | grep -qvE '^(std|__[A-Za-z0-9_]*)::$'
+}
+
+symbols="$("$nm_tool" -D --defined-only -C "$library")"
+[ -n "$symbols" ] || { echo "no exported symbols in $library"; exit 1; }
+
+failed=0
+count=0
+while read -r _ kind symbol; do
+    count=$((count + 1))
+    entity="$symbol"
+    for prefix in "typeinfo name for " "typeinfo for " "vtable for " "VTT for " "construction vtable for " \
+        "guard variable for " "non-virtual thunk to " "virtual thunk to "; do
+        entity="${entity#"$prefix"}"
+    done
+    entity="${entity%%(*}"
+    if allowed "$entity" || [[ "$entity" =~ $tool_names ]] || standard_instance "$kind" "$symbol"; then
+        continue
+    fi
+    echo "not in the exported interface: $symbol"
+    failed=1
+done <<< "$symbols"
+
+[ "$failed" -eq 0 ] || exit 1
+echo "$count exported symbols, all in the exported interface"
