@@ -173,7 +173,11 @@ TEST(Polynomials, DivisionOfCoefficientArrays)
     auto texts = [&](NodeOf<double>** p, int n) {
         std::string s;
         for (int i = 0; i < n; ++i)
-            s += (i ? " " : "") + (p[i] ? rig.text(tree, p[i]) : std::string("-"));
+        {
+            if (i)
+                s += ' ';
+            s += p[i] ? rig.text(tree, p[i]) : std::string("-");
+        }
         return s;
     };
     // 2s^3 + 3s^2 + 5s + 7 = (2s + 1)(s^2 + s + 2) + 5

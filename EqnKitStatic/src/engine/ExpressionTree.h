@@ -424,8 +424,9 @@ private:
     char _assignOp = '=';
 };
 
-// Each phase file (ExpressionTree.cpp, TreeBuild.cpp, TreeDiff.cpp, TreeEmit.cpp, TreePrint.cpp,
-// TreeSimplify.cpp) instantiates the whole class for the members it defines.
+// Each phase file (ExpressionTree.cpp, TreeBuild.cpp, TreeDAE.cpp, TreeDiff.cpp, TreeEmit.cpp,
+// TreePoly.cpp, TreePrint.cpp, TreeSimplify.cpp, TreeTF.cpp) instantiates the whole class
+// for the members it defines.
 extern template class ExpressionTree<double>;
 extern template class ExpressionTree<std::complex<double>>;
 } // namespace sl

@@ -314,16 +314,6 @@ template <typename T> bool ExpressionTree<T>::expandDAEStages(Node* pIntegral, c
     return true;
 }
 
-#define EQNKIT_TREE_DAE(T)                                                                                             \
-    template void ExpressionTree<T>::replaceRoot(Node*);                                                               \
-    template ExpressionTree<T>::Node* ExpressionTree<T>::replaceIntegral(Node*, Node*);                                \
-    template ExpressionTree<T>::Node* ExpressionTree<T>::mapHistoryVariables(const Node*, const DAEStageContext&);     \
-    template ExpressionTree<T>::Node* ExpressionTree<T>::copyWithStageSubstitution(                                    \
-        const Node*, const DAEStageContext&, double, td::UINT2);                                                       \
-    template bool ExpressionTree<T>::discretizeEuler(Node*, const DAEStageContext&);                                   \
-    template bool ExpressionTree<T>::discretizeTrapezoidal(Node*, const DAEStageContext&);                             \
-    template bool ExpressionTree<T>::expandDAEStages(Node*, const DAEStageContext&, const matrix::Butcher&, Node**);
-EQNKIT_TREE_DAE(double)
-EQNKIT_TREE_DAE(std::complex<double>)
-#undef EQNKIT_TREE_DAE
+template class ExpressionTree<double>;
+template class ExpressionTree<std::complex<double>>;
 } // namespace sl

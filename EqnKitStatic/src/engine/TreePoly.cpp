@@ -305,15 +305,6 @@ template <typename T> bool ExpressionTree<T>::removeOperand(Node*& rootLink, Nod
     return true;
 }
 
-#define EQNKIT_TREE_POLY(T)                                                                                            \
-    template PolyForm ExpressionTree<T>::polynomialForm(Node*);                                                        \
-    template bool ExpressionTree<T>::polynomialCoefficients(Node*, td::UINT2, Node**);                                 \
-    template td::UINT4 ExpressionTree<T>::multiplyPolynomials(Node* const*, Node* const*, Node**, td::UINT2,           \
-                                                              td::UINT2);                                              \
-    template bool ExpressionTree<T>::dividePolynomials(Node* const*, Node* const*, Node**, Node**, td::UINT2,          \
-                                                       td::UINT2);                                                     \
-    template bool ExpressionTree<T>::removeOperand(Node*&, Node*, Node*);
-EQNKIT_TREE_POLY(double)
-EQNKIT_TREE_POLY(std::complex<double>)
-#undef EQNKIT_TREE_POLY
+template class ExpressionTree<double>;
+template class ExpressionTree<std::complex<double>>;
 } // namespace sl

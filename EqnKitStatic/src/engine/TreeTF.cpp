@@ -327,15 +327,6 @@ template <typename T> bool ExpressionTree<T>::makeTFStateSpace(Node** pEquations
     return true;
 }
 
-#define EQNKIT_TREE_TF(T)                                                                                              \
-    template bool ExpressionTree<T>::checkTFFormat(TransferFunction&);                                                 \
-    template bool ExpressionTree<T>::getTFPolynomials(Node**, Node**, const TransferFunction&);                        \
-    template ExpressionTree<T>::Node* ExpressionTree<T>::coefficientAt(Node* const*, const TransferFunction&,          \
-                                                                       td::UINT2);                                     \
-    template td::INT4 ExpressionTree<T>::findCoeffWithLaplace(Node* const*, td::UINT2);                                \
-    template bool ExpressionTree<T>::makeTFStateSpace(Node**, Node* const*, Node* const*, const TransferFunction&,     \
-                                                      td::UINT2);
-EQNKIT_TREE_TF(double)
-EQNKIT_TREE_TF(std::complex<double>)
-#undef EQNKIT_TREE_TF
+template class ExpressionTree<double>;
+template class ExpressionTree<std::complex<double>>;
 } // namespace sl
