@@ -78,6 +78,8 @@ public:
         _pCursor = _pEnd = nullptr;
     }
 
+    // Items the current block still holds; alloc(n) with n up to it extends the last run.
+    td::UINT4 room() const { return static_cast<td::UINT4>(_pEnd - _pCursor); }
     td::UINT4 blockLength() const { return _blockLength; }
     td::UINT4 blockCount() const
     {

@@ -25,6 +25,11 @@ protected:
     ~IAppSettings() = default;
 };
 
-// The process's settings; may be null.
+// The process's settings; may be null. Until setAppSettings is called they are the
+// library's own, whose reporter writes one line per report to standard error.
 IAppSettings* getAppSettings();
+
+// Installs other settings (the caller keeps them alive while they are installed), or none
+// with null; returns the settings that were installed before.
+IAppSettings* setAppSettings(IAppSettings* pSettings);
 } // namespace mu

@@ -586,46 +586,6 @@ private:
 
 using MutableString = MutableStringBase<char, 0, 4>;
 
-// Character buffer that grows by the request plus 256 bytes (the XML token buffer).
-class BufferString
-{
-public:
-    explicit BufferString(UINT4 capacity = 512) : _capacity(capacity), _pBuf(new char[capacity + 1]) {}
-    BufferString(const BufferString&) = delete;
-    BufferString& operator=(const BufferString&) = delete;
-    ~BufferString() { delete[] _pBuf; }
-
-    void append(const char* p, UINT4 n)
-    {
-        if (_length + n >= _capacity)
-        {
-            priv::checkLength(static_cast<std::size_t>(_capacity) + n + 256);
-            UINT4 newCap = _capacity + n + 256;
-            char* pNew = new char[newCap + 1];
-            std::memcpy(pNew, _pBuf, _length);
-            delete[] _pBuf;
-            _pBuf = pNew;
-            _capacity = newCap;
-        }
-        std::memcpy(_pBuf + _length, p, n);
-        _length += n;
-    }
-    void append(char c) { append(&c, 1); }
-    void clear() { _length = 0; }
-    UINT4 length() const { return _length; }
-    UINT4 capacity() const { return _capacity; }
-    const char* c_str()
-    {
-        _pBuf[_length] = 0;
-        return _pBuf;
-    }
-
-private:
-    UINT4 _capacity;
-    UINT4 _length = 0;
-    char* _pBuf;
-};
-
 // Formats a double like "%g" in the C locale into the caller's 64-byte buffer; the
 // process locale is neither read nor changed.
 EQNKIT_API char* toString(double value, char buffer[64]);

@@ -26,7 +26,15 @@ private:
 };
 
 DefaultSettings s_settings;
+IAppSettings* s_pSettings = &s_settings;
 } // namespace
 
-IAppSettings* getAppSettings() { return &s_settings; }
+IAppSettings* getAppSettings() { return s_pSettings; }
+
+IAppSettings* setAppSettings(IAppSettings* pSettings)
+{
+    IAppSettings* pBefore = s_pSettings;
+    s_pSettings = pSettings;
+    return pBefore;
+}
 } // namespace mu

@@ -1,3 +1,4 @@
+#include <td/BufferString.h>
 #include <td/String.h>
 
 #include <clocale>
@@ -276,6 +277,7 @@ TEST(StringAccessDeathTest, LengthBeyondTheLimitFailsLoudly)
     String s("x");
     EXPECT_DEATH(s.setLength(0x10000000u), "cMaxStringLength");
     td::BufferString b(4);
+    b.append('x');
     const char* volatile src = "y";
     EXPECT_DEATH(b.append(src, 0x0FFFFFFFu), "cMaxStringLength");
 }
@@ -313,14 +315,51 @@ TEST(MutableString, GrowsInPlaceWhileItFits)
     EXPECT_STREQ(m.c_str(), "");
 }
 
-TEST(BufferString, GrowsByTheRequestPlus256)
+TEST(BufferString, GrowthIsTheLargerOfRequestPlus256AndHalfTheCapacity)
+{
+    struct Step
+    {
+        td::UINT4 append;
+        td::UINT4 capacityAfter;
+    };
+    // From 512 one byte past gives 512 + 1 + 256; from 769 a byte gives 769 * 3 / 2; a
+    // large request gives the request plus 256 more; a full array fills before it grows.
+    const Step steps[] = {{512, 512}, {1, 769}, {256, 769}, {1, 1153}, {2000, 3409}, {10000, 13665}, {1000, 20497}};
+    td::BufferString b;
+    std::string expected;
+    for (const Step& s : steps)
+    {
+        std::string chunk(s.append, static_cast<char>('a' + expected.size() % 26));
+        if (s.append == 1)
+            b.append(chunk[0]);
+        else
+            b.append(chunk.data(), s.append);
+        expected += chunk;
+        EXPECT_EQ(b.capacity(), s.capacityAfter) << "after " << expected.size() << " bytes";
+    }
+    EXPECT_EQ(b.length(), expected.size());
+    EXPECT_EQ(std::string(b.c_str()), expected);
+}
+
+TEST(BufferString, ClearKeepsTheArrayAndTracksBlanks)
 {
     td::BufferString b(4);
-    b.append("abc", 3);
-    EXPECT_EQ(b.capacity(), 4u);
-    b.append("d", 1);
-    EXPECT_EQ(b.capacity(), 4u + 1 + 256);
-    EXPECT_STREQ(b.c_str(), "abcd");
+    EXPECT_TRUE(b.isBlank());
+    b.append(" \t\r\n", 4);
+    EXPECT_TRUE(b.isBlank());
+    b.append('x');
+    EXPECT_FALSE(b.isBlank());
+    b.append(' ');
+    EXPECT_FALSE(b.isBlank());
+    td::UINT4 capacity = b.capacity();
+    b.clear();
+    EXPECT_TRUE(b.isBlank());
+    EXPECT_EQ(b.length(), 0u);
+    EXPECT_EQ(b.capacity(), capacity);
+    EXPECT_STREQ(b.c_str(), "");
+    b.append("ab", 2);
+    EXPECT_TRUE(b.equals("ab"));
+    EXPECT_FALSE(b.equals("abc"));
 }
 
 TEST(StringPool, ChunksAndRemainders)
