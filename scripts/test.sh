@@ -6,7 +6,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 jobs="$(nproc)"
 
-packages=(cmake make g++ libgtest-dev libbenchmark-dev locales clang-format)
+packages=(cmake make g++ libgtest-dev libbenchmark-dev libsuitesparse-dev locales clang-format)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

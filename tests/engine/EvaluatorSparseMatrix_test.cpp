@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <dense/DiagMatrix.h>
+#include <dense/Matrix.h>
+#include <sparse/ISolver.h>
+
 #include "EngineSupport.h"
 #include "EvaluatorSparseMatrix.h"
 
@@ -24,15 +28,17 @@ public:
         cells[{row, col}] = *value;
     }
     void begin() override { calls.push_back("begin"); }
-    void finishMeasurements(void* a, void* b, void* c) override
+    void finishMeasurements(const dense::DiagMatrix<double>& weights, const dense::Matrix<double>& residuals,
+                            sparse::ISolver<double>& solver) override
     {
         calls.push_back("measurements");
-        handles = {a, b, c};
+        handles = {&weights, &residuals, &solver};
     }
-    void finishConstraints(td::UINT4 rowOffset, void* b, void* c) override
+    void finishConstraints(td::UINT4 rowOffset, const dense::Matrix<double>& residuals,
+                           sparse::ISolver<double>& solver) override
     {
         calls.push_back("constraints " + std::to_string(rowOffset));
-        handles = {nullptr, b, c};
+        handles = {nullptr, &residuals, &solver};
     }
 
     static std::string format(double v)
@@ -44,7 +50,7 @@ public:
 
     std::vector<std::string> calls;
     std::map<std::pair<td::INT4, td::INT4>, double> cells;
-    std::vector<void*> handles;
+    std::vector<const void*> handles;
 };
 
 struct Matrix
@@ -87,24 +93,29 @@ TEST(EvaluatorSparseMatrix, HooksFrameTheWalkInOrder)
     m.solver.var(0) = 2;
     m.matrix.addEvaluator(0, 1, m.expr({KD::sym(0), KD::num(3), KD::op(C::MUL)}));
     m.matrix.addEvaluator(1, 0, m.expr({KD::num(5)}));
-    int a = 0, b = 0, c = 0;
+    dense::DiagMatrix<double> weights(2);
+    dense::Matrix<double> residuals(2, 1);
+    sparse::ISolver<double>* pSolver =
+        sparse::createDblSolver(2, 3, sparse::Symmetry::PositiveDefinite, sparse::SolverType::LDLT,
+                                sparse::Pivoting::Threshold, sparse::Ordering::AMD);
 
     RecordingReceiver measurements;
-    m.matrix.evaluateWithHooks2(measurements, &a, &b, &c);
+    m.matrix.evaluateWithHooks2(measurements, weights, residuals, *pSolver);
     EXPECT_EQ(measurements.calls, (std::vector<std::string>{"begin", "put 0,1=6", "put 1,0=5", "measurements"}));
-    EXPECT_EQ(measurements.handles, (std::vector<void*>{&a, &b, &c}));
+    EXPECT_EQ(measurements.handles, (std::vector<const void*>{&weights, &residuals, pSolver}));
 
     RecordingReceiver constraints;
-    m.matrix.evaluateWithHooks(7, constraints, &b, &c);
+    m.matrix.evaluateWithHooks(7, constraints, residuals, *pSolver);
     EXPECT_EQ(constraints.calls, (std::vector<std::string>{"begin", "put 0,1=6", "put 1,0=5", "constraints 7"}));
-    EXPECT_EQ(constraints.handles, (std::vector<void*>{nullptr, &b, &c}));
+    EXPECT_EQ(constraints.handles, (std::vector<const void*>{nullptr, &residuals, pSolver}));
 
     EXPECT_EQ(m.walk(), (std::vector<std::string>{"put 0,1=6", "put 1,0=5"}));
 
     Matrix empty;
     RecordingReceiver none;
-    empty.matrix.evaluateWithHooks2(none, nullptr, nullptr, nullptr);
+    empty.matrix.evaluateWithHooks2(none, weights, residuals, *pSolver);
     EXPECT_EQ(none.calls, (std::vector<std::string>{"begin", "measurements"}));
+    pSolver->release();
 }
 
 TEST(EvaluatorSparseMatrix, CodeWithoutInstructionsIsSkipped)

@@ -109,21 +109,23 @@ template <typename T> void EvaluatorSparseMatrix<T>::evaluate(sparse::IMatrixRec
     walk(receiver);
 }
 
-template <typename T> void EvaluatorSparseMatrix<T>::evaluateWithHooks(td::UINT4 a,
-                                                                       sparse::IMatrixReceiver<T>& receiver, void* b,
-                                                                       void* c) const
+template <typename T>
+void EvaluatorSparseMatrix<T>::evaluateWithHooks(td::UINT4 rowOffset, sparse::IMatrixReceiver<T>& receiver,
+                                                 const dense::Matrix<T>& residuals, sparse::ISolver<T>& solver) const
 {
     receiver.begin();
     walk(receiver);
-    receiver.finishConstraints(a, b, c);
+    receiver.finishConstraints(rowOffset, residuals, solver);
 }
 
-template <typename T>
-void EvaluatorSparseMatrix<T>::evaluateWithHooks2(sparse::IMatrixReceiver<T>& receiver, void* a, void* b, void* c) const
+template <typename T> void EvaluatorSparseMatrix<T>::evaluateWithHooks2(sparse::IMatrixReceiver<T>& receiver,
+                                                                        const dense::DiagMatrix<double>& weights,
+                                                                        const dense::Matrix<T>& residuals,
+                                                                        sparse::ISolver<T>& solver) const
 {
     receiver.begin();
     walk(receiver);
-    receiver.finishMeasurements(a, b, c);
+    receiver.finishMeasurements(weights, residuals, solver);
 }
 
 template <typename T> bool EvaluatorSparseMatrix<T>::isConstant() const

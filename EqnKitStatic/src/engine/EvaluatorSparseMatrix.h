@@ -30,10 +30,12 @@ public:
 
     // Evaluates every entry at the solver's current values into the receiver.
     void evaluate(sparse::IMatrixReceiver<T>& receiver) const;
-    // begin, the walk, then finishConstraints(a, b, c).
-    void evaluateWithHooks(td::UINT4 a, sparse::IMatrixReceiver<T>& receiver, void* b, void* c) const;
-    // begin, the walk, then finishMeasurements(a, b, c).
-    void evaluateWithHooks2(sparse::IMatrixReceiver<T>& receiver, void* a, void* b, void* c) const;
+    // begin, the walk, then finishConstraints(rowOffset, residuals, solver).
+    void evaluateWithHooks(td::UINT4 rowOffset, sparse::IMatrixReceiver<T>& receiver, const dense::Matrix<T>& residuals,
+                           sparse::ISolver<T>& solver) const;
+    // begin, the walk, then finishMeasurements(weights, residuals, solver).
+    void evaluateWithHooks2(sparse::IMatrixReceiver<T>& receiver, const dense::DiagMatrix<double>& weights,
+                            const dense::Matrix<T>& residuals, sparse::ISolver<T>& solver) const;
 
     // True when no entry, branch or condition reads a variable.
     bool isConstant() const;

@@ -1,0 +1,81 @@
+// A sparse linear system of n unknowns solved by LU factorisation: filled cell by cell,
+// factorised, and solved for one or more right-hand sides.
+#pragma once
+
+#include <complex>
+
+#include <matrix/IMatrixReceiver.h>
+#include <sparse/Types.h>
+#include <td/Types.h>
+
+namespace sparse
+{
+// Made by createSolver (or createDblSolver / createCmplxSolver) and owned by the caller,
+// who ends it with release(); it cannot be deleted directly.
+//
+// A fill sets cells with put. The first fill teaches the solver its pattern (the cells
+// put); later fills that put the same cells write straight into their places, and
+// factorise then keeps the symbolic analysis and refactors numerically. A fill that
+// puts a cell outside the pattern widens it and the next factorise analyses afresh.
+// Cells of the pattern that a fill does not put keep their values, unless the fill was
+// opened with begin, which zeroes them.
+//
+// A failed factorisation or solve drops the numeric factorisation: solving with the
+// last factorisation is then refused until factorise succeeds again.
+//
+// The finishing operations of the receiver belong to a sparse matrix (IMatrix); called
+// on a solver they fail an assertion.
+template <typename T> class ISolver : public IMatrixReceiver<T>
+{
+public:
+    // Number of unknowns (and of rows and columns).
+    virtual td::INT4 size() const = 0;
+    // Sets entry row of the right-hand side used by solve(); begin zeroes it.
+    virtual void putRHS(td::INT4 row, const T& value) = 0;
+    // Address of the i-th value of the last solution of solve().
+    virtual const T* getSolution(td::INT4 i) const = 0;
+
+    // Factorises the values filled so far. False for a matrix that holds a value that is
+    // not finite, or that is singular.
+    virtual bool factorise() = 0;
+    // Solves the filled system for the right-hand side given by putRHS, factorising first
+    // when the values changed since the last factorisation. False when the factorisation
+    // fails or a solution value is not finite.
+    virtual bool solve() = 0;
+    // Solves with the last factorisation for rhs into x (both n values; they may be the
+    // same array). False without a factorisation, or when a solution value is not finite.
+    virtual bool solve(const T* rhs, T* x) = 0;
+
+    // A factorisation is held and may be solved with.
+    virtual bool isFactorised() const = 0;
+    // The last successful factorise kept the symbolic analysis of an earlier one.
+    virtual bool isSymbolicReused() const = 0;
+    virtual const FactorStats& getStats() const = 0;
+
+    // Ends the solver.
+    virtual void release() = 0;
+
+protected:
+    ~ISolver() = default;
+};
+
+// n >= 0 unknowns; nonZeroEstimate sizes the first pattern. Never null.
+template <typename T> ISolver<T>* createSolver(td::INT4 n, td::INT4 nonZeroEstimate, Symmetry symmetry, SolverType type,
+                                               Pivoting pivoting, Ordering ordering);
+
+extern template ISolver<double>* createSolver<double>(td::INT4, td::INT4, Symmetry, SolverType, Pivoting, Ordering);
+extern template ISolver<std::complex<double>>* createSolver<std::complex<double>>(td::INT4, td::INT4, Symmetry,
+                                                                                  SolverType, Pivoting, Ordering);
+
+inline ISolver<double>* createDblSolver(td::INT4 n, td::INT4 nonZeroEstimate, Symmetry symmetry, SolverType type,
+                                        Pivoting pivoting, Ordering ordering)
+{
+    return createSolver<double>(n, nonZeroEstimate, symmetry, type, pivoting, ordering);
+}
+
+inline ISolver<std::complex<double>>* createCmplxSolver(td::INT4 n, td::INT4 nonZeroEstimate, Symmetry symmetry,
+                                                        SolverType type, Pivoting pivoting, Ordering ordering)
+{
+    return createSolver<std::complex<double>>(n, nonZeroEstimate, symmetry, type, pivoting, ordering);
+}
+} // namespace sparse

@@ -1,0 +1,86 @@
+// Compressed-column storage of a sparse matrix filled cell by cell. The pattern is the
+// set of cells ever put; each put is matched to its slot by its place in the fill, so a
+// fill that repeats the previous one writes its values without any search.
+#pragma once
+
+#include <complex>
+#include <cstddef>
+#include <vector>
+
+#include <td/Assert.h>
+#include <td/Types.h>
+
+namespace sparse
+{
+// Owns its arrays. A fill runs from begin (or the end of the previous fill) to endFill.
+template <typename T> class Assembler
+{
+public:
+    Assembler(td::INT4 nRows, td::INT4 nCols, td::INT4 nonZeroEstimate);
+
+    // Zeroes every value and restarts the fill.
+    void begin();
+    // Sets cell (row, col); a later put on the same cell replaces the value. A cell new
+    // to the pattern is held aside until endFill.
+    void put(td::INT4 row, td::INT4 col, const T& value)
+    {
+        TD_ASSERT(row >= 0 && row < _nRows);
+        TD_ASSERT(col >= 0 && col < _nCols);
+        if (_cursor < _steps.size())
+        {
+            const Step& step = _steps[_cursor];
+            if (step.row == row && step.col == col && step.slot >= 0)
+            {
+                ++_cursor;
+                _values[static_cast<std::size_t>(step.slot)] = value;
+                return;
+            }
+        }
+        putAside(row, col, value);
+    }
+    // Ends the fill: cells put for the first time join the pattern, with their values.
+    // True when the pattern grew (its slots then moved).
+    bool endFill();
+
+    td::INT4 rows() const { return _nRows; }
+    td::INT4 cols() const { return _nCols; }
+    td::INT4 nonZeros() const { return _colStart[_nCols]; }
+    // Column c holds slots colStart()[c] to colStart()[c + 1] - 1, rows ascending.
+    const td::INT4* colStart() const { return _colStart.data(); }
+    const td::INT4* rowIndex() const { return _rowIndex.data(); }
+    const T* values() const { return _values.data(); }
+    T* values() { return _values.data(); }
+    // Slot of cell (row, col); -1 when the cell is not in the pattern.
+    td::INT4 find(td::INT4 row, td::INT4 col) const;
+
+private:
+    // One put of the last fill; slot -1 while the cell waits to join the pattern.
+    struct Step
+    {
+        td::INT4 row;
+        td::INT4 col;
+        td::INT4 slot;
+    };
+    struct Pending
+    {
+        td::INT4 row;
+        td::INT4 col;
+        T value;
+    };
+
+    void putAside(td::INT4 row, td::INT4 col, const T& value);
+    void mergePending();
+
+    td::INT4 _nRows;
+    td::INT4 _nCols;
+    std::vector<td::INT4> _colStart;
+    std::vector<td::INT4> _rowIndex;
+    std::vector<T> _values;
+    std::vector<Step> _steps;
+    std::size_t _cursor = 0;
+    std::vector<Pending> _pending;
+};
+
+extern template class Assembler<double>;
+extern template class Assembler<std::complex<double>>;
+} // namespace sparse

@@ -1,0 +1,207 @@
+#include "KluSolver.h"
+
+#include <algorithm>
+
+#include <td/Assert.h>
+
+#include "KluTraits.h"
+
+namespace sparse
+{
+namespace
+{
+static_assert(sizeof(int) == sizeof(td::INT4), "KLU takes the index arrays as int");
+
+// Pivot tolerance of KLU: 1 takes the largest entry of a column, KLU's default 0.001
+// prefers the diagonal unless it is a thousand times smaller.
+double pivotTolerance(Pivoting pivoting) { return pivoting == Pivoting::Partial ? 1.0 : 0.001; }
+
+// Kept pivots serve while the crude reciprocal condition estimate (smallest over largest
+// diagonal of U) stays within this factor of its value when the pivots were chosen.
+constexpr double cPivotDecay = 1e-3;
+
+int* klu(const td::INT4* p) { return const_cast<int*>(p); }
+} // namespace
+
+template <typename T>
+KluSolver<T>::KluSolver(td::INT4 n, td::INT4 nonZeroEstimate, Pivoting pivoting, Ordering ordering)
+    : _matrix(n, n, nonZeroEstimate), _rhs(static_cast<std::size_t>(n), T(0)),
+      _solution(static_cast<std::size_t>(n), T(0)), _n(n)
+{
+    TD_ASSERT(pivoting == Pivoting::Partial || pivoting == Pivoting::Threshold);
+    TD_ASSERT(ordering == Ordering::AMD || ordering == Ordering::COLAMD);
+    klu_defaults(&_common);
+    _common.tol = pivotTolerance(pivoting);
+    _common.ordering = ordering == Ordering::AMD ? 0 : 1;
+}
+
+template <typename T> KluSolver<T>::~KluSolver()
+{
+    releaseNumeric();
+    releaseSymbolic();
+}
+
+template <typename T> void KluSolver<T>::put(td::INT4 row, td::INT4 col, const T* value)
+{
+    TD_ASSERT(value);
+    _matrix.put(row, col, *value);
+    _valuesChanged = true;
+}
+
+template <typename T> void KluSolver<T>::begin()
+{
+    _matrix.begin();
+    std::fill(_rhs.begin(), _rhs.end(), T(0));
+    _valuesChanged = true;
+}
+
+template <typename T>
+void KluSolver<T>::finishMeasurements(const dense::DiagMatrix<double>&, const dense::Matrix<T>&, ISolver<T>&)
+{
+    TD_ASSERT(!"a sparse solver has no measurement rows to finish");
+}
+
+template <typename T> void KluSolver<T>::finishConstraints(td::UINT4, const dense::Matrix<T>&, ISolver<T>&)
+{
+    TD_ASSERT(!"a sparse solver has no constraint rows to finish");
+}
+
+template <typename T> void KluSolver<T>::putRHS(td::INT4 row, const T& value)
+{
+    TD_ASSERT(row >= 0 && row < _n);
+    _rhs[static_cast<std::size_t>(row)] = value;
+}
+
+template <typename T> const T* KluSolver<T>::getSolution(td::INT4 i) const
+{
+    TD_ASSERT(i >= 0 && i < _n);
+    return &_solution[static_cast<std::size_t>(i)];
+}
+
+template <typename T> bool KluSolver<T>::factorise()
+{
+    const bool patternGrew = _matrix.endFill();
+    _valuesChanged = false;
+    _symbolicReused = false;
+    if (!valuesFinite())
+    {
+        releaseNumeric();
+        return false;
+    }
+    const bool keepSymbolic = _pSymbolic && !patternGrew;
+    if (!keepSymbolic)
+    {
+        releaseNumeric();
+        releaseSymbolic();
+        if (!analyse())
+            return false;
+    }
+    if (_pNumeric && refactorKeepingPivots())
+    {
+        ++_stats.refactorisations;
+        _symbolicReused = keepSymbolic;
+        return true;
+    }
+    releaseNumeric();
+    if (!factorFresh())
+        return false;
+    ++_stats.factorisations;
+    _symbolicReused = keepSymbolic;
+    return true;
+}
+
+template <typename T> bool KluSolver<T>::valuesFinite() const
+{
+    const T* v = _matrix.values();
+    return std::all_of(v, v + _matrix.nonZeros(), [](const T& x) { return KluTraits<T>::isFinite(x); });
+}
+
+// An empty system (no unknowns or no cells) has nothing to analyse and is refused.
+template <typename T> bool KluSolver<T>::analyse()
+{
+    if (_n == 0 || _matrix.nonZeros() == 0)
+        return false;
+    _pSymbolic = klu_analyze(_n, klu(_matrix.colStart()), klu(_matrix.rowIndex()), &_common);
+    if (!_pSymbolic)
+        return false;
+    ++_stats.analyses;
+    return true;
+}
+
+template <typename T> bool KluSolver<T>::factorFresh()
+{
+    _pNumeric = KluTraits<T>::factor(klu(_matrix.colStart()), klu(_matrix.rowIndex()),
+                                     KluTraits<T>::raw(_matrix.values()), _pSymbolic, &_common);
+    if (_pNumeric && _common.status != KLU_OK)
+        releaseNumeric();
+    if (!_pNumeric)
+        return false;
+    _rcondOfPivots = KluTraits<T>::rcond(_pSymbolic, _pNumeric, &_common) ? _common.rcond : 0.0;
+    return true;
+}
+
+// False when the kept pivots meet a zero or have decayed; the caller then pivots afresh.
+template <typename T> bool KluSolver<T>::refactorKeepingPivots()
+{
+    if (!KluTraits<T>::refactor(klu(_matrix.colStart()), klu(_matrix.rowIndex()), KluTraits<T>::raw(_matrix.values()),
+                                _pSymbolic, _pNumeric, &_common))
+        return false;
+    if (_common.status != KLU_OK || !KluTraits<T>::rcond(_pSymbolic, _pNumeric, &_common))
+        return false;
+    return _common.rcond >= cPivotDecay * _rcondOfPivots;
+}
+
+template <typename T> bool KluSolver<T>::solve()
+{
+    if ((_valuesChanged || !_pNumeric) && !factorise())
+        return false;
+    std::copy(_rhs.begin(), _rhs.end(), _solution.begin());
+    return solveInPlace(_solution.data());
+}
+
+template <typename T> bool KluSolver<T>::solve(const T* rhs, T* x)
+{
+    if (!_pNumeric)
+        return false;
+    TD_ASSERT(rhs && x);
+    if (x != rhs)
+        std::copy(rhs, rhs + _n, x);
+    return solveInPlace(x);
+}
+
+template <typename T> bool KluSolver<T>::solveInPlace(T* x)
+{
+    const bool solved =
+        KluTraits<T>::solve(_pSymbolic, _pNumeric, _n, KluTraits<T>::raw(x), &_common) && _common.status == KLU_OK;
+    if (solved && std::all_of(x, x + _n, [](const T& v) { return KluTraits<T>::isFinite(v); }))
+        return true;
+    releaseNumeric();
+    return false;
+}
+
+template <typename T> void KluSolver<T>::releaseNumeric()
+{
+    if (_pNumeric)
+        KluTraits<T>::freeNumeric(&_pNumeric, &_common);
+    _pNumeric = nullptr;
+}
+
+template <typename T> void KluSolver<T>::releaseSymbolic()
+{
+    if (_pSymbolic)
+        klu_free_symbolic(&_pSymbolic, &_common);
+    _pSymbolic = nullptr;
+}
+
+template <typename T> ISolver<T>* createSolver(td::INT4 n, td::INT4 nonZeroEstimate, Symmetry, SolverType,
+                                               Pivoting pivoting, Ordering ordering)
+{
+    return new KluSolver<T>(n, nonZeroEstimate, pivoting, ordering);
+}
+
+template class KluSolver<double>;
+template class KluSolver<std::complex<double>>;
+template ISolver<double>* createSolver<double>(td::INT4, td::INT4, Symmetry, SolverType, Pivoting, Ordering);
+template ISolver<std::complex<double>>* createSolver<std::complex<double>>(td::INT4, td::INT4, Symmetry, SolverType,
+                                                                           Pivoting, Ordering);
+} // namespace sparse

@@ -1,0 +1,69 @@
+// The sparse LU solver over KLU: compressed columns filled in place, a symbolic analysis
+// kept while the pattern stays, and numeric refactorisation that keeps the pivots while
+// they serve.
+#pragma once
+
+#include <complex>
+#include <vector>
+
+#include <klu.h>
+#include <sparse/ISolver.h>
+
+#include "Assembler.h"
+
+namespace sparse
+{
+// Made only by createSolver; ended by release. Owns its arrays and both KLU objects.
+template <typename T> class KluSolver final : public ISolver<T>
+{
+public:
+    KluSolver(td::INT4 n, td::INT4 nonZeroEstimate, Pivoting pivoting, Ordering ordering);
+    KluSolver(const KluSolver&) = delete;
+    KluSolver& operator=(const KluSolver&) = delete;
+
+    void put(td::INT4 row, td::INT4 col, const T* value) override;
+    void begin() override;
+    // A solver is filled directly; the finishing operations belong to a sparse matrix.
+    void finishMeasurements(const dense::DiagMatrix<double>& weights, const dense::Matrix<T>& residuals,
+                            ISolver<T>& solver) override;
+    void finishConstraints(td::UINT4 rowOffset, const dense::Matrix<T>& residuals, ISolver<T>& solver) override;
+
+    td::INT4 size() const override { return _n; }
+    void putRHS(td::INT4 row, const T& value) override;
+    const T* getSolution(td::INT4 i) const override;
+    bool factorise() override;
+    bool solve() override;
+    bool solve(const T* rhs, T* x) override;
+    bool isFactorised() const override { return _pNumeric != nullptr; }
+    bool isSymbolicReused() const override { return _symbolicReused; }
+    const FactorStats& getStats() const override { return _stats; }
+    void release() override { delete this; }
+
+private:
+    ~KluSolver();
+
+    bool valuesFinite() const;
+    bool analyse();
+    bool factorFresh();
+    bool refactorKeepingPivots();
+    bool solveInPlace(T* x);
+    void releaseNumeric();
+    void releaseSymbolic();
+
+    Assembler<T> _matrix;
+    std::vector<T> _rhs;
+    std::vector<T> _solution;
+    klu_common _common;
+    klu_symbolic* _pSymbolic = nullptr;
+    klu_numeric* _pNumeric = nullptr;
+    FactorStats _stats;
+    // Reciprocal condition estimate when the pivots were last chosen.
+    double _rcondOfPivots = 0.0;
+    td::INT4 _n;
+    bool _valuesChanged = true;
+    bool _symbolicReused = false;
+};
+
+extern template class KluSolver<double>;
+extern template class KluSolver<std::complex<double>>;
+} // namespace sparse

@@ -1,0 +1,374 @@
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <sparse/ISolver.h>
+
+#include "MatrixSupport.h"
+
+namespace
+{
+using test::Cells;
+using test::Cmplx;
+using test::SolverHandle;
+using test::val;
+
+template <typename T> class SparseSolver : public ::testing::Test
+{
+};
+using Builds = ::testing::Types<double, Cmplx>;
+TYPED_TEST_SUITE(SparseSolver, Builds);
+
+// Fills the solver with the cells, factorises, and solves A x = A xTrue both ways.
+template <typename T> void expectSolves(sparse::ISolver<T>& solver, const Cells<T>& cells, int n,
+                                        const std::vector<T>& xTrue, const std::string& what)
+{
+    cells.putInto(solver);
+    ASSERT_TRUE(solver.factorise()) << what;
+    const std::vector<T> b = cells.toDense(n, n).times(xTrue);
+    std::vector<T> x(static_cast<std::size_t>(n));
+    ASSERT_TRUE(solver.solve(b.data(), x.data())) << what;
+    EXPECT_LE(test::relativeError(x, xTrue), 1e-12) << what;
+
+    std::vector<T> inPlace = b;
+    ASSERT_TRUE(solver.solve(inPlace.data(), inPlace.data())) << what;
+    EXPECT_LE(test::relativeError(inPlace, xTrue), 1e-12) << what;
+
+    for (int i = 0; i < n; ++i)
+        solver.putRHS(i, b[static_cast<std::size_t>(i)]);
+    ASSERT_TRUE(solver.solve()) << what;
+    std::vector<T> stored(solver.getSolution(0), solver.getSolution(0) + n);
+    EXPECT_LE(test::relativeError(stored, xTrue), 1e-12) << what;
+}
+
+TYPED_TEST(SparseSolver, KnownSystemsSolveToTheirSolutions)
+{
+    using T = TypeParam;
+    std::mt19937 rng(7);
+    struct Case
+    {
+        std::string name;
+        int n;
+        Cells<T> cells;
+    };
+    std::vector<Case> cases;
+    {
+        Case c{"tridiagonal", 3, {}};
+        c.cells.add(0, 0, val<T>(4));
+        c.cells.add(0, 1, val<T>(-1));
+        c.cells.add(1, 0, val<T>(-1));
+        c.cells.add(1, 1, val<T>(4, 1));
+        c.cells.add(1, 2, val<T>(-1));
+        c.cells.add(2, 1, val<T>(-1));
+        c.cells.add(2, 2, val<T>(4));
+        cases.push_back(c);
+    }
+    {
+        // Zero diagonal: only row exchanges make it solvable.
+        Case c{"needs pivoting", 3, {}};
+        c.cells.add(0, 1, val<T>(2));
+        c.cells.add(1, 2, val<T>(-3, 1));
+        c.cells.add(2, 0, val<T>(5));
+        c.cells.add(2, 2, val<T>(1));
+        c.cells.add(0, 2, val<T>(0.5));
+        cases.push_back(c);
+    }
+    {
+        // A lower triangular block feeding a coupled pair: several diagonal blocks.
+        Case c{"block triangular", 4, {}};
+        c.cells.add(0, 0, val<T>(2));
+        c.cells.add(1, 0, val<T>(1));
+        c.cells.add(1, 1, val<T>(3, -2));
+        c.cells.add(2, 1, val<T>(1));
+        c.cells.add(2, 2, val<T>(1));
+        c.cells.add(2, 3, val<T>(2));
+        c.cells.add(3, 2, val<T>(3));
+        c.cells.add(3, 3, val<T>(1e-3));
+        cases.push_back(c);
+    }
+    cases.push_back(Case{"random 500", 500, test::randomSystem<T>(500, 4, rng)});
+    {
+        // Scaled rows: magnitudes from 1e-6 to 1e6.
+        Case c{"badly scaled rows", 200, test::randomSystem<T>(200, 3, rng)};
+        for (auto& cell : c.cells.list)
+            cell.value *= std::pow(10.0, (cell.row % 13) - 6);
+        cases.push_back(c);
+    }
+    for (const Case& c : cases)
+    {
+        SolverHandle<T> solver(c.n);
+        std::vector<T> xTrue = test::randomVector<T>(c.n, rng);
+        xTrue[0] = val<T>(1.0);
+        expectSolves(*solver, c.cells, c.n, xTrue, c.name);
+    }
+}
+
+TYPED_TEST(SparseSolver, PivotingAndOrderingChoicesGiveTheSameSolution)
+{
+    using T = TypeParam;
+    std::mt19937 rng(11);
+    const int n = 300;
+    const Cells<T> cells = test::randomSystem<T>(n, 5, rng);
+    const std::vector<T> xTrue = test::randomVector<T>(n, rng);
+    for (sparse::Pivoting pivoting : {sparse::Pivoting::Partial, sparse::Pivoting::Threshold})
+        for (sparse::Ordering ordering : {sparse::Ordering::AMD, sparse::Ordering::COLAMD})
+        {
+            SolverHandle<T> solver(n, pivoting, ordering);
+            expectSolves(*solver, cells, n, xTrue,
+                         "pivoting " + std::to_string(int(pivoting)) + " ordering " + std::to_string(int(ordering)));
+        }
+}
+
+TYPED_TEST(SparseSolver, SingularAndNonFiniteMatricesAreRefused)
+{
+    using T = TypeParam;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case
+    {
+        const char* name;
+        std::vector<std::vector<double>> rows; // 3 x 3, dense; 0 is no cell
+        std::vector<std::pair<int, int>> zeroCells;
+    } cases[] = {
+        {"equal rows", {{1, 2, 3}, {4, 5, 6}, {1, 2, 3}}, {}},
+        {"dependent columns", {{1, 2, 3}, {2, 4, 7}, {3, 6, 1}}, {}},
+        {"empty column", {{1, 0, 3}, {4, 0, 6}, {7, 0, 9}}, {}},
+        {"cells of value zero", {{1, 0, 0}, {0, 0, 0}, {0, 0, 1}}, {{1, 1}}},
+        {"NaN cell", {{1, 0, 0}, {0, nan, 0}, {0, 0, 1}}, {}},
+        {"infinite cell", {{1, 0, 0}, {0, 1, inf}, {0, 0, 1}}, {}},
+        {"negative infinite off the pivots", {{1, 0, -inf}, {0, 1, 0}, {0, 0, 1}}, {}},
+    };
+    const std::vector<T> rhs{val<T>(1), val<T>(2), val<T>(3)};
+    for (const Case& c : cases)
+    {
+        SolverHandle<T> solver(3);
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+            {
+                const double v = c.rows[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
+                if (v != 0.0 || std::find(c.zeroCells.begin(), c.zeroCells.end(), std::pair(i, j)) != c.zeroCells.end())
+                {
+                    const T value = val<T>(v);
+                    solver->put(i, j, &value);
+                }
+            }
+        EXPECT_FALSE(solver->factorise()) << c.name;
+        EXPECT_FALSE(solver->isFactorised()) << c.name;
+        std::vector<T> x(3, val<T>(42));
+        EXPECT_FALSE(solver->solve(rhs.data(), x.data())) << c.name;
+        EXPECT_EQ(x[0], val<T>(42)) << c.name << ": a refused solve leaves x alone";
+        EXPECT_FALSE(solver->solve()) << c.name;
+
+        // A regular fill after the failure factorises again.
+        solver->begin();
+        for (int i = 0; i < 3; ++i)
+        {
+            const T one = val<T>(i + 1.0);
+            solver->put(i, i, &one);
+        }
+        ASSERT_TRUE(solver->factorise()) << c.name;
+        ASSERT_TRUE(solver->solve(rhs.data(), x.data())) << c.name;
+        EXPECT_EQ(x[2], val<T>(1)) << c.name;
+    }
+}
+
+TYPED_TEST(SparseSolver, SolvingWithoutAFactorisationIsRefused)
+{
+    using T = TypeParam;
+    const std::vector<T> rhs{val<T>(1), val<T>(2)};
+    std::vector<T> x(2, val<T>(0));
+
+    SolverHandle<T> fresh(2);
+    EXPECT_FALSE(fresh->isFactorised());
+    EXPECT_FALSE(fresh->solve(rhs.data(), x.data()));
+    // Cells put but not factorised: still nothing to solve with.
+    const T one = val<T>(1);
+    fresh->put(0, 0, &one);
+    fresh->put(1, 1, &one);
+    EXPECT_FALSE(fresh->solve(rhs.data(), x.data()));
+
+    // No cells, or no unknowns: nothing to factorise.
+    SolverHandle<T> noCells(2);
+    EXPECT_FALSE(noCells->factorise());
+    EXPECT_FALSE(noCells->solve());
+    SolverHandle<T> noUnknowns(0);
+    EXPECT_FALSE(noUnknowns->factorise());
+    EXPECT_FALSE(noUnknowns->solve());
+}
+
+TYPED_TEST(SparseSolver, NonFiniteSolutionsAreRefusedAndDropTheFactorisation)
+{
+    using T = TypeParam;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    SolverHandle<T> solver(2);
+    const T tiny = val<T>(1e-300), one = val<T>(1);
+    solver->put(0, 0, &tiny);
+    solver->put(1, 1, &one);
+    ASSERT_TRUE(solver->factorise());
+
+    struct Case
+    {
+        const char* name;
+        std::vector<T> rhs;
+    } cases[] = {
+        {"overflowing solution", {val<T>(1e300), val<T>(1)}},
+        {"NaN right-hand side", {val<T>(1), val<T>(nan)}},
+    };
+    for (const Case& c : cases)
+    {
+        ASSERT_TRUE(solver->factorise()) << c.name;
+        std::vector<T> x(2);
+        EXPECT_FALSE(solver->solve(c.rhs.data(), x.data())) << c.name;
+        EXPECT_FALSE(solver->isFactorised()) << c.name;
+        const std::vector<T> fine{val<T>(0), val<T>(1)};
+        EXPECT_FALSE(solver->solve(fine.data(), x.data())) << c.name << ": the failed factorisation is not reused";
+    }
+    // The filled system: solve() factorises again, then refuses the overflow.
+    solver->putRHS(0, val<T>(1e300));
+    EXPECT_FALSE(solver->solve());
+    solver->putRHS(0, val<T>(1e-300));
+    ASSERT_TRUE(solver->solve());
+    EXPECT_EQ(*solver->getSolution(0), val<T>(1));
+}
+
+TYPED_TEST(SparseSolver, ALaterPutOnTheSameCellReplacesTheValue)
+{
+    using T = TypeParam;
+    const std::vector<T> rhs{val<T>(6), val<T>(8)};
+    std::vector<T> x(2);
+    auto put = [](sparse::ISolver<T>& s, int r, int c, double v) {
+        const T value = val<T>(v);
+        s.put(r, c, &value);
+    };
+    SolverHandle<T> solver(2);
+    // First fill, while the pattern is learnt: the conditional walk's zero, then the value.
+    put(*solver, 0, 0, 0);
+    put(*solver, 0, 0, 5);
+    put(*solver, 0, 0, 3);
+    put(*solver, 1, 1, 4);
+    ASSERT_TRUE(solver->factorise());
+    ASSERT_TRUE(solver->solve(rhs.data(), x.data()));
+    EXPECT_EQ(x, (std::vector<T>{val<T>(2), val<T>(2)}));
+
+    // A later fill in the same order, and one that puts a cell twice out of order.
+    put(*solver, 0, 0, 0);
+    put(*solver, 0, 0, 2);
+    put(*solver, 1, 1, 8);
+    ASSERT_TRUE(solver->factorise());
+    ASSERT_TRUE(solver->solve(rhs.data(), x.data()));
+    EXPECT_EQ(x, (std::vector<T>{val<T>(3), val<T>(1)}));
+    put(*solver, 1, 1, 1);
+    put(*solver, 0, 0, 6);
+    put(*solver, 1, 1, 2);
+    ASSERT_TRUE(solver->factorise());
+    ASSERT_TRUE(solver->solve(rhs.data(), x.data()));
+    EXPECT_EQ(x, (std::vector<T>{val<T>(1), val<T>(4)}));
+    EXPECT_EQ(solver->getStats().analyses, 1u);
+
+    // Without begin a cell not put keeps its value; begin zeroes it.
+    put(*solver, 0, 1, 1);
+    put(*solver, 0, 0, 1);
+    put(*solver, 1, 1, 1);
+    ASSERT_TRUE(solver->factorise());
+    put(*solver, 1, 1, 2);
+    ASSERT_TRUE(solver->factorise());
+    ASSERT_TRUE(solver->solve(rhs.data(), x.data()));
+    EXPECT_EQ(x, (std::vector<T>{val<T>(2), val<T>(4)}));
+    solver->begin();
+    put(*solver, 0, 0, 1);
+    put(*solver, 1, 1, 2);
+    ASSERT_TRUE(solver->factorise());
+    ASSERT_TRUE(solver->solve(rhs.data(), x.data()));
+    EXPECT_EQ(x, (std::vector<T>{val<T>(6), val<T>(4)}));
+}
+
+TYPED_TEST(SparseSolver, SymbolicAnalysisIsKeptWhileThePatternStays)
+{
+    using T = TypeParam;
+    std::mt19937 rng(3);
+    const int n = 60;
+    Cells<T> cells = test::randomSystem<T>(n, 3, rng);
+    SolverHandle<T> solver(n);
+    auto check = [&](const char* step, bool reused, unsigned analyses) {
+        std::vector<T> xTrue = test::randomVector<T>(n, rng);
+        expectSolves(*solver, cells, n, xTrue, step);
+        EXPECT_EQ(solver->isSymbolicReused(), reused) << step;
+        EXPECT_EQ(solver->getStats().analyses, analyses) << step;
+    };
+    check("first fill", false, 1);
+
+    // New values on the same cells: numeric refactorisation only.
+    for (auto& cell : cells.list)
+        cell.value *= val<T>(1.1, 0.2);
+    check("new values", true, 1);
+    EXPECT_EQ(solver->getStats().factorisations, 1u);
+    EXPECT_EQ(solver->getStats().refactorisations, 1u);
+
+    // The same cells in another order.
+    std::reverse(cells.list.begin(), cells.list.end());
+    check("reversed order", true, 1);
+
+    // The conditional walk: the cells of a row zeroed first, then every value set.
+    Cells<T> walk;
+    for (const auto& c : cells.list)
+        if (c.row == 5)
+            walk.add(c.row, c.col, val<T>(0));
+    walk.list.insert(walk.list.end(), cells.list.begin(), cells.list.end());
+    std::swap(cells, walk);
+    check("conditional walk", true, 1);
+
+    // A new cell widens the pattern: a fresh analysis, then reuse again.
+    cells.add(0, n - 1, val<T>(0.25));
+    check("new cell", false, 2);
+    check("after the change", true, 2);
+}
+
+TYPED_TEST(SparseSolver, KeptPivotsThatMeetAZeroArePickedAfresh)
+{
+    using T = TypeParam;
+    auto fill = [](sparse::ISolver<T>& s, double a00) {
+        const T a = val<T>(a00), one = val<T>(1), two = val<T>(2);
+        s.put(0, 0, &a);
+        s.put(0, 1, &one);
+        s.put(1, 0, &one);
+        s.put(1, 1, &two);
+    };
+    SolverHandle<T> solver(2);
+    fill(*solver, 4);
+    ASSERT_TRUE(solver->factorise());
+    // [0 1; 1 2] is regular, but the pivot kept from [4 1; 1 2] is now zero.
+    fill(*solver, 0);
+    ASSERT_TRUE(solver->factorise());
+    EXPECT_TRUE(solver->isSymbolicReused());
+    EXPECT_EQ(solver->getStats().factorisations, 2u);
+    EXPECT_EQ(solver->getStats().refactorisations, 0u);
+    const std::vector<T> rhs{val<T>(1), val<T>(4)};
+    std::vector<T> x(2);
+    ASSERT_TRUE(solver->solve(rhs.data(), x.data()));
+    EXPECT_LE(test::relativeError(x, std::vector<T>{val<T>(2), val<T>(1)}), 1e-15);
+}
+
+TYPED_TEST(SparseSolver, SolveFactorisesTheFilledSystemWhenItsValuesChanged)
+{
+    using T = TypeParam;
+    SolverHandle<T> solver(1);
+    const T two = val<T>(2), four = val<T>(4, 2);
+    solver->put(0, 0, &two);
+    solver->putRHS(0, val<T>(8));
+    ASSERT_TRUE(solver->solve());
+    EXPECT_EQ(*solver->getSolution(0), val<T>(4));
+    solver->put(0, 0, &four);
+    ASSERT_TRUE(solver->solve());
+    EXPECT_LE(std::abs(*solver->getSolution(0) - val<T>(8) / four), 1e-15);
+    // begin zeroes the right-hand side too.
+    solver->begin();
+    solver->put(0, 0, &two);
+    ASSERT_TRUE(solver->solve());
+    EXPECT_EQ(*solver->getSolution(0), val<T>(0));
+}
+} // namespace
