@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test twice: once in an optimised
-# build and once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Installs what is missing, builds, and runs every test three times: in an optimised
+# build, under AddressSanitizer and UndefinedBehaviorSanitizer, and in an optimised build
+# made with clang instead of g++ (so the code stays portable between the two).
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 jobs="$(nproc)"
 
-packages=(cmake make g++ libgtest-dev libbenchmark-dev libsuitesparse-dev locales clang-format)
+packages=(cmake make g++ clang libgtest-dev libbenchmark-dev libsuitesparse-dev locales clang-format)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -40,4 +41,5 @@ run_suite() {
 run_suite build -DEQNKIT_BENCHMARKS=ON
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run_suite build-asan -DEQNKIT_SANITIZE=ON -DEQNKIT_BENCHMARKS=OFF
+run_suite build-clang -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DEQNKIT_BENCHMARKS=OFF
 echo "== all tests passed"

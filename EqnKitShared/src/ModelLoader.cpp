@@ -106,13 +106,17 @@ bool ModelLoader::copyParentParams(td::INT4 requested, td::UINT4& copied, td::UI
             return false;
         }
         std::string_view name = NameHash::view(*pName);
-        bool clash = false;
-        for (unsigned k = 0; k < 4; ++k)
-            clash = clash || findName(map(ModelLevel::Sub, static_cast<UserLabel>(k)), name) >= 0;
-        if (clash)
+        int clashAt = -1;
+        unsigned k = 0;
+        for (; k < 4 && clashAt < 0; ++k)
+            clashAt = findName(map(ModelLevel::Sub, static_cast<UserLabel>(k)), name);
+        if (clashAt >= 0)
         {
-            // The sub-model's own entry stays.
-            report(msg::mlCopiedParDDInSubModel, 0, 0, ILog::Error, pName->c_str(), false);
+            // The sub-model's own entry stays; the message points at its declaration.
+            const cnt::PushBackVector<Place>& places = _subPlaces[k - 1];
+            const Place at =
+                static_cast<std::size_t>(clashAt) < places.size() ? places[static_cast<std::size_t>(clashAt)] : Place{};
+            report(msg::mlCopiedParDDInSubModel, at.line, at.column, ILog::Error, pName->c_str(), false);
             ok = false;
             continue;
         }

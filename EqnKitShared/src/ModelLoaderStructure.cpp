@@ -479,6 +479,8 @@ void ModelLoader::readDeclarations(const TokenizerBase<1>& lexer, td::UINT4 line
         return;
     }
     Naming::SymbolMap* pTarget = map(pRule->level, pRule->target);
+    if (pRule->level == S)
+        _subPlaces[idx(pRule->target)].push({line, column});
     pTarget->emplace(pooled(lexer._text.c_str(), lexer._text.length()), static_cast<unsigned>(pTarget->size()));
 }
 } // namespace sc

@@ -475,7 +475,8 @@ bool TokenizedModel::countExpressions(GroupTable& groups, const TokenLines& line
             }
             if (error)
             {
-                logCounting(error, 0, 0);
+                // At the offending statement, as the block queries report.
+                logCounting(error, lines[i].line, 1);
                 return false;
             }
         }

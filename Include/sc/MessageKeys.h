@@ -145,7 +145,10 @@ inline constexpr const char* etLimiFnWoOpenPar = "@ET.LimiFnWo_(";
 inline constexpr const char* etLimitFnNeedsClosePar = "@ET.LimitFnNeeds_)";
 inline constexpr const char* etUnexpTokenID = "@ET.UnexpTokenID";
 inline constexpr const char* etFnNotSupported = "@ET.FnNotSupported";
+// Deeper than the stack machine can run, or calls nested too deep in arguments built apart.
 inline constexpr const char* etExprTooDeep = "@ET.ExprTooDeep";
+// A derivative that would take more nodes than its equation's limit.
+inline constexpr const char* etDerivTooLarge = "@ET.DerivTooLarge";
 inline constexpr const char* etSymbolOutOfIndex = "@ET.SymbolOutOfIndex";
 inline constexpr const char* etCantDiff = "@ET.CantDiff";
 inline constexpr const char* etThenCantDiff = "@ET.ThenCantDiff";

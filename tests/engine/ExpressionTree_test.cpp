@@ -220,3 +220,72 @@ TEST(ExpressionTree, LiteralSearchAlongChains)
     EXPECT_EQ(Tree::findLiteralTerm(tree.getRoot(), inverted), nullptr);
 }
 } // namespace
+
+// Trees deeper than any call stack: every walk keeps its path on the heap.
+TEST(ExpressionTree, WalksOfTreesAHundredThousandLevelsDeep)
+{
+    constexpr int n = 100000;
+    test::TreeContext<double> ctx;
+    ctx.solver.names = {"x", "y", "z", "p", "q", "r"};
+    cnt::SafeFullVector<sl::SymbolInfo> info;
+    info.resize(6);
+    for (std::size_t i = 0; i < 6; ++i)
+        info[i] = sl::SymbolInfo{0, 2, 0};
+    info[0].varType = 3;
+    ctx.data().pSymbolInfo = &info;
+
+    // 2 + x + p + p + ... leans left; its literal and x lie at the bottom.
+    std::vector<K> sum = {Mk::integer(2), o(C::ADD), v(0)};
+    for (int i = 0; i < n; ++i)
+        sum.insert(sum.end(), {o(C::ADD), p(0)});
+    auto left = ctx.tree();
+    ASSERT_TRUE(left.build(ctx.list(sum)));
+    Node* bottom = left.getRoot();
+    while (bottom->pLeftNode->pLeftNode)
+        bottom = bottom->pLeftNode;
+    Node* x = bottom->pRightNode;
+    EXPECT_EQ(left.getNumberOfNodes(), static_cast<td::UINT4>(2 * n + 3));
+    EXPECT_EQ(Tree::stackNeed(left.getRoot()), 2u);
+    EXPECT_EQ(Tree::findParent(x, left.getRoot()), bottom);
+    bool inverted = false;
+    EXPECT_EQ(Tree::findLiteralTerm(left.getRoot(), inverted), bottom);
+    EXPECT_FALSE(inverted);
+    EXPECT_FALSE(left.isFreeOfVars(nullptr, -4));
+    EXPECT_TRUE(left.isFreeOfVars(bottom, -4));
+    EXPECT_TRUE(left.containsStateVariable(left.getRoot(), C::SYMBOL));
+    // The text: "((2+x)+p)" and one more "(", "+p)" per term.
+    EXPECT_EQ(ctx.text(left).size(), std::string("(2+x)").size() + 4u * n);
+
+    Node* copy = left.copy(left.getRoot());
+    EXPECT_TRUE(Tree::equal(copy, left.getRoot()));
+    Node* copyBottom = copy;
+    while (copyBottom->pLeftNode->pLeftNode)
+        copyBottom = copyBottom->pLeftNode;
+    copyBottom->pRightNode->pToken->index = 1;
+    EXPECT_FALSE(Tree::equal(copy, left.getRoot()));
+
+    // p * (p * (... * int(x))) leans right; comparisons nested the same way need a cell
+    // per level.
+    std::vector<K> product, comparison;
+    for (int i = 0; i < n; ++i)
+    {
+        product.insert(product.end(), {p(0), o(C::MUL), lp});
+        comparison.insert(comparison.end(), {p(0), o(C::GREATER), lp});
+    }
+    product.insert(product.end(), {f(C::INTEGRAL), lp, v(0), rp});
+    comparison.push_back(v(0));
+    for (int i = 0; i < n; ++i)
+    {
+        product.push_back(rp);
+        comparison.push_back(rp);
+    }
+    auto right = ctx.tree();
+    ASSERT_TRUE(right.build(ctx.list(product)));
+    Node* integral = right.findIntegralFn();
+    ASSERT_NE(integral, nullptr);
+    EXPECT_EQ(integral->pToken->functionID(), C::INTEGRAL);
+    auto nestedComparison = ctx.tree();
+    ASSERT_TRUE(nestedComparison.build(ctx.list(comparison)));
+    EXPECT_EQ(Tree::stackNeed(nestedComparison.getRoot()), static_cast<td::UINT4>(n + 1));
+    EXPECT_TRUE(ctx.log.messages.empty());
+}

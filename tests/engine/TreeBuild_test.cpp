@@ -127,7 +127,7 @@ TEST(TreeBuild, EveryKeyWithItsArgumentsAndChannel)
         {"literal after operand", {v(0), Mk::real(2.5)}, msg::etConstAfterOperand, {"2.5"}, Slot::Formatted},
         {"s after operand", {v(0), Mk::op(C::LAPLACE)}, msg::etSAfterOprnd, {}, Slot::KeyAt},
         {"bracket after operand", {v(0), lp, v(1), rp}, msg::etOpenParAfterOperand, {}, Slot::KeyAt},
-        {"function after operand", {v(0), f(C::SIN), lp, v(1), rp}, msg::etFnAfterOperand, {}, Slot::Key},
+        {"function after operand", {v(0), f(C::SIN), lp, v(1), rp}, msg::etFnAfterOperand, {}, Slot::KeyAt},
         {"operator after not",
          {o(C::LOGIC_NEGATION), o(C::MUL), v(0)},
          msg::etOperAfterUnOp,
@@ -193,7 +193,7 @@ TEST(TreeBuild, EveryKeyWithItsArgumentsAndChannel)
          msg::etExpPremEndFn,
          {"disc"},
          Slot::Formatted},
-        {"call not closed", {f(C::ROUND), lp, v(0), cm, n(2), cm, n(3), rp}, msg::etExpectedClosePar, {}, Slot::Key},
+        {"call not closed", {f(C::ROUND), lp, v(0), cm, n(2), cm, n(3), rp}, msg::etExpectedClosePar, {}, Slot::KeyAt},
         {"function at the end", {f(C::SIN)}, msg::etFnNotPrpFormatted, {"sin"}, Slot::Formatted},
         {"statistic at the end", {f(C::AVG), lp}, msg::etFnNotPrpFormatted, {"avg"}, Slot::Formatted},
         {"function without bracket", {f(C::SIN), v(0)}, msg::etFnNeedsOpenPar, {"sin"}, Slot::Formatted},
@@ -207,14 +207,14 @@ TEST(TreeBuild, EveryKeyWithItsArgumentsAndChannel)
          msg::etFnNotPrpFmt,
          {"rnd", "RndGen"},
          Slot::Formatted},
-        {"lim at the end", {f(C::LIMIT)}, msg::etLimitFnFormatNotOk, {}, Slot::Key},
-        {"lim without bracket", {f(C::LIMIT), v(0)}, msg::etLimiFnWoOpenPar, {}, Slot::Key},
-        {"lim without bounds", {f(C::LIMIT), lp, v(0), rp}, msg::etLimitFnNeedsClosePar, {}, Slot::Key},
+        {"lim at the end", {f(C::LIMIT)}, msg::etLimitFnFormatNotOk, {}, Slot::KeyAt},
+        {"lim without bracket", {f(C::LIMIT), v(0)}, msg::etLimiFnWoOpenPar, {}, Slot::KeyAt},
+        {"lim without bounds", {f(C::LIMIT), lp, v(0), rp}, msg::etLimitFnNeedsClosePar, {}, Slot::KeyAt},
         {"lim not closed",
          {f(C::LIMIT), lp, v(0), cm, n(0), cm, n(1)},
          msg::etExpectedClosePar,
          {},
-         Slot::Key,
+         Slot::KeyAt,
          msg::etLimitFnNeedsClosePar},
         {"square bracket", {v(0), Mk::op(C::OPEN_BRACKET)}, msg::etUnexpTokenID, {"29", "["}, Slot::Formatted},
         {"colon", {v(0), Mk::op(C::COLON)}, msg::etUnexpTokenID, {"20", ":"}, Slot::Formatted},
@@ -253,9 +253,9 @@ TEST(TreeBuild, EveryKeyWithItsArgumentsAndChannel)
         EXPECT_EQ(m.text, expectedText(c)) << c.name;
         EXPECT_EQ(m.slot, c.slot) << c.name;
         EXPECT_EQ(m.type, sc::ILog::Error) << c.name;
-        const bool positioned = c.slot != Slot::Key;
-        EXPECT_EQ(m.line, positioned ? 7u : 0u) << c.name;
-        EXPECT_EQ(m.col, positioned ? 3u : 0u) << c.name;
+        // Every key stands at the statement's position.
+        EXPECT_EQ(m.line, 7u) << c.name;
+        EXPECT_EQ(m.col, 3u) << c.name;
     }
 }
 

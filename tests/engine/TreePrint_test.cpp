@@ -118,7 +118,7 @@ TEST(TreePrint, ConditionalTrees)
     ifTree.setConditional(&cond, &thenTree, nullptr);
     EXPECT_EQ(ctx.text(ifTree, 1), "if c:\n\ta\nend");
     ifTree.setConditional(&cond, &thenTree, &elseTree);
-    EXPECT_EQ(ctx.text(ifTree, 1), "if c:\n\ta\nelse\n\t(b+1)\nend");
+    EXPECT_EQ(ctx.text(ifTree, 1), "if c:\n\taelse\n\t(b+1)\nend");
 
     Tree first = ctx.tree(), second = ctx.tree();
     first.setType(Tree::Type::SwitchCase);

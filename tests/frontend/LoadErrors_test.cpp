@@ -87,9 +87,10 @@ const std::vector<ErrorCase>& errorCases()
         {cBase + "NLEs:\nx = 1\nNLEs:\nx = 2\nend\n", mlDblGroupInModel, 6, 1},
         {cSubVars + "u = 1\nend\nx = 1\nNLEs:\nx = 1\nend\n", mlWrongCurrentGroup, 10, 5},
         // Expression counting.
-        {cBase + "NLEs:\nx = 1; [w=2];\nend\n", ceNoTokensCountExpr, 0, 0},
-        {cBase + "PreProc:\nif x > 0\nNLEs:\nend\nx = 1\nend\n", ceOutOfModel, 0, 0},
-        {cBase + "NLEs:\nrepeat\nend\n", ceRepeatOnlyInRepeatsGroup, 0, 0},
+        {cBase + "NLEs:\nx = 1; [w=2];\nend\n", ceNoTokensCountExpr, 5, 1},
+        {cBase + "PreProc:\nif x > 0\nNLEs:\nend\nx = 1\nend\n", ceOutOfModel, 7, 1},
+        {cBase + "NLEs:\nrepeat\nend\n", ceRepeatOnlyInRepeatsGroup, 5, 1},
+        {cBase + "ReInit:\nx = 1\n  repeat\nend\n", ceRepeatOnlyInRepeatsGroup, 6, 1},
         // Model line.
         {"Model [domain = \"cmplx\"]:\nVars:\nx\nend\n", mlMissDomainEn, 1, 18},
         {"Model [type = \"NL\"]:\nVars:\nx\nend\n", mlMissModelTypeEn, 1, 16},
@@ -99,7 +100,9 @@ const std::vector<ErrorCase>& errorCases()
         {"Model [name = abc]:\nVars:\nx\nend\n", mlWrongModelNameType, 1, 15},
         // Copied parameters.
         {"Model:\nVars:\nx\nParams:\nu\nSubModel [copyPars = -1]:\nVars:\nu\nend\nend\n",
-         named(mlCopiedParDDInSubModel, "u"), 0, 0},
+         named(mlCopiedParDDInSubModel, "u"), 8, 1},
+        {"Model:\nVars:\nx\nParams:\nk\nSubModel [copyPars = 1]:\nVars:\nu\nStats:\n  k\nend\nend\n",
+         named(mlCopiedParDDInSubModel, "k"), 10, 3},
     };
     return cases;
 }

@@ -208,7 +208,7 @@ TYPED_TEST(SparseMatrix, FinishingOperationsPutTheWeightedNormalEquationsAndTheC
             for (const auto& [rc, v] : recorder.cells)
                 EXPECT_TRUE(rc.first >= s.n || rc.second >= s.n ||
                             std::any_of(s.j.list.begin(), s.j.list.end(),
-                                        [&](const auto& cell) { return cell.col == rc.first; }))
+                                        [column = rc.first](const auto& cell) { return cell.col == column; }))
                     << what;
         }
     }

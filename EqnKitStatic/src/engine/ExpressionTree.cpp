@@ -6,6 +6,7 @@
 
 #include "ETNodeKinds.h"
 #include "ISolverServices.h"
+#include "TreeWalk.h"
 
 namespace sl
 {
@@ -78,16 +79,19 @@ template <typename T> void ExpressionTree<T>::reset(bool simplify)
     _simplify = simplify;
     _targetIsParent = false;
     _assignOp = '=';
+    _nodesLeft = cNoNodeLimit;
+    _buildDepth = 0;
+    _nestingRefused = false;
+    _simplifyDepth = 0;
 }
 
 // ---- statistics ----
 
 template <typename T> void ExpressionTree<T>::zeroCounts() { _nConsts = _nVarRefs = _nParamRefs = _nTokens = 0; }
 
-template <typename T> void ExpressionTree<T>::countNode(const Node* pNode)
+template <typename T> void ExpressionTree<T>::countNode(const Node* pRoot)
 {
-    for (; pNode; pNode = pNode->pRightNode)
-    {
+    visitPreorder(pRoot, [this](const Node* pNode) {
         const Tok& t = *pNode->pToken;
         ++_nTokens;
         if (isSymbolType(t.type))
@@ -102,8 +106,8 @@ template <typename T> void ExpressionTree<T>::countNode(const Node* pNode)
             ++_nTokens;
             ++_nConsts;
         }
-        countNode(pNode->pLeftNode);
-    }
+        return WalkStep::Descend;
+    });
 }
 
 template <typename T> void ExpressionTree<T>::recount()
@@ -147,19 +151,18 @@ template <typename T> bool ExpressionTree<T>::hasNoSymbolTokens(const TokNode* p
 namespace
 {
 template <typename T>
-bool freeOfVars(const ETNode<T>* p, const ETNode<T>* pExcluded, td::UINT4 nVars, td::INT4 timeIndex)
+bool freeOfVars(const ETNode<T>* pRoot, const ETNode<T>* pExcluded, td::UINT4 nVars, td::INT4 timeIndex)
 {
-    for (; p && p != pExcluded; p = p->pRightNode)
-    {
+    return visitPreorder(pRoot, [=](const ETNode<T>* p) {
+        if (p == pExcluded)
+            return WalkStep::Skip;
         const Token<T>& t = *p->pToken;
         if (isOwnVariable(t, nVars))
-            return false;
+            return WalkStep::Stop;
         if (timeIndex >= 0 && isSymbolType(t.type) && isOwn(t) && t.index == static_cast<td::UINT4>(timeIndex))
-            return false;
-        if (!freeOfVars(p->pLeftNode, pExcluded, nVars, timeIndex))
-            return false;
-    }
-    return true;
+            return WalkStep::Stop;
+        return WalkStep::Descend;
+    });
 }
 } // namespace
 
@@ -171,14 +174,16 @@ template <typename T> bool ExpressionTree<T>::isFreeOfVars(const Node* pExcluded
 
 template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::findParent(const Node* pNode, Node* pFrom)
 {
-    for (; pFrom && pFrom != pNode; pFrom = pFrom->pRightNode)
-    {
-        if (pFrom->pLeftNode == pNode || pFrom->pRightNode == pNode)
-            return pFrom;
-        if (Node* pFound = findParent(pNode, pFrom->pLeftNode))
-            return pFound;
-    }
-    return nullptr;
+    Node* pFound = nullptr;
+    visitPreorder(pFrom, [pNode, &pFound](Node* p) {
+        if (p == pNode)
+            return WalkStep::Skip;
+        if (p->pLeftNode != pNode && p->pRightNode != pNode)
+            return WalkStep::Descend;
+        pFound = p;
+        return WalkStep::Stop;
+    });
+    return pFound;
 }
 
 template <typename T> void ExpressionTree<T>::detachNode(Node* pNode)
@@ -208,23 +213,30 @@ template <typename T> void ExpressionTree<T>::clearChildLink(Node* pParent, cons
 
 template <typename T> bool ExpressionTree<T>::equal(const Node* pA, const Node* pB)
 {
-    for (;;)
+    WalkStack<std::pair<const Node*, const Node*>> todo;
+    todo.push({pA, pB});
+    while (!todo.isEmpty())
     {
-        if (!pA || !pB)
-            return pA == pB;
-        const Tok& a = *pA->pToken;
-        const Tok& b = *pB->pToken;
+        auto [pX, pY] = todo.top();
+        todo.pop();
+        if (!pX || !pY)
+        {
+            if (pX != pY)
+                return false;
+            continue;
+        }
+        const Tok& a = *pX->pToken;
+        const Tok& b = *pY->pToken;
         if (a.type != b.type || !(a.value == b.value))
             return false;
         if ((isSymbolType(a.type) || a.type == C::FUNCTION) && a.index != b.index)
             return false;
         if (isSymbolType(a.type) && a.symbolOrigin != b.symbolOrigin)
             return false;
-        if (!equal(pA->pLeftNode, pB->pLeftNode))
-            return false;
-        pA = pA->pRightNode;
-        pB = pB->pRightNode;
+        todo.push({pX->pRightNode, pY->pRightNode});
+        todo.push({pX->pLeftNode, pY->pLeftNode});
     }
+    return true;
 }
 
 template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::copy(const Node* pNode)
@@ -235,17 +247,28 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::copy(
 template <typename T>
 typename ExpressionTree<T>::Node* ExpressionTree<T>::copy(const Node* pNode, const Node* pTarget, Node* pReplacement)
 {
-    if (!pNode)
-        return nullptr;
-    if (pTarget && pNode == pTarget)
-        return pReplacement;
-    Node* pNew = newNode();
-    *pNew->pToken = *pNode->pToken;
-    pNew->leftTag = pNode->leftTag;
-    pNew->rightTag = pNode->rightTag;
-    pNew->pLeftNode = copy(pNode->pLeftNode, pTarget, pReplacement);
-    pNew->pRightNode = copy(pNode->pRightNode, pTarget, pReplacement);
-    return pNew;
+    Node* pCopy = nullptr;
+    // Each entry: a node to copy and the link that receives its copy.
+    WalkStack<std::pair<const Node*, Node**>> todo;
+    todo.push({pNode, &pCopy});
+    while (!todo.isEmpty())
+    {
+        auto [pFrom, ppLink] = todo.top();
+        todo.pop();
+        if (!pFrom || (pTarget && pFrom == pTarget))
+        {
+            *ppLink = pFrom ? pReplacement : nullptr;
+            continue;
+        }
+        Node* pNew = newNode();
+        *pNew->pToken = *pFrom->pToken;
+        pNew->leftTag = pFrom->leftTag;
+        pNew->rightTag = pFrom->rightTag;
+        *ppLink = pNew;
+        todo.push({pFrom->pRightNode, &pNew->pRightNode});
+        todo.push({pFrom->pLeftNode, &pNew->pLeftNode});
+    }
+    return pCopy;
 }
 
 template <typename T> void ExpressionTree<T>::makeStageUpdate(td::UINT4 i, td::UINT4 k)
@@ -281,6 +304,12 @@ template <typename T> td::BYTE ExpressionTree<T>::functionArity(td::BYTE functio
 template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::newNode()
 {
     TD_ASSERT(_pMemMgr);
+    if (_nodesLeft != cNoNodeLimit)
+    {
+        if (_nodesLeft == 0)
+            throw NodeLimitReached{};
+        --_nodesLeft;
+    }
     Node* pNode = _pMemMgr->alloc();
     TD_ASSERT(pNode);
     pNode->pToken = _pTokenPool->alloc();
@@ -331,24 +360,40 @@ namespace
 {
 // First node of a chain (ops a and b) with a literal operand: its left operand, the left
 // subtree, its right operand, the right subtree; the right side of b is inverted.
-template <typename T> ETNode<T>* findChainLiteral(ETNode<T>* p, td::BYTE a, td::BYTE b, bool& inverted)
+template <typename T> ETNode<T>* findChainLiteral(ETNode<T>* pChain, td::BYTE a, td::BYTE b, bool& inverted)
 {
-    if (!p || (p->pToken->type != a && p->pToken->type != b))
-        return nullptr;
-    if (isLiteral(p->pLeftNode))
-        return p;
-    if (ETNode<T>* pFound = findChainLiteral(p->pLeftNode, a, b, inverted))
-        return pFound;
-    bool rightInverted = inverted != (p->pToken->type == b);
-    if (isLiteral(p->pRightNode))
+    struct Entry
     {
-        inverted = rightInverted;
-        return p;
-    }
-    if (ETNode<T>* pFound = findChainLiteral(p->pRightNode, a, b, rightInverted))
+        ETNode<T>* p;
+        bool inverted;
+        // Test the node's right operand (its left subtree has been searched).
+        bool rightOperand;
+    };
+    WalkStack<Entry> todo;
+    todo.push({pChain, inverted, false});
+    while (!todo.isEmpty())
     {
-        inverted = rightInverted;
-        return pFound;
+        const Entry e = todo.top();
+        todo.pop();
+        ETNode<T>* p = e.p;
+        if (e.rightOperand)
+        {
+            if (!isLiteral(p->pRightNode))
+                continue;
+            inverted = e.inverted;
+            return p;
+        }
+        if (!p || (p->pToken->type != a && p->pToken->type != b))
+            continue;
+        if (isLiteral(p->pLeftNode))
+        {
+            inverted = e.inverted;
+            return p;
+        }
+        const bool rightInverted = e.inverted != (p->pToken->type == b);
+        todo.push({p->pRightNode, rightInverted, false});
+        todo.push({p, rightInverted, true});
+        todo.push({p->pLeftNode, e.inverted, false});
     }
     return nullptr;
 }
@@ -367,20 +412,24 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::findL
 
 namespace
 {
-template <typename T> ETNode<T>* findIntegral(ETNode<T>* p)
+template <typename T> ETNode<T>* findIntegral(ETNode<T>* pRoot)
 {
-    if (!p)
-        return nullptr;
-    if (isFunction(p, C::INTEGRAL))
-        return p;
-    if (isType(p, C::MUL))
+    WalkStack<ETNode<T>*> todo;
+    todo.push(pRoot);
+    while (!todo.isEmpty())
     {
-        if (ETNode<T>* pFound = findIntegral(p->pLeftNode))
-            return pFound;
-        return findIntegral(p->pRightNode);
+        ETNode<T>* p = todo.top();
+        todo.pop();
+        if (!p)
+            continue;
+        if (isFunction(p, C::INTEGRAL))
+            return p;
+        // Both factors of a product, the numerator of a quotient.
+        if (isType(p, C::MUL))
+            todo.push(p->pRightNode);
+        if (isType(p, C::MUL) || isType(p, C::DIV))
+            todo.push(p->pLeftNode);
     }
-    if (isType(p, C::DIV))
-        return findIntegral(p->pLeftNode);
     return nullptr;
 }
 } // namespace
@@ -394,16 +443,14 @@ template <typename T> bool ExpressionTree<T>::containsStateVariable(const Node* 
 {
     TD_ASSERT(_pSolverData);
     TD_ASSERT(_pSolverData->pSymbolInfo);
-    for (; pNode; pNode = pNode->pRightNode)
-    {
-        const Tok& t = *pNode->pToken;
+    const bool notFound = visitPreorder(pNode, [this, tokenType](const Node* p) {
+        const Tok& t = *p->pToken;
         if (t.type == tokenType && isOwn(t) && t.index < _nVars &&
             SymbolInfo::isStateVariable((*_pSolverData->pSymbolInfo)[t.index].varType))
-            return true;
-        if (containsStateVariable(pNode->pLeftNode, tokenType))
-            return true;
-    }
-    return false;
+            return WalkStep::Stop;
+        return WalkStep::Descend;
+    });
+    return !notFound;
 }
 
 template <typename T> bool ExpressionTree<T>::checkSymbol(const Tok& t) const
@@ -467,12 +514,6 @@ template <typename T> void ExpressionTree<T>::reportFormatted(const char* key, c
 {
     if (sc::ILog* pLog = _pSolverData ? _pSolverData->getLog() : nullptr)
         pLog->showFormatted(key, _pSolverData->keyLine, _pSolverData->keyColumn, sc::ILog::Error, 2, arg1, arg2);
-}
-
-template <typename T> void ExpressionTree<T>::reportKey(const char* key) const
-{
-    if (_pSolverData)
-        _pSolverData->logError(key);
 }
 
 template class ExpressionTree<double>;

@@ -59,6 +59,12 @@ public:
 
     // ---- building ----
 
+    // Calls nested in the second argument of atg2, min or max, or in the argument of lim,
+    // are built apart, each level by a tree of its own; deeper nesting is refused with
+    // "@ET.ExprTooDeep" (the stack machine could not run nested second arguments that
+    // deep anyway).
+    static constexpr td::UINT4 cMaxNestedCalls = 64;
+
     // Builds the tree from the parser's token list; false after a message to the log.
     bool build(TokNode* pFirst);
     // Pushes node as the new root and recounts the statistics.
@@ -81,12 +87,19 @@ public:
     // ---- differentiation ----
 
     // The derivative of the root by variable v, pushed as out's root; true with out
-    // unchanged when it is zero; false after "@ET.CantDiff".
+    // unchanged when it is zero; false after "@ET.CantDiff", or after "@ET.DerivTooLarge"
+    // when making it takes more nodes than derivativeNodeLimit allows.
     bool differentiate(ExpressionTree& out, td::UINT4 v);
+    // Nodes one derivative of a tree of nNodes nodes may take: 50 per node, at least
+    // 100,000 and at most ten million (intermediate nodes that simplification drops count).
+    static td::UINT4 derivativeNodeLimit(td::UINT4 nNodes);
+    static constexpr td::UINT4 cDerivativeNodesPerNode = 50;
+    static constexpr td::UINT4 cDerivativeNodesMin = 100000;
+    static constexpr td::UINT4 cDerivativeNodesMax = 10000000;
     // Marks the dependence of every node on v; false for an IfThenElse tree.
     bool dependsOn(td::UINT4 v);
     // The rules on a marked node; null for zero. Throws std::invalid_argument for an
-    // operation without a derivative.
+    // operation without a derivative. Walks without recursion, so any depth is fine.
     Node* differentiateNode(Node* pNode);
     // Derivative records of the branches into an IfThenElse record whose condition is set.
     bool differentiateIfThenElse(Evaluator<T>* pEvaluator);
@@ -313,6 +326,9 @@ private:
     bool walkReference(TokNode*& p, WalkState& st);
     bool walkLimit(TokNode*& p, WalkState& st);
     bool readSingleArguments(TokNode*& p, Bracket& entry);
+    // Gives sub, which builds a call's argument apart, its nesting depth; false after
+    // "@ET.ExprTooDeep" beyond cMaxNestedCalls.
+    bool nestBuild(ExpressionTree& sub);
     bool isBoundVariable(const Tok& token, bool limit) const;
     bool precedenceStep(td::BYTE code, WalkState& st);
     bool reduceOne(WalkState& st);
@@ -338,14 +354,25 @@ private:
     // The rules on the root marked for v, the result pushed as out's root.
     bool differentiateMarked(ExpressionTree& out, td::UINT4 v);
     td::UINT4 mark(Node* pNode);
+    td::UINT4 markLeaf(Node* pNode);
     void swapConjugate();
     void defaultConjugatePair(td::UINT4 v);
     bool isDiffVariable(const Node* pNode) const;
-    Node* differentiateFunction(Node* pNode);
+    // A rule in two halves: start gives the derivative at once (true), or names the
+    // subtrees whose derivatives it needs (needed[0] in the left's place, needed[1] in the
+    // right's); finish then makes the derivative from theirs.
+    bool startRule(Node* pNode, Node*& pResult, Node* (&needed)[2]);
+    Node* finishRule(Node* pNode, Node* dLeft, Node* dRight);
+    bool startFunction(Node* pNode, Node*& pResult, Node* (&needed)[2]);
+    Node* finishFunction(Node* pNode, Node* pInner);
     Node* derivativeOf(td::BYTE functionID, Node* pNode);
-    Node* differentiateConj(Node* pNode);
-    Node* differentiateOperator(Node* pNode);
-    Node* differentiatePower(Node* pNode);
+    Node* conjugated(Node* pInner);
+    bool startOperator(Node* pNode, Node*& pResult, Node* (&needed)[2]);
+    Node* finishOperator(Node* pNode, Node* dl, Node* dr);
+    Node* negatedOverSquare(Node* pNumerator, Node* r);
+    bool startPower(Node* pNode, Node*& pResult, Node* (&needed)[2]);
+    Node* finishPower(Node* pNode, Node* db, Node* de);
+    Node* powerOfVariable(Node* b, Node* e);
     Node* intLiteral(int value) { return newLiteral(C::INT_LITERAL, T(value)); }
     struct BranchSlots;
     bool differentiateBranch(BranchSlots& branch, td::UINT4 v);
@@ -381,14 +408,17 @@ private:
 
     // printing
     void symbolToString(td::MutableString& out, const Tok& token, td::BYTE mode) const;
-    void functionToString(td::MutableString& out, const Node* pNode) const;
+    // Prints a function's name and leaf form, and hands the parts of its arguments to
+    // the print walk: then(node) and text(piece), in reverse order.
+    template <typename Then, typename Text>
+    void functionToString(td::MutableString& out, const Node* pNode, Then& then, Text& text) const;
+    static bool printsBracketFirst(const Node* pNode);
     void referenceToString(td::MutableString& out, const Tok& token) const;
 
     // messages to the solver's logger, at the build context's key position
     void reportAt(const char* key) const;
     void reportFormatted(const char* key, const char* arg) const;
     void reportFormatted(const char* key, const char* arg1, const char* arg2) const;
-    void reportKey(const char* key) const;
     void reportUnexpectedToken(td::BYTE type) const;
     td::String symbolName(const Tok& token) const;
 
@@ -422,6 +452,19 @@ private:
     bool _simplify = true;
     bool _targetIsParent = false;
     char _assignOp = '=';
+    // Nodes newNode may still make; counts down only while a derivative is made.
+    static constexpr td::UINT4 cNoNodeLimit = 0xFFFFFFFFu;
+    struct NodeLimitReached
+    {
+    };
+    td::UINT4 _nodesLeft = cNoNodeLimit;
+    // Calls this tree's build is nested in (0 for a statement's own tree), and whether the
+    // build failed because a call was nested too deep.
+    td::UINT4 _buildDepth = 0;
+    bool _nestingRefused = false;
+    // Levels of the simplifying constructor now running, and how many may run.
+    static constexpr td::UINT4 cMaxSimplifyDepth = 200;
+    td::UINT4 _simplifyDepth = 0;
 };
 
 // Each phase file (ExpressionTree.cpp, TreeBuild.cpp, TreeDAE.cpp, TreeDiff.cpp, TreeEmit.cpp,

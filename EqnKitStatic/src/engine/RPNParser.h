@@ -150,8 +150,20 @@ public:
     // operator), with index -1. False for a longer name or one entered with another type.
     bool addShortName(const char* name, td::BYTE type);
 
-    void setConjugatePartners(bool on) requires Traits::isComplex { _cmplx.conjugatePartners = on ? 1 : 0; }
-    bool hasConjugatePartners() const requires Traits::isComplex { return _cmplx.conjugatePartners != 0; }
+    // The complex build only. The bodies compile for both builds (if constexpr) since some
+    // compilers instantiate constrained members in an explicit instantiation.
+    void setConjugatePartners(bool on) requires Traits::isComplex
+    {
+        if constexpr (Traits::isComplex)
+            _cmplx.conjugatePartners = on ? 1 : 0;
+    }
+    bool hasConjugatePartners() const requires Traits::isComplex
+    {
+        if constexpr (Traits::isComplex)
+            return _cmplx.conjugatePartners != 0;
+        else
+            return false;
+    }
 
 protected:
     enum class AppendResult : td::BYTE

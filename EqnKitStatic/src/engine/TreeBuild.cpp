@@ -4,6 +4,7 @@
 
 #include "ETNodeKinds.h"
 #include "ExpressionTree.h"
+#include "TreeWalk.h"
 
 namespace sl
 {
@@ -80,6 +81,7 @@ template <typename T> bool ExpressionTree<T>::build(TokNode* pFirst)
     }
     _operatorStack.clear();
     _multiParamFnStack.clear();
+    _nestingRefused = false;
     zeroCounts();
     WalkState st;
     TokNode* p = pFirst;
@@ -425,13 +427,18 @@ template <typename T> bool ExpressionTree<T>::walkComma(TokNode*& p, Walk kind, 
     }
     // The second argument is built apart up to the ')' of the call.
     ExpressionTree sub(*this);
+    if (!nestBuild(sub))
+        return false;
     sub._simplify = _simplify;
     sub._operatorStack.push(openMarker<T>());
     WalkState subState;
     TokNode* q = p->pNext;
     if (!q || !sub.walk(q, Walk::SecondArgument, subState))
     {
-        reportAt(msg::etFnParam2Err);
+        // Nesting refused deeper down is reported once, not again at every level.
+        _nestingRefused = sub._nestingRefused;
+        if (!_nestingRefused)
+            reportAt(msg::etFnParam2Err);
         return false;
     }
     entry.pNode->pRightNode = sub._rootStack.top();
@@ -439,6 +446,16 @@ template <typename T> bool ExpressionTree<T>::walkComma(TokNode*& p, Walk kind, 
     entry.nExtraArgs = 0;
     p = q;
     return true;
+}
+
+template <typename T> bool ExpressionTree<T>::nestBuild(ExpressionTree& sub)
+{
+    sub._buildDepth = _buildDepth + 1;
+    if (sub._buildDepth <= cMaxNestedCalls)
+        return true;
+    reportAt(msg::etExprTooDeep);
+    _nestingRefused = true;
+    return false;
 }
 
 template <typename T> bool ExpressionTree<T>::isBoundVariable(const Tok& t, bool limit) const
@@ -506,7 +523,7 @@ template <typename T> bool ExpressionTree<T>::readSingleArguments(TokNode*& p, B
     TokNode* pClose = q->pNext;
     if (!pClose || pClose->token.type != C::CLOSE_PARENTHESIS)
     {
-        reportKey(msg::etExpectedClosePar);
+        reportAt(msg::etExpectedClosePar);
         return false;
     }
     p = pClose;
@@ -532,7 +549,7 @@ template <typename T> bool ExpressionTree<T>::walkFunction(TokNode*& p, WalkStat
     const td::BYTE id = t.functionID();
     if (st.state == State::AfterOperand)
     {
-        reportKey(msg::etFnAfterOperand);
+        reportAt(msg::etFnAfterOperand);
         return false;
     }
     if (!isFunctionOfBuild<T>(id))
@@ -618,23 +635,27 @@ template <typename T> bool ExpressionTree<T>::walkLimit(TokNode*& p, WalkState& 
     TokNode* pOpen = p->pNext;
     if (!pOpen || !_pLimits)
     {
-        reportKey(msg::etLimitFnFormatNotOk);
+        reportAt(msg::etLimitFnFormatNotOk);
         return false;
     }
     if (pOpen->token.type != C::OPEN_PARENTHESIS)
     {
-        reportKey(msg::etLimiFnWoOpenPar);
+        reportAt(msg::etLimiFnWoOpenPar);
         return false;
     }
     Node* pLim = tokenNode(t);
     ExpressionTree argument(*this);
+    if (!nestBuild(argument))
+        return false;
     argument._simplify = _simplify;
     WalkState argState;
     argument.openCall(pLim, argState);
     TokNode* q = pOpen->pNext;
     if (!q || !argument.walk(q, Walk::Limit, argState) || !pLim->pRightNode || !pLim->pRightNode->pRightNode)
     {
-        reportKey(msg::etLimitFnNeedsClosePar);
+        _nestingRefused = argument._nestingRefused;
+        if (!_nestingRefused)
+            reportAt(msg::etLimitFnNeedsClosePar);
         return false;
     }
     Node* pLower = pLim->pRightNode;
@@ -678,14 +699,13 @@ template <typename T> void ExpressionTree<T>::setBound(const Node* pBound, doubl
 
 namespace
 {
-template <typename T> void collectVariables(const ETNode<T>* p, td::UINT4 nVars, cnt::FixNumSet& set)
+template <typename T> void collectVariables(const ETNode<T>* pRoot, td::UINT4 nVars, cnt::FixNumSet& set)
 {
-    for (; p; p = p->pRightNode)
-    {
+    visitPreorder(pRoot, [nVars, &set](const ETNode<T>* p) {
         if (isOwnVariable(*p->pToken, nVars))
             set.insert(p->pToken->index);
-        collectVariables(p->pLeftNode, nVars, set);
-    }
+        return WalkStep::Descend;
+    });
 }
 } // namespace
 

@@ -8,6 +8,7 @@
 #include "ETNodeKinds.h"
 #include "ExpressionTree.h"
 #include "ISolverServices.h"
+#include "TreeWalk.h"
 
 namespace sl
 {
@@ -97,43 +98,80 @@ template <typename T> bool ExpressionTree<T>::isDiffVariable(const Node* pNode) 
     return isLeaf(pNode) && isSymbolType(t.type) && isOwn(t) && t.index == _diffVar;
 }
 
-template <typename T> td::UINT4 ExpressionTree<T>::mark(Node* pNode)
+template <typename T> td::UINT4 ExpressionTree<T>::markLeaf(Node* pNode)
 {
-    if (isLeaf(pNode))
-    {
-        if (!isFunction(pNode, C::LIMIT))
-            return isDiffVariable(pNode) ? 1 : 0;
-        const td::UINT4 id = limitID(*pNode->pToken);
-        TD_ASSERT(id > 0);
-        pNode->leftTag = 0;
-        if (!_pLimits)
-            return 0;
-        const auto& derivs = (*_pLimits)[id]._derivEvaluators;
-        for (std::size_t k = 0; k < derivs.size(); ++k)
-        {
-            if (derivs[k].varIndex == _diffVar)
-            {
-                pNode->leftTag = static_cast<td::UINT4>(k + 1);
-                return 1;
-            }
-        }
+    if (!isFunction(pNode, C::LIMIT))
+        return isDiffVariable(pNode) ? 1 : 0;
+    const td::UINT4 id = limitID(*pNode->pToken);
+    TD_ASSERT(id > 0);
+    pNode->leftTag = 0;
+    if (!_pLimits)
         return 0;
-    }
-    if constexpr (ValueTraits<T>::isComplex)
+    const auto& derivs = (*_pLimits)[id]._derivEvaluators;
+    for (std::size_t k = 0; k < derivs.size(); ++k)
     {
-        // conj(u) depends on v as u depends on the partner of v.
-        if (isFunction(pNode, C::CONJ) && pNode->pLeftNode)
+        if (derivs[k].varIndex == _diffVar)
         {
-            swapConjugate();
-            pNode->leftTag = mark(pNode->pLeftNode);
-            swapConjugate();
-            pNode->rightTag = 0;
-            return pNode->leftTag;
+            pNode->leftTag = static_cast<td::UINT4>(k + 1);
+            return 1;
         }
     }
-    pNode->leftTag = pNode->pLeftNode ? mark(pNode->pLeftNode) : 0;
-    pNode->rightTag = pNode->pRightNode ? mark(pNode->pRightNode) : 0;
-    return pNode->leftTag | pNode->rightTag;
+    return 0;
+}
+
+template <typename T> td::UINT4 ExpressionTree<T>::mark(Node* pRoot)
+{
+    struct Frame
+    {
+        Node* p;
+        // Children marked so far: 0 none, 1 the left, 2 both.
+        td::BYTE stage;
+    };
+    WalkStack<Frame> todo;
+    todo.push({pRoot, 0});
+    td::UINT4 result = 0;
+    while (!todo.isEmpty())
+    {
+        Frame& f = todo.top();
+        Node* p = f.p;
+        // conj(u) depends on v as u depends on the partner of v.
+        const bool conj = ValueTraits<T>::isComplex && isFunction(p, C::CONJ) && p->pLeftNode;
+        if (f.stage == 0)
+        {
+            if (isLeaf(p))
+            {
+                result = markLeaf(p);
+                todo.pop();
+                continue;
+            }
+            f.stage = 1;
+            if (conj)
+                swapConjugate();
+            if (p->pLeftNode)
+            {
+                todo.push({p->pLeftNode, 0});
+                continue;
+            }
+            result = 0;
+        }
+        if (f.stage == 1)
+        {
+            p->leftTag = result;
+            f.stage = 2;
+            if (conj)
+                swapConjugate();
+            else if (p->pRightNode)
+            {
+                todo.push({p->pRightNode, 0});
+                continue;
+            }
+            result = 0;
+        }
+        p->rightTag = result;
+        result = p->leftTag | p->rightTag;
+        todo.pop();
+    }
+    return result;
 }
 
 template <typename T> bool ExpressionTree<T>::dependsOn(td::UINT4 v)
@@ -160,21 +198,42 @@ template <typename T> bool ExpressionTree<T>::differentiate(ExpressionTree& out,
     return differentiateMarked(out, v);
 }
 
+template <typename T> td::UINT4 ExpressionTree<T>::derivativeNodeLimit(td::UINT4 nNodes)
+{
+    const td::LUINT8 wanted = static_cast<td::LUINT8>(nNodes) * cDerivativeNodesPerNode;
+    if (wanted < cDerivativeNodesMin)
+        return cDerivativeNodesMin;
+    return wanted > cDerivativeNodesMax ? cDerivativeNodesMax : static_cast<td::UINT4>(wanted);
+}
+
 template <typename T> bool ExpressionTree<T>::differentiateMarked(ExpressionTree& out, td::UINT4 v)
 {
     Node* pDerivative = nullptr;
+    const char* failure = msg::etCantDiff;
+    td::UINT4 nNodes = 0;
+    visitPreorder(getRoot(), [&nNodes](const Node*) {
+        ++nNodes;
+        return WalkStep::Descend;
+    });
+    _nodesLeft = derivativeNodeLimit(nNodes);
     try
     {
         pDerivative = differentiateNode(getRoot());
+    }
+    catch (const NodeLimitReached&)
+    {
+        pDerivative = nullptr;
+        failure = msg::etDerivTooLarge;
     }
     catch (...)
     {
         pDerivative = nullptr;
     }
+    _nodesLeft = cNoNodeLimit;
     _diffVar = v;
     if (!pDerivative)
     {
-        reportAt(msg::etCantDiff);
+        reportAt(failure);
         return false;
     }
     out.pushRoot(pDerivative);
@@ -183,42 +242,105 @@ template <typename T> bool ExpressionTree<T>::differentiateMarked(ExpressionTree
 
 // ---- the rules ----
 
-template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::differentiateNode(Node* pNode)
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::differentiateNode(Node* pRoot)
 {
+    // A node whose rule waits for the derivatives of the subtrees it needs.
+    struct Frame
+    {
+        Node* p;
+        Node* needed[2];
+        Node* derivatives[2];
+        td::BYTE next;
+    };
+    Node* pResult = nullptr;
+    Frame root{pRoot, {}, {}, 0};
+    if (startRule(pRoot, pResult, root.needed))
+        return pResult;
+    WalkStack<Frame> todo;
+    todo.push(root);
+    for (;;)
+    {
+        Frame& f = todo.top();
+        while (f.next < 2 && !f.needed[f.next])
+            ++f.next;
+        if (f.next < 2)
+        {
+            Frame child{f.needed[f.next], {}, {}, 0};
+            if (startRule(child.p, pResult, child.needed))
+                f.derivatives[f.next++] = pResult;
+            else
+                todo.push(child);
+            continue;
+        }
+        pResult = finishRule(f.p, f.derivatives[0], f.derivatives[1]);
+        todo.pop();
+        if (todo.isEmpty())
+            return pResult;
+        Frame& parent = todo.top();
+        parent.derivatives[parent.next++] = pResult;
+    }
+}
+
+template <typename T> bool ExpressionTree<T>::startRule(Node* pNode, Node*& pResult, Node* (&needed)[2])
+{
+    needed[0] = needed[1] = nullptr;
     const Tok& t = *pNode->pToken;
     if (isLeaf(pNode))
     {
         if (isDiffVariable(pNode))
-            return intLiteral(1);
-        if (isLimitLeaf(pNode) && pNode->leftTag > 0)
+            pResult = intLiteral(1);
+        else if (isLimitLeaf(pNode) && pNode->leftTag > 0)
         {
             // The leaf of the limit's derivative by the variable.
-            Node* pDerivative = newNode();
-            *pDerivative->pToken = t;
-            pDerivative->pToken->value = T(packLimitWord(limitID(t), pNode->leftTag));
-            return pDerivative;
+            pResult = newNode();
+            *pResult->pToken = t;
+            pResult->pToken->value = T(packLimitWord(limitID(t), pNode->leftTag));
         }
-        return intLiteral(0);
+        else
+            pResult = intLiteral(0);
+        return true;
     }
     const td::UINT4 right = pNode->pRightNode ? pNode->rightTag : 0;
+    pResult = nullptr;
     if (!pNode->leftTag && !right)
-        return nullptr;
+        return true;
     if (t.type == C::FUNCTION)
-        return differentiateFunction(pNode);
-    return differentiateOperator(pNode);
+        return startFunction(pNode, pResult, needed);
+    if (t.type == C::POW)
+        return startPower(pNode, pResult, needed);
+    return startOperator(pNode, pResult, needed);
 }
 
-template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::differentiateFunction(Node* pNode)
+template <typename T>
+typename ExpressionTree<T>::Node* ExpressionTree<T>::finishRule(Node* pNode, Node* dLeft, Node* dRight)
+{
+    switch (pNode->pToken->type)
+    {
+    case C::FUNCTION: return finishFunction(pNode, dLeft);
+    case C::POW: return finishPower(pNode, dLeft, dRight);
+    default: return finishOperator(pNode, dLeft, dRight);
+    }
+}
+
+template <typename T> bool ExpressionTree<T>::startFunction(Node* pNode, Node*& pResult, Node* (&needed)[2])
 {
     const td::BYTE id = pNode->pToken->functionID();
     Node* pBody = pNode->pLeftNode;
     TD_ASSERT(pBody);
     if (id == C::SIGN)
-        return intLiteral(0);
+    {
+        pResult = intLiteral(0);
+        return true;
+    }
     if constexpr (ValueTraits<T>::isComplex)
     {
         if (id == C::CONJ)
-            return differentiateConj(pNode);
+        {
+            // d conj(u) / dv = conj(du / d partner(v)); swapped back when it is done.
+            swapConjugate();
+            needed[0] = pBody;
+            return false;
+        }
     }
     else if (id == C::ATG2 && pNode->pRightNode)
     {
@@ -226,8 +348,12 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::diffe
         Node* pQuotient = newOperator(C::ATG, makeBinary(pBody, pNode->pRightNode, true, true, C::DIV), nullptr);
         // The quotient may fold to a constant (atg2(x, x)).
         if (!mark(pQuotient))
-            return intLiteral(0);
-        return differentiateFunction(pQuotient);
+        {
+            pResult = intLiteral(0);
+            return true;
+        }
+        needed[0] = pQuotient;
+        return false;
     }
     if (!hasTableRule<T>(id))
     {
@@ -235,7 +361,23 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::diffe
             _pSolverData->addError(cFunctionNotDifferentiable, Tok::printName(id));
         throw std::invalid_argument("Unsupported function for diff");
     }
-    Node* pInner = differentiateNode(pBody);
+    needed[0] = pBody;
+    return false;
+}
+
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::finishFunction(Node* pNode, Node* pInner)
+{
+    const td::BYTE id = pNode->pToken->functionID();
+    if constexpr (ValueTraits<T>::isComplex)
+    {
+        if (id == C::CONJ)
+        {
+            swapConjugate();
+            return conjugated(pInner);
+        }
+    }
+    else if (id == C::ATG2 && pNode->pRightNode)
+        return pInner;
     if (!pInner)
         return intLiteral(0);
     return makeBinary(pInner, derivativeOf(id, pNode), false, false, C::MUL);
@@ -276,21 +418,8 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::deriv
     }
 }
 
-template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::differentiateConj(Node* pNode)
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::conjugated(Node* pInner)
 {
-    // d conj(u) / dv = conj(du / d partner(v))
-    swapConjugate();
-    Node* pInner = nullptr;
-    try
-    {
-        pInner = differentiateNode(pNode->pLeftNode);
-    }
-    catch (...)
-    {
-        swapConjugate();
-        throw;
-    }
-    swapConjugate();
     if (!pInner)
         return intLiteral(0);
     if constexpr (ValueTraits<T>::isComplex)
@@ -312,7 +441,55 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::diffe
     return newOperator(C::CONJ, pInner, nullptr);
 }
 
-template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::differentiateOperator(Node* pNode)
+template <typename T> bool ExpressionTree<T>::startOperator(Node* pNode, Node*& pResult, Node* (&needed)[2])
+{
+    const td::BYTE op = pNode->pToken->type;
+    Node* l = pNode->pLeftNode;
+    Node* r = pNode->pRightNode;
+    const bool onlyLeft = pNode->leftTag && !pNode->rightTag;
+    const bool onlyRight = !pNode->leftTag && pNode->rightTag;
+    switch (op)
+    {
+    case C::ADD:
+    case C::SUB: break;
+    case C::MUL:
+        // The leaf shortcuts hold only for the variable itself.
+        if (onlyLeft && isDiffVariable(l))
+            pResult = copy(r);
+        else if (onlyRight && isDiffVariable(r))
+            pResult = copy(l);
+        else if (!onlyLeft && !onlyRight && isDiffVariable(l) && isDiffVariable(r))
+            pResult = newOperator(C::MUL, intLiteral(2), copy(r));
+        else
+            break;
+        return true;
+    case C::DIV:
+        if (onlyRight && isDiffVariable(r))
+            pResult = negatedOverSquare(copy(l), r);
+        else if (!onlyLeft && !onlyRight && isDiffVariable(l) && isDiffVariable(r))
+            pResult = intLiteral(0);
+        else
+            break;
+        return true;
+    default:
+        if (_pSolverData)
+            _pSolverData->addError(cOperatorNotDifferentiable, Tok::printName(op));
+        throw std::invalid_argument("Unsupported operator for diff");
+    }
+    needed[0] = onlyRight ? nullptr : l;
+    needed[1] = onlyLeft ? nullptr : r;
+    return false;
+}
+
+// 0 - numerator / r^2
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::negatedOverSquare(Node* pNumerator, Node* r)
+{
+    return makeBinary(intLiteral(0), makeBinary(pNumerator, power(r, 2, true), false, false, C::DIV), false, false,
+                      C::SUB);
+}
+
+template <typename T>
+typename ExpressionTree<T>::Node* ExpressionTree<T>::finishOperator(Node* pNode, Node* dl, Node* dr)
 {
     const td::BYTE op = pNode->pToken->type;
     Node* l = pNode->pLeftNode;
@@ -323,9 +500,6 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::diffe
     {
     case C::ADD:
     case C::SUB:
-    {
-        Node* dl = onlyRight ? nullptr : differentiateNode(l);
-        Node* dr = onlyLeft ? nullptr : differentiateNode(r);
         if (onlyLeft)
             return dl;
         if (onlyRight && op == C::ADD)
@@ -340,68 +514,41 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::diffe
             return makeBinary(intLiteral(0), dr, false, false, C::SUB);
         }
         return makeBinary(dl, dr, false, false, op);
-    }
     case C::MUL:
-        // The leaf shortcuts hold only for the variable itself.
         if (onlyLeft)
-            return isDiffVariable(l) ? copy(r) : makeBinary(differentiateNode(l), r, false, true, C::MUL);
+            return makeBinary(dl, r, false, true, C::MUL);
         if (onlyRight)
-            return isDiffVariable(r) ? copy(l) : makeBinary(l, differentiateNode(r), true, false, C::MUL);
-        if (isDiffVariable(l) && isDiffVariable(r))
-            return newOperator(C::MUL, intLiteral(2), copy(r));
-        return makeBinary(makeBinary(differentiateNode(l), r, false, true, C::MUL),
-                          makeBinary(differentiateNode(r), l, false, true, C::MUL), false, false, C::ADD);
-    case C::DIV:
-        if (onlyLeft)
-            return makeBinary(differentiateNode(l), r, false, true, C::DIV);
-        if (onlyRight)
-        {
-            Node* pNumerator = isDiffVariable(r) ? copy(l) : makeBinary(l, differentiateNode(r), true, false, C::MUL);
-            return makeBinary(intLiteral(0), makeBinary(pNumerator, power(r, 2, true), false, false, C::DIV), false,
-                              false, C::SUB);
-        }
-        if (isDiffVariable(l) && isDiffVariable(r))
-            return intLiteral(0);
-        return makeBinary(makeBinary(makeBinary(differentiateNode(l), r, false, true, C::MUL),
-                                     makeBinary(differentiateNode(r), l, false, true, C::MUL), false, false, C::SUB),
-                          power(r, 2, true), false, false, C::DIV);
-    case C::POW: return differentiatePower(pNode);
+            return makeBinary(l, dr, true, false, C::MUL);
+        return makeBinary(makeBinary(dl, r, false, true, C::MUL), makeBinary(dr, l, false, true, C::MUL), false, false,
+                          C::ADD);
     default:
-        if (_pSolverData)
-            _pSolverData->addError(cOperatorNotDifferentiable, Tok::printName(op));
-        throw std::invalid_argument("Unsupported operator for diff");
+        // '/'
+        if (onlyLeft)
+            return makeBinary(dl, r, false, true, C::DIV);
+        if (onlyRight)
+            return negatedOverSquare(makeBinary(l, dr, true, false, C::MUL), r);
+        return makeBinary(makeBinary(makeBinary(dl, r, false, true, C::MUL), makeBinary(dr, l, false, true, C::MUL),
+                                     false, false, C::SUB),
+                          power(r, 2, true), false, false, C::DIV);
     }
 }
 
-template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::differentiatePower(Node* pNode)
+template <typename T> bool ExpressionTree<T>::startPower(Node* pNode, Node*& pResult, Node* (&needed)[2])
 {
     Node* b = pNode->pLeftNode;
     Node* e = pNode->pRightNode;
-    auto make = [this](Node* x, Node* y, td::BYTE op) { return makeBinary(x, y, false, false, op); };
     if (pNode->leftTag && !pNode->rightTag)
     {
         if (isDiffVariable(b))
+            pResult = powerOfVariable(b, e);
+        else if (isValue(e, 0))
+            pResult = intLiteral(0);
+        else
         {
-            if (!isLiteral(e))
-                return newOperator(C::MUL, copy(e), newOperator(C::POW, copy(b), minusOne(e)));
-            const T ev = e->pToken->value;
-            if (ev == T(1))
-                return intLiteral(1);
-            if (ev == T(0))
-                return intLiteral(0);
-            if (ev == T(2))
-                return newOperator(C::MUL, copy(e), copy(b));
-            const td::BYTE type = e->pToken->type == C::INT_LITERAL ? C::INT_LITERAL : C::REAL_LITERAL;
-            return newOperator(C::MUL, copy(e), newOperator(C::POW, copy(b), newLiteral(type, ev - T(1))));
+            needed[0] = b;
+            return false;
         }
-        if (isValue(e, 0))
-            return intLiteral(0);
-        Node* pFactor = makeBinary(e, differentiateNode(b), true, false, C::MUL);
-        if (_simplify && isValue(e, 1))
-            return pFactor;
-        if (_simplify && isValue(e, 2))
-            return makeBinary(pFactor, b, false, true, C::MUL);
-        return newOperator(C::MUL, pFactor, newOperator(C::POW, copy(b), minusOne(e)));
+        return true;
     }
     if (!pNode->leftTag && pNode->rightTag)
     {
@@ -410,24 +557,77 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::diffe
         {
             const T bv = b->pToken->value;
             if (bv == T(0) || bv == T(1))
-                return intLiteral(0);
-            const bool euler = b->pToken->type == C::E;
-            const T lnB = std::log(bv);
-            if (exponentIsVariable)
-                return euler ? copy(pNode) : make(newLiteral(logarithmType(lnB), lnB), copy(pNode), C::MUL);
-            Node* de = differentiateNode(e);
-            if (euler)
+                pResult = intLiteral(0);
+            else if (exponentIsVariable && b->pToken->type == C::E)
+                pResult = copy(pNode);
+            else if (exponentIsVariable)
+            {
+                const T lnB = std::log(bv);
+                pResult = makeBinary(newLiteral(logarithmType(lnB), lnB), copy(pNode), false, false, C::MUL);
+            }
+            else
+            {
+                needed[1] = e;
+                return false;
+            }
+            return true;
+        }
+        if (!exponentIsVariable)
+        {
+            needed[1] = e;
+            return false;
+        }
+        pResult = makeBinary(newOperator(C::LN, copy(b), nullptr), copy(pNode), false, false, C::MUL);
+        return true;
+    }
+    needed[0] = b;
+    needed[1] = e;
+    return false;
+}
+
+// d(x ^ e) / dx for the variable x and an exponent free of it.
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::powerOfVariable(Node* b, Node* e)
+{
+    if (!isLiteral(e))
+        return newOperator(C::MUL, copy(e), newOperator(C::POW, copy(b), minusOne(e)));
+    const T ev = e->pToken->value;
+    if (ev == T(1))
+        return intLiteral(1);
+    if (ev == T(0))
+        return intLiteral(0);
+    if (ev == T(2))
+        return newOperator(C::MUL, copy(e), copy(b));
+    const td::BYTE type = e->pToken->type == C::INT_LITERAL ? C::INT_LITERAL : C::REAL_LITERAL;
+    return newOperator(C::MUL, copy(e), newOperator(C::POW, copy(b), newLiteral(type, ev - T(1))));
+}
+
+template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::finishPower(Node* pNode, Node* db, Node* de)
+{
+    Node* b = pNode->pLeftNode;
+    Node* e = pNode->pRightNode;
+    auto make = [this](Node* x, Node* y, td::BYTE op) { return makeBinary(x, y, false, false, op); };
+    if (pNode->leftTag && !pNode->rightTag)
+    {
+        Node* pFactor = makeBinary(e, db, true, false, C::MUL);
+        if (_simplify && isValue(e, 1))
+            return pFactor;
+        if (_simplify && isValue(e, 2))
+            return makeBinary(pFactor, b, false, true, C::MUL);
+        return newOperator(C::MUL, pFactor, newOperator(C::POW, copy(b), minusOne(e)));
+    }
+    if (!pNode->leftTag && pNode->rightTag)
+    {
+        if (isLiteral(b))
+        {
+            if (b->pToken->type == C::E)
                 return make(de, copy(pNode), C::MUL);
+            const T lnB = std::log(b->pToken->value);
             return make(make(newLiteral(logarithmType(lnB), lnB), de, C::MUL), copy(pNode), C::MUL);
         }
         Node* pLog = newOperator(C::LN, copy(b), nullptr);
-        if (exponentIsVariable)
-            return make(pLog, copy(pNode), C::MUL);
-        return make(make(pLog, differentiateNode(e), C::MUL), copy(pNode), C::MUL);
+        return make(make(pLog, de, C::MUL), copy(pNode), C::MUL);
     }
     // b ^ e * (de ln b + e db / b)
-    Node* de = differentiateNode(e);
-    Node* db = differentiateNode(b);
     Node* q;
     if (equal(b, e))
         q = db;

@@ -7,6 +7,7 @@
 #include "CU.h"
 #include "ETNodeKinds.h"
 #include "ExpressionTree.h"
+#include "TreeWalk.h"
 
 namespace sl
 {
@@ -70,63 +71,93 @@ template <typename T> class Emission
 public:
     using Node = ETNode<T>;
 
+    // Appends the entries of the subtree p; returns the position of p's entry.
     td::UINT4 measure(const Node* p)
     {
-        const td::UINT4 at = static_cast<td::UINT4>(_entries.size());
+        struct Frame
+        {
+            const Node* p;
+            td::UINT4 at;
+            // Children taken so far: 0 none, 1 the left, 2 both.
+            td::BYTE stage;
+        };
+        const td::UINT4 first = static_cast<td::UINT4>(_entries.size());
+        WalkStack<Frame> todo;
+        todo.push({p, first, 0});
         _entries.push_back({});
-        td::UINT4 nLeft = 0, nRight = 0, size = 1;
-        if (p->pLeftNode)
+        while (!todo.isEmpty())
         {
-            td::UINT4 i = measure(p->pLeftNode);
-            nLeft = _entries[i].need;
-            size += _entries[i].size;
+            Frame& f = todo.top();
+            const Node* pChild = nullptr;
+            while (!pChild && f.stage < 2)
+                pChild = f.stage++ == 0 ? f.p->pLeftNode : f.p->pRightNode;
+            if (pChild)
+            {
+                todo.push({pChild, static_cast<td::UINT4>(_entries.size()), 0});
+                _entries.push_back({});
+                continue;
+            }
+            finish(f.p, f.at);
+            todo.pop();
         }
-        if (p->pRightNode)
-        {
-            td::UINT4 i = measure(p->pRightNode);
-            nRight = _entries[i].need;
-            size += _entries[i].size;
-        }
-        _entries[at] = {needOf(p, nLeft, nRight), size};
-        return at;
+        return first;
     }
 
     td::UINT4 need(td::UINT4 at) const { return _entries[at].need; }
 
-    bool emit(const Node* p, td::UINT4 at, Evaluator<T>& e, td::UINT4 nVars) const
+    bool emit(const Node* pRoot, td::UINT4 rootAt, Evaluator<T>& e, td::UINT4 nVars) const
     {
-        const Token<T>& t = *p->pToken;
-        const td::UINT4 left = at + 1;
-        const td::UINT4 right = left + (p->pLeftNode ? _entries[left].size : 0);
-        if (t.type != C::FUNCTION && p->pLeftNode && p->pRightNode && swappable(t.type) && need(right) > need(left))
+        // A subtree still to walk, or (p null) a token to compile.
+        struct Task
         {
-            return emit(p->pRightNode, right, e, nVars) && emit(p->pLeftNode, left, e, nVars) &&
-                   e.compileToken(reversedToken(t), nVars);
-        }
-        if (p->pLeftNode && !emit(p->pLeftNode, left, e, nVars))
-            return false;
-        if (p->pRightNode)
+            const Node* p;
+            td::UINT4 at;
+            const Token<T>* pToken;
+        };
+        WalkStack<Task> todo;
+        todo.push({pRoot, rootAt, nullptr});
+        while (!todo.isEmpty())
         {
-            const Node* pSecond = p->pRightNode;
-            if (t.type != C::FUNCTION || takesWholeSecondArgument(t.functionID()))
+            const Task task = todo.top();
+            todo.pop();
+            if (!task.p)
             {
-                if (!emit(pSecond, right, e, nVars))
+                if (!e.compileToken(*task.pToken, nVars))
                     return false;
+                continue;
             }
-            else
+            // Pushed in reverse: the first to run is pushed last.
+            const Node* p = task.p;
+            const Token<T>& t = *p->pToken;
+            const td::UINT4 left = task.at + 1;
+            const td::UINT4 right = left + (p->pLeftNode ? _entries[left].size : 0);
+            if (t.type != C::FUNCTION && p->pLeftNode && p->pRightNode && swappable(t.type) && need(right) > need(left))
             {
-                // Further arguments of the other calls are single tokens.
-                if (!e.compileToken(*pSecond->pToken, nVars))
-                    return false;
-                if (ExpressionTree<T>::functionArity(t.functionID()) == 3)
+                todo.push({nullptr, 0, &reversedToken(t)});
+                todo.push({p->pLeftNode, left, nullptr});
+                todo.push({p->pRightNode, right, nullptr});
+                continue;
+            }
+            todo.push({nullptr, 0, &t});
+            if (const Node* pSecond = p->pRightNode)
+            {
+                if (t.type != C::FUNCTION || takesWholeSecondArgument(t.functionID()))
+                    todo.push({pSecond, right, nullptr});
+                else
                 {
-                    TD_ASSERT(p->pRightNode->pRightNode);
-                    if (!e.compileToken(*pSecond->pRightNode->pToken, nVars))
-                        return false;
+                    // Further arguments of the other calls are single tokens.
+                    if (ExpressionTree<T>::functionArity(t.functionID()) == 3)
+                    {
+                        TD_ASSERT(p->pRightNode->pRightNode);
+                        todo.push({nullptr, 0, pSecond->pRightNode->pToken});
+                    }
+                    todo.push({nullptr, 0, pSecond->pToken});
                 }
             }
+            if (p->pLeftNode)
+                todo.push({p->pLeftNode, left, nullptr});
         }
-        return e.compileToken(t, nVars);
+        return true;
     }
 
 private:
@@ -137,6 +168,25 @@ private:
     };
 
     static td::UINT4 max(td::UINT4 a, td::UINT4 b) { return a > b ? a : b; }
+
+    // The entry of p once its children's entries are complete.
+    void finish(const Node* p, td::UINT4 at)
+    {
+        td::UINT4 nLeft = 0, nRight = 0, size = 1;
+        const td::UINT4 left = at + 1;
+        if (p->pLeftNode)
+        {
+            nLeft = _entries[left].need;
+            size += _entries[left].size;
+        }
+        if (p->pRightNode)
+        {
+            const Entry& r = _entries[left + (p->pLeftNode ? _entries[left].size : 0)];
+            nRight = r.need;
+            size += r.size;
+        }
+        _entries[at] = {needOf(p, nLeft, nRight), size};
+    }
 
     static td::UINT4 needOf(const Node* p, td::UINT4 nLeft, td::UINT4 nRight)
     {
@@ -182,38 +232,29 @@ template <typename T> bool ExpressionTree<T>::emitPostfix(Node* pNode)
 
 // ---- checks before emission ----
 
-template <typename T> bool ExpressionTree<T>::checkEmittable(const Node* pNode) const
+template <typename T> bool ExpressionTree<T>::checkEmittable(const Node* pRoot) const
 {
-    for (; pNode; pNode = pNode->pRightNode)
-    {
+    return visitPreorder(pRoot, [this](const Node* pNode) {
         const Tok& t = *pNode->pToken;
         if (t.type == C::SYMBOL)
-        {
-            if (!checkSymbol(t))
-                return false;
-        }
-        else if (t.type == C::FUNCTION || isOperatorType(t.type))
+            return checkSymbol(t) ? WalkStep::Descend : WalkStep::Stop;
+        if (t.type == C::FUNCTION || isOperatorType(t.type))
         {
             const bool function = t.type == C::FUNCTION;
             const td::BYTE code = function ? t.functionID() : t.type;
             bool runnable = CU<T>::opcode(code).routine != nullptr;
             if (function)
                 runnable = runnable && code >= C::cFirstFunction && code < ValueTraits<T>::cPushInt;
-            if (!runnable)
-            {
-                reportFormatted(msg::etFnNotSupported, Tok::printName(code));
-                return false;
-            }
+            if (runnable)
+                return WalkStep::Descend;
+            reportFormatted(msg::etFnNotSupported, Tok::printName(code));
+            return WalkStep::Stop;
         }
-        else if (!t.isNumber())
-        {
-            reportUnexpectedToken(t.type);
-            return false;
-        }
-        if (!checkEmittable(pNode->pLeftNode))
-            return false;
-    }
-    return true;
+        if (t.isNumber())
+            return WalkStep::Descend;
+        reportUnexpectedToken(t.type);
+        return WalkStep::Stop;
+    });
 }
 
 // ---- records ----

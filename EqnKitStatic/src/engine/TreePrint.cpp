@@ -3,12 +3,14 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 #include "ETNodeKinds.h"
 #include "ExpressionTree.h"
 #include "ISolverServices.h"
 #include "RndGenManager.h"
 #include "StatisticsStore.h"
+#include "TreeWalk.h"
 
 namespace sl
 {
@@ -66,7 +68,7 @@ template <typename T> void ExpressionTree<T>::toString(td::MutableString& out, t
             appendTree(_pThenET);
         if (_pElseET)
         {
-            out.append("\nelse\n\t");
+            out.append("else\n\t");
             appendTree(_pElseET);
         }
         out.append("\nend");
@@ -95,34 +97,63 @@ template <typename T> void ExpressionTree<T>::toString(td::MutableString& out, t
         stripBrackets(out);
 }
 
-template <typename T> void ExpressionTree<T>::nodeToString(td::MutableString& out, const Node* pNode) const
+template <typename T> void ExpressionTree<T>::nodeToString(td::MutableString& out, const Node* pRoot) const
 {
-    if (!pNode)
+    // A subtree to print, or (pText set) a piece of text.
+    struct Task
     {
-        out.append("NDEF");
-        return;
-    }
-    const Tok& t = *pNode->pToken;
-    if (t.type == C::SYMBOL)
-        symbolToString(out, t, _printMode);
-    else if (t.type == C::FUNCTION || t.type == C::LOGIC_NEGATION)
-        functionToString(out, pNode);
-    else if (t.type >= C::ADD && t.type <= C::ADD_ASSIGN)
+        const Node* p;
+        const char* pText;
+    };
+    WalkStack<Task> todo;
+    todo.push({pRoot, nullptr});
+    // Pushed in reverse: the first to print is pushed last.
+    auto thenNode = [&todo](const Node* p) { todo.push({p, nullptr}); };
+    auto thenText = [&todo](const char* pText) { todo.push({nullptr, pText}); };
+    // The text grows geometrically here and goes to out at once (out grows to the exact
+    // length at every append).
+    std::string printed;
+    td::MutableString piece;
+    while (!todo.isEmpty())
     {
-        // Word operators stand between blanks so the text reads back as it was meant.
-        const bool word = t.type >= C::LOGIC_OR && t.type <= C::LOGIC_XOR;
-        out.append('(');
-        nodeToString(out, pNode->pLeftNode);
-        if (word)
-            out.append(' ');
-        out.append(Tok::printName(t.type));
-        if (word)
-            out.append(' ');
-        nodeToString(out, pNode->pRightNode);
-        out.append(')');
+        const Task task = todo.top();
+        todo.pop();
+        if (task.pText)
+        {
+            printed += task.pText;
+            continue;
+        }
+        const Node* pNode = task.p;
+        if (!pNode)
+        {
+            printed += "NDEF";
+            continue;
+        }
+        const Tok& t = *pNode->pToken;
+        piece.clear();
+        if (t.type == C::SYMBOL)
+            symbolToString(piece, t, _printMode);
+        else if (t.type == C::FUNCTION || t.type == C::LOGIC_NEGATION)
+            functionToString(piece, pNode, thenNode, thenText);
+        else if (t.type >= C::ADD && t.type <= C::ADD_ASSIGN)
+        {
+            // Word operators stand between blanks so the text reads back as it was meant.
+            const bool word = t.type >= C::LOGIC_OR && t.type <= C::LOGIC_XOR;
+            thenText(")");
+            thenNode(pNode->pRightNode);
+            if (word)
+                thenText(" ");
+            thenText(Tok::printName(t.type));
+            if (word)
+                thenText(" ");
+            thenNode(pNode->pLeftNode);
+            thenText("(");
+        }
+        else
+            piece.append(numberText(t.value, t.type).c_str());
+        printed.append(piece.c_str(), piece.length());
     }
-    else
-        out.append(numberText(t.value, t.type).c_str());
+    out.append(printed.data(), printed.size());
 }
 
 template <typename T> void ExpressionTree<T>::symbolToString(td::MutableString& out, const Tok& t, td::BYTE mode) const
@@ -172,7 +203,21 @@ template <typename T> void ExpressionTree<T>::referenceToString(td::MutableStrin
     out.append(')');
 }
 
-template <typename T> void ExpressionTree<T>::functionToString(td::MutableString& out, const Node* pNode) const
+// Whether the text of a subtree begins with '(': operators, and complex literals.
+template <typename T> bool ExpressionTree<T>::printsBracketFirst(const Node* pNode)
+{
+    if (!pNode)
+        return false;
+    const td::BYTE type = pNode->pToken->type;
+    if (type >= C::ADD && type <= C::ADD_ASSIGN)
+        return type != C::LOGIC_NEGATION;
+    if (type == C::SYMBOL || type == C::FUNCTION)
+        return false;
+    return numberText(pNode->pToken->value, type).c_str()[0] == '(';
+}
+
+template <typename T> template <typename Then, typename Text>
+void ExpressionTree<T>::functionToString(td::MutableString& out, const Node* pNode, Then& then, Text& text) const
 {
     const Tok& t = *pNode->pToken;
     const td::BYTE code = t.type == C::FUNCTION ? t.functionID() : t.type;
@@ -190,32 +235,30 @@ template <typename T> void ExpressionTree<T>::functionToString(td::MutableString
             out.append("(NDEF)");
         return;
     }
-    if (pNode->pRightNode)
+    if (const Node* pSecond = pNode->pRightNode)
     {
-        out.append('(');
-        nodeToString(out, pNode->pLeftNode);
-        out.append(',');
-        const Node* pSecond = pNode->pRightNode;
-        nodeToString(out, pSecond);
+        text(")");
         // The second argument's node carries the third as its right child.
         if (functionArity(code) == 3 && pSecond->pRightNode)
         {
-            out.append(',');
-            nodeToString(out, pSecond->pRightNode);
+            then(pSecond->pRightNode);
+            text(",");
         }
-        out.append(')');
+        then(pSecond);
+        text(",");
+        then(pNode->pLeftNode);
+        text("(");
         return;
     }
-    td::MutableString operand;
-    nodeToString(operand, pNode->pLeftNode);
-    if (operand.length() > 0 && operand.at(0) == '(')
-        out.append(operand.c_str(), operand.length());
-    else
+    // One operand: its own brackets do.
+    if (printsBracketFirst(pNode->pLeftNode))
     {
-        out.append('(');
-        out.append(operand.c_str(), operand.length());
-        out.append(')');
+        then(pNode->pLeftNode);
+        return;
     }
+    text(")");
+    then(pNode->pLeftNode);
+    text("(");
 }
 
 template <typename T> td::String ExpressionTree<T>::numberText(const T& value, td::BYTE type)

@@ -119,6 +119,19 @@ template <typename T> ChainLiteral<T> findInChain(ETNode<T>* pChain, td::BYTE op
 // '+' and '*' drop a neutral left literal, '-' and '/' keep it.
 template <typename T> bool dropsLeftLiteral(const ETNode<T>* p) { return isType(p, C::ADD) || isType(p, C::MUL); }
 
+// One level of a recursion, counted while it runs.
+class DepthCount
+{
+public:
+    explicit DepthCount(td::UINT4& depth) : _depth(depth) { ++_depth; }
+    DepthCount(const DepthCount&) = delete;
+    DepthCount& operator=(const DepthCount&) = delete;
+    ~DepthCount() { --_depth; }
+
+private:
+    td::UINT4& _depth;
+};
+
 td::BYTE flipped(td::BYTE op)
 {
     switch (op)
@@ -522,8 +535,11 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::simpl
     TD_ASSERT(pLeftNode);
     TD_ASSERT(pRightNode);
     Operands o{pLeftNode, pRightNode, copyLeft, copyRight, op};
-    if (!_simplify || !isArithmetic(op))
+    // Nested fractions and negations make the rules recurse; past cMaxSimplifyDepth levels
+    // the node stays plain (same value), so deep operands cannot exhaust the call stack.
+    if (!_simplify || !isArithmetic(op) || _simplifyDepth >= cMaxSimplifyDepth)
         return plainBinary(o);
+    const DepthCount depthCount(_simplifyDepth);
     for (;;)
     {
         // Fractions first, then literals, negations and equal operands.

@@ -2,6 +2,7 @@
 // the statement pass and the model-line reader, run by sc::TokenizedModel.
 #pragma once
 
+#include <cnt/PushBackVector.h>
 #include <cnt/SafeFullVector.h>
 #include <mu/LineLoader.h>
 #include <sc/ILog.h>
@@ -137,6 +138,13 @@ private:
     int _errorLimit = -1;
     ILog* _pLog = nullptr;
     td::UINT4 _nErrors = 0;
+    // Where each name of the sub-model was declared, by kind and position in its map.
+    struct Place
+    {
+        td::UINT4 line = 0;
+        td::UINT4 column = 0;
+    };
+    cnt::PushBackVector<Place> _subPlaces[4];
     td::INT4 _copyParsCount = 0;
     bool _isComplex = false;
     bool _isDynamic = false;

@@ -1,0 +1,127 @@
+// Equations far longer and deeper than any call stack holds, through the whole road from
+// model text to derivative: they either work or are refused at their line.
+#include <chrono>
+#include <cmath>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include <sc/MessageKeys.h>
+
+#include "ModelBuildSupport.h"
+
+namespace
+{
+namespace msg = sc::msg;
+
+std::string repeat(const std::string& s, int n)
+{
+    std::string out;
+    out.reserve(s.size() * static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        out += s;
+    return out;
+}
+
+// n terms joined by op.
+std::string chain(const std::string& term, const std::string& op, int n) { return term + repeat(op + term, n - 1); }
+
+// f( f( ... inner ... ) ) n deep, with closing text after each level.
+std::string nested(const std::string& open, const std::string& inner, const std::string& close, int n)
+{
+    return repeat(open, n) + inner + repeat(close, n);
+}
+
+// The value every symbol starts with in the build (see LevelBuild).
+constexpr double cX = 0.5;
+
+double nestedSin(int n)
+{
+    double v = cX;
+    for (int i = 0; i < n; ++i)
+        v = std::sin(v);
+    return v;
+}
+
+struct LongCase
+{
+    const char* name;
+    std::string rhs; // of "x = rhs"; the statement's value is x - rhs
+    double value;
+    double slope;
+    const char* key; // a refusal at the statement; null when all steps work
+};
+
+void expectClose(double actual, double expected, const char* what, const char* name)
+{
+    EXPECT_NEAR(actual, expected, 1e-9 * (1 + std::fabs(expected))) << what << " of " << name;
+}
+
+TEST(LongExpressions, WorkOrAreRefusedAtTheirLine)
+{
+    const LongCase cases[] = {
+        {"200000 terms", chain("x", "+", 200000), cX - 200000 * cX, 1 - 200000.0, nullptr},
+        {"200000 calls", chain("sin(x)", "+", 200000), cX - 200000 * std::sin(cX), 1 - 200000 * std::cos(cX), nullptr},
+        {"20000 brackets", nested("(", "x", ")", 20000), 0, 0, nullptr},
+        {"20001 unary minus", nested("-(", "x", ")", 20001), 2 * cX, 2, nullptr},
+        {"20000 nested subtractions", nested("x-(", "x", ")", 20000), 0, 0, nullptr},
+        {"deep unary minus in a sum", chain(nested("(", nested("-(", "x", ")", 2001), ")", 1), "+", 10), 11 * cX, 11,
+         nullptr},
+        // Derivatives that would copy their argument at every level.
+        {"2000 nested sin", nested("sin(", "x", ")", 2000), cX - nestedSin(2000), 0, msg::etDerivTooLarge},
+        {"20000 nested sin", nested("sin(", "x", ")", 20000), cX - nestedSin(20000), 0, msg::etDerivTooLarge},
+        {"4000 factors", chain("x", "*", 4000), cX, 0, msg::etDerivTooLarge},
+        // Beyond the stack machine, and calls nested beyond what is built apart.
+        {"20000 nested comparisons", nested("x>(", "x", ")", 20000), 0, 0, msg::etExprTooDeep},
+        {"100 nested lim", nested("lim(", "x", ",0,1)", 100), 0, 0, msg::etExprTooDeep},
+    };
+    for (const LongCase& c : cases)
+    {
+        const auto start = std::chrono::steady_clock::now();
+        test::ModelText text;
+        ASSERT_TRUE(text.load("Header:\nend\nModel:\nVars:\nx\nNLEs:\nx = " + c.rhs + "\nend\n")) << c.name;
+        test::LevelBuild<double> build(text, sc::ModelLevel::Main, nullptr);
+        build.buildAll();
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_LT(seconds, 20.0) << c.name;
+        EXPECT_TRUE(text.silentFailures.empty()) << c.name;
+        EXPECT_TRUE(text.misplacedMessages().empty()) << c.name;
+        if (!c.key)
+        {
+            EXPECT_TRUE(text.log.messages.empty()) << c.name << ": " << text.log.messages.front().text;
+            ASSERT_EQ(build.values.size(), 1u) << c.name;
+            expectClose(build.values[0], c.value, "value", c.name);
+            ASSERT_EQ(build.derivatives.size(), 1u) << c.name;
+            expectClose(build.derivatives[0], c.slope, "slope", c.name);
+            continue;
+        }
+        // One message, at the statement (body line 5).
+        ASSERT_EQ(text.log.messages.size(), 1u) << c.name;
+        const test::RecordingLog::Message& m = text.log.messages[0];
+        EXPECT_EQ(m.text, c.key) << c.name;
+        EXPECT_EQ(m.line, 5u) << c.name;
+        EXPECT_EQ(m.col, 1u) << c.name;
+        // A refused derivative leaves the equation itself working.
+        if (c.key == msg::etDerivTooLarge)
+        {
+            ASSERT_EQ(build.values.size(), 1u) << c.name;
+            expectClose(build.values[0], c.value, "value", c.name);
+            EXPECT_TRUE(build.derivatives.empty()) << c.name;
+        }
+    }
+}
+TEST(LongExpressions, ComplexModelsAlike)
+{
+    // conj(z) does not depend on z when variables have no conjugate partners.
+    test::ModelText text;
+    ASSERT_TRUE(text.load("Header:\nend\nModel [domain = cmplx]:\nVars:\nz\nNLEs:\nz = " +
+                          chain("conj(z)+2*z", "+", 100000) + "\nend\n"));
+    test::LevelBuild<test::Cmplx> build(text, sc::ModelLevel::Main, nullptr);
+    build.buildAll();
+    EXPECT_TRUE(text.log.messages.empty());
+    ASSERT_EQ(build.values.size(), 1u);
+    expectClose(build.values[0].real(), cX - 100000 * 3 * cX, "value", "complex sum");
+    ASSERT_EQ(build.derivatives.size(), 1u);
+    expectClose(build.derivatives[0].real(), 1 - 200000.0, "slope", "complex sum");
+}
+} // namespace
