@@ -285,6 +285,34 @@ TEST(Expansions, TransferFunctionStatesAtTheirStages)
                                                g(gl2.A()(1, 1)) + "*" + stage(1) + "))))-y'x1#k2)");
 }
 
+// Right-hand sides as long or as deep as a model line may make them expand without a deep
+// call stack.
+TEST(Expansions, LongAndDeepRightHandSides)
+{
+    std::string sum = "x", nested = "x";
+    for (int i = 1; i < 200000; ++i)
+        sum += " + x";
+    for (int i = 0; i < 20000; ++i)
+        nested = "sin(" + nested + ")";
+    for (Method m : {Method::Trapezoidal, Method::TwoStage})
+    {
+        DAERig<double> r(stagesOf(m));
+        const std::vector<NodeOf<double>*> eqs = r.expand(m, sum);
+        ASSERT_EQ(eqs.size(), stagesOf(m) + 1u);
+        // With every symbol 1 and dT = 1: x_old + 200000*(w_0 + w_1 ...) - x.
+        for (double& v : r.rig.ctx.solver.values)
+            v = 1;
+        for (std::size_t i = 0; i < eqs.size(); ++i)
+        {
+            const double weights =
+                m == Method::Trapezoidal ? 1.0 : (i == 0 ? 1.0 : r.tableau.A()(i - 1, 0) + r.tableau.A()(i - 1, 1));
+            EXPECT_NEAR(r.rig.value(eqs[i]), 200000 * weights, 1e-5) << i;
+        }
+        DAERig<double> deep(stagesOf(m));
+        EXPECT_EQ(deep.expand(m, nested).size(), stagesOf(m) + 1u);
+    }
+}
+
 // ---- convergence ----
 
 // Dense solution of the linear system of one step, read off the residuals: column i of

@@ -252,6 +252,24 @@ TEST(TransferFunctions, RealisationRefusesSymbolsItCannotWrite)
     EXPECT_FALSE(r.tree.getTFPolynomials(denom, nom, r.tf));
 }
 
+// Sums as long as a model line may make them read without a deep call stack.
+TEST(TransferFunctions, LongSums)
+{
+    std::string ones;
+    for (int i = 0; i < 50000; ++i)
+        ones += "1 + ";
+    for (const std::string& f : {"1/(" + ones + "s)", "1/(s + " + ones + "1)"})
+    {
+        TFRig<double> r(f);
+        ASSERT_TRUE(r.realise()) << f.size();
+        ASSERT_EQ(r.tf.denomOrder, 1);
+        r.rig.at("u") = 3;
+        r.rig.at("y'x1") = 0.5;
+        EXPECT_DOUBLE_EQ(r.rig.value(r.eqs[0]), 3 - (f[3] == 's' ? 50001 : 50000) * 0.5);
+        EXPECT_DOUBLE_EQ(r.rig.value(r.eqs[1]), 0.5 - r.rig.at("y"));
+    }
+}
+
 // ---- random transfer functions on u = e^(pt) ----
 
 // A polynomial with its literal coefficients (leading first) and its text.

@@ -19,21 +19,27 @@ enum class TFType : td::BYTE
 };
 
 // Order and form of a subtree in s; an operator node keeps those of its operands in its
-// tags (order in the low 16 bits, form in the next 8).
+// tags (order in the low 16 bits, form in the next 8, whether s occurs in bit 24).
 struct PolyForm
 {
     td::UINT2 order = 0;
     TFType type = TFType::NotPoly;
+    // s occurs in the subtree (a constant may hold s^0).
+    bool holdsLaplace = false;
 
     // The highest power of s a transfer function may hold.
     static constexpr td::UINT2 cMaxOrder = 64;
 
-    td::UINT4 toTag() const { return order | static_cast<td::UINT4>(type) << 16; }
+    td::UINT4 toTag() const
+    {
+        return order | static_cast<td::UINT4>(type) << 16 | static_cast<td::UINT4>(holdsLaplace) << 24;
+    }
     static PolyForm fromTag(td::UINT4 tag)
     {
         PolyForm f;
         f.order = static_cast<td::UINT2>(tag & 0xFFFFu);
         f.type = static_cast<TFType>((tag >> 16) & 0xFFu);
+        f.holdsLaplace = (tag >> 24) & 1u;
         return f;
     }
     bool isConstant() const { return type == TFType::Term && order == 0; }

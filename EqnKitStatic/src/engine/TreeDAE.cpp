@@ -7,6 +7,7 @@
 
 #include "ETNodeKinds.h"
 #include "ExpressionTree.h"
+#include "TreeWalk.h"
 
 namespace sl
 {
@@ -51,12 +52,9 @@ public:
 
     bool holdsStateOrTime(const Node* p) const
     {
-        for (; p; p = p->pRightNode)
-        {
-            if (isState(*p->pToken) || isTime(*p->pToken) || holdsStateOrTime(p->pLeftNode))
-                return true;
-        }
-        return false;
+        return !visitPreorder(p, [this](const Node* q) {
+            return isState(*q->pToken) || isTime(*q->pToken) ? WalkStep::Stop : WalkStep::Descend;
+        });
     }
 
     Node* history(const Node* p)
@@ -73,11 +71,55 @@ public:
     }
 
 private:
-    Node* run(const Node* p)
+    // The copy with its substitutions; null when a state lacks its record or t stands where
+    // a call takes a single token (and so cannot become an expression).
+    Node* run(const Node* pRoot)
     {
-        _ok = true;
-        Node* pCopy = copy(p, false);
-        return _ok ? pCopy : nullptr;
+        struct Entry
+        {
+            const Node* pFrom;
+            Node** ppLink;
+            bool tokenSlot;
+        };
+        Node* pCopy = nullptr;
+        WalkStack<Entry> todo;
+        todo.push({pRoot, &pCopy, false});
+        while (!todo.isEmpty())
+        {
+            const Entry e = todo.top();
+            todo.pop();
+            const Node* p = e.pFrom;
+            if (!p)
+                continue;
+            const Token<T>& t = *p->pToken;
+            if (isTime(t))
+            {
+                if (e.tokenSlot || p->pLeftNode || p->pRightNode)
+                    return nullptr;
+                *e.ppLink = timeNode();
+                continue;
+            }
+            Node* pNew = nullptr;
+            if (isState(t))
+            {
+                const td::INT4 k = stateSymbol(t.index);
+                if (k < 0)
+                    return nullptr;
+                pNew = _tree.newSymbol(static_cast<td::UINT4>(k));
+            }
+            else
+            {
+                pNew = _tree.newNode();
+                *pNew->pToken = t;
+            }
+            pNew->leftTag = p->leftTag;
+            pNew->rightTag = p->rightTag;
+            *e.ppLink = pNew;
+            const bool singleTokens = t.type == C::FUNCTION && !takesWholeSecondArgument(t.functionID());
+            todo.push({p->pRightNode, &pNew->pRightNode, e.tokenSlot || singleTokens});
+            todo.push({p->pLeftNode, &pNew->pLeftNode, false});
+        }
+        return pCopy;
     }
 
     // The symbol a state stands for; -1 when its record lacks it.
@@ -102,53 +144,12 @@ private:
         return _tree.makeBinary(pT, pShift, false, false, C::SUB);
     }
 
-    // tokenSlot: p stands where a call takes a single token, so t cannot become an
-    // expression there.
-    Node* copy(const Node* p, bool tokenSlot)
-    {
-        if (!p || !_ok)
-            return nullptr;
-        const Token<T>& t = *p->pToken;
-        if (isTime(t))
-        {
-            if (tokenSlot || p->pLeftNode || p->pRightNode)
-                return fail();
-            return timeNode();
-        }
-        Node* pNew = nullptr;
-        if (isState(t))
-        {
-            const td::INT4 k = stateSymbol(t.index);
-            if (k < 0)
-                return fail();
-            pNew = _tree.newSymbol(static_cast<td::UINT4>(k));
-        }
-        else
-        {
-            pNew = _tree.newNode();
-            *pNew->pToken = t;
-        }
-        pNew->leftTag = p->leftTag;
-        pNew->rightTag = p->rightTag;
-        const bool singleTokens = t.type == C::FUNCTION && !takesWholeSecondArgument(t.functionID());
-        pNew->pLeftNode = copy(p->pLeftNode, false);
-        pNew->pRightNode = copy(p->pRightNode, tokenSlot || singleTokens);
-        return pNew;
-    }
-
-    Node* fail()
-    {
-        _ok = false;
-        return nullptr;
-    }
-
     ExpressionTree<T>& _tree;
     const DAEStageContext& _ctx;
     const cnt::SafeFullVector<SymbolInfo>* _pInfo = nullptr;
     td::UINT4 _nVars;
     double _c = 0;
     td::INT4 _stage = -1;
-    bool _ok = true;
 };
 
 // What every expansion starts from: the root, f, and the symbols of x and x_old.

@@ -6,6 +6,7 @@
 
 #include "ETNodeKinds.h"
 #include "ExpressionTree.h"
+#include "TreeWalk.h"
 
 namespace sl
 {
@@ -16,38 +17,32 @@ namespace
 {
 template <typename T> bool holdsLaplace(const ETNode<T>* p)
 {
-    for (; p; p = p->pRightNode)
-    {
-        if (p->pToken->type == C::LAPLACE || holdsLaplace(p->pLeftNode))
-            return true;
-    }
-    return false;
+    return !visitPreorder(
+        p, [](const ETNode<T>* q) { return isType(q, C::LAPLACE) ? WalkStep::Stop : WalkStep::Descend; });
 }
 
 // A power of s whose exponent is no integer literal 0..64 (complex: without imaginary part).
-template <typename T> bool hasBadLaplacePower(const ETNode<T>* p)
+template <typename T> bool isBadLaplacePower(const ETNode<T>* p)
 {
-    for (; p; p = p->pRightNode)
+    if (!isType(p, C::POW) || !isType(p->pLeftNode, C::LAPLACE))
+        return false;
+    const ETNode<T>* k = p->pRightNode;
+    if (!isType(k, C::INT_LITERAL))
+        return true;
+    const T& v = k->pToken->value;
+    if constexpr (ValueTraits<T>::isComplex)
     {
-        if (isType(p, C::POW) && isType(p->pLeftNode, C::LAPLACE))
-        {
-            const ETNode<T>* k = p->pRightNode;
-            if (!isType(k, C::INT_LITERAL))
-                return true;
-            const T& v = k->pToken->value;
-            if constexpr (ValueTraits<T>::isComplex)
-            {
-                if (v.imag() != 0.0)
-                    return true;
-            }
-            const double re = realPart(v);
-            if (!(re >= 0.0 && re <= PolyForm::cMaxOrder))
-                return true;
-        }
-        if (hasBadLaplacePower(p->pLeftNode))
+        if (v.imag() != 0.0)
             return true;
     }
-    return false;
+    const double re = realPart(v);
+    return !(re >= 0.0 && re <= PolyForm::cMaxOrder);
+}
+
+template <typename T> bool hasBadLaplacePower(const ETNode<T>* p)
+{
+    return !visitPreorder(p,
+                          [](const ETNode<T>* q) { return isBadLaplacePower(q) ? WalkStep::Stop : WalkStep::Descend; });
 }
 
 // Numerator and denominator of the root: a '/' root splits, any other root is a
