@@ -158,4 +158,11 @@ inline constexpr const char* etZeroElseExps = "@ET.ZeroElseExps";
 inline constexpr const char* etCaseNoDiffVars = "@ET.CaseNoDiffVars";
 inline constexpr const char* etCaseDiffError = "@ET.CaseDiffError";
 inline constexpr const char* etElseDiffExp = "@ET.ElseDiffExp";
+// transfer functions
+inline constexpr const char* etTFBadFormatL = "@ET.TFBadFormatL";
+inline constexpr const char* etTFBadFormatR = "@ET.TFBadFormatR";
+inline constexpr const char* etTFNomBadFormat = "@ET.TFNomBadFormat";
+inline constexpr const char* etTFDenomBadFormat = "@ET.TFDenomBadFormat";
+inline constexpr const char* etTFNoLaplace = "@ET.TFNoLaplace";
+inline constexpr const char* etTFBadFormat = "@ET.TFBadFormat";
 } // namespace sc::msg
