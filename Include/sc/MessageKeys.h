@@ -245,4 +245,11 @@ inline constexpr const char* etErrDifEqua = "@ET.ErrDifEqua";
 inline constexpr const char* etErrDiffSwitch = "@ET.ErrDiffSwitch";
 inline constexpr const char* etErrDifIfThen = "@ET.ErrDifIfThen";
 inline constexpr const char* etErrInitValueExp = "@ET.ErrInitValueExp";
+// transfer functions
+inline constexpr const char* etTFBadFormatL = "@ET.TFBadFormatL";
+inline constexpr const char* etTFBadFormatR = "@ET.TFBadFormatR";
+inline constexpr const char* etTFNomBadFormat = "@ET.TFNomBadFormat";
+inline constexpr const char* etTFDenomBadFormat = "@ET.TFDenomBadFormat";
+inline constexpr const char* etTFNoLaplace = "@ET.TFNoLaplace";
+inline constexpr const char* etTFBadFormat = "@ET.TFBadFormat";
 } // namespace sc::msg

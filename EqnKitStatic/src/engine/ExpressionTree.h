@@ -7,12 +7,19 @@
 #include <td/String.h>
 #include <td/Types.h>
 
+#include "DAEStageContext.h"
 #include "ETNode.h"
 #include "Evaluator.h"
 #include "FnLimit.h"
 #include "ParserPools.h"
 #include "SolverData.h"
 #include "Token.h"
+#include "TransferFunction.h"
+
+namespace matrix
+{
+class Butcher;
+}
 
 namespace sl
 {
@@ -159,6 +166,78 @@ public:
     Node* findIntegralFn() const;
     // A token of tokenType below nVars whose symbol is a state variable.
     bool containsStateVariable(const Node* pNode, td::BYTE tokenType) const;
+
+    // ---- polynomials in s ----
+    // Coefficient arrays hold one subtree per power of s, the leading (highest-power)
+    // coefficient at index 0; null is a zero coefficient.
+
+    // Order and form of node as a polynomial in s; every operator node below keeps the
+    // forms of its operands in its tags. The exponent of s must be an integer literal
+    // 0..64 and no order may pass 64, else the form is NotPoly.
+    PolyForm polynomialForm(Node* pNode);
+    // The order + 1 coefficients of node, a polynomial of that order, as new subtrees;
+    // literal zeros become null. False when node is no such polynomial.
+    bool polynomialCoefficients(Node* pNode, td::UINT2 order, Node** pCoeffs);
+    // c = a * b (orders na and nb, c has na + nb + 1 slots); returns na + nb.
+    td::UINT4 multiplyPolynomials(Node* const* a, Node* const* b, Node** c, td::UINT2 na, td::UINT2 nb);
+    // a (order n) = quotient * b + remainder, b of order m monic (b[0] is not read):
+    // quotient gets n - m + 1 slots, remainder m slots (powers m - 1 down to 0). a stays
+    // as it is. False when n < m.
+    bool dividePolynomials(Node* const* a, Node* const* b, Node** pQuotient, Node** pRemainder, td::UINT2 n,
+                           td::UINT2 m);
+    // Takes the operand of the binary node that is not kept out of the tree below
+    // rootLink: the kept operand takes the node's place, except that a '-' or '/' losing
+    // its left operand becomes 0 - kept or 1 / kept. False for a node that is no '+',
+    // '-', '*' or '/' with kept as an operand, or that is not below rootLink.
+    bool removeOperand(Node*& rootLink, Node* pNode, Node* pKept);
+
+    // ---- transfer functions ----
+    // The tree holds f(s) = N(s)/D(s) of one statement y / u = f(s).
+
+    // Fills the orders and forms of tf; false after "@ET.TFBadFormatL", "@ET.TFBadFormatR",
+    // "@ET.TFNomBadFormat", "@ET.TFDenomBadFormat", "@ET.TFNoLaplace" or "@ET.TFBadFormat"
+    // (a power of s other than 0..64, a zero leading coefficient).
+    bool checkTFFormat(TransferFunction& tf);
+    // The coefficients of D (denomOrder + 1 slots) and N (nomOrder + 1 slots) after the
+    // check, divided by the leading coefficient of D, which becomes 1. False when the
+    // tree does not match the orders of tf.
+    bool getTFPolynomials(Node** pDenom, Node** pNom, const TransferFunction& tf);
+    // The numerator coefficient of the same power of s as denominator slot position.
+    static Node* coefficientAt(Node* const* pNom, const TransferFunction& tf, td::UINT2 position);
+    // Index of the first coefficient (0..order) that holds s; -1 when none does.
+    static td::INT4 findCoeffWithLaplace(Node* const* pCoeffs, td::UINT2 order);
+    // The state-space equations of the normalised polynomials into tf.equationCount()
+    // slots: equation k < tf.stateCount() is the derivative of state slot k, the rest are
+    // residuals (proper: the output; polynomial: u - x0; improper: u - x_n, then the
+    // output through the division variable). State slot k is the symbol
+    // firstState + k*(stages + 1), the division variable slot stateCount(). False (nothing written) when tf's symbols are not variables of this tree or the
+    // polynomials are not normalised.
+    bool makeTFStateSpace(Node** pEquations, Node* const* pDenom, Node* const* pNom, const TransferFunction& tf,
+                          td::UINT2 stages);
+
+    // ---- DAE discretisation of x' = f ----
+    // f is the root, or the operand of pIntegral, the int node of an integral form
+    // x = k*int(f); then f's increment replaces that node and the whole tree is the
+    // increment. States are symbols whose SymbolInfo type is 3 or more. A state without
+    // the record an expansion needs, or t as a single-token argument (round(x, t)), fails
+    // the expansion (false, null) and leaves the tree as it was.
+
+    // A copy of node at the previous step: states become their history parameters and
+    // t becomes t - dT.
+    Node* mapHistoryVariables(const Node* pNode, const DAEStageContext& ctx);
+    // A copy of node at stage j of fraction c: states become their stage variable j and
+    // t becomes t - (1 - c)*dT.
+    Node* copyWithStageSubstitution(const Node* pNode, const DAEStageContext& ctx, double c, td::UINT2 stage);
+    // The root becomes x_old + (dT*f - x).
+    bool discretizeEuler(Node* pIntegral, const DAEStageContext& ctx);
+    // The root becomes x_old + (dT/2*(f_old + f) - x), f_old the history copy; f without
+    // states and t gives x_old + (dT*f - x).
+    bool discretizeTrapezoidal(Node* pIntegral, const DAEStageContext& ctx);
+    // stages + 1 equations: x_old + dT*(sum of b_j*f_j) - x, then for each stage i
+    // x_old + dT*(sum of A_ij*f_j) - K_i; f without states and t gives x_old + dT*f - x
+    // and the bare K_i. The root is left as it is.
+    bool expandDAEStages(Node* pIntegral, const DAEStageContext& ctx, const matrix::Butcher& tableau,
+                         Node** pEquations);
 
     // ---- printing ----
 
@@ -324,6 +403,11 @@ private:
     Node* foldIntoRight(const Node* pLiteral, Node* pChain, bool copyChain, td::BYTE op);
     static void replaceNode(Node*& rootLink, Node* pOld, Node* pNew);
 
+    // rewriting: node takes the place of the top root; the increment takes the place of
+    // the int node (the whole tree after that, or the increment itself without one)
+    void replaceRoot(Node* pNode);
+    Node* replaceIntegral(Node* pIntegral, Node* pIncrement);
+
     // printing
     void symbolToString(td::MutableString& out, const Tok& token, td::BYTE mode) const;
     // Prints a function's name and leaf form, and hands the parts of its arguments to
@@ -385,8 +469,9 @@ private:
     td::UINT4 _simplifyDepth = 0;
 };
 
-// Each phase file (ExpressionTree.cpp, TreeBuild.cpp, TreeDiff.cpp, TreeEmit.cpp, TreePrint.cpp,
-// TreeSimplify.cpp) instantiates the whole class for the members it defines.
+// Each phase file (ExpressionTree.cpp, TreeBuild.cpp, TreeDAE.cpp, TreeDiff.cpp, TreeEmit.cpp,
+// TreePoly.cpp, TreePrint.cpp, TreeSimplify.cpp, TreeTF.cpp) instantiates the whole class
+// for the members it defines.
 extern template class ExpressionTree<double>;
 extern template class ExpressionTree<std::complex<double>>;
 } // namespace sl

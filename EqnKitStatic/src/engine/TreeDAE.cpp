@@ -1,0 +1,320 @@
+// Differential equations x' = f discretised for the DAE solver: copies of f at the
+// previous step and at the stages, and the Euler, trapezoidal and Gauss-Legendre
+// equations over history parameters and stage variables.
+#include <vector>
+
+#include <matrix/Butcher.h>
+
+#include "ETNodeKinds.h"
+#include "ExpressionTree.h"
+#include "TreeWalk.h"
+
+namespace sl
+{
+using namespace nodes;
+
+namespace
+{
+// Functions whose second argument is a whole expression; the other calls hold single
+// tokens after their first argument.
+bool takesWholeSecondArgument(td::BYTE id) { return id == C::ATG2 || id == C::MIN || id == C::MAX; }
+
+// Copies of f in which the states and the time t stand for their values at the previous
+// step (history) or at one stage.
+template <typename T> class Substitution
+{
+public:
+    using Node = ETNode<T>;
+
+    Substitution(ExpressionTree<T>& tree, const DAEStageContext& ctx)
+        : _tree(tree), _ctx(ctx), _nVars(tree.getNumberOfVariables())
+    {
+        const SolverData<T>* pData = tree.getSolverData();
+        _pInfo = pData ? pData->pSymbolInfo : nullptr;
+    }
+
+    bool ready() const { return _pInfo && _ctx.pVarRecords; }
+
+    const DAEVarRecord* record(td::UINT4 v) const
+    {
+        return _ctx.pVarRecords && v < _ctx.pVarRecords->size() ? &(*_ctx.pVarRecords)[v] : nullptr;
+    }
+
+    bool isState(const Token<T>& t) const
+    {
+        return t.type == C::SYMBOL && isOwn(t) && t.index < _nVars && t.index < _pInfo->size() &&
+               SymbolInfo::isStateVariable((*_pInfo)[t.index].varType);
+    }
+    bool isTime(const Token<T>& t) const
+    {
+        return t.type == C::SYMBOL && isOwn(t) && _ctx.time >= 0 && t.index == static_cast<td::UINT4>(_ctx.time);
+    }
+
+    bool holdsStateOrTime(const Node* p) const
+    {
+        return !visitPreorder(p, [this](const Node* q) {
+            return isState(*q->pToken) || isTime(*q->pToken) ? WalkStep::Stop : WalkStep::Descend;
+        });
+    }
+
+    Node* history(const Node* p)
+    {
+        _stage = -1;
+        return run(p);
+    }
+
+    Node* stage(const Node* p, double c, td::UINT2 j)
+    {
+        _c = c;
+        _stage = j;
+        return run(p);
+    }
+
+private:
+    // The copy with its substitutions; null when a state lacks its record or t stands where
+    // a call takes a single token (and so cannot become an expression).
+    Node* run(const Node* pRoot)
+    {
+        struct Entry
+        {
+            const Node* pFrom;
+            Node** ppLink;
+            bool tokenSlot;
+        };
+        Node* pCopy = nullptr;
+        WalkStack<Entry> todo;
+        todo.push({pRoot, &pCopy, false});
+        while (!todo.isEmpty())
+        {
+            const Entry e = todo.top();
+            todo.pop();
+            const Node* p = e.pFrom;
+            if (!p)
+                continue;
+            const Token<T>& t = *p->pToken;
+            if (isTime(t))
+            {
+                if (e.tokenSlot || p->pLeftNode || p->pRightNode)
+                    return nullptr;
+                *e.ppLink = timeNode();
+                continue;
+            }
+            Node* pNew = nullptr;
+            if (isState(t))
+            {
+                const td::INT4 k = stateSymbol(t.index);
+                if (k < 0)
+                    return nullptr;
+                pNew = _tree.newSymbol(static_cast<td::UINT4>(k));
+            }
+            else
+            {
+                pNew = _tree.newNode();
+                *pNew->pToken = t;
+            }
+            pNew->leftTag = p->leftTag;
+            pNew->rightTag = p->rightTag;
+            *e.ppLink = pNew;
+            const bool singleTokens = t.type == C::FUNCTION && !takesWholeSecondArgument(t.functionID());
+            todo.push({p->pRightNode, &pNew->pRightNode, e.tokenSlot || singleTokens});
+            todo.push({p->pLeftNode, &pNew->pLeftNode, false});
+        }
+        return pCopy;
+    }
+
+    // The symbol a state stands for; -1 when its record lacks it.
+    td::INT4 stateSymbol(td::UINT4 v) const
+    {
+        const DAEVarRecord* pRecord = record(v);
+        if (!pRecord)
+            return -1;
+        if (_stage < 0)
+            return pRecord->histParam < 0 ? -1 : static_cast<td::INT4>(_nVars) + pRecord->histParam;
+        const td::INT4 k = pRecord->firstStage < 0 ? -1 : pRecord->firstStage + _stage;
+        return k >= 0 && static_cast<td::UINT4>(k) < _nVars ? k : -1;
+    }
+
+    Node* timeNode()
+    {
+        Node* pT = _tree.newSymbol(static_cast<td::UINT4>(_ctx.time));
+        Node* pDT = _tree.newSymbol(_ctx.deltaT);
+        if (_stage < 0)
+            return _tree.newOperator(C::SUB, pT, pDT);
+        Node* pShift = _tree.makeBinary(_tree.newLiteral(C::REAL_LITERAL, T(1.0 - _c)), pDT, false, false, C::MUL);
+        return _tree.makeBinary(pT, pShift, false, false, C::SUB);
+    }
+
+    ExpressionTree<T>& _tree;
+    const DAEStageContext& _ctx;
+    const cnt::SafeFullVector<SymbolInfo>* _pInfo = nullptr;
+    td::UINT4 _nVars;
+    double _c = 0;
+    td::INT4 _stage = -1;
+};
+
+// What every expansion starts from: the root, f, and the symbols of x and x_old.
+template <typename T> struct Equation
+{
+    ETNode<T>* pRoot = nullptr;
+    ETNode<T>* pF = nullptr;
+    td::UINT4 xOld = 0;
+};
+
+template <typename T> bool prepare(ExpressionTree<T>& tree, ETNode<T>* pIntegral, const Substitution<T>& sub,
+                                   const DAEStageContext& ctx, Equation<T>& eq)
+{
+    eq.pRoot = tree.getRoot();
+    if (!eq.pRoot || !sub.ready() || ctx.state >= tree.getNumberOfVariables())
+        return false;
+    if (pIntegral)
+    {
+        if (!isFunction(pIntegral, C::INTEGRAL) || !pIntegral->pLeftNode)
+            return false;
+        if (pIntegral != eq.pRoot && !ExpressionTree<T>::findParent(pIntegral, eq.pRoot))
+            return false;
+    }
+    const DAEVarRecord* pRecord = sub.record(ctx.state);
+    if (!pRecord || pRecord->histParam < 0)
+        return false;
+    eq.pF = pIntegral ? pIntegral->pLeftNode : eq.pRoot;
+    eq.xOld = tree.getNumberOfVariables() + static_cast<td::UINT4>(pRecord->histParam);
+    return true;
+}
+} // namespace
+
+template <typename T> void ExpressionTree<T>::replaceRoot(Node* pNode)
+{
+    if (_rootStack.isEmpty())
+        _rootStack.push(pNode);
+    else
+        _rootStack.top() = pNode;
+    recount();
+}
+
+template <typename T>
+typename ExpressionTree<T>::Node* ExpressionTree<T>::replaceIntegral(Node* pIntegral, Node* pIncrement)
+{
+    Node* pRoot = getRoot();
+    if (!pIntegral || pIntegral == pRoot)
+        return pIncrement;
+    Node* pParent = findParent(pIntegral, pRoot);
+    TD_ASSERT(pParent);
+    (pParent->pLeftNode == pIntegral ? pParent->pLeftNode : pParent->pRightNode) = pIncrement;
+    return pRoot;
+}
+
+template <typename T>
+typename ExpressionTree<T>::Node* ExpressionTree<T>::mapHistoryVariables(const Node* pNode, const DAEStageContext& ctx)
+{
+    Substitution<T> sub(*this, ctx);
+    return sub.ready() ? sub.history(pNode) : nullptr;
+}
+
+template <typename T>
+typename ExpressionTree<T>::Node* ExpressionTree<T>::copyWithStageSubstitution(const Node* pNode,
+                                                                               const DAEStageContext& ctx, double c,
+                                                                               td::UINT2 stage)
+{
+    Substitution<T> sub(*this, ctx);
+    return sub.ready() ? sub.stage(pNode, c, stage) : nullptr;
+}
+
+template <typename T> bool ExpressionTree<T>::discretizeEuler(Node* pIntegral, const DAEStageContext& ctx)
+{
+    Substitution<T> sub(*this, ctx);
+    Equation<T> eq;
+    if (!prepare(*this, pIntegral, sub, ctx, eq))
+        return false;
+    Node* pIncrement = newOperator(C::MUL, newSymbol(ctx.deltaT), eq.pF);
+    Node* pWhole = replaceIntegral(pIntegral, pIncrement);
+    replaceRoot(newOperator(C::ADD, newSymbol(eq.xOld), newOperator(C::SUB, pWhole, newSymbol(ctx.state))));
+    return true;
+}
+
+template <typename T> bool ExpressionTree<T>::discretizeTrapezoidal(Node* pIntegral, const DAEStageContext& ctx)
+{
+    Substitution<T> sub(*this, ctx);
+    Equation<T> eq;
+    if (!prepare(*this, pIntegral, sub, ctx, eq))
+        return false;
+    Node* pIncrement = nullptr;
+    if (sub.holdsStateOrTime(eq.pF))
+    {
+        Node* pOld = sub.history(eq.pF);
+        if (!pOld)
+            return false;
+        Node* pHalfStep = newOperator(C::DIV, newSymbol(ctx.deltaT), newLiteral(C::INT_LITERAL, T(2)));
+        pIncrement = newOperator(C::MUL, pHalfStep, newOperator(C::ADD, pOld, eq.pF));
+    }
+    else
+        pIncrement = newOperator(C::MUL, newSymbol(ctx.deltaT), eq.pF);
+    Node* pWhole = replaceIntegral(pIntegral, pIncrement);
+    replaceRoot(newOperator(C::ADD, newSymbol(eq.xOld), newOperator(C::SUB, pWhole, newSymbol(ctx.state))));
+    return true;
+}
+
+template <typename T> bool ExpressionTree<T>::expandDAEStages(Node* pIntegral, const DAEStageContext& ctx,
+                                                              const matrix::Butcher& tableau, Node** pEquations)
+{
+    Substitution<T> sub(*this, ctx);
+    Equation<T> eq;
+    if (!prepare(*this, pIntegral, sub, ctx, eq))
+        return false;
+    const td::UINT2 s = tableau.stages();
+    const DAEVarRecord* pRecord = sub.record(ctx.state);
+    if (s == 0 || pRecord->firstStage < 0 || static_cast<td::UINT4>(pRecord->firstStage) + s > _nVars)
+        return false;
+    const td::UINT4 firstStage = static_cast<td::UINT4>(pRecord->firstStage);
+
+    // x_old + dT*(sum) - target, sum in a copy of the whole tree for an integral form.
+    auto step = [&](Node* pSum, td::UINT4 target) {
+        Node* pIncrement = newOperator(C::MUL, newSymbol(ctx.deltaT), pSum);
+        Node* pWhole = pIntegral ? copy(eq.pRoot, pIntegral, pIncrement) : pIncrement;
+        return newOperator(C::SUB, newOperator(C::ADD, newSymbol(eq.xOld), pWhole), newSymbol(target));
+    };
+    std::vector<Node*> out(s + 1u, nullptr);
+    if (!sub.holdsStateOrTime(eq.pF))
+    {
+        // f is the same at every stage; the unused stage variables are driven to 0.
+        out[0] = step(copy(eq.pF), ctx.state);
+        for (td::UINT2 i = 0; i < s; ++i)
+            out[1 + i] = newSymbol(firstStage + i);
+    }
+    else
+    {
+        // sum of w_j * f_j over the stages with a non-zero weight.
+        auto weighted = [&](auto weight) -> Node* {
+            Node* pSum = nullptr;
+            for (td::UINT2 j = 0; j < s; ++j)
+            {
+                const double w = weight(j);
+                if (w == 0.0)
+                    continue;
+                Node* pF = sub.stage(eq.pF, tableau.c()[j], j);
+                if (!pF)
+                    return nullptr;
+                Node* pTerm = newOperator(C::MUL, newLiteral(C::REAL_LITERAL, T(w)), pF);
+                pSum = pSum ? newOperator(C::ADD, pSum, pTerm) : pTerm;
+            }
+            return pSum ? pSum : newLiteral(C::INT_LITERAL, T(0));
+        };
+        Node* pSum = weighted([&](td::UINT2 j) { return tableau.b()[j]; });
+        if (!pSum)
+            return false;
+        out[0] = step(pSum, ctx.state);
+        for (td::UINT2 i = 0; i < s; ++i)
+        {
+            pSum = weighted([&](td::UINT2 j) { return tableau.A()(i, j); });
+            if (!pSum)
+                return false;
+            out[1 + i] = step(pSum, firstStage + i);
+        }
+    }
+    for (td::UINT2 i = 0; i <= s; ++i)
+        pEquations[i] = out[i];
+    return true;
+}
+
+template class ExpressionTree<double>;
+template class ExpressionTree<std::complex<double>>;
+} // namespace sl
