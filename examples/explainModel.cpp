@@ -61,6 +61,13 @@ public:
     sl::ISolverServices<double>* getParentSolver() override { return nullptr; }
     sc::ILog* getLog() override { return pLog; }
     const char* getSymbolName(td::INT4 i) override { return names[static_cast<std::size_t>(i)].c_str(); }
+    td::INT4 getSymbolIndex(const char* name) override
+    {
+        for (std::size_t i = 0; i < names.size(); ++i)
+            if (names[i] == name)
+                return static_cast<td::INT4>(i);
+        return -1;
+    }
     void updateSymbolValue(const double* v, td::INT4 i, char op, sl::ValuePart) override
     {
         sl::Evaluator<double>::applyAssignment(values[static_cast<std::size_t>(i)], *v, op);

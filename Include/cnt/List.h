@@ -1,5 +1,6 @@
 // Bump-allocated item list: runs of consecutive items are handed out from blocks that
-// live until the list dies; a rewound list hands its blocks out again.
+// live until the list dies; a rewound list hands its blocks out again, each item reset
+// to a fresh one as it is handed out, so nothing of an earlier use leaks into a new one.
 #pragma once
 
 #include <td/Assert.h>
@@ -20,16 +21,7 @@ public:
     explicit List(td::UINT4 blockLength = 1024) : _blockLength(blockLength) { TD_ASSERT(blockLength > 0); }
     List(const List&) = delete;
     List& operator=(const List&) = delete;
-    ~List()
-    {
-        while (_pHead)
-        {
-            Link* pNext = _pHead->pNext;
-            delete[] _pHead->pBlock;
-            delete _pHead;
-            _pHead = pNext;
-        }
-    }
+    ~List() { freeBlocks(); }
 
     // n consecutive items of one block; null for n < 1.
     T* alloc(td::UINT4 n)
@@ -44,6 +36,8 @@ public:
         }
         T* pFirst = _pCursor;
         _pCursor += n;
+        if (_reused)
+            freshen(pFirst, n);
         return pFirst;
     }
 
@@ -51,6 +45,8 @@ public:
     {
         if (_pCursor == _pEnd)
             addBlock();
+        if (_reused)
+            freshen(_pCursor, 1);
         return _pCursor++;
     }
 
@@ -61,6 +57,7 @@ public:
         if (pNext && pNext->length >= _blockLength)
         {
             setCurrent(pNext);
+            _reused = true;
             return;
         }
         Link* pLink = new Link{new T[_blockLength](), _blockLength, pNext};
@@ -69,13 +66,23 @@ public:
         else
             _pHead = pLink;
         setCurrent(pLink);
+        _reused = false;
     }
 
-    // Hands the existing blocks out again from the first; their items keep their contents.
+    // Hands the existing blocks out again from the first, each item fresh when handed out.
     void rewind()
     {
         _pCurrent = nullptr;
         _pCursor = _pEnd = nullptr;
+    }
+
+    // Frees every block; later blocks hold blockLength items.
+    void reset(td::UINT4 blockLength)
+    {
+        TD_ASSERT(blockLength > 0);
+        freeBlocks();
+        rewind();
+        _blockLength = blockLength;
     }
 
     // Items the current block still holds; alloc(n) with n up to it extends the last run.
@@ -90,6 +97,23 @@ public:
     }
 
 private:
+    static void freshen(T* p, td::UINT4 n)
+    {
+        for (td::UINT4 i = 0; i < n; ++i)
+            p[i] = T();
+    }
+
+    void freeBlocks()
+    {
+        while (_pHead)
+        {
+            Link* pNext = _pHead->pNext;
+            delete[] _pHead->pBlock;
+            delete _pHead;
+            _pHead = pNext;
+        }
+    }
+
     void setCurrent(Link* pLink)
     {
         _pCurrent = pLink;
@@ -102,5 +126,7 @@ private:
     T* _pEnd = nullptr;
     Link* _pCurrent = nullptr;
     td::UINT4 _blockLength;
+    // The current block was handed out before the last rewind.
+    bool _reused = false;
 };
 } // namespace cnt

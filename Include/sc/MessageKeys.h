@@ -108,6 +108,89 @@ inline constexpr const char* scEqEndsWithEq = "@SC.EqEndsWith=";
 inline constexpr const char* scTwoConsOperands = "@SC.TwoConsOperands";
 inline constexpr const char* scNestedConjNotAllowed = "@SC.NestedConjNotAllowed";
 
+// Model builder: declarations and start values
+inline constexpr const char* scNoVarsDeclared = "@SC.NoVarsDeclared";
+inline constexpr const char* scDuplicatedNames = "@SC.DuplicatedNames";
+inline constexpr const char* scAssignWith0Tokens = "@SC.AssignWith0Tokens";
+inline constexpr const char* scAssignWith2Tokens = "@SC.AssignWith2Tokens";
+inline constexpr const char* scWrongType = "@SC.WrongType";
+inline constexpr const char* scMisingEqInAssign = "@SC.Mising=InAssign";
+inline constexpr const char* scInitValErr = "@SC.InitValErr";
+
+// Model builder: equations
+inline constexpr const char* scCannotMakeExpressionTree = "@SC.CannotMakeExpressionTree";
+inline constexpr const char* scUnexpectedExpressionType = "@SC.UnexpectedExpressionType";
+inline constexpr const char* scSymbolicJacobian = "@SC.SymbolicJacobian";
+inline constexpr const char* scCannotMakeIFExpression = "@SC.CannotMakeIFExpression";
+inline constexpr const char* scIncompleteIFEq = "@SC.IncompleteIF";
+inline constexpr const char* scIfInUnsupportedGroup = "@SC.IfInUnsupportedGroup";
+inline constexpr const char* scCannotMakeExpression = "@SC.CannotMakeExpression";
+inline constexpr const char* scIncompleteIfElse = "@SC.IncompleteIfElse";
+inline constexpr const char* scSwitchWoCases = "@SC.SwitchWoCases";
+inline constexpr const char* scSwitchWoDef = "@SC.SwitchWoDef";
+inline constexpr const char* scCaseCondExpr = "@SC.CaseCondExpr";
+inline constexpr const char* scCaseExprErr = "@SC.CaseExprErr";
+inline constexpr const char* scCaseNeedsOneExpr = "@SC.CaseNeedsOneExpr";
+inline constexpr const char* scStatementOutsideCase = "@SC.StatementOutsideCase";
+
+// Model builder: statements and limits
+inline constexpr const char* scWrongAssignmentEq = "@SC.WrongAssignmentEq";
+inline constexpr const char* scWrongIfCondition = "@SC.WrongIfCondition";
+inline constexpr const char* scWrongSignalInIf = "@SC.WrongSignalInIf";
+inline constexpr const char* scEmptyIf = "@SC.EmptyIf";
+inline constexpr const char* scIncompleteIf = "@SC.IncompleteIf";
+inline constexpr const char* scElseExpected = "@SC.ElseExpected";
+inline constexpr const char* scNoExprInElse = "@SC.NoExprInElse";
+inline constexpr const char* scWrongSignalInElse = "@SC.WrongSignalInElse";
+inline constexpr const char* scElseMissingEnd = "@SC.ElseMissingEnd";
+inline constexpr const char* scWrongCaseSignal = "@SC.WrongCaseSignal";
+inline constexpr const char* scWrongAssignmentType = "@SC.WrongAssignmentType";
+inline constexpr const char* scIncAssignmentEq = "@SC.IncAssignmentEq";
+inline constexpr const char* scNoParentSolver = "@SC.NoParentSolver";
+inline constexpr const char* scUnknownSymbol = "@SC.UnknownSymbol";
+inline constexpr const char* scMissingDotInAssignment = "@SC.MissingDotInAssignment";
+inline constexpr const char* scNoImagRealPartInAssignment = "@SC.NoImagRealPartInAssignment";
+inline constexpr const char* scErrorInLimits0 = "@SC.ErrorInLimits0";
+inline constexpr const char* scLinitsMustBeGrouped = "@SC.LinitsMustBeGrouped";
+inline constexpr const char* scErrorInLimits1 = "@SC.ErrorInLimits1";
+inline constexpr const char* scLimitGroupEndMismatch = "@SC.LimitGroupEndMismatch";
+
+// Model builder ("@CS."): random generators and statistics
+inline constexpr const char* csDistNoType = "@CS.DistNoType";
+inline constexpr const char* csUnknowntDistribution = "@CS.UnknowntDistribution";
+inline constexpr const char* csNoMinInUniformDist = "@CS.NoMinInUniformDist";
+inline constexpr const char* csNoMaxInUniformDist = "@CS.NoMaxInUniformDist";
+inline constexpr const char* csMinGtMaxInUniformDist = "@CS.MinGtMaxInUniformDist";
+inline constexpr const char* csIntRangeInUniformDist = "@CS.IntRangeInUniformDist";
+inline constexpr const char* csNoPimBernoulliDist = "@CS.NoPimBernoulliDist";
+inline constexpr const char* csPNotIn01InBernoulliDist = "@CS.PNotIn01InBernoulliDist";
+inline constexpr const char* csNoLamdaInPoissonDist = "@CS.NoLamdaInPoissonDist";
+inline constexpr const char* cs0LamdaInPoissonDist = "@CS.0LamdaInPoissonDist";
+inline constexpr const char* csNoLamdaInExponDist = "@CS.NoLamdaInExponDist";
+inline constexpr const char* cs0LamdaInExponDist = "@CS.0LamdaInExponDist";
+inline constexpr const char* csNoAlphaInGammaDist = "@CS.NoAlphaInGammaDist";
+inline constexpr const char* cs0AlphaInGammaDist = "@CS.0AlphaInGammaDist";
+inline constexpr const char* csNoBetaInGammaDist = "@CS.NoBetaInGammaDist";
+inline constexpr const char* cs0BetaInGammaDist = "@CS.0BetaInGammaDist";
+inline constexpr const char* csNoMeanInGaussDist = "@CS.NoMeanInGaussDist";
+inline constexpr const char* csNoDevInGaussDist = "@CS.NoDevInGaussDist";
+inline constexpr const char* cs0DevInGaussDist = "@CS.0DevInGaussDist";
+inline constexpr const char* csNoMeanInLogGaussDist = "@CS.NoMeanInLogGaussDist";
+inline constexpr const char* csNoDevInLogGausDist = "@CS.NoDevInLogGausDist";
+inline constexpr const char* cs0UpperInLogGaussDist = "@CS.0UpperInLogGaussDist";
+inline constexpr const char* csNoKInChiSquaredDist = "@CS.NoKInChiSquaredDist";
+inline constexpr const char* cs0KInChiSquaredDist = "@CS.0KInChiSquaredDist";
+inline constexpr const char* csNoNInStudentDist = "@CS.NoNInStudentDist";
+inline constexpr const char* cs0NInStudentDist = "@CS.0NInStudentDist";
+inline constexpr const char* csNotFiniteInDist = "@CS.NotFiniteInDist";
+inline constexpr const char* csStatAssNotOK = "@CS.StatAssNotOK";
+inline constexpr const char* csStatsToNotStatVar = "@CS.StatsToNotStatVar";
+inline constexpr const char* csEmptyStatAsssignment = "@CS.EmptyStatAsssignment";
+inline constexpr const char* csStatsCannotCreateExpr = "@CS.StatsCannotCreateExpr";
+inline constexpr const char* csStatsWronExpType = "@CS.StatsWronExpType";
+inline constexpr const char* csStatsCannotMakeExpressionTree = "@CS.StatsCannotMakeExpressionTree";
+inline constexpr const char* csStatsCannotMakePostfix = "@CS.StatsCannotMakePostfix";
+
 // Expression tree ("@ET.")
 inline constexpr const char* etEmptyExpression = "@ET.EmptyExpression";
 inline constexpr const char* etFnParamOrParMM = "@ET.FnParamOr()MM";
@@ -158,6 +241,10 @@ inline constexpr const char* etZeroElseExps = "@ET.ZeroElseExps";
 inline constexpr const char* etCaseNoDiffVars = "@ET.CaseNoDiffVars";
 inline constexpr const char* etCaseDiffError = "@ET.CaseDiffError";
 inline constexpr const char* etElseDiffExp = "@ET.ElseDiffExp";
+inline constexpr const char* etErrDifEqua = "@ET.ErrDifEqua";
+inline constexpr const char* etErrDiffSwitch = "@ET.ErrDiffSwitch";
+inline constexpr const char* etErrDifIfThen = "@ET.ErrDifIfThen";
+inline constexpr const char* etErrInitValueExp = "@ET.ErrInitValueExp";
 // transfer functions
 inline constexpr const char* etTFBadFormatL = "@ET.TFBadFormatL";
 inline constexpr const char* etTFBadFormatR = "@ET.TFBadFormatR";

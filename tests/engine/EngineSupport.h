@@ -46,6 +46,13 @@ public:
         std::size_t i = static_cast<std::size_t>(index);
         return i < names.size() ? names[i].c_str() : "sym";
     }
+    td::INT4 getSymbolIndex(const char* name) override
+    {
+        for (std::size_t i = 0; i < names.size(); ++i)
+            if (names[i] == name)
+                return static_cast<td::INT4>(i);
+        return -1;
+    }
     void updateSymbolValue(const T* value, td::INT4 symbIndex, char op, sl::ValuePart part) override
     {
         updates.push_back({*value, symbIndex, op, part});

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "EngineSupport.h"
+#include "EvaluatorVect.h"
 
 namespace
 {

@@ -226,11 +226,9 @@ template <typename T> void checkStatisticsUpdate()
     test::Pools<T> pools;
     test::FakeSolver<T> solver(1, 0);
     solver.stats.reserve(2);
-    sl::EvaluatorVect<T>& feeds = solver.stats.expressions(1);
-    feeds.add(test::make(pools, {K::sym(0)}, 1));
-    feeds.add(test::make(pools, {K::sym(0), K::num(T(2)), K::op(C::MUL)}, 1));
+    sl::Evaluator<T>* feeds = test::makeRun(pools, {{K::sym(0)}, {K::sym(0), K::num(T(2)), K::op(C::MUL)}}, 1);
     sl::Evaluator<T>* update = pools.data.newEvaluator();
-    update->setStatisticsUpdate(1);
+    update->setStatisticsUpdate(1, feeds, 2);
 
     std::vector<double> fed;
     for (double x : {3.0, -1.5, 1e8, 0.25, 7.0})

@@ -112,15 +112,16 @@ TEST(LongExpressions, WorkOrAreRefusedAtTheirLine)
 }
 TEST(LongExpressions, ComplexModelsAlike)
 {
-    // conj(z) does not depend on z when variables have no conjugate partners.
+    // conj of a parameter is a constant (without conjugate partners conj of a variable
+    // has no derivative). The parameter c starts at 0.75.
     test::ModelText text;
-    ASSERT_TRUE(text.load("Header:\nend\nModel [domain = cmplx]:\nVars:\nz\nNLEs:\nz = " +
-                          chain("conj(z)+2*z", "+", 100000) + "\nend\n"));
+    ASSERT_TRUE(text.load("Header:\nend\nModel [domain = cmplx]:\nVars:\nz\nParams:\nc\nNLEs:\nz = " +
+                          chain("conj(c)+2*z", "+", 100000) + "\nend\n"));
     test::LevelBuild<test::Cmplx> build(text, sc::ModelLevel::Main, nullptr);
     build.buildAll();
     EXPECT_TRUE(text.log.messages.empty());
     ASSERT_EQ(build.values.size(), 1u);
-    expectClose(build.values[0].real(), cX - 100000 * 3 * cX, "value", "complex sum");
+    expectClose(build.values[0].real(), cX - 100000 * (0.75 + 2 * cX), "value", "complex sum");
     ASSERT_EQ(build.derivatives.size(), 1u);
     expectClose(build.derivatives[0].real(), 1 - 200000.0, "slope", "complex sum");
 }

@@ -81,11 +81,14 @@ allowed() {
 }
 
 # Instances of standard-library templates over built-in types keep the default
-# visibility the standard library gives them; they name no namespace but std.
+# visibility the standard library gives them; they name no namespace but std. Only the
+# outermost qualifiers are namespaces: a class nested in a standard template
+# (poisson_distribution<long>::param_type) is no namespace of its own.
 standard_instance() {
     local kind="$1" symbol="$2"
     [[ "$kind" =~ ^[WVu]$ ]] || return 1
-    ! grep -oE '[A-Za-z_][A-Za-z0-9_]*::' <<< "$symbol" | grep -qvE '^(std|__[A-Za-z0-9_]*)::$'
+    ! grep -oE '(^|[^:A-Za-z0-9_])[A-Za-z_][A-Za-z0-9_]*::' <<< "$symbol" | sed -E 's/^[^A-Za-z_]//' |
+        grep -qvE '^(std|__[A-Za-z0-9_]*)::$'
 }
 
 symbols="$("$nm_tool" -D --defined-only -C "$library")"

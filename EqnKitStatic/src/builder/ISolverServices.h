@@ -29,6 +29,8 @@ public:
     virtual sc::ILog* getLog() = 0;
     // Name of symbol index (variables first, then parameters); null for an empty name.
     virtual const char* getSymbolName(td::INT4 index) = 0;
+    // Index of a symbol by name (variables first, then parameters); -1 when absent.
+    virtual td::INT4 getSymbolIndex(const char* name) = 0;
     // Applies '=', '+', '-', '*', '/' or '^' to a symbol; the part is always Whole in the
     // real build. Callers never pass a zero divisor.
     virtual void updateSymbolValue(const T* value, td::INT4 symbIndex, char op, ValuePart part) = 0;

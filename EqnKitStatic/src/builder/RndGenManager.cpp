@@ -27,7 +27,7 @@ td::INT4 RndGenManager::add(const td::String& name, rnd::Gen* pGen)
         delete pGen;
         return -1;
     }
-    _entries.push(Entry{&name, pGen});
+    _entries.push(Entry{name.clone(), pGen});
     return static_cast<td::INT4>(_entries.size() - 1);
 }
 
@@ -37,7 +37,7 @@ td::INT4 RndGenManager::find(const char* name, td::UINT4 length) const
         return -1;
     for (std::size_t i = 0; i < _entries.size(); ++i)
     {
-        if (_entries[i].pName->equals(name, length))
+        if (_entries[i].name.equals(name, length))
             return static_cast<td::INT4>(i);
     }
     return -1;

@@ -1,6 +1,5 @@
 // The generators of one solver, in the order they were added; an expression refers to a
-// generator by its position. The manager owns the generators; it keeps only a reference
-// to each name, which must stay valid while names are looked up.
+// generator by its position. The manager owns the generators and a copy of each name.
 #pragma once
 
 #include <cnt/PushBackVector.h>
@@ -27,20 +26,18 @@ public:
     // Takes ownership of pGen. Returns its index, or -1 when the name is already there,
     // in which case the new generator is deleted and nothing is stored.
     td::INT4 add(const td::String& name, rnd::Gen* pGen);
-    // The name is kept by reference: a temporary would dangle.
-    td::INT4 add(td::String&& name, rnd::Gen* pGen) = delete;
     // Index of the first generator of that name; -1 for an empty or absent name.
     td::INT4 find(const char* name, td::UINT4 length) const;
     td::INT4 find(const td::String& name) const { return find(name.c_str(), name.length()); }
 
     td::UINT4 size() const { return static_cast<td::UINT4>(_entries.size()); }
     // Name of generator i; null outside the list.
-    const td::String* getName(td::UINT4 i) const { return i < _entries.size() ? _entries[i].pName : nullptr; }
+    const td::String* getName(td::UINT4 i) const { return i < _entries.size() ? &_entries[i].name : nullptr; }
 
 private:
     struct Entry
     {
-        const td::String* pName = nullptr;
+        td::String name;
         rnd::Gen* pGen = nullptr;
     };
 

@@ -33,6 +33,8 @@ namespace sl
 template <typename T> class EvaluatorVect;
 template <typename T> class EvaluatorSparseMatrix;
 template <typename T> class StatisticsStore;
+template <typename T> struct SolverStores;
+template <typename T> struct LimitGroup;
 class RndGenManager;
 class SymbolMap;
 
@@ -58,6 +60,8 @@ template <typename T> struct SolverData
     static constexpr int cSectionLists = 7;
 
     ISolverServices<T>* pSolver = nullptr;
+    // All stores of the solver being built; the fields below point into them.
+    SolverStores<T>* pStores = nullptr;
     const sc::TokenizedModel* pTokenizedModel = nullptr;
     cnt::SafeFullVector<SymbolInfo>* pSymbolInfo = nullptr;
     cnt::List<Evaluator<T>>* pEvaluatorPool = nullptr;
@@ -82,6 +86,7 @@ template <typename T> struct SolverData
     EvaluatorVect<T>* pXmlPreProc = nullptr;
     EvaluatorVect<T>* pXmlPostProc = nullptr;
     EvaluatorVect<T>* pXmlRepeat = nullptr;
+    cnt::SafeFullVector<LimitGroup<T>>* pLimitGroups = nullptr;
     cnt::FixNumSet* pUsedVars = nullptr;
     cnt::FixNumSet* pLastUsedVarsForLimits = nullptr;
     sc::ILog* pLog = nullptr;
@@ -125,6 +130,12 @@ template <typename T> struct SolverData
     {
         TD_ASSERT(pEvaluatorPool);
         return pEvaluatorPool->alloc();
+    }
+    // n consecutive records with the record defaults; null for n of 0.
+    Evaluator<T>* newEvaluators(td::UINT4 n) const
+    {
+        TD_ASSERT(pEvaluatorPool);
+        return pEvaluatorPool->alloc(n);
     }
 
     // Appends an entry at the current line and section; each "@" of the text takes the

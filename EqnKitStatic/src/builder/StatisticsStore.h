@@ -1,6 +1,6 @@
 // The statistics of a solver: per statistic a running record (minimum, maximum, count,
-// mean and sum of squared deviations, by Welford's method) and the list of expressions
-// whose values a statistics assignment feeds into it. Positions are indices.
+// mean and sum of squared deviations, by Welford's method). Positions are indices; the
+// statements that feed a statistic own their expressions.
 #pragma once
 
 #include <cfloat>
@@ -9,8 +9,6 @@
 #include <cnt/SafeFullVector.h>
 #include <td/String.h>
 #include <td/Types.h>
-
-#include "EvaluatorVect.h"
 
 namespace sl
 {
@@ -44,29 +42,23 @@ struct StatisticsRecord
 template <typename T> class StatisticsStore
 {
 public:
-    // n fresh records with n empty expression lists; the old ones are dropped.
+    // n fresh records; the old ones are dropped.
     void reserve(td::UINT4 n)
     {
         _records.clean();
-        _expressions.clean();
         _records.reserve(n);
-        _expressions.reserve(n);
     }
 
     td::UINT4 size() const { return static_cast<td::UINT4>(_records.size()); }
     StatisticsRecord& record(td::UINT4 i) { return _records[i]; }
     const StatisticsRecord& record(td::UINT4 i) const { return _records[i]; }
-    EvaluatorVect<T>& expressions(td::UINT4 i) { return _expressions[i]; }
 
     // Position of the first statistic with that name (length and bytes); -1 when absent.
     td::INT4 find(const char* name, td::UINT4 length) const;
-
-    // Feeds the values of expression list i into record i.
-    void accumulate(td::UINT4 i, CU<T>& cu) { _expressions[i].accumulateStats(cu, _records[i]); }
+    td::INT4 find(const td::String& name) const { return find(name.c_str(), name.length()); }
 
 private:
     cnt::SafeFullVector<StatisticsRecord> _records;
-    cnt::SafeFullVector<EvaluatorVect<T>> _expressions;
 };
 
 extern template class StatisticsStore<double>;

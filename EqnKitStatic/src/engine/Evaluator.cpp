@@ -267,7 +267,9 @@ template <typename T> bool Evaluator<T>::execute(CU<T>& cu) const
         StatisticsStore<T>* pStore = pSolver->getStatisticsStore();
         TD_ASSERT(pStore);
         TD_ASSERT(_varIndex >= 0 && static_cast<td::UINT4>(_varIndex) < pStore->size());
-        pStore->accumulate(static_cast<td::UINT4>(_varIndex), cu);
+        StatisticsRecord& record = pStore->record(static_cast<td::UINT4>(_varIndex));
+        for (td::UINT4 i = 0; i < _nConsts; ++i)
+            record.feed(realPart(_pThen[i].evaluate(cu)));
         return true;
     }
     case Type::IfThenElse:
@@ -465,11 +467,13 @@ template <typename T> void Evaluator<T>::setList(const Evaluator* pFirst, td::UI
     _enabled = enabled ? 1 : 0;
 }
 
-template <typename T> void Evaluator<T>::setStatisticsUpdate(td::INT4 statIndex)
+template <typename T> void Evaluator<T>::setStatisticsUpdate(td::INT4 statIndex, const Evaluator* pFirst, td::UINT4 n)
 {
     _type = Type::Statistics;
     _varIndex = statIndex;
     _op = '<';
+    _pThen = pFirst;
+    _nConsts = pFirst ? n : 0;
 }
 
 template <typename T> void Evaluator<T>::setConstant(const T& value)
@@ -505,7 +509,7 @@ template <typename T> const Evaluator<T>* Evaluator<T>::getCondition() const
 
 template <typename T> const Evaluator<T>* Evaluator<T>::getThen() const
 {
-    return _type >= Type::IfThenElse && _type <= Type::List ? _pThen : nullptr;
+    return _type >= Type::IfThenElse && _type <= Type::Statistics ? _pThen : nullptr;
 }
 
 template <typename T> const Evaluator<T>* Evaluator<T>::getElse() const
@@ -515,7 +519,7 @@ template <typename T> const Evaluator<T>* Evaluator<T>::getElse() const
 
 template <typename T> td::UINT4 Evaluator<T>::getThenCount() const
 {
-    return _type >= Type::IfThenElse && _type <= Type::List ? _nConsts : 0;
+    return _type >= Type::IfThenElse && _type <= Type::Statistics ? _nConsts : 0;
 }
 
 template <typename T> td::UINT4 Evaluator<T>::getElseCount() const { return _type == Type::IfThenElse ? _nVarRefs : 0; }

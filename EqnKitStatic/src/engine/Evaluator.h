@@ -71,7 +71,9 @@ public:
     void setSwitchColumns(td::UINT4 nColumns);
     void setList(const Evaluator* pFirst, td::UINT4 n, bool enabled);
     void setEnabled(bool enabled) { _enabled = enabled ? 1 : 0; }
-    void setStatisticsUpdate(td::INT4 statIndex);
+    // A statistics feed: each of the n records from pFirst is evaluated and fed into
+    // statistic statIndex; the feed owns its expressions.
+    void setStatisticsUpdate(td::INT4 statIndex, const Evaluator* pFirst, td::UINT4 n);
     // Makes the record a constant shortcut (an empty matrix slot is a constant 0).
     void setConstant(const T& value);
 
@@ -146,7 +148,7 @@ private:
 
     // Code records: operand arrays. Conditional records reuse them as links:
     // IfThenElse {condition, then run, else run}, Switch case {condition, body, next
-    // case}, List {-, records}.
+    // case}, List and Statistics {-, records}.
     union
     {
         T* _pConstData = nullptr;
@@ -165,7 +167,7 @@ private:
     Routine* _pInstructionLst = nullptr;
     T _constValue = T(0);
     // Code: written counts. IfThenElse: then and else counts. Switch case: body count and
-    // matrix columns. List: record count.
+    // matrix columns. List and Statistics: record count.
     td::UINT4 _nConsts = 0;
     td::UINT4 _nVarRefs = 0;
     td::UINT4 _nParamRefs = 0;

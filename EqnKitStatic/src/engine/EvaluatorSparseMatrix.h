@@ -21,6 +21,13 @@ public:
     explicit EvaluatorSparseMatrix(ISolverServices<T>* pSolver = nullptr) : _pSolver(pSolver) {}
 
     void setSolver(ISolverServices<T>* pSolver) { _pSolver = pSolver; }
+    // Drops every entry and makes room for n.
+    void reserve(td::UINT4 n)
+    {
+        _entries.reserve(n);
+        _unionColumns.clear();
+        _nNonZeros = 0;
+    }
 
     // A code evaluator without instructions is skipped.
     void addEvaluator(td::UINT4 row, td::UINT4 col, Evaluator<T>* pEvaluator);

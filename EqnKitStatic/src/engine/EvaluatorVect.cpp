@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "CU.h"
-#include "StatisticsStore.h"
 
 namespace sl
 {
@@ -55,12 +54,6 @@ template <typename T> void EvaluatorVect<T>::evaluateScaledMaxAbs(T* out, T scal
             maxAbs = a;
     }
     *pMax = maxAbs;
-}
-
-template <typename T> void EvaluatorVect<T>::accumulateStats(CU<T>& cu, StatisticsRecord& record) const
-{
-    for (Evaluator<T>* pEvaluator : _evaluators)
-        record.feed(realPart(pEvaluator->evaluate(cu)));
 }
 
 template <typename T> bool EvaluatorVect<T>::execute(ISolverServices<T>* pSolver)

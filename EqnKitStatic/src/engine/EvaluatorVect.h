@@ -1,6 +1,6 @@
 // An ordered list of evaluators bound to one solver: equations evaluated into an array,
-// statements executed in order, expressions fed into a statistic. It owns only its list
-// of addresses; the evaluators live in the solver's pools.
+// statements executed in order. It owns only its list of addresses; the evaluators live
+// in the solver's pools.
 #pragma once
 
 #include <complex>
@@ -13,8 +13,6 @@
 
 namespace sl
 {
-struct StatisticsRecord;
-
 template <typename T> class EvaluatorVect
 {
 public:
@@ -41,8 +39,6 @@ public:
     // out[i] = scale * value i; *pMax = the largest magnitude written (complex: of the
     // larger part), 0 for an empty list, NaN when a value has a NaN part.
     void evaluateScaledMaxAbs(T* out, T scale, double* pMax) const;
-    // Feeds each value (complex: its real part) into the record.
-    void accumulateStats(CU<T>& cu, StatisticsRecord& record) const;
     // Executes the statements in order on a stack machine over the solver; false at the
     // first statement that fails or an empty entry. The first call binds the solver.
     bool execute(ISolverServices<T>* pSolver);

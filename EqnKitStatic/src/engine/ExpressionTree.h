@@ -356,6 +356,8 @@ private:
     td::UINT4 mark(Node* pNode);
     td::UINT4 markLeaf(Node* pNode);
     void swapConjugate();
+    // Complex build: the variable being differentiated has a conjugate partner.
+    bool hasConjugatePartner() const;
     void defaultConjugatePair(td::UINT4 v);
     bool isDiffVariable(const Node* pNode) const;
     // A rule in two halves: start gives the derivative at once (true), or names the

@@ -32,5 +32,15 @@ template <typename T> struct ParserPools
     NodeLinkPool nodeLinks;
     TokenPool treeTokens;
     BracketPool brackets;
+
+    // Hands every block out again: no token list, tree or stack may use them any more.
+    void rewind()
+    {
+        nodes.rewind();
+        tokenNodes.rewind();
+        nodeLinks.rewind();
+        treeTokens.rewind();
+        brackets.rewind();
+    }
 };
 } // namespace sl

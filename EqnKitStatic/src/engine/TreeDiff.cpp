@@ -92,6 +92,11 @@ template <typename T> void ExpressionTree<T>::defaultConjugatePair(td::UINT4 v)
         (void)v;
 }
 
+template <typename T> bool ExpressionTree<T>::hasConjugatePartner() const
+{
+    return _cmplxPartnerIndex != static_cast<td::UINT4>(-1);
+}
+
 template <typename T> bool ExpressionTree<T>::isDiffVariable(const Node* pNode) const
 {
     const Tok& t = *pNode->pToken;
@@ -134,8 +139,9 @@ template <typename T> td::UINT4 ExpressionTree<T>::mark(Node* pRoot)
     {
         Frame& f = todo.top();
         Node* p = f.p;
-        // conj(u) depends on v as u depends on the partner of v.
-        const bool conj = ValueTraits<T>::isComplex && isFunction(p, C::CONJ) && p->pLeftNode;
+        // conj(u) depends on v as u depends on the partner of v; without partners as u
+        // depends on v, and then it has no derivative.
+        const bool conj = ValueTraits<T>::isComplex && isFunction(p, C::CONJ) && p->pLeftNode && hasConjugatePartner();
         if (f.stage == 0)
         {
             if (isLeaf(p))
@@ -336,6 +342,13 @@ template <typename T> bool ExpressionTree<T>::startFunction(Node* pNode, Node*& 
     {
         if (id == C::CONJ)
         {
+            // Without a partner conj(u) of a u that depends on v has no derivative.
+            if (!hasConjugatePartner())
+            {
+                if (_pSolverData)
+                    _pSolverData->addError(cFunctionNotDifferentiable, Tok::printName(id));
+                throw std::invalid_argument("conj without conjugate partners");
+            }
             // d conj(u) / dv = conj(du / d partner(v)); swapped back when it is done.
             swapConjugate();
             needed[0] = pBody;

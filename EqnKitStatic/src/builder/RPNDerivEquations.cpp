@@ -1,0 +1,232 @@
+// Equations: one statement of an equation group (plain, if/else or switch) into its
+// residual evaluator and its symbolic Jacobian entries, one equation at a time; the
+// trees of an equation are given back once its evaluators exist.
+#include <sc/MessageKeys.h>
+
+#include "RPNDerivParser.h"
+
+namespace sl
+{
+namespace msg = sc::msg;
+
+namespace
+{
+// Of the reserved word that starts a line.
+bool isCaseWord(int word) { return word == sc::idx(sc::ReservedID::Case) || word == sc::idx(sc::ReservedID::Default); }
+bool isEndWord(int word) { return word == sc::idx(sc::ReservedID::End); }
+} // namespace
+
+template <typename T>
+bool RPNDerivParser<T>::buildSymbolicJacobian(Iterator& it, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind)
+{
+    TD_ASSERT(this->_pSolverData);
+    SolverData<T>& d = *this->_pSolverData;
+    this->clearTokens();
+    beginUsedVars();
+    Tree tree(&d, nullptr, this->_nVars, d.treeOption != 0);
+    const td::UINT4 line = it.line().line;
+    bool ok = false;
+    td::BYTE exprKind = 0;
+    if (this->compileTokens(it, 0, exprKind))
+    {
+        switch (exprKind)
+        {
+        case 2: ok = buildIfExpression(it, tree, sc::Group::NLEs); break;
+        case 4: ok = buildSwitch(it, tree, sc::Group::NLEs); break;
+        case 1: ok = buildTree(tree, it) || lineError(msg::scCannotMakeExpressionTree, line); break;
+        default: lineError(msg::scUnexpectedExpressionType, line); break;
+        }
+    }
+    if (ok)
+    {
+        d.keyLine = line;
+        d.keyColumn = 1;
+        ok = makeJacobianEntry(tree, eqIndex, nonZeroCount, kind);
+        d.keyLine = d.keyColumn = 0;
+        if (!ok)
+            lineError(msg::scSymbolicJacobian, line);
+    }
+    tree.reset(d.treeOption != 0);
+    releaseTrees();
+    return ok;
+}
+
+template <typename T> bool RPNDerivParser<T>::buildIfExpression(Iterator& it, Tree& tree, sc::Group group)
+{
+    const td::UINT4 ifLine = it.line().line;
+    Tree* pCondition = newTree();
+    if (!buildTree(*pCondition, it))
+        return lineError(msg::scCannotMakeIFExpression, ifLine);
+    tree.setType(Tree::Type::IfThenElse);
+    tree.setConditional(pCondition, nullptr, nullptr);
+    ++it;
+    if (it.atEnd())
+        return lineError(msg::scIncompleteIFEq, ifLine);
+    if (group != sc::Group::NLEs)
+        return lineError(msg::scIfInUnsupportedGroup, ifLine);
+
+    // Each branch holds exactly one equation: a plain one or a nested if.
+    Tree* branches[2] = {nullptr, nullptr};
+    int branch = 0;
+    for (; !it.atEnd(); ++it)
+    {
+        const td::UINT4 line = it.line().line;
+        this->clearTokens();
+        td::BYTE kind = 0;
+        if (!this->compileTokens(it, 0, kind))
+            return false;
+        if (kind == 3 || kind == 6)
+        {
+            // else, end: the branch before must hold its equation.
+            if (!branches[branch] || (kind == 3 && branch == 1))
+                return lineError(msg::scIncompleteIfElse, line);
+            if (kind == 6)
+            {
+                if (branch == 0)
+                    return lineError(msg::scIncompleteIfElse, line);
+                tree.setConditional(pCondition, branches[0], branches[1]);
+                return true;
+            }
+            branch = 1;
+            continue;
+        }
+        if (branches[branch])
+            return lineError(msg::scIncompleteIfElse, line);
+        Tree* pBranch = newTree();
+        if (kind == 2)
+        {
+            if (!buildIfExpression(it, *pBranch, group))
+                return false;
+        }
+        else if (kind != 1 || !buildTree(*pBranch, it))
+            return lineError(msg::scCannotMakeExpression, line);
+        branches[branch] = pBranch;
+    }
+    return lineError(msg::scIncompleteIfElse, ifLine);
+}
+
+template <typename T> bool RPNDerivParser<T>::buildCase(Iterator& it, Tree& caseTree, bool withCondition, bool last)
+{
+    // it is on the case's own line.
+    const td::UINT4 caseLine = it.line().line;
+    if (withCondition)
+    {
+        Tree* pCondition = newTree();
+        td::BYTE kind = 0;
+        if (!compileInto(*pCondition, it, 1, kind, nullptr))
+            return lineError(msg::scCaseCondExpr, caseLine);
+        caseTree.setConditional(pCondition, nullptr, nullptr);
+    }
+    ++it;
+    if (it.atEnd() || isCaseWord(reservedWord(it)) || isEndWord(reservedWord(it)))
+        return lineError(msg::scCaseNeedsOneExpr, caseLine);
+    Tree* pBody = newTree();
+    td::BYTE kind = 0;
+    if (!compileInto(*pBody, it, 0, kind, nullptr) || kind != 1)
+        return lineError(msg::scCaseExprErr, it.line().line);
+    caseTree.setConditional(caseTree.getCondition(), pBody, nullptr);
+    // One equation per case: the next line is the next case or the switch's end.
+    Iterator next = it;
+    ++next;
+    if (next.atEnd() || !(last ? isEndWord(reservedWord(next)) : isCaseWord(reservedWord(next))))
+        return lineError(msg::scCaseNeedsOneExpr, caseLine);
+    return true;
+}
+
+template <typename T> bool RPNDerivParser<T>::buildSwitch(Iterator& it, Tree& tree, sc::Group group)
+{
+    TD_ASSERT(this->_pSolverData && this->_pSolverData->pTokenizedModel);
+    const sc::TokenizedModel& model = *this->_pSolverData->pTokenizedModel;
+    const td::UINT4 switchLine = it.line().line;
+    bool hasDefault = false;
+    const td::UINT4 nCases = model.countSwitchCases(it, this->_pSolverData->namingIndex, group, hasDefault);
+    if (nCases == 0)
+        return lineError(msg::scSwitchWoCases, switchLine);
+    const bool equationGroup = group >= sc::Group::NLEs && group <= sc::Group::TFs;
+    if (equationGroup && !hasDefault)
+        return lineError(msg::scSwitchWoDef, switchLine);
+    tree.setType(Tree::Type::SwitchCase);
+    Tree* pCase = &tree;
+    for (td::UINT4 k = 0; k < nCases; ++k)
+    {
+        ++it;
+        if (!isCaseWord(reservedWord(it)))
+            return lineError(msg::scStatementOutsideCase, it);
+        if (k > 0)
+        {
+            Tree* pNext = newTree();
+            pNext->setType(Tree::Type::SwitchCase);
+            pCase->setConditional(pCase->getCondition(), pCase->getThen(), pNext);
+            pCase = pNext;
+        }
+        const bool last = k + 1 == nCases;
+        if (!buildCase(it, *pCase, !last || !hasDefault, last))
+            return false;
+    }
+    // Past the last case's equation to the switch's end.
+    ++it;
+    return true;
+}
+
+template <typename T> bool RPNDerivParser<T>::reportDiffFailure(const char* key) const
+{
+    const SolverData<T>& d = *this->_pSolverData;
+    if (sc::ILog* pLog = d.getLog())
+        pLog->showKeyAt(key, d.keyLine, d.keyColumn, sc::ILog::Error);
+    return false;
+}
+
+template <typename T>
+bool RPNDerivParser<T>::makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind)
+{
+    SolverData<T>& d = *this->_pSolverData;
+    const bool constraint = kind == cConstraint;
+    EvaluatorVect<T>* pList = constraint ? d.pConstraints : d.pEquations;
+    EvaluatorSparseMatrix<T>* pMatrix = constraint ? d.pConstraintJacobian : d.pJacobian;
+    TD_ASSERT(pList && pMatrix);
+    Evaluator<T>* pEquation = d.newEvaluator();
+    if (!tree.createEvaluator(pEquation))
+        return false;
+    pList->add(pEquation);
+    _collectsUsedVars = 0;
+
+    switch (tree.getType())
+    {
+    case Tree::Type::SwitchCase:
+    {
+        Evaluator<T>* pDerivative = d.newEvaluator();
+        if (!tree.differentiateSwitch(pDerivative, pEquation))
+            return reportDiffFailure(msg::etErrDiffSwitch);
+        pMatrix->addSwitch(eqIndex, pDerivative);
+        return true;
+    }
+    case Tree::Type::IfThenElse:
+    {
+        Evaluator<T>* pDerivative = d.newEvaluator();
+        pDerivative->setIfThenElse(pEquation->getCondition(), nullptr, nullptr);
+        if (!tree.differentiateIfThenElse(pDerivative))
+            return reportDiffFailure(msg::etErrDifIfThen);
+        pMatrix->addIfThenElse(eqIndex, pDerivative);
+        return true;
+    }
+    default: break;
+    }
+    for (td::UINT4 v : _usedVars)
+    {
+        Tree derivative(&d, nullptr, this->_nVars, d.treeOption != 0);
+        if (!tree.differentiate(derivative, v))
+            return reportDiffFailure(msg::etErrDifEqua);
+        if (!derivative.getRoot())
+            continue;
+        Evaluator<T>* pDerivative = d.newEvaluator();
+        if (!derivative.createEvaluator(pDerivative))
+            return reportDiffFailure(msg::etErrDifEqua);
+        ++nonZeroCount;
+        pMatrix->addEvaluator(eqIndex, v, pDerivative);
+    }
+    return true;
+}
+
+template class RPNDerivParser<double>;
+template class RPNDerivParser<std::complex<double>>;
+} // namespace sl

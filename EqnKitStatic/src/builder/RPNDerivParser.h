@@ -1,0 +1,248 @@
+// The model builder: turns the declarations, equations, statements, limits, generators
+// and statistics of a tokenized model into a solver's data, written through the build
+// context into the solver's stores. Made on the solver's stack for one load.
+#pragma once
+
+#include <complex>
+
+#include <cnt/FixNumSet.h>
+#include <cnt/List.h>
+#include <cnt/PushBackVector.h>
+#include <cnt/SafeFullVector.h>
+#include <mem/Manager.h>
+#include <sc/ModelEnums.h>
+#include <sc/Naming.h>
+#include <sc/TokenizedModel.h>
+#include <td/String.h>
+#include <td/Types.h>
+
+#include "ExpressionTree.h"
+#include "RPNParser.h"
+#include "SolverStores.h"
+
+namespace sl
+{
+template <typename T> class RPNDerivParser : public RPNParser<T>
+{
+public:
+    using Base = RPNParser<T>;
+    using Traits = ValueTraits<T>;
+    using Tree = ExpressionTree<T>;
+    using Iterator = sc::TokenizedModel::iterator;
+    using ValueArray = typename Base::ValueArray;
+    using Groups = cnt::SafeFullVector<LimitGroup<T>>;
+
+    // Equation kinds: nonlinear equations, measurement equations, equality constraints.
+    static constexpr char cNLEquation = 'F';
+    static constexpr char cMeasurement = 'H';
+    static constexpr char cConstraint = 'E';
+
+    // What buildStatements compiled; callers treat every value but Failed and LoneRepeat alike.
+    enum StatementResult : td::BYTE
+    {
+        Failed = 0,
+        Compiled = 1,
+        SwitchCompiled = 4,
+        IfCompiled = 6,
+        LoneRepeat = 8
+    };
+
+    // A declaration whose start value is an expression over symbols: its line and the
+    // index of its symbol (variables first, then parameters).
+    struct DeferredValue
+    {
+        Iterator line;
+        td::UINT4 symbol = 0;
+    };
+    using DeferredList = cnt::PushBackVector<DeferredValue>;
+
+    // Binds the solver's symbol store and symbol values; both outlive the builder.
+    RPNDerivParser(SymbolMap& names, ValueArray& values);
+    explicit RPNDerivParser(SolverStores<T>& stores) : RPNDerivParser(stores.symbols, stores.values) {}
+
+    bool collectsUsedVars() override { return _collectsUsedVars != 0; }
+    // Collects a variable of the expression being compiled; false outside the variables.
+    bool markVariableUsed(td::UINT4 index) override;
+
+    // ---- build context ----
+
+    // The first steps of every tokenized entry: the context's used-variable sets, the
+    // model, and for a sub-model (which must have a parent) the parent's variable count.
+    void bindEntry(SolverData<T>& data, const sc::TokenizedModel* pModel, sc::ModelLevel level);
+    td::UINT4 getNumVariables() const { return this->_nVars; }
+    td::UINT4 getNumParameters() const { return this->_nParams; }
+    td::UINT4 getNumEquations() const { return _nEquations; }
+    bool declarationsDone() const { return _declarationsDone != 0; }
+    const cnt::FixNumSet& getUsedVars() const { return _usedVars; }
+    // The variable type of a symbol's kind record: a state type (3, 4) or another one.
+    void setStateVarType(td::INT4 varID, td::BYTE varType);
+    void setVarType(td::INT4 varID, td::BYTE varType);
+    // A generated name: mapped to index and kept in the name store.
+    void copyName(const td::String& name, td::UINT4 index) { this->addSymbolName(name, index); }
+    // Reserves n consecutive records for limit group groupIndex and records the group;
+    // n <= 0 reserves none.
+    static Evaluator<T>* allocLimitGroup(Groups& groups, cnt::List<Evaluator<T>>& pool, td::UINT4 groupIndex,
+                                         td::INT4 n, bool enabled);
+    // Complex build: whether variables get conjugate partners, in the parser and the stores.
+    void setConjugatePartners(bool on) requires ValueTraits<T>::isComplex
+    {
+        // Explicit instantiations of the real build may instantiate this body too.
+        if constexpr (Traits::isComplex)
+            Base::setConjugatePartners(on);
+        if (this->_pSolverData && this->_pSolverData->pStores)
+            this->_pSolverData->pStores->settings.conjugatePartners = on ? 1 : 0;
+    }
+    // Gives the token and tree pools back; nothing of the trees made so far is used again.
+    void releaseTrees();
+    // The ReservedID of the line's first token; -1 for another token or an empty line.
+    static int reservedWord(const Iterator& it);
+
+    // ---- declarations ----
+
+    // The declarations pass: symbols, their kinds and the solver-status symbols, then
+    // the start values. False after a key.
+    bool buildDeclarations(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level);
+    // The symbols alone (no start values).
+    bool declareSymbols(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level);
+    // Start values of Vars and Params; deferred expressions in the order their symbols
+    // need them.
+    bool setDeclaredValues(const sc::TokenizedModel& model, sc::ModelLevel level);
+
+    // ---- start values ----
+
+    // One pass over a Vars (label Var) or Params (label Param) group from its own line:
+    // types, output marks and literal or constant values; expressions over symbols go
+    // to the deferred list.
+    bool setDeclarationValues(Iterator group, DeferredList& deferred, sc::UserLabel label);
+    // Compiles the line's tokens from firstToken and evaluates them once.
+    bool makeInitialValue(T& out, const Iterator& it, td::UINT4 firstToken);
+    // Evaluates the deferred values of both groups, each after the deferred values it reads.
+    bool setInitialValues(const DeferredList& params, const DeferredList& vars);
+
+    // ---- equations ----
+
+    // Compiles the equation at it (an if or a switch leaves it on its end line) into
+    // the residual list of its kind and adds its Jacobian entries to row eqIndex.
+    bool buildSymbolicJacobian(Iterator& it, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind);
+    bool buildIfExpression(Iterator& it, Tree& tree, sc::Group group);
+    bool buildSwitch(Iterator& it, Tree& tree, sc::Group group);
+    // Compiles tree as equation eqIndex of its kind with its derivatives by every
+    // variable collected for it.
+    bool makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind);
+
+    // ---- statements ----
+
+    // Compiles the statement at it, with everything nested in it, into out; it is left
+    // on the statement's last line.
+    StatementResult buildStatements(Iterator& it, const sc::TokenizedModel& model, Evaluator<T>* out, sc::Group group);
+    // A symbol by name; "base." names one of the parent model (isParent 1). -1 when absent.
+    td::INT4 findSymbol(const char* name, td::BYTE& isParent);
+    // The complex form: a ".real" or ".imag" suffix selects part 1 or 2 (0 the whole value).
+    td::INT4 findSymbol(const char* name, td::BYTE& isParent, td::BYTE& part) requires ValueTraits<T>::isComplex;
+    // Splits an assignment text "name op= expression" or "name << expression" in place:
+    // the trimmed name, or null after an error entry for item itemNumber.
+    char* splitAssignment(td::UINT4 itemNumber, char* fx, td::UINT4& exprStart, char& op);
+
+    // ---- limits ----
+
+    // Code of a signal word; 6 for none or any other text.
+    static td::BYTE getSignalCode(const char* text);
+    bool buildLimits(const sc::TokenizedModel& model, sc::ModelLevel level);
+
+    // ---- random generators and statistics ----
+
+    bool initRndGensAndStats(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level);
+    bool buildDistributions(const sc::TokenizedModel& model, sc::ModelLevel level);
+    bool buildStatsNames(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level);
+    // Record i takes the name unless one of the records before it has it.
+    static bool setStatsName(StatisticsStore<T>& store, td::UINT4 i, const td::String& name);
+    // Compiles "s << e1 << e2 ..." into out as a feed of statistic s; its index, or -1.
+    td::INT4 buildStatsAssignment(const Iterator& it, Evaluator<T>* out);
+
+private:
+    // A tree of the builder's tree pool bound to the context.
+    Tree* newTree();
+    // A key at the line, column 1, as an error; false for chaining.
+    bool lineError(const char* key, const Iterator& it) const;
+    bool lineError(const char* key, td::UINT4 line, td::UINT4 column = 1) const;
+    // The parser's tokens of the line from first (to end) into tree; false without a key
+    // when the parser refuses them, with keyOnTree when the tree does.
+    bool compileInto(Tree& tree, const Iterator& it, td::UINT4 first, td::BYTE& kind, const char* keyOnTree,
+                     td::UINT4 end = Base::cLineEnd);
+    bool buildTree(Tree& tree, const Iterator& it);
+    void beginUsedVars();
+    td::UINT4 symbolCount() const { return this->_nVars + this->_nParams; }
+
+    // equations
+    bool buildCase(Iterator& it, Tree& caseTree, bool withCondition, bool last);
+    bool reportDiffFailure(const char* key) const;
+
+    // statements
+    StatementResult buildStatement(Iterator& it, const sc::TokenizedModel& model, Evaluator<T>* out, sc::Group group);
+    StatementResult buildIfBlock(Iterator& it, const sc::TokenizedModel& model, Evaluator<T>* out, sc::Group group);
+    StatementResult buildSwitchBlock(Iterator& it, const sc::TokenizedModel& model, Evaluator<T>* out, sc::Group group);
+    StatementResult buildAssignment(Iterator& it, Evaluator<T>* out, sc::Group group);
+    bool buildChildren(Iterator& it, const sc::TokenizedModel& model, Evaluator<T>*& pRun, td::UINT4 n,
+                       sc::Group group);
+    bool readSignal(const Iterator& it, sc::Group group, const char* keyOnUnknown, td::BYTE& signal) const;
+    // A target written name.real or name.imag: part 1 or 2; false after a key.
+    bool checkComplexAssignmentPart(const Iterator& it, td::BYTE& part) requires ValueTraits<T>::isComplex;
+    // The tokens of the line from first to end into a pooled tree and then into pRecord;
+    // false without a key when the parser refuses them, else with keyOnFailure.
+    bool compileRecord(const Iterator& it, td::UINT4 first, td::UINT4 end, Evaluator<T>* pRecord,
+                       const char* keyOnFailure, td::BYTE* pKind);
+    StatementResult failAt(const char* key, const Iterator& it) const
+    {
+        lineError(key, it);
+        return Failed;
+    }
+    StatementResult failAt(const char* key, td::UINT4 line, td::UINT4 column = 1) const
+    {
+        lineError(key, line, column);
+        return Failed;
+    }
+
+    // start values
+    bool setDeclarationValue(const Iterator& it, DeferredList& deferred, sc::UserLabel label);
+
+    cnt::FixNumSet _usedVars;
+    cnt::FixNumSet _lastUsedVarsForLimits;
+    // The conditional parts of equations and the conditions of statements, per statement.
+    mem::priv::Manager<Tree, 22> _treePool;
+    td::UINT4 _nEquations = 0;
+    td::UINT4 _parentVarCount = 0;
+    // Depth of the statement being compiled; the pools go back when the outermost ends.
+    td::UINT4 _statementDepth = 0;
+    td::BYTE _declarationsDone = 0;
+    td::BYTE _collectsUsedVars = 1;
+};
+
+// Binds a build: the builder's pools and the solver's stores into the context, the
+// stores emptied for the new build, the solver's settings read; with a tokenized model
+// the model line's simplify and pivot attributes of the level, and the complex build
+// without conjugate partners.
+template <typename T> void bindSolverData(SolverStores<T>& stores, ISolverServices<T>& solver, SolverData<T>& data,
+                                          RPNDerivParser<T>& builder, const sc::TokenizedModel* pModel,
+                                          sc::ModelLevel level);
+
+// Each phase file (RPNDerivParser.cpp, RPNDerivDeclarations.cpp, RPNDerivInitValues.cpp,
+// RPNDerivEquations.cpp, RPNDerivStatements.cpp, RPNDerivLimits.cpp, RPNDerivGenerators.cpp,
+// RPNDerivStatistics.cpp) instantiates the whole class for the members it defines.
+extern template class RPNDerivParser<double>;
+extern template class RPNDerivParser<std::complex<double>>;
+extern template void bindSolverData(SolverStores<double>&, ISolverServices<double>&, SolverData<double>&,
+                                    RPNDerivParser<double>&, const sc::TokenizedModel*, sc::ModelLevel);
+extern template void bindSolverData(SolverStores<std::complex<double>>&, ISolverServices<std::complex<double>>&,
+                                    SolverData<std::complex<double>>&, RPNDerivParser<std::complex<double>>&,
+                                    const sc::TokenizedModel*, sc::ModelLevel);
+} // namespace sl
+
+namespace slDbl
+{
+using RPNDerivParser = sl::RPNDerivParser<double>;
+}
+
+namespace slCmplx
+{
+using RPNDerivParser = sl::RPNDerivParser<std::complex<double>>;
+}

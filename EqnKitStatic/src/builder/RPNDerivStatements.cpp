@@ -1,0 +1,426 @@
+// Statements of the processing sections, limits and repeats: assignments, if/else and
+// switch/case blocks nested to any depth, each into evaluator records of the pool; and
+// the text forms of assignment targets that the XML road shares.
+#include <cstring>
+
+#include <sc/MessageKeys.h>
+
+#include "RPNDerivParser.h"
+
+namespace sl
+{
+namespace msg = sc::msg;
+using F = sc::Token;
+
+namespace
+{
+constexpr td::BYTE cNoSignal = 6;
+
+// The operator character of an assignment token; 0 for a token that assigns nothing.
+char assignmentOperator(F kind)
+{
+    switch (kind)
+    {
+    case F::MultAssign: return '*';
+    case F::DivAssign: return '/';
+    case F::PlusAssign: return '+';
+    case F::MinusAssign: return '-';
+    case F::PowerAssign: return '^';
+    case F::ShiftLeft: return '<';
+    case F::ArrowRight: return 'r';
+    case F::Assign: return '=';
+    default: return 0;
+    }
+}
+
+bool isOperatorOrPunctuation(F kind) { return kind >= F::Plus && kind <= F::NotEqual; }
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+} // namespace
+
+template <typename T>
+typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildStatements(Iterator& it,
+                                                                               const sc::TokenizedModel& model,
+                                                                               Evaluator<T>* out, sc::Group group)
+{
+    TD_ASSERT(this->_pSolverData && out);
+    ++_statementDepth;
+    const StatementResult result = buildStatement(it, model, out, group);
+    if (--_statementDepth == 0)
+        releaseTrees();
+    return result;
+}
+
+template <typename T>
+typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildStatement(Iterator& it,
+                                                                              const sc::TokenizedModel& model,
+                                                                              Evaluator<T>* out, sc::Group group)
+{
+    const sc::_tl& l = it.line();
+    const int word = reservedWord(it);
+    if (l.nExpr < 3)
+    {
+        if (word == sc::idx(sc::ReservedID::Switch))
+            return buildSwitchBlock(it, model, out, group);
+        if (group != sc::Group::Repeats)
+            return failAt(msg::scWrongAssignmentEq, l.line, l.nExpr > 0 ? (*it.pExprTokens)[l.firstExpr].column : 1);
+    }
+    if (word == sc::idx(sc::ReservedID::If))
+        return buildIfBlock(it, model, out, group);
+    return buildAssignment(it, out, group);
+}
+
+template <typename T> bool RPNDerivParser<T>::compileRecord(const Iterator& it, td::UINT4 first, td::UINT4 end,
+                                                            Evaluator<T>* pRecord, const char* keyOnFailure,
+                                                            td::BYTE* pKind)
+{
+    SolverData<T>& d = *this->_pSolverData;
+    this->clearTokens();
+    td::BYTE kind = 0;
+    if (!this->compileTokens(it, first, kind, end))
+        return false;
+    if (pKind)
+        *pKind = kind;
+    Tree* pTree = newTree();
+    d.keyLine = it.line().line;
+    d.keyColumn = 1;
+    const bool ok = pTree->build(this->getFirstToken()) && pTree->createEvaluator(pRecord);
+    d.keyLine = d.keyColumn = 0;
+    return ok || lineError(keyOnFailure, it);
+}
+
+template <typename T> bool RPNDerivParser<T>::readSignal(const Iterator& it, sc::Group group, const char* keyOnUnknown,
+                                                         td::BYTE& signal) const
+{
+    signal = cNoSignal;
+    if (group != sc::Group::Limits || !it.attrib(sc::AttribID::Signal))
+        return true;
+    const td::PoolString* pWord = it.findAttrib(sc::AttribID::Signal);
+    signal = pWord ? getSignalCode(pWord->c_str()) : cNoSignal;
+    return signal != cNoSignal || lineError(keyOnUnknown, it);
+}
+
+namespace
+{
+template <typename T> void makeRepeatMarker(Evaluator<T>& record)
+{
+    record.setTarget(-1, static_cast<td::BYTE>(ValueTraits<T>::TargetKind::None), '#');
+}
+
+template <typename T> bool isRepeatMarker(const Evaluator<T>& record)
+{
+    return record.getTargetKind() == static_cast<td::BYTE>(ValueTraits<T>::TargetKind::None);
+}
+
+// The signal of a branch rides on its first statement, unless that is a repeat marker.
+template <typename T> void setBranchSignal(Evaluator<T>* pRun, td::UINT4 n, td::BYTE signal)
+{
+    if (signal != cNoSignal && n > 0 && !isRepeatMarker(pRun[0]))
+        pRun[0].setSignal(signal);
+}
+} // namespace
+
+template <typename T> bool RPNDerivParser<T>::buildChildren(Iterator& it, const sc::TokenizedModel& model,
+                                                            Evaluator<T>*& pRun, td::UINT4 n, sc::Group group)
+{
+    pRun = this->_pSolverData->newEvaluators(n);
+    const td::UINT4 blockLine = it.line().line;
+    for (td::UINT4 i = 0; i < n; ++i)
+    {
+        ++it;
+        if (it.atEnd())
+            return lineError(msg::scIncompleteIf, blockLine);
+        const StatementResult r = buildStatement(it, model, &pRun[i], group);
+        if (r == Failed)
+            return false;
+        if (r == LoneRepeat)
+            makeRepeatMarker(pRun[i]);
+    }
+    return true;
+}
+
+template <typename T>
+typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildIfBlock(Iterator& it,
+                                                                            const sc::TokenizedModel& model,
+                                                                            Evaluator<T>* out, sc::Group group)
+{
+    const td::UINT2 naming = this->_pSolverData->namingIndex;
+    const td::UINT4 ifLine = it.line().line;
+    Evaluator<T>* pCondition = this->_pSolverData->newEvaluator();
+    if (!compileRecord(it, 0, Base::cLineEnd, pCondition, msg::scWrongIfCondition, nullptr))
+        return Failed;
+    out->setIfThenElse(pCondition, nullptr, nullptr);
+    td::BYTE signal = cNoSignal;
+    if (!readSignal(it, group, msg::scWrongSignalInIf, signal))
+        return Failed;
+    const td::UINT4 nThen = model.countChildren(it, naming, group, sc::ExpressionType::If);
+    if (nThen == 0)
+        return failAt(msg::scEmptyIf, ifLine);
+    Evaluator<T>* pThen = nullptr;
+    if (!buildChildren(it, model, pThen, nThen, group))
+        return Failed;
+    setBranchSignal(pThen, nThen, signal);
+
+    ++it;
+    if (it.atEnd())
+        return failAt(msg::scIncompleteIf, ifLine);
+    const sc::ExpressionType type = model.getExpressionType(it, naming);
+    if (type == sc::ExpressionType::End)
+    {
+        out->setIfThenElse(pCondition, pThen, nullptr);
+        out->setBranchCounts(nThen, 0);
+        return IfCompiled;
+    }
+    if (type != sc::ExpressionType::Else)
+        return failAt(msg::scElseExpected, it);
+
+    const td::UINT4 nElse = model.countChildren(it, naming, group, sc::ExpressionType::Else);
+    if (nElse == 0)
+        return failAt(msg::scNoExprInElse, it);
+    if (!readSignal(it, group, msg::scWrongSignalInElse, signal))
+        return Failed;
+    Evaluator<T>* pElse = nullptr;
+    if (!buildChildren(it, model, pElse, nElse, group))
+        return Failed;
+    setBranchSignal(pElse, nElse, signal);
+    out->setIfThenElse(pCondition, pThen, pElse);
+    out->setBranchCounts(nThen, nElse);
+    ++it;
+    if (it.atEnd() || model.getExpressionType(it, naming) != sc::ExpressionType::End)
+        return failAt(msg::scElseMissingEnd, ifLine);
+    return Compiled;
+}
+
+template <typename T>
+typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildSwitchBlock(Iterator& it,
+                                                                                const sc::TokenizedModel& model,
+                                                                                Evaluator<T>* out, sc::Group group)
+{
+    const td::UINT2 naming = this->_pSolverData->namingIndex;
+    const td::UINT4 switchLine = it.line().line;
+    bool hasDefault = false;
+    const td::UINT4 nCases = model.countSwitchCases(it, naming, group, hasDefault);
+    if (nCases == 0)
+        return failAt(msg::scSwitchWoCases, switchLine);
+    Evaluator<T>* pCase = out;
+    Evaluator<T>* pPrevious = nullptr;
+    for (td::UINT4 i = 0; i < nCases; ++i)
+    {
+        ++it;
+        const int word = reservedWord(it);
+        if (word != sc::idx(sc::ReservedID::Case) && word != sc::idx(sc::ReservedID::Default))
+            return failAt(msg::scStatementOutsideCase, it.atEnd() ? switchLine : it.line().line);
+        if (pPrevious)
+        {
+            pCase = this->_pSolverData->newEvaluator();
+            pPrevious->setNextCase(pCase);
+        }
+        td::BYTE signal = cNoSignal;
+        if (!readSignal(it, group, msg::scWrongCaseSignal, signal))
+            return Failed;
+        Evaluator<T>* pCondition = nullptr;
+        if (i + 1 < nCases || !hasDefault)
+        {
+            pCondition = this->_pSolverData->newEvaluator();
+            if (!compileRecord(it, 1, Base::cLineEnd, pCondition, msg::scCaseCondExpr, nullptr))
+                return Failed;
+        }
+        const td::UINT4 n = model.countChildren(it, 0, group, sc::ExpressionType::Plain);
+        Evaluator<T>* pBody = nullptr;
+        if (n > 0 && !buildChildren(it, model, pBody, n, group))
+            return Failed;
+        pCase->setSwitchCase(pCondition, pBody, n, nullptr);
+        if (signal != cNoSignal)
+            pCase->setSignal(signal);
+        pPrevious = pCase;
+    }
+    ++it;
+    return SwitchCompiled;
+}
+
+template <typename T>
+bool RPNDerivParser<T>::checkComplexAssignmentPart(const Iterator& it,
+                                                   td::BYTE& part) requires ValueTraits<T>::isComplex
+{
+    const sc::_tl& l = it.line();
+    const sc::_TokV* t = &(*it.pExprTokens)[l.firstExpr];
+    if (t[1].kind != F::Dot)
+        return lineError(msg::scMissingDotInAssignment, l.line, t[0].column);
+    const td::UINT4 id = t[2].kind == F::Function ? t[2].code + static_cast<td::UINT4>(TokenCodes::cFirstFunction) : 0;
+    if (id != TokenCodes::REAL && id != TokenCodes::IMAG)
+        return lineError(msg::scNoImagRealPartInAssignment, l.line, t[0].column);
+    part = id == TokenCodes::REAL ? 1 : 2;
+    return true;
+}
+
+template <typename T> typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildAssignment(Iterator& it,
+                                                                                                     Evaluator<T>* out,
+                                                                                                     sc::Group group)
+{
+    SolverData<T>& d = *this->_pSolverData;
+    const sc::_tl& l = it.line();
+    const sc::_TokV* tokens = l.nExpr > 0 ? &(*it.pExprTokens)[l.firstExpr] : nullptr;
+    char op = 0;
+    td::UINT4 opIndex = 0;
+    if (l.nExpr == 1 && reservedWord(it) == sc::idx(sc::ReservedID::Repeat))
+        op = '#';
+    else
+    {
+        while (opIndex < l.nExpr && !isOperatorOrPunctuation(tokens[opIndex].kind))
+            ++opIndex;
+        op = opIndex < l.nExpr ? assignmentOperator(tokens[opIndex].kind) : 0;
+    }
+    const bool plots = group == sc::Group::Plots;
+    if (op == 0 || (plots && op != '<' && op != 'r') || (!plots && op == 'r'))
+        return failAt(msg::scWrongAssignmentType, it);
+    if (op == '#')
+        return plots ? failAt(msg::scWrongAssignmentType, it) : LoneRepeat;
+    const td::UINT4 exprStart = opIndex + 1;
+    if (exprStart >= l.nExpr)
+        return failAt(msg::scIncAssignmentEq, it);
+    if (op == '<' && !plots)
+        return buildStatsAssignment(it, out) >= 0 ? Compiled : Failed;
+    if (plots)
+        return compileRecord(it, exprStart, Base::cLineEnd, out, msg::scCannotMakeExpression, nullptr) ? Compiled
+                                                                                                       : Failed;
+
+    // The target: the line's first token, of this model or of the parent.
+    const sc::_TokV& target = tokens[0];
+    const bool parent = target.extra == 1;
+    ISolverServices<T>* pParent = d.pSolver ? d.pSolver->getParentSolver() : nullptr;
+    if (parent && !pParent)
+        return failAt(msg::scNoParentSolver, l.line, target.column);
+    const td::UINT4 nOwnVars = parent ? pParent->getNumberOfVariables() : this->_nVars;
+    const td::UINT4 nSymbols = parent ? nOwnVars + pParent->getNumberOfParameters() : symbolCount();
+    td::INT4 index = -1;
+    if (target.kind == F::Var && target.code < nOwnVars)
+        index = target.code;
+    else if (target.kind == F::Param && nOwnVars + target.code < nSymbols)
+        index = static_cast<td::INT4>(nOwnVars + target.code);
+    td::BYTE part = 0;
+    if constexpr (Traits::isComplex)
+    {
+        if (index >= 0 && opIndex >= 3 && !checkComplexAssignmentPart(it, part))
+            index = -1;
+    }
+    if (index < 0)
+    {
+        d.currentSection = 0;
+        return failAt(msg::scUnknownSymbol, it);
+    }
+    beginUsedVars();
+    if (!compileRecord(it, exprStart, Base::cLineEnd, out, msg::scCannotMakeExpression, nullptr))
+        return Failed;
+
+    using K = typename Traits::TargetKind;
+    const bool isVariable = static_cast<td::UINT4>(index) < nOwnVars;
+    K kind;
+    if constexpr (Traits::isComplex)
+    {
+        static constexpr K kinds[3][3] = {{K::Variable, K::VariableReal, K::VariableImag},
+                                          {K::Parameter, K::ParameterReal, K::ParameterImag},
+                                          {K::Parent, K::ParentReal, K::ParentImag}};
+        kind = kinds[parent ? 2 : (isVariable ? 0 : 1)][part];
+    }
+    else
+        kind = parent ? K::Parent : (isVariable ? K::Variable : K::Parameter);
+    const td::INT4 targetIndex = parent || isVariable ? index : index - static_cast<td::INT4>(nOwnVars);
+    out->setTarget(targetIndex, static_cast<td::BYTE>(kind), op);
+    return Compiled;
+}
+
+template <typename T> td::INT4 RPNDerivParser<T>::findSymbol(const char* name, td::BYTE& isParent)
+{
+    ISolverServices<T>* pSolver = this->_pSolverData ? this->_pSolverData->pSolver : nullptr;
+    ISolverServices<T>* pParent = pSolver ? pSolver->getParentSolver() : nullptr;
+    if (!name)
+        return -1;
+    if (!pParent)
+        isParent = 0;
+    else if (std::strncmp(name, "base.", 5) == 0)
+    {
+        isParent = 1;
+        return pParent->getSymbolIndex(name + 5);
+    }
+    return this->getSymbolIndex(name);
+}
+
+template <typename T> td::INT4 RPNDerivParser<T>::findSymbol(const char* name, td::BYTE& isParent,
+                                                             td::BYTE& part) requires ValueTraits<T>::isComplex
+{
+    part = 0;
+    if (!name)
+        return -1;
+    ISolverServices<T>* pSolver = this->_pSolverData ? this->_pSolverData->pSolver : nullptr;
+    ISolverServices<T>* pParent = pSolver ? pSolver->getParentSolver() : nullptr;
+    const char* rest = name;
+    bool inParent = false;
+    if (!pParent)
+        isParent = 0;
+    else if (std::strncmp(name, "base.", 5) == 0)
+    {
+        isParent = 1;
+        inParent = true;
+        rest += 5;
+    }
+    const char* dot = std::strchr(rest, '.');
+    const td::String symbol = dot ? td::String(rest, static_cast<std::size_t>(dot - rest)) : td::String(rest);
+    if (dot)
+    {
+        const char* partText = dot + 1;
+        if (std::strcmp(partText, "real") == 0)
+            part = 1;
+        else if (std::strcmp(partText, "imag") == 0)
+            part = 2;
+        else
+        {
+            this->_pSolverData->addError("Unknown complex assignmet part @ (can be real or imag) in @", partText, name);
+            return -1;
+        }
+    }
+    return inParent ? pParent->getSymbolIndex(symbol.c_str()) : this->getSymbolIndex(symbol);
+}
+
+template <typename T>
+char* RPNDerivParser<T>::splitAssignment(td::UINT4 itemNumber, char* fx, td::UINT4& exprStart, char& op)
+{
+    if (!fx)
+        return nullptr;
+    std::size_t nameEnd = 0;
+    const char* eq = std::strchr(fx, '=');
+    const char* lt = std::strchr(fx, '<');
+    if (eq && eq > fx)
+    {
+        const std::size_t p = static_cast<std::size_t>(eq - fx);
+        exprStart = static_cast<td::UINT4>(p + 1);
+        const char before = fx[p - 1];
+        const bool compound = std::strchr("*+-/^", before) != nullptr;
+        op = compound ? before : '=';
+        nameEnd = compound ? p - 1 : p;
+    }
+    else if (lt && lt > fx && lt[1] == '<')
+    {
+        op = '<';
+        nameEnd = static_cast<std::size_t>(lt - fx);
+        exprStart = static_cast<td::UINT4>(nameEnd + 2);
+    }
+    else
+    {
+        SolverData<T>& d = *this->_pSolverData;
+        d.addError("Missing missing '=' for numeric assignment eq or '<<' for stats assignment equation. Eq:@", fx);
+        d.itemLocationText(itemNumber, 16);
+        d.currentSection = 0;
+        return nullptr;
+    }
+    fx[nameEnd] = 0;
+    char* pName = fx;
+    while (isBlank(*pName))
+        ++pName;
+    for (std::size_t n = std::strlen(pName); n > 0 && isBlank(pName[n - 1]); --n)
+        pName[n - 1] = 0;
+    return pName;
+}
+
+template class RPNDerivParser<double>;
+template class RPNDerivParser<std::complex<double>>;
+} // namespace sl

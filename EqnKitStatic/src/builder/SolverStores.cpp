@@ -1,0 +1,85 @@
+#include "SolverStores.h"
+
+namespace sl
+{
+template <typename T> void SolverStores<T>::bind(ISolverServices<T>* pSolver)
+{
+    equations.bind(pSolver);
+    constraints.bind(pSolver);
+    for (EvaluatorVect<T>& list : sections)
+        list.bind(pSolver);
+    jacobian.setSolver(pSolver);
+    constraintJacobian.setSolver(pSolver);
+}
+
+template <typename T> void SolverStores<T>::beginBuild(td::UINT4 nRecords)
+{
+    // The lists first: they address records of the pools rewound below.
+    equations.reserve(0);
+    constraints.reserve(0);
+    for (EvaluatorVect<T>& list : sections)
+        list.reserve(0);
+    jacobian.reserve(0);
+    constraintJacobian.reserve(0);
+    limitGroups.clean();
+    fnLimits.clear();
+    generators.reserve(0);
+    statistics.reserve(0);
+
+    symbols.clean();
+    values.reserve(0);
+    symbolInfo.clean();
+    nVars = nParams = 0;
+
+    if (nRecords != 0 && nRecords != evaluatorCount)
+    {
+        evaluators.reset(nRecords);
+        evaluatorCount = nRecords;
+    }
+    else
+        evaluators.rewind();
+    constants.rewind();
+    references.rewind();
+    instructions.rewind();
+}
+
+template <typename T> void SolverStores<T>::setSize(td::UINT4 nVariables, td::UINT4 nParameters)
+{
+    TD_ASSERT(nVars == 0);
+    TD_ASSERT(nParams == 0);
+    nVars = nVariables;
+    nParams = nParameters;
+    values.reserve(getNumberOfValues());
+}
+
+template <typename T> void SolverStores<T>::bindContext(SolverData<T>& d)
+{
+    d.pStores = this;
+    d.pSymbolInfo = &symbolInfo;
+    d.pEvaluatorPool = &evaluators;
+    d.pConstantPool = &constants;
+    d.pReferencePool = &references;
+    d.pInstructionPool = &instructions;
+    d.pEquations = &equations;
+    d.pJacobian = &jacobian;
+    d.pConstraints = &constraints;
+    d.pConstraintJacobian = &constraintJacobian;
+    // Section index 5 is the limits, which are kept as groups.
+    for (int i = ReInit; i <= PostProc; ++i)
+        d.pSectionLists[i] = &sections[i];
+    d.pSectionLists[5] = nullptr;
+    d.pSectionLists[6] = &sections[Repeat];
+    d.pXmlPreProc = &sections[PreProc];
+    d.pXmlPostProc = &sections[PostProc];
+    d.pXmlRepeat = &sections[Repeat];
+    d.pLimitGroups = &limitGroups;
+    d.pModelDesc = &modelDescription;
+    d.pErrorLog = &errorLog;
+    d.pRndGenManager = &generators;
+    d.pStatistics = &statistics;
+    d.pODEList = nullptr;
+}
+
+template struct SolverStores<double>;
+template struct SolverStores<std::complex<double>>;
+} // namespace sl
