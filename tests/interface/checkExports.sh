@@ -4,12 +4,15 @@
 set -euo pipefail
 
 # The exported interface, one qualified name a line: a class stands for its members,
-# its typeinfo and its vtable.
+# its typeinfo and its vtable, a class template for those of its instances.
 allowed_names='
 sc::TokenizedModel
 sc::Naming
 sc::ILog
 sc::ISignal
+sc::ISolver
+sc::ISolverConsumer
+sc::ITime
 sc::reserveNamings
 sc::setDefaultDataForAllNamings
 sc::setDefaultDataForNaming
@@ -73,7 +76,7 @@ allowed() {
     local entity="$1" name
     while read -r name; do
         [ -n "$name" ] || continue
-        if [ "$entity" = "$name" ] || [[ "$entity" == "$name::"* ]]; then
+        if [ "$entity" = "$name" ] || [[ "$entity" == "$name::"* ]] || [[ "$entity" == "$name<"* ]]; then
             return 0
         fi
     done <<< "$allowed_names"
