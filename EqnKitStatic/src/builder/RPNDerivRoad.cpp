@@ -114,7 +114,7 @@ template <typename T> bool RPNDerivParser<T>::initWLS(const sc::Naming& naming, 
 }
 
 // The w attribute: a number as written; a name, the magnitude of that parameter's or
-// variable's current value; none, 1.
+// else variable's current value; none, or a name of no symbol, 1.
 template <typename T> double RPNDerivParser<T>::measurementWeight(const Iterator& it) const
 {
     double w = 1.0;
@@ -123,14 +123,16 @@ template <typename T> double RPNDerivParser<T>::measurementWeight(const Iterator
     const sc::_TokV* p = it.attrib(sc::AttribID::W);
     if (!p)
         return 1.0;
-    td::UINT4 symbol = 0;
+    td::INT4 symbol = -1;
     if (p->kind == sc::Token::Param)
-        symbol = this->_nVars + p->code;
+        symbol = static_cast<td::INT4>(this->_nVars + p->code);
     else if (p->kind == sc::Token::Var)
         symbol = p->code;
-    else
+    else if (const td::PoolString* pName = it.findAttrib(sc::AttribID::W))
+        symbol = this->getSymbolIndex(td::String(pName->c_str(), pName->length()));
+    if (symbol < 0 || static_cast<td::UINT4>(symbol) >= symbolCount())
         return 1.0;
-    return symbol < symbolCount() ? magnitude(this->_values[symbol]) : 1.0;
+    return magnitude(this->_values[static_cast<td::UINT4>(symbol)]);
 }
 
 template <typename T> bool RPNDerivParser<T>::initODE(const sc::Naming& naming, const sc::TokenizedModel& model,
