@@ -4,6 +4,7 @@
 #pragma once
 
 #include <complex>
+#include <vector>
 
 #include <cnt/FixNumSet.h>
 #include <cnt/List.h>
@@ -15,6 +16,7 @@
 #include <sc/TokenizedModel.h>
 #include <td/String.h>
 #include <td/Types.h>
+#include <xml/Node.h>
 
 #include "ExpressionTree.h"
 #include "RPNParser.h"
@@ -189,6 +191,102 @@ public:
     // Compiles "s << e1 << e2 ..." into out as a feed of statistic s; its index, or -1.
     td::INT4 buildStatsAssignment(const Iterator& it, Evaluator<T>* out);
 
+    // ---- the XML road: every failure is an entry of the error log (no keys) ----
+
+    // Conditional equations and limit branches nest at most this deep.
+    static constexpr td::UINT4 cMaxXmlNesting = 64;
+    // Declared names are at most this long; the left side of an ODE, prime included.
+    static constexpr td::UINT4 cMaxXmlNameLength = 32;
+    static constexpr td::UINT4 cMaxODELeftSide = 33;
+    // The item number of an assignment text that has no position of its own.
+    static constexpr td::UINT4 cNoItem = 0xFFFFFFFFu;
+
+    // The entries of the solver kinds: the document (a file path or the text itself, by
+    // the context's input kind) parsed and read by the reader of the kind.
+    bool loadNRFromXML(const td::String& source, SolverData<T>& data);
+    bool loadODEFromXML(const td::String& source, SolverData<T>& data);
+    bool loadWLSFromXML(const td::String& source, SolverData<T>& data);
+    // The used-variable sets of an XML build; its keys are silenced.
+    void bindXmlEntry(SolverData<T>& data);
+    // The root's type (exactly tag), domain, desc and eps.
+    bool checkModelHeader(const xml::Node& root, const char* tag);
+    // The readers of the kinds; loadNRModel also reads an Init child's element.
+    bool loadNRModel(const xml::Node& root);
+    bool loadODEModel(const xml::Node& root);
+    bool loadWLSModel(const xml::Node& root);
+
+    // Declarations: the Vars and Params sections into symbols, kinds and start values.
+    bool loadVarsAndParams(const xml::Node& vars, const xml::Node& params);
+    // One decimal number at text ([+-] digits [. digits] [e [+-] digits], blanks before);
+    // text is left just after it.
+    static bool parseNumber(double& out, const char*& text);
+    // A whole text as one number, blanks around it allowed.
+    static bool parseWholeNumber(double& out, const char* text);
+    // A start value given as an expression over symbols, evaluated after the declarations;
+    // copies are the stage variables that follow the symbol and take its value.
+    struct XmlDeferredValue
+    {
+        td::String text;
+        td::UINT4 symbol = 0;
+        td::UINT4 copies = 0;
+    };
+    using XmlDeferredList = cnt::PushBackVector<XmlDeferredValue>;
+    // Its value when the text reads no symbol; else deferred for symbol (out stays 0).
+    bool makeInitialValueExpression(td::UINT4 symbol, const char* text, XmlDeferredList& list, T& out);
+    // Complex constants a, bi, a+bi, a -bi, bi+a (strict: nothing but blanks after them).
+    static bool parseComplexNumber(std::complex<double>& out, const char* text, bool strict);
+
+    // Equations: an Eq of fx (residual form) or cond with Then/Else branches.
+    bool loadEquation(const xml::Node& eq, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind);
+    // Fills tree (made if-then-else) from a node with cond; depth counts from 1.
+    bool loadCondEquation(const xml::Node& condNode, bool elseRequired, Tree& tree, bool assignmentMode,
+                          td::UINT4 depth = 1);
+    // Equation text as its residual, or a condition as it is, into tree.
+    bool makeEquation(const char* text, Tree& tree, bool isCondition);
+    bool makeEqPartExpression(const char* text, Tree& tree);
+    // An expression compiled into a new pool record, or into the given one.
+    Evaluator<T>* makeCondExpression(const char* text);
+    bool makeEqExpression(Evaluator<T>* pEvaluator, const char* text);
+
+    // ODE equations: the state of x' = f or x = ... int(f) ..., f into tree; -1 after an
+    // entry. recordState (the ODE solver) writes the ODE list and reduces k*int(f) to k*f;
+    // otherwise pIntegral is the int node.
+    td::INT4 checkODETerm(const xml::Node& eq, Tree& tree, typename Tree::Node*& pIntegral, td::UINT4 eqIndex,
+                          bool recordState);
+    // The fx of an ODE split at its first '=': the state's name and the form; false after
+    // an entry.
+    bool splitODEEquation(const xml::Node& eq, const char*& fx, td::String& name, td::UINT4& equationSign,
+                          bool& integralForm);
+    // The right side of the ODE of a declared variable (its index in state); null after
+    // an entry.
+    const char* checkODEEquation(const xml::Node& eq, const char*& fx, td::String& name, td::INT4& state,
+                                 bool& integralForm);
+    // The method attribute of the root; other words leave the method.
+    void loadIntegrationMethod(const xml::Node& root);
+
+    // Processing sections: assignments, statistics feeds and conditional assignments into
+    // the solver's PreProc and PostProc lists.
+    bool loadPreProc(const xml::Node& root);
+    bool loadPostProc(const xml::Node& root);
+    bool loadAssignment(const xml::Node& firstEq, bool isPostProc);
+    // The parts of "e1 << e2 ..." for statistic statsName into n records from pRun; the
+    // statistic's index, or -1 after an entry.
+    td::INT4 makeStatsAssignmentPart(const char* statsName, const char* text, Evaluator<T>*& pRun, td::UINT4& n);
+    // The comma-separated pieces of text strictly between two positions, each cut before
+    // an '=' and trimmed.
+    static void addNameList(const char* text, td::UINT4 openPos, td::UINT4 closePos,
+                            cnt::PushBackVector<td::String>& names);
+
+    // Limits: groups of assignments and conditional assignments with signals.
+    bool loadLimits(const xml::Node& root);
+    bool loadLimitEquation(const xml::Node& node, Evaluator<T>* pRecord, td::UINT4 depth = 1);
+
+    // Child models of an Init section, each built as an NR model by a solver of its type.
+    bool loadInitModels(const xml::Node& root);
+    // Random generators and statistics names.
+    bool loadRndGens(const xml::Node& root);
+    bool loadStats(const xml::Node& root);
+
 private:
     // A tree of the builder's tree pool bound to the context.
     Tree* newTree();
@@ -237,6 +335,48 @@ private:
 
     // start values
     bool setDeclarationValue(const Iterator& it, DeferredList& deferred, sc::UserLabel label);
+
+    // XML road
+    // A Param element: its name and, for a group base{a, b}, the symbols base.a, base.b.
+    struct XmlParam;
+    // Registers name as the next symbol; false after an entry when it is one already.
+    bool addGeneratedName(const td::String& name);
+    // The ten solver-status symbols after the variables and parameters.
+    void addStatusSymbols();
+    bool readVarNames(const xml::Node& vars, bool dynamic);
+    bool readParamNames(std::vector<XmlParam>& decl, td::UINT4 parentParams);
+    bool readStartValue(const xml::Node& element, td::UINT4 symbol, XmlDeferredList& deferred, T& value);
+    // The deferred start values, each after those it reads.
+    bool evaluateDeferred(const XmlDeferredList& deferred);
+    bool hasPartners() const
+    {
+        if constexpr (Traits::isComplex)
+            return this->hasConjugatePartners();
+        return false;
+    }
+    double measurementWeight(const xml::Node& eq) const;
+    // An entry, then false.
+    bool xmlError(const char* text) const;
+    template <typename... A> bool xmlError(const char* text, const A&... args) const
+    {
+        this->_pSolverData->addError(text, args...);
+        return false;
+    }
+    // text parsed into tree; the entries name shown.
+    bool parseInto(const char* text, Tree& tree, const char* syntaxText, const char* treeText);
+    bool parseInto(const char* text, const char* shown, Tree& tree, const char* syntaxText, const char* treeText);
+    // A record's target: own variable, own parameter (index less the variables) or parent
+    // symbol, by part in the complex build.
+    void setRecordTarget(Evaluator<T>* pRecord, td::INT4 index, td::BYTE isParent, td::BYTE part, char op) const;
+    // A target name ("base." for the parent's, ".real"/".imag" in the complex build); -1
+    // when it names no symbol.
+    td::INT4 resolveTarget(const char* name, td::BYTE& isParent, td::BYTE& part);
+    bool loadBranch(const xml::Node& branch, bool isThen, bool elseRequired, bool assignmentMode, td::UINT4 depth,
+                    Tree*& pOut);
+    bool loadLimitBranch(const xml::Node& branch, const char* cond, bool isThen, Evaluator<T>*& pFirst, td::UINT4& n,
+                         td::UINT4 depth);
+    bool loadLimitAssignment(const xml::Node& node, Evaluator<T>* pRecord);
+    bool loadAssignmentEq(const xml::Node& eq, td::UINT4 i, EvaluatorVect<T>& list);
 
     cnt::FixNumSet _usedVars;
     cnt::FixNumSet _lastUsedVarsForLimits;

@@ -145,6 +145,16 @@ public:
     RndGenManager* getRndGenManager() override { return &_stores.generators; }
     SubModelBuild buildSubModel(const td::String& typeWord, double eps, td::UINT2 line, const sc::Naming& naming,
                                 const sc::TokenizedModel& model) override;
+    void beginXmlChildren(td::UINT4 n) override;
+    SubModelBuild buildXmlChild(const td::String& typeWord, const td::String& domain, td::UINT2 line,
+                                const xml::Node& element) override;
+    // Builds this solver, a child of an XML model, from its Init Model element; only the
+    // Newton-Raphson kind reads one.
+    virtual bool buildFromXmlElement(const xml::Node& element)
+    {
+        (void)element;
+        return false;
+    }
 
     // ---- for the kinds, children and tests ----
     Solver* getParent() const { return _pParent; }
@@ -178,6 +188,8 @@ protected:
     void takeBuildResults(const SolverData<T>& data, const sc::TokenizedModel& model, sc::ModelLevel level);
     // An entry of the text error log in section ReadModel at the solver's line.
     void addReadModelError(const char* text);
+    // Of a successful XML build: the time parameters and eps (when the model gives one).
+    void takeXmlBuildResults(const SolverData<T>& data);
 
     // ---- running ----
     bool runSection(Section section);
