@@ -76,6 +76,8 @@ public:
     td::UINT4 getNumEquations() const { return _nEquations; }
     bool declarationsDone() const { return _declarationsDone != 0; }
     const cnt::FixNumSet& getUsedVars() const { return _usedVars; }
+    // Blocks the pool of conditional trees has made (each equation gives its trees back).
+    td::UINT4 getTreePoolBlocks() const { return _treePool.blockCount(); }
     // The variable type of a symbol's kind record: a state type (3, 4) or another one.
     void setStateVarType(td::INT4 varID, td::BYTE varType);
     void setVarType(td::INT4 varID, td::BYTE varType);
