@@ -237,6 +237,8 @@ TEST(DAEBuild, ModelRefusals)
         DaeBuild<double> b;
         EXPECT_FALSE(b.run(c.method, c.body)) << c.body;
         EXPECT_EQ(b.keys(), c.keys) << c.body;
+        // Each is found before the declarations pass ends.
+        EXPECT_FALSE(b.builder.declarationsDone()) << c.body;
     }
 }
 

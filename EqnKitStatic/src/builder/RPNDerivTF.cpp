@@ -45,6 +45,7 @@ bool RPNDerivParser<T>::buildTransferFunctions(const sc::TokenizedModel& model, 
     // The limit records of this reading are made again with the statements' rows.
     if (pLimits)
         pLimits->clear();
+    _collectsUsedVars = 1;
     return ok;
 }
 
