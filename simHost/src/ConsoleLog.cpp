@@ -7,7 +7,7 @@
 #include <sc/AtSubstitution.h>
 #include <sc/ModelFactories.h>
 
-ConsoleLog s_consoleLog(2);
+constinit ConsoleLog s_consoleLog(2);
 
 td::String ConsoleLog::translate(const char* key) const
 {

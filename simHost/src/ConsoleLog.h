@@ -10,7 +10,7 @@ class ConsoleLog final : public sc::ILog
 {
 public:
     // Lines are shown lineOffset higher than given (entries at line 0 have no position).
-    explicit ConsoleLog(td::INT4 lineOffset) : _lineOffset(lineOffset) {}
+    constexpr explicit ConsoleLog(td::INT4 lineOffset) : _lineOffset(lineOffset) {}
 
     void reserved0() override {}
     void reserved1() override {}
@@ -35,5 +35,6 @@ private:
     Translator _translator = nullptr;
 };
 
-// The one console logger of the process, made before any code runs.
+// The one console logger of the process, constant-initialised: ready before any code runs,
+// also for static initialisers of other libraries.
 extern ConsoleLog s_consoleLog;
