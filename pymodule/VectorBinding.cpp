@@ -117,6 +117,7 @@ template <typename T> void bindVector(py::module_& m, const char* name,
         .def("resize", &Vec::resize, "Changes size if it's not already at that size", py::arg("newSize"))
         .def("zeros", &Vec::zeros, "Set all elements to zero")
         .def("setAll", &Vec::setAll, "Set all elements to specified value", py::arg("value"))
+        // Registered twice, as the module has always shown it; the first answers every call.
         .def("data", first)
         .def("data", first)
         .def(
