@@ -79,25 +79,33 @@ TEST(NRSolve, ComplexModelsSolveToTheirClosedForms)
     EXPECT_LT(std::abs(circuit.value("i2") - v / Zc), 1e-10);
 }
 
-TYPED_TEST(NRSolve, StartsIterationLimitsAndEmptyJacobians)
+TYPED_TEST(NRSolve, StartsIterationLimitsEmptyJacobiansAndTheConsumer)
 {
+    const std::string converged = "Model [type = NL]:\nVars:\nx = 2\nNLEs:\nx^2 = 4\nend\n";
+    const std::string far = "Model [type = NL]:\nVars:\nx = 10\nNLEs:\nx^2 = 4\nend\n";
+    const std::string near = "Model [type = NL]:\nVars:\nx = 3\nNLEs:\nx^2 = 4\nend\n";
+    const std::string empty = "Model [type = NL]:\nVars:\nx = 1\nParams:\na = 1\nNLEs:\na = 2\nend\n";
     struct Case
     {
         const char* name;
         std::string model;
         td::UINT2 maxIter;
+        td::BYTE trace;
         Solution result;
         Solution status;
         td::UINT4 iterations;
         const char* key;
+        // Progress calls as "p", then the codes of finished.
         const char* consumer;
     } cases[] = {
-        {"converged start", "Model [type = NL]:\nVars:\nx = 2\nNLEs:\nx^2 = 4\nend\n", 100, Solution::OK, Solution::OK,
-         0, nullptr, "23"},
-        {"iteration limit", "Model [type = NL]:\nVars:\nx = 10\nNLEs:\nx^2 = 4\nend\n", 1, Solution::MaxIters,
-         Solution::MaxIters, 1, msg::scMaxIterLimit, ""},
-        {"no Jacobian entries", "Model [type = NL]:\nVars:\nx = 1\nParams:\na = 1\nNLEs:\na = 2\nend\n", 100,
-         Solution::SolutionError, Solution::EmptyMatrix, 0, msg::scEmptyJacobian, "0"},
+        {"converged start", converged, 100, 0, Solution::OK, Solution::OK, 0, nullptr, "23"},
+        {"converged start, traced", converged, 100, 1, Solution::OK, Solution::OK, 0, nullptr, "p23"},
+        {"iteration limit", far, 1, 0, Solution::MaxIters, Solution::MaxIters, 1, msg::scMaxIterLimit, ""},
+        {"iteration limit, traced", far, 1, 1, Solution::MaxIters, Solution::MaxIters, 1, msg::scMaxIterLimit, "p0"},
+        // The pass's convergence and the solve's end both report finished 2.
+        {"every iteration traced", near, 100, 2, Solution::OK, Solution::OK, 4, nullptr, "pppp223"},
+        {"no Jacobian entries", empty, 100, 0, Solution::SolutionError, Solution::EmptyMatrix, 0, msg::scEmptyJacobian,
+         "0"},
     };
     for (const Case& c : cases)
     {
@@ -106,6 +114,7 @@ TYPED_TEST(NRSolve, StartsIterationLimitsAndEmptyJacobians)
         ASSERT_TRUE(s.build(c.model)) << c.name << "\n" << s.keys();
         s.pSolver->setMaxIter(c.maxIter);
         s.pSolver->setConsumer(&consumer);
+        s.pSolver->setTraceLevel(c.trace);
         EXPECT_EQ(s.pSolver->solve(), c.result) << c.name;
         EXPECT_EQ(s.pSolver->getStatus(), c.status) << c.name;
         EXPECT_EQ(s.pSolver->getNumberOfIterations(), c.iterations) << c.name;
@@ -209,6 +218,13 @@ TYPED_TEST(NRSolve, ASubModelIsSolvedBeforeItsParent)
     ASSERT_TRUE(pChild->getVariableValue("u", u));
     EXPECT_NEAR(test::re(u), 10.0, 1e-12);
     EXPECT_NEAR(test::re(s.value("x")), 20.0, 1e-12);
+
+    // A child that fails stops its parent; its keys are the sub-model twins.
+    BuiltSolver<TypeParam> failing;
+    ASSERT_TRUE(failing.build("Model [type = NL]:\nVars:\nx = 0\nSubModel [type = NL]:\nVars:\nu = 0\n"
+                              "NLEs:\nu^2 + 1 = 0\nend\nNLEs:\nx = 1\nend\n"));
+    EXPECT_EQ(failing.pSolver->solve(), Solution::SubmodelFailed);
+    EXPECT_EQ(failing.keys(), std::string(msg::scErrFactorizeSub) + "\n" + msg::scCannotSolveSubModel + "\n");
 }
 
 TYPED_TEST(NRSolve, FailedFactorisationsAndSolvesAreNotReused)
