@@ -83,36 +83,29 @@ def test_load_errors_reach_the_console_logger(capfd, released_models):
     assert capfd.readouterr().out == ""
 
 
-def released_calls(model):
-    """Every method of a model with arguments of the right types."""
-    vector = sh.ComplexVector if isinstance(model, sh.IComplexStaticModel) else sh.DoubleVector
-    args = {"setLogger": [None], "initFromFile": ["m.txt"], "initFromString": ["x"], "getVariableIndex": ["x"],
-            "getParameterIndex": ["x"], "getOutputSymbolNames": [sh.UintVector()], "getParameterValues":
-            [sh.UintVector()], "getOutputSymbolValues": [sh.UintVector()], "setVariableValues": [vector()],
-            "setParameterValues": [sh.UintVector(), vector()]}
-    names = [n for n in vars(type(model)) if not n.startswith("_") and n not in ("release", "setSolutionOptions")]
-    return [(name, args.get(name, [])) for name in names]
-
-
-@pytest.mark.parametrize("create", [sh.createRealStaticModel, sh.createComplexStaticModel])
-def test_a_released_model_refuses_every_call(create):
+@pytest.mark.parametrize("create, vector", [(sh.createRealStaticModel, sh.DoubleVector),
+                                            (sh.createComplexStaticModel, sh.ComplexVector)])
+def test_a_released_model_refuses_every_call(create, vector):
     model = create(sh.StaticProblem.NLE)
     assert model.initFromFile(str(MODELS / "circleLine.txt"))
     solver = model.getSolverInterface()
     model.release()
     model.release()  # a second release does nothing
-    calls = released_calls(model)
-    assert len(calls) == 18
-    for name, args in calls + [("solve", [])]:
+    u = sh.UintVector()
+    args = {"setLogger": [None], "initFromFile": ["m"], "initFromString": ["m"], "getVariableIndex": ["x"],
+            "getParameterIndex": ["x"], "getOutputSymbolNames": [u], "getParameterValues": [u],
+            "getOutputSymbolValues": [u], "setVariableValues": [vector()], "setParameterValues": [u, vector()]}
+    names = [n for n in vars(type(model)) if n[0] != "_" and n not in ("release", "setSolutionOptions")]
+    assert len(names) == 18
+    for call in [getattr(model, n) for n in names] + [solver.solve]:
         with pytest.raises(RuntimeError, match="^Model has been released$"):
-            getattr(solver if name == "solve" else model, name)(*args)
+            call(*args.get(call.__name__, []))
 
     # A model made after the release, perhaps at the same address, is a model of its own.
     again = create(sh.StaticProblem.NLE)
     try:
-        assert again is not model
+        assert again is not model and again.getSolverInterface() is not solver
         assert again.initFromFile(str(MODELS / "circleLine.txt"))
-        assert again.getSolverInterface() is not solver
         assert again.getSolverInterface().solve() == sh.Solution.OK
         with pytest.raises(RuntimeError):
             solver.solve()
