@@ -24,6 +24,14 @@ inline std::string readXml(const std::string& name)
     return ss.str();
 }
 
+// text with every from replaced by to.
+inline std::string replaced(std::string text, const std::string& from, const std::string& to)
+{
+    for (std::size_t p = text.find(from); p != std::string::npos; p = text.find(from, p + to.size()))
+        text.replace(p, from.size(), to);
+    return text;
+}
+
 // A document of one root element with the given attributes and body.
 inline std::string doc(const std::string& rootAttribs, const std::string& body)
 {
@@ -46,6 +54,7 @@ template <typename T> struct XmlBuild
     bool nr(const std::string& text) { return builder.loadNRFromXML(td::String(text.c_str()), data); }
     bool wls(const std::string& text) { return builder.loadWLSFromXML(td::String(text.c_str()), data); }
     bool ode(const std::string& text) { return builder.loadODEFromXML(td::String(text.c_str()), data); }
+    bool dae(const std::string& text) { return builder.loadDAEFromXML(td::String(text.c_str()), data); }
 
     // The error log's text.
     std::string errors() const { return solver.stores.errorLog.toString().c_str(); }

@@ -18,9 +18,11 @@
 #include <td/Types.h>
 #include <xml/Node.h>
 
+#include "DAEVarRecord.h"
 #include "ExpressionTree.h"
 #include "RPNParser.h"
 #include "SolverStores.h"
+#include "TransferFunction.h"
 
 namespace sl
 {
@@ -131,6 +133,55 @@ public:
     td::INT4 buildODEExpression(const Iterator& it, Tree& tree, typename Tree::Node*& pIntegral, td::UINT4 eqIndex,
                                 td::BYTE odeMode);
 
+    // ---- DAE models ----
+
+    // One TFs statement y / u = f(s): the symbols, orders and forms the realisation
+    // reads, and where the statement stands.
+    struct TFStatement
+    {
+        TransferFunction tf;
+        Iterator line;
+        // tf.input counts from the first parameter until the declarations pass has run.
+        bool inputIsParam = false;
+    };
+
+    // ODEs, transfer functions and NL equations discretised with the model's method
+    // into one algebraic system over history parameters and stage variables. Rows:
+    // transfer-function equations, ODE equations, NL equations. False after a key.
+    bool initDAE(const sc::Naming& naming, const sc::TokenizedModel& model, SolverData<T>& data, sc::ModelLevel level);
+    // The method attribute of the model line of the level; an unknown word warns and
+    // keeps the method.
+    void initIntegrationMethod(const sc::TokenizedModel& model, sc::ModelLevel level);
+    // Reads every TFs statement: its symbols and the orders and forms of f(s).
+    bool buildTransferFunctions(const sc::TokenizedModel& model, sc::ModelLevel level);
+    // Replaces tree (f of the ODE of variable, or its integral form) by its Euler or
+    // trapezoidal residual; false after an error entry for equation eqNo.
+    bool mapDAEVarHistory(Tree& tree, typename Tree::Node* pIntegral, td::UINT4 variable, td::UINT4 eqNo);
+    // Stages of the method: 2 for RK4, 3 for RK6, else 0.
+    td::UINT2 getNumberOfStages() const;
+    // The ODE states, sorted; the transfer functions in statement order.
+    const cnt::SafeFullVector<td::INT4>& getStateVariables() const { return _stateVars; }
+    const cnt::SafeFullVector<TFStatement>& getTransferFunctions() const { return _tfs; }
+    // Realises a read transfer function whose states are declared and compiles its rows
+    // from row on: each state's discretised derivative, then the algebraic rows.
+    bool expandTransferFunction(const TFStatement& stmt, td::UINT4& row, td::UINT4& nonZeros);
+    // Where realising a transfer function failed.
+    enum class TFFailure : td::BYTE
+    {
+        None,
+        Polynomials,
+        DenomLaplace,
+        NomLaplace,
+        StateSpace,
+        Discretize,
+        StateRows,
+        OutputRows
+    };
+    // The realisation of f(s) (fTree) and its rows from row on, whichever road read it;
+    // position is the coefficient that still holds s.
+    TFFailure realiseTransferFunction(Tree& fTree, const TransferFunction& tf, td::UINT4& row, td::UINT4& nonZeros,
+                                      td::INT4& position);
+
     // ---- declarations ----
 
     // The declarations pass: symbols, their kinds and the solver-status symbols, then
@@ -208,6 +259,7 @@ public:
     bool loadNRFromXML(const td::String& source, SolverData<T>& data);
     bool loadODEFromXML(const td::String& source, SolverData<T>& data);
     bool loadWLSFromXML(const td::String& source, SolverData<T>& data);
+    bool loadDAEFromXML(const td::String& source, SolverData<T>& data);
     // The used-variable sets of an XML build; its keys are silenced.
     void bindXmlEntry(SolverData<T>& data);
     // The root's type (exactly tag), domain, desc and eps.
@@ -216,6 +268,9 @@ public:
     bool loadNRModel(const xml::Node& root);
     bool loadODEModel(const xml::Node& root);
     bool loadWLSModel(const xml::Node& root);
+    // TF rows, then each ODE's discretised rows, then the NL equations (Euler,
+    // trapezoidal or the stage expansion of the root's method).
+    bool loadDAEModel(const xml::Node& root);
 
     // Declarations: the Vars and Params sections into symbols, kinds and start values.
     bool loadVarsAndParams(const xml::Node& vars, const xml::Node& params);
@@ -224,13 +279,11 @@ public:
     static bool parseNumber(double& out, const char*& text);
     // A whole text as one number, blanks around it allowed.
     static bool parseWholeNumber(double& out, const char* text);
-    // A start value given as an expression over symbols, evaluated after the declarations;
-    // copies are the stage variables that follow the symbol and take its value.
+    // A start value given as an expression over symbols, evaluated after the declarations.
     struct XmlDeferredValue
     {
         td::String text;
         td::UINT4 symbol = 0;
-        td::UINT4 copies = 0;
     };
     using XmlDeferredList = cnt::PushBackVector<XmlDeferredValue>;
     // Its value when the text reads no symbol; else deferred for symbol (out stays 0).
@@ -265,6 +318,16 @@ public:
                                  bool& integralForm);
     // The method attribute of the root; other words leave the method.
     void loadIntegrationMethod(const xml::Node& root);
+    // The Eq elements y/u = f(s) of a TFs section: texts, orders and forms per record.
+    bool loadTF(const xml::Node& tfs);
+    // The n stage variables name#k1 ... name#kn as the next variables; values are pushed
+    // when pushValues is set. False after an entry when a name is taken.
+    bool addIndexedSymbol(const td::String& name, td::UINT4 variable, td::UINT2 n, bool pushValues);
+    // The states of transfer function i, each followed by its stage variables, and its
+    // division variable as the next variables; false after an entry.
+    bool expandVarHistoryTF(td::UINT4 i);
+    // Zero start values for the variables expandVarHistoryTF gave function i.
+    void setupTFStates(td::UINT4 i);
 
     // Processing sections: assignments, statistics feeds and conditional assignments into
     // the solver's PreProc and PostProc lists.
@@ -379,11 +442,71 @@ private:
                          td::UINT4 depth);
     bool loadLimitAssignment(const xml::Node& node, Evaluator<T>* pRecord);
     bool loadAssignmentEq(const xml::Node& eq, td::UINT4 i, EvaluatorVect<T>& list);
+    // DAE documents: the symbols the states and transfer functions add to the declared
+    // ones; false after an entry when there are no states.
+    bool countXmlDAESymbols(td::UINT4& nVars, td::UINT4& nParams);
+    // The state names of the ODEs (stage methods, before the declarations), sorted.
+    bool readXmlStateNames(const xml::Node& odeqs, td::UINT4 nODE);
+    // Euler and trapezoidal: each ODE's state typed; a second ODE of a state refused.
+    bool markXmlStates(const xml::Node& odeqs, td::UINT4 nODE);
+    // The history parameter of every state, after all other parameters.
+    bool addXmlHistoryParams();
+    bool checkXmlDAECounts(td::UINT4 nNL);
+    // Transfer function i realised and discretised into rows from row on.
+    bool expandXmlTF(td::UINT4 i, td::UINT4& row, td::UINT4& nonZeros);
+    bool expandXmlODEs(const xml::Node& odeqs, td::UINT4 nODE, td::UINT4& row, td::UINT4& nonZeros);
+    // base, suffix and k > 0, cut to 47 characters.
+    static td::String generatedName(const td::String& base, const char* suffix, int k = 0);
+    bool isXmlStateName(const td::String& name) const;
+    // Every state name of the ODEs names a declared variable; false after an entry.
+    bool checkXmlStateNames();
+    // DAE models
+    // The symbols the DAE build adds to the declared ones.
+    void countDAESymbols(td::UINT4& nVars, td::UINT4& nParams);
+    // Names, kinds and records of the generated symbols after nDeclaredVars variables
+    // and nDeclaredParams parameters; false after a key.
+    bool declareDAESymbols(td::UINT4 nDeclaredVars, td::UINT4 nDeclaredParams);
+    // A generated symbol at index; false after a key when the name is taken.
+    bool addGeneratedSymbol(const td::String& name, td::UINT4 index, td::UINT4 line);
+    // The states of the ODE statements, each once, sorted; false after a key.
+    bool readODEStates(const sc::TokenizedModel& model, sc::ModelLevel level);
+    bool readTransferFunction(const Iterator& it, TFStatement& out);
+    // Equation rows of the model; false after a key when they differ from the variables.
+    bool checkDAECounts(td::UINT4 nNL);
+    // The rows of the ODEs from row on.
+    bool expandODEs(const sc::TokenizedModel& model, sc::ModelLevel level, td::UINT4& row, td::UINT4& nonZeros);
+    // x' = f as the method's rows (the tree's root, or the int node's operand).
+    bool discretize(Tree& tree, typename Tree::Node* pIntegral, td::UINT4 state, td::UINT4 eqNo,
+                    typename Tree::Node** pRows, td::UINT4& nRows);
+    // Compiles root as row with the derivatives by every variable it reads.
+    bool compileRow(typename Tree::Node* pRoot, td::UINT4 row, td::UINT4& nonZeros);
+    // An error entry for equation eqNo; false for chaining.
+    bool reportDiscretizeFailure(td::UINT4 variable, td::UINT4 eqNo) const;
+    DAEStageContext stageContext(td::UINT4 state) const;
 
     cnt::FixNumSet _usedVars;
     cnt::FixNumSet _lastUsedVarsForLimits;
     // The conditional parts of equations and the conditions of statements, per statement.
     mem::priv::Manager<Tree, 22> _treePool;
+    // DAE models: the ODE states (sorted) and the line of the ODE of each, the
+    // transfer functions.
+    cnt::SafeFullVector<td::INT4> _stateVars;
+    cnt::SafeFullVector<td::UINT4> _stateLines;
+    cnt::SafeFullVector<TFStatement> _tfs;
+    // XML DAE documents: the texts of each transfer function (output, input, f(s)) and
+    // the sorted state names of a stage method.
+    struct XmlTFText
+    {
+        td::String output, input, fn;
+    };
+    std::vector<XmlTFText> _xmlTFs;
+    struct XmlState
+    {
+        td::String name;
+        const char* fx = nullptr;
+        td::UINT4 eq = 0;
+    };
+    std::vector<XmlState> _xmlStateNames;
     td::UINT4 _nEquations = 0;
     td::UINT4 _parentVarCount = 0;
     // Depth of the statement being compiled; the pools go back when the outermost ends.

@@ -289,6 +289,15 @@ template <typename T> bool RPNDerivParser<T>::readVarNames(const xml::Node& vars
                 return xmlError("Generated symbol name @ is already declared!", partner.c_str());
         }
         this->addVariable(text);
+        // A state of a stage method: its stage variables follow it.
+        const td::UINT2 stages = d.dynamics == 2 ? getNumberOfStages() : 0;
+        if (stages > 0 && isXmlStateName(text))
+        {
+            const td::INT4 index = this->getSymbolIndex(text);
+            setStateVarType(index, 3);
+            if (!addIndexedSymbol(text, static_cast<td::UINT4>(index), stages, false))
+                return false;
+        }
     }
     return true;
 }
@@ -424,7 +433,14 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
             d.indexOfTParam = static_cast<td::INT4>(nParams++);
     }
 
-    const td::UINT4 nVars = nVarElements * perVariable;
+    td::UINT4 nVars = nVarElements * perVariable;
+    // DAE documents: stage variables, transfer-function variables and the history
+    // parameters, which the DAE reader adds last.
+    const bool dae = d.dynamics == 2;
+    const td::UINT4 nDeclaredParams = nParams;
+    if (dae && !countXmlDAESymbols(nVars, nParams))
+        return false;
+    const td::UINT4 nHistory = nParams - nDeclaredParams;
     d.pStores->setSize(nVars, nParams);
     this->setNumberOfSymbols(nVars, nParams);
     cnt::SafeFullVector<SymbolInfo>& info = *d.pSymbolInfo;
@@ -436,7 +452,11 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
     _declarationsDone = 1;
     _nEquations = nVars;
 
-    if (!readVarNames(vars, dynamic) || !readParamNames(decl, parentParams))
+    bool named = readVarNames(vars, dynamic);
+    for (td::UINT4 i = 0; named && dae && i < _tfs.size(); ++i)
+        named = expandVarHistoryTF(i);
+    named = named && readParamNames(decl, parentParams) && (!dae || checkXmlStateNames());
+    if (!named)
     {
         d.currentSection = 0;
         return false;
@@ -463,7 +483,11 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
             info[symbol].kind = 2;
         if (perVariable == 2)
             this->_values.push(conjugate(value));
+        for (td::UINT2 k = 0; dae && info[symbol].varType == 3 && k < getNumberOfStages(); ++k)
+            this->_values.push(value);
     }
+    for (td::UINT4 i = 0; dae && i < _tfs.size(); ++i)
+        setupTFStates(i);
 
     if (const char* dT = attrib(params, "dT"); dT && *dT)
     {
@@ -521,10 +545,12 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
         this->addVariable("t");
         this->_values.push(T(d.startTime));
     }
-    TD_ASSERT(this->_values.size() == symbolCount());
+    TD_ASSERT(this->_values.size() + nHistory == symbolCount());
     if (!evaluateDeferred(deferred))
         return false;
-    addStatusSymbols();
+    // The DAE reader adds its history parameters first.
+    if (!dae)
+        addStatusSymbols();
     return true;
 }
 
@@ -619,9 +645,16 @@ template <typename T> bool RPNDerivParser<T>::evaluateDeferred(const XmlDeferred
                 const T value = record.evaluate(cu);
                 const td::UINT4 symbol = deferred[entry].symbol;
                 this->_values[symbol] = value;
-                // A variable's conjugate partner follows it.
+                // A variable's conjugate partner follows it, a state's stage variables take
+                // its value.
                 if (symbol < this->_nVars && hasPartners())
                     this->_values[symbol + 1] = conjugate(value);
+                if (symbol < this->_nVars && d.dynamics == 2 && (*d.pDAEVarMap)[symbol].firstStage >= 0)
+                {
+                    const td::UINT4 first = static_cast<td::UINT4>((*d.pDAEVarMap)[symbol].firstStage);
+                    for (td::UINT2 k = 0; k < getNumberOfStages(); ++k)
+                        this->_values[first + k] = value;
+                }
             }
             tree.reset(d.treeOption != 0);
             releaseTrees();

@@ -104,6 +104,13 @@ template <typename T> bool RPNDerivParser<T>::loadWLSFromXML(const td::String& s
                         [this](const xml::Node& root) { return loadWLSModel(root); });
 }
 
+template <typename T> bool RPNDerivParser<T>::loadDAEFromXML(const td::String& source, SolverData<T>& data)
+{
+    bindXmlEntry(data);
+    return readDocument(data, source, FileFailure::Exclaimed,
+                        [this](const xml::Node& root) { return loadDAEModel(root); });
+}
+
 template <typename T> bool RPNDerivParser<T>::checkModelHeader(const xml::Node& root, const char* tag)
 {
     SolverData<T>& d = *this->_pSolverData;
