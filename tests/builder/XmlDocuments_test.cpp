@@ -261,4 +261,268 @@ TEST(XmlDocuments, GeneratedNamesAreNotAliased)
         EXPECT_LE(named, 1) << c.name;
     }
 }
+
+TEST(XmlDocuments, DeclaredSymbolsAndStartValues)
+{
+    const std::string name32(32, 'n');
+    XmlBuild<double> b;
+    ASSERT_TRUE(b.nr(doc("type=\"NR\"",
+                         "<Vars out=\"TRUE\"><Var name=\"" + name32 +
+                             "\" val=\"2.5 \"/>"
+                             "<Var name=\"x\" val=\"2*3\" out=\"true\"/><Var name=\"y\" val=\"x + 10\"/></Vars>"
+                             "<Params><Param name=\"q\" val=\"y - 6\" out=\"true\"/><Param name=\"k{a, b}\" val=\"5\"/>"
+                             "<Param name=\"dT\" val=\"0.25\"/><Param name=\"t\"/><Param name=\"{c}\"/></Params>"
+                             "<NLEqs><Eq fx=\"x = 1\"/><Eq fx=\"y = 1\"/><Eq fx=\"" +
+                             name32 + " = 1\"/></NLEqs>")))
+        << b.errors();
+    auto& st = b.solver.stores;
+    // A group counts its members; deferred values follow what they read, whatever the order.
+    EXPECT_EQ(st.nVars, 3u);
+    EXPECT_EQ(st.nParams, 6u);
+    const std::pair<const char*, double> values[] = {{"x", 6}, {"y", 16}, {"q", 10}, {"k.a", 5}, {"k.b", 5}, {"t", 0}};
+    for (const auto& [name, v] : values)
+        EXPECT_EQ(b.value(name), v) << name;
+    EXPECT_EQ(b.value(name32.c_str()), 2.5);
+    EXPECT_GE(b.index("{c}"), 0);
+    // In a static document dT is an ordinary parameter that gives the step.
+    EXPECT_EQ(b.data.indexOfDeltaTParam, 3);
+    EXPECT_EQ(b.data.stepValue, 0.25);
+    // Only the exact words mark outputs, and parameters only in dynamic documents.
+    EXPECT_EQ(st.symbolInfo[static_cast<td::UINT4>(b.index("x"))].kind, 2);
+    EXPECT_EQ(st.symbolInfo[static_cast<td::UINT4>(b.index("y"))].kind, 0);
+    EXPECT_EQ(st.symbolInfo[static_cast<td::UINT4>(b.index("q"))].kind, 0);
+    EXPECT_EQ(st.symbols.nameAt(st.nVars + st.nParams)->c_str(), std::string("repeat#"));
+}
+
+TEST(XmlDocuments, TimeParametersOfDynamicDocuments)
+{
+    const struct
+    {
+        std::string params;
+        const char* names;
+        td::INT4 dT, t;
+        double step;
+    } cases[] = {
+        {"", "dT t", 0, 1, 0.5},
+        {"<Params dT=\"0.1\"><Param name=\"k{a,b}\" out=\"true\"/></Params>", "k.a k.b dT t", 2, 3, 0.1},
+        {"<Params><Param name=\"t\" val=\"1\"/><Param name=\"m\"/></Params>", "t m dT", 2, 0, 0.5},
+        {"<Params dT=\"-1\"><Param name=\"dT\" val=\"2\"/></Params>", "dT t", 0, 1, 0.5},
+    };
+    for (const auto& c : cases)
+    {
+        XmlBuild<double> b;
+        b.data.stepValue = 0.5;
+        ASSERT_TRUE(b.ode(
+            doc("type=\"ODE\"", "<Vars><Var name=\"x\"/></Vars>" + c.params + "<ODEqs><Eq fx=\"x' = -x\"/></ODEqs>")))
+            << b.errors();
+        auto& st = b.solver.stores;
+        std::string names;
+        for (td::UINT4 i = st.nVars; i < st.nVars + st.nParams; ++i)
+            names += std::string(names.empty() ? "" : " ") + st.symbols.nameAt(i)->c_str();
+        EXPECT_EQ(names, c.names) << c.params;
+        EXPECT_EQ(b.data.indexOfDeltaTParam, c.dT) << c.params;
+        EXPECT_EQ(b.data.indexOfTParam, c.t) << c.params;
+        EXPECT_EQ(b.data.stepValue, c.step) << c.params;
+        if (c.dT == 2 && c.t == 3)
+            EXPECT_EQ(st.symbolInfo[st.nVars].kind, 2);
+    }
+}
+
+TEST(XmlDocuments, ComplexStartValues)
+{
+    const struct
+    {
+        const char* val;
+        Cmplx value;
+    } cases[] = {{"1+2i", {1, 2}},   {"2i", {0, 2}},      {"3", {3, 0}},   {"2i+1", {1, 2}},
+                 {"4 -2i", {4, -2}}, {"1 - 2i", {1, -2}}, {"1+2", {3, 0}}, {"p*1i", {0, 7}}};
+    for (const auto& c : cases)
+    {
+        XmlBuild<Cmplx> b;
+        ASSERT_TRUE(
+            b.nr(doc("type=\"NR\" domain=\"cmplx\"", std::string("<Vars><Var name=\"x\" val=\"") + c.val +
+                                                         "\"/></Vars><Params><Param name=\"p\" val=\"7\"/></Params>"
+                                                         "<NLEqs><Eq fx=\"x = 1\"/><Eq fx=\"x = 2\"/></NLEqs>")))
+            << c.val << b.errors();
+        EXPECT_EQ(b.value("x"), c.value) << c.val;
+        // Partners are on unless conj says otherwise; each starts at the conjugate.
+        EXPECT_EQ(b.value("#x"), std::conj(c.value)) << c.val;
+    }
+    Cmplx v;
+    for (const char* text : {"1+2", "1i+2i", "1+2i x", "i"})
+        EXPECT_FALSE(XmlBuild<Cmplx>::Builder::parseComplexNumber(v, text, true)) << text;
+    XmlBuild<Cmplx> off;
+    ASSERT_TRUE(off.nr(doc("type=\"NR\" domain=\"cmplx\"",
+                           "<Vars conj=\"no\"><Var name=\"x\" val=\"1-1i\"/></Vars><NLEqs><Eq fx=\"x = 1\"/></NLEqs>")))
+        << off.errors();
+    EXPECT_EQ(off.solver.stores.nVars, 1u);
+    EXPECT_LT(off.index("#x"), 0);
+    EXPECT_EQ(off.solver.stores.settings.conjugatePartners, 0);
+}
+
+TEST(XmlDocuments, EquationsByTheirResiduals)
+{
+    // x = 2, y = 3 (a parameter), a = 1, b = 4.
+    const struct
+    {
+        std::string eq;
+        double residual;
+    } cases[] = {
+        {"<Eq fx=\"x*y = 6\"/>", 0},
+        {"<Eq fx=\"x = 0\"/>", 2},
+        {"<Eq fx=\"x = -2.5\"/>", 4.5},
+        {"<Eq fx=\"x = 3\"/>", -1},
+        {"<Eq fx=\"y = a+b\"/>", -2},
+        {"<Eq fx=\"x =\"/>", 2},
+        {"<Eq fx=\"a &lt;= b\"/>", 1},
+        {"<Eq fx=\"x*1e1\"/>", 20},
+        {"<Eq fx=\"x = 1\" cond=\"x &gt; 0\"/>", 1},
+        {"<Eq cond=\"x &gt; 0\"><Then fx=\"x = 5\"><Eq fx=\"x = 7\"/></Then><Else fx=\"x = 6\"/></Eq>", -3},
+        {"<Eq cond=\"x &gt; 9\"><Then fx=\"x = 5\"/><Else><Eq cond=\"y &lt; 0\"><Then fx=\"x\"/>"
+         "<Else><Eq fx=\"x = y\"/></Else></Eq></Else></Eq>",
+         -1},
+    };
+    for (const auto& c : cases)
+    {
+        XmlBuild<double> b;
+        ASSERT_TRUE(b.nr(doc("type=\"NR\"", "<Vars><Var name=\"x\" val=\"2\"/></Vars><Params><Param name=\"y\" "
+                                            "val=\"3\"/><Param name=\"a\" val=\"1\"/><Param name=\"b\" val=\"4\"/>"
+                                            "</Params><NLEqs>" +
+                                                c.eq + "</NLEqs>")))
+            << c.eq << b.errors();
+        const std::vector<double> r = b.residuals();
+        ASSERT_EQ(r.size(), 1u);
+        EXPECT_DOUBLE_EQ(r[0], c.residual) << c.eq;
+    }
+}
+
+TEST(XmlDocuments, ConditionalEquationFailures)
+{
+    const std::string head = "<Vars><Var name=\"x\" val=\"2\"/></Vars><NLEqs><Eq fx=\"x = 1\"/>";
+    // Three levels deep: the innermost entry, the top equation's and the location.
+    const std::string deep = "<Eq cond=\"x &gt; 0\"><Then fx=\"x\"/><Else><Eq cond=\"x &gt; 1\"><Then fx=\"x\"/>"
+                             "<Else><Eq cond=\"x &gt; 2\"><Then fx=\"x +* 2\"/><Else fx=\"x\"/></Eq></Else></Eq>"
+                             "</Else></Eq>";
+    const struct
+    {
+        std::string eq;
+        std::string entries;
+    } cases[] = {
+        {deep, "Syntax error in Then statement:x +* 2\n(0,NLEqs):Cannot parse if-then-else equation with condition: "
+               "x > 0\n(0,NLEqs):Eq#: 1"},
+        {"<Eq cond=\"x &gt; 0\"><Then fx=\"x\"/></Eq>", "Missing Else statement in conditional equation!"},
+        {"<Eq cond=\"x &gt; 0\"><Else fx=\"x\"/></Eq>", "Missing Then statement in conditional equation!"},
+        {"<Eq cond=\"x &gt;\"><Then fx=\"x\"/><Else fx=\"x\"/></Eq>", "Syntax error in conditition statement: x >"},
+        {"<Eq cond=\"x &gt; 0\"><Then/><Else fx=\"x\"/></Eq>", "Missing Then Equation for condition!"},
+        {"<Eq cond=\"x &gt; 0\"><Then fx=\"x\"/><Else/></Eq>", "Missing Else Equation for condition!"},
+        {"<Eq cond=\"x &gt; 0\"><Then fx=\"x\"/><Else><Eq w=\"1\"/></Else></Eq>",
+         "(0,NLEqs):Cannot parse if-then-else equation with condition: x > 0\n(0,NLEqs):Eq#: 1"},
+        {"<Eq/>", "Equation is neither condition (missing cond) nor normal (missing fx)"},
+        {"<Eq fx=\"x + (1\"/>", "Syntax error in equation: x + (1"},
+    };
+    for (const auto& c : cases)
+    {
+        XmlBuild<double> b;
+        b.solver.stores.settings.skipCountChecks = 1;
+        EXPECT_FALSE(b.nr(doc("type=\"NR\"", head + c.eq + "</NLEqs>"))) << c.eq;
+        EXPECT_NE(b.errors().find(c.entries), std::string::npos) << c.eq << "\n" << b.errors();
+        // The pool of branch trees is given back.
+        EXPECT_LE(b.builder.getTreePoolBlocks(), 1u) << c.eq;
+    }
+    // Deeper than 64 levels: an entry, not an exhausted stack.
+    std::string nested = "<Eq fx=\"x\"/>";
+    for (int i = 0; i < 70; ++i)
+        nested = "<Eq cond=\"x &gt; 0\"><Then fx=\"x\"/><Else>" + nested + "</Else></Eq>";
+    XmlBuild<double> b;
+    EXPECT_FALSE(b.nr(doc("type=\"NR\"", "<Vars><Var name=\"x\"/></Vars><NLEqs>" + nested + "</NLEqs>")));
+    EXPECT_NE(b.errors().find("Conditions nested deeper than 64 levels"), std::string::npos) << b.errors();
+}
+
+TEST(XmlDocuments, CountsOfEachKind)
+{
+    const std::string xyz = "<Vars><Var name=\"x\"/><Var name=\"y\"/><Var name=\"z\"/></Vars>";
+    XmlBuild<double> nr;
+    nr.solver.stores.settings.skipCountChecks = 1;
+    ASSERT_TRUE(nr.nr(doc("type=\"NR\"", xyz + "<NLEqs><Eq fx=\"x = 1\"/><Eq fx=\"y = z\"/></NLEqs>"))) << nr.errors();
+    EXPECT_EQ(nr.solver.stores.nVars, 3u);
+    EXPECT_EQ(nr.residuals().size(), 2u);
+
+    XmlBuild<double> wls;
+    ASSERT_TRUE(wls.wls(doc("type=\"WLS\"", xyz + "<Params><Param name=\"p\" val=\"-4\"/></Params><MeasEqs>"
+                                                  "<Eq fx=\"x = 1\" w=\"-2\"/><Eq fx=\"y = 1\" w=\"1e-3\"/>"
+                                                  "<Eq fx=\"z = 1\" w=\"p\"/><Eq fx=\"x+y = 2\"/></MeasEqs>")))
+        << wls.errors();
+    EXPECT_EQ(wls.residuals().size(), 4u);
+    ASSERT_EQ(wls.weights.size(), 4u);
+    const double weights[] = {-2, 0.001, 4, 1};
+    for (td::UINT4 i = 0; i < 4; ++i)
+        EXPECT_EQ(wls.weights[i], weights[i]) << i;
+
+    // DAE: 2 declared ODE states and an improper transfer function under RK6.
+    XmlBuild<double> dae;
+    ASSERT_TRUE(dae.dae(doc("type=\"DAE\" method=\"RK6\"",
+                            "<Vars><Var name=\"x\"/><Var name=\"v\"/><Var name=\"y\"/><Var name=\"u\"/></Vars>"
+                            "<ODEqs><Eq fx=\"x' = v\"/><Eq fx=\"v = int(-x)\"/></ODEqs>"
+                            "<TFs><Eq fx=\"y/u = (s^2+1)/(s+2)\"/></TFs><NLEqs><Eq fx=\"u = x\"/></NLEqs>")))
+        << dae.errors();
+    auto& st = dae.solver.stores;
+    // 4 declared + 2 x 3 stages + 2 transfer-function states x 4 + y#div.
+    EXPECT_EQ(st.nVars, 4u + 6u + 8u + 1u);
+    EXPECT_EQ(st.nParams, 2u + 4u);
+    EXPECT_EQ(st.equations.size(), st.nVars);
+    EXPECT_EQ(dae.data.nDAEStates, 2u);
+    EXPECT_EQ(st.symbols.nameAt(1)->c_str(), std::string("x#k1"));
+    EXPECT_EQ(st.symbols.nameAt(st.nVars - 1)->c_str(), std::string("y#div"));
+    EXPECT_EQ(st.symbols.nameAt(st.nVars + st.nParams - 1)->c_str(), std::string("u'x1@_"));
+    EXPECT_EQ(st.daeVarRecords[0].firstStage, 1);
+}
+
+TEST(XmlDocuments, ODEFormsAndMethodWords)
+{
+    // Both forms of one ODE give the same right side.
+    for (const char* fx : {"x' = -k*x", "x = int(-k*x)", "x = k*int(-x)", "x = int(-x)/(1/k)"})
+    {
+        XmlBuild<double> b;
+        ASSERT_TRUE(b.ode(doc("type=\"ODE\"", std::string("<Vars><Var name=\"x\" val=\"2\"/></Vars><Params>"
+                                                          "<Param name=\"k\" val=\"3\"/></Params><ODEqs><Eq fx=\"") +
+                                                  fx + "\"/></ODEqs>")))
+            << fx << b.errors();
+        const std::vector<double> r = b.residuals();
+        ASSERT_EQ(r.size(), 1u);
+        EXPECT_DOUBLE_EQ(r[0], -6.0) << fx;
+        EXPECT_EQ(b.odeList[0], 0) << fx;
+    }
+    const struct
+    {
+        const char* word;
+        td::BYTE method;
+    } words[] = {{"Euler", 0}, {"RK2", 1}, {"Trapezoidal", 1}, {"RK4", 2}, {"RK6", 3}, {"rk4", 1}, {"Gauss", 1}};
+    for (const auto& w : words)
+    {
+        XmlBuild<double> b;
+        ASSERT_TRUE(b.dae(doc(std::string("type=\"DAE\" method=\"") + w.word + "\"",
+                              "<Vars><Var name=\"x\"/></Vars><ODEqs><Eq fx=\"x' = -x\"/></ODEqs>")))
+            << w.word << b.errors();
+        EXPECT_EQ(b.data.IntegrationMethod, w.method) << w.word;
+    }
+    // Transfer-function texts: output, input (may be empty) and f(s).
+    const struct
+    {
+        const char* fx;
+        td::UINT4 nVars;
+    } tfs[] = {{"y/u = 1/(s+1)", 3}, {"y/ u = 2*s", 3}};
+    for (const auto& c : tfs)
+    {
+        XmlBuild<double> b;
+        const bool ok = b.dae(doc("type=\"DAE\" method=\"Euler\"",
+                                  std::string("<Vars><Var name=\"y\"/><Var name=\"u\"/></Vars><TFs><Eq fx=\"") + c.fx +
+                                      "\"/></TFs><NLEqs><Eq fx=\"u = 1\"/></NLEqs>"));
+        EXPECT_TRUE(ok) << c.fx << b.errors();
+        EXPECT_EQ(b.solver.stores.nVars, c.nVars) << c.fx;
+    }
+    XmlBuild<double> noInput;
+    EXPECT_FALSE(
+        noInput.dae(doc("type=\"DAE\"", "<Vars><Var name=\"y\"/></Vars><TFs><Eq fx=\"y/ = 1/(s+1)\"/></TFs>")));
+    EXPECT_NE(noInput.errors().find("TF input '' was not declared!"), std::string::npos) << noInput.errors();
+}
 } // namespace
