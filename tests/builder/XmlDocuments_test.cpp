@@ -525,4 +525,139 @@ TEST(XmlDocuments, ODEFormsAndMethodWords)
         noInput.dae(doc("type=\"DAE\"", "<Vars><Var name=\"y\"/></Vars><TFs><Eq fx=\"y/ = 1/(s+1)\"/></TFs>")));
     EXPECT_NE(noInput.errors().find("TF input '' was not declared!"), std::string::npos) << noInput.errors();
 }
+
+// x = 2, y = 3, parameters p and q, statistic avg; the sections after the equations.
+std::string processingDoc(const std::string& sections)
+{
+    return doc("type=\"NR\"", "<Stats name=\"avg\"/><Vars><Var name=\"x\" val=\"2\"/><Var name=\"y\" val=\"3\"/>"
+                              "</Vars><Params><Param name=\"p\"/><Param name=\"q\"/></Params>" +
+                                  s_xyEqs + sections);
+}
+
+TEST(XmlDocuments, ProcessingRecords)
+{
+    XmlBuild<double> b;
+    // Stats is read by WLS and DAE documents; an NR document's feeds find the statistic
+    // of the store the test gives it.
+    b.solver.stores.statistics.reserve(1);
+    sl::RPNDerivParser<double>::setStatsName(b.solver.stores.statistics, 0, td::String("avg"));
+    ASSERT_TRUE(
+        b.nr(processingDoc("<PreProc><Eq fx=\"p = -x\"/><Eq fx=\"x += 1\"/><Eq fx=\"avg &lt;&lt; x &lt;&lt; y\"/>"
+                           "<Eq cond=\"x &gt; 1\"><Then fx=\"q = y\"/></Eq>"
+                           "<Eq cond=\"x &gt; 1\" fx=\"q *= 2\"><Then fx=\"q = 0\"/></Eq></PreProc><PostProc/>")))
+        << b.errors();
+    const auto& pre = b.solver.stores.sections[sl::SolverStores<double>::PreProc];
+    ASSERT_EQ(pre.size(), 5u);
+    EXPECT_EQ(b.solver.stores.sections[sl::SolverStores<double>::PostProc].size(), 0u);
+    using Type = sl::Evaluator<double>::Type;
+    const struct
+    {
+        Type type;
+        td::INT4 target;
+        td::BYTE kind;
+        char op;
+    } expected[] = {{Type::Code, 0, 1, '='},
+                    {Type::Constant, 0, 0, '+'},
+                    {Type::Statistics, -1, 0, 0},
+                    {Type::IfThenElse, -1, 0, 0},
+                    {Type::Constant, 1, 1, '*'}};
+    for (td::UINT4 i = 0; i < 5; ++i)
+    {
+        EXPECT_EQ(pre[i]->getType(), expected[i].type) << i;
+        if (expected[i].target < 0)
+            continue;
+        EXPECT_EQ(pre[i]->getTargetIndex(), expected[i].target) << i;
+        EXPECT_EQ(pre[i]->getTargetKind(), expected[i].kind) << i;
+        EXPECT_EQ(pre[i]->getOperator(), expected[i].op) << i;
+    }
+    sl::CU<double> cu(b.solver.stores.values.data(), b.solver.stores.values.data() + 2, &b.solver);
+    EXPECT_EQ(pre[0]->evaluate(cu), -2.0);
+    EXPECT_EQ(pre[3]->getElse(), nullptr);
+}
+
+TEST(XmlDocuments, LimitGroups)
+{
+    XmlBuild<double> b;
+    ASSERT_TRUE(b.nr(
+        processingDoc("<Limits><Group><Eq cond=\"y &gt; 1\"><Then signal=\"TooHigh\" fx=\"y = 1\"/>"
+                      "<Else signal=\"TooLow\"><Eq fx=\"p = 1\"/><Eq cond=\"x &lt; 0\"><Then fx=\"q = 0\"/></Eq></Else>"
+                      "</Eq></Group><Group enabled=\"True\"><Eq fx=\"x = 1\"/><Eq fx=\"q = 2\"/></Group>"
+                      "<Group enabled=\"TRUE\"/><Group enabled=\"1\"><Eq fx=\"x = 0\"/></Group></Limits>")))
+        << b.errors();
+    const auto& groups = b.solver.stores.limitGroups;
+    ASSERT_EQ(groups.size(), 4u);
+    const td::UINT4 counts[] = {1, 2, 0, 1};
+    const bool enabled[] = {true, true, false, false};
+    for (td::UINT4 g = 0; g < 4; ++g)
+    {
+        EXPECT_EQ(groups[g].n, counts[g]) << g;
+        EXPECT_EQ(groups[g].enabled != 0, enabled[g]) << g;
+    }
+    const sl::Evaluator<double>& cond = *groups[0].pFirst;
+    ASSERT_EQ(cond.getType(), sl::Evaluator<double>::Type::IfThenElse);
+    EXPECT_EQ(cond.getThenCount(), 1u);
+    EXPECT_EQ(cond.getThen()->getSignal(), 4);
+    EXPECT_EQ(cond.getElseCount(), 2u);
+    EXPECT_EQ(cond.getElse()->getSignal(), 0);
+    EXPECT_EQ(cond.getElse()->getTargetKind(), 1);
+    EXPECT_EQ(groups[1].pFirst[1].getTargetIndex(), 1);
+}
+
+TEST(XmlDocuments, ProcessingAndLimitRefusals)
+{
+    std::string nested = "<Eq fx=\"x = 1\"/>";
+    for (int i = 0; i < 70; ++i)
+        nested = "<Eq cond=\"x &gt; 0\"><Then>" + nested + "</Then></Eq>";
+    const struct
+    {
+        std::string sections;
+        std::string entry;
+    } cases[] = {
+        {"<PreProc><Eq fx=\"base.y = x\"/></PreProc>", "(0,PreProc):Variable was not declared:base.y"},
+        {"<PreProc><Eq fx=\"zz = x\"/></PreProc>", "(0,PreProc):Variable was not declared:zz\n(0,PreProc):Eq#: 0"},
+        {"<PostProc><Eq fx=\"p = x +\"/></PostProc>", "(0,PostProc):Cannot make expression for assignment part: x +"},
+        {"<PostProc><Eq w=\"1\"/></PostProc>",
+         "Empty Equation (missing fx and cond)! Assignment equation requires either fx or cond attribute!"},
+        {"<PostProc><Eq fx=\"zz &lt;&lt; x\"/></PostProc>", "Cannot find stats object with name=zz"},
+        {"<PostProc><Eq cond=\"x &gt; 0\"><Then fx=\"zz = 1\"/></Eq></PostProc>", "Unknown variable or parameter=zz"},
+        {"<Limits><Eq fx=\"x = 1\"/></Limits>",
+         "(0,Limits):Limits have to be grouped! Missing Group node in Limits section!"},
+        {"<Limits><Group><Eq cond=\"y &gt; 1\"><Then signal=\"toohigh\" fx=\"y = 1\"/></Eq></Group></Limits>",
+         "(0,Limits):Wrong signal for Then equations for condition: y > 1. Signal=toohigh\n(0,Limits):Group#: 0; Eq#: "
+         "0"},
+        {"<Limits><Group><Eq cond=\"y &gt; 1\"><Then fx=\"y = 1\"><Eq fx=\"y = 2\"/></Then></Eq></Group></Limits>",
+         "If-then equation for condition: y > 1 has specified fx in Then and Eq as child of Then!!"},
+        {"<Limits><Group><Eq cond=\"y &gt; 1\"/></Group></Limits>", "Missing Then in condition eq: y > 1"},
+        {"<Limits><Group><Eq cond=\"y &gt; 1\"><Then/></Eq></Group></Limits>",
+         "Missing Then equations for condition: y > 1"},
+        {"<Limits><Group><Eq cond=\"y &gt; 1\"><Then fx=\"y = 1\"/><Else/></Eq></Group></Limits>",
+         "Missing Else equations for condition: y > 1"},
+        {"<Limits><Group><Eq fx=\"x = 1\"/><Eq fx=\"zz = 1\"/></Group></Limits>",
+         "(0,Limits):Assignment parameter name wasn't declared:zz, fx=1\n(0,Limits):Group#: 0; Eq#: 1"},
+        {"<Limits><Group><Eq w=\"1\"/></Group></Limits>", "Empty Equation (fx) in assignment part"},
+        {"<Limits><Group>" + nested + "</Group></Limits>", "Conditions nested deeper than 64 levels"},
+    };
+    for (const auto& c : cases)
+    {
+        XmlBuild<double> b;
+        EXPECT_FALSE(b.nr(processingDoc(c.sections))) << c.sections;
+        EXPECT_NE(b.errors().find(c.entry), std::string::npos) << c.sections << "\n" << b.errors();
+        EXPECT_EQ(b.data.currentSection, 0) << c.sections;
+    }
+}
+
+TEST(XmlDocuments, ComplexAssignmentParts)
+{
+    XmlBuild<Cmplx> b;
+    ASSERT_TRUE(b.nr(doc("type=\"NR\" domain=\"cmplx\"",
+                         "<Vars conj=\"false\"><Var name=\"x\"/></Vars><Params><Param name=\"p\"/></Params>"
+                         "<NLEqs><Eq fx=\"x = 1\"/></NLEqs><PostProc><Eq fx=\"x.real = 2\"/><Eq fx=\"p.imag = 1\"/>"
+                         "<Eq fx=\"p = x\"/></PostProc>")))
+        << b.errors();
+    const auto& post = b.solver.stores.sections[sl::SolverStores<Cmplx>::PostProc];
+    ASSERT_EQ(post.size(), 3u);
+    EXPECT_EQ(post[0]->getTargetKind(), 5);
+    EXPECT_EQ(post[1]->getTargetKind(), 8);
+    EXPECT_EQ(post[2]->getTargetKind(), 1);
+}
 } // namespace
