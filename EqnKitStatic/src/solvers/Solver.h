@@ -170,6 +170,8 @@ protected:
     // ---- building ----
     // Everything of the last build dropped, before a new one.
     void beginBuild();
+    // The reInit attribute of the model line of the level.
+    void readReInit(const sc::TokenizedModel& model, sc::ModelLevel level);
     // Reads the model line of the level after a successful build: eps, maxIter,
     // alwaysOn and (sub-model) initMain.
     void applyModelLineSettings(const sc::TokenizedModel& model, sc::ModelLevel level);
@@ -194,6 +196,16 @@ protected:
     void restoreStartValues();
     // The value of solver-status place k.
     T& statusPlace(td::BYTE k);
+    // The model's time and time-step parameters (time-stepping kinds); writing one that
+    // the model does not have does nothing, reading it gives 0.
+    bool hasTimeParam() const { return isParameter(_stores.settings.indexOfTParam); }
+    bool hasDeltaTParam() const { return isParameter(_stores.settings.indexOfDeltaTParam); }
+    double getTimeParam() const { return readParameter(_stores.settings.indexOfTParam); }
+    double getDeltaTParam() const { return readParameter(_stores.settings.indexOfDeltaTParam); }
+    void setTimeParam(double t) { writeParameter(_stores.settings.indexOfTParam, t); }
+    void setDeltaTParam(double dT) { writeParameter(_stores.settings.indexOfDeltaTParam, dT); }
+    // sc::ITime::setTime of the time-stepping kinds: both parameters must exist.
+    void injectTime(double t, double dT);
     // Places 1, 3, 4 and 5, and with a progress record 0 and 2.
     void writeStatusPlaces();
     void clearSignalCounts();
@@ -213,6 +225,10 @@ protected:
         if (_pMonitor)
             _pMonitor->status = static_cast<td::BYTE>(_status);
     }
+
+    bool isParameter(td::INT4 index) const { return index >= 0 && static_cast<td::UINT4>(index) < _stores.nParams; }
+    double readParameter(td::INT4 index) const;
+    void writeParameter(td::INT4 index, double value);
 
     SolverStores<T> _stores;
     sc::SolverMonitor<T>* _pMonitor = nullptr;

@@ -32,6 +32,13 @@ template <typename T> void Solver<T>::beginBuild()
     _residualNorm = DBL_MAX;
 }
 
+template <typename T> void Solver<T>::readReInit(const sc::TokenizedModel& model, sc::ModelLevel level)
+{
+    bool reInit = false;
+    modelLine(model, level).getAttrib(sc::AttribID::ReInit, reInit);
+    _reInit = reInit ? 1 : 0;
+}
+
 template <typename T> void Solver<T>::applyModelLineSettings(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
     const sc::TokenizedModel::iterator line = modelLine(model, level);
