@@ -47,8 +47,8 @@ public:
         PlaceEndTime = 9
     };
 
-    // The solver kind a model's type word names: "NR" and "NL" make a Newton-Raphson
-    // solver; any other word (kinds not in the library, other case, blanks) gives null.
+    // The solver kind a model's type word names: "NR" and "NL" a Newton-Raphson solver,
+    // "WLS", "ODE" and "DAE" theirs; any other word (other case, blanks) gives null.
     // The new solver carries line in its error entries and has pParent as its parent.
     static Solver* create(Solver* pParent, sc::ILog* pLog, const td::String& type, const td::String& spare,
                           td::UINT4 maxIter, double eps, td::UINT2 line);
@@ -179,7 +179,9 @@ protected:
     // flags and the time parameters.
     void takeBuildResults(const SolverData<T>& data, const sc::TokenizedModel& model, sc::ModelLevel level);
     // An entry of the text error log in section ReadModel at the solver's line.
-    void addReadModelError(const char* text);
+    void addReadModelError(const char* text) { addErrorEntry(ErrorSection::ReadModel, text); }
+    // An entry of the text error log in a section at the solver's line.
+    void addErrorEntry(ErrorSection section, const char* text);
 
     // ---- running ----
     bool runSection(Section section);

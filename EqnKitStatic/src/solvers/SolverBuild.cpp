@@ -77,9 +77,9 @@ void Solver<T>::takeBuildResults(const SolverData<T>& data, const sc::TokenizedM
         _eps = data.eps;
 }
 
-template <typename T> void Solver<T>::addReadModelError(const char* text)
+template <typename T> void Solver<T>::addErrorEntry(ErrorSection section, const char* text)
 {
-    beginErrorEntry(_stores.errorLog, _stores.settings.line, static_cast<td::BYTE>(ErrorSection::ReadModel));
+    beginErrorEntry(_stores.errorLog, _stores.settings.line, static_cast<td::BYTE>(section));
     _stores.errorLog.append(text);
 }
 

@@ -4,6 +4,7 @@
 
 #include <sc/SolverFactories.h>
 
+#include "DAESolver.h"
 #include "NRSolver.h"
 #include "ODESolver.h"
 #include "WLSSolver.h"
@@ -37,6 +38,8 @@ template <typename T> Solver<T>* Solver<T>::create(Solver* pParent, sc::ILog* pL
         pSolver = make<WLSSolver<T>>(pLog, limit, eps);
     else if (type == "ODE")
         pSolver = make<ODESolver<T>>(pLog);
+    else if (type == "DAE")
+        pSolver = make<DAESolver<T>>(pLog, limit, eps);
     if (!pSolver)
         return nullptr;
     pSolver->_stores.settings.line = line;
@@ -72,10 +75,16 @@ ISolver<std::complex<double>>* createCmplxWLSSolver(ILog* pLog, int maxIter)
     return sl::make<sl::WLSSolver<C>>(pLog, sl::Solver<C>::saturatedMaxIter(maxIter), 1e-6);
 }
 
-// The DAE kind is not in the library yet: its factories answer null, as for a solver
-// that cannot be made.
-ISolver<double>* createDblDAESolver(ILog*, int) { return nullptr; }
-ISolver<std::complex<double>>* createCmplxDAESolver(ILog*, int) { return nullptr; }
+ISolver<double>* createDblDAESolver(ILog* pLog, int maxIter)
+{
+    return sl::make<sl::DAESolver<double>>(pLog, sl::Solver<double>::saturatedMaxIter(maxIter), 1e-6);
+}
+
+ISolver<std::complex<double>>* createCmplxDAESolver(ILog* pLog, int maxIter)
+{
+    using C = std::complex<double>;
+    return sl::make<sl::DAESolver<C>>(pLog, sl::Solver<C>::saturatedMaxIter(maxIter), 1e-6);
+}
 
 ISolver<double>* createDblODESolver(ILog* pLog) { return sl::make<sl::ODESolver<double>>(pLog); }
 
