@@ -155,6 +155,8 @@ public:
     td::UINT2 getLine() const { return _stores.settings.line; }
     td::BYTE isAlwaysOn() const { return _alwaysOn; }
     td::BYTE getReInit() const { return _reInit; }
+    // Iterations since the last reset, repetition or simulation start.
+    td::UINT4 getTotalIterations() const { return _totalIterations; }
     td::UINT4 getSignalCount(td::BYTE kind) const { return kind < cSignalKinds ? _signalCounts[kind] : 0; }
     // A child model takes the parameters it copies from its parent.
     void copyFromParent();
