@@ -129,7 +129,9 @@ TEST(XmlDocuments, HeaderDomainDescAndEps)
         const std::string vars = "<Vars conj=\"false\"><Var name=\"x\"/><Var name=\"y\"/></Vars>";
         EXPECT_EQ(b.nr(doc(c.attribs, vars + s_xyEqs)), c.entry == nullptr) << c.attribs << b.errors();
         if (c.entry)
+        {
             EXPECT_EQ(b.errors(), std::string("(0,Other):") + c.entry);
+        }
     }
 }
 
@@ -324,7 +326,9 @@ TEST(XmlDocuments, TimeParametersOfDynamicDocuments)
         EXPECT_EQ(b.data.indexOfTParam, c.t) << c.params;
         EXPECT_EQ(b.data.stepValue, c.step) << c.params;
         if (c.dT == 2 && c.t == 3)
+        {
             EXPECT_EQ(st.symbolInfo[st.nVars].kind, 2);
+        }
     }
 }
 

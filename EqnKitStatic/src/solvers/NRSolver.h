@@ -49,7 +49,6 @@ protected:
     bool finishXmlBuild(const SolverData<T>& data, const RPNDerivParser<T>& builder);
     void releaseSparse();
 
-private:
     using Finish = sc::ISolverConsumer::Finish;
 
     // One repetition; false when the solve ends with result at once.
@@ -63,7 +62,8 @@ private:
     // reached their cap.
     bool runLimitGroups(td::UINT2& pass, bool& newPass, sc::Solution& result);
 
-    // Fills the Jacobian at the current values and factorises it.
+    // Fills the Jacobian at the current values and factorises it; a failure releases
+    // the sparse solver.
     bool factorise();
     // The residuals -F(x) and their norm.
     void evaluateResiduals();
