@@ -101,6 +101,13 @@ void expectEquivalent(const std::string& text, const std::string& xmlName, const
     expectSameSolver<T>(*file.pSolver, *mem.pSolver, 0);
 }
 
+// A one-variable document of a kind.
+std::string doc(const char* kind)
+{
+    return std::string("<?xml version=\"1.0\"?><Model type=\"") + (std::string(kind) == "NR" ? "WLS" : "NR") +
+           "\"><Vars><Var name=\"x\"/></Vars></Model>";
+}
+
 template <typename T> Solution solveOnce(sc::ISolver<T>& s) { return s.solve(); }
 
 TEST(XmlSolver, StaticModelsSolveAsTheirModelTexts)
@@ -140,6 +147,104 @@ TEST(XmlSolver, DynamicModelsStepAsTheirModelTexts)
         expectEquivalent<double, sl::DAESolver<double>>(
             replaced(readFile("dae_sample.txt"), "METHOD", method), "dae.xml",
             replaced(readFile("dae_sample.xml"), "METHOD", method), steps200<double>);
+    }
+}
+
+// A refused document: the builder's entries, the solver's own entry, and solve answers 7.
+template <typename S> void expectRefusedBuild(const char* kind, const char* solverEntry)
+{
+    XmlSolver<double, S> s;
+    const std::string good = replaced(readFile("dae_sample.xml"), "METHOD", "Euler");
+    if (std::string(kind) == "DAE")
+    {
+        ASSERT_TRUE(s.fromText(good)) << s.errors();
+    }
+    EXPECT_FALSE(s.fromText("<?xml version=\"1.0\"?><Model type=\"" + std::string(kind) + "\"><Vars>"));
+    EXPECT_EQ(s.errors(), std::string("(0,Other):Cannot parse xml input data\n") + solverEntry) << kind;
+    EXPECT_EQ(s.pSolver->solve(), Solution::SolutionError) << kind;
+    EXPECT_FALSE(s.fromText(doc(kind)));
+    EXPECT_NE(s.errors().find("Model type is not"), std::string::npos) << s.errors();
+    EXPECT_EQ(s.pSolver->solve(), Solution::SolutionError) << kind;
+}
+
+TEST(XmlSolver, FailedBuildsOfEachKind)
+{
+    expectRefusedBuild<sl::NRSolver<double>>("NR", "(0,ReadModel):Cannot read the data..");
+    expectRefusedBuild<sl::WLSSolver<double>>("WLS", "(0,Other):Cannot read the data..");
+    expectRefusedBuild<sl::ODESolver<double>>("ODE", "(0,ReadModel):ODESolver cannot read the data..");
+    expectRefusedBuild<sl::DAESolver<double>>("DAE", "(0,Other):Cannot read the data..");
+}
+
+std::string parentWith(const std::string& init)
+{
+    return "<?xml version=\"1.0\"?><Model type=\"NR\"><Vars><Var name=\"x\" val=\"1\"/></Vars><Params>"
+           "<Param name=\"a\" val=\"2\"/><Param name=\"c\"/></Params><NLEqs><Eq fx=\"x = c + a\"/></NLEqs><Init>" +
+           init + "</Init></Model>";
+}
+
+std::string child(const std::string& attribs, const std::string& body = "<Vars><Var name=\"u\"/></Vars>"
+                                                                        "<NLEqs><Eq fx=\"u = 3*a\"/></NLEqs>")
+{
+    return "<Model " + attribs + ">" + body + "</Model>";
+}
+
+TEST(XmlSolver, ChildModels)
+{
+    // Three children, one line each after the parent's (a child's entries come first in
+    // the parent's log, each child's after a line break); each sees the parent's parameters
+    // by name first and sets the parent's symbols through base.
+    XmlSolver<double> s;
+    const std::string post = "<PostProc><Eq fx=\"base.c = u\"/><Eq fx=\"base.x = 0\"/></PostProc>";
+    ASSERT_TRUE(s.fromText(parentWith(
+        child("name=\"one\" type=\"NR\" domain=\"real\"") + child("name=\"two\" type=\"NL\" domain=\"real\"") +
+        child("name=\"three\" type=\"NR\" domain=\"real\"",
+              "<Vars><Var name=\"u\"/></Vars><NLEqs><Eq fx=\"u = 3*a\"/></NLEqs>" + post))))
+        << s.errors();
+    ASSERT_EQ(s.pSolver->getNumberOfChildren(), 3u);
+    for (td::UINT4 m = 0; m < 3; ++m)
+    {
+        sl::Solver<double>* pChild = s.pSolver->getChild(m);
+        EXPECT_EQ(pChild->getLine(), m + 1);
+        EXPECT_EQ(pChild->getNumberOfParameters(), 2u);
+        EXPECT_STREQ(pChild->getSymbolName(1), "a");
+        EXPECT_STREQ(pChild->getSymbolName(2), "c");
+    }
+    ASSERT_EQ(s.pSolver->solve(), Solution::OK) << s.errors();
+    double c = 0, x = 0;
+    ASSERT_TRUE(s.pSolver->getParameterValue("c", c));
+    ASSERT_TRUE(s.pSolver->getVariableValue("x", x));
+    EXPECT_EQ(c, 6.0);
+    EXPECT_NEAR(x, 8.0, 1e-12);
+
+    XmlSolver<double> none;
+    ASSERT_TRUE(none.fromText(parentWith(""))) << none.errors();
+    EXPECT_EQ(none.pSolver->getNumberOfChildren(), 0u);
+
+    const struct
+    {
+        std::string model;
+        const char* entry;
+    } refusals[] = {
+        {child("type=\"NR\" domain=\"real\""), "(0,Init):Init (child) model without name"},
+        {child("name=\"k\" domain=\"real\""), "(0,Init):Missing type for init (child) model with name= 'k'"},
+        {child("name=\"k\" type=\"NR\""),
+         "(0,Init):Missing domain for init (child) model with type='NR' and name= 'k'"},
+        {child("name=\"k\" type=\"XYZ\" domain=\"real\""),
+         "(0,Init):Cannot create solver of type='XYZ' for model name= 'k'"},
+        {child("name=\"k\" type=\"ODE\" domain=\"real\""),
+         "(0,Init):Cannot initialize child solver of type='ODE' for model name= 'k'"},
+        {child("name=\"k\" type=\"DAE\" domain=\"real\""),
+         "(0,Init):Cannot initialize child solver of type='DAE' for model name= 'k'"},
+        {child("name=\"k\" type=\"WLS\" domain=\"real\""),
+         "(0,Init):Cannot initialize child solver of type='WLS' for model name= 'k'"},
+        {child("name=\"k\" type=\"NR\" domain=\"real\"", "<Vars><Var name=\"u\"/></Vars>"),
+         "\n(1,Other):Missing NLEqs node!\n(0,Init):Cannot initialize child solver of type='NR' for model name= 'k'"},
+    };
+    for (const auto& r : refusals)
+    {
+        XmlSolver<double> p;
+        EXPECT_FALSE(p.fromText(parentWith(r.model))) << r.model;
+        EXPECT_EQ(p.errors(), std::string(r.entry) + "\n(0,ReadModel):Cannot read the data..") << r.model;
     }
 }
 } // namespace
