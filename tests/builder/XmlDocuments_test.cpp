@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <xml/DOMParser.h>
+
 #include "XmlBuildSupport.h"
 
 namespace
@@ -46,6 +48,8 @@ void expectRefused(const Refusal* first, const Refusal* last)
         EXPECT_FALSE(buildKind(b, c->kind, doc(attribs, c->body))) << c->body;
         EXPECT_NE(b.errors().find(c->entry), std::string::npos) << c->body << "\n" << b.errors();
         EXPECT_EQ(b.data.currentSection, 0) << c->body;
+        // The XML road writes the error log only.
+        EXPECT_TRUE(b.log.messages.empty()) << c->body;
     }
 }
 
@@ -60,7 +64,8 @@ TEST(XmlDocuments, HeaderAndCountRefusals)
         {"NR", "type=\"NR\" domain=\"cmplx\"", s_xy + s_xyEqs, "Numeric type is not 'real'"},
         {"NR", "type=\"NR\" eps=\"small\"", s_xy + s_xyEqs, "eps"},
         {"NR", "type=\"NR\" eps=\"-1e-6\"", s_xy + s_xyEqs, "eps"},
-        {"NR", "", s_xy + "<NLEqs><Eq fx=\"x = 1\"/></NLEqs>", "Detected 2 variables and 1 equations!"},
+        {"NR", "", "<Vars><Var name=\"x\"/><Var name=\"y\"/><Var name=\"z\"/></Vars>" + s_xyEqs,
+         "(0,Other):Detected 3 variables and 2 equations!"},
         {"NR", "", s_xy, "Missing NLEqs node!"},
         {"NR", "", s_xy + "<NLEqs/>", "Missing Eq node in NLEqs!"},
         {"ODE", "", s_xy, "Number of unknows and number of equations do not match"},
@@ -582,11 +587,12 @@ TEST(XmlDocuments, ProcessingRecords)
 TEST(XmlDocuments, LimitGroups)
 {
     XmlBuild<double> b;
-    ASSERT_TRUE(b.nr(
-        processingDoc("<Limits><Group><Eq cond=\"y &gt; 1\"><Then signal=\"TooHigh\" fx=\"y = 1\"/>"
-                      "<Else signal=\"TooLow\"><Eq fx=\"p = 1\"/><Eq cond=\"x &lt; 0\"><Then fx=\"q = 0\"/></Eq></Else>"
-                      "</Eq></Group><Group enabled=\"True\"><Eq fx=\"x = 1\"/><Eq fx=\"q = 2\"/></Group>"
-                      "<Group enabled=\"TRUE\"/><Group enabled=\"1\"><Eq fx=\"x = 0\"/></Group></Limits>")))
+    ASSERT_TRUE(b.nr(processingDoc(
+        "<Limits><Group><Eq cond=\"y &gt; 1\"><Then signal=\"TooHigh\" fx=\"y = 1\"/>"
+        "<Else signal=\"TooLow\"><Eq fx=\"p = 1\"/><Eq cond=\"x &lt; 0\"><Then fx=\"q = 0\"/></Eq><Eq fx=\"x = 0\"/>"
+        "</Else>"
+        "</Eq></Group><Group enabled=\"True\"><Eq fx=\"x = 1\"/><Eq fx=\"q = 2\"/></Group>"
+        "<Group enabled=\"TRUE\"/><Group enabled=\"1\"><Eq fx=\"x = 0\"/></Group></Limits>")))
         << b.errors();
     const auto& groups = b.solver.stores.limitGroups;
     ASSERT_EQ(groups.size(), 4u);
@@ -601,7 +607,8 @@ TEST(XmlDocuments, LimitGroups)
     ASSERT_EQ(cond.getType(), sl::Evaluator<double>::Type::IfThenElse);
     EXPECT_EQ(cond.getThenCount(), 1u);
     EXPECT_EQ(cond.getThen()->getSignal(), 4);
-    EXPECT_EQ(cond.getElseCount(), 2u);
+    EXPECT_EQ(cond.getElseCount(), 3u);
+    EXPECT_EQ(cond.getElse()[1].getType(), sl::Evaluator<double>::Type::IfThenElse);
     EXPECT_EQ(cond.getElse()->getSignal(), 0);
     EXPECT_EQ(cond.getElse()->getTargetKind(), 1);
     EXPECT_EQ(groups[1].pFirst[1].getTargetIndex(), 1);
@@ -663,5 +670,104 @@ TEST(XmlDocuments, ComplexAssignmentParts)
     EXPECT_EQ(post[0]->getTargetKind(), 5);
     EXPECT_EQ(post[1]->getTargetKind(), 8);
     EXPECT_EQ(post[2]->getTargetKind(), 1);
+}
+
+TEST(XmlDocuments, GeneratorsAndStatistics)
+{
+    const std::string wls = "<Vars><Var name=\"x\"/></Vars><MeasEqs><Eq fx=\"x = 1\"/></MeasEqs>";
+    const struct
+    {
+        std::string sections;
+        const char* entry;
+        td::UINT4 nGens, nStats;
+    } cases[] = {
+        {"<RndGens><RndGen name=\"g\" type=\"Gauss\" mean=\"1\" dev=\"0.5\"/>"
+         "<RndGen name=\"u\" type=\"Uniform\" real=\"false\" min=\"1\" max=\"6\"/></RndGens>"
+         "<Stats names=\"a, b,c\"/>",
+         nullptr, 2, 3},
+        {"<Stats name=\"\"/>", nullptr, 0, 1},
+        {"<RndGens><RndGen name=\"g\" type=\"Gauss\" mean=\"1\" dev=\"0\"/></RndGens>",
+         "(0,RndGens):Invalid dev value in Gauss RndGen entry with name=g!\n(0,RndGens):RndGen#: 0", 0, 0},
+        {"<RndGens><RndGen name=\"g\" type=\"Gauss\" mean=\"1e\" dev=\"1\"/></RndGens>",
+         "Invalid mean value in Gauss RndGen entry with name=g!", 0, 0},
+        {"<RndGens><RndGen name=\"g\" type=\"Poisson\" lambda=\"2\"/><RndGen name=\"g\" type=\"Poisson\" "
+         "lambda=\"2\"/></RndGens>",
+         "RndGen entry with name=g defined twice. First position=0!", 0, 0},
+        {"<RndGens><RndGen name=\"g\" type=\"Gauss\" dev=\"1\"/></RndGens>",
+         "Missing mean value in Gauss RndGen entry with name=g!", 0, 0},
+        {"<RndGens><RndGen name=\"g\" type=\"Cauchy\"/></RndGens>", "Unnown type=Cauchy in RndGen with name=g!", 0, 0},
+        {"<Stats names=\"a,a\"/>", "(0,Stats):Stats name a entered two times! Second time on pos 1!", 0, 0},
+        {"<Stats/>", "(0,Stats):Stats needs attribute name or names!", 0, 0},
+        // A statistics feed: a well-formed one, then a single '<'.
+        {"<Stats name=\"avg\"/><PostProc><Eq fx=\"avg &lt;&lt; x &lt;&lt; 2*x\"/></PostProc>", nullptr, 0, 1},
+        {"<Stats name=\"avg\"/><PostProc><Eq fx=\"avg &lt;&lt; x &lt; 2\"/></PostProc>",
+         "Badly formatted stats assignement part 'x < 2'", 0, 1},
+    };
+    for (const auto& c : cases)
+    {
+        XmlBuild<double> b;
+        const bool ok = b.wls(doc("type=\"WLS\"", c.sections + wls));
+        EXPECT_EQ(ok, c.entry == nullptr) << c.sections << b.errors();
+        if (c.entry)
+        {
+            EXPECT_NE(b.errors().find(c.entry), std::string::npos) << c.sections << "\n" << b.errors();
+            continue;
+        }
+        EXPECT_EQ(b.solver.stores.generators.size(), c.nGens) << c.sections;
+        EXPECT_EQ(b.solver.stores.statistics.size(), c.nStats) << c.sections;
+    }
+    // The dT of Params and eps read whole as numbers.
+    XmlBuild<double> dT;
+    EXPECT_FALSE(dT.ode(doc("type=\"ODE\"", "<Vars><Var name=\"x\"/></Vars><Params dT=\"0.1s\"/>"
+                                            "<ODEqs><Eq fx=\"x' = 1\"/></ODEqs>")));
+    EXPECT_NE(dT.errors().find("dT"), std::string::npos) << dT.errors();
+}
+
+// A child document sees its parent's parameters first: its own time-step parameter and
+// groups are counted after them.
+TEST(XmlDocuments, ChildParametersAfterTheParents)
+{
+    XmlBuild<double> parent;
+    ASSERT_TRUE(parent.nr(doc("type=\"NR\"", "<Vars><Var name=\"x\"/></Vars><Params><Param name=\"a\" val=\"3\"/>"
+                                             "<Param name=\"c\"/></Params><NLEqs><Eq fx=\"x = a\"/></NLEqs>")))
+        << parent.errors();
+    XmlBuild<double> b;
+    b.solver.pParent = &parent.solver;
+    ASSERT_TRUE(b.nr(doc("type=\"NR\"", "<Vars><Var name=\"u\" val=\"a*2\"/></Vars><Params><Param name=\"k{p,q}\"/>"
+                                        "<Param name=\"dT\" val=\"0.5\"/></Params><NLEqs><Eq fx=\"u = a\"/></NLEqs>"
+                                        "<PostProc><Eq fx=\"base.c = u\"/></PostProc>")))
+        << b.errors();
+    EXPECT_EQ(b.solver.stores.nParams, 5u);
+    EXPECT_EQ(b.data.indexOfDeltaTParam, 4);
+    EXPECT_EQ(b.data.stepValue, 0.5);
+    EXPECT_EQ(b.value("a"), 3.0);
+    EXPECT_EQ(b.value("u"), 6.0);
+    EXPECT_EQ(b.index("k.q"), 4);
+    const auto& post = b.solver.stores.sections[sl::SolverStores<double>::PostProc];
+    ASSERT_EQ(post.size(), 1u);
+    EXPECT_EQ(post[0]->getTargetKind(), 2);
+    EXPECT_EQ(post[0]->getTargetIndex(), 2);
+}
+
+// Failed conditional equations give their trees back: repeating one never grows the pool.
+TEST(XmlDocuments, FailedConditionsRewindTheTreePool)
+{
+    XmlBuild<double> b;
+    ASSERT_TRUE(b.nr(doc("type=\"NR\"", "<Vars><Var name=\"x\"/></Vars><NLEqs><Eq fx=\"x = 1\"/></NLEqs>")));
+    SAXParser parser;
+    ASSERT_TRUE(parser.parseMemory("<?xml version=\"1.0\"?><Eq cond=\"x &gt; 0\"><Then fx=\"x\"/><Else><Eq "
+                                   "cond=\"x &gt; 1\"><Then fx=\"x\"/><Else><Eq cond=\"x &gt; 2\"><Then fx=\"x\"/>"
+                                   "<Else fx=\"x +* 2\"/></Eq></Else></Eq></Else></Eq>",
+                                   nullptr, true));
+    const xml::Node eq = parser.getDocument().getFirstChild();
+    td::UINT4 nonZeros = 0;
+    for (int i = 0; i < 40; ++i)
+        EXPECT_FALSE(b.builder.loadEquation(eq, 1, nonZeros, 'F'));
+    EXPECT_EQ(b.builder.getTreePoolBlocks(), 1u);
+    EXPECT_NE(
+        b.errors().find("Syntax error in Else statement:x +* 2\n(0,Other):Cannot parse if-then-else equation with "
+                        "condition: x > 0"),
+        std::string::npos)
+        << b.errors();
 }
 } // namespace
