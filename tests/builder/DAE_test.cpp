@@ -128,8 +128,9 @@ TEST(DAEBuild, GeneratedSymbolsTheirKindsAndRecords)
         {"RK4", "Vars:\ny = 0\nu = 0\nTFs:\ny / u = (s^2 + 1)/(s + 2)\nNLEs:\nu = 1\n",
          "y u y'x1 y'x1#k1 y'x1#k2 u'x1 u'x1#k1 u'x1#k2 y#div", "dT t y'x1@_ u'x1@_",
          "114114112 y:-1/-1/2 y'x1:2/3/-1 u'x1:3/6/-1"},
-        // A polynomial of a parameter input beside an ODE: ODE stages first, states after u.
-        {"Trapez", "Vars:\nx = 0\ny = 0\nParams:\np = 1\nTFs:\ny / p = 2*s\nODEs:\nx' = y - x\n", "x y p'x1",
+        // A polynomial of a parameter input beside an ODE: ODE stages first, states after u;
+        // f(s) may begin with s.
+        {"Trapez", "Vars:\nx = 0\ny = 0\nParams:\np = 1\nTFs:\ny / p = s*2\nODEs:\nx' = y - x\n", "x y p'x1",
          "p dT t x@_ p'x1@_", "314 x:3/-1/-1 y:-1/-1/2 p'x1:4/-1/-1"},
     };
     for (const Case& c : cases)
