@@ -49,7 +49,9 @@ template <typename T> bool RPNDerivParser<T>::loadTF(const xml::Node& tfs)
     d.currentSection = static_cast<td::BYTE>(ErrorSection::TFs);
     this->addShortName("s", TokenCodes::LAPLACE);
     td::UINT4 i = 0;
-    auto fail = [&]() {
+    // An entry, then the function's location.
+    auto fail = [&](const char* message, const auto&... args) {
+        d.addError(message, args...);
         d.itemLocationText(i, cCurrent);
         d.currentSection = 0;
         this->clearShortNames();
@@ -59,17 +61,15 @@ template <typename T> bool RPNDerivParser<T>::loadTF(const xml::Node& tfs)
     {
         const char* fx = attrib(eq, "fx");
         if (!fx)
-            return xmlError("Missing fx in TF Equation!") || fail();
+            return fail("Missing fx in TF Equation!");
         const char* e = std::strchr(fx, '=');
         if (!e)
-            return xmlError("Missing equaity sign '=' in fx part of TF Equation! TF must be in form y/=f(s)") || fail();
+            return fail("Missing equaity sign '=' in fx part of TF Equation! TF must be in form y/=f(s)");
         const char* slash = std::strchr(fx, '/');
         if (!slash)
-            return xmlError("Missing division sign '/' in fx part of TF Equation! TF must be in form y/=f(s)") ||
-                   fail();
+            return fail("Missing division sign '/' in fx part of TF Equation! TF must be in form y/=f(s)");
         if (slash > e)
-            return xmlError("Missing division sign '/' in left part of TF Equation! TF must be in form y/=f(s)") ||
-                   fail();
+            return fail("Missing division sign '/' in left part of TF Equation! TF must be in form y/=f(s)");
         XmlTFText& text = _xmlTFs[i];
         text.output = trimmed(fx, slash);
         text.input = trimmed(slash + 1, e);
@@ -77,15 +77,15 @@ template <typename T> bool RPNDerivParser<T>::loadTF(const xml::Node& tfs)
         _collectsUsedVars = 0;
         this->clearTokens();
         if (!this->parse(text.fn.c_str()))
-            return xmlError("Something wrong with TF expression: @", text.fn) || fail();
+            return fail("Something wrong with TF expression: @", text.fn);
         Tree* pTree = newTree();
         const bool built = pTree->build(this->getFirstToken());
         const bool formatted = built && pTree->checkTFFormat(_tfs[i].tf);
         releaseTrees();
         if (!built)
-            return xmlError("Cannot make expression for Transfer Function: @", text.fn) || fail();
+            return fail("Cannot make expression for Transfer Function: @", text.fn);
         if (!formatted)
-            return xmlError("Badly formatted transfer function: @", text.fn) || fail();
+            return fail("Badly formatted transfer function: @", text.fn);
     }
     _collectsUsedVars = 1;
     d.currentSection = 0;
@@ -303,57 +303,55 @@ template <typename T> bool RPNDerivParser<T>::expandXmlTF(td::UINT4 i, td::UINT4
     SolverData<T>& d = *this->_pSolverData;
     TransferFunction& tf = _tfs[i].tf;
     const XmlTFText& text = _xmlTFs[i];
-    auto fail = [&](bool written) {
-        (void)written;
+    // An entry (none for a text that builds no tree), then the function's location.
+    auto fail = [&](const char* message, const auto&... args) {
+        if (message)
+            d.addError(message, args...);
         d.itemLocationText(i, cCurrent);
         return false;
     };
     const td::INT4 y = this->getSymbolIndex(text.output);
     if (y < 0)
-        return fail(xmlError("TF output '@' was not declared! It must be declared as a variable!", text.output));
+        return fail("TF output '@' was not declared! It must be declared as a variable!", text.output);
     if (static_cast<td::UINT4>(y) >= this->_nVars)
-        return fail(
-            xmlError("TF output '@' was declared as a parameter! It must be declared as a variable!", text.output));
+        return fail("TF output '@' was declared as a parameter! It must be declared as a variable!", text.output);
     const td::INT4 u = this->getSymbolIndex(text.input);
     if (u < 0)
-        return fail(xmlError("TF input '@' was not declared! It must be declared as a variable!", text.input));
+        return fail("TF input '@' was not declared! It must be declared as a variable!", text.input);
     tf.output = static_cast<td::UINT4>(y);
     tf.input = static_cast<td::UINT4>(u);
     (*d.pDAEVarMap)[tf.output].firstTFState = tf.firstState;
 
     beginUsedVars();
     this->clearTokens();
-    if (!this->parse(text.fn.c_str()))
-        return fail(false);
-    Tree* pTree = newTree();
-    if (!pTree->build(this->getFirstToken()))
+    Tree* pTree = this->parse(text.fn.c_str()) ? newTree() : nullptr;
+    if (!pTree || !pTree->build(this->getFirstToken()))
     {
         releaseTrees();
-        return fail(false);
+        return fail(nullptr);
     }
     td::INT4 position = 0;
     const TFFailure failure = realiseTransferFunction(*pTree, tf, row, nonZeros, position);
     releaseTrees();
-    const char* const form = "TF with output=@, input=@, and tf=@ is not formatted properly!";
+    const td::String& y0 = text.output;
+    const td::String& u0 = text.input;
+    const td::String& f = text.fn;
     switch (failure)
     {
     case TFFailure::None: return true;
-    case TFFailure::Polynomials: return fail(xmlError(form, text.output, text.input, text.fn));
+    case TFFailure::Polynomials:
+        return fail("TF with output=@, input=@, and tf=@ is not formatted properly!", y0, u0, f);
     case TFFailure::DenomLaplace:
-        return fail(xmlError("TF with output=@, input=@, and tf=@ is not formatted properly! Problem is in "
-                             "denominator pos @!",
-                             text.output, text.input, text.fn, position));
+        return fail("TF with output=@, input=@, and tf=@ is not formatted properly! Problem is in denominator pos @!",
+                    y0, u0, f, position);
     case TFFailure::NomLaplace:
-        return fail(xmlError("TF with output=@, input=@, and tf=@ is not formatted properly! Problem is in "
-                             "noninator pos @!",
-                             text.output, text.input, text.fn, position));
+        return fail("TF with output=@, input=@, and tf=@ is not formatted properly! Problem is in noninator pos @!", y0,
+                    u0, f, position);
     case TFFailure::StateSpace:
-        return fail(xmlError("Cannot create state space model for TF with output=@, input=@, and tf=@!", text.output,
-                             text.input, text.fn));
+        return fail("Cannot create state space model for TF with output=@, input=@, and tf=@!", y0, u0, f);
     default:
-        // The discretised rows: the discretisation wrote its entry, a row its own.
-        return fail(xmlError("Cannot create equations for TF with output=@, input=@, and tf=@!", text.output,
-                             text.input, text.fn));
+        // A discretised row that cannot be compiled.
+        return fail("Cannot create equations for TF with output=@, input=@, and tf=@!", y0, u0, f);
     }
 }
 
