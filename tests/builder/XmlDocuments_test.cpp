@@ -343,19 +343,24 @@ TEST(XmlDocuments, ComplexStartValues)
     {
         const char* val;
         Cmplx value;
-    } cases[] = {{"1+2i", {1, 2}},   {"2i", {0, 2}},      {"3", {3, 0}},   {"2i+1", {1, 2}},
-                 {"4 -2i", {4, -2}}, {"1 - 2i", {1, -2}}, {"1+2", {3, 0}}, {"p*1i", {0, 7}}};
+    } cases[] = {{"1+2i", {1, 2}},    {"2i", {0, 2}},  {"3", {3, 0}},    {"2i+1", {1, 2}},     {"4 -2i", {4, -2}},
+                 {"1 - 2i", {1, -2}}, {"1+2", {3, 0}}, {"p*1i", {0, 7}}, {"q*1i - p", {-7, 5}}};
     for (const auto& c : cases)
     {
         XmlBuild<Cmplx> b;
         ASSERT_TRUE(
-            b.nr(doc("type=\"NR\" domain=\"cmplx\"", std::string("<Vars><Var name=\"x\" val=\"") + c.val +
-                                                         "\"/></Vars><Params><Param name=\"p\" val=\"7\"/></Params>"
-                                                         "<NLEqs><Eq fx=\"x = 1\"/><Eq fx=\"x = 2\"/></NLEqs>")))
+            b.nr(doc("type=\"NR\" domain=\"cmplx\"",
+                     std::string("<Vars><Var name=\"x\" val=\"") + c.val +
+                         "\"/></Vars><Params><Param name=\"p\" val=\"7\"/><Param name=\"q\" val=\"5\"/></Params>"
+                         "<NLEqs><Eq fx=\"x = 1\"/><Eq fx=\"x = 2\"/></NLEqs>")))
             << c.val << b.errors();
         EXPECT_EQ(b.value("x"), c.value) << c.val;
         // Partners are on unless conj says otherwise; each starts at the conjugate.
         EXPECT_EQ(b.value("#x"), std::conj(c.value)) << c.val;
+        // Parameters have none.
+        EXPECT_EQ(b.solver.stores.nParams, 2u);
+        EXPECT_LT(b.index("#q"), 0);
+        EXPECT_STREQ(b.solver.stores.symbols.nameAt(4)->c_str(), "repeat#");
     }
     Cmplx v;
     for (const char* text : {"1+2", "1i+2i", "1+2i x", "i"})

@@ -404,7 +404,9 @@ private:
     // XML road
     // A Param element: its name and, for a group base{a, b}, the symbols base.a, base.b.
     struct XmlParam;
-    // Registers name as the next symbol; false after an entry when it is one already.
+    // Registers name as the next symbol, without a conjugate partner.
+    void addPlainName(const td::String& name);
+    // The same for a generated name; false after an entry when it is a symbol already.
     bool addGeneratedName(const td::String& name);
     // The ten solver-status symbols after the variables and parameters.
     void addStatusSymbols();

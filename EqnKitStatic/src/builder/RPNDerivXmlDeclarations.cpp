@@ -171,11 +171,24 @@ template <typename T> bool RPNDerivParser<T>::xmlError(const char* text) const
     return false;
 }
 
+template <typename T> void RPNDerivParser<T>::addPlainName(const td::String& name)
+{
+    if constexpr (Traits::isComplex)
+    {
+        const bool partners = this->hasConjugatePartners();
+        Base::setConjugatePartners(false);
+        this->addVariable(name);
+        Base::setConjugatePartners(partners);
+    }
+    else
+        this->addVariable(name);
+}
+
 template <typename T> bool RPNDerivParser<T>::addGeneratedName(const td::String& name)
 {
     if (this->hasSymbol(name))
         return xmlError("Generated symbol name @ is already declared!", name);
-    this->addVariable(name);
+    addPlainName(name);
     return true;
 }
 
@@ -313,7 +326,7 @@ template <typename T> bool RPNDerivParser<T>::readParamNames(std::vector<XmlPara
         const td::String text(name ? name : "");
         if (this->hasSymbol(text))
             return xmlError("Parameter declared twice: @", text);
-        this->addVariable(text);
+        addPlainName(text);
     }
     for (td::UINT4 i = 0; i < decl.size(); ++i)
     {
@@ -342,7 +355,7 @@ template <typename T> bool RPNDerivParser<T>::readParamNames(std::vector<XmlPara
         }
         if (!p.group)
         {
-            this->addVariable(text);
+            addPlainName(text);
             continue;
         }
         for (const td::String& member : p.members)
@@ -353,7 +366,7 @@ template <typename T> bool RPNDerivParser<T>::readParamNames(std::vector<XmlPara
                 d.itemLocationText(i, cCurrent);
                 return false;
             }
-            this->addVariable(member);
+            addPlainName(member);
         }
     }
     return true;
@@ -537,12 +550,12 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
     d.currentSection = 0;
     if (dynamic && this->getSymbolIndex("dT") < 0)
     {
-        this->addVariable("dT");
+        addPlainName(td::String("dT"));
         this->_values.push(T(d.stepValue));
     }
     if (dynamic && this->getSymbolIndex("t") < 0)
     {
-        this->addVariable("t");
+        addPlainName(td::String("t"));
         this->_values.push(T(d.startTime));
     }
     TD_ASSERT(this->_values.size() + nHistory == symbolCount());
