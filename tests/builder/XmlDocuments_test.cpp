@@ -227,6 +227,10 @@ TEST(XmlDocuments, DynamicEquationRefusals)
          "TF output 'k' was declared as a parameter! It must be declared as a variable!"},
         {"DAE", "", xv + "<TFs><Eq fx=\"x/q = 1/(s+1)\"/></TFs><NLEqs><Eq fx=\"v = 1\"/></NLEqs>",
          "TF input 'q' was not declared! It must be declared as a variable!"},
+        {"DAE", "", xv + "<TFs><Eq fx=\"x/v = 2*s\"/><Eq fx=\" x /q = 3*s\"/></TFs>",
+         "(0,TFs):TF output 'x' is the output of another TF already!\n(0,TFs):Eq#: 1"},
+        {"DAE", "", xv + "<TFs><Eq fx=\"x/v = 1/(s+1)\"/></TFs><ODEqs><Eq fx=\"x' = v\"/></ODEqs>",
+         "TF output 'x' is the state variable of an ODE!"},
     };
     expectRefused(std::begin(cases), std::end(cases));
 }

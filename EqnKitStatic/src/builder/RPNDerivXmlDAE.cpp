@@ -74,6 +74,12 @@ template <typename T> bool RPNDerivParser<T>::loadTF(const xml::Node& tfs)
         text.output = trimmed(fx, slash);
         text.input = trimmed(slash + 1, e);
         text.fn = trimmed(e + 1, e + std::strlen(e));
+        // So would a second function of one output.
+        for (td::UINT4 j = 0; j < i; ++j)
+        {
+            if (_xmlTFs[j].output == text.output)
+                return fail("TF output '@' is the output of another TF already!", text.output);
+        }
         _collectsUsedVars = 0;
         this->clearTokens();
         if (!this->parse(text.fn.c_str()))
@@ -315,6 +321,10 @@ template <typename T> bool RPNDerivParser<T>::expandXmlTF(td::UINT4 i, td::UINT4
         return fail("TF output '@' was not declared! It must be declared as a variable!", text.output);
     if (static_cast<td::UINT4>(y) >= this->_nVars)
         return fail("TF output '@' was declared as a parameter! It must be declared as a variable!", text.output);
+    // An output has its equations from its function: an ODE of it would leave another
+    // variable without any.
+    if ((*d.pSymbolInfo)[static_cast<td::UINT4>(y)].varType == 3)
+        return fail("TF output '@' is the state variable of an ODE! It cannot be a TF output too!", text.output);
     const td::INT4 u = this->getSymbolIndex(text.input);
     if (u < 0)
         return fail("TF input '@' was not declared! It must be declared as a variable!", text.input);
