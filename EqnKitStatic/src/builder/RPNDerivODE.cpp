@@ -33,27 +33,27 @@ td::INT4 RPNDerivParser<T>::checkODEFormat(const Iterator& it, td::UINT4& headLe
     const sc::_tl& l = it.line();
     if (l.nExpr < 3)
         return lineError(msg::scODEWrongFormat, l.line), -1;
-    const sc::_TokV* tok = &(*it.pExprTokens)[l.firstExpr];
+    auto tok = [&it](td::UINT4 k) -> const sc::_TokV& { return it.token(k); };
     // The state: a variable of this model.
-    if (tok[0].kind != F::Var || tok[0].extra != 0 || tok[0].code >= this->_nVars)
-        return lineError(msg::scODEExpectedVariable, l.line, tok[0].column), -1;
-    if (tok[1].kind == F::Apostrophe)
+    if (tok(0).kind != F::Var || tok(0).extra != 0 || tok(0).code >= this->_nVars)
+        return lineError(msg::scODEExpectedVariable, l.line, tok(0).column), -1;
+    if (tok(1).kind == F::Apostrophe)
     {
-        if (tok[2].kind != F::Assign)
-            return lineError(msg::scODEExpectedEqToken, l.line, tok[2].column), -1;
+        if (tok(2).kind != F::Assign)
+            return lineError(msg::scODEExpectedEqToken, l.line, tok(2).column), -1;
         if (countIntegrals(it) > 0)
             return lineError(msg::scDerivAndIntAvailable, l.line), -1;
         isIntegral = false;
         headLength = 2;
-        return tok[0].code;
+        return tok(0).code;
     }
-    if (tok[1].kind != F::Assign)
-        return lineError(msg::scODEExpectedDerivOrEq, l.line, tok[1].column), -1;
+    if (tok(1).kind != F::Assign)
+        return lineError(msg::scODEExpectedDerivOrEq, l.line, tok(1).column), -1;
     if (countIntegrals(it) == 0)
         return lineError(msg::scNoDerivNoInt, l.line), -1;
     isIntegral = true;
     headLength = 1;
-    return tok[0].code;
+    return tok(0).code;
 }
 
 template <typename T> td::INT4 RPNDerivParser<T>::buildODEExpression(const Iterator& it, Tree& tree,
