@@ -46,9 +46,9 @@ public:
             return *this;
         }
         const _tl& line() const { return (*pLines)[current]; }
-        // Expression token k of the current line. The tokens live in blocks: a line's
-        // tokens may continue in the next block, so they are reached by index only.
-        const _TokV& token(td::UINT4 k) const { return (*pExprTokens)[line().firstExpr + k]; }
+        // Expression token i of the current line. A line's tokens may span two blocks of
+        // the token store: reach each through here, never by pointer steps from the first.
+        const _TokV& exprToken(td::UINT4 i) const { return (*pExprTokens)[line().firstExpr + i]; }
 
         // A number or truth word; a number is true when it is not zero.
         bool getAttrib(AttribID id, bool& out) const

@@ -128,8 +128,9 @@ TEST(DAEBuild, GeneratedSymbolsTheirKindsAndRecords)
         {"RK4", "Vars:\ny = 0\nu = 0\nTFs:\ny / u = (s^2 + 1)/(s + 2)\nNLEs:\nu = 1\n",
          "y u y'x1 y'x1#k1 y'x1#k2 u'x1 u'x1#k1 u'x1#k2 y#div", "dT t y'x1@_ u'x1@_",
          "114114112 y:-1/-1/2 y'x1:2/3/-1 u'x1:3/6/-1"},
-        // A polynomial of a parameter input beside an ODE: ODE stages first, states after u.
-        {"Trapez", "Vars:\nx = 0\ny = 0\nParams:\np = 1\nTFs:\ny / p = 2*s\nODEs:\nx' = y - x\n", "x y p'x1",
+        // A polynomial of a parameter input beside an ODE: ODE stages first, states after u;
+        // f(s) may begin with s.
+        {"Trapez", "Vars:\nx = 0\ny = 0\nParams:\np = 1\nTFs:\ny / p = s*2\nODEs:\nx' = y - x\n", "x y p'x1",
          "p dT t x@_ p'x1@_", "314 x:3/-1/-1 y:-1/-1/2 p'x1:4/-1/-1"},
     };
     for (const Case& c : cases)
@@ -240,6 +241,42 @@ TEST(DAEBuild, ModelRefusals)
         // Each is found before the declarations pass ends.
         EXPECT_FALSE(b.builder.declarationsDone()) << c.body;
     }
+}
+
+// The statements of a long model read whole: a line's tokens may span two blocks of the
+// token store. Padding statements before the transfer functions shift them until the head
+// of one (y / u =) spans two blocks.
+TEST(DAEBuild, StatementsAcrossTokenBlocks)
+{
+    const td::UINT4 block = 4096, n = 400;
+    std::string vars = "Vars:\n", tfs = "TFs:\n", odes = "ODEs:\n";
+    for (td::UINT4 i = 0; i < n; ++i)
+    {
+        const std::string x = "x" + std::to_string(i), y = "y" + std::to_string(i);
+        vars += x + " = 0\n" + y + " = 0\n";
+        tfs += y + " / " + x + " = (s + 3)/(s^2 + 2*s + 5)\n";
+        odes += x + "' = -" + x + " + " + y + "\n";
+    }
+    bool spanned = false;
+    for (int pad = 0; pad < 40 && !spanned; ++pad)
+    {
+        std::string pre = "PreProc:\n" + std::string(pad % 2 ? "p = p\n" : "") + "p = 0";
+        for (int k = 0; k < pad / 2; ++k)
+            pre += " + 1";
+        DaeBuild<double> b;
+        b.load("Model [type = DAE, method = Euler]:\n" + vars + "Params:\np = 0\n" + pre + "\n" + tfs + odes + "end\n");
+        for (auto it = ++b.group(sc::Group::TFs); !it.atEnd(); ++it)
+            spanned = spanned || it.line().firstExpr % block > block - 4;
+        if (!spanned)
+            continue;
+        b.bind();
+        ASSERT_TRUE(b.builder.initDAE(b.loaded.naming, *b.loaded.model, b.data, ModelLevel::Main))
+            << b.keys().substr(0, 200);
+        EXPECT_EQ(b.stores().nVars, 4 * n);
+        EXPECT_EQ(b.stores().equations.size(), 4 * n);
+        EXPECT_EQ(b.stores().sections[sl::SolverStores<double>::PreProc].size(), 1u + pad % 2);
+    }
+    EXPECT_TRUE(spanned);
 }
 
 // A realisation that fails stops the build: the model would lack the function's rows.

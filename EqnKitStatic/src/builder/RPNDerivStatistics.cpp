@@ -48,7 +48,7 @@ template <typename T> td::INT4 RPNDerivParser<T>::buildStatsAssignment(const Ite
     const sc::_tl& l = it.line();
     if (l.nExpr < 3)
         return fail(msg::csStatAssNotOK);
-    auto tokens = [&it](td::UINT4 k) -> const sc::_TokV& { return it.token(k); };
+    auto tokens = [&it](td::UINT4 i) -> const sc::_TokV& { return it.exprToken(i); };
     const StatisticsStore<T>* pStore = this->_pSolverData->pStatistics;
     if (tokens(0).kind != sc::Token::StatName || !pStore || tokens(0).code >= pStore->size())
         return fail(msg::csStatsToNotStatVar);

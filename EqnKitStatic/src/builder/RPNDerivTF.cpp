@@ -55,11 +55,10 @@ template <typename T> bool RPNDerivParser<T>::readTransferFunction(const Iterato
     const sc::_tl& l = it.line();
     if (l.nExpr < 7)
         return lineError(msg::scTFsWrongFormat, l.line);
-    auto tok = [&it](td::UINT4 k) -> const sc::_TokV& { return it.token(k); };
-    if (tok(1).kind != F::Div)
-        return lineError(msg::scTFsNoDiv1Operator, l.line, tok(1).column);
-    if (tok(3).kind != F::Assign)
-        return lineError(msg::scTFsNoAssignOperator, l.line, tok(3).column);
+    if (it.exprToken(1).kind != F::Div)
+        return lineError(msg::scTFsNoDiv1Operator, l.line, it.exprToken(1).column);
+    if (it.exprToken(3).kind != F::Assign)
+        return lineError(msg::scTFsNoAssignOperator, l.line, it.exprToken(3).column);
 
     // Only the orders and forms of f(s) count here; the rows are made from it again after
     // the declarations, when its symbols have their final indices.
@@ -78,10 +77,10 @@ template <typename T> bool RPNDerivParser<T>::readTransferFunction(const Iterato
     if (!formatOk)
         return lineError(msg::scTFBadFormat, l.line);
 
-    const sc::_TokV& y = tok(0);
+    const sc::_TokV& y = it.exprToken(0);
     if (!isOwnSymbol(y, F::Var))
         return lineError(isSymbolToken(y) ? msg::scTFYNotVariable : msg::scWrongYInTF, l.line, y.column);
-    const sc::_TokV& u = tok(2);
+    const sc::_TokV& u = it.exprToken(2);
     const bool inputIsVar = isOwnSymbol(u, F::Var);
     if (!inputIsVar && !isOwnSymbol(u, F::Param))
         return lineError(isSymbolToken(u) ? msg::scTFUNotVarNorParam : msg::scWrongUInTF, l.line, u.column);
