@@ -237,6 +237,7 @@ inline constexpr const char* scDAEEqsNeqVars = "@SC.DAE#Eq!=#Vars";
 // A name the build generates (stage variable, history parameter, transfer-function
 // state or division variable) already names a symbol.
 inline constexpr const char* scGeneratedNameTaken = "@SC.GeneratedNameTaken";
+inline constexpr const char* scTFOutputTaken = "@SC.TFOutputTaken";
 // reading a TFs statement
 inline constexpr const char* scTFsWrongFormat = "@SC.TFsWrongFormat";
 inline constexpr const char* scTFsNoDiv1Operator = "@SC.TFsNoDiv1Operator";

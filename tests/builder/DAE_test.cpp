@@ -232,6 +232,10 @@ TEST(DAEBuild, ModelRefusals)
         // Two polynomials of one input would both name their state u'x1.
         {"Euler", "Vars:\ny = 0\nu = 0\nz = 0\nTFs:\ny / u = 2*s\nz / u = 3*s\nNLEs:\nu = 1\n",
          "@SC.GeneratedNameTaken @8:1\n"},
+        // One output, two definitions: a second transfer function or an ODE of its output.
+        {"Euler", "Vars:\ny = 0\nu = 0\nv = 0\nTFs:\ny / u = 1/(s + 1)\ny / u = 2/(s + 1)\nNLEs:\nu = 1\n",
+         "@SC.TFOutputTaken @8:1\n"},
+        {"Trapezoidal", "Vars:\ny = 0\nu = 0\nTFs:\ny / u = 1/(s + 1)\nODEs:\ny' = -u\n", "@SC.ODENotOK @8:1\n"},
     };
     for (const Case& c : cases)
     {

@@ -148,6 +148,13 @@ template <typename T> bool RPNDerivParser<T>::readODEStates(const sc::TokenizedM
             return lineError(msg::scODENotOK, it);
         odeLine[static_cast<td::UINT4>(state)] = it.line().line + 1;
     }
+    // A transfer function's output has its equations from the function already.
+    for (std::size_t i = 0; i < _tfs.size(); ++i)
+    {
+        const td::UINT4 y = static_cast<td::UINT4>(_tfs[i].tf.output);
+        if (odeLine[y] != 0)
+            return lineError(msg::scODENotOK, odeLine[y] - 1, 1);
+    }
     _stateVars.reserve(nODE);
     _stateLines.reserve(nODE);
     td::UINT4 n = 0;

@@ -37,10 +37,21 @@ bool RPNDerivParser<T>::buildTransferFunctions(const sc::TokenizedModel& model, 
     Iterator it = model.getGroup(sc::Group::TFs, level);
     ++it;
     bool ok = true;
+    // A variable is the output of one transfer function only: a second one would overwrite
+    // its first-state record and leave another variable without an equation.
+    cnt::SafeFullVector<td::BYTE> isOutput(this->_nVars);
+    for (td::UINT4 v = 0; v < this->_nVars; ++v)
+        isOutput[v] = 0;
     for (td::UINT4 i = 0; ok && i < nTF && !it.atEnd(); ++i, ++it)
     {
         ok = readTransferFunction(it, _tfs[i]);
         releaseTrees();
+        if (!ok)
+            break;
+        const td::UINT4 y = static_cast<td::UINT4>(_tfs[i].tf.output);
+        if (isOutput[y])
+            ok = lineError(msg::scTFOutputTaken, it.line().line, it.exprToken(0).column);
+        isOutput[y] = 1;
     }
     // The limit records of this reading are made again with the statements' rows.
     if (pLimits)
