@@ -34,6 +34,26 @@ double msSince(Clock::time_point t0) { return std::chrono::duration<double, std:
 
 td::String keepKey(const char* key) { return td::String(key); }
 
+// Prints the keys of a failed build.
+class KeyLog final : public sc::ILog
+{
+public:
+    void reserved0() override {}
+    void reserved1() override {}
+    void reserved2() override {}
+    void showEntry(const LE& entry, Type) override { print(entry.msg.c_str(), entry.line); }
+    void setTranslator(Translator) override {}
+    void showText(const td::String& text, Type) override { print(text.c_str(), 0); }
+    void showFormatted(const char* key, td::UINT4 line, td::UINT4, Type, int, ...) override { print(key, line); }
+    void showKeyAt(const char* key, td::UINT4 line, td::UINT4, Type) override { print(key, line); }
+    void showKey(const char* key, Type) override { print(key, 0); }
+    void reserved9() override {}
+    td::UINT4 reserved10() override { return 0; }
+
+private:
+    static void print(const char* text, td::UINT4 line) { std::printf("    %s (line %u)\n", text, line); }
+};
+
 // The cells of one Jacobian walk as compressed columns.
 class Columns final : public sparse::IMatrixReceiver<double>
 {
@@ -119,7 +139,8 @@ void runCase(const PowerFlowGrid& grid, const char* method, bool linear)
     auto t0 = Clock::now();
     cnt::SafeFullVector<td::Variant> header;
     sc::Naming naming;
-    auto* pModel = new sc::TokenizedModel(nullptr, header, keepKey, naming, 0);
+    KeyLog loadLog;
+    auto* pModel = new sc::TokenizedModel(&loadLog, header, keepKey, naming, 0);
     if (!pModel->loadFromString(td::String(text.c_str())))
     {
         std::printf("  %s %s: the model does not load\n", method, linear ? "linear" : "nonlinear");
@@ -127,7 +148,8 @@ void runCase(const PowerFlowGrid& grid, const char* method, bool linear)
         return;
     }
     const double loadMs = msSince(t0);
-    auto* pSolver = static_cast<sl::DAESolver<double>*>(sc::createDblDAESolver(nullptr, 50));
+    KeyLog log;
+    auto* pSolver = static_cast<sl::DAESolver<double>*>(sc::createDblDAESolver(&log, 50));
     t0 = Clock::now();
     const bool built = pSolver->init(&naming, *pModel, true);
     const double buildMs = msSince(t0);

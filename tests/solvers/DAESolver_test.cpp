@@ -170,6 +170,32 @@ TEST(DAESolve, ComplexTrapezoidStepsByItsStabilityFunction)
     EXPECT_LT(std::abs(s.value("x") - std::pow((1.0 + z / 2.0) / (1.0 - z / 2.0), 5)), 1e-12);
 }
 
+TEST(DAESolve, StatesAndVariableRecordsOfTheBuild)
+{
+    // x is an ODE state, y'x1 the state of the transfer function; y's record names it as
+    // the copy target, which a reset fills from y.
+    DAE<double> s;
+    ASSERT_TRUE(s.build(daeModel("RK4", "Vars:\nx = 1\ny = 0.5\nu = 0\nODEs:\nx' = -x\nTFs:\ny / u = 1/(s + 1)\n"
+                                        "NLEs:\nu = x\n")))
+        << s.keys();
+    EXPECT_EQ(s.pSolver->getIntegrationMethod(), 2);
+    EXPECT_EQ(s.pSolver->getNumberOfStateVariables(), 2u);
+    const cnt::SafeFullVector<sl::DAEVarRecord>* pRecords = s.pSolver->getVariableRecords();
+    ASSERT_NE(pRecords, nullptr);
+    ASSERT_EQ(pRecords->size(), s.pSolver->getNumberOfVariables());
+    const td::INT4 y = s.pSolver->getSymbolIndex("y"), state = s.pSolver->getSymbolIndex("y'x1");
+    EXPECT_EQ((*pRecords)[static_cast<td::UINT4>(y)].firstTFState, state);
+    s.pSolver->setStepSize(0.1);
+    ASSERT_TRUE(s.pSolver->reset(0.0));
+    EXPECT_EQ(s.value("y'x1"), 0.5);
+    // The history parameters hold the values the first step starts from.
+    EXPECT_EQ(s.value("x@_"), 1.0);
+    EXPECT_EQ(s.value("x#k1"), 1.0);
+    ASSERT_EQ(s.pSolver->step(1), Solution::OK);
+    EXPECT_EQ(s.value("x@_"), 1.0);
+    EXPECT_NEAR(s.value("x"), (1 - 0.05 + 0.01 / 12) / (1 + 0.05 + 0.01 / 12), 1e-12);
+}
+
 TEST(DAESolve, SimulateRunsItsStepsAndReportsThem)
 {
     DAE<double> s;
@@ -183,6 +209,35 @@ TEST(DAESolve, SimulateRunsItsStepsAndReportsThem)
     EXPECT_EQ(s.place(9), 1.0);
     EXPECT_FALSE(s.pSolver->simulate(0.0, 0.0, 1.0, &consumer, 1));
     EXPECT_EQ(s.keys(), std::string(msg::scWrongDTForDAE) + "\n");
+}
+
+TEST(DAESolve, FailedFactorisationsAndEndlessLimitGroupsEndTheStep)
+{
+    // y^2 = x has a singular Jacobian at y = 0: the sparse solver is released, and a
+    // start away from it steps.
+    DAE<double> singular;
+    ASSERT_TRUE(singular.build(daeModel("Euler", "Vars:\nx = 1\ny = 0\nODEs:\nx' = -x\nNLEs:\ny^2 = x\n")));
+    singular.pSolver->setStepSize(0.1);
+    ASSERT_TRUE(singular.pSolver->reset(0.0));
+    EXPECT_EQ(singular.pSolver->solve(), Solution::FactorizationError);
+    EXPECT_EQ(singular.keys(), std::string(msg::scDAEFactorizationError) + "\n");
+    EXPECT_EQ(singular.pSolver->getFactorStats().analyses, 0u);
+    singular.pSolver->setVariableValue("y", 1.0);
+    ASSERT_EQ(singular.pSolver->step(1), Solution::OK);
+    EXPECT_NEAR(singular.value("y"), std::sqrt(1 / 1.1), 1e-12);
+
+    // A group that signals in every pass ends the step at the iteration limit.
+    DAE<double> always;
+    ASSERT_TRUE(always.build(daeModel("Euler", "Vars:\nx = 1\nParams:\np = 5\nn = 0\nODEs:\nx' = -x\nLimits:\n"
+                                               "group\n    if p > 0 [signal = TooHigh]\n        n += 1\n    end\n"
+                                               "end\n")))
+        << always.keys();
+    always.pSolver->setMaxIter(7);
+    always.pSolver->setStepSize(0.1);
+    ASSERT_TRUE(always.pSolver->reset(0.0));
+    EXPECT_EQ(always.pSolver->solve(), Solution::MaxIters);
+    EXPECT_EQ(always.keys(), std::string(msg::scMaxIterLimit) + "\n");
+    EXPECT_EQ(always.value("n"), 7.0);
 }
 
 TEST(DAESolve, ResetKeysFailingStepsAndTheInitialProblem)

@@ -143,6 +143,37 @@ TEST(ODEStep, ANonFiniteStateEndsTheSteps)
     EXPECT_EQ(s.keys(), std::string(msg::scZeroOrNegDeltaT) + "\n");
 }
 
+TEST(ODEStep, StatementsOfALargeModelBuildWhereverTheirTokensAreStored)
+{
+    // The tokens of 3000 ODEs fill several blocks of the tokenized model: the lines that
+    // cross from one block to the next read like every other.
+    const int n = 3000;
+    std::string vars = "Vars:\n", odes = "ODEs:\n";
+    for (int i = 0; i < n; ++i)
+    {
+        const std::string x = "x" + std::to_string(i);
+        vars += x + " = 1\n";
+        odes += x + "' = -" + x + "\n";
+    }
+    ODE<double> ode;
+    ASSERT_TRUE(ode.build(odeModel(vars + odes))) << ode.keys();
+    test::BuiltSolver<double, sl::DAESolver<double>> dae;
+    ASSERT_TRUE(dae.build("Model [type = DAE, method = Euler]:\n" + vars + odes + "end\n")) << dae.keys();
+    for (sc::ISolver<double>* p :
+         {static_cast<sc::ISolver<double>*>(ode.pSolver), static_cast<sc::ISolver<double>*>(dae.pSolver)})
+    {
+        p->setStepSize(0.5);
+        ASSERT_TRUE(p->reset(0.0));
+        ASSERT_EQ(p->step(1), Solution::OK);
+    }
+    for (int i = 0; i < n; i += 997)
+    {
+        const std::string x = "x" + std::to_string(i);
+        EXPECT_EQ(ode.value(x.c_str()), 0.625) << x; // 1 - 0.5 + 0.125
+        EXPECT_NEAR(dae.value(x.c_str()), 1 / 1.5, 1e-12) << x;
+    }
+}
+
 TEST(ODEStep, SimulateStepsReportsAndStops)
 {
     ODE<double> s;

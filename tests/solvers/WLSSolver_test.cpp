@@ -106,6 +106,18 @@ TYPED_TEST(WLSSolve, AConstraintThatCannotHoldEndsAtTheIterationLimit)
     EXPECT_NEAR(std::abs(s.value("x") - TypeParam(std::sqrt(2.0))), 0, 1e-9);
 }
 
+TEST(WLSSolve, ALimitGroupThatSignalsInEveryPassEndsAtTheIterationLimit)
+{
+    WLS<double> s;
+    ASSERT_TRUE(s.build(wlsModel("Vars:\nx = 0\nParams:\np = 5\nn = 0\nWLSEs:\nx = p\nLimits:\n"
+                                 "group\n    if p > 0 [signal = TooHigh]\n        n += 1\n    end\nend\n")))
+        << s.keys();
+    s.pSolver->setMaxIter(7);
+    EXPECT_EQ(s.pSolver->solve(), Solution::MaxIters);
+    EXPECT_EQ(s.keys(), std::string(msg::scMaxIterLimit) + "\n");
+    EXPECT_EQ(s.value("n"), 7.0);
+}
+
 TEST(WLSSolve, AMeasuredParameterChangedIsEstimatedAgain)
 {
     WLS<double> s;
