@@ -120,7 +120,11 @@ public:
     const SafeFullVector<YAxis>& yAxes() const { return _yAxes; }
     YAxis& yAxis(td::INT4 yAxisIndex)
     {
-        TD_ASSERT(yAxisIndex >= 0 && yAxisIndex < static_cast<td::INT4>(_yAxes.size()));
+        // The index is compared unsigned once it is known not to be negative.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wsign-compare"
+        TD_ASSERT(yAxisIndex >= 0 && yAxisIndex < static_cast<td::UINT4>(_yAxes.size()));
+#pragma GCC diagnostic pop
         return _yAxes[static_cast<std::size_t>(yAxisIndex)];
     }
     const YAxis& yAxis(td::INT4 yAxisIndex) const { return const_cast<Figure*>(this)->yAxis(yAxisIndex); }
