@@ -56,26 +56,29 @@ struct PlotModel
     std::unique_ptr<sc::TokenizedModel> model;
 };
 
-// An NR solver and a figure evaluator over a loaded model; both released at the end.
+// A solver of the given kind (NR or ODE; null when the library cannot make it) and a
+// figure evaluator over a model loaded with the given naming; both released at the end.
 template <typename T> struct PlotRig
 {
-    PlotRig()
+    explicit PlotRig(sc::SolverType kind = sc::SolverType::NR, td::UINT2 naming = cPlotNaming) : text(naming)
     {
+        const bool ode = kind == sc::SolverType::ODE;
         if constexpr (sl::ValueTraits<T>::isComplex)
         {
-            pSolver = sc::createCmplxNRSolver(&log, 100);
+            pSolver = ode ? sc::createCmplxODESolver(&log) : sc::createCmplxNRSolver(&log, 100);
             pFigures = sc::createCmplxPlotEvaluator(&log);
         }
         else
         {
-            pSolver = sc::createDblNRSolver(&log, 100);
+            pSolver = ode ? sc::createDblODESolver(&log) : sc::createDblNRSolver(&log, 100);
             pFigures = sc::createDblPlotEvaluator(&log);
         }
     }
     ~PlotRig()
     {
         pFigures->release();
-        pSolver->release();
+        if (pSolver)
+            pSolver->release();
     }
     PlotRig(const PlotRig&) = delete;
     PlotRig& operator=(const PlotRig&) = delete;
