@@ -257,6 +257,46 @@ TEST(FigureRoad, ASweepOfANewtonRaphsonModel)
     EXPECT_NEAR(xs.back(), (as.back() + 1) / 2, 1e-12);
 }
 
+// Stepped one time step at a time, an oscillator's recorded time and states are the
+// solver's after each step. Runs once the library makes ODE solvers.
+TEST(FigureRoad, AnODEModelSteppedAHundredTimes)
+{
+    PlotRig<double> rig(sc::SolverType::ODE);
+    if (!rig.pSolver)
+        GTEST_SKIP() << "the library makes no ODE solver";
+    ASSERT_TRUE(rig.build("Model [type = ODE]:\nVars:\nx = 1; v = 0\nParams:\nk = 4\nODEs:\nx' = v\nv' = -k*x\n"
+                          "Plots:\nlinePlot [name = \"Oscillator\", xLabel = \"t\"]\n@x << t\n@y << x\n"
+                          "@y [name = \"v\"] << v\nhLine@ << x\nend\nend\n"))
+        << rig.keys();
+    constexpr double dT = 0.01;
+    rig.pSolver->setStepSize(dT);
+    std::vector<double> ts, xs, vs;
+    for (int step = 0; step < 100; ++step)
+    {
+        ASSERT_EQ(rig.pSolver->solve(), sc::Solution::OK);
+        double t = 0, x = 0, v = 0;
+        ASSERT_TRUE(rig.pSolver->getParameterValue("t", t));
+        rig.pSolver->getVariableValue("x", x);
+        rig.pSolver->getVariableValue("v", v);
+        ts.push_back(t);
+        xs.push_back(x);
+        vs.push_back(v);
+        rig.pFigures->evaluate();
+    }
+    ASSERT_TRUE(rig.pFigures->buildFigures(rig.figures));
+    ASSERT_EQ(rig.figures.size(), 1u);
+    const cnt::Figure& f = rig.figures[0];
+    EXPECT_EQ(points(f.xAxis().points), ts);
+    EXPECT_EQ(points(f.yAxis(0).points), xs);
+    EXPECT_EQ(points(f.yAxis(1).points), vs);
+    EXPECT_EQ(f.hLines()[0].position, xs.front());
+    EXPECT_STREQ(f.yAxis(1).label.c_str(), "v");
+    // The trajectory is the oscillator's: x = cos(2t) from t = 0 to 1.
+    EXPECT_NEAR(ts.front(), dT, 1e-12);
+    EXPECT_NEAR(ts.back(), 100 * dT, 1e-9);
+    EXPECT_NEAR(xs.back(), std::cos(2.0), 1e-3);
+}
+
 TEST(FigureRoad, AComplexModelRecordsRealParts)
 {
     PlotRig<Cmplx> rig;
