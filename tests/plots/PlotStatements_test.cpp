@@ -14,14 +14,15 @@ namespace msg = sc::msg;
 using test::modelWithPlots;
 using test::PlotRig;
 
-// A plot group, whether init succeeds, the definitions it leaves, and the plot messages
-// as "key@line:col/type" with line counted from the Plots line (1 = first statement).
+// A plot group, whether init succeeds, the legend count of each definition it leaves, and
+// the plot messages as "key@line:col/type" with line counted from the Plots line (1 = first
+// statement).
 struct StatementCase
 {
     const char* name;
     std::string plots;
     bool ok;
-    std::size_t definitions;
+    std::vector<td::UINT2> legendCounts;
     std::vector<std::string> messages;
 };
 
@@ -37,46 +38,50 @@ const std::string cValid = "linePlot\n@y << x\n@y [legend = false] << y\nhLine@ 
 TEST(PlotStatements, BlocksAndTheirMessages)
 {
     const StatementCase cases[] = {
-        {"empty block, then a valid one", "linePlot\nend\n" + cValid, true, 1, {at(msg::scEmptyPlot, 2, 1, W)}},
+        {"empty block, then a valid one", "linePlot\nend\n" + cValid, true, {2}, {at(msg::scEmptyPlot, 2, 1, W)}},
         {"no curve, then a valid one",
          "linePlot\n@x << a\nhLine@ << x\nend\n" + cValid,
          true,
-         1,
+         {2},
          {at(msg::scPlotNoYAxis, 1, 1, W)}},
-        {"barPlot", "barPlot\n@y << x\nend\n", false, 0, {at(msg::scWrongPlotTokenRKW, 1, 1, E)}},
+        {"barPlot", "barPlot\n@y << x\nend\n", false, {}, {at(msg::scWrongPlotTokenRKW, 1, 1, E)}},
         {"piePlot after a valid block",
          cValid + "piePlot\n@y << x\nend\n",
          false,
-         1,
+         {2},
          {at(msg::scWrongPlotTokenRKW, 6, 1, E)}},
-        {"statement without a keyword", "x << 2\n", false, 0, {at(msg::scWrongPlotToken, 1, 1, E)}},
-        {"item outside a block", cValid + "@y << x\n", false, 1, {at(msg::scWrongPlotTokenRKW, 6, 1, E)}},
-        {"second @x", "linePlot\n@x << a\n@y << x\n @x << y\nend\n", false, 0, {at(msg::scSecondXAxisInPlot, 4, 2, E)}},
+        {"statement without a keyword", "x << 2\n", false, {}, {at(msg::scWrongPlotToken, 1, 1, E)}},
+        {"item outside a block", cValid + "@y << x\n", false, {2}, {at(msg::scWrongPlotTokenRKW, 6, 1, E)}},
+        {"second @x",
+         "linePlot\n@x << a\n@y << x\n @x << y\nend\n",
+         false,
+         {},
+         {at(msg::scSecondXAxisInPlot, 4, 2, E)}},
         {"second @cond",
          "linePlot\n@cond << a\n@cond << x\n@y << x\nend\n",
          false,
-         0,
+         {},
          {at(msg::scSecondCondInPlot, 3, 1, E)}},
         {"foreign line in a block",
          "linePlot\n@y << x\nx << 2\nend\n",
          false,
-         0,
+         {},
          {at(msg::scWrongPlotAttrib, 3, 1, E)}},
         {"block inside a block",
          "linePlot\n@y << x\nlinePlot\n@y << y\nend\nend\n",
          false,
-         0,
+         {},
          {at(msg::scWrongPlotAttrib, 3, 1, E)}},
         {"equal x bounds, y bounds the wrong way round",
          "linePlot [minX = 5, maxX = 5, minY = 2, maxY = -1]\n@y << x\nend\n",
          true,
-         1,
+         {1},
          {at(msg::scWrongPlotXBounds, 1, 1, W), at(msg::scWrongPlotYBounds, 1, 1, W)}},
-        {"<< and -> both assign", "linePlot\n@y << x\n@y -> y\nend\n", true, 1, {}},
+        {"<< and -> both assign", "linePlot\n@y << x\n@y -> y\nend\n", true, {2}, {}},
         {"= is refused",
          "linePlot\n@y = x\nend\n",
          false,
-         0,
+         {},
          {at(msg::scWrongAssignmentType, 2, 1, E), at(msg::scPlotYAxisErr, 2, 1, E)}},
     };
     for (const StatementCase& c : cases)
@@ -84,7 +89,10 @@ TEST(PlotStatements, BlocksAndTheirMessages)
         SCOPED_TRACE(c.name);
         PlotRig<double> rig;
         EXPECT_EQ(rig.build(modelWithPlots(c.plots)), c.ok) << rig.keys();
-        EXPECT_EQ(rig.definitions().size(), c.definitions);
+        std::vector<td::UINT2> legendCounts;
+        for (const sl::FigureDefinition<double>& d : rig.definitions())
+            legendCounts.push_back(d.legendCount);
+        EXPECT_EQ(legendCounts, c.legendCounts);
         std::vector<std::string> got;
         for (const test::RecordingLog::Message& m : rig.log.messages)
             if (m.text.rfind("@SC.", 0) == 0)
