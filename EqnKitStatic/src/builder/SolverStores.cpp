@@ -22,6 +22,7 @@ template <typename T> void SolverStores<T>::beginBuild(td::UINT4 nRecords)
     jacobian.reserve(0);
     constraintJacobian.reserve(0);
     limitGroups.clean();
+    daeVarRecords.clean();
     fnLimits.clear();
     generators.reserve(0);
     statistics.reserve(0);
@@ -78,6 +79,7 @@ template <typename T> void SolverStores<T>::bindContext(SolverData<T>& d)
     d.pRndGenManager = &generators;
     d.pStatistics = &statistics;
     d.pODEList = nullptr;
+    d.pDAEVarMap = &daeVarRecords;
 }
 
 template struct SolverStores<double>;
