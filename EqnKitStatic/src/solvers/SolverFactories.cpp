@@ -1,9 +1,10 @@
-// The solver factories: the exported ones of the library and the one the model builder
-// calls for a child model, choosing the kind by the model's type word.
+// The solver factories: the exported ones of the library (with the figure evaluators') and
+// the one the model builder calls for a child model, choosing the kind by the model's type word.
 #include <new>
 
 #include <sc/SolverFactories.h>
 
+#include "FigureEvaluator.h"
 #include "NRSolver.h"
 
 namespace sl
@@ -62,4 +63,11 @@ ISolver<double>* createDblDAESolver(ILog*, int) { return nullptr; }
 ISolver<std::complex<double>>* createCmplxDAESolver(ILog*, int) { return nullptr; }
 ISolver<double>* createDblODESolver(ILog*) { return nullptr; }
 ISolver<std::complex<double>>* createCmplxODESolver(ILog*) { return nullptr; }
+
+IFigureEvaluator<double>* createDblPlotEvaluator(ILog* pLog) { return sl::make<sl::FigureEvaluator<double>>(pLog); }
+
+IFigureEvaluator<std::complex<double>>* createCmplxPlotEvaluator(ILog* pLog)
+{
+    return sl::make<sl::FigureEvaluator<std::complex<double>>>(pLog);
+}
 } // namespace sc
