@@ -155,6 +155,25 @@ inline constexpr const char* scLinitsMustBeGrouped = "@SC.LinitsMustBeGrouped";
 inline constexpr const char* scErrorInLimits1 = "@SC.ErrorInLimits1";
 inline constexpr const char* scLimitGroupEndMismatch = "@SC.LimitGroupEndMismatch";
 
+// Model builder: plot statements
+inline constexpr const char* scWrongPlotToken = "@SC.WrongPlotToken";
+inline constexpr const char* scWrongPlotTokenRKW = "@SC.WrongPlotTokenRKW";
+inline constexpr const char* scWrongPlotXBounds = "@SC.WrongPlotXBounds";
+inline constexpr const char* scWrongPlotYBounds = "@SC.WrongPlotYBounds";
+inline constexpr const char* scEmptyPlot = "@SC.EmptyPlot";
+inline constexpr const char* scPlotPremEnd = "@SC.PlotPremEnd";
+inline constexpr const char* scSecondCondInPlot = "@SC.SecondCondInPlot";
+inline constexpr const char* scSecondXAxisInPlot = "@SC.SecondXAxisInPlot";
+inline constexpr const char* scWrongPlotAttrib = "@SC.WrongPlotAttrib";
+inline constexpr const char* scPlotNoYAxis = "@SC.PlotNoYAxis";
+inline constexpr const char* scPlotYAxisErr = "@SC.PlotYAxisErr";
+inline constexpr const char* scPlotHLineErr = "@SC.PlotHLineErr";
+inline constexpr const char* scPlotVLineErr = "@SC.PlotVLineErr";
+inline constexpr const char* scPlotHBandErr = "@SC.PlotHBandErr";
+inline constexpr const char* scPlotVBandErr = "@SC.PlotVBandErr";
+inline constexpr const char* scPlotCondErr = "@SC.PlotCondErr";
+inline constexpr const char* scPlotAxisErr = "@SC.PlotAxisErr";
+
 // Model builder ("@CS."): random generators and statistics
 inline constexpr const char* csDistNoType = "@CS.DistNoType";
 inline constexpr const char* csUnknowntDistribution = "@CS.UnknowntDistribution";

@@ -30,9 +30,6 @@ public:
     // The sparse solver's counts; zero without one.
     sparse::FactorStats getFactorStats() const;
     td::UINT4 getJacobianEntryCount() const { return _nJacobianEntries; }
-    // The compiled model, for the benchmarks and the tests.
-    const SolverStores<T>& getStores() const { return this->_stores; }
-    SolverStores<T>& getStores() { return this->_stores; }
 
 protected:
     ~NRSolver() override;

@@ -146,7 +146,11 @@ public:
     SubModelBuild buildSubModel(const td::String& typeWord, double eps, td::UINT2 line, const sc::Naming& naming,
                                 const sc::TokenizedModel& model) override;
 
-    // ---- for the kinds, children and tests ----
+    // ---- for the kinds, children, the figure evaluator and tests ----
+    // A build succeeded: the model's values, pools and compiled lists are in the stores.
+    bool isBuilt() const { return _built; }
+    const SolverStores<T>& getStores() const { return _stores; }
+    SolverStores<T>& getStores() { return _stores; }
     Solver* getParent() const { return _pParent; }
     td::UINT4 getNumberOfChildren() const { return static_cast<td::UINT4>(_children.size()); }
     Solver* getChild(td::UINT4 i) const { return _children[i]; }

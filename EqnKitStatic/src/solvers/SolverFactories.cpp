@@ -1,10 +1,11 @@
-// The solver factories: the exported ones of the library and the one the model builder
-// calls for a child model, choosing the kind by the model's type word.
+// The solver factories: the exported ones of the library (with the figure evaluators') and
+// the one the model builder calls for a child model, choosing the kind by the model's type word.
 #include <new>
 
 #include <sc/SolverFactories.h>
 
 #include "DAESolver.h"
+#include "FigureEvaluator.h"
 #include "NRSolver.h"
 #include "ODESolver.h"
 #include "WLSSolver.h"
@@ -91,5 +92,12 @@ ISolver<double>* createDblODESolver(ILog* pLog) { return sl::make<sl::ODESolver<
 ISolver<std::complex<double>>* createCmplxODESolver(ILog* pLog)
 {
     return sl::make<sl::ODESolver<std::complex<double>>>(pLog);
+}
+
+IFigureEvaluator<double>* createDblPlotEvaluator(ILog* pLog) { return sl::make<sl::FigureEvaluator<double>>(pLog); }
+
+IFigureEvaluator<std::complex<double>>* createCmplxPlotEvaluator(ILog* pLog)
+{
+    return sl::make<sl::FigureEvaluator<std::complex<double>>>(pLog);
 }
 } // namespace sc
