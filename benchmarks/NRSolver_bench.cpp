@@ -2,7 +2,8 @@
 // (polar form): load and build time with the peak memory, Newton iterations, the time of
 // one iteration split into residual and Jacobian evaluation, assembly, refactorisation
 // and solve, against KLU called directly on the same matrix and a hand-written residual
-// and Jacobian of the same equations. Usage: nrSolverBenchmarks [buses...]
+// and Jacobian of the same equations; then the DAE solver on the same networks with
+// machines (DAESolver_bench.cpp). Usage: nrSolverBenchmarks [buses...]
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -20,6 +21,7 @@
 #include <sc/TokenizedModel.h>
 #include <sparse/ISolver.h>
 
+#include "DAESolver_bench.h"
 #include "NRSolver.h"
 #include "models/PowerFlowGrid.h"
 
@@ -199,13 +201,14 @@ int main(int argc, char** argv)
     sc::reserveNamings(1);
     sc::setDefaultDataForAllNamings();
     sc::setDefaultDataForNaming(0);
-    if (argc < 2)
-    {
-        run(1000);
-        run(10000);
-        return 0;
-    }
+    std::vector<int> sizes{1000, 10000};
+    if (argc >= 2)
+        sizes.clear();
     for (int i = 1; i < argc; ++i)
-        run(std::atoi(argv[i]));
+        sizes.push_back(std::atoi(argv[i]));
+    for (int n : sizes)
+        run(n);
+    for (int n : sizes)
+        bench::runDAEBenchmark(n);
     return 0;
 }

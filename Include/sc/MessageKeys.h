@@ -301,9 +301,25 @@ inline constexpr const char* scLUSolveError = "@SC.LUSolveError";
 inline constexpr const char* scLUSolveErrorSubModel = "@SC.LUSolveErrorSubModel";
 inline constexpr const char* scMaxIterLimit = "@SC.MaxIterLimit";
 inline constexpr const char* scMaxIterLimitSubModel = "@SC.MaxIterLimitSubModel";
+inline constexpr const char* scOscillation = "@SC.Oscillation";
+// Weighted least squares.
+inline constexpr const char* scWLSReadFail = "@SC.WLSReadFail";
+inline constexpr const char* ceWLSEErrorSolve = "@CE.WLSEErrorSolve";
+// Time stepping: building, the step and the run.
+inline constexpr const char* scODEReadModelError = "@SC.ODEReadModelError";
+inline constexpr const char* scNoDeltaT = "@SC.NoDeltaT";
+inline constexpr const char* scWrongDTForODE = "@SC.WrongDTForODE";
+inline constexpr const char* scErrorDAEInit = "@SC.ErrorDAEInit";
+inline constexpr const char* scNoDeltaTSpecified = "@SC.NoDeltaTSpecified";
+inline constexpr const char* scZeroOrNegDeltaT = "@SC.ZeroOrNegDeltaT";
+inline constexpr const char* scWrongDTForDAE = "@SC.WrongDTForDAE";
+inline constexpr const char* scDAEFactorizationError = "@SC.DAEFactorizationError";
 // Error-log texts of a build (section ReadModel).
 inline constexpr const char* txtCannotReadData = "Cannot read the data..";
 inline constexpr const char* txtMissingInitialValues = "Missing initial values..";
+inline constexpr const char* txtODECannotReadData = "ODESolver cannot read the data..";
+// Error-log text of a failed initial problem (section RTSolution).
+inline constexpr const char* txtCannotSolveInitialProblem = "Cannot solve initial problem!";
 
 // Expression tree ("@ET.")
 inline constexpr const char* etEmptyExpression = "@ET.EmptyExpression";

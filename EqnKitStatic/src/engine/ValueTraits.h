@@ -2,6 +2,7 @@
 // the builder and the solvers, and the small value helpers both builds share.
 #pragma once
 
+#include <cmath>
 #include <complex>
 #include <limits>
 
@@ -70,6 +71,10 @@ inline bool isTrue(const std::complex<double>& v) { return v.real() != 0.0 || v.
 
 inline double realPart(double v) { return v; }
 inline double realPart(const std::complex<double>& v) { return v.real(); }
+
+// Both parts finite: no infinity and no NaN.
+inline bool isFiniteValue(double v) { return std::isfinite(v); }
+inline bool isFiniteValue(const std::complex<double>& v) { return isFiniteValue(v.real()) && isFiniteValue(v.imag()); }
 
 template <typename T> inline T quietNaN()
 {

@@ -38,7 +38,6 @@ protected:
     bool setUp();
     void releaseSparse();
 
-private:
     using Finish = sc::ISolverConsumer::Finish;
 
     // One repetition; false when the solve ends with result at once.
@@ -52,7 +51,8 @@ private:
     // reached their cap.
     bool runLimitGroups(td::UINT2& pass, bool& newPass, sc::Solution& result);
 
-    // Fills the Jacobian at the current values and factorises it.
+    // Fills the Jacobian at the current values and factorises it; a failure releases
+    // the sparse solver.
     bool factorise();
     // The residuals -F(x) and their norm.
     void evaluateResiduals();
