@@ -53,7 +53,8 @@ static_assert(sizeof(SymbolInfo) == 3);
 
 template <typename T> struct SolverData
 {
-    using Routine = typename Evaluator<T>::Routine;
+    // The unit of evaluator code.
+    using Routine = CodeUnit;
 
     // Section lists by index: reinit, PreProc, IterPostProc, BasePostProc, PostProc,
     // (limits are kept elsewhere), repeat.
@@ -65,7 +66,8 @@ template <typename T> struct SolverData
     const sc::TokenizedModel* pTokenizedModel = nullptr;
     cnt::SafeFullVector<SymbolInfo>* pSymbolInfo = nullptr;
     cnt::List<Evaluator<T>>* pEvaluatorPool = nullptr;
-    // The arrays of code evaluators: constants, symbol references, routine addresses.
+    // The code of evaluators, operands in place. The constant and symbol-reference pools
+    // are not read: code holds its operands.
     cnt::List<T>* pConstantPool = nullptr;
     cnt::List<td::UINT4>* pReferencePool = nullptr;
     cnt::List<Routine>* pInstructionPool = nullptr;

@@ -38,8 +38,6 @@ template <typename T> void SolverStores<T>::beginBuild(td::UINT4 nRecords)
     }
     else
         evaluators.rewind();
-    constants.rewind();
-    references.rewind();
     instructions.rewind();
 }
 
@@ -57,8 +55,6 @@ template <typename T> void SolverStores<T>::bindContext(SolverData<T>& d)
     d.pStores = this;
     d.pSymbolInfo = &symbolInfo;
     d.pEvaluatorPool = &evaluators;
-    d.pConstantPool = &constants;
-    d.pReferencePool = &references;
     d.pInstructionPool = &instructions;
     d.pEquations = &equations;
     d.pJacobian = &jacobian;

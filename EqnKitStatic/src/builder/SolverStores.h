@@ -51,7 +51,6 @@ struct BuildSettings
 // list and generator of a built model lives here until the next build or the solver's end.
 template <typename T> struct SolverStores
 {
-    using Routine = typename Evaluator<T>::Routine;
 
     // Statement lists by section.
     enum Section : td::BYTE
@@ -66,8 +65,6 @@ template <typename T> struct SolverStores
     };
 
     static constexpr td::UINT4 cEvaluatorBlock = 1023;
-    static constexpr td::UINT4 cConstantBlock = 8190;
-    static constexpr td::UINT4 cReferenceBlock = 16380;
     static constexpr td::UINT4 cInstructionBlock = 8190;
 
     SolverStores() = default;
@@ -99,11 +96,9 @@ template <typename T> struct SolverStores
     td::UINT4 nVars = 0;
     td::UINT4 nParams = 0;
 
-    // Evaluator records and the arrays of their code.
+    // Evaluator records and their code (operands in place).
     cnt::List<Evaluator<T>> evaluators{cEvaluatorBlock};
-    cnt::List<T> constants{cConstantBlock};
-    cnt::List<td::UINT4> references{cReferenceBlock};
-    cnt::List<Routine> instructions{cInstructionBlock};
+    cnt::List<CodeUnit> instructions{cInstructionBlock};
     // The record count the evaluator blocks were made for (0: the default blocks).
     td::UINT4 evaluatorCount = 0;
 

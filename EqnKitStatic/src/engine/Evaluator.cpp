@@ -12,27 +12,25 @@ namespace sl
 template <typename T> void Evaluator<T>::init(SolverData<T>& data, td::INT4 nInstructions, td::INT4 nConsts,
                                               td::INT4 nVarRefs, td::INT4 nParamRefs)
 {
-    TD_ASSERT(_pConstData == nullptr);
-    TD_ASSERT(_pIndVars == nullptr);
-    TD_ASSERT(_pIndParams == nullptr);
-    TD_ASSERT(_pInstructionLst == nullptr);
+    TD_ASSERT(_pCode == nullptr);
     if (nInstructions == 1)
     {
         _type = nConsts == 1 ? Type::Constant : (nParamRefs == 1 ? Type::Parameter : Type::Variable);
         return;
     }
     _type = Type::Code;
-    auto take = [](auto* pPool, td::INT4 n, td::UINT4& capacity) {
-        capacity = n > 0 ? static_cast<td::UINT4>(n) : 0;
-        if (capacity == 0)
-            return decltype(pPool->alloc(1))(nullptr);
-        TD_ASSERT(pPool);
-        return pPool->alloc(capacity);
-    };
-    _pInstructionLst = take(data.pInstructionPool, nInstructions, _capInstructions);
-    _pConstData = take(data.pConstantPool, nConsts, _capConsts);
-    _pIndVars = take(data.pReferencePool, nVarRefs, _capVarRefs);
-    _pIndParams = take(data.pReferencePool, nParamRefs, _capParamRefs);
+    auto count = [](td::INT4 n) { return n > 0 ? static_cast<td::UINT4>(n) : 0u; };
+    _capInstructions = count(nInstructions);
+    _capConsts = count(nConsts);
+    _capVarRefs = count(nVarRefs);
+    _capParamRefs = count(nParamRefs);
+    if (_capInstructions == 0)
+        return;
+    // One unit per instruction, the constants' values in place, and the end.
+    _capUnits = _capInstructions + _capConsts * CodeValue<T>::cUnits + 1;
+    TD_ASSERT(data.pInstructionPool);
+    _pCode = data.pInstructionPool->alloc(_capUnits);
+    _pCode[0].op = static_cast<td::UINT2>(Op::End);
 }
 
 template <typename T> bool Evaluator<T>::isRunnable() const
@@ -71,19 +69,42 @@ template <typename T> bool Evaluator<T>::trackDepth(td::BYTE operands)
     return true;
 }
 
-template <typename T> bool Evaluator<T>::appendInstruction(Routine routine)
+template <typename T> bool Evaluator<T>::appendInstruction(Op op, td::UINT4 arg)
 {
     if (_nInstructions >= _capInstructions)
         return refuse();
-    _pInstructionLst[_nInstructions++] = routine;
+    ++_nInstructions;
+    const Op fused = _lastPush >= 0 ? fusedOperation(_pCode[_lastPush].operation(), op) : Op::End;
+    if (fused != Op::End)
+        _pCode[_lastPush].op = static_cast<td::UINT2>(fused);
+    else
+    {
+        // The end marker is rewritten behind every instruction.
+        TD_ASSERT(_nUnits + 1 < _capUnits);
+        _pCode[_nUnits].op = static_cast<td::UINT2>(op);
+        _pCode[_nUnits].arg = arg;
+        _lastPush = op == Op::PushVar || op == Op::PushPar || op == Op::PushConst ? static_cast<td::INT4>(_nUnits) : -1;
+        ++_nUnits;
+    }
+    if (fused != Op::End)
+        _lastPush = -1;
+    _pCode[_nUnits].op = static_cast<td::UINT2>(Op::End);
     return true;
+}
+
+template <typename T> bool Evaluator<T>::appendPush(Op push, td::UINT4 arg)
+{
+    return trackDepth(0) && appendInstruction(push, arg);
 }
 
 template <typename T> bool Evaluator<T>::appendConstant(const T& value)
 {
-    if (_nConsts >= _capConsts || !trackDepth(0) || !appendInstruction(CU<T>::pushConstantRoutine()))
+    if (_nConsts >= _capConsts || !appendPush(Op::PushConst, 0))
         return refuse();
-    _pConstData[_nConsts++] = value;
+    ++_nConsts;
+    CodeValue<T>::write(_pCode + _nUnits, value);
+    _nUnits += CodeValue<T>::cUnits;
+    _pCode[_nUnits].op = static_cast<td::UINT2>(Op::End);
     return true;
 }
 
@@ -109,9 +130,9 @@ template <typename T> bool Evaluator<T>::compileToken(const Token<T>& token, td:
                 return trackDepth(0);
             }
             TD_ASSERT(token.symbolOrigin == sc::SymbolOrigin::ThisModel);
-            if (_nVarRefs >= _capVarRefs || !trackDepth(0) || !appendInstruction(CU<T>::pushVariableRoutine()))
+            if (_nVarRefs >= _capVarRefs || !appendPush(Op::PushVar, token.index))
                 return refuse();
-            _pIndVars[_nVarRefs++] = token.index;
+            ++_nVarRefs;
             return true;
         }
         if (shortcut)
@@ -128,10 +149,10 @@ template <typename T> bool Evaluator<T>::compileToken(const Token<T>& token, td:
                 _symbolIndex = token.index - nVars;
             return trackDepth(0);
         }
-        if (_nParamRefs >= _capParamRefs || !trackDepth(0) ||
-            !appendInstruction(parent ? CU<T>::pushParentRoutine() : CU<T>::pushParameterRoutine()))
+        if (_nParamRefs >= _capParamRefs ||
+            !appendPush(parent ? Op::PushParent : Op::PushPar, parent ? token.index : token.index - nVars))
             return refuse();
-        _pIndParams[_nParamRefs++] = parent ? token.index : token.index - nVars;
+        ++_nParamRefs;
         return true;
     }
 
@@ -157,7 +178,7 @@ template <typename T> bool Evaluator<T>::compileToken(const Token<T>& token, td:
     if (code == Traits::cPushInt || code == Traits::cPushFloat)
         return refuse();
     const typename CU<T>::OpInfo& op = CU<T>::opcode(code);
-    if (!op.routine)
+    if (!op.supported)
         return refuse();
     if (token.type == TokenCodes::FUNCTION && TokenCodes::takesTokenOperand(code))
     {
@@ -166,7 +187,7 @@ template <typename T> bool Evaluator<T>::compileToken(const Token<T>& token, td:
     }
     if (!trackDepth(op.operands))
         return false;
-    return appendInstruction(op.routine);
+    return appendInstruction(op.op);
 }
 
 template <typename T> const Evaluator<T>* Evaluator<T>::chosenCase(CU<T>& cu) const

@@ -1,6 +1,6 @@
 // One compiled expression or statement of a model: stack-machine code, a shortcut for a
 // lone constant, parameter or variable, or a conditional over further evaluators.
-// Records and their arrays live in the build context's pools and are never freed alone.
+// Records and their code live in the build context's pools and are never freed alone.
 #pragma once
 
 #include <complex>
@@ -10,6 +10,7 @@
 #include <td/Assert.h>
 #include <td/Types.h>
 
+#include "Code.h"
 #include "Token.h"
 #include "ValueTraits.h"
 
@@ -23,7 +24,6 @@ template <typename T> class Evaluator
     friend class CU<T>;
 
 public:
-    using Routine = void (*)(CU<T>&);
     using Traits = ValueTraits<T>;
     using TargetKind = typename Traits::TargetKind;
 
@@ -46,7 +46,7 @@ public:
     Evaluator() = default;
 
     // Sizes the record: a single instruction makes a shortcut (constant, parameter or
-    // variable), anything else code with arrays from the build context's pools.
+    // variable), anything else code in one run of the build context's code pool.
     void init(SolverData<T>& data, td::INT4 nInstructions, td::INT4 nConsts, td::INT4 nVarRefs, td::INT4 nParamRefs);
     // Appends the code of one token of a postfix walk. False refuses the token: an
     // operation the stack machine does not have, a token that never reaches the compiler,
@@ -143,31 +143,26 @@ private:
     bool refuse();
     // An instruction takes `operands` cells and leaves one.
     bool trackDepth(td::BYTE operands);
-    bool appendInstruction(Routine routine);
+    // Appends op with its argument; a binary arithmetic operation right after a push
+    // takes the push's place in its fused form.
+    bool appendInstruction(Op op, td::UINT4 arg = 0);
+    bool appendPush(Op push, td::UINT4 arg);
     bool appendConstant(const T& value);
 
-    // Code records: operand arrays. Conditional records reuse them as links:
-    // IfThenElse {condition, then run, else run}, Switch case {condition, body, next
-    // case}, List and Statistics {-, records}.
-    union
-    {
-        T* _pConstData = nullptr;
-        const Evaluator* _pCondition;
-    };
-    union
-    {
-        td::UINT4* _pIndVars = nullptr;
-        const Evaluator* _pThen;
-    };
-    union
-    {
-        td::UINT4* _pIndParams = nullptr;
-        const Evaluator* _pElse;
-    };
-    Routine* _pInstructionLst = nullptr;
+    // Conditional records: IfThenElse {condition, then run, else run}, Switch case
+    // {condition, body, next case}, List and Statistics {-, records}.
+    const Evaluator* _pCondition = nullptr;
+    const Evaluator* _pThen = nullptr;
+    const Evaluator* _pElse = nullptr;
+    // Code records: the code, ended by Op::End, in one run of units.
+    CodeUnit* _pCode = nullptr;
     T _constValue = T(0);
-    // Code: written counts. IfThenElse: then and else counts. Switch case: body count and
-    // matrix columns. List and Statistics: record count.
+    td::UINT4 _nUnits = 0;
+    td::UINT4 _capUnits = 0;
+    // Unit of the last push while it may still fuse with the operation after it; none: -1.
+    td::INT4 _lastPush = -1;
+    // Code: tokens compiled by kind. IfThenElse: then and else counts. Switch case: body
+    // count and matrix columns. List and Statistics: record count.
     td::UINT4 _nConsts = 0;
     td::UINT4 _nVarRefs = 0;
     td::UINT4 _nParamRefs = 0;

@@ -242,7 +242,7 @@ template <typename T> bool ExpressionTree<T>::checkEmittable(const Node* pRoot) 
         {
             const bool function = t.type == C::FUNCTION;
             const td::BYTE code = function ? t.functionID() : t.type;
-            bool runnable = CU<T>::opcode(code).routine != nullptr;
+            bool runnable = CU<T>::opcode(code).supported;
             if (function)
                 runnable = runnable && code >= C::cFirstFunction && code < ValueTraits<T>::cPushInt;
             if (runnable)
