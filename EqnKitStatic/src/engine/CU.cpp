@@ -137,7 +137,7 @@ template <typename T> T CU<T>::runCode(const Evaluator<T>& e)
         return quietNaN<T>();
     if (e._nInstructions == 0)
         return T(0);
-    return run(e._pCode, nullptr, nullptr);
+    return run(e._pCode, e.temps(), nullptr);
 }
 
 // The compiler has checked the depth and the operands of every operation, so the loop

@@ -10,7 +10,7 @@
 namespace sl
 {
 template <typename T> void Evaluator<T>::init(SolverData<T>& data, td::INT4 nInstructions, td::INT4 nConsts,
-                                              td::INT4 nVarRefs, td::INT4 nParamRefs)
+                                              td::INT4 nVarRefs, td::INT4 nParamRefs, td::UINT4 nTemps)
 {
     TD_ASSERT(_pCode == nullptr);
     if (nInstructions == 1)
@@ -28,8 +28,9 @@ template <typename T> void Evaluator<T>::init(SolverData<T>& data, td::INT4 nIns
         return;
     // One unit per instruction, the constants' values in place, and the end.
     _capUnits = _capInstructions + _capConsts * CodeValue<T>::cUnits + 1;
+    _nTemps = nTemps;
     TD_ASSERT(data.pInstructionPool);
-    _pCode = data.pInstructionPool->alloc(_capUnits);
+    _pCode = data.pInstructionPool->alloc(_capUnits + nTemps * CodeValue<T>::cUnits);
     _pCode[0].op = static_cast<td::UINT2>(Op::End);
 }
 
@@ -106,6 +107,20 @@ template <typename T> bool Evaluator<T>::appendConstant(const T& value)
     _nUnits += CodeValue<T>::cUnits;
     _pCode[_nUnits].op = static_cast<td::UINT2>(Op::End);
     return true;
+}
+
+template <typename T> bool Evaluator<T>::compileStore(td::UINT4 k)
+{
+    if (_refused || _type != Type::Code || k >= _nTemps || _depth < 1)
+        return refuse();
+    return appendInstruction(Op::Store, k);
+}
+
+template <typename T> bool Evaluator<T>::compileLoad(td::UINT4 k)
+{
+    if (_refused || _type != Type::Code || k >= _nTemps)
+        return refuse();
+    return trackDepth(0) && appendInstruction(Op::Load, k);
 }
 
 template <typename T> bool Evaluator<T>::compileToken(const Token<T>& token, td::UINT4 nVars)

@@ -47,12 +47,18 @@ public:
 
     // Sizes the record: a single instruction makes a shortcut (constant, parameter or
     // variable), anything else code in one run of the build context's code pool.
-    void init(SolverData<T>& data, td::INT4 nInstructions, td::INT4 nConsts, td::INT4 nVarRefs, td::INT4 nParamRefs);
+    // nTemps temporary cells follow the code (parts the code computes once, Store and
+    // Load counting as instructions).
+    void init(SolverData<T>& data, td::INT4 nInstructions, td::INT4 nConsts, td::INT4 nVarRefs, td::INT4 nParamRefs,
+              td::UINT4 nTemps = 0);
     // Appends the code of one token of a postfix walk. False refuses the token: an
     // operation the stack machine does not have, a token that never reaches the compiler,
     // more operands than sized, a missing operand, or more than the machine's cells.
     // A refused evaluator evaluates to NaN and its statement executes as false.
     bool compileToken(const Token<T>& token, td::UINT4 nVars);
+    // Keeps the top cell in temporary cell k; pushes temporary cell k.
+    bool compileStore(td::UINT4 k);
+    bool compileLoad(td::UINT4 k);
 
     T evaluate(CU<T>& cu) const;
     // Runs a statement and applies it to its target; false for a failed statement.
@@ -108,6 +114,8 @@ public:
     // Deepest stack the code needs.
     td::UINT2 getStackDepth() const { return _maxDepth; }
     bool isRefused() const { return _refused; }
+    // The temporary cells of code records: evaluation writes them, one evaluation at a time.
+    T* temps() const { return _nTemps ? reinterpret_cast<T*>(_pCode + _capUnits) : nullptr; }
     // False for code the stack machine refuses to run: a refused token, operands left
     // over, or more cells than the machine has.
     bool isRunnable() const;
@@ -158,7 +166,9 @@ private:
     CodeUnit* _pCode = nullptr;
     T _constValue = T(0);
     td::UINT4 _nUnits = 0;
+    // Units of code and end; the temporary cells follow them.
     td::UINT4 _capUnits = 0;
+    td::UINT4 _nTemps = 0;
     // Unit of the last push while it may still fuse with the operation after it; none: -1.
     td::INT4 _lastPush = -1;
     // Code: tokens compiled by kind. IfThenElse: then and else counts. Switch case: body

@@ -83,6 +83,9 @@ public:
     bool emitPostfix(Node* pNode);
     // Cells of the stack machine the emitted code of node needs.
     static td::UINT4 stackNeed(const Node* pNode);
+    // A token the stack machine runs, a symbol within the values it indexes; false after
+    // the message.
+    bool canEmit(const Tok& token) const;
 
     // ---- differentiation ----
 
@@ -344,10 +347,12 @@ private:
     bool createIfThenElse(Evaluator<T>* out);
     bool createSwitch(Evaluator<T>* out);
     bool compileInto(ExpressionTree* pTree, Evaluator<T>*& pRecord);
-    bool checkEmittable(const Node* pNode) const;
     // A symbol within the values of its model (this one or the parent); false after
-    // "@ET.SymbolOutOfIndex".
+    // "@ET.SymbolOutOfIndex". checkSymbol reads the value counts first; symbolInRange takes
+    // those read last.
     bool checkSymbol(const Tok& token) const;
+    bool symbolInRange(const Tok& token) const;
+    void readValueCounts() const;
     void setEvaluatorTarget(Evaluator<T>* out) const;
 
     // differentiation
@@ -464,6 +469,10 @@ private:
     // build failed because a call was nested too deep.
     td::UINT4 _buildDepth = 0;
     bool _nestingRefused = false;
+    // Values the symbols of this model and of its parent index, read once per emission.
+    static constexpr td::UINT4 cNoValueLimit = 0xFFFFFFFFu;
+    mutable td::UINT4 _nOwnValues = cNoValueLimit;
+    mutable td::UINT4 _nParentValues = cNoValueLimit;
     // Levels of the simplifying constructor now running, and how many may run.
     static constexpr td::UINT4 cMaxSimplifyDepth = 200;
     td::UINT4 _simplifyDepth = 0;

@@ -64,197 +64,355 @@ template <typename T> const Token<T>& reversedToken(const Token<T>& token)
 
 bool takesWholeSecondArgument(td::BYTE id) { return id == C::ATG2 || id == C::MIN || id == C::MAX; }
 
-// The stack need and size of every subtree, in preorder; the emission then walks the
-// same preorder positions.
+// The emission of one expression, a tree or a graph whose subtrees may be shared. One walk
+// over the distinct nodes measures them (stack need, uses, random draws), checking each as
+// it is first met; a second walk writes the postfix plan, the deeper operand first. A
+// shared part without random draws is computed once, kept in a temporary cell and loaded
+// where it is used again; a part that draws is emitted at every use, so each use draws as
+// a copy of it would. While measured, a node's leftTag holds its entry + 1 (a tag that
+// names no entry of that node is whatever an earlier step left); release() leaves both
+// tags of every measured node 0. One is reused for every expression of a thread.
 template <typename T> class Emission
 {
 public:
     using Node = ETNode<T>;
+    using Tree = ExpressionTree<T>;
 
-    // Appends the entries of the subtree p; returns the position of p's entry.
-    td::UINT4 measure(const Node* p)
+    struct Counts
     {
-        struct Frame
-        {
-            const Node* p;
-            td::UINT4 at;
-            // Children taken so far: 0 none, 1 the left, 2 both.
-            td::BYTE stage;
-        };
-        const td::UINT4 first = static_cast<td::UINT4>(_entries.size());
-        WalkStack<Frame> todo;
-        todo.push({p, first, 0});
-        _entries.push_back({});
-        while (!todo.isEmpty())
-        {
-            Frame& f = todo.top();
-            const Node* pChild = nullptr;
-            while (!pChild && f.stage < 2)
-                pChild = f.stage++ == 0 ? f.p->pLeftNode : f.p->pRightNode;
-            if (pChild)
-            {
-                todo.push({pChild, static_cast<td::UINT4>(_entries.size()), 0});
-                _entries.push_back({});
-                continue;
-            }
-            finish(f.p, f.at);
-            todo.pop();
-        }
-        return first;
-    }
-
-    td::UINT4 need(td::UINT4 at) const { return _entries[at].need; }
-
-    bool emit(const Node* pRoot, td::UINT4 rootAt, Evaluator<T>& e, td::UINT4 nVars) const
-    {
-        // A subtree still to walk, or (p null) a token to compile.
-        struct Task
-        {
-            const Node* p;
-            td::UINT4 at;
-            const Token<T>* pToken;
-        };
-        WalkStack<Task> todo;
-        todo.push({pRoot, rootAt, nullptr});
-        while (!todo.isEmpty())
-        {
-            const Task task = todo.top();
-            todo.pop();
-            if (!task.p)
-            {
-                if (!e.compileToken(*task.pToken, nVars))
-                    return false;
-                continue;
-            }
-            // Pushed in reverse: the first to run is pushed last.
-            const Node* p = task.p;
-            const Token<T>& t = *p->pToken;
-            const td::UINT4 left = task.at + 1;
-            const td::UINT4 right = left + (p->pLeftNode ? _entries[left].size : 0);
-            if (t.type != C::FUNCTION && p->pLeftNode && p->pRightNode && swappable(t.type) && need(right) > need(left))
-            {
-                todo.push({nullptr, 0, &reversedToken(t)});
-                todo.push({p->pLeftNode, left, nullptr});
-                todo.push({p->pRightNode, right, nullptr});
-                continue;
-            }
-            todo.push({nullptr, 0, &t});
-            if (const Node* pSecond = p->pRightNode)
-            {
-                if (t.type != C::FUNCTION || takesWholeSecondArgument(t.functionID()))
-                    todo.push({pSecond, right, nullptr});
-                else
-                {
-                    // Further arguments of the other calls are single tokens.
-                    if (ExpressionTree<T>::functionArity(t.functionID()) == 3)
-                    {
-                        TD_ASSERT(p->pRightNode->pRightNode);
-                        todo.push({nullptr, 0, pSecond->pRightNode->pToken});
-                    }
-                    todo.push({nullptr, 0, pSecond->pToken});
-                }
-            }
-            if (p->pLeftNode)
-                todo.push({p->pLeftNode, left, nullptr});
-        }
-        return true;
-    }
-
-private:
-    struct Entry
-    {
-        td::UINT4 need = 0;
-        td::UINT4 size = 0;
+        td::UINT4 instructions = 0;
+        td::UINT4 constants = 0;
+        td::UINT4 variables = 0;
+        td::UINT4 parameters = 0;
+        td::UINT4 temps = 0;
     };
 
+    static Emission& scratch()
+    {
+        thread_local Emission s_emission;
+        return s_emission;
+    }
+
+    // Walks the distinct nodes below pRoot; with a tree to check against, false at the
+    // first node (in preorder) that cannot be emitted, after the tree's message.
+    bool measure(const Node* pRoot, const Tree* pChecker);
+    td::UINT4 rootNeed() const { return _info.empty() ? 0 : _info[0].need; }
+    // Counts of the distinct nodes measured, by the rules of the tree's statistics.
+    Counts nodeCounts(td::UINT4 nVars) const;
+    // The postfix plan of the root measured last; planCounts size its record.
+    void plan(bool shareParts, td::UINT4 nVars);
+    const Counts& planCounts() const { return _planCounts; }
+    // The plan into e, sized by init with planCounts.
+    bool compile(Evaluator<T>& e, td::UINT4 nVars) const;
+    void release();
+
+private:
+    struct Info
+    {
+        const Node* p;
+        td::UINT4 need;
+        td::UINT4 uses;
+        td::INT4 temp;
+        bool draws;
+        bool emitted;
+    };
+    enum class StepKind : td::BYTE
+    {
+        Token,
+        Store,
+        Load
+    };
+    struct Step
+    {
+        const Token<T>* pToken;
+        td::UINT4 temp;
+        StepKind kind;
+    };
+
+    // Tags are scratch of the walk, even on nodes the caller hands over as const.
+    static Node* writable(const Node* p) { return const_cast<Node*>(p); }
+    Info& infoOf(const Node* p) { return _info[p->leftTag - 1]; }
+    const Info& infoOf(const Node* p) const { return _info[p->leftTag - 1]; }
     static td::UINT4 max(td::UINT4 a, td::UINT4 b) { return a > b ? a : b; }
-
-    // The entry of p once its children's entries are complete.
-    void finish(const Node* p, td::UINT4 at)
+    bool isMeasured(const Node* p) const
     {
-        td::UINT4 nLeft = 0, nRight = 0, size = 1;
-        const td::UINT4 left = at + 1;
-        if (p->pLeftNode)
-        {
-            nLeft = _entries[left].need;
-            size += _entries[left].size;
-        }
-        if (p->pRightNode)
-        {
-            const Entry& r = _entries[left + (p->pLeftNode ? _entries[left].size : 0)];
-            nRight = r.need;
-            size += r.size;
-        }
-        _entries[at] = {needOf(p, nLeft, nRight), size};
+        return p->leftTag != 0 && p->leftTag <= _info.size() && _info[p->leftTag - 1].p == p;
     }
+    bool enter(const Node* p, const Tree* pChecker);
+    td::UINT4 needOf(const Node* p) const;
+    static void count(const Token<T>& t, td::UINT4 nVars, Counts& c);
+    void addStep(const Token<T>* pToken, td::UINT4 temp, StepKind kind, td::UINT4 nVars);
 
-    static td::UINT4 needOf(const Node* p, td::UINT4 nLeft, td::UINT4 nRight)
-    {
-        const Token<T>& t = *p->pToken;
-        if (!p->pLeftNode && !p->pRightNode)
-            return 1;
-        if (t.type == C::FUNCTION)
-        {
-            td::BYTE id = t.functionID();
-            td::BYTE arity = ExpressionTree<T>::functionArity(id);
-            if (arity == 1 || !p->pRightNode)
-                return max(nLeft, 1);
-            if (takesWholeSecondArgument(id))
-                return max(nLeft, 1 + nRight);
-            return max(nLeft, arity);
-        }
-        if (!p->pLeftNode || !p->pRightNode)
-            return max(nLeft, nRight);
-        if (swappable(t.type) && nRight > nLeft)
-            return max(nRight, 1 + nLeft);
-        return max(nLeft, 1 + nRight);
-    }
-
-    std::vector<Entry> _entries;
+    std::vector<Info> _info;
+    std::vector<Step> _plan;
+    Counts _planCounts;
 };
+
+template <typename T> bool Emission<T>::enter(const Node* p, const Tree* pChecker)
+{
+    if (isMeasured(p))
+    {
+        ++infoOf(p).uses;
+        return true;
+    }
+    if (pChecker && !pChecker->canEmit(*p->pToken))
+        return false;
+    _info.push_back({p, 0, 1, -1, false, false});
+    writable(p)->leftTag = static_cast<td::UINT4>(_info.size());
+    return true;
+}
+
+template <typename T> bool Emission<T>::measure(const Node* pRoot, const Tree* pChecker)
+{
+    _info.clear();
+    _plan.clear();
+    if (!pRoot)
+        return true;
+    struct Frame
+    {
+        const Node* p;
+        // Children taken so far: 0 none, 1 the left, 2 both.
+        td::BYTE stage;
+    };
+    if (!enter(pRoot, pChecker))
+        return false;
+    WalkStack<Frame> todo;
+    todo.push({pRoot, 0});
+    while (!todo.isEmpty())
+    {
+        Frame& f = todo.top();
+        const Node* pChild = nullptr;
+        while (!pChild && f.stage < 2)
+            pChild = f.stage++ == 0 ? f.p->pLeftNode : f.p->pRightNode;
+        if (pChild)
+        {
+            const bool first = !isMeasured(pChild);
+            if (!enter(pChild, pChecker))
+                return false;
+            if (first)
+                todo.push({pChild, 0});
+            continue;
+        }
+        const Node* p = f.p;
+        todo.pop();
+        Info& info = infoOf(p);
+        info.need = needOf(p);
+        const Token<T>& t = *p->pToken;
+        info.draws = (t.type == C::FUNCTION && t.functionID() == C::RND) ||
+                     (p->pLeftNode && infoOf(p->pLeftNode).draws) || (p->pRightNode && infoOf(p->pRightNode).draws);
+    }
+    return true;
+}
+
+template <typename T> td::UINT4 Emission<T>::needOf(const Node* p) const
+{
+    if (!p->pLeftNode && !p->pRightNode)
+        return 1;
+    const Token<T>& t = *p->pToken;
+    const td::UINT4 nLeft = p->pLeftNode ? infoOf(p->pLeftNode).need : 0;
+    const td::UINT4 nRight = p->pRightNode ? infoOf(p->pRightNode).need : 0;
+    if (t.type == C::FUNCTION)
+    {
+        td::BYTE id = t.functionID();
+        td::BYTE arity = Tree::functionArity(id);
+        if (arity == 1 || !p->pRightNode)
+            return max(nLeft, 1);
+        if (takesWholeSecondArgument(id))
+            return max(nLeft, 1 + nRight);
+        return max(nLeft, arity);
+    }
+    if (!p->pLeftNode || !p->pRightNode)
+        return max(nLeft, nRight);
+    if (swappable(t.type) && nRight > nLeft)
+        return max(nRight, 1 + nLeft);
+    return max(nLeft, 1 + nRight);
+}
+
+template <typename T> void Emission<T>::count(const Token<T>& t, td::UINT4 nVars, Counts& c)
+{
+    ++c.instructions;
+    if (isSymbolType(t.type))
+        isOwnVariable(t, nVars) ? ++c.variables : ++c.parameters;
+    else if (t.type == C::LAPLACE)
+        t.index < nVars ? ++c.variables : ++c.parameters;
+    else if (t.isNumber())
+        ++c.constants;
+    else if (t.type == C::FUNCTION && C::takesTokenOperand(t.functionID()))
+    {
+        // The operand constant and its push.
+        ++c.instructions;
+        ++c.constants;
+    }
+}
+
+template <typename T> typename Emission<T>::Counts Emission<T>::nodeCounts(td::UINT4 nVars) const
+{
+    Counts c;
+    for (const Info& info : _info)
+        count(*info.p->pToken, nVars, c);
+    return c;
+}
+
+template <typename T> void Emission<T>::addStep(const Token<T>* pToken, td::UINT4 temp, StepKind kind, td::UINT4 nVars)
+{
+    _plan.push_back({pToken, temp, kind});
+    if (kind == StepKind::Token)
+        count(*pToken, nVars, _planCounts);
+    else
+        ++_planCounts.instructions;
+}
+
+template <typename T> void Emission<T>::plan(bool shareParts, td::UINT4 nVars)
+{
+    _plan.clear();
+    _planCounts = Counts{};
+    if (_info.empty())
+        return;
+    for (Info& info : _info)
+    {
+        info.emitted = false;
+        const bool leaf = !info.p->pLeftNode && !info.p->pRightNode;
+        const bool shared = shareParts && info.uses > 1 && !leaf && !info.draws;
+        info.temp = shared ? static_cast<td::INT4>(_planCounts.temps++) : -1;
+    }
+    // A subtree still to walk, a token to emit, or the store of a shared part.
+    struct Task
+    {
+        const Node* p;
+        const Token<T>* pToken;
+        bool store;
+    };
+    WalkStack<Task> todo;
+    todo.push({_info[0].p, nullptr, false});
+    while (!todo.isEmpty())
+    {
+        const Task task = todo.top();
+        todo.pop();
+        if (!task.p)
+        {
+            addStep(task.pToken, 0, StepKind::Token, nVars);
+            continue;
+        }
+        const Node* p = task.p;
+        Info& info = infoOf(p);
+        if (task.store || (info.temp >= 0 && info.emitted))
+        {
+            addStep(nullptr, static_cast<td::UINT4>(info.temp), task.store ? StepKind::Store : StepKind::Load, nVars);
+            continue;
+        }
+        info.emitted = true;
+        // Pushed in reverse: the first to run is pushed last.
+        if (info.temp >= 0)
+            todo.push({p, nullptr, true});
+        const Token<T>& t = *p->pToken;
+        if (t.type != C::FUNCTION && p->pLeftNode && p->pRightNode && swappable(t.type) &&
+            infoOf(p->pRightNode).need > infoOf(p->pLeftNode).need)
+        {
+            todo.push({nullptr, &reversedToken(t), false});
+            todo.push({p->pLeftNode, nullptr, false});
+            todo.push({p->pRightNode, nullptr, false});
+            continue;
+        }
+        todo.push({nullptr, &t, false});
+        if (const Node* pSecond = p->pRightNode)
+        {
+            if (t.type != C::FUNCTION || takesWholeSecondArgument(t.functionID()))
+                todo.push({pSecond, nullptr, false});
+            else
+            {
+                // Further arguments of the other calls are single tokens.
+                if (Tree::functionArity(t.functionID()) == 3)
+                {
+                    TD_ASSERT(p->pRightNode->pRightNode);
+                    todo.push({nullptr, pSecond->pRightNode->pToken, false});
+                }
+                todo.push({nullptr, pSecond->pToken, false});
+            }
+        }
+        if (p->pLeftNode)
+            todo.push({p->pLeftNode, nullptr, false});
+    }
+}
+
+template <typename T> bool Emission<T>::compile(Evaluator<T>& e, td::UINT4 nVars) const
+{
+    for (const Step& step : _plan)
+    {
+        bool ok;
+        switch (step.kind)
+        {
+        case StepKind::Store: ok = e.compileStore(step.temp); break;
+        case StepKind::Load: ok = e.compileLoad(step.temp); break;
+        default: ok = e.compileToken(*step.pToken, nVars); break;
+        }
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+template <typename T> void Emission<T>::release()
+{
+    for (const Info& info : _info)
+        writable(info.p)->leftTag = writable(info.p)->rightTag = 0;
+    _info.clear();
+}
 } // namespace
 
 template <typename T> td::UINT4 ExpressionTree<T>::stackNeed(const Node* pNode)
 {
-    if (!pNode)
-        return 0;
-    Emission<T> emission;
-    return emission.need(emission.measure(pNode));
+    Emission<T>& emission = Emission<T>::scratch();
+    emission.measure(pNode, nullptr);
+    const td::UINT4 need = emission.rootNeed();
+    emission.release();
+    return need;
+}
+
+template <typename T> void ExpressionTree<T>::countNode(const Node* pRoot)
+{
+    Emission<T>& emission = Emission<T>::scratch();
+    emission.measure(pRoot, nullptr);
+    const typename Emission<T>::Counts c = emission.nodeCounts(_nVars);
+    emission.release();
+    _nTokens += c.instructions;
+    _nConsts += c.constants;
+    _nVarRefs += c.variables;
+    _nParamRefs += c.parameters;
 }
 
 template <typename T> bool ExpressionTree<T>::emitPostfix(Node* pNode)
 {
     TD_ASSERT(_pEvaluator);
-    Emission<T> emission;
-    td::UINT4 at = emission.measure(pNode);
-    return emission.emit(pNode, at, *_pEvaluator, _nVars);
+    Emission<T>& emission = Emission<T>::scratch();
+    emission.measure(pNode, nullptr);
+    emission.plan(true, _nVars);
+    const bool emitted = emission.compile(*_pEvaluator, _nVars);
+    emission.release();
+    return emitted;
 }
 
 // ---- checks before emission ----
 
-template <typename T> bool ExpressionTree<T>::checkEmittable(const Node* pRoot) const
+template <typename T> bool ExpressionTree<T>::canEmit(const Tok& t) const
 {
-    return visitPreorder(pRoot, [this](const Node* pNode) {
-        const Tok& t = *pNode->pToken;
-        if (t.type == C::SYMBOL)
-            return checkSymbol(t) ? WalkStep::Descend : WalkStep::Stop;
-        if (t.type == C::FUNCTION || isOperatorType(t.type))
-        {
-            const bool function = t.type == C::FUNCTION;
-            const td::BYTE code = function ? t.functionID() : t.type;
-            bool runnable = CU<T>::opcode(code).supported;
-            if (function)
-                runnable = runnable && code >= C::cFirstFunction && code < ValueTraits<T>::cPushInt;
-            if (runnable)
-                return WalkStep::Descend;
-            reportFormatted(msg::etFnNotSupported, Tok::printName(code));
-            return WalkStep::Stop;
-        }
-        if (t.isNumber())
-            return WalkStep::Descend;
-        reportUnexpectedToken(t.type);
-        return WalkStep::Stop;
-    });
+    if (t.type == C::SYMBOL)
+        return symbolInRange(t);
+    if (t.type == C::FUNCTION || isOperatorType(t.type))
+    {
+        const bool function = t.type == C::FUNCTION;
+        const td::BYTE code = function ? t.functionID() : t.type;
+        bool runnable = CU<T>::opcode(code).supported;
+        if (function)
+            runnable = runnable && code >= C::cFirstFunction && code < ValueTraits<T>::cPushInt;
+        if (runnable)
+            return true;
+        reportFormatted(msg::etFnNotSupported, Tok::printName(code));
+        return false;
+    }
+    if (t.isNumber())
+        return true;
+    reportUnexpectedToken(t.type);
+    return false;
 }
 
 // ---- records ----
@@ -274,20 +432,25 @@ template <typename T> bool ExpressionTree<T>::createEvaluator(Evaluator<T>* out)
 template <typename T> bool ExpressionTree<T>::createPlain(Evaluator<T>* out)
 {
     Node* pRoot = getRoot();
-    if (!pRoot || !checkEmittable(pRoot))
+    if (!pRoot)
         return false;
-    Emission<T> emission;
-    td::UINT4 at = emission.measure(pRoot);
-    if (emission.need(at) > static_cast<td::UINT4>(CU<T>::CU_STACK_SIZE))
+    readValueCounts();
+    Emission<T>& emission = Emission<T>::scratch();
+    const bool measured = emission.measure(pRoot, this);
+    const bool fits = emission.rootNeed() <= static_cast<td::UINT4>(CU<T>::CU_STACK_SIZE);
+    if (!measured || !fits)
     {
-        reportAt(msg::etExprTooDeep);
+        emission.release();
+        if (measured)
+            reportAt(msg::etExprTooDeep);
         return false;
     }
-    // Sized from a fresh count; the emission must fill exactly what was sized.
-    recount();
-    out->init(*_pSolverData, static_cast<td::INT4>(_nTokens), static_cast<td::INT4>(_nConsts),
-              static_cast<td::INT4>(_nVarRefs), static_cast<td::INT4>(_nParamRefs));
-    bool emitted = emission.emit(pRoot, at, *out, _nVars);
+    emission.plan(true, _nVars);
+    const typename Emission<T>::Counts& c = emission.planCounts();
+    out->init(*_pSolverData, static_cast<td::INT4>(c.instructions), static_cast<td::INT4>(c.constants),
+              static_cast<td::INT4>(c.variables), static_cast<td::INT4>(c.parameters), c.temps);
+    const bool emitted = emission.compile(*out, _nVars);
+    emission.release();
     TD_ASSERT(emitted && out->isFilled());
     setEvaluatorTarget(out);
     return emitted;
