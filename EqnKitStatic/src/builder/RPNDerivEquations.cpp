@@ -211,6 +211,7 @@ bool RPNDerivParser<T>::makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UIN
     }
     default: break;
     }
+    tree.prepareDependence();
     for (td::UINT4 v : _usedVars)
     {
         Tree derivative(&d, nullptr, this->_nVars, d.treeOption != 0);

@@ -89,27 +89,6 @@ template <typename T> void ExpressionTree<T>::reset(bool simplify)
 
 template <typename T> void ExpressionTree<T>::zeroCounts() { _nConsts = _nVarRefs = _nParamRefs = _nTokens = 0; }
 
-template <typename T> void ExpressionTree<T>::countNode(const Node* pRoot)
-{
-    visitPreorder(pRoot, [this](const Node* pNode) {
-        const Tok& t = *pNode->pToken;
-        ++_nTokens;
-        if (isSymbolType(t.type))
-            isOwnVariable(t, _nVars) ? ++_nVarRefs : ++_nParamRefs;
-        else if (t.type == C::LAPLACE)
-            t.index < _nVars ? ++_nVarRefs : ++_nParamRefs;
-        else if (t.isNumber())
-            ++_nConsts;
-        else if (t.type == C::FUNCTION && C::takesTokenOperand(t.functionID()))
-        {
-            // The operand constant and its push.
-            ++_nTokens;
-            ++_nConsts;
-        }
-        return WalkStep::Descend;
-    });
-}
-
 template <typename T> void ExpressionTree<T>::recount()
 {
     zeroCounts();

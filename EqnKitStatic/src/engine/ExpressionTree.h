@@ -101,6 +101,10 @@ public:
     static constexpr td::UINT4 cDerivativeNodesMax = 10000000;
     // Marks the dependence of every node on v; false for an IfThenElse tree.
     bool dependsOn(td::UINT4 v);
+    // Makes the following derivatives of the root by one variable each mark only what
+    // depends on it (the root must stay as it is meanwhile); false when the tree is
+    // marked whole for each instead (an empty tree, conj).
+    bool prepareDependence();
     // The rules on a marked node; null for zero. Throws std::invalid_argument for an
     // operation without a derivative. Walks without recursion, so any depth is fine.
     Node* differentiateNode(Node* pNode);
@@ -359,6 +363,7 @@ private:
     // The rules on the root marked for v, the result pushed as out's root.
     bool differentiateMarked(ExpressionTree& out, td::UINT4 v);
     td::UINT4 mark(Node* pNode);
+    static td::UINT4 countDistinct(const Node* pRoot);
     td::UINT4 markLeaf(Node* pNode);
     void swapConjugate();
     // Complex build: the variable being differentiated has a conjugate partner.
@@ -403,7 +408,12 @@ private:
     Step negationRules(Operands& o);
     Step equalOperandRules(Operands& o);
     Node* plainBinary(Operands& o);
-    Node* takeOperand(Node* pNode, bool copy) { return copy ? this->copy(pNode) : pNode; }
+    // An operand the result uses: a copy when asked, unless derivatives share subtrees.
+    Node* takeOperand(Node* pNode, bool copy) { return copy && !_sharing ? this->copy(pNode) : pNode; }
+    // A subtree of the differentiated tree in a derivative: shared, or copied.
+    Node* share(const Node* pNode) { return takeOperand(const_cast<Node*>(pNode), true); }
+    Node* chainToFold(Node* pChain, bool copyChain, td::BYTE op);
+    template <typename Hit> void foldedLiteral(Hit& hit, const T& value, td::BYTE type);
     Node* foldIntoLeft(Node* pChain, const Node* pLiteral, bool copyChain, td::BYTE op);
     Node* foldIntoRight(const Node* pLiteral, Node* pChain, bool copyChain, td::BYTE op);
     static void replaceNode(Node*& rootLink, Node* pOld, Node* pNew);
@@ -459,6 +469,9 @@ private:
     bool _simplify = true;
     bool _targetIsParent = false;
     char _assignOp = '=';
+    // While a derivative is made it shares the subtrees of this tree, and no node that
+    // exists is changed: a rewrite makes new nodes.
+    bool _sharing = false;
     // Nodes newNode may still make; counts down only while a derivative is made.
     static constexpr td::UINT4 cNoNodeLimit = 0xFFFFFFFFu;
     struct NodeLimitReached

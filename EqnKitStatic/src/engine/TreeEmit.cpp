@@ -70,8 +70,8 @@ bool takesWholeSecondArgument(td::BYTE id) { return id == C::ATG2 || id == C::MI
 // shared part without random draws is computed once, kept in a temporary cell and loaded
 // where it is used again; a part that draws is emitted at every use, so each use draws as
 // a copy of it would. While measured, a node's leftTag holds its entry + 1 (a tag that
-// names no entry of that node is whatever an earlier step left); release() leaves both
-// tags of every measured node 0. One is reused for every expression of a thread.
+// names no entry of that node is whatever an earlier step left); release() gives every
+// measured node its tags back. One is reused for every expression of a thread.
 template <typename T> class Emission
 {
 public:
@@ -113,6 +113,8 @@ private:
         td::UINT4 need;
         td::UINT4 uses;
         td::INT4 temp;
+        td::UINT4 leftTag;
+        td::UINT4 rightTag;
         bool draws;
         bool emitted;
     };
@@ -157,7 +159,7 @@ template <typename T> bool Emission<T>::enter(const Node* p, const Tree* pChecke
     }
     if (pChecker && !pChecker->canEmit(*p->pToken))
         return false;
-    _info.push_back({p, 0, 1, -1, false, false});
+    _info.push_back({p, 0, 1, -1, p->leftTag, p->rightTag, false, false});
     writable(p)->leftTag = static_cast<td::UINT4>(_info.size());
     return true;
 }
@@ -354,7 +356,10 @@ template <typename T> bool Emission<T>::compile(Evaluator<T>& e, td::UINT4 nVars
 template <typename T> void Emission<T>::release()
 {
     for (const Info& info : _info)
-        writable(info.p)->leftTag = writable(info.p)->rightTag = 0;
+    {
+        writable(info.p)->leftTag = info.leftTag;
+        writable(info.p)->rightTag = info.rightTag;
+    }
     _info.clear();
 }
 } // namespace
