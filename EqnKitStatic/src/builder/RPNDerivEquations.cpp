@@ -71,7 +71,8 @@ template <typename T> bool RPNDerivParser<T>::buildIfExpression(Iterator& it, Tr
     for (; !it.atEnd(); ++it)
     {
         const td::UINT4 line = it.line().line;
-        this->clearTokens();
+        // The condition and the branches before stay built from their tokens.
+        this->detachTokens();
         td::BYTE kind = 0;
         if (!this->compileTokens(it, 0, kind))
             return false;
