@@ -11,6 +11,31 @@ namespace msg = sc::msg;
 
 namespace
 {
+// While it lives, records and code go to the Jacobian's areas of the context.
+template <typename T> class JacobianArea
+{
+public:
+    explicit JacobianArea(SolverData<T>& d) : _d(d), _pEvaluators(d.pEvaluatorPool), _pCode(d.pInstructionPool)
+    {
+        if (d.pJacobianEvaluatorPool)
+            d.pEvaluatorPool = d.pJacobianEvaluatorPool;
+        if (d.pJacobianCodePool)
+            d.pInstructionPool = d.pJacobianCodePool;
+    }
+    JacobianArea(const JacobianArea&) = delete;
+    JacobianArea& operator=(const JacobianArea&) = delete;
+    ~JacobianArea()
+    {
+        _d.pEvaluatorPool = _pEvaluators;
+        _d.pInstructionPool = _pCode;
+    }
+
+private:
+    SolverData<T>& _d;
+    cnt::List<Evaluator<T>>* _pEvaluators;
+    cnt::List<typename SolverData<T>::Routine>* _pCode;
+};
+
 // Of the reserved word that starts a line.
 bool isCaseWord(int word) { return word == sc::idx(sc::ReservedID::Case) || word == sc::idx(sc::ReservedID::Default); }
 bool isEndWord(int word) { return word == sc::idx(sc::ReservedID::End); }
@@ -190,6 +215,7 @@ bool RPNDerivParser<T>::makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UIN
         return false;
     pList->add(pEquation);
     _collectsUsedVars = 0;
+    const JacobianArea<T> area(d);
 
     switch (tree.getType())
     {

@@ -71,6 +71,9 @@ template <typename T> struct SolverData
     cnt::List<T>* pConstantPool = nullptr;
     cnt::List<td::UINT4>* pReferencePool = nullptr;
     cnt::List<Routine>* pInstructionPool = nullptr;
+    // Where the Jacobian entries' records and code go; null: with the other ones.
+    cnt::List<Evaluator<T>>* pJacobianEvaluatorPool = nullptr;
+    cnt::List<Routine>* pJacobianCodePool = nullptr;
     // The parser's pools (bound by the parser); the stack-link pool once more as the
     // trees' node-link pool.
     ParserPools<T>* pParserPools = nullptr;

@@ -39,6 +39,8 @@ template <typename T> void SolverStores<T>::beginBuild(td::UINT4 nRecords)
     else
         evaluators.rewind();
     instructions.rewind();
+    jacobianEvaluators.rewind();
+    jacobianInstructions.rewind();
 }
 
 template <typename T> void SolverStores<T>::setSize(td::UINT4 nVariables, td::UINT4 nParameters)
@@ -56,6 +58,8 @@ template <typename T> void SolverStores<T>::bindContext(SolverData<T>& d)
     d.pSymbolInfo = &symbolInfo;
     d.pEvaluatorPool = &evaluators;
     d.pInstructionPool = &instructions;
+    d.pJacobianEvaluatorPool = &jacobianEvaluators;
+    d.pJacobianCodePool = &jacobianInstructions;
     d.pEquations = &equations;
     d.pJacobian = &jacobian;
     d.pConstraints = &constraints;

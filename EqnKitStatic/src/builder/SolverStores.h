@@ -99,6 +99,10 @@ template <typename T> struct SolverStores
     // Evaluator records and their code (operands in place).
     cnt::List<Evaluator<T>> evaluators{cEvaluatorBlock};
     cnt::List<CodeUnit> instructions{cInstructionBlock};
+    // The Jacobian entries' records and code, apart, so that each walk reads its own area
+    // from start to end.
+    cnt::List<Evaluator<T>> jacobianEvaluators{cEvaluatorBlock};
+    cnt::List<CodeUnit> jacobianInstructions{cInstructionBlock};
     // The record count the evaluator blocks were made for (0: the default blocks).
     td::UINT4 evaluatorCount = 0;
 
