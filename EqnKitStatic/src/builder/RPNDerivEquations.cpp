@@ -11,20 +11,24 @@ namespace msg = sc::msg;
 
 namespace
 {
-// While it lives, records and code go to the Jacobian's areas of the context.
-template <typename T> class JacobianArea
+// While it lives, records and code go to other areas of the context (none given: the
+// areas stay).
+template <typename T> class CompileArea
 {
 public:
-    explicit JacobianArea(SolverData<T>& d) : _d(d), _pEvaluators(d.pEvaluatorPool), _pCode(d.pInstructionPool)
+    using CodePool = cnt::List<typename SolverData<T>::Routine>;
+
+    CompileArea(SolverData<T>& d, cnt::List<Evaluator<T>>* pEvaluators, CodePool* pCode)
+        : _d(d), _pEvaluators(d.pEvaluatorPool), _pCode(d.pInstructionPool)
     {
-        if (d.pJacobianEvaluatorPool)
-            d.pEvaluatorPool = d.pJacobianEvaluatorPool;
-        if (d.pJacobianCodePool)
-            d.pInstructionPool = d.pJacobianCodePool;
+        if (pEvaluators)
+            d.pEvaluatorPool = pEvaluators;
+        if (pCode)
+            d.pInstructionPool = pCode;
     }
-    JacobianArea(const JacobianArea&) = delete;
-    JacobianArea& operator=(const JacobianArea&) = delete;
-    ~JacobianArea()
+    CompileArea(const CompileArea&) = delete;
+    CompileArea& operator=(const CompileArea&) = delete;
+    ~CompileArea()
     {
         _d.pEvaluatorPool = _pEvaluators;
         _d.pInstructionPool = _pCode;
@@ -33,7 +37,7 @@ public:
 private:
     SolverData<T>& _d;
     cnt::List<Evaluator<T>>* _pEvaluators;
-    cnt::List<typename SolverData<T>::Routine>* _pCode;
+    CodePool* _pCode;
 };
 
 // Of the reserved word that starts a line.
@@ -215,7 +219,9 @@ bool RPNDerivParser<T>::makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UIN
         return false;
     pList->add(pEquation);
     _collectsUsedVars = 0;
-    const JacobianArea<T> area(d);
+    const td::UINT4 firstEntry = pMatrix->size();
+    EquationRows<T>* pRows = constraint ? nullptr : d.pRows;
+    const CompileArea<T> area(d, d.pJacobianEvaluatorPool, d.pJacobianCodePool);
 
     switch (tree.getType())
     {
@@ -225,6 +231,8 @@ bool RPNDerivParser<T>::makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UIN
         if (!tree.differentiateSwitch(pDerivative, pEquation))
             return reportDiffFailure(msg::etErrDiffSwitch);
         pMatrix->addSwitch(eqIndex, pDerivative);
+        if (pRows)
+            pRows->add(nullptr, firstEntry, pMatrix->size() - firstEntry, true, false);
         return true;
     }
     case Tree::Type::IfThenElse:
@@ -234,11 +242,16 @@ bool RPNDerivParser<T>::makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UIN
         if (!tree.differentiateIfThenElse(pDerivative))
             return reportDiffFailure(msg::etErrDifIfThen);
         pMatrix->addIfThenElse(eqIndex, pDerivative);
+        if (pRows)
+            pRows->add(nullptr, firstEntry, pMatrix->size() - firstEntry, true, false);
         return true;
     }
     default: break;
     }
     tree.prepareDependence();
+    // The residual and the entries, the roots of the row's program.
+    _roots.clear();
+    _roots.push_back(tree.getRoot());
     for (td::UINT4 v : _usedVars)
     {
         Tree derivative(&d, nullptr, this->_nVars, d.treeOption != 0);
@@ -251,8 +264,24 @@ bool RPNDerivParser<T>::makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UIN
             return reportDiffFailure(msg::etErrDifEqua);
         ++nonZeroCount;
         pMatrix->addEvaluator(eqIndex, v, pDerivative);
+        _roots.push_back(derivative.getRoot());
     }
+    if (pRows)
+        addRow(tree, *pRows, firstEntry, pMatrix->size() - firstEntry);
     return true;
+}
+
+template <typename T>
+void RPNDerivParser<T>::addRow(Tree& tree, EquationRows<T>& rows, td::UINT4 firstEntry, td::UINT4 nEntries)
+{
+    SolverData<T>& d = *this->_pSolverData;
+    const CompileArea<T> area(d, d.pRowEvaluatorPool, d.pRowCodePool);
+    Evaluator<T>* pProgram = d.newEvaluator();
+    bool draws = false;
+    // Every entry of the row is a root after the residual; a program is made only then.
+    const bool made = _roots.size() == nEntries + 1 &&
+                      tree.createProgram(pProgram, _roots.data(), static_cast<td::UINT4>(_roots.size()), draws);
+    rows.add(made ? pProgram : nullptr, firstEntry, nEntries, false, draws);
 }
 
 template class RPNDerivParser<double>;

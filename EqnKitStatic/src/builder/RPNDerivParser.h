@@ -4,6 +4,7 @@
 #pragma once
 
 #include <complex>
+#include <vector>
 
 #include <cnt/FixNumSet.h>
 #include <cnt/List.h>
@@ -175,6 +176,8 @@ private:
 
     // equations
     bool buildCase(Iterator& it, Tree& caseTree, bool withCondition, bool last);
+    // The program of a plain equation's row from the roots collected for it.
+    void addRow(Tree& tree, EquationRows<T>& rows, td::UINT4 firstEntry, td::UINT4 nEntries);
     bool reportDiffFailure(const char* key) const;
 
     // statements
@@ -206,6 +209,8 @@ private:
     bool setDeclarationValue(const Iterator& it, DeferredList& deferred, sc::UserLabel label);
 
     cnt::FixNumSet _usedVars;
+    // The roots of the row being compiled: the equation's, then its entries'.
+    std::vector<typename Tree::Node*> _roots;
     cnt::FixNumSet _lastUsedVarsForLimits;
     // The conditional parts of equations and the conditions of statements, per statement.
     mem::priv::Manager<Tree, 22> _treePool;

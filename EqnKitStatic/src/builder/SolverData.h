@@ -32,6 +32,7 @@ namespace sl
 {
 template <typename T> class EvaluatorVect;
 template <typename T> class EvaluatorSparseMatrix;
+template <typename T> class EquationRows;
 template <typename T> class StatisticsStore;
 template <typename T> struct SolverStores;
 template <typename T> struct LimitGroup;
@@ -74,6 +75,11 @@ template <typename T> struct SolverData
     // Where the Jacobian entries' records and code go; null: with the other ones.
     cnt::List<Evaluator<T>>* pJacobianEvaluatorPool = nullptr;
     cnt::List<Routine>* pJacobianCodePool = nullptr;
+    // The equations evaluated with their Jacobian entries, and where their programs go;
+    // null: none are made.
+    EquationRows<T>* pRows = nullptr;
+    cnt::List<Evaluator<T>>* pRowEvaluatorPool = nullptr;
+    cnt::List<Routine>* pRowCodePool = nullptr;
     // The parser's pools (bound by the parser); the stack-link pool once more as the
     // trees' node-link pool.
     ParserPools<T>* pParserPools = nullptr;

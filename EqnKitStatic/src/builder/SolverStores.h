@@ -11,6 +11,7 @@
 #include <td/String.h>
 #include <td/Types.h>
 
+#include "EquationRows.h"
 #include "ErrorLog.h"
 #include "Evaluator.h"
 #include "EvaluatorSparseMatrix.h"
@@ -66,6 +67,7 @@ template <typename T> struct SolverStores
 
     static constexpr td::UINT4 cEvaluatorBlock = 1023;
     static constexpr td::UINT4 cInstructionBlock = 8190;
+    static constexpr td::UINT4 cRowBlock = 255;
 
     SolverStores() = default;
     SolverStores(const SolverStores&) = delete;
@@ -103,12 +105,16 @@ template <typename T> struct SolverStores
     // from start to end.
     cnt::List<Evaluator<T>> jacobianEvaluators{cEvaluatorBlock};
     cnt::List<CodeUnit> jacobianInstructions{cInstructionBlock};
+    // The programs of the equations evaluated with their Jacobian entries, apart too.
+    cnt::List<Evaluator<T>> rowEvaluators{cRowBlock};
+    cnt::List<CodeUnit> rowInstructions{cInstructionBlock};
     // The record count the evaluator blocks were made for (0: the default blocks).
     td::UINT4 evaluatorCount = 0;
 
     // The compiled model.
     EvaluatorVect<T> equations;
     EvaluatorSparseMatrix<T> jacobian;
+    EquationRows<T> rows;
     EvaluatorVect<T> constraints;
     EvaluatorSparseMatrix<T> constraintJacobian;
     EvaluatorVect<T> sections[cSections];

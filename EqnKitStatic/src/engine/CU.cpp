@@ -144,12 +144,16 @@ template <typename T> T CU<T>::runCode(const Evaluator<T>& e)
 // checks nothing. acc is the top cell; sp points past the cells below it (the first push
 // stores the empty register into cell 0, which no operation reads). With GNU C++ each
 // operation jumps to the next one itself (threaded code); otherwise one switch dispatches.
+// Between two operations the result of the first goes to its temporary cell when its
+// store flag is set.
 #if defined(__GNUC__)
 #define EQNKIT_THREADED_CODE 1
 #define OPERATION(name) op##name:
 #define NEXT                                                                                                           \
     do                                                                                                                 \
     {                                                                                                                  \
+        if (u.store)                                                                                                   \
+            pTemps[u.temp] = acc;                                                                                      \
         u = *pc++;                                                                                                     \
         goto* s_next[u.op];                                                                                            \
     } while (0)
@@ -173,10 +177,13 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults)
         EQNKIT_OPERATIONS(EQNKIT_OPERATION_LABEL)
 #undef EQNKIT_OPERATION_LABEL
     };
-    NEXT;
+    u = *pc++;
+    goto* s_next[u.op];
 #else
     for (;;)
     {
+        if (u.store)
+            pTemps[u.temp] = acc;
         u = *pc++;
         switch (u.operation())
         {
@@ -268,6 +275,36 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults)
     OPERATION(RevDivPar)
     {
         acc = p[u.arg] / acc;
+        NEXT;
+    }
+    OPERATION(AddTemp)
+    {
+        acc = acc + pTemps[u.arg];
+        NEXT;
+    }
+    OPERATION(SubTemp)
+    {
+        acc = acc - pTemps[u.arg];
+        NEXT;
+    }
+    OPERATION(MulTemp)
+    {
+        acc = acc * pTemps[u.arg];
+        NEXT;
+    }
+    OPERATION(DivTemp)
+    {
+        acc = acc / pTemps[u.arg];
+        NEXT;
+    }
+    OPERATION(RevSubTemp)
+    {
+        acc = pTemps[u.arg] - acc;
+        NEXT;
+    }
+    OPERATION(RevDivTemp)
+    {
+        acc = pTemps[u.arg] / acc;
         NEXT;
     }
     OPERATION(AddConst)
@@ -537,37 +574,37 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults)
     }
     OPERATION(StatMin)
     {
-        statistic(acc, [](const StatisticsRecord& r) { return r.min; });
+        acc = statistic(acc, [](const StatisticsRecord& r) { return r.min; });
         NEXT;
     }
     OPERATION(StatMax)
     {
-        statistic(acc, [](const StatisticsRecord& r) { return r.max; });
+        acc = statistic(acc, [](const StatisticsRecord& r) { return r.max; });
         NEXT;
     }
     OPERATION(StatAvg)
     {
-        statistic(acc, [](const StatisticsRecord& r) { return r.mean; });
+        acc = statistic(acc, [](const StatisticsRecord& r) { return r.mean; });
         NEXT;
     }
     OPERATION(StatVar)
     {
-        statistic(acc, [](const StatisticsRecord& r) { return r.variance(); });
+        acc = statistic(acc, [](const StatisticsRecord& r) { return r.variance(); });
         NEXT;
     }
     OPERATION(StatDev)
     {
-        statistic(acc, [](const StatisticsRecord& r) { return r.deviation(); });
+        acc = statistic(acc, [](const StatisticsRecord& r) { return r.deviation(); });
         NEXT;
     }
     OPERATION(Lim)
     {
-        limit(acc);
+        acc = limit(acc);
         NEXT;
     }
     OPERATION(Rnd)
     {
-        draw(acc);
+        acc = draw(acc);
         NEXT;
     }
     OPERATION(Conj)
@@ -630,6 +667,12 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults)
         acc = *--sp;
         NEXT;
     }
+    OPERATION(PutLoad)
+    {
+        pResults[u.arg] = acc;
+        acc = pTemps[u.temp];
+        NEXT;
+    }
 #if !EQNKIT_THREADED_CODE
 }
 }
@@ -640,7 +683,9 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults)
 #undef NEXT
 #undef EQNKIT_THREADED_CODE
 
-template <typename T> template <typename F> void CU<T>::statistic(T& s, F&& read)
+// The operations that reach the solver take the top cell by value and give the new one
+// back, so that the top cell never leaves its register.
+template <typename T> template <typename F> T CU<T>::statistic(T s, F&& read)
 {
     TD_ASSERT(_pSolver);
     StatisticsStore<T>* pStore = _pSolver->getStatisticsStore();
@@ -653,9 +698,10 @@ template <typename T> template <typename F> void CU<T>::statistic(T& s, F&& read
         s.real(v);
     else
         s = v;
+    return s;
 }
 
-template <typename T> void CU<T>::limit(T& s)
+template <typename T> T CU<T>::limit(T s)
 {
     td::LUINT8 word = unpackLimitWord(realPart(s));
     td::UINT4 fnLimitID = static_cast<td::UINT4>(word & 0xFFFFFFFFu);
@@ -666,24 +712,18 @@ template <typename T> void CU<T>::limit(T& s)
     TD_ASSERT(pLimits);
     const FnLimit<T>& limit = (*pLimits)[fnLimitID];
     if (derivPos == 0)
-    {
-        s = T(limit._currentValue);
-        return;
-    }
+        return T(limit._currentValue);
     // At or beyond a bound the limited value is constant; NaN takes the derivative.
     if (limit._lowerBound >= limit._currentValue || limit._currentValue >= limit._upperBound)
-    {
-        s = T(0);
-        return;
-    }
+        return T(0);
     std::size_t derivEvaluator = derivPos - 1;
     TD_ASSERT(derivEvaluator < limit._derivEvaluators.size());
-    s = limit._derivEvaluators[derivEvaluator].value;
+    return limit._derivEvaluators[derivEvaluator].value;
 }
 
 // One value of generator s; a complex value takes its real and imaginary part from two
 // draws in turn.
-template <typename T> void CU<T>::draw(T& s)
+template <typename T> T CU<T>::draw(T s)
 {
     td::INT4 iGen = toIndex(realPart(s));
     TD_ASSERT(iGen >= 0);
@@ -696,10 +736,10 @@ template <typename T> void CU<T>::draw(T& s)
     {
         double im = 0;
         pManager->draw(iGen, im);
-        s = T(re, im);
+        return T(re, im);
     }
     else
-        s = re;
+        return re;
 }
 
 // ---- the opcode table ----

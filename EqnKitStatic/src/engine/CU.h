@@ -63,9 +63,9 @@ private:
 
     T runCode(const Evaluator<T>& e);
 
-    template <typename F> void statistic(T& s, F&& read);
-    void limit(T& s);
-    void draw(T& s);
+    template <typename F> T statistic(T s, F&& read);
+    T limit(T s);
+    T draw(T s);
 
     // The cells below the top; the top itself lives in a register while code runs.
     T _evalStack[CU_STACK_SIZE];

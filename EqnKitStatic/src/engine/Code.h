@@ -12,8 +12,10 @@ namespace sl
 // Operations of the stack machine. A binary operation works on t (the cell below the top)
 // and s (the top) and leaves its result in t's place; "Var", "Par" and "Const" forms take s
 // from the value their push would have pushed (a push fused with the operation after it).
-// Store copies the top into temporary cell arg, Load pushes that cell, Put pops the top
-// into result slot arg (programs that compute shared parts once).
+// "Temp" forms take s from temporary cell arg. Store copies the top into temporary cell
+// arg, Load pushes that cell, Put pops the top into result slot arg, PutLoad puts and then
+// loads cell temp (programs that compute shared parts once). Any operation may also keep
+// its result in a temporary cell (its store flag).
 #define EQNKIT_OPERATIONS(X)                                                                                           \
     X(End)                                                                                                             \
     X(PushVar)                                                                                                         \
@@ -38,6 +40,12 @@ namespace sl
     X(DivConst)                                                                                                        \
     X(RevSubConst)                                                                                                     \
     X(RevDivConst)                                                                                                     \
+    X(AddTemp)                                                                                                         \
+    X(SubTemp)                                                                                                         \
+    X(MulTemp)                                                                                                         \
+    X(DivTemp)                                                                                                         \
+    X(RevSubTemp)                                                                                                      \
+    X(RevDivTemp)                                                                                                      \
     X(Add)                                                                                                             \
     X(Sub)                                                                                                             \
     X(Mul)                                                                                                             \
@@ -96,24 +104,28 @@ namespace sl
     X(Imag)                                                                                                            \
     X(Store)                                                                                                           \
     X(Load)                                                                                                            \
-    X(Put)
+    X(Put)                                                                                                             \
+    X(PutLoad)
 
-enum class Op : td::UINT2
+enum class Op : td::BYTE
 {
 #define EQNKIT_OPERATION_NAME(name) name,
     EQNKIT_OPERATIONS(EQNKIT_OPERATION_NAME)
 #undef EQNKIT_OPERATION_NAME
 };
 
-// One unit of code: an operation and its argument, or (after a constant's operation) part
-// of the constant: one unit for a real value, two for a complex one.
+// One unit of code: an operation, its argument, and when the store flag is set the
+// temporary cell that keeps its result; or (after a constant's operation) part of the
+// constant: one unit for a real value, two for a complex one.
 struct CodeUnit
 {
-    td::UINT2 op = 0;
-    td::UINT2 spare = 0;
+    td::BYTE op = 0;
+    td::BYTE store = 0;
+    td::UINT2 temp = 0;
     td::UINT4 arg = 0;
 
     Op operation() const { return static_cast<Op>(op); }
+    static constexpr td::UINT4 cMaxFlagTemp = 0xFFFF;
 };
 static_assert(sizeof(CodeUnit) == 8);
 
@@ -142,6 +154,7 @@ inline Op fusedOperation(Op push, Op op)
     case Op::PushVar: base = static_cast<int>(Op::AddVar); break;
     case Op::PushPar: base = static_cast<int>(Op::AddPar); break;
     case Op::PushConst: base = static_cast<int>(Op::AddConst); break;
+    case Op::Load: base = static_cast<int>(Op::AddTemp); break;
     default: return Op::End;
     }
     switch (op)

@@ -10,7 +10,7 @@
 namespace sl
 {
 template <typename T> void Evaluator<T>::init(SolverData<T>& data, td::INT4 nInstructions, td::INT4 nConsts,
-                                              td::INT4 nVarRefs, td::INT4 nParamRefs, td::UINT4 nTemps)
+                                              td::INT4 nVarRefs, td::INT4 nParamRefs, td::UINT4 nTemps, bool tempsLent)
 {
     TD_ASSERT(_pCode == nullptr);
     if (nInstructions == 1)
@@ -29,9 +29,10 @@ template <typename T> void Evaluator<T>::init(SolverData<T>& data, td::INT4 nIns
     // One unit per instruction, the constants' values in place, and the end.
     _capUnits = _capInstructions + _capConsts * CodeValue<T>::cUnits + 1;
     _nTemps = nTemps;
+    _tempsLent = tempsLent;
     TD_ASSERT(data.pInstructionPool);
-    _pCode = data.pInstructionPool->alloc(_capUnits + nTemps * CodeValue<T>::cUnits);
-    _pCode[0].op = static_cast<td::UINT2>(Op::End);
+    _pCode = data.pInstructionPool->alloc(_capUnits + (tempsLent ? 0 : nTemps * CodeValue<T>::cUnits));
+    _pCode[0] = CodeUnit{};
 }
 
 template <typename T> bool Evaluator<T>::isRunnable() const
@@ -40,7 +41,8 @@ template <typename T> bool Evaluator<T>::isRunnable() const
         return false;
     switch (_type)
     {
-    case Type::Code: return _nInstructions == 0 || (_depth == 1 && _maxDepth <= CU<T>::CU_STACK_SIZE);
+    // A program that puts its results leaves no cell; an expression leaves its value.
+    case Type::Code: return _nInstructions == 0 || (_depth == (_nResults ? 0 : 1) && _maxDepth <= CU<T>::CU_STACK_SIZE);
     case Type::Constant:
     case Type::Parameter:
     case Type::Variable:
@@ -76,20 +78,23 @@ template <typename T> bool Evaluator<T>::appendInstruction(Op op, td::UINT4 arg)
         return refuse();
     ++_nInstructions;
     const Op fused = _lastPush >= 0 ? fusedOperation(_pCode[_lastPush].operation(), op) : Op::End;
+    _lastPush = -1;
     if (fused != Op::End)
-        _pCode[_lastPush].op = static_cast<td::UINT2>(fused);
-    else
     {
-        // The end marker is rewritten behind every instruction.
-        TD_ASSERT(_nUnits + 1 < _capUnits);
-        _pCode[_nUnits].op = static_cast<td::UINT2>(op);
-        _pCode[_nUnits].arg = arg;
-        _lastPush = op == Op::PushVar || op == Op::PushPar || op == Op::PushConst ? static_cast<td::INT4>(_nUnits) : -1;
-        ++_nUnits;
+        _pCode[_lastOp].op = static_cast<td::BYTE>(fused);
+        return true;
     }
-    if (fused != Op::End)
-        _lastPush = -1;
-    _pCode[_nUnits].op = static_cast<td::UINT2>(Op::End);
+    // The end marker is rewritten behind every instruction.
+    TD_ASSERT(_nUnits + 1 < _capUnits);
+    CodeUnit& u = _pCode[_nUnits];
+    u = CodeUnit{};
+    u.op = static_cast<td::BYTE>(op);
+    u.arg = arg;
+    _lastOp = static_cast<td::INT4>(_nUnits);
+    if (op == Op::PushVar || op == Op::PushPar || op == Op::PushConst || op == Op::Load)
+        _lastPush = _lastOp;
+    ++_nUnits;
+    _pCode[_nUnits] = CodeUnit{};
     return true;
 }
 
@@ -105,22 +110,55 @@ template <typename T> bool Evaluator<T>::appendConstant(const T& value)
     ++_nConsts;
     CodeValue<T>::write(_pCode + _nUnits, value);
     _nUnits += CodeValue<T>::cUnits;
-    _pCode[_nUnits].op = static_cast<td::UINT2>(Op::End);
+    _pCode[_nUnits] = CodeUnit{};
     return true;
 }
 
 template <typename T> bool Evaluator<T>::compileStore(td::UINT4 k)
 {
-    if (_refused || _type != Type::Code || k >= _nTemps || _depth < 1)
+    if (_refused || _type != Type::Code || k >= _nTemps || _depth < 1 || _lastOp < 0)
         return refuse();
+    // The operation that made the top keeps it, unless it keeps a cell already.
+    CodeUnit& last = _pCode[_lastOp];
+    if (last.store == 0 && k <= CodeUnit::cMaxFlagTemp && _nInstructions < _capInstructions)
+    {
+        ++_nInstructions;
+        last.store = 1;
+        last.temp = static_cast<td::UINT2>(k);
+        _lastPush = -1;
+        return true;
+    }
     return appendInstruction(Op::Store, k);
+}
+
+template <typename T> bool Evaluator<T>::compilePut(td::UINT4 k)
+{
+    if (_refused || _type != Type::Code || _depth < 1)
+        return refuse();
+    if (!appendInstruction(Op::Put, k))
+        return false;
+    --_depth;
+    ++_nResults;
+    return true;
 }
 
 template <typename T> bool Evaluator<T>::compileLoad(td::UINT4 k)
 {
     if (_refused || _type != Type::Code || k >= _nTemps)
         return refuse();
-    return trackDepth(0) && appendInstruction(Op::Load, k);
+    if (!trackDepth(0))
+        return false;
+    // A load right after a put takes the put's place: the cell put is the one loaded over.
+    if (_lastOp >= 0 && _pCode[_lastOp].operation() == Op::Put && _pCode[_lastOp].store == 0 &&
+        k <= CodeUnit::cMaxFlagTemp && _nInstructions < _capInstructions)
+    {
+        ++_nInstructions;
+        _pCode[_lastOp].op = static_cast<td::BYTE>(Op::PutLoad);
+        _pCode[_lastOp].temp = static_cast<td::UINT2>(k);
+        _lastPush = -1;
+        return true;
+    }
+    return appendInstruction(Op::Load, k);
 }
 
 template <typename T> bool Evaluator<T>::compileToken(const Token<T>& token, td::UINT4 nVars)

@@ -49,8 +49,9 @@ public:
     // variable), anything else code in one run of the build context's code pool.
     // nTemps temporary cells follow the code (parts the code computes once, Store and
     // Load counting as instructions).
+    // A program whose caller lends it its cells (tempsLent) has none of its own.
     void init(SolverData<T>& data, td::INT4 nInstructions, td::INT4 nConsts, td::INT4 nVarRefs, td::INT4 nParamRefs,
-              td::UINT4 nTemps = 0);
+              td::UINT4 nTemps = 0, bool tempsLent = false);
     // Appends the code of one token of a postfix walk. False refuses the token: an
     // operation the stack machine does not have, a token that never reaches the compiler,
     // more operands than sized, a missing operand, or more than the machine's cells.
@@ -59,6 +60,9 @@ public:
     // Keeps the top cell in temporary cell k; pushes temporary cell k.
     bool compileStore(td::UINT4 k);
     bool compileLoad(td::UINT4 k);
+    // Pops the top cell into result slot k: code of several results (a program), which
+    // leaves no cell and is run by CU::run.
+    bool compilePut(td::UINT4 k);
 
     T evaluate(CU<T>& cu) const;
     // Runs a statement and applies it to its target; false for a failed statement.
@@ -115,7 +119,10 @@ public:
     td::UINT2 getStackDepth() const { return _maxDepth; }
     bool isRefused() const { return _refused; }
     // The temporary cells of code records: evaluation writes them, one evaluation at a time.
-    T* temps() const { return _nTemps ? reinterpret_cast<T*>(_pCode + _capUnits) : nullptr; }
+    T* temps() const { return _nTemps && !_tempsLent ? reinterpret_cast<T*>(_pCode + _capUnits) : nullptr; }
+    const CodeUnit* code() const { return _pCode; }
+    td::UINT4 getNumberOfResults() const { return _nResults; }
+    td::UINT4 getNumberOfTemps() const { return _nTemps; }
     // False for code the stack machine refuses to run: a refused token, operands left
     // over, or more cells than the machine has.
     bool isRunnable() const;
@@ -169,7 +176,11 @@ private:
     // Units of code and end; the temporary cells follow them.
     td::UINT4 _capUnits = 0;
     td::UINT4 _nTemps = 0;
-    // Unit of the last push while it may still fuse with the operation after it; none: -1.
+    td::UINT4 _nResults = 0;
+    bool _tempsLent = false;
+    // Unit of the last operation, and of the last push while it may still fuse with the
+    // operation after it; none: -1.
+    td::INT4 _lastOp = -1;
     td::INT4 _lastPush = -1;
     // Code: tokens compiled by kind. IfThenElse: then and else counts. Switch case: body
     // count and matrix columns. List and Statistics: record count.

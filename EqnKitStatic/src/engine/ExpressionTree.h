@@ -79,6 +79,12 @@ public:
     // (an operation without a run-time routine, a symbol outside the value arrays, an
     // expression deeper than the stack machine).
     bool createEvaluator(Evaluator<T>* out);
+    // One program for several expressions of this tree's context (an equation and its
+    // Jacobian entries): result k is the value of root k, each part they have in common
+    // computed once, in temporary cells its caller lends it (CU::run). The roots' trees
+    // are merged in place where parts are equal; draws tells whether the program draws
+    // random numbers. False after a message.
+    bool createProgram(Evaluator<T>* out, Node** pRoots, td::UINT4 nRoots, bool& draws);
     // Feeds the postfix walk of node to the current evaluator.
     bool emitPostfix(Node* pNode);
     // Cells of the stack machine the emitted code of node needs.

@@ -1,5 +1,7 @@
 // From tree to evaluator: the postfix walk into stack-machine code, with the operand
 // order chosen from the exact stack need of each subtree, and the conditional records.
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include <sc/MessageKeys.h>
@@ -95,12 +97,18 @@ public:
 
     // Walks the distinct nodes below pRoot; with a tree to check against, false at the
     // first node (in preorder) that cannot be emitted, after the tree's message.
-    bool measure(const Node* pRoot, const Tree* pChecker);
-    td::UINT4 rootNeed() const { return _info.empty() ? 0 : _info[0].need; }
+    bool measure(const Node* pRoot, const Tree* pChecker) { return measure(&pRoot, 1, pChecker); }
+    // The same below several roots, in turn.
+    bool measure(const Node* const* pRoots, td::UINT4 nRoots, const Tree* pChecker);
+    // The largest need of a root.
+    td::UINT4 rootNeed() const;
+    // Whether a node measured draws random numbers.
+    bool draws() const;
     // Counts of the distinct nodes measured, by the rules of the tree's statistics.
     Counts nodeCounts(td::UINT4 nVars) const;
-    // The postfix plan of the root measured last; planCounts size its record.
-    void plan(bool shareParts, td::UINT4 nVars);
+    // The postfix plan of the roots measured last, each followed by the put of its result
+    // when asked; planCounts size its record.
+    void plan(bool shareParts, td::UINT4 nVars, bool putResults = false);
     const Counts& planCounts() const { return _planCounts; }
     // The plan into e, sized by init with planCounts.
     bool compile(Evaluator<T>& e, td::UINT4 nVars) const;
@@ -122,7 +130,8 @@ private:
     {
         Token,
         Store,
-        Load
+        Load,
+        Put
     };
     struct Step
     {
@@ -141,10 +150,13 @@ private:
         return p->leftTag != 0 && p->leftTag <= _info.size() && _info[p->leftTag - 1].p == p;
     }
     bool enter(const Node* p, const Tree* pChecker);
+    bool measureBelow(const Node* pRoot, const Tree* pChecker);
     td::UINT4 needOf(const Node* p) const;
     static void count(const Token<T>& t, td::UINT4 nVars, Counts& c);
     void addStep(const Token<T>* pToken, td::UINT4 temp, StepKind kind, td::UINT4 nVars);
+    void planRoot(const Node* pRoot, td::UINT4 nVars);
 
+    std::vector<const Node*> _roots;
     std::vector<Info> _info;
     std::vector<Step> _plan;
     Counts _planCounts;
@@ -164,20 +176,51 @@ template <typename T> bool Emission<T>::enter(const Node* p, const Tree* pChecke
     return true;
 }
 
-template <typename T> bool Emission<T>::measure(const Node* pRoot, const Tree* pChecker)
+template <typename T> bool Emission<T>::measure(const Node* const* pRoots, td::UINT4 nRoots, const Tree* pChecker)
 {
     _info.clear();
     _plan.clear();
-    if (!pRoot)
-        return true;
+    _roots.clear();
+    for (td::UINT4 k = 0; k < nRoots; ++k)
+    {
+        if (!pRoots[k])
+            continue;
+        _roots.push_back(pRoots[k]);
+        const bool first = !isMeasured(pRoots[k]);
+        if (!enter(pRoots[k], pChecker))
+            return false;
+        if (first && !measureBelow(pRoots[k], pChecker))
+            return false;
+    }
+    return true;
+}
+
+template <typename T> td::UINT4 Emission<T>::rootNeed() const
+{
+    td::UINT4 need = 0;
+    for (const Node* p : _roots)
+        need = max(need, infoOf(p).need);
+    return need;
+}
+
+template <typename T> bool Emission<T>::draws() const
+{
+    for (const Node* p : _roots)
+    {
+        if (infoOf(p).draws)
+            return true;
+    }
+    return false;
+}
+
+template <typename T> bool Emission<T>::measureBelow(const Node* pRoot, const Tree* pChecker)
+{
     struct Frame
     {
         const Node* p;
         // Children taken so far: 0 none, 1 the left, 2 both.
         td::BYTE stage;
     };
-    if (!enter(pRoot, pChecker))
-        return false;
     WalkStack<Frame> todo;
     todo.push({pRoot, 0});
     while (!todo.isEmpty())
@@ -264,12 +307,10 @@ template <typename T> void Emission<T>::addStep(const Token<T>* pToken, td::UINT
         ++_planCounts.instructions;
 }
 
-template <typename T> void Emission<T>::plan(bool shareParts, td::UINT4 nVars)
+template <typename T> void Emission<T>::plan(bool shareParts, td::UINT4 nVars, bool putResults)
 {
     _plan.clear();
     _planCounts = Counts{};
-    if (_info.empty())
-        return;
     for (Info& info : _info)
     {
         info.emitted = false;
@@ -277,6 +318,16 @@ template <typename T> void Emission<T>::plan(bool shareParts, td::UINT4 nVars)
         const bool shared = shareParts && info.uses > 1 && !leaf && !info.draws;
         info.temp = shared ? static_cast<td::INT4>(_planCounts.temps++) : -1;
     }
+    for (std::size_t k = 0; k < _roots.size(); ++k)
+    {
+        planRoot(_roots[k], nVars);
+        if (putResults)
+            addStep(nullptr, static_cast<td::UINT4>(k), StepKind::Put, nVars);
+    }
+}
+
+template <typename T> void Emission<T>::planRoot(const Node* pRoot, td::UINT4 nVars)
+{
     // A subtree still to walk, a token to emit, or the store of a shared part.
     struct Task
     {
@@ -285,7 +336,7 @@ template <typename T> void Emission<T>::plan(bool shareParts, td::UINT4 nVars)
         bool store;
     };
     WalkStack<Task> todo;
-    todo.push({_info[0].p, nullptr, false});
+    todo.push({pRoot, nullptr, false});
     while (!todo.isEmpty())
     {
         const Task task = todo.top();
@@ -345,6 +396,7 @@ template <typename T> bool Emission<T>::compile(Evaluator<T>& e, td::UINT4 nVars
         {
         case StepKind::Store: ok = e.compileStore(step.temp); break;
         case StepKind::Load: ok = e.compileLoad(step.temp); break;
+        case StepKind::Put: ok = e.compilePut(step.temp); break;
         default: ok = e.compileToken(*step.pToken, nVars); break;
         }
         if (!ok)
@@ -363,6 +415,197 @@ template <typename T> void Emission<T>::release()
     _info.clear();
 }
 } // namespace
+
+// One node for each part of several expressions that computes the same: a node whose
+// operation and operands equal those of a node met before is replaced by it wherever it
+// is an operand (and as a root). Parts that draw random numbers are never merged, so each
+// still draws. Equal means the same token (a literal by the bits of its value) over the
+// same operand nodes, so a merged part computes bit for bit what each of its copies did.
+template <typename T> class EqualParts
+{
+public:
+    using Node = ETNode<T>;
+
+    static EqualParts& scratch()
+    {
+        thread_local EqualParts s_parts;
+        return s_parts;
+    }
+
+    void merge(Node** pRoots, td::UINT4 nRoots)
+    {
+        _byNode.assign(64, NodeSlot{});
+        _byPart.assign(64, PartSlot{});
+        _nNodes = _nParts = 0;
+        for (td::UINT4 k = 0; k < nRoots; ++k)
+        {
+            if (pRoots[k])
+                pRoots[k] = representative(pRoots[k]);
+        }
+    }
+
+private:
+    struct NodeSlot
+    {
+        const Node* p = nullptr;
+        Node* pRep = nullptr;
+        bool draws = false;
+    };
+    struct PartSlot
+    {
+        std::size_t hash = 0;
+        Node* p = nullptr;
+    };
+
+    static std::size_t mix(std::size_t h, std::size_t v) { return (h ^ v) * 0x9E3779B97F4A7C15ull; }
+    static std::size_t ofPointer(const void* p)
+    {
+        return static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(p));
+    }
+    static std::size_t ofValue(const T& v)
+    {
+        std::size_t h = 0;
+        double parts[sizeof(T) / sizeof(double)];
+        std::memcpy(parts, &v, sizeof(T));
+        for (double d : parts)
+        {
+            std::uint64_t bits;
+            std::memcpy(&bits, &d, sizeof(bits));
+            h = mix(h, static_cast<std::size_t>(bits));
+        }
+        return h;
+    }
+
+    static bool sameToken(const Token<T>& a, const Token<T>& b)
+    {
+        if (a.type != b.type)
+            return false;
+        if (isSymbolType(a.type))
+            return a.index == b.index && a.symbolOrigin == b.symbolOrigin;
+        if (a.type == C::FUNCTION)
+            return a.functionID() == b.functionID() && std::memcmp(&a.value, &b.value, sizeof(T)) == 0;
+        if (a.isNumber())
+            return std::memcmp(&a.value, &b.value, sizeof(T)) == 0;
+        return true;
+    }
+    static std::size_t hashOf(const Node* p)
+    {
+        const Token<T>& t = *p->pToken;
+        std::size_t h = mix(t.type, ofPointer(p->pLeftNode));
+        h = mix(h, ofPointer(p->pRightNode));
+        if (isSymbolType(t.type))
+            return mix(h, (static_cast<std::size_t>(t.index) << 8) | static_cast<std::size_t>(t.symbolOrigin));
+        if (t.type == C::FUNCTION)
+            return mix(mix(h, t.functionID()), ofValue(t.value));
+        return t.isNumber() ? mix(h, ofValue(t.value)) : h;
+    }
+
+    NodeSlot& nodeSlot(const Node* p)
+    {
+        std::size_t i = mix(0, ofPointer(p)) >> 20;
+        for (;; ++i)
+        {
+            NodeSlot& slot = _byNode[i & (_byNode.size() - 1)];
+            if (!slot.p || slot.p == p)
+                return slot;
+        }
+    }
+    // The node met first among those equal to p (p itself when none was).
+    Node* partOf(Node* p)
+    {
+        const std::size_t h = hashOf(p);
+        for (std::size_t i = h >> 20;; ++i)
+        {
+            PartSlot& slot = _byPart[i & (_byPart.size() - 1)];
+            if (!slot.p)
+            {
+                slot = PartSlot{h, p};
+                ++_nParts;
+                return p;
+            }
+            const Node* q = slot.p;
+            if (slot.hash == h && q->pLeftNode == p->pLeftNode && q->pRightNode == p->pRightNode &&
+                sameToken(*q->pToken, *p->pToken))
+                return slot.p;
+        }
+    }
+    template <typename Slot, typename Rehash> static void grow(std::vector<Slot>& slots, Rehash&& rehash)
+    {
+        std::vector<Slot> old(2 * slots.size());
+        old.swap(slots);
+        for (const Slot& slot : old)
+        {
+            if (slot.p)
+                rehash(slot);
+        }
+    }
+
+    Node* representative(Node* pRoot);
+
+    std::vector<NodeSlot> _byNode;
+    std::vector<PartSlot> _byPart;
+    std::size_t _nNodes = 0;
+    std::size_t _nParts = 0;
+};
+
+template <typename T> ETNode<T>* EqualParts<T>::representative(Node* pRoot)
+{
+    struct Frame
+    {
+        Node* p;
+        td::BYTE stage;
+    };
+    auto known = [this](const Node* p) { return nodeSlot(p).p == p; };
+    if (known(pRoot))
+        return nodeSlot(pRoot).pRep;
+    WalkStack<Frame> todo;
+    todo.push({pRoot, 0});
+    while (!todo.isEmpty())
+    {
+        Frame& f = todo.top();
+        Node* pChild = nullptr;
+        while (!pChild && f.stage < 2)
+        {
+            pChild = f.stage++ == 0 ? f.p->pLeftNode : f.p->pRightNode;
+            if (pChild && known(pChild))
+                pChild = nullptr;
+        }
+        if (pChild)
+        {
+            todo.push({pChild, 0});
+            continue;
+        }
+        Node* p = f.p;
+        todo.pop();
+        bool draws = isFunction(p, C::RND);
+        for (Node** ppChild : {&p->pLeftNode, &p->pRightNode})
+        {
+            if (!*ppChild)
+                continue;
+            const NodeSlot& child = nodeSlot(*ppChild);
+            *ppChild = child.pRep;
+            draws = draws || child.draws;
+        }
+        if (4 * (_nNodes + 1) > 3 * _byNode.size())
+            grow(_byNode, [this](const NodeSlot& slot) { nodeSlot(slot.p) = slot; });
+        if (4 * (_nParts + 1) > 3 * _byPart.size())
+            grow(_byPart, [this](const PartSlot& slot) {
+                for (std::size_t i = slot.hash >> 20;; ++i)
+                {
+                    PartSlot& to = _byPart[i & (_byPart.size() - 1)];
+                    if (!to.p)
+                    {
+                        to = slot;
+                        return;
+                    }
+                }
+            });
+        Node* pRep = draws ? p : partOf(p);
+        nodeSlot(p) = NodeSlot{p, pRep, draws};
+        ++_nNodes;
+    }
+    return nodeSlot(pRoot).pRep;
+}
 
 template <typename T> td::UINT4 ExpressionTree<T>::stackNeed(const Node* pNode)
 {
@@ -458,6 +701,33 @@ template <typename T> bool ExpressionTree<T>::createPlain(Evaluator<T>* out)
     emission.release();
     TD_ASSERT(emitted && out->isFilled());
     setEvaluatorTarget(out);
+    return emitted;
+}
+
+template <typename T>
+bool ExpressionTree<T>::createProgram(Evaluator<T>* out, Node** pRoots, td::UINT4 nRoots, bool& draws)
+{
+    TD_ASSERT(out);
+    EqualParts<T>::scratch().merge(pRoots, nRoots);
+    readValueCounts();
+    Emission<T>& emission = Emission<T>::scratch();
+    const bool measured = emission.measure(pRoots, nRoots, this);
+    const bool fits = emission.rootNeed() <= static_cast<td::UINT4>(CU<T>::CU_STACK_SIZE);
+    draws = emission.draws();
+    if (!measured || !fits)
+    {
+        emission.release();
+        if (measured)
+            reportAt(msg::etExprTooDeep);
+        return false;
+    }
+    emission.plan(true, _nVars, true);
+    const typename Emission<T>::Counts& c = emission.planCounts();
+    out->init(*_pSolverData, static_cast<td::INT4>(c.instructions), static_cast<td::INT4>(c.constants),
+              static_cast<td::INT4>(c.variables), static_cast<td::INT4>(c.parameters), c.temps, true);
+    const bool emitted = emission.compile(*out, _nVars);
+    emission.release();
+    TD_ASSERT(emitted && out->isFilled());
     return emitted;
 }
 
