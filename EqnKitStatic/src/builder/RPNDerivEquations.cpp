@@ -248,26 +248,42 @@ bool RPNDerivParser<T>::makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UIN
     }
     default: break;
     }
+    // The derivatives by each used variable, then the row they make with the equation.
     tree.prepareDependence();
-    // The residual and the entries, the roots of the row's program.
     _roots.clear();
+    _rootVariables.clear();
     _roots.push_back(tree.getRoot());
     for (td::UINT4 v : _usedVars)
     {
         Tree derivative(&d, nullptr, this->_nVars, d.treeOption != 0);
         if (!tree.differentiate(derivative, v))
+        {
+            tree.forgetDependence();
             return reportDiffFailure(msg::etErrDifEqua);
+        }
         if (!derivative.getRoot())
             continue;
-        Evaluator<T>* pDerivative = d.newEvaluator();
-        if (!derivative.createEvaluator(pDerivative))
-            return reportDiffFailure(msg::etErrDifEqua);
-        ++nonZeroCount;
-        pMatrix->addEvaluator(eqIndex, v, pDerivative);
         _roots.push_back(derivative.getRoot());
+        _rootVariables.push_back(v);
+    }
+    tree.forgetDependence();
+    const td::UINT4 nRoots = static_cast<td::UINT4>(_roots.size());
+    if (!tree.beginRow(_roots.data(), nRoots))
+        return reportDiffFailure(msg::etErrDifEqua);
+    for (td::UINT4 k = 1; k < nRoots; ++k)
+    {
+        Evaluator<T>* pDerivative = d.newEvaluator();
+        if (!tree.compileRowEntry(k, pDerivative))
+        {
+            tree.endRow();
+            return reportDiffFailure(msg::etErrDifEqua);
+        }
+        ++nonZeroCount;
+        pMatrix->addEvaluator(eqIndex, _rootVariables[k - 1], pDerivative);
     }
     if (pRows)
         addRow(tree, *pRows, firstEntry, pMatrix->size() - firstEntry);
+    tree.endRow();
     return true;
 }
 
@@ -278,9 +294,8 @@ void RPNDerivParser<T>::addRow(Tree& tree, EquationRows<T>& rows, td::UINT4 firs
     const CompileArea<T> area(d, d.pRowEvaluatorPool, d.pRowCodePool);
     Evaluator<T>* pProgram = d.newEvaluator();
     bool draws = false;
-    // Every entry of the row is a root after the residual; a program is made only then.
-    const bool made = _roots.size() == nEntries + 1 &&
-                      tree.createProgram(pProgram, _roots.data(), static_cast<td::UINT4>(_roots.size()), draws);
+    // Every entry of the row must be one of its roots.
+    const bool made = _roots.size() == nEntries + 1 && tree.compileRowProgram(pProgram, draws);
     rows.add(made ? pProgram : nullptr, firstEntry, nEntries, false, draws);
 }
 

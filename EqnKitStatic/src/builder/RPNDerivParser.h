@@ -211,6 +211,7 @@ private:
     cnt::FixNumSet _usedVars;
     // The roots of the row being compiled: the equation's, then its entries'.
     std::vector<typename Tree::Node*> _roots;
+    std::vector<td::UINT4> _rootVariables;
     cnt::FixNumSet _lastUsedVarsForLimits;
     // The conditional parts of equations and the conditions of statements, per statement.
     mem::priv::Manager<Tree, 22> _treePool;

@@ -79,12 +79,18 @@ public:
     // (an operation without a run-time routine, a symbol outside the value arrays, an
     // expression deeper than the stack machine).
     bool createEvaluator(Evaluator<T>* out);
-    // One program for several expressions of this tree's context (an equation and its
-    // Jacobian entries): result k is the value of root k, each part they have in common
-    // computed once, in temporary cells its caller lends it (CU::run). The roots' trees
-    // are merged in place where parts are equal; draws tells whether the program draws
-    // random numbers. False after a message.
-    bool createProgram(Evaluator<T>* out, Node** pRoots, td::UINT4 nRoots, bool& draws);
+    // A row: an equation (root 0) and its Jacobian entries (the other roots), compiled
+    // between beginRow and endRow, with no other emission in between. beginRow merges the
+    // parts the roots have in common (their trees change in place, each part computing
+    // what it did) and checks them; false after a message. compileRowEntry compiles root k
+    // into out on its own (false after a message); compileRowProgram compiles one program
+    // of every root, result k the value of root k, each common part computed once in the
+    // temporary cells its caller lends it (CU::run); draws tells whether it draws random
+    // numbers.
+    bool beginRow(Node** pRoots, td::UINT4 nRoots);
+    bool compileRowEntry(td::UINT4 k, Evaluator<T>* out);
+    bool compileRowProgram(Evaluator<T>* out, bool& draws);
+    void endRow();
     // Feeds the postfix walk of node to the current evaluator.
     bool emitPostfix(Node* pNode);
     // Cells of the stack machine the emitted code of node needs.
@@ -109,8 +115,9 @@ public:
     bool dependsOn(td::UINT4 v);
     // Makes the following derivatives of the root by one variable each mark only what
     // depends on it (the root must stay as it is meanwhile); false when the tree is
-    // marked whole for each instead (an empty tree, conj).
+    // marked whole for each instead (an empty tree, conj). forgetDependence ends it.
     bool prepareDependence();
+    void forgetDependence();
     // The rules on a marked node; null for zero. Throws std::invalid_argument for an
     // operation without a derivative. Walks without recursion, so any depth is fine.
     Node* differentiateNode(Node* pNode);

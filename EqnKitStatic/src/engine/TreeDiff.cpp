@@ -374,6 +374,8 @@ template <typename T> bool ExpressionTree<T>::prepareDependence()
     return true;
 }
 
+template <typename T> void ExpressionTree<T>::forgetDependence() { Dependence<T>::scratch().forget(); }
+
 template <typename T> bool ExpressionTree<T>::differentiate(ExpressionTree& out, td::UINT4 v)
 {
     Node* pRoot = getRoot();

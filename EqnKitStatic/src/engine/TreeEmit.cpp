@@ -100,15 +100,23 @@ public:
     bool measure(const Node* pRoot, const Tree* pChecker) { return measure(&pRoot, 1, pChecker); }
     // The same below several roots, in turn.
     bool measure(const Node* const* pRoots, td::UINT4 nRoots, const Tree* pChecker);
-    // The largest need of a root.
+    // The largest need of a root; the need of root k.
     td::UINT4 rootNeed() const;
+    td::UINT4 rootNeed(td::UINT4 k) const { return infoOf(_roots[k]).need; }
+    td::UINT4 rootCount() const { return static_cast<td::UINT4>(_roots.size()); }
     // Whether a node measured draws random numbers.
     bool draws() const;
     // Counts of the distinct nodes measured, by the rules of the tree's statistics.
     Counts nodeCounts(td::UINT4 nVars) const;
     // The postfix plan of the roots measured last, each followed by the put of its result
     // when asked; planCounts size its record.
-    void plan(bool shareParts, td::UINT4 nVars, bool putResults = false);
+    void plan(bool shareParts, td::UINT4 nVars, bool putResults = false)
+    {
+        plan(0, rootCount(), shareParts, nVars, putResults);
+    }
+    // The same for the n roots from the first (put k for root first + k). A part used more
+    // than once below these roots takes a temporary cell.
+    void plan(td::UINT4 first, td::UINT4 n, bool shareParts, td::UINT4 nVars, bool putResults);
     const Counts& planCounts() const { return _planCounts; }
     // The plan into e, sized by init with planCounts.
     bool compile(Evaluator<T>& e, td::UINT4 nVars) const;
@@ -119,12 +127,16 @@ private:
     {
         const Node* p;
         td::UINT4 need;
-        td::UINT4 uses;
+        td::UINT4 allUses;
         td::INT4 temp;
         td::UINT4 leftTag;
         td::UINT4 rightTag;
+        // The plan that last emitted the node; the plan that last counted its uses, and
+        // their number below that plan's roots.
+        td::UINT4 planned;
+        td::UINT4 counted;
+        td::UINT4 uses;
         bool draws;
-        bool emitted;
     };
     enum class StepKind : td::BYTE
     {
@@ -155,8 +167,13 @@ private:
     static void count(const Token<T>& t, td::UINT4 nVars, Counts& c);
     void addStep(const Token<T>* pToken, td::UINT4 temp, StepKind kind, td::UINT4 nVars);
     void planRoot(const Node* pRoot, td::UINT4 nVars);
+    // The uses of each part below the n roots from the first, as the plan will reach them.
+    void countUses(td::UINT4 first, td::UINT4 n);
 
     std::vector<const Node*> _roots;
+    // Plans made since the last measure, numbering them.
+    td::UINT4 _planNumber = 0;
+    bool _shareParts = false;
     std::vector<Info> _info;
     std::vector<Step> _plan;
     Counts _planCounts;
@@ -166,12 +183,12 @@ template <typename T> bool Emission<T>::enter(const Node* p, const Tree* pChecke
 {
     if (isMeasured(p))
     {
-        ++infoOf(p).uses;
+        ++infoOf(p).allUses;
         return true;
     }
     if (pChecker && !pChecker->canEmit(*p->pToken))
         return false;
-    _info.push_back({p, 0, 1, -1, p->leftTag, p->rightTag, false, false});
+    _info.push_back({p, 0, 1, -1, p->leftTag, p->rightTag, 0, 0, 0, false});
     writable(p)->leftTag = static_cast<td::UINT4>(_info.size());
     return true;
 }
@@ -181,6 +198,7 @@ template <typename T> bool Emission<T>::measure(const Node* const* pRoots, td::U
     _info.clear();
     _plan.clear();
     _roots.clear();
+    _planNumber = 0;
     for (td::UINT4 k = 0; k < nRoots; ++k)
     {
         if (!pRoots[k])
@@ -307,22 +325,45 @@ template <typename T> void Emission<T>::addStep(const Token<T>* pToken, td::UINT
         ++_planCounts.instructions;
 }
 
-template <typename T> void Emission<T>::plan(bool shareParts, td::UINT4 nVars, bool putResults)
+template <typename T>
+void Emission<T>::plan(td::UINT4 first, td::UINT4 n, bool shareParts, td::UINT4 nVars, bool putResults)
 {
     _plan.clear();
     _planCounts = Counts{};
-    for (Info& info : _info)
+    ++_planNumber;
+    _shareParts = shareParts;
+    // All roots: the uses measured; some: their own.
+    if (n < rootCount())
+        countUses(first, n);
+    for (td::UINT4 k = 0; k < n; ++k)
     {
-        info.emitted = false;
-        const bool leaf = !info.p->pLeftNode && !info.p->pRightNode;
-        const bool shared = shareParts && info.uses > 1 && !leaf && !info.draws;
-        info.temp = shared ? static_cast<td::INT4>(_planCounts.temps++) : -1;
-    }
-    for (std::size_t k = 0; k < _roots.size(); ++k)
-    {
-        planRoot(_roots[k], nVars);
+        planRoot(_roots[first + k], nVars);
         if (putResults)
-            addStep(nullptr, static_cast<td::UINT4>(k), StepKind::Put, nVars);
+            addStep(nullptr, k, StepKind::Put, nVars);
+    }
+}
+
+template <typename T> void Emission<T>::countUses(td::UINT4 first, td::UINT4 n)
+{
+    WalkStack<const Node*> todo;
+    for (td::UINT4 k = 0; k < n; ++k)
+        todo.push(_roots[first + k]);
+    while (!todo.isEmpty())
+    {
+        const Node* p = todo.top();
+        todo.pop();
+        Info& info = infoOf(p);
+        if (info.counted == _planNumber)
+        {
+            ++info.uses;
+            continue;
+        }
+        info.counted = _planNumber;
+        info.uses = 1;
+        if (p->pRightNode)
+            todo.push(p->pRightNode);
+        if (p->pLeftNode)
+            todo.push(p->pLeftNode);
     }
 }
 
@@ -348,12 +389,17 @@ template <typename T> void Emission<T>::planRoot(const Node* pRoot, td::UINT4 nV
         }
         const Node* p = task.p;
         Info& info = infoOf(p);
-        if (task.store || (info.temp >= 0 && info.emitted))
+        if (task.store || (info.planned == _planNumber && info.temp >= 0))
         {
             addStep(nullptr, static_cast<td::UINT4>(info.temp), task.store ? StepKind::Store : StepKind::Load, nVars);
             continue;
         }
-        info.emitted = true;
+        // A part used more than once (not a leaf, and drawing nothing) is computed once
+        // into a cell of this plan.
+        const bool leaf = !p->pLeftNode && !p->pRightNode;
+        const td::UINT4 uses = info.counted == _planNumber ? info.uses : info.allUses;
+        info.temp = _shareParts && uses > 1 && !leaf && !info.draws ? static_cast<td::INT4>(_planCounts.temps++) : -1;
+        info.planned = _planNumber;
         // Pushed in reverse: the first to run is pushed last.
         if (info.temp >= 0)
             todo.push({p, nullptr, true});
@@ -704,32 +750,53 @@ template <typename T> bool ExpressionTree<T>::createPlain(Evaluator<T>* out)
     return emitted;
 }
 
-template <typename T>
-bool ExpressionTree<T>::createProgram(Evaluator<T>* out, Node** pRoots, td::UINT4 nRoots, bool& draws)
+template <typename T> bool ExpressionTree<T>::beginRow(Node** pRoots, td::UINT4 nRoots)
 {
-    TD_ASSERT(out);
     EqualParts<T>::scratch().merge(pRoots, nRoots);
     readValueCounts();
     Emission<T>& emission = Emission<T>::scratch();
-    const bool measured = emission.measure(pRoots, nRoots, this);
-    const bool fits = emission.rootNeed() <= static_cast<td::UINT4>(CU<T>::CU_STACK_SIZE);
-    draws = emission.draws();
-    if (!measured || !fits)
+    if (emission.measure(pRoots, nRoots, this))
+        return true;
+    emission.release();
+    return false;
+}
+
+template <typename T> bool ExpressionTree<T>::compileRowEntry(td::UINT4 k, Evaluator<T>* out)
+{
+    TD_ASSERT(out);
+    Emission<T>& emission = Emission<T>::scratch();
+    TD_ASSERT(k < emission.rootCount());
+    if (emission.rootNeed(k) > static_cast<td::UINT4>(CU<T>::CU_STACK_SIZE))
     {
-        emission.release();
-        if (measured)
-            reportAt(msg::etExprTooDeep);
+        reportAt(msg::etExprTooDeep);
         return false;
     }
+    emission.plan(k, 1, true, _nVars, false);
+    const typename Emission<T>::Counts& c = emission.planCounts();
+    out->init(*_pSolverData, static_cast<td::INT4>(c.instructions), static_cast<td::INT4>(c.constants),
+              static_cast<td::INT4>(c.variables), static_cast<td::INT4>(c.parameters), c.temps);
+    const bool emitted = emission.compile(*out, _nVars);
+    TD_ASSERT(emitted && out->isFilled());
+    return emitted;
+}
+
+template <typename T> bool ExpressionTree<T>::compileRowProgram(Evaluator<T>* out, bool& draws)
+{
+    TD_ASSERT(out);
+    Emission<T>& emission = Emission<T>::scratch();
+    draws = emission.draws();
+    if (emission.rootNeed() > static_cast<td::UINT4>(CU<T>::CU_STACK_SIZE))
+        return false;
     emission.plan(true, _nVars, true);
     const typename Emission<T>::Counts& c = emission.planCounts();
     out->init(*_pSolverData, static_cast<td::INT4>(c.instructions), static_cast<td::INT4>(c.constants),
               static_cast<td::INT4>(c.variables), static_cast<td::INT4>(c.parameters), c.temps, true);
     const bool emitted = emission.compile(*out, _nVars);
-    emission.release();
     TD_ASSERT(emitted && out->isFilled());
     return emitted;
 }
+
+template <typename T> void ExpressionTree<T>::endRow() { Emission<T>::scratch().release(); }
 
 template <typename T> void ExpressionTree<T>::setEvaluatorTarget(Evaluator<T>* out) const
 {
