@@ -35,6 +35,18 @@ template <typename T> void Evaluator<T>::init(SolverData<T>& data, td::INT4 nIns
     _pCode[0] = CodeUnit{};
 }
 
+template <typename T> void Evaluator<T>::trimCode(SolverData<T>& data)
+{
+    if (!_pCode || _type != Type::Code || !data.pInstructionPool)
+        return;
+    const td::UINT4 frame = _tempsLent ? 0 : _nTemps * CodeValue<T>::cUnits;
+    const td::UINT4 used = _nUnits + 1;
+    if (used == _capUnits || !data.pInstructionPool->shrinkLast(_pCode, _capUnits + frame, used + frame))
+        return;
+    // The temporary cells move up behind the code.
+    _capUnits = used;
+}
+
 template <typename T> bool Evaluator<T>::isRunnable() const
 {
     if (_refused)

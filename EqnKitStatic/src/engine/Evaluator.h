@@ -63,6 +63,9 @@ public:
     // Pops the top cell into result slot k: code of several results (a program), which
     // leaves no cell and is run by CU::run.
     bool compilePut(td::UINT4 k);
+    // After the last instruction: gives the units that fused operations left unused back to
+    // the code pool of init, when this record's code is the last it handed out.
+    void trimCode(SolverData<T>& data);
 
     T evaluate(CU<T>& cu) const;
     // Runs a statement and applies it to its target; false for a failed statement.

@@ -746,6 +746,7 @@ template <typename T> bool ExpressionTree<T>::createPlain(Evaluator<T>* out)
     const bool emitted = emission.compile(*out, _nVars);
     emission.release();
     TD_ASSERT(emitted && out->isFilled());
+    out->trimCode(*_pSolverData);
     setEvaluatorTarget(out);
     return emitted;
 }
@@ -777,6 +778,7 @@ template <typename T> bool ExpressionTree<T>::compileRowEntry(td::UINT4 k, Evalu
               static_cast<td::INT4>(c.variables), static_cast<td::INT4>(c.parameters), c.temps);
     const bool emitted = emission.compile(*out, _nVars);
     TD_ASSERT(emitted && out->isFilled());
+    out->trimCode(*_pSolverData);
     return emitted;
 }
 
@@ -793,6 +795,7 @@ template <typename T> bool ExpressionTree<T>::compileRowProgram(Evaluator<T>* ou
               static_cast<td::INT4>(c.variables), static_cast<td::INT4>(c.parameters), c.temps, true);
     const bool emitted = emission.compile(*out, _nVars);
     TD_ASSERT(emitted && out->isFilled());
+    out->trimCode(*_pSolverData);
     return emitted;
 }
 
