@@ -7,7 +7,8 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 jobs="$(nproc)"
 
-packages=(cmake make g++ clang libgtest-dev libbenchmark-dev libsuitesparse-dev locales clang-format)
+packages=(cmake make g++ clang libgtest-dev libbenchmark-dev libsuitesparse-dev locales clang-format
+          pybind11-dev python3-dev python3-pytest)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -27,10 +28,14 @@ fi
 echo "== format check"
 (cd "$root" && git ls-files -z '*.h' '*.cpp' | xargs -0 clang-format --dry-run --Werror)
 
+# The Python module is built for Debian's system interpreter, which also runs its tests (a
+# version manager's python3 may come first on PATH).
+python=/usr/bin/python3
+
 run_suite() {
   local dir="$1"; shift
   echo "== configure $dir"
-  cmake -S "$root" -B "$root/$dir" -DCMAKE_BUILD_TYPE=Release "$@" > /dev/null
+  cmake -S "$root" -B "$root/$dir" -DCMAKE_BUILD_TYPE=Release -DPython3_EXECUTABLE="$python" "$@" > /dev/null
   echo "== build $dir"
   cmake --build "$root/$dir" -j "$jobs"
   echo "== test $dir"

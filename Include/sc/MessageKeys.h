@@ -191,6 +191,61 @@ inline constexpr const char* csStatsWronExpType = "@CS.StatsWronExpType";
 inline constexpr const char* csStatsCannotMakeExpressionTree = "@CS.StatsCannotMakeExpressionTree";
 inline constexpr const char* csStatsCannotMakePostfix = "@CS.StatsCannotMakePostfix";
 
+// Model builder: the tokenized road's entries, sections and sub-models
+inline constexpr const char* csVarsNeqEqs = "@CS.#Vars!=#Eqs";
+inline constexpr const char* csNLEsError = "@CS.NLEsError";
+inline constexpr const char* csWLSEsError = "@CS.WLSEsError";
+inline constexpr const char* csWLSECError = "@CS.WLSECError";
+inline constexpr const char* scNoODEEqs = "@SC.NoODEEqs";
+inline constexpr const char* scVarsNeqODEs = "@SC.#Vars!=#ODEs";
+inline constexpr const char* scDAEEqError = "@SC.DAEEqError";
+inline constexpr const char* scWLSNoWLSEs = "@SC.WLSNoWLSEs";
+inline constexpr const char* scWLSNotEnoughEQs = "@SC.WLSNotEnoughEQs";
+inline constexpr const char* scErrInReInit = "@SC.ErrInReInit";
+inline constexpr const char* scErrInPreProc = "@SC.ErrInPreProc";
+inline constexpr const char* scErrInIterPostProc = "@SC.ErrInIterPostProc";
+inline constexpr const char* scErrInBasePostProc = "@SC.ErrInBasePostProc";
+inline constexpr const char* scErrInPostProc = "@SC.ErrInPostProc";
+inline constexpr const char* scErrInLimits = "@SC.ErrInLimits";
+inline constexpr const char* scErrorInRepeat = "@SC.ErrorInRepeat";
+inline constexpr const char* scPrematureEnd = "@SC.PrematureEnd";
+inline constexpr const char* scCannotCreateSolver = "@SC.CannotCreateSolver";
+
+// Model builder: ODE statements
+inline constexpr const char* scODEWrongFormat = "@SC.ODEWrongFormat";
+inline constexpr const char* scODEExpectedVariable = "@SC.ODEExpectedVariable";
+inline constexpr const char* scODEExpectedEqToken = "@SC.ODEExpected=Token";
+inline constexpr const char* scODEExpectedDerivOrEq = "@SC.ODEExpected'or=";
+inline constexpr const char* scDerivAndIntAvailable = "@SC.DerivAndIntAvailable";
+inline constexpr const char* scNoDerivNoInt = "@SC.NoDerivNoInt";
+inline constexpr const char* scWrongODEExp = "@SC.WrongODEExp";
+inline constexpr const char* scODEMissInt = "@SC.ODEMissInt";
+inline constexpr const char* scODEHasMultInts = "@SC.ODEHasMultInts";
+inline constexpr const char* scODEWithDiffAndInt = "@SC.ODEWithDiffAndInt";
+inline constexpr const char* scCannotCrODEExpTree = "@SC.CannotCrODEExpTree";
+inline constexpr const char* scODEIntWrongOperators = "@SC.ODEIntWrongOperators";
+inline constexpr const char* scODEEmptyInt = "@SC.ODEEmptyInt";
+inline constexpr const char* scODEIntWithSS = "@SC.ODEIntWithSS";
+
+// Solvers: building and the Newton-Raphson solve; each solve key has the twin a child
+// model sends instead.
+inline constexpr const char* scNLReadFail = "@SC.NLReadFail";
+inline constexpr const char* scNLNvarsNeqNEQsl = "@SC.NLNvars!=NEQsl";
+inline constexpr const char* scCannotSolveSubModel = "@SC.CannotSolveSubModel";
+inline constexpr const char* scEmptyJacobian = "@SC.EmptyJacobian";
+inline constexpr const char* scEmptyJacSubModel = "@SC.EmptyJacSubModel";
+inline constexpr const char* scErrFactorize = "@SC.ErrFactorize";
+inline constexpr const char* scErrFactorizeSub = "@SC.ErrFactorizeSub";
+inline constexpr const char* scFactorizationError = "@SC.FactorizationError";
+inline constexpr const char* scFactorErrorSubModel = "@SC.FactorErrorSubModel";
+inline constexpr const char* scLUSolveError = "@SC.LUSolveError";
+inline constexpr const char* scLUSolveErrorSubModel = "@SC.LUSolveErrorSubModel";
+inline constexpr const char* scMaxIterLimit = "@SC.MaxIterLimit";
+inline constexpr const char* scMaxIterLimitSubModel = "@SC.MaxIterLimitSubModel";
+// Error-log texts of a build (section ReadModel).
+inline constexpr const char* txtCannotReadData = "Cannot read the data..";
+inline constexpr const char* txtMissingInitialValues = "Missing initial values..";
+
 // Expression tree ("@ET.")
 inline constexpr const char* etEmptyExpression = "@ET.EmptyExpression";
 inline constexpr const char* etFnParamOrParMM = "@ET.FnParamOr()MM";

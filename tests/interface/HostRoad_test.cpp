@@ -10,6 +10,7 @@
 #include <sc/ILog.h>
 #include <sc/Naming.h>
 #include <sc/SCLib.h>
+#include <sc/SolverFactories.h>
 #include <sc/TokenizedModel.h>
 #include <td/String.h>
 #include <td/Variant.h>
@@ -128,6 +129,27 @@ TEST(HostRoad, ABadTextReachesTheHostsLogger)
     ASSERT_EQ(host.log.messages.size(), 1u);
     EXPECT_EQ(host.log.messages.front(), "@ML.UnexpectedToken:$@5:5");
     EXPECT_EQ(host.naming.getNumberOfParams(sc::ModelLevel::Main), 0u);
+}
+
+TEST(HostRoad, SolvesThroughTheExportedSolverInterface)
+{
+    HostLoad host;
+    setUpVocabulary();
+    sc::TokenizedModel model(&host.log, host.header, keepKey, host.naming, 0);
+    ASSERT_TRUE(model.loadFromString(td::String(circle)));
+    sc::ISolver<double>* pSolver = sc::createDblNRSolver(&host.log, 50);
+    ASSERT_NE(pSolver, nullptr);
+    ASSERT_TRUE(pSolver->init(&host.naming, model, true));
+    pSolver->setEps(1e-12);
+    EXPECT_EQ(pSolver->solve(), sc::Solution::OK);
+    double x = 0;
+    ASSERT_TRUE(pSolver->getVariableValue("x", x));
+    EXPECT_NEAR(x, 1.4142135623730951, 1e-12);
+    cnt::SafeFullVector<td::UINT4> out;
+    EXPECT_TRUE(pSolver->getOutputSymbolIndices(out));
+    EXPECT_EQ(out.size(), 2u);
+    EXPECT_TRUE(host.log.messages.empty());
+    pSolver->release();
 }
 
 TEST(HostRoad, FoundationFunctionsOfThePublicHeaders)

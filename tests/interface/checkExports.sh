@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
-# Fails when a shared library exports a name outside the solver library's exported
-# interface. Usage: checkExports.sh <nm> <library>
+# Fails when a shared library exports a name outside its exported interface: the solver
+# library's (the default) or the model library's.
+# Usage: checkExports.sh <nm> <library> [eqnKit|simHost]
 set -euo pipefail
 
-# The exported interface, one qualified name a line: a class stands for its members,
-# its typeinfo and its vtable.
-allowed_names='
+# The exported interfaces, one qualified name a line: a class stands for its members,
+# its typeinfo and its vtable, a class template for those of its instances.
+eqnKit_names='
 sc::TokenizedModel
 sc::Naming
 sc::ILog
 sc::ISignal
+sc::ISolver
+sc::ISolverConsumer
+sc::ITime
 sc::reserveNamings
 sc::setDefaultDataForAllNamings
 sc::setDefaultDataForNaming
@@ -63,17 +67,36 @@ sc::createCmplxPlotEvaluator
 td::toString
 td::classifyNumber
 '
+# The model library exports its four functions; the interfaces it hands out have no
+# members of their own, so only their typeinfo leaves it, and so does the typeinfo of the
+# solver interface it drives when the sanitizers check its calls.
+simHost_names='
+sc::createRealStaticModel
+sc::createCmplxStaticModel
+sc::createRealDynamicModel
+sc::getConsoleLogger
+sc::IModel
+sc::IStatic
+sc::IDynamic
+sc::ILog
+sc::ISolver
+'
 # Names the linker and the sanitizers add.
 tool_names='^(_init|_fini|_edata|_end|__bss_start|__odr_asan[._].*|_{2,3}asan_.*)$'
 
 nm_tool="$1"
 library="$2"
+case "${3:-eqnKit}" in
+    eqnKit) allowed_names="$eqnKit_names" ;;
+    simHost) allowed_names="$simHost_names" ;;
+    *) echo "unknown interface: $3"; exit 2 ;;
+esac
 
 allowed() {
     local entity="$1" name
     while read -r name; do
         [ -n "$name" ] || continue
-        if [ "$entity" = "$name" ] || [[ "$entity" == "$name::"* ]]; then
+        if [ "$entity" = "$name" ] || [[ "$entity" == "$name::"* ]] || [[ "$entity" == "$name<"* ]]; then
             return 0
         fi
     done <<< "$allowed_names"

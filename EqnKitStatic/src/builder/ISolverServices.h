@@ -6,9 +6,16 @@
 #include <complex>
 
 #include <sc/ILog.h>
+#include <td/String.h>
 #include <td/Types.h>
 
 #include "ValueTraits.h"
+
+namespace sc
+{
+class Naming;
+class TokenizedModel;
+} // namespace sc
 
 namespace sl
 {
@@ -42,6 +49,24 @@ public:
     // Length of the value array: variables, parameters and the solver-status symbols
     // that follow them.
     virtual td::UINT4 getNumberOfValues() { return getNumberOfVariables() + getNumberOfParameters() + cStatusSymbols; }
+
+    enum class SubModelBuild : td::BYTE
+    {
+        Built,
+        // The type word names no solver kind this solver can make.
+        NoSolver,
+        // The child was made and its build failed (it has logged why).
+        Failed
+    };
+    // A main model's build makes its one child: a solver of the kind the type word names
+    // ("NR", "NL", ...), with tolerance eps and the model line's line, built from level 1
+    // of the same model. A solver that has no children answers NoSolver.
+    virtual SubModelBuild buildSubModel(const td::String& typeWord, double eps, td::UINT2 line,
+                                        const sc::Naming& naming, const sc::TokenizedModel& model)
+    {
+        (void)typeWord, (void)eps, (void)line, (void)naming, (void)model;
+        return SubModelBuild::NoSolver;
+    }
 
     static constexpr td::UINT4 cStatusSymbols = 10;
 

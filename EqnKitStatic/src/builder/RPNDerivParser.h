@@ -98,6 +98,36 @@ public:
     // The ReservedID of the line's first token; -1 for another token or an empty line.
     static int reservedWord(const Iterator& it);
 
+    // ---- the tokenized road ----
+
+    // The entries of the solver kinds, each after bindSolverData: declarations,
+    // generators and statistics, the equations of the kind, then the section pass.
+    // False after a key.
+    bool initNR(const sc::Naming& naming, const sc::TokenizedModel& model, SolverData<T>& data, sc::ModelLevel level);
+    bool initWLS(const sc::Naming& naming, const sc::TokenizedModel& model, SolverData<T>& data, sc::ModelLevel level);
+    // The ODE list of the context, when the solver gives one, maps each ODE to its state.
+    bool initODE(const sc::Naming& naming, const sc::TokenizedModel& model, SolverData<T>& data, sc::ModelLevel level);
+    // The statement sections, the limits, the repeats and, for a main model, its sub-model.
+    bool buildProcSections(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level);
+    // Section index 0 ReInit, 1 PreProc, 2 IterPostP, 3 BasePostP, 4 PostProc, 6 Repeats
+    // into the context's section list of that index.
+    bool buildSection(const sc::TokenizedModel& model, td::BYTE index, sc::ModelLevel level);
+    // The main model's child from its SubModel line; true when the model has none.
+    bool createSubModels(const sc::Naming& naming, const sc::TokenizedModel& model);
+
+    // ---- ODE statements ----
+
+    // The state an ODE statement defines, x' = f (headLength 2) or x = ... int(f) ...
+    // (headLength 1, isIntegral); -1 after a key.
+    td::INT4 checkODEFormat(const Iterator& it, td::UINT4& headLength, bool& isIntegral) const;
+    // Calls of int in the statement's tokens.
+    static td::UINT4 countIntegrals(const Iterator& it);
+    // Builds f of an ODE statement into tree (integral form: pIntegral is the int node,
+    // which odeMode 1 takes out so that the tree is the derivative); ODE mode writes the
+    // state into entry eqIndex of the context's ODE list. The state, or -1 after a key.
+    td::INT4 buildODEExpression(const Iterator& it, Tree& tree, typename Tree::Node*& pIntegral, td::UINT4 eqIndex,
+                                td::BYTE odeMode);
+
     // ---- declarations ----
 
     // The declarations pass: symbols, their kinds and the solver-status symbols, then
@@ -173,6 +203,9 @@ private:
     bool buildTree(Tree& tree, const Iterator& it);
     void beginUsedVars();
     td::UINT4 symbolCount() const { return this->_nVars + this->_nParams; }
+
+    // tokenized road
+    double measurementWeight(const Iterator& it) const;
 
     // equations
     bool buildCase(Iterator& it, Tree& caseTree, bool withCondition, bool last);

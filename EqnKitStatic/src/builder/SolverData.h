@@ -10,6 +10,7 @@
 #include <cnt/PushBackVector.h>
 #include <cnt/SafeFullVector.h>
 #include <sc/ILog.h>
+#include <sc/SymbolInfo.h>
 #include <td/String.h>
 #include <td/Types.h>
 
@@ -39,18 +40,8 @@ template <typename T> struct LimitGroup;
 class RndGenManager;
 class SymbolMap;
 
-// Three bytes per symbol: variable type (0 parameter or extra symbol, 1 variable,
-// 2 auxiliary variable of a transfer function, 3 ODE state, 4 transfer-function state),
-// numeric type (0 bool, 1 int, 2 real, 3 cmplx), kind (2 = output symbol).
-struct SymbolInfo
-{
-    td::BYTE varType;
-    td::BYTE numType;
-    td::BYTE kind;
-
-    static constexpr bool isStateVariable(td::BYTE varType) { return varType >= 3; }
-};
-static_assert(sizeof(SymbolInfo) == 3);
+// Three bytes per symbol: variable type, numeric type, kind (sc/SymbolInfo.h).
+using SymbolInfo = sc::SymbolInfo;
 
 template <typename T> struct SolverData
 {

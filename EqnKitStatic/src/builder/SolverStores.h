@@ -46,6 +46,8 @@ struct BuildSettings
     td::BYTE pivot = 0;
     // Complex build: variable 2k is followed by its conjugate partner 2k + 1.
     td::BYTE conjugatePartners = 0;
+    // The equation-count checks of the builds are lifted (ISolver::skipInitialValues).
+    td::BYTE skipCountChecks = 0;
 };
 
 // Owned by one solver, which implements ISolverServices over it; every evaluator record,

@@ -1,0 +1,110 @@
+// ODE statements: the two forms x' = f and x = ... int(f) ..., their checks, and the tree
+// of f that the ODE solver evaluates for the state x.
+#include <sc/MessageKeys.h>
+
+#include "RPNDerivParser.h"
+
+namespace sl
+{
+namespace msg = sc::msg;
+using F = sc::Token;
+
+namespace
+{
+// Front-end function code of int.
+constexpr td::UINT2 cIntFunction = 28;
+} // namespace
+
+template <typename T> td::UINT4 RPNDerivParser<T>::countIntegrals(const Iterator& it)
+{
+    const sc::_tl& l = it.line();
+    td::UINT4 n = 0;
+    for (td::UINT4 i = 0; i < l.nExpr; ++i)
+    {
+        const sc::_TokV& t = (*it.pExprTokens)[l.firstExpr + i];
+        n += t.kind == F::Function && t.code == cIntFunction;
+    }
+    return n;
+}
+
+template <typename T>
+td::INT4 RPNDerivParser<T>::checkODEFormat(const Iterator& it, td::UINT4& headLength, bool& isIntegral) const
+{
+    const sc::_tl& l = it.line();
+    if (l.nExpr < 3)
+        return lineError(msg::scODEWrongFormat, l.line), -1;
+    const sc::_TokV* tok = &(*it.pExprTokens)[l.firstExpr];
+    // The state: a variable of this model.
+    if (tok[0].kind != F::Var || tok[0].extra != 0 || tok[0].code >= this->_nVars)
+        return lineError(msg::scODEExpectedVariable, l.line, tok[0].column), -1;
+    if (tok[1].kind == F::Apostrophe)
+    {
+        if (tok[2].kind != F::Assign)
+            return lineError(msg::scODEExpectedEqToken, l.line, tok[2].column), -1;
+        if (countIntegrals(it) > 0)
+            return lineError(msg::scDerivAndIntAvailable, l.line), -1;
+        isIntegral = false;
+        headLength = 2;
+        return tok[0].code;
+    }
+    if (tok[1].kind != F::Assign)
+        return lineError(msg::scODEExpectedDerivOrEq, l.line, tok[1].column), -1;
+    if (countIntegrals(it) == 0)
+        return lineError(msg::scNoDerivNoInt, l.line), -1;
+    isIntegral = true;
+    headLength = 1;
+    return tok[0].code;
+}
+
+template <typename T> td::INT4 RPNDerivParser<T>::buildODEExpression(const Iterator& it, Tree& tree,
+                                                                     typename Tree::Node*& pIntegral, td::UINT4 eqIndex,
+                                                                     td::BYTE odeMode)
+{
+    SolverData<T>& d = *this->_pSolverData;
+    const td::UINT4 line = it.line().line;
+    this->clearTokens();
+    beginUsedVars();
+    tree.init(&d, nullptr, this->_nVars);
+    pIntegral = nullptr;
+
+    td::UINT4 headLength = 0;
+    bool isIntegral = false;
+    const td::INT4 state = checkODEFormat(it, headLength, isIntegral);
+    if (odeMode == 1 && d.pODEList && eqIndex < d.pODEList->size())
+        (*d.pODEList)[eqIndex] = state;
+    // A statement too short for its head has nothing more to check.
+    if (state < 0 && it.line().nExpr < 3)
+        return -1;
+
+    td::BYTE kind = 0;
+    if (!this->compileTokens(it, headLength + 1, kind))
+        return lineError(msg::scWrongODEExp, line), -1;
+    const td::UINT4 nIntegrals = Tree::countFunctionTokens(this->getFirstToken(), TokenCodes::INTEGRAL);
+    if (isIntegral && nIntegrals == 0)
+        return lineError(msg::scODEMissInt, line), -1;
+    if (isIntegral && nIntegrals > 1)
+        return lineError(msg::scODEHasMultInts, line), -1;
+    if (!isIntegral && nIntegrals > 0)
+        return lineError(msg::scODEWithDiffAndInt, line), -1;
+    if (!buildTree(tree, it))
+        return lineError(msg::scCannotCrODEExpTree, line), -1;
+    if (!isIntegral)
+        return state;
+
+    typename Tree::Node* pInt = tree.findIntegralFn();
+    if (!pInt)
+        return lineError(msg::scODEIntWrongOperators, line), -1;
+    if (!pInt->pLeftNode)
+        return lineError(msg::scODEEmptyInt, line), -1;
+    if (!tree.isFreeOfVars(pInt, d.indexOfTParam))
+        return lineError(msg::scODEIntWithSS, line), -1;
+    if (odeMode == 1)
+        tree.detachNode(pInt);
+    else
+        pIntegral = pInt;
+    return state;
+}
+
+template class RPNDerivParser<double>;
+template class RPNDerivParser<std::complex<double>>;
+} // namespace sl

@@ -1,0 +1,112 @@
+// The Newton-Raphson solver's construction and build: the tokenized road's NR entry,
+// the settings taken from the model and the set-up of the work vectors.
+#include "NRSolver.h"
+
+#include <sc/MessageKeys.h>
+
+#include "RPNDerivParser.h"
+
+namespace sl
+{
+namespace msg = sc::msg;
+
+template <typename T> NRSolver<T>::NRSolver(sc::ILog* pLog, td::UINT2 maxIter, double eps) : Solver<T>(pLog)
+{
+    this->_type = sc::SolverType::NR;
+    this->_eps = eps;
+    this->_maxIter = maxIter;
+}
+
+template <typename T> NRSolver<T>::~NRSolver() { releaseSparse(); }
+
+template <typename T> void NRSolver<T>::releaseSparse()
+{
+    if (_pSparse)
+        _pSparse->release();
+    _pSparse = nullptr;
+    _factorStale = true;
+}
+
+template <typename T> sparse::FactorStats NRSolver<T>::getFactorStats() const
+{
+    return _pSparse ? _pSparse->getStats() : sparse::FactorStats();
+}
+
+template <typename T> bool NRSolver<T>::initFromXML(const td::String&, td::BYTE inputKind)
+{
+    this->beginBuild();
+    releaseSparse();
+    this->_stores.settings.inputKind = inputKind;
+    this->addReadModelError(msg::txtCannotReadData);
+    return false;
+}
+
+template <typename T> bool NRSolver<T>::init(sc::Naming* pNaming, const sc::TokenizedModel& model, bool mainModel)
+{
+    TD_ASSERT(pNaming);
+    const sc::ModelLevel level = mainModel ? sc::ModelLevel::Main : sc::ModelLevel::Sub;
+    this->beginBuild();
+    releaseSparse();
+    _nJacobianEntries = _nJacobianEntriesBuilt = 0;
+
+    RPNDerivParser<T> builder(this->_stores);
+    SolverData<T> data;
+    bindSolverData(this->_stores, *this, data, builder, &model, level);
+    bool reInit = false;
+    model.getGroup(mainModel ? sc::Group::Model : sc::Group::SubModel, level).getAttrib(sc::AttribID::ReInit, reInit);
+    this->_reInit = reInit ? 1 : 0;
+    if (!builder.initNR(*pNaming, model, data, level))
+    {
+        this->reportKey(msg::scNLReadFail);
+        return false;
+    }
+    this->applyModelLineSettings(model, level);
+    this->takeBuildResults(data, model, level);
+    TD_ASSERT(this->_stores.nVars == builder.getNumVariables());
+    TD_ASSERT(this->_stores.nParams == builder.getNumParameters());
+    _nJacobianEntriesBuilt = this->_stores.jacobian.getNumberOfNonZeros();
+    _nJacobianEntries = _nJacobianEntriesBuilt;
+
+    const bool countsLifted = this->_stores.settings.skipCountChecks != 0;
+    if (!countsLifted && model.getNumberOfExpressions(sc::Group::NLEs, level) != this->_stores.nVars)
+    {
+        this->reportKey(msg::scNLNvarsNeqNEQsl);
+        return false;
+    }
+    // The count checks may be lifted; the set-up always runs.
+    if (!setUp())
+    {
+        this->addReadModelError(msg::txtMissingInitialValues);
+        return false;
+    }
+    return true;
+}
+
+template <typename T> bool NRSolver<T>::setUp()
+{
+    SolverStores<T>& s = this->_stores;
+    if (!s.values.data() || s.values.empty())
+        return false;
+    const td::UINT4 n = s.nVars;
+    // Equations beyond the variables (counts lifted) still get their residual places.
+    const td::UINT4 nEq = s.equations.size();
+    _residuals.reserve(0);
+    _residuals.reserve(n > nEq ? n : nEq);
+    _step.reserve(0);
+    _step.reserve(n);
+    s.bind(this);
+    this->_iterationsInPass = 0;
+    releaseSparse();
+    this->_built = true;
+    return true;
+}
+
+template <typename T> bool NRSolver<T>::reset(double)
+{
+    this->_totalIterations = 0;
+    return true;
+}
+
+template class NRSolver<double>;
+template class NRSolver<std::complex<double>>;
+} // namespace sl

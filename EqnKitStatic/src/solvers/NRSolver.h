@@ -1,0 +1,92 @@
+// The Newton-Raphson solver: F(x) = 0 with as many equations as variables, solved by
+// damped Newton iterations over a sparse LU, around which run the statement lists, the
+// child models, the limit functions and limit groups, and the repetitions of a model.
+#pragma once
+
+#include <complex>
+
+#include <cnt/SafeFullVector.h>
+#include <sparse/ISolver.h>
+
+#include "Solver.h"
+
+namespace sl
+{
+// Owns its sparse solver: kept across iterations, passes and solves while the size and
+// the pattern of the Jacobian stay, refactorised numerically at new values; dropped by
+// a new build and by a failed factorisation or solve.
+template <typename T> class NRSolver : public Solver<T>
+{
+public:
+    NRSolver(sc::ILog* pLog, td::UINT2 maxIter, double eps);
+
+    // The XML road is not part of the library yet: an error entry and false.
+    bool initFromXML(const td::String& source, td::BYTE inputKind) override;
+    bool init(sc::Naming* pNaming, const sc::TokenizedModel& model, bool mainModel) override;
+    // The solve; SolutionError at once when no build has succeeded.
+    sc::Solution solve() override;
+    bool reset(double t0) override;
+
+    // The sparse solver's counts; zero without one.
+    sparse::FactorStats getFactorStats() const;
+    td::UINT4 getJacobianEntryCount() const { return _nJacobianEntries; }
+    // The compiled model, for the benchmarks and the tests.
+    const SolverStores<T>& getStores() const { return this->_stores; }
+    SolverStores<T>& getStores() { return this->_stores; }
+
+protected:
+    ~NRSolver() override;
+
+    // After a successful build: the work vectors and the bindings; false without values.
+    bool setUp();
+    void releaseSparse();
+
+private:
+    using Finish = sc::ISolverConsumer::Finish;
+
+    // One repetition; false when the solve ends with result at once.
+    bool runRepetition(td::UINT4 r, bool& repeat, sc::Solution& result);
+    bool solveChildren(td::UINT4 r);
+    // The passes of a repetition: Newton iterations, then the limit groups, which may
+    // ask for another pass. False when the solve ends with result.
+    bool runPasses(td::UINT2& pass, sc::Solution& result);
+    bool iterate(td::UINT2 pass, sc::Solution& result);
+    // True when a limit group asked for a new pass; false with result when the passes
+    // reached their cap.
+    bool runLimitGroups(td::UINT2& pass, bool& newPass, sc::Solution& result);
+
+    // Fills the Jacobian at the current values and factorises it.
+    bool factorise();
+    // The residuals -F(x) and their norm.
+    void evaluateResiduals();
+    // The region-state walk over the limit functions: the largest state (2 or less: no
+    // limit changed its region).
+    td::BYTE walkLimits();
+    // Status, eps and norm into places 5 to 7.
+    void writeNormPlaces();
+    // Ends the solve with status (places, progress record, consumer when traced, key).
+    sc::Solution fail(sc::Solution status, const char* key, const char* subModelKey, bool finishedAlways);
+
+    cnt::SafeFullVector<T> _residuals;
+    cnt::SafeFullVector<T> _step;
+    sparse::ISolver<T>* _pSparse = nullptr;
+    td::UINT4 _nJacobianEntriesBuilt = 0;
+    td::UINT4 _nJacobianEntries = 0;
+    td::BYTE _keepFactorisation = 0;
+    // The held factorisation is not of the current values.
+    bool _factorStale = true;
+};
+
+extern template class NRSolver<double>;
+extern template class NRSolver<std::complex<double>>;
+} // namespace sl
+
+namespace slDbl
+{
+using NRSolver = sl::NRSolver<double>;
+}
+
+namespace slCmplx
+{
+using NRSolver = sl::NRSolver<std::complex<double>>;
+}

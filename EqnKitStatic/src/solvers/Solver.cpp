@@ -1,0 +1,393 @@
+// The solver base: values and names by index and by name, status, signals, the error
+// log, symbol updates of statements, the statement lists and the solver-status places.
+#include "Solver.h"
+
+#include <cfloat>
+#include <cstdio>
+
+#include "CU.h"
+#include "RPNParser.h"
+
+namespace sl
+{
+namespace
+{
+const char* const s_statusNames[] = {"OK",          "BaseOK",        "IterBase",           "LimitFix",
+                                     "NewPass",     "EmptyMatrix",   "FactorizationError", "SolutionError",
+                                     "Oscillation", "NoImprovement", "MaxIters",           "SubmodelFailed"};
+constexpr td::UINT4 cStatusNames = sizeof(s_statusNames) / sizeof(s_statusNames[0]);
+static_assert(cStatusNames == static_cast<td::UINT4>(sc::Solution::SubmodelFailed) + 1);
+} // namespace
+
+template <typename T> const char* Solver<T>::statusName(sc::Solution status)
+{
+    const td::UINT4 i = static_cast<td::UINT4>(status);
+    return i < cStatusNames ? s_statusNames[i] : s_statusNames[0];
+}
+
+template <typename T> td::UINT2 Solver<T>::saturatedMaxIter(td::LINT8 maxIter)
+{
+    if (maxIter < 0)
+        return 0;
+    return maxIter > 0xFFFF ? td::UINT2(0xFFFF) : static_cast<td::UINT2>(maxIter);
+}
+
+template <typename T> Solver<T>::Solver(sc::ILog* pLog) : _pLog(pLog), _residualNorm(DBL_MAX) { _stores.bind(this); }
+
+template <typename T> Solver<T>::~Solver()
+{
+    for (std::size_t i = 0; i < _children.size(); ++i)
+    {
+        if (_children[i])
+            _children[i]->release();
+    }
+}
+
+// ---- values and names ----
+
+template <typename T> void Solver<T>::attachMonitor(sc::SolverMonitor<T>* pMonitor)
+{
+    _pMonitor = pMonitor;
+    if (!pMonitor)
+        return;
+    _traceLevel = pMonitor->traceLevel;
+    pMonitor->nVars = _stores.nVars;
+    pMonitor->nParams = _stores.nParams;
+    getOutputSymbolIndices(pMonitor->outputSymbols);
+    pMonitor->solverType = static_cast<td::BYTE>(_type);
+    pMonitor->pSymbolKinds = &_stores.symbolInfo;
+    pMonitor->pValues = _stores.values.data();
+}
+
+template <typename T> void Solver<T>::copyVariableValues(T* out)
+{
+    const T* p = _stores.values.data();
+    for (td::UINT4 i = 0; p && i < _stores.nVars; ++i)
+        out[i] = p[i];
+}
+
+template <typename T> void Solver<T>::copyParameterValues(T* out)
+{
+    const T* p = getParameterValuesPtr();
+    for (td::UINT4 i = 0; p && i < _stores.nParams; ++i)
+        out[i] = p[i];
+}
+
+template <typename T> T* Solver<T>::getParameterValuesPtr()
+{
+    T* p = _stores.values.data();
+    return p ? p + _stores.nVars : nullptr;
+}
+
+template <typename T> const char* Solver<T>::getSymbolName(td::INT4 index)
+{
+    TD_ASSERT(index >= 0);
+    TD_ASSERT(static_cast<td::UINT4>(index) < _stores.nVars + _stores.nParams);
+    const td::String* pName = _stores.symbols.nameAt(static_cast<td::UINT4>(index));
+    return pName->isEmpty() ? nullptr : pName->c_str();
+}
+
+template <typename T> const char* Solver<T>::getParameterName(td::UINT4 index)
+{
+    TD_ASSERT(index < _stores.nParams);
+    return _stores.symbols.nameAt(_stores.nVars + index)->c_str();
+}
+
+template <typename T> const char* Solver<T>::getVariableName(td::INT4 index)
+{
+    TD_ASSERT(index >= 0);
+    TD_ASSERT(static_cast<td::UINT4>(index) < _stores.nVars);
+    return _stores.symbols.nameAt(static_cast<td::UINT4>(index))->c_str();
+}
+
+// Only variables and parameters: the solver-status symbols are the model's to read.
+template <typename T> td::INT4 Solver<T>::getSymbolIndex(const char* name)
+{
+    if (!name)
+        return -1;
+    const td::INT4 i = _stores.symbols.find(name);
+    return i >= 0 && static_cast<td::UINT4>(i) < _stores.nVars + _stores.nParams ? i : -1;
+}
+
+template <typename T> bool Solver<T>::setVariableValue(const char* name, T value)
+{
+    const td::INT4 i = getSymbolIndex(name);
+    return i >= 0 && static_cast<td::UINT4>(i) < _stores.nVars && setVariableValue(i, value);
+}
+
+template <typename T> bool Solver<T>::setVariableValue(td::INT4 index, T value)
+{
+    if (index < 0 || static_cast<td::UINT4>(index) >= _stores.nVars)
+        return false;
+    _stores.values[static_cast<std::size_t>(index)] = value;
+    _valuesChanged = 1;
+    return true;
+}
+
+template <typename T> bool Solver<T>::getVariableValue(const char* name, T& out)
+{
+    const td::INT4 i = getSymbolIndex(name);
+    return i >= 0 && static_cast<td::UINT4>(i) < _stores.nVars && getVariableValue(i, out);
+}
+
+template <typename T> bool Solver<T>::getVariableValue(td::INT4 index, T& out)
+{
+    if (index < 0 || static_cast<td::UINT4>(index) >= _stores.nVars)
+        return false;
+    out = _stores.values[static_cast<std::size_t>(index)];
+    return true;
+}
+
+template <typename T> td::INT4 Solver<T>::getParameterIndex(const char* name)
+{
+    return getSymbolIndex(name) - static_cast<td::INT4>(_stores.nVars);
+}
+
+template <typename T> bool Solver<T>::setParameterValue(const char* name, T value)
+{
+    const td::INT4 i = getParameterIndex(name);
+    return i >= 0 && setParameterValue(i, value);
+}
+
+template <typename T> bool Solver<T>::setParameterValue(td::INT4 index, T value)
+{
+    if (index < 0 || static_cast<td::UINT4>(index) >= _stores.nParams)
+        return false;
+    _stores.values[_stores.nVars + static_cast<std::size_t>(index)] = value;
+    _valuesChanged = 1;
+    return true;
+}
+
+template <typename T> bool Solver<T>::getSymbolValue(td::INT4 index, T& out)
+{
+    if (index < 0 || static_cast<td::UINT4>(index) >= _stores.nVars + _stores.nParams)
+        return false;
+    out = _stores.values[static_cast<std::size_t>(index)];
+    return true;
+}
+
+template <typename T> bool Solver<T>::getParameterValue(const char* name, T& out)
+{
+    const td::INT4 i = getParameterIndex(name);
+    return i >= 0 && getParameterValue(i, out);
+}
+
+template <typename T> bool Solver<T>::getParameterValue(td::INT4 index, T& out)
+{
+    if (index < 0 || static_cast<td::UINT4>(index) >= _stores.nParams)
+        return false;
+    out = _stores.values[_stores.nVars + static_cast<std::size_t>(index)];
+    return true;
+}
+
+// ---- settings, names and logs ----
+
+template <typename T> void Solver<T>::setEps(double eps)
+{
+    if (eps > 0)
+        _eps = eps;
+}
+
+template <typename T>
+td::INT4 Solver<T>::formatJacobianLabel(char* buf, std::size_t size, td::INT4 eqIndex, td::INT4 varIndex)
+{
+    return std::snprintf(buf, size, "d(Eq%d)/d(%s)=", eqIndex, getVariableName(varIndex));
+}
+
+template <typename T> td::String Solver<T>::getErrorLog()
+{
+    td::MutableString out;
+    for (std::size_t i = 0; i < _children.size(); ++i)
+    {
+        if (!_children[i])
+            continue;
+        const td::String child = _children[i]->getErrorLog();
+        if (child.isEmpty())
+            continue;
+        out.append('\n');
+        out.append(child.c_str(), child.length());
+    }
+    const td::String own = _stores.errorLog.toString();
+    if (!own.isEmpty())
+    {
+        if (out.length() > 0)
+            out.append('\n');
+        out.append(own.c_str(), own.length());
+    }
+    return out.toString();
+}
+
+template <typename T> void Solver<T>::setBuildOptions(td::BYTE option1, td::BYTE option2, td::BYTE option3)
+{
+    _stores.settings.buildOptions[0] = option1;
+    _stores.settings.buildOptions[1] = option2;
+    _stores.settings.buildOptions[2] = option3;
+}
+
+template <typename T> td::UINT4 Solver<T>::getNumberOfOutputSymbols()
+{
+    td::UINT4 n = 0;
+    for (std::size_t i = 0; i < _stores.symbolInfo.size(); ++i)
+        n += _stores.symbolInfo[i].kind == sc::SymbolInfo::cOutputSymbol;
+    return n;
+}
+
+template <typename T> bool Solver<T>::getOutputSymbolIndices(cnt::SafeFullVector<td::UINT4>& out)
+{
+    const td::UINT4 n = getNumberOfOutputSymbols();
+    if (n == 0)
+        return true;
+    out.reserve(n);
+    td::UINT4 k = 0;
+    for (std::size_t i = 0; i < _stores.symbolInfo.size(); ++i)
+    {
+        if (_stores.symbolInfo[i].kind == sc::SymbolInfo::cOutputSymbol)
+            out[k++] = static_cast<td::UINT4>(i);
+    }
+    return true;
+}
+
+template <typename T> cnt::SafeFullVector<td::String> Solver<T>::getFunctionNames()
+{
+    return RPNParser<T>::getFunctionNames();
+}
+
+template <typename T> cnt::SafeFullVector<td::String> Solver<T>::getOperatorWords()
+{
+    return RPNParser<T>::getOperatorWords();
+}
+
+template <typename T> void Solver<T>::showLogEntry(const sc::ILog::LE& entry, sc::ILog::Type type)
+{
+    if (_pLog)
+        _pLog->showEntry(entry, type);
+}
+
+template <typename T> void Solver<T>::reportKey(const char* key)
+{
+    if (_pLog)
+        _pLog->showKey(key, sc::ILog::Error);
+}
+
+// ---- signals and symbol updates ----
+
+template <typename T> void Solver<T>::signal(td::BYTE kind)
+{
+    TD_ASSERT(kind < cSignalKinds);
+    ++_signalCounts[kind];
+    if (_pSignalListener)
+        _pSignalListener->signal(kind);
+}
+
+template <typename T> void Solver<T>::clearSignalCounts()
+{
+    for (td::UINT4& n : _signalCounts)
+        n = 0;
+}
+
+template <typename T> bool Solver<T>::anySignal() const
+{
+    for (td::UINT4 n : _signalCounts)
+    {
+        if (n != 0)
+            return true;
+    }
+    return false;
+}
+
+template <typename T> void Solver<T>::updateSymbolValue(const T* value, td::INT4 symbIndex, char op, ValuePart part)
+{
+    TD_ASSERT(symbIndex >= 0);
+    TD_ASSERT(static_cast<td::UINT4>(symbIndex) < _stores.nVars + _stores.nParams);
+    TD_ASSERT(_stores.values.data());
+    T& target = _stores.values[static_cast<std::size_t>(symbIndex)];
+    if constexpr (Traits::isComplex)
+    {
+        if (part != ValuePart::Whole)
+        {
+            double p = part == ValuePart::Real ? target.real() : target.imag();
+            Evaluator<double>::applyAssignment(p, value->real(), op);
+            part == ValuePart::Real ? target.real(p) : target.imag(p);
+            return;
+        }
+    }
+    Evaluator<T>::applyAssignment(target, *value, op);
+}
+
+// ---- statement lists and start values ----
+
+template <typename T> bool Solver<T>::runSection(Section section)
+{
+    EvaluatorVect<T>& list = _stores.sections[section];
+    return list.empty() || list.execute(this);
+}
+
+template <typename T> bool Solver<T>::evalRepeat()
+{
+    EvaluatorVect<T>& list = _stores.sections[SolverStores<T>::Repeat];
+    return !list.empty() && !list.execute(this);
+}
+
+template <typename T> void Solver<T>::runLimitGroup(const LimitGroup<T>& group)
+{
+    CU<T> cu(this);
+    cu.setSignalReceiver(this);
+    for (td::UINT4 i = 0; i < group.n; ++i)
+    {
+        if (!group.pFirst[i].execute(cu))
+            return;
+    }
+}
+
+template <typename T> void Solver<T>::keepStartValues()
+{
+    const td::UINT4 n = _stores.nVars;
+    _startValues.reserve(n);
+    for (td::UINT4 i = 0; i < n; ++i)
+        _startValues[i] = _stores.values[i];
+}
+
+template <typename T> void Solver<T>::restoreStartValues()
+{
+    const td::UINT4 n = static_cast<td::UINT4>(_startValues.size());
+    for (td::UINT4 i = 0; i < n && i < _stores.nVars; ++i)
+        _stores.values[i] = _startValues[i];
+}
+
+template <typename T> void Solver<T>::copyFromParent()
+{
+    if (!_pParent || _copyParsCount == 0)
+        return;
+    const T* pFrom = _pParent->getParameterValuesPtr();
+    T* pTo = getParameterValuesPtr();
+    for (td::UINT4 i = 0; i < _copyParsCount; ++i)
+    {
+        if (i >= _pParent->_stores.nParams || _copyParsFirst + i >= _stores.nParams)
+            break;
+        pTo[_copyParsFirst + i] = pFrom[i];
+    }
+}
+
+// ---- solver-status places ----
+
+template <typename T> T& Solver<T>::statusPlace(td::BYTE k)
+{
+    return _stores.values[_stores.nVars + _stores.nParams + k];
+}
+
+template <typename T> void Solver<T>::writeStatusPlaces()
+{
+    statusPlace(PlaceAuxiliary) = T(static_cast<double>(_auxCounter));
+    statusPlace(PlaceIterations) = T(static_cast<double>(_iterationsInPass));
+    statusPlace(PlaceTotalIterations) = T(static_cast<double>(_totalIterations));
+    statusPlace(PlaceStatus) = T(static_cast<double>(_status));
+    if (_pMonitor)
+    {
+        statusPlace(PlaceRepetition) = T(static_cast<double>(_pMonitor->repetition));
+        statusPlace(PlacePass) = T(static_cast<double>(_pMonitor->pass));
+    }
+}
+
+template class Solver<double>;
+template class Solver<std::complex<double>>;
+} // namespace sl

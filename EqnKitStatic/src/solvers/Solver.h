@@ -1,0 +1,263 @@
+// The common base of every solver kind: symbols and values by index and by name, the
+// statement lists that run around a solve, child models, the error log, settings and
+// counters. It is the public solver interface, a signal receiver and what compiled
+// expressions reach; the kinds add their build and their solve.
+#pragma once
+
+#include <complex>
+#include <cstddef>
+
+#include <cnt/PushBackVector.h>
+#include <cnt/SafeFullVector.h>
+#include <sc/ISolver.h>
+#include <sc/ModelEnums.h>
+#include <td/String.h>
+#include <td/Types.h>
+
+#include "ISolverServices.h"
+#include "SolverStores.h"
+
+namespace sl
+{
+// Owns its stores and its child models (destroyed with it); keeps only pointers to its
+// logger, consumer, progress record, signal listener and parent.
+template <typename T> class Solver : public sc::ISolver<T>, public sc::ISignal, public ISolverServices<T>
+{
+public:
+    using Traits = ValueTraits<T>;
+    using SubModelBuild = typename ISolverServices<T>::SubModelBuild;
+    using Section = typename SolverStores<T>::Section;
+
+    static constexpr double cDefaultEps = 1e-6;
+    static constexpr td::UINT2 cDefaultMaxIter = 100;
+    static constexpr td::UINT4 cSignalKinds = 6;
+
+    // Solver-status places after the parameters, as the Newton solvers write them.
+    enum StatusPlace : td::BYTE
+    {
+        PlaceRepetition = 0,
+        PlaceAuxiliary = 1,
+        PlacePass = 2,
+        PlaceIterations = 3,
+        PlaceTotalIterations = 4,
+        PlaceStatus = 5,
+        PlaceEps = 6,
+        PlaceNorm = 7,
+        PlaceStartTime = 8,
+        PlaceEndTime = 9
+    };
+
+    // The solver kind a model's type word names: "NR" and "NL" make a Newton-Raphson
+    // solver; any other word (kinds not in the library, other case, blanks) gives null.
+    // The new solver carries line in its error entries and has pParent as its parent.
+    static Solver* create(Solver* pParent, sc::ILog* pLog, const td::String& type, const td::String& spare,
+                          td::UINT4 maxIter, double eps, td::UINT2 line);
+    // An iteration limit as the 16 bits the solvers keep: larger values saturate.
+    static td::UINT2 saturatedMaxIter(td::LINT8 maxIter);
+    // Name of a status code; "OK" for a code outside the table.
+    static const char* statusName(sc::Solution status);
+
+    Solver(const Solver&) = delete;
+    Solver& operator=(const Solver&) = delete;
+
+    // ---- sc::ISolver: values and names ----
+    void attachMonitor(sc::SolverMonitor<T>* pMonitor) override;
+    td::UINT4 getNumberOfVariables() override { return _stores.nVars; }
+    td::UINT4 getNumberOfParameters() override { return _stores.nParams; }
+    void copyVariableValues(T* out) override;
+    void copyParameterValues(T* out) override;
+    const T* getVariableValuesPtr() const override { return _stores.values.data(); }
+    T* getVariableValuesPtr() override { return _stores.values.data(); }
+    T* getParameterValuesPtr() override;
+    const char* getSymbolName(td::INT4 index) override;
+    const char* getParameterName(td::UINT4 index) override;
+    const char* getVariableName(td::INT4 index) override;
+    td::INT4 getSymbolIndex(const char* name) override;
+    bool setVariableValue(const char* name, T value) override;
+    bool setVariableValue(td::INT4 index, T value) override;
+    bool getVariableValue(const char* name, T& out) override;
+    bool getVariableValue(td::INT4 index, T& out) override;
+    td::INT4 getParameterIndex(const char* name) override;
+    bool setParameterValue(const char* name, T value) override;
+    bool setParameterValue(td::INT4 index, T value) override;
+    bool getSymbolValue(td::INT4 index, T& out) override;
+    bool getParameterValue(const char* name, T& out) override;
+    bool getParameterValue(td::INT4 index, T& out) override;
+
+    // ---- sc::ISolver: what the static solvers share (the time-stepping kinds override) ----
+    bool simulate(double, double, double, sc::ISolverConsumer*, td::INT4) override { return false; }
+    sc::Solution getStatus() override { return _status; }
+    const char* getStatusName() override { return statusName(_status); }
+    double getStepSize() override { return 0.0; }
+    void setStepSize(double) override {}
+    void stopSimulation() override {}
+    sc::Solution step(td::INT4) override { return sc::Solution::SolutionError; }
+    void setEps(double eps) override;
+    double getResidualNorm() override { return _residualNorm; }
+    td::UINT4 getNumberOfIterations() override { return _iterationsInPass; }
+    void setMaxIter(td::UINT2 maxIter) override { _maxIter = maxIter; }
+    void setSolutionOptions(const sc::so&) override {}
+    td::UINT2 getMaxIter() override { return _maxIter; }
+    td::INT4 reservedZero39() override { return 0; }
+    td::INT4 reservedZero40() override { return 0; }
+    td::INT4 formatJacobianLabel(char* buf, std::size_t size, td::INT4 eqIndex, td::INT4 varIndex) override;
+    td::String getErrorLog() override;
+    bool reservedTrue43() override { return true; }
+    td::String* getModelDescription() override { return &_stores.modelDescription; }
+    void setSignalListener(sc::ISignal* pListener) override { _pSignalListener = pListener; }
+    void skipInitialValues() override { _stores.settings.skipCountChecks = 1; }
+    void setConsumer(sc::ISolverConsumer* pConsumer) override { _pConsumer = pConsumer; }
+    void setTraceLevel(td::BYTE level) override { _traceLevel = level; }
+    td::BYTE getTraceLevel() override { return _traceLevel; }
+    bool reservedFalse50() override { return false; }
+    void setBuildOptions(td::BYTE option1, td::BYTE option2, td::BYTE option3) override;
+    sc::ITime* getTime() override { return nullptr; }
+    td::UINT4 getNumberOfOutputSymbols() override;
+    bool getOutputSymbolIndices(cnt::SafeFullVector<td::UINT4>& out) override;
+    StatisticsStore<T>* getStatisticsStore() override { return &_stores.statistics; }
+    cnt::SafeFullVector<td::String> getFunctionNames() override;
+    cnt::SafeFullVector<td::String> getOperatorWords() override;
+    const cnt::SafeFullVector<sc::SymbolInfo>* getSymbolKinds() const override { return &_stores.symbolInfo; }
+    cnt::SafeFullVector<sc::SymbolInfo>* getSymbolKinds() override { return &_stores.symbolInfo; }
+    sc::ILog* getLog() override { return _pLog; }
+    void setLogger(sc::ILog* pLog) override { _pLog = pLog; }
+    void showLogEntry(const sc::ILog::LE& entry, sc::ILog::Type type) override;
+    sc::SolverType getSolverType() override { return _type; }
+    td::BYTE* getSolverFlagsPtr() override { return &_initMain; }
+    void setMaxReps(td::INT4 maxReps) override { _maxReps = maxReps; }
+    void setStepReporting(td::BYTE on) override { _stepReporting = on; }
+    void release() override { delete this; }
+    td::UINT4 getNumberOfStateVariables() override { return 0; }
+    cnt::SafeFullVector<DAEVarRecord>* getVariableRecords() override { return nullptr; }
+
+    // ---- sc::ISignal ----
+    // Counts the signal (kinds below 6) and passes it on to the listener.
+    void signal(td::BYTE kind) override;
+
+    // ---- what compiled expressions reach ----
+    ISolverServices<T>* getParentSolver() override { return _pParent; }
+    // Applies '=', '+', '-', '*', '/' or '^' to a variable or parameter; the complex build
+    // can change one part alone (with the real part of the value). A division by zero
+    // leaves the symbol as it was.
+    void updateSymbolValue(const T* value, td::INT4 symbIndex, char op, ValuePart part) override;
+    bool hasConjugatePartners() override { return _stores.settings.conjugatePartners != 0; }
+    FnLimits<T>* getFnLimits() override { return &_stores.fnLimits; }
+    RndGenManager* getRndGenManager() override { return &_stores.generators; }
+    SubModelBuild buildSubModel(const td::String& typeWord, double eps, td::UINT2 line, const sc::Naming& naming,
+                                const sc::TokenizedModel& model) override;
+
+    // ---- for the kinds, children and tests ----
+    Solver* getParent() const { return _pParent; }
+    td::UINT4 getNumberOfChildren() const { return static_cast<td::UINT4>(_children.size()); }
+    Solver* getChild(td::UINT4 i) const { return _children[i]; }
+    double getEps() const { return _eps; }
+    td::INT4 getMaxReps() const { return _maxReps; }
+    td::UINT2 getLine() const { return _stores.settings.line; }
+    td::BYTE isAlwaysOn() const { return _alwaysOn; }
+    td::BYTE getReInit() const { return _reInit; }
+    td::UINT4 getSignalCount(td::BYTE kind) const { return kind < cSignalKinds ? _signalCounts[kind] : 0; }
+    // A child model takes the parameters it copies from its parent.
+    void copyFromParent();
+    // A key through the own logger, as an error; nothing without a logger.
+    void reportKey(const char* key);
+    // The key, or its twin when this solver is a child model.
+    void reportKey(const char* key, const char* subModelKey) { reportKey(_pParent ? subModelKey : key); }
+
+protected:
+    explicit Solver(sc::ILog* pLog);
+    ~Solver() override;
+
+    // ---- building ----
+    // Everything of the last build dropped, before a new one.
+    void beginBuild();
+    // Reads the model line of the level after a successful build: eps, maxIter,
+    // alwaysOn and (sub-model) initMain.
+    void applyModelLineSettings(const sc::TokenizedModel& model, sc::ModelLevel level);
+    // The settings a tokenized build hands back: reInit, copied parameters, the section
+    // flags and the time parameters.
+    void takeBuildResults(const SolverData<T>& data, const sc::TokenizedModel& model, sc::ModelLevel level);
+    // An entry of the text error log in section ReadModel at the solver's line.
+    void addReadModelError(const char* text);
+
+    // ---- running ----
+    bool runSection(Section section);
+    bool runReInit() { return runSection(SolverStores<T>::ReInit); }
+    bool runPreProc() { return runSection(SolverStores<T>::PreProc); }
+    bool runIterPostProc() { return runSection(SolverStores<T>::IterPostProc); }
+    bool runBasePostProc() { return runSection(SolverStores<T>::BasePostProc); }
+    bool runPostProc() { return runSection(SolverStores<T>::PostProc); }
+    // True when the repeat list asks for another repetition (it stopped early).
+    bool evalRepeat();
+    // Runs the statements of one limit group; the signals they raise are counted.
+    void runLimitGroup(const LimitGroup<T>& group);
+    void keepStartValues();
+    void restoreStartValues();
+    // The value of solver-status place k.
+    T& statusPlace(td::BYTE k);
+    // Places 1, 3, 4 and 5, and with a progress record 0 and 2.
+    void writeStatusPlaces();
+    void clearSignalCounts();
+    bool anySignal() const;
+    void notifyProgress()
+    {
+        if (_pConsumer)
+            _pConsumer->progress();
+    }
+    void notifyFinished(sc::ISolverConsumer::Finish code)
+    {
+        if (_pConsumer)
+            _pConsumer->finished(code);
+    }
+    void monitorStatus()
+    {
+        if (_pMonitor)
+            _pMonitor->status = static_cast<td::BYTE>(_status);
+    }
+
+    SolverStores<T> _stores;
+    sc::SolverMonitor<T>* _pMonitor = nullptr;
+    sc::ILog* _pLog;
+    sc::ISolverConsumer* _pConsumer = nullptr;
+    sc::ISignal* _pSignalListener = nullptr;
+    Solver* _pParent = nullptr;
+    cnt::PushBackVector<Solver*> _children;
+    cnt::SafeFullVector<T> _startValues;
+    double _eps = cDefaultEps;
+    double _residualNorm;
+    td::UINT4 _signalCounts[cSignalKinds] = {};
+    td::UINT4 _copyParsCount = 0;
+    td::UINT4 _copyParsFirst = 0;
+    td::UINT4 _auxCounter = 0;
+    td::UINT4 _totalIterations = 0;
+    td::UINT4 _iterationsInPass = 0;
+    td::INT4 _maxReps = -1;
+    td::UINT2 _maxIter = cDefaultMaxIter;
+    td::BYTE _initMain = 0;
+    sc::SolverType _type = sc::SolverType::NA;
+    td::BYTE _alwaysOn = 0;
+    td::BYTE _valuesChanged = 0;
+    td::BYTE _childrenPending = 1;
+    td::BYTE _running = 0;
+    td::BYTE _reInit = 0;
+    td::BYTE _stepReporting = 0;
+    td::BYTE _traceLevel = 0;
+    td::BYTE _iterPostProcEveryPass = 0;
+    td::BYTE _basePostProcEveryPass = 0;
+    sc::Solution _status = sc::Solution::OK;
+    // A build succeeded and its set-up ran: the value array and work vectors exist.
+    bool _built = false;
+};
+
+extern template class Solver<double>;
+extern template class Solver<std::complex<double>>;
+} // namespace sl
+
+namespace slDbl
+{
+using Solver = sl::Solver<double>;
+}
+
+namespace slCmplx
+{
+using Solver = sl::Solver<std::complex<double>>;
+}

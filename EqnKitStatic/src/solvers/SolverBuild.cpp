@@ -1,0 +1,99 @@
+// What every solver kind does around a tokenized build: dropping the last build, the
+// settings of the model line and of the build context, error entries of a failed
+// build, and the child model that a main model's build makes.
+#include <cfloat>
+
+#include <sc/TokenizedModel.h>
+
+#include "Solver.h"
+
+namespace sl
+{
+namespace
+{
+sc::TokenizedModel::iterator modelLine(const sc::TokenizedModel& model, sc::ModelLevel level)
+{
+    return model.getGroup(level == sc::ModelLevel::Main ? sc::Group::Model : sc::Group::SubModel, level);
+}
+} // namespace
+
+template <typename T> void Solver<T>::beginBuild()
+{
+    _built = false;
+    for (std::size_t i = 0; i < _children.size(); ++i)
+    {
+        if (_children[i])
+            _children[i]->release();
+    }
+    _children.clear();
+    _startValues.reserve(0);
+    _copyParsCount = _copyParsFirst = 0;
+    _iterationsInPass = _totalIterations = 0;
+    _residualNorm = DBL_MAX;
+}
+
+template <typename T> void Solver<T>::applyModelLineSettings(const sc::TokenizedModel& model, sc::ModelLevel level)
+{
+    const sc::TokenizedModel::iterator line = modelLine(model, level);
+    double value = 0;
+    if (line.getAttrib(sc::AttribID::Eps, value))
+        _eps = value;
+    if (!(_eps > 0))
+        _eps = cDefaultEps;
+    if (line.getAttrib(sc::AttribID::MaxIter, value))
+        _maxIter = value >= 65535.0 ? td::UINT2(65535) : value >= 1.0 ? static_cast<td::UINT2>(value) : td::UINT2(0);
+    if (_maxIter == 0)
+        _maxIter = cDefaultMaxIter;
+    bool on = false;
+    if (line.getAttrib(sc::AttribID::AlwaysOn, on))
+        _alwaysOn = on ? 1 : 0;
+    if (level != sc::ModelLevel::Sub)
+        return;
+    _initMain = 1;
+    if (line.getAttrib(sc::AttribID::InitMain, on) && !on)
+        _initMain = 2;
+}
+
+template <typename T>
+void Solver<T>::takeBuildResults(const SolverData<T>& data, const sc::TokenizedModel& model, sc::ModelLevel level)
+{
+    if (level == sc::ModelLevel::Sub)
+    {
+        _copyParsCount = model.getCopyParamsFromParentToSubModelCopied();
+        _copyParsFirst = model.getNumberOfInitialSubProblemParams();
+    }
+    _iterPostProcEveryPass = data.iterPostProcFlag;
+    _basePostProcEveryPass = data.basePostProcFlag;
+    _stores.settings.indexOfTParam = data.indexOfTParam;
+    _stores.settings.indexOfDeltaTParam = data.indexOfDeltaTParam;
+    if (data.eps != 0)
+        _eps = data.eps;
+}
+
+template <typename T> void Solver<T>::addReadModelError(const char* text)
+{
+    beginErrorEntry(_stores.errorLog, _stores.settings.line, static_cast<td::BYTE>(ErrorSection::ReadModel));
+    _stores.errorLog.append(text);
+}
+
+template <typename T>
+typename Solver<T>::SubModelBuild Solver<T>::buildSubModel(const td::String& typeWord, double eps, td::UINT2 line,
+                                                           const sc::Naming& naming, const sc::TokenizedModel& model)
+{
+    for (std::size_t i = 0; i < _children.size(); ++i)
+    {
+        if (_children[i])
+            _children[i]->release();
+    }
+    _children.clear();
+    Solver* pChild = create(this, _pLog, typeWord, td::String(), cDefaultMaxIter, eps, line);
+    if (!pChild)
+        return SubModelBuild::NoSolver;
+    _children.push(pChild);
+    // The child builds level 1 of the same model; the symbol table is only read.
+    return pChild->init(const_cast<sc::Naming*>(&naming), model, false) ? SubModelBuild::Built : SubModelBuild::Failed;
+}
+
+template class Solver<double>;
+template class Solver<std::complex<double>>;
+} // namespace sl

@@ -1,0 +1,56 @@
+// The console logger's output format and the model library's console logger export.
+#include "ConsoleLog.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include <sc/AtSubstitution.h>
+#include <sc/ModelFactories.h>
+
+constinit ConsoleLog s_consoleLog(2);
+
+td::String ConsoleLog::translate(const char* key) const
+{
+    if (_translator)
+        return _translator(key);
+    return td::String(key);
+}
+
+void ConsoleLog::showEntry(const LE& entry, Type type)
+{
+    if (type != Info && type != Warning && type != Error)
+        return;
+    td::UINT4 shownLine = entry.line != 0 ? entry.line + static_cast<td::UINT4>(_lineOffset) : 0;
+    if (type != Info)
+    {
+        const char* kind = type == Warning ? "Warning!" : "Error!";
+        if (shownLine != 0)
+            std::printf("%s LineNo=%u, colNo=%u, msg=", kind, shownLine, entry.col);
+        else
+            std::printf("%s Msg=", kind);
+    }
+    std::fwrite(entry.msg.c_str(), 1, entry.msg.length(), stdout);
+    std::fputc('\n', stdout);
+}
+
+void ConsoleLog::showText(const td::String& text, Type type) { showEntry(LE{text, 0, 0}, type); }
+
+void ConsoleLog::showFormatted(const char* key, td::UINT4 line, td::UINT4 col, Type type, int nStrings, ...)
+{
+    if (!key || !*key)
+        return;
+    va_list args;
+    va_start(args, nStrings);
+    td::String text = sc::substituteAtV(translate(key).c_str(), nStrings, args);
+    va_end(args);
+    showEntry(LE{text, line, col}, type);
+}
+
+void ConsoleLog::showKeyAt(const char* key, td::UINT4 line, td::UINT4 col, Type type)
+{
+    showEntry(LE{translate(key), line, col}, type);
+}
+
+void ConsoleLog::showKey(const char* key, Type type) { showEntry(LE{translate(key), 0, 0}, type); }
+
+sc::ILog* sc::getConsoleLogger() { return &s_consoleLog; }

@@ -1,0 +1,294 @@
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <sc/MessageKeys.h>
+
+#include "SolverSupport.h"
+
+namespace
+{
+using sc::Solution;
+using test::BuiltSolver;
+using test::Cmplx;
+namespace msg = sc::msg;
+
+template <typename T> class NRSolve : public ::testing::Test
+{
+};
+using Builds = ::testing::Types<double, Cmplx>;
+TYPED_TEST_SUITE(NRSolve, Builds);
+
+const std::string cSample = "Model [type = NL, eps = 1e-6]:\nVars:\nx = 1; y = 1\nParams:\na = 3\n"
+                            "NLEs:\nx + y = a\nx - y = 1\nend\n";
+
+// Records the consumer's calls as "p" (progress) and the codes of finished.
+class Consumer final : public sc::ISolverConsumer
+{
+public:
+    void progress() override { calls += "p"; }
+    void finished(td::BYTE code) override { calls += std::to_string(code); }
+    std::string calls;
+};
+
+std::string complexModel(const std::string& vars, const std::string& params, const std::string& eqs)
+{
+    return "Model [type = NL, domain = cmplx, eps = 1e-10]:\nVars:\n" + vars + "\nParams:\n" + params + "\nNLEs:\n" +
+           eqs + "end\n";
+}
+
+TYPED_TEST(NRSolve, TheSampleModelSolvesAndWritesTheStatusSymbols)
+{
+    BuiltSolver<TypeParam> s;
+    ASSERT_TRUE(s.build(cSample)) << s.keys();
+    EXPECT_EQ(s.pSolver->solve(), Solution::OK) << s.keys();
+    EXPECT_NEAR(std::abs(s.value("x") - TypeParam(2)), 0, 1e-12);
+    EXPECT_NEAR(std::abs(s.value("y") - TypeParam(1)), 0, 1e-12);
+    EXPECT_STREQ(s.pSolver->getStatusName(), "OK");
+    // A linear model converges in one Newton step.
+    EXPECT_EQ(s.pSolver->getNumberOfIterations(), 1u);
+    EXPECT_EQ(test::re(s.place(4)), 1.0);                  // totIter#
+    EXPECT_EQ(test::re(s.place(5)), 0.0);                  // solState#
+    EXPECT_EQ(test::re(s.place(6)), 1e-6);                 // reqEps#
+    EXPECT_LT(test::re(s.place(7)), 1e-6);                 // obtEps#
+    EXPECT_EQ(s.pSolver->getSymbolIndex("solState#"), -1); // the model's to read, not the host's
+}
+
+TEST(NRSolve, ComplexModelsSolveToTheirClosedForms)
+{
+    BuiltSolver<Cmplx> square;
+    ASSERT_TRUE(square.build(complexModel("z = 1+1i", "c = 3+4i", "z*z = c\n"))) << square.keys();
+    EXPECT_EQ(square.pSolver->solve(), Solution::OK);
+    EXPECT_LT(std::abs(square.value("z") - Cmplx(2, 1)), 1e-10);
+
+    // A source E behind R1 feeding R2 parallel to a capacitor (impedance -j/(w C)):
+    // node voltage v, branch currents i1 and i2.
+    BuiltSolver<Cmplx> circuit;
+    ASSERT_TRUE(circuit.build(complexModel("v = 0; i1 = 0; i2 = 0", "E = 10; R1 = 2; R2 = 4; Zc = -3i",
+                                           "E - R1*(i1 + i2) = v\nv = R2*i1\nv = Zc*i2\n")))
+        << circuit.keys();
+    EXPECT_EQ(circuit.pSolver->solve(), Solution::OK);
+    const Cmplx E(10), R1(2), R2(4), Zc(0, -3);
+    const Cmplx Zp = R2 * Zc / (R2 + Zc);
+    const Cmplx v = E * Zp / (R1 + Zp);
+    EXPECT_LT(std::abs(circuit.value("v") - v), 1e-10);
+    EXPECT_LT(std::abs(circuit.value("i1") - v / R2), 1e-10);
+    EXPECT_LT(std::abs(circuit.value("i2") - v / Zc), 1e-10);
+}
+
+TYPED_TEST(NRSolve, StartsIterationLimitsEmptyJacobiansAndTheConsumer)
+{
+    const std::string converged = "Model [type = NL]:\nVars:\nx = 2\nNLEs:\nx^2 = 4\nend\n";
+    const std::string far = "Model [type = NL]:\nVars:\nx = 10\nNLEs:\nx^2 = 4\nend\n";
+    const std::string near = "Model [type = NL]:\nVars:\nx = 3\nNLEs:\nx^2 = 4\nend\n";
+    const std::string empty = "Model [type = NL]:\nVars:\nx = 1\nParams:\na = 1\nNLEs:\na = 2\nend\n";
+    struct Case
+    {
+        const char* name;
+        std::string model;
+        td::UINT2 maxIter;
+        td::BYTE trace;
+        Solution result;
+        Solution status;
+        td::UINT4 iterations;
+        const char* key;
+        // Progress calls as "p", then the codes of finished.
+        const char* consumer;
+    } cases[] = {
+        {"converged start", converged, 100, 0, Solution::OK, Solution::OK, 0, nullptr, "23"},
+        {"converged start, traced", converged, 100, 1, Solution::OK, Solution::OK, 0, nullptr, "p23"},
+        {"iteration limit", far, 1, 0, Solution::MaxIters, Solution::MaxIters, 1, msg::scMaxIterLimit, ""},
+        {"iteration limit, traced", far, 1, 1, Solution::MaxIters, Solution::MaxIters, 1, msg::scMaxIterLimit, "p0"},
+        // The pass's convergence and the solve's end both report finished 2.
+        {"every iteration traced", near, 100, 2, Solution::OK, Solution::OK, 4, nullptr, "pppp223"},
+        {"no Jacobian entries", empty, 100, 0, Solution::SolutionError, Solution::EmptyMatrix, 0, msg::scEmptyJacobian,
+         "0"},
+    };
+    for (const Case& c : cases)
+    {
+        BuiltSolver<TypeParam> s;
+        Consumer consumer;
+        ASSERT_TRUE(s.build(c.model)) << c.name << "\n" << s.keys();
+        s.pSolver->setMaxIter(c.maxIter);
+        s.pSolver->setConsumer(&consumer);
+        s.pSolver->setTraceLevel(c.trace);
+        EXPECT_EQ(s.pSolver->solve(), c.result) << c.name;
+        EXPECT_EQ(s.pSolver->getStatus(), c.status) << c.name;
+        EXPECT_EQ(s.pSolver->getNumberOfIterations(), c.iterations) << c.name;
+        EXPECT_EQ(s.keys(), c.key ? std::string(c.key) + "\n" : std::string()) << c.name;
+        EXPECT_EQ(consumer.calls, c.consumer) << c.name;
+    }
+}
+
+TYPED_TEST(NRSolve, TheSymbolicAnalysisIsKeptWhileThePatternStays)
+{
+    BuiltSolver<TypeParam> s;
+    ASSERT_TRUE(
+        s.build("Model [type = NL, eps = 1e-12]:\nVars:\nx = 3; y = 3\nNLEs:\nx^2 + y = 11\nx + y^2 = 7\nend\n"));
+    ASSERT_EQ(s.pSolver->solve(), Solution::OK);
+    const td::UINT4 iterations = s.pSolver->getNumberOfIterations();
+    ASSERT_GT(iterations, 2u);
+    sparse::FactorStats stats = s.pSolver->getFactorStats();
+    EXPECT_EQ(stats.analyses, 1u);
+    EXPECT_EQ(stats.factorisations + stats.refactorisations, iterations);
+    EXPECT_NEAR(std::abs(s.value("x") - TypeParam(3)), 0, 1e-9);
+    EXPECT_NEAR(std::abs(s.value("y") - TypeParam(2)), 0, 1e-9);
+
+    // A new value refactors the kept analysis; a new build with another pattern analyses afresh.
+    s.pSolver->setVariableValue("x", TypeParam(4));
+    ASSERT_EQ(s.pSolver->solve(), Solution::OK);
+    EXPECT_EQ(s.pSolver->getFactorStats().analyses, 1u);
+    EXPECT_GT(s.pSolver->getFactorStats().refactorisations, stats.refactorisations);
+    s.loaded.naming.clean();
+    ASSERT_TRUE(s.build("Model [type = NL]:\nVars:\nx = 1; y = 1; z = 1\nNLEs:\nx = 1\ny = x + 1\nz = y*x\nend\n"));
+    EXPECT_EQ(s.pSolver->getFactorStats().analyses, 0u);
+    ASSERT_EQ(s.pSolver->solve(), Solution::OK);
+    EXPECT_EQ(s.pSolver->getFactorStats().analyses, 1u);
+    EXPECT_NEAR(std::abs(s.value("z") - TypeParam(2)), 0, 1e-12);
+}
+
+TYPED_TEST(NRSolve, RepetitionsLimitPassesAndTheirCap)
+{
+    BuiltSolver<TypeParam> reps;
+    ASSERT_TRUE(reps.build("Model [type = NL]:\nVars:\nx = 0\nParams:\nn = 0\nNLEs:\nx = n\nPostProc:\nn += 1\n"
+                           "Repeats:\nrepeat\nend\n"));
+    reps.pSolver->setMaxReps(2);
+    EXPECT_EQ(reps.pSolver->solve(), Solution::OK);
+    EXPECT_EQ(test::re(reps.value("n")), 3.0);
+    EXPECT_EQ(test::re(reps.value("x")), 2.0);
+
+    // The group clamps p once: the second pass solves with the clamped value.
+    const std::string clamp = "Model [type = NL]:\nVars:\nx = 0\nParams:\np = 5\nNLEs:\nx = p\nLimits:\n"
+                              "group [name = \"clamp\"]\n    if p > 2 [signal = TooHigh]\n        p = 2\n    end\nend\n"
+                              "end\n";
+    BuiltSolver<TypeParam> once;
+    ASSERT_TRUE(once.build(clamp)) << once.keys();
+    sc::SolverMonitor<TypeParam> monitor;
+    once.pSolver->attachMonitor(&monitor);
+    EXPECT_EQ(once.pSolver->solve(), Solution::OK);
+    EXPECT_EQ(test::re(once.value("x")), 2.0);
+    EXPECT_EQ(monitor.pass, 2u);
+    EXPECT_STREQ(monitor.limitGroupName, "clamp");
+    EXPECT_EQ(once.pSolver->getSignalCount(4), 0u); // cleared by the second pass
+
+    // A group that signals in every pass, while each pass converges at once, ends at the
+    // iteration limit instead of running on.
+    BuiltSolver<TypeParam> always;
+    ASSERT_TRUE(always.build("Model [type = NL]:\nVars:\nx = 0\nParams:\np = 5\nn = 0\nNLEs:\nx = p\nLimits:\n"
+                             "group\n    if p > 0 [signal = TooHigh]\n        n += 1\n    end\nend\nend\n"));
+    always.pSolver->setMaxIter(7);
+    EXPECT_EQ(always.pSolver->solve(), Solution::MaxIters);
+    EXPECT_EQ(always.keys(), std::string(msg::scMaxIterLimit) + "\n");
+    EXPECT_EQ(test::re(always.value("n")), 7.0);
+}
+
+TYPED_TEST(NRSolve, LimitFunctionsClampAndChangeRegions)
+{
+    // x is held at the upper bound; y follows the clamped value.
+    BuiltSolver<TypeParam> s;
+    ASSERT_TRUE(s.build("Model [type = NL]:\nVars:\nx = 0; y = 0\nParams:\nhi = 3\nNLEs:\nx = 5\n"
+                        "y = lim(x, 0, hi)\nend\n"))
+        << s.keys();
+    EXPECT_EQ(s.pSolver->solve(), Solution::OK) << s.keys();
+    EXPECT_NEAR(test::re(s.value("y")), 3.0, 1e-12);
+    // A bound given by a parameter is read again at every walk.
+    s.pSolver->setParameterValue("hi", TypeParam(10));
+    EXPECT_EQ(s.pSolver->solve(), Solution::OK);
+    EXPECT_NEAR(test::re(s.value("y")), 5.0, 1e-12);
+}
+
+TYPED_TEST(NRSolve, ASubModelIsSolvedBeforeItsParent)
+{
+    BuiltSolver<TypeParam> s;
+    ASSERT_TRUE(s.build("Model [type = NL]:\nVars:\nx = 0\nParams:\np = 3\nq = 4\n"
+                        "SubModel [type = NL, copyPars = 2]:\nVars:\nu = 0\nParams:\nk = 2\n"
+                        "NLEs:\nu = k*p + @main.q\nPostProc:\n@main.q = u\nend\n"
+                        "NLEs:\nx = 2*q\nend\n"))
+        << s.keys();
+    ASSERT_EQ(s.pSolver->getNumberOfChildren(), 1u);
+    sl::Solver<TypeParam>* pChild = s.pSolver->getChild(0);
+    EXPECT_EQ(pChild->getParent(), s.pSolver);
+    EXPECT_EQ(*pChild->getSolverFlagsPtr(), 1);
+    EXPECT_EQ(s.pSolver->solve(), Solution::OK) << s.keys();
+    // u = 2*3 + 4 = 10 with the copied p; the child's post-processing hands it to q.
+    TypeParam u{};
+    ASSERT_TRUE(pChild->getVariableValue("u", u));
+    EXPECT_NEAR(test::re(u), 10.0, 1e-12);
+    EXPECT_NEAR(test::re(s.value("x")), 20.0, 1e-12);
+
+    // A child that fails stops its parent; its keys are the sub-model twins.
+    BuiltSolver<TypeParam> failing;
+    ASSERT_TRUE(failing.build("Model [type = NL]:\nVars:\nx = 0\nSubModel [type = NL]:\nVars:\nu = 0\n"
+                              "NLEs:\nu^2 + 1 = 0\nend\nNLEs:\nx = 1\nend\n"));
+    EXPECT_EQ(failing.pSolver->solve(), Solution::SubmodelFailed);
+    EXPECT_EQ(failing.keys(), std::string(msg::scErrFactorizeSub) + "\n" + msg::scCannotSolveSubModel + "\n");
+}
+
+TYPED_TEST(NRSolve, FailedFactorisationsAndSolvesAreNotReused)
+{
+    // (x - 1)^2 = 0 has a singular Jacobian at its root.
+    BuiltSolver<TypeParam> singular;
+    ASSERT_TRUE(singular.build("Model [type = NL]:\nVars:\nx = 1\nNLEs:\nx^2 + 4 = 2*x + 3\nend\n"));
+    EXPECT_EQ(singular.pSolver->solve(), Solution::FactorizationError);
+    EXPECT_EQ(singular.keys(), std::string(msg::scErrFactorize) + "\n");
+    EXPECT_EQ(singular.pSolver->getFactorStats().analyses, 0u); // released
+    // Away from the root the next solve analyses and factorises afresh.
+    singular.pSolver->setVariableValue("x", TypeParam(3));
+    EXPECT_EQ(singular.pSolver->solve(), Solution::OK);
+    EXPECT_EQ(singular.pSolver->getFactorStats().analyses, 1u);
+    EXPECT_NEAR(test::re(singular.value("x")), 1.0, 1e-3);
+}
+
+TEST(NRSolve, NonFiniteValuesEndTheSolveWithAStatus)
+{
+    // A NaN Jacobian is refused by the factorisation; a NaN residual by the solve.
+    struct Case
+    {
+        const char* model;
+        Solution result;
+        const char* key;
+    } cases[] = {
+        {"Model [type = NL]:\nVars:\nx = -1\nNLEs:\nsqrt(x) = 1\nend\n", Solution::FactorizationError,
+         msg::scErrFactorize},
+        {"Model [type = NL]:\nVars:\nx = 0\nParams:\np = -1\nNLEs:\nx + sqrt(p) = 1\nend\n", Solution::SolutionError,
+         msg::scLUSolveError},
+    };
+    for (const Case& c : cases)
+    {
+        BuiltSolver<double> s;
+        ASSERT_TRUE(s.build(c.model));
+        EXPECT_EQ(s.pSolver->solve(), c.result) << c.model;
+        EXPECT_EQ(s.pSolver->getStatus(), c.result) << c.model;
+        EXPECT_EQ(s.keys(), std::string(c.key) + "\n") << c.model;
+        EXPECT_TRUE(std::isnan(s.pSolver->getResidualNorm())) << c.model;
+    }
+}
+
+TYPED_TEST(NRSolve, CountChecksCanBeLiftedWithoutUnsafeSolves)
+{
+    struct Case
+    {
+        const char* model;
+        const char* key;
+    } cases[] = {
+        {"Model [type = NL]:\nVars:\nx = 1; y = 1; z = 1\nNLEs:\nx = 1\ny = 2\nend\n", msg::csVarsNeqEqs},
+        {"Model [type = NL]:\nVars:\nx = 1\nNLEs:\nx = 1\nx = 2\nx^2 = 3\nend\n", msg::csVarsNeqEqs},
+    };
+    for (const Case& c : cases)
+    {
+        BuiltSolver<TypeParam> strict;
+        EXPECT_FALSE(strict.build(c.model));
+        EXPECT_EQ(strict.keys(), std::string(c.key) + "\n" + msg::scNLReadFail + "\n");
+        EXPECT_EQ(strict.pSolver->solve(), Solution::SolutionError); // never built
+
+        BuiltSolver<TypeParam> lifted;
+        lifted.pSolver->skipInitialValues();
+        ASSERT_TRUE(lifted.build(c.model)) << lifted.keys();
+        // Not square: nothing to factorise, and nothing written outside the arrays.
+        EXPECT_EQ(lifted.pSolver->solve(), Solution::FactorizationError);
+    }
+}
+} // namespace
