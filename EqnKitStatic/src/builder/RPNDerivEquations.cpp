@@ -3,6 +3,7 @@
 // trees of an equation are given back once its evaluators exist.
 #include <sc/MessageKeys.h>
 
+#include "BuildClock.h"
 #include "RPNDerivParser.h"
 
 namespace sl
@@ -50,6 +51,7 @@ bool RPNDerivParser<T>::buildSymbolicJacobian(Iterator& it, td::UINT4 eqIndex, t
 {
     TD_ASSERT(this->_pSolverData);
     SolverData<T>& d = *this->_pSolverData;
+    BuildPhaseTimer timer;
     this->clearTokens();
     beginUsedVars();
     Tree tree(&d, nullptr, this->_nVars, d.treeOption != 0);
@@ -66,6 +68,7 @@ bool RPNDerivParser<T>::buildSymbolicJacobian(Iterator& it, td::UINT4 eqIndex, t
         default: lineError(msg::scUnexpectedExpressionType, line); break;
         }
     }
+    timer.lap(&BuildClock::parseMs);
     if (ok)
     {
         d.keyLine = line;
@@ -214,10 +217,12 @@ bool RPNDerivParser<T>::makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UIN
     EvaluatorVect<T>* pList = constraint ? d.pConstraints : d.pEquations;
     EvaluatorSparseMatrix<T>* pMatrix = constraint ? d.pConstraintJacobian : d.pJacobian;
     TD_ASSERT(pList && pMatrix);
+    BuildPhaseTimer timer;
     Evaluator<T>* pEquation = d.newEvaluator();
     if (!tree.createEvaluator(pEquation))
         return false;
     pList->add(pEquation);
+    timer.lap(&BuildClock::compileMs);
     _collectsUsedVars = 0;
     const td::UINT4 firstEntry = pMatrix->size();
     EquationRows<T>* pRows = constraint ? nullptr : d.pRows;
@@ -267,6 +272,7 @@ bool RPNDerivParser<T>::makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UIN
         _rootVariables.push_back(v);
     }
     tree.forgetDependence();
+    timer.lap(&BuildClock::differentiateMs);
     const td::UINT4 nRoots = static_cast<td::UINT4>(_roots.size());
     if (!tree.beginRow(_roots.data(), nRoots))
         return reportDiffFailure(msg::etErrDifEqua);
@@ -284,6 +290,7 @@ bool RPNDerivParser<T>::makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UIN
     if (pRows)
         addRow(tree, *pRows, firstEntry, pMatrix->size() - firstEntry);
     tree.endRow();
+    timer.lap(&BuildClock::compileMs);
     return true;
 }
 
