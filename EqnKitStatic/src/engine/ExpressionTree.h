@@ -375,6 +375,11 @@ private:
     // differentiation
     // The rules on the root marked for v, the result pushed as out's root.
     bool differentiateMarked(ExpressionTree& out, td::UINT4 v);
+    // The derivative of the root's chain of sums and differences (pChain[j] the chain's
+    // node j levels below the root) from its nodes at the positions given, deepest first,
+    // whose terms depend on the variable: the nodes above and between them pass the
+    // derivative from below on unchanged, so they are not walked.
+    Node* differentiateChain(Node* const* pChain, const td::UINT4* pPositions, td::UINT4 nPositions);
     td::UINT4 mark(Node* pNode);
     static td::UINT4 countDistinct(const Node* pRoot);
     td::UINT4 markLeaf(Node* pNode);

@@ -202,8 +202,11 @@ namespace
 {
 // What the derivatives of one tree by its variables share: each node's parent and the
 // leaves of each variable, so that marking for a variable walks up from its leaves
-// through the nodes that depend on it, and no further. One per thread, for the tree
-// prepared last.
+// through the nodes that depend on it, and no further. A root that is a chain of sums
+// and differences (a long equation leans left along it) is not climbed: marking stops at
+// the chain, which records the positions of the terms that depend, and the derivative is
+// made from those terms alone (Tree::differentiateChain). So each variable costs what its
+// own terms cost, however long the equation. One per thread, for the tree prepared last.
 template <typename T> struct Dependence
 {
     using Node = ETNode<T>;
@@ -222,6 +225,12 @@ template <typename T> struct Dependence
         return s_dependence;
     }
 
+    static bool isChainOperator(const Node* p)
+    {
+        const td::BYTE type = p->pToken->type;
+        return (type == C::ADD || type == C::SUB) && p->pLeftNode && p->pRightNode;
+    }
+
     bool isFor(const void* pTree, const Node* pRoot) const { return pTree == _pTree && pRoot == _pRoot; }
 
     void begin(const void* pTree, const Node* pRoot)
@@ -230,30 +239,29 @@ template <typename T> struct Dependence
         _pRoot = pRoot;
         _leaves.clear();
         _touched.clear();
+        _chain.clear();
+        _marked.clear();
         _nNodes = 0;
         _parents.assign(64, Slot{});
     }
     void forget() { _pTree = nullptr; }
 
-    void addNode(const Node* p, Node* pParent)
+    // p below pParent; parentChain: pParent's position in the root's chain, -1 outside it.
+    void addNode(const Node* p, Node* pParent, td::INT4 parentChain)
     {
         if (2 * (++_nNodes) > _parents.size())
             grow();
-        insert(p, pParent);
+        insert(Slot{p, pParent, parentChain});
     }
-    Node* parentOf(const Node* p) const
-    {
-        for (std::size_t i = hash(p);; i = (i + 1) & (_parents.size() - 1))
-        {
-            if (_parents[i].p == p)
-                return _parents[i].pParent;
-            if (!_parents[i].p)
-                return nullptr;
-        }
-    }
+    void addChainNode(Node* p) { _chain.push_back(p); }
     void addLeaf(td::UINT4 var, td::UINT4 limitPos, Node* p) { _leaves.push_back({var, limitPos, p}); }
     void sortLeaves() { std::stable_sort(_leaves.begin(), _leaves.end()); }
     td::UINT4 nodeCount() const { return _nNodes; }
+    bool hasChain() const { return !_chain.empty(); }
+    Node* const* chain() const { return _chain.data(); }
+    // The chain positions marked, deepest first.
+    const td::UINT4* markedPositions() const { return _marked.data(); }
+    td::UINT4 markedCount() const { return static_cast<td::UINT4>(_marked.size()); }
 
     // Marks what depends on var; true when the root does.
     bool mark(td::UINT4 var)
@@ -267,22 +275,36 @@ template <typename T> struct Dependence
                 pChild->leftTag = it->limitPos;
                 _touched.push_back(pChild);
             }
-            for (Node* p = parentOf(pChild); p; pChild = p, p = parentOf(p))
+            for (const Slot* pSlot = &slotOf(pChild); pSlot->pParent; pSlot = &slotOf(pChild))
             {
+                Node* p = pSlot->pParent;
                 const bool marked = p->leftTag || p->rightTag;
                 (p->pLeftNode == pChild ? p->leftTag : p->rightTag) = 1;
                 if (marked)
                     break;
                 _touched.push_back(p);
+                if (pSlot->parentChain >= 0)
+                {
+                    _marked.push_back(static_cast<td::UINT4>(pSlot->parentChain));
+                    break;
+                }
+                pChild = p;
             }
         }
-        return !_touched.empty();
+        if (_marked.empty())
+            return !_touched.empty();
+        // Deepest first; every marked node but the deepest has the chain below it to take.
+        std::sort(_marked.begin(), _marked.end(), [](td::UINT4 a, td::UINT4 b) { return a > b; });
+        for (std::size_t k = 1; k < _marked.size(); ++k)
+            _chain[_marked[k]]->leftTag = 1;
+        return true;
     }
     void clearMarks()
     {
         for (Node* p : _touched)
             p->leftTag = p->rightTag = 0;
         _touched.clear();
+        _marked.clear();
     }
 
 private:
@@ -290,18 +312,31 @@ private:
     {
         const Node* p = nullptr;
         Node* pParent = nullptr;
+        // The parent's position in the root's chain; -1 outside it.
+        td::INT4 parentChain = -1;
     };
     std::size_t hash(const Node* p) const
     {
         return (static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(p) >> 4) * 0x9E3779B97F4A7C15ull >> 20) &
                (_parents.size() - 1);
     }
-    void insert(const Node* p, Node* pParent)
+    const Slot& slotOf(const Node* p) const
     {
-        std::size_t i = hash(p);
+        static const Slot s_none;
+        for (std::size_t i = hash(p);; i = (i + 1) & (_parents.size() - 1))
+        {
+            if (_parents[i].p == p)
+                return _parents[i];
+            if (!_parents[i].p)
+                return s_none;
+        }
+    }
+    void insert(const Slot& slot)
+    {
+        std::size_t i = hash(slot.p);
         while (_parents[i].p)
             i = (i + 1) & (_parents.size() - 1);
-        _parents[i] = Slot{p, pParent};
+        _parents[i] = slot;
     }
     void grow()
     {
@@ -310,7 +345,7 @@ private:
         for (const Slot& slot : old)
         {
             if (slot.p)
-                insert(slot.p, slot.pParent);
+                insert(slot);
         }
     }
 
@@ -320,6 +355,9 @@ private:
     std::vector<Slot> _parents;
     std::vector<Leaf> _leaves;
     std::vector<Node*> _touched;
+    // The root's chain of sums and differences, from the root down its left operands.
+    std::vector<Node*> _chain;
+    std::vector<td::UINT4> _marked;
 };
 } // namespace
 
@@ -332,21 +370,34 @@ template <typename T> bool ExpressionTree<T>::prepareDependence()
         return false;
     d.begin(this, pRoot);
     bool refused = false;
-    WalkStack<std::pair<Node*, Node*>> todo;
-    todo.push({pRoot, nullptr});
+    struct Item
+    {
+        Node* p;
+        Node* pParent;
+        td::INT4 parentChain;
+    };
+    WalkStack<Item> todo;
+    todo.push({pRoot, nullptr, -1});
     while (!todo.isEmpty() && !refused)
     {
-        auto [p, pParent] = todo.top();
+        const Item item = todo.top();
+        Node* p = item.p;
         todo.pop();
-        d.addNode(p, pParent);
+        d.addNode(p, item.pParent, item.parentChain);
         p->leftTag = p->rightTag = 0;
         const Tok& t = *p->pToken;
+        // The root, and each left operand of a chain node, continue the chain.
+        const bool inChain = (!item.pParent || (item.parentChain >= 0 && item.pParent->pLeftNode == p)) &&
+                             Dependence<T>::isChainOperator(p);
+        const td::INT4 chain = inChain ? item.parentChain + 1 : -1;
+        if (inChain)
+            d.addChainNode(p);
         // Under conj a variable stands for its partner: marked from the root instead.
         refused = ValueTraits<T>::isComplex && isFunction(p, C::CONJ);
         if (p->pRightNode)
-            todo.push({p->pRightNode, p});
+            todo.push({p->pRightNode, p, chain});
         if (p->pLeftNode)
-            todo.push({p->pLeftNode, p});
+            todo.push({p->pLeftNode, p, chain});
         if (!isLeaf(p))
             continue;
         if (isSymbolType(t.type) && isOwn(t))
@@ -409,12 +460,16 @@ template <typename T> bool ExpressionTree<T>::differentiateMarked(ExpressionTree
     Node* pDerivative = nullptr;
     const char* failure = msg::etCantDiff;
     const Dependence<T>& d = Dependence<T>::scratch();
-    const td::UINT4 nNodes = d.isFor(this, getRoot()) ? d.nodeCount() : countDistinct(getRoot());
+    const bool prepared = d.isFor(this, getRoot());
+    const td::UINT4 nNodes = prepared ? d.nodeCount() : countDistinct(getRoot());
     _nodesLeft = derivativeNodeLimit(nNodes);
     _sharing = true;
     try
     {
-        pDerivative = differentiateNode(getRoot());
+        if (prepared && d.hasChain())
+            pDerivative = differentiateChain(d.chain(), d.markedPositions(), d.markedCount());
+        else
+            pDerivative = differentiateNode(getRoot());
     }
     catch (const NodeLimitReached&)
     {
@@ -456,6 +511,28 @@ template <typename T> td::UINT4 ExpressionTree<T>::countDistinct(const Node* pRo
             todo.push(p->pLeftNode);
     }
     return static_cast<td::UINT4>(seen.size());
+}
+
+template <typename T>
+typename ExpressionTree<T>::Node* ExpressionTree<T>::differentiateChain(Node* const* pChain,
+                                                                        const td::UINT4* pPositions,
+                                                                        td::UINT4 nPositions)
+{
+    // The deepest takes what hangs below it as any node would; each further one adds its
+    // term's derivative to the derivative from below, as its rule does.
+    Node* pDerivative = nullptr;
+    for (td::UINT4 k = 0; k < nPositions; ++k)
+    {
+        Node* p = pChain[pPositions[k]];
+        if (k == 0)
+        {
+            pDerivative = differentiateNode(p);
+            continue;
+        }
+        Node* pTerm = p->rightTag ? differentiateNode(p->pRightNode) : nullptr;
+        pDerivative = finishOperator(p, pDerivative, pTerm);
+    }
+    return pDerivative;
 }
 
 // ---- the rules ----
