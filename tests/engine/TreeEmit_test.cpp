@@ -330,6 +330,44 @@ TEST(TreeEmit, SizesFromAFreshCount)
     EXPECT_EQ(e->getNumberOfInstructions(), 5u);
 }
 
+// The sin and the cos of one shared part come from one call in the code; each is what
+// the library's sin and cos give, bit for bit, small and huge arguments alike.
+template <typename T> void checkSineAndCosine()
+{
+    test::TreeContext<T> ctx;
+    auto tree = ctx.tree(false);
+    // sin(x0 * x1) - cos(x0 * x1) / x2, the product shared; cos(x0 * x1) first in the reversed form.
+    sl::ETNode<T>* pPart = tree.newOperator(C::MUL, tree.newSymbol(0), tree.newSymbol(1));
+    sl::ETNode<T>* pCos = tree.newOperator(C::DIV, tree.newOperator(C::COS, pPart, nullptr), tree.newSymbol(2));
+    tree.pushRoot(tree.newOperator(C::SUB, tree.newOperator(C::SIN, pPart, nullptr), pCos));
+    sl::Evaluator<T>* e = ctx.compile(tree);
+    ASSERT_NE(e, nullptr);
+    // The code (no constants in it) holds the call for both.
+    int pairs = 0;
+    for (const sl::CodeUnit* pc = e->code(); pc->operation() != sl::Op::End; ++pc)
+        pairs += pc->operation() == sl::Op::SinCos || pc->operation() == sl::Op::CosSin;
+    EXPECT_EQ(pairs, 1);
+    std::mt19937_64 rng(3);
+    std::uniform_real_distribution<double> small(-10, 10);
+    for (int i = 0; i < 20000; ++i)
+    {
+        const double scale = i % 3 == 0 ? 1e15 : 1.0;
+        const T a = test::valueOf<T>(small(rng) * scale, small(rng)), b = test::valueOf<T>(small(rng), small(rng));
+        ctx.solver.var(0) = a;
+        ctx.solver.var(1) = b;
+        ctx.solver.var(2) = T(1.5);
+        const T part = a * b;
+        const T expected = std::sin(part) - std::cos(part) / T(1.5);
+        ASSERT_TRUE(test::sameValue(ctx.evaluate(*e), expected)) << i;
+    }
+}
+
+TEST(TreeEmit, SineAndCosineOfOnePartFromOneCall)
+{
+    checkSineAndCosine<double>();
+    checkSineAndCosine<Cmplx>();
+}
+
 TEST(TreeEmit, LoneParentSymbolReadsTheParent)
 {
     test::TreeContext<double> ctx;

@@ -26,6 +26,26 @@ td::INT4 toIndex(double v)
 
 double signOf(double v) { return v < 0.0 ? -1.0 : (v > 0.0 ? 1.0 : 0.0); }
 
+// The sine and the cosine of x, bit for bit what std::sin and std::cos give: with the GNU
+// C library from its one call (whose results are those of its sin and cos), elsewhere
+// from the two.
+void sineAndCosine(double x, double& s, double& c)
+{
+#if defined(__GLIBC__)
+    ::sincos(x, &s, &c);
+#else
+    s = std::sin(x);
+    c = std::cos(x);
+#endif
+}
+
+void sineAndCosine(const std::complex<double>& x, std::complex<double>& s, std::complex<double>& c)
+{
+    const std::complex<double> v = x;
+    s = std::sin(v);
+    c = std::cos(v);
+}
+
 // round(v * 10^n) / 10^n, halves away from zero; n is the truncated digit count,
 // clamped to [-308, 308]; a non-finite count gives NaN. A value too large to scale has
 // no digits at that place and stays as it is.
@@ -647,6 +667,22 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults)
     {
         if constexpr (Traits::isComplex)
             acc = T(acc.imag(), 0.0);
+        NEXT;
+    }
+    // sin and cos of one operand in one call, the other one into temporary cell arg
+    // (real build only: the sine and cosine of the call are those of sin and cos)
+    OPERATION(SinCos)
+    {
+        T other;
+        sineAndCosine(T(acc), acc, other);
+        pTemps[u.arg] = other;
+        NEXT;
+    }
+    OPERATION(CosSin)
+    {
+        T other;
+        sineAndCosine(T(acc), other, acc);
+        pTemps[u.arg] = other;
         NEXT;
     }
     // temporary cells and results of a program

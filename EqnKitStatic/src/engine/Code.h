@@ -102,6 +102,8 @@ namespace sl
     X(Ptor)                                                                                                            \
     X(Real)                                                                                                            \
     X(Imag)                                                                                                            \
+    X(SinCos)                                                                                                          \
+    X(CosSin)                                                                                                          \
     X(Store)                                                                                                           \
     X(Load)                                                                                                            \
     X(Put)                                                                                                             \

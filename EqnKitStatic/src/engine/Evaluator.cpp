@@ -143,6 +143,13 @@ template <typename T> bool Evaluator<T>::compileStore(td::UINT4 k)
     return appendInstruction(Op::Store, k);
 }
 
+template <typename T> bool Evaluator<T>::compileSinCos(bool cosineFirst, td::UINT4 k)
+{
+    if (_refused || _type != Type::Code || k >= _nTemps)
+        return refuse();
+    return trackDepth(1) && appendInstruction(cosineFirst ? Op::CosSin : Op::SinCos, k);
+}
+
 template <typename T> bool Evaluator<T>::compilePut(td::UINT4 k)
 {
     if (_refused || _type != Type::Code || _depth < 1)

@@ -60,6 +60,9 @@ public:
     // Keeps the top cell in temporary cell k; pushes temporary cell k.
     bool compileStore(td::UINT4 k);
     bool compileLoad(td::UINT4 k);
+    // The sine (or with cosineFirst the cosine) of the top cell in its place, the other
+    // one of the pair into temporary cell k, from one call.
+    bool compileSinCos(bool cosineFirst, td::UINT4 k);
     // Pops the top cell into result slot k: code of several results (a program), which
     // leaves no cell and is run by CU::run.
     bool compilePut(td::UINT4 k);

@@ -137,10 +137,15 @@ private:
         td::UINT4 counted;
         td::UINT4 uses;
         bool draws;
+        // The sin and the cos node met first whose argument this node is.
+        const Node* pSine;
+        const Node* pCosine;
     };
     enum class StepKind : td::BYTE
     {
         Token,
+        // A sin or cos token computing its partner of the same argument into temp too.
+        SinCos,
         Store,
         Load,
         Put
@@ -167,6 +172,9 @@ private:
     static void count(const Token<T>& t, td::UINT4 nVars, Counts& c);
     void addStep(const Token<T>* pToken, td::UINT4 temp, StepKind kind, td::UINT4 nVars);
     void planRoot(const Node* pRoot, td::UINT4 nVars);
+    // The temporary cell for the cos of a sin node's argument (the sin of a cos node's)
+    // when this plan computes that partner later; -1 otherwise.
+    td::INT4 partnerTemp(const Node* p);
     // The uses of each part below the n roots from the first, as the plan will reach them.
     void countUses(td::UINT4 first, td::UINT4 n);
 
@@ -174,6 +182,8 @@ private:
     // Plans made since the last measure, numbering them.
     td::UINT4 _planNumber = 0;
     bool _shareParts = false;
+    // The plan made covers every root measured.
+    bool _allRoots = true;
     std::vector<Info> _info;
     std::vector<Step> _plan;
     Counts _planCounts;
@@ -188,7 +198,7 @@ template <typename T> bool Emission<T>::enter(const Node* p, const Tree* pChecke
     }
     if (pChecker && !pChecker->canEmit(*p->pToken))
         return false;
-    _info.push_back({p, 0, 1, -1, p->leftTag, p->rightTag, 0, 0, 0, false});
+    _info.push_back({p, 0, 1, -1, p->leftTag, p->rightTag, 0, 0, 0, false, nullptr, nullptr});
     writable(p)->leftTag = static_cast<td::UINT4>(_info.size());
     return true;
 }
@@ -263,6 +273,13 @@ template <typename T> bool Emission<T>::measureBelow(const Node* pRoot, const Tr
         const Token<T>& t = *p->pToken;
         info.draws = (t.type == C::FUNCTION && t.functionID() == C::RND) ||
                      (p->pLeftNode && infoOf(p->pLeftNode).draws) || (p->pRightNode && infoOf(p->pRightNode).draws);
+        const bool sine = isFunction(p, C::SIN), cosine = isFunction(p, C::COS);
+        if ((sine || cosine) && p->pLeftNode && !p->pRightNode)
+        {
+            const Node*& pOf = sine ? infoOf(p->pLeftNode).pSine : infoOf(p->pLeftNode).pCosine;
+            if (!pOf)
+                pOf = p;
+        }
     }
     return true;
 }
@@ -319,7 +336,7 @@ template <typename T> typename Emission<T>::Counts Emission<T>::nodeCounts(td::U
 template <typename T> void Emission<T>::addStep(const Token<T>* pToken, td::UINT4 temp, StepKind kind, td::UINT4 nVars)
 {
     _plan.push_back({pToken, temp, kind});
-    if (kind == StepKind::Token)
+    if (kind == StepKind::Token || kind == StepKind::SinCos)
         count(*pToken, nVars, _planCounts);
     else
         ++_planCounts.instructions;
@@ -333,7 +350,8 @@ void Emission<T>::plan(td::UINT4 first, td::UINT4 n, bool shareParts, td::UINT4 
     ++_planNumber;
     _shareParts = shareParts;
     // All roots: the uses measured; some: their own.
-    if (n < rootCount())
+    _allRoots = n >= rootCount();
+    if (!_allRoots)
         countUses(first, n);
     for (td::UINT4 k = 0; k < n; ++k)
     {
@@ -369,12 +387,14 @@ template <typename T> void Emission<T>::countUses(td::UINT4 first, td::UINT4 n)
 
 template <typename T> void Emission<T>::planRoot(const Node* pRoot, td::UINT4 nVars)
 {
-    // A subtree still to walk, a token to emit, or the store of a shared part.
+    // A subtree still to walk, a token to emit (a sin or cos with the temporary cell of
+    // its partner), or the store of a shared part.
     struct Task
     {
         const Node* p;
         const Token<T>* pToken;
         bool store;
+        td::INT4 partner = -1;
     };
     WalkStack<Task> todo;
     todo.push({pRoot, nullptr, false});
@@ -384,7 +404,10 @@ template <typename T> void Emission<T>::planRoot(const Node* pRoot, td::UINT4 nV
         todo.pop();
         if (!task.p)
         {
-            addStep(task.pToken, 0, StepKind::Token, nVars);
+            if (task.partner >= 0)
+                addStep(task.pToken, static_cast<td::UINT4>(task.partner), StepKind::SinCos, nVars);
+            else
+                addStep(task.pToken, 0, StepKind::Token, nVars);
             continue;
         }
         const Node* p = task.p;
@@ -412,6 +435,13 @@ template <typename T> void Emission<T>::planRoot(const Node* pRoot, td::UINT4 nV
             todo.push({p->pRightNode, nullptr, false});
             continue;
         }
+        const td::INT4 partner = partnerTemp(p);
+        if (partner >= 0)
+        {
+            todo.push({nullptr, &t, false, partner});
+            todo.push({p->pLeftNode, nullptr, false});
+            continue;
+        }
         todo.push({nullptr, &t, false});
         if (const Node* pSecond = p->pRightNode)
         {
@@ -433,6 +463,26 @@ template <typename T> void Emission<T>::planRoot(const Node* pRoot, td::UINT4 nV
     }
 }
 
+template <typename T> td::INT4 Emission<T>::partnerTemp(const Node* p)
+{
+    if (!_shareParts || !p->pLeftNode || p->pRightNode)
+        return -1;
+    const bool sine = isFunction(p, C::SIN);
+    if (!sine && !isFunction(p, C::COS))
+        return -1;
+    const Info& argument = infoOf(p->pLeftNode);
+    const Node* pPartner = sine ? argument.pCosine : argument.pSine;
+    if (!pPartner || argument.draws)
+        return -1;
+    Info& partner = infoOf(pPartner);
+    // Not computed yet, and below the roots of this plan.
+    if (partner.planned == _planNumber || (!_allRoots && partner.counted != _planNumber))
+        return -1;
+    partner.temp = static_cast<td::INT4>(_planCounts.temps++);
+    partner.planned = _planNumber;
+    return partner.temp;
+}
+
 template <typename T> bool Emission<T>::compile(Evaluator<T>& e, td::UINT4 nVars) const
 {
     for (const Step& step : _plan)
@@ -443,6 +493,7 @@ template <typename T> bool Emission<T>::compile(Evaluator<T>& e, td::UINT4 nVars
         case StepKind::Store: ok = e.compileStore(step.temp); break;
         case StepKind::Load: ok = e.compileLoad(step.temp); break;
         case StepKind::Put: ok = e.compilePut(step.temp); break;
+        case StepKind::SinCos: ok = e.compileSinCos(step.pToken->functionID() == C::COS, step.temp); break;
         default: ok = e.compileToken(*step.pToken, nVars); break;
         }
         if (!ok)
