@@ -394,10 +394,10 @@ template <typename T> void Emission<T>::planRoot(const Node* pRoot, td::UINT4 nV
         const Node* p;
         const Token<T>* pToken;
         bool store;
-        td::INT4 partner = -1;
+        td::INT4 partner;
     };
     WalkStack<Task> todo;
-    todo.push({pRoot, nullptr, false});
+    todo.push({pRoot, nullptr, false, -1});
     while (!todo.isEmpty())
     {
         const Task task = todo.top();
@@ -425,41 +425,41 @@ template <typename T> void Emission<T>::planRoot(const Node* pRoot, td::UINT4 nV
         info.planned = _planNumber;
         // Pushed in reverse: the first to run is pushed last.
         if (info.temp >= 0)
-            todo.push({p, nullptr, true});
+            todo.push({p, nullptr, true, -1});
         const Token<T>& t = *p->pToken;
         if (t.type != C::FUNCTION && p->pLeftNode && p->pRightNode && swappable(t.type) &&
             infoOf(p->pRightNode).need > infoOf(p->pLeftNode).need)
         {
-            todo.push({nullptr, &reversedToken(t), false});
-            todo.push({p->pLeftNode, nullptr, false});
-            todo.push({p->pRightNode, nullptr, false});
+            todo.push({nullptr, &reversedToken(t), false, -1});
+            todo.push({p->pLeftNode, nullptr, false, -1});
+            todo.push({p->pRightNode, nullptr, false, -1});
             continue;
         }
         const td::INT4 partner = partnerTemp(p);
         if (partner >= 0)
         {
             todo.push({nullptr, &t, false, partner});
-            todo.push({p->pLeftNode, nullptr, false});
+            todo.push({p->pLeftNode, nullptr, false, -1});
             continue;
         }
-        todo.push({nullptr, &t, false});
+        todo.push({nullptr, &t, false, -1});
         if (const Node* pSecond = p->pRightNode)
         {
             if (t.type != C::FUNCTION || takesWholeSecondArgument(t.functionID()))
-                todo.push({pSecond, nullptr, false});
+                todo.push({pSecond, nullptr, false, -1});
             else
             {
                 // Further arguments of the other calls are single tokens.
                 if (Tree::functionArity(t.functionID()) == 3)
                 {
                     TD_ASSERT(p->pRightNode->pRightNode);
-                    todo.push({nullptr, pSecond->pRightNode->pToken, false});
+                    todo.push({nullptr, pSecond->pRightNode->pToken, false, -1});
                 }
-                todo.push({nullptr, pSecond->pToken, false});
+                todo.push({nullptr, pSecond->pToken, false, -1});
             }
         }
         if (p->pLeftNode)
-            todo.push({p->pLeftNode, nullptr, false});
+            todo.push({p->pLeftNode, nullptr, false, -1});
     }
 }
 
