@@ -669,6 +669,14 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults)
             acc = T(acc.imag(), 0.0);
         NEXT;
     }
+    // a temporary cell pushed and multiplied by a constant
+    OPERATION(TempMulConst)
+    {
+        *sp++ = acc;
+        acc = pTemps[u.arg] * V::read(pc);
+        pc += V::cUnits;
+        NEXT;
+    }
     // sin and cos of one operand in one call, the other one into temporary cell arg
     // (real build only: the sine and cosine of the call are those of sin and cos)
     OPERATION(SinCos)

@@ -102,6 +102,7 @@ namespace sl
     X(Ptor)                                                                                                            \
     X(Real)                                                                                                            \
     X(Imag)                                                                                                            \
+    X(TempMulConst)                                                                                                    \
     X(SinCos)                                                                                                          \
     X(CosSin)                                                                                                          \
     X(Store)                                                                                                           \

@@ -91,9 +91,13 @@ template <typename T> bool Evaluator<T>::appendInstruction(Op op, td::UINT4 arg)
     ++_nInstructions;
     const Op fused = _lastPush >= 0 ? fusedOperation(_pCode[_lastPush].operation(), op) : Op::End;
     _lastPush = -1;
+    const td::INT4 loadBefore = _loadBefore;
+    _loadBefore = -1;
     if (fused != Op::End)
     {
         _pCode[_lastOp].op = static_cast<td::BYTE>(fused);
+        if (fused == Op::MulConst && loadBefore >= 0)
+            joinLoad(loadBefore);
         return true;
     }
     // The end marker is rewritten behind every instruction.
@@ -102,12 +106,29 @@ template <typename T> bool Evaluator<T>::appendInstruction(Op op, td::UINT4 arg)
     u = CodeUnit{};
     u.op = static_cast<td::BYTE>(op);
     u.arg = arg;
+    if (op == Op::PushConst && _lastOp >= 0 && _pCode[_lastOp].operation() == Op::Load && _pCode[_lastOp].store == 0)
+        _loadBefore = _lastOp;
     _lastOp = static_cast<td::INT4>(_nUnits);
     if (op == Op::PushVar || op == Op::PushPar || op == Op::PushConst || op == Op::Load)
         _lastPush = _lastOp;
     ++_nUnits;
     _pCode[_nUnits] = CodeUnit{};
     return true;
+}
+
+// Load k at unit i, then the constant's multiplication at i + 1 with the constant after
+// it: one unit less, the load's cell in the multiplication's argument.
+template <typename T> void Evaluator<T>::joinLoad(td::INT4 i)
+{
+    CodeUnit& load = _pCode[i];
+    const td::UINT4 temp = load.arg;
+    load = _pCode[i + 1];
+    load.op = static_cast<td::BYTE>(Op::TempMulConst);
+    load.arg = temp;
+    std::memmove(static_cast<void*>(_pCode + i + 1), _pCode + i + 2, CodeValue<T>::cUnits * sizeof(CodeUnit));
+    --_nUnits;
+    _pCode[_nUnits] = CodeUnit{};
+    _lastOp = i;
 }
 
 template <typename T> bool Evaluator<T>::appendPush(Op push, td::UINT4 arg)

@@ -167,6 +167,7 @@ private:
     // Appends op with its argument; a binary arithmetic operation right after a push
     // takes the push's place in its fused form.
     bool appendInstruction(Op op, td::UINT4 arg = 0);
+    void joinLoad(td::INT4 i);
     bool appendPush(Op push, td::UINT4 arg);
     bool appendConstant(const T& value);
 
@@ -188,6 +189,9 @@ private:
     // operation after it; none: -1.
     td::INT4 _lastOp = -1;
     td::INT4 _lastPush = -1;
+    // Unit of a load right before the last push of a constant, which a multiplication
+    // after that push joins; none: -1.
+    td::INT4 _loadBefore = -1;
     // Code: tokens compiled by kind. IfThenElse: then and else counts. Switch case: body
     // count and matrix columns. List and Statistics: record count.
     td::UINT4 _nConsts = 0;
