@@ -331,7 +331,8 @@ TEST(TreeEmit, SizesFromAFreshCount)
 }
 
 // The sin and the cos of one shared part come from one call in the code; each is what
-// the library's sin and cos give, bit for bit, small and huge arguments alike.
+// the library's sin and cos give, bit for bit, small and huge arguments alike. The part
+// loaded again and multiplied by a constant is one operation.
 template <typename T> void checkSineAndCosine()
 {
     test::TreeContext<T> ctx;
@@ -339,14 +340,26 @@ template <typename T> void checkSineAndCosine()
     // sin(x0 * x1) - cos(x0 * x1) / x2, the product shared; cos(x0 * x1) first in the reversed form.
     sl::ETNode<T>* pPart = tree.newOperator(C::MUL, tree.newSymbol(0), tree.newSymbol(1));
     sl::ETNode<T>* pCos = tree.newOperator(C::DIV, tree.newOperator(C::COS, pPart, nullptr), tree.newSymbol(2));
-    tree.pushRoot(tree.newOperator(C::SUB, tree.newOperator(C::SIN, pPart, nullptr), pCos));
+    sl::ETNode<T>* pDifference = tree.newOperator(C::SUB, tree.newOperator(C::SIN, pPart, nullptr), pCos);
+    // ... + x0 * x1 * 2.5: the shared part loaded and multiplied by the constant in one operation.
+    tree.pushRoot(tree.newOperator(C::ADD, pDifference,
+                                   tree.newOperator(C::MUL, pPart, tree.newLiteral(C::REAL_LITERAL, T(2.5)))));
     sl::Evaluator<T>* e = ctx.compile(tree);
     ASSERT_NE(e, nullptr);
-    // The code (no constants in it) holds the call for both.
-    int pairs = 0;
+    // The code holds the call for both, and the load joined to the multiplication (the
+    // constant in the units after it).
+    int pairs = 0, joined = 0;
     for (const sl::CodeUnit* pc = e->code(); pc->operation() != sl::Op::End; ++pc)
+    {
         pairs += pc->operation() == sl::Op::SinCos || pc->operation() == sl::Op::CosSin;
+        if (pc->operation() == sl::Op::TempMulConst)
+        {
+            ++joined;
+            pc += sl::CodeValue<T>::cUnits;
+        }
+    }
     EXPECT_EQ(pairs, 1);
+    EXPECT_EQ(joined, 1);
     std::mt19937_64 rng(3);
     std::uniform_real_distribution<double> small(-10, 10);
     for (int i = 0; i < 20000; ++i)
@@ -357,7 +370,7 @@ template <typename T> void checkSineAndCosine()
         ctx.solver.var(1) = b;
         ctx.solver.var(2) = T(1.5);
         const T part = a * b;
-        const T expected = std::sin(part) - std::cos(part) / T(1.5);
+        const T expected = std::sin(part) - std::cos(part) / T(1.5) + part * T(2.5);
         ASSERT_TRUE(test::sameValue(ctx.evaluate(*e), expected)) << i;
     }
 }
