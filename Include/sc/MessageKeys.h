@@ -227,6 +227,46 @@ inline constexpr const char* scODEIntWrongOperators = "@SC.ODEIntWrongOperators"
 inline constexpr const char* scODEEmptyInt = "@SC.ODEEmptyInt";
 inline constexpr const char* scODEIntWithSS = "@SC.ODEIntWithSS";
 
+// Model builder: DAE models and transfer functions
+inline constexpr const char* scWrongDAEMethod = "@SC.WrongDAEMethod";
+inline constexpr const char* scWrongDAEMethodSM = "@SC.WrongDAEMethodSM";
+inline constexpr const char* scNoDAEorTFEqs = "@SC.NoDAEorTFEqs";
+inline constexpr const char* scDAEVarsNeqEqs = "@SC.Vars!=#Eqs";
+inline constexpr const char* scODENotOK = "@SC.ODENotOK";
+inline constexpr const char* scDAEEqsNeqVars = "@SC.DAE#Eq!=#Vars";
+// A name the build generates (stage variable, history parameter, transfer-function
+// state or division variable) already names a symbol.
+inline constexpr const char* scGeneratedNameTaken = "@SC.GeneratedNameTaken";
+inline constexpr const char* scTFOutputTaken = "@SC.TFOutputTaken";
+// reading a TFs statement
+inline constexpr const char* scTFsWrongFormat = "@SC.TFsWrongFormat";
+inline constexpr const char* scTFsNoDiv1Operator = "@SC.TFsNoDiv1Operator";
+inline constexpr const char* scTFsNoAssignOperator = "@SC.TFsNoAssignOperator";
+inline constexpr const char* scTFsWrongTokens = "@SC.TFsWrongTokens";
+inline constexpr const char* scTFsCannotMakeET = "@SC.TFsCannotMakeET";
+inline constexpr const char* scTFBadFormat = "@SC.TFBadFormat";
+inline constexpr const char* scWrongYInTF = "@SC.WrongYInTF";
+inline constexpr const char* scTFYNotVariable = "@SC.TFYNotVariable";
+inline constexpr const char* scWrongUInTF = "@SC.WrongUInTF";
+inline constexpr const char* scTFUNotVarNorParam = "@SC.TFUNotVarNorParam";
+// expanding a transfer function
+inline constexpr const char* scTFTokListError = "@SCTFTokListError";
+inline constexpr const char* scTFExprTreeErr = "@SC.TFExprTreeErr";
+inline constexpr const char* scTFPolyCoefficent = "@SC.TFPolyCoefficent";
+inline constexpr const char* scTFDenomNoLapladeOperator = "@SC.TFDenomNoLapladeOperator";
+inline constexpr const char* scTFNomNoLapladeOperator = "@SC.TFNomNoLapladeOperator";
+inline constexpr const char* scTF2SSError = "@SC.TF2SSError";
+inline constexpr const char* sc0Expansion = "@SC.0Expansion";
+inline constexpr const char* scDAENLJack0Exp = "@SC.DAENLJack0Exp";
+inline constexpr const char* scDAEExpandError = "@SC.DAEExpandError";
+inline constexpr const char* scDAENLDerivs = "@SC.DAENLDerivs";
+inline constexpr const char* scDAENLJack2 = "@SC.DAENLJack2";
+inline constexpr const char* scDAENLJack3 = "@SC.DAENLJack3";
+// expanding an ODE
+inline constexpr const char* scDAEEqExp0Error = "@SC.DAEEqExp0Error";
+inline constexpr const char* scDAEEqExp0DiffError = "@SC.DAEEqExp0DiffError";
+inline constexpr const char* scDAEEqExpDiffError = "@SC.DAEEqExpDiffError";
+
 // Solvers: building and the Newton-Raphson solve; each solve key has the twin a child
 // model sends instead.
 inline constexpr const char* scNLReadFail = "@SC.NLReadFail";

@@ -46,6 +46,9 @@ public:
             return *this;
         }
         const _tl& line() const { return (*pLines)[current]; }
+        // Expression token i of the current line. A line's tokens may span two blocks of
+        // the token store: reach each through here, never by pointer steps from the first.
+        const _TokV& exprToken(td::UINT4 i) const { return (*pExprTokens)[line().firstExpr + i]; }
 
         // A number or truth word; a number is true when it is not zero.
         bool getAttrib(AttribID id, bool& out) const

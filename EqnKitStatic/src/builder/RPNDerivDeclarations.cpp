@@ -68,26 +68,33 @@ bool RPNDerivParser<T>::declareSymbols(const sc::Naming& naming, const sc::Token
         d.indexOfDeltaTParam = model.getIndexOfDeltaTimeParam(level);
     }
 
-    stores.setSize(nVars, nParams);
-    this->setNumberOfSymbols(nVars, nParams);
+    // A DAE model's generated symbols follow the declared variables and parameters.
+    td::UINT4 nAllVars = nVars, nAllParams = nParams;
+    if (d.dynamics == 2)
+        countDAESymbols(nAllVars, nAllParams);
+    stores.setSize(nAllVars, nAllParams);
+    this->setNumberOfSymbols(nAllVars, nAllParams);
     const td::UINT4 nValues = stores.getNumberOfValues();
     for (td::UINT4 i = 0; i < nValues; ++i)
         this->_values.push(T(0));
     for (td::UINT4 i = 0; i < nVars; ++i)
         this->addSymbolName(nameText(naming.getVarName(i, level)), i);
     for (td::UINT4 i = 0; i < nParams; ++i)
-        this->addSymbolName(nameText(naming.getParamName(i, level)), nVars + i);
+        this->addSymbolName(nameText(naming.getParamName(i, level)), nAllVars + i);
 
     cnt::SafeFullVector<SymbolInfo>& info = stores.symbolInfo;
-    info.reserve(nVars + nParams);
-    for (td::UINT4 i = 0; i < nVars + nParams; ++i)
+    info.reserve(nAllVars + nAllParams);
+    for (td::UINT4 i = 0; i < nAllVars + nAllParams; ++i)
     {
-        const bool variable = i < nVars;
-        info[i] = SymbolInfo{static_cast<td::BYTE>(variable ? 1 : 0), 2,
-                             static_cast<td::BYTE>((variable ? outVars : outParams) ? 2 : 0)};
+        const bool variable = i < nAllVars;
+        const bool declared = variable ? i < nVars : i - nAllVars < nParams;
+        const bool out = declared && (variable ? outVars : outParams);
+        info[i] = SymbolInfo{static_cast<td::BYTE>(variable ? 1 : 0), 2, static_cast<td::BYTE>(out ? 2 : 0)};
     }
+    if (d.dynamics == 2 && !declareDAESymbols(nVars, nParams))
+        return false;
 
-    _usedVars.reserve(nVars);
+    _usedVars.reserve(nAllVars);
     this->setNextFreePosition(true);
 
     // A sub-model's parameters copied from the parent take the parent's current values.
@@ -98,11 +105,11 @@ bool RPNDerivParser<T>::declareSymbols(const sc::Naming& naming, const sc::Token
         const td::UINT4 nCopied = model.getCopyParamsFromParentToSubModelCopied();
         const T* pParentParams = pParent->getVariableValuesPtr() + pParent->getNumberOfVariables();
         for (td::UINT4 i = 0; i < nCopied && first + i < nParams && i < pParent->getNumberOfParameters(); ++i)
-            this->_values[nVars + first + i] = pParentParams[i];
+            this->_values[nAllVars + first + i] = pParentParams[i];
     }
 
     for (td::UINT4 k = 0; k < ISolverServices<T>::cStatusSymbols; ++k)
-        this->addSymbolName(td::String(s_statusSymbols[k]), nVars + nParams + k);
+        this->addSymbolName(td::String(s_statusSymbols[k]), nAllVars + nAllParams + k);
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Vars);
     _declarationsDone = 1;
     return true;

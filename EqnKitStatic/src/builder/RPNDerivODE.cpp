@@ -33,27 +33,28 @@ td::INT4 RPNDerivParser<T>::checkODEFormat(const Iterator& it, td::UINT4& headLe
     const sc::_tl& l = it.line();
     if (l.nExpr < 3)
         return lineError(msg::scODEWrongFormat, l.line), -1;
-    const sc::_TokV* tok = &(*it.pExprTokens)[l.firstExpr];
+    const sc::_TokV& state = it.exprToken(0);
+    const sc::_TokV& second = it.exprToken(1);
     // The state: a variable of this model.
-    if (tok[0].kind != F::Var || tok[0].extra != 0 || tok[0].code >= this->_nVars)
-        return lineError(msg::scODEExpectedVariable, l.line, tok[0].column), -1;
-    if (tok[1].kind == F::Apostrophe)
+    if (state.kind != F::Var || state.extra != 0 || state.code >= this->_nVars)
+        return lineError(msg::scODEExpectedVariable, l.line, state.column), -1;
+    if (second.kind == F::Apostrophe)
     {
-        if (tok[2].kind != F::Assign)
-            return lineError(msg::scODEExpectedEqToken, l.line, tok[2].column), -1;
+        if (it.exprToken(2).kind != F::Assign)
+            return lineError(msg::scODEExpectedEqToken, l.line, it.exprToken(2).column), -1;
         if (countIntegrals(it) > 0)
             return lineError(msg::scDerivAndIntAvailable, l.line), -1;
         isIntegral = false;
         headLength = 2;
-        return tok[0].code;
+        return state.code;
     }
-    if (tok[1].kind != F::Assign)
-        return lineError(msg::scODEExpectedDerivOrEq, l.line, tok[1].column), -1;
+    if (second.kind != F::Assign)
+        return lineError(msg::scODEExpectedDerivOrEq, l.line, second.column), -1;
     if (countIntegrals(it) == 0)
         return lineError(msg::scNoDerivNoInt, l.line), -1;
     isIntegral = true;
     headLength = 1;
-    return tok[0].code;
+    return state.code;
 }
 
 template <typename T> td::INT4 RPNDerivParser<T>::buildODEExpression(const Iterator& it, Tree& tree,

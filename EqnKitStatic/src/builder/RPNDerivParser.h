@@ -17,9 +17,11 @@
 #include <td/String.h>
 #include <td/Types.h>
 
+#include "DAEVarRecord.h"
 #include "ExpressionTree.h"
 #include "RPNParser.h"
 #include "SolverStores.h"
+#include "TransferFunction.h"
 
 namespace sl
 {
@@ -127,6 +129,39 @@ public:
     // state into entry eqIndex of the context's ODE list. The state, or -1 after a key.
     td::INT4 buildODEExpression(const Iterator& it, Tree& tree, typename Tree::Node*& pIntegral, td::UINT4 eqIndex,
                                 td::BYTE odeMode);
+
+    // ---- DAE models ----
+
+    // One TFs statement y / u = f(s): the symbols, orders and forms the realisation
+    // reads, and where the statement stands.
+    struct TFStatement
+    {
+        TransferFunction tf;
+        Iterator line;
+        // tf.input counts from the first parameter until the declarations pass has run.
+        bool inputIsParam = false;
+    };
+
+    // ODEs, transfer functions and NL equations discretised with the model's method
+    // into one algebraic system over history parameters and stage variables. Rows:
+    // transfer-function equations, ODE equations, NL equations. False after a key.
+    bool initDAE(const sc::Naming& naming, const sc::TokenizedModel& model, SolverData<T>& data, sc::ModelLevel level);
+    // The method attribute of the model line of the level; an unknown word warns and
+    // keeps the method.
+    void initIntegrationMethod(const sc::TokenizedModel& model, sc::ModelLevel level);
+    // Reads every TFs statement: its symbols and the orders and forms of f(s).
+    bool buildTransferFunctions(const sc::TokenizedModel& model, sc::ModelLevel level);
+    // Replaces tree (f of the ODE of variable, or its integral form) by its Euler or
+    // trapezoidal residual; false after an error entry for equation eqNo.
+    bool mapDAEVarHistory(Tree& tree, typename Tree::Node* pIntegral, td::UINT4 variable, td::UINT4 eqNo);
+    // Stages of the method: 2 for RK4, 3 for RK6, else 0.
+    td::UINT2 getNumberOfStages() const;
+    // The ODE states, sorted; the transfer functions in statement order.
+    const cnt::SafeFullVector<td::INT4>& getStateVariables() const { return _stateVars; }
+    const cnt::SafeFullVector<TFStatement>& getTransferFunctions() const { return _tfs; }
+    // Realises a read transfer function whose states are declared and compiles its rows
+    // from row on: each state's discretised derivative, then the algebraic rows.
+    bool expandTransferFunction(const TFStatement& stmt, td::UINT4& row, td::UINT4& nonZeros);
 
     // ---- declarations ----
 
@@ -241,6 +276,30 @@ private:
     // start values
     bool setDeclarationValue(const Iterator& it, DeferredList& deferred, sc::UserLabel label);
 
+    // DAE models
+    // The symbols the DAE build adds to the declared ones.
+    void countDAESymbols(td::UINT4& nVars, td::UINT4& nParams);
+    // Names, kinds and records of the generated symbols after nDeclaredVars variables
+    // and nDeclaredParams parameters; false after a key.
+    bool declareDAESymbols(td::UINT4 nDeclaredVars, td::UINT4 nDeclaredParams);
+    // A generated symbol at index; false after a key when the name is taken.
+    bool addGeneratedSymbol(const td::String& name, td::UINT4 index, td::UINT4 line);
+    // The states of the ODE statements, each once, sorted; false after a key.
+    bool readODEStates(const sc::TokenizedModel& model, sc::ModelLevel level);
+    bool readTransferFunction(const Iterator& it, TFStatement& out);
+    // Equation rows of the model; false after a key when they differ from the variables.
+    bool checkDAECounts(td::UINT4 nNL);
+    // The rows of the ODEs from row on.
+    bool expandODEs(const sc::TokenizedModel& model, sc::ModelLevel level, td::UINT4& row, td::UINT4& nonZeros);
+    // x' = f as the method's rows (the tree's root, or the int node's operand).
+    bool discretize(Tree& tree, typename Tree::Node* pIntegral, td::UINT4 state, td::UINT4 eqNo,
+                    typename Tree::Node** pRows, td::UINT4& nRows);
+    // Compiles root as row with the derivatives by every variable it reads.
+    bool compileRow(typename Tree::Node* pRoot, td::UINT4 row, td::UINT4& nonZeros);
+    // An error entry for equation eqNo; false for chaining.
+    bool reportDiscretizeFailure(td::UINT4 variable, td::UINT4 eqNo) const;
+    DAEStageContext stageContext(td::UINT4 state) const;
+
     cnt::FixNumSet _usedVars;
     // The roots of the row being compiled: the equation's, then its entries'.
     std::vector<typename Tree::Node*> _roots;
@@ -248,6 +307,11 @@ private:
     cnt::FixNumSet _lastUsedVarsForLimits;
     // The conditional parts of equations and the conditions of statements, per statement.
     mem::priv::Manager<Tree, 22> _treePool;
+    // DAE models: the ODE states (sorted) and the line of the ODE of each, the
+    // transfer functions.
+    cnt::SafeFullVector<td::INT4> _stateVars;
+    cnt::SafeFullVector<td::UINT4> _stateLines;
+    cnt::SafeFullVector<TFStatement> _tfs;
     td::UINT4 _nEquations = 0;
     td::UINT4 _parentVarCount = 0;
     // Depth of the statement being compiled; the pools go back when the outermost ends.

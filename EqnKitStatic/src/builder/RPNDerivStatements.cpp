@@ -243,12 +243,13 @@ bool RPNDerivParser<T>::checkComplexAssignmentPart(const Iterator& it,
                                                    td::BYTE& part) requires ValueTraits<T>::isComplex
 {
     const sc::_tl& l = it.line();
-    const sc::_TokV* t = &(*it.pExprTokens)[l.firstExpr];
-    if (t[1].kind != F::Dot)
-        return lineError(msg::scMissingDotInAssignment, l.line, t[0].column);
-    const td::UINT4 id = t[2].kind == F::Function ? t[2].code + static_cast<td::UINT4>(TokenCodes::cFirstFunction) : 0;
+    const sc::_TokV& target = it.exprToken(0);
+    if (it.exprToken(1).kind != F::Dot)
+        return lineError(msg::scMissingDotInAssignment, l.line, target.column);
+    const sc::_TokV& word = it.exprToken(2);
+    const td::UINT4 id = word.kind == F::Function ? word.code + static_cast<td::UINT4>(TokenCodes::cFirstFunction) : 0;
     if (id != TokenCodes::REAL && id != TokenCodes::IMAG)
-        return lineError(msg::scNoImagRealPartInAssignment, l.line, t[0].column);
+        return lineError(msg::scNoImagRealPartInAssignment, l.line, target.column);
     part = id == TokenCodes::REAL ? 1 : 2;
     return true;
 }
@@ -259,16 +260,15 @@ template <typename T> typename RPNDerivParser<T>::StatementResult RPNDerivParser
 {
     SolverData<T>& d = *this->_pSolverData;
     const sc::_tl& l = it.line();
-    const sc::_TokV* tokens = l.nExpr > 0 ? &(*it.pExprTokens)[l.firstExpr] : nullptr;
     char op = 0;
     td::UINT4 opIndex = 0;
     if (l.nExpr == 1 && reservedWord(it) == sc::idx(sc::ReservedID::Repeat))
         op = '#';
     else
     {
-        while (opIndex < l.nExpr && !isOperatorOrPunctuation(tokens[opIndex].kind))
+        while (opIndex < l.nExpr && !isOperatorOrPunctuation(it.exprToken(opIndex).kind))
             ++opIndex;
-        op = opIndex < l.nExpr ? assignmentOperator(tokens[opIndex].kind) : 0;
+        op = opIndex < l.nExpr ? assignmentOperator(it.exprToken(opIndex).kind) : 0;
     }
     const bool plots = group == sc::Group::Plots;
     if (op == 0 || (plots && op != '<' && op != 'r') || (!plots && op == 'r'))
@@ -285,7 +285,7 @@ template <typename T> typename RPNDerivParser<T>::StatementResult RPNDerivParser
                                                                                                        : Failed;
 
     // The target: the line's first token, of this model or of the parent.
-    const sc::_TokV& target = tokens[0];
+    const sc::_TokV& target = it.exprToken(0);
     const bool parent = target.extra == 1;
     ISolverServices<T>* pParent = d.pSolver ? d.pSolver->getParentSolver() : nullptr;
     if (parent && !pParent)

@@ -48,24 +48,24 @@ template <typename T> td::INT4 RPNDerivParser<T>::buildStatsAssignment(const Ite
     const sc::_tl& l = it.line();
     if (l.nExpr < 3)
         return fail(msg::csStatAssNotOK);
-    const sc::_TokV* tokens = &(*it.pExprTokens)[l.firstExpr];
+    auto tokens = [&it](td::UINT4 i) -> const sc::_TokV& { return it.exprToken(i); };
     const StatisticsStore<T>* pStore = this->_pSolverData->pStatistics;
-    if (tokens[0].kind != sc::Token::StatName || !pStore || tokens[0].code >= pStore->size())
+    if (tokens(0).kind != sc::Token::StatName || !pStore || tokens(0).code >= pStore->size())
         return fail(msg::csStatsToNotStatVar);
 
     // One expression after each "<<"; only an empty one between them is refused.
     td::UINT4 first = 1;
-    while (first < l.nExpr && tokens[first].kind != sc::Token::ShiftLeft)
+    while (first < l.nExpr && tokens(first).kind != sc::Token::ShiftLeft)
         ++first;
     td::UINT4 nFeeds = 0;
     for (td::UINT4 i = first; i < l.nExpr; ++i)
-        nFeeds += tokens[i].kind == sc::Token::ShiftLeft;
+        nFeeds += tokens(i).kind == sc::Token::ShiftLeft;
     Evaluator<T>* pRun = this->_pSolverData->newEvaluators(nFeeds);
     td::UINT4 start = first + 1;
     for (td::UINT4 k = 0; k < nFeeds; ++k)
     {
         td::UINT4 end = start;
-        while (end < l.nExpr && tokens[end].kind != sc::Token::ShiftLeft)
+        while (end < l.nExpr && tokens(end).kind != sc::Token::ShiftLeft)
             ++end;
         if (end == start)
             return fail(msg::csEmptyStatAsssignment);
@@ -83,7 +83,7 @@ template <typename T> td::INT4 RPNDerivParser<T>::buildStatsAssignment(const Ite
             return fail(msg::csStatsCannotMakePostfix);
         start = end + 1;
     }
-    const td::INT4 index = tokens[0].code;
+    const td::INT4 index = tokens(0).code;
     out->setStatisticsUpdate(index, pRun, nFeeds);
     return index;
 }

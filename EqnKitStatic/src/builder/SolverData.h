@@ -14,6 +14,7 @@
 #include <td/String.h>
 #include <td/Types.h>
 
+#include "DAEVarRecord.h"
 #include "ErrorLog.h"
 #include "Evaluator.h"
 #include "ISolverServices.h"
@@ -80,6 +81,9 @@ template <typename T> struct SolverData
     cnt::PushBackVector<T>* pSymbolValues = nullptr;
     EvaluatorVect<T>* pEquations = nullptr;
     cnt::SafeFullVector<td::INT4>* pODEList = nullptr;
+    // DAE models: the records of the variables (history parameter, first stage, first
+    // transfer-function state), sized to the variables by the declarations pass.
+    DAEVarRecords* pDAEVarMap = nullptr;
     EvaluatorSparseMatrix<T>* pJacobian = nullptr;
     dense::DiagMatrix<double>* pWeights = nullptr;
     EvaluatorSparseMatrix<T>* pConstraintJacobian = nullptr;

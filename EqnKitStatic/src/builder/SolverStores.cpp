@@ -23,6 +23,7 @@ template <typename T> void SolverStores<T>::beginBuild(td::UINT4 nRecords)
     rows.clear();
     constraintJacobian.reserve(0);
     limitGroups.clean();
+    daeVarRecords.clean();
     fnLimits.clear();
     generators.reserve(0);
     statistics.reserve(0);
@@ -84,6 +85,7 @@ template <typename T> void SolverStores<T>::bindContext(SolverData<T>& d)
     d.pRndGenManager = &generators;
     d.pStatistics = &statistics;
     d.pODEList = nullptr;
+    d.pDAEVarMap = &daeVarRecords;
 }
 
 template struct SolverStores<double>;

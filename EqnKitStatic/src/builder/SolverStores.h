@@ -121,6 +121,8 @@ template <typename T> struct SolverStores
     EvaluatorSparseMatrix<T> constraintJacobian;
     EvaluatorVect<T> sections[cSections];
     cnt::SafeFullVector<LimitGroup<T>> limitGroups;
+    // DAE models: one record per variable (fresh records hold -1).
+    DAEVarRecords daeVarRecords;
     FnLimits<T> fnLimits;
     RndGenManager generators;
     StatisticsStore<T> statistics;

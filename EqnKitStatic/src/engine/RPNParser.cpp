@@ -614,7 +614,8 @@ template <typename T> bool RPNParser<T>::readFrontEnd(const sc::ExprTokens& toke
         const sc::_TokV& entry = st.at(pos);
         if (pos == firstOffset)
         {
-            if (entry.kind == F::Reserved)
+            // A leading statement word sets the kind; the Laplace operator s is an operand.
+            if (entry.kind == F::Reserved && static_cast<sc::ReservedID>(entry.code) != sc::ReservedID::S)
             {
                 exprKind = leadingKind(entry.code);
                 if (exprKind == 0)

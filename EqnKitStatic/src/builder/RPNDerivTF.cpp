@@ -1,0 +1,170 @@
+// Transfer-function statements y / u = f(s) of a DAE model: read before the declarations
+// (symbols, orders and forms), then realised in state space and discretised into rows.
+#include <vector>
+
+#include <sc/MessageKeys.h>
+
+#include "RPNDerivParser.h"
+
+namespace sl
+{
+namespace msg = sc::msg;
+using F = sc::Token;
+
+namespace
+{
+// The first token of f(s): y / u = ...
+constexpr td::UINT4 cFirstFnToken = 4;
+
+bool isOwnSymbol(const sc::_TokV& t, F kind) { return t.kind == kind && t.extra == 0; }
+
+bool isSymbolToken(const sc::_TokV& t)
+{
+    return t.kind == F::Var || t.kind == F::Param || t.kind == F::EmbeddedParam || t.kind == F::DistribName ||
+           t.kind == F::StatName;
+}
+} // namespace
+
+template <typename T>
+bool RPNDerivParser<T>::buildTransferFunctions(const sc::TokenizedModel& model, sc::ModelLevel level)
+{
+    SolverData<T>& d = *this->_pSolverData;
+    const td::UINT4 nTF = model.getNumberOfExpressions(sc::Group::TFs, level);
+    d.currentSection = static_cast<td::BYTE>(ErrorSection::TFs);
+    _tfs.reserve(nTF);
+    FnLimits<T>* pLimits = d.pSolver ? d.pSolver->getFnLimits() : nullptr;
+    TD_ASSERT(!pLimits || pLimits->size() == 0);
+    Iterator it = model.getGroup(sc::Group::TFs, level);
+    ++it;
+    bool ok = true;
+    // A variable is the output of one transfer function only: a second one would overwrite
+    // its first-state record and leave another variable without an equation.
+    cnt::SafeFullVector<td::BYTE> isOutput(this->_nVars);
+    for (td::UINT4 v = 0; v < this->_nVars; ++v)
+        isOutput[v] = 0;
+    for (td::UINT4 i = 0; ok && i < nTF && !it.atEnd(); ++i, ++it)
+    {
+        ok = readTransferFunction(it, _tfs[i]);
+        releaseTrees();
+        if (!ok)
+            break;
+        const td::UINT4 y = static_cast<td::UINT4>(_tfs[i].tf.output);
+        if (isOutput[y])
+            ok = lineError(msg::scTFOutputTaken, it.line().line, it.exprToken(0).column);
+        isOutput[y] = 1;
+    }
+    // The limit records of this reading are made again with the statements' rows.
+    if (pLimits)
+        pLimits->clear();
+    _collectsUsedVars = 1;
+    return ok;
+}
+
+template <typename T> bool RPNDerivParser<T>::readTransferFunction(const Iterator& it, TFStatement& out)
+{
+    SolverData<T>& d = *this->_pSolverData;
+    const sc::_tl& l = it.line();
+    if (l.nExpr < 7)
+        return lineError(msg::scTFsWrongFormat, l.line);
+    if (it.exprToken(1).kind != F::Div)
+        return lineError(msg::scTFsNoDiv1Operator, l.line, it.exprToken(1).column);
+    if (it.exprToken(3).kind != F::Assign)
+        return lineError(msg::scTFsNoAssignOperator, l.line, it.exprToken(3).column);
+
+    // Only the orders and forms of f(s) count here; the rows are made from it again after
+    // the declarations, when its symbols have their final indices.
+    _collectsUsedVars = 0;
+    this->clearTokens();
+    td::BYTE kind = 0;
+    if (!this->compileTokens(it, cFirstFnToken, kind) || kind != 1)
+        return lineError(msg::scTFsWrongTokens, l.line);
+    Tree* pTree = newTree();
+    if (!buildTree(*pTree, it))
+        return lineError(msg::scTFsCannotMakeET, l.line);
+    d.keyLine = l.line;
+    d.keyColumn = 1;
+    const bool formatOk = pTree->checkTFFormat(out.tf);
+    d.keyLine = d.keyColumn = 0;
+    if (!formatOk)
+        return lineError(msg::scTFBadFormat, l.line);
+
+    const sc::_TokV& y = it.exprToken(0);
+    if (!isOwnSymbol(y, F::Var))
+        return lineError(isSymbolToken(y) ? msg::scTFYNotVariable : msg::scWrongYInTF, l.line, y.column);
+    const sc::_TokV& u = it.exprToken(2);
+    const bool inputIsVar = isOwnSymbol(u, F::Var);
+    if (!inputIsVar && !isOwnSymbol(u, F::Param))
+        return lineError(isSymbolToken(u) ? msg::scTFUNotVarNorParam : msg::scWrongUInTF, l.line, u.column);
+    out.tf.output = y.code;
+    out.tf.input = u.code;
+    out.inputIsParam = !inputIsVar;
+    out.line = it;
+    return true;
+}
+
+template <typename T>
+bool RPNDerivParser<T>::expandTransferFunction(const TFStatement& stmt, td::UINT4& row, td::UINT4& nonZeros)
+{
+    using Node = typename Tree::Node;
+    SolverData<T>& d = *this->_pSolverData;
+    const TransferFunction& tf = stmt.tf;
+    const Iterator& it = stmt.line;
+    const td::UINT4 line = it.line().line;
+    const td::UINT2 s = getNumberOfStages();
+
+    beginUsedVars();
+    this->clearTokens();
+    td::BYTE kind = 0;
+    if (!this->compileTokens(it, cFirstFnToken, kind))
+        return lineError(msg::scTFTokListError, line);
+    Tree* pTree = newTree();
+    if (!buildTree(*pTree, it))
+        return lineError(msg::scTFExprTreeErr, line);
+    std::vector<Node*> denom(tf.denomOrder + 1u, nullptr), nom(tf.nomOrder + 1u, nullptr);
+    std::vector<Node*> eqs(tf.equationCount(), nullptr);
+    if (!pTree->getTFPolynomials(denom.data(), nom.data(), tf))
+        return lineError(msg::scTFPolyCoefficent, line);
+    if (Tree::findCoeffWithLaplace(denom.data(), tf.denomOrder) >= 0)
+        return lineError(msg::scTFDenomNoLapladeOperator, line);
+    if (Tree::findCoeffWithLaplace(nom.data(), tf.nomOrder) >= 0)
+        return lineError(msg::scTFNomNoLapladeOperator, line);
+    // Without its rows the model would have fewer equations than variables.
+    if (!pTree->makeTFStateSpace(eqs.data(), denom.data(), nom.data(), tf, s))
+        return lineError(msg::scTF2SSError, line);
+
+    const bool withDenominator = tf.denomOrder > 0;
+    d.keyLine = line;
+    d.keyColumn = 1;
+    auto fail = [&](const char* key) {
+        d.keyLine = d.keyColumn = 0;
+        return lineError(key, line);
+    };
+    // Equation k below the states is the derivative of state slot k; the rest are
+    // algebraic rows.
+    for (td::UINT2 k = 0; k < tf.stateCount(); ++k)
+    {
+        Tree stateTree(&d, nullptr, this->_nVars, d.treeOption != 0);
+        stateTree.pushRoot(eqs[k]);
+        Node* rows[4] = {};
+        td::UINT4 nRows = 0;
+        if (!discretize(stateTree, nullptr, tf.slot(k, s), row, rows, nRows))
+            return fail(withDenominator ? msg::scDAEExpandError : msg::sc0Expansion);
+        for (td::UINT4 r = 0; r < nRows; ++r)
+        {
+            if (!compileRow(rows[r], row++, nonZeros))
+                return fail(withDenominator ? msg::scDAENLDerivs : msg::scDAENLJack0Exp);
+        }
+    }
+    for (td::UINT2 k = tf.stateCount(); k < tf.equationCount(); ++k)
+    {
+        if (!compileRow(eqs[k], row++, nonZeros))
+            return fail(withDenominator ? msg::scDAENLJack2 : msg::scDAENLJack3);
+    }
+    d.keyLine = d.keyColumn = 0;
+    releaseTrees();
+    return true;
+}
+
+template class RPNDerivParser<double>;
+template class RPNDerivParser<std::complex<double>>;
+} // namespace sl
