@@ -294,13 +294,21 @@ TEST(TreeEmit, SymbolsOutsideTheValueArraysAreRefused)
     };
     for (const Case& c : cases)
     {
-        test::TreeContext<double> ctx;
-        if (!c.withParent)
-            ctx.solver.pParent = nullptr;
-        auto tree = ctx.tree();
-        ctx.build(tree, {v(0), o(C::ADD), c.token});
-        EXPECT_EQ(ctx.compile(tree), nullptr) << c.index;
-        EXPECT_EQ(ctx.only().text, std::string(msg::etSymbolOutOfIndex) + ": " + c.index);
+        // Inside an expression, and as the whole expression (a root refused before it is
+        // measured).
+        for (bool alone : {false, true})
+        {
+            test::TreeContext<double> ctx;
+            if (!c.withParent)
+                ctx.solver.pParent = nullptr;
+            auto tree = ctx.tree();
+            if (alone)
+                ctx.build(tree, {c.token});
+            else
+                ctx.build(tree, {v(0), o(C::ADD), c.token});
+            EXPECT_EQ(ctx.compile(tree), nullptr) << c.index;
+            EXPECT_EQ(ctx.only().text, std::string(msg::etSymbolOutOfIndex) + ": " + c.index);
+        }
     }
 }
 

@@ -213,10 +213,11 @@ template <typename T> bool Emission<T>::measure(const Node* const* pRoots, td::U
     {
         if (!pRoots[k])
             continue;
-        _roots.push_back(pRoots[k]);
         const bool first = !isMeasured(pRoots[k]);
         if (!enter(pRoots[k], pChecker))
             return false;
+        // Only a root entered has a need to ask for.
+        _roots.push_back(pRoots[k]);
         if (first && !measureBelow(pRoots[k], pChecker))
             return false;
     }
@@ -782,7 +783,7 @@ template <typename T> bool ExpressionTree<T>::createPlain(Evaluator<T>* out)
     readValueCounts();
     Emission<T>& emission = Emission<T>::scratch();
     const bool measured = emission.measure(pRoot, this);
-    const bool fits = emission.rootNeed() <= static_cast<td::UINT4>(CU<T>::CU_STACK_SIZE);
+    const bool fits = measured && emission.rootNeed() <= static_cast<td::UINT4>(CU<T>::CU_STACK_SIZE);
     if (!measured || !fits)
     {
         emission.release();
