@@ -2,9 +2,10 @@
 // by phase with the peak memory of a fresh process, the solve from the flat start, one
 // Newton iteration (residuals and Jacobian values, assembly, refactorisation, solve)
 // against KLU's refactor+solve on the same matrix, and the evaluation against a
-// hand-written residual and Jacobian of the same equations.
-// Usage: nrSolverBenchmarks [buses...] (default 1000 10000 30000). Each size runs in a
-// process of its own, so that every build is cold and its peak memory its own.
+// hand-written residual and Jacobian of the same equations; then the DAE solver on the
+// same networks with machines (DAESolver_bench.cpp, left out with --no-dae).
+// Usage: nrSolverBenchmarks [--no-dae] [buses...] (default 1000 10000 30000). Each size
+// runs in a process of its own, so that every build is cold and its peak memory its own.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -25,6 +26,7 @@
 #include <sparse/ISolver.h>
 
 #include "BuildClock.h"
+#include "DAESolver_bench.h"
 #include "NRSolver.h"
 #include "models/PowerFlowGrid.h"
 
@@ -223,20 +225,27 @@ void run(int nBuses)
 
 int main(int argc, char** argv)
 {
-    if (argc == 2)
+    const bool dae = argc < 2 || std::string(argv[1]) != "--no-dae";
+    const int firstSize = dae ? 1 : 2;
+    if (argc == firstSize + 2 && std::string(argv[firstSize]) == "--one")
     {
         sc::reserveNamings(1);
         sc::setDefaultDataForAllNamings();
         sc::setDefaultDataForNaming(0);
-        run(std::atoi(argv[1]));
+        const int n = std::atoi(argv[firstSize + 1]);
+        run(n);
+        if (dae)
+            bench::runDAEBenchmark(n);
         return 0;
     }
-    std::vector<std::string> sizes(argv + 1, argv + argc);
+    std::vector<std::string> sizes(argv + firstSize, argv + argc);
     if (sizes.empty())
         sizes = {"1000", "10000", "30000"};
     for (const std::string& size : sizes)
     {
-        if (std::system((std::string(argv[0]) + " " + std::to_string(std::atoi(size.c_str()))).c_str()) != 0)
+        const std::string command =
+            std::string(argv[0]) + (dae ? "" : " --no-dae") + " --one " + std::to_string(std::atoi(size.c_str()));
+        if (std::system(command.c_str()) != 0)
             return 1;
     }
     return 0;

@@ -274,15 +274,26 @@ void setDefaultDataForAllNamings()
     });
 }
 
-void setDefaultDataForNaming(unsigned short naming)
+namespace
+{
+// The function sets and the vocabulary ranges up to (not including) the given ends.
+void setNamingData(unsigned short naming, Group groupsEnd, AttribID attribsEnd, ReservedID reservedEnd)
 {
     setCommonFunctions(FunctionSet::Real, naming, cRealFunctions, cNReal);
     setCommonComplexFunctions(naming, cRealFunctions, cNReal, cComplexOnlyFunctions, cNComplexOnly);
-    setCommonGroupNames(naming, Group::Model, Group::Plots);
-    setCommonAttribNames(naming, AttribID::Domain, AttribID::MinX);
+    setCommonGroupNames(naming, Group::Model, groupsEnd);
+    setCommonAttribNames(naming, AttribID::Domain, attribsEnd);
     setComplexDomainAttribEnumPos(naming, 1);
-    setCommonReservedNames(naming, ReservedID::Main, ReservedID::LinePlot);
+    setCommonReservedNames(naming, ReservedID::Main, reservedEnd);
 }
+} // namespace
+
+void setDefaultDataForNaming(unsigned short naming)
+{
+    setNamingData(naming, Group::Plots, AttribID::MinX, ReservedID::LinePlot);
+}
+
+void setPlotDataForNaming(unsigned short naming) { setNamingData(naming, Group::NA, AttribID::NA, ReservedID::NA); }
 
 void setCommonFunctions(FunctionSet labelID, unsigned short naming, const char* const* names, unsigned count)
 {

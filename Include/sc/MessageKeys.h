@@ -155,6 +155,25 @@ inline constexpr const char* scLinitsMustBeGrouped = "@SC.LinitsMustBeGrouped";
 inline constexpr const char* scErrorInLimits1 = "@SC.ErrorInLimits1";
 inline constexpr const char* scLimitGroupEndMismatch = "@SC.LimitGroupEndMismatch";
 
+// Model builder: plot statements
+inline constexpr const char* scWrongPlotToken = "@SC.WrongPlotToken";
+inline constexpr const char* scWrongPlotTokenRKW = "@SC.WrongPlotTokenRKW";
+inline constexpr const char* scWrongPlotXBounds = "@SC.WrongPlotXBounds";
+inline constexpr const char* scWrongPlotYBounds = "@SC.WrongPlotYBounds";
+inline constexpr const char* scEmptyPlot = "@SC.EmptyPlot";
+inline constexpr const char* scPlotPremEnd = "@SC.PlotPremEnd";
+inline constexpr const char* scSecondCondInPlot = "@SC.SecondCondInPlot";
+inline constexpr const char* scSecondXAxisInPlot = "@SC.SecondXAxisInPlot";
+inline constexpr const char* scWrongPlotAttrib = "@SC.WrongPlotAttrib";
+inline constexpr const char* scPlotNoYAxis = "@SC.PlotNoYAxis";
+inline constexpr const char* scPlotYAxisErr = "@SC.PlotYAxisErr";
+inline constexpr const char* scPlotHLineErr = "@SC.PlotHLineErr";
+inline constexpr const char* scPlotVLineErr = "@SC.PlotVLineErr";
+inline constexpr const char* scPlotHBandErr = "@SC.PlotHBandErr";
+inline constexpr const char* scPlotVBandErr = "@SC.PlotVBandErr";
+inline constexpr const char* scPlotCondErr = "@SC.PlotCondErr";
+inline constexpr const char* scPlotAxisErr = "@SC.PlotAxisErr";
+
 // Model builder ("@CS."): random generators and statistics
 inline constexpr const char* csDistNoType = "@CS.DistNoType";
 inline constexpr const char* csUnknowntDistribution = "@CS.UnknowntDistribution";
@@ -282,9 +301,25 @@ inline constexpr const char* scLUSolveError = "@SC.LUSolveError";
 inline constexpr const char* scLUSolveErrorSubModel = "@SC.LUSolveErrorSubModel";
 inline constexpr const char* scMaxIterLimit = "@SC.MaxIterLimit";
 inline constexpr const char* scMaxIterLimitSubModel = "@SC.MaxIterLimitSubModel";
+inline constexpr const char* scOscillation = "@SC.Oscillation";
+// Weighted least squares.
+inline constexpr const char* scWLSReadFail = "@SC.WLSReadFail";
+inline constexpr const char* ceWLSEErrorSolve = "@CE.WLSEErrorSolve";
+// Time stepping: building, the step and the run.
+inline constexpr const char* scODEReadModelError = "@SC.ODEReadModelError";
+inline constexpr const char* scNoDeltaT = "@SC.NoDeltaT";
+inline constexpr const char* scWrongDTForODE = "@SC.WrongDTForODE";
+inline constexpr const char* scErrorDAEInit = "@SC.ErrorDAEInit";
+inline constexpr const char* scNoDeltaTSpecified = "@SC.NoDeltaTSpecified";
+inline constexpr const char* scZeroOrNegDeltaT = "@SC.ZeroOrNegDeltaT";
+inline constexpr const char* scWrongDTForDAE = "@SC.WrongDTForDAE";
+inline constexpr const char* scDAEFactorizationError = "@SC.DAEFactorizationError";
 // Error-log texts of a build (section ReadModel).
 inline constexpr const char* txtCannotReadData = "Cannot read the data..";
 inline constexpr const char* txtMissingInitialValues = "Missing initial values..";
+inline constexpr const char* txtODECannotReadData = "ODESolver cannot read the data..";
+// Error-log text of a failed initial problem (section RTSolution).
+inline constexpr const char* txtCannotSolveInitialProblem = "Cannot solve initial problem!";
 
 // Expression tree ("@ET.")
 inline constexpr const char* etEmptyExpression = "@ET.EmptyExpression";

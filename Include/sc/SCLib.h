@@ -114,10 +114,15 @@ extern EQNKIT_API cnt::SafeFullVector<GroupMap> s_commonGroupMaps;
 extern EQNKIT_API cnt::SafeFullVector<cnt::Array<int, 2>> s_cmplxPartIndex;
 
 // Set-up, in this order for a host: reserveNamings(n), setDefaultDataForAllNamings(),
-// then setDefaultDataForNaming(i) for each naming.
+// then setDefaultDataForNaming(i) or setPlotDataForNaming(i) for each naming.
 EQNKIT_API void reserveNamings(unsigned short n);
 EQNKIT_API void setDefaultDataForAllNamings();
+// The model language without its plot words: no Plots group, no plot attributes
+// (minX ... yLabel), no plot keywords (linePlot ... @y).
 EQNKIT_API void setDefaultDataForNaming(unsigned short naming);
+// The whole model language, plot words included: a host that records figures reserves a
+// second naming, fills it with this call and loads its models with that naming.
+EQNKIT_API void setPlotDataForNaming(unsigned short naming);
 
 EQNKIT_API void setCommonFunctions(FunctionSet labelID, unsigned short naming, const char* const* names,
                                    unsigned count);

@@ -1,10 +1,11 @@
-// The solver library's factories: each makes one solver kind for real or complex values.
-// The caller owns the solver and ends it with release; a null logger makes it silent.
+// The solver library's factories: each makes one solver kind, or a figure evaluator, for real
+// or complex values. The caller owns the result and ends it with release; a null logger makes it silent.
 #pragma once
 
 #include <complex>
 
 #include <sc/EqnKitAPI.h>
+#include <sc/IFigureEvaluator.h>
 #include <sc/ILog.h>
 #include <sc/ISolver.h>
 
@@ -20,4 +21,8 @@ EQNKIT_API ISolver<double>* createDblDAESolver(ILog* pLog, int maxIter);
 EQNKIT_API ISolver<std::complex<double>>* createCmplxDAESolver(ILog* pLog, int maxIter);
 EQNKIT_API ISolver<double>* createDblODESolver(ILog* pLog);
 EQNKIT_API ISolver<std::complex<double>>* createCmplxODESolver(ILog* pLog);
+// A figure evaluator with nothing defined yet; plot messages go to the logger of the
+// solver it is initialised with. Null when it cannot be made.
+EQNKIT_API IFigureEvaluator<double>* createDblPlotEvaluator(ILog* pLog);
+EQNKIT_API IFigureEvaluator<std::complex<double>>* createCmplxPlotEvaluator(ILog* pLog);
 } // namespace sc

@@ -129,6 +129,8 @@ public:
     td::UINT4 getNumberOfOutVars() const { return _nOutVars; }
     td::UINT4 getNumberOfOutParams() const { return _nOutParams; }
     td::UINT4 getNumberOfHeaderLines() const { return _nHeaderLines; }
+    // The vocabulary (naming) the model was read with.
+    td::UINT2 getNamingIndex() const { return _namingIndex; }
     td::UINT4 getNumberOfInitialSubProblemParams() const { return _nInitialSubProblemParams; }
     td::UINT4 getCopyParamsFromParentToSubModelCopied() const { return _copyParsCopied; }
     bool getHeaderVariantValue(HeaderParam p, td::Variant& out) const;

@@ -412,6 +412,86 @@ std::string PowerFlowGrid::modelText(double eps, int maxIter) const
     return t;
 }
 
+std::string PowerFlowGrid::daeModelText(const char* method, bool linear, double eps, int maxIter) const
+{
+    constexpr double K = 2, D = 0.5, Pe = 0.5;
+    auto isMachine = [](int i) { return i % cMachineEvery == 0; };
+    // The machine's angle over its bus at rest.
+    const double rest = linear ? Pe / K : std::asin(Pe / K);
+    std::string t;
+    t.reserve(static_cast<std::size_t>(_nBuses) * 400);
+    t += "Header:\nmaxIter = " + std::to_string(maxIter) + "\nend\n";
+    t += "Model [type = DAE, method = " + std::string(method) + ", eps = " + number(eps) + "]:\nVars:\n";
+    // DC angles at rest: the flows of the operating point's angles.
+    std::vector<double> pDC(_nBuses, 0.0);
+    for (int i = 1; i < _nBuses; ++i)
+    {
+        for (const Entry& entry : _rows[i])
+            pDC[i] += entry.b * (_theta[i] - _theta[entry.bus]);
+    }
+    for (int i = 1; i < _nBuses; ++i)
+    {
+        const std::string si = std::to_string(i);
+        t += "th" + si + " = " + number(_theta[i]);
+        if (!linear)
+            t += "; V" + si + " = " + number(_v[i]);
+        if (isMachine(i))
+            t += "; d" + si + " = " + number(_theta[i] + rest) + "; w" + si + " = 0";
+        t += "\n";
+    }
+    t += "Params:\nth0 = 0; V0 = 1; K = " + number(K) + "; D = " + number(D) + "; Pe = " + number(Pe) +
+         "; Pm = " + number(1.2 * Pe) + "\n";
+    for (int i = 1; i < _nBuses; ++i)
+    {
+        const std::string si = std::to_string(i);
+        t += "P" + si + " = " + number(linear ? pDC[i] : _p[i]);
+        if (!linear)
+            t += "; Q" + si + " = " + number(_q[i]);
+        t += "\n";
+    }
+    auto machinePower = [&](const std::string& si) {
+        return linear ? "K*(d" + si + " - th" + si + ")" : "K*sin(d" + si + " - th" + si + ")";
+    };
+    t += "ODEs:\n";
+    for (int i = cMachineEvery; i < _nBuses; i += cMachineEvery)
+    {
+        const std::string si = std::to_string(i);
+        t += "d" + si + "' = w" + si + "\nw" + si + "' = Pm - " + machinePower(si) + " - D*w" + si + "\n";
+    }
+    t += "NLEs:\n";
+    for (int i = 1; i < _nBuses; ++i)
+    {
+        const std::string si = std::to_string(i), th = "th" + si, v = "V" + si;
+        const std::string machine = isMachine(i) ? " + " + machinePower(si) + " - Pe" : "";
+        if (linear)
+        {
+            t += "0";
+            for (const Entry& entry : _rows[i])
+                t += " + " + number(entry.b) + "*(" + th + " - th" + std::to_string(entry.bus) + ")";
+            t += " = P" + si + machine + "\n";
+            continue;
+        }
+        for (int e = 0; e < 2; ++e)
+        {
+            t += v + "*(" + number(e == 0 ? _gii[i] : -_bii[i]) + "*" + v;
+            for (const Entry& entry : _rows[i])
+            {
+                const std::string sk = std::to_string(entry.bus);
+                const std::string d = "(" + th + " - th" + sk + ")";
+                t += " + V" + sk + "*(";
+                if (e == 0)
+                    t += number(entry.g) + "*cos" + d + " + " + number(entry.b) + "*sin" + d;
+                else
+                    t += number(entry.g) + "*sin" + d + " + " + number(-entry.b) + "*cos" + d;
+                t += ")";
+            }
+            t += ") = " + std::string(e == 0 ? "P" : "Q") + si + (e == 0 ? machine : std::string()) + "\n";
+        }
+    }
+    t += "end\n";
+    return t;
+}
+
 void PowerFlowGrid::evaluate(const double* x, double* f, double* values) const
 {
     auto theta = [&](int k) { return k == 0 ? 0.0 : x[_thIndex[k]]; };

@@ -49,6 +49,16 @@ public:
     // literals.
     std::string modelText(double eps = 1e-8, int maxIter = 50) const;
 
+    // The network as a DAE with a machine at every tenth bus but the slack, method the
+    // model's DAE method: d' = w, w' = Pm - K*sin(d - th) - D*w, whose power
+    // K*sin(d - th) - Pe enters its bus (Pe its value at rest). The start is the known
+    // operating point with the machines at rest; Pm = 1.2 Pe sets them swinging. Linear:
+    // the DC form, angles alone (sum b (th_i - th_k) = P_i) and K*(d - th) for the sine,
+    // whose Jacobian reads no variable.
+    std::string daeModelText(const char* method, bool linear, double eps = 1e-8, int maxIter = 50) const;
+    // Machines of daeModelText.
+    int machines() const { return (_nBuses - 1) / cMachineEvery; }
+
     // The known solution in the order of the unknowns.
     std::vector<double> solution() const;
     // The flat start in the order of the unknowns.
@@ -67,6 +77,8 @@ public:
     void evaluate(const double* x, double* f, double* values) const;
 
 private:
+    static constexpr int cMachineEvery = 10;
+
     struct Entry
     {
         int bus;  // the other bus of the entry

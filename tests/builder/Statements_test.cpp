@@ -83,6 +83,8 @@ TEST(Statements, RefusedStatements)
     } cases[] = {
         {"x >> y", "PostProc", "@SC.WrongAssignmentType @13:1\n"},
         {"x <- y", "PostProc", "@SC.WrongAssignmentType @13:1\n"},
+        // The plot operator belongs to the Plots group alone.
+        {"x -> y", "PostProc", "@SC.WrongAssignmentType @13:1\n"},
         {"x + y", "PostProc", "@SC.WrongAssignmentType @13:1\n"},
         {"x y +=", "PostProc", "@SC.IncAssignmentEq @13:1\n"},
         {"x += ", "PostProc", "@SC.WrongAssignmentEq @13:1\n"},

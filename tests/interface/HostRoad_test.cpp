@@ -7,7 +7,6 @@
 
 #include <cnt/SafeFullVector.h>
 #include <cnt/StringBuilder.h>
-#include <sc/ILog.h>
 #include <sc/Naming.h>
 #include <sc/SCLib.h>
 #include <sc/SolverFactories.h>
@@ -15,35 +14,11 @@
 #include <td/String.h>
 #include <td/Variant.h>
 
+#include "HostLog.h"
+
 namespace
 {
-// The host's own logger: keeps each message as "text@line:col".
-class HostLog final : public sc::ILog
-{
-public:
-    void reserved0() override {}
-    void reserved1() override {}
-    void reserved2() override {}
-    void showEntry(const LE& entry, Type) override { keep(entry.msg.c_str(), entry.line, entry.col); }
-    void setTranslator(Translator) override {}
-    void showText(const td::String& text, Type) override { keep(text.c_str(), 0, 0); }
-    void showFormatted(const char* key, td::UINT4 line, td::UINT4 col, Type, int, ...) override
-    {
-        keep(key, line, col);
-    }
-    void showKeyAt(const char* key, td::UINT4 line, td::UINT4 col, Type) override { keep(key, line, col); }
-    void showKey(const char* key, Type) override { keep(key, 0, 0); }
-    void reserved9() override {}
-    td::UINT4 reserved10() override { return 0; }
-
-    std::vector<std::string> messages;
-
-private:
-    void keep(const char* text, td::UINT4 line, td::UINT4 col)
-    {
-        messages.push_back(std::string(text ? text : "") + "@" + std::to_string(line) + ":" + std::to_string(col));
-    }
-};
+using test::HostLog;
 
 td::String keepKey(const char* key) { return td::String(key); }
 

@@ -14,9 +14,11 @@ sc::ISignal
 sc::ISolver
 sc::ISolverConsumer
 sc::ITime
+sc::IFigureEvaluator
 sc::reserveNamings
 sc::setDefaultDataForAllNamings
 sc::setDefaultDataForNaming
+sc::setPlotDataForNaming
 sc::setCommonFunctions
 sc::setCommonComplexFunctions
 sc::setCommonRealFunctions

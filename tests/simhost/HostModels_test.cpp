@@ -229,3 +229,46 @@ TEST(HostModels, FactoriesRefuseUnknownProblemsAndShareOneVocabulary)
     EXPECT_EQ(second.solve(), sc::Solution::OK);
     EXPECT_EQ(third.solve(), sc::Solution::OK);
 }
+
+namespace
+{
+TEST(HostModels, WeightedAndDynamicModelsRunOnTheirSolvers)
+{
+    // A complex weighted mean through the static model.
+    sc::IModel<Cmplx, sc::IStatic>* pWls = sc::createCmplxStaticModel(sc::IStatic::WLS, nullptr, 50);
+    ASSERT_NE(pWls, nullptr);
+    ASSERT_TRUE(pWls->initFromString(td::String("Header:\nend\nModel [type = WLS, domain = cmplx, eps = 1e-12]:\n"
+                                                "Vars:\nz = 0\nWLSEs:\nz = 1+2i\nz = 1.2+1.8i [w = 3]\nend\n")));
+    EXPECT_EQ(pWls->getSolverInterface()->solve(), sc::Solution::OK);
+    cnt::SafeFullVector<Cmplx> z;
+    pWls->getVariableValues(z);
+    EXPECT_LT(std::abs(z[0] - Cmplx(1.15, 1.85)), 1e-12);
+    pWls->release();
+
+    // The example mass on a spring, two-stage Gauss-Legendre steps of the header's 0.05:
+    // x = 0.5 - 0.5 e^(-0.2 t) (cos(wt) + 0.2/w sin(wt)), w = sqrt(3.96).
+    sc::IModel<double, sc::IDynamic>* pDae = sc::createRealDynamicModel(sc::IDynamic::DAE, nullptr, 50);
+    ASSERT_NE(pDae, nullptr);
+    ASSERT_TRUE(pDae->initFromFile(td::String(std::string(EQNKIT_EXAMPLE_MODELS) + "/massSpring.txt")));
+    sc::IDynamic* pSteps = pDae->getSolverInterface();
+    EXPECT_EQ(pSteps->getStepSize(), 0.05);
+    ASSERT_TRUE(pSteps->reset(0.0));
+    ASSERT_EQ(pSteps->step(40), sc::Solution::OK);
+    cnt::SafeFullVector<double> values;
+    pDae->getVariableValues(values);
+    const double w = std::sqrt(3.96), t = 2.0;
+    EXPECT_NEAR(values[0], 0.5 - 0.5 * std::exp(-0.2 * t) * (std::cos(w * t) + 0.2 / w * std::sin(w * t)), 1e-6);
+    pDae->release();
+
+    // An ODE model steps by Heun's method: x' = 1 from 0 adds dT a step.
+    sc::IModel<double, sc::IDynamic>* pOde = sc::createRealDynamicModel(sc::IDynamic::ODE, nullptr, 50);
+    ASSERT_NE(pOde, nullptr);
+    ASSERT_TRUE(pOde->initFromString(
+        td::String("Header:\ndTime = 0.25\nend\nModel [type = ODE]:\nVars:\nx = 0\nODEs:\nx' = 1\nend\n")));
+    ASSERT_TRUE(pOde->getSolverInterface()->reset(0.0));
+    ASSERT_EQ(pOde->getSolverInterface()->step(8), sc::Solution::OK);
+    pOde->getVariableValues(values);
+    EXPECT_EQ(values[0], 2.0);
+    pOde->release();
+}
+} // namespace

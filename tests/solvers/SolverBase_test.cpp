@@ -218,6 +218,53 @@ TEST(SymbolUpdate, ComplexPartsTakeTheRealPartOfTheValue)
     }
 }
 
+TEST(SolverBase, EveryFactoryAndTypeWordGivesAReadySolverOfItsKind)
+{
+    using sc::SolverType;
+    struct Case
+    {
+        const char* word;
+        sc::ISolver<double>* (*makeDbl)(sc::ILog*, int);
+        sc::ISolver<Cmplx>* (*makeCmplx)(sc::ILog*, int);
+        SolverType type;
+        td::UINT2 maxIter;
+        bool timed;
+    } cases[] = {
+        {"NR", sc::createDblNRSolver, sc::createCmplxNRSolver, SolverType::NR, 30, false},
+        {"WLS", sc::createDblWLSSolver, sc::createCmplxWLSSolver, SolverType::WLS, 30, false},
+        {"ODE", [](sc::ILog* p, int) { return sc::createDblODESolver(p); },
+         [](sc::ILog* p, int) { return sc::createCmplxODESolver(p); }, SolverType::ODE, 0, true},
+        {"DAE", sc::createDblDAESolver, sc::createCmplxDAESolver, SolverType::DAE, 30, true},
+    };
+    auto check = [](auto* p, const Case& c, td::UINT2 maxIter) {
+        ASSERT_NE(p, nullptr) << c.word;
+        EXPECT_EQ(p->getSolverType(), c.type) << c.word;
+        EXPECT_STREQ(p->getStatusName(), "OK") << c.word;
+        EXPECT_EQ(p->getMaxIter(), maxIter) << c.word;
+        EXPECT_EQ(p->getTime() != nullptr, c.timed) << c.word;
+        EXPECT_EQ(p->getNumberOfVariables(), 0u) << c.word;
+        // Never built: nothing to solve.
+        EXPECT_NE(p->solve(), Solution::OK) << c.word;
+        p->release();
+    };
+    for (const Case& c : cases)
+    {
+        sc::ISolver<double>* pDbl = c.makeDbl(nullptr, 30);
+        EXPECT_EQ(static_cast<sl::Solver<double>*>(pDbl)->getEps(), 1e-6) << c.word;
+        check(pDbl, c, c.maxIter);
+        check(c.makeCmplx(nullptr, 30), c, c.maxIter);
+        sl::Solver<double>* pByWord =
+            sl::Solver<double>::create(nullptr, nullptr, td::String(c.word), td::String(), 40, 1e-3, 3);
+        ASSERT_NE(pByWord, nullptr) << c.word;
+        EXPECT_EQ(pByWord->getLine(), 3) << c.word;
+        check(pByWord, c, c.type == SolverType::ODE ? 0 : 40);
+        check(sl::Solver<Cmplx>::create(nullptr, nullptr, td::String(c.word), td::String(), 40, 1e-3, 3), c,
+              c.type == SolverType::ODE ? 0 : 40);
+    }
+    for (const char* word : {"wls", "ODE ", "DAE2", "Dae"})
+        EXPECT_EQ(sl::Solver<double>::create(nullptr, nullptr, td::String(word), td::String(), 100, 1e-6, 0), nullptr);
+}
+
 TEST(SolverBase, StatusNamesSignalsAndCreationByWord)
 {
     const char* names[] = {"OK",          "BaseOK",        "IterBase",           "LimitFix",

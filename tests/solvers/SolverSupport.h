@@ -1,15 +1,19 @@
-// Helpers for the solver tests: a model text loaded and built into a Newton-Raphson
-// solver of either value type, with the solver's messages recorded.
+// Helpers for the solver tests: a model text loaded and built into a solver of a kind
+// (Newton-Raphson by default) and either value type, with the solver's messages recorded.
 #pragma once
 
 #include <complex>
 #include <string>
+#include <type_traits>
 
 #include <gtest/gtest.h>
 
 #include <sc/SolverFactories.h>
 
+#include "DAESolver.h"
 #include "NRSolver.h"
+#include "ODESolver.h"
+#include "WLSSolver.h"
 #include "frontend/ModelFixture.h"
 #include "support/RecordingLog.h"
 
@@ -17,10 +21,23 @@ namespace test
 {
 using Cmplx = std::complex<double>;
 
-// Owns the loaded model and the solver; the solver is released with the fixture.
-template <typename T> struct BuiltSolver
+// The type word of a solver kind.
+template <typename T, typename S> constexpr const char* kindWord()
 {
-    BuiltSolver() : pSolver(static_cast<sl::NRSolver<T>*>(makeSolver(&log))) {}
+    if constexpr (std::is_same_v<S, sl::WLSSolver<T>>)
+        return "WLS";
+    else if constexpr (std::is_same_v<S, sl::ODESolver<T>>)
+        return "ODE";
+    else if constexpr (std::is_same_v<S, sl::DAESolver<T>>)
+        return "DAE";
+    else
+        return "NR";
+}
+
+// Owns the loaded model and the solver; the solver is released with the fixture.
+template <typename T, typename S = sl::NRSolver<T>> struct BuiltSolver
+{
+    BuiltSolver() : pSolver(makeSolver(&log)) {}
     ~BuiltSolver()
     {
         if (pSolver)
@@ -29,12 +46,18 @@ template <typename T> struct BuiltSolver
     BuiltSolver(const BuiltSolver&) = delete;
     BuiltSolver& operator=(const BuiltSolver&) = delete;
 
-    static sc::ISolver<T>* makeSolver(sc::ILog* pLog)
+    static S* makeSolver(sc::ILog* pLog)
     {
-        if constexpr (sl::ValueTraits<T>::isComplex)
-            return sc::createCmplxNRSolver(pLog, 100);
+        if constexpr (std::is_same_v<S, sl::NRSolver<T>>)
+        {
+            if constexpr (sl::ValueTraits<T>::isComplex)
+                return static_cast<S*>(sc::createCmplxNRSolver(pLog, 100));
+            else
+                return static_cast<S*>(sc::createDblNRSolver(pLog, 100));
+        }
         else
-            return sc::createDblNRSolver(pLog, 100);
+            return static_cast<S*>(
+                sl::Solver<T>::create(nullptr, pLog, td::String(kindWord<T, S>()), td::String(), 100, 1e-6, 0));
     }
 
     // Loads the text (a header is put in front when it has none) and builds the solver.
@@ -73,7 +96,7 @@ template <typename T> struct BuiltSolver
 
     RecordingLog log;
     LoadedModel loaded;
-    sl::NRSolver<T>* pSolver;
+    S* pSolver;
 };
 
 inline double re(double v) { return v; }

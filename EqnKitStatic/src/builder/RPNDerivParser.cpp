@@ -169,6 +169,7 @@ template <typename T> void bindSolverData(SolverStores<T>& stores, ISolverServic
         return;
     }
     stores.beginBuild(pModel->getNumberOfExpressionsInLevel(level));
+    data.namingIndex = pModel->getNamingIndex();
     sc::TokenizedModel::iterator line = modelLine(*pModel, level);
     bool simplify = true;
     line.getAttrib(sc::AttribID::Simplify, simplify);

@@ -19,6 +19,7 @@
 
 #include "DAEVarRecord.h"
 #include "ExpressionTree.h"
+#include "FigureDefinition.h"
 #include "RPNParser.h"
 #include "SolverStores.h"
 #include "TransferFunction.h"
@@ -225,6 +226,21 @@ public:
     // Compiles "s << e1 << e2 ..." into out as a feed of statistic s; its index, or -1.
     td::INT4 buildStatsAssignment(const Iterator& it, Evaluator<T>* out);
 
+    // ---- plot statements ----
+
+    // The definitions of the main model's plot statements, appended to the list of the
+    // figure evaluator that the context carries; the context is bound to the evaluator's
+    // solver, whose counts the builder takes. False at the first statement that fails
+    // (the definitions before it stay).
+    bool initFigure(const sc::TokenizedModel& model, SolverData<T>& data);
+    // One plot block at it, which is left on the block's end line (or where it stopped):
+    // at most one definition, its legend count in legendCount. False after a key.
+    bool buildPlots(const sc::TokenizedModel& model, Iterator& it, td::UINT2& legendCount);
+    // The style of a curve or marker line; range 1 reads minX and maxX into min and max,
+    // range 2 minY and maxY, range 0 neither.
+    static void readPlotItem(const Iterator& it, PlotItemStyle& style, td::BYTE range);
+    static void readPlotBand(const Iterator& it, PlotBand& band, td::BYTE range);
+
 private:
     // A tree of the builder's tree pool bound to the context.
     Tree* newTree();
@@ -272,6 +288,15 @@ private:
         lineError(key, line, column);
         return Failed;
     }
+
+    // plot statements
+    // The item at it (its keyword, << or ->, the expression) into out; false after its
+    // own key or else keyOnFailure at the item's keyword.
+    bool compilePlotItem(const Iterator& it, const sc::TokenizedModel& model, Evaluator<T>* out,
+                         const char* keyOnFailure);
+    // The items of a block whose header and item counts are read, from first to its end
+    // line, into def; false after a key.
+    bool buildPlotItems(const sc::TokenizedModel& model, Iterator first, FigureDefinition<T>& def);
 
     // start values
     bool setDeclarationValue(const Iterator& it, DeferredList& deferred, sc::UserLabel label);
@@ -330,7 +355,8 @@ template <typename T> void bindSolverData(SolverStores<T>& stores, ISolverServic
 
 // Each phase file (RPNDerivParser.cpp, RPNDerivDeclarations.cpp, RPNDerivInitValues.cpp,
 // RPNDerivEquations.cpp, RPNDerivStatements.cpp, RPNDerivLimits.cpp, RPNDerivGenerators.cpp,
-// RPNDerivStatistics.cpp) instantiates the whole class for the members it defines.
+// RPNDerivStatistics.cpp, RPNDerivPlots.cpp) instantiates the whole class for the members
+// it defines.
 extern template class RPNDerivParser<double>;
 extern template class RPNDerivParser<std::complex<double>>;
 extern template void bindSolverData(SolverStores<double>&, ISolverServices<double>&, SolverData<double>&,

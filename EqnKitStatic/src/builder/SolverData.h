@@ -38,6 +38,7 @@ template <typename T> class EquationRows;
 template <typename T> class StatisticsStore;
 template <typename T> struct SolverStores;
 template <typename T> struct LimitGroup;
+template <typename T> class IFigureBuild;
 class RndGenManager;
 class SymbolMap;
 
@@ -56,7 +57,14 @@ template <typename T> struct SolverData
     ISolverServices<T>* pSolver = nullptr;
     // All stores of the solver being built; the fields below point into them.
     SolverStores<T>* pStores = nullptr;
-    const sc::TokenizedModel* pTokenizedModel = nullptr;
+    union
+    {
+        // The tokenized model being built.
+        const sc::TokenizedModel* pTokenizedModel = nullptr;
+        // A figure build has the figure evaluator here instead; the plot builder appends
+        // its definitions to the evaluator's list.
+        IFigureBuild<T>* pFigureEvaluator;
+    };
     cnt::SafeFullVector<SymbolInfo>* pSymbolInfo = nullptr;
     cnt::List<Evaluator<T>>* pEvaluatorPool = nullptr;
     // The code of evaluators, operands in place. The constant and symbol-reference pools

@@ -81,6 +81,10 @@ inline double normMagnitude(const std::complex<double>& v)
 inline double realPart(double v) { return v; }
 inline double realPart(const std::complex<double>& v) { return v.real(); }
 
+// Both parts finite: no infinity and no NaN.
+inline bool isFiniteValue(double v) { return std::isfinite(v); }
+inline bool isFiniteValue(const std::complex<double>& v) { return isFiniteValue(v.real()) && isFiniteValue(v.imag()); }
+
 template <typename T> inline T quietNaN()
 {
     constexpr double nan = std::numeric_limits<double>::quiet_NaN();

@@ -52,9 +52,7 @@ template <typename T> bool NRSolver<T>::init(sc::Naming* pNaming, const sc::Toke
     RPNDerivParser<T> builder(this->_stores);
     SolverData<T> data;
     bindSolverData(this->_stores, *this, data, builder, &model, level);
-    bool reInit = false;
-    model.getGroup(mainModel ? sc::Group::Model : sc::Group::SubModel, level).getAttrib(sc::AttribID::ReInit, reInit);
-    this->_reInit = reInit ? 1 : 0;
+    this->readReInit(model, level);
     if (!builder.initNR(*pNaming, model, data, level))
     {
         this->reportKey(msg::scNLReadFail);

@@ -30,9 +30,6 @@ public:
     // The sparse solver's counts; zero without one.
     sparse::FactorStats getFactorStats() const;
     td::UINT4 getJacobianEntryCount() const { return _nJacobianEntries; }
-    // The compiled model, for the benchmarks and the tests.
-    const SolverStores<T>& getStores() const { return this->_stores; }
-    SolverStores<T>& getStores() { return this->_stores; }
 
 protected:
     ~NRSolver() override;
@@ -41,7 +38,6 @@ protected:
     bool setUp();
     void releaseSparse();
 
-private:
     using Finish = sc::ISolverConsumer::Finish;
 
     // One repetition; false when the solve ends with result at once.
@@ -55,7 +51,8 @@ private:
     // reached their cap.
     bool runLimitGroups(td::UINT2& pass, bool& newPass, sc::Solution& result);
 
-    // Fills the Jacobian at the current values and factorises it.
+    // Fills the Jacobian at the current values and factorises it; a failure releases
+    // the sparse solver.
     bool factorise();
     // The residuals -F(x) and their norm; where the equations' rows serve, the values of
     // the Jacobian entries at the same point come with them.

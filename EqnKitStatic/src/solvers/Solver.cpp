@@ -388,6 +388,30 @@ template <typename T> void Solver<T>::writeStatusPlaces()
     }
 }
 
+// ---- time parameters ----
+
+template <typename T> double Solver<T>::readParameter(td::INT4 index) const
+{
+    if (!isParameter(index) || _stores.values.empty())
+        return 0.0;
+    return realPart(_stores.values[_stores.nVars + static_cast<td::UINT4>(index)]);
+}
+
+template <typename T> void Solver<T>::writeParameter(td::INT4 index, double value)
+{
+    if (isParameter(index) && !_stores.values.empty())
+        _stores.values[_stores.nVars + static_cast<td::UINT4>(index)] = T(value);
+}
+
+template <typename T> void Solver<T>::injectTime(double t, double dT)
+{
+    TD_ASSERT(_stores.settings.indexOfDeltaTParam >= 0);
+    TD_ASSERT(_stores.settings.indexOfTParam >= 0);
+    TD_ASSERT(!_stores.values.empty());
+    setTimeParam(t);
+    setDeltaTParam(dT);
+}
+
 template class Solver<double>;
 template class Solver<std::complex<double>>;
 } // namespace sl

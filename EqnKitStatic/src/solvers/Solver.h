@@ -47,8 +47,8 @@ public:
         PlaceEndTime = 9
     };
 
-    // The solver kind a model's type word names: "NR" and "NL" make a Newton-Raphson
-    // solver; any other word (kinds not in the library, other case, blanks) gives null.
+    // The solver kind a model's type word names: "NR" and "NL" a Newton-Raphson solver,
+    // "WLS", "ODE" and "DAE" theirs; any other word (other case, blanks) gives null.
     // The new solver carries line in its error entries and has pParent as its parent.
     static Solver* create(Solver* pParent, sc::ILog* pLog, const td::String& type, const td::String& spare,
                           td::UINT4 maxIter, double eps, td::UINT2 line);
@@ -146,7 +146,11 @@ public:
     SubModelBuild buildSubModel(const td::String& typeWord, double eps, td::UINT2 line, const sc::Naming& naming,
                                 const sc::TokenizedModel& model) override;
 
-    // ---- for the kinds, children and tests ----
+    // ---- for the kinds, children, the figure evaluator and tests ----
+    // A build succeeded: the model's values, pools and compiled lists are in the stores.
+    bool isBuilt() const { return _built; }
+    const SolverStores<T>& getStores() const { return _stores; }
+    SolverStores<T>& getStores() { return _stores; }
     Solver* getParent() const { return _pParent; }
     td::UINT4 getNumberOfChildren() const { return static_cast<td::UINT4>(_children.size()); }
     Solver* getChild(td::UINT4 i) const { return _children[i]; }
@@ -155,6 +159,8 @@ public:
     td::UINT2 getLine() const { return _stores.settings.line; }
     td::BYTE isAlwaysOn() const { return _alwaysOn; }
     td::BYTE getReInit() const { return _reInit; }
+    // Iterations since the last reset, repetition or simulation start.
+    td::UINT4 getTotalIterations() const { return _totalIterations; }
     td::UINT4 getSignalCount(td::BYTE kind) const { return kind < cSignalKinds ? _signalCounts[kind] : 0; }
     // A child model takes the parameters it copies from its parent.
     void copyFromParent();
@@ -170,6 +176,8 @@ protected:
     // ---- building ----
     // Everything of the last build dropped, before a new one.
     void beginBuild();
+    // The reInit attribute of the model line of the level.
+    void readReInit(const sc::TokenizedModel& model, sc::ModelLevel level);
     // Reads the model line of the level after a successful build: eps, maxIter,
     // alwaysOn and (sub-model) initMain.
     void applyModelLineSettings(const sc::TokenizedModel& model, sc::ModelLevel level);
@@ -177,7 +185,9 @@ protected:
     // flags and the time parameters.
     void takeBuildResults(const SolverData<T>& data, const sc::TokenizedModel& model, sc::ModelLevel level);
     // An entry of the text error log in section ReadModel at the solver's line.
-    void addReadModelError(const char* text);
+    void addReadModelError(const char* text) { addErrorEntry(ErrorSection::ReadModel, text); }
+    // An entry of the text error log in a section at the solver's line.
+    void addErrorEntry(ErrorSection section, const char* text);
 
     // ---- running ----
     bool runSection(Section section);
@@ -194,6 +204,16 @@ protected:
     void restoreStartValues();
     // The value of solver-status place k.
     T& statusPlace(td::BYTE k);
+    // The model's time and time-step parameters (time-stepping kinds); writing one that
+    // the model does not have does nothing, reading it gives 0.
+    bool hasTimeParam() const { return isParameter(_stores.settings.indexOfTParam); }
+    bool hasDeltaTParam() const { return isParameter(_stores.settings.indexOfDeltaTParam); }
+    double getTimeParam() const { return readParameter(_stores.settings.indexOfTParam); }
+    double getDeltaTParam() const { return readParameter(_stores.settings.indexOfDeltaTParam); }
+    void setTimeParam(double t) { writeParameter(_stores.settings.indexOfTParam, t); }
+    void setDeltaTParam(double dT) { writeParameter(_stores.settings.indexOfDeltaTParam, dT); }
+    // sc::ITime::setTime of the time-stepping kinds: both parameters must exist.
+    void injectTime(double t, double dT);
     // Places 1, 3, 4 and 5, and with a progress record 0 and 2.
     void writeStatusPlaces();
     void clearSignalCounts();
@@ -213,6 +233,10 @@ protected:
         if (_pMonitor)
             _pMonitor->status = static_cast<td::BYTE>(_status);
     }
+
+    bool isParameter(td::INT4 index) const { return index >= 0 && static_cast<td::UINT4>(index) < _stores.nParams; }
+    double readParameter(td::INT4 index) const;
+    void writeParameter(td::INT4 index, double value);
 
     SolverStores<T> _stores;
     sc::SolverMonitor<T>* _pMonitor = nullptr;

@@ -32,6 +32,13 @@ template <typename T> void Solver<T>::beginBuild()
     _residualNorm = DBL_MAX;
 }
 
+template <typename T> void Solver<T>::readReInit(const sc::TokenizedModel& model, sc::ModelLevel level)
+{
+    bool reInit = false;
+    modelLine(model, level).getAttrib(sc::AttribID::ReInit, reInit);
+    _reInit = reInit ? 1 : 0;
+}
+
 template <typename T> void Solver<T>::applyModelLineSettings(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
     const sc::TokenizedModel::iterator line = modelLine(model, level);
@@ -70,9 +77,9 @@ void Solver<T>::takeBuildResults(const SolverData<T>& data, const sc::TokenizedM
         _eps = data.eps;
 }
 
-template <typename T> void Solver<T>::addReadModelError(const char* text)
+template <typename T> void Solver<T>::addErrorEntry(ErrorSection section, const char* text)
 {
-    beginErrorEntry(_stores.errorLog, _stores.settings.line, static_cast<td::BYTE>(ErrorSection::ReadModel));
+    beginErrorEntry(_stores.errorLog, _stores.settings.line, static_cast<td::BYTE>(section));
     _stores.errorLog.append(text);
 }
 

@@ -1,0 +1,278 @@
+// The DAE solver's construction and build (the tokenized road's DAE entry) and the time
+// operations a host calls: step size, reset with the initial problem, steps and the
+// simulation run.
+#include "DAESolver.h"
+
+#include <cfloat>
+
+#include <sc/MessageKeys.h>
+
+#include "RPNDerivParser.h"
+
+namespace sl
+{
+namespace msg = sc::msg;
+using sc::Solution;
+
+namespace
+{
+// The residual norm a reset or a simulation starts from.
+constexpr double cStartNorm = 1.7976931348623156e306;
+// A simulation stops once t is within this share of a step of its end.
+constexpr double cEndShare = 0.9999;
+} // namespace
+
+template <typename T> DAESolver<T>::DAESolver(sc::ILog* pLog, td::UINT2 maxIter, double eps)
+    : NRSolver<T>(pLog, maxIter, eps)
+{
+    this->_type = sc::SolverType::DAE;
+}
+
+template <typename T> bool DAESolver<T>::init(sc::Naming* pNaming, const sc::TokenizedModel& model, bool mainModel)
+{
+    TD_ASSERT(pNaming);
+    const sc::ModelLevel level = mainModel ? sc::ModelLevel::Main : sc::ModelLevel::Sub;
+    this->beginBuild();
+    this->releaseSparse();
+    this->_nJacobianEntries = this->_nJacobianEntriesBuilt = 0;
+    this->_keepFactorisation = 0;
+    _keptJacobian.clear();
+
+    RPNDerivParser<T> builder(this->_stores);
+    SolverData<T> data;
+    bindSolverData(this->_stores, *this, data, builder, &model, level);
+    data.dynamics = 2;
+    this->readReInit(model, level);
+    if (!builder.initDAE(*pNaming, model, data, level))
+    {
+        this->reportKey(msg::scErrorDAEInit);
+        return false;
+    }
+    this->applyModelLineSettings(model, level);
+    this->takeBuildResults(data, model, level);
+    _method = data.IntegrationMethod;
+    TD_ASSERT(this->_stores.nVars == builder.getNumVariables());
+    TD_ASSERT(this->_stores.nParams == builder.getNumParameters());
+    this->_nJacobianEntriesBuilt = this->_stores.jacobian.getNumberOfNonZeros();
+    this->_nJacobianEntries = this->_nJacobianEntriesBuilt;
+    this->_keepFactorisation = this->_stores.jacobian.isConstant() ? 1 : 0;
+    if (!this->setUp())
+        return false;
+    // A step the model declares is the step; otherwise the model reads the solver's.
+    if (this->getDeltaTParam() > 0)
+        _dT = this->getDeltaTParam();
+    else
+        this->setDeltaTParam(_dT);
+    return true;
+}
+
+template <typename T> void DAESolver<T>::setStepSize(double dT)
+{
+    _dT = dT;
+    this->setDeltaTParam(dT);
+}
+
+template <typename T> td::UINT4 DAESolver<T>::getNumberOfStateVariables()
+{
+    const SolverStores<T>& s = this->_stores;
+    td::UINT4 n = 0;
+    for (td::UINT4 i = 0; i < s.nVars && i < s.symbolInfo.size(); ++i)
+    {
+        if (s.symbolInfo[i].varType >= 3)
+            ++n;
+    }
+    return n;
+}
+
+template <typename T> void DAESolver<T>::saveHistory()
+{
+    SolverStores<T>& s = this->_stores;
+    const DAEVarRecords& records = s.daeVarRecords;
+    const td::UINT4 nStages = _method == 2 ? 2 : _method == 3 ? 3 : 0;
+    T* x = s.values.data();
+    for (td::UINT4 i = 0; i < records.size() && i < s.nVars; ++i)
+    {
+        const DAEVarRecord& r = records[i];
+        if (r.histParam < 0 || static_cast<td::UINT4>(r.histParam) >= s.nParams)
+            continue;
+        x[s.nVars + static_cast<td::UINT4>(r.histParam)] = x[i];
+        // The stages start from the previous value: a good first guess for Newton.
+        for (td::UINT4 k = 0; r.firstStage >= 0 && k < nStages; ++k)
+        {
+            const td::UINT4 stage = static_cast<td::UINT4>(r.firstStage) + k;
+            if (stage < s.nVars)
+                x[stage] = x[i];
+        }
+    }
+}
+
+template <typename T> void DAESolver<T>::copyTargets()
+{
+    SolverStores<T>& s = this->_stores;
+    const DAEVarRecords& records = s.daeVarRecords;
+    T* x = s.values.data();
+    for (td::UINT4 i = 0; i < records.size() && i < s.nVars; ++i)
+    {
+        const td::INT4 c = records[i].firstTFState;
+        if (c > 0 && static_cast<td::UINT4>(c) < s.nVars)
+            x[c] = x[i];
+    }
+}
+
+template <typename T> bool DAESolver<T>::solveInitialProblem()
+{
+    for (td::UINT4 i = 0; i < this->getNumberOfChildren(); ++i)
+    {
+        Solver<T>* pChild = this->getChild(i);
+        if (!pChild || pChild->solve() == Solution::OK)
+            continue;
+        this->_status = Solution::SubmodelFailed;
+        this->addErrorEntry(ErrorSection::RTSolution, msg::txtCannotSolveInitialProblem);
+        return false;
+    }
+    return true;
+}
+
+template <typename T> void DAESolver<T>::reportStepStart()
+{
+    if (!this->_stepReporting)
+        return;
+    TD_ASSERT(this->_pConsumer);
+    const double t = this->getTimeParam();
+    this->setTimeParam(t - _dT);
+    this->notifyProgress();
+    this->setTimeParam(t);
+}
+
+template <typename T> bool DAESolver<T>::reset(double t0)
+{
+    if (!this->_built)
+        return false;
+    if (!this->hasDeltaTParam())
+    {
+        this->reportKey(msg::scNoDeltaTSpecified);
+        return false;
+    }
+    if (!(_dT > 0))
+    {
+        this->reportKey(msg::scZeroOrNegDeltaT);
+        return false;
+    }
+    this->_residualNorm = cStartNorm;
+    this->setTimeParam(t0);
+    this->setDeltaTParam(_dT);
+    this->_valuesChanged = 1;
+    this->_childrenPending = 1;
+    this->statusPlace(Solver<T>::PlaceStartTime) = T(t0);
+    this->statusPlace(Solver<T>::PlaceEndTime) = T(DBL_MAX);
+    this->_running = 1;
+    this->_auxCounter = this->_totalIterations = this->_iterationsInPass = 0;
+    copyTargets();
+    if (sc::SolverMonitor<T>* pMonitor = this->_pMonitor)
+    {
+        pMonitor->time = t0;
+        pMonitor->repetition = 0;
+    }
+    this->writeStatusPlaces();
+    this->_traceLevel = 0;
+    if (this->_reInit)
+        this->keepStartValues();
+    if (!solveInitialProblem())
+        return false;
+    reportStepStart();
+    this->_childrenPending = 0;
+    saveHistory();
+    return true;
+}
+
+template <typename T> Solution DAESolver<T>::solve()
+{
+    if (!this->_built)
+        return this->_status = Solution::SolutionError;
+    return runStep(false);
+}
+
+template <typename T> Solution DAESolver<T>::step(td::INT4 nSteps)
+{
+    if (!this->_built)
+        return this->_status = Solution::SolutionError;
+    double t = this->getTimeParam();
+    for (td::INT4 i = 0; i < nSteps; ++i)
+    {
+        t += _dT;
+        this->setTimeParam(t);
+        if (runStep(false) != Solution::OK)
+            return Solution::SolutionError;
+    }
+    return Solution::OK;
+}
+
+template <typename T>
+bool DAESolver<T>::simulate(double t0, double dT, double tEnd, sc::ISolverConsumer* pConsumer, td::INT4 reportEvery)
+{
+    if (!this->_built)
+        return false;
+    this->statusPlace(Solver<T>::PlaceStartTime) = T(t0);
+    this->statusPlace(Solver<T>::PlaceEndTime) = T(tEnd);
+    this->_residualNorm = cStartNorm;
+    this->_auxCounter = this->_totalIterations = this->_iterationsInPass = 0;
+    if (!(dT > 0))
+    {
+        this->reportKey(msg::scWrongDTForDAE);
+        return false;
+    }
+    TD_ASSERT(pConsumer);
+    const bool untilStopped = t0 >= tEnd;
+    for (td::INT4 rep = 0;; ++rep)
+    {
+        copyTargets();
+        if (sc::SolverMonitor<T>* pMonitor = this->_pMonitor)
+        {
+            pMonitor->time = t0;
+            pMonitor->repetition = static_cast<td::UINT4>(rep);
+        }
+        this->writeStatusPlaces();
+        this->_traceLevel = 0;
+        this->_pConsumer = pConsumer;
+        TD_ASSERT(this->hasDeltaTParam());
+        setStepSize(dT);
+        this->_running = untilStopped ? 1 : 0;
+        if (this->_reInit)
+            this->keepStartValues();
+
+        double t = t0;
+        td::INT4 n = 0;
+        for (bool first = true; this->_running || t < tEnd - cEndShare * dT; first = false)
+        {
+            if (!first)
+                t += dT;
+            this->setTimeParam(t);
+            const Solution status = runStep(first);
+            if (first)
+                t += dT;
+            if (sc::SolverMonitor<T>* pMonitor = this->_pMonitor)
+            {
+                pMonitor->time = t;
+                pMonitor->status = static_cast<td::BYTE>(status);
+            }
+            if (status != Solution::OK)
+            {
+                this->notifyFinished(Finish::Failed);
+                return false;
+            }
+            if (reportEvery > 0 && ++n % reportEvery == 0)
+                this->notifyProgress();
+        }
+        if (untilStopped || !this->evalRepeat())
+            break;
+        if (this->_maxReps >= 0 && rep + 1 > this->_maxReps)
+            break;
+        this->_auxCounter = this->_totalIterations = this->_iterationsInPass = 0;
+    }
+    this->notifyFinished(Finish::Ended);
+    return true;
+}
+
+template class DAESolver<double>;
+template class DAESolver<std::complex<double>>;
+} // namespace sl

@@ -1,0 +1,91 @@
+// The DAE solver: steps a model of ODEs, transfer functions and algebraic equations that the
+// build discretised into one nonlinear system per time step, solved by Newton iterations.
+#pragma once
+
+#include <complex>
+
+#include <cnt/PushBackVector.h>
+#include <sc/ITime.h>
+
+#include "NRSolver.h"
+
+namespace sl
+{
+// Owns, through the Newton-Raphson base, the sparse solver of the step's Jacobian and the
+// variable records of the build (in its stores). A Jacobian whose entries read no variable
+// is factorised only when one of its values differs from the kept factorisation's.
+template <typename T> class DAESolver : public NRSolver<T>, public sc::ITime
+{
+public:
+    DAESolver(sc::ILog* pLog, td::UINT2 maxIter, double eps);
+
+    bool init(sc::Naming* pNaming, const sc::TokenizedModel& model, bool mainModel) override;
+    // One step at the current time parameter (not a first step).
+    sc::Solution solve() override;
+    // Steps from t0 while t < tEnd - 0.9999 dT (or until stopSimulation when t0 >= tEnd).
+    bool simulate(double t0, double dT, double tEnd, sc::ISolverConsumer* pConsumer, td::INT4 reportEvery) override;
+    double getStepSize() override { return _dT; }
+    // The step, also into the model's time-step parameter.
+    void setStepSize(double dT) override;
+    void stopSimulation() override { this->_running = 0; }
+    // The time parameter takes t0; the initial problem (the children) is solved and the
+    // history saved. False with a key without a time-step parameter or a positive step.
+    bool reset(double t0) override;
+    // nSteps steps from the time parameter's t; 7 at the first failing step, whose time
+    // stays in the time parameter.
+    sc::Solution step(td::INT4 nSteps) override;
+    sc::ITime* getTime() override { return this; }
+    // Variables of type 3 or more: the states of ODEs and transfer functions.
+    td::UINT4 getNumberOfStateVariables() override;
+    cnt::SafeFullVector<DAEVarRecord>* getVariableRecords() override { return &this->_stores.daeVarRecords; }
+
+    // ---- sc::ITime ----
+    void setIntegrationMethod(td::BYTE method) override { _method = method; }
+    void setTime(double t, double dT) override { this->injectTime(t, dT); }
+
+    td::BYTE getIntegrationMethod() const { return _method; }
+    // Every Jacobian entry reads no variable: the factorisation is kept while its values stay.
+    bool keepsFactorisation() const { return this->_keepFactorisation != 0; }
+
+protected:
+    ~DAESolver() override = default;
+
+private:
+    using Finish = sc::ISolverConsumer::Finish;
+
+    // One time step; first raises the time parameter by dT before solving.
+    sc::Solution runStep(bool first);
+    // The initial problem: every child solved; false (status and error entry) when one fails.
+    bool solveInitialProblem();
+    // With step reporting, the consumer's progress at the time before the step.
+    void reportStepStart();
+    // The Newton iterations of one pass; false when the step ends with result.
+    bool iterate(double initialNorm, sc::Solution& result);
+    // A factorisation of the Jacobian at the current values; with keep-factorisation only
+    // when a value differs from the kept one.
+    bool factoriseStep();
+    // The previous values: the history parameters and the stage variables take x.
+    void saveHistory();
+    // The outputs of the transfer functions into their first states.
+    void copyTargets();
+    sc::Solution failStep(sc::Solution status, const char* key);
+
+    // The Jacobian values of the held factorisation, in fill order (keep-factorisation).
+    cnt::PushBackVector<T> _keptJacobian;
+    double _dT = 0.0;
+    td::BYTE _method = 1;
+};
+
+extern template class DAESolver<double>;
+extern template class DAESolver<std::complex<double>>;
+} // namespace sl
+
+namespace slDbl
+{
+using DAESolver = sl::DAESolver<double>;
+}
+
+namespace slCmplx
+{
+using DAESolver = sl::DAESolver<std::complex<double>>;
+}

@@ -1,0 +1,245 @@
+// The weighted-least-squares solve: repetitions and child models as in the Newton-Raphson
+// solve, passes of Gauss-Newton steps on the weighted normal equations (with constraints
+// the KKT system) that converge on the size of the step, and the limit groups.
+#include <algorithm>
+#include <cmath>
+
+#include <sc/MessageKeys.h>
+
+#include "WLSSolver.h"
+
+namespace sl
+{
+namespace msg = sc::msg;
+using sc::Solution;
+
+namespace
+{
+constexpr double cNonZeroGrowth = 1.5;
+// The constraints hold when the L1 norm of their residuals is below this times eps.
+constexpr double cConstraintFactor = 10.0;
+constexpr td::UINT4 cOscillationIterations = 10000;
+constexpr double cOscillationFactor = 5.0;
+// The norm a repetition starts from: not small, so that at least one step is taken.
+constexpr double cStartNorm = 100.0;
+constexpr td::UINT4 cSmallestNormFrom = 10;
+
+// Size of a step value, like the residual norm: complex takes the larger part; NaN stays.
+double stepSize(double v) { return std::fabs(v); }
+double stepSize(const std::complex<double>& v)
+{
+    const double re = std::fabs(v.real()), im = std::fabs(v.imag());
+    return re >= im || std::isnan(re) ? re : im;
+}
+
+td::UINT2 saturated16(td::UINT4 v) { return v > 0xFFFF ? td::UINT2(0xFFFF) : static_cast<td::UINT2>(v); }
+} // namespace
+
+template <typename T> Solution WLSSolver<T>::solve()
+{
+    if (!this->_built)
+    {
+        this->_status = Solution::SolutionError;
+        return Solution::SolutionError;
+    }
+    this->_auxCounter = 0;
+    if (this->_pMonitor)
+        this->_pMonitor->eps = this->_eps;
+    if (this->_reInit)
+        this->keepStartValues();
+    bool repeat = false;
+    for (td::UINT4 r = 0;; ++r)
+    {
+        Solution result = Solution::OK;
+        const bool goOn = runRepetition(r, repeat, result);
+        // The children are solved again by the next solve, whatever this one did.
+        if (!goOn)
+        {
+            this->_childrenPending = 1;
+            return result;
+        }
+        if (!repeat || (this->_maxReps >= 0 && r + 1 > static_cast<td::UINT4>(this->_maxReps)))
+            break;
+    }
+    this->_childrenPending = 1;
+    this->notifyFinished(Finish::Ended);
+    return this->_status;
+}
+
+template <typename T> bool WLSSolver<T>::runRepetition(td::UINT4 r, bool& repeat, Solution& result)
+{
+    this->_totalIterations = this->_iterationsInPass = 0;
+    this->_status = Solution::IterBase;
+    if (sc::SolverMonitor<T>* pMonitor = this->_pMonitor)
+    {
+        pMonitor->repetition = r;
+        pMonitor->pass = 0;
+        pMonitor->totalIterations = 0;
+        pMonitor->iteration = 0;
+        pMonitor->status = static_cast<td::BYTE>(Solution::IterBase);
+    }
+    if (r > 0 && this->_reInit)
+    {
+        this->restoreStartValues();
+        this->runReInit();
+    }
+    this->writeStatusPlaces();
+    this->runPreProc();
+    if (this->_childrenPending || this->_reInit)
+    {
+        if (!this->solveChildren(r))
+        {
+            this->writeNormPlaces();
+            result = Solution::SubmodelFailed;
+            return false;
+        }
+        this->_childrenPending = 0;
+    }
+    this->runPreProc();
+    this->_residualNorm = cStartNorm;
+    this->writeNormPlaces();
+    td::UINT2 pass = 1;
+    for (bool newPass = true; newPass;)
+    {
+        if (sc::SolverMonitor<T>* pMonitor = this->_pMonitor)
+        {
+            pMonitor->pass = pass;
+            pMonitor->iteration = 0;
+        }
+        this->_iterationsInPass = 0;
+        this->clearSignalCounts();
+        if (!iterate(pass, result))
+            return false;
+        this->_status = Solution::BaseOK;
+        this->writeNormPlaces();
+        this->monitorStatus();
+        this->notifyFinished(Finish::PassConverged);
+        if (pass == 1 || this->_basePostProcEveryPass)
+            this->runBasePostProc();
+        if (!this->runLimitGroups(pass, newPass, result))
+            return false;
+    }
+    if (this->_status == Solution::BaseOK)
+        this->_status = Solution::OK;
+    this->writeNormPlaces();
+    if (this->_status == Solution::OK)
+    {
+        this->runPostProc();
+        this->monitorStatus();
+        this->notifyFinished(Finish::PassConverged);
+        repeat = this->evalRepeat();
+    }
+    result = this->_status;
+    return true;
+}
+
+template <typename T> bool WLSSolver<T>::iterate(td::UINT2 pass, Solution& result)
+{
+    sc::SolverMonitor<T>* pMonitor = this->_pMonitor;
+    const td::UINT4 n = this->_stores.nVars;
+    T* x = this->_stores.values.data();
+    double smallestNorm = this->_residualNorm;
+    for (;;)
+    {
+        if (pMonitor)
+        {
+            pMonitor->iteration = saturated16(this->_iterationsInPass);
+            pMonitor->totalIterations = this->_totalIterations;
+            pMonitor->residualNorm = this->_residualNorm;
+            if (pass >= 2)
+            {
+                pMonitor->status = static_cast<td::BYTE>(Solution::NewPass);
+                this->_status = Solution::NewPass;
+            }
+        }
+        this->writeStatusPlaces();
+        this->writeNormPlaces();
+        fillSystem();
+        if (pass == 1 && this->_iterationsInPass == 0 && this->_traceLevel != 0)
+            this->notifyProgress();
+        ++this->_totalIterations;
+        const td::UINT4 k = ++this->_iterationsInPass;
+        if (pMonitor)
+        {
+            pMonitor->iteration = saturated16(k);
+            pMonitor->totalIterations = this->_totalIterations;
+        }
+        if (!this->_pSparse->solve())
+        {
+            this->releaseSparse();
+            result = this->fail(Solution::SolutionError, msg::ceWLSEErrorSolve, msg::ceWLSEErrorSolve, true);
+            return false;
+        }
+        double norm = 0;
+        for (td::UINT4 i = 0; i < n; ++i)
+        {
+            const T dx = *this->_pSparse->getSolution(static_cast<td::INT4>(i));
+            x[i] += dx;
+            const double size = stepSize(dx);
+            if (size > norm || std::isnan(size))
+                norm = size;
+        }
+        this->_residualNorm = norm;
+        if (pass == 1 || this->_iterPostProcEveryPass)
+            this->runIterPostProc();
+        if (k == cSmallestNormFrom)
+            smallestNorm = norm;
+        else if (k > cSmallestNormFrom)
+            smallestNorm = std::min(smallestNorm, norm);
+        if (pMonitor)
+            pMonitor->residualNorm = norm;
+        if (hasConstraints())
+            _constraintNorm = evaluateConstraints();
+
+        const bool stepSmall = norm < this->_eps;
+        if (stepSmall && (!hasConstraints() || _constraintNorm < cConstraintFactor * this->_eps))
+            return true;
+        if (!stepSmall && k > cOscillationIterations && norm > cOscillationFactor * smallestNorm)
+        {
+            result = this->fail(Solution::Oscillation, msg::scOscillation, msg::scOscillation, false);
+            return false;
+        }
+        // Also a small step whose constraints do not hold yet counts against the limit.
+        if (k >= this->_maxIter)
+        {
+            result = this->fail(Solution::MaxIters, msg::scMaxIterLimit, msg::scMaxIterLimitSubModel, false);
+            return false;
+        }
+        if (this->_traceLevel == 2)
+            this->notifyProgress();
+    }
+}
+
+template <typename T> void WLSSolver<T>::fillSystem()
+{
+    SolverStores<T>& s = this->_stores;
+    s.equations.evaluate(_measurementResiduals.getData(), T(-1.0));
+    if (!this->_pSparse)
+    {
+        const auto n = static_cast<td::INT4>(s.nVars + _nConstraints);
+        const auto estimate = static_cast<td::INT4>(static_cast<double>(this->_nJacobianEntries) * cNonZeroGrowth);
+        const sparse::Symmetry symmetry =
+            hasConstraints() ? sparse::Symmetry::Indefinite : sparse::Symmetry::PositiveDefinite;
+        this->_pSparse = sparse::createSolver<T>(n, estimate, symmetry, sparse::SolverType::LDLT,
+                                                 sparse::Pivoting::Threshold, sparse::Ordering::AMD);
+    }
+    // The sparse solver keeps the pattern of the weighted system from one iteration to
+    // the next and refactorises numerically.
+    this->_pSparse->begin();
+    s.jacobian.evaluateWithHooks2(*_pMeasurementMatrix, _weights, _measurementResiduals, *this->_pSparse);
+    if (hasConstraints())
+    {
+        _constraintNorm = evaluateConstraints();
+        s.constraintJacobian.evaluateWithHooks(s.nVars, *_pConstraintMatrix, _constraintResiduals, *this->_pSparse);
+    }
+}
+
+template <typename T> double WLSSolver<T>::evaluateConstraints()
+{
+    this->_stores.constraints.evaluate(_constraintResiduals.getData(), T(-1.0));
+    return _constraintResiduals.getL1Norm();
+}
+
+template class WLSSolver<double>;
+template class WLSSolver<std::complex<double>>;
+} // namespace sl

@@ -1,0 +1,74 @@
+// The weighted-least-squares solver: estimates the variables of more measurement equations
+// than variables, each with a weight, optionally under equality constraints, by Gauss-Newton
+// steps JᴴWJ dx = JᴴWr (with constraints the KKT system) until the step is small.
+#pragma once
+
+#include <complex>
+
+#include <dense/DiagMatrix.h>
+#include <dense/Matrix.h>
+#include <sparse/IMatrix.h>
+
+#include "NRSolver.h"
+
+namespace sl
+{
+// Owns its measurement and constraint matrices (made after every build) and, through
+// the Newton-Raphson base, the sparse solver of the weighted system, kept while the
+// pattern stays.
+template <typename T> class WLSSolver : public NRSolver<T>
+{
+public:
+    WLSSolver(sc::ILog* pLog, td::UINT2 maxIter, double eps);
+
+    bool init(sc::Naming* pNaming, const sc::TokenizedModel& model, bool mainModel) override;
+    // The estimate; SolutionError at once when no build has succeeded.
+    sc::Solution solve() override;
+
+    td::UINT4 getNumberOfMeasurements() const { return _nMeas; }
+    // The weights as the solve uses them (divided by their mid-range after a build).
+    const dense::DiagMatrix<double>& getWeights() const { return _weights; }
+
+protected:
+    ~WLSSolver() override;
+
+private:
+    using Finish = sc::ISolverConsumer::Finish;
+
+    // After a successful build: matrices, residual columns and the weights' normalisation.
+    void setUpWLS();
+    void releaseMatrices();
+    bool runRepetition(td::UINT4 r, bool& repeat, sc::Solution& result);
+    // The Gauss-Newton iterations of one pass; false when the solve ends with result.
+    bool iterate(td::UINT2 pass, sc::Solution& result);
+    // The weighted system (and the constraint rows) at the current values.
+    void fillSystem();
+    // The constraint residuals -C(x) and their L1 norm.
+    double evaluateConstraints();
+    bool hasConstraints() const { return _pConstraintMatrix != nullptr; }
+
+    sparse::IMatrix<T>* _pMeasurementMatrix = nullptr;
+    sparse::IMatrix<T>* _pConstraintMatrix = nullptr;
+    dense::Matrix<T> _constraintResiduals;
+    dense::Matrix<T> _measurementResiduals;
+    dense::DiagMatrix<double> _weights;
+    td::UINT4 _nMeas = 0;
+    td::UINT4 _nConstraints = 0;
+    // The L1 norm of the constraint residuals at the last evaluation.
+    double _constraintNorm = 0;
+    td::BYTE _normaliseWeights = 1;
+};
+
+extern template class WLSSolver<double>;
+extern template class WLSSolver<std::complex<double>>;
+} // namespace sl
+
+namespace slDbl
+{
+using WLSSolver = sl::WLSSolver<double>;
+}
+
+namespace slCmplx
+{
+using WLSSolver = sl::WLSSolver<std::complex<double>>;
+}

@@ -1,0 +1,273 @@
+#include <cmath>
+#include <complex>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include <sc/MessageKeys.h>
+
+#include "SolverSupport.h"
+
+namespace
+{
+using sc::Solution;
+using test::Cmplx;
+namespace msg = sc::msg;
+
+template <typename T> using DAE = test::BuiltSolver<T, sl::DAESolver<T>>;
+
+const char* const s_methods[] = {"Euler", "Trapez", "RK4", "RK6"};
+
+std::string daeModel(const std::string& method, const std::string& body, const char* extra = "")
+{
+    return "Model [type = DAE, method = " + method + ", eps = 1e-12" + extra + "]:\n" + body + "end\n";
+}
+
+// Records the consumer's calls as "p" (progress, with the time parameter) and the codes of finished.
+template <typename T> class TimeConsumer final : public sc::ISolverConsumer
+{
+public:
+    explicit TimeConsumer(sc::ISolver<T>* pSolver) : _pSolver(pSolver) {}
+    void progress() override
+    {
+        T t{};
+        _pSolver->getParameterValue("t", t);
+        calls += "p" + std::to_string(test::re(t)).substr(0, 4) + " ";
+    }
+    void finished(td::BYTE code) override { calls += std::to_string(code) + " "; }
+    std::string calls;
+
+private:
+    sc::ISolver<T>* _pSolver;
+};
+
+// Runs nSteps steps of dT from t = 0; false at a failing step.
+template <typename T> bool run(DAE<T>& s, double dT, int nSteps)
+{
+    s.pSolver->setStepSize(dT);
+    return s.pSolver->reset(0.0) && s.pSolver->step(nSteps) == Solution::OK;
+}
+
+TEST(DAESolve, MethodsReachTheirOrders)
+{
+    // x' = -x + sin(t), x(0) = 0: x = (sin t - cos t + e^-t) / 2; steps halved twice to T = 2.
+    const double steps[] = {0.1, 0.1, 0.2, 0.4};
+    const double orders[] = {1, 2, 4, 6};
+    for (int m = 0; m < 4; ++m)
+    {
+        double errors[3];
+        for (int k = 0; k < 3; ++k)
+        {
+            DAE<double> s;
+            ASSERT_TRUE(s.build(daeModel(s_methods[m], "Vars:\nx = 0\nODEs:\nx' = -x + sin(t)\n"))) << s.keys();
+            const double dT = steps[m] / (1 << k);
+            const int n = static_cast<int>(std::lround(2.0 / dT));
+            ASSERT_TRUE(run(s, dT, n)) << s_methods[m] << s.keys();
+            EXPECT_NEAR(s.value("t"), 2.0, 1e-12);
+            errors[k] = std::fabs(s.value("x") - (std::sin(2.0) - std::cos(2.0) + std::exp(-2.0)) / 2);
+        }
+        for (int k = 0; k < 2; ++k)
+            EXPECT_NEAR(std::log2(errors[k] / errors[k + 1]), orders[m], 0.15) << s_methods[m];
+    }
+}
+
+TYPED_TEST_SUITE_P(DAEStep);
+template <typename T> class DAEStep : public ::testing::Test
+{
+};
+
+TYPED_TEST_P(DAEStep, ATransferFunctionStepsByTheStabilityFunction)
+{
+    // y/u = 1/(s+1) with u = 1 from y = 0: y_n = 1 - R(-dT)^n, R the method's stability function.
+    auto R = [](int m, double z) {
+        switch (m)
+        {
+        case 0: return 1 / (1 - z);
+        case 1: return (1 + z / 2) / (1 - z / 2);
+        case 2: return (1 + z / 2 + z * z / 12) / (1 - z / 2 + z * z / 12);
+        default: return (1 + z / 2 + z * z / 10 + z * z * z / 120) / (1 - z / 2 + z * z / 10 - z * z * z / 120);
+        }
+    };
+    const double dTs[] = {0.01, 0.01, 0.1, 0.2};
+    const double bounds[] = {2e-3, 4e-6, 1e-7, 5e-10};
+    for (int m = 0; m < 4; ++m)
+    {
+        DAE<TypeParam> s;
+        ASSERT_TRUE(s.build(daeModel(s_methods[m], "Vars:\ny = 0\nu = 0\nTFs:\ny / u = 1/(s + 1)\nNLEs:\nu = 1\n")))
+            << s.keys();
+        const double dT = dTs[m];
+        s.pSolver->setStepSize(dT);
+        ASSERT_TRUE(s.pSolver->reset(0.0));
+        const int n = static_cast<int>(std::lround(5.0 / dT));
+        double worst = 0;
+        for (int k = 1; k <= n; ++k)
+        {
+            ASSERT_EQ(s.pSolver->step(1), Solution::OK) << s_methods[m] << " step " << k;
+            const TypeParam y = s.value("y");
+            ASSERT_NEAR(std::abs(y - TypeParam(1 - std::pow(R(m, -dT), k))), 0, 1e-12) << s_methods[m] << " " << k;
+            worst = std::max(worst, std::abs(y - TypeParam(1 - std::exp(-k * dT))));
+        }
+        EXPECT_LT(worst, bounds[m]) << s_methods[m];
+    }
+}
+
+TYPED_TEST_P(DAEStep, ATimeVaryingJacobianIsRefactorisedEveryStep)
+{
+    // x' = -(1+t)x under Euler: x_(n+1) = x_n / (1 + dT(1 + t_(n+1))); the Jacobian reads no
+    // variable, yet changes with t.
+    DAE<TypeParam> s;
+    ASSERT_TRUE(s.build(daeModel("Euler", "Vars:\nx = 1\nODEs:\nx' = -(1 + t)*x\n"))) << s.keys();
+    EXPECT_TRUE(s.pSolver->keepsFactorisation());
+    const double dT = 0.1;
+    s.pSolver->setStepSize(dT);
+    ASSERT_TRUE(s.pSolver->reset(0.0));
+    double x = 1;
+    for (int k = 1; k <= 20; ++k)
+    {
+        ASSERT_EQ(s.pSolver->step(1), Solution::OK);
+        x /= 1 + dT * (1 + k * dT);
+        EXPECT_NEAR(std::abs(s.value("x") - TypeParam(x)), 0, 1e-13) << k;
+        EXPECT_LE(s.pSolver->getNumberOfIterations(), 2u) << k;
+    }
+    const sparse::FactorStats stats = s.pSolver->getFactorStats();
+    EXPECT_EQ(stats.factorisations + stats.refactorisations, 20u);
+}
+
+TYPED_TEST_P(DAEStep, AConstantJacobianIsFactorisedOncePerChange)
+{
+    DAE<TypeParam> s;
+    ASSERT_TRUE(s.build(daeModel("Trapez", "Vars:\nx = 1\ny = 0\nODEs:\nx' = -2*x\nNLEs:\ny = 2*x\n"))) << s.keys();
+    ASSERT_TRUE(s.pSolver->keepsFactorisation());
+    ASSERT_TRUE(run(s, 0.01, 100));
+    auto factorisations = [&] {
+        const sparse::FactorStats stats = s.pSolver->getFactorStats();
+        return stats.factorisations + stats.refactorisations;
+    };
+    EXPECT_EQ(factorisations(), 1u);
+    const TypeParam x = s.value("x");
+    EXPECT_NEAR(std::abs(x - TypeParam(std::pow(0.99 / 1.01, 100))), 0, 1e-12);
+    EXPECT_NEAR(std::abs(s.value("y") - TypeParam(2) * x), 0, 1e-12);
+    // A new step size changes the Jacobian once.
+    s.pSolver->setStepSize(0.02);
+    ASSERT_EQ(s.pSolver->step(10), Solution::OK);
+    EXPECT_EQ(factorisations(), 2u);
+    EXPECT_NEAR(std::abs(s.value("x") - x * TypeParam(std::pow(0.98 / 1.02, 10))), 0, 1e-12);
+}
+
+REGISTER_TYPED_TEST_SUITE_P(DAEStep, ATransferFunctionStepsByTheStabilityFunction,
+                            ATimeVaryingJacobianIsRefactorisedEveryStep, AConstantJacobianIsFactorisedOncePerChange);
+using Builds = ::testing::Types<double, Cmplx>;
+INSTANTIATE_TYPED_TEST_SUITE_P(Both, DAEStep, Builds);
+
+TEST(DAESolve, ComplexTrapezoidStepsByItsStabilityFunction)
+{
+    DAE<Cmplx> s;
+    ASSERT_TRUE(s.build("Model [type = DAE, domain = cmplx, method = Trapez, eps = 1e-12]:\nVars:\nx = 1\n"
+                        "Params:\nlambda = -1+2i\nODEs:\nx' = lambda*x\nend\n"))
+        << s.keys();
+    ASSERT_TRUE(run(s, 0.1, 5));
+    const Cmplx z = 0.1 * Cmplx(-1, 2);
+    EXPECT_LT(std::abs(s.value("x") - std::pow((1.0 + z / 2.0) / (1.0 - z / 2.0), 5)), 1e-12);
+}
+
+TEST(DAESolve, StatesAndVariableRecordsOfTheBuild)
+{
+    // x is an ODE state, y'x1 the state of the transfer function; y's record names it as
+    // the copy target, which a reset fills from y.
+    DAE<double> s;
+    ASSERT_TRUE(s.build(daeModel("RK4", "Vars:\nx = 1\ny = 0.5\nu = 0\nODEs:\nx' = -x\nTFs:\ny / u = 1/(s + 1)\n"
+                                        "NLEs:\nu = x\n")))
+        << s.keys();
+    EXPECT_EQ(s.pSolver->getIntegrationMethod(), 2);
+    EXPECT_EQ(s.pSolver->getNumberOfStateVariables(), 2u);
+    const cnt::SafeFullVector<sl::DAEVarRecord>* pRecords = s.pSolver->getVariableRecords();
+    ASSERT_NE(pRecords, nullptr);
+    ASSERT_EQ(pRecords->size(), s.pSolver->getNumberOfVariables());
+    const td::INT4 y = s.pSolver->getSymbolIndex("y"), state = s.pSolver->getSymbolIndex("y'x1");
+    EXPECT_EQ((*pRecords)[static_cast<td::UINT4>(y)].firstTFState, state);
+    s.pSolver->setStepSize(0.1);
+    ASSERT_TRUE(s.pSolver->reset(0.0));
+    EXPECT_EQ(s.value("y'x1"), 0.5);
+    // The history parameters hold the values the first step starts from.
+    EXPECT_EQ(s.value("x@_"), 1.0);
+    EXPECT_EQ(s.value("x#k1"), 1.0);
+    ASSERT_EQ(s.pSolver->step(1), Solution::OK);
+    EXPECT_EQ(s.value("x@_"), 1.0);
+    EXPECT_NEAR(s.value("x"), (1 - 0.05 + 0.01 / 12) / (1 + 0.05 + 0.01 / 12), 1e-12);
+}
+
+TEST(DAESolve, SimulateRunsItsStepsAndReportsThem)
+{
+    DAE<double> s;
+    ASSERT_TRUE(s.build(daeModel("Euler", "Vars:\nx = 0\nODEs:\nx' = 1\n"))) << s.keys();
+    TimeConsumer<double> consumer(s.pSolver);
+    ASSERT_TRUE(s.pSolver->simulate(0.0, 0.25, 1.0, &consumer, 1));
+    // The first step reports before it raises t; then after every step.
+    EXPECT_EQ(consumer.calls, "p0.00 p0.25 p0.50 p0.75 p1.00 3 ");
+    EXPECT_NEAR(s.value("x"), 1.0, 1e-12);
+    EXPECT_EQ(s.place(8), 0.0);
+    EXPECT_EQ(s.place(9), 1.0);
+    EXPECT_FALSE(s.pSolver->simulate(0.0, 0.0, 1.0, &consumer, 1));
+    EXPECT_EQ(s.keys(), std::string(msg::scWrongDTForDAE) + "\n");
+}
+
+TEST(DAESolve, FailedFactorisationsAndEndlessLimitGroupsEndTheStep)
+{
+    // y^2 = x has a singular Jacobian at y = 0: the sparse solver is released, and a
+    // start away from it steps.
+    DAE<double> singular;
+    ASSERT_TRUE(singular.build(daeModel("Euler", "Vars:\nx = 1\ny = 0\nODEs:\nx' = -x\nNLEs:\ny^2 = x\n")));
+    singular.pSolver->setStepSize(0.1);
+    ASSERT_TRUE(singular.pSolver->reset(0.0));
+    EXPECT_EQ(singular.pSolver->solve(), Solution::FactorizationError);
+    EXPECT_EQ(singular.keys(), std::string(msg::scDAEFactorizationError) + "\n");
+    EXPECT_EQ(singular.pSolver->getFactorStats().analyses, 0u);
+    singular.pSolver->setVariableValue("y", 1.0);
+    ASSERT_EQ(singular.pSolver->step(1), Solution::OK);
+    EXPECT_NEAR(singular.value("y"), std::sqrt(1 / 1.1), 1e-12);
+
+    // A group that signals in every pass ends the step at the iteration limit.
+    DAE<double> always;
+    ASSERT_TRUE(always.build(daeModel("Euler", "Vars:\nx = 1\nParams:\np = 5\nn = 0\nODEs:\nx' = -x\nLimits:\n"
+                                               "group\n    if p > 0 [signal = TooHigh]\n        n += 1\n    end\n"
+                                               "end\n")))
+        << always.keys();
+    always.pSolver->setMaxIter(7);
+    always.pSolver->setStepSize(0.1);
+    ASSERT_TRUE(always.pSolver->reset(0.0));
+    EXPECT_EQ(always.pSolver->solve(), Solution::MaxIters);
+    EXPECT_EQ(always.keys(), std::string(msg::scMaxIterLimit) + "\n");
+    EXPECT_EQ(always.value("n"), 7.0);
+}
+
+TEST(DAESolve, ResetKeysFailingStepsAndTheInitialProblem)
+{
+    DAE<double> noStep;
+    ASSERT_TRUE(noStep.build(daeModel("Euler", "Vars:\nx = 0\nODEs:\nx' = 1\n")));
+    noStep.pSolver->setStepSize(-1);
+    EXPECT_FALSE(noStep.pSolver->reset(0.0));
+    EXPECT_EQ(noStep.keys(), std::string(msg::scZeroOrNegDeltaT) + "\n");
+
+    // x' = 1/(2 - t) steps well to t = 1.5; at t = 2 the residual is not finite.
+    DAE<double> failing;
+    ASSERT_TRUE(failing.build(daeModel("Euler", "Vars:\nx = 0\nODEs:\nx' = 1/(2 - t)\n")));
+    failing.pSolver->setStepSize(0.5);
+    ASSERT_TRUE(failing.pSolver->reset(0.0));
+    ASSERT_EQ(failing.pSolver->step(3), Solution::OK);
+    EXPECT_EQ(failing.pSolver->step(3), Solution::SolutionError);
+    EXPECT_EQ(failing.value("t"), 2.0);
+    EXPECT_NE(failing.pSolver->getStatus(), Solution::OK);
+
+    // A child (the initial problem) that cannot be solved fails the reset.
+    DAE<double> initial;
+    ASSERT_TRUE(initial.build("Model [type = DAE, method = Euler]:\nVars:\nx = 0\n"
+                              "SubModel [type = NL]:\nVars:\nu = 0\nNLEs:\nu^2 + 1 = 0\nend\n"
+                              "ODEs:\nx' = -x\nend\n"))
+        << initial.keys();
+    initial.pSolver->setStepSize(0.1);
+    EXPECT_FALSE(initial.pSolver->reset(0.0));
+    EXPECT_EQ(initial.pSolver->getStatus(), Solution::SubmodelFailed);
+    EXPECT_NE(std::string(initial.pSolver->getErrorLog().c_str()).find("Cannot solve initial problem!"),
+              std::string::npos);
+}
+} // namespace
