@@ -17,6 +17,11 @@ class Naming;
 class TokenizedModel;
 } // namespace sc
 
+namespace xml
+{
+class Node;
+}
+
 namespace sl
 {
 template <typename T> class StatisticsStore;
@@ -67,6 +72,21 @@ public:
         (void)typeWord, (void)eps, (void)line, (void)naming, (void)model;
         return SubModelBuild::NoSolver;
     }
+
+    // The children of an XML model's Init section: the list emptied for n of them.
+    virtual void beginXmlChildren(td::UINT4 n) { (void)n; }
+    // One child: a solver of the kind the type word names, with the given line, appended to
+    // the list and built from its element as a Newton-Raphson model. Failed also for a
+    // child of another kind.
+    virtual SubModelBuild buildXmlChild(const td::String& typeWord, const td::String& domain, td::UINT2 line,
+                                        const xml::Node& element)
+    {
+        (void)typeWord, (void)domain, (void)line, (void)element;
+        return SubModelBuild::NoSolver;
+    }
+    // Variables that are states of a DAE model (their history parameters close the
+    // parameter list); 0 for the other kinds.
+    virtual td::UINT4 getNumberOfStateVariables() { return 0; }
 
     static constexpr td::UINT4 cStatusSymbols = 10;
 

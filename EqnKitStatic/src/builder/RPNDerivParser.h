@@ -16,6 +16,7 @@
 #include <sc/TokenizedModel.h>
 #include <td/String.h>
 #include <td/Types.h>
+#include <xml/Node.h>
 
 #include "DAEVarRecord.h"
 #include "ExpressionTree.h"
@@ -78,6 +79,8 @@ public:
     td::UINT4 getNumEquations() const { return _nEquations; }
     bool declarationsDone() const { return _declarationsDone != 0; }
     const cnt::FixNumSet& getUsedVars() const { return _usedVars; }
+    // Blocks the pool of conditional trees has made (each equation gives its trees back).
+    td::UINT4 getTreePoolBlocks() const { return _treePool.blockCount(); }
     // The variable type of a symbol's kind record: a state type (3, 4) or another one.
     void setStateVarType(td::INT4 varID, td::BYTE varType);
     void setVarType(td::INT4 varID, td::BYTE varType);
@@ -163,6 +166,22 @@ public:
     // Realises a read transfer function whose states are declared and compiles its rows
     // from row on: each state's discretised derivative, then the algebraic rows.
     bool expandTransferFunction(const TFStatement& stmt, td::UINT4& row, td::UINT4& nonZeros);
+    // Where realising a transfer function failed.
+    enum class TFFailure : td::BYTE
+    {
+        None,
+        Polynomials,
+        DenomLaplace,
+        NomLaplace,
+        StateSpace,
+        Discretize,
+        StateRows,
+        OutputRows
+    };
+    // The realisation of f(s) (fTree) and its rows from row on, whichever road read it;
+    // position is the coefficient that still holds s.
+    TFFailure realiseTransferFunction(Tree& fTree, const TransferFunction& tf, td::UINT4& row, td::UINT4& nonZeros,
+                                      td::INT4& position);
 
     // ---- declarations ----
 
@@ -225,6 +244,114 @@ public:
     static bool setStatsName(StatisticsStore<T>& store, td::UINT4 i, const td::String& name);
     // Compiles "s << e1 << e2 ..." into out as a feed of statistic s; its index, or -1.
     td::INT4 buildStatsAssignment(const Iterator& it, Evaluator<T>* out);
+
+    // ---- the XML road: every failure is an entry of the error log (no keys) ----
+
+    // Conditional equations and limit branches nest at most this deep.
+    static constexpr td::UINT4 cMaxXmlNesting = 64;
+    // Declared names are at most this long; the left side of an ODE, prime included.
+    static constexpr td::UINT4 cMaxXmlNameLength = 32;
+    static constexpr td::UINT4 cMaxODELeftSide = 33;
+    // The item number of an assignment text that has no position of its own.
+    static constexpr td::UINT4 cNoItem = 0xFFFFFFFFu;
+
+    // The entries of the solver kinds: the document (a file path or the text itself, by
+    // the context's input kind) parsed and read by the reader of the kind.
+    bool loadNRFromXML(const td::String& source, SolverData<T>& data);
+    bool loadODEFromXML(const td::String& source, SolverData<T>& data);
+    bool loadWLSFromXML(const td::String& source, SolverData<T>& data);
+    bool loadDAEFromXML(const td::String& source, SolverData<T>& data);
+    // The used-variable sets of an XML build; its keys are silenced.
+    void bindXmlEntry(SolverData<T>& data);
+    // The root's type (exactly tag), domain, desc and eps.
+    bool checkModelHeader(const xml::Node& root, const char* tag);
+    // The readers of the kinds; loadNRModel also reads an Init child's element.
+    bool loadNRModel(const xml::Node& root);
+    bool loadODEModel(const xml::Node& root);
+    bool loadWLSModel(const xml::Node& root);
+    // TF rows, then each ODE's discretised rows, then the NL equations (Euler,
+    // trapezoidal or the stage expansion of the root's method).
+    bool loadDAEModel(const xml::Node& root);
+
+    // Declarations: the Vars and Params sections into symbols, kinds and start values.
+    bool loadVarsAndParams(const xml::Node& vars, const xml::Node& params);
+    // One decimal number at text ([+-] digits [. digits] [e [+-] digits], blanks before);
+    // text is left just after it.
+    static bool parseNumber(double& out, const char*& text);
+    // A whole text as one number, blanks around it allowed.
+    static bool parseWholeNumber(double& out, const char* text);
+    // A start value given as an expression over symbols, evaluated after the declarations.
+    struct XmlDeferredValue
+    {
+        td::String text;
+        td::UINT4 symbol = 0;
+    };
+    using XmlDeferredList = cnt::PushBackVector<XmlDeferredValue>;
+    // Its value when the text reads no symbol; else deferred for symbol (out stays 0).
+    bool makeInitialValueExpression(td::UINT4 symbol, const char* text, XmlDeferredList& list, T& out);
+    // Complex constants a, bi, a+bi, a -bi, bi+a (strict: nothing but blanks after them).
+    static bool parseComplexNumber(std::complex<double>& out, const char* text, bool strict);
+
+    // Equations: an Eq of fx (residual form) or cond with Then/Else branches.
+    bool loadEquation(const xml::Node& eq, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind);
+    // Fills tree (made if-then-else) from a node with cond; depth counts from 1.
+    bool loadCondEquation(const xml::Node& condNode, bool elseRequired, Tree& tree, bool assignmentMode,
+                          td::UINT4 depth = 1);
+    // Equation text as its residual, or a condition as it is, into tree.
+    bool makeEquation(const char* text, Tree& tree, bool isCondition);
+    bool makeEqPartExpression(const char* text, Tree& tree);
+    // An expression compiled into a new pool record, or into the given one.
+    Evaluator<T>* makeCondExpression(const char* text);
+    bool makeEqExpression(Evaluator<T>* pEvaluator, const char* text);
+
+    // ODE equations: the state of x' = f or x = ... int(f) ..., f into tree; -1 after an
+    // entry. recordState (the ODE solver) writes the ODE list and reduces k*int(f) to k*f;
+    // otherwise pIntegral is the int node.
+    td::INT4 checkODETerm(const xml::Node& eq, Tree& tree, typename Tree::Node*& pIntegral, td::UINT4 eqIndex,
+                          bool recordState);
+    // The fx of an ODE split at its first '=': the state's name and the form; false after
+    // an entry.
+    bool splitODEEquation(const xml::Node& eq, const char*& fx, td::String& name, td::UINT4& equationSign,
+                          bool& integralForm);
+    // The right side of the ODE of a declared variable (its index in state); null after
+    // an entry.
+    const char* checkODEEquation(const xml::Node& eq, const char*& fx, td::String& name, td::INT4& state,
+                                 bool& integralForm);
+    // The method attribute of the root; other words leave the method.
+    void loadIntegrationMethod(const xml::Node& root);
+    // The Eq elements y/u = f(s) of a TFs section: texts, orders and forms per record.
+    bool loadTF(const xml::Node& tfs);
+    // The n stage variables name#k1 ... name#kn as the next variables; values are pushed
+    // when pushValues is set. False after an entry when a name is taken.
+    bool addIndexedSymbol(const td::String& name, td::UINT4 variable, td::UINT2 n, bool pushValues);
+    // The states of transfer function i, each followed by its stage variables, and its
+    // division variable as the next variables; false after an entry.
+    bool expandVarHistoryTF(td::UINT4 i);
+    // Zero start values for the variables expandVarHistoryTF gave function i.
+    void setupTFStates(td::UINT4 i);
+
+    // Processing sections: assignments, statistics feeds and conditional assignments into
+    // the solver's PreProc and PostProc lists.
+    bool loadPreProc(const xml::Node& root);
+    bool loadPostProc(const xml::Node& root);
+    bool loadAssignment(const xml::Node& firstEq, bool isPostProc);
+    // The parts of "e1 << e2 ..." for statistic statsName into n records from pRun; the
+    // statistic's index, or -1 after an entry.
+    td::INT4 makeStatsAssignmentPart(const char* statsName, const char* text, Evaluator<T>*& pRun, td::UINT4& n);
+    // The comma-separated pieces of text strictly between two positions, each cut before
+    // an '=' and trimmed.
+    static void addNameList(const char* text, td::UINT4 openPos, td::UINT4 closePos,
+                            cnt::PushBackVector<td::String>& names);
+
+    // Limits: groups of assignments and conditional assignments with signals.
+    bool loadLimits(const xml::Node& root);
+    bool loadLimitEquation(const xml::Node& node, Evaluator<T>* pRecord, td::UINT4 depth = 1);
+
+    // Child models of an Init section, each built as an NR model by a solver of its type.
+    bool loadInitModels(const xml::Node& root);
+    // Random generators and statistics names.
+    bool loadRndGens(const xml::Node& root);
+    bool loadStats(const xml::Node& root);
 
     // ---- plot statements ----
 
@@ -301,6 +428,67 @@ private:
     // start values
     bool setDeclarationValue(const Iterator& it, DeferredList& deferred, sc::UserLabel label);
 
+    // XML road
+    // A Param element: its name and, for a group base{a, b}, the symbols base.a, base.b.
+    struct XmlParam;
+    // Registers name as the next symbol, without a conjugate partner.
+    void addPlainName(const td::String& name);
+    // The same for a generated name; false after an entry when it is a symbol already.
+    bool addGeneratedName(const td::String& name);
+    // The ten solver-status symbols after the variables and parameters.
+    void addStatusSymbols();
+    bool readVarNames(const xml::Node& vars, bool dynamic);
+    bool readParamNames(std::vector<XmlParam>& decl, td::UINT4 parentParams);
+    bool readStartValue(const xml::Node& element, td::UINT4 symbol, XmlDeferredList& deferred, T& value);
+    // The deferred start values, each after those it reads.
+    bool evaluateDeferred(const XmlDeferredList& deferred);
+    bool hasPartners() const
+    {
+        if constexpr (Traits::isComplex)
+            return this->hasConjugatePartners();
+        return false;
+    }
+    double measurementWeight(const xml::Node& eq) const;
+    // An entry, then false.
+    bool xmlError(const char* text) const;
+    template <typename... A> bool xmlError(const char* text, const A&... args) const
+    {
+        this->_pSolverData->addError(text, args...);
+        return false;
+    }
+    // text parsed into tree; the entries name shown.
+    bool parseInto(const char* text, Tree& tree, const char* syntaxText, const char* treeText);
+    bool parseInto(const char* text, const char* shown, Tree& tree, const char* syntaxText, const char* treeText);
+    // A record's target: own variable, own parameter (index less the variables) or parent
+    // symbol, by part in the complex build.
+    void setRecordTarget(Evaluator<T>* pRecord, td::INT4 index, td::BYTE isParent, td::BYTE part, char op) const;
+    // A target name ("base." for the parent's, ".real"/".imag" in the complex build); -1
+    // when it names no symbol.
+    td::INT4 resolveTarget(const char* name, td::BYTE& isParent, td::BYTE& part);
+    bool loadBranch(const xml::Node& branch, bool isThen, bool elseRequired, bool assignmentMode, td::UINT4 depth,
+                    Tree*& pOut);
+    bool loadLimitBranch(const xml::Node& branch, const char* cond, bool isThen, Evaluator<T>*& pFirst, td::UINT4& n,
+                         td::UINT4 depth);
+    bool loadLimitAssignment(const xml::Node& node, Evaluator<T>* pRecord);
+    bool loadAssignmentEq(const xml::Node& eq, td::UINT4 i, EvaluatorVect<T>& list);
+    // DAE documents: the symbols the states and transfer functions add to the declared
+    // ones; false after an entry when there are no states.
+    bool countXmlDAESymbols(td::UINT4& nVars, td::UINT4& nParams);
+    // The state names of the ODEs (stage methods, before the declarations), sorted.
+    bool readXmlStateNames(const xml::Node& odeqs, td::UINT4 nODE);
+    // Euler and trapezoidal: each ODE's state typed; a second ODE of a state refused.
+    bool markXmlStates(const xml::Node& odeqs, td::UINT4 nODE);
+    // The history parameter of every state, after all other parameters.
+    bool addXmlHistoryParams();
+    bool checkXmlDAECounts(td::UINT4 nNL);
+    // Transfer function i realised and discretised into rows from row on.
+    bool expandXmlTF(td::UINT4 i, td::UINT4& row, td::UINT4& nonZeros);
+    bool expandXmlODEs(const xml::Node& odeqs, td::UINT4 nODE, td::UINT4& row, td::UINT4& nonZeros);
+    // base, suffix and k > 0, cut to 47 characters.
+    static td::String generatedName(const td::String& base, const char* suffix, int k = 0);
+    bool isXmlStateName(const td::String& name) const;
+    // Every state name of the ODEs names a declared variable; false after an entry.
+    bool checkXmlStateNames();
     // DAE models
     // The symbols the DAE build adds to the declared ones.
     void countDAESymbols(td::UINT4& nVars, td::UINT4& nParams);
@@ -337,6 +525,20 @@ private:
     cnt::SafeFullVector<td::INT4> _stateVars;
     cnt::SafeFullVector<td::UINT4> _stateLines;
     cnt::SafeFullVector<TFStatement> _tfs;
+    // XML DAE documents: the texts of each transfer function (output, input, f(s)) and
+    // the sorted state names of a stage method.
+    struct XmlTFText
+    {
+        td::String output, input, fn;
+    };
+    std::vector<XmlTFText> _xmlTFs;
+    struct XmlState
+    {
+        td::String name;
+        const char* fx = nullptr;
+        td::UINT4 eq = 0;
+    };
+    std::vector<XmlState> _xmlStateNames;
     td::UINT4 _nEquations = 0;
     td::UINT4 _parentVarCount = 0;
     // Depth of the statement being compiled; the pools go back when the outermost ends.

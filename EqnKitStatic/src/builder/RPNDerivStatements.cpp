@@ -408,8 +408,11 @@ char* RPNDerivParser<T>::splitAssignment(td::UINT4 itemNumber, char* fx, td::UIN
     {
         SolverData<T>& d = *this->_pSolverData;
         d.addError("Missing missing '=' for numeric assignment eq or '<<' for stats assignment equation. Eq:@", fx);
-        d.itemLocationText(itemNumber, 16);
-        d.currentSection = 0;
+        if (itemNumber != cNoItem)
+        {
+            d.itemLocationText(itemNumber, 16);
+            d.currentSection = 0;
+        }
         return nullptr;
     }
     fx[nameEnd] = 0;

@@ -105,12 +105,10 @@ template <typename T> bool RPNDerivParser<T>::readTransferFunction(const Iterato
 template <typename T>
 bool RPNDerivParser<T>::expandTransferFunction(const TFStatement& stmt, td::UINT4& row, td::UINT4& nonZeros)
 {
-    using Node = typename Tree::Node;
     SolverData<T>& d = *this->_pSolverData;
     const TransferFunction& tf = stmt.tf;
     const Iterator& it = stmt.line;
     const td::UINT4 line = it.line().line;
-    const td::UINT2 s = getNumberOfStages();
 
     beginUsedVars();
     this->clearTokens();
@@ -120,25 +118,44 @@ bool RPNDerivParser<T>::expandTransferFunction(const TFStatement& stmt, td::UINT
     Tree* pTree = newTree();
     if (!buildTree(*pTree, it))
         return lineError(msg::scTFExprTreeErr, line);
-    std::vector<Node*> denom(tf.denomOrder + 1u, nullptr), nom(tf.nomOrder + 1u, nullptr);
-    std::vector<Node*> eqs(tf.equationCount(), nullptr);
-    if (!pTree->getTFPolynomials(denom.data(), nom.data(), tf))
-        return lineError(msg::scTFPolyCoefficent, line);
-    if (Tree::findCoeffWithLaplace(denom.data(), tf.denomOrder) >= 0)
-        return lineError(msg::scTFDenomNoLapladeOperator, line);
-    if (Tree::findCoeffWithLaplace(nom.data(), tf.nomOrder) >= 0)
-        return lineError(msg::scTFNomNoLapladeOperator, line);
-    // Without its rows the model would have fewer equations than variables.
-    if (!pTree->makeTFStateSpace(eqs.data(), denom.data(), nom.data(), tf, s))
-        return lineError(msg::scTF2SSError, line);
-
-    const bool withDenominator = tf.denomOrder > 0;
+    td::INT4 position = 0;
     d.keyLine = line;
     d.keyColumn = 1;
-    auto fail = [&](const char* key) {
-        d.keyLine = d.keyColumn = 0;
-        return lineError(key, line);
-    };
+    const TFFailure failure = realiseTransferFunction(*pTree, tf, row, nonZeros, position);
+    d.keyLine = d.keyColumn = 0;
+    releaseTrees();
+    const bool withDenominator = tf.denomOrder > 0;
+    switch (failure)
+    {
+    case TFFailure::None: return true;
+    case TFFailure::Polynomials: return lineError(msg::scTFPolyCoefficent, line);
+    case TFFailure::DenomLaplace: return lineError(msg::scTFDenomNoLapladeOperator, line);
+    case TFFailure::NomLaplace: return lineError(msg::scTFNomNoLapladeOperator, line);
+    // Without its rows the model would have fewer equations than variables.
+    case TFFailure::StateSpace: return lineError(msg::scTF2SSError, line);
+    case TFFailure::Discretize: return lineError(withDenominator ? msg::scDAEExpandError : msg::sc0Expansion, line);
+    case TFFailure::StateRows: return lineError(withDenominator ? msg::scDAENLDerivs : msg::scDAENLJack0Exp, line);
+    case TFFailure::OutputRows: return lineError(withDenominator ? msg::scDAENLJack2 : msg::scDAENLJack3, line);
+    }
+    return false;
+}
+
+template <typename T> typename RPNDerivParser<T>::TFFailure RPNDerivParser<T>::realiseTransferFunction(
+    Tree& fTree, const TransferFunction& tf, td::UINT4& row, td::UINT4& nonZeros, td::INT4& position)
+{
+    using Node = typename Tree::Node;
+    SolverData<T>& d = *this->_pSolverData;
+    const td::UINT2 s = getNumberOfStages();
+    std::vector<Node*> denom(tf.denomOrder + 1u, nullptr), nom(tf.nomOrder + 1u, nullptr);
+    std::vector<Node*> eqs(tf.equationCount(), nullptr);
+    if (!fTree.getTFPolynomials(denom.data(), nom.data(), tf))
+        return TFFailure::Polynomials;
+    if ((position = Tree::findCoeffWithLaplace(denom.data(), tf.denomOrder)) >= 0)
+        return TFFailure::DenomLaplace;
+    if ((position = Tree::findCoeffWithLaplace(nom.data(), tf.nomOrder)) >= 0)
+        return TFFailure::NomLaplace;
+    if (!fTree.makeTFStateSpace(eqs.data(), denom.data(), nom.data(), tf, s))
+        return TFFailure::StateSpace;
     // Equation k below the states is the derivative of state slot k; the rest are
     // algebraic rows.
     for (td::UINT2 k = 0; k < tf.stateCount(); ++k)
@@ -148,21 +165,19 @@ bool RPNDerivParser<T>::expandTransferFunction(const TFStatement& stmt, td::UINT
         Node* rows[4] = {};
         td::UINT4 nRows = 0;
         if (!discretize(stateTree, nullptr, tf.slot(k, s), row, rows, nRows))
-            return fail(withDenominator ? msg::scDAEExpandError : msg::sc0Expansion);
+            return TFFailure::Discretize;
         for (td::UINT4 r = 0; r < nRows; ++r)
         {
             if (!compileRow(rows[r], row++, nonZeros))
-                return fail(withDenominator ? msg::scDAENLDerivs : msg::scDAENLJack0Exp);
+                return TFFailure::StateRows;
         }
     }
     for (td::UINT2 k = tf.stateCount(); k < tf.equationCount(); ++k)
     {
         if (!compileRow(eqs[k], row++, nonZeros))
-            return fail(withDenominator ? msg::scDAENLJack2 : msg::scDAENLJack3);
+            return TFFailure::OutputRows;
     }
-    d.keyLine = d.keyColumn = 0;
-    releaseTrees();
-    return true;
+    return TFFailure::None;
 }
 
 template class RPNDerivParser<double>;

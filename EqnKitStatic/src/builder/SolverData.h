@@ -131,9 +131,11 @@ template <typename T> struct SolverData
     td::BYTE currentSection = 0;
     td::BYTE iterPostProcFlag = 0;
     td::BYTE basePostProcFlag = 0;
+    // The XML road sends no keys: the error log holds all it reports.
+    td::BYTE keysSilenced = 0;
 
-    // The solver's logger; null without a solver or logger.
-    sc::ILog* getLog() const { return pSolver ? pSolver->getLog() : nullptr; }
+    // The solver's logger; null without a solver or logger, or while keys are silenced.
+    sc::ILog* getLog() const { return pSolver && !keysSilenced ? pSolver->getLog() : nullptr; }
     // Name of a symbol (variables first, then parameters); "-" without a solver.
     const char* getSymbolName(td::INT4 index) const;
     // Sends a key to the solver's logger as an error.

@@ -152,6 +152,7 @@ public:
     // A name of at most 4 characters that resolves to a token type (`s`: the Laplace
     // operator), with index -1. False for a longer name or one entered with another type.
     bool addShortName(const char* name, td::BYTE type);
+    void clearShortNames() { _shortNames = ShortNames(); }
 
     // The complex build only. The bodies compile for both builds (if constexpr) since some
     // compilers instantiate constrained members in an explicit instantiation.

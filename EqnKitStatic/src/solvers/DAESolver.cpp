@@ -32,12 +32,7 @@ template <typename T> bool DAESolver<T>::init(sc::Naming* pNaming, const sc::Tok
 {
     TD_ASSERT(pNaming);
     const sc::ModelLevel level = mainModel ? sc::ModelLevel::Main : sc::ModelLevel::Sub;
-    this->beginBuild();
-    this->releaseSparse();
-    this->_nJacobianEntries = this->_nJacobianEntriesBuilt = 0;
-    this->_keepFactorisation = 0;
-    _keptJacobian.clear();
-
+    beginDAEBuild();
     RPNDerivParser<T> builder(this->_stores);
     SolverData<T> data;
     bindSolverData(this->_stores, *this, data, builder, &model, level);
@@ -50,6 +45,39 @@ template <typename T> bool DAESolver<T>::init(sc::Naming* pNaming, const sc::Tok
     }
     this->applyModelLineSettings(model, level);
     this->takeBuildResults(data, model, level);
+    return finishDAEBuild(data, builder);
+}
+
+template <typename T> void DAESolver<T>::beginDAEBuild()
+{
+    this->beginBuild();
+    this->releaseSparse();
+    this->_nJacobianEntries = this->_nJacobianEntriesBuilt = 0;
+    this->_keepFactorisation = 0;
+    _keptJacobian.clear();
+}
+
+template <typename T> bool DAESolver<T>::initFromXML(const td::String& source, td::BYTE inputKind)
+{
+    beginDAEBuild();
+    this->_stores.settings.inputKind = inputKind;
+    this->_reInit = 0;
+    RPNDerivParser<T> builder(this->_stores);
+    SolverData<T> data;
+    bindSolverData(this->_stores, *this, data, builder, nullptr, sc::ModelLevel::Main);
+    data.dynamics = 2;
+    data.stepValue = _dT;
+    if (!builder.loadDAEFromXML(source, data))
+    {
+        this->addErrorEntry(ErrorSection::Other, msg::txtCannotReadData);
+        return false;
+    }
+    this->takeXmlBuildResults(data);
+    return finishDAEBuild(data, builder);
+}
+
+template <typename T> bool DAESolver<T>::finishDAEBuild(const SolverData<T>& data, const RPNDerivParser<T>& builder)
+{
     _method = data.IntegrationMethod;
     TD_ASSERT(this->_stores.nVars == builder.getNumVariables());
     TD_ASSERT(this->_stores.nParams == builder.getNumParameters());

@@ -20,6 +20,9 @@ public:
     DAESolver(sc::ILog* pLog, td::UINT2 maxIter, double eps);
 
     bool init(sc::Naming* pNaming, const sc::TokenizedModel& model, bool mainModel) override;
+    // Builds from an XML model document (a file or the text itself); a failed build
+    // writes "Cannot read the data.." in section Other.
+    bool initFromXML(const td::String& source, td::BYTE inputKind) override;
     // One step at the current time parameter (not a first step).
     sc::Solution solve() override;
     // Steps from t0 while t < tEnd - 0.9999 dT (or until stopSimulation when t0 >= tEnd).
@@ -51,6 +54,9 @@ protected:
     ~DAESolver() override = default;
 
 private:
+    // What both roads do before their build, and with its results.
+    void beginDAEBuild();
+    bool finishDAEBuild(const SolverData<T>& data, const RPNDerivParser<T>& builder);
     using Finish = sc::ISolverConsumer::Finish;
 
     // One time step; first raises the time parameter by dT before solving.

@@ -32,22 +32,59 @@ template <typename T> sparse::FactorStats NRSolver<T>::getFactorStats() const
     return _pSparse ? _pSparse->getStats() : sparse::FactorStats();
 }
 
-template <typename T> bool NRSolver<T>::initFromXML(const td::String&, td::BYTE inputKind)
+template <typename T> void NRSolver<T>::beginNRBuild()
 {
     this->beginBuild();
     releaseSparse();
+    _nJacobianEntries = _nJacobianEntriesBuilt = 0;
+}
+
+template <typename T> bool NRSolver<T>::initFromXML(const td::String& source, td::BYTE inputKind)
+{
+    beginNRBuild();
     this->_stores.settings.inputKind = inputKind;
-    this->addReadModelError(msg::txtCannotReadData);
-    return false;
+    this->_reInit = 0;
+    RPNDerivParser<T> builder(this->_stores);
+    SolverData<T> data;
+    bindSolverData(this->_stores, *this, data, builder, nullptr, sc::ModelLevel::Main);
+    if (!builder.loadNRFromXML(source, data))
+    {
+        this->addReadModelError(msg::txtCannotReadData);
+        return false;
+    }
+    return finishXmlBuild(data, builder);
+}
+
+template <typename T> bool NRSolver<T>::buildFromXmlElement(const xml::Node& element)
+{
+    beginNRBuild();
+    RPNDerivParser<T> builder(this->_stores);
+    SolverData<T> data;
+    bindSolverData(this->_stores, *this, data, builder, nullptr, sc::ModelLevel::Sub);
+    builder.bindXmlEntry(data);
+    return builder.loadNRModel(element) && finishXmlBuild(data, builder);
+}
+
+template <typename T> bool NRSolver<T>::finishXmlBuild(const SolverData<T>& data, const RPNDerivParser<T>& builder)
+{
+    this->takeXmlBuildResults(data);
+    TD_ASSERT(this->_stores.nVars == builder.getNumVariables());
+    TD_ASSERT(this->_stores.nParams == builder.getNumParameters());
+    _nJacobianEntriesBuilt = this->_stores.jacobian.getNumberOfNonZeros();
+    _nJacobianEntries = _nJacobianEntriesBuilt;
+    if (!setUp())
+    {
+        this->addReadModelError(msg::txtMissingInitialValues);
+        return false;
+    }
+    return true;
 }
 
 template <typename T> bool NRSolver<T>::init(sc::Naming* pNaming, const sc::TokenizedModel& model, bool mainModel)
 {
     TD_ASSERT(pNaming);
     const sc::ModelLevel level = mainModel ? sc::ModelLevel::Main : sc::ModelLevel::Sub;
-    this->beginBuild();
-    releaseSparse();
-    _nJacobianEntries = _nJacobianEntriesBuilt = 0;
+    beginNRBuild();
 
     RPNDerivParser<T> builder(this->_stores);
     SolverData<T> data;

@@ -8,6 +8,7 @@
 #include <cnt/SafeFullVector.h>
 #include <sparse/ISolver.h>
 
+#include "RPNDerivParser.h"
 #include "Solver.h"
 
 namespace sl
@@ -20,8 +21,10 @@ template <typename T> class NRSolver : public Solver<T>
 public:
     NRSolver(sc::ILog* pLog, td::UINT2 maxIter, double eps);
 
-    // The XML road is not part of the library yet: an error entry and false.
+    // Builds from an XML model document (a file or the text itself); a failed build
+    // leaves the entry "Cannot read the data.." after the reader's own.
     bool initFromXML(const td::String& source, td::BYTE inputKind) override;
+    bool buildFromXmlElement(const xml::Node& element) override;
     bool init(sc::Naming* pNaming, const sc::TokenizedModel& model, bool mainModel) override;
     // The solve; SolutionError at once when no build has succeeded.
     sc::Solution solve() override;
@@ -36,6 +39,11 @@ protected:
 
     // After a successful build: the work vectors and the bindings; false without values.
     bool setUp();
+    // Everything of the last build dropped.
+    void beginNRBuild();
+    // After a successful XML build: its results, the Jacobian's count and the set-up;
+    // false after "Missing initial values..".
+    bool finishXmlBuild(const SolverData<T>& data, const RPNDerivParser<T>& builder);
     void releaseSparse();
 
     using Finish = sc::ISolverConsumer::Finish;

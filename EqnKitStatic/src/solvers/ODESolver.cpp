@@ -13,12 +13,28 @@ using sc::Solution;
 
 template <typename T> ODESolver<T>::ODESolver(sc::ILog* pLog) : Solver<T>(pLog) { this->_type = sc::SolverType::ODE; }
 
-template <typename T> bool ODESolver<T>::initFromXML(const td::String&, td::BYTE inputKind)
+template <typename T> bool ODESolver<T>::initFromXML(const td::String& source, td::BYTE inputKind)
 {
     this->beginBuild();
     this->_stores.settings.inputKind = inputKind;
-    this->addReadModelError(msg::txtODECannotReadData);
-    return false;
+    this->_reInit = 0;
+    RPNDerivParser<T> builder(this->_stores);
+    SolverData<T> data;
+    bindSolverData(this->_stores, *this, data, builder, nullptr, sc::ModelLevel::Main);
+    _states.reserve(0);
+    data.pODEList = &_states;
+    data.stepValue = _dT;
+    if (!builder.loadODEFromXML(source, data))
+    {
+        this->addReadModelError(msg::txtODECannotReadData);
+        return false;
+    }
+    this->takeXmlBuildResults(data);
+    if (data.stepValue > 0)
+        _dT = data.stepValue;
+    TD_ASSERT(this->_stores.nVars == builder.getNumVariables());
+    TD_ASSERT(this->_stores.nParams == builder.getNumParameters());
+    return setUpODE();
 }
 
 template <typename T> bool ODESolver<T>::init(sc::Naming* pNaming, const sc::TokenizedModel& model, bool mainModel)

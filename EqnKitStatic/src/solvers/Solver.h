@@ -145,6 +145,16 @@ public:
     RndGenManager* getRndGenManager() override { return &_stores.generators; }
     SubModelBuild buildSubModel(const td::String& typeWord, double eps, td::UINT2 line, const sc::Naming& naming,
                                 const sc::TokenizedModel& model) override;
+    void beginXmlChildren(td::UINT4 n) override;
+    SubModelBuild buildXmlChild(const td::String& typeWord, const td::String& domain, td::UINT2 line,
+                                const xml::Node& element) override;
+    // Builds this solver, a child of an XML model, from its Init Model element; only the
+    // Newton-Raphson kind reads one.
+    virtual bool buildFromXmlElement(const xml::Node& element)
+    {
+        (void)element;
+        return false;
+    }
 
     // ---- for the kinds, children, the figure evaluator and tests ----
     // A build succeeded: the model's values, pools and compiled lists are in the stores.
@@ -188,6 +198,8 @@ protected:
     void addReadModelError(const char* text) { addErrorEntry(ErrorSection::ReadModel, text); }
     // An entry of the text error log in a section at the solver's line.
     void addErrorEntry(ErrorSection section, const char* text);
+    // Of a successful XML build: the time parameters and eps (when the model gives one).
+    void takeXmlBuildResults(const SolverData<T>& data);
 
     // ---- running ----
     bool runSection(Section section);

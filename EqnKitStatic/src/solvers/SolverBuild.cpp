@@ -83,6 +83,41 @@ template <typename T> void Solver<T>::addErrorEntry(ErrorSection section, const 
     _stores.errorLog.append(text);
 }
 
+template <typename T> void Solver<T>::takeXmlBuildResults(const SolverData<T>& data)
+{
+    _stores.settings.indexOfTParam = data.indexOfTParam;
+    _stores.settings.indexOfDeltaTParam = data.indexOfDeltaTParam;
+    if (data.eps != 0)
+        _eps = data.eps;
+}
+
+template <typename T> void Solver<T>::beginXmlChildren(td::UINT4 n)
+{
+    for (std::size_t i = 0; i < _children.size(); ++i)
+    {
+        if (_children[i])
+            _children[i]->release();
+    }
+    _children.reserve(n);
+}
+
+template <typename T>
+typename Solver<T>::SubModelBuild Solver<T>::buildXmlChild(const td::String& typeWord, const td::String& domain,
+                                                           td::UINT2 line, const xml::Node& element)
+{
+    Solver* pChild = create(this, _pLog, typeWord, domain, cDefaultMaxIter, cDefaultEps, line);
+    if (!pChild)
+        return SubModelBuild::NoSolver;
+    // The parent's parameters (its history parameters aside) are the child's first ones.
+    pChild->_copyParsFirst = 0;
+    pChild->_copyParsCount = _stores.nParams - getNumberOfStateVariables();
+    // A child that fails stays in the list, as built so far.
+    _children.push(pChild);
+    if (pChild->getSolverType() != sc::SolverType::NR || !pChild->buildFromXmlElement(element))
+        return SubModelBuild::Failed;
+    return SubModelBuild::Built;
+}
+
 template <typename T>
 typename Solver<T>::SubModelBuild Solver<T>::buildSubModel(const td::String& typeWord, double eps, td::UINT2 line,
                                                            const sc::Naming& naming, const sc::TokenizedModel& model)

@@ -31,16 +31,10 @@ template <typename T> bool WLSSolver<T>::init(sc::Naming* pNaming, const sc::Tok
 {
     TD_ASSERT(pNaming);
     const sc::ModelLevel level = mainModel ? sc::ModelLevel::Main : sc::ModelLevel::Sub;
-    this->beginBuild();
-    this->releaseSparse();
-    releaseMatrices();
-    this->_nJacobianEntries = this->_nJacobianEntriesBuilt = 0;
-    _nMeas = _nConstraints = 0;
-
+    beginWLSBuild();
     RPNDerivParser<T> builder(this->_stores);
     SolverData<T> data;
     bindSolverData(this->_stores, *this, data, builder, &model, level);
-    _weights.reserve(0);
     data.pWeights = &_weights;
     this->readReInit(model, level);
     if (!builder.initWLS(*pNaming, model, data, level))
@@ -50,6 +44,42 @@ template <typename T> bool WLSSolver<T>::init(sc::Naming* pNaming, const sc::Tok
     }
     this->applyModelLineSettings(model, level);
     this->takeBuildResults(data, model, level);
+    TD_ASSERT(this->_stores.nVars == builder.getNumVariables());
+    TD_ASSERT(this->_stores.nParams == builder.getNumParameters());
+    _nMeas = builder.getNumEquations();
+    this->_nJacobianEntriesBuilt = this->_stores.jacobian.getNumberOfNonZeros();
+    this->_nJacobianEntries = this->_nJacobianEntriesBuilt;
+    setUpWLS();
+    return true;
+}
+
+template <typename T> void WLSSolver<T>::beginWLSBuild()
+{
+    this->beginBuild();
+    this->releaseSparse();
+    releaseMatrices();
+    this->_nJacobianEntries = this->_nJacobianEntriesBuilt = 0;
+    _nMeas = _nConstraints = 0;
+    _weights.reserve(0);
+}
+
+template <typename T> bool WLSSolver<T>::initFromXML(const td::String& source, td::BYTE inputKind)
+{
+    beginWLSBuild();
+    this->_stores.settings.inputKind = inputKind;
+    this->_reInit = 0;
+    RPNDerivParser<T> builder(this->_stores);
+    SolverData<T> data;
+    bindSolverData(this->_stores, *this, data, builder, nullptr, sc::ModelLevel::Main);
+    data.pWeights = &_weights;
+    if (!builder.loadWLSFromXML(source, data))
+    {
+        this->addErrorEntry(ErrorSection::Other, msg::txtCannotReadData);
+        return false;
+    }
+    // The tolerance stays the solver's.
+    this->_stores.settings.indexOfTParam = data.indexOfTParam;
+    this->_stores.settings.indexOfDeltaTParam = data.indexOfDeltaTParam;
     TD_ASSERT(this->_stores.nVars == builder.getNumVariables());
     TD_ASSERT(this->_stores.nParams == builder.getNumParameters());
     _nMeas = builder.getNumEquations();

@@ -22,6 +22,9 @@ public:
     WLSSolver(sc::ILog* pLog, td::UINT2 maxIter, double eps);
 
     bool init(sc::Naming* pNaming, const sc::TokenizedModel& model, bool mainModel) override;
+    // Builds from an XML model document (a file or the text itself); a failed build
+    // writes "Cannot read the data.." in section Other.
+    bool initFromXML(const td::String& source, td::BYTE inputKind) override;
     // The estimate; SolutionError at once when no build has succeeded.
     sc::Solution solve() override;
 
@@ -38,6 +41,10 @@ private:
     // After a successful build: matrices, residual columns and the weights' normalisation.
     void setUpWLS();
     void releaseMatrices();
+    // What both roads do before their build: matrices, counts and weights dropped.
+    void beginWLSBuild();
+    // The steps before either road's build: matrices, counts and the weights.
+    void beginWLSBuild(SolverData<T>& data);
     bool runRepetition(td::UINT4 r, bool& repeat, sc::Solution& result);
     // The Gauss-Newton iterations of one pass; false when the solve ends with result.
     bool iterate(td::UINT2 pass, sc::Solution& result);

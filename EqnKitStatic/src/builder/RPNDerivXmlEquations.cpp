@@ -1,0 +1,200 @@
+// The XML road's equations: an Eq element's fx in residual form, or its cond with Then
+// and Else branches (nested conditions read depth-first), compiled with its Jacobian
+// entries; and the expression and condition texts of the other sections.
+#include <string>
+
+#include <mu/Number.h>
+#include <td/String.h>
+
+#include "RPNDerivParser.h"
+#include "XmlNodes.h"
+
+namespace sl
+{
+using namespace xmlnodes;
+
+namespace
+{
+// The residual form of "lhs = rhs": lhs - (rhs), lhs - c or lhs + c for a number, lhs
+// for nothing or zero after the '='. Comparisons and texts without '=' stay as they are.
+std::string residualText(const char* text)
+{
+    const char* eq = std::strchr(text, '=');
+    if (!eq || eq == text)
+        return text;
+    const std::size_t p = static_cast<std::size_t>(eq - text);
+    if (p >= 2 && std::strchr("<=>!", text[p - 1]))
+        return text;
+    const char* b = skipBlanks(text);
+    const char* e = eq;
+    while (e > b && isBlank(e[-1]))
+        --e;
+    const std::string lhs(b, static_cast<std::size_t>(e - b));
+    const char* rhs = skipBlanks(eq + 1);
+    if (!*rhs)
+        return lhs;
+    switch (td::classifyNumber(rhs))
+    {
+    case 2:
+    case 4: return lhs + "+" + (std::strchr(rhs, '-') + 1);
+    case 3:
+    case 5: return mu::toDouble(rhs) == 0 ? lhs : lhs + "-" + rhs;
+    default: return lhs + "-(" + rhs + ")";
+    }
+}
+} // namespace
+
+template <typename T>
+bool RPNDerivParser<T>::parseInto(const char* text, Tree& tree, const char* syntaxText, const char* treeText)
+{
+    return parseInto(text, text, tree, syntaxText, treeText);
+}
+
+template <typename T> bool RPNDerivParser<T>::parseInto(const char* text, const char* shown, Tree& tree,
+                                                        const char* syntaxText, const char* treeText)
+{
+    if (!this->parse(text))
+        return xmlError(syntaxText, shown);
+    if (!tree.build(this->getFirstToken()))
+        return xmlError(treeText, shown);
+    return true;
+}
+
+template <typename T> bool RPNDerivParser<T>::makeEquation(const char* text, Tree& tree, bool isCondition)
+{
+    if (isCondition)
+        return parseInto(text, tree, "Syntax error in equation: @", "Cannot make expression for: @");
+    const std::string residual = residualText(text);
+    return parseInto(residual.c_str(), text, tree, "Syntax error in equation: @", "Cannot make expression for: @");
+}
+
+template <typename T> bool RPNDerivParser<T>::makeEqPartExpression(const char* text, Tree& tree)
+{
+    return parseInto(text, tree, "Syntax error in equation part: @", "Cannot make expression for equation part: @");
+}
+
+template <typename T> bool RPNDerivParser<T>::makeEqExpression(Evaluator<T>* pEvaluator, const char* text)
+{
+    SolverData<T>& d = *this->_pSolverData;
+    Tree tree(&d, nullptr, this->_nVars, d.treeOption != 0);
+    const bool ok = parseInto(text, tree, "Error in expression: @", "Cannot make expression for eq: @") &&
+                    tree.createEvaluator(pEvaluator);
+    tree.reset(d.treeOption != 0);
+    return ok;
+}
+
+template <typename T> Evaluator<T>* RPNDerivParser<T>::makeCondExpression(const char* text)
+{
+    Evaluator<T>* pRecord = this->_pSolverData->newEvaluator();
+    return makeEqExpression(pRecord, text) ? pRecord : nullptr;
+}
+
+template <typename T>
+bool RPNDerivParser<T>::loadEquation(const xml::Node& eq, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind)
+{
+    SolverData<T>& d = *this->_pSolverData;
+    this->clearTokens();
+    beginUsedVars();
+    Tree top(&d, nullptr, this->_nVars, d.treeOption != 0);
+    const char* fx = attrib(eq, "fx");
+    const char* cond = fx ? nullptr : attrib(eq, "cond");
+    bool ok = false;
+    if (fx)
+        ok = makeEquation(fx, top, false) || xmlError("Cannot parse equation: @", fx);
+    else if (cond)
+    {
+        ok = loadCondEquation(eq, true, top, false) ||
+             xmlError("Cannot parse if-then-else equation with condition: @", cond);
+        top.setType(Tree::Type::IfThenElse);
+    }
+    else
+        xmlError("Equation is neither condition (missing cond) nor normal (missing fx)");
+    if (ok && !makeJacobianEntry(top, eqIndex, nonZeroCount, kind))
+    {
+        ok = false;
+        if (fx)
+            xmlError("Cannot create Jacobian entry for equation: @", fx);
+        else
+            xmlError("Cannot create Jacobian entry for if-then-else equation with condition: @", cond);
+    }
+    // The equation's trees go back, also those of a failed condition.
+    top.reset(d.treeOption != 0);
+    releaseTrees();
+    return ok;
+}
+
+template <typename T> bool RPNDerivParser<T>::loadCondEquation(const xml::Node& condNode, bool elseRequired, Tree& tree,
+                                                               bool assignmentMode, td::UINT4 depth)
+{
+    const char* cond = attrib(condNode, "cond");
+    TD_ASSERT(cond);
+    if (depth > cMaxXmlNesting)
+        return xmlError("Conditions nested deeper than @ levels: @", cMaxXmlNesting, cond);
+    const xml::Node thenNode = child(condNode, "Then");
+    if (thenNode.isEmpty())
+        return xmlError("Missing Then statement in conditional equation!");
+    const xml::Node elseNode = child(condNode, "Else");
+    if (elseNode.isEmpty() && elseRequired)
+        return xmlError("Missing Else statement in conditional equation!");
+    Tree* pCondition = newTree();
+    if (!makeEquation(cond, *pCondition, true))
+        return xmlError("Syntax error in conditition statement: @", cond);
+    tree.setType(Tree::Type::IfThenElse);
+    Tree* pThen = nullptr;
+    if (!loadBranch(thenNode, true, elseRequired, assignmentMode, depth, pThen))
+        return false;
+    tree.setConditional(pCondition, pThen, nullptr);
+    if (elseNode.isEmpty())
+        return true;
+    Tree* pElse = nullptr;
+    if (!loadBranch(elseNode, false, elseRequired, assignmentMode, depth, pElse))
+        return false;
+    tree.setConditional(pCondition, pThen, pElse);
+    return true;
+}
+
+template <typename T> bool RPNDerivParser<T>::loadBranch(const xml::Node& branch, bool isThen, bool elseRequired,
+                                                         bool assignmentMode, td::UINT4 depth, Tree*& pOut)
+{
+    const char* syntaxText = isThen ? "Syntax error in Then statement:@" : "Syntax error in Else statement:@";
+    if (const char* fx = attrib(branch, "fx"))
+    {
+        pOut = newTree();
+        if (!assignmentMode)
+            return makeEquation(fx, *pOut, false) || xmlError(syntaxText, fx);
+        std::string text(fx);
+        td::UINT4 exprStart = 0;
+        char op = '=';
+        const char* name = splitAssignment(cNoItem, text.data(), exprStart, op);
+        if (!name)
+            return false;
+        if (op == '<')
+            return xmlError("A statistics feed cannot be a branch of a condition: @", fx);
+        pOut->setTarget(-1, false, op);
+        if (!makeEqPartExpression(skipBlanks(text.data() + exprStart), *pOut))
+            return xmlError(syntaxText, fx);
+        td::BYTE isParent = 0, part = 0;
+        const td::INT4 index = resolveTarget(name, isParent, part);
+        if (index < 0)
+            return Traits::isComplex ? false : xmlError("Unknown variable or parameter=@", name);
+        pOut->setTarget(index, isParent != 0, op);
+        pOut->setTargetPart(part);
+        return true;
+    }
+    const xml::Node eq = child(branch, "Eq");
+    if (eq.isEmpty())
+        return xmlError(isThen ? "Missing Then Equation for condition!" : "Missing Else Equation for condition!");
+    // An assignment's branch names its target in its own fx.
+    if (assignmentMode)
+        return xmlError("A conditional assignment's branch needs its own fx: @", attrib(eq, "fx"));
+    pOut = newTree();
+    if (const char* fx = attrib(eq, "fx"))
+        return makeEquation(fx, *pOut, false);
+    if (!attrib(eq, "cond"))
+        return false;
+    return loadCondEquation(eq, elseRequired, *pOut, false, depth + 1);
+}
+
+template class RPNDerivParser<double>;
+template class RPNDerivParser<std::complex<double>>;
+} // namespace sl

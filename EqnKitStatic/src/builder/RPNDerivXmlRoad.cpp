@@ -1,0 +1,311 @@
+// The XML road's entries and document readers: the document (a file or the text itself)
+// is parsed, its root checked, and its sections read in the order of each solver kind.
+#include <cmath>
+#include <vector>
+
+#include <dense/DiagMatrix.h>
+#include <xml/DOMParser.h>
+
+#include "RPNDerivParser.h"
+#include "XmlNodes.h"
+
+namespace sl
+{
+using namespace xmlnodes;
+
+namespace
+{
+constexpr td::UINT4 cEntriesPerEquation = 5;
+constexpr td::BYTE cCurrent = 16;
+
+// How a kind reports a file its parser refuses.
+enum class FileFailure : td::BYTE
+{
+    WithParserText,
+    Exclaimed,
+    XmlFile
+};
+
+// Parses source by the context's input kind and hands the document's root to read; the
+// document lives for the call.
+template <typename T, typename Read>
+bool readDocument(SolverData<T>& d, const td::String& source, FileFailure failure, Read read)
+{
+    if (d.inputKind == 1)
+    {
+        SAXParser parser;
+        if (!parser.parseMemory(source.c_str(), nullptr, true))
+        {
+            d.addError("Cannot parse xml input data");
+            return false;
+        }
+        return read(parser.getDocument().getFirstChild());
+    }
+    if (d.inputKind != 0)
+        return false;
+    XmlFileParser parser;
+    if (parser.parseFile(source, nullptr))
+        return read(parser.getDocument().getFirstChild());
+    switch (failure)
+    {
+    case FileFailure::WithParserText:
+    {
+        d.addError("Cannot parse the file");
+        const mu::ParserException& e = parser.getLastError();
+        if (e.getLine() >= 0)
+            d.addError("Line no=@: @", e.getLine(), e.getMessage());
+        else
+            d.addError("@", e.getMessage());
+        break;
+    }
+    case FileFailure::Exclaimed: d.addError("Cannot parse the file!"); break;
+    case FileFailure::XmlFile: d.addError("Cannot parse the xml file"); break;
+    }
+    return false;
+}
+
+template <typename T> bool countChecksLifted(const SolverData<T>& d)
+{
+    return d.pStores && d.pStores->settings.skipCountChecks != 0;
+}
+
+double magnitude(double v) { return std::fabs(v); }
+double magnitude(const std::complex<double>& v) { return std::abs(v); }
+} // namespace
+
+template <typename T> void RPNDerivParser<T>::bindXmlEntry(SolverData<T>& data)
+{
+    TD_ASSERT(&data == this->_pSolverData);
+    data.pUsedVars = &_usedVars;
+    data.pLastUsedVarsForLimits = &_lastUsedVarsForLimits;
+    data.pTokenizedModel = nullptr;
+    // The XML road writes entries of the error log only.
+    data.keysSilenced = 1;
+}
+
+template <typename T> bool RPNDerivParser<T>::loadNRFromXML(const td::String& source, SolverData<T>& data)
+{
+    bindXmlEntry(data);
+    return readDocument(data, source, FileFailure::WithParserText,
+                        [this](const xml::Node& root) { return checkModelHeader(root, "NR") && loadNRModel(root); });
+}
+
+template <typename T> bool RPNDerivParser<T>::loadODEFromXML(const td::String& source, SolverData<T>& data)
+{
+    bindXmlEntry(data);
+    return readDocument(data, source, FileFailure::Exclaimed,
+                        [this](const xml::Node& root) { return loadODEModel(root); });
+}
+
+template <typename T> bool RPNDerivParser<T>::loadWLSFromXML(const td::String& source, SolverData<T>& data)
+{
+    bindXmlEntry(data);
+    return readDocument(data, source, FileFailure::XmlFile,
+                        [this](const xml::Node& root) { return loadWLSModel(root); });
+}
+
+template <typename T> bool RPNDerivParser<T>::loadDAEFromXML(const td::String& source, SolverData<T>& data)
+{
+    bindXmlEntry(data);
+    return readDocument(data, source, FileFailure::Exclaimed,
+                        [this](const xml::Node& root) { return loadDAEModel(root); });
+}
+
+template <typename T> bool RPNDerivParser<T>::checkModelHeader(const xml::Node& root, const char* tag)
+{
+    SolverData<T>& d = *this->_pSolverData;
+    const char* type = attrib(root, "type");
+    if (root.getAttribCount() == 0 || !type)
+        return xmlError("Undefined model type!");
+    if (std::strcmp(type, tag) != 0)
+        return xmlError("Model type is not @", tag);
+    const char* domain = attrib(root, "domain");
+    if constexpr (Traits::isComplex)
+    {
+        if (!domain)
+            return xmlError("Numeric domain is not specified!");
+        if (std::strcmp(domain, "cmplx") != 0)
+            return xmlError("Numeric type is not 'cmplx'");
+    }
+    else if (domain && std::strcmp(domain, "real") != 0)
+        return xmlError("Numeric type is not 'real'");
+    if (const char* desc = attrib(root, "desc"))
+    {
+        TD_ASSERT(d.pModelDesc);
+        *d.pModelDesc = td::String(desc);
+    }
+    if (const char* eps = attrib(root, "eps"); eps && *eps)
+    {
+        double value = 0;
+        if (!parseWholeNumber(value, eps) || !(value > 0) || !std::isfinite(value))
+            return xmlError("Model attribute eps is not a positive number: @", eps);
+        d.eps = value;
+    }
+    return true;
+}
+
+template <typename T> bool RPNDerivParser<T>::loadNRModel(const xml::Node& root)
+{
+    SolverData<T>& d = *this->_pSolverData;
+    if (!loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
+        return false;
+    const xml::Node nlEqs = child(root, "NLEqs");
+    if (nlEqs.isEmpty())
+        return xmlError("Missing NLEqs node!");
+    xml::Node eq = child(nlEqs, "Eq");
+    if (eq.isEmpty())
+        return xmlError("Missing Eq node in NLEqs!");
+    const td::UINT4 nEq = count(eq);
+    if (!countChecksLifted(d) && nEq != this->_nVars)
+    {
+        d.addError("Detected @ variables and @ equations!", this->_nVars, nEq);
+        return false;
+    }
+    _nEquations = nEq;
+    TD_ASSERT(d.pEquations && d.pJacobian);
+    d.pEquations->reserve(nEq);
+    d.pJacobian->reserve(cEntriesPerEquation * nEq);
+    d.currentSection = static_cast<td::BYTE>(ErrorSection::NLEqs);
+    td::UINT4 nonZeros = 0;
+    for (td::UINT4 i = 0; i < nEq; ++i, eq.nextSameName())
+    {
+        if (!loadEquation(eq, i, nonZeros, cNLEquation))
+        {
+            d.itemLocationText(i, cCurrent);
+            d.currentSection = 0;
+            return false;
+        }
+    }
+    d.currentSection = 0;
+    if (!loadPreProc(root) || !loadLimits(root) || !loadPostProc(root))
+        return false;
+    d.currentSection = static_cast<td::BYTE>(ErrorSection::Init);
+    const bool ok = loadInitModels(root);
+    d.currentSection = 0;
+    return ok;
+}
+
+template <typename T> bool RPNDerivParser<T>::loadWLSModel(const xml::Node& root)
+{
+    SolverData<T>& d = *this->_pSolverData;
+    if (!checkModelHeader(root, "WLS") || !loadStats(root) || !loadRndGens(root) ||
+        !loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
+        return false;
+    const xml::Node meas = child(root, "MeasEqs");
+    if (meas.isEmpty())
+        return xmlError("MeasEqs node is not specified! Missing MeasEqs tag!");
+    xml::Node eq = child(meas, "Eq");
+    const td::UINT4 nMeas = count(eq);
+    if (nMeas == 0)
+        return xmlError("No measurement equations");
+    if (nMeas < this->_nVars)
+        return xmlError("Number of equations < number of variables");
+    _nEquations = nMeas;
+    xml::Node ec = child(child(root, "ECs"), "Eq");
+    const td::UINT4 nEC = count(ec);
+    if (nEC > 0)
+    {
+        TD_ASSERT(d.pConstraints && d.pConstraintJacobian);
+        d.pConstraints->reserve(nEC);
+        d.pConstraintJacobian->reserve(cEntriesPerEquation * nEC);
+    }
+    if (d.pWeights)
+        d.pWeights->reserve(nMeas);
+    TD_ASSERT(d.pEquations && d.pJacobian);
+    d.pEquations->reserve(nMeas + nEC);
+    d.pJacobian->reserve(cEntriesPerEquation * (nMeas + nEC));
+
+    d.currentSection = static_cast<td::BYTE>(ErrorSection::MeasEqs);
+    td::UINT4 nonZeros = 0;
+    for (td::UINT4 i = 0; i < nMeas; ++i, eq.nextSameName())
+    {
+        if (d.pWeights)
+            d.pWeights->getManipulator()[i] = measurementWeight(eq);
+        if (!loadEquation(eq, i, nonZeros, cMeasurement))
+        {
+            d.itemLocationText(i, cCurrent);
+            d.currentSection = 0;
+            return false;
+        }
+    }
+    d.currentSection = static_cast<td::BYTE>(ErrorSection::ECs);
+    nonZeros = 0;
+    for (td::UINT4 j = 0; j < nEC; ++j, ec.nextSameName())
+    {
+        if (!loadEquation(ec, j, nonZeros, cConstraint))
+        {
+            d.itemLocationText(j, cCurrent);
+            d.currentSection = 0;
+            return false;
+        }
+    }
+    d.currentSection = 0;
+    return loadPreProc(root) && loadLimits(root) && loadPostProc(root);
+}
+
+// The w attribute: a number as written; a symbol's name, the magnitude of its start
+// value; none, or any other text, 1.
+template <typename T> double RPNDerivParser<T>::measurementWeight(const xml::Node& eq) const
+{
+    const char* w = attrib(eq, "w");
+    double value = 1.0;
+    if (!w || parseWholeNumber(value, w))
+        return value;
+    const td::INT4 symbol = this->getSymbolIndex(skipBlanks(w));
+    if (symbol < 0 || static_cast<td::UINT4>(symbol) >= symbolCount())
+        return 1.0;
+    return magnitude(this->_values[static_cast<td::UINT4>(symbol)]);
+}
+
+template <typename T> bool RPNDerivParser<T>::loadODEModel(const xml::Node& root)
+{
+    SolverData<T>& d = *this->_pSolverData;
+    if (!checkModelHeader(root, "ODE"))
+        return false;
+    d.dynamics = 1;
+    xml::Node eq = child(child(root, "ODEqs"), "Eq");
+    const td::UINT4 nEq = count(eq);
+    if (!loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
+        return false;
+    TD_ASSERT(d.indexOfTParam >= 0 && d.indexOfDeltaTParam >= 0);
+    if (nEq != this->_nVars)
+        return xmlError("Number of unknows and number of equations do not match");
+    if (d.pODEList)
+        d.pODEList->reserve(this->_nVars);
+    _nEquations = nEq;
+    TD_ASSERT(d.pEquations);
+    d.pEquations->reserve(nEq);
+    d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
+    // Each state has one ODE: a second one would leave another state without any.
+    std::vector<bool> defined(this->_nVars, false);
+    Tree tree;
+    bool ok = true;
+    for (td::UINT4 i = 0; ok && i < nEq; ++i, eq.nextSameName())
+    {
+        tree.reset(d.treeOption != 0);
+        typename Tree::Node* pIntegral = nullptr;
+        const td::INT4 state = checkODETerm(eq, tree, pIntegral, i, true);
+        if (state >= 0 && defined[static_cast<td::UINT4>(state)])
+            ok = xmlError("State variable already used!");
+        else if (state >= 0)
+        {
+            defined[static_cast<td::UINT4>(state)] = true;
+            Evaluator<T>* pEquation = d.newEvaluator();
+            ok = tree.createEvaluator(pEquation) || xmlError("Cannot make expression for eq: @", attrib(eq, "fx"));
+            if (ok)
+                d.pEquations->add(pEquation);
+        }
+        else
+            ok = false;
+        tree.reset(d.treeOption != 0);
+        releaseTrees();
+        if (!ok)
+            d.itemLocationText(i, cCurrent);
+    }
+    d.currentSection = 0;
+    return ok && loadPreProc(root) && loadPostProc(root);
+}
+
+template class RPNDerivParser<double>;
+template class RPNDerivParser<std::complex<double>>;
+} // namespace sl

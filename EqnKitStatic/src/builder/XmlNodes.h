@@ -1,0 +1,50 @@
+// Small reads of an XML model document for the builder's XML road: children and their
+// counts by name, attribute texts and the blank rules of the model texts.
+#pragma once
+
+#include <cstring>
+
+#include <td/Types.h>
+#include <xml/Node.h>
+
+namespace sl::xmlnodes
+{
+// The first child of that name; an empty handle when node is empty or has none.
+inline xml::Node child(const xml::Node& node, const char* name)
+{
+    return node.isEmpty() ? xml::Node() : node.getChild(name);
+}
+
+// The node and its following siblings of its name; 0 for an empty handle.
+inline td::UINT4 count(const xml::Node& first)
+{
+    return first.isEmpty() ? 0 : static_cast<td::UINT4>(first.countSameName());
+}
+
+inline td::UINT4 countChildren(const xml::Node& node, const char* name) { return count(child(node, name)); }
+
+// An attribute's text (the empty text for an empty value); null when it is absent.
+inline const char* attrib(const xml::Node& node, const char* name)
+{
+    const td::PoolString* pValue = node.getAttribValue(name);
+    return pValue ? pValue->c_str() : nullptr;
+}
+
+// Exactly "true" or "True".
+inline bool isTrueText(const char* text)
+{
+    return text && (text[0] == 't' || text[0] == 'T') && !std::strcmp(text + 1, "rue");
+}
+
+// Space, tab, line feed, carriage return.
+inline bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+inline const char* skipBlanks(const char* p)
+{
+    while (isBlank(*p))
+        ++p;
+    return p;
+}
+
+inline bool onlyBlanks(const char* p) { return *skipBlanks(p) == 0; }
+} // namespace sl::xmlnodes
