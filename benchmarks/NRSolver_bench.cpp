@@ -1,14 +1,18 @@
-// The Newton-Raphson solver on generated power-flow models of 1,000 and 10,000 buses
-// (polar form): load and build time with the peak memory, Newton iterations, the time of
-// one iteration split into residual and Jacobian evaluation, assembly, refactorisation
-// and solve, against KLU called directly on the same matrix and a hand-written residual
-// and Jacobian of the same equations; then the DAE solver on the same networks with
-// machines (DAESolver_bench.cpp). Usage: nrSolverBenchmarks [buses...]
+// The Newton-Raphson solver on the generated power-flow models (polar form): the build
+// by phase with the peak memory of a fresh process, the solve from the flat start, one
+// Newton iteration (residuals and Jacobian values, assembly, refactorisation, solve)
+// against KLU's refactor+solve on the same matrix, and the evaluation against a
+// hand-written residual and Jacobian of the same equations; then the DAE solver on the
+// same networks with machines (DAESolver_bench.cpp, left out with --no-dae).
+// Usage: nrSolverBenchmarks [--no-dae] [buses...] (default 1000 10000 30000). Each size
+// runs in a process of its own, so that every build is cold and its peak memory its own.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -21,6 +25,7 @@
 #include <sc/TokenizedModel.h>
 #include <sparse/ISolver.h>
 
+#include "BuildClock.h"
 #include "DAESolver_bench.h"
 #include "NRSolver.h"
 #include "models/PowerFlowGrid.h"
@@ -28,21 +33,25 @@
 namespace
 {
 using Clock = std::chrono::steady_clock;
-constexpr int cReps = 10;
+constexpr int cReps = 20;
 
 double msSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
 
-// Mean milliseconds of f over cReps runs.
-template <typename F> double meanMs(F&& f)
+// The best of cReps runs of f, in milliseconds: the figure least disturbed by other work.
+template <typename F> double bestMs(F&& f)
 {
-    const auto t0 = Clock::now();
+    double best = std::numeric_limits<double>::max();
     for (int r = 0; r < cReps; ++r)
+    {
+        const auto t0 = Clock::now();
         f();
-    return msSince(t0) / cReps;
+        best = std::min(best, msSince(t0));
+    }
+    return best;
 }
 
-// Peak resident memory (MB) since the last reset.
-double peakMB()
+// Peak resident memory of the process (MiB).
+double peakMiB()
 {
     std::ifstream in("/proc/self/status");
     std::string line;
@@ -54,34 +63,54 @@ double peakMB()
     return 0;
 }
 
-void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
-
-// Keeps the cells of a Jacobian walk, or only their sum.
-class Cells final : public sparse::IMatrixReceiver<double>
+// Takes the cells of a Jacobian walk and drops them.
+class Discard final : public sparse::IMatrixReceiver<double>
 {
 public:
-    void put(td::INT4 r, td::INT4 c, const double* v) override
-    {
-        if (keep)
-            cells.push_back({r, c, *v});
-        sum += *v;
-    }
+    void put(td::INT4, td::INT4, const double* v) override { sum += *v; }
     void begin() override {}
     void finishMeasurements(const dense::DiagMatrix<double>&, const dense::Matrix<double>&,
                             sparse::ISolver<double>&) override
     {
     }
     void finishConstraints(td::UINT4, const dense::Matrix<double>&, sparse::ISolver<double>&) override {}
-
-    struct Cell
-    {
-        td::INT4 row;
-        td::INT4 col;
-        double value;
-    };
-    std::vector<Cell> cells;
     double sum = 0;
-    bool keep = false;
+};
+
+// The engine's evaluation of all residuals and Jacobian values, as the solver's
+// iterations do it: by rows where the build made them.
+struct Evaluation
+{
+    sl::SolverStores<double>& stores;
+    std::vector<double> residuals;
+    std::vector<double> values;
+    double norm = 0;
+
+    explicit Evaluation(sl::SolverStores<double>& s)
+        : stores(s), residuals(s.equations.size()), values(s.jacobian.size())
+    {
+    }
+    bool byRows() const { return stores.rows.isUsable(stores.equations, stores.jacobian); }
+    void evaluate()
+    {
+        if (byRows())
+        {
+            stores.rows.evaluate(stores.equations, residuals.data(), -1.0, &norm, values.data());
+            return;
+        }
+        stores.equations.evaluateScaledMaxAbs(residuals.data(), -1.0, &norm);
+        Discard discard;
+        stores.jacobian.evaluate(discard);
+    }
+    // The Jacobian at the values evaluated last into the sparse solver.
+    void assemble(sparse::ISolver<double>& sparse)
+    {
+        sparse.begin();
+        if (byRows())
+            stores.jacobian.put(values.data(), sparse);
+        else
+            stores.jacobian.evaluate(sparse);
+    }
 };
 
 td::String keepKey(const char* key) { return td::String(key); }
@@ -91,10 +120,9 @@ void run(int nBuses)
     const bench::PowerFlowGrid grid = bench::PowerFlowGrid::generate(nBuses);
     const std::string text = grid.modelText();
     const int n = grid.unknowns();
+    const double baseMiB = peakMiB();
 
-    // Load and build.
-    resetPeak();
-    const double before = peakMB();
+    // Load and build, cold.
     auto t0 = Clock::now();
     cnt::SafeFullVector<td::Variant> header;
     sc::Naming naming;
@@ -106,11 +134,14 @@ void run(int nBuses)
     }
     const double loadMs = msSince(t0);
     auto* pSolver = static_cast<sl::NRSolver<double>*>(sc::createDblNRSolver(nullptr, 50));
+    sl::BuildClock phases;
+    sl::BuildClock::active() = &phases;
     t0 = Clock::now();
     const bool built = pSolver->init(&naming, *pModel, true);
     const double buildMs = msSince(t0);
+    sl::BuildClock::active() = nullptr;
     delete pModel;
-    const double peak = peakMB();
+    const double peak = peakMiB();
     if (!built)
     {
         std::printf("%d buses: the model does not build\n", nBuses);
@@ -128,45 +159,41 @@ void run(int nBuses)
     for (int i = 0; i < n; ++i)
         error = std::fmax(error, std::fabs(pSolver->getVariableValuesPtr()[i] - exact[i]));
 
-    // One iteration's parts at the flat start, through the solver's own stores.
+    // One iteration at the flat start through the solver's stores and sparse layer.
     const std::vector<double> flat = grid.flatStart();
     for (int i = 0; i < n; ++i)
         pSolver->setVariableValue(i, flat[i]);
     sl::SolverStores<double>& stores = pSolver->getStores();
-    std::vector<double> residuals(n), dx(n);
-    double norm = 0;
+    Evaluation evaluation(stores);
+    std::vector<double> dx(n);
     sparse::ISolver<double>* pSparse = sparse::createDblSolver(
         n, static_cast<td::INT4>(pSolver->getJacobianEntryCount() * 1.5), sparse::Symmetry::General,
         sparse::SolverType::LU, sparse::Pivoting::Threshold, sparse::Ordering::AMD);
-    pSparse->begin();
-    stores.jacobian.evaluate(*pSparse);
+    evaluation.evaluate();
+    evaluation.assemble(*pSparse);
     pSparse->factorise();
-    Cells walk;
-    const double residualMs = meanMs([&] { stores.equations.evaluateScaledMaxAbs(residuals.data(), -1.0, &norm); });
-    const double jacobianMs = meanMs([&] { stores.jacobian.evaluate(walk); });
-    // Assembly: the cells of one walk put into the sparse solver, as the walk puts them.
-    walk.keep = true;
-    stores.jacobian.evaluate(walk);
-    const double assemblyMs = meanMs([&] {
-        pSparse->begin();
-        for (const Cells::Cell& c : walk.cells)
-            pSparse->put(c.row, c.col, &c.value);
+    const double evaluateMs = bestMs([&] { evaluation.evaluate(); });
+    const double assembleMs = bestMs([&] { evaluation.assemble(*pSparse); });
+    const double refactorMs = bestMs([&] { pSparse->factorise(); });
+    const double luSolveMs = bestMs([&] { pSparse->solve(evaluation.residuals.data(), dx.data()); });
+    const double iterationMs = bestMs([&] {
+        evaluation.evaluate();
+        evaluation.assemble(*pSparse);
+        pSparse->factorise();
+        pSparse->solve(evaluation.residuals.data(), dx.data());
     });
-    const double refactorMs = meanMs([&] { pSparse->factorise(); });
-    const double luSolveMs = meanMs([&] { pSparse->solve(residuals.data(), dx.data()); });
-    const sparse::FactorStats stats = pSparse->getStats();
     pSparse->release();
 
     // The same equations by hand, and KLU on their matrix.
     const bench::PowerFlowGrid::Pattern& pattern = grid.pattern();
     std::vector<int> ap(pattern.colStart), ai(pattern.rowIndex);
     std::vector<double> ax(ai.size()), f(n), rhs(n);
-    const double handMs = meanMs([&] { grid.evaluate(flat.data(), f.data(), ax.data()); });
+    const double handMs = bestMs([&] { grid.evaluate(flat.data(), f.data(), ax.data()); });
     klu_common common;
     klu_defaults(&common);
     klu_symbolic* pSymbolic = klu_analyze(n, ap.data(), ai.data(), &common);
     klu_numeric* pNumeric = klu_factor(ap.data(), ai.data(), ax.data(), pSymbolic, &common);
-    const double kluMs = meanMs([&] {
+    const double kluMs = bestMs([&] {
         klu_refactor(ap.data(), ai.data(), ax.data(), pSymbolic, pNumeric, &common);
         for (int i = 0; i < n; ++i)
             rhs[i] = -f[i];
@@ -175,40 +202,51 @@ void run(int nBuses)
     klu_free_numeric(&pNumeric, &common);
     klu_free_symbolic(&pSymbolic, &common);
 
-    const double iterationMs = residualMs + jacobianMs + assemblyMs + refactorMs + luSolveMs;
-    std::printf("\n== %d buses: %d unknowns, %d branches, %u Jacobian entries (hand-written: %zu)\n", nBuses, n,
-                grid.branches(), pSolver->getJacobianEntryCount(), ai.size());
-    std::printf("load %.0f ms + build %.0f ms = %.0f ms; peak memory %.0f MB (%.0f MB before)\n", loadMs, buildMs,
-                loadMs + buildMs, peak, before);
-    std::printf("solve: status %d, %u iterations, %.1f ms (%.2f ms per iteration), max error %.1e\n",
-                static_cast<int>(status), iterations, solveMs, solveMs / iterations, error);
-    std::printf("one iteration (mean of %d), ms: residuals %.3f, Jacobian evaluation %.3f, assembly %.3f, "
-                "refactor %.3f, solve %.3f; total %.3f\n",
-                cReps, residualMs, jacobianMs, assemblyMs, refactorMs, luSolveMs, iterationMs);
-    std::printf("sparse layer: %u analyses, %u fresh factorisations, %u refactorisations\n", stats.analyses,
-                stats.factorisations, stats.refactorisations);
-    std::printf("KLU refactor + solve on the hand-written matrix: %.3f ms; hand-written residual + Jacobian: "
-                "%.3f ms\n",
-                kluMs, handMs);
-    std::printf("iteration / KLU refactor+solve: %.2f; engine evaluation / hand-written: %.1f\n", iterationMs / kluMs,
-                (residualMs + jacobianMs) / handMs);
+    const double otherMs = buildMs - phases.parseMs - phases.differentiateMs - phases.compileMs;
+    std::printf("\n== %d buses: %d equations, %d branches, %d generators, %u Jacobian entries (%s)\n", nBuses, n,
+                grid.branches(), grid.generators(), pSolver->getJacobianEntryCount(),
+                evaluation.byRows() ? "rows" : "entries");
+    std::printf("build, cold: load %.0f + parse %.0f + differentiate %.0f + compile %.0f + other %.0f = %.0f ms; "
+                "peak %.0f MiB (%.0f MiB before the load)\n",
+                loadMs, phases.parseMs, phases.differentiateMs, phases.compileMs, otherMs, loadMs + buildMs, peak,
+                baseMiB);
+    std::printf("solve from the flat start: status %d, %u iterations, %.1f ms, max error %.1e\n",
+                static_cast<int>(status), iterations, solveMs, error);
+    std::printf("one iteration (best of %d), ms: evaluation %.3f + assembly %.3f + refactor %.3f + solve %.3f; "
+                "whole %.3f\n",
+                cReps, evaluateMs, assembleMs, refactorMs, luSolveMs, iterationMs);
+    std::printf("KLU refactor+solve on the same matrix %.3f ms; hand-written residual+Jacobian %.3f ms\n", kluMs,
+                handMs);
+    std::printf("ratios: iteration / KLU %.2f; evaluation / hand-written %.1f\n", iterationMs / kluMs,
+                evaluateMs / handMs);
     pSolver->release();
 }
 } // namespace
 
 int main(int argc, char** argv)
 {
-    sc::reserveNamings(1);
-    sc::setDefaultDataForAllNamings();
-    sc::setDefaultDataForNaming(0);
-    std::vector<int> sizes{1000, 10000};
-    if (argc >= 2)
-        sizes.clear();
-    for (int i = 1; i < argc; ++i)
-        sizes.push_back(std::atoi(argv[i]));
-    for (int n : sizes)
+    const bool dae = argc < 2 || std::string(argv[1]) != "--no-dae";
+    const int firstSize = dae ? 1 : 2;
+    if (argc == firstSize + 2 && std::string(argv[firstSize]) == "--one")
+    {
+        sc::reserveNamings(1);
+        sc::setDefaultDataForAllNamings();
+        sc::setDefaultDataForNaming(0);
+        const int n = std::atoi(argv[firstSize + 1]);
         run(n);
-    for (int n : sizes)
-        bench::runDAEBenchmark(n);
+        if (dae)
+            bench::runDAEBenchmark(n);
+        return 0;
+    }
+    std::vector<std::string> sizes(argv + firstSize, argv + argc);
+    if (sizes.empty())
+        sizes = {"1000", "10000", "30000"};
+    for (const std::string& size : sizes)
+    {
+        const std::string command =
+            std::string(argv[0]) + (dae ? "" : " --no-dae") + " --one " + std::to_string(std::atoi(size.c_str()));
+        if (std::system(command.c_str()) != 0)
+            return 1;
+    }
     return 0;
 }

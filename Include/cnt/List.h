@@ -85,6 +85,16 @@ public:
         _blockLength = blockLength;
     }
 
+    // Gives back the end of the run of n items from pFirst, keeping its first kept items,
+    // when it is the run handed out last; false (nothing changes) otherwise.
+    bool shrinkLast(T* pFirst, td::UINT4 n, td::UINT4 kept)
+    {
+        if (!pFirst || kept > n || pFirst + n != _pCursor)
+            return false;
+        _pCursor = pFirst + kept;
+        return true;
+    }
+
     // Items the current block still holds; alloc(n) with n up to it extends the last run.
     td::UINT4 room() const { return static_cast<td::UINT4>(_pEnd - _pCursor); }
     td::UINT4 blockLength() const { return _blockLength; }

@@ -1,5 +1,6 @@
-// Fixed-item pool: items are carved out of blocks and threaded on a free list; they go
-// back to the heap only with the pool. New items are default-constructed.
+// Fixed-item pool: items are carved out of blocks in order, and freed items go onto a free
+// list that serves first; they go back to the heap only with the pool. New items are
+// default-constructed.
 #pragma once
 
 #include <cstddef>
@@ -43,12 +44,15 @@ public:
     // An item as it was freed, or default-constructed when its block is new.
     T* alloc()
     {
-        if (!_current)
-            refill();
-        TD_ASSERT(_current);
-        Slot* pSlot = _current;
-        _current = pSlot->pNextFree;
-        return &pSlot->item;
+        if (_current)
+        {
+            Slot* pSlot = _current;
+            _current = pSlot->pNextFree;
+            return &pSlot->item;
+        }
+        if (_pCursor == _pEnd)
+            nextBlock();
+        return &(_pCursor++)->item;
     }
 
     // Puts the item back at the front of the free list.
@@ -60,18 +64,20 @@ public:
         _current = pSlot;
     }
 
-    // Hands the existing blocks out again before any new one is made.
+    // Hands the existing blocks out again before any new one is made; O(1).
     void rewind()
     {
         _current = nullptr;
         _pReuse = _pHead;
+        _pCursor = _pEnd = nullptr;
     }
 
     td::UINT4 blockCount() const { return _nBlocks; }
     static constexpr td::UINT4 itemsPerBlock() { return ITEMS_PER_BLOCK; }
 
 private:
-    void refill()
+    // Items are taken from a block in order (the free list holds only freed items).
+    void nextBlock()
     {
         Slot* pBlock;
         if (_pReuse)
@@ -82,18 +88,23 @@ private:
         else
         {
             pBlock = new Slot[ITEMS_PER_BLOCK]();
-            _pHead = new Link{pBlock, _pHead};
+            // Blocks stay in the order they were made, so a rewind reuses them in turn.
+            Link* pLink = new Link{pBlock, nullptr};
+            (_pTail ? _pTail->pNext : _pHead) = pLink;
+            _pTail = pLink;
             ++_nBlocks;
         }
-        for (td::UINT4 i = 0; i + 1 < ITEMS_PER_BLOCK; ++i)
-            pBlock[i].pNextFree = pBlock + i + 1;
-        pBlock[ITEMS_PER_BLOCK - 1].pNextFree = _current;
-        _current = pBlock;
+        _pCursor = pBlock;
+        _pEnd = pBlock + ITEMS_PER_BLOCK;
     }
 
     Link* _pHead = nullptr;
+    Link* _pTail = nullptr;
     Link* _pReuse = nullptr;
+    // The free list.
     Slot* _current = nullptr;
+    Slot* _pCursor = nullptr;
+    Slot* _pEnd = nullptr;
     td::UINT4 _nBlocks = 0;
 };
 } // namespace mem::priv

@@ -3,7 +3,6 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
-#include <string>
 
 namespace mu
 {
@@ -86,9 +85,8 @@ double toDouble(const char* text)
             p = q;
         }
     }
-    std::string number(mantissa, p);
     double value = 0.0;
-    auto res = std::from_chars(number.data(), number.data() + number.size(), value);
+    auto res = std::from_chars(mantissa, p, value);
     if (res.ec == std::errc::result_out_of_range)
         value = magnitudeOf(mantissa, mantissaEnd, exponent) > 0 ? std::numeric_limits<double>::infinity() : 0.0;
     return negative ? -value : value;

@@ -52,10 +52,12 @@ public:
     bool hasConjugatePartners() override { return stores.settings.conjugatePartners != 0; }
     sl::StatisticsStore<T>* getStatisticsStore() override { return &stores.statistics; }
     sl::FnLimits<T>* getFnLimits() override { return &stores.fnLimits; }
-    sl::RndGenManager* getRndGenManager() override { return &stores.generators; }
+    sl::RndGenManager* getRndGenManager() override { return pGenerators ? pGenerators : &stores.generators; }
     td::UINT4 getNumberOfValues() override { return stores.getNumberOfValues(); }
 
     sl::SolverStores<T> stores;
+    // Another manager in place of the stores' one (not owned).
+    sl::RndGenManager* pGenerators = nullptr;
     StoreSolver* pParent = nullptr;
     sc::ILog* pLog = nullptr;
 };

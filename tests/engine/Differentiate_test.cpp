@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <functional>
 #include <list>
@@ -427,6 +429,95 @@ TEST(Differentiate, RandomCompositionsAgainstDifferences)
 {
     checkCompositions<double>(1, 600);
     checkCompositions<Cmplx>(5001, 600);
+}
+
+// A root that is a chain of sums and differences: with the dependence prepared, each
+// derivative is made from the terms that depend on the variable alone, and it is the
+// tree the whole walk makes.
+template <typename T> void checkChains(unsigned firstSeed, int count)
+{
+    constexpr bool isComplex = sl::ValueTraits<T>::isComplex;
+    int prepared = 0;
+    for (unsigned seed = firstSeed; seed < firstSeed + static_cast<unsigned>(count); ++seed)
+    {
+        test::TreeContext<T> ctx(isComplex ? 4 : 2, 2);
+        ctx.solver.conjugatePartners = isComplex;
+        TreeOf<T> tree = ctx.tree();
+        Compositions<T> gen(seed, tree);
+        NodeOf<T>* pRoot = gen.make(3);
+        for (unsigned k = 0; k < 2 + seed % 7; ++k)
+            pRoot = tree.newOperator((seed >> k) % 3 == 0 ? C::SUB : C::ADD, pRoot, gen.make(3));
+        tree.pushRoot(pRoot);
+        auto derivatives = [&]() {
+            std::string all;
+            for (td::UINT4 v = 0; v < ctx.solver.nVars; ++v)
+            {
+                TreeOf<T> out = ctx.tree();
+                const bool ok = tree.differentiate(out, v);
+                all += ok ? (out.getRoot() ? ctx.text(out, 1) : "empty") : "failed";
+                all += "\n";
+            }
+            return all;
+        };
+        const std::string whole = derivatives();
+        if (!tree.prepareDependence())
+            continue;
+        ++prepared;
+        EXPECT_EQ(derivatives(), whole) << "seed " << seed << ": " << ctx.text(tree, 1);
+        tree.forgetDependence();
+    }
+    EXPECT_GT(prepared, count / 2);
+}
+
+TEST(Differentiate, ChainsOfSumsFromTheirDependingTermsAlone)
+{
+    checkChains<double>(1, 400);
+    checkChains<Cmplx>(7001, 400);
+}
+
+// One equation of n variables, x1*x2 + x2*x3 + ... + xn*x1, differentiated by each: the
+// time grows with its n entries, not with n times its length (best of three runs, a
+// quarter of the variables against all of them: 4 when linear, 16 when quadratic).
+TEST(Differentiate, AnEquationOfManyVariablesInTimeOfItsEntries)
+{
+    auto run = [](td::UINT4 n) {
+        double best = 1e9;
+        for (int r = 0; r < 3; ++r)
+        {
+            test::TreeContext<double> ctx(n, 0);
+            TreeOf<double> tree = ctx.tree();
+            NodeOf<double>* pRoot = nullptr;
+            for (td::UINT4 i = 0; i < n; ++i)
+            {
+                NodeOf<double>* pTerm = tree.newOperator(C::MUL, tree.newSymbol(i), tree.newSymbol((i + 1) % n));
+                pRoot = pRoot ? tree.newOperator(C::ADD, pRoot, pTerm) : pTerm;
+            }
+            tree.pushRoot(pRoot);
+            for (td::UINT4 i = 0; i < n; ++i)
+                ctx.solver.var(i) = 1.0 + i;
+            const auto start = std::chrono::steady_clock::now();
+            EXPECT_TRUE(tree.prepareDependence());
+            td::UINT4 entries = 0;
+            for (td::UINT4 v = 0; v < n; ++v)
+            {
+                TreeOf<double> out = ctx.tree();
+                EXPECT_TRUE(tree.differentiate(out, v));
+                entries += out.getRoot() != nullptr;
+                // d/dx_v = x_(v-1) + x_(v+1)
+                if (v == n / 2)
+                {
+                    EXPECT_EQ(ctx.evaluate(*ctx.compile(out)), (v + 0.0) + (v + 2.0));
+                }
+            }
+            tree.forgetDependence();
+            best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+            EXPECT_EQ(entries, n);
+        }
+        return best;
+    };
+    const double quarter = run(2000);
+    const double all = run(8000);
+    EXPECT_LT(all, 9 * quarter) << quarter << " s for 2000 variables, " << all << " s for 8000";
 }
 
 TEST(Differentiate, ConjugateThroughThePartner)

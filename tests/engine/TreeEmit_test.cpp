@@ -294,13 +294,21 @@ TEST(TreeEmit, SymbolsOutsideTheValueArraysAreRefused)
     };
     for (const Case& c : cases)
     {
-        test::TreeContext<double> ctx;
-        if (!c.withParent)
-            ctx.solver.pParent = nullptr;
-        auto tree = ctx.tree();
-        ctx.build(tree, {v(0), o(C::ADD), c.token});
-        EXPECT_EQ(ctx.compile(tree), nullptr) << c.index;
-        EXPECT_EQ(ctx.only().text, std::string(msg::etSymbolOutOfIndex) + ": " + c.index);
+        // Inside an expression, and as the whole expression (a root refused before it is
+        // measured).
+        for (bool alone : {false, true})
+        {
+            test::TreeContext<double> ctx;
+            if (!c.withParent)
+                ctx.solver.pParent = nullptr;
+            auto tree = ctx.tree();
+            if (alone)
+                ctx.build(tree, {c.token});
+            else
+                ctx.build(tree, {v(0), o(C::ADD), c.token});
+            EXPECT_EQ(ctx.compile(tree), nullptr) << c.index;
+            EXPECT_EQ(ctx.only().text, std::string(msg::etSymbolOutOfIndex) + ": " + c.index);
+        }
     }
 }
 
@@ -328,6 +336,57 @@ TEST(TreeEmit, SizesFromAFreshCount)
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(ctx.evaluate(*e), 8.0);
     EXPECT_EQ(e->getNumberOfInstructions(), 5u);
+}
+
+// The sin and the cos of one shared part come from one call in the code; each is what
+// the library's sin and cos give, bit for bit, small and huge arguments alike. The part
+// loaded again and multiplied by a constant is one operation.
+template <typename T> void checkSineAndCosine()
+{
+    test::TreeContext<T> ctx;
+    auto tree = ctx.tree(false);
+    // sin(x0 * x1) - cos(x0 * x1) / x2, the product shared; cos(x0 * x1) first in the reversed form.
+    sl::ETNode<T>* pPart = tree.newOperator(C::MUL, tree.newSymbol(0), tree.newSymbol(1));
+    sl::ETNode<T>* pCos = tree.newOperator(C::DIV, tree.newOperator(C::COS, pPart, nullptr), tree.newSymbol(2));
+    sl::ETNode<T>* pDifference = tree.newOperator(C::SUB, tree.newOperator(C::SIN, pPart, nullptr), pCos);
+    // ... + x0 * x1 * 2.5: the shared part loaded and multiplied by the constant in one operation.
+    tree.pushRoot(tree.newOperator(C::ADD, pDifference,
+                                   tree.newOperator(C::MUL, pPart, tree.newLiteral(C::REAL_LITERAL, T(2.5)))));
+    sl::Evaluator<T>* e = ctx.compile(tree);
+    ASSERT_NE(e, nullptr);
+    // The code holds the call for both, and the load joined to the multiplication (the
+    // constant in the units after it).
+    int pairs = 0, joined = 0;
+    for (const sl::CodeUnit* pc = e->code(); pc->operation() != sl::Op::End; ++pc)
+    {
+        pairs += pc->operation() == sl::Op::SinCos || pc->operation() == sl::Op::CosSin;
+        if (pc->operation() == sl::Op::TempMulConst)
+        {
+            ++joined;
+            pc += sl::CodeValue<T>::cUnits;
+        }
+    }
+    EXPECT_EQ(pairs, 1);
+    EXPECT_EQ(joined, 1);
+    std::mt19937_64 rng(3);
+    std::uniform_real_distribution<double> small(-10, 10);
+    for (int i = 0; i < 20000; ++i)
+    {
+        const double scale = i % 3 == 0 ? 1e15 : 1.0;
+        const T a = test::valueOf<T>(small(rng) * scale, small(rng)), b = test::valueOf<T>(small(rng), small(rng));
+        ctx.solver.var(0) = a;
+        ctx.solver.var(1) = b;
+        ctx.solver.var(2) = T(1.5);
+        const T part = a * b;
+        const T expected = std::sin(part) - std::cos(part) / T(1.5) + part * T(2.5);
+        ASSERT_TRUE(test::sameValue(ctx.evaluate(*e), expected)) << i;
+    }
+}
+
+TEST(TreeEmit, SineAndCosineOfOnePartFromOneCall)
+{
+    checkSineAndCosine<double>();
+    checkSineAndCosine<Cmplx>();
 }
 
 TEST(TreeEmit, LoneParentSymbolReadsTheParent)

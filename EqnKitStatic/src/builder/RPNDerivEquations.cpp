@@ -3,6 +3,7 @@
 // trees of an equation are given back once its evaluators exist.
 #include <sc/MessageKeys.h>
 
+#include "BuildClock.h"
 #include "RPNDerivParser.h"
 
 namespace sl
@@ -11,6 +12,35 @@ namespace msg = sc::msg;
 
 namespace
 {
+// While it lives, records and code go to other areas of the context (none given: the
+// areas stay).
+template <typename T> class CompileArea
+{
+public:
+    using CodePool = cnt::List<typename SolverData<T>::Routine>;
+
+    CompileArea(SolverData<T>& d, cnt::List<Evaluator<T>>* pEvaluators, CodePool* pCode)
+        : _d(d), _pEvaluators(d.pEvaluatorPool), _pCode(d.pInstructionPool)
+    {
+        if (pEvaluators)
+            d.pEvaluatorPool = pEvaluators;
+        if (pCode)
+            d.pInstructionPool = pCode;
+    }
+    CompileArea(const CompileArea&) = delete;
+    CompileArea& operator=(const CompileArea&) = delete;
+    ~CompileArea()
+    {
+        _d.pEvaluatorPool = _pEvaluators;
+        _d.pInstructionPool = _pCode;
+    }
+
+private:
+    SolverData<T>& _d;
+    cnt::List<Evaluator<T>>* _pEvaluators;
+    CodePool* _pCode;
+};
+
 // Of the reserved word that starts a line.
 bool isCaseWord(int word) { return word == sc::idx(sc::ReservedID::Case) || word == sc::idx(sc::ReservedID::Default); }
 bool isEndWord(int word) { return word == sc::idx(sc::ReservedID::End); }
@@ -21,6 +51,7 @@ bool RPNDerivParser<T>::buildSymbolicJacobian(Iterator& it, td::UINT4 eqIndex, t
 {
     TD_ASSERT(this->_pSolverData);
     SolverData<T>& d = *this->_pSolverData;
+    BuildPhaseTimer timer;
     this->clearTokens();
     beginUsedVars();
     Tree tree(&d, nullptr, this->_nVars, d.treeOption != 0);
@@ -37,6 +68,7 @@ bool RPNDerivParser<T>::buildSymbolicJacobian(Iterator& it, td::UINT4 eqIndex, t
         default: lineError(msg::scUnexpectedExpressionType, line); break;
         }
     }
+    timer.lap(&BuildClock::parseMs);
     if (ok)
     {
         d.keyLine = line;
@@ -71,7 +103,8 @@ template <typename T> bool RPNDerivParser<T>::buildIfExpression(Iterator& it, Tr
     for (; !it.atEnd(); ++it)
     {
         const td::UINT4 line = it.line().line;
-        this->clearTokens();
+        // The condition and the branches before stay built from their tokens.
+        this->detachTokens();
         td::BYTE kind = 0;
         if (!this->compileTokens(it, 0, kind))
             return false;
@@ -184,11 +217,16 @@ bool RPNDerivParser<T>::makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UIN
     EvaluatorVect<T>* pList = constraint ? d.pConstraints : d.pEquations;
     EvaluatorSparseMatrix<T>* pMatrix = constraint ? d.pConstraintJacobian : d.pJacobian;
     TD_ASSERT(pList && pMatrix);
+    BuildPhaseTimer timer;
     Evaluator<T>* pEquation = d.newEvaluator();
     if (!tree.createEvaluator(pEquation))
         return false;
     pList->add(pEquation);
+    timer.lap(&BuildClock::compileMs);
     _collectsUsedVars = 0;
+    const td::UINT4 firstEntry = pMatrix->size();
+    EquationRows<T>* pRows = constraint ? nullptr : d.pRows;
+    const CompileArea<T> area(d, d.pJacobianEvaluatorPool, d.pJacobianCodePool);
 
     switch (tree.getType())
     {
@@ -198,6 +236,8 @@ bool RPNDerivParser<T>::makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UIN
         if (!tree.differentiateSwitch(pDerivative, pEquation))
             return reportDiffFailure(msg::etErrDiffSwitch);
         pMatrix->addSwitch(eqIndex, pDerivative);
+        if (pRows)
+            pRows->add(nullptr, firstEntry, pMatrix->size() - firstEntry, true, false);
         return true;
     }
     case Tree::Type::IfThenElse:
@@ -207,24 +247,63 @@ bool RPNDerivParser<T>::makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UIN
         if (!tree.differentiateIfThenElse(pDerivative))
             return reportDiffFailure(msg::etErrDifIfThen);
         pMatrix->addIfThenElse(eqIndex, pDerivative);
+        if (pRows)
+            pRows->add(nullptr, firstEntry, pMatrix->size() - firstEntry, true, false);
         return true;
     }
     default: break;
     }
+    // The derivatives by each used variable, then the row they make with the equation.
+    tree.prepareDependence();
+    _roots.clear();
+    _rootVariables.clear();
+    _roots.push_back(tree.getRoot());
     for (td::UINT4 v : _usedVars)
     {
         Tree derivative(&d, nullptr, this->_nVars, d.treeOption != 0);
         if (!tree.differentiate(derivative, v))
+        {
+            tree.forgetDependence();
             return reportDiffFailure(msg::etErrDifEqua);
+        }
         if (!derivative.getRoot())
             continue;
-        Evaluator<T>* pDerivative = d.newEvaluator();
-        if (!derivative.createEvaluator(pDerivative))
-            return reportDiffFailure(msg::etErrDifEqua);
-        ++nonZeroCount;
-        pMatrix->addEvaluator(eqIndex, v, pDerivative);
+        _roots.push_back(derivative.getRoot());
+        _rootVariables.push_back(v);
     }
+    tree.forgetDependence();
+    timer.lap(&BuildClock::differentiateMs);
+    const td::UINT4 nRoots = static_cast<td::UINT4>(_roots.size());
+    if (!tree.beginRow(_roots.data(), nRoots))
+        return reportDiffFailure(msg::etErrDifEqua);
+    for (td::UINT4 k = 1; k < nRoots; ++k)
+    {
+        Evaluator<T>* pDerivative = d.newEvaluator();
+        if (!tree.compileRowEntry(k, pDerivative))
+        {
+            tree.endRow();
+            return reportDiffFailure(msg::etErrDifEqua);
+        }
+        ++nonZeroCount;
+        pMatrix->addEvaluator(eqIndex, _rootVariables[k - 1], pDerivative);
+    }
+    if (pRows)
+        addRow(tree, *pRows, firstEntry, pMatrix->size() - firstEntry);
+    tree.endRow();
+    timer.lap(&BuildClock::compileMs);
     return true;
+}
+
+template <typename T>
+void RPNDerivParser<T>::addRow(Tree& tree, EquationRows<T>& rows, td::UINT4 firstEntry, td::UINT4 nEntries)
+{
+    SolverData<T>& d = *this->_pSolverData;
+    const CompileArea<T> area(d, d.pRowEvaluatorPool, d.pRowCodePool);
+    Evaluator<T>* pProgram = d.newEvaluator();
+    bool draws = false;
+    // Every entry of the row must be one of its roots.
+    const bool made = _roots.size() == nEntries + 1 && tree.compileRowProgram(pProgram, draws);
+    rows.add(made ? pProgram : nullptr, firstEntry, nEntries, false, draws);
 }
 
 template class RPNDerivParser<double>;

@@ -62,7 +62,7 @@ template <typename T> Evaluator<T>* RPNDerivParser<T>::allocLimitGroup(Groups& g
 
 template <typename T> void RPNDerivParser<T>::releaseTrees()
 {
-    this->clearTokens();
+    this->detachTokens();
     this->_pools.rewind();
     _treePool.rewind();
 }
@@ -120,7 +120,8 @@ template <typename T> bool RPNDerivParser<T>::buildTree(Tree& tree, const Iterat
 template <typename T> bool RPNDerivParser<T>::compileInto(Tree& tree, const Iterator& it, td::UINT4 first,
                                                           td::BYTE& kind, const char* keyOnTree, td::UINT4 end)
 {
-    this->clearTokens();
+    // The trees built before (a switch's earlier cases) keep their tokens.
+    this->detachTokens();
     if (!this->compileTokens(it, first, kind, end))
         return false;
     if (buildTree(tree, it))

@@ -387,6 +387,8 @@ private:
 
     // equations
     bool buildCase(Iterator& it, Tree& caseTree, bool withCondition, bool last);
+    // The program of a plain equation's row from the roots collected for it.
+    void addRow(Tree& tree, EquationRows<T>& rows, td::UINT4 firstEntry, td::UINT4 nEntries);
     bool reportDiffFailure(const char* key) const;
 
     // statements
@@ -512,6 +514,9 @@ private:
     DAEStageContext stageContext(td::UINT4 state) const;
 
     cnt::FixNumSet _usedVars;
+    // The roots of the row being compiled: the equation's, then its entries'.
+    std::vector<typename Tree::Node*> _roots;
+    std::vector<td::UINT4> _rootVariables;
     cnt::FixNumSet _lastUsedVarsForLimits;
     // The conditional parts of equations and the conditions of statements, per statement.
     mem::priv::Manager<Tree, 22> _treePool;

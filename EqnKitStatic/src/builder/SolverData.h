@@ -34,6 +34,7 @@ namespace sl
 {
 template <typename T> class EvaluatorVect;
 template <typename T> class EvaluatorSparseMatrix;
+template <typename T> class EquationRows;
 template <typename T> class StatisticsStore;
 template <typename T> struct SolverStores;
 template <typename T> struct LimitGroup;
@@ -46,7 +47,8 @@ using SymbolInfo = sc::SymbolInfo;
 
 template <typename T> struct SolverData
 {
-    using Routine = typename Evaluator<T>::Routine;
+    // The unit of evaluator code.
+    using Routine = CodeUnit;
 
     // Section lists by index: reinit, PreProc, IterPostProc, BasePostProc, PostProc,
     // (limits are kept elsewhere), repeat.
@@ -65,10 +67,19 @@ template <typename T> struct SolverData
     };
     cnt::SafeFullVector<SymbolInfo>* pSymbolInfo = nullptr;
     cnt::List<Evaluator<T>>* pEvaluatorPool = nullptr;
-    // The arrays of code evaluators: constants, symbol references, routine addresses.
+    // The code of evaluators, operands in place. The constant and symbol-reference pools
+    // are not read: code holds its operands.
     cnt::List<T>* pConstantPool = nullptr;
     cnt::List<td::UINT4>* pReferencePool = nullptr;
     cnt::List<Routine>* pInstructionPool = nullptr;
+    // Where the Jacobian entries' records and code go; null: with the other ones.
+    cnt::List<Evaluator<T>>* pJacobianEvaluatorPool = nullptr;
+    cnt::List<Routine>* pJacobianCodePool = nullptr;
+    // The equations evaluated with their Jacobian entries, and where their programs go;
+    // null: none are made.
+    EquationRows<T>* pRows = nullptr;
+    cnt::List<Evaluator<T>>* pRowEvaluatorPool = nullptr;
+    cnt::List<Routine>* pRowCodePool = nullptr;
     // The parser's pools (bound by the parser); the stack-link pool once more as the
     // trees' node-link pool.
     ParserPools<T>* pParserPools = nullptr;

@@ -20,6 +20,7 @@ template <typename T> void SolverStores<T>::beginBuild(td::UINT4 nRecords)
     for (EvaluatorVect<T>& list : sections)
         list.reserve(0);
     jacobian.reserve(0);
+    rows.clear();
     constraintJacobian.reserve(0);
     limitGroups.clean();
     daeVarRecords.clean();
@@ -39,9 +40,11 @@ template <typename T> void SolverStores<T>::beginBuild(td::UINT4 nRecords)
     }
     else
         evaluators.rewind();
-    constants.rewind();
-    references.rewind();
     instructions.rewind();
+    jacobianEvaluators.rewind();
+    jacobianInstructions.rewind();
+    rowEvaluators.rewind();
+    rowInstructions.rewind();
 }
 
 template <typename T> void SolverStores<T>::setSize(td::UINT4 nVariables, td::UINT4 nParameters)
@@ -58,9 +61,12 @@ template <typename T> void SolverStores<T>::bindContext(SolverData<T>& d)
     d.pStores = this;
     d.pSymbolInfo = &symbolInfo;
     d.pEvaluatorPool = &evaluators;
-    d.pConstantPool = &constants;
-    d.pReferencePool = &references;
     d.pInstructionPool = &instructions;
+    d.pJacobianEvaluatorPool = &jacobianEvaluators;
+    d.pJacobianCodePool = &jacobianInstructions;
+    d.pRows = &rows;
+    d.pRowEvaluatorPool = &rowEvaluators;
+    d.pRowCodePool = &rowInstructions;
     d.pEquations = &equations;
     d.pJacobian = &jacobian;
     d.pConstraints = &constraints;

@@ -11,6 +11,7 @@
 #include <td/String.h>
 #include <td/Types.h>
 
+#include "EquationRows.h"
 #include "ErrorLog.h"
 #include "Evaluator.h"
 #include "EvaluatorSparseMatrix.h"
@@ -53,7 +54,6 @@ struct BuildSettings
 // list and generator of a built model lives here until the next build or the solver's end.
 template <typename T> struct SolverStores
 {
-    using Routine = typename Evaluator<T>::Routine;
 
     // Statement lists by section.
     enum Section : td::BYTE
@@ -68,9 +68,8 @@ template <typename T> struct SolverStores
     };
 
     static constexpr td::UINT4 cEvaluatorBlock = 1023;
-    static constexpr td::UINT4 cConstantBlock = 8190;
-    static constexpr td::UINT4 cReferenceBlock = 16380;
     static constexpr td::UINT4 cInstructionBlock = 8190;
+    static constexpr td::UINT4 cRowBlock = 255;
 
     SolverStores() = default;
     SolverStores(const SolverStores&) = delete;
@@ -101,17 +100,23 @@ template <typename T> struct SolverStores
     td::UINT4 nVars = 0;
     td::UINT4 nParams = 0;
 
-    // Evaluator records and the arrays of their code.
+    // Evaluator records and their code (operands in place).
     cnt::List<Evaluator<T>> evaluators{cEvaluatorBlock};
-    cnt::List<T> constants{cConstantBlock};
-    cnt::List<td::UINT4> references{cReferenceBlock};
-    cnt::List<Routine> instructions{cInstructionBlock};
+    cnt::List<CodeUnit> instructions{cInstructionBlock};
+    // The Jacobian entries' records and code, apart, so that each walk reads its own area
+    // from start to end.
+    cnt::List<Evaluator<T>> jacobianEvaluators{cEvaluatorBlock};
+    cnt::List<CodeUnit> jacobianInstructions{cInstructionBlock};
+    // The programs of the equations evaluated with their Jacobian entries, apart too.
+    cnt::List<Evaluator<T>> rowEvaluators{cRowBlock};
+    cnt::List<CodeUnit> rowInstructions{cInstructionBlock};
     // The record count the evaluator blocks were made for (0: the default blocks).
     td::UINT4 evaluatorCount = 0;
 
     // The compiled model.
     EvaluatorVect<T> equations;
     EvaluatorSparseMatrix<T> jacobian;
+    EquationRows<T> rows;
     EvaluatorVect<T> constraints;
     EvaluatorSparseMatrix<T> constraintJacobian;
     EvaluatorVect<T> sections[cSections];

@@ -26,6 +26,26 @@ td::INT4 toIndex(double v)
 
 double signOf(double v) { return v < 0.0 ? -1.0 : (v > 0.0 ? 1.0 : 0.0); }
 
+// The sine and the cosine of x, bit for bit what std::sin and std::cos give: with the GNU
+// C library from its one call (whose results are those of its sin and cos), elsewhere
+// from the two.
+void sineAndCosine(double x, double& s, double& c)
+{
+#if defined(__GLIBC__)
+    ::sincos(x, &s, &c);
+#else
+    s = std::sin(x);
+    c = std::cos(x);
+#endif
+}
+
+void sineAndCosine(const std::complex<double>& x, std::complex<double>& s, std::complex<double>& c)
+{
+    const std::complex<double> v = x;
+    s = std::sin(v);
+    c = std::cos(v);
+}
+
 // round(v * 10^n) / 10^n, halves away from zero; n is the truncated digit count,
 // clamped to [-308, 308]; a non-finite count gives NaN. A value too large to scale has
 // no digits at that place and stays as it is.
@@ -51,6 +71,50 @@ double discretize(double x, double o, double q)
     q = std::fabs(q);
     double k = x >= o ? std::trunc((x - o) / q + 0.5) : -std::trunc((o - x) / q + 0.5);
     return k * q + o;
+}
+
+// Values of the operations that differ between the builds.
+template <typename T> T truth(bool b) { return b ? T(1) : T(0); }
+
+template <typename T> T orOf(const T& t, const T& s)
+{
+    if constexpr (ValueTraits<T>::isComplex)
+        return truth<T>(!(t.real() == 0.0 && s.real() == 0.0));
+    else
+        return truth<T>(!(t == 0.0 && s == 0.0));
+}
+
+template <typename T> T andOf(const T& t, const T& s)
+{
+    if constexpr (ValueTraits<T>::isComplex)
+        return truth<T>(t.real() != 0.0 && s.real() != 0.0);
+    else
+        return truth<T>(t != 0.0 && s != 0.0);
+}
+
+template <typename T> T absOf(const T& s)
+{
+    if constexpr (ValueTraits<T>::isComplex)
+        return T(std::hypot(s.real(), s.imag()), 0.0);
+    else
+        return std::fabs(s);
+}
+
+template <typename T> T log10Of(const T& s)
+{
+    if constexpr (ValueTraits<T>::isComplex)
+        return std::log(s) * 0.4342944819032518;
+    else
+        return std::log10(s);
+}
+
+template <typename T> T roundOf(const T& t, const T& s)
+{
+    double digits = realPart(s);
+    if constexpr (ValueTraits<T>::isComplex)
+        return T(roundTo(t.real(), digits), roundTo(t.imag(), digits));
+    else
+        return roundTo(t, digits);
 }
 } // namespace
 
@@ -91,247 +155,585 @@ template <typename T> T CU<T>::runCode(const Evaluator<T>& e)
 {
     if (!e.isRunnable())
         return quietNaN<T>();
-    td::UINT4 n = e._nInstructions;
-    if (n == 0)
+    if (e._nInstructions == 0)
         return T(0);
-    _pConstData = e._pConstData;
-    _pIndVars = e._pIndVars;
-    _pIndParams = e._pIndParams;
-    _stackPos = _constPos = _varPos = _paramPos = -1;
-    const Routine* p = e._pInstructionLst;
-    for (const Routine* pEnd = p + n; p != pEnd; ++p)
-        (*p)(*this);
-    TD_ASSERT(_stackPos == 0);
-    return _evalStack[0];
+    return run(e._pCode, e.temps(), nullptr);
 }
 
-// ---- pushes (the compiler has checked the depth, so no run-time checks) ----
+// The compiler has checked the depth and the operands of every operation, so the loop
+// checks nothing. acc is the top cell; sp points past the cells below it (the first push
+// stores the empty register into cell 0, which no operation reads). With GNU C++ each
+// operation jumps to the next one itself (threaded code); otherwise one switch dispatches.
+// Between two operations the result of the first goes to its temporary cell when its
+// store flag is set.
+#if defined(__GNUC__)
+#define EQNKIT_THREADED_CODE 1
+#define OPERATION(name) op##name:
+#define NEXT                                                                                                           \
+    do                                                                                                                 \
+    {                                                                                                                  \
+        if (u.store)                                                                                                   \
+            pTemps[u.temp] = acc;                                                                                      \
+        u = *pc++;                                                                                                     \
+        goto* s_next[u.op];                                                                                            \
+    } while (0)
+#else
+#define EQNKIT_THREADED_CODE 0
+#define OPERATION(name) case Op::name:
+#define NEXT continue
+#endif
 
-template <typename T> void CU<T>::opPushConstant() { _evalStack[++_stackPos] = _pConstData[++_constPos]; }
-template <typename T> void CU<T>::opPushInt() { _evalStack[++_stackPos] = _pConstData[++_constPos]; }
-template <typename T> void CU<T>::opPushVariable() { _evalStack[++_stackPos] = _pVariableValues[_pIndVars[++_varPos]]; }
-template <typename T> void CU<T>::opPushParameter()
+template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults)
 {
-    _evalStack[++_stackPos] = _paramValues[_pIndParams[++_paramPos]];
-}
-
-template <typename T> void CU<T>::opPushParent()
-{
-    TD_ASSERT(_pParentValues);
-    _evalStack[++_stackPos] = _pParentValues[_pIndParams[++_paramPos]];
-}
-
-// ---- operators: t is the cell below the top s; binary results stay in t ----
-
-template <typename T> void CU<T>::opAdd()
-{
-    below() += top();
-    --_stackPos;
-}
-
-template <typename T> void CU<T>::opSub()
-{
-    below() -= top();
-    --_stackPos;
-}
-
-template <typename T> void CU<T>::opMul()
-{
-    below() *= top();
-    --_stackPos;
-}
-
-// A zero divisor gives the floating-point result (infinity or NaN).
-template <typename T> void CU<T>::opDiv()
-{
-    below() /= top();
-    --_stackPos;
-}
-
-template <typename T> void CU<T>::opPow()
-{
-    T& t = below();
-    t = std::pow(t, top());
-    --_stackPos;
-}
-
-template <typename T> void CU<T>::opOr()
-{
-    T& t = below();
-    if constexpr (Traits::isComplex)
-        t = (t.real() == 0.0 && top().real() == 0.0) ? T(0) : T(1);
-    else
-        t = (t == 0.0 && top() == 0.0) ? 0.0 : 1.0;
-    --_stackPos;
-}
-
-template <typename T> void CU<T>::opAnd()
-{
-    T& t = below();
-    if constexpr (Traits::isComplex)
-        t = (t.real() != 0.0 && top().real() != 0.0) ? T(1) : T(0);
-    else
-        t = (t != 0.0 && top() != 0.0) ? 1.0 : 0.0;
-    --_stackPos;
-}
-
-template <typename T> void CU<T>::opXor()
-{
-    T& t = below();
-    t = isTrue(t) != isTrue(top()) ? T(1) : T(0);
-    --_stackPos;
-}
-
-template <typename T> void CU<T>::opGreater()
-{
-    T& t = below();
-    t = realPart(t) > realPart(top()) ? T(1) : T(0);
-    --_stackPos;
-}
-
-template <typename T> void CU<T>::opGreaterEqual()
-{
-    T& t = below();
-    t = realPart(t) >= realPart(top()) ? T(1) : T(0);
-    --_stackPos;
-}
-
-template <typename T> void CU<T>::opLess()
-{
-    T& t = below();
-    t = realPart(t) < realPart(top()) ? T(1) : T(0);
-    --_stackPos;
-}
-
-template <typename T> void CU<T>::opLessEqual()
-{
-    T& t = below();
-    t = realPart(t) <= realPart(top()) ? T(1) : T(0);
-    --_stackPos;
-}
-
-template <typename T> void CU<T>::opEqual()
-{
-    T& t = below();
-    t = t == top() ? T(1) : T(0);
-    --_stackPos;
-}
-
-template <typename T> void CU<T>::opNotEqual()
-{
-    T& t = below();
-    t = t == top() ? T(0) : T(1);
-    --_stackPos;
-}
-
-template <typename T> void CU<T>::opNot()
-{
-    T& s = top();
-    s = isTrue(s) ? T(0) : T(1);
-}
-
-template <typename T> void CU<T>::opAssign()
-{
-    below() = top();
-    --_stackPos;
-}
-
-template <typename T> void CU<T>::opRevSub()
-{
-    T& t = below();
-    t = top() - t;
-    --_stackPos;
-}
-
-template <typename T> void CU<T>::opRevDiv()
-{
-    T& t = below();
-    t = top() / t;
-    --_stackPos;
-}
-
-template <typename T> void CU<T>::opRevPow()
-{
-    T& t = below();
-    t = std::pow(top(), t);
-    --_stackPos;
-}
-
-// ---- functions of one operand act on the top cell ----
-
-template <typename T> void CU<T>::opAbs()
-{
-    T& s = top();
-    if constexpr (Traits::isComplex)
-        s = T(std::hypot(s.real(), s.imag()), 0.0);
-    else
-        s = std::fabs(s);
-}
-
-template <typename T> void CU<T>::opAcos() { top() = std::acos(top()); }
-template <typename T> void CU<T>::opAsin() { top() = std::asin(top()); }
-template <typename T> void CU<T>::opAtg() { top() = std::atan(top()); }
-template <typename T> void CU<T>::opCos() { top() = std::cos(top()); }
-template <typename T> void CU<T>::opExp() { top() = std::exp(top()); }
-template <typename T> void CU<T>::opSqrt() { top() = std::sqrt(top()); }
-template <typename T> void CU<T>::opLn() { top() = std::log(top()); }
-
-template <typename T> void CU<T>::opLog()
-{
-    if constexpr (Traits::isComplex)
-        top() = std::log(top()) * 0.4342944819032518;
-    else
-        top() = std::log10(top());
-}
-
-template <typename T> void CU<T>::opSin() { top() = std::sin(top()); }
-template <typename T> void CU<T>::opTg() { top() = std::tan(top()); }
-
-template <typename T> void CU<T>::opSqr()
-{
-    T& s = top();
-    s = s * s;
-}
-
-// Real build: atg2(a, b) = atan2(a, b), the first argument (below) being the ordinate,
-// as its derivative treats it. Complex build: one operand, its angle.
-template <typename T> void CU<T>::opAtg2()
-{
-    if constexpr (Traits::isComplex)
+    using V = CodeValue<T>;
+    const T* const x = _pVariableValues;
+    const T* const p = _paramValues;
+    T* sp = _evalStack;
+    T acc = T(0);
+    CodeUnit u;
+#if EQNKIT_THREADED_CODE
+    static void* const s_next[] = {
+#define EQNKIT_OPERATION_LABEL(name) &&op##name,
+        EQNKIT_OPERATIONS(EQNKIT_OPERATION_LABEL)
+#undef EQNKIT_OPERATION_LABEL
+    };
+    u = *pc++;
+    goto* s_next[u.op];
+#else
+    for (;;)
     {
-        T& s = top();
-        s = T(std::atan2(s.imag(), s.real()), 0.0);
-    }
-    else
+        if (u.store)
+            pTemps[u.temp] = acc;
+        u = *pc++;
+        switch (u.operation())
+        {
+#endif
+    OPERATION(End) return acc;
+    // pushes
+    OPERATION(PushVar)
     {
-        T& t = below();
-        t = std::atan2(t, top());
-        --_stackPos;
+        *sp++ = acc;
+        acc = x[u.arg];
+        NEXT;
     }
+    OPERATION(PushPar)
+    {
+        *sp++ = acc;
+        acc = p[u.arg];
+        NEXT;
+    }
+    OPERATION(PushParent)
+    {
+        TD_ASSERT(_pParentValues);
+        *sp++ = acc;
+        acc = _pParentValues[u.arg];
+        NEXT;
+    }
+    OPERATION(PushConst)
+    {
+        *sp++ = acc;
+        acc = V::read(pc);
+        pc += V::cUnits;
+        NEXT;
+    }
+    // a push fused with the operation after it
+    OPERATION(AddVar)
+    {
+        acc = acc + x[u.arg];
+        NEXT;
+    }
+    OPERATION(SubVar)
+    {
+        acc = acc - x[u.arg];
+        NEXT;
+    }
+    OPERATION(MulVar)
+    {
+        acc = acc * x[u.arg];
+        NEXT;
+    }
+    OPERATION(DivVar)
+    {
+        acc = acc / x[u.arg];
+        NEXT;
+    }
+    OPERATION(RevSubVar)
+    {
+        acc = x[u.arg] - acc;
+        NEXT;
+    }
+    OPERATION(RevDivVar)
+    {
+        acc = x[u.arg] / acc;
+        NEXT;
+    }
+    OPERATION(AddPar)
+    {
+        acc = acc + p[u.arg];
+        NEXT;
+    }
+    OPERATION(SubPar)
+    {
+        acc = acc - p[u.arg];
+        NEXT;
+    }
+    OPERATION(MulPar)
+    {
+        acc = acc * p[u.arg];
+        NEXT;
+    }
+    OPERATION(DivPar)
+    {
+        acc = acc / p[u.arg];
+        NEXT;
+    }
+    OPERATION(RevSubPar)
+    {
+        acc = p[u.arg] - acc;
+        NEXT;
+    }
+    OPERATION(RevDivPar)
+    {
+        acc = p[u.arg] / acc;
+        NEXT;
+    }
+    OPERATION(AddTemp)
+    {
+        acc = acc + pTemps[u.arg];
+        NEXT;
+    }
+    OPERATION(SubTemp)
+    {
+        acc = acc - pTemps[u.arg];
+        NEXT;
+    }
+    OPERATION(MulTemp)
+    {
+        acc = acc * pTemps[u.arg];
+        NEXT;
+    }
+    OPERATION(DivTemp)
+    {
+        acc = acc / pTemps[u.arg];
+        NEXT;
+    }
+    OPERATION(RevSubTemp)
+    {
+        acc = pTemps[u.arg] - acc;
+        NEXT;
+    }
+    OPERATION(RevDivTemp)
+    {
+        acc = pTemps[u.arg] / acc;
+        NEXT;
+    }
+    OPERATION(AddConst)
+    {
+        acc = acc + V::read(pc);
+        pc += V::cUnits;
+        NEXT;
+    }
+    OPERATION(SubConst)
+    {
+        acc = acc - V::read(pc);
+        pc += V::cUnits;
+        NEXT;
+    }
+    OPERATION(MulConst)
+    {
+        acc = acc * V::read(pc);
+        pc += V::cUnits;
+        NEXT;
+    }
+    OPERATION(DivConst)
+    {
+        acc = acc / V::read(pc);
+        pc += V::cUnits;
+        NEXT;
+    }
+    OPERATION(RevSubConst)
+    {
+        acc = V::read(pc) - acc;
+        pc += V::cUnits;
+        NEXT;
+    }
+    OPERATION(RevDivConst)
+    {
+        acc = V::read(pc) / acc;
+        pc += V::cUnits;
+        NEXT;
+    }
+    // two operands: t = *--sp, s = acc; a zero divisor gives the floating-point result
+    OPERATION(Add)
+    {
+        acc = *--sp + acc;
+        NEXT;
+    }
+    OPERATION(Sub)
+    {
+        acc = *--sp - acc;
+        NEXT;
+    }
+    OPERATION(Mul)
+    {
+        acc = *--sp * acc;
+        NEXT;
+    }
+    OPERATION(Div)
+    {
+        acc = *--sp / acc;
+        NEXT;
+    }
+    OPERATION(Pow)
+    {
+        acc = std::pow(*--sp, acc);
+        NEXT;
+    }
+    OPERATION(RevSub)
+    {
+        acc = acc - *--sp;
+        NEXT;
+    }
+    OPERATION(RevDiv)
+    {
+        acc = acc / *--sp;
+        NEXT;
+    }
+    OPERATION(RevPow)
+    {
+        acc = std::pow(acc, *--sp);
+        NEXT;
+    }
+    OPERATION(Assign)-- sp;
+    NEXT;
+    OPERATION(Or)
+    {
+        acc = orOf(*--sp, acc);
+        NEXT;
+    }
+    OPERATION(And)
+    {
+        acc = andOf(*--sp, acc);
+        NEXT;
+    }
+    OPERATION(Xor)
+    {
+        const T& t = *--sp;
+        acc = truth<T>(isTrue(t) != isTrue(acc));
+        NEXT;
+    }
+    OPERATION(Greater)
+    {
+        acc = truth<T>(realPart(*--sp) > realPart(acc));
+        NEXT;
+    }
+    OPERATION(GreaterEqual)
+    {
+        acc = truth<T>(realPart(*--sp) >= realPart(acc));
+        NEXT;
+    }
+    OPERATION(Less)
+    {
+        acc = truth<T>(realPart(*--sp) < realPart(acc));
+        NEXT;
+    }
+    OPERATION(LessEqual)
+    {
+        acc = truth<T>(realPart(*--sp) <= realPart(acc));
+        NEXT;
+    }
+    OPERATION(Equal)
+    {
+        acc = truth<T>(*--sp == acc);
+        NEXT;
+    }
+    OPERATION(NotEqual)
+    {
+        acc = truth<T>(!(*--sp == acc));
+        NEXT;
+    }
+    OPERATION(Min)
+    {
+        const T& t = *--sp;
+        if (!(realPart(t) > realPart(acc)))
+            acc = t;
+        NEXT;
+    }
+    OPERATION(Max)
+    {
+        const T& t = *--sp;
+        if (!(realPart(acc) > realPart(t)))
+            acc = t;
+        NEXT;
+    }
+    // Real build: atg2(a, b) = atan2(a, b), the first argument (below) being the
+    // ordinate, as its derivative treats it. Complex build: one operand, its angle.
+    OPERATION(Atg2)
+    {
+        if constexpr (Traits::isComplex)
+            acc = T(std::atan2(acc.imag(), acc.real()), 0.0);
+        else
+            acc = std::atan2(*--sp, acc);
+        NEXT;
+    }
+    OPERATION(Round)
+    {
+        acc = roundOf(*--sp, acc);
+        NEXT;
+    }
+    // Three operands: x (deepest), the origin o and the step q; the result replaces x.
+    OPERATION(Disc)
+    {
+        if constexpr (!Traits::isComplex)
+        {
+            sp -= 2;
+            acc = discretize(sp[0], sp[1], acc);
+        }
+        NEXT;
+    }
+    // one operand
+    OPERATION(Not)
+    {
+        acc = truth<T>(!isTrue(acc));
+        NEXT;
+    }
+    OPERATION(Abs)
+    {
+        acc = absOf(acc);
+        NEXT;
+    }
+    OPERATION(Acos)
+    {
+        acc = std::acos(acc);
+        NEXT;
+    }
+    OPERATION(Asin)
+    {
+        acc = std::asin(acc);
+        NEXT;
+    }
+    OPERATION(Atg)
+    {
+        acc = std::atan(acc);
+        NEXT;
+    }
+    OPERATION(Cos)
+    {
+        acc = std::cos(acc);
+        NEXT;
+    }
+    OPERATION(Exp)
+    {
+        acc = std::exp(acc);
+        NEXT;
+    }
+    OPERATION(Sqrt)
+    {
+        acc = std::sqrt(acc);
+        NEXT;
+    }
+    OPERATION(Ln)
+    {
+        acc = std::log(acc);
+        NEXT;
+    }
+    OPERATION(Log)
+    {
+        acc = log10Of(acc);
+        NEXT;
+    }
+    OPERATION(Sin)
+    {
+        acc = std::sin(acc);
+        NEXT;
+    }
+    OPERATION(Tg)
+    {
+        acc = std::tan(acc);
+        NEXT;
+    }
+    OPERATION(Sqr)
+    {
+        acc = acc * acc;
+        NEXT;
+    }
+    OPERATION(Sign)
+    {
+        acc = T(signOf(realPart(acc)));
+        NEXT;
+    }
+    OPERATION(Sinh)
+    {
+        acc = std::sinh(acc);
+        NEXT;
+    }
+    OPERATION(Cosh)
+    {
+        acc = std::cosh(acc);
+        NEXT;
+    }
+    OPERATION(Tgh)
+    {
+        acc = std::tanh(acc);
+        NEXT;
+    }
+    OPERATION(Asnh)
+    {
+        acc = std::asinh(acc);
+        NEXT;
+    }
+    OPERATION(Acsh)
+    {
+        acc = std::acosh(acc);
+        NEXT;
+    }
+    OPERATION(Atgh)
+    {
+        acc = std::atanh(acc);
+        NEXT;
+    }
+    OPERATION(StatMin)
+    {
+        acc = statistic(acc, [](const StatisticsRecord& r) { return r.min; });
+        NEXT;
+    }
+    OPERATION(StatMax)
+    {
+        acc = statistic(acc, [](const StatisticsRecord& r) { return r.max; });
+        NEXT;
+    }
+    OPERATION(StatAvg)
+    {
+        acc = statistic(acc, [](const StatisticsRecord& r) { return r.mean; });
+        NEXT;
+    }
+    OPERATION(StatVar)
+    {
+        acc = statistic(acc, [](const StatisticsRecord& r) { return r.variance(); });
+        NEXT;
+    }
+    OPERATION(StatDev)
+    {
+        acc = statistic(acc, [](const StatisticsRecord& r) { return r.deviation(); });
+        NEXT;
+    }
+    OPERATION(Lim)
+    {
+        acc = limit(acc);
+        NEXT;
+    }
+    OPERATION(Rnd)
+    {
+        acc = draw(acc);
+        NEXT;
+    }
+    OPERATION(Conj)
+    {
+        if constexpr (Traits::isComplex)
+        {
+            if (acc.imag() != 0.0)
+                acc.imag(-acc.imag());
+        }
+        NEXT;
+    }
+    OPERATION(Cabs)
+    {
+        if constexpr (Traits::isComplex)
+            acc = T(std::fabs(acc.real()), std::fabs(acc.imag()));
+        NEXT;
+    }
+    OPERATION(Rtop)
+    {
+        if constexpr (Traits::isComplex)
+            acc = T(std::hypot(acc.real(), acc.imag()), std::atan2(acc.imag(), acc.real()));
+        NEXT;
+    }
+    OPERATION(Ptor)
+    {
+        if constexpr (Traits::isComplex)
+        {
+            double r = acc.real(), angle = acc.imag();
+            acc = r > 0.0 ? T(r * std::cos(angle), r * std::sin(angle)) : T(0);
+        }
+        NEXT;
+    }
+    OPERATION(Real)
+    {
+        if constexpr (Traits::isComplex)
+            acc.imag(0.0);
+        NEXT;
+    }
+    OPERATION(Imag)
+    {
+        if constexpr (Traits::isComplex)
+            acc = T(acc.imag(), 0.0);
+        NEXT;
+    }
+    // a temporary cell pushed and multiplied by a constant
+    OPERATION(TempMulConst)
+    {
+        *sp++ = acc;
+        acc = pTemps[u.arg] * V::read(pc);
+        pc += V::cUnits;
+        NEXT;
+    }
+    // sin and cos of one operand in one call, the other one into temporary cell arg
+    // (real build only: the sine and cosine of the call are those of sin and cos)
+    OPERATION(SinCos)
+    {
+        T other;
+        sineAndCosine(T(acc), acc, other);
+        pTemps[u.arg] = other;
+        NEXT;
+    }
+    OPERATION(CosSin)
+    {
+        T other;
+        sineAndCosine(T(acc), other, acc);
+        pTemps[u.arg] = other;
+        NEXT;
+    }
+    // temporary cells and results of a program
+    OPERATION(Store)
+    {
+        pTemps[u.arg] = acc;
+        NEXT;
+    }
+    OPERATION(Load)
+    {
+        *sp++ = acc;
+        acc = pTemps[u.arg];
+        NEXT;
+    }
+    OPERATION(Put)
+    {
+        pResults[u.arg] = acc;
+        acc = *--sp;
+        NEXT;
+    }
+    OPERATION(PutLoad)
+    {
+        pResults[u.arg] = acc;
+        acc = pTemps[u.temp];
+        NEXT;
+    }
+#if !EQNKIT_THREADED_CODE
+}
+}
+#endif
 }
 
-template <typename T> void CU<T>::opMin()
-{
-    T& t = below();
-    if (realPart(t) > realPart(top()))
-        t = top();
-    --_stackPos;
-}
+#undef OPERATION
+#undef NEXT
+#undef EQNKIT_THREADED_CODE
 
-template <typename T> void CU<T>::opMax()
-{
-    T& t = below();
-    if (realPart(top()) > realPart(t))
-        t = top();
-    --_stackPos;
-}
-
-template <typename T> template <typename F> void CU<T>::statistic(F&& read)
+// The operations that reach the solver take the top cell by value and give the new one
+// back, so that the top cell never leaves its register.
+template <typename T> template <typename F> T CU<T>::statistic(T s, F&& read)
 {
     TD_ASSERT(_pSolver);
     StatisticsStore<T>* pStore = _pSolver->getStatisticsStore();
     TD_ASSERT(pStore);
-    T& s = top();
     td::INT4 iStat = toIndex(realPart(s));
     TD_ASSERT(iStat >= 0);
     TD_ASSERT(static_cast<td::UINT4>(iStat) < pStore->size());
@@ -340,49 +742,11 @@ template <typename T> template <typename F> void CU<T>::statistic(F&& read)
         s.real(v);
     else
         s = v;
+    return s;
 }
 
-template <typename T> void CU<T>::opStatMin()
+template <typename T> T CU<T>::limit(T s)
 {
-    statistic([](const StatisticsRecord& r) { return r.min; });
-}
-
-template <typename T> void CU<T>::opStatMax()
-{
-    statistic([](const StatisticsRecord& r) { return r.max; });
-}
-
-template <typename T> void CU<T>::opStatAvg()
-{
-    statistic([](const StatisticsRecord& r) { return r.mean; });
-}
-
-template <typename T> void CU<T>::opStatVar()
-{
-    statistic([](const StatisticsRecord& r) { return r.variance(); });
-}
-
-template <typename T> void CU<T>::opStatDev()
-{
-    statistic([](const StatisticsRecord& r) { return r.deviation(); });
-}
-
-template <typename T> void CU<T>::opSign()
-{
-    T& s = top();
-    s = T(signOf(realPart(s)));
-}
-
-template <typename T> void CU<T>::opSinh() { top() = std::sinh(top()); }
-template <typename T> void CU<T>::opCosh() { top() = std::cosh(top()); }
-template <typename T> void CU<T>::opTgh() { top() = std::tanh(top()); }
-template <typename T> void CU<T>::opAsnh() { top() = std::asinh(top()); }
-template <typename T> void CU<T>::opAcsh() { top() = std::acosh(top()); }
-template <typename T> void CU<T>::opAtgh() { top() = std::atanh(top()); }
-
-template <typename T> void CU<T>::opLim()
-{
-    T& s = top();
     td::LUINT8 word = unpackLimitWord(realPart(s));
     td::UINT4 fnLimitID = static_cast<td::UINT4>(word & 0xFFFFFFFFu);
     td::UINT4 derivPos = static_cast<td::UINT4>(word >> 32);
@@ -392,24 +756,19 @@ template <typename T> void CU<T>::opLim()
     TD_ASSERT(pLimits);
     const FnLimit<T>& limit = (*pLimits)[fnLimitID];
     if (derivPos == 0)
-    {
-        s = T(limit._currentValue);
-        return;
-    }
+        return T(limit._currentValue);
     // At or beyond a bound the limited value is constant; NaN takes the derivative.
     if (limit._lowerBound >= limit._currentValue || limit._currentValue >= limit._upperBound)
-    {
-        s = T(0);
-        return;
-    }
+        return T(0);
     std::size_t derivEvaluator = derivPos - 1;
     TD_ASSERT(derivEvaluator < limit._derivEvaluators.size());
-    s = limit._derivEvaluators[derivEvaluator].value;
+    return limit._derivEvaluators[derivEvaluator].value;
 }
 
-template <typename T> void CU<T>::opRnd()
+// One value of generator s; a complex value takes its real and imaginary part from two
+// draws in turn.
+template <typename T> T CU<T>::draw(T s)
 {
-    T& s = top();
     td::INT4 iGen = toIndex(realPart(s));
     TD_ASSERT(iGen >= 0);
     TD_ASSERT(_pSolver);
@@ -421,85 +780,10 @@ template <typename T> void CU<T>::opRnd()
     {
         double im = 0;
         pManager->draw(iGen, im);
-        s = T(re, im);
+        return T(re, im);
     }
     else
-        s = re;
-}
-
-// Three operands: x (deepest), the origin o and the step q; the result replaces x.
-template <typename T> void CU<T>::opDisc()
-{
-    if constexpr (!Traits::isComplex)
-    {
-        T& x = _evalStack[_stackPos - 2];
-        x = discretize(x, below(), top());
-        _stackPos -= 2;
-    }
-}
-
-template <typename T> void CU<T>::opRound()
-{
-    T& t = below();
-    double digits = realPart(top());
-    if constexpr (Traits::isComplex)
-        t = T(roundTo(t.real(), digits), roundTo(t.imag(), digits));
-    else
-        t = roundTo(t, digits);
-    --_stackPos;
-}
-
-template <typename T> void CU<T>::opConj()
-{
-    if constexpr (Traits::isComplex)
-    {
-        T& s = top();
-        if (s.imag() != 0.0)
-            s.imag(-s.imag());
-    }
-}
-
-template <typename T> void CU<T>::opCabs()
-{
-    if constexpr (Traits::isComplex)
-    {
-        T& s = top();
-        s = T(std::fabs(s.real()), std::fabs(s.imag()));
-    }
-}
-
-template <typename T> void CU<T>::opRtop()
-{
-    if constexpr (Traits::isComplex)
-    {
-        T& s = top();
-        s = T(std::hypot(s.real(), s.imag()), std::atan2(s.imag(), s.real()));
-    }
-}
-
-template <typename T> void CU<T>::opPtor()
-{
-    if constexpr (Traits::isComplex)
-    {
-        T& s = top();
-        double r = s.real(), angle = s.imag();
-        s = r > 0.0 ? T(r * std::cos(angle), r * std::sin(angle)) : T(0);
-    }
-}
-
-template <typename T> void CU<T>::opReal()
-{
-    if constexpr (Traits::isComplex)
-        top().imag(0.0);
-}
-
-template <typename T> void CU<T>::opImag()
-{
-    if constexpr (Traits::isComplex)
-    {
-        T& s = top();
-        s = T(s.imag(), 0.0);
-    }
+        return re;
 }
 
 // ---- the opcode table ----
@@ -508,79 +792,79 @@ template <typename T> typename CU<T>::Table CU<T>::makeTable()
 {
     using C = TokenCodes;
     Table table{};
-    auto set = [&table](td::BYTE code, Routine r, td::BYTE operands) { table[code] = OpInfo{r, operands}; };
-    auto unary = [&set](td::BYTE code, Routine r) { set(code, r, 1); };
-    auto binary = [&set](td::BYTE code, Routine r) { set(code, r, 2); };
+    auto set = [&table](td::BYTE code, Op op, td::BYTE operands) { table[code] = OpInfo{op, operands, true}; };
+    auto unary = [&set](td::BYTE code, Op op) { set(code, op, 1); };
+    auto binary = [&set](td::BYTE code, Op op) { set(code, op, 2); };
 
-    binary(C::ADD, &thunk<&CU::opAdd>);
-    binary(C::SUB, &thunk<&CU::opSub>);
-    binary(C::MUL, &thunk<&CU::opMul>);
-    binary(C::DIV, &thunk<&CU::opDiv>);
-    binary(C::POW, &thunk<&CU::opPow>);
-    binary(C::LOGIC_OR, &thunk<&CU::opOr>);
-    binary(C::LOGIC_AND, &thunk<&CU::opAnd>);
-    binary(C::LOGIC_XOR, &thunk<&CU::opXor>);
-    binary(C::GREATER, &thunk<&CU::opGreater>);
-    binary(C::GREATER_EQUAL, &thunk<&CU::opGreaterEqual>);
-    binary(C::LESS, &thunk<&CU::opLess>);
-    binary(C::LESS_EQUAL, &thunk<&CU::opLessEqual>);
-    binary(C::EQUAL, &thunk<&CU::opEqual>);
-    binary(C::NOT_EQUAL, &thunk<&CU::opNotEqual>);
-    unary(C::LOGIC_NEGATION, &thunk<&CU::opNot>);
-    binary(C::ASSIGN, &thunk<&CU::opAssign>);
+    binary(C::ADD, Op::Add);
+    binary(C::SUB, Op::Sub);
+    binary(C::MUL, Op::Mul);
+    binary(C::DIV, Op::Div);
+    binary(C::POW, Op::Pow);
+    binary(C::LOGIC_OR, Op::Or);
+    binary(C::LOGIC_AND, Op::And);
+    binary(C::LOGIC_XOR, Op::Xor);
+    binary(C::GREATER, Op::Greater);
+    binary(C::GREATER_EQUAL, Op::GreaterEqual);
+    binary(C::LESS, Op::Less);
+    binary(C::LESS_EQUAL, Op::LessEqual);
+    binary(C::EQUAL, Op::Equal);
+    binary(C::NOT_EQUAL, Op::NotEqual);
+    unary(C::LOGIC_NEGATION, Op::Not);
+    binary(C::ASSIGN, Op::Assign);
     // The compound assignments compute like their operators; `-=` and `/=` reversed.
-    binary(C::ADD_ASSIGN, &thunk<&CU::opAdd>);
-    binary(C::SUB_ASSIGN, &thunk<&CU::opRevSub>);
-    binary(C::MUL_ASSIGN, &thunk<&CU::opMul>);
-    binary(C::DIV_ASSIGN, &thunk<&CU::opRevDiv>);
-    binary(C::REV_SUB, &thunk<&CU::opRevSub>);
-    binary(C::REV_DIV, &thunk<&CU::opRevDiv>);
-    binary(C::REV_POW, &thunk<&CU::opRevPow>);
+    binary(C::ADD_ASSIGN, Op::Add);
+    binary(C::SUB_ASSIGN, Op::RevSub);
+    binary(C::MUL_ASSIGN, Op::Mul);
+    binary(C::DIV_ASSIGN, Op::RevDiv);
+    binary(C::REV_SUB, Op::RevSub);
+    binary(C::REV_DIV, Op::RevDiv);
+    binary(C::REV_POW, Op::RevPow);
 
-    unary(C::ABS, &thunk<&CU::opAbs>);
-    unary(C::ACOS, &thunk<&CU::opAcos>);
-    unary(C::ASIN, &thunk<&CU::opAsin>);
-    unary(C::ATG, &thunk<&CU::opAtg>);
-    unary(C::COS, &thunk<&CU::opCos>);
-    unary(C::EXP, &thunk<&CU::opExp>);
-    unary(C::SQRT, &thunk<&CU::opSqrt>);
-    unary(C::LN, &thunk<&CU::opLn>);
-    unary(C::LOG, &thunk<&CU::opLog>);
-    unary(C::SIN, &thunk<&CU::opSin>);
-    unary(C::TG, &thunk<&CU::opTg>);
-    unary(C::SQR, &thunk<&CU::opSqr>);
-    set(C::ATG2, &thunk<&CU::opAtg2>, Traits::isComplex ? 1 : 2);
-    binary(C::MIN, &thunk<&CU::opMin>);
-    binary(C::MAX, &thunk<&CU::opMax>);
-    unary(C::SMIN, &thunk<&CU::opStatMin>);
-    unary(C::SMAX, &thunk<&CU::opStatMax>);
-    unary(C::AVG, &thunk<&CU::opStatAvg>);
-    unary(C::VAR, &thunk<&CU::opStatVar>);
-    unary(C::DEV, &thunk<&CU::opStatDev>);
-    unary(C::SIGN, &thunk<&CU::opSign>);
-    unary(C::SINH, &thunk<&CU::opSinh>);
-    unary(C::COSH, &thunk<&CU::opCosh>);
-    unary(C::TGH, &thunk<&CU::opTgh>);
-    unary(C::ASNH, &thunk<&CU::opAsnh>);
-    unary(C::ACSH, &thunk<&CU::opAcsh>);
-    unary(C::ATGH, &thunk<&CU::opAtgh>);
-    unary(C::LIMIT, &thunk<&CU::opLim>);
-    unary(C::RND, &thunk<&CU::opRnd>);
-    binary(C::ROUND, &thunk<&CU::opRound>);
+    unary(C::ABS, Op::Abs);
+    unary(C::ACOS, Op::Acos);
+    unary(C::ASIN, Op::Asin);
+    unary(C::ATG, Op::Atg);
+    unary(C::COS, Op::Cos);
+    unary(C::EXP, Op::Exp);
+    unary(C::SQRT, Op::Sqrt);
+    unary(C::LN, Op::Ln);
+    unary(C::LOG, Op::Log);
+    unary(C::SIN, Op::Sin);
+    unary(C::TG, Op::Tg);
+    unary(C::SQR, Op::Sqr);
+    set(C::ATG2, Op::Atg2, Traits::isComplex ? 1 : 2);
+    binary(C::MIN, Op::Min);
+    binary(C::MAX, Op::Max);
+    unary(C::SMIN, Op::StatMin);
+    unary(C::SMAX, Op::StatMax);
+    unary(C::AVG, Op::StatAvg);
+    unary(C::VAR, Op::StatVar);
+    unary(C::DEV, Op::StatDev);
+    unary(C::SIGN, Op::Sign);
+    unary(C::SINH, Op::Sinh);
+    unary(C::COSH, Op::Cosh);
+    unary(C::TGH, Op::Tgh);
+    unary(C::ASNH, Op::Asnh);
+    unary(C::ACSH, Op::Acsh);
+    unary(C::ATGH, Op::Atgh);
+    unary(C::LIMIT, Op::Lim);
+    unary(C::RND, Op::Rnd);
+    binary(C::ROUND, Op::Round);
     if constexpr (Traits::isComplex)
     {
-        unary(C::CONJ, &thunk<&CU::opConj>);
-        unary(C::CABS, &thunk<&CU::opCabs>);
-        unary(C::RTOP, &thunk<&CU::opRtop>);
-        unary(C::PTOR, &thunk<&CU::opPtor>);
-        unary(C::REAL, &thunk<&CU::opReal>);
-        unary(C::IMAG, &thunk<&CU::opImag>);
+        unary(C::CONJ, Op::Conj);
+        unary(C::CABS, Op::Cabs);
+        unary(C::RTOP, Op::Rtop);
+        unary(C::PTOR, Op::Ptor);
+        unary(C::REAL, Op::Real);
+        unary(C::IMAG, Op::Imag);
     }
     else
-        set(C::DISC, &thunk<&CU::opDisc>, 3);
-    set(Traits::cPushInt, &thunk<&CU::opPushInt>, 0);
-    set(Traits::cPushFloat, &thunk<&CU::opPushConstant>, 0);
-    // MOD, BACKSLASH, POW_ASSIGN, DIFF, INTEGRAL, DISN (and complex DISC) stay null.
+        set(C::DISC, Op::Disc, 3);
+    set(Traits::cPushInt, Op::PushConst, 0);
+    set(Traits::cPushFloat, Op::PushConst, 0);
+    // MOD, BACKSLASH, POW_ASSIGN, DIFF, INTEGRAL, DISN (and complex DISC) are unsupported.
     return table;
 }
 
@@ -590,11 +874,6 @@ template <typename T> const typename CU<T>::OpInfo& CU<T>::opcode(td::BYTE code)
     static const OpInfo s_none{};
     return code < cTableSize ? s_table[code] : s_none;
 }
-
-template <typename T> typename CU<T>::Routine CU<T>::pushVariableRoutine() { return &thunk<&CU::opPushVariable>; }
-template <typename T> typename CU<T>::Routine CU<T>::pushParameterRoutine() { return &thunk<&CU::opPushParameter>; }
-template <typename T> typename CU<T>::Routine CU<T>::pushParentRoutine() { return &thunk<&CU::opPushParent>; }
-template <typename T> typename CU<T>::Routine CU<T>::pushConstantRoutine() { return &thunk<&CU::opPushConstant>; }
 
 template class CU<double>;
 template class CU<std::complex<double>>;

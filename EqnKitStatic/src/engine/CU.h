@@ -1,6 +1,6 @@
-// The stack machine: runs the code of one evaluator, a flat list of routine addresses,
-// on 64 value cells over a solver's current values. Made for one pass of evaluations;
-// nothing is allocated while it runs.
+// The stack machine: runs the code of one evaluator, a stream of operations with their
+// operands in place, on 64 value cells over a solver's current values. Made for one pass
+// of evaluations; nothing is allocated while it runs.
 #pragma once
 
 #include <array>
@@ -9,6 +9,7 @@
 #include <sc/ISignal.h>
 #include <td/Types.h>
 
+#include "Code.h"
 #include "Evaluator.h"
 #include "ISolverServices.h"
 #include "ValueTraits.h"
@@ -21,15 +22,15 @@ template <typename T> class CU
 
 public:
     static constexpr int CU_STACK_SIZE = 64;
-    using Routine = void (*)(CU&);
     using Traits = ValueTraits<T>;
 
-    // Routine of an opcode with its stack effect: it takes `operands` cells and leaves one
-    // in their place. A null routine: the code has no run-time operation.
+    // The operation of an opcode with its stack effect: it takes `operands` cells and
+    // leaves one. An opcode without a run-time operation is not supported.
     struct OpInfo
     {
-        Routine routine = nullptr;
+        Op op = Op::End;
         td::BYTE operands = 0;
+        bool supported = false;
     };
     static constexpr unsigned cTableSize = Traits::cLastCode + 1u;
 
@@ -40,6 +41,9 @@ public:
     explicit CU(ISolverServices<T>* pSolver);
 
     T evaluate(const Evaluator<T>& e);
+    // Runs code to its end over temporary cells (Store, Load) and result slots (Put);
+    // returns the top cell, or zero when the code leaves none.
+    T run(const CodeUnit* pCode, T* pTemps, T* pResults);
 
     ISolverServices<T>* getParentSolver() const { return _pParentSolver; }
     void setParentSolver(ISolverServices<T>* pParent);
@@ -52,103 +56,25 @@ public:
     T* getParentValues() const { return _pParentValues; }
 
     static const OpInfo& opcode(td::BYTE code);
-    static Routine pushVariableRoutine();
-    static Routine pushParameterRoutine();
-    static Routine pushParentRoutine();
-    static Routine pushConstantRoutine();
 
 private:
     using Table = std::array<OpInfo, cTableSize>;
-    template <void (CU::*M)()> static void thunk(CU& cu) { (cu.*M)(); }
     static Table makeTable();
 
     T runCode(const Evaluator<T>& e);
 
-    T& top() { return _evalStack[_stackPos]; }
-    T& below() { return _evalStack[_stackPos - 1]; }
+    template <typename F> T statistic(T s, F&& read);
+    T limit(T s);
+    T draw(T s);
 
-    // pushes
-    void opPushConstant();
-    void opPushInt();
-    void opPushVariable();
-    void opPushParameter();
-    void opPushParent();
-    // arithmetic and logic
-    void opAdd();
-    void opSub();
-    void opMul();
-    void opDiv();
-    void opPow();
-    void opOr();
-    void opAnd();
-    void opXor();
-    void opGreater();
-    void opGreaterEqual();
-    void opLess();
-    void opLessEqual();
-    void opEqual();
-    void opNotEqual();
-    void opNot();
-    void opAssign();
-    void opRevSub();
-    void opRevDiv();
-    void opRevPow();
-    // functions
-    void opAbs();
-    void opAcos();
-    void opAsin();
-    void opAtg();
-    void opCos();
-    void opExp();
-    void opSqrt();
-    void opLn();
-    void opLog();
-    void opSin();
-    void opTg();
-    void opSqr();
-    void opAtg2();
-    void opMin();
-    void opMax();
-    void opStatMin();
-    void opStatMax();
-    void opStatAvg();
-    void opStatVar();
-    void opStatDev();
-    void opSign();
-    void opSinh();
-    void opCosh();
-    void opTgh();
-    void opAsnh();
-    void opAcsh();
-    void opAtgh();
-    void opLim();
-    void opRnd();
-    void opDisc();
-    void opRound();
-    // complex build only
-    void opConj();
-    void opCabs();
-    void opRtop();
-    void opPtor();
-    void opReal();
-    void opImag();
-
-    template <typename F> void statistic(F&& read);
-
+    // The cells below the top; the top itself lives in a register while code runs.
     T _evalStack[CU_STACK_SIZE];
-    const T* _pConstData = nullptr;
-    const td::UINT4* _pIndVars = nullptr;
-    const td::UINT4* _pIndParams = nullptr;
     T* _pVariableValues = nullptr;
     T* _paramValues = nullptr;
     T* _pParentValues = nullptr;
     ISolverServices<T>* _pParentSolver = nullptr;
     ISolverServices<T>* _pSolver = nullptr;
     sc::ISignal* _pSignal = nullptr;
-    td::INT4 _stackPos = -1;
-    td::INT4 _constPos = -1;
-    td::INT4 _varPos = -1;
-    td::INT4 _paramPos = -1;
 };
 
 extern template class CU<double>;

@@ -10,29 +10,41 @@
 namespace sl
 {
 template <typename T> void Evaluator<T>::init(SolverData<T>& data, td::INT4 nInstructions, td::INT4 nConsts,
-                                              td::INT4 nVarRefs, td::INT4 nParamRefs)
+                                              td::INT4 nVarRefs, td::INT4 nParamRefs, td::UINT4 nTemps, bool tempsLent)
 {
-    TD_ASSERT(_pConstData == nullptr);
-    TD_ASSERT(_pIndVars == nullptr);
-    TD_ASSERT(_pIndParams == nullptr);
-    TD_ASSERT(_pInstructionLst == nullptr);
+    TD_ASSERT(_pCode == nullptr);
     if (nInstructions == 1)
     {
         _type = nConsts == 1 ? Type::Constant : (nParamRefs == 1 ? Type::Parameter : Type::Variable);
         return;
     }
     _type = Type::Code;
-    auto take = [](auto* pPool, td::INT4 n, td::UINT4& capacity) {
-        capacity = n > 0 ? static_cast<td::UINT4>(n) : 0;
-        if (capacity == 0)
-            return decltype(pPool->alloc(1))(nullptr);
-        TD_ASSERT(pPool);
-        return pPool->alloc(capacity);
-    };
-    _pInstructionLst = take(data.pInstructionPool, nInstructions, _capInstructions);
-    _pConstData = take(data.pConstantPool, nConsts, _capConsts);
-    _pIndVars = take(data.pReferencePool, nVarRefs, _capVarRefs);
-    _pIndParams = take(data.pReferencePool, nParamRefs, _capParamRefs);
+    auto count = [](td::INT4 n) { return n > 0 ? static_cast<td::UINT4>(n) : 0u; };
+    _capInstructions = count(nInstructions);
+    _capConsts = count(nConsts);
+    _capVarRefs = count(nVarRefs);
+    _capParamRefs = count(nParamRefs);
+    if (_capInstructions == 0)
+        return;
+    // One unit per instruction, the constants' values in place, and the end.
+    _capUnits = _capInstructions + _capConsts * CodeValue<T>::cUnits + 1;
+    _nTemps = nTemps;
+    _tempsLent = tempsLent;
+    TD_ASSERT(data.pInstructionPool);
+    _pCode = data.pInstructionPool->alloc(_capUnits + (tempsLent ? 0 : nTemps * CodeValue<T>::cUnits));
+    _pCode[0] = CodeUnit{};
+}
+
+template <typename T> void Evaluator<T>::trimCode(SolverData<T>& data)
+{
+    if (!_pCode || _type != Type::Code || !data.pInstructionPool)
+        return;
+    const td::UINT4 frame = _tempsLent ? 0 : _nTemps * CodeValue<T>::cUnits;
+    const td::UINT4 used = _nUnits + 1;
+    if (used == _capUnits || !data.pInstructionPool->shrinkLast(_pCode, _capUnits + frame, used + frame))
+        return;
+    // The temporary cells move up behind the code.
+    _capUnits = used;
 }
 
 template <typename T> bool Evaluator<T>::isRunnable() const
@@ -41,7 +53,8 @@ template <typename T> bool Evaluator<T>::isRunnable() const
         return false;
     switch (_type)
     {
-    case Type::Code: return _nInstructions == 0 || (_depth == 1 && _maxDepth <= CU<T>::CU_STACK_SIZE);
+    // A program that puts its results leaves no cell; an expression leaves its value.
+    case Type::Code: return _nInstructions == 0 || (_depth == (_nResults ? 0 : 1) && _maxDepth <= CU<T>::CU_STACK_SIZE);
     case Type::Constant:
     case Type::Parameter:
     case Type::Variable:
@@ -71,20 +84,121 @@ template <typename T> bool Evaluator<T>::trackDepth(td::BYTE operands)
     return true;
 }
 
-template <typename T> bool Evaluator<T>::appendInstruction(Routine routine)
+template <typename T> bool Evaluator<T>::appendInstruction(Op op, td::UINT4 arg)
 {
     if (_nInstructions >= _capInstructions)
         return refuse();
-    _pInstructionLst[_nInstructions++] = routine;
+    ++_nInstructions;
+    const Op fused = _lastPush >= 0 ? fusedOperation(_pCode[_lastPush].operation(), op) : Op::End;
+    _lastPush = -1;
+    const td::INT4 loadBefore = _loadBefore;
+    _loadBefore = -1;
+    if (fused != Op::End)
+    {
+        _pCode[_lastOp].op = static_cast<td::BYTE>(fused);
+        if (fused == Op::MulConst && loadBefore >= 0)
+            joinLoad(loadBefore);
+        return true;
+    }
+    // The end marker is rewritten behind every instruction.
+    TD_ASSERT(_nUnits + 1 < _capUnits);
+    CodeUnit& u = _pCode[_nUnits];
+    u = CodeUnit{};
+    u.op = static_cast<td::BYTE>(op);
+    u.arg = arg;
+    if (op == Op::PushConst && _lastOp >= 0 && _pCode[_lastOp].operation() == Op::Load && _pCode[_lastOp].store == 0)
+        _loadBefore = _lastOp;
+    _lastOp = static_cast<td::INT4>(_nUnits);
+    if (op == Op::PushVar || op == Op::PushPar || op == Op::PushConst || op == Op::Load)
+        _lastPush = _lastOp;
+    ++_nUnits;
+    _pCode[_nUnits] = CodeUnit{};
     return true;
+}
+
+// Load k at unit i, then the constant's multiplication at i + 1 with the constant after
+// it: one unit less, the load's cell in the multiplication's argument.
+template <typename T> void Evaluator<T>::joinLoad(td::INT4 i)
+{
+    CodeUnit& load = _pCode[i];
+    const td::UINT4 temp = load.arg;
+    load = _pCode[i + 1];
+    load.op = static_cast<td::BYTE>(Op::TempMulConst);
+    load.arg = temp;
+    std::memmove(static_cast<void*>(_pCode + i + 1), _pCode + i + 2, CodeValue<T>::cUnits * sizeof(CodeUnit));
+    --_nUnits;
+    _pCode[_nUnits] = CodeUnit{};
+    _lastOp = i;
+}
+
+template <typename T> bool Evaluator<T>::appendPush(Op push, td::UINT4 arg)
+{
+    return trackDepth(0) && appendInstruction(push, arg);
 }
 
 template <typename T> bool Evaluator<T>::appendConstant(const T& value)
 {
-    if (_nConsts >= _capConsts || !trackDepth(0) || !appendInstruction(CU<T>::pushConstantRoutine()))
+    if (_nConsts >= _capConsts || !appendPush(Op::PushConst, 0))
         return refuse();
-    _pConstData[_nConsts++] = value;
+    ++_nConsts;
+    CodeValue<T>::write(_pCode + _nUnits, value);
+    _nUnits += CodeValue<T>::cUnits;
+    _pCode[_nUnits] = CodeUnit{};
     return true;
+}
+
+template <typename T> bool Evaluator<T>::compileStore(td::UINT4 k)
+{
+    if (_refused || _type != Type::Code || k >= _nTemps || _depth < 1 || _lastOp < 0)
+        return refuse();
+    // The operation that made the top keeps it, unless it keeps a cell already.
+    CodeUnit& last = _pCode[_lastOp];
+    if (last.store == 0 && k <= CodeUnit::cMaxFlagTemp && _nInstructions < _capInstructions)
+    {
+        ++_nInstructions;
+        last.store = 1;
+        last.temp = static_cast<td::UINT2>(k);
+        _lastPush = -1;
+        return true;
+    }
+    return appendInstruction(Op::Store, k);
+}
+
+template <typename T> bool Evaluator<T>::compileSinCos(bool cosineFirst, td::UINT4 k)
+{
+    if (_refused || _type != Type::Code || k >= _nTemps)
+        return refuse();
+    return trackDepth(1) && appendInstruction(cosineFirst ? Op::CosSin : Op::SinCos, k);
+}
+
+template <typename T> bool Evaluator<T>::compilePut(td::UINT4 k)
+{
+    if (_refused || _type != Type::Code || _depth < 1)
+        return refuse();
+    if (!appendInstruction(Op::Put, k))
+        return false;
+    --_depth;
+    ++_nResults;
+    return true;
+}
+
+template <typename T> bool Evaluator<T>::compileLoad(td::UINT4 k)
+{
+    if (_refused || _type != Type::Code || k >= _nTemps)
+        return refuse();
+    if (!trackDepth(0))
+        return false;
+    // A load right after a put takes the put's place: the cell put is the one loaded over.
+    if (_lastOp >= 0 && _pCode[_lastOp].operation() == Op::Put && _pCode[_lastOp].store == 0 &&
+        k <= CodeUnit::cMaxFlagTemp && _nInstructions < _capInstructions)
+    {
+        ++_nInstructions;
+        _pCode[_lastOp].op = static_cast<td::BYTE>(Op::PutLoad);
+        _pCode[_lastOp].temp = static_cast<td::UINT2>(k);
+        _lastPush = -1;
+        return true;
+    }
+    return appendInstruction(Op::Load, k);
 }
 
 template <typename T> bool Evaluator<T>::compileToken(const Token<T>& token, td::UINT4 nVars)
@@ -109,9 +223,9 @@ template <typename T> bool Evaluator<T>::compileToken(const Token<T>& token, td:
                 return trackDepth(0);
             }
             TD_ASSERT(token.symbolOrigin == sc::SymbolOrigin::ThisModel);
-            if (_nVarRefs >= _capVarRefs || !trackDepth(0) || !appendInstruction(CU<T>::pushVariableRoutine()))
+            if (_nVarRefs >= _capVarRefs || !appendPush(Op::PushVar, token.index))
                 return refuse();
-            _pIndVars[_nVarRefs++] = token.index;
+            ++_nVarRefs;
             return true;
         }
         if (shortcut)
@@ -128,10 +242,10 @@ template <typename T> bool Evaluator<T>::compileToken(const Token<T>& token, td:
                 _symbolIndex = token.index - nVars;
             return trackDepth(0);
         }
-        if (_nParamRefs >= _capParamRefs || !trackDepth(0) ||
-            !appendInstruction(parent ? CU<T>::pushParentRoutine() : CU<T>::pushParameterRoutine()))
+        if (_nParamRefs >= _capParamRefs ||
+            !appendPush(parent ? Op::PushParent : Op::PushPar, parent ? token.index : token.index - nVars))
             return refuse();
-        _pIndParams[_nParamRefs++] = parent ? token.index : token.index - nVars;
+        ++_nParamRefs;
         return true;
     }
 
@@ -157,7 +271,7 @@ template <typename T> bool Evaluator<T>::compileToken(const Token<T>& token, td:
     if (code == Traits::cPushInt || code == Traits::cPushFloat)
         return refuse();
     const typename CU<T>::OpInfo& op = CU<T>::opcode(code);
-    if (!op.routine)
+    if (!op.supported)
         return refuse();
     if (token.type == TokenCodes::FUNCTION && TokenCodes::takesTokenOperand(code))
     {
@@ -166,7 +280,7 @@ template <typename T> bool Evaluator<T>::compileToken(const Token<T>& token, td:
     }
     if (!trackDepth(op.operands))
         return false;
-    return appendInstruction(op.routine);
+    return appendInstruction(op.op);
 }
 
 template <typename T> const Evaluator<T>* Evaluator<T>::chosenCase(CU<T>& cu) const

@@ -1,6 +1,6 @@
 // One compiled expression or statement of a model: stack-machine code, a shortcut for a
 // lone constant, parameter or variable, or a conditional over further evaluators.
-// Records and their arrays live in the build context's pools and are never freed alone.
+// Records and their code live in the build context's pools and are never freed alone.
 #pragma once
 
 #include <complex>
@@ -10,6 +10,7 @@
 #include <td/Assert.h>
 #include <td/Types.h>
 
+#include "Code.h"
 #include "Token.h"
 #include "ValueTraits.h"
 
@@ -23,7 +24,6 @@ template <typename T> class Evaluator
     friend class CU<T>;
 
 public:
-    using Routine = void (*)(CU<T>&);
     using Traits = ValueTraits<T>;
     using TargetKind = typename Traits::TargetKind;
 
@@ -46,13 +46,29 @@ public:
     Evaluator() = default;
 
     // Sizes the record: a single instruction makes a shortcut (constant, parameter or
-    // variable), anything else code with arrays from the build context's pools.
-    void init(SolverData<T>& data, td::INT4 nInstructions, td::INT4 nConsts, td::INT4 nVarRefs, td::INT4 nParamRefs);
+    // variable), anything else code in one run of the build context's code pool.
+    // nTemps temporary cells follow the code (parts the code computes once, Store and
+    // Load counting as instructions).
+    // A program whose caller lends it its cells (tempsLent) has none of its own.
+    void init(SolverData<T>& data, td::INT4 nInstructions, td::INT4 nConsts, td::INT4 nVarRefs, td::INT4 nParamRefs,
+              td::UINT4 nTemps = 0, bool tempsLent = false);
     // Appends the code of one token of a postfix walk. False refuses the token: an
     // operation the stack machine does not have, a token that never reaches the compiler,
     // more operands than sized, a missing operand, or more than the machine's cells.
     // A refused evaluator evaluates to NaN and its statement executes as false.
     bool compileToken(const Token<T>& token, td::UINT4 nVars);
+    // Keeps the top cell in temporary cell k; pushes temporary cell k.
+    bool compileStore(td::UINT4 k);
+    bool compileLoad(td::UINT4 k);
+    // The sine (or with cosineFirst the cosine) of the top cell in its place, the other
+    // one of the pair into temporary cell k, from one call.
+    bool compileSinCos(bool cosineFirst, td::UINT4 k);
+    // Pops the top cell into result slot k: code of several results (a program), which
+    // leaves no cell and is run by CU::run.
+    bool compilePut(td::UINT4 k);
+    // After the last instruction: gives the units that fused operations left unused back to
+    // the code pool of init, when this record's code is the last it handed out.
+    void trimCode(SolverData<T>& data);
 
     T evaluate(CU<T>& cu) const;
     // Runs a statement and applies it to its target; false for a failed statement.
@@ -108,6 +124,11 @@ public:
     // Deepest stack the code needs.
     td::UINT2 getStackDepth() const { return _maxDepth; }
     bool isRefused() const { return _refused; }
+    // The temporary cells of code records: evaluation writes them, one evaluation at a time.
+    T* temps() const { return _nTemps && !_tempsLent ? reinterpret_cast<T*>(_pCode + _capUnits) : nullptr; }
+    const CodeUnit* code() const { return _pCode; }
+    td::UINT4 getNumberOfResults() const { return _nResults; }
+    td::UINT4 getNumberOfTemps() const { return _nTemps; }
     // False for code the stack machine refuses to run: a refused token, operands left
     // over, or more cells than the machine has.
     bool isRunnable() const;
@@ -143,31 +164,36 @@ private:
     bool refuse();
     // An instruction takes `operands` cells and leaves one.
     bool trackDepth(td::BYTE operands);
-    bool appendInstruction(Routine routine);
+    // Appends op with its argument; a binary arithmetic operation right after a push
+    // takes the push's place in its fused form.
+    bool appendInstruction(Op op, td::UINT4 arg = 0);
+    void joinLoad(td::INT4 i);
+    bool appendPush(Op push, td::UINT4 arg);
     bool appendConstant(const T& value);
 
-    // Code records: operand arrays. Conditional records reuse them as links:
-    // IfThenElse {condition, then run, else run}, Switch case {condition, body, next
-    // case}, List and Statistics {-, records}.
-    union
-    {
-        T* _pConstData = nullptr;
-        const Evaluator* _pCondition;
-    };
-    union
-    {
-        td::UINT4* _pIndVars = nullptr;
-        const Evaluator* _pThen;
-    };
-    union
-    {
-        td::UINT4* _pIndParams = nullptr;
-        const Evaluator* _pElse;
-    };
-    Routine* _pInstructionLst = nullptr;
+    // Conditional records: IfThenElse {condition, then run, else run}, Switch case
+    // {condition, body, next case}, List and Statistics {-, records}.
+    const Evaluator* _pCondition = nullptr;
+    const Evaluator* _pThen = nullptr;
+    const Evaluator* _pElse = nullptr;
+    // Code records: the code, ended by Op::End, in one run of units.
+    CodeUnit* _pCode = nullptr;
     T _constValue = T(0);
-    // Code: written counts. IfThenElse: then and else counts. Switch case: body count and
-    // matrix columns. List and Statistics: record count.
+    td::UINT4 _nUnits = 0;
+    // Units of code and end; the temporary cells follow them.
+    td::UINT4 _capUnits = 0;
+    td::UINT4 _nTemps = 0;
+    td::UINT4 _nResults = 0;
+    bool _tempsLent = false;
+    // Unit of the last operation, and of the last push while it may still fuse with the
+    // operation after it; none: -1.
+    td::INT4 _lastOp = -1;
+    td::INT4 _lastPush = -1;
+    // Unit of a load right before the last push of a constant, which a multiplication
+    // after that push joins; none: -1.
+    td::INT4 _loadBefore = -1;
+    // Code: tokens compiled by kind. IfThenElse: then and else counts. Switch case: body
+    // count and matrix columns. List and Statistics: record count.
     td::UINT4 _nConsts = 0;
     td::UINT4 _nVarRefs = 0;
     td::UINT4 _nParamRefs = 0;

@@ -78,19 +78,25 @@ template <typename T> void EvaluatorSparseMatrix<T>::addConditional(td::UINT4 ro
     _nNonZeros += entry.nColumns;
 }
 
-template <typename T> void EvaluatorSparseMatrix<T>::walk(sparse::IMatrixReceiver<T>& receiver) const
+template <typename T> void EvaluatorSparseMatrix<T>::walk(sparse::IMatrixReceiver<T>& receiver, const T* values) const
 {
     if (_entries.empty())
         return;
     TD_ASSERT(_pSolver);
     CU<T> cu(_pSolver);
     const T zero(0);
-    for (const Entry& entry : _entries)
+    for (std::size_t k = 0; k < _entries.size(); ++k)
     {
+        const Entry& entry = _entries[k];
         const Evaluator<T>* e = entry.pEvaluator;
         const td::INT4 row = static_cast<td::INT4>(entry.row);
         if (entry.col != cConditional)
         {
+            if (values)
+            {
+                receiver.put(row, static_cast<td::INT4>(entry.col), values + k);
+                continue;
+            }
             T v = e->evaluate(cu);
             receiver.put(row, static_cast<td::INT4>(entry.col), &v);
             continue;
@@ -106,7 +112,13 @@ template <typename T> void EvaluatorSparseMatrix<T>::walk(sparse::IMatrixReceive
 
 template <typename T> void EvaluatorSparseMatrix<T>::evaluate(sparse::IMatrixReceiver<T>& receiver) const
 {
-    walk(receiver);
+    walk(receiver, nullptr);
+}
+
+template <typename T> void EvaluatorSparseMatrix<T>::put(const T* values, sparse::IMatrixReceiver<T>& receiver) const
+{
+    TD_ASSERT(values || _entries.empty());
+    walk(receiver, values);
 }
 
 template <typename T>
@@ -114,7 +126,7 @@ void EvaluatorSparseMatrix<T>::evaluateWithHooks(td::UINT4 rowOffset, sparse::IM
                                                  const dense::Matrix<T>& residuals, sparse::ISolver<T>& solver) const
 {
     receiver.begin();
-    walk(receiver);
+    walk(receiver, nullptr);
     receiver.finishConstraints(rowOffset, residuals, solver);
 }
 
@@ -124,7 +136,7 @@ template <typename T> void EvaluatorSparseMatrix<T>::evaluateWithHooks2(sparse::
                                                                         sparse::ISolver<T>& solver) const
 {
     receiver.begin();
-    walk(receiver);
+    walk(receiver, nullptr);
     receiver.finishMeasurements(weights, residuals, solver);
 }
 

@@ -37,6 +37,9 @@ public:
 
     // Evaluates every entry at the solver's current values into the receiver.
     void evaluate(sparse::IMatrixReceiver<T>& receiver) const;
+    // The same walk with the value of plain entry k taken from values[k] (evaluated before,
+    // as by EquationRows); conditional entries are evaluated.
+    void put(const T* values, sparse::IMatrixReceiver<T>& receiver) const;
     // begin, the walk, then finishConstraints(rowOffset, residuals, solver).
     void evaluateWithHooks(td::UINT4 rowOffset, sparse::IMatrixReceiver<T>& receiver, const dense::Matrix<T>& residuals,
                            sparse::ISolver<T>& solver) const;
@@ -65,7 +68,7 @@ private:
     };
 
     void addConditional(td::UINT4 row, Evaluator<T>* pEvaluator);
-    void walk(sparse::IMatrixReceiver<T>& receiver) const;
+    void walk(sparse::IMatrixReceiver<T>& receiver, const T* values) const;
 
     ISolverServices<T>* _pSolver;
     cnt::PushBackVector<Entry> _entries;

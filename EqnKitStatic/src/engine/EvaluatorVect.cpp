@@ -6,19 +6,6 @@
 
 namespace sl
 {
-namespace
-{
-// Magnitude of a value in the norm: its absolute value, complex the larger absolute
-// part; NaN when a part is NaN.
-double magnitude(double v) { return std::fabs(v); }
-
-double magnitude(const std::complex<double>& v)
-{
-    double re = std::fabs(v.real()), im = std::fabs(v.imag());
-    return re >= im || std::isnan(re) ? re : im;
-}
-} // namespace
-
 template <typename T> void EvaluatorVect<T>::evaluate(T* out, T scale) const
 {
     TD_ASSERT(_pSolver);
@@ -49,7 +36,7 @@ template <typename T> void EvaluatorVect<T>::evaluateScaledMaxAbs(T* out, T scal
         T v = scale * _evaluators[i]->evaluate(cu);
         out[i] = v;
         // A NaN value makes the norm NaN, so that no comparison takes it for small.
-        double a = magnitude(v);
+        double a = normMagnitude(v);
         if (a > maxAbs || std::isnan(a))
             maxAbs = a;
     }

@@ -25,6 +25,7 @@ public:
     ISolverServices<T>* getSolver() const { return _pSolver; }
     // Variables are read from values instead of the solver's own (null: the solver's).
     void useVariableValues(T* values) { _pReplacementValues = values; }
+    bool hasReplacementValues() const { return _pReplacementValues != nullptr; }
 
     // Empties the list and makes room for n addresses.
     void reserve(td::UINT4 n) { _evaluators.reserve(n); }

@@ -89,27 +89,6 @@ template <typename T> void ExpressionTree<T>::reset(bool simplify)
 
 template <typename T> void ExpressionTree<T>::zeroCounts() { _nConsts = _nVarRefs = _nParamRefs = _nTokens = 0; }
 
-template <typename T> void ExpressionTree<T>::countNode(const Node* pRoot)
-{
-    visitPreorder(pRoot, [this](const Node* pNode) {
-        const Tok& t = *pNode->pToken;
-        ++_nTokens;
-        if (isSymbolType(t.type))
-            isOwnVariable(t, _nVars) ? ++_nVarRefs : ++_nParamRefs;
-        else if (t.type == C::LAPLACE)
-            t.index < _nVars ? ++_nVarRefs : ++_nParamRefs;
-        else if (t.isNumber())
-            ++_nConsts;
-        else if (t.type == C::FUNCTION && C::takesTokenOperand(t.functionID()))
-        {
-            // The operand constant and its push.
-            ++_nTokens;
-            ++_nConsts;
-        }
-        return WalkStep::Descend;
-    });
-}
-
 template <typename T> void ExpressionTree<T>::recount()
 {
     zeroCounts();
@@ -455,16 +434,29 @@ template <typename T> bool ExpressionTree<T>::containsStateVariable(const Node* 
 
 template <typename T> bool ExpressionTree<T>::checkSymbol(const Tok& t) const
 {
-    ISolverServices<T>* pSolver = _pSolverData->pSolver;
-    if (!pSolver)
-        return true;
-    ISolverServices<T>* pValues = isOwn(t) ? pSolver : pSolver->getParentSolver();
-    if (pValues && t.index < pValues->getNumberOfValues())
+    readValueCounts();
+    return symbolInRange(t);
+}
+
+template <typename T> bool ExpressionTree<T>::symbolInRange(const Tok& t) const
+{
+    if (t.index < (isOwn(t) ? _nOwnValues : _nParentValues))
         return true;
     char number[16];
     std::snprintf(number, sizeof(number), "%u", t.index);
     reportFormatted(sc::msg::etSymbolOutOfIndex, number);
     return false;
+}
+
+template <typename T> void ExpressionTree<T>::readValueCounts() const
+{
+    _nOwnValues = _nParentValues = cNoValueLimit;
+    ISolverServices<T>* pSolver = _pSolverData ? _pSolverData->pSolver : nullptr;
+    if (!pSolver)
+        return;
+    _nOwnValues = pSolver->getNumberOfValues();
+    ISolverServices<T>* pParent = pSolver->getParentSolver();
+    _nParentValues = pParent ? pParent->getNumberOfValues() : 0;
 }
 
 // ---- messages ----

@@ -79,10 +79,25 @@ public:
     // (an operation without a run-time routine, a symbol outside the value arrays, an
     // expression deeper than the stack machine).
     bool createEvaluator(Evaluator<T>* out);
+    // A row: an equation (root 0) and its Jacobian entries (the other roots), compiled
+    // between beginRow and endRow, with no other emission in between. beginRow merges the
+    // parts the roots have in common (their trees change in place, each part computing
+    // what it did) and checks them; false after a message. compileRowEntry compiles root k
+    // into out on its own (false after a message); compileRowProgram compiles one program
+    // of every root, result k the value of root k, each common part computed once in the
+    // temporary cells its caller lends it (CU::run); draws tells whether it draws random
+    // numbers.
+    bool beginRow(Node** pRoots, td::UINT4 nRoots);
+    bool compileRowEntry(td::UINT4 k, Evaluator<T>* out);
+    bool compileRowProgram(Evaluator<T>* out, bool& draws);
+    void endRow();
     // Feeds the postfix walk of node to the current evaluator.
     bool emitPostfix(Node* pNode);
     // Cells of the stack machine the emitted code of node needs.
     static td::UINT4 stackNeed(const Node* pNode);
+    // A token the stack machine runs, a symbol within the values it indexes; false after
+    // the message.
+    bool canEmit(const Tok& token) const;
 
     // ---- differentiation ----
 
@@ -98,6 +113,11 @@ public:
     static constexpr td::UINT4 cDerivativeNodesMax = 10000000;
     // Marks the dependence of every node on v; false for an IfThenElse tree.
     bool dependsOn(td::UINT4 v);
+    // Makes the following derivatives of the root by one variable each mark only what
+    // depends on it (the root must stay as it is meanwhile); false when the tree is
+    // marked whole for each instead (an empty tree, conj). forgetDependence ends it.
+    bool prepareDependence();
+    void forgetDependence();
     // The rules on a marked node; null for zero. Throws std::invalid_argument for an
     // operation without a derivative. Walks without recursion, so any depth is fine.
     Node* differentiateNode(Node* pNode);
@@ -344,16 +364,24 @@ private:
     bool createIfThenElse(Evaluator<T>* out);
     bool createSwitch(Evaluator<T>* out);
     bool compileInto(ExpressionTree* pTree, Evaluator<T>*& pRecord);
-    bool checkEmittable(const Node* pNode) const;
     // A symbol within the values of its model (this one or the parent); false after
-    // "@ET.SymbolOutOfIndex".
+    // "@ET.SymbolOutOfIndex". checkSymbol reads the value counts first; symbolInRange takes
+    // those read last.
     bool checkSymbol(const Tok& token) const;
+    bool symbolInRange(const Tok& token) const;
+    void readValueCounts() const;
     void setEvaluatorTarget(Evaluator<T>* out) const;
 
     // differentiation
     // The rules on the root marked for v, the result pushed as out's root.
     bool differentiateMarked(ExpressionTree& out, td::UINT4 v);
+    // The derivative of the root's chain of sums and differences (pChain[j] the chain's
+    // node j levels below the root) from its nodes at the positions given, deepest first,
+    // whose terms depend on the variable: the nodes above and between them pass the
+    // derivative from below on unchanged, so they are not walked.
+    Node* differentiateChain(Node* const* pChain, const td::UINT4* pPositions, td::UINT4 nPositions);
     td::UINT4 mark(Node* pNode);
+    static td::UINT4 countDistinct(const Node* pRoot);
     td::UINT4 markLeaf(Node* pNode);
     void swapConjugate();
     // Complex build: the variable being differentiated has a conjugate partner.
@@ -398,7 +426,12 @@ private:
     Step negationRules(Operands& o);
     Step equalOperandRules(Operands& o);
     Node* plainBinary(Operands& o);
-    Node* takeOperand(Node* pNode, bool copy) { return copy ? this->copy(pNode) : pNode; }
+    // An operand the result uses: a copy when asked, unless derivatives share subtrees.
+    Node* takeOperand(Node* pNode, bool copy) { return copy && !_sharing ? this->copy(pNode) : pNode; }
+    // A subtree of the differentiated tree in a derivative: shared, or copied.
+    Node* share(const Node* pNode) { return takeOperand(const_cast<Node*>(pNode), true); }
+    Node* chainToFold(Node* pChain, bool copyChain, td::BYTE op);
+    template <typename Hit> void foldedLiteral(Hit& hit, const T& value, td::BYTE type);
     Node* foldIntoLeft(Node* pChain, const Node* pLiteral, bool copyChain, td::BYTE op);
     Node* foldIntoRight(const Node* pLiteral, Node* pChain, bool copyChain, td::BYTE op);
     static void replaceNode(Node*& rootLink, Node* pOld, Node* pNew);
@@ -454,6 +487,9 @@ private:
     bool _simplify = true;
     bool _targetIsParent = false;
     char _assignOp = '=';
+    // While a derivative is made it shares the subtrees of this tree, and no node that
+    // exists is changed: a rewrite makes new nodes.
+    bool _sharing = false;
     // Nodes newNode may still make; counts down only while a derivative is made.
     static constexpr td::UINT4 cNoNodeLimit = 0xFFFFFFFFu;
     struct NodeLimitReached
@@ -464,6 +500,10 @@ private:
     // build failed because a call was nested too deep.
     td::UINT4 _buildDepth = 0;
     bool _nestingRefused = false;
+    // Values the symbols of this model and of its parent index, read once per emission.
+    static constexpr td::UINT4 cNoValueLimit = 0xFFFFFFFFu;
+    mutable td::UINT4 _nOwnValues = cNoValueLimit;
+    mutable td::UINT4 _nParentValues = cNoValueLimit;
     // Levels of the simplifying constructor now running, and how many may run.
     static constexpr td::UINT4 cMaxSimplifyDepth = 200;
     td::UINT4 _simplifyDepth = 0;

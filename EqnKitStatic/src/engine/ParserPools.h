@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cnt/StackExt.h>
+#include <mem/Arena.h>
 #include <mem/Manager.h>
 
 #include "ETNode.h"
@@ -19,11 +20,12 @@ template <typename T> struct TokenNode
 
 template <typename T> struct ParserPools
 {
-    using NodePool = mem::priv::Manager<ETNode<T>, 1638>;
+    // Tree nodes and tree-made tokens are never freed one by one.
+    using NodePool = mem::priv::Arena<ETNode<T>, 2048>;
     using TokenNodePool = mem::priv::Manager<TokenNode<T>, 2730>;
     using NodeStack = cnt::priv::StackExt<ETNode<T>*, 4096>;
     using NodeLinkPool = typename NodeStack::Pool;
-    using TokenPool = mem::priv::Manager<Token<T>, 4096>;
+    using TokenPool = mem::priv::Arena<Token<T>, 4096>;
     using BracketStack = cnt::priv::StackExt<BracketEntry<T>, 42>;
     using BracketPool = typename BracketStack::Pool;
 
@@ -33,7 +35,7 @@ template <typename T> struct ParserPools
     TokenPool treeTokens;
     BracketPool brackets;
 
-    // Hands every block out again: no token list, tree or stack may use them any more.
+    // Hands every block out again, in O(1): no token list, tree or stack may use them any more.
     void rewind()
     {
         nodes.rewind();

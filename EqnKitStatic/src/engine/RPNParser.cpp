@@ -319,7 +319,8 @@ template <typename T> bool RPNParser<T>::textAppend(const Tok& token)
 
 template <typename T> td::BYTE RPNParser<T>::parse(const char* text)
 {
-    _tokens.clear();
+    // Trees of earlier texts may still point at their tokens.
+    _tokens.forget();
     if (!text)
         return 0;
     if (!bracketsBalance(text))

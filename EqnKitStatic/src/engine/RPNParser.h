@@ -96,7 +96,10 @@ public:
     Node* getFirstToken() const { return _tokens.first(); }
     Node* getLastToken() const { return _tokens.last(); }
     td::UINT4 getNumberOfTokens() const { return _tokens.size(); }
+    // Empties the token list, its nodes back to the pool: no tree may point at them.
     void clearTokens() { _tokens.clear(); }
+    // Empties the token list and leaves its nodes to the trees built from them.
+    void detachTokens() { _tokens.forget(); }
 
     // Index of a known name; else -1 when add is false; else the name becomes a new
     // variable (at the next free position of the name list when that is set, else at

@@ -1,5 +1,6 @@
 // The parser's token list: a chain of pooled nodes {token; pNext} in source order, read
-// from its first node. Emptying the list forgets the chain; its nodes stay in the pool.
+// from its first node. Clearing the list gives its nodes back to the pool; forgetting it
+// leaves them to trees that still point at their tokens, until the pool is rewound.
 #pragma once
 
 #include <td/Types.h>
@@ -32,7 +33,19 @@ public:
         return pNode->token;
     }
 
+    // No tree may point at the tokens any more.
     void clear()
+    {
+        for (Node* p = _pFirst; p;)
+        {
+            Node* pNext = p->pNext;
+            _pPool->free(p);
+            p = pNext;
+        }
+        forget();
+    }
+
+    void forget()
     {
         _pFirst = _pLast = nullptr;
         _count = 0;

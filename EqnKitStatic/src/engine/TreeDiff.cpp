@@ -1,7 +1,11 @@
 // Symbolic differentiation of trees by one variable, and the derivative records of
 // IfThenElse and Switch statements, one per used variable a branch depends on.
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <stdexcept>
+#include <unordered_set>
+#include <vector>
 
 #include <sc/MessageKeys.h>
 
@@ -192,6 +196,237 @@ template <typename T> bool ExpressionTree<T>::dependsOn(td::UINT4 v)
     return mark(pRoot) != 0;
 }
 
+// ---- dependence of a tree differentiated by many variables ----
+
+namespace
+{
+// What the derivatives of one tree by its variables share: each node's parent and the
+// leaves of each variable, so that marking for a variable walks up from its leaves
+// through the nodes that depend on it, and no further. A root that is a chain of sums
+// and differences (a long equation leans left along it) is not climbed: marking stops at
+// the chain, which records the positions of the terms that depend, and the derivative is
+// made from those terms alone (Tree::differentiateChain). So each variable costs what its
+// own terms cost, however long the equation. One per thread, for the tree prepared last.
+template <typename T> struct Dependence
+{
+    using Node = ETNode<T>;
+    struct Leaf
+    {
+        td::UINT4 var;
+        // For a lim leaf the 1-based position of var among its derivatives; 0 otherwise.
+        td::UINT4 limitPos;
+        Node* p;
+        bool operator<(const Leaf& o) const { return var < o.var; }
+    };
+
+    static Dependence& scratch()
+    {
+        thread_local Dependence s_dependence;
+        return s_dependence;
+    }
+
+    static bool isChainOperator(const Node* p)
+    {
+        const td::BYTE type = p->pToken->type;
+        return (type == C::ADD || type == C::SUB) && p->pLeftNode && p->pRightNode;
+    }
+
+    bool isFor(const void* pTree, const Node* pRoot) const { return pTree == _pTree && pRoot == _pRoot; }
+
+    void begin(const void* pTree, const Node* pRoot)
+    {
+        _pTree = pTree;
+        _pRoot = pRoot;
+        _leaves.clear();
+        _touched.clear();
+        _chain.clear();
+        _marked.clear();
+        _nNodes = 0;
+        _parents.assign(64, Slot{});
+    }
+    void forget() { _pTree = nullptr; }
+
+    // p below pParent; parentChain: pParent's position in the root's chain, -1 outside it.
+    void addNode(const Node* p, Node* pParent, td::INT4 parentChain)
+    {
+        if (2 * (++_nNodes) > _parents.size())
+            grow();
+        insert(Slot{p, pParent, parentChain});
+    }
+    void addChainNode(Node* p) { _chain.push_back(p); }
+    void addLeaf(td::UINT4 var, td::UINT4 limitPos, Node* p) { _leaves.push_back({var, limitPos, p}); }
+    void sortLeaves() { std::stable_sort(_leaves.begin(), _leaves.end()); }
+    td::UINT4 nodeCount() const { return _nNodes; }
+    bool hasChain() const { return !_chain.empty(); }
+    Node* const* chain() const { return _chain.data(); }
+    // The chain positions marked, deepest first.
+    const td::UINT4* markedPositions() const { return _marked.data(); }
+    td::UINT4 markedCount() const { return static_cast<td::UINT4>(_marked.size()); }
+
+    // Marks what depends on var; true when the root does.
+    bool mark(td::UINT4 var)
+    {
+        auto it = std::lower_bound(_leaves.begin(), _leaves.end(), Leaf{var, 0, nullptr});
+        for (; it != _leaves.end() && it->var == var; ++it)
+        {
+            Node* pChild = it->p;
+            if (it->limitPos)
+            {
+                pChild->leftTag = it->limitPos;
+                _touched.push_back(pChild);
+            }
+            for (const Slot* pSlot = &slotOf(pChild); pSlot->pParent; pSlot = &slotOf(pChild))
+            {
+                Node* p = pSlot->pParent;
+                const bool marked = p->leftTag || p->rightTag;
+                (p->pLeftNode == pChild ? p->leftTag : p->rightTag) = 1;
+                if (marked)
+                    break;
+                _touched.push_back(p);
+                if (pSlot->parentChain >= 0)
+                {
+                    _marked.push_back(static_cast<td::UINT4>(pSlot->parentChain));
+                    break;
+                }
+                pChild = p;
+            }
+        }
+        if (_marked.empty())
+            return !_touched.empty();
+        // Deepest first; every marked node but the deepest has the chain below it to take.
+        std::sort(_marked.begin(), _marked.end(), [](td::UINT4 a, td::UINT4 b) { return a > b; });
+        for (std::size_t k = 1; k < _marked.size(); ++k)
+            _chain[_marked[k]]->leftTag = 1;
+        return true;
+    }
+    void clearMarks()
+    {
+        for (Node* p : _touched)
+            p->leftTag = p->rightTag = 0;
+        _touched.clear();
+        _marked.clear();
+    }
+
+private:
+    struct Slot
+    {
+        const Node* p = nullptr;
+        Node* pParent = nullptr;
+        // The parent's position in the root's chain; -1 outside it.
+        td::INT4 parentChain = -1;
+    };
+    std::size_t hash(const Node* p) const
+    {
+        return (static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(p) >> 4) * 0x9E3779B97F4A7C15ull >> 20) &
+               (_parents.size() - 1);
+    }
+    const Slot& slotOf(const Node* p) const
+    {
+        static const Slot s_none;
+        for (std::size_t i = hash(p);; i = (i + 1) & (_parents.size() - 1))
+        {
+            if (_parents[i].p == p)
+                return _parents[i];
+            if (!_parents[i].p)
+                return s_none;
+        }
+    }
+    void insert(const Slot& slot)
+    {
+        std::size_t i = hash(slot.p);
+        while (_parents[i].p)
+            i = (i + 1) & (_parents.size() - 1);
+        _parents[i] = slot;
+    }
+    void grow()
+    {
+        std::vector<Slot> old(2 * _parents.size());
+        old.swap(_parents);
+        for (const Slot& slot : old)
+        {
+            if (slot.p)
+                insert(slot);
+        }
+    }
+
+    const void* _pTree = nullptr;
+    const Node* _pRoot = nullptr;
+    td::UINT4 _nNodes = 0;
+    std::vector<Slot> _parents;
+    std::vector<Leaf> _leaves;
+    std::vector<Node*> _touched;
+    // The root's chain of sums and differences, from the root down its left operands.
+    std::vector<Node*> _chain;
+    std::vector<td::UINT4> _marked;
+};
+} // namespace
+
+template <typename T> bool ExpressionTree<T>::prepareDependence()
+{
+    Dependence<T>& d = Dependence<T>::scratch();
+    Node* pRoot = getRoot();
+    d.forget();
+    if (!pRoot)
+        return false;
+    d.begin(this, pRoot);
+    bool refused = false;
+    struct Item
+    {
+        Node* p;
+        Node* pParent;
+        td::INT4 parentChain;
+    };
+    WalkStack<Item> todo;
+    todo.push({pRoot, nullptr, -1});
+    while (!todo.isEmpty() && !refused)
+    {
+        const Item item = todo.top();
+        Node* p = item.p;
+        todo.pop();
+        d.addNode(p, item.pParent, item.parentChain);
+        p->leftTag = p->rightTag = 0;
+        const Tok& t = *p->pToken;
+        // The root, and each left operand of a chain node, continue the chain.
+        const bool inChain = (!item.pParent || (item.parentChain >= 0 && item.pParent->pLeftNode == p)) &&
+                             Dependence<T>::isChainOperator(p);
+        const td::INT4 chain = inChain ? item.parentChain + 1 : -1;
+        if (inChain)
+            d.addChainNode(p);
+        // Under conj a variable stands for its partner: marked from the root instead.
+        refused = ValueTraits<T>::isComplex && isFunction(p, C::CONJ);
+        if (p->pRightNode)
+            todo.push({p->pRightNode, p, chain});
+        if (p->pLeftNode)
+            todo.push({p->pLeftNode, p, chain});
+        if (!isLeaf(p))
+            continue;
+        if (isSymbolType(t.type) && isOwn(t))
+            d.addLeaf(t.index, 0, p);
+        else if (isLimitLeaf(p) && _pLimits)
+        {
+            const auto& derivs = (*_pLimits)[limitID(t)]._derivEvaluators;
+            // The first entry of a variable is the one its derivative reads.
+            for (std::size_t k = 0; k < derivs.size(); ++k)
+            {
+                bool first = true;
+                for (std::size_t j = 0; j < k && first; ++j)
+                    first = derivs[j].varIndex != derivs[k].varIndex;
+                if (first)
+                    d.addLeaf(derivs[k].varIndex, static_cast<td::UINT4>(k + 1), p);
+            }
+        }
+    }
+    if (refused)
+    {
+        d.forget();
+        return false;
+    }
+    d.sortLeaves();
+    return true;
+}
+
+template <typename T> void ExpressionTree<T>::forgetDependence() { Dependence<T>::scratch().forget(); }
+
 template <typename T> bool ExpressionTree<T>::differentiate(ExpressionTree& out, td::UINT4 v)
 {
     Node* pRoot = getRoot();
@@ -199,9 +434,17 @@ template <typename T> bool ExpressionTree<T>::differentiate(ExpressionTree& out,
         return true;
     _diffVar = v;
     defaultConjugatePair(v);
-    if (!mark(pRoot))
-        return true;
-    return differentiateMarked(out, v);
+    Dependence<T>& d = Dependence<T>::scratch();
+    if (!d.isFor(this, pRoot))
+    {
+        if (!mark(pRoot))
+            return true;
+        return differentiateMarked(out, v);
+    }
+    const bool depends = d.mark(v);
+    const bool ok = !depends || differentiateMarked(out, v);
+    d.clearMarks();
+    return ok;
 }
 
 template <typename T> td::UINT4 ExpressionTree<T>::derivativeNodeLimit(td::UINT4 nNodes)
@@ -216,15 +459,17 @@ template <typename T> bool ExpressionTree<T>::differentiateMarked(ExpressionTree
 {
     Node* pDerivative = nullptr;
     const char* failure = msg::etCantDiff;
-    td::UINT4 nNodes = 0;
-    visitPreorder(getRoot(), [&nNodes](const Node*) {
-        ++nNodes;
-        return WalkStep::Descend;
-    });
+    const Dependence<T>& d = Dependence<T>::scratch();
+    const bool prepared = d.isFor(this, getRoot());
+    const td::UINT4 nNodes = prepared ? d.nodeCount() : countDistinct(getRoot());
     _nodesLeft = derivativeNodeLimit(nNodes);
+    _sharing = true;
     try
     {
-        pDerivative = differentiateNode(getRoot());
+        if (prepared && d.hasChain())
+            pDerivative = differentiateChain(d.chain(), d.markedPositions(), d.markedCount());
+        else
+            pDerivative = differentiateNode(getRoot());
     }
     catch (const NodeLimitReached&)
     {
@@ -236,6 +481,7 @@ template <typename T> bool ExpressionTree<T>::differentiateMarked(ExpressionTree
         pDerivative = nullptr;
     }
     _nodesLeft = cNoNodeLimit;
+    _sharing = false;
     _diffVar = v;
     if (!pDerivative)
     {
@@ -244,6 +490,49 @@ template <typename T> bool ExpressionTree<T>::differentiateMarked(ExpressionTree
     }
     out.pushRoot(pDerivative);
     return true;
+}
+
+// Nodes of a tree, a node shared by several parents counted once.
+template <typename T> td::UINT4 ExpressionTree<T>::countDistinct(const Node* pRoot)
+{
+    std::unordered_set<const Node*> seen;
+    WalkStack<const Node*> todo;
+    if (pRoot)
+        todo.push(pRoot);
+    while (!todo.isEmpty())
+    {
+        const Node* p = todo.top();
+        todo.pop();
+        if (!seen.insert(p).second)
+            continue;
+        if (p->pRightNode)
+            todo.push(p->pRightNode);
+        if (p->pLeftNode)
+            todo.push(p->pLeftNode);
+    }
+    return static_cast<td::UINT4>(seen.size());
+}
+
+template <typename T>
+typename ExpressionTree<T>::Node* ExpressionTree<T>::differentiateChain(Node* const* pChain,
+                                                                        const td::UINT4* pPositions,
+                                                                        td::UINT4 nPositions)
+{
+    // The deepest takes what hangs below it as any node would; each further one adds its
+    // term's derivative to the derivative from below, as its rule does.
+    Node* pDerivative = nullptr;
+    for (td::UINT4 k = 0; k < nPositions; ++k)
+    {
+        Node* p = pChain[pPositions[k]];
+        if (k == 0)
+        {
+            pDerivative = differentiateNode(p);
+            continue;
+        }
+        Node* pTerm = p->rightTag ? differentiateNode(p->pRightNode) : nullptr;
+        pDerivative = finishOperator(p, pDerivative, pTerm);
+    }
+    return pDerivative;
 }
 
 // ---- the rules ----
@@ -400,7 +689,7 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::finis
 template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::derivativeOf(td::BYTE id, Node* pNode)
 {
     Node* u = pNode->pLeftNode;
-    auto fn = [this, u](td::BYTE f) { return newOperator(f, copy(u), nullptr); };
+    auto fn = [this, u](td::BYTE f) { return newOperator(f, share(u), nullptr); };
     auto make = [this](Node* a, Node* b, td::BYTE op) { return makeBinary(a, b, false, false, op); };
     auto square = [this, u]() { return power(u, 2, true); };
     auto one = [this]() { return intLiteral(1); };
@@ -411,9 +700,9 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::deriv
     case C::ASIN: return make(one(), newOperator(C::SQRT, make(one(), square(), C::SUB), nullptr), C::DIV);
     case C::ATG: return make(one(), make(one(), square(), C::ADD), C::DIV);
     case C::COS: return make(intLiteral(0), fn(C::SIN), C::SUB);
-    case C::EXP: return copy(pNode);
+    case C::EXP: return share(pNode);
     case C::SQRT:
-        return make(newLiteral(C::REAL_LITERAL, T(0.5)), make(copy(u), newLiteral(C::REAL_LITERAL, T(-0.5)), C::POW),
+        return make(newLiteral(C::REAL_LITERAL, T(0.5)), make(share(u), newLiteral(C::REAL_LITERAL, T(-0.5)), C::POW),
                     C::MUL);
     case C::LN: return makeBinary(one(), u, false, true, C::DIV);
     case C::LOG: return makeBinary(newLiteral(C::REAL_LITERAL, T(1.0 / std::log(10.0))), u, false, true, C::DIV);
@@ -439,18 +728,15 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::conju
     {
         if (isLiteral(pInner))
         {
-            T& value = pInner->pToken->value;
-            if (value.imag() != 0.0)
-                value = std::conj(value);
-            return pInner;
+            const T& value = pInner->pToken->value;
+            if (value.imag() == 0.0)
+                return pInner;
+            return newLiteral(pInner->pToken->type, std::conj(value));
         }
     }
     if (isType(pInner, C::SUB) &&
         (isType(pInner->pLeftNode, C::INT_LITERAL) || isType(pInner->pLeftNode, C::REAL_LITERAL)))
-    {
-        pInner->pRightNode = newOperator(C::CONJ, pInner->pRightNode, nullptr);
-        return pInner;
-    }
+        return newOperator(C::SUB, pInner->pLeftNode, newOperator(C::CONJ, pInner->pRightNode, nullptr));
     return newOperator(C::CONJ, pInner, nullptr);
 }
 
@@ -468,17 +754,17 @@ template <typename T> bool ExpressionTree<T>::startOperator(Node* pNode, Node*& 
     case C::MUL:
         // The leaf shortcuts hold only for the variable itself.
         if (onlyLeft && isDiffVariable(l))
-            pResult = copy(r);
+            pResult = share(r);
         else if (onlyRight && isDiffVariable(r))
-            pResult = copy(l);
+            pResult = share(l);
         else if (!onlyLeft && !onlyRight && isDiffVariable(l) && isDiffVariable(r))
-            pResult = newOperator(C::MUL, intLiteral(2), copy(r));
+            pResult = newOperator(C::MUL, intLiteral(2), share(r));
         else
             break;
         return true;
     case C::DIV:
         if (onlyRight && isDiffVariable(r))
-            pResult = negatedOverSquare(copy(l), r);
+            pResult = negatedOverSquare(share(l), r);
         else if (!onlyLeft && !onlyRight && isDiffVariable(l) && isDiffVariable(r))
             pResult = intLiteral(0);
         else
@@ -520,10 +806,7 @@ typename ExpressionTree<T>::Node* ExpressionTree<T>::finishOperator(Node* pNode,
         if (onlyRight)
         {
             if (isLiteral(dr))
-            {
-                dr->pToken->value = -dr->pToken->value;
-                return dr;
-            }
+                return newLiteral(dr->pToken->type, -dr->pToken->value);
             return makeBinary(intLiteral(0), dr, false, false, C::SUB);
         }
         return makeBinary(dl, dr, false, false, op);
@@ -572,11 +855,11 @@ template <typename T> bool ExpressionTree<T>::startPower(Node* pNode, Node*& pRe
             if (bv == T(0) || bv == T(1))
                 pResult = intLiteral(0);
             else if (exponentIsVariable && b->pToken->type == C::E)
-                pResult = copy(pNode);
+                pResult = share(pNode);
             else if (exponentIsVariable)
             {
                 const T lnB = std::log(bv);
-                pResult = makeBinary(newLiteral(logarithmType(lnB), lnB), copy(pNode), false, false, C::MUL);
+                pResult = makeBinary(newLiteral(logarithmType(lnB), lnB), share(pNode), false, false, C::MUL);
             }
             else
             {
@@ -590,7 +873,7 @@ template <typename T> bool ExpressionTree<T>::startPower(Node* pNode, Node*& pRe
             needed[1] = e;
             return false;
         }
-        pResult = makeBinary(newOperator(C::LN, copy(b), nullptr), copy(pNode), false, false, C::MUL);
+        pResult = makeBinary(newOperator(C::LN, share(b), nullptr), share(pNode), false, false, C::MUL);
         return true;
     }
     needed[0] = b;
@@ -602,16 +885,16 @@ template <typename T> bool ExpressionTree<T>::startPower(Node* pNode, Node*& pRe
 template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::powerOfVariable(Node* b, Node* e)
 {
     if (!isLiteral(e))
-        return newOperator(C::MUL, copy(e), newOperator(C::POW, copy(b), minusOne(e)));
+        return newOperator(C::MUL, share(e), newOperator(C::POW, share(b), minusOne(e)));
     const T ev = e->pToken->value;
     if (ev == T(1))
         return intLiteral(1);
     if (ev == T(0))
         return intLiteral(0);
     if (ev == T(2))
-        return newOperator(C::MUL, copy(e), copy(b));
+        return newOperator(C::MUL, share(e), share(b));
     const td::BYTE type = e->pToken->type == C::INT_LITERAL ? C::INT_LITERAL : C::REAL_LITERAL;
-    return newOperator(C::MUL, copy(e), newOperator(C::POW, copy(b), newLiteral(type, ev - T(1))));
+    return newOperator(C::MUL, share(e), newOperator(C::POW, share(b), newLiteral(type, ev - T(1))));
 }
 
 template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::finishPower(Node* pNode, Node* db, Node* de)
@@ -626,30 +909,30 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::finis
             return pFactor;
         if (_simplify && isValue(e, 2))
             return makeBinary(pFactor, b, false, true, C::MUL);
-        return newOperator(C::MUL, pFactor, newOperator(C::POW, copy(b), minusOne(e)));
+        return newOperator(C::MUL, pFactor, newOperator(C::POW, share(b), minusOne(e)));
     }
     if (!pNode->leftTag && pNode->rightTag)
     {
         if (isLiteral(b))
         {
             if (b->pToken->type == C::E)
-                return make(de, copy(pNode), C::MUL);
+                return make(de, share(pNode), C::MUL);
             const T lnB = std::log(b->pToken->value);
-            return make(make(newLiteral(logarithmType(lnB), lnB), de, C::MUL), copy(pNode), C::MUL);
+            return make(make(newLiteral(logarithmType(lnB), lnB), de, C::MUL), share(pNode), C::MUL);
         }
-        Node* pLog = newOperator(C::LN, copy(b), nullptr);
-        return make(make(pLog, de, C::MUL), copy(pNode), C::MUL);
+        Node* pLog = newOperator(C::LN, share(b), nullptr);
+        return make(make(pLog, de, C::MUL), share(pNode), C::MUL);
     }
     // b ^ e * (de ln b + e db / b)
     Node* q;
     if (equal(b, e))
         q = db;
     else if (equal(db, b))
-        q = copy(e);
+        q = share(e);
     else
         q = makeBinary(makeBinary(e, db, true, false, C::MUL), b, false, true, C::DIV);
-    Node* pLog = newOperator(C::LN, copy(b), nullptr);
-    return make(make(make(de, pLog, C::MUL), q, C::ADD), copy(pNode), C::MUL);
+    Node* pLog = newOperator(C::LN, share(b), nullptr);
+    return make(make(make(de, pLog, C::MUL), q, C::ADD), share(pNode), C::MUL);
 }
 
 // ---- conditional statements ----

@@ -4,6 +4,7 @@
 
 #include "ETNodeKinds.h"
 #include "ExpressionTree.h"
+#include "TreeWalk.h"
 
 namespace sl
 {
@@ -169,6 +170,47 @@ template <typename T> void ExpressionTree<T>::removeTerm(Node*& rootLink, Node* 
         replaceNode(rootLink, pNode, pNode->pRightNode);
 }
 
+// The chain a fold rewrites: a copy when asked; while derivatives share subtrees, a copy
+// of its nodes of op's chain (all a fold changes), the other subtrees shared.
+template <typename T>
+typename ExpressionTree<T>::Node* ExpressionTree<T>::chainToFold(Node* pChain, bool copyChain, td::BYTE op)
+{
+    if (!_sharing)
+        return takeOperand(pChain, copyChain);
+    Node* pCopy = nullptr;
+    // Each entry: a node and the link that receives it or its copy.
+    WalkStack<std::pair<Node*, Node**>> todo;
+    todo.push({pChain, &pCopy});
+    while (!todo.isEmpty())
+    {
+        auto [pFrom, ppLink] = todo.top();
+        todo.pop();
+        if (!isChainOf(pFrom, op))
+        {
+            *ppLink = pFrom;
+            continue;
+        }
+        Node* pNew = newNode();
+        *pNew->pToken = *pFrom->pToken;
+        *ppLink = pNew;
+        todo.push({pFrom->pRightNode, &pNew->pRightNode});
+        todo.push({pFrom->pLeftNode, &pNew->pLeftNode});
+    }
+    return pCopy;
+}
+
+// The chain's literal takes value; while derivatives share subtrees, a new literal takes
+// its place.
+template <typename T> template <typename Hit>
+void ExpressionTree<T>::foldedLiteral(Hit& hit, const T& value, td::BYTE type)
+{
+    if (!_sharing)
+        return setLiteral(hit.pLiteral, value, type);
+    Node* pLiteral = newLiteral(type, value);
+    (hit.isLeft ? hit.pNode->pLeftNode : hit.pNode->pRightNode) = pLiteral;
+    hit.pLiteral = pLiteral;
+}
+
 // chain op c: the literal k of the chain takes c.
 template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::foldIntoLeft(Node* pChain,
                                                                                         const Node* pLiteral,
@@ -177,8 +219,8 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::foldI
     ChainLiteral<T> hit = findInChain(pChain, op);
     if (!hit.pNode)
         return nullptr;
-    Node* pBase = takeOperand(pChain, copyChain);
-    if (copyChain)
+    Node* pBase = chainToFold(pChain, copyChain, op);
+    if (pBase != pChain)
         hit = findInChain(pBase, op);
     const Tok& k = *hit.pLiteral->pToken;
     const T c = pLiteral->pToken->value;
@@ -196,7 +238,7 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::foldI
             return nullptr;
         type = nonIntegerType(value);
     }
-    setLiteral(hit.pLiteral, value, type);
+    foldedLiteral(hit, value, type);
     if (value == T(op == C::SUB ? 0 : 1))
         removeTerm(pBase, hit.pLiteral);
     return pBase;
@@ -256,11 +298,11 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::foldI
         return nullptr;
     const td::BYTE type = foldedType(m, bothIntegers, quotient);
 
-    Node* pBase = takeOperand(pChain, copyChain);
-    const ChainLiteral<T> hit = copyChain ? findInChain(pBase, op) : probe;
+    Node* pBase = chainToFold(pChain, copyChain, op);
+    ChainLiteral<T> hit = pBase != pChain ? findInChain(pBase, op) : probe;
     if (commuting && hit.isLeft)
     {
-        setLiteral(hit.pLiteral, m, type);
+        foldedLiteral(hit, m, type);
         if (m == T(op == C::ADD ? 0 : 1))
             removeTerm(pBase, hit.pLiteral);
         return pBase;
@@ -425,6 +467,8 @@ template <typename T> auto ExpressionTree<T>::literalLeftRules(Operands& o) -> S
         td::BYTE type;
         if (!foldLiterals(o.op, *o.l->pToken, *o.r->pToken, value, type))
             return o.done(plainBinary(o));
+        if (_sharing)
+            return o.done(newLiteral(type, value));
         Node* pResult = takeOperand(o.l, o.cl);
         setLiteral(pResult, value, type);
         return o.done(pResult);
@@ -576,6 +620,8 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::makeB
     td::BYTE foldType;
     if (!foldLiterals(type, *pL->pToken, *pResult->pRightNode->pToken, value, foldType))
         return pResult;
+    if (_sharing)
+        return newLiteral(foldType, value);
     setLiteral(pL, value, foldType);
     return pL;
 }
@@ -611,7 +657,10 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::power
     Node* pBase = takeOperand(pTree, copy);
     if (!isType(pBase, C::POW))
         return newOperator(C::POW, pBase, intLiteral(k));
-    pBase->pRightNode = makeBinary(pBase->pRightNode, intLiteral(k), false, false, C::MUL);
+    Node* pExponent = makeBinary(pBase->pRightNode, intLiteral(k), false, false, C::MUL);
+    if (_sharing)
+        return newOperator(C::POW, pBase->pLeftNode, pExponent);
+    pBase->pRightNode = pExponent;
     return pBase;
 }
 

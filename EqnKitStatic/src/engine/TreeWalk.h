@@ -46,7 +46,8 @@ public:
     bool isEmpty() const { return _n == 0; }
 
 private:
-    E _local[N] = {};
+    // Left uninitialised: a walk writes an entry before it reads it.
+    E _local[N];
     std::vector<E> _more;
     std::size_t _n = 0;
 };

@@ -69,6 +69,15 @@ template <> struct ValueTraits<std::complex<double>>
 inline bool isTrue(double v) { return v != 0.0; }
 inline bool isTrue(const std::complex<double>& v) { return v.real() != 0.0 || v.imag() != 0.0; }
 
+// Magnitude of a value in a residual norm: its absolute value, complex the larger absolute
+// part; NaN when a part is NaN.
+inline double normMagnitude(double v) { return std::fabs(v); }
+inline double normMagnitude(const std::complex<double>& v)
+{
+    double re = std::fabs(v.real()), im = std::fabs(v.imag());
+    return re >= im || std::isnan(re) ? re : im;
+}
+
 inline double realPart(double v) { return v; }
 inline double realPart(const std::complex<double>& v) { return v.real(); }
 

@@ -79,6 +79,9 @@ template <typename T> bool NRSolver<T>::runRepetition(td::UINT4 r, bool& repeat,
     }
     this->writeStatusPlaces();
     this->_status = Solution::IterBase;
+    const SolverStores<T>& s = this->_stores;
+    _useRows = _entryValues.size() == s.jacobian.size() && s.rows.isUsable(s.equations, s.jacobian);
+    _entriesFresh = false;
     if (this->_stores.nVars == 0)
     {
         result = Solution::OK;
@@ -108,7 +111,10 @@ template <typename T> bool NRSolver<T>::runRepetition(td::UINT4 r, bool& repeat,
     }
     this->_iterationsInPass = 0;
     if (this->_traceLevel != 0)
+    {
         this->notifyProgress();
+        entriesStale();
+    }
     if (_nJacobianEntries == 0 || this->_stores.jacobian.size() == 0)
     {
         this->reportKey(msg::scEmptyJacobian, msg::scEmptyJacSubModel);
@@ -242,8 +248,11 @@ template <typename T> bool NRSolver<T>::iterate(td::UINT2 pass, Solution& result
         if (k >= 3 && norm > 0 && previousNorm / norm < cDampingThreshold)
             damping = 0.5;
         previousNorm = norm;
-        if (pass == 1 || this->_iterPostProcEveryPass)
+        if ((pass == 1 || this->_iterPostProcEveryPass) && !s.sections[SolverStores<T>::IterPostProc].empty())
+        {
             this->runIterPostProc();
+            entriesStale();
+        }
 
         if (this->_eps > norm && regionChange <= 2)
         {
@@ -270,7 +279,10 @@ template <typename T> bool NRSolver<T>::iterate(td::UINT2 pass, Solution& result
         }
         writeNormPlaces();
         if (this->_traceLevel == 2)
+        {
             this->notifyProgress();
+            entriesStale();
+        }
         if (!_keepFactorisation && !factorise())
         {
             result = fail(Solution::FactorizationError, msg::scFactorizationError, msg::scFactorErrorSubModel, false);
@@ -288,7 +300,10 @@ template <typename T> bool NRSolver<T>::runLimitGroups(td::UINT2& pass, bool& ne
     {
         const LimitGroup<T>& group = groups[g];
         if (group.enabled && group.n > 0)
+        {
             this->runLimitGroup(group);
+            entriesStale();
+        }
         if (!this->anySignal())
             continue;
         // A limit that acts in every pass must not keep the solve going for ever.
@@ -309,6 +324,7 @@ template <typename T> bool NRSolver<T>::runLimitGroups(td::UINT2& pass, bool& ne
         this->notifyProgress();
         this->_residualNorm = 2 * this->_eps;
         _factorStale = true;
+        entriesStale();
         newPass = true;
         return true;
     }
@@ -334,7 +350,11 @@ template <typename T> bool NRSolver<T>::factorise()
                                            sparse::SolverType::LU, pivoting, sparse::Ordering::AMD);
     }
     _pSparse->begin();
-    s.jacobian.evaluate(*_pSparse);
+    if (_entriesFresh)
+        s.jacobian.put(_entryValues.data(), *_pSparse);
+    else
+        s.jacobian.evaluate(*_pSparse);
+    _entriesFresh = false;
     if (!_pSparse->factorise())
     {
         releaseSparse();
@@ -346,8 +366,16 @@ template <typename T> bool NRSolver<T>::factorise()
 
 template <typename T> void NRSolver<T>::evaluateResiduals()
 {
+    SolverStores<T>& s = this->_stores;
+    T* out = _residuals.size() ? &_residuals[0] : nullptr;
     double norm = 0;
-    this->_stores.equations.evaluateScaledMaxAbs(_residuals.size() ? &_residuals[0] : nullptr, T(-1.0), &norm);
+    if (_useRows)
+    {
+        s.rows.evaluate(s.equations, out, T(-1.0), &norm, _entryValues.data());
+        _entriesFresh = true;
+    }
+    else
+        s.equations.evaluateScaledMaxAbs(out, T(-1.0), &norm);
     this->_residualNorm = norm;
     if (this->_pMonitor)
         this->_pMonitor->residualNorm = norm;

@@ -130,6 +130,10 @@ template <typename T> bool NRSolver<T>::setUp()
     _step.reserve(0);
     _step.reserve(n);
     s.bind(this);
+    _entryValues.reserve(0);
+    if (s.rows.isUsable(s.equations, s.jacobian))
+        _entryValues.reserve(s.jacobian.size());
+    _entriesFresh = false;
     this->_iterationsInPass = 0;
     releaseSparse();
     this->_built = true;

@@ -62,8 +62,12 @@ protected:
     // Fills the Jacobian at the current values and factorises it; a failure releases
     // the sparse solver.
     bool factorise();
-    // The residuals -F(x) and their norm.
+    // The residuals -F(x) and their norm; where the equations' rows serve, the values of
+    // the Jacobian entries at the same point come with them.
     void evaluateResiduals();
+    // Something may have changed values since the residuals: the next Jacobian is
+    // evaluated afresh.
+    void entriesStale() { _entriesFresh = false; }
     // The region-state walk over the limit functions: the largest state (2 or less: no
     // limit changed its region).
     td::BYTE walkLimits();
@@ -74,12 +78,19 @@ protected:
 
     cnt::SafeFullVector<T> _residuals;
     cnt::SafeFullVector<T> _step;
+    // The Jacobian entries' values of the last rows' walk, one per entry.
+    cnt::SafeFullVector<T> _entryValues;
     sparse::ISolver<T>* _pSparse = nullptr;
     td::UINT4 _nJacobianEntriesBuilt = 0;
     td::UINT4 _nJacobianEntries = 0;
     td::BYTE _keepFactorisation = 0;
     // The held factorisation is not of the current values.
     bool _factorStale = true;
+    // Residuals and Jacobian values come from the equations' rows (bit for bit what the
+    // equations and the Jacobian give entry by entry); decided at each repetition.
+    bool _useRows = false;
+    // _entryValues hold the Jacobian at the current values.
+    bool _entriesFresh = false;
 };
 
 extern template class NRSolver<double>;

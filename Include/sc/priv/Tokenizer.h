@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstring>
+#include <vector>
 
 #include <mu/GraphicNames.h>
 #include <sc/SCLib.h>
@@ -53,6 +54,7 @@ public:
         _groupNames = pGroups;
         _attribNames = pAttribs;
         _specialConstants = pConstants;
+        _keywords.clear();
     }
 
     Token getNextToken()
@@ -145,8 +147,11 @@ private:
 
     static bool isWordByte(td::BYTE c) { return isLetter(c) || isDigit(c) || c == '_' || c == '@' || c == '#'; }
 
+    // The word is cut out of the line whole: its bytes go to the text at once.
     Token readWord()
     {
+        const td::UINT4 start = _pos;
+        td::UINT4 chars = 0;
         bool underscoresOnly = true;
         bool asciiOnly = true;
         for (;;)
@@ -157,23 +162,29 @@ private:
                 if (!isWordByte(c))
                     break;
                 underscoresOnly = underscoresOnly && c == '_';
-                take(1);
+                ++_pos;
+                ++chars;
                 continue;
             }
             if (getSequenceLength(c) < 1)
                 break;
             td::UINT4 n = characterAt(_pos);
             if (n == 0)
+            {
+                cutOut(start, chars);
                 return Token::Error;
+            }
             underscoresOnly = false;
             asciiOnly = false;
-            take(n);
+            _pos += n;
+            ++chars;
         }
+        cutOut(start, chars);
         const char* word = _text.c_str();
         td::UINT4 len = _text.length();
         if (underscoresOnly)
             return Token::Error;
-        if (std::strcmp(word, "true") == 0 || std::strcmp(word, "false") == 0)
+        if ((len == 4 && std::memcmp(word, "true", 4) == 0) || (len == 5 && std::memcmp(word, "false", 5) == 0))
         {
             if (_attribState == 3)
                 _attribState = 1;
@@ -186,6 +197,15 @@ private:
         if (len >= 10 || (len == static_cast<td::UINT4>(td::StrKey::Length) && !asciiOnly))
             return Token::Word;
         return classify(td::StrKey(word, static_cast<int>(len)));
+    }
+
+    // The bytes from start to the scan position as the token's text, of chars characters.
+    void cutOut(td::UINT4 start, td::UINT4 chars)
+    {
+        if (_pos > start)
+            _text.append(_line + start, _pos - start);
+        _column += chars;
+        _tokenLength += chars;
     }
 
     Token attributeWord(const char* word, td::UINT4 len)
@@ -219,6 +239,9 @@ private:
 
     Token classify(td::StrKey key)
     {
+        // Most words are names: one probe tells a word that no bound map holds.
+        if (!keywords().mayHold(key.value()))
+            return Token::Word;
         if (_attribState == 1)
         {
             if (const auto* p = lookup(_attribNames, key))
@@ -258,6 +281,76 @@ private:
         }
         return Token::Word;
     }
+
+    // The keys of every map a word is looked up in, hashed, made on the first lookup after
+    // a bind.
+    class KeywordSet
+    {
+    public:
+        bool empty() const { return _slots.empty(); }
+        void clear() { _slots.clear(); }
+        template <typename Map> void addAll(const Map* pMap)
+        {
+            if (!pMap)
+                return;
+            for (td::UINT4 i = 0; i < pMap->count(); ++i)
+                _keys.push_back((*pMap)[i].key.value());
+        }
+        void build()
+        {
+            std::size_t n = 16;
+            while (n < 2 * _keys.size())
+                n *= 2;
+            _slots.assign(n, 0);
+            for (td::LUINT8 k : _keys)
+            {
+                std::size_t i = slot(k);
+                while (_slots[i] != 0 && _slots[i] != k)
+                    i = (i + 1) & (_slots.size() - 1);
+                _slots[i] = k;
+            }
+            _keys.clear();
+        }
+        // False when no map holds the key; the key 0 (an empty word) is never held.
+        bool mayHold(td::LUINT8 k) const
+        {
+            for (std::size_t i = slot(k);; i = (i + 1) & (_slots.size() - 1))
+            {
+                if (_slots[i] == k)
+                    return k != 0;
+                if (_slots[i] == 0)
+                    return false;
+            }
+        }
+
+    private:
+        std::size_t slot(td::LUINT8 k) const
+        {
+            return static_cast<std::size_t>((k * 0x9E3779B97F4A7C15ull) >> 40) & (_slots.size() - 1);
+        }
+
+        std::vector<td::LUINT8> _keys;
+        std::vector<td::LUINT8> _slots;
+    };
+
+    const KeywordSet& keywords()
+    {
+        if (_keywords.empty())
+        {
+            _keywords.addAll(_attribNames);
+            _keywords.addAll(_realFunctions);
+            _keywords.addAll(_complexFunctions);
+            _keywords.addAll(_specialConstants);
+            _keywords.addAll(_reservedWords);
+            _keywords.addAll(_groupNames);
+            _keywords.addAll(&s_logicalTokenMap);
+            _keywords.addAll(&s_embeddedParamMap);
+            _keywords.build();
+        }
+        return _keywords;
+    }
+
+    KeywordSet _keywords;
 
     void takeDigits()
     {

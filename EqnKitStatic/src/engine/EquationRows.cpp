@@ -1,0 +1,75 @@
+#include "EquationRows.h"
+
+#include "CU.h"
+
+namespace sl
+{
+template <typename T> void EquationRows<T>::clear()
+{
+    _rows.reserve(0);
+    _nEntries = _widest = _nTemps = 0;
+    _complete = true;
+    _draws = false;
+}
+
+template <typename T> void EquationRows<T>::add(const Evaluator<T>* pProgram, td::UINT4 firstEntry, td::UINT4 nEntries,
+                                                bool conditional, bool draws)
+{
+    _complete = _complete && (pProgram || conditional) && firstEntry == _nEntries;
+    _draws = _draws || draws;
+    _rows.push(Row{pProgram, pProgram ? pProgram->code() : nullptr, firstEntry, nEntries, conditional});
+    const td::UINT4 nTemps = pProgram ? pProgram->getNumberOfTemps() : 0;
+    _nTemps = nTemps > _nTemps ? nTemps : _nTemps;
+    _nEntries = firstEntry + nEntries;
+    _widest = nEntries > _widest ? nEntries : _widest;
+}
+
+template <typename T>
+bool EquationRows<T>::isUsable(const EvaluatorVect<T>& equations, const EvaluatorSparseMatrix<T>& jacobian) const
+{
+    return _complete && !_draws && _rows.size() == equations.size() && _nEntries == jacobian.size() &&
+           equations.getSolver() && !equations.hasReplacementValues();
+}
+
+template <typename T>
+void EquationRows<T>::evaluate(const EvaluatorVect<T>& equations, T* out, T scale, double* pMax, T* values) const
+{
+    TD_ASSERT(pMax);
+    *pMax = 0.0;
+    const td::UINT4 n = equations.size();
+    if (n == 0)
+        return;
+    TD_ASSERT(n == _rows.size());
+    CU<T> cu(equations.getSolver());
+    _results.resize(_widest + 1);
+    _temps.resize(_nTemps + 1);
+    T* results = _results.data();
+    T* temps = _temps.data();
+    double maxAbs = 0.0;
+    for (td::UINT4 i = 0; i < n; ++i)
+    {
+        const Row& row = _rows[i];
+        T v;
+        if (row.pCode)
+        {
+            cu.run(row.pCode, temps, results);
+            v = results[0];
+            T* pValues = values + row.firstEntry;
+            for (td::UINT4 k = 0; k < row.nEntries; ++k)
+                pValues[k] = results[k + 1];
+        }
+        else
+            v = equations[i]->evaluate(cu);
+        v = scale * v;
+        out[i] = v;
+        // As the equation list's walk: a NaN value makes the norm NaN.
+        const double a = normMagnitude(v);
+        if (a > maxAbs || std::isnan(a))
+            maxAbs = a;
+    }
+    *pMax = maxAbs;
+}
+
+template class EquationRows<double>;
+template class EquationRows<std::complex<double>>;
+} // namespace sl
