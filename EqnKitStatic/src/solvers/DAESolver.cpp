@@ -176,19 +176,9 @@ template <typename T> bool DAESolver<T>::reset(double t0)
 {
     if (!this->_built)
         return false;
-    if (!this->hasDeltaTParam())
-    {
-        this->reportKey(msg::scNoDeltaTSpecified);
+    if (!this->restartTime(t0, _dT))
         return false;
-    }
-    if (!(_dT > 0))
-    {
-        this->reportKey(msg::scZeroOrNegDeltaT);
-        return false;
-    }
     this->_residualNorm = cStartNorm;
-    this->setTimeParam(t0);
-    this->setDeltaTParam(_dT);
     this->_valuesChanged = 1;
     this->_childrenPending = 1;
     this->statusPlace(Solver<T>::PlaceStartTime) = T(t0);

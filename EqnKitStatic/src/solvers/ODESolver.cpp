@@ -145,18 +145,8 @@ template <typename T> Solution ODESolver<T>::step(td::INT4 nSteps)
 
 template <typename T> bool ODESolver<T>::reset(double t0)
 {
-    if (!this->hasDeltaTParam())
-    {
-        this->reportKey(msg::scNoDeltaTSpecified);
+    if (!this->restartTime(t0, _dT))
         return false;
-    }
-    if (!(_dT > 0))
-    {
-        this->reportKey(msg::scZeroOrNegDeltaT);
-        return false;
-    }
-    this->setTimeParam(t0);
-    this->setDeltaTParam(_dT);
     this->_running = 1;
     this->_totalIterations = this->_iterationsInPass = 0;
     if (this->_reInit)

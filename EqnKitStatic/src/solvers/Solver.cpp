@@ -5,6 +5,8 @@
 #include <cfloat>
 #include <cstdio>
 
+#include <sc/MessageKeys.h>
+
 #include "CU.h"
 #include "RPNParser.h"
 
@@ -410,6 +412,23 @@ template <typename T> void Solver<T>::injectTime(double t, double dT)
     TD_ASSERT(!_stores.values.empty());
     setTimeParam(t);
     setDeltaTParam(dT);
+}
+
+template <typename T> bool Solver<T>::restartTime(double t0, double dT)
+{
+    if (!hasDeltaTParam())
+    {
+        reportKey(sc::msg::scNoDeltaTSpecified);
+        return false;
+    }
+    if (!(dT > 0))
+    {
+        reportKey(sc::msg::scZeroOrNegDeltaT);
+        return false;
+    }
+    setTimeParam(t0);
+    setDeltaTParam(dT);
+    return true;
 }
 
 template class Solver<double>;

@@ -226,6 +226,9 @@ protected:
     void setDeltaTParam(double dT) { writeParameter(_stores.settings.indexOfDeltaTParam, dT); }
     // sc::ITime::setTime of the time-stepping kinds: both parameters must exist.
     void injectTime(double t, double dT);
+    // The start of a time-stepping run: refused with its key without a dT parameter or a
+    // positive step, else t0 and dT are written to the model's time parameters.
+    bool restartTime(double t0, double dT);
     // Places 1, 3, 4 and 5, and with a progress record 0 and 2.
     void writeStatusPlaces();
     void clearSignalCounts();
