@@ -1,5 +1,6 @@
 #include <cmath>
 #include <complex>
+#include <cstring>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -154,8 +155,57 @@ TYPED_TEST_P(DAEStep, AConstantJacobianIsFactorisedOncePerChange)
     EXPECT_NEAR(std::abs(s.value("x") - x * TypeParam(std::pow(0.98 / 1.02, 10))), 0, 1e-12);
 }
 
+TYPED_TEST_P(DAEStep, RowsGiveTheStepsOfTheEntryEvaluators)
+{
+    // The Newton iterations take residuals and Jacobian from the equations' rows; entry by
+    // entry (rows dropped) every step gives the same values bit for bit. The linear coupling
+    // keeps its factorisation (its Jacobian filled from the rows' values), the nonlinear one
+    // is refactorised each iteration.
+    const char* const domain = sl::ValueTraits<TypeParam>::isComplex ? ", domain = cmplx" : "";
+    const char* const couplings[] = {"u = x", "u = x*x + 0.1*sin(y)"};
+    for (const char* method : {"Trapez", "RK4"})
+    {
+        for (const char* coupling : couplings)
+        {
+            const std::string text =
+                daeModel(method,
+                         std::string("Vars:\nx = 1\ny = 0.5\nu = 0\nODEs:\nx' = -x\nTFs:\ny / u = 1/(s + 1)\nNLEs:\n") +
+                             coupling + "\n",
+                         domain);
+            const std::string where = std::string(method) + ", " + coupling;
+            DAE<TypeParam> rows, entries;
+            ASSERT_TRUE(rows.build(text)) << where << rows.keys();
+            ASSERT_TRUE(entries.build(text)) << where;
+            const sl::SolverStores<TypeParam>& s = rows.pSolver->getStores();
+            ASSERT_TRUE(s.rows.isUsable(s.equations, s.jacobian)) << where;
+            EXPECT_EQ(rows.pSolver->keepsFactorisation(), coupling == couplings[0]) << where;
+            entries.pSolver->getStores().rows.clear();
+            const td::UINT4 n = rows.pSolver->getNumberOfVariables() + rows.pSolver->getNumberOfParameters();
+            for (DAE<TypeParam>* p : {&rows, &entries})
+            {
+                p->pSolver->setStepSize(0.05);
+                ASSERT_TRUE(p->pSolver->reset(0.0)) << where;
+            }
+            for (int k = 1; k <= 20; ++k)
+            {
+                ASSERT_EQ(rows.pSolver->step(1), Solution::OK) << where << " step " << k;
+                ASSERT_EQ(entries.pSolver->step(1), Solution::OK) << where << " step " << k;
+                EXPECT_EQ(rows.pSolver->getNumberOfIterations(), entries.pSolver->getNumberOfIterations()) << where;
+                for (td::UINT4 i = 0; i < n; ++i)
+                    ASSERT_EQ(std::memcmp(&rows.pSolver->getVariableValuesPtr()[i],
+                                          &entries.pSolver->getVariableValuesPtr()[i], sizeof(TypeParam)),
+                              0)
+                        << where << ", step " << k << ": symbol " << i;
+            }
+            const sparse::FactorStats a = rows.pSolver->getFactorStats(), b = entries.pSolver->getFactorStats();
+            EXPECT_EQ(a.factorisations + a.refactorisations, b.factorisations + b.refactorisations) << where;
+        }
+    }
+}
+
 REGISTER_TYPED_TEST_SUITE_P(DAEStep, ATransferFunctionStepsByTheStabilityFunction,
-                            ATimeVaryingJacobianIsRefactorisedEveryStep, AConstantJacobianIsFactorisedOncePerChange);
+                            ATimeVaryingJacobianIsRefactorisedEveryStep, AConstantJacobianIsFactorisedOncePerChange,
+                            RowsGiveTheStepsOfTheEntryEvaluators);
 using Builds = ::testing::Types<double, Cmplx>;
 INSTANTIATE_TYPED_TEST_SUITE_P(Both, DAEStep, Builds);
 

@@ -105,7 +105,7 @@ template <typename T> bool DAESolver<T>::factoriseStep()
     }
     KeptFill<T> fill(*this->_pSparse, _keptJacobian);
     fill.begin();
-    s.jacobian.evaluate(fill);
+    this->fillJacobian(fill);
     if (fill.changed())
         this->_factorStale = true;
     if (!this->_factorStale && this->_pSparse->isFactorised())
@@ -120,6 +120,7 @@ template <typename T> Solution DAESolver<T>::runStep(bool first)
 {
     this->_status = Solution::OK;
     this->_traceLevel = 0;
+    this->decideRows();
     if (this->_valuesChanged && this->_reInit)
         this->restoreStartValues();
     this->_valuesChanged = 0;

@@ -79,9 +79,7 @@ template <typename T> bool NRSolver<T>::runRepetition(td::UINT4 r, bool& repeat,
     }
     this->writeStatusPlaces();
     this->_status = Solution::IterBase;
-    const SolverStores<T>& s = this->_stores;
-    _useRows = _entryValues.size() == s.jacobian.size() && s.rows.isUsable(s.equations, s.jacobian);
-    _entriesFresh = false;
+    decideRows();
     if (this->_stores.nVars == 0)
     {
         result = Solution::OK;
@@ -350,11 +348,7 @@ template <typename T> bool NRSolver<T>::factorise()
                                            sparse::SolverType::LU, pivoting, sparse::Ordering::AMD);
     }
     _pSparse->begin();
-    if (_entriesFresh)
-        s.jacobian.put(_entryValues.data(), *_pSparse);
-    else
-        s.jacobian.evaluate(*_pSparse);
-    _entriesFresh = false;
+    fillJacobian(*_pSparse);
     if (!_pSparse->factorise())
     {
         releaseSparse();
@@ -362,6 +356,23 @@ template <typename T> bool NRSolver<T>::factorise()
     }
     _factorStale = false;
     return true;
+}
+
+template <typename T> void NRSolver<T>::fillJacobian(sparse::IMatrixReceiver<T>& receiver)
+{
+    const EvaluatorSparseMatrix<T>& jacobian = this->_stores.jacobian;
+    if (_entriesFresh)
+        jacobian.put(_entryValues.data(), receiver);
+    else
+        jacobian.evaluate(receiver);
+    _entriesFresh = false;
+}
+
+template <typename T> void NRSolver<T>::decideRows()
+{
+    const SolverStores<T>& s = this->_stores;
+    _useRows = _entryValues.size() == s.jacobian.size() && s.rows.isUsable(s.equations, s.jacobian);
+    _entriesFresh = false;
 }
 
 template <typename T> void NRSolver<T>::evaluateResiduals()

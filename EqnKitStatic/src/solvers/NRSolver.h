@@ -62,6 +62,12 @@ protected:
     // Fills the Jacobian at the current values and factorises it; a failure releases
     // the sparse solver.
     bool factorise();
+    // The Jacobian at the current values into receiver: the rows' values when they are
+    // fresh, else entry by entry; either way they are stale afterwards.
+    void fillJacobian(sparse::IMatrixReceiver<T>& receiver);
+    // Whether the rows serve the coming iterations (they cover the equations and the
+    // Jacobian, draw no random numbers, no replacement values); no entry is fresh.
+    void decideRows();
     // The residuals -F(x) and their norm; where the equations' rows serve, the values of
     // the Jacobian entries at the same point come with them.
     void evaluateResiduals();
