@@ -44,12 +44,7 @@ template <typename T> bool WLSSolver<T>::init(sc::Naming* pNaming, const sc::Tok
     }
     this->applyModelLineSettings(model, level);
     this->takeBuildResults(data, model, level);
-    TD_ASSERT(this->_stores.nVars == builder.getNumVariables());
-    TD_ASSERT(this->_stores.nParams == builder.getNumParameters());
-    _nMeas = builder.getNumEquations();
-    this->_nJacobianEntriesBuilt = this->_stores.jacobian.getNumberOfNonZeros();
-    this->_nJacobianEntries = this->_nJacobianEntriesBuilt;
-    setUpWLS();
+    setUpWLS(builder);
     return true;
 }
 
@@ -80,17 +75,17 @@ template <typename T> bool WLSSolver<T>::initFromXML(const td::String& source, t
     // The tolerance stays the solver's.
     this->_stores.settings.indexOfTParam = data.indexOfTParam;
     this->_stores.settings.indexOfDeltaTParam = data.indexOfDeltaTParam;
+    setUpWLS(builder);
+    return true;
+}
+
+template <typename T> void WLSSolver<T>::setUpWLS(const RPNDerivParser<T>& builder)
+{
     TD_ASSERT(this->_stores.nVars == builder.getNumVariables());
     TD_ASSERT(this->_stores.nParams == builder.getNumParameters());
     _nMeas = builder.getNumEquations();
     this->_nJacobianEntriesBuilt = this->_stores.jacobian.getNumberOfNonZeros();
     this->_nJacobianEntries = this->_nJacobianEntriesBuilt;
-    setUpWLS();
-    return true;
-}
-
-template <typename T> void WLSSolver<T>::setUpWLS()
-{
     SolverStores<T>& s = this->_stores;
     // The Newton vectors are not used: the step comes out of the sparse solver.
     this->_residuals.reserve(0);

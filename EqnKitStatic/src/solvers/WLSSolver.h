@@ -39,12 +39,10 @@ private:
     using Finish = sc::ISolverConsumer::Finish;
 
     // After a successful build: matrices, residual columns and the weights' normalisation.
-    void setUpWLS();
+    void setUpWLS(const RPNDerivParser<T>& builder);
     void releaseMatrices();
     // What both roads do before their build: matrices, counts and weights dropped.
     void beginWLSBuild();
-    // The steps before either road's build: matrices, counts and the weights.
-    void beginWLSBuild(SolverData<T>& data);
     bool runRepetition(td::UINT4 r, bool& repeat, sc::Solution& result);
     // The Gauss-Newton iterations of one pass; false when the solve ends with result.
     bool iterate(td::UINT2 pass, sc::Solution& result);
