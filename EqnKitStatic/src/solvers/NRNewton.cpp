@@ -7,6 +7,8 @@
 
 #include <sc/MessageKeys.h>
 
+#include "IterationRules.h"
+
 #include "CU.h"
 #include "NRSolver.h"
 
@@ -14,16 +16,12 @@ namespace sl
 {
 namespace msg = sc::msg;
 using sc::Solution;
+using namespace iteration;
 
 namespace
 {
-constexpr double cNonZeroGrowth = 1.5;
 constexpr double cDampingThreshold = 10.0;
-constexpr td::UINT4 cOscillationIterations = 10000;
-constexpr double cOscillationFactor = 5.0;
 constexpr double cNoImprovementNorm = 100000.0;
-// The iteration of a pass from which the smallest norm is tracked.
-constexpr td::UINT4 cSmallestNormFrom = 10;
 
 // Region of a value against its bounds: 0 at or below the lower, 1 strictly between
 // (NaN counts here), 2 at or above the upper.
@@ -35,8 +33,6 @@ td::BYTE regionState(int oldRegion, int newRegion)
     static const td::BYTE s_states[3][3] = {{0, 3, 8}, {5, 1, 6}, {7, 4, 2}};
     return s_states[oldRegion][newRegion];
 }
-
-td::UINT2 saturated16(td::UINT4 v) { return v > 0xFFFF ? td::UINT2(0xFFFF) : static_cast<td::UINT2>(v); }
 } // namespace
 
 template <typename T> Solution NRSolver<T>::solve()

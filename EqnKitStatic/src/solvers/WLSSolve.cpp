@@ -6,23 +6,22 @@
 
 #include <sc/MessageKeys.h>
 
+#include "IterationRules.h"
+
 #include "WLSSolver.h"
 
 namespace sl
 {
 namespace msg = sc::msg;
 using sc::Solution;
+using namespace iteration;
 
 namespace
 {
-constexpr double cNonZeroGrowth = 1.5;
 // The constraints hold when the L1 norm of their residuals is below this times eps.
 constexpr double cConstraintFactor = 10.0;
-constexpr td::UINT4 cOscillationIterations = 10000;
-constexpr double cOscillationFactor = 5.0;
 // The norm a repetition starts from: not small, so that at least one step is taken.
 constexpr double cStartNorm = 100.0;
-constexpr td::UINT4 cSmallestNormFrom = 10;
 
 // Size of a step value, like the residual norm: complex takes the larger part; NaN stays.
 double stepSize(double v) { return std::fabs(v); }
@@ -31,8 +30,6 @@ double stepSize(const std::complex<double>& v)
     const double re = std::fabs(v.real()), im = std::fabs(v.imag());
     return re >= im || std::isnan(re) ? re : im;
 }
-
-td::UINT2 saturated16(td::UINT4 v) { return v > 0xFFFF ? td::UINT2(0xFFFF) : static_cast<td::UINT2>(v); }
 } // namespace
 
 template <typename T> Solution WLSSolver<T>::solve()
