@@ -28,6 +28,11 @@ namespace sparse
 template <typename T> class ISolver : public IMatrixReceiver<T>
 {
 public:
+    // Opens a fill and puts the cells of the last fill again, in the same order, with
+    // values[0..n): as begin followed by those puts, without finding their places. False,
+    // with nothing changed, unless the last fill put exactly n cells and was factorised
+    // (and no fill has been opened since); the caller then fills cell by cell.
+    virtual bool refill(const T* values, td::INT4 n) = 0;
     // Number of unknowns (and of rows and columns).
     virtual td::INT4 size() const = 0;
     // Sets entry row of the right-hand side used by solve(); begin zeroes it.

@@ -25,6 +25,20 @@ template <typename T> void Assembler<T>::begin()
     _cursor = 0;
 }
 
+template <typename T> bool Assembler<T>::refill(const T* values, std::size_t n)
+{
+    // After endFill every step has its slot; a fill under way may have held cells aside.
+    if (_cursor != 0 || !_pending.empty() || n != _steps.size())
+        return false;
+    std::fill(_values.begin(), _values.end(), T(0));
+    T* slots = _values.data();
+    const Step* steps = _steps.data();
+    for (std::size_t k = 0; k < n; ++k)
+        slots[steps[k].slot] = values[k];
+    _cursor = n;
+    return true;
+}
+
 // A put that does not repeat the previous fill at its place: its slot is looked up, or
 // the cell is held aside when it is new to the pattern.
 template <typename T> void Assembler<T>::putAside(td::INT4 row, td::INT4 col, const T& value)

@@ -38,6 +38,10 @@ public:
         }
         putAside(row, col, value);
     }
+    // Opens a fill and repeats the puts of the last ended fill, in their order, with
+    // values[0..n): begin and those puts without their searches. False, with nothing
+    // changed, unless a fill of exactly n puts has ended and no other has begun.
+    bool refill(const T* values, std::size_t n);
     // Ends the fill: cells put for the first time join the pattern, with their values.
     // True when the pattern grew (its slots then moved).
     bool endFill();

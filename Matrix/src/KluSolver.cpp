@@ -55,6 +55,15 @@ template <typename T> void KluSolver<T>::begin()
     _valuesChanged = true;
 }
 
+template <typename T> bool KluSolver<T>::refill(const T* values, td::INT4 n)
+{
+    if (n < 0 || !_matrix.refill(values, static_cast<std::size_t>(n)))
+        return false;
+    std::fill(_rhs.begin(), _rhs.end(), T(0));
+    _valuesChanged = true;
+    return true;
+}
+
 template <typename T>
 void KluSolver<T>::finishMeasurements(const dense::DiagMatrix<double>&, const dense::Matrix<T>&, ISolver<T>&)
 {

@@ -23,6 +23,7 @@ public:
 
     void put(td::INT4 row, td::INT4 col, const T* value) override;
     void begin() override;
+    bool refill(const T* values, td::INT4 n) override;
     // A solver is filled directly; the finishing operations belong to a sparse matrix.
     void finishMeasurements(const dense::DiagMatrix<double>& weights, const dense::Matrix<T>& residuals,
                             ISolver<T>& solver) override;

@@ -355,12 +355,13 @@ template <typename T> void checkSineAndCosine()
     sl::Evaluator<T>* e = ctx.compile(tree);
     ASSERT_NE(e, nullptr);
     // The code holds the call for both, and the load joined to the multiplication (the
-    // constant in the units after it).
+    // constant in the units after it), and here to the addition after them.
     int pairs = 0, joined = 0;
     for (const sl::CodeUnit* pc = e->code(); pc->operation() != sl::Op::End; ++pc)
     {
         pairs += pc->operation() == sl::Op::SinCos || pc->operation() == sl::Op::CosSin;
-        if (pc->operation() == sl::Op::TempMulConst)
+        const sl::Op op = pc->operation();
+        if (op == sl::Op::TempMulConst || op == sl::Op::AddTempMulConst || op == sl::Op::SubTempMulConst)
         {
             ++joined;
             pc += sl::CodeValue<T>::cUnits;

@@ -196,6 +196,8 @@ public:
         cells[{row, col}] = *value;
     }
     void begin() override {}
+    // Knows no order of cells: the caller fills cell by cell.
+    bool refill(const T*, td::INT4) override { return false; }
     void finishMeasurements(const dense::DiagMatrix<double>&, const dense::Matrix<T>&, sparse::ISolver<T>&) override
     {
         ADD_FAILURE() << "finishMeasurements on a solver";

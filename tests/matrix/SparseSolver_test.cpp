@@ -287,6 +287,53 @@ TYPED_TEST(SparseSolver, ALaterPutOnTheSameCellReplacesTheValue)
     EXPECT_EQ(x, (std::vector<T>{val<T>(6), val<T>(4)}));
 }
 
+// A refill repeats the cells of the last factorised fill with new values: the same
+// system as begin and those puts (a cell put twice keeps its later value, a pattern
+// cell the fill did not put is zero), and it is refused while it cannot be that.
+TYPED_TEST(SparseSolver, ARefillRepeatsTheCellsOfTheLastFill)
+{
+    using T = TypeParam;
+    std::mt19937 rng(11);
+    const int n = 40;
+    Cells<T> cells = test::randomSystem<T>(n, 3, rng);
+    // An extra cell kept in the pattern by an earlier fill only, and a cell put twice.
+    Cells<T> wider = cells;
+    wider.add(0, n - 1, val<T>(0.5));
+    SolverHandle<T> solver(n);
+    wider.putInto(*solver);
+    ASSERT_TRUE(solver->factorise());
+    // Without begin the extra cell keeps its value through the second fill.
+    cells.add(cells.list[0].row, cells.list[0].col, val<T>(7));
+    cells.putInto(*solver);
+    ASSERT_TRUE(solver->factorise());
+
+    for (auto& cell : cells.list)
+        cell.value *= val<T>(0.9, 0.3);
+    std::vector<T> values;
+    for (const auto& cell : cells.list)
+        values.push_back(cell.value);
+    const auto nCells = static_cast<td::INT4>(values.size());
+    EXPECT_FALSE(solver->refill(values.data(), nCells - 1));
+    ASSERT_TRUE(solver->refill(values.data(), nCells));
+    ASSERT_TRUE(solver->factorise());
+    EXPECT_TRUE(solver->isSymbolicReused());
+    const std::vector<T> xTrue = test::randomVector<T>(n, rng);
+    const std::vector<T> b = cells.toDense(n, n).times(xTrue);
+    std::vector<T> x(static_cast<std::size_t>(n));
+    ASSERT_TRUE(solver->solve(b.data(), x.data()));
+    EXPECT_LE(test::relativeError(x, xTrue), 1e-12);
+
+    // A fill under way, a solver never filled, and a fill that met a new cell refuse.
+    const T one = val<T>(1);
+    solver->begin();
+    solver->put(0, 0, &one);
+    EXPECT_FALSE(solver->refill(values.data(), nCells));
+    SolverHandle<T> fresh(n);
+    EXPECT_FALSE(fresh->refill(values.data(), nCells));
+    fresh->put(1, 2, &one);
+    EXPECT_FALSE(fresh->refill(&one, 1));
+}
+
 TYPED_TEST(SparseSolver, SymbolicAnalysisIsKeptWhileThePatternStays)
 {
     using T = TypeParam;

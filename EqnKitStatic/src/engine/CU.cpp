@@ -677,20 +677,35 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults)
         pc += V::cUnits;
         NEXT;
     }
+    OPERATION(AddTempMulConst)
+    {
+        acc = acc + pTemps[u.arg] * V::read(pc);
+        pc += V::cUnits;
+        NEXT;
+    }
+    OPERATION(SubTempMulConst)
+    {
+        acc = acc - pTemps[u.arg] * V::read(pc);
+        pc += V::cUnits;
+        NEXT;
+    }
     // sin and cos of one operand in one call, the other one into temporary cell arg
     // (real build only: the sine and cosine of the call are those of sin and cos)
     OPERATION(SinCos)
     {
-        T other;
-        sineAndCosine(T(acc), acc, other);
-        pTemps[u.arg] = other;
+        // Through locals: an address of acc would keep the top cell out of a register.
+        T sine, cosine;
+        sineAndCosine(T(acc), sine, cosine);
+        acc = sine;
+        pTemps[u.arg] = cosine;
         NEXT;
     }
     OPERATION(CosSin)
     {
-        T other;
-        sineAndCosine(T(acc), other, acc);
-        pTemps[u.arg] = other;
+        T sine, cosine;
+        sineAndCosine(T(acc), sine, cosine);
+        acc = cosine;
+        pTemps[u.arg] = sine;
         NEXT;
     }
     // temporary cells and results of a program

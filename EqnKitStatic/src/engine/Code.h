@@ -14,8 +14,10 @@ namespace sl
 // from the value their push would have pushed (a push fused with the operation after it).
 // "Temp" forms take s from temporary cell arg. Store copies the top into temporary cell
 // arg, Load pushes that cell, Put pops the top into result slot arg, PutLoad puts and then
-// loads cell temp (programs that compute shared parts once). Any operation may also keep
-// its result in a temporary cell (its store flag).
+// loads cell temp (programs that compute shared parts once). TempMulConst pushes temporary
+// cell arg times the constant after it; AddTempMulConst and SubTempMulConst add it to the
+// top or subtract it from the top instead. Any operation may also keep its result in a
+// temporary cell (its store flag).
 #define EQNKIT_OPERATIONS(X)                                                                                           \
     X(End)                                                                                                             \
     X(PushVar)                                                                                                         \
@@ -103,6 +105,8 @@ namespace sl
     X(Real)                                                                                                            \
     X(Imag)                                                                                                            \
     X(TempMulConst)                                                                                                    \
+    X(AddTempMulConst)                                                                                                 \
+    X(SubTempMulConst)                                                                                                 \
     X(SinCos)                                                                                                          \
     X(CosSin)                                                                                                          \
     X(Store)                                                                                                           \

@@ -100,6 +100,8 @@ template <typename T> bool Evaluator<T>::appendInstruction(Op op, td::UINT4 arg)
             joinLoad(loadBefore);
         return true;
     }
+    if (joinSum(op))
+        return true;
     // The end marker is rewritten behind every instruction.
     TD_ASSERT(_nUnits + 1 < _capUnits);
     CodeUnit& u = _pCode[_nUnits];
@@ -129,6 +131,19 @@ template <typename T> void Evaluator<T>::joinLoad(td::INT4 i)
     --_nUnits;
     _pCode[_nUnits] = CodeUnit{};
     _lastOp = i;
+}
+
+// An addition or subtraction right after a joined load and multiplication (that keeps no
+// cell) takes its place: the product goes into the sum without passing the stack.
+template <typename T> bool Evaluator<T>::joinSum(Op op)
+{
+    if ((op != Op::Add && op != Op::Sub) || _lastOp < 0)
+        return false;
+    CodeUnit& last = _pCode[_lastOp];
+    if (last.operation() != Op::TempMulConst || last.store != 0)
+        return false;
+    last.op = static_cast<td::BYTE>(op == Op::Add ? Op::AddTempMulConst : Op::SubTempMulConst);
+    return true;
 }
 
 template <typename T> bool Evaluator<T>::appendPush(Op push, td::UINT4 arg)

@@ -168,6 +168,7 @@ private:
     // takes the push's place in its fused form.
     bool appendInstruction(Op op, td::UINT4 arg = 0);
     void joinLoad(td::INT4 i);
+    bool joinSum(Op op);
     bool appendPush(Op push, td::UINT4 arg);
     bool appendConstant(const T& value);
 

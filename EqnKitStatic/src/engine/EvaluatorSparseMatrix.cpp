@@ -76,6 +76,7 @@ template <typename T> void EvaluatorSparseMatrix<T>::addConditional(td::UINT4 ro
         _unionColumns.push(c);
     _entries.push(entry);
     _nNonZeros += entry.nColumns;
+    ++_nConditional;
 }
 
 template <typename T> void EvaluatorSparseMatrix<T>::walk(sparse::IMatrixReceiver<T>& receiver, const T* values) const

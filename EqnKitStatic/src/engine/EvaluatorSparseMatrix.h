@@ -27,6 +27,7 @@ public:
         _entries.reserve(n);
         _unionColumns.clear();
         _nNonZeros = 0;
+        _nConditional = 0;
     }
 
     // A code evaluator without instructions is skipped.
@@ -47,6 +48,9 @@ public:
     void evaluateWithHooks2(sparse::IMatrixReceiver<T>& receiver, const dense::DiagMatrix<double>& weights,
                             const dense::Matrix<T>& residuals, sparse::ISolver<T>& solver) const;
 
+    // True when no entry is conditional: every walk then puts size() cells, the k-th of
+    // them by entry k.
+    bool isPlain() const { return _nConditional == 0; }
     // True when no entry, branch or condition reads a variable.
     bool isConstant() const;
 
@@ -74,6 +78,7 @@ private:
     cnt::PushBackVector<Entry> _entries;
     cnt::PushBackVector<td::UINT4> _unionColumns;
     td::UINT4 _nNonZeros = 0;
+    td::UINT4 _nConditional = 0;
 };
 
 extern template class EvaluatorSparseMatrix<double>;

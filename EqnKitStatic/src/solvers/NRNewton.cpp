@@ -343,8 +343,11 @@ template <typename T> bool NRSolver<T>::factorise()
         _pSparse = sparse::createSolver<T>(static_cast<td::INT4>(n), estimate, sparse::Symmetry::General,
                                            sparse::SolverType::LU, pivoting, sparse::Ordering::AMD);
     }
-    _pSparse->begin();
-    fillJacobian(*_pSparse);
+    if (!refillJacobian())
+    {
+        _pSparse->begin();
+        fillJacobian(*_pSparse);
+    }
     if (!_pSparse->factorise())
     {
         releaseSparse();
@@ -362,6 +365,16 @@ template <typename T> void NRSolver<T>::fillJacobian(sparse::IMatrixReceiver<T>&
     else
         jacobian.evaluate(receiver);
     _entriesFresh = false;
+}
+
+template <typename T> bool NRSolver<T>::refillJacobian()
+{
+    const EvaluatorSparseMatrix<T>& jacobian = this->_stores.jacobian;
+    if (!_entriesFresh || !jacobian.isPlain() ||
+        !_pSparse->refill(_entryValues.data(), static_cast<td::INT4>(jacobian.size())))
+        return false;
+    _entriesFresh = false;
+    return true;
 }
 
 template <typename T> void NRSolver<T>::decideRows()

@@ -68,6 +68,9 @@ protected:
     // Whether the rows serve the coming iterations (they cover the equations and the
     // Jacobian, draw no random numbers, no replacement values); no entry is fresh.
     void decideRows();
+    // Fresh entry values straight into the sparse solver's places of its last fill (no
+    // conditional entry); false leaves the fill to fillJacobian.
+    bool refillJacobian();
     // The residuals -F(x) and their norm; where the equations' rows serve, the values of
     // the Jacobian entries at the same point come with them.
     void evaluateResiduals();
