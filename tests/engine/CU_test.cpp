@@ -463,3 +463,34 @@ TEST(CUDeathTest, StatisticIndexOutsideTheStoreAsserts)
     EXPECT_DEATH(m.run({KD::fn(C::AVG, -1)}), "iStat >= 0");
 }
 } // namespace
+
+// The cache of sines gives what the library gives for the same bits, whether the slot
+// holds the argument already, another one (collisions in a run of many angles), or its
+// initial zero; +0 and -0 and NaN are arguments of their own.
+TEST(SineCache, GivesTheLibrarysValuesForEveryArgument)
+{
+    sl::SineCache<double> cache;
+    std::vector<double> angles{0.0, -0.0, NaN, Inf, 1e300, -3.5};
+    for (int i = 0; i < 500; ++i)
+        angles.push_back(std::ldexp(static_cast<double>(i * 7919 % 1000) - 500.0, -6));
+    for (int pass = 0; pass < 2; ++pass)
+    {
+        for (double x : angles)
+        {
+            double s = 1, c = 1;
+            cache.sineAndCosine(x, s, c);
+            EXPECT_EQ(std::signbit(s), std::signbit(std::sin(x))) << x;
+            EXPECT_TRUE(same(s, std::sin(x))) << x;
+            EXPECT_TRUE(same(c, std::cos(x))) << x;
+        }
+    }
+    sl::SineCache<Cmplx> complexCache;
+    const Cmplx z(0.5, -1.25);
+    for (int pass = 0; pass < 2; ++pass)
+    {
+        Cmplx s, c;
+        complexCache.sineAndCosine(z, s, c);
+        EXPECT_TRUE(same(s, std::sin(z)));
+        EXPECT_TRUE(same(c, std::cos(z)));
+    }
+}

@@ -7,6 +7,7 @@
 
 #include "FnLimit.h"
 #include "RndGenManager.h"
+#include "SineCache.h"
 #include "StatisticsStore.h"
 
 namespace sl
@@ -25,26 +26,6 @@ td::INT4 toIndex(double v)
 }
 
 double signOf(double v) { return v < 0.0 ? -1.0 : (v > 0.0 ? 1.0 : 0.0); }
-
-// The sine and the cosine of x, bit for bit what std::sin and std::cos give: with the GNU
-// C library from its one call (whose results are those of its sin and cos), elsewhere
-// from the two.
-void sineAndCosine(double x, double& s, double& c)
-{
-#if defined(__GLIBC__)
-    ::sincos(x, &s, &c);
-#else
-    s = std::sin(x);
-    c = std::cos(x);
-#endif
-}
-
-void sineAndCosine(const std::complex<double>& x, std::complex<double>& s, std::complex<double>& c)
-{
-    const std::complex<double> v = x;
-    s = std::sin(v);
-    c = std::cos(v);
-}
 
 // round(v * 10^n) / 10^n, halves away from zero; n is the truncated digit count,
 // clamped to [-308, 308]; a non-finite count gives NaN. A value too large to scale has
@@ -142,6 +123,14 @@ template <typename T> void CU<T>::setParentSolver(ISolverServices<T>* pParent)
 {
     _pParentSolver = pParent;
     _pParentValues = pParent ? pParent->getVariableValuesPtr() : nullptr;
+}
+
+template <typename T> void CU<T>::sinesOf(T x, T& s, T& c)
+{
+    if (_pSines)
+        _pSines->sineAndCosine(x, s, c);
+    else
+        sineAndCosine(x, s, c);
 }
 
 template <typename T> T CU<T>::evaluate(const Evaluator<T>& e)
@@ -695,7 +684,7 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults)
     {
         // Through locals: an address of acc would keep the top cell out of a register.
         T sine, cosine;
-        sineAndCosine(T(acc), sine, cosine);
+        sinesOf(acc, sine, cosine);
         acc = sine;
         pTemps[u.arg] = cosine;
         NEXT;
@@ -703,7 +692,7 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults)
     OPERATION(CosSin)
     {
         T sine, cosine;
-        sineAndCosine(T(acc), sine, cosine);
+        sinesOf(acc, sine, cosine);
         acc = cosine;
         pTemps[u.arg] = sine;
         NEXT;

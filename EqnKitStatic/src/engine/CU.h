@@ -12,6 +12,7 @@
 #include "Code.h"
 #include "Evaluator.h"
 #include "ISolverServices.h"
+#include "SineCache.h"
 #include "ValueTraits.h"
 
 namespace sl
@@ -50,6 +51,8 @@ public:
     ISolverServices<T>* getSolver() const { return _pSolver; }
     sc::ISignal* getSignalReceiver() const { return _pSignal; }
     void setSignalReceiver(sc::ISignal* pSignal) { _pSignal = pSignal; }
+    // Sines and cosines of shared parts through the cache (the caller's; null: none).
+    void setSineCache(SineCache<T>* pSines) { _pSines = pSines; }
 
     T* getVariableValues() const { return _pVariableValues; }
     T* getParameterValues() const { return _paramValues; }
@@ -65,6 +68,7 @@ private:
 
     template <typename F> T statistic(T s, F&& read);
     T limit(T s);
+    void sinesOf(T x, T& s, T& c);
     T draw(T s);
 
     // The cells below the top; the top itself lives in a register while code runs.
@@ -75,6 +79,7 @@ private:
     ISolverServices<T>* _pParentSolver = nullptr;
     ISolverServices<T>* _pSolver = nullptr;
     sc::ISignal* _pSignal = nullptr;
+    SineCache<T>* _pSines = nullptr;
 };
 
 extern template class CU<double>;

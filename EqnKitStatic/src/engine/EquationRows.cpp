@@ -41,6 +41,7 @@ void EquationRows<T>::evaluate(const EvaluatorVect<T>& equations, T* out, T scal
         return;
     TD_ASSERT(n == _rows.size());
     CU<T> cu(equations.getSolver());
+    cu.setSineCache(&_sines);
     _results.resize(_widest + 1);
     _temps.resize(_nTemps + 1);
     T* results = _results.data();

@@ -15,6 +15,7 @@
 #include "EvaluatorSparseMatrix.h"
 #include "EvaluatorVect.h"
 #include "ISolverServices.h"
+#include "SineCache.h"
 
 namespace sl
 {
@@ -66,6 +67,8 @@ private:
     bool _draws = false;
     mutable std::vector<T> _results;
     mutable std::vector<T> _temps;
+    // A bus's equations take the sines of the same angles: the second row reads them.
+    mutable SineCache<T> _sines;
 };
 
 extern template class EquationRows<double>;
