@@ -188,7 +188,9 @@ template <typename T> bool DAESolver<T>::iterate(double initialNorm, Solution& r
                 stepNorm = size;
         }
         const td::BYTE regionChange = this->walkLimits();
-        this->evaluateResiduals();
+        // The entries serve only the next factorisation: none comes under a kept one, and
+        // a step this small may end the pass (should it not, the entries are evaluated then).
+        this->evaluateResiduals(!this->_keepFactorisation && !(stepNorm < cStepFactor * this->_eps));
         const double norm = this->_residualNorm;
         if (norm < this->_eps && stepNorm < cStepFactor * this->_eps && regionChange <= 2)
             return true;

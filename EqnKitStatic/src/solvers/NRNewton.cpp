@@ -384,16 +384,14 @@ template <typename T> void NRSolver<T>::decideRows()
     _entriesFresh = false;
 }
 
-template <typename T> void NRSolver<T>::evaluateResiduals()
+template <typename T> void NRSolver<T>::evaluateResiduals(bool withEntries)
 {
     SolverStores<T>& s = this->_stores;
     T* out = _residuals.size() ? &_residuals[0] : nullptr;
     double norm = 0;
-    if (_useRows)
-    {
+    _entriesFresh = _useRows && withEntries;
+    if (_entriesFresh)
         s.rows.evaluate(s.equations, out, T(-1.0), &norm, _entryValues.data());
-        _entriesFresh = true;
-    }
     else
         s.equations.evaluateScaledMaxAbs(out, T(-1.0), &norm);
     this->_residualNorm = norm;

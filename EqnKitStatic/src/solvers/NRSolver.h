@@ -71,9 +71,9 @@ protected:
     // Fresh entry values straight into the sparse solver's places of its last fill (no
     // conditional entry); false leaves the fill to fillJacobian.
     bool refillJacobian();
-    // The residuals -F(x) and their norm; where the equations' rows serve, the values of
-    // the Jacobian entries at the same point come with them.
-    void evaluateResiduals();
+    // The residuals -F(x) and their norm; where the equations' rows serve and the entries
+    // are wanted, the values of the Jacobian entries at the same point come with them.
+    void evaluateResiduals(bool withEntries = true);
     // Something may have changed values since the residuals: the next Jacobian is
     // evaluated afresh.
     void entriesStale() { _entriesFresh = false; }
