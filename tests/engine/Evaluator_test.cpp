@@ -426,3 +426,29 @@ TEST(EvaluatorDeathTest, AssignmentWithoutTargetIndexAsserts)
     EXPECT_DEATH(e->execute(cu), "_varIndex >= 0");
 }
 } // namespace
+
+// A cell kept right after a put and a load (which reads its cell from where a kept cell's
+// number would go) keeps the loaded value without moving the load to the new cell.
+TEST(Evaluator, AKeepAfterAPutAndLoadLeavesTheLoadAsItIs)
+{
+    test::Pools<double> pools;
+    test::FakeSolver<double> solver(2, 0);
+    solver.var(0) = 3.0;
+    solver.var(1) = 5.0;
+    sl::Evaluator<double>* e = pools.data.newEvaluator();
+    e->init(pools.data, 12, 0, 4, 0, 2);
+    // x0 kept in t0; x1 put into result 0; t0 loaded and kept in t1; + t1: 3 + 3.
+    ASSERT_TRUE(e->compileToken(KD::sym(0), 2));
+    ASSERT_TRUE(e->compileStore(0));
+    ASSERT_TRUE(e->compileToken(KD::sym(1), 2));
+    ASSERT_TRUE(e->compilePut(0));
+    ASSERT_TRUE(e->compileLoad(0));
+    ASSERT_TRUE(e->compileStore(1));
+    ASSERT_TRUE(e->compileLoad(1));
+    ASSERT_TRUE(e->compileToken(KD::op(C::ADD), 2));
+    double temps[2] = {-1.0, -1.0}, results[1] = {0.0};
+    sl::CU<double> cu(&solver);
+    EXPECT_EQ(cu.run(e->code(), temps, results), 6.0);
+    EXPECT_EQ(results[0], 5.0);
+    EXPECT_EQ(temps[1], 3.0);
+}

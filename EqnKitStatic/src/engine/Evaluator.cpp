@@ -166,9 +166,11 @@ template <typename T> bool Evaluator<T>::compileStore(td::UINT4 k)
 {
     if (_refused || _type != Type::Code || k >= _nTemps || _depth < 1 || _lastOp < 0)
         return refuse();
-    // The operation that made the top keeps it, unless it keeps a cell already.
+    // The operation that made the top keeps it, unless it keeps a cell already (or, as a
+    // put and load, reads its cell number from where the flag's cell would go).
     CodeUnit& last = _pCode[_lastOp];
-    if (last.store == 0 && k <= CodeUnit::cMaxFlagTemp && _nInstructions < _capInstructions)
+    if (last.store == 0 && last.operation() != Op::PutLoad && k <= CodeUnit::cMaxFlagTemp &&
+        _nInstructions < _capInstructions)
     {
         ++_nInstructions;
         last.store = 1;
