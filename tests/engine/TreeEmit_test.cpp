@@ -329,6 +329,7 @@ TEST(TreeEmit, SizesFromAFreshCount)
     auto tree = ctx.tree();
     ctx.build(tree, {v(0), o(C::ADD), v(1)});
     // x0 + x1 * p1 put together by hand, the counts left at those of x0 + x1.
+    EXPECT_EQ(tree.getNumberOfNodes(), 3u);
     sl::ETNode<double>* root = tree.getRoot();
     root->pRightNode = tree.newOperator(C::MUL, root->pRightNode, tree.newSymbol(4));
     EXPECT_EQ(tree.getNumberOfNodes(), 3u);

@@ -87,12 +87,20 @@ template <typename T> void ExpressionTree<T>::reset(bool simplify)
 
 // ---- statistics ----
 
-template <typename T> void ExpressionTree<T>::zeroCounts() { _nConsts = _nVarRefs = _nParamRefs = _nTokens = 0; }
-
-template <typename T> void ExpressionTree<T>::recount()
+template <typename T> void ExpressionTree<T>::zeroCounts()
 {
-    zeroCounts();
+    _nConsts = _nVarRefs = _nParamRefs = _nTokens = 0;
+    _countsStale = false;
+}
+
+template <typename T> const ExpressionTree<T>& ExpressionTree<T>::freshCounts() const
+{
+    if (!_countsStale)
+        return *this;
+    _nConsts = _nVarRefs = _nParamRefs = _nTokens = 0;
+    _countsStale = false;
     countNode(getRoot());
+    return *this;
 }
 
 template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::getRoot() const
@@ -167,6 +175,8 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::findP
 
 template <typename T> void ExpressionTree<T>::detachNode(Node* pNode)
 {
+    // The count of the tree before the change, less the node.
+    freshCounts();
     Node* pRoot = getRoot();
     if (pNode == pRoot)
         _rootStack.top() = pNode->pLeftNode;
@@ -252,6 +262,7 @@ typename ExpressionTree<T>::Node* ExpressionTree<T>::copy(const Node* pNode, con
 
 template <typename T> void ExpressionTree<T>::makeStageUpdate(td::UINT4 i, td::UINT4 k)
 {
+    freshCounts();
     TD_ASSERT(_nTokens > 0);
     Node* pRoot = getRoot();
     Node* pScaled = newOperator(C::MUL, newSymbol(k), pRoot);

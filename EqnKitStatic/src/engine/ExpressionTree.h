@@ -67,11 +67,12 @@ public:
 
     // Builds the tree from the parser's token list; false after a message to the log.
     bool build(TokNode* pFirst);
-    // Pushes node as the new root and recounts the statistics.
+    // Pushes node as the new root; the statistics are of it from then on.
     void pushRoot(Node* pNode);
     Node* getRoot() const;
-    // Recounts the node statistics from the root.
-    void recount();
+    // The node statistics are of the root from then on: counted when next asked (while
+    // the tree's nodes live), so trees nobody asks about are never walked for them.
+    void recount() { _countsStale = true; }
 
     // ---- emission ----
 
@@ -298,10 +299,10 @@ public:
     FnLimits<T>* getLimits() const { return _pLimits; }
     Evaluator<T>* getCurrentEvaluator() const { return _pEvaluator; }
 
-    td::UINT4 getNumberOfNodes() const { return _nTokens; }
-    td::UINT4 getNumberOfConstants() const { return _nConsts; }
-    td::UINT4 getNumberOfVariableRefs() const { return _nVarRefs; }
-    td::UINT4 getNumberOfParameterRefs() const { return _nParamRefs; }
+    td::UINT4 getNumberOfNodes() const { return freshCounts()._nTokens; }
+    td::UINT4 getNumberOfConstants() const { return freshCounts()._nConsts; }
+    td::UINT4 getNumberOfVariableRefs() const { return freshCounts()._nVarRefs; }
+    td::UINT4 getNumberOfParameterRefs() const { return freshCounts()._nParamRefs; }
 
 private:
     // Which end a walk has: the whole list, the ')' after the second argument of a
@@ -331,7 +332,8 @@ private:
 
     void bindContext(SolverData<T>* pSolverData, FnLimits<T>* pLimits, td::UINT4 nVars);
     void zeroCounts();
-    void countNode(const Node* pNode);
+    const ExpressionTree& freshCounts() const;
+    void countNode(const Node* pNode) const;
 
     // building
     bool walk(TokNode*& p, Walk kind, WalkState& st);
@@ -469,12 +471,14 @@ private:
     NodeStack _operatorStack;
     NodeStack _rootStack;
     BracketStack _multiParamFnStack;
-    td::UINT4 _nConsts = 0;
-    td::UINT4 _nVarRefs = 0;
+    // Node statistics, counted from the root when stale.
+    mutable td::UINT4 _nConsts = 0;
+    mutable td::UINT4 _nVarRefs = 0;
+    mutable td::UINT4 _nParamRefs = 0;
+    mutable td::UINT4 _nTokens = 0;
+    mutable bool _countsStale = false;
     td::UINT4 _nThenDerivs = 0;
     td::UINT4 _nElseDerivs = 0;
-    td::UINT4 _nParamRefs = 0;
-    td::UINT4 _nTokens = 0;
     td::UINT4 _nVars = 0;
     td::UINT4 _diffVar = 0;
     td::INT4 _targetIndex = -1;

@@ -714,7 +714,7 @@ template <typename T> td::UINT4 ExpressionTree<T>::stackNeed(const Node* pNode)
     return need;
 }
 
-template <typename T> void ExpressionTree<T>::countNode(const Node* pRoot)
+template <typename T> void ExpressionTree<T>::countNode(const Node* pRoot) const
 {
     Emission<T>& emission = Emission<T>::scratch();
     emission.measure(pRoot, nullptr);
