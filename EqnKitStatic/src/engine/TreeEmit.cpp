@@ -530,23 +530,28 @@ public:
         return s_parts;
     }
 
+    // While merging, a node met has its entry + 1 in its leftTag (as while emitted); the
+    // tags are given back at the end.
     void merge(Node** pRoots, td::UINT4 nRoots)
     {
-        _byNode.assign(64, NodeSlot{});
+        _nodes.clear();
         _byPart.assign(64, PartSlot{});
-        _nNodes = _nParts = 0;
+        _nParts = 0;
         for (td::UINT4 k = 0; k < nRoots; ++k)
         {
             if (pRoots[k])
                 pRoots[k] = representative(pRoots[k]);
         }
+        for (const NodeSlot& slot : _nodes)
+            slot.p->leftTag = slot.leftTag;
     }
 
 private:
     struct NodeSlot
     {
-        const Node* p = nullptr;
+        Node* p = nullptr;
         Node* pRep = nullptr;
+        td::UINT4 leftTag = 0;
         bool draws = false;
     };
     struct PartSlot
@@ -598,16 +603,11 @@ private:
         return t.isNumber() ? mix(h, ofValue(t.value)) : h;
     }
 
-    NodeSlot& nodeSlot(const Node* p)
+    bool known(const Node* p) const
     {
-        std::size_t i = mix(0, ofPointer(p)) >> 20;
-        for (;; ++i)
-        {
-            NodeSlot& slot = _byNode[i & (_byNode.size() - 1)];
-            if (!slot.p || slot.p == p)
-                return slot;
-        }
+        return p->leftTag != 0 && p->leftTag <= _nodes.size() && _nodes[p->leftTag - 1].p == p;
     }
+    const NodeSlot& nodeSlot(const Node* p) const { return _nodes[p->leftTag - 1]; }
     // The node met first among those equal to p (p itself when none was).
     Node* partOf(Node* p)
     {
@@ -640,9 +640,8 @@ private:
 
     Node* representative(Node* pRoot);
 
-    std::vector<NodeSlot> _byNode;
+    std::vector<NodeSlot> _nodes;
     std::vector<PartSlot> _byPart;
-    std::size_t _nNodes = 0;
     std::size_t _nParts = 0;
 };
 
@@ -653,7 +652,6 @@ template <typename T> ETNode<T>* EqualParts<T>::representative(Node* pRoot)
         Node* p;
         td::BYTE stage;
     };
-    auto known = [this](const Node* p) { return nodeSlot(p).p == p; };
     if (known(pRoot))
         return nodeSlot(pRoot).pRep;
     WalkStack<Frame> todo;
@@ -684,8 +682,6 @@ template <typename T> ETNode<T>* EqualParts<T>::representative(Node* pRoot)
             *ppChild = child.pRep;
             draws = draws || child.draws;
         }
-        if (4 * (_nNodes + 1) > 3 * _byNode.size())
-            grow(_byNode, [this](const NodeSlot& slot) { nodeSlot(slot.p) = slot; });
         if (4 * (_nParts + 1) > 3 * _byPart.size())
             grow(_byPart, [this](const PartSlot& slot) {
                 for (std::size_t i = slot.hash >> 20;; ++i)
@@ -699,8 +695,8 @@ template <typename T> ETNode<T>* EqualParts<T>::representative(Node* pRoot)
                 }
             });
         Node* pRep = draws ? p : partOf(p);
-        nodeSlot(p) = NodeSlot{p, pRep, draws};
-        ++_nNodes;
+        _nodes.push_back(NodeSlot{p, pRep, p->leftTag, draws});
+        p->leftTag = static_cast<td::UINT4>(_nodes.size());
     }
     return nodeSlot(pRoot).pRep;
 }
