@@ -42,6 +42,13 @@ template <typename T> void expectRowsMatchEntries(test::Build<T>& b, const std::
     EXPECT_TRUE(sameBits(expectedNorm, gotNorm)) << where << ": norm " << expectedNorm << " " << gotNorm;
     for (std::size_t i = 0; i < nEq; ++i)
         EXPECT_TRUE(sameBits(expected[i], got[i])) << where << ": residual " << i;
+    // The residuals alone: each program stops at its residual.
+    std::vector<T> alone(nEq);
+    double aloneNorm = 0;
+    s.rows.evaluate(s.equations, alone.data(), T(-1.0), &aloneNorm, nullptr);
+    EXPECT_TRUE(sameBits(expectedNorm, aloneNorm)) << where << ": norm alone";
+    for (std::size_t i = 0; i < nEq; ++i)
+        EXPECT_TRUE(sameBits(expected[i], alone[i])) << where << ": residual alone " << i;
     ASSERT_EQ(expectedCells.positions(), gotCells.positions()) << where;
     for (std::size_t k = 0; k < gotCells.cells.size(); ++k)
         EXPECT_TRUE(sameBits(expectedCells.cells[k].value, gotCells.cells[k].value))

@@ -172,7 +172,7 @@ template <typename T> T CU<T>::runCode(const Evaluator<T>& e)
 #define NEXT continue
 #endif
 
-template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults)
+template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults, bool headOnly)
 {
     using V = CodeValue<T>;
     const T* const x = _pVariableValues;
@@ -718,6 +718,22 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults)
     OPERATION(PutLoad)
     {
         pResults[u.arg] = acc;
+        acc = pTemps[u.temp];
+        NEXT;
+    }
+    OPERATION(PutHead)
+    {
+        pResults[u.arg] = acc;
+        if (headOnly)
+            return acc;
+        acc = *--sp;
+        NEXT;
+    }
+    OPERATION(PutHeadLoad)
+    {
+        pResults[u.arg] = acc;
+        if (headOnly)
+            return acc;
         acc = pTemps[u.temp];
         NEXT;
     }

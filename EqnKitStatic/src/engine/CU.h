@@ -43,8 +43,9 @@ public:
 
     T evaluate(const Evaluator<T>& e);
     // Runs code to its end over temporary cells (Store, Load) and result slots (Put);
-    // returns the top cell, or zero when the code leaves none.
-    T run(const CodeUnit* pCode, T* pTemps, T* pResults);
+    // returns the top cell, or zero when the code leaves none. With headOnly the run ends
+    // once result 0 is put.
+    T run(const CodeUnit* pCode, T* pTemps, T* pResults, bool headOnly = false);
 
     ISolverServices<T>* getParentSolver() const { return _pParentSolver; }
     void setParentSolver(ISolverServices<T>* pParent);

@@ -14,7 +14,8 @@ namespace sl
 // from the value their push would have pushed (a push fused with the operation after it).
 // "Temp" forms take s from temporary cell arg. Store copies the top into temporary cell
 // arg, Load pushes that cell, Put pops the top into result slot arg, PutLoad puts and then
-// loads cell temp (programs that compute shared parts once). TempMulConst pushes temporary
+// loads cell temp (programs that compute shared parts once); PutHead and PutHeadLoad put
+// result 0, where a run that asks for that result alone ends. TempMulConst pushes temporary
 // cell arg times the constant after it; AddTempMulConst and SubTempMulConst add it to the
 // top or subtract it from the top instead. Any operation may also keep its result in a
 // temporary cell (its store flag).
@@ -112,7 +113,9 @@ namespace sl
     X(Store)                                                                                                           \
     X(Load)                                                                                                            \
     X(Put)                                                                                                             \
-    X(PutLoad)
+    X(PutLoad)                                                                                                         \
+    X(PutHead)                                                                                                         \
+    X(PutHeadLoad)
 
 enum class Op : td::BYTE
 {

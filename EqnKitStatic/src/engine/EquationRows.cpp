@@ -53,10 +53,10 @@ void EquationRows<T>::evaluate(const EvaluatorVect<T>& equations, T* out, T scal
         T v;
         if (row.pCode)
         {
-            cu.run(row.pCode, temps, results);
+            cu.run(row.pCode, temps, results, !values);
             v = results[0];
-            T* pValues = values + row.firstEntry;
-            for (td::UINT4 k = 0; k < row.nEntries; ++k)
+            T* pValues = values ? values + row.firstEntry : nullptr;
+            for (td::UINT4 k = 0; pValues && k < row.nEntries; ++k)
                 pValues[k] = results[k + 1];
         }
         else

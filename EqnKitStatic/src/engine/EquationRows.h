@@ -40,7 +40,8 @@ public:
 
     // The residuals as EvaluatorVect::evaluateScaledMaxAbs gives them, and the values of
     // the rows' Jacobian entries into values (one slot per entry; conditional entries are
-    // left as they are).
+    // left as they are). Without values, the residuals alone: each program runs as far as
+    // its residual.
     void evaluate(const EvaluatorVect<T>& equations, T* out, T scale, double* pMax, T* values) const;
 
     td::UINT4 size() const { return static_cast<td::UINT4>(_rows.size()); }

@@ -169,8 +169,8 @@ template <typename T> bool Evaluator<T>::compileStore(td::UINT4 k)
     // The operation that made the top keeps it, unless it keeps a cell already (or, as a
     // put and load, reads its cell number from where the flag's cell would go).
     CodeUnit& last = _pCode[_lastOp];
-    if (last.store == 0 && last.operation() != Op::PutLoad && k <= CodeUnit::cMaxFlagTemp &&
-        _nInstructions < _capInstructions)
+    if (last.store == 0 && last.operation() != Op::PutLoad && last.operation() != Op::PutHeadLoad &&
+        k <= CodeUnit::cMaxFlagTemp && _nInstructions < _capInstructions)
     {
         ++_nInstructions;
         last.store = 1;
@@ -192,7 +192,7 @@ template <typename T> bool Evaluator<T>::compilePut(td::UINT4 k)
 {
     if (_refused || _type != Type::Code || _depth < 1)
         return refuse();
-    if (!appendInstruction(Op::Put, k))
+    if (!appendInstruction(k == 0 ? Op::PutHead : Op::Put, k))
         return false;
     --_depth;
     ++_nResults;
@@ -206,11 +206,12 @@ template <typename T> bool Evaluator<T>::compileLoad(td::UINT4 k)
     if (!trackDepth(0))
         return false;
     // A load right after a put takes the put's place: the cell put is the one loaded over.
-    if (_lastOp >= 0 && _pCode[_lastOp].operation() == Op::Put && _pCode[_lastOp].store == 0 &&
-        k <= CodeUnit::cMaxFlagTemp && _nInstructions < _capInstructions)
+    const Op last = _lastOp >= 0 ? _pCode[_lastOp].operation() : Op::End;
+    if ((last == Op::Put || last == Op::PutHead) && _pCode[_lastOp].store == 0 && k <= CodeUnit::cMaxFlagTemp &&
+        _nInstructions < _capInstructions)
     {
         ++_nInstructions;
-        _pCode[_lastOp].op = static_cast<td::BYTE>(Op::PutLoad);
+        _pCode[_lastOp].op = static_cast<td::BYTE>(last == Op::Put ? Op::PutLoad : Op::PutHeadLoad);
         _pCode[_lastOp].temp = static_cast<td::UINT2>(k);
         _lastPush = -1;
         return true;

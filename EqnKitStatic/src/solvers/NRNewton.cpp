@@ -390,8 +390,8 @@ template <typename T> void NRSolver<T>::evaluateResiduals(bool withEntries)
     T* out = _residuals.size() ? &_residuals[0] : nullptr;
     double norm = 0;
     _entriesFresh = _useRows && withEntries;
-    if (_entriesFresh)
-        s.rows.evaluate(s.equations, out, T(-1.0), &norm, _entryValues.data());
+    if (_useRows)
+        s.rows.evaluate(s.equations, out, T(-1.0), &norm, withEntries ? _entryValues.data() : nullptr);
     else
         s.equations.evaluateScaledMaxAbs(out, T(-1.0), &norm);
     this->_residualNorm = norm;
