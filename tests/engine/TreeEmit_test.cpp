@@ -1,6 +1,7 @@
 #include <cmath>
 #include <list>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -367,6 +368,11 @@ template <typename T> void checkSineAndCosine()
             ++joined;
             pc += sl::CodeValue<T>::cUnits;
         }
+        if (op == sl::Op::MulConstAddTempMulConst || op == sl::Op::MulConstSubTempMulConst)
+        {
+            ++joined;
+            pc += 2 * sl::CodeValue<T>::cUnits;
+        }
     }
     EXPECT_EQ(pairs, 1);
     EXPECT_EQ(joined, 1);
@@ -389,6 +395,60 @@ TEST(TreeEmit, SineAndCosineOfOnePartFromOneCall)
 {
     checkSineAndCosine<double>();
     checkSineAndCosine<Cmplx>();
+}
+
+// A difference of two variables is one operation, and a top scaled by a constant plus or
+// minus a kept part scaled by another is one; the values stay those of the expression.
+template <typename T> void checkJoinedSums()
+{
+    test::TreeContext<T> ctx;
+    auto tree = ctx.tree(false);
+    // (sin(d)*1.25 + cos(d)*-0.75) * x2 + (sin(d)*0.5 - cos(d)*2), d = x0 - x1 (one node).
+    sl::ETNode<T>* pD = tree.newOperator(C::SUB, tree.newSymbol(0), tree.newSymbol(1));
+    sl::ETNode<T>* pSin = tree.newOperator(C::SIN, pD, nullptr);
+    sl::ETNode<T>* pCos = tree.newOperator(C::COS, pD, nullptr);
+    auto scaled = [&](sl::ETNode<T>* p, double c) {
+        return tree.newOperator(C::MUL, p, tree.newLiteral(C::REAL_LITERAL, T(c)));
+    };
+    sl::ETNode<T>* pFirst = tree.newOperator(C::ADD, scaled(pSin, 1.25), scaled(pCos, -0.75));
+    sl::ETNode<T>* pSecond = tree.newOperator(C::SUB, scaled(pSin, 0.5), scaled(pCos, 2.0));
+    tree.pushRoot(tree.newOperator(C::ADD, tree.newOperator(C::MUL, pFirst, tree.newSymbol(2)), pSecond));
+    sl::Evaluator<T>* e = ctx.compile(tree);
+    ASSERT_NE(e, nullptr);
+    std::set<sl::Op> ops;
+    for (const sl::CodeUnit* pc = e->code(); pc->operation() != sl::Op::End; ++pc)
+    {
+        const sl::Op op = pc->operation();
+        ops.insert(op);
+        if (op == sl::Op::PushVarSubVar)
+            ++pc;
+        else if (op == sl::Op::MulConstAddTempMulConst || op == sl::Op::MulConstSubTempMulConst)
+            pc += 2 * sl::CodeValue<T>::cUnits;
+        else if (op == sl::Op::PushConst || op == sl::Op::MulConst || op == sl::Op::TempMulConst ||
+                 op == sl::Op::AddTempMulConst || op == sl::Op::SubTempMulConst)
+            pc += sl::CodeValue<T>::cUnits;
+    }
+    EXPECT_TRUE(ops.count(sl::Op::PushVarSubVar));
+    EXPECT_TRUE(ops.count(sl::Op::MulConstAddTempMulConst) || ops.count(sl::Op::MulConstSubTempMulConst));
+    std::mt19937_64 rng(5);
+    std::uniform_real_distribution<double> d(-4, 4);
+    for (int i = 0; i < 2000; ++i)
+    {
+        const T a = test::valueOf<T>(d(rng), d(rng)), b = test::valueOf<T>(d(rng), d(rng));
+        const T c = test::valueOf<T>(d(rng), d(rng));
+        ctx.solver.var(0) = a;
+        ctx.solver.var(1) = b;
+        ctx.solver.var(2) = c;
+        const T s = std::sin(a - b), k = std::cos(a - b);
+        const T expected = (s * T(1.25) + k * T(-0.75)) * c + (s * T(0.5) - k * T(2.0));
+        ASSERT_TRUE(test::sameValue(ctx.evaluate(*e), expected)) << i;
+    }
+}
+
+TEST(TreeEmit, DifferencesAndScaledSumsOfKeptPartsAreJoined)
+{
+    checkJoinedSums<double>();
+    checkJoinedSums<Cmplx>();
 }
 
 TEST(TreeEmit, LoneParentSymbolReadsTheParent)

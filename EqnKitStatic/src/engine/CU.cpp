@@ -678,6 +678,25 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults, b
         pc += V::cUnits;
         NEXT;
     }
+    OPERATION(MulConstAddTempMulConst)
+    {
+        acc = acc * V::read(pc) + pTemps[u.arg] * V::read(pc + V::cUnits);
+        pc += 2 * V::cUnits;
+        NEXT;
+    }
+    OPERATION(MulConstSubTempMulConst)
+    {
+        acc = acc * V::read(pc) - pTemps[u.arg] * V::read(pc + V::cUnits);
+        pc += 2 * V::cUnits;
+        NEXT;
+    }
+    OPERATION(PushVarSubVar)
+    {
+        *sp++ = acc;
+        acc = x[u.arg] - x[pc->arg];
+        ++pc;
+        NEXT;
+    }
     // sin and cos of one operand in one call, the other one into temporary cell arg
     // (real build only: the sine and cosine of the call are those of sin and cos)
     OPERATION(SinCos)

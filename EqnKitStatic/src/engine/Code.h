@@ -17,7 +17,10 @@ namespace sl
 // loads cell temp (programs that compute shared parts once); PutHead and PutHeadLoad put
 // result 0, where a run that asks for that result alone ends. TempMulConst pushes temporary
 // cell arg times the constant after it; AddTempMulConst and SubTempMulConst add it to the
-// top or subtract it from the top instead. Any operation may also keep its result in a
+// top or subtract it from the top instead; MulConstAddTempMulConst and
+// MulConstSubTempMulConst first multiply the top by the constant after them (the product's
+// constant follows that one). PushVarSubVar pushes variable arg less the variable of the
+// next unit's arg. Any operation may also keep its result in a
 // temporary cell (its store flag).
 #define EQNKIT_OPERATIONS(X)                                                                                           \
     X(End)                                                                                                             \
@@ -108,6 +111,9 @@ namespace sl
     X(TempMulConst)                                                                                                    \
     X(AddTempMulConst)                                                                                                 \
     X(SubTempMulConst)                                                                                                 \
+    X(MulConstAddTempMulConst)                                                                                         \
+    X(MulConstSubTempMulConst)                                                                                         \
+    X(PushVarSubVar)                                                                                                   \
     X(SinCos)                                                                                                          \
     X(CosSin)                                                                                                          \
     X(Store)                                                                                                           \

@@ -98,6 +98,8 @@ template <typename T> bool Evaluator<T>::appendInstruction(Op op, td::UINT4 arg)
         _pCode[_lastOp].op = static_cast<td::BYTE>(fused);
         if (fused == Op::MulConst && loadBefore >= 0)
             joinLoad(loadBefore);
+        if (fused == Op::SubVar)
+            joinDifference();
         return true;
     }
     if (joinSum(op))
@@ -109,7 +111,11 @@ template <typename T> bool Evaluator<T>::appendInstruction(Op op, td::UINT4 arg)
     u.op = static_cast<td::BYTE>(op);
     u.arg = arg;
     if (op == Op::PushConst && _lastOp >= 0 && _pCode[_lastOp].operation() == Op::Load && _pCode[_lastOp].store == 0)
+    {
         _loadBefore = _lastOp;
+        _opBeforeLoad = _prevOp;
+    }
+    _prevOp = _lastOp;
     _lastOp = static_cast<td::INT4>(_nUnits);
     if (op == Op::PushVar || op == Op::PushPar || op == Op::PushConst || op == Op::Load)
         _lastPush = _lastOp;
@@ -131,6 +137,42 @@ template <typename T> void Evaluator<T>::joinLoad(td::INT4 i)
     --_nUnits;
     _pCode[_nUnits] = CodeUnit{};
     _lastOp = i;
+    _prevOp = _opBeforeLoad;
+}
+
+// A push of a variable right before a subtraction of a variable: one operation, the
+// second variable's index in the unit after it.
+template <typename T> void Evaluator<T>::joinDifference()
+{
+    if (_prevOp < 0 || _prevOp + 1 != _lastOp)
+        return;
+    CodeUnit& first = _pCode[_prevOp];
+    if (first.operation() != Op::PushVar || first.store != 0)
+        return;
+    first.op = static_cast<td::BYTE>(Op::PushVarSubVar);
+    _lastOp = _prevOp;
+    _prevOp = -1;
+}
+
+// A multiplication by a constant right before a joined load, multiplication and sum: one
+// operation with both constants after it.
+template <typename T> void Evaluator<T>::joinScaledSum()
+{
+    constexpr td::INT4 cUnits = static_cast<td::INT4>(CodeValue<T>::cUnits);
+    if (_prevOp < 0 || _prevOp + 1 + cUnits != _lastOp)
+        return;
+    CodeUnit& first = _pCode[_prevOp];
+    const CodeUnit last = _pCode[_lastOp];
+    if (first.operation() != Op::MulConst || first.store != 0 || last.store != 0)
+        return;
+    first.op = static_cast<td::BYTE>(last.operation() == Op::AddTempMulConst ? Op::MulConstAddTempMulConst
+                                                                             : Op::MulConstSubTempMulConst);
+    first.arg = last.arg;
+    std::memmove(static_cast<void*>(_pCode + _lastOp), _pCode + _lastOp + 1, CodeValue<T>::cUnits * sizeof(CodeUnit));
+    --_nUnits;
+    _pCode[_nUnits] = CodeUnit{};
+    _lastOp = _prevOp;
+    _prevOp = -1;
 }
 
 // An addition or subtraction right after a joined load and multiplication (that keeps no
@@ -143,6 +185,7 @@ template <typename T> bool Evaluator<T>::joinSum(Op op)
     if (last.operation() != Op::TempMulConst || last.store != 0)
         return false;
     last.op = static_cast<td::BYTE>(op == Op::Add ? Op::AddTempMulConst : Op::SubTempMulConst);
+    joinScaledSum();
     return true;
 }
 

@@ -169,6 +169,8 @@ private:
     bool appendInstruction(Op op, td::UINT4 arg = 0);
     void joinLoad(td::INT4 i);
     bool joinSum(Op op);
+    void joinDifference();
+    void joinScaledSum();
     bool appendPush(Op push, td::UINT4 arg);
     bool appendConstant(const T& value);
 
@@ -186,13 +188,15 @@ private:
     td::UINT4 _nTemps = 0;
     td::UINT4 _nResults = 0;
     bool _tempsLent = false;
-    // Unit of the last operation, and of the last push while it may still fuse with the
-    // operation after it; none: -1.
+    // Unit of the last operation, of the one before it, and of the last push while it may
+    // still fuse with the operation after it; none: -1.
     td::INT4 _lastOp = -1;
+    td::INT4 _prevOp = -1;
     td::INT4 _lastPush = -1;
     // Unit of a load right before the last push of a constant, which a multiplication
-    // after that push joins; none: -1.
+    // after that push joins, and of the operation before that load; none: -1.
     td::INT4 _loadBefore = -1;
+    td::INT4 _opBeforeLoad = -1;
     // Code: tokens compiled by kind. IfThenElse: then and else counts. Switch case: body
     // count and matrix columns. List and Statistics: record count.
     td::UINT4 _nConsts = 0;
