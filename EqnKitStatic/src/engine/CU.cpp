@@ -697,6 +697,33 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults, b
         ++pc;
         NEXT;
     }
+    OPERATION(TempMulConstAddTempMulConst)
+    {
+        *sp++ = acc;
+        acc = pTemps[u.arg] * V::read(pc) + pTemps[pc[V::cUnits].arg] * V::read(pc + V::cUnits + 1);
+        pc += 2 * V::cUnits + 1;
+        NEXT;
+    }
+    OPERATION(TempMulConstSubTempMulConst)
+    {
+        *sp++ = acc;
+        acc = pTemps[u.arg] * V::read(pc) - pTemps[pc[V::cUnits].arg] * V::read(pc + V::cUnits + 1);
+        pc += 2 * V::cUnits + 1;
+        NEXT;
+    }
+    OPERATION(MulVarRevSubConst)
+    {
+        acc = V::read(pc) - acc * x[u.arg];
+        pc += V::cUnits;
+        NEXT;
+    }
+    OPERATION(PutLoadMulVar)
+    {
+        pResults[u.arg] = acc;
+        acc = pTemps[u.temp] * x[pc->arg];
+        ++pc;
+        NEXT;
+    }
     // sin and cos of one operand in one call, the other one into temporary cell arg
     // (real build only: the sine and cosine of the call are those of sin and cos)
     OPERATION(SinCos)

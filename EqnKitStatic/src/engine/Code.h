@@ -20,7 +20,11 @@ namespace sl
 // top or subtract it from the top instead; MulConstAddTempMulConst and
 // MulConstSubTempMulConst first multiply the top by the constant after them (the product's
 // constant follows that one). PushVarSubVar pushes variable arg less the variable of the
-// next unit's arg. Any operation may also keep its result in a
+// next unit's arg. TempMulConstAddTempMulConst and TempMulConstSubTempMulConst push
+// TempMulConst's product with the AddTempMulConst or SubTempMulConst after it applied (the
+// second's unit following the first's constant); MulVarRevSubConst takes the product of
+// the top and variable arg from the constant after it; PutLoadMulVar multiplies the cell
+// loaded by the variable of the next unit's arg. Any operation may also keep its result in a
 // temporary cell (its store flag).
 #define EQNKIT_OPERATIONS(X)                                                                                           \
     X(End)                                                                                                             \
@@ -114,6 +118,10 @@ namespace sl
     X(MulConstAddTempMulConst)                                                                                         \
     X(MulConstSubTempMulConst)                                                                                         \
     X(PushVarSubVar)                                                                                                   \
+    X(TempMulConstAddTempMulConst)                                                                                     \
+    X(TempMulConstSubTempMulConst)                                                                                     \
+    X(MulVarRevSubConst)                                                                                               \
+    X(PutLoadMulVar)                                                                                                   \
     X(SinCos)                                                                                                          \
     X(CosSin)                                                                                                          \
     X(Store)                                                                                                           \

@@ -100,6 +100,8 @@ template <typename T> bool Evaluator<T>::appendInstruction(Op op, td::UINT4 arg)
             joinLoad(loadBefore);
         if (fused == Op::SubVar)
             joinDifference();
+        else if (fused == Op::RevSubConst || fused == Op::MulVar)
+            joinAfter(fused);
         return true;
     }
     if (joinSum(op))
@@ -154,8 +156,33 @@ template <typename T> void Evaluator<T>::joinDifference()
     _prevOp = -1;
 }
 
-// A multiplication by a constant right before a joined load, multiplication and sum: one
-// operation with both constants after it.
+// A constant less the product of the top and a variable; a put and load whose cell is
+// multiplied by a variable: one operation, the second's unit (or constant) after it.
+template <typename T> void Evaluator<T>::joinAfter(Op second)
+{
+    if (_prevOp < 0 || _prevOp + 1 != _lastOp)
+        return;
+    CodeUnit& first = _pCode[_prevOp];
+    if (first.store != 0)
+        return;
+    if (second == Op::RevSubConst && first.operation() == Op::MulVar)
+    {
+        first.op = static_cast<td::BYTE>(Op::MulVarRevSubConst);
+        std::memmove(static_cast<void*>(_pCode + _lastOp), _pCode + _lastOp + 1,
+                     CodeValue<T>::cUnits * sizeof(CodeUnit));
+        --_nUnits;
+        _pCode[_nUnits] = CodeUnit{};
+    }
+    else if (second == Op::MulVar && first.operation() == Op::PutLoad)
+        first.op = static_cast<td::BYTE>(Op::PutLoadMulVar);
+    else
+        return;
+    _lastOp = _prevOp;
+    _prevOp = -1;
+}
+
+// A multiplication by a constant, or a joined load and multiplication, right before a
+// joined load, multiplication and sum: one operation with the parts of both after it.
 template <typename T> void Evaluator<T>::joinScaledSum()
 {
     constexpr td::INT4 cUnits = static_cast<td::INT4>(CodeValue<T>::cUnits);
@@ -163,10 +190,20 @@ template <typename T> void Evaluator<T>::joinScaledSum()
         return;
     CodeUnit& first = _pCode[_prevOp];
     const CodeUnit last = _pCode[_lastOp];
-    if (first.operation() != Op::MulConst || first.store != 0 || last.store != 0)
+    if (first.store != 0 || last.store != 0)
         return;
-    first.op = static_cast<td::BYTE>(last.operation() == Op::AddTempMulConst ? Op::MulConstAddTempMulConst
-                                                                             : Op::MulConstSubTempMulConst);
+    const bool adds = last.operation() == Op::AddTempMulConst;
+    if (first.operation() == Op::TempMulConst)
+    {
+        // Both units stay: the second's cell is read from its place.
+        first.op = static_cast<td::BYTE>(adds ? Op::TempMulConstAddTempMulConst : Op::TempMulConstSubTempMulConst);
+        _lastOp = _prevOp;
+        _prevOp = -1;
+        return;
+    }
+    if (first.operation() != Op::MulConst)
+        return;
+    first.op = static_cast<td::BYTE>(adds ? Op::MulConstAddTempMulConst : Op::MulConstSubTempMulConst);
     first.arg = last.arg;
     std::memmove(static_cast<void*>(_pCode + _lastOp), _pCode + _lastOp + 1, CodeValue<T>::cUnits * sizeof(CodeUnit));
     --_nUnits;
@@ -212,8 +249,9 @@ template <typename T> bool Evaluator<T>::compileStore(td::UINT4 k)
     // The operation that made the top keeps it, unless it keeps a cell already (or, as a
     // put and load, reads its cell number from where the flag's cell would go).
     CodeUnit& last = _pCode[_lastOp];
-    if (last.store == 0 && last.operation() != Op::PutLoad && last.operation() != Op::PutHeadLoad &&
-        k <= CodeUnit::cMaxFlagTemp && _nInstructions < _capInstructions)
+    const Op lastOp = last.operation();
+    const bool loads = lastOp == Op::PutLoad || lastOp == Op::PutHeadLoad || lastOp == Op::PutLoadMulVar;
+    if (last.store == 0 && !loads && k <= CodeUnit::cMaxFlagTemp && _nInstructions < _capInstructions)
     {
         ++_nInstructions;
         last.store = 1;

@@ -170,6 +170,7 @@ private:
     void joinLoad(td::INT4 i);
     bool joinSum(Op op);
     void joinDifference();
+    void joinAfter(Op second);
     void joinScaledSum();
     bool appendPush(Op push, td::UINT4 arg);
     bool appendConstant(const T& value);
