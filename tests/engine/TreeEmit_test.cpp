@@ -398,14 +398,15 @@ TEST(TreeEmit, SineAndCosineOfOnePartFromOneCall)
 }
 
 // A difference of two variables is one operation, a top (or a kept part) scaled by a
-// constant plus or minus a kept part scaled by another is one, and so is a constant less
-// the product of the top and a variable; the values stay those of the expression.
+// constant plus or minus a kept part scaled by another is one, and so are a constant less
+// the product of the top and a variable and a cell plus or minus that product; the values
+// stay those of the expression.
 template <typename T> void checkJoinedSums()
 {
     test::TreeContext<T> ctx;
     auto tree = ctx.tree(false);
-    // (sin(d)*1.25 + cos(d)*-0.75) * x2 + (3 - (sin(d)*0.5 - cos(d)*2) * x2), d = x0 - x1
-    // (one node).
+    // (sin(d)*1.25 + cos(d)*-0.75) * x2 + (3 - (sin(d)*0.5 - cos(d)*2) * x2) + x0 * x1,
+    // d = x0 - x1 (one node).
     sl::ETNode<T>* pD = tree.newOperator(C::SUB, tree.newSymbol(0), tree.newSymbol(1));
     sl::ETNode<T>* pSin = tree.newOperator(C::SIN, pD, nullptr);
     sl::ETNode<T>* pCos = tree.newOperator(C::COS, pD, nullptr);
@@ -416,7 +417,8 @@ template <typename T> void checkJoinedSums()
     sl::ETNode<T>* pSecond = tree.newOperator(C::SUB, scaled(pSin, 0.5), scaled(pCos, 2.0));
     sl::ETNode<T>* pRest = tree.newOperator(C::SUB, tree.newLiteral(C::REAL_LITERAL, T(3)),
                                             tree.newOperator(C::MUL, pSecond, tree.newSymbol(2)));
-    tree.pushRoot(tree.newOperator(C::ADD, tree.newOperator(C::MUL, pFirst, tree.newSymbol(2)), pRest));
+    sl::ETNode<T>* pSum = tree.newOperator(C::ADD, tree.newOperator(C::MUL, pFirst, tree.newSymbol(2)), pRest);
+    tree.pushRoot(tree.newOperator(C::ADD, pSum, tree.newOperator(C::MUL, tree.newSymbol(0), tree.newSymbol(1))));
     sl::Evaluator<T>* e = ctx.compile(tree);
     ASSERT_NE(e, nullptr);
     std::set<sl::Op> ops;
@@ -438,6 +440,7 @@ template <typename T> void checkJoinedSums()
     EXPECT_TRUE(ops.count(sl::Op::MulConstAddTempMulConst) || ops.count(sl::Op::MulConstSubTempMulConst));
     EXPECT_TRUE(ops.count(sl::Op::TempMulConstAddTempMulConst) || ops.count(sl::Op::TempMulConstSubTempMulConst));
     EXPECT_TRUE(ops.count(sl::Op::MulVarRevSubConst));
+    EXPECT_TRUE(ops.count(sl::Op::MulVarAdd) || ops.count(sl::Op::MulVarSub));
     std::mt19937_64 rng(5);
     std::uniform_real_distribution<double> d(-4, 4);
     for (int i = 0; i < 2000; ++i)
@@ -448,7 +451,7 @@ template <typename T> void checkJoinedSums()
         ctx.solver.var(1) = b;
         ctx.solver.var(2) = c;
         const T s = std::sin(a - b), k = std::cos(a - b);
-        const T expected = (s * T(1.25) + k * T(-0.75)) * c + (T(3) - (s * T(0.5) - k * T(2.0)) * c);
+        const T expected = (s * T(1.25) + k * T(-0.75)) * c + (T(3) - (s * T(0.5) - k * T(2.0)) * c) + a * b;
         ASSERT_TRUE(test::sameValue(ctx.evaluate(*e), expected)) << i;
     }
 }

@@ -717,6 +717,16 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults, b
         pc += V::cUnits;
         NEXT;
     }
+    OPERATION(MulVarAdd)
+    {
+        acc = *--sp + acc * x[u.arg];
+        NEXT;
+    }
+    OPERATION(MulVarSub)
+    {
+        acc = *--sp - acc * x[u.arg];
+        NEXT;
+    }
     OPERATION(PutLoadMulVar)
     {
         pResults[u.arg] = acc;

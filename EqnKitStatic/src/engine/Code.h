@@ -23,7 +23,8 @@ namespace sl
 // next unit's arg. TempMulConstAddTempMulConst and TempMulConstSubTempMulConst push
 // TempMulConst's product with the AddTempMulConst or SubTempMulConst after it applied (the
 // second's unit following the first's constant); MulVarRevSubConst takes the product of
-// the top and variable arg from the constant after it; PutLoadMulVar multiplies the cell
+// the top and variable arg from the constant after it; MulVarAdd and MulVarSub add that
+// product to the cell below the top or subtract it from that cell; PutLoadMulVar multiplies the cell
 // loaded by the variable of the next unit's arg. Any operation may also keep its result in a
 // temporary cell (its store flag).
 #define EQNKIT_OPERATIONS(X)                                                                                           \
@@ -121,6 +122,8 @@ namespace sl
     X(TempMulConstAddTempMulConst)                                                                                     \
     X(TempMulConstSubTempMulConst)                                                                                     \
     X(MulVarRevSubConst)                                                                                               \
+    X(MulVarAdd)                                                                                                       \
+    X(MulVarSub)                                                                                                       \
     X(PutLoadMulVar)                                                                                                   \
     X(SinCos)                                                                                                          \
     X(CosSin)                                                                                                          \

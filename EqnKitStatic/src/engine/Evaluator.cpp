@@ -104,7 +104,7 @@ template <typename T> bool Evaluator<T>::appendInstruction(Op op, td::UINT4 arg)
             joinAfter(fused);
         return true;
     }
-    if (joinSum(op))
+    if (joinSum(op) || joinProductSum(op))
         return true;
     // The end marker is rewritten behind every instruction.
     TD_ASSERT(_nUnits + 1 < _capUnits);
@@ -223,6 +223,19 @@ template <typename T> bool Evaluator<T>::joinSum(Op op)
         return false;
     last.op = static_cast<td::BYTE>(op == Op::Add ? Op::AddTempMulConst : Op::SubTempMulConst);
     joinScaledSum();
+    return true;
+}
+
+// An addition or subtraction right after a multiplication by a variable (that keeps no
+// cell) takes its place: the product goes into the sum without passing the stack.
+template <typename T> bool Evaluator<T>::joinProductSum(Op op)
+{
+    if ((op != Op::Add && op != Op::Sub) || _lastOp < 0)
+        return false;
+    CodeUnit& last = _pCode[_lastOp];
+    if (last.operation() != Op::MulVar || last.store != 0)
+        return false;
+    last.op = static_cast<td::BYTE>(op == Op::Add ? Op::MulVarAdd : Op::MulVarSub);
     return true;
 }
 

@@ -169,6 +169,7 @@ private:
     bool appendInstruction(Op op, td::UINT4 arg = 0);
     void joinLoad(td::INT4 i);
     bool joinSum(Op op);
+    bool joinProductSum(Op op);
     void joinDifference();
     void joinAfter(Op second);
     void joinScaledSum();
