@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <list>
 #include <random>
@@ -340,6 +341,29 @@ TEST(TreeEmit, SizesFromAFreshCount)
     EXPECT_EQ(e->getNumberOfInstructions(), 5u);
 }
 
+// The operations of e's code in order, the units of their operands skipped.
+template <typename T> std::vector<sl::Op> operationsOf(const sl::Evaluator<T>& e)
+{
+    using O = sl::Op;
+    constexpr long cValue = sl::CodeValue<T>::cUnits;
+    std::vector<O> ops;
+    for (const sl::CodeUnit* pc = e.code(); pc->operation() != O::End; ++pc)
+    {
+        const O op = pc->operation();
+        ops.push_back(op);
+        if (op == O::PushConst || (op >= O::AddConst && op <= O::RevDivConst) || op == O::TempMulConst ||
+            op == O::AddTempMulConst || op == O::SubTempMulConst || op == O::MulVarRevSubConst)
+            pc += cValue;
+        else if (op == O::MulConstAddTempMulConst || op == O::MulConstSubTempMulConst)
+            pc += 2 * cValue;
+        else if (op == O::TempMulConstAddTempMulConst || op == O::TempMulConstSubTempMulConst)
+            pc += 2 * cValue + 1;
+        else if (op == O::PushVarSubVar || op == O::PutLoadMulVar)
+            ++pc;
+    }
+    return ops;
+}
+
 // The sin and the cos of one shared part come from one call in the code; each is what
 // the library's sin and cos give, bit for bit, small and huge arguments alike. The part
 // loaded again and multiplied by a constant is one operation.
@@ -358,22 +382,15 @@ template <typename T> void checkSineAndCosine()
     ASSERT_NE(e, nullptr);
     // The code holds the call for both, and the load joined to the multiplication (the
     // constant in the units after it), and here to the addition after them.
-    int pairs = 0, joined = 0;
-    for (const sl::CodeUnit* pc = e->code(); pc->operation() != sl::Op::End; ++pc)
-    {
-        pairs += pc->operation() == sl::Op::SinCos || pc->operation() == sl::Op::CosSin;
-        const sl::Op op = pc->operation();
-        if (op == sl::Op::TempMulConst || op == sl::Op::AddTempMulConst || op == sl::Op::SubTempMulConst)
-        {
-            ++joined;
-            pc += sl::CodeValue<T>::cUnits;
-        }
-        if (op == sl::Op::MulConstAddTempMulConst || op == sl::Op::MulConstSubTempMulConst)
-        {
-            ++joined;
-            pc += 2 * sl::CodeValue<T>::cUnits;
-        }
-    }
+    const std::vector<sl::Op> ops = operationsOf(*e);
+    auto count = [&](std::initializer_list<sl::Op> which) {
+        return std::count_if(ops.begin(), ops.end(),
+                             [&](sl::Op op) { return std::find(which.begin(), which.end(), op) != which.end(); });
+    };
+    using O = sl::Op;
+    const auto pairs = count({O::SinCos, O::CosSin});
+    const auto joined = count({O::TempMulConst, O::AddTempMulConst, O::SubTempMulConst, O::MulConstAddTempMulConst,
+                               O::MulConstSubTempMulConst});
     EXPECT_EQ(pairs, 1);
     EXPECT_EQ(joined, 1);
     std::mt19937_64 rng(3);
@@ -421,21 +438,8 @@ template <typename T> void checkJoinedSums()
     tree.pushRoot(tree.newOperator(C::ADD, pSum, tree.newOperator(C::MUL, tree.newSymbol(0), tree.newSymbol(1))));
     sl::Evaluator<T>* e = ctx.compile(tree);
     ASSERT_NE(e, nullptr);
-    std::set<sl::Op> ops;
-    for (const sl::CodeUnit* pc = e->code(); pc->operation() != sl::Op::End; ++pc)
-    {
-        const sl::Op op = pc->operation();
-        ops.insert(op);
-        if (op == sl::Op::PushVarSubVar)
-            ++pc;
-        else if (op == sl::Op::MulConstAddTempMulConst || op == sl::Op::MulConstSubTempMulConst)
-            pc += 2 * sl::CodeValue<T>::cUnits;
-        else if (op == sl::Op::TempMulConstAddTempMulConst || op == sl::Op::TempMulConstSubTempMulConst)
-            pc += 2 * sl::CodeValue<T>::cUnits + 1;
-        else if (op == sl::Op::PushConst || op == sl::Op::MulConst || op == sl::Op::TempMulConst ||
-                 op == sl::Op::AddTempMulConst || op == sl::Op::SubTempMulConst || op == sl::Op::MulVarRevSubConst)
-            pc += sl::CodeValue<T>::cUnits;
-    }
+    const std::vector<sl::Op> code = operationsOf(*e);
+    const std::set<sl::Op> ops(code.begin(), code.end());
     EXPECT_TRUE(ops.count(sl::Op::PushVarSubVar));
     EXPECT_TRUE(ops.count(sl::Op::MulConstAddTempMulConst) || ops.count(sl::Op::MulConstSubTempMulConst));
     EXPECT_TRUE(ops.count(sl::Op::TempMulConstAddTempMulConst) || ops.count(sl::Op::TempMulConstSubTempMulConst));

@@ -6,6 +6,7 @@
 #include <complex>
 #include <cstddef>
 
+#include <cnt/Figure.h>
 #include <cnt/PushBackVector.h>
 #include <mu/GraphicNames.h>
 #include <td/String.h>
@@ -97,18 +98,9 @@ struct PlotLine
     PlotItemStyle style;
 };
 
-// A band of width around the value its expression had at the first sample.
-struct PlotBand
-{
-    td::String name;
-    double min = -DBL_MAX;
-    double max = DBL_MAX;
-    double position = 0;
-    double width = 1.0;
-    td::ColorID colorL = td::cDefaultColor;
-    td::ColorID colorD = td::cDefaultColor;
-    bool legend = true;
-};
+// A band of width around the value its expression had at the first sample: the record a
+// figure hands out, its position set at the first sample.
+using PlotBand = cnt::Figure::Band;
 
 // One plot block that produced a figure. The evaluators compute over the values of the
 // solver the figure evaluator was initialised with; the records behind the pointers (and

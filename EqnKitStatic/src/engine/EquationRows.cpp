@@ -1,5 +1,7 @@
 #include "EquationRows.h"
 
+#include <algorithm>
+
 #include "CU.h"
 
 namespace sl
@@ -55,9 +57,8 @@ void EquationRows<T>::evaluate(const EvaluatorVect<T>& equations, T* out, T scal
         {
             cu.run(row.pCode, temps, results, !values);
             v = results[0];
-            T* pValues = values ? values + row.firstEntry : nullptr;
-            for (td::UINT4 k = 0; pValues && k < row.nEntries; ++k)
-                pValues[k] = results[k + 1];
+            if (values)
+                std::copy(results + 1, results + 1 + row.nEntries, values + row.firstEntry);
         }
         else
             v = equations[i]->evaluate(cu);

@@ -104,7 +104,7 @@ template <typename T> bool Evaluator<T>::appendInstruction(Op op, td::UINT4 arg)
             joinAfter(fused);
         return true;
     }
-    if (joinSum(op) || joinProductSum(op))
+    if (joinSum(op))
         return true;
     // The end marker is rewritten behind every instruction.
     TD_ASSERT(_nUnits + 1 < _capUnits);
@@ -135,11 +135,18 @@ template <typename T> void Evaluator<T>::joinLoad(td::INT4 i)
     load = _pCode[i + 1];
     load.op = static_cast<td::BYTE>(Op::TempMulConst);
     load.arg = temp;
-    std::memmove(static_cast<void*>(_pCode + i + 1), _pCode + i + 2, CodeValue<T>::cUnits * sizeof(CodeUnit));
-    --_nUnits;
-    _pCode[_nUnits] = CodeUnit{};
+    dropUnitBeforeConstant(i + 1);
     _lastOp = i;
     _prevOp = _opBeforeLoad;
+}
+
+// Unit i, the last operation's, is folded into the one before it: the constant after it
+// moves up into its place and the end follows.
+template <typename T> void Evaluator<T>::dropUnitBeforeConstant(td::INT4 i)
+{
+    std::memmove(static_cast<void*>(_pCode + i), _pCode + i + 1, CodeValue<T>::cUnits * sizeof(CodeUnit));
+    --_nUnits;
+    _pCode[_nUnits] = CodeUnit{};
 }
 
 // A push of a variable right before a subtraction of a variable: one operation, the
@@ -168,10 +175,7 @@ template <typename T> void Evaluator<T>::joinAfter(Op second)
     if (second == Op::RevSubConst && first.operation() == Op::MulVar)
     {
         first.op = static_cast<td::BYTE>(Op::MulVarRevSubConst);
-        std::memmove(static_cast<void*>(_pCode + _lastOp), _pCode + _lastOp + 1,
-                     CodeValue<T>::cUnits * sizeof(CodeUnit));
-        --_nUnits;
-        _pCode[_nUnits] = CodeUnit{};
+        dropUnitBeforeConstant(_lastOp);
     }
     else if (second == Op::MulVar && first.operation() == Op::PutLoad)
         first.op = static_cast<td::BYTE>(Op::PutLoadMulVar);
@@ -205,38 +209,31 @@ template <typename T> void Evaluator<T>::joinScaledSum()
         return;
     first.op = static_cast<td::BYTE>(adds ? Op::MulConstAddTempMulConst : Op::MulConstSubTempMulConst);
     first.arg = last.arg;
-    std::memmove(static_cast<void*>(_pCode + _lastOp), _pCode + _lastOp + 1, CodeValue<T>::cUnits * sizeof(CodeUnit));
-    --_nUnits;
-    _pCode[_nUnits] = CodeUnit{};
+    dropUnitBeforeConstant(_lastOp);
     _lastOp = _prevOp;
     _prevOp = -1;
 }
 
-// An addition or subtraction right after a joined load and multiplication (that keeps no
-// cell) takes its place: the product goes into the sum without passing the stack.
+// An addition or subtraction right after a joined load and multiplication, or after a
+// multiplication by a variable (that keeps no cell), takes its place: the product goes
+// into the sum without passing the stack.
 template <typename T> bool Evaluator<T>::joinSum(Op op)
 {
     if ((op != Op::Add && op != Op::Sub) || _lastOp < 0)
         return false;
     CodeUnit& last = _pCode[_lastOp];
-    if (last.operation() != Op::TempMulConst || last.store != 0)
+    if (last.store != 0)
         return false;
-    last.op = static_cast<td::BYTE>(op == Op::Add ? Op::AddTempMulConst : Op::SubTempMulConst);
-    joinScaledSum();
-    return true;
-}
-
-// An addition or subtraction right after a multiplication by a variable (that keeps no
-// cell) takes its place: the product goes into the sum without passing the stack.
-template <typename T> bool Evaluator<T>::joinProductSum(Op op)
-{
-    if ((op != Op::Add && op != Op::Sub) || _lastOp < 0)
-        return false;
-    CodeUnit& last = _pCode[_lastOp];
-    if (last.operation() != Op::MulVar || last.store != 0)
-        return false;
-    last.op = static_cast<td::BYTE>(op == Op::Add ? Op::MulVarAdd : Op::MulVarSub);
-    return true;
+    const bool adds = op == Op::Add;
+    switch (last.operation())
+    {
+    case Op::TempMulConst:
+        last.op = static_cast<td::BYTE>(adds ? Op::AddTempMulConst : Op::SubTempMulConst);
+        joinScaledSum();
+        return true;
+    case Op::MulVar: last.op = static_cast<td::BYTE>(adds ? Op::MulVarAdd : Op::MulVarSub); return true;
+    default: return false;
+    }
 }
 
 template <typename T> bool Evaluator<T>::appendPush(Op push, td::UINT4 arg)

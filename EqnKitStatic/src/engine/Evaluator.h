@@ -168,8 +168,8 @@ private:
     // takes the push's place in its fused form.
     bool appendInstruction(Op op, td::UINT4 arg = 0);
     void joinLoad(td::INT4 i);
+    void dropUnitBeforeConstant(td::INT4 i);
     bool joinSum(Op op);
-    bool joinProductSum(Op op);
     void joinDifference();
     void joinAfter(Op second);
     void joinScaledSum();

@@ -152,8 +152,8 @@ template <typename T> void FigureEvaluator<T>::fill(cnt::Figure& figure, const F
         out.reserve(bands.size());
         for (std::size_t i = 0; i < bands.size(); ++i)
         {
-            const PlotBand& b = bands[i];
-            out[i] = {b.name.clone(), b.min, b.max, b.position, b.width, b.colorL, b.colorD, b.legend};
+            out[i] = bands[i];
+            out[i].name = bands[i].name.clone();
         }
     };
     copyBands(figure.hBands(), def.hBands);
