@@ -441,6 +441,8 @@ template <typename T> void checkJoinedSums()
     const std::vector<sl::Op> code = operationsOf(*e);
     const std::set<sl::Op> ops(code.begin(), code.end());
     EXPECT_TRUE(ops.count(sl::Op::PushVarSubVar));
+    // Cells for the sine and the cosine only: the pair reads the difference once.
+    EXPECT_EQ(e->getNumberOfTemps(), 2u);
     EXPECT_TRUE(ops.count(sl::Op::MulConstAddTempMulConst) || ops.count(sl::Op::MulConstSubTempMulConst));
     EXPECT_TRUE(ops.count(sl::Op::TempMulConstAddTempMulConst) || ops.count(sl::Op::TempMulConstSubTempMulConst));
     EXPECT_TRUE(ops.count(sl::Op::MulVarRevSubConst));

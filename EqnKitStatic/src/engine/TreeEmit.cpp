@@ -481,6 +481,15 @@ template <typename T> td::INT4 Emission<T>::partnerTemp(const Node* p)
         return -1;
     partner.temp = static_cast<td::INT4>(_planCounts.temps++);
     partner.planned = _planNumber;
+    // The pair reaches the argument once: the partner's use of it is not another.
+    Info& arg = infoOf(p->pLeftNode);
+    if (arg.counted != _planNumber)
+    {
+        arg.counted = _planNumber;
+        arg.uses = arg.allUses;
+    }
+    if (arg.uses > 1)
+        --arg.uses;
     return partner.temp;
 }
 
