@@ -153,6 +153,58 @@ TEST(EquationRows, RandomEquationsGiveTheEntryEvaluatorsValuesBitForBit)
     checkRandomModels<Cmplx>(5001, 200);
 }
 
+// Forty equations of one random form, each over its own variables and parameters: rows
+// of one shape, more than a batch holds, run together (those whose operations the batches
+// run) and give what the per-entry evaluators give.
+template <typename T> int checkRepeatedForms(unsigned firstSeed, int count)
+{
+    constexpr int cRows = 40;
+    auto name = [](char prefix, int k) { return std::string(1, prefix) + std::to_string(k % cRows); };
+    int batched = 0;
+    for (unsigned seed = firstSeed; seed < firstSeed + static_cast<unsigned>(count); ++seed)
+    {
+        test::RandomExpressions<T> gen(seed, 3, 3, 0);
+        std::vector<sl::Token<T>> tokens;
+        do
+        {
+            tokens.clear();
+            gen.tokens(gen.generate(5), tokens);
+        } while (!differentiable(tokens));
+        std::string vars, params, equations;
+        for (int k = 0; k < cRows; ++k)
+        {
+            vars += name('x', k) + " = 1\n";
+            params += name('a', k) + " = 1\n";
+            equations += test::RandomExpressions<T>::text(tokens, {name('x', k), name('x', k + 1), name('x', k + 2),
+                                                                   name('a', k), name('a', k + 1), name('a', k + 2)}) +
+                         " = 0\n";
+        }
+        test::Build<T> b;
+        if (!b.load(std::string("Model [type = NL") + domain<T>() + "]:\nVars:\n" + vars + "Params:\n" + params +
+                    "NLEs:\n" + equations + "end\n") ||
+            !b.declare() || !b.equations(Group::NLEs, 'F'))
+            continue;
+        std::mt19937 rng(seed);
+        for (int k = 0; k < cRows; ++k)
+        {
+            b.value(name('x', k).c_str()) = randomValue<T>(rng);
+            b.value(name('a', k).c_str()) = randomValue<T>(rng);
+        }
+        expectRowsMatchEntries(b, equations.substr(0, equations.find('\n')));
+        if (::testing::Test::HasFailure())
+            return batched;
+        for (td::UINT4 i = 0; i < b.solver.stores.rows.size(); ++i)
+            batched += b.solver.stores.rows.ranInBatch(i) ? 1 : 0;
+    }
+    return batched;
+}
+
+TEST(EquationRows, RowsOfOneShapeRunInBatchesWithTheEntryEvaluatorsValues)
+{
+    EXPECT_GT(checkRepeatedForms<double>(1, 60), 400);
+    EXPECT_GT(checkRepeatedForms<Cmplx>(3001, 60), 400);
+}
+
 template <typename T> void checkPowerFlow()
 {
     const bench::PowerFlowGrid grid = bench::PowerFlowGrid::generate(300);
@@ -179,6 +231,9 @@ template <typename T> void checkPowerFlow()
             s.values[i] = T(x[i] + (k == 2 ? jitter(rng) : 0.0));
         expectRowsMatchEntries(b, "power flow, point " + std::to_string(k));
     }
+    // Every row of the network runs in a batch.
+    for (td::UINT4 i = 0; i < s.rows.size(); ++i)
+        EXPECT_TRUE(s.rows.ranInBatch(i)) << i;
 }
 
 TEST(EquationRows, PowerFlowRowsGiveTheEntryEvaluatorsValuesBitForBit)

@@ -12,6 +12,7 @@ template <typename T> void EquationRows<T>::clear()
     _nEntries = _widest = _nTemps = 0;
     _complete = true;
     _draws = false;
+    _batches.clear();
 }
 
 template <typename T> void EquationRows<T>::add(const Evaluator<T>* pProgram, td::UINT4 firstEntry, td::UINT4 nEntries,
@@ -24,6 +25,7 @@ template <typename T> void EquationRows<T>::add(const Evaluator<T>* pProgram, td
     _nTemps = nTemps > _nTemps ? nTemps : _nTemps;
     _nEntries = firstEntry + nEntries;
     _widest = nEntries > _widest ? nEntries : _widest;
+    _batches.clear();
 }
 
 template <typename T>
@@ -48,12 +50,18 @@ void EquationRows<T>::evaluate(const EvaluatorVect<T>& equations, T* out, T scal
     _temps.resize(_nTemps + 1);
     T* results = _results.data();
     T* temps = _temps.data();
+    if (!_batches.isBuilt())
+        buildBatches();
+    _heads.resize(n);
+    _batches.run(cu.getVariableValues(), cu.getParameterValues(), _sines, _heads.data(), values);
     double maxAbs = 0.0;
     for (td::UINT4 i = 0; i < n; ++i)
     {
         const Row& row = _rows[i];
         T v;
-        if (row.pCode)
+        if (_batches.covers(i))
+            v = _heads[i];
+        else if (row.pCode)
         {
             cu.run(row.pCode, temps, results, !values);
             v = results[0];
@@ -70,6 +78,18 @@ void EquationRows<T>::evaluate(const EvaluatorVect<T>& equations, T* out, T scal
             maxAbs = a;
     }
     *pMax = maxAbs;
+}
+
+template <typename T> void EquationRows<T>::buildBatches() const
+{
+    std::vector<typename RowBatches<T>::Member> members;
+    members.reserve(_rows.size());
+    for (td::UINT4 i = 0; i < _rows.size(); ++i)
+    {
+        if (_rows[i].pCode)
+            members.push_back({i, _rows[i].pCode, _rows[i].firstEntry});
+    }
+    _batches.build(members, static_cast<td::UINT4>(_rows.size()));
 }
 
 template class EquationRows<double>;

@@ -15,6 +15,7 @@
 #include "EvaluatorSparseMatrix.h"
 #include "EvaluatorVect.h"
 #include "ISolverServices.h"
+#include "RowBatches.h"
 #include "SineCache.h"
 
 namespace sl
@@ -45,6 +46,8 @@ public:
     void evaluate(const EvaluatorVect<T>& equations, T* out, T scale, double* pMax, T* values) const;
 
     td::UINT4 size() const { return static_cast<td::UINT4>(_rows.size()); }
+    // True when equation i ran in a batch of programs of its shape at the last walk.
+    bool ranInBatch(td::UINT4 i) const { return _batches.covers(i); }
     // The program of equation i; null for a conditional one.
     const Evaluator<T>* program(td::UINT4 i) const { return _rows[i].pProgram; }
 
@@ -60,6 +63,8 @@ private:
         bool conditional = false;
     };
 
+    void buildBatches() const;
+
     cnt::PushBackVector<Row> _rows;
     td::UINT4 _nEntries = 0;
     td::UINT4 _widest = 0;
@@ -70,6 +75,9 @@ private:
     mutable std::vector<T> _temps;
     // A bus's equations take the sines of the same angles: the second row reads them.
     mutable SineCache<T> _sines;
+    // The programs grouped by shape, built at the first walk after a change.
+    mutable RowBatches<T> _batches;
+    mutable std::vector<T> _heads;
 };
 
 extern template class EquationRows<double>;

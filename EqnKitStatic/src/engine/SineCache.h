@@ -36,7 +36,7 @@ public:
     }
 
 private:
-    static constexpr unsigned cBits = 6;
+    static constexpr unsigned cBits = 8;
     struct Slot
     {
         T x;

@@ -1,0 +1,98 @@
+// The row programs of a model grouped by shape: programs with the same operations, cells
+// and results (their variables, parameters and constants their own) run one operation at a time over a batch.
+#pragma once
+
+#include <complex>
+#include <vector>
+
+#include <td/Types.h>
+
+#include "Code.h"
+#include "SineCache.h"
+
+namespace sl
+{
+// Each row of a batch computes the operations of its own program in their order, so its
+// values are bit for bit those of the stack machine; the dispatch of an operation is paid
+// once a batch instead of once a row. Owned by the rows it groups; rebuilt when they change.
+template <typename T> class RowBatches
+{
+public:
+    // A row's program and the first of its Jacobian entries.
+    struct Member
+    {
+        td::UINT4 row;
+        const CodeUnit* pCode;
+        td::UINT4 firstEntry;
+    };
+
+    // Groups the programs; one holding an operation the batches do not run is left out.
+    void build(const std::vector<Member>& members, td::UINT4 nRows);
+    void clear();
+    bool isBuilt() const { return _built; }
+    // True when row i runs in a batch.
+    bool covers(td::UINT4 i) const { return i < _covered.size() && _covered[i]; }
+
+    // Runs every batch over the variables x and parameters p: the residual of row i into
+    // heads[i], its entries into values from its first (none without values: the programs
+    // then end at their residuals).
+    void run(const T* x, const T* p, SineCache<T>& sines, T* heads, T* values) const;
+
+private:
+    static constexpr td::UINT4 cBatch = 16;
+
+    // One operation of a shape: its cells and results, and where the operands of its rows
+    // start in their batch's columns.
+    struct Step
+    {
+        Op op;
+        td::BYTE store;
+        td::UINT2 temp;
+        td::UINT4 arg;
+        td::UINT4 arg2;
+        td::UINT4 indexColumn;
+        td::UINT4 constColumn;
+    };
+    struct Shape
+    {
+        std::vector<Step> steps;
+        td::UINT4 nIndexColumns = 0;
+        td::UINT4 nConstColumns = 0;
+        td::UINT4 nTemps = 0;
+        td::UINT4 depth = 0;
+    };
+    // Up to cBatch rows of one shape; column c of row r at c * cBatch + r.
+    struct Batch
+    {
+        td::UINT4 shape;
+        td::UINT4 nRows;
+        td::UINT4 rows[cBatch];
+        td::UINT4 firstEntries[cBatch];
+        std::vector<td::UINT4> indices;
+        std::vector<T> constants;
+    };
+    class Reader;
+    class Machine;
+
+    std::vector<Shape> _shapes;
+    std::vector<Batch> _batches;
+    std::vector<bool> _covered;
+    td::UINT4 _nTemps = 0;
+    td::UINT4 _depth = 0;
+    bool _built = false;
+    mutable std::vector<T> _cells;
+};
+
+extern template class RowBatches<double>;
+extern template class RowBatches<std::complex<double>>;
+} // namespace sl
+
+namespace slDbl
+{
+using RowBatches = sl::RowBatches<double>;
+}
+
+namespace slCmplx
+{
+using RowBatches = sl::RowBatches<std::complex<double>>;
+}
