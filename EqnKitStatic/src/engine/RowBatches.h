@@ -39,7 +39,7 @@ public:
     void run(const T* x, const T* p, SineCache<T>& sines, T* heads, T* values) const;
 
 private:
-    static constexpr td::UINT4 cBatch = 16;
+    static constexpr td::UINT4 cBatch = 32;
 
     // One operation of a shape: its cells and results, and where the operands of its rows
     // start in their batch's columns.

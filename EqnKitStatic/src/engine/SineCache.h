@@ -36,7 +36,7 @@ public:
     }
 
 private:
-    static constexpr unsigned cBits = 8;
+    static constexpr unsigned cBits = 10;
     struct Slot
     {
         T x;
