@@ -321,6 +321,7 @@ private:
         }
     }
     static int formOf(Op op, Op first) { return static_cast<int>(op) - static_cast<int>(first); }
+    static bool inFamily(Op op, Op first) { return formOf(op, first) >= 0 && formOf(op, first) < 6; }
 
     // Inlined into the loop of run: one call a batch, not one a step.
     [[gnu::always_inline]] inline bool step(const Step& s, const Batch& b, T* heads, T* values);
@@ -344,53 +345,26 @@ private:
 template <typename T> bool RowBatches<T>::Machine::step(const Step& s, const Batch& b, T* heads, T* values)
 {
     const Op op = s.op;
+    // The six forms of a family: its operand from the variables, the parameters, the
+    // constants or a temporary cell.
+    if (inFamily(op, Op::AddVar) || inFamily(op, Op::AddPar))
+    {
+        const bool variable = inFamily(op, Op::AddVar);
+        const T* from = variable ? _x : _p;
+        const td::UINT4* i = index(s);
+        arithmetic(formOf(op, variable ? Op::AddVar : Op::AddPar), [&](td::UINT4 r) { return from[i[r]]; });
+        return true;
+    }
+    if (inFamily(op, Op::AddConst) || inFamily(op, Op::AddTemp))
+    {
+        const bool constants = inFamily(op, Op::AddConst);
+        const T* c = constants ? constant(s) : temp(s.arg);
+        arithmetic(formOf(op, constants ? Op::AddConst : Op::AddTemp), [&](td::UINT4 r) { return c[r]; });
+        return true;
+    }
     switch (op)
     {
     case Op::End: return false;
-    case Op::AddVar:
-    case Op::SubVar:
-    case Op::MulVar:
-    case Op::DivVar:
-    case Op::RevSubVar:
-    case Op::RevDivVar:
-    {
-        const td::UINT4* i = index(s);
-        arithmetic(formOf(op, Op::AddVar), [&](td::UINT4 r) { return _x[i[r]]; });
-        return true;
-    }
-    case Op::AddPar:
-    case Op::SubPar:
-    case Op::MulPar:
-    case Op::DivPar:
-    case Op::RevSubPar:
-    case Op::RevDivPar:
-    {
-        const td::UINT4* i = index(s);
-        arithmetic(formOf(op, Op::AddPar), [&](td::UINT4 r) { return _p[i[r]]; });
-        return true;
-    }
-    case Op::AddConst:
-    case Op::SubConst:
-    case Op::MulConst:
-    case Op::DivConst:
-    case Op::RevSubConst:
-    case Op::RevDivConst:
-    {
-        const T* c = constant(s);
-        arithmetic(formOf(op, Op::AddConst), [&](td::UINT4 r) { return c[r]; });
-        return true;
-    }
-    case Op::AddTemp:
-    case Op::SubTemp:
-    case Op::MulTemp:
-    case Op::DivTemp:
-    case Op::RevSubTemp:
-    case Op::RevDivTemp:
-    {
-        const T* t = temp(s.arg);
-        arithmetic(formOf(op, Op::AddTemp), [&](td::UINT4 r) { return t[r]; });
-        return true;
-    }
     case Op::Add:
     case Op::Sub:
     case Op::Mul:
