@@ -30,7 +30,8 @@ template <typename T> bool Assembler<T>::refill(const T* values, std::size_t n)
     // After endFill every step has its slot; a fill under way may have held cells aside.
     if (_cursor != 0 || !_pending.empty() || n != _steps.size())
         return false;
-    std::fill(_values.begin(), _values.end(), T(0));
+    if (!_coversPattern)
+        std::fill(_values.begin(), _values.end(), T(0));
     T* slots = _values.data();
     const Step* steps = _steps.data();
     for (std::size_t k = 0; k < n; ++k)
@@ -43,6 +44,7 @@ template <typename T> bool Assembler<T>::refill(const T* values, std::size_t n)
 // the cell is held aside when it is new to the pattern.
 template <typename T> void Assembler<T>::putAside(td::INT4 row, td::INT4 col, const T& value)
 {
+    _stepsChanged = true;
     const td::INT4 slot = find(row, col);
     if (slot >= 0)
         _values[static_cast<std::size_t>(slot)] = value;
@@ -69,14 +71,34 @@ template <typename T> td::INT4 Assembler<T>::find(td::INT4 row, td::INT4 col) co
 
 template <typename T> bool Assembler<T>::endFill()
 {
+    _stepsChanged = _stepsChanged || _cursor != _steps.size();
     _steps.resize(_cursor);
     _cursor = 0;
-    if (_pending.empty())
-        return false;
-    mergePending();
-    for (Step& step : _steps)
-        step.slot = find(step.row, step.col);
-    return true;
+    const bool grew = !_pending.empty();
+    if (grew)
+    {
+        mergePending();
+        for (Step& step : _steps)
+            step.slot = find(step.row, step.col);
+    }
+    if (_stepsChanged)
+        _coversPattern = stepsCoverPattern();
+    _stepsChanged = false;
+    return grew;
+}
+
+template <typename T> bool Assembler<T>::stepsCoverPattern() const
+{
+    std::vector<bool> put(_rowIndex.size(), false);
+    std::size_t nPut = 0;
+    for (const Step& step : _steps)
+    {
+        if (step.slot < 0 || put[static_cast<std::size_t>(step.slot)])
+            continue;
+        put[static_cast<std::size_t>(step.slot)] = true;
+        ++nPut;
+    }
+    return nPut == put.size();
 }
 
 // Adds the held cells to the pattern, column by column; of two puts on one cell the later wins.

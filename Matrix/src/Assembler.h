@@ -74,6 +74,8 @@ private:
 
     void putAside(td::INT4 row, td::INT4 col, const T& value);
     void mergePending();
+    // True when the steps put every cell of the pattern.
+    bool stepsCoverPattern() const;
 
     td::INT4 _nRows;
     td::INT4 _nCols;
@@ -83,6 +85,11 @@ private:
     std::vector<Step> _steps;
     std::size_t _cursor = 0;
     std::vector<Pending> _pending;
+    // Whether the steps of the last ended fill put every cell (a refill then leaves no
+    // value of an earlier fill behind without zeroing first); known again after a fill
+    // that changed them.
+    bool _coversPattern = false;
+    bool _stepsChanged = true;
 };
 
 extern template class Assembler<double>;

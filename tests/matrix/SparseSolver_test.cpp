@@ -323,6 +323,27 @@ TYPED_TEST(SparseSolver, ARefillRepeatsTheCellsOfTheLastFill)
     ASSERT_TRUE(solver->solve(b.data(), x.data()));
     EXPECT_LE(test::relativeError(x, xTrue), 1e-12);
 
+    // Refills after a fill that puts every cell and after one that leaves the extra cell
+    // out again: the extra cell holds its refilled value, then zero.
+    for (const Cells<T>* pFill : {&wider, &cells})
+    {
+        solver->begin();
+        pFill->putInto(*solver);
+        ASSERT_TRUE(solver->factorise());
+        Cells<T> scaled = *pFill;
+        std::vector<T> refilled;
+        for (auto& cell : scaled.list)
+        {
+            cell.value *= val<T>(1.5);
+            refilled.push_back(cell.value);
+        }
+        ASSERT_TRUE(solver->refill(refilled.data(), static_cast<td::INT4>(refilled.size())));
+        ASSERT_TRUE(solver->factorise());
+        const std::vector<T> bScaled = scaled.toDense(n, n).times(xTrue);
+        ASSERT_TRUE(solver->solve(bScaled.data(), x.data()));
+        EXPECT_LE(test::relativeError(x, xTrue), 1e-12) << (pFill == &wider ? "every cell" : "extra cell left out");
+    }
+
     // A fill under way, a solver never filled, and a fill that met a new cell refuse.
     const T one = val<T>(1);
     solver->begin();
