@@ -154,6 +154,8 @@ void run(int nBuses)
     t0 = Clock::now();
     const sc::Solution status = pSolver->solve();
     const double solveMs = msSince(t0);
+    // The solve builds what evaluation keeps besides the model (the rows' batches).
+    const double peakSolved = peakMiB();
     const td::UINT4 iterations = pSolver->getNumberOfIterations();
     const std::vector<double> exact = grid.solution();
     double error = 0;
@@ -219,8 +221,8 @@ void run(int nBuses)
                 "peak %.0f MiB (%.0f MiB before the load)\n",
                 loadMs, phases.parseMs, phases.differentiateMs, phases.compileMs, otherMs, loadMs + buildMs, peak,
                 baseMiB);
-    std::printf("solve from the flat start: status %d, %u iterations, %.1f ms, max error %.1e\n",
-                static_cast<int>(status), iterations, solveMs, error);
+    std::printf("solve from the flat start: status %d, %u iterations, %.1f ms, max error %.1e; peak %.0f MiB\n",
+                static_cast<int>(status), iterations, solveMs, error, peakSolved);
     std::printf("one iteration (best of %d), ms: evaluation %.3f + assembly %.3f + refactor %.3f + solve %.3f; "
                 "whole %.3f\n",
                 cReps, evaluateMs.ms, assembleMs.ms, refactorMs.ms, luSolveMs.ms, iterationMs.ms);

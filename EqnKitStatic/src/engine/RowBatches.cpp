@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <map>
+#include <unordered_map>
 
 #include <td/Assert.h>
 
@@ -15,10 +15,14 @@ namespace sl
 template <typename T> class RowBatches<T>::Reader
 {
 public:
-    explicit Reader(const CodeUnit* pc) : _pc(pc) {}
-
-    bool read()
+    // Reads the program at pc, the vectors of the last one cleared (their room kept).
+    bool read(const CodeUnit* pc)
     {
+        _pc = pc;
+        _depth = nTemps = depth = 0;
+        steps.clear();
+        indices.clear();
+        constants.clear();
         for (;;)
         {
             const CodeUnit u = *_pc++;
@@ -33,18 +37,17 @@ public:
         }
     }
 
-    // The steps with their cells and results, the part rows of one shape share.
-    std::vector<std::uint64_t> key() const
+    // Of the steps, the part rows of one shape share.
+    std::uint64_t hash() const
     {
-        std::vector<std::uint64_t> k;
-        k.reserve(steps.size() * 2);
+        std::uint64_t h = 0;
+        auto mix = [&h](std::uint64_t v) { h = (h ^ v) * 0x9E3779B97F4A7C15ull; };
         for (const Step& s : steps)
         {
-            k.push_back((static_cast<std::uint64_t>(s.op) << 24) | (static_cast<std::uint64_t>(s.store) << 16) |
-                        s.temp);
-            k.push_back((static_cast<std::uint64_t>(s.arg) << 32) | s.arg2);
+            mix((static_cast<std::uint64_t>(s.op) << 24) | (static_cast<std::uint64_t>(s.store) << 16) | s.temp);
+            mix((static_cast<std::uint64_t>(s.arg) << 32) | s.arg2);
         }
-        return k;
+        return h;
     }
 
     std::vector<Step> steps;
@@ -180,7 +183,7 @@ private:
         }
     }
 
-    const CodeUnit* _pc;
+    const CodeUnit* _pc = nullptr;
     td::UINT4 _depth = 0;
 };
 
@@ -197,29 +200,17 @@ template <typename T> void RowBatches<T>::build(const std::vector<Member>& membe
 {
     clear();
     _covered.assign(nRows, false);
-    std::map<std::vector<std::uint64_t>, td::UINT4> shapeOf;
-    // The batch of each shape still taking rows.
+    // The first shape of each hash; the batch of each shape still taking rows.
+    std::unordered_map<std::uint64_t, td::UINT4> shapeOf;
     std::vector<td::UINT4> open;
+    Reader reader;
     for (const Member& m : members)
     {
-        Reader reader(m.pCode);
-        if (!m.pCode || m.row >= nRows || !reader.read())
+        if (!m.pCode || m.row >= nRows || !reader.read(m.pCode))
             continue;
-        const auto [it, added] = shapeOf.try_emplace(reader.key(), static_cast<td::UINT4>(_shapes.size()));
-        const td::UINT4 shape = it->second;
-        if (added)
-        {
-            Shape s;
-            s.steps = std::move(reader.steps);
-            s.nIndexColumns = static_cast<td::UINT4>(reader.indices.size());
-            s.nConstColumns = static_cast<td::UINT4>(reader.constants.size());
-            s.nTemps = reader.nTemps;
-            s.depth = reader.depth;
-            _nTemps = std::max(_nTemps, s.nTemps);
-            _depth = std::max(_depth, s.depth);
-            _shapes.push_back(std::move(s));
+        const td::UINT4 shape = shapeFor(reader, shapeOf);
+        if (shape == open.size())
             open.push_back(UINT32_MAX);
-        }
         if (open[shape] == UINT32_MAX || _batches[open[shape]].nRows == cBatch)
         {
             open[shape] = static_cast<td::UINT4>(_batches.size());
@@ -241,6 +232,32 @@ template <typename T> void RowBatches<T>::build(const std::vector<Member>& membe
     }
     _cells.assign(static_cast<std::size_t>(1 + _depth + 1 + _nTemps) * cBatch, T(0));
     _built = true;
+}
+
+// The shape of the program read: found by its hash (a shape of another hash sharing it is
+// searched for among all), or added.
+template <typename T>
+td::UINT4 RowBatches<T>::shapeFor(const Reader& reader, std::unordered_map<std::uint64_t, td::UINT4>& shapeOf)
+{
+    const auto [it, added] = shapeOf.try_emplace(reader.hash(), static_cast<td::UINT4>(_shapes.size()));
+    if (!added)
+    {
+        if (_shapes[it->second].steps == reader.steps)
+            return it->second;
+        for (td::UINT4 k = 0; k < _shapes.size(); ++k)
+        {
+            if (_shapes[k].steps == reader.steps)
+                return k;
+        }
+    }
+    Shape s;
+    s.steps = reader.steps;
+    s.nIndexColumns = static_cast<td::UINT4>(reader.indices.size());
+    s.nConstColumns = static_cast<td::UINT4>(reader.constants.size());
+    _nTemps = std::max(_nTemps, reader.nTemps);
+    _depth = std::max(_depth, reader.depth);
+    _shapes.push_back(std::move(s));
+    return static_cast<td::UINT4>(_shapes.size() - 1);
 }
 
 // Runs the steps of one batch: the top cells of its rows in one block, the cells below

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <complex>
+#include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include <td/Types.h>
@@ -52,14 +54,14 @@ private:
         td::UINT4 arg2;
         td::UINT4 indexColumn;
         td::UINT4 constColumn;
+
+        bool operator==(const Step&) const = default;
     };
     struct Shape
     {
         std::vector<Step> steps;
         td::UINT4 nIndexColumns = 0;
         td::UINT4 nConstColumns = 0;
-        td::UINT4 nTemps = 0;
-        td::UINT4 depth = 0;
     };
     // Up to cBatch rows of one shape; column c of row r at c * cBatch + r.
     struct Batch
@@ -73,6 +75,8 @@ private:
     };
     class Reader;
     class Machine;
+
+    td::UINT4 shapeFor(const Reader& reader, std::unordered_map<std::uint64_t, td::UINT4>& shapeOf);
 
     std::vector<Shape> _shapes;
     std::vector<Batch> _batches;
