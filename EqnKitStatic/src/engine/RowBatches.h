@@ -1,5 +1,5 @@
-// The row programs of a model grouped by shape: programs with the same operations, cells
-// and results (their variables, parameters and constants their own) run one operation at a time over a batch.
+// The row programs of a model grouped by shape (the same operations, cells and results;
+// their own variables, parameters and constants), each operation run over a batch of rows.
 #pragma once
 
 #include <complex>
