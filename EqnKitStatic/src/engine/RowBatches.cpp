@@ -70,6 +70,15 @@ private:
         ++_depth;
         depth = std::max(depth, _depth);
     }
+    // False for code that takes a cell nobody pushed (the stack machine's compiler makes
+    // none; such code is left to the machine).
+    bool pop()
+    {
+        if (_depth == 0)
+            return false;
+        --_depth;
+        return true;
+    }
 
     bool readOperands(const CodeUnit& u, Step& s)
     {
@@ -94,10 +103,7 @@ private:
         case Op::RevSubPar:
         case Op::RevDivPar: indices.push_back(u.arg); return true;
         case Op::MulVarAdd:
-        case Op::MulVarSub:
-            --_depth;
-            indices.push_back(u.arg);
-            return true;
+        case Op::MulVarSub: indices.push_back(u.arg); return pop();
         case Op::PushConst: push(); [[fallthrough]];
         case Op::AddConst:
         case Op::SubConst:
@@ -114,7 +120,7 @@ private:
         case Op::Mul:
         case Op::Div:
         case Op::RevSub:
-        case Op::RevDiv: --_depth; return true;
+        case Op::RevDiv: return pop();
         case Op::PushVarSubVar:
             push();
             indices.push_back(u.arg);
@@ -168,7 +174,7 @@ private:
             cell(u.arg);
             return true;
         case Op::Put:
-        case Op::PutHead: --_depth; return true;
+        case Op::PutHead: return pop();
         case Op::PutLoad:
         case Op::PutHeadLoad:
             s.arg2 = u.temp;
