@@ -312,36 +312,32 @@ private:
         for (td::UINT4 r = 0; r < _n; ++r)
             f(r);
     }
-    // The operation of form 0-5 of a family (add, sub, mul, div, reversed sub, reversed
-    // div) of the top and operand(r), the operand second.
-    template <typename Operand> void arithmetic(int form, Operand&& operand)
+    // The top becomes x op y for operation form 0-5 of a family: x + y, x - y, x * y,
+    // x / y, then y - x and y / x (the reversed forms), with x and y read for each row.
+    template <typename X, typename Y> void combine(int form, X&& x, Y&& y)
     {
         T* a = _acc;
         switch (form)
         {
-        case 0: each([&](td::UINT4 r) { a[r] = a[r] + operand(r); }); break;
-        case 1: each([&](td::UINT4 r) { a[r] = a[r] - operand(r); }); break;
-        case 2: each([&](td::UINT4 r) { a[r] = a[r] * operand(r); }); break;
-        case 3: each([&](td::UINT4 r) { a[r] = a[r] / operand(r); }); break;
-        case 4: each([&](td::UINT4 r) { a[r] = operand(r) - a[r]; }); break;
-        default: each([&](td::UINT4 r) { a[r] = operand(r) / a[r]; }); break;
+        case 0: each([&](td::UINT4 r) { a[r] = x(r) + y(r); }); break;
+        case 1: each([&](td::UINT4 r) { a[r] = x(r) - y(r); }); break;
+        case 2: each([&](td::UINT4 r) { a[r] = x(r) * y(r); }); break;
+        case 3: each([&](td::UINT4 r) { a[r] = x(r) / y(r); }); break;
+        case 4: each([&](td::UINT4 r) { a[r] = y(r) - x(r); }); break;
+        default: each([&](td::UINT4 r) { a[r] = y(r) / x(r); }); break;
         }
     }
-    // The same with the cell below the top as the first operand: t + s, t - s, t * s,
-    // t / s, then s - t and s / t.
+    // The top and an operand; the cell below the top and the top.
+    template <typename Operand> void arithmetic(int form, Operand&& operand)
+    {
+        combine(
+            form, [this](td::UINT4 r) { return _acc[r]; }, operand);
+    }
     void belowArithmetic(int form)
     {
         const T* t = pop();
-        T* a = _acc;
-        switch (form)
-        {
-        case 0: each([&](td::UINT4 r) { a[r] = t[r] + a[r]; }); break;
-        case 1: each([&](td::UINT4 r) { a[r] = t[r] - a[r]; }); break;
-        case 2: each([&](td::UINT4 r) { a[r] = t[r] * a[r]; }); break;
-        case 3: each([&](td::UINT4 r) { a[r] = t[r] / a[r]; }); break;
-        case 4: each([&](td::UINT4 r) { a[r] = a[r] - t[r]; }); break;
-        default: each([&](td::UINT4 r) { a[r] = a[r] / t[r]; }); break;
-        }
+        combine(
+            form, [t](td::UINT4 r) { return t[r]; }, [this](td::UINT4 r) { return _acc[r]; });
     }
     static int formOf(Op op, Op first) { return static_cast<int>(op) - static_cast<int>(first); }
     static bool inFamily(Op op, Op first) { return formOf(op, first) >= 0 && formOf(op, first) < 6; }
