@@ -155,6 +155,45 @@ TYPED_TEST_P(DAEStep, AConstantJacobianIsFactorisedOncePerChange)
     EXPECT_NEAR(std::abs(s.value("x") - x * TypeParam(std::pow(0.98 / 1.02, 10))), 0, 1e-12);
 }
 
+TYPED_TEST_P(DAEStep, ANonlinearStepStartsOnTheLastFactorisation)
+{
+    // x' = -x^3 under Euler: x_(n+1) solves x + dT x^3 = x_n (Newton in the test). An
+    // iteration that does not end its step factorises for the next, the first iteration of a
+    // step uses the last one; a reset or another step size factorises afresh.
+    DAE<TypeParam> s;
+    ASSERT_TRUE(s.build(daeModel("Euler", "Vars:\nx = 1\nODEs:\nx' = -x*x*x\n"))) << s.keys();
+    ASSERT_FALSE(s.pSolver->keepsFactorisation());
+    auto factorisations = [&] {
+        const sparse::FactorStats stats = s.pSolver->getFactorStats();
+        return stats.factorisations + stats.refactorisations;
+    };
+    double x = 1, dT = 0.05;
+    td::UINT4 expected = 0;
+    auto steps = [&](int n, bool fresh) {
+        for (int k = 1; k <= n; ++k)
+        {
+            ASSERT_EQ(s.pSolver->step(1), Solution::OK) << k;
+            double next = x;
+            for (int i = 0; i < 50; ++i)
+                next -= (next + dT * next * next * next - x) / (1 + 3 * dT * next * next);
+            x = next;
+            EXPECT_NEAR(std::abs(s.value("x") - TypeParam(x)), 0, 1e-12) << k;
+            expected += s.pSolver->getNumberOfIterations() - 1 + (fresh && k == 1 ? 1 : 0);
+            EXPECT_EQ(factorisations(), expected) << k;
+        }
+    };
+    s.pSolver->setStepSize(dT);
+    ASSERT_TRUE(s.pSolver->reset(0.0));
+    steps(20, true);
+    steps(5, false);
+    dT = 0.1;
+    s.pSolver->setStepSize(dT);
+    steps(5, true);
+    ASSERT_TRUE(s.pSolver->reset(0.0));
+    x = test::re(s.value("x"));
+    steps(5, true);
+}
+
 TYPED_TEST_P(DAEStep, RowsGiveTheStepsOfTheEntryEvaluators)
 {
     // The Newton iterations take residuals and Jacobian from the equations' rows; entry by
@@ -205,7 +244,7 @@ TYPED_TEST_P(DAEStep, RowsGiveTheStepsOfTheEntryEvaluators)
 
 REGISTER_TYPED_TEST_SUITE_P(DAEStep, ATransferFunctionStepsByTheStabilityFunction,
                             ATimeVaryingJacobianIsRefactorisedEveryStep, AConstantJacobianIsFactorisedOncePerChange,
-                            RowsGiveTheStepsOfTheEntryEvaluators);
+                            ANonlinearStepStartsOnTheLastFactorisation, RowsGiveTheStepsOfTheEntryEvaluators);
 using Builds = ::testing::Types<double, Cmplx>;
 INSTANTIATE_TYPED_TEST_SUITE_P(Both, DAEStep, Builds);
 

@@ -96,6 +96,9 @@ template <typename T> bool DAESolver<T>::finishDAEBuild(const SolverData<T>& dat
 
 template <typename T> void DAESolver<T>::setStepSize(double dT)
 {
+    // The Jacobian holds dT: another step size needs another factorisation.
+    if (dT != _dT)
+        this->_factorStale = true;
     _dT = dT;
     this->setDeltaTParam(dT);
 }

@@ -90,8 +90,10 @@ template <typename T> Solution DAESolver<T>::failStep(Solution status, const cha
 
 template <typename T> bool DAESolver<T>::factoriseStep()
 {
+    // The factorisation of the last iteration serves the first of this step: every
+    // iteration that does not end the step factorises afresh.
     if (!this->_keepFactorisation)
-        return this->factorise();
+        return (this->_pSparse && !this->_factorStale) || this->factorise();
     SolverStores<T>& s = this->_stores;
     if (s.equations.size() != s.nVars)
         return false;
@@ -123,6 +125,9 @@ template <typename T> Solution DAESolver<T>::runStep(bool first)
     this->decideRows();
     if (this->_valuesChanged && this->_reInit)
         this->restoreStartValues();
+    // Values set from outside (a reset among them) may be far from the last factorisation's.
+    if (this->_valuesChanged)
+        this->_factorStale = true;
     this->_valuesChanged = 0;
     if (this->_childrenPending)
     {
@@ -139,7 +144,8 @@ template <typename T> Solution DAESolver<T>::runStep(bool first)
         this->setTimeParam(this->getTimeParam() + _dT);
     }
     this->walkLimits();
-    this->evaluateResiduals();
+    // Jacobian values only for a factorisation that follows at once.
+    this->evaluateResiduals(this->_keepFactorisation || !this->_pSparse || this->_factorStale);
     this->_iterationsInPass = 0;
     const double initialNorm = this->_residualNorm;
 
