@@ -312,35 +312,43 @@ private:
         for (td::UINT4 r = 0; r < _n; ++r)
             f(r);
     }
-    // The top becomes x op y for operation form 0-5 of a family: x + y, x - y, x * y,
-    // x / y, then y - x and y / x (the reversed forms), with x and y read for each row.
-    template <typename X, typename Y> void combine(int form, X&& x, Y&& y)
+    // The top becomes x op y for operation form F of a family: x + y, x - y, x * y, x / y,
+    // then y - x and y / x (the reversed forms), with x and y read for each row.
+    template <int F, typename X, typename Y> void combine(X&& x, Y&& y)
     {
         T* a = _acc;
-        switch (form)
-        {
-        case 0: each([&](td::UINT4 r) { a[r] = x(r) + y(r); }); break;
-        case 1: each([&](td::UINT4 r) { a[r] = x(r) - y(r); }); break;
-        case 2: each([&](td::UINT4 r) { a[r] = x(r) * y(r); }); break;
-        case 3: each([&](td::UINT4 r) { a[r] = x(r) / y(r); }); break;
-        case 4: each([&](td::UINT4 r) { a[r] = y(r) - x(r); }); break;
-        default: each([&](td::UINT4 r) { a[r] = y(r) / x(r); }); break;
-        }
+        if constexpr (F == 0)
+            each([&](td::UINT4 r) { a[r] = x(r) + y(r); });
+        else if constexpr (F == 1)
+            each([&](td::UINT4 r) { a[r] = x(r) - y(r); });
+        else if constexpr (F == 2)
+            each([&](td::UINT4 r) { a[r] = x(r) * y(r); });
+        else if constexpr (F == 3)
+            each([&](td::UINT4 r) { a[r] = x(r) / y(r); });
+        else if constexpr (F == 4)
+            each([&](td::UINT4 r) { a[r] = y(r) - x(r); });
+        else
+            each([&](td::UINT4 r) { a[r] = y(r) / x(r); });
     }
-    // The top and an operand; the cell below the top and the top.
-    template <typename Operand> void arithmetic(int form, Operand&& operand)
+    // The top and a variable, a parameter, a constant or a temporary cell; the cell below
+    // the top and the top.
+    template <int F> void withCells(const T* from, const td::UINT4* i)
     {
-        combine(
-            form, [this](td::UINT4 r) { return _acc[r]; }, operand);
+        combine<F>([this](td::UINT4 r) { return _acc[r]; }, [from, i](td::UINT4 r) { return from[i[r]]; });
     }
-    void belowArithmetic(int form)
+    template <int F> void withBlock(const T* c)
+    {
+        combine<F>([this](td::UINT4 r) { return _acc[r]; }, [c](td::UINT4 r) { return c[r]; });
+    }
+    template <int F> void variableForm(const Step& s) { withCells<F>(_x, index(s)); }
+    template <int F> void parameterForm(const Step& s) { withCells<F>(_p, index(s)); }
+    template <int F> void constantForm(const Step& s) { withBlock<F>(constant(s)); }
+    template <int F> void tempForm(const Step& s) { withBlock<F>(temp(s.arg)); }
+    template <int F> void belowForm(const Step&)
     {
         const T* t = pop();
-        combine(
-            form, [t](td::UINT4 r) { return t[r]; }, [this](td::UINT4 r) { return _acc[r]; });
+        combine<F>([t](td::UINT4 r) { return t[r]; }, [this](td::UINT4 r) { return _acc[r]; });
     }
-    static int formOf(Op op, Op first) { return static_cast<int>(op) - static_cast<int>(first); }
-    static bool inFamily(Op op, Op first) { return formOf(op, first) >= 0 && formOf(op, first) < 6; }
 
     // Inlined into the loop of run: one call a batch, not one a step.
     [[gnu::always_inline]] inline bool step(const Step& s, const Batch& b, T* heads, T* values);
@@ -364,32 +372,23 @@ private:
 template <typename T> bool RowBatches<T>::Machine::step(const Step& s, const Batch& b, T* heads, T* values)
 {
     const Op op = s.op;
-    // The six forms of a family: its operand from the variables, the parameters, the
-    // constants or a temporary cell.
-    if (inFamily(op, Op::AddVar) || inFamily(op, Op::AddPar))
-    {
-        const bool variable = inFamily(op, Op::AddVar);
-        const T* from = variable ? _x : _p;
-        const td::UINT4* i = index(s);
-        arithmetic(formOf(op, variable ? Op::AddVar : Op::AddPar), [&](td::UINT4 r) { return from[i[r]]; });
-        return true;
-    }
-    if (inFamily(op, Op::AddConst) || inFamily(op, Op::AddTemp))
-    {
-        const bool constants = inFamily(op, Op::AddConst);
-        const T* c = constants ? constant(s) : temp(s.arg);
-        arithmetic(formOf(op, constants ? Op::AddConst : Op::AddTemp), [&](td::UINT4 r) { return c[r]; });
-        return true;
-    }
     switch (op)
     {
+// The six forms of a family, each a case of its own: a step costs one dispatch.
+#define EQNKIT_SIX_FORMS(family, form)                                                                                 \
+    case Op::Add##family: form<0>(s); return true;                                                                     \
+    case Op::Sub##family: form<1>(s); return true;                                                                     \
+    case Op::Mul##family: form<2>(s); return true;                                                                     \
+    case Op::Div##family: form<3>(s); return true;                                                                     \
+    case Op::RevSub##family: form<4>(s); return true;                                                                  \
+    case Op::RevDiv##family: form<5>(s); return true;
+        EQNKIT_SIX_FORMS(Var, variableForm)
+        EQNKIT_SIX_FORMS(Par, parameterForm)
+        EQNKIT_SIX_FORMS(Const, constantForm)
+        EQNKIT_SIX_FORMS(Temp, tempForm)
+        EQNKIT_SIX_FORMS(, belowForm)
+#undef EQNKIT_SIX_FORMS
     case Op::End: return false;
-    case Op::Add:
-    case Op::Sub:
-    case Op::Mul:
-    case Op::Div: belowArithmetic(formOf(op, Op::Add)); return true;
-    case Op::RevSub: belowArithmetic(4); return true;
-    case Op::RevDiv: belowArithmetic(5); return true;
     case Op::PushVar:
     case Op::PushPar:
     {
