@@ -254,8 +254,12 @@ int main(int argc, char** argv)
         sizes = {"1000", "10000", "30000"};
     for (const std::string& size : sizes)
     {
-        const std::string command =
-            std::string(argv[0]) + (dae ? "" : " --no-dae") + " --one " + std::to_string(std::atoi(size.c_str()));
+        if (size.find_first_not_of("0123456789") != std::string::npos || std::atoi(size.c_str()) < 1)
+        {
+            std::fprintf(stderr, "usage: %s [--no-dae] [buses...] (whole numbers from 1)\n", argv[0]);
+            return 2;
+        }
+        const std::string command = std::string(argv[0]) + (dae ? "" : " --no-dae") + " --one " + size;
         if (std::system(command.c_str()) != 0)
             return 1;
     }
