@@ -149,6 +149,14 @@ template <typename T> void Evaluator<T>::dropUnitBeforeConstant(td::INT4 i)
     _pCode[_nUnits] = CodeUnit{};
 }
 
+// The last operation became part of the one before it, which is the last now (and has
+// none before it that may still join).
+template <typename T> void Evaluator<T>::joinedIntoPrevious()
+{
+    _lastOp = _prevOp;
+    _prevOp = -1;
+}
+
 // A push of a variable right before a subtraction of a variable: one operation, the
 // second variable's index in the unit after it.
 template <typename T> void Evaluator<T>::joinDifference()
@@ -159,8 +167,7 @@ template <typename T> void Evaluator<T>::joinDifference()
     if (first.operation() != Op::PushVar || first.store != 0)
         return;
     first.op = static_cast<td::BYTE>(Op::PushVarSubVar);
-    _lastOp = _prevOp;
-    _prevOp = -1;
+    joinedIntoPrevious();
 }
 
 // A constant less the product of the top and a variable; a put and load whose cell is
@@ -181,8 +188,7 @@ template <typename T> void Evaluator<T>::joinAfter(Op second)
         first.op = static_cast<td::BYTE>(Op::PutLoadMulVar);
     else
         return;
-    _lastOp = _prevOp;
-    _prevOp = -1;
+    joinedIntoPrevious();
 }
 
 // A multiplication by a constant, or a joined load and multiplication, right before a
@@ -201,8 +207,7 @@ template <typename T> void Evaluator<T>::joinScaledSum()
     {
         // Both units stay: the second's cell is read from its place.
         first.op = static_cast<td::BYTE>(adds ? Op::TempMulConstAddTempMulConst : Op::TempMulConstSubTempMulConst);
-        _lastOp = _prevOp;
-        _prevOp = -1;
+        joinedIntoPrevious();
         return;
     }
     if (first.operation() != Op::MulConst)
@@ -210,8 +215,7 @@ template <typename T> void Evaluator<T>::joinScaledSum()
     first.op = static_cast<td::BYTE>(adds ? Op::MulConstAddTempMulConst : Op::MulConstSubTempMulConst);
     first.arg = last.arg;
     dropUnitBeforeConstant(_lastOp);
-    _lastOp = _prevOp;
-    _prevOp = -1;
+    joinedIntoPrevious();
 }
 
 // An addition or subtraction right after a joined load and multiplication, or after a

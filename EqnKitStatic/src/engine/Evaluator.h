@@ -170,6 +170,7 @@ private:
     void joinLoad(td::INT4 i);
     void dropUnitBeforeConstant(td::INT4 i);
     bool joinSum(Op op);
+    void joinedIntoPrevious();
     void joinDifference();
     void joinAfter(Op second);
     void joinScaledSum();

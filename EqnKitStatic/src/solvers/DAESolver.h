@@ -67,9 +67,12 @@ private:
     void reportStepStart();
     // The Newton iterations of one pass; false when the step ends with result.
     bool iterate(double initialNorm, sc::Solution& result);
-    // A factorisation of the Jacobian at the current values; with keep-factorisation only
-    // when a value differs from the kept one.
+    // A factorisation of the Jacobian at the current values at the start of a pass: with
+    // keep-factorisation only when a value differs from the kept one, else only when
+    // factorisationDue.
     bool factoriseStep();
+    // No factorisation is held, or the one held is of other values.
+    bool factorisationDue() const { return !this->_pSparse || this->_factorStale; }
     // The previous values: the history parameters and the stage variables take x.
     void saveHistory();
     // The outputs of the transfer functions into their first states.

@@ -93,7 +93,7 @@ template <typename T> bool DAESolver<T>::factoriseStep()
     // The factorisation of the last iteration serves the first of this step: every
     // iteration that does not end the step factorises afresh.
     if (!this->_keepFactorisation)
-        return (this->_pSparse && !this->_factorStale) || this->factorise();
+        return !factorisationDue() || this->factorise();
     SolverStores<T>& s = this->_stores;
     if (s.equations.size() != s.nVars)
         return false;
@@ -145,7 +145,7 @@ template <typename T> Solution DAESolver<T>::runStep(bool first)
     }
     this->walkLimits();
     // Jacobian values only for a factorisation that follows at once.
-    this->evaluateResiduals(this->_keepFactorisation || !this->_pSparse || this->_factorStale);
+    this->evaluateResiduals(this->_keepFactorisation || factorisationDue());
     this->_iterationsInPass = 0;
     const double initialNorm = this->_residualNorm;
 
