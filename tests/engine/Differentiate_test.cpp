@@ -475,6 +475,40 @@ TEST(Differentiate, ChainsOfSumsFromTheirDependingTermsAlone)
     checkChains<Cmplx>(7001, 400);
 }
 
+// A tree that is one leaf (a bare variable, parameter or literal as the whole equation):
+// prepared for its entries it has the derivatives it has unprepared.
+template <typename T> void checkLeafRoots()
+{
+    test::TreeContext<T> ctx(2, 1);
+    for (int kind = 0; kind < 3; ++kind)
+    {
+        TreeOf<T> tree = ctx.tree();
+        NodeOf<T>* pLeaf = kind == 0   ? tree.newSymbol(0)
+                           : kind == 1 ? tree.newSymbol(2)
+                                       : tree.newLiteral(C::INT_LITERAL, T(3));
+        tree.pushRoot(pLeaf);
+        for (bool prepared : {false, true})
+        {
+            if (prepared)
+                ASSERT_TRUE(tree.prepareDependence());
+            for (td::UINT4 v = 0; v < 2; ++v)
+            {
+                TreeOf<T> out = ctx.tree();
+                ASSERT_TRUE(tree.differentiate(out, v));
+                const std::string text = out.getRoot() ? ctx.text(out, 1) : "empty";
+                EXPECT_EQ(text, kind == 0 && v == 0 ? "1" : "empty") << kind << " " << prepared << " " << v;
+            }
+        }
+        tree.forgetDependence();
+    }
+}
+
+TEST(Differentiate, ALeafAsTheWholeTreePreparedOrNot)
+{
+    checkLeafRoots<double>();
+    checkLeafRoots<Cmplx>();
+}
+
 // One equation of n variables, x1*x2 + x2*x3 + ... + xn*x1, differentiated by each: the
 // time grows with its n entries, not with n times its length (best of three runs, a
 // quarter of the variables against all of them: 4 when linear, 16 when quadratic).

@@ -150,6 +150,35 @@ TEST(XmlSolver, DynamicModelsStepAsTheirModelTexts)
     }
 }
 
+TEST(XmlSolver, RightSidesWithoutStatesStepOnBothRoads)
+{
+    // x' = p, w' = v (v algebraic) and the state of y/u = 3*s read no state: their stage
+    // equations hold the bare stage variables, which the Jacobian must cover.
+    const std::string text = "Model [type = DAE, method = METHOD]:\nVars:\nx = 0\nw = 0\nv = 0\ny = 0\nu = 0\n"
+                             "Params:\np = 3\nODEs:\nx' = p\nw' = v\nTFs:\ny / u = 3*s\nNLEs:\nv = 2\nu = t\nend\n";
+    const std::string xml = "<?xml version=\"1.0\"?><Model type=\"DAE\" domain=\"real\" method=\"METHOD\"><Vars>"
+                            "<Var name=\"x\" val=\"0\"/><Var name=\"w\" val=\"0\"/><Var name=\"v\" val=\"0\"/>"
+                            "<Var name=\"y\" val=\"0\"/><Var name=\"u\" val=\"0\"/></Vars><Params dT=\"0.01\">"
+                            "<Param name=\"p\" val=\"3\"/></Params><TFs><Eq fx=\"y/u = 3*s\"/></TFs><ODEqs>"
+                            "<Eq fx=\"x' = p\"/><Eq fx=\"w' = v\"/></ODEqs><NLEqs><Eq fx=\"v = 2\"/>"
+                            "<Eq fx=\"u = t\"/></NLEqs></Model>";
+    for (const char* method : {"RK4", "RK6"})
+    {
+        SCOPED_TRACE(method);
+        expectEquivalent<double, sl::DAESolver<double>>(replaced(text, "METHOD", method), "free.xml",
+                                                        replaced(xml, "METHOD", method), steps200<double>);
+        XmlSolver<double, sl::DAESolver<double>> s;
+        ASSERT_TRUE(s.fromText(replaced(xml, "METHOD", method))) << s.errors();
+        ASSERT_EQ(steps200<double>(*s.pSolver), Solution::OK);
+        for (const auto& [name, expected] : {std::pair{"x", 6.0}, {"w", 4.0}, {"y", 3.0}})
+        {
+            double value = 0;
+            ASSERT_TRUE(s.pSolver->getVariableValue(name, value));
+            EXPECT_NEAR(value, expected, 1e-10) << name;
+        }
+    }
+}
+
 // A refused document: the builder's entries, the solver's own entry, and solve answers 7.
 template <typename S> void expectRefusedBuild(const char* kind, const char* solverEntry)
 {

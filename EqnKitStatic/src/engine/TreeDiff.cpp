@@ -266,10 +266,14 @@ template <typename T> struct Dependence
     // Marks what depends on var; true when the root does.
     bool mark(td::UINT4 var)
     {
+        // A root that is itself a leaf of var (a bare variable as the whole equation)
+        // depends on it without a parent to mark.
+        bool rootLeaf = false;
         auto it = std::lower_bound(_leaves.begin(), _leaves.end(), Leaf{var, 0, nullptr});
         for (; it != _leaves.end() && it->var == var; ++it)
         {
             Node* pChild = it->p;
+            rootLeaf = rootLeaf || pChild == _pRoot;
             if (it->limitPos)
             {
                 pChild->leftTag = it->limitPos;
@@ -292,7 +296,7 @@ template <typename T> struct Dependence
             }
         }
         if (_marked.empty())
-            return !_touched.empty();
+            return rootLeaf || !_touched.empty();
         // Deepest first; every marked node but the deepest has the chain below it to take.
         std::sort(_marked.begin(), _marked.end(), [](td::UINT4 a, td::UINT4 b) { return a > b; });
         for (std::size_t k = 1; k < _marked.size(); ++k)
