@@ -89,6 +89,27 @@ def test_a_transfer_function_answers_a_step(method, stability, released_models):
         assert variables(model)["y"] == pytest.approx(1 - stability(-0.1) ** n, abs=1e-12)
 
 
+@pytest.mark.parametrize("method, body, big_step, name", [
+    ("RK4", "Vars:\nx = 1\ny = 0\nODEs:\nx' = -x\nNLEs:\nexp(y) = exp(50*t)\n", 0.1, "Oscillation"),
+    ("Euler", "Vars:\nx = 0\nODEs:\nx' = 1/(2.5 - t)\n", 2.48, "SolutionError")])
+def test_a_failed_dae_step_keeps_its_start_and_a_smaller_step_goes_on(method, body, big_step, name,
+                                                                        released_models):
+    model, solver = dynamic(sh.DynamicProblem.DAE,
+                            f"Header:\nmaxIter = 10\ndTime = 0.01\nend\nModel [type = DAE, method = {method}, "
+                            "eps = 1e-12]:\n" + body + "end\n", released_models)
+    assert solver.reset(0.0)
+    assert solver.step(2) == sh.Solution.OK
+    before = list(model.getVariableValues())
+    solver.setStepSize(big_step)
+    status = solver.step(1)
+    assert status.name == name
+    assert parameters(model)["t"] == 0.02
+    assert list(model.getVariableValues()) == before
+    solver.setStepSize(0.01)
+    assert solver.step(1) == sh.Solution.OK
+    assert parameters(model)["t"] == pytest.approx(0.03, abs=1e-15)
+
+
 def test_the_example_dae_model_runs(released_models):
     model = sh.createRealDynamicModel(sh.DynamicProblem.DAE)
     released_models.append(model)

@@ -210,7 +210,7 @@ template <typename T> Solution DAESolver<T>::solve()
 {
     if (!this->_built)
         return this->_status = Solution::SolutionError;
-    return runStep(false);
+    return tryStep(this->getTimeParam(), false);
 }
 
 template <typename T> Solution DAESolver<T>::step(td::INT4 nSteps)
@@ -221,11 +221,28 @@ template <typename T> Solution DAESolver<T>::step(td::INT4 nSteps)
     for (td::INT4 i = 0; i < nSteps; ++i)
     {
         t += _dT;
-        this->setTimeParam(t);
-        if (runStep(false) != Solution::OK)
-            return Solution::SolutionError;
+        const Solution status = tryStep(t, false);
+        if (status != Solution::OK)
+            return status;
     }
     return Solution::OK;
+}
+
+template <typename T> Solution DAESolver<T>::tryStep(double t, bool first)
+{
+    _stepStart.save(this->_stores);
+    const td::BYTE valuesChanged = this->_valuesChanged, childrenPending = this->_childrenPending;
+    this->setTimeParam(t);
+    const Solution status = runStep(first);
+    if (status == Solution::OK)
+        return status;
+    _stepStart.restore(this->_stores);
+    this->_valuesChanged = valuesChanged;
+    this->_childrenPending = childrenPending;
+    // A factorisation still held is of the failed iterate.
+    this->_factorStale = true;
+    this->entriesStale();
+    return status;
 }
 
 template <typename T>
@@ -267,8 +284,7 @@ bool DAESolver<T>::simulate(double t0, double dT, double tEnd, sc::ISolverConsum
         {
             if (!first)
                 t += dT;
-            this->setTimeParam(t);
-            const Solution status = runStep(first);
+            const Solution status = tryStep(t, first);
             if (first)
                 t += dT;
             if (sc::SolverMonitor<T>* pMonitor = this->_pMonitor)

@@ -8,6 +8,7 @@
 #include <sc/ITime.h>
 
 #include "NRSolver.h"
+#include "StepSnapshot.h"
 
 namespace sl
 {
@@ -34,8 +35,8 @@ public:
     // The time parameter takes t0; the initial problem (the children) is solved and the
     // history saved. False with a key without a time-step parameter or a positive step.
     bool reset(double t0) override;
-    // nSteps steps from the time parameter's t; 7 at the first failing step, whose time
-    // stays in the time parameter.
+    // nSteps steps from the time parameter's t; the status of the first failing step,
+    // which leaves t and the values as they were before it.
     sc::Solution step(td::INT4 nSteps) override;
     sc::ITime* getTime() override { return this; }
     // Variables of type 3 or more: the states of ODEs and transfer functions.
@@ -59,6 +60,10 @@ private:
     bool finishDAEBuild(const SolverData<T>& data, const RPNDerivParser<T>& builder);
     using Finish = sc::ISolverConsumer::Finish;
 
+    // One time step at time t (first: from t, raised by dT in the step). A step that fails
+    // puts back t, the values, the limits' state and the flags it cleared; the next step
+    // factorises afresh.
+    sc::Solution tryStep(double t, bool first);
     // One time step; first raises the time parameter by dT before solving.
     sc::Solution runStep(bool first);
     // The initial problem: every child solved; false (status and error entry) when one fails.
@@ -81,6 +86,8 @@ private:
 
     // The Jacobian values of the held factorisation, in fill order (keep-factorisation).
     cnt::PushBackVector<T> _keptJacobian;
+    // The state before the step that runs, for a failed step to return to.
+    StepSnapshot<T> _stepStart;
     double _dT = 0.0;
     td::BYTE _method = 1;
 };
