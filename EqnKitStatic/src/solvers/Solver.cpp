@@ -81,10 +81,12 @@ template <typename T> T* Solver<T>::getParameterValuesPtr()
     return p ? p + _stores.nVars : nullptr;
 }
 
+// Every index of the value array has its name for messages: the symbols the build
+// generated and the solver-status symbols too.
 template <typename T> const char* Solver<T>::getSymbolName(td::INT4 index)
 {
-    TD_ASSERT(index >= 0);
-    TD_ASSERT(static_cast<td::UINT4>(index) < _stores.nVars + _stores.nParams);
+    if (index < 0 || static_cast<td::UINT4>(index) >= _stores.symbols.getNumberOfNames())
+        return nullptr;
     const td::String* pName = _stores.symbols.nameAt(static_cast<td::UINT4>(index));
     return pName->isEmpty() ? nullptr : pName->c_str();
 }
