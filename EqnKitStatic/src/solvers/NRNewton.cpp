@@ -65,10 +65,10 @@ template <typename T> bool NRSolver<T>::runRepetition(td::UINT4 r, bool& repeat,
 {
     sc::SolverMonitor<T>* pMonitor = this->_pMonitor;
     this->_totalIterations = this->_iterationsInPass = 0;
+    this->setRepetition(r);
+    this->setPass(0);
     if (pMonitor)
     {
-        pMonitor->repetition = r;
-        pMonitor->pass = 0;
         pMonitor->totalIterations = 0;
         pMonitor->iteration = 0;
         pMonitor->status = static_cast<td::BYTE>(Solution::IterBase);
@@ -169,11 +169,9 @@ template <typename T> bool NRSolver<T>::runPasses(td::UINT2& pass, Solution& res
 {
     for (;;)
     {
+        this->setPass(pass);
         if (this->_pMonitor)
-        {
-            this->_pMonitor->pass = pass;
             this->_pMonitor->iteration = saturated16(this->_iterationsInPass);
-        }
         this->clearSignalCounts();
         if ((!_pSparse || _factorStale) && !factorise())
         {
@@ -307,9 +305,9 @@ template <typename T> bool NRSolver<T>::runLimitGroups(td::UINT2& pass, bool& ne
             return false;
         }
         ++pass;
+        this->setPass(pass);
         if (sc::SolverMonitor<T>* pMonitor = this->_pMonitor)
         {
-            pMonitor->pass = pass;
             pMonitor->iteration = 0;
             pMonitor->status = static_cast<td::BYTE>(Solution::LimitFix);
             pMonitor->limitGroupName = group.name.isEmpty() ? nullptr : group.name.c_str();
