@@ -155,7 +155,10 @@ template <typename T> bool DAESolver<T>::solveInitialProblem()
     for (td::UINT4 i = 0; i < this->getNumberOfChildren(); ++i)
     {
         Solver<T>* pChild = this->getChild(i);
-        if (!pChild || pChild->solve() == Solution::OK)
+        if (!pChild)
+            continue;
+        pChild->copyFromParent();
+        if (pChild->solve() == Solution::OK)
             continue;
         this->_status = Solution::SubmodelFailed;
         this->addErrorEntry(ErrorSection::RTSolution, msg::txtCannotSolveInitialProblem);

@@ -142,14 +142,10 @@ template <typename T> bool NRSolver<T>::solveChildren(td::UINT4 r)
     for (td::UINT4 i = 0; i < this->getNumberOfChildren(); ++i)
     {
         Solver<T>* pChild = this->getChild(i);
-        if (!pChild)
+        if (!pChild || (r > 0 && !pChild->isAlwaysOn()))
             continue;
-        if (r > 0)
-        {
-            if (!pChild->isAlwaysOn())
-                continue;
-            pChild->copyFromParent();
-        }
+        // The parent's parameters may have been set since the child was built or last solved.
+        pChild->copyFromParent();
         if (pChild->solve() == Solution::OK)
             continue;
         this->_status = Solution::SubmodelFailed;
