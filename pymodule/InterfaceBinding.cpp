@@ -18,7 +18,7 @@ bool s_modelTypeRegistered = false;
 
 void bindSolution(py::module_& m)
 {
-    // Status 9 has no name here; a solve that returns it gives a Solution without one.
+    // Every status a solver returns has its member.
     py::enum_<sc::Solution>(m, "Solution")
         .value("OK", sc::Solution::OK)
         .value("BaseOK", sc::Solution::BaseOK)
@@ -29,6 +29,7 @@ void bindSolution(py::module_& m)
         .value("FactorizationError", sc::Solution::FactorizationError)
         .value("SolutionError", sc::Solution::SolutionError)
         .value("Oscillation", sc::Solution::Oscillation)
+        .value("NoImprovement", sc::Solution::NoImprovement)
         .value("MaximumIteration", sc::Solution::MaxIters)
         .value("SubmodelFailed", sc::Solution::SubmodelFailed);
 }

@@ -47,7 +47,9 @@ public:
     virtual const T* getVariableValuesPtr() const = 0;
     virtual T* getVariableValuesPtr() = 0;
     virtual T* getParameterValuesPtr() = 0;
-    // Name of a variable or parameter (the index must be in range); null for an empty name.
+    // Name of a symbol by its index in the value array: a variable, a parameter, a symbol the
+    // build generated or a solver-status symbol; null for an empty name and for an index
+    // past them.
     virtual const char* getSymbolName(td::INT4 index) = 0;
     // The empty text for an empty name (the index must be in range).
     virtual const char* getParameterName(td::UINT4 index) = 0;

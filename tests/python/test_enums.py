@@ -6,8 +6,8 @@ from conftest import MODELS
 
 @pytest.mark.parametrize("enum, members", [
     (sh.Solution, {"OK": 0, "BaseOK": 1, "Iterating": 2, "LimitFix": 3, "NewPass": 4, "EmptyMatrix": 5,
-                   "FactorizationError": 6, "SolutionError": 7, "Oscillation": 8, "MaximumIteration": 10,
-                   "SubmodelFailed": 11}),
+                   "FactorizationError": 6, "SolutionError": 7, "Oscillation": 8, "NoImprovement": 9,
+                   "MaximumIteration": 10, "SubmodelFailed": 11}),
     (sh.StaticProblem, {"NLE": 0, "WLS": 1}),
     (sh.DynamicProblem, {"ODE": 0, "DAE": 1}),
     (sh.ModelType, {"StaticReal": 0, "StaticComplex": 1, "DynamicReal": 2}),
@@ -18,9 +18,18 @@ def test_enum_members(enum, members):
     assert not hasattr(sh, next(iter(members)))  # members stay inside their enum
 
 
-def test_solution_has_no_member_for_nine():
-    assert 9 not in [int(v) for v in sh.Solution.__members__.values()]
+@pytest.mark.parametrize("create", [sh.createRealStaticModel, sh.createComplexStaticModel])
+def test_every_solver_status_has_a_member(create, released_models):
+    assert sorted(int(v) for v in sh.Solution.__members__.values()) == list(range(12))
     assert int(sh.Solution.MaximumIteration) == 10 and sh.Solution.Iterating.name == "Iterating"
+    # Newton's steps on the arc tangent leave x = 2 further and further behind: the residual rises
+    # twice above the no-improvement bound by the third step.
+    model = create(sh.StaticProblem.NLE)
+    released_models.append(model)
+    assert model.initFromString("Header:\nmaxIter = 50\nend\nModel [type = NL]:\nVars:\nx = 2\nNLEs:\n"
+                                "1e6*atg(x) = 0\nend\n")
+    status = model.getSolverInterface().solve()
+    assert status == sh.Solution.NoImprovement and status.name == "NoImprovement"
 
 
 @pytest.mark.parametrize("cls", [sh.ILog, sh.SolutionOptions, sh.IStatic, sh.IDynamic, sh.IRealStaticModel,

@@ -83,6 +83,49 @@ def test_load_errors_reach_the_console_logger(capfd, released_models):
     assert capfd.readouterr().out == ""
 
 
+def test_messages_name_status_symbols_and_symbols_read_before_the_declarations(capfd, released_models):
+    header = "Header:\nmaxIter = 50\nend\n"
+    loads = [
+        (sh.createRealStaticModel(sh.StaticProblem.NLE, sh.getConsoleLogger()),
+         "Model [type = NL]:\nVars:\nx = 1\nParams:\np = 0\nNLEs:\nx = 2\nPostProc:\np = (x)repeat#\n", "repeat#"),
+        (sh.createComplexStaticModel(sh.StaticProblem.NLE, sh.getConsoleLogger()),
+         "Model [type = NL, domain = cmplx]:\nVars:\nIa = 1\nParams:\nPl = 1\nNLEs:\nIa = 2\nPostProc:\n"
+         "Pl = Pl*conj(Ia)baseIter#\n", "baseIter#"),
+        (sh.createRealDynamicModel(sh.DynamicProblem.DAE, sh.getConsoleLogger()),
+         "Model [type = DAE, method = Trapez]:\nVars:\ny = 0\nParams:\nu = 1\nK = 2\nTFs:\n"
+         "y / u = (2K*s + 1)/(s + 1)\n", "K"),
+    ]
+    for model, text, name in loads:
+        released_models.append(model)
+        assert not model.initFromString(header + text + "end\n")
+        flush_c_stdout()
+        assert f"msg=@ET.LabelAfterOperand: {name}\n" in capfd.readouterr().out
+
+
+@pytest.mark.parametrize("create, vector", [(sh.createRealStaticModel, sh.DoubleVector),
+                                            (sh.createComplexStaticModel, sh.ComplexVector)])
+def test_repetitions_and_sub_models_follow_the_solve(create, vector, released_models):
+    # Three repetitions by the repetition number; maxReps only stops a run that would not end.
+    reps = create(sh.StaticProblem.NLE)
+    released_models.append(reps)
+    assert reps.initFromString("Header:\nmaxIter = 50\nmaxReps = 20\nend\nModel [type = NL]:\nVars:\nx = 0\n"
+                               "Params:\nn = 0\nNLEs:\nx = n\nPostProc:\nn += 1\n"
+                               "Repeats:\nif repeat# < 2\n    repeat\nend\nend\n")
+    assert reps.getSolverInterface().solve() == sh.Solution.OK
+    assert list(reps.getAllParameterValues()) == [3]
+
+    # The sub-model solves with the parent's parameter as set just before the solve.
+    model = create(sh.StaticProblem.NLE)
+    released_models.append(model)
+    assert model.initFromString("Header:\nmaxIter = 50\nend\nModel [type = NL]:\nVars:\nx = 0\nParams:\np = 3\n"
+                                "q = 0\nSubModel [type = NL, copyPars = 1]:\nVars:\nu = 0\nNLEs:\nu = 2*p\n"
+                                "PostProc:\n@main.q = u\nend\nNLEs:\nx = q\nend\n")
+    for p in (5, -2):
+        assert set_parameter(model, "p", p, vector)
+        assert model.getSolverInterface().solve() == sh.Solution.OK
+        assert list(model.getVariableValues()) == pytest.approx([2 * p], abs=1e-12)
+
+
 @pytest.mark.parametrize("create, vector", [(sh.createRealStaticModel, sh.DoubleVector),
                                             (sh.createComplexStaticModel, sh.ComplexVector)])
 def test_a_released_model_refuses_every_call(create, vector):

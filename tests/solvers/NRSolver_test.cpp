@@ -229,6 +229,40 @@ TYPED_TEST(NRSolve, ASubModelIsSolvedBeforeItsParent)
     EXPECT_EQ(failing.keys(), std::string(msg::scErrFactorizeSub) + "\n" + msg::scCannotSolveSubModel + "\n");
 }
 
+TYPED_TEST(NRSolve, ASubModelTakesItsParentsParametersBeforeEverySolve)
+{
+    BuiltSolver<TypeParam> s;
+    ASSERT_TRUE(s.build("Model [type = NL]:\nVars:\nx = 0\nParams:\np = 3\n"
+                        "SubModel [type = NL, copyPars = 1]:\nVars:\nu = 0\nNLEs:\nu = 2*p\nend\n"
+                        "NLEs:\nx = p\nend\n"))
+        << s.keys();
+    sl::Solver<TypeParam>* pChild = s.pSolver->getChild(0);
+    ASSERT_NE(pChild, nullptr);
+    for (double p : {5.0, -1.5})
+    {
+        ASSERT_TRUE(s.pSolver->setParameterValue("p", TypeParam(p)));
+        ASSERT_EQ(s.pSolver->solve(), Solution::OK) << s.keys();
+        TypeParam u{};
+        ASSERT_TRUE(pChild->getVariableValue("u", u));
+        EXPECT_NEAR(std::abs(u - TypeParam(2 * p)), 0, 1e-12) << p;
+        EXPECT_NEAR(std::abs(s.value("x") - TypeParam(p)), 0, 1e-12) << p;
+    }
+
+    // The initial problem of a DAE model, at every reset.
+    test::BuiltSolver<TypeParam, sl::DAESolver<TypeParam>> dae;
+    ASSERT_TRUE(dae.build("Model [type = DAE, method = Euler]:\nVars:\nx = 0\nParams:\na = 1\n"
+                          "SubModel [type = NL, copyPars = -1]:\nVars:\nu = 0\nNLEs:\nu = 3*a\nPostProc:\n"
+                          "@main.x = u\nend\nODEs:\nx' = 0\nend\n"))
+        << dae.keys();
+    dae.pSolver->setStepSize(0.1);
+    for (double a : {2.0, -4.0})
+    {
+        ASSERT_TRUE(dae.pSolver->setParameterValue("a", TypeParam(a)));
+        ASSERT_TRUE(dae.pSolver->reset(0.0)) << dae.keys();
+        EXPECT_NEAR(std::abs(dae.value("x") - TypeParam(3 * a)), 0, 1e-12) << a;
+    }
+}
+
 TYPED_TEST(NRSolve, FailedFactorisationsAndSolvesAreNotReused)
 {
     // (x - 1)^2 = 0 has a singular Jacobian at its root.

@@ -1,4 +1,6 @@
+#include <iterator>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -304,4 +306,62 @@ TEST(SolverBase, StatusNamesSignalsAndCreationByWord)
     pChild->release();
     pParent->release();
 }
+template <typename T> class SymbolNames : public ::testing::Test
+{
+};
+TYPED_TEST_SUITE(SymbolNames, Builds);
+
+// The messages of a build that fails: its keys, one a line.
+template <typename T, typename S> std::string failedBuildKeys(const std::string& text)
+{
+    BuiltSolver<T, S> s;
+    EXPECT_FALSE(s.build(text)) << text;
+    return s.keys();
+}
+
+TYPED_TEST(SymbolNames, EveryIndexAModelHoldsHasItsNameForMessages)
+{
+    using NR = sl::NRSolver<TypeParam>;
+    using DAE = sl::DAESolver<TypeParam>;
+    // The states, stages and histories a DAE build adds, the time parameters and the
+    // solver-status symbols all answer by name; past them there is none.
+    BuiltSolver<TypeParam, DAE> dae;
+    ASSERT_TRUE(dae.build("Model [type = DAE, method = RK4]:\nVars:\nx = 0\ny = 0\nParams:\nk = 1\nTFs:\n"
+                          "y / x = 1/(s + 1)\nODEs:\nx' = -k*x\nend\n"))
+        << dae.keys();
+    const char* const names[] = {"x",       "y",        "x#k1",     "x#k2",      "y'x1",     "y'x1#k1",
+                                 "y'x1#k2", "k",        "dT",       "t",         "x@_",      "y'x1@_",
+                                 "repeat#", "succRep#", "outIter#", "baseIter#", "totIter#", "solState#",
+                                 "reqEps#", "obtEps#",  "startT#",  "endT#"};
+    const td::INT4 n = static_cast<td::INT4>(std::size(names));
+    for (td::INT4 i = 0; i < n; ++i)
+    {
+        const char* name = dae.pSolver->getSymbolName(i);
+        EXPECT_STREQ(name ? name : "(none)", names[i]) << i;
+    }
+    EXPECT_EQ(dae.pSolver->getSymbolName(n), nullptr);
+    EXPECT_EQ(dae.pSolver->getSymbolName(-1), nullptr);
+
+    // A statement that names a solver-status symbol, or a symbol read before the
+    // declarations of a DAE model, is reported with that name.
+    const std::string label = std::string(sc::msg::etLabelAfterOperand) + ": ";
+    auto reports = [&label](const std::string& keys, const char* name) {
+        return keys.find(label + name + "\n") != std::string::npos;
+    };
+    EXPECT_TRUE(reports(failedBuildKeys<TypeParam, NR>("Model [type = NL]:\nVars:\nx = 1\nParams:\np = 0\nNLEs:\n"
+                                                       "x = 2\nPostProc:\np = (x)repeat#\nend\n"),
+                        "repeat#"));
+    const std::string tf = "Model [type = DAE, method = Trapez]:\nVars:\ny = 0\nParams:\nu = 1\nK = 2\nTFs:\n";
+    EXPECT_TRUE(reports(failedBuildKeys<TypeParam, DAE>(tf + "y / u = (2K*s + 1)/(s + 1)\nend\n"), "K"));
+    EXPECT_TRUE(reports(failedBuildKeys<TypeParam, DAE>(tf + "y / u = 1/(s + 1)endT#\nend\n"), "endT#"));
+    EXPECT_TRUE(reports(failedBuildKeys<TypeParam, DAE>("Model [type = DAE, method = RK4]:\nVars:\nx = 0\nv = 0\n"
+                                                        "ODEs:\nx' = v\nNLEs:\nv = (x)solState#\nend\n"),
+                        "solState#"));
+    if constexpr (std::is_same_v<TypeParam, Cmplx>)
+        EXPECT_TRUE(reports(failedBuildKeys<TypeParam, NR>("Model [type = NL, domain = cmplx]:\nVars:\nIa = 1\n"
+                                                           "Params:\nPl = 1\nNLEs:\nIa = 2\nPostProc:\n"
+                                                           "Pl = Pl*conj(Ia)baseIter#\nend\n"),
+                            "baseIter#"));
+}
+
 } // namespace

@@ -39,7 +39,9 @@ public:
     virtual ISolverServices* getParentSolver() = 0;
     // Null when the solver has no logger.
     virtual sc::ILog* getLog() = 0;
-    // Name of symbol index (variables first, then parameters); null for an empty name.
+    // Name of a symbol by its index in the value array (variables, parameters, the
+    // symbols the build generated, the solver-status symbols); null for an empty name and
+    // for an index the model does not hold.
     virtual const char* getSymbolName(td::INT4 index) = 0;
     // Index of a symbol by name (variables first, then parameters); -1 when absent.
     virtual td::INT4 getSymbolIndex(const char* name) = 0;
@@ -89,6 +91,14 @@ public:
     virtual td::UINT4 getNumberOfStateVariables() { return 0; }
 
     static constexpr td::UINT4 cStatusSymbols = 10;
+    // Name of solver-status symbol k as a model reads it; null from cStatusSymbols on.
+    static const char* statusSymbolName(td::UINT4 k)
+    {
+        static const char* const s_names[cStatusSymbols] = {"repeat#",  "succRep#",  "outIter#", "baseIter#",
+                                                            "totIter#", "solState#", "reqEps#",  "obtEps#",
+                                                            "startT#",  "endT#"};
+        return k < cStatusSymbols ? s_names[k] : nullptr;
+    }
 
 protected:
     ~ISolverServices() = default;

@@ -91,7 +91,11 @@ template <typename T> bool RPNDerivParser<T>::initDAE(const sc::Naming& naming, 
     // The statements are read before the declarations pass: their symbols resolve
     // against the declared ones.
     this->setNumberOfSymbols(nDeclaredVars, naming.getNumberOfParams(level));
-    if (!buildTransferFunctions(model, level) || !readODEStates(model, level))
+    data.pEarlyNaming = &naming;
+    data.earlyLevel = level;
+    const bool statesRead = buildTransferFunctions(model, level) && readODEStates(model, level);
+    data.pEarlyNaming = nullptr;
+    if (!statesRead)
         return false;
     if (!buildDeclarations(naming, model, level) || !initRndGensAndStats(naming, model, level))
         return false;

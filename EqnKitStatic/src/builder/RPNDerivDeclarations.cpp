@@ -11,10 +11,6 @@ namespace msg = sc::msg;
 
 namespace
 {
-const char* const s_statusSymbols[] = {"repeat#",   "succRep#", "outIter#", "baseIter#", "totIter#",
-                                       "solState#", "reqEps#",  "obtEps#",  "startT#",   "endT#"};
-static_assert(sizeof(s_statusSymbols) / sizeof(s_statusSymbols[0]) == ISolverServices<double>::cStatusSymbols);
-
 bool groupFlag(const sc::TokenizedModel& model, sc::Group g, sc::ModelLevel level, sc::AttribID id)
 {
     bool on = false;
@@ -109,7 +105,7 @@ bool RPNDerivParser<T>::declareSymbols(const sc::Naming& naming, const sc::Token
     }
 
     for (td::UINT4 k = 0; k < ISolverServices<T>::cStatusSymbols; ++k)
-        this->addSymbolName(td::String(s_statusSymbols[k]), nAllVars + nAllParams + k);
+        this->addSymbolName(td::String(ISolverServices<T>::statusSymbolName(k)), nAllVars + nAllParams + k);
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Vars);
     _declarationsDone = 1;
     return true;

@@ -19,8 +19,6 @@ using namespace xmlnodes;
 namespace
 {
 constexpr td::BYTE cCurrent = 16;
-const char* const s_statusSymbols[] = {"repeat#",   "succRep#", "outIter#", "baseIter#", "totIter#",
-                                       "solState#", "reqEps#",  "obtEps#",  "startT#",   "endT#"};
 
 template <typename T> T conjugate(const T& v)
 {
@@ -197,7 +195,7 @@ template <typename T> void RPNDerivParser<T>::addStatusSymbols()
     const td::UINT4 first = symbolCount();
     for (td::UINT4 k = 0; k < ISolverServices<T>::cStatusSymbols; ++k)
     {
-        this->addSymbolName(td::String(s_statusSymbols[k]), first + k);
+        this->addSymbolName(td::String(ISolverServices<T>::statusSymbolName(k)), first + k);
         this->_values.push(T(0));
     }
 }

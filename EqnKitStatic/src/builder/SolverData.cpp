@@ -1,5 +1,7 @@
 #include "SolverData.h"
 
+#include <sc/Naming.h>
+
 namespace sl
 {
 namespace
@@ -11,8 +13,34 @@ template <typename T> const char* SolverData<T>::getSymbolName(td::INT4 index) c
 {
     if (!pSolver)
         return "-";
-    const char* name = pSolver->getSymbolName(index);
+    const char* name = index >= 0 ? findSymbolName(static_cast<td::UINT4>(index), true) : nullptr;
     return name ? name : "";
+}
+
+template <typename T> const char* SolverData<T>::findSymbolName(td::UINT4 index, bool own) const
+{
+    if (own && pEarlyNaming)
+        return earlyName(index);
+    ISolverServices<T>* pOwner = pSolver && !own ? pSolver->getParentSolver() : pSolver;
+    if (!pOwner || index >= pOwner->getNumberOfValues())
+        return nullptr;
+    const char* name = pOwner->getSymbolName(static_cast<td::INT4>(index));
+    return name ? name : "";
+}
+
+template <typename T> const char* SolverData<T>::earlyName(td::UINT4 index) const
+{
+    const sc::ModelLevel level = earlyLevel;
+    const td::UINT4 nVars = pEarlyNaming->getNumberOfVars(level);
+    const td::UINT4 nParams = pEarlyNaming->getNumberOfParams(level);
+    const td::PoolString* pName = nullptr;
+    if (index < nVars)
+        pName = pEarlyNaming->getVarName(index, level);
+    else if (index - nVars < nParams)
+        pName = pEarlyNaming->getParamName(index - nVars, level);
+    else
+        return ISolverServices<T>::statusSymbolName(index - nVars - nParams);
+    return pName ? pName->c_str() : "";
 }
 
 template <typename T> void SolverData<T>::logError(const char* key) const

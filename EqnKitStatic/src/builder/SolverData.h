@@ -10,6 +10,7 @@
 #include <cnt/PushBackVector.h>
 #include <cnt/SafeFullVector.h>
 #include <sc/ILog.h>
+#include <sc/ModelEnums.h>
 #include <sc/SymbolInfo.h>
 #include <td/String.h>
 #include <td/Types.h>
@@ -22,8 +23,9 @@
 
 namespace sc
 {
+class Naming;
 class TokenizedModel;
-}
+} // namespace sc
 
 namespace dense
 {
@@ -108,6 +110,10 @@ template <typename T> struct SolverData
     ErrorLog* pErrorLog = nullptr;
     RndGenManager* pRndGenManager = nullptr;
     StatisticsStore<T>* pStatistics = nullptr;
+    // While a DAE model's statements are read ahead of its declarations pass, their symbols
+    // are numbered as declared (variables, parameters, the solver-status symbols) and take
+    // their names from this naming; null otherwise.
+    const sc::Naming* pEarlyNaming = nullptr;
     double stepValue = 0;
     double startTime = 0;
     double eps = 0;
@@ -133,11 +139,16 @@ template <typename T> struct SolverData
     td::BYTE basePostProcFlag = 0;
     // The XML road sends no keys: the error log holds all it reports.
     td::BYTE keysSilenced = 0;
+    // The model level of the early naming.
+    sc::ModelLevel earlyLevel = sc::ModelLevel::Main;
 
     // The solver's logger; null without a solver or logger, or while keys are silenced.
     sc::ILog* getLog() const { return pSolver && !keysSilenced ? pSolver->getLog() : nullptr; }
     // Name of a symbol (variables first, then parameters); "-" without a solver.
     const char* getSymbolName(td::INT4 index) const;
+    // Name of any symbol a tree of this build can hold: of this model (own) or of its
+    // parent; the empty text for an empty name, null when the index names no symbol.
+    const char* findSymbolName(td::UINT4 index, bool own) const;
     // Sends a key to the solver's logger as an error.
     void logError(const char* key) const;
 
@@ -179,6 +190,8 @@ template <typename T> struct SolverData
     void groupItemLocationText(td::UINT4 group, td::UINT4 number, td::BYTE section) const;
 
 private:
+    // A name of the early naming: variables, parameters, then the solver-status symbols.
+    const char* earlyName(td::UINT4 index) const;
     const char* itemWord() const;
     bool beginLocation(td::BYTE section) const;
 };

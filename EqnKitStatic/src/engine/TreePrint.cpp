@@ -18,15 +18,6 @@ using namespace nodes;
 
 namespace
 {
-// Name of a symbol by its index in a solver's values; null when it has none there.
-template <typename T> const char* lookupName(ISolverServices<T>* pSolver, td::UINT4 index)
-{
-    if (!pSolver || index >= pSolver->getNumberOfValues())
-        return nullptr;
-    const char* name = pSolver->getSymbolName(static_cast<td::INT4>(index));
-    return name ? name : "";
-}
-
 void appendTruncated(td::MutableString& out, const char* fmt, td::UINT4 value)
 {
     // At most 15 characters.
@@ -159,12 +150,9 @@ template <typename T> void ExpressionTree<T>::nodeToString(td::MutableString& ou
 template <typename T> void ExpressionTree<T>::symbolToString(td::MutableString& out, const Tok& t, td::BYTE mode) const
 {
     const bool own = isOwn(t);
-    if (mode == 0)
+    if (mode == 0 && _pSolverData)
     {
-        ISolverServices<T>* pSolver = _pSolverData ? _pSolverData->pSolver : nullptr;
-        if (pSolver && !own)
-            pSolver = pSolver->getParentSolver();
-        if (const char* name = lookupName(pSolver, t.index))
+        if (const char* name = _pSolverData->findSymbolName(t.index, own))
         {
             out.append(name);
             return;

@@ -155,7 +155,10 @@ template <typename T> bool DAESolver<T>::solveInitialProblem()
     for (td::UINT4 i = 0; i < this->getNumberOfChildren(); ++i)
     {
         Solver<T>* pChild = this->getChild(i);
-        if (!pChild || pChild->solve() == Solution::OK)
+        if (!pChild)
+            continue;
+        pChild->copyFromParent();
+        if (pChild->solve() == Solution::OK)
             continue;
         this->_status = Solution::SubmodelFailed;
         this->addErrorEntry(ErrorSection::RTSolution, msg::txtCannotSolveInitialProblem);
@@ -189,11 +192,10 @@ template <typename T> bool DAESolver<T>::reset(double t0)
     this->_running = 1;
     this->_auxCounter = this->_totalIterations = this->_iterationsInPass = 0;
     copyTargets();
+    this->setRepetition(0);
+    this->setPass(0);
     if (sc::SolverMonitor<T>* pMonitor = this->_pMonitor)
-    {
         pMonitor->time = t0;
-        pMonitor->repetition = 0;
-    }
     this->writeStatusPlaces();
     this->_traceLevel = 0;
     if (this->_reInit)
@@ -264,11 +266,10 @@ bool DAESolver<T>::simulate(double t0, double dT, double tEnd, sc::ISolverConsum
     for (td::INT4 rep = 0;; ++rep)
     {
         copyTargets();
+        this->setRepetition(static_cast<td::UINT4>(rep));
+        this->setPass(0);
         if (sc::SolverMonitor<T>* pMonitor = this->_pMonitor)
-        {
             pMonitor->time = t0;
-            pMonitor->repetition = static_cast<td::UINT4>(rep);
-        }
         this->writeStatusPlaces();
         this->_traceLevel = 0;
         this->_pConsumer = pConsumer;

@@ -153,6 +153,7 @@ template <typename T> Solution DAESolver<T>::runStep(bool first)
     td::UINT2 pass = 1;
     for (bool newPass = true; newPass;)
     {
+        this->setPass(pass);
         this->clearSignalCounts();
         if (!factoriseStep())
             return failStep(Solution::FactorizationError, msg::scDAEFactorizationError);

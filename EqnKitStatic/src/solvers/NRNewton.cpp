@@ -65,10 +65,10 @@ template <typename T> bool NRSolver<T>::runRepetition(td::UINT4 r, bool& repeat,
 {
     sc::SolverMonitor<T>* pMonitor = this->_pMonitor;
     this->_totalIterations = this->_iterationsInPass = 0;
+    this->setRepetition(r);
+    this->setPass(0);
     if (pMonitor)
     {
-        pMonitor->repetition = r;
-        pMonitor->pass = 0;
         pMonitor->totalIterations = 0;
         pMonitor->iteration = 0;
         pMonitor->status = static_cast<td::BYTE>(Solution::IterBase);
@@ -142,14 +142,10 @@ template <typename T> bool NRSolver<T>::solveChildren(td::UINT4 r)
     for (td::UINT4 i = 0; i < this->getNumberOfChildren(); ++i)
     {
         Solver<T>* pChild = this->getChild(i);
-        if (!pChild)
+        if (!pChild || (r > 0 && !pChild->isAlwaysOn()))
             continue;
-        if (r > 0)
-        {
-            if (!pChild->isAlwaysOn())
-                continue;
-            pChild->copyFromParent();
-        }
+        // The parent's parameters may have been set since the child was built or last solved.
+        pChild->copyFromParent();
         if (pChild->solve() == Solution::OK)
             continue;
         this->_status = Solution::SubmodelFailed;
@@ -169,11 +165,9 @@ template <typename T> bool NRSolver<T>::runPasses(td::UINT2& pass, Solution& res
 {
     for (;;)
     {
+        this->setPass(pass);
         if (this->_pMonitor)
-        {
-            this->_pMonitor->pass = pass;
             this->_pMonitor->iteration = saturated16(this->_iterationsInPass);
-        }
         this->clearSignalCounts();
         if ((!_pSparse || _factorStale) && !factorise())
         {
@@ -307,9 +301,9 @@ template <typename T> bool NRSolver<T>::runLimitGroups(td::UINT2& pass, bool& ne
             return false;
         }
         ++pass;
+        this->setPass(pass);
         if (sc::SolverMonitor<T>* pMonitor = this->_pMonitor)
         {
-            pMonitor->pass = pass;
             pMonitor->iteration = 0;
             pMonitor->status = static_cast<td::BYTE>(Solution::LimitFix);
             pMonitor->limitGroupName = group.name.isEmpty() ? nullptr : group.name.c_str();

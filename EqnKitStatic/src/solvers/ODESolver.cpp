@@ -170,6 +170,7 @@ bool ODESolver<T>::simulate(double t0, double dT, double tEnd, sc::ISolverConsum
     TD_ASSERT(pConsumer);
     for (td::INT4 reps = 0;;)
     {
+        this->setRepetition(static_cast<td::UINT4>(reps));
         this->_pConsumer = pConsumer;
         if (!this->hasDeltaTParam())
         {

@@ -81,10 +81,12 @@ template <typename T> T* Solver<T>::getParameterValuesPtr()
     return p ? p + _stores.nVars : nullptr;
 }
 
+// Every index of the value array has its name for messages: the symbols the build
+// generated and the solver-status symbols too.
 template <typename T> const char* Solver<T>::getSymbolName(td::INT4 index)
 {
-    TD_ASSERT(index >= 0);
-    TD_ASSERT(static_cast<td::UINT4>(index) < _stores.nVars + _stores.nParams);
+    if (index < 0 || static_cast<td::UINT4>(index) >= _stores.symbols.getNumberOfNames())
+        return nullptr;
     const td::String* pName = _stores.symbols.nameAt(static_cast<td::UINT4>(index));
     return pName->isEmpty() ? nullptr : pName->c_str();
 }
@@ -377,17 +379,31 @@ template <typename T> T& Solver<T>::statusPlace(td::BYTE k)
     return _stores.values[_stores.nVars + _stores.nParams + k];
 }
 
+// A model reads where its solve stands whether or not a progress record is attached.
 template <typename T> void Solver<T>::writeStatusPlaces()
 {
+    statusPlace(PlaceRepetition) = T(static_cast<double>(_repetition));
     statusPlace(PlaceAuxiliary) = T(static_cast<double>(_auxCounter));
+    statusPlace(PlacePass) = T(static_cast<double>(_pass));
     statusPlace(PlaceIterations) = T(static_cast<double>(_iterationsInPass));
     statusPlace(PlaceTotalIterations) = T(static_cast<double>(_totalIterations));
     statusPlace(PlaceStatus) = T(static_cast<double>(_status));
+}
+
+template <typename T> void Solver<T>::setRepetition(td::UINT4 r)
+{
+    _repetition = r;
+    statusPlace(PlaceRepetition) = T(static_cast<double>(r));
     if (_pMonitor)
-    {
-        statusPlace(PlaceRepetition) = T(static_cast<double>(_pMonitor->repetition));
-        statusPlace(PlacePass) = T(static_cast<double>(_pMonitor->pass));
-    }
+        _pMonitor->repetition = r;
+}
+
+template <typename T> void Solver<T>::setPass(td::UINT2 pass)
+{
+    _pass = pass;
+    statusPlace(PlacePass) = T(static_cast<double>(pass));
+    if (_pMonitor)
+        _pMonitor->pass = pass;
 }
 
 // ---- time parameters ----

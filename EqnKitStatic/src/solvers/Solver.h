@@ -229,8 +229,13 @@ protected:
     // The start of a time-stepping run: refused with its key without a dT parameter or a
     // positive step, else t0 and dT are written to the model's time parameters.
     bool restartTime(double t0, double dT);
-    // Places 1, 3, 4 and 5, and with a progress record 0 and 2.
+    // Places 0 to 5: repetition, auxiliary counter, pass, iterations in the pass, total
+    // iterations and status.
     void writeStatusPlaces();
+    // Where the solve stands, into its status place and the progress record (a built
+    // solver only).
+    void setRepetition(td::UINT4 r);
+    void setPass(td::UINT2 pass);
     void clearSignalCounts();
     bool anySignal() const;
     void notifyProgress()
@@ -269,8 +274,10 @@ protected:
     td::UINT4 _auxCounter = 0;
     td::UINT4 _totalIterations = 0;
     td::UINT4 _iterationsInPass = 0;
+    td::UINT4 _repetition = 0;
     td::INT4 _maxReps = -1;
     td::UINT2 _maxIter = cDefaultMaxIter;
+    td::UINT2 _pass = 0;
     td::BYTE _initMain = 0;
     sc::SolverType _type = sc::SolverType::NA;
     td::BYTE _alwaysOn = 0;

@@ -67,10 +67,10 @@ template <typename T> bool WLSSolver<T>::runRepetition(td::UINT4 r, bool& repeat
 {
     this->_totalIterations = this->_iterationsInPass = 0;
     this->_status = Solution::IterBase;
+    this->setRepetition(r);
+    this->setPass(0);
     if (sc::SolverMonitor<T>* pMonitor = this->_pMonitor)
     {
-        pMonitor->repetition = r;
-        pMonitor->pass = 0;
         pMonitor->totalIterations = 0;
         pMonitor->iteration = 0;
         pMonitor->status = static_cast<td::BYTE>(Solution::IterBase);
@@ -98,11 +98,9 @@ template <typename T> bool WLSSolver<T>::runRepetition(td::UINT4 r, bool& repeat
     td::UINT2 pass = 1;
     for (bool newPass = true; newPass;)
     {
+        this->setPass(pass);
         if (sc::SolverMonitor<T>* pMonitor = this->_pMonitor)
-        {
-            pMonitor->pass = pass;
             pMonitor->iteration = 0;
-        }
         this->_iterationsInPass = 0;
         this->clearSignalCounts();
         if (!iterate(pass, result))
