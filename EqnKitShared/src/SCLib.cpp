@@ -477,6 +477,7 @@ AttribKind getHeaderParamKind(HeaderParam param)
 const td::String& getSolutionOKReportString() { return s_solutionOKText; }
 
 SolutionOKReportStringType getSolutionOKReportStringType(SolutionOKReportStringType) { return s_solutionOKType; }
+
 namespace priv
 {
 bool isReservedWord(const char* name)
