@@ -102,6 +102,8 @@ TYPED_TEST(ReservedNamesXml, AWordOfTheLanguageDeclaredInAnXmlDocumentIsRefused)
         {wls("", "", "<Param name=\"max\"/>"), "Name max is a reserved word of the model language!"},
         {wls("<RndGens><RndGen name=\"end\" type=\"Poisson\" lambda=\"1\"/></RndGens>", "", ""),
          "(0,RndGens):Name end is a reserved word of the model language!\n(0,RndGens):RndGen#: 0"},
+        {wls("<RndGens><RndGen name=\"max\" type=\"Poisson\" lambda=\"1\"/></RndGens>", "", ""),
+         "Name max is a reserved word of the model language!"},
         {wls("<Stats name=\"s\"/>", "", ""), "(0,Stats):Name s is a reserved word of the model language!"},
         {wls("<Stats names=\"a, default\"/>", "", ""), "Name default is a reserved word of the model language!"},
     };
@@ -112,8 +114,8 @@ TYPED_TEST(ReservedNamesXml, AWordOfTheLanguageDeclaredInAnXmlDocumentIsRefused)
         EXPECT_NE(b.errors().find(c.entry), std::string::npos) << c.text << "\n" << b.errors();
     }
 
-    // A statistic is only fed by its name: a function's name may name one. conj names a
-    // variable of the real domain, a function of the complex one.
+    // A statistic is fed by its name, which expressions do not read: a function's name may
+    // name one. conj names a variable of the real domain, a function of the complex one.
     test::XmlBuild<TypeParam> stats;
     EXPECT_TRUE(stats.wls(wls("<Stats name=\"avg\"/>", "", ""))) << stats.errors();
     test::XmlBuild<TypeParam> conj;

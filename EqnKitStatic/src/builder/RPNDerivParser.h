@@ -455,9 +455,10 @@ private:
     // The ten solver-status symbols after the variables and parameters.
     void addStatusSymbols();
     // A declared name (item number item of its section, cNoItem for none) that the
-    // language reads otherwise: a reserved word, and for a symbol also a function,
-    // constant, truth or logical word. False after an entry naming it.
-    bool checkXmlName(const char* name, td::UINT4 item, bool symbol) const;
+    // language reads otherwise: a reserved word, and for a name that expressions read (a
+    // symbol or a generator) also a function, constant, truth or logical word. False after
+    // an entry naming it.
+    bool checkXmlName(const char* name, td::UINT4 item, bool inExpressions) const;
     bool readVarNames(const xml::Node& vars, bool dynamic);
     bool readParamNames(std::vector<XmlParam>& decl, td::UINT4 parentParams);
     bool readStartValue(const xml::Node& element, td::UINT4 symbol, XmlDeferredList& deferred, T& value);

@@ -272,11 +272,11 @@ bool RPNDerivParser<T>::readStartValue(const xml::Node& element, td::UINT4 symbo
     return makeInitialValueExpression(symbol, val, deferred, value);
 }
 
-template <typename T> bool RPNDerivParser<T>::checkXmlName(const char* name, td::UINT4 item, bool symbol) const
+template <typename T> bool RPNDerivParser<T>::checkXmlName(const char* name, td::UINT4 item, bool inExpressions) const
 {
-    // Expressions read functions, constants, truth and logical words before symbols; a
-    // generator or a statistic is fed by its name, which only the reserved words take.
-    if (symbol ? !sc::priv::isLanguageWord(name, Traits::isComplex) : !sc::priv::isReservedWord(name))
+    // Expressions read functions, constants, truth and logical words before symbols and
+    // generators; a statistic is fed by its name, which may be a function's (avg).
+    if (inExpressions ? !sc::priv::isLanguageWord(name, Traits::isComplex) : !sc::priv::isReservedWord(name))
         return true;
     SolverData<T>& d = *this->_pSolverData;
     d.addError(sc::msg::txtLanguageWordAsName, name);

@@ -163,7 +163,7 @@ template <typename T> bool RPNDerivParser<T>::loadRndGens(const xml::Node& root)
         const char* name = attrib(gen, "name");
         const char* type = attrib(gen, "type");
         rnd::Gen* pGen = nullptr;
-        if (name && !checkXmlName(name, p, false))
+        if (name && !checkXmlName(name, p, true))
         {
             d.currentSection = 0;
             return false;
