@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include <mu/Number.h>
 #include <sc/MessageKeys.h>
@@ -18,6 +19,26 @@ bool inRange(const LineLocation& x, td::UINT4 line)
 }
 
 bool isDeclarationGroup(Group g) { return g >= Group::Vars && g <= Group::Stats; }
+
+// A word the language reads as something other than a name: a reserved word, a function,
+// a constant, an embedded parameter, a truth or a logical word (not its operator sign).
+bool isLanguageWord(Token t, const char* text)
+{
+    switch (t)
+    {
+    case Token::Reserved:
+    case Token::Function:
+    case Token::SpecialConst:
+    case Token::EmbeddedParam:
+    case Token::True:
+    case Token::False: return true;
+    case Token::Not:
+    case Token::Or:
+    case Token::And:
+    case Token::Xor: return (text[0] >= 'a' && text[0] <= 'z') || (text[0] >= 'A' && text[0] <= 'Z');
+    default: return false;
+    }
+}
 
 // The integer part of a copyPars value, kept within 32 bits.
 td::INT4 integerPart(const char* text)
@@ -194,8 +215,10 @@ private:
             if (t == Token::EndOfLine)
                 return Go::NextLine;
             Go go = Go::NextToken;
-            if (t == Token::Reserved)
-                go = readReserved();
+            if (atStatementStart && declaring() && isLanguageWord(t, _lex._text.c_str()))
+                go = readWordAsName(t);
+            else if (t == Token::Reserved)
+                go = readReserved(static_cast<ReservedID>(_lex._value));
             else if (_modelLine || _subModelLine)
                 go = readModelAttrib(t);
             else if (t == Token::GroupName && first)
@@ -207,10 +230,34 @@ private:
         }
     }
 
-    // A reserved word ends the line; an end closes a block, the sub-model or the model.
-    Go readReserved()
+    // Whether a name at the start of a statement here is declared: in an open declaration
+    // group of the main model or of the sub-model.
+    bool declaring() const
     {
-        ReservedID id = static_cast<ReservedID>(_lex._value);
+        if (!_declare || static_cast<Group>(_openGroup) == Group::NA)
+            return false;
+        return _depth == 1 || (_depth == 2 && _loader.getLineLocation(_lineNo) >= ModelLoader::SubOther);
+    }
+
+    // A word of the language where a declaration names a symbol is refused with the word;
+    // an end that is not assigned to closes its block or model as anywhere else.
+    Go readWordAsName(Token t)
+    {
+        const std::string word(_lex._text.c_str(), _lex._text.length());
+        const td::UINT4 column = _lex._tokenColumn + 1;
+        if (t == Token::Reserved)
+        {
+            const ReservedID id = static_cast<ReservedID>(_lex._value);
+            if (id == ReservedID::End && _lex.getNextToken() != Token::Assign)
+                return readReserved(id);
+        }
+        _loader.report(msg::mlReservedWordAsName, _lineNo, column, ILog::Error, word.c_str());
+        return Go::NextLine;
+    }
+
+    // A reserved word ends the line; an end closes a block, the sub-model or the model.
+    Go readReserved(ReservedID id)
+    {
         if (opensBlock(id) && _depth > 0)
             ++_blockDepth;
         if (id != ReservedID::End)
@@ -329,17 +376,14 @@ private:
     // A name at the start of a statement in an open declaration group.
     void readDeclaration()
     {
-        if (static_cast<Group>(_openGroup) == Group::NA || !_declare)
+        if (!declaring())
             return;
         static const td::BYTE mainCodes[] = {ModelLoader::MainVars, ModelLoader::MainParams, ModelLoader::MainDistribs,
                                              ModelLoader::MainStats};
         static const td::BYTE subCodes[] = {ModelLoader::SubVars, ModelLoader::SubParams, ModelLoader::SubDistribs,
                                             ModelLoader::SubStats};
         unsigned k = _openGroup - idx(Group::Vars);
-        if (_depth == 1)
-            _loader.readDeclarations(_lex, _lineNo, _lex._tokenColumn + 1, mainCodes[k]);
-        else if (_depth == 2 && _loader.getLineLocation(_lineNo) >= ModelLoader::SubOther)
-            _loader.readDeclarations(_lex, _lineNo, _lex._tokenColumn + 1, subCodes[k]);
+        _loader.readDeclarations(_lex, _lineNo, _lex._tokenColumn + 1, _depth == 1 ? mainCodes[k] : subCodes[k]);
     }
 
     ModelLoader& _loader;

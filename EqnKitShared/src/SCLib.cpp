@@ -1,4 +1,5 @@
 #include <sc/SCLib.h>
+#include <sc/priv/LanguageWords.h>
 
 #include <cstring>
 
@@ -129,6 +130,13 @@ static_assert(sizeof(cGroups) / sizeof(cGroups[0]) == idx(Group::NA));
 const char* const cEmbeddedParams[] = {"repeat#",   "succRep#", "outIter#", "baseIter#", "totIter#",
                                        "solState#", "reqEps#",  "obtEps#",  "startT#",   "endT#"};
 constexpr unsigned cNEmbeddedParams = sizeof(cEmbeddedParams) / sizeof(cEmbeddedParams[0]);
+
+const _tokLab cLogicalWords[] = {{"and", Token::And}, {"or", Token::Or}, {"xor", Token::Xor}, {"not", Token::Not}};
+const _SpecConstInf cSpecialConstants[] = {{"pi", SpecialConstant::Pi},
+                                           {"\xCF\x80", SpecialConstant::Pi},
+                                           {"e", SpecialConstant::E},
+                                           {"@solOk#", SpecialConstant::SolutionOK}};
+const char* const cTruthWords[] = {"true", "false"};
 
 const NameKindRow cHeaderParams[] = {
     {"maxIter", Token::Integer},   {"startTime", Token::Real},  {"dTime", Token::Real},
@@ -263,12 +271,9 @@ void setDefaultDataForAllNamings()
     for (unsigned i = 0; i < nGroups; ++i)
         s_commonGroupNames[i] = {tableKeyOf(cGroups[i]), static_cast<Group>(i)};
 
-    setLogicalLabels({{"and", Token::And}, {"or", Token::Or}, {"xor", Token::Xor}, {"not", Token::Not}});
+    setLogicalLabels({cLogicalWords[0], cLogicalWords[1], cLogicalWords[2], cLogicalWords[3]});
     setNumericTypeLabels({{"bool", 0}, {"int", 1}, {"real", 2}, {"cmplx", 3}});
-    setSpecialConstants({{"pi", SpecialConstant::Pi},
-                         {"\xCF\x80", SpecialConstant::Pi},
-                         {"e", SpecialConstant::E},
-                         {"@solOk#", SpecialConstant::SolutionOK}});
+    setSpecialConstants({cSpecialConstants[0], cSpecialConstants[1], cSpecialConstants[2], cSpecialConstants[3]});
     addInBulk(s_embeddedParamMap, cNEmbeddedParams, [](unsigned i) {
         return std::pair{keyOf(cEmbeddedParams[i]), static_cast<int>(i)};
     });
@@ -472,4 +477,40 @@ AttribKind getHeaderParamKind(HeaderParam param)
 const td::String& getSolutionOKReportString() { return s_solutionOKText; }
 
 SolutionOKReportStringType getSolutionOKReportStringType(SolutionOKReportStringType) { return s_solutionOKType; }
+
+namespace priv
+{
+bool isReservedWord(const char* name)
+{
+    if (!name)
+        return false;
+    // The reserved words of the default vocabulary end with end; the plot words follow.
+    for (unsigned i = 0; i <= idx(ReservedID::End); ++i)
+    {
+        if (std::strcmp(cReserved[i].name, name) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool isLanguageWord(const char* name, bool complexFunctions)
+{
+    auto in = [name](const auto& table, auto textOf) {
+        for (const auto& row : table)
+        {
+            if (std::strcmp(textOf(row), name) == 0)
+                return true;
+        }
+        return false;
+    };
+    auto plain = [](const char* text) { return text; };
+    if (!name)
+        return false;
+    return isReservedWord(name) || in(cRealFunctions, plain) ||
+           (complexFunctions && in(cComplexOnlyFunctions, plain)) ||
+           in(cSpecialConstants, [](const _SpecConstInf& c) { return c.label; }) ||
+           in(cLogicalWords, [](const _tokLab& l) { return l.label; }) || in(cTruthWords, plain) ||
+           in(cEmbeddedParams, plain);
+}
+} // namespace priv
 } // namespace sc

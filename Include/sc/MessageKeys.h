@@ -12,6 +12,11 @@ inline constexpr const char* txtUnknownSymbol = "Unknown variable or parameter: 
 inline constexpr const char* txtTwoConsecutiveNumbers =
     "Error in expression (two consecutive numbers without operator)";
 inline constexpr const char* txtNestedConj = "Nested complex conj functions are not allowed!";
+// Error-log text of the XML road: an assignment operator after the one of an equation,
+// an assignment or an ODE; the position (1-based) and the text.
+inline constexpr const char* txtSecondAssignment = "Second assignment operator at position @ in: @";
+// Error-log text of the XML road: a declared name that is a word of the model language.
+inline constexpr const char* txtLanguageWordAsName = "Name @ is a reserved word of the model language!";
 
 // Model loader ("@ML.")
 inline constexpr const char* mlHeaderIncorrectOrMissing = "@ML.HeaderIncorrectOrMissing";
@@ -80,6 +85,8 @@ inline constexpr const char* mlWrongMethodType = "@ML.WrongMethodType";
 inline constexpr const char* mlWrongEpsType = "@ML.WrongEpsType";
 inline constexpr const char* mlNegativeEpsUseDefault = "@ML.NegativeEpsUseDefault";
 inline constexpr const char* mlWrongModelNameType = "@ML.WrongModelNameType";
+// A word of the language declared as a name; the entry names the word.
+inline constexpr const char* mlReservedWordAsName = "@ML.ReservedWordAsName";
 
 // Expression counting ("@CE.")
 inline constexpr const char* ceNoTokensCountExpr = "@CE.NoTokensCountExpr";
@@ -229,6 +236,10 @@ inline constexpr const char* scErrInLimits = "@SC.ErrInLimits";
 inline constexpr const char* scErrorInRepeat = "@SC.ErrorInRepeat";
 inline constexpr const char* scPrematureEnd = "@SC.PrematureEnd";
 inline constexpr const char* scCannotCreateSolver = "@SC.CannotCreateSolver";
+// An equation group that the model's type does not hold (at its header), and one that the
+// building solver does not read.
+inline constexpr const char* scGroupNotInModelType = "@SC.GroupNotInModelType";
+inline constexpr const char* scGroupNotForSolver = "@SC.GroupNotForSolver";
 
 // Model builder: ODE statements
 inline constexpr const char* scODEWrongFormat = "@SC.ODEWrongFormat";

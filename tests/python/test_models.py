@@ -126,6 +126,38 @@ def test_repetitions_and_sub_models_follow_the_solve(create, vector, released_mo
         assert list(model.getVariableValues()) == pytest.approx([2 * p], abs=1e-12)
 
 
+def test_a_group_outside_the_model_type_fails_the_load_and_the_model_lives_on(capfd, released_models):
+    def shown(line):
+        """The console's line number of a line of the text, whose header has three lines."""
+        return line - 1
+
+    header = "Header:\nmaxIter = 50\nend\n"
+    nl = header + "Model [type = NL]:\nVars:\nx = 0\nODEs:\nx' = 1\nend\n"  # ODEs: line 7, column 1
+    wls = header + "Model [type = WLS]:\nVars:\nx = 0\nWLSEs:\nx = 1\n  ODEs:\nx' = 1\nend\n"  # line 9, column 3
+    loads = [(sh.createRealDynamicModel(sh.DynamicProblem.ODE, sh.getConsoleLogger()), nl, 7, 1),
+             (sh.createRealDynamicModel(sh.DynamicProblem.DAE, sh.getConsoleLogger()), nl, 7, 1),
+             (sh.createRealStaticModel(sh.StaticProblem.WLS, sh.getConsoleLogger()), wls, 9, 3),
+             (sh.createComplexStaticModel(sh.StaticProblem.WLS, sh.getConsoleLogger()), wls, 9, 3)]
+    released_models.extend(model for model, *_ in loads)
+    for model, text, line, column in loads:
+        assert not model.initFromString(text)
+        flush_c_stdout()
+        out = capfd.readouterr().out
+        assert out.startswith(f"Error! LineNo={shown(line)}, colNo={column}, msg=@SC.GroupNotInModelType\n"), out
+
+    # Each model loads and runs a text that fits it afterwards.
+    ode, dae, real_wls, complex_wls = (model for model, *_ in loads)
+    for model in (ode, dae):
+        assert model.initFromString(header + "Model [type = ODE]:\nVars:\nx = 1\nODEs:\nx' = -x\nend\n")
+        assert model.getSolverInterface().reset(0.0)
+        assert model.getSolverInterface().step(10) == sh.Solution.OK
+        assert 0 < model.getVariableValues()[0] < 1
+    for model in (real_wls, complex_wls):
+        assert model.initFromString(header + "Model [type = WLS]:\nVars:\nx = 0\nWLSEs:\nx = 1\nx = 3\nend\n")
+        assert model.getSolverInterface().solve() == sh.Solution.OK
+        assert model.getVariableValues()[0] == pytest.approx(2)
+
+
 @pytest.mark.parametrize("create, vector", [(sh.createRealStaticModel, sh.DoubleVector),
                                             (sh.createComplexStaticModel, sh.ComplexVector)])
 def test_a_released_model_refuses_every_call(create, vector):

@@ -79,6 +79,8 @@ template <typename T> bool RPNDerivParser<T>::initDAE(const sc::Naming& naming, 
 {
     bindEntry(data, &model, level);
     data.dynamics = 2;
+    if (!checkGroups(model, level, ModelKind::DAE))
+        return false;
     initIntegrationMethod(model, level);
     const td::UINT4 nTF = model.getNumberOfExpressions(Group::TFs, level);
     const td::UINT4 nODE = model.getNumberOfExpressions(Group::ODEs, level);

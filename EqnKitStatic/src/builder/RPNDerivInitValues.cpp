@@ -123,7 +123,11 @@ template <typename T> bool RPNDerivParser<T>::makeInitialValue(T& out, const Ite
     Tree tree(&d, nullptr, this->_nVars, d.treeOption != 0);
     td::BYTE kind = 0;
     this->clearTokens();
-    bool ok = this->compileTokens(it, firstToken, kind);
+    bool ok = false;
+    {
+        const typename Base::RightSide rightSide(*this);
+        ok = this->compileTokens(it, firstToken, kind);
+    }
     if (ok)
     {
         Evaluator<T> record;

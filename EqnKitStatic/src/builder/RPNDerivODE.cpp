@@ -78,6 +78,7 @@ template <typename T> td::INT4 RPNDerivParser<T>::buildODEExpression(const Itera
         return -1;
 
     td::BYTE kind = 0;
+    const typename Base::RightSide rightSide(*this);
     if (!this->compileTokens(it, headLength + 1, kind))
         return lineError(msg::scWrongODEExp, line), -1;
     const td::UINT4 nIntegrals = Tree::countFunctionTokens(this->getFirstToken(), TokenCodes::INTEGRAL);

@@ -106,6 +106,20 @@ public:
 
     // ---- the tokenized road ----
 
+    // The kinds of model whose equation groups a solver reads, numbered as the model
+    // line's type words.
+    enum class ModelKind : td::BYTE
+    {
+        NL = 0,
+        WLS = 1,
+        ODE = 2,
+        DAE = 3
+    };
+    // The equation groups of the level fit the model's type and the kind the solver
+    // reads; false after a key (and an error-log entry) at the header of the first group
+    // in the text that does not.
+    bool checkGroups(const sc::TokenizedModel& model, sc::ModelLevel level, ModelKind solverKind);
+
     // The entries of the solver kinds, each after bindSolverData: declarations,
     // generators and statistics, the equations of the kind, then the section pass.
     // False after a key.
@@ -265,6 +279,9 @@ public:
     void bindXmlEntry(SolverData<T>& data);
     // The root's type (exactly tag), domain, desc and eps.
     bool checkModelHeader(const xml::Node& root, const char* tag);
+    // Every section of the root is one the kind reads; false after an entry naming the
+    // first that is not.
+    bool checkXmlSections(const xml::Node& root, ModelKind kind);
     // The readers of the kinds; loadNRModel also reads an Init child's element.
     bool loadNRModel(const xml::Node& root);
     bool loadODEModel(const xml::Node& root);
@@ -437,6 +454,11 @@ private:
     bool addGeneratedName(const td::String& name);
     // The ten solver-status symbols after the variables and parameters.
     void addStatusSymbols();
+    // A declared name (item number item of its section, cNoItem for none) that the
+    // language reads otherwise: a reserved word, and for a name that expressions read (a
+    // symbol or a generator) also a function, constant, truth or logical word. False after
+    // an entry naming it.
+    bool checkXmlName(const char* name, td::UINT4 item, bool inExpressions) const;
     bool readVarNames(const xml::Node& vars, bool dynamic);
     bool readParamNames(std::vector<XmlParam>& decl, td::UINT4 parentParams);
     bool readStartValue(const xml::Node& element, td::UINT4 symbol, XmlDeferredList& deferred, T& value);

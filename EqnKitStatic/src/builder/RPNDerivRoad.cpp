@@ -32,7 +32,7 @@ template <typename T> bool RPNDerivParser<T>::initNR(const sc::Naming& naming, c
                                                      SolverData<T>& data, sc::ModelLevel level)
 {
     bindEntry(data, &model, level);
-    if (!buildDeclarations(naming, model, level))
+    if (!checkGroups(model, level, ModelKind::NL) || !buildDeclarations(naming, model, level))
         return false;
     const td::UINT4 nEq = model.getNumberOfExpressions(Group::NLEs, level);
     _nEquations = nEq;
@@ -62,7 +62,7 @@ template <typename T> bool RPNDerivParser<T>::initWLS(const sc::Naming& naming, 
                                                       SolverData<T>& data, sc::ModelLevel level)
 {
     bindEntry(data, &model, level);
-    if (!buildDeclarations(naming, model, level))
+    if (!checkGroups(model, level, ModelKind::WLS) || !buildDeclarations(naming, model, level))
         return false;
     const td::UINT4 nMeas = model.getNumberOfExpressions(Group::WLSEs, level);
     if (nMeas == 0)
@@ -141,6 +141,8 @@ template <typename T> bool RPNDerivParser<T>::initODE(const sc::Naming& naming, 
     // Both used-variable sets are bound as for the other entries: lim needs them.
     bindEntry(data, &model, level);
     data.dynamics = 1;
+    if (!checkGroups(model, level, ModelKind::ODE))
+        return false;
     const td::UINT4 nODE = model.getNumberOfExpressions(Group::ODEs, level);
     if (nODE == 0)
         return lineError(msg::scNoODEEqs, 0, 0);

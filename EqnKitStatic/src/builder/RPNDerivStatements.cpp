@@ -6,6 +6,7 @@
 #include <sc/MessageKeys.h>
 
 #include "RPNDerivParser.h"
+#include "XmlNodes.h"
 
 namespace sl
 {
@@ -309,6 +310,7 @@ template <typename T> typename RPNDerivParser<T>::StatementResult RPNDerivParser
         return failAt(msg::scUnknownSymbol, it);
     }
     beginUsedVars();
+    const typename Base::RightSide rightSide(*this);
     if (!compileRecord(it, exprStart, Base::cLineEnd, out, msg::scCannotMakeExpression, nullptr))
         return Failed;
 
@@ -386,9 +388,12 @@ char* RPNDerivParser<T>::splitAssignment(td::UINT4 itemNumber, char* fx, td::UIN
 {
     if (!fx)
         return nullptr;
+    SolverData<T>& d = *this->_pSolverData;
     std::size_t nameEnd = 0;
     const char* eq = std::strchr(fx, '=');
     const char* lt = std::strchr(fx, '<');
+    // The first operator assigns; "s << a = b" has its "=" as a second one.
+    td::UINT4 second = 0;
     if (eq && eq > fx)
     {
         const std::size_t p = static_cast<std::size_t>(eq - fx);
@@ -397,6 +402,9 @@ char* RPNDerivParser<T>::splitAssignment(td::UINT4 itemNumber, char* fx, td::UIN
         const bool compound = std::strchr("*+-/^", before) != nullptr;
         op = compound ? before : '=';
         nameEnd = compound ? p - 1 : p;
+        const char* feed = std::strstr(fx, "<<");
+        second =
+            feed && feed < eq ? static_cast<td::UINT4>(compound ? p : p + 1) : xmlnodes::findAssignment(fx, exprStart);
     }
     else if (lt && lt > fx && lt[1] == '<')
     {
@@ -406,8 +414,17 @@ char* RPNDerivParser<T>::splitAssignment(td::UINT4 itemNumber, char* fx, td::UIN
     }
     else
     {
-        SolverData<T>& d = *this->_pSolverData;
         d.addError("Missing missing '=' for numeric assignment eq or '<<' for stats assignment equation. Eq:@", fx);
+        if (itemNumber != cNoItem)
+        {
+            d.itemLocationText(itemNumber, 16);
+            d.currentSection = 0;
+        }
+        return nullptr;
+    }
+    if (second != 0)
+    {
+        d.addError(msg::txtSecondAssignment, second, static_cast<const char*>(fx));
         if (itemNumber != cNoItem)
         {
             d.itemLocationText(itemNumber, 16);

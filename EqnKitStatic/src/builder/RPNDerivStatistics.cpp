@@ -72,6 +72,7 @@ template <typename T> td::INT4 RPNDerivParser<T>::buildStatsAssignment(const Ite
         beginUsedVars();
         this->clearTokens();
         td::BYTE kind = 0;
+        const typename Base::RightSide rightSide(*this);
         if (!this->compileTokens(it, start, kind, end))
             return fail(msg::csStatsCannotCreateExpr);
         if (kind != 1)

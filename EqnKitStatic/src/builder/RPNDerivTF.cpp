@@ -76,6 +76,7 @@ template <typename T> bool RPNDerivParser<T>::readTransferFunction(const Iterato
     _collectsUsedVars = 0;
     this->clearTokens();
     td::BYTE kind = 0;
+    const typename Base::RightSide rightSide(*this);
     if (!this->compileTokens(it, cFirstFnToken, kind) || kind != 1)
         return lineError(msg::scTFsWrongTokens, l.line);
     Tree* pTree = newTree();

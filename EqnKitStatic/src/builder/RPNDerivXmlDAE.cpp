@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include <sc/MessageKeys.h>
+
 #include "RPNDerivParser.h"
 #include "XmlNodes.h"
 
@@ -70,6 +72,8 @@ template <typename T> bool RPNDerivParser<T>::loadTF(const xml::Node& tfs)
             return fail("Missing division sign '/' in fx part of TF Equation! TF must be in form y/=f(s)");
         if (slash > e)
             return fail("Missing division sign '/' in left part of TF Equation! TF must be in form y/=f(s)");
+        if (const td::UINT4 second = findAssignment(fx, static_cast<td::UINT4>(e - fx) + 1))
+            return fail(sc::msg::txtSecondAssignment, second, fx);
         XmlTFText& text = _xmlTFs[i];
         text.output = trimmed(fx, slash);
         text.input = trimmed(slash + 1, e);
@@ -398,7 +402,7 @@ bool RPNDerivParser<T>::expandXmlODEs(const xml::Node& odeqs, td::UINT4 nODE, td
 template <typename T> bool RPNDerivParser<T>::loadDAEModel(const xml::Node& root)
 {
     SolverData<T>& d = *this->_pSolverData;
-    if (!checkModelHeader(root, "DAE"))
+    if (!checkModelHeader(root, "DAE") || !checkXmlSections(root, ModelKind::DAE))
         return false;
     d.dynamics = 2;
     loadIntegrationMethod(root);

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include <mu/Number.h>
+#include <sc/MessageKeys.h>
+#include <sc/priv/LanguageWords.h>
 
 #include "CU.h"
 #include "RPNDerivParser.h"
@@ -268,6 +270,19 @@ bool RPNDerivParser<T>::readStartValue(const xml::Node& element, td::UINT4 symbo
     return makeInitialValueExpression(symbol, val, deferred, value);
 }
 
+template <typename T> bool RPNDerivParser<T>::checkXmlName(const char* name, td::UINT4 item, bool inExpressions) const
+{
+    // Expressions read functions, constants, truth and logical words before symbols and
+    // generators; a statistic is fed by its name, which may be a function's (avg).
+    if (inExpressions ? !sc::priv::isLanguageWord(name, Traits::isComplex) : !sc::priv::isReservedWord(name))
+        return true;
+    SolverData<T>& d = *this->_pSolverData;
+    d.addError(sc::msg::txtLanguageWordAsName, name);
+    if (item != cNoItem)
+        d.itemLocationText(item, cCurrent);
+    return false;
+}
+
 template <typename T> bool RPNDerivParser<T>::readVarNames(const xml::Node& vars, bool dynamic)
 {
     SolverData<T>& d = *this->_pSolverData;
@@ -275,11 +290,14 @@ template <typename T> bool RPNDerivParser<T>::readVarNames(const xml::Node& vars
     bool partners = false;
     if constexpr (Traits::isComplex)
         partners = this->hasConjugatePartners();
-    for (xml::Node v = child(vars, "Var"); !v.isEmpty(); v.nextSameName())
+    td::UINT4 item = 0;
+    for (xml::Node v = child(vars, "Var"); !v.isEmpty(); v.nextSameName(), ++item)
     {
         const char* name = attrib(v, "name");
         if (!name || !*name)
             return xmlError("Empty variable name!");
+        if (!checkXmlName(name, item, true))
+            return false;
         const td::String text(name);
         if (this->hasSymbol(text))
             return xmlError("Variable declared twice: @", text);
@@ -337,6 +355,9 @@ template <typename T> bool RPNDerivParser<T>::readParamNames(std::vector<XmlPara
             return false;
         }
         const td::String text(p.name);
+        const td::String base = p.group && p.wellFormed ? td::String(p.name, p.baseLength()) : text;
+        if (!checkXmlName(base.c_str(), i, true))
+            return false;
         if (this->hasSymbol(text))
         {
             d.addError("Parameter declared twice: @", text);

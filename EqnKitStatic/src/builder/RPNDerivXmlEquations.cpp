@@ -4,6 +4,7 @@
 #include <string>
 
 #include <mu/Number.h>
+#include <sc/MessageKeys.h>
 #include <td/String.h>
 
 #include "RPNDerivParser.h"
@@ -15,15 +16,25 @@ using namespace xmlnodes;
 
 namespace
 {
+// The equation sign of "lhs = rhs": the first '=' unless it stands first or belongs to a
+// comparison; null when there is none.
+const char* equationSign(const char* text)
+{
+    const char* eq = std::strchr(text, '=');
+    if (!eq || eq == text)
+        return nullptr;
+    const std::size_t p = static_cast<std::size_t>(eq - text);
+    if (p >= 2 && std::strchr("<=>!", text[p - 1]))
+        return nullptr;
+    return eq;
+}
+
 // The residual form of "lhs = rhs": lhs - (rhs), lhs - c or lhs + c for a number, lhs
 // for nothing or zero after the '='. Comparisons and texts without '=' stay as they are.
 std::string residualText(const char* text)
 {
-    const char* eq = std::strchr(text, '=');
-    if (!eq || eq == text)
-        return text;
-    const std::size_t p = static_cast<std::size_t>(eq - text);
-    if (p >= 2 && std::strchr("<=>!", text[p - 1]))
+    const char* eq = equationSign(text);
+    if (!eq)
         return text;
     const char* b = skipBlanks(text);
     const char* e = eq;
@@ -64,6 +75,11 @@ template <typename T> bool RPNDerivParser<T>::makeEquation(const char* text, Tre
 {
     if (isCondition)
         return parseInto(text, tree, "Syntax error in equation: @", "Cannot make expression for: @");
+    if (const char* eq = equationSign(text))
+    {
+        if (const td::UINT4 second = findAssignment(text, static_cast<td::UINT4>(eq - text) + 1))
+            return xmlError(sc::msg::txtSecondAssignment, second, text);
+    }
     const std::string residual = residualText(text);
     return parseInto(residual.c_str(), text, tree, "Syntax error in equation: @", "Cannot make expression for: @");
 }

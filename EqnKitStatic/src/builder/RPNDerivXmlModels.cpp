@@ -163,6 +163,11 @@ template <typename T> bool RPNDerivParser<T>::loadRndGens(const xml::Node& root)
         const char* name = attrib(gen, "name");
         const char* type = attrib(gen, "type");
         rnd::Gen* pGen = nullptr;
+        if (name && !checkXmlName(name, p, true))
+        {
+            d.currentSection = 0;
+            return false;
+        }
         if (!name)
             d.addError("Missing name in RndGen entry!");
         else if (const td::INT4 first = manager.find(name, static_cast<td::UINT4>(std::strlen(name))); first >= 0)
@@ -201,7 +206,8 @@ template <typename T> bool RPNDerivParser<T>::loadStats(const xml::Node& root)
     else if (!std::strchr(text, ','))
     {
         store.reserve(1);
-        ok = setStatsName(store, 0, td::String(text)) || xmlError("Stats unexpected error!");
+        ok = checkXmlName(text, cNoItem, false) &&
+             (setStatsName(store, 0, td::String(text)) || xmlError("Stats unexpected error!"));
     }
     else
     {
@@ -222,7 +228,9 @@ template <typename T> bool RPNDerivParser<T>::loadStats(const xml::Node& root)
         store.reserve(static_cast<td::UINT4>(names.size()));
         for (td::UINT4 i = 0; ok && i < names.size(); ++i)
         {
-            if (!setStatsName(store, i, names[i]))
+            if (!checkXmlName(names[i].c_str(), cNoItem, false))
+                ok = false;
+            else if (!setStatsName(store, i, names[i]))
             {
                 d.addError("Stats name @ entered two times! Second time on pos @!", names[i], static_cast<td::INT4>(i));
                 ok = false;

@@ -2,6 +2,8 @@
 // their state variable and right side, and the integration method of a DAE document.
 #include <cstring>
 
+#include <sc/MessageKeys.h>
+
 #include "RPNDerivParser.h"
 #include "XmlNodes.h"
 
@@ -57,6 +59,8 @@ template <typename T> const char* RPNDerivParser<T>::checkODEEquation(const xml:
     const char* rhs = skipBlanks(fx + sign + 1);
     if (!*rhs)
         return d.addError("Right hand side of ODE equation @ is empty", fx), nullptr;
+    if (const td::UINT4 second = findAssignment(fx, sign + 1))
+        return d.addError(sc::msg::txtSecondAssignment, second, fx), nullptr;
     return rhs;
 }
 

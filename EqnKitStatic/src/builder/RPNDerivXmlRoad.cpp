@@ -64,6 +64,21 @@ bool readDocument(SolverData<T>& d, const td::String& source, FileFailure failur
     return false;
 }
 
+// The sections whose equations, limits or child models a kind would lose unread, and the
+// kinds of document that read each (one bit a kind, in the order NR, WLS, ODE, DAE). Every
+// kind reads the declarations and the processing sections; Stats and RndGens only name
+// things, whose use fails where a kind has not read them.
+struct SectionKinds
+{
+    const char* name;
+    td::BYTE kinds;
+};
+constexpr td::BYTE cNR = 1, cWLS = 2, cODE = 4, cDAE = 8;
+const SectionKinds cSections[] = {{"NLEqs", cNR | cDAE}, {"ODEqs", cODE | cDAE}, {"TFs", cDAE},
+                                  {"MeasEqs", cWLS},     {"ECs", cWLS},          {"Limits", cNR | cWLS | cDAE},
+                                  {"Init", cNR | cDAE}};
+const char* const cKindTags[] = {"NR", "WLS", "ODE", "DAE"};
+
 template <typename T> bool countChecksLifted(const SolverData<T>& d)
 {
     return d.pStores && d.pStores->settings.skipCountChecks != 0;
@@ -144,10 +159,21 @@ template <typename T> bool RPNDerivParser<T>::checkModelHeader(const xml::Node& 
     return true;
 }
 
+template <typename T> bool RPNDerivParser<T>::checkXmlSections(const xml::Node& root, ModelKind kind)
+{
+    const td::BYTE k = static_cast<td::BYTE>(kind);
+    for (const SectionKinds& section : cSections)
+    {
+        if ((section.kinds & (1u << k)) == 0 && !child(root, section.name).isEmpty())
+            return xmlError("Section @ is not read in a model of type @!", section.name, cKindTags[k]);
+    }
+    return true;
+}
+
 template <typename T> bool RPNDerivParser<T>::loadNRModel(const xml::Node& root)
 {
     SolverData<T>& d = *this->_pSolverData;
-    if (!loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
+    if (!checkXmlSections(root, ModelKind::NL) || !loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
         return false;
     const xml::Node nlEqs = child(root, "NLEqs");
     if (nlEqs.isEmpty())
@@ -188,8 +214,8 @@ template <typename T> bool RPNDerivParser<T>::loadNRModel(const xml::Node& root)
 template <typename T> bool RPNDerivParser<T>::loadWLSModel(const xml::Node& root)
 {
     SolverData<T>& d = *this->_pSolverData;
-    if (!checkModelHeader(root, "WLS") || !loadStats(root) || !loadRndGens(root) ||
-        !loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
+    if (!checkModelHeader(root, "WLS") || !checkXmlSections(root, ModelKind::WLS) || !loadStats(root) ||
+        !loadRndGens(root) || !loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
         return false;
     const xml::Node meas = child(root, "MeasEqs");
     if (meas.isEmpty())
@@ -260,7 +286,7 @@ template <typename T> double RPNDerivParser<T>::measurementWeight(const xml::Nod
 template <typename T> bool RPNDerivParser<T>::loadODEModel(const xml::Node& root)
 {
     SolverData<T>& d = *this->_pSolverData;
-    if (!checkModelHeader(root, "ODE"))
+    if (!checkModelHeader(root, "ODE") || !checkXmlSections(root, ModelKind::ODE))
         return false;
     d.dynamics = 1;
     xml::Node eq = child(child(root, "ODEqs"), "Eq");

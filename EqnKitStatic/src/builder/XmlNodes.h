@@ -47,4 +47,27 @@ inline const char* skipBlanks(const char* p)
 }
 
 inline bool onlyBlanks(const char* p) { return *skipBlanks(p) == 0; }
+
+// The 1-based position of the first assignment operator (=, *=, /=, +=, -=, ^=) of text
+// at from or after it; the comparisons ==, <=, >= and != are none. 0 when there is none.
+inline td::UINT4 findAssignment(const char* text, td::UINT4 from)
+{
+    const std::size_t n = std::strlen(text);
+    for (std::size_t i = from; i < n; ++i)
+    {
+        if (text[i] != '=')
+            continue;
+        if (text[i + 1] == '=')
+        {
+            ++i;
+            continue;
+        }
+        const char before = i > 0 ? text[i - 1] : 0;
+        if (before && std::strchr("<>!=", before))
+            continue;
+        const bool compound = i > from && before && std::strchr("*/+-^", before);
+        return static_cast<td::UINT4>(compound ? i : i + 1);
+    }
+    return 0;
+}
 } // namespace sl::xmlnodes

@@ -543,6 +543,9 @@ td::BYTE leadingKind(td::UINT2 reservedID)
 
 bool isOperatorCode(F k) { return k >= F::Plus && k <= F::NotEqual; }
 
+// *=, /=, +=, -= and ^=.
+bool isCompoundAssignCode(F k) { return k >= F::MultAssign && k <= F::PowerAssign; }
+
 // Folds literal, operator, literal into one complex constant; false when it does not fold.
 bool foldConstant(const sc::_TokV& a, const sc::_TokV& op, const sc::_TokV& b, std::complex<double>& out)
 {
@@ -691,6 +694,8 @@ template <typename T> bool RPNParser<T>::frontEndEquals(FrontEndState& st, td::U
 {
     const td::UINT4 lineNo = st.line.line;
     const td::UINT2 column = st.at(pos).column;
+    if (_rightSide)
+        return keyError(sc::msg::scDoubleEq, lineNo, column);
     if (isOperatorCode(st.prevCode))
         return keyError(sc::msg::scOperatorAfterEq, lineNo, column);
     if (st.equalsSeen)
@@ -769,6 +774,9 @@ template <typename T> bool RPNParser<T>::frontEndToken(FrontEndState& st, const 
     }
     if (endsExpression(tokenEntry.type))
         return frontEndEnd(st);
+    // An assignment operator after the one that began the statement or the equation.
+    if (isCompoundAssignCode(k) && (_rightSide || st.equalsSeen))
+        return keyError(sc::msg::scDoubleEq, lineNo, entry.column);
     if (k == F::Assign)
         return frontEndEquals(st, pos);
 

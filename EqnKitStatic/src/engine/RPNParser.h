@@ -154,6 +154,21 @@ public:
     bool addShortName(const char* name, td::BYTE type);
     void clearShortNames() { _shortNames = ShortNames(); }
 
+    // While it lives, the front-end road reads the right side of an assignment (a
+    // statement, a start value, an ODE or a transfer function): an `=` or a compound
+    // assignment among its tokens is a second assignment operator.
+    class RightSide
+    {
+    public:
+        explicit RightSide(RPNParser& parser) : _parser(parser) { _parser._rightSide = 1; }
+        ~RightSide() { _parser._rightSide = 0; }
+        RightSide(const RightSide&) = delete;
+        RightSide& operator=(const RightSide&) = delete;
+
+    private:
+        RPNParser& _parser;
+    };
+
     // The complex build only. The bodies compile for both builds (if constexpr) since some
     // compilers instantiate constrained members in an explicit instantiation.
     void setConjugatePartners(bool on) requires Traits::isComplex
@@ -215,6 +230,7 @@ protected:
     td::BYTE _prevType = Tok::NO_PREVIOUS;
     td::BYTE _nextFreePosition = 0;
     td::BYTE _acceptUnknownNames = 0;
+    td::BYTE _rightSide = 0;
     CmplxPart _cmplx;
 };
 
