@@ -61,7 +61,7 @@ struct LongCase
     std::string rhs; // of "x = rhs"; the statement's value is x - rhs
     double value;
     double slope;
-    const char* key; // a refusal at the statement; null when all steps work
+    const char* key;   // a refusal at the statement; null when all steps work
     td::UINT4 col = 1; // of the refusal
 };
 
