@@ -277,7 +277,8 @@ template <typename T> bool RPNDerivParser<T>::createSubModels(const sc::Naming& 
     SolverData<T>& d = *this->_pSolverData;
     TD_ASSERT(d.pSolver);
     using Result = typename ISolverServices<T>::SubModelBuild;
-    switch (d.pSolver->buildSubModel(type, eps, d.currentLine, naming, model))
+    // The child's entries carry the line of its SubModel line.
+    switch (d.pSolver->buildSubModel(type, eps, line.line().line, naming, model))
     {
     case Result::Built: return true;
     case Result::NoSolver: return lineError(msg::scCannotCreateSolver, 0, 0);
