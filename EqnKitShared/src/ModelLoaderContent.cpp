@@ -28,7 +28,7 @@ class ContentReader
 public:
     ContentReader(ModelLoader& loader, ModelLoader::ContentStores& stores, Naming::Pool& pool,
                   cnt::Array<td::UINT4, 2>& nLimits, bool complex)
-        : _loader(loader), _s(stores), _pool(pool), _nLimits(nLimits)
+        : _loader(loader), _s(stores), _pool(pool), _nLimits(nLimits), _lineNo(loader._linesBeforeBody)
     {
         for (unsigned l = 0; l < 2; ++l)
             for (unsigned k = 0; k < 4; ++k)

@@ -248,6 +248,8 @@ ModelLoader::HeaderEnd ModelLoader::readHeader(cnt::SafeFullVector<td::Variant>&
     for (unsigned i = 0; i < cNHeaderParams; ++i)
         headerValues[i] = HeaderDefaultValues[i];
     HeaderReader reader(_pLog, headerValues);
-    return reader.read(line, loader);
+    HeaderEnd end = reader.read(line, loader);
+    _linesBeforeBody = end.bodyPosition != 0 ? end.headerLines : 0;
+    return end;
 }
 } // namespace sc

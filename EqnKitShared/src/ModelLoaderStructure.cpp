@@ -137,7 +137,8 @@ class StructureReader
 {
 public:
     StructureReader(ModelLoader& loader, bool declare)
-        : _loader(loader), _targets(loader._targets), _lex(*loader._pTokenizer), _declare(declare)
+        : _loader(loader), _targets(loader._targets), _lex(*loader._pTokenizer), _declare(declare),
+          _lineNo(loader._linesBeforeBody)
     {
     }
 

@@ -421,12 +421,16 @@ void TokenizedModel::populateOutParams(int* pOut, int offset)
 
 // Expression counting and block structure ---------------------------------------------
 
-void TokenizedModel::logCounting(const char* key, td::UINT4 line, td::UINT4 col) const
+void TokenizedModel::logCounting(const char* key, const _tl& line) const
 {
     ILog::LE entry;
     entry.msg = _translate ? _translate(key) : td::String(key);
-    entry.line = line;
-    entry.col = col;
+    entry.line = line.line;
+    entry.col = 1;
+    if (line.nExpr > 0)
+        entry.col = _exprTokens[line.firstExpr].column;
+    else if (line.nAttrib > 0)
+        entry.col = _attribTokens[line.firstAttrib].column;
     if (_pLog)
         _pLog->showEntry(entry, ILog::Error);
 }
@@ -476,7 +480,7 @@ bool TokenizedModel::countExpressions(GroupTable& groups, const TokenLines& line
             if (error)
             {
                 // At the offending statement, as the block queries report.
-                logCounting(error, lines[i].line, 1);
+                logCounting(error, lines[i]);
                 return false;
             }
         }
@@ -551,7 +555,7 @@ td::UINT4 TokenizedModel::countChildren(const iterator& it, td::UINT2, Group gro
             error = msg::ceEqStartWReservedKW;
         if (error)
         {
-            logCounting(error, (*it.pLines)[i].line, 1);
+            logCounting(error, (*it.pLines)[i]);
             return 0;
         }
     }
@@ -593,7 +597,7 @@ td::UINT4 TokenizedModel::countSwitchCases(const iterator& it, td::UINT2, Group 
             error = msg::ceEqStartWReservedKW;
         if (error)
         {
-            logCounting(error, (*it.pLines)[i].line, 1);
+            logCounting(error, (*it.pLines)[i]);
             return 0;
         }
     }

@@ -167,7 +167,9 @@ private:
     td::UINT4 readHeadAndStructure(ModelLoader& loader, mu::LineLoader& first, td::MutableString& line);
     bool finishLoad(ModelLoader& loader, bool ok);
     void setCopyCounts(ModelLoader& loader);
-    void logCounting(const char* key, td::UINT4 line, td::UINT4 col) const;
+    // An error at the statement's first token (its first attribute when it has no
+    // expression tokens).
+    void logCounting(const char* key, const _tl& line) const;
     td::UINT4 countOutputs(Group g, td::UINT4 total) const;
     template <typename F> void forEachOutLine(Group g, F&& f) const;
 

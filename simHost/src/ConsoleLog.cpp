@@ -7,7 +7,7 @@
 #include <sc/AtSubstitution.h>
 #include <sc/ModelFactories.h>
 
-constinit ConsoleLog s_consoleLog(2);
+constinit ConsoleLog s_consoleLog;
 
 td::String ConsoleLog::translate(const char* key) const
 {
@@ -20,12 +20,11 @@ void ConsoleLog::showEntry(const LE& entry, Type type)
 {
     if (type != Info && type != Warning && type != Error)
         return;
-    td::UINT4 shownLine = entry.line != 0 ? entry.line + static_cast<td::UINT4>(_lineOffset) : 0;
     if (type != Info)
     {
         const char* kind = type == Warning ? "Warning!" : "Error!";
-        if (shownLine != 0)
-            std::printf("%s LineNo=%u, colNo=%u, msg=", kind, shownLine, entry.col);
+        if (entry.line != 0)
+            std::printf("%s LineNo=%u, colNo=%u, msg=", kind, entry.line, entry.col);
         else
             std::printf("%s Msg=", kind);
     }

@@ -9,8 +9,9 @@
 class ConsoleLog final : public sc::ILog
 {
 public:
-    // Lines are shown lineOffset higher than given (entries at line 0 have no position).
-    constexpr explicit ConsoleLog(td::INT4 lineOffset) : _lineOffset(lineOffset) {}
+    // Lines are shown as given: the line of the model text counted from its first line
+    // (entries at line 0 have no position).
+    constexpr ConsoleLog() = default;
 
     void reserved0() override {}
     void reserved1() override {}
@@ -31,7 +32,6 @@ private:
     // The translator's text for the key, or the key itself when there is none.
     td::String translate(const char* key) const;
 
-    td::INT4 _lineOffset;
     Translator _translator = nullptr;
 };
 

@@ -94,7 +94,8 @@ TEST(DAEBuild, MethodWords)
         b.bind();
         b.builder.initIntegrationMethod(*b.loaded.model, ModelLevel::Main);
         EXPECT_EQ(b.data.IntegrationMethod, c.method) << c.word;
-        EXPECT_EQ(b.keys(), c.warns ? "@SC.WrongDAEMethod @1:1\n" : "") << c.word;
+        // At the word: line 4 behind the three header lines, column 29 behind "Model [type = DAE, method = ".
+        EXPECT_EQ(b.keys(), c.warns ? "@SC.WrongDAEMethod @4:29\n" : "") << c.word;
         if (c.warns)
         {
             EXPECT_EQ(b.log.messages[0].type, sc::ILog::Warning);
@@ -161,13 +162,13 @@ TEST(DAEBuild, StatementKeys)
         {"Trapez", "y / u = 1/(s+1)", "p' = x", {"@SC.ODEExpectedVariable 1", "@SC.ODENotOK 1"}},
         {"Trapez", "y / u = 1/(s+1)", "x' x", {"@SC.ODEExpected=Token 4", "@SC.ODENotOK 1"}},
         {"Trapez", "y / u = 1/(s+1)", "x + 1 = 0", {"@SC.ODEExpected'or= 3", "@SC.ODENotOK 1"}},
-        {"Trapez", "y / u = 1/(s+1)", "x' = int(x)", {"@SC.DerivAndIntAvailable 1", "@SC.ODENotOK 1"}},
+        {"Trapez", "y / u = 1/(s+1)", "x' = int(x)", {"@SC.DerivAndIntAvailable 6", "@SC.ODENotOK 1"}},
         {"Trapez", "y / u = 1/(s+1)", "x = 2*y", {"@SC.NoDerivNoInt 1", "@SC.ODENotOK 1"}},
-        {"Trapez", "y / u = 1/(s+1)", "x' =", {"@SC.BadExpression 1", "@SC.WrongODEExp 1", "@SC.DAEEqError 1"}},
+        {"Trapez", "y / u = 1/(s+1)", "x' =", {"@SC.BadExpression 4", "@SC.WrongODEExp 1", "@SC.DAEEqError 1"}},
         {"Trapez",
          "y / u = 1/(s+1)",
          "x' = x +",
-         {"@ET.OperatorWoOprnd 1", "@SC.CannotCrODEExpTree 1", "@SC.DAEEqError 1"}},
+         {"@ET.OperatorWoOprnd 8", "@SC.CannotCrODEExpTree 1", "@SC.DAEEqError 1"}},
         {"Trapez", "y / u = 1/(s+1)", "x = int(x)*int(y)", {"@SC.ODEHasMultInts 1", "@SC.DAEEqError 1"}},
         {"Trapez", "y / u = 1/(s+1)", "x = int(x) + 1", {"@SC.ODEIntWrongOperators 1", "@SC.DAEEqError 1"}},
         {"Trapez", "y / u = 1/(s+1)", "x = x*int(y)", {"@SC.ODEIntWithSS 1", "@SC.DAEEqError 1"}},
@@ -184,21 +185,22 @@ TEST(DAEBuild, StatementKeys)
         {"Trapez", "y / u = s", "x' = -x", {"@SC.TFsWrongFormat 1"}},
         {"Trapez", "y * u = 1/(s+1)", "x' = -x", {"@SC.TFsNoDiv1Operator 3"}},
         {"Trapez", "y / u + 1/(s+1)", "x' = -x", {"@SC.TFsNoAssignOperator 7"}},
-        {"Trapez", "y / u = 1/(s+1) \"a\"", "x' = -x", {"@SC.UnexpectedToken 18", "@SC.TFsWrongTokens 1"}},
-        {"Trapez", "y / u = 1/(s+1) +", "x' = -x", {"@ET.OperatorWoOprnd 1", "@SC.TFsCannotMakeET 1"}},
-        {"Trapez", "y / u = sin(s)/(s+1)", "x' = -x", {"@ET.TFNomBadFormat 1", "@SC.TFBadFormat 1"}},
-        {"Trapez", "y / u = 1/(s^-1 + 1)", "x' = -x", {"@ET.TFBadFormat 1", "@SC.TFBadFormat 1"}},
+        {"Trapez", "y / u = 1/(s+1) \"a\"", "x' = -x", {"@SC.UnexpectedToken 18", "@SC.TFsWrongTokens 9"}},
+        {"Trapez", "y / u = 1/(s+1) +", "x' = -x", {"@ET.OperatorWoOprnd 17", "@SC.TFsCannotMakeET 9"}},
+        {"Trapez", "y / u = sin(s)/(s+1)", "x' = -x", {"@ET.TFNomBadFormat 9", "@SC.TFBadFormat 9"}},
+        {"Trapez", "y / u = 1/(s^-1 + 1)", "x' = -x", {"@ET.TFBadFormat 9", "@SC.TFBadFormat 9"}},
         {"Trapez", "2 / u = 1/(s+1)", "x' = -x", {"@SC.WrongYInTF 1"}},
         {"Trapez", "p / u = 1/(s+1)", "x' = -x", {"@SC.TFYNotVariable 1"}},
         {"Trapez", "y / 2 = 1/(s+1)", "x' = -x", {"@SC.WrongUInTF 5"}},
         {"Trapez", "y / solState# = 1/(s+1)", "x' = -x", {"@SC.TFUNotVarNorParam 5"}},
-        {"Trapez", "y / u = 1/(s + round(p, t))", "x' = -x", {"@SC.DAEExpandError 1"}},
-        {"Trapez", "y / u = round(p, t)*s", "x' = -x", {"@SC.0Expansion 1"}},
-        {"RK4", "y / u = 1/(s + round(x, 2))", "x' = -x", {"@ET.CantDiff 1", "@ET.ErrDifEqua 1", "@SC.DAENLDerivs 1"}},
-        {"RK4", "y / u = round(x, 2)/(s+1)", "x' = -x", {"@ET.CantDiff 1", "@ET.ErrDifEqua 1", "@SC.DAENLJack2 1"}},
-        {"RK4", "y / u = round(x, 2)*s", "x' = -x", {"@ET.CantDiff 1", "@ET.ErrDifEqua 1", "@SC.DAENLJack0Exp 1"}},
+        {"Trapez", "y / u = 1/(s + round(p, t))", "x' = -x", {"@SC.DAEExpandError 9"}},
+        {"Trapez", "y / u = round(p, t)*s", "x' = -x", {"@SC.0Expansion 9"}},
+        {"RK4", "y / u = 1/(s + round(x, 2))", "x' = -x", {"@ET.CantDiff 9", "@ET.ErrDifEqua 9", "@SC.DAENLDerivs 9"}},
+        {"RK4", "y / u = round(x, 2)/(s+1)", "x' = -x", {"@ET.CantDiff 9", "@ET.ErrDifEqua 9", "@SC.DAENLJack2 9"}},
+        {"RK4", "y / u = round(x, 2)*s", "x' = -x", {"@ET.CantDiff 9", "@ET.ErrDifEqua 9", "@SC.DAENLJack0Exp 9"}},
     };
-    // Lines (from the model line): 9 the transfer function, 11 the ODE.
+    // Lines of the text (the model line is line 4): 12 the transfer function, 14 the ODE.
+    // Problems of f(s) stand at its first token, column 9.
     const std::string declarations = "Vars:\nx = 0\ny = 0\nu = 0\nParams:\np = 1\nTFs:\n";
     for (const Case& c : cases)
     {
@@ -206,7 +208,7 @@ TEST(DAEBuild, StatementKeys)
         const std::string body = declarations + c.tf + "\nODEs:\n" + c.ode + "\nNLEs:\nu = 1\n";
         EXPECT_FALSE(b.run(c.method, body)) << c.tf << " | " << c.ode;
         bool atLine = false;
-        const td::UINT4 line = std::string(c.ode) == "x' = -x" ? 9 : 11;
+        const td::UINT4 line = std::string(c.ode) == "x' = -x" ? 12 : 14;
         EXPECT_EQ(b.keysAt(line, atLine), c.keys) << c.tf << " | " << c.ode;
         EXPECT_TRUE(atLine) << c.tf << " | " << c.ode << "\n" << b.keys();
     }
@@ -224,18 +226,18 @@ TEST(DAEBuild, ModelRefusals)
     } cases[] = {
         {"Euler", "Vars:\nx = 0\nNLEs:\nx = 1\n", "@SC.NoDAEorTFEqs @0:0\n"},
         {"Euler", "Vars:\nx = 0\nv = 0\nODEs:\nx' = -x\n", "@SC.Vars!=#Eqs @0:0\n"},
-        {"Euler", "Vars:\nx = 0\nz = 0\nODEs:\nx' = -x\nx' = z\n", "@SC.ODENotOK @7:1\n"},
-        {"RK4", "Vars:\nx = 0\nx#k1 = 0\nODEs:\nx' = -x\nNLEs:\nx#k1 = 1\n", "@SC.GeneratedNameTaken @6:1\n"},
-        {"Euler", "Vars:\nx = 0\nParams:\nx@_ = 1\nODEs:\nx' = -x\n", "@SC.GeneratedNameTaken @7:1\n"},
+        {"Euler", "Vars:\nx = 0\nz = 0\nODEs:\nx' = -x\nx' = z\n", "@SC.ODENotOK @10:1\n"},
+        {"RK4", "Vars:\nx = 0\nx#k1 = 0\nODEs:\nx' = -x\nNLEs:\nx#k1 = 1\n", "@SC.GeneratedNameTaken @9:1\n"},
+        {"Euler", "Vars:\nx = 0\nParams:\nx@_ = 1\nODEs:\nx' = -x\n", "@SC.GeneratedNameTaken @10:1\n"},
         {"Euler", "Vars:\ny = 0\nu = 0\ny#div = 0\nTFs:\ny / u = (s^2 + 1)/(s + 1)\nNLEs:\nu = 1\ny#div = 2\n",
-         "@SC.GeneratedNameTaken @7:1\n"},
+         "@SC.GeneratedNameTaken @10:1\n"},
         // Two polynomials of one input would both name their state u'x1.
         {"Euler", "Vars:\ny = 0\nu = 0\nz = 0\nTFs:\ny / u = 2*s\nz / u = 3*s\nNLEs:\nu = 1\n",
-         "@SC.GeneratedNameTaken @8:1\n"},
+         "@SC.GeneratedNameTaken @11:1\n"},
         // One output, two definitions: a second transfer function or an ODE of its output.
         {"Euler", "Vars:\ny = 0\nu = 0\nv = 0\nTFs:\ny / u = 1/(s + 1)\ny / u = 2/(s + 1)\nNLEs:\nu = 1\n",
-         "@SC.TFOutputTaken @8:1\n"},
-        {"Trapezoidal", "Vars:\ny = 0\nu = 0\nTFs:\ny / u = 1/(s + 1)\nODEs:\ny' = -u\n", "@SC.ODENotOK @8:1\n"},
+         "@SC.TFOutputTaken @11:1\n"},
+        {"Trapezoidal", "Vars:\ny = 0\nu = 0\nTFs:\ny / u = 1/(s + 1)\nODEs:\ny' = -u\n", "@SC.ODENotOK @11:1\n"},
     };
     for (const Case& c : cases)
     {
@@ -292,7 +294,7 @@ TEST(DAEBuild, FailedRealisationFailsTheBuild)
     stmt.tf.firstState = -1;
     td::UINT4 row = 0, nonZeros = 0;
     EXPECT_FALSE(b.builder.expandTransferFunction(stmt, row, nonZeros));
-    EXPECT_EQ(b.keys(), "@SC.TF2SSError @6:1\n");
+    EXPECT_EQ(b.keys(), "@SC.TF2SSError @9:9\n");
 }
 
 TEST(DAEBuild, LimInAnODERowHasItsJacobianEntry)

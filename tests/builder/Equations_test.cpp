@@ -168,22 +168,22 @@ template <typename T> void expectFailures(const Failure* cases, std::size_t n)
     }
 }
 
-// Lines count from the header's first line: the first equation is on line 9.
+// Lines count from the text's first line: the first equation is on line 12.
 TEST(Equations, FailuresCarryTheirKeys)
 {
     const Failure cases[] = {
-        {"x = round(y, 2)\n", "@ET.CantDiff @9:1\n@ET.ErrDifEqua @9:1\n@SC.SymbolicJacobian @9:1\n"},
-        {"if p > 0\n    x = 1\nend\n", "@SC.IncompleteIfElse @11:1\n"},
-        {"if p > 0\n    x = 1\n    y = 2\nelse\n    x = 2\nend\n", "@SC.IncompleteIfElse @11:1\n"},
-        {"if p > 0\nelse\n    x = 2\nend\n", "@SC.IncompleteIfElse @10:1\n"},
-        {"if p > 0\n    x = 1\nelse\nend\n", "@SC.IncompleteIfElse @12:1\n"},
-        {"if p > 0\n    x = 1\nelse\n    x = 2\n    y = 1\nend\n", "@SC.IncompleteIfElse @13:1\n"},
-        {"switch\ncase p > 0 -> x = 1\nend\n", "@SC.SwitchWoDef @9:1\n"},
-        {"switch\ncase p > 0\n    x = 1\n    y = 1\ndefault -> x = 2\nend\n", "@SC.CaseNeedsOneExpr @10:1\n"},
-        {"switch\ncase p > 0\ndefault -> x = 2\nend\n", "@SC.CaseNeedsOneExpr @10:1\n"},
-        {"switch\ncase p > 0 -> x = 1\ndefault\nend\n", "@SC.CaseNeedsOneExpr @11:1\n"},
-        {"switch\ncase p > 0 -> x = 1\ndefault -> x = 2\n    y = 3\nend\n", "@SC.CaseNeedsOneExpr @11:1\n"},
-        {"switch\nx = 3\ncase p > 0 -> x = 1\ndefault -> x = 2\nend\n", "@SC.StatementOutsideCase @10:1\n"},
+        {"x = round(y, 2)\n", "@ET.CantDiff @12:1\n@ET.ErrDifEqua @12:1\n@SC.SymbolicJacobian @12:1\n"},
+        {"if p > 0\n    x = 1\nend\n", "@SC.IncompleteIfElse @14:1\n"},
+        {"if p > 0\n    x = 1\n    y = 2\nelse\n    x = 2\nend\n", "@SC.IncompleteIfElse @14:5\n"},
+        {"if p > 0\nelse\n    x = 2\nend\n", "@SC.IncompleteIfElse @13:1\n"},
+        {"if p > 0\n    x = 1\nelse\nend\n", "@SC.IncompleteIfElse @15:1\n"},
+        {"if p > 0\n    x = 1\nelse\n    x = 2\n    y = 1\nend\n", "@SC.IncompleteIfElse @16:5\n"},
+        {"switch\ncase p > 0 -> x = 1\nend\n", "@SC.SwitchWoDef @12:1\n"},
+        {"switch\ncase p > 0\n    x = 1\n    y = 1\ndefault -> x = 2\nend\n", "@SC.CaseNeedsOneExpr @13:1\n"},
+        {"switch\ncase p > 0\ndefault -> x = 2\nend\n", "@SC.CaseNeedsOneExpr @13:1\n"},
+        {"switch\ncase p > 0 -> x = 1\ndefault\nend\n", "@SC.CaseNeedsOneExpr @14:1\n"},
+        {"switch\ncase p > 0 -> x = 1\ndefault -> x = 2\n    y = 3\nend\n", "@SC.CaseNeedsOneExpr @14:1\n"},
+        {"switch\nx = 3\ncase p > 0 -> x = 1\ndefault -> x = 2\nend\n", "@SC.StatementOutsideCase @13:1\n"},
     };
     expectFailures<double>(cases, sizeof(cases) / sizeof(cases[0]));
 }
@@ -192,7 +192,7 @@ TEST(Equations, FailuresCarryTheirKeys)
 TEST(Equations, ConjOfAVariableIsNotDifferentiable)
 {
     const Failure cases[] = {
-        {"x = conj(y)\n", "@ET.CantDiff @9:1\n@ET.ErrDifEqua @9:1\n@SC.SymbolicJacobian @9:1\n"},
+        {"x = conj(y)\n", "@ET.CantDiff @12:1\n@ET.ErrDifEqua @12:1\n@SC.SymbolicJacobian @12:1\n"},
     };
     expectFailures<Cmplx>(cases, 1);
     // conj of a parameter is a constant factor.

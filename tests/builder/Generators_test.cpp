@@ -176,7 +176,7 @@ TEST(Generators, InvalidDeclarationsAreRefused)
     {
         Generators g(std::string(c.line) + "\n");
         EXPECT_FALSE(g.ok) << c.line;
-        EXPECT_EQ(g.b.keys(), std::string(c.key) + " @5:1\n") << c.line << g.b.loaded.errors();
+        EXPECT_EQ(g.b.keys(), std::string(c.key) + " @8:1\n") << c.line << g.b.loaded.errors();
     }
 }
 

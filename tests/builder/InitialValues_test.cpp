@@ -86,7 +86,7 @@ TEST(InitialValues, DeferredValuesInDependencyOrder)
     }
 }
 
-// Lines count from the model line: the first declaration is on line 3.
+// Lines count from the text's first line: the first declaration is on line 6.
 TEST(InitialValues, RefusedDeclarations)
 {
     struct Case
@@ -95,14 +95,14 @@ TEST(InitialValues, RefusedDeclarations)
         const char* params;
         const char* keys;
     } cases[] = {
-        {"x 3\n", "p = 1\n", "@SC.AssignWith2Tokens @3:1\n"},
-        {"x : 3\n", "p = 1\n", "@SC.Mising=InAssign @3:1\n"},
-        {"x = y + 1\ny = x*2\n", "p = 1\n", "@SC.InitValErr @4:1\n"},
-        {"x = x + 1\n", "p = 1\n", "@SC.InitValErr @3:1\n"},
-        {"x = 1\n", "p = q\nq = 2*p\n", "@SC.InitValErr @6:1\n"},
-        {"x = rnd(g)\n", "p = 1\n", "@SC.InitValErr @3:1\n"},
-        {"x = avg(st) + p\n", "p = 1\n", "@SC.InitValErr @3:1\n"},
-        {"x = 2*)\n", "p = 1\n", "@ET.)_AfterOper @3:1\n@ET.ErrInitValueExp @3:1\n@SC.InitValErr @3:1\n"},
+        {"x 3\n", "p = 1\n", "@SC.AssignWith2Tokens @6:3\n"},
+        {"x : 3\n", "p = 1\n", "@SC.Mising=InAssign @6:3\n"},
+        {"x = y + 1\ny = x*2\n", "p = 1\n", "@SC.InitValErr @7:5\n"},
+        {"x = x + 1\n", "p = 1\n", "@SC.InitValErr @6:5\n"},
+        {"x = 1\n", "p = q\nq = 2*p\n", "@SC.InitValErr @9:7\n"},
+        {"x = rnd(g)\n", "p = 1\n", "@SC.InitValErr @6:9\n"},
+        {"x = avg(st) + p\n", "p = 1\n", "@SC.InitValErr @6:9\n"},
+        {"x = 2*)\n", "p = 1\n", "@ET.)_AfterOper @6:7\n@ET.ErrInitValueExp @6:1\n@SC.InitValErr @6:1\n"},
     };
     for (const Case& c : cases)
     {
@@ -140,7 +140,7 @@ TEST(InitialValues, DuplicatedNames)
     c.bind();
     ASSERT_TRUE(c.builder.declareSymbols(c.loaded.naming, *c.loaded.model, sc::ModelLevel::Main));
     EXPECT_FALSE(c.builder.setDeclarationValues(c.group(Group::Vars), deferred, sc::UserLabel::Var));
-    EXPECT_EQ(c.keys(), "@SC.WrongType @6:1\n");
+    EXPECT_EQ(c.keys(), "@SC.WrongType @9:1\n");
     EXPECT_EQ(c.value("p"), 0.0);
 }
 } // namespace

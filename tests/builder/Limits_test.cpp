@@ -105,14 +105,14 @@ TEST(Limits, RefusedLimits)
         const char* limits;
         const char* keys;
     } cases[] = {
-        {"x = 1\n", "@SC.LinitsMustBeGrouped @10:1\n"},
+        {"x = 1\n", "@SC.LinitsMustBeGrouped @13:1\n"},
         {"group\n    if x > 1 [signal = Markowitz]\n        x = 1\n    end\nend\n",
-         "@SC.WrongSignalInIf @11:1\n@SC.ErrorInLimits1 @11:1\n"},
+         "@SC.WrongSignalInIf @14:24\n@SC.ErrorInLimits1 @14:5\n"},
         {"group\n    if x > 1\n        x = 1\n    else [signal = \"Low\"]\n        x = 0\n    end\nend\n",
-         "@SC.WrongSignalInElse @13:1\n@SC.ErrorInLimits1 @13:1\n"},
+         "@SC.WrongSignalInElse @16:21\n@SC.ErrorInLimits1 @16:5\n"},
         {"group\n    switch\n    case x > 1 [signal = default] -> x = 1\n    end\nend\n",
-         "@SC.WrongCaseSignal @12:1\n@SC.ErrorInLimits1 @12:1\n"},
-        {"group\n    x y\nend\n", "@SC.WrongAssignmentEq @11:5\n@SC.ErrorInLimits1 @11:1\n"},
+         "@SC.WrongCaseSignal @15:26\n@SC.ErrorInLimits1 @15:5\n"},
+        {"group\n    x y\nend\n", "@SC.WrongAssignmentEq @14:5\n@SC.ErrorInLimits1 @14:5\n"},
     };
     for (const Case& c : cases)
     {

@@ -81,21 +81,21 @@ TEST(Statements, RefusedStatements)
         const char* group;
         const char* keys;
     } cases[] = {
-        {"x >> y", "PostProc", "@SC.WrongAssignmentType @13:1\n"},
-        {"x <- y", "PostProc", "@SC.WrongAssignmentType @13:1\n"},
+        {"x >> y", "PostProc", "@SC.WrongAssignmentType @16:1\n"},
+        {"x <- y", "PostProc", "@SC.WrongAssignmentType @16:1\n"},
         // The plot operator belongs to the Plots group alone.
-        {"x -> y", "PostProc", "@SC.WrongAssignmentType @13:1\n"},
-        {"x + y", "PostProc", "@SC.WrongAssignmentType @13:1\n"},
-        {"x y +=", "PostProc", "@SC.IncAssignmentEq @13:1\n"},
-        {"x += ", "PostProc", "@SC.WrongAssignmentEq @13:1\n"},
-        {"if x\n    y = 1\nend", "PostProc", "@SC.WrongAssignmentEq @13:1\n"},
-        {"x 1", "PostProc", "@SC.WrongAssignmentEq @13:1\n"},
-        {"st = x", "PostProc", "@SC.UnknownSymbol @13:1\n"},
-        {"if p > 0\nend", "PostProc", "@SC.EmptyIf @13:1\n"},
-        {"st << x <<", "PostProc", "@CS.EmptyStatAsssignment @13:1\n"},
-        {"st << x << << y", "PostProc", "@CS.EmptyStatAsssignment @13:1\n"},
-        {"x << y", "PostProc", "@CS.StatsToNotStatVar @13:1\n"},
-        {"switch\ny = 1\ncase p > 0 -> x = 1\nend", "PostProc", "@SC.StatementOutsideCase @14:1\n"},
+        {"x -> y", "PostProc", "@SC.WrongAssignmentType @16:3\n"},
+        {"x + y", "PostProc", "@SC.WrongAssignmentType @16:1\n"},
+        {"x y +=", "PostProc", "@SC.IncAssignmentEq @16:5\n"},
+        {"x += ", "PostProc", "@SC.WrongAssignmentEq @16:1\n"},
+        {"if x\n    y = 1\nend", "PostProc", "@SC.WrongAssignmentEq @16:1\n"},
+        {"x 1", "PostProc", "@SC.WrongAssignmentEq @16:1\n"},
+        {"st = x", "PostProc", "@SC.UnknownSymbol @16:1\n"},
+        {"if p > 0\nend", "PostProc", "@SC.EmptyIf @16:1\n"},
+        {"st << x <<", "PostProc", "@CS.EmptyStatAsssignment @16:1\n"},
+        {"st << x << << y", "PostProc", "@CS.EmptyStatAsssignment @16:1\n"},
+        {"x << y", "PostProc", "@CS.StatsToNotStatVar @16:1\n"},
+        {"switch\ny = 1\ncase p > 0 -> x = 1\nend", "PostProc", "@SC.StatementOutsideCase @17:1\n"},
     };
     for (const Case& c : cases)
     {
@@ -138,7 +138,7 @@ TEST(Statements, RepeatMarkers)
     c.load(model("repeat\n"));
     ASSERT_TRUE(c.declare());
     EXPECT_FALSE(c.statements(Group::PostProc, list));
-    EXPECT_EQ(c.keys(), "@SC.WrongAssignmentEq @13:1\n");
+    EXPECT_EQ(c.keys(), "@SC.WrongAssignmentEq @16:1\n");
 }
 
 // if inside if, switch inside else: records, counts and the branches taken.
@@ -252,7 +252,7 @@ TEST(Statements, ParentTargets)
     EXPECT_EQ(orphan.builder.buildStatements(it, *orphan.loaded.model, orphan.data.newEvaluator(), Group::PostProc),
               Builder::Failed);
     // At the target's column, after "@main.".
-    EXPECT_EQ(orphan.keys(), "@SC.NoParentSolver @14:7\n");
+    EXPECT_EQ(orphan.keys(), "@SC.NoParentSolver @17:7\n");
 }
 
 TEST(Statements, ComplexPartTargets)
@@ -276,8 +276,8 @@ TEST(Statements, ComplexPartTargets)
         const char* statement;
         const char* keys;
     } cases[] = {
-        {"z w real = 1", "@SC.MissingDotInAssignment @10:1\n@SC.UnknownSymbol @10:1\n"},
-        {"z.w = 1", "@SC.NoImagRealPartInAssignment @10:1\n@SC.UnknownSymbol @10:1\n"},
+        {"z w real = 1", "@SC.MissingDotInAssignment @13:3\n@SC.UnknownSymbol @13:1\n"},
+        {"z.w = 1", "@SC.NoImagRealPartInAssignment @13:3\n@SC.UnknownSymbol @13:1\n"},
     };
     for (const Case& c : cases)
     {

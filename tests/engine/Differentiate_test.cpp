@@ -100,12 +100,14 @@ struct Refusal
     const char* entry;
 };
 
+// The entries stand at the line of the statement being built (the context's key line 7),
+// not at the solver's current line 12.
 TEST(Differentiate, WithoutDerivativeTheLogAndTheKey)
 {
-    const std::string fn = "(12,NLEqs):Function @ cannot be differentiated and thus cannot be used as part of NLEqs!";
+    const std::string fn = "(7,NLEqs):Function @ cannot be differentiated and thus cannot be used as part of NLEqs!";
     auto fnText = [&fn](const char* name) { return std::string(fn).replace(fn.find('@'), 1, name); };
     auto opText = [](const char* name) {
-        return std::string("(12,NLEqs):Differentiation is not defined for operator '") + name + "'";
+        return std::string("(7,NLEqs):Differentiation is not defined for operator '") + name + "'";
     };
     const Refusal cases[] = {
         {"min",
@@ -162,7 +164,7 @@ TEST(Differentiate, ComplexFunctionsThatAreNotHolomorphic)
         TreeOf<Cmplx> out = ctx.tree();
         EXPECT_FALSE(tree.differentiate(out, 0)) << int(id);
         EXPECT_EQ(out.getRoot(), nullptr);
-        std::string expected = std::string("(12,NLEqs):Function ") + sl::Token<Cmplx>::printName(id) +
+        std::string expected = std::string("(7,NLEqs):Function ") + sl::Token<Cmplx>::printName(id) +
                                " cannot be differentiated and thus cannot be used as part of NLEqs!";
         EXPECT_EQ(std::string(ctx.errorLog.toString().c_str()), expected);
         EXPECT_EQ(ctx.only().text, msg::etCantDiff);

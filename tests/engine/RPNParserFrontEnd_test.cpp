@@ -126,7 +126,7 @@ TEST(FrontEndRoad, LeadingReservedWordsSetTheExpressionKind)
         EXPECT_EQ(rig.tokens(), rows[i].tokens) << i;
     }
     // `case` and `default` cannot lead an expression; behind the word the condition reads.
-    EXPECT_EQ(rig.keys(), "@SC.WrongExprType @13:1/2\n@SC.WrongExprType @14:1/2\n");
+    EXPECT_EQ(rig.keys(), "@SC.WrongExprType @16:1/2\n@SC.WrongExprType @17:1/2\n");
     td::BYTE kind = 0;
     ASSERT_TRUE(rig.compile(statements[6], kind, 1));
     EXPECT_EQ(kind, 1);
@@ -159,19 +159,19 @@ template <typename T, std::size_t N> void expectKeys(const KeyCase (&cases)[N], 
     }
 }
 
-// The statement stands on body line 19.
+// The statement stands on the text's line 22.
 TEST(FrontEndRoad, KeysCarryLineColumnAndType)
 {
     const KeyCase cases[] = {
-        {"x + = 3", "@SC.OperatorAfter= @19:5/2\n"},
-        {"x = y = 3", "@SC.Double= @19:7/2\n"},
-        {"x =", "@SC.EqEndsWith= @19:3/2\n"},
-        {"x = sin y", "@SC.Missing(AfterFnName @19:9/2\n"},
-        {"x = sin", "@SC.Missing(AfterFnName @19:5/2\n"},
-        {"x = y : z", "@SC.MissingColor @19:7/2\n"},
-        {"x = {y}", "@SC.UnexpectedToken @19:5/2\n"},
-        {"x = \"text\"", "@SC.UnexpectedToken @19:6/2\n"},
-        {"x = y & z", "@SC.UnexpectedToken @19:7/2\n"},
+        {"x + = 3", "@SC.OperatorAfter= @22:5/2\n"},
+        {"x = y = 3", "@SC.Double= @22:7/2\n"},
+        {"x =", "@SC.EqEndsWith= @22:3/2\n"},
+        {"x = sin y", "@SC.Missing(AfterFnName @22:9/2\n"},
+        {"x = sin", "@SC.Missing(AfterFnName @22:5/2\n"},
+        {"x = y : z", "@SC.MissingColor @22:7/2\n"},
+        {"x = {y}", "@SC.UnexpectedToken @22:5/2\n"},
+        {"x = \"text\"", "@SC.UnexpectedToken @22:6/2\n"},
+        {"x = y & z", "@SC.UnexpectedToken @22:7/2\n"},
     };
     expectKeys<double>(cases, "real", 1);
 }
@@ -247,7 +247,8 @@ TEST(FrontEndRoad, EmptyRangesAndRefusedVariables)
     ASSERT_EQ(rig.log.messages.size(), 2u);
     EXPECT_EQ(rig.log.messages[1].text, "@SC.BadExpression");
     EXPECT_EQ(rig.log.messages[1].line, 4u);
-    EXPECT_EQ(rig.log.messages[1].col, 1u);
+    // Behind the last token before the empty range: the `=` (hand columns 1, 3, 5, ...).
+    EXPECT_EQ(rig.log.messages[1].col, 3u);
 
     // The variable that markVariableUsed refuses stops the road.
     rig.parser.refuseFrom = 2;
@@ -353,9 +354,9 @@ TEST(FrontEndRoadComplexDeathTest, PartnerIndicesNeedAVariable)
 TEST(FrontEndRoadComplex, Refusals)
 {
     const KeyCase cases[] = {
-        {"z = conj(conj(x))", "@SC.NestedConjNotAllowed @19:10/2\n"},
-        {"z = conj(x + conj(y))", "@SC.NestedConjNotAllowed @19:14/2\n"},
-        {"z = 3 + - 4i", "@SC.TwoConsOperands @19:9/2\n"},
+        {"z = conj(conj(x))", "@SC.NestedConjNotAllowed @22:10/2\n"},
+        {"z = conj(x + conj(y))", "@SC.NestedConjNotAllowed @22:14/2\n"},
+        {"z = 3 + - 4i", "@SC.TwoConsOperands @22:9/2\n"},
     };
     expectKeys<Cmplx>(cases, "cmplx", 2);
 }
@@ -363,8 +364,8 @@ TEST(FrontEndRoadComplex, Refusals)
 TEST(FrontEndRoad, RealBuildRefusesComplexOnlyTokens)
 {
     const KeyCase cases[] = {
-        {"z = 4i", "@SC.UnexpectedToken @19:5/2\n"},
-        {"z = conj(x)", "@SC.UnexpectedToken @19:5/2\n"},
+        {"z = 4i", "@SC.UnexpectedToken @22:5/2\n"},
+        {"z = conj(x)", "@SC.UnexpectedToken @22:5/2\n"},
     };
     expectKeys<double>(cases, "cmplx", 1);
 }

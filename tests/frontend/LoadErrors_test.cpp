@@ -19,7 +19,10 @@ using sc::ModelLevel;
 using test::LoadedModel;
 constexpr sc::ILog::Type E = sc::ILog::Error;
 
+// Messages count lines from the text's first; the cases count them from the body's first,
+// which the header's two lines stand before.
 const std::string cHeader = "Header:\nend\n";
+constexpr td::UINT4 cHeaderLines = 2;
 const std::string cBase = "Model:\nVars:\nx\n";                                // body lines 1-3
 const std::string cSub = "Model:\nVars:\nx\nSubModel:\n";                      // sub-model from line 4
 const std::string cSubVars = "Model:\nVars:\nx\nSubModel:\nVars:\nu\nNLEs:\n"; // sub statements from line 8
@@ -87,10 +90,10 @@ const std::vector<ErrorCase>& errorCases()
         {cBase + "NLEs:\nx = 1\nNLEs:\nx = 2\nend\n", mlDblGroupInModel, 6, 1},
         {cSubVars + "u = 1\nend\nx = 1\nNLEs:\nx = 1\nend\n", mlWrongCurrentGroup, 10, 5},
         // Expression counting.
-        {cBase + "NLEs:\nx = 1; [w=2];\nend\n", ceNoTokensCountExpr, 5, 1},
+        {cBase + "NLEs:\nx = 1; [w=2];\nend\n", ceNoTokensCountExpr, 5, 11},
         {cBase + "PreProc:\nif x > 0\nNLEs:\nend\nx = 1\nend\n", ceOutOfModel, 7, 1},
         {cBase + "NLEs:\nrepeat\nend\n", ceRepeatOnlyInRepeatsGroup, 5, 1},
-        {cBase + "ReInit:\nx = 1\n  repeat\nend\n", ceRepeatOnlyInRepeatsGroup, 6, 1},
+        {cBase + "ReInit:\nx = 1\n  repeat\nend\n", ceRepeatOnlyInRepeatsGroup, 6, 3},
         // Model line.
         {"Model [domain = \"cmplx\"]:\nVars:\nx\nend\n", mlMissDomainEn, 1, 18},
         {"Model [type = \"NL\"]:\nVars:\nx\nend\n", mlMissModelTypeEn, 1, 16},
@@ -110,7 +113,7 @@ const std::vector<ErrorCase>& errorCases()
 bool hasMessage(const LoadedModel& m, const ErrorCase& c)
 {
     for (const auto& msg : m.log.messages)
-        if (msg.text == c.text && msg.line == c.line && msg.col == c.col && msg.type == c.type)
+        if (msg.text == c.text && msg.line == c.line + cHeaderLines && msg.col == c.col && msg.type == c.type)
             return true;
     return false;
 }
@@ -121,7 +124,7 @@ TEST(LoadErrors, EveryKeyAtItsPosition)
     {
         LoadedModel m;
         EXPECT_FALSE(m.fromString(cHeader + c.body)) << c.body;
-        EXPECT_TRUE(hasMessage(m, c)) << c.text << " @" << c.line << ":" << c.col << " in\n"
+        EXPECT_TRUE(hasMessage(m, c)) << c.text << " @" << c.line + cHeaderLines << ":" << c.col << " in\n"
                                       << c.body << "got:\n"
                                       << m.errors();
     }
@@ -186,7 +189,7 @@ TEST(MendedFaults, SymbolIndicesBeyondSixteenBitsAreRefused)
     LoadedModel m;
     EXPECT_FALSE(m.fromString(text + "NLEs:\nv65535 = v0\nv65536 = 1\nend\n"));
     // The declaration of the 65,537th variable and its use are refused.
-    EXPECT_EQ(m.errors(), "@ML.SymbolIndexTooBig @65539:1\n@ML.SymbolIndexTooBig @65542:1\n");
+    EXPECT_EQ(m.errors(), "@ML.SymbolIndexTooBig @65541:1\n@ML.SymbolIndexTooBig @65544:1\n");
 }
 
 TEST(MendedFaults, CopiedParametersAreListedByIndex)

@@ -389,7 +389,8 @@ TEST(TokenizedModel, BlockQueries)
     EXPECT_EQ(m.errors(), "");
 }
 
-// Block-query errors, each after the block line (the first statement of NLEs).
+// Block-query errors, each after the block line (the first statement of NLEs), at the
+// text's line and the offending statement's first token.
 TEST(TokenizedModel, BlockQueryErrors)
 {
     struct Case
@@ -397,15 +398,16 @@ TEST(TokenizedModel, BlockQueryErrors)
         const char* body;
         int query; // 0 countChildren as group, 1 countSwitchCases, 2 countChildren as if
         const char* key;
-        td::UINT4 line;
+        td::UINT4 line, col;
     } cases[] = {
-        {"group\nx = 1\nelse\nend\n", 0, sc::msg::ceElseWoEnd, 7},
-        {"if x > 0\nrepeat\nend\n", 2, sc::msg::ceRepeatWrongPos, 6},
-        {"if x > 0\ns\nend\n", 2, sc::msg::ceEqStartWReservedKW, 6},
-        {"switch\ncase x > 0\nif x > 0\nend\nend\n", 1, sc::msg::ceEqStartWReservedKW, 7},
-        {"switch\ndefault\nx = 1\ncase x > 0\nend\n", 1, sc::msg::ceCaseAfterDefault, 8},
-        {"switch\ndefault\ndefault\nend\n", 1, sc::msg::ceDblDefaultInCase, 7},
-        {"if x > 0\nx = 1; [w = 1];\nend\n", 2, sc::msg::ceNoTokensInExpr, 6},
+        {"group\nx = 1\nelse\nend\n", 0, sc::msg::ceElseWoEnd, 9, 1},
+        {"if x > 0\n  repeat\nend\n", 2, sc::msg::ceRepeatWrongPos, 8, 3},
+        {"if x > 0\ns\nend\n", 2, sc::msg::ceEqStartWReservedKW, 8, 1},
+        {"switch\ncase x > 0\n if x > 0\nend\nend\n", 1, sc::msg::ceEqStartWReservedKW, 9, 2},
+        {"switch\ndefault\nx = 1\ncase x > 0\nend\n", 1, sc::msg::ceCaseAfterDefault, 10, 1},
+        {"switch\ndefault\ndefault\nend\n", 1, sc::msg::ceDblDefaultInCase, 9, 1},
+        // A statement without expression tokens: at its first attribute.
+        {"if x > 0\nx = 1; [w = 1];\nend\n", 2, sc::msg::ceNoTokensInExpr, 8, 13},
     };
     for (const Case& c : cases)
     {
@@ -423,7 +425,7 @@ TEST(TokenizedModel, BlockQueryErrors)
         ASSERT_EQ(m.log.messages.size(), 1u) << c.body;
         EXPECT_EQ(m.log.messages[0].text, c.key) << c.body;
         EXPECT_EQ(m.log.messages[0].line, c.line) << c.body;
-        EXPECT_EQ(m.log.messages[0].col, 1u) << c.body;
+        EXPECT_EQ(m.log.messages[0].col, c.col) << c.body;
     }
     // A block that is never closed gives 0 without a message.
     LoadedModel open;

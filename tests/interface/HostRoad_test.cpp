@@ -99,10 +99,10 @@ TEST(HostRoad, ABadTextReachesTheHostsLogger)
     HostLoad host;
     ASSERT_TRUE(host.load(circle));
     // A second load clears the table first; the error reaches the logger with its position
-    // in the model text after the header.
+    // in the model text, lines counted from its first.
     EXPECT_FALSE(host.load("Header:\nend\nModel [type = NL]:\nVars:\nx = 1\nNLEs:\nx + $ = 0\nend\n"));
     ASSERT_EQ(host.log.messages.size(), 1u);
-    EXPECT_EQ(host.log.messages.front(), "@ML.UnexpectedToken:$@5:5");
+    EXPECT_EQ(host.log.messages.front(), "@ML.UnexpectedToken:$@7:5");
     EXPECT_EQ(host.naming.getNumberOfParams(sc::ModelLevel::Main), 0u);
 }
 

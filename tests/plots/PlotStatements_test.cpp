@@ -82,7 +82,7 @@ TEST(PlotStatements, BlocksAndTheirMessages)
          "linePlot\n@y = x\nend\n",
          false,
          {},
-         {at(msg::scWrongAssignmentType, 2, 1, E), at(msg::scPlotYAxisErr, 2, 1, E)}},
+         {at(msg::scWrongAssignmentType, 2, 4, E), at(msg::scPlotYAxisErr, 2, 1, E)}},
     };
     for (const StatementCase& c : cases)
     {

@@ -21,8 +21,8 @@ TEST(PlotVocabulary, APlotsGroupNeedsThePlotNaming)
     EXPECT_FALSE(plain.load(text));
     ASSERT_EQ(plain.log.messages.size(), 1u) << PlotRig<double>::keys(plain.log);
     EXPECT_EQ(plain.log.messages[0].text, "@ML.UnknownLbl");
-    // The Plots line: lines are counted from the model line.
-    EXPECT_EQ(plain.log.messages[0].line, 9u);
+    // The Plots line, counted from the text's first line (three header lines, then the model).
+    EXPECT_EQ(plain.log.messages[0].line, 12u);
 
     PlotModel withPlots;
     EXPECT_TRUE(withPlots.load(text)) << PlotRig<double>::keys(withPlots.log);

@@ -72,7 +72,8 @@ def test_load_errors_reach_the_console_logger(capfd, released_models):
     assert not model.initFromFile(str(MODELS / "none.txt"))
     flush_c_stdout()
     out = capfd.readouterr().out
-    assert out.startswith("Error! LineNo=5, colNo=1, msg=@ET.OperAfterOper")
+    # The text's line 6, at the second of the two operators.
+    assert out.startswith("Error! LineNo=6, colNo=8, msg=@ET.OperAfterOper")
     assert "Error! Msg=Cannot init the solver!\n" in out
 
     # Without a logger the model is silent.

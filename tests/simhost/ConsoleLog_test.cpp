@@ -36,14 +36,14 @@ TEST(ConsoleLog, WritesOneLinePerMessage)
              l.showEntry({td::String("bad"), 0, 4}, L::Error);
          },
          "Error! Msg=bad\n"},
-        // The line is shown two higher; the column as given.
+        // The line and the column as given: the front end counts lines from the text's first.
         {"error at a line",
          [](L& l) {
              l.showEntry({td::String("bad"), 1, 7}, L::Error);
          },
-         "Error! LineNo=3, colNo=7, msg=bad\n"},
+         "Error! LineNo=1, colNo=7, msg=bad\n"},
         {"warning at a line", [](L& l) { l.showKeyAt("@ML.Key", 10, 5, L::Warning); },
-         "Warning! LineNo=12, colNo=5, msg=@ML.Key\n"},
+         "Warning! LineNo=10, colNo=5, msg=@ML.Key\n"},
         {"warning without one", [](L& l) { l.showText(td::String("careful"), L::Warning); }, "Warning! Msg=careful\n"},
         {"plain text",
          [](L& l) {
@@ -62,7 +62,7 @@ TEST(ConsoleLog, WritesOneLinePerMessage)
         {"null string", [](L& l) { l.showFormatted("a@b@c", 0, 0, L::Info, 2, "1", nullptr); }, "a1bc\n"},
         // More "@" than strings: only the given strings are read.
         {"more @ than strings", [](L& l) { l.showFormatted("a@b@c@", 2, 3, L::Error, 1, "1"); },
-         "Error! LineNo=4, colNo=3, msg=a1b@c@\n"},
+         "Error! LineNo=2, colNo=3, msg=a1b@c@\n"},
         {"empty key", [](L& l) { l.showFormatted("", 0, 0, L::Error, 1, "1"); }, ""},
         {"null formatted key", [](L& l) { l.showFormatted(nullptr, 0, 0, L::Error, 0); }, ""},
     };
@@ -75,7 +75,7 @@ TEST(ConsoleLog, OneLoggerPerProcessWhichATranslatorCanSpeakFor)
     EXPECT_EQ(sc::getConsoleLogger(), &s_consoleLog);
     EXPECT_EQ(sc::getConsoleLogger()->reserved10(), 0u);
     // A logger of its own, so the shared one stays without a translator.
-    ConsoleLog log(2);
+    ConsoleLog log;
     log.setTranslator(&shout);
     EXPECT_EQ(printed([&](sc::ILog&) { log.showKey("K", sc::ILog::Warning); }), "Warning! Msg=<K>\n");
     EXPECT_EQ(printed([&](sc::ILog&) { log.showFormatted("F", 1, 2, sc::ILog::Info, 1, "x"); }), "<F>: x\n");

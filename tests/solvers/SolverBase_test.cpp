@@ -49,10 +49,10 @@ TEST(SolverBase, AFreshSolverIsReadyForItsBuild)
     EXPECT_EQ(p->getNumberOfVariables(), 0u);
     EXPECT_TRUE(p->getErrorLog().isEmpty());
     EXPECT_TRUE(log.messages.empty());
-    // A text that is no XML document: the parser's refusal, then the solver's.
+    // A text that is no XML document: the parser's refusal with its line, then the solver's.
     EXPECT_FALSE(p->initFromXML(td::String("<Model/>"), 1));
-    EXPECT_STREQ(p->getErrorLog().c_str(),
-                 "(0,Other):Cannot parse xml input data\n(0,ReadModel):Cannot read the data..");
+    EXPECT_STREQ(p->getErrorLog().c_str(), "(0,Other):Cannot parse xml input data\n(0,Other):Line no=1: Not an XML "
+                                           "file\n(0,ReadModel):Cannot read the data..");
     p->release();
 
     // The iteration limit is kept in 16 bits: larger limits saturate.
@@ -259,7 +259,7 @@ TEST(SolverBase, EveryFactoryAndTypeWordGivesAReadySolverOfItsKind)
         sl::Solver<double>* pByWord =
             sl::Solver<double>::create(nullptr, nullptr, td::String(c.word), td::String(), 40, 1e-3, 3);
         ASSERT_NE(pByWord, nullptr) << c.word;
-        EXPECT_EQ(pByWord->getLine(), 3) << c.word;
+        EXPECT_EQ(pByWord->getLine(), 3u) << c.word;
         check(pByWord, c, c.type == SolverType::ODE ? 0 : 40);
         check(sl::Solver<Cmplx>::create(nullptr, nullptr, td::String(c.word), td::String(), 40, 1e-3, 3), c,
               c.type == SolverType::ODE ? 0 : 40);
@@ -283,7 +283,7 @@ TEST(SolverBase, StatusNamesSignalsAndCreationByWord)
     ASSERT_NE(pChild, nullptr);
     EXPECT_EQ(pChild->getSolverType(), sc::SolverType::NR);
     EXPECT_EQ(pChild->getParent(), pParent);
-    EXPECT_EQ(pChild->getLine(), 12);
+    EXPECT_EQ(pChild->getLine(), 12u);
     EXPECT_EQ(pChild->getMaxIter(), 20);
     EXPECT_EQ(pChild->getEps(), 1e-3);
     EXPECT_EQ(pParent->getMaxIter(), 65535);

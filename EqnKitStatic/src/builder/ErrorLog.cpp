@@ -14,7 +14,7 @@ constexpr td::BYTE cSections = sizeof(s_sectionNames) / sizeof(s_sectionNames[0]
 
 const char* errorSectionName(td::BYTE section) { return section < cSections ? s_sectionNames[section] : "NDEF"; }
 
-void beginErrorEntry(ErrorLog& log, td::UINT2 line, td::BYTE section)
+void beginErrorEntry(ErrorLog& log, td::UINT4 line, td::BYTE section)
 {
     if (!log.isEmpty())
         log.append('\n');

@@ -35,8 +35,9 @@ using ErrorLog = cnt::StringBuilder<1024>;
 // Name of a section code; "NDEF" for a code outside the list.
 const char* errorSectionName(td::BYTE section);
 
-// A line break when the log is not empty, then "(" line "," section name "):".
-void beginErrorEntry(ErrorLog& log, td::UINT2 line, td::BYTE section);
+// A line break when the log is not empty, then "(" line "," section name "):"; the line
+// of a model text counts from its first line (0: no line).
+void beginErrorEntry(ErrorLog& log, td::UINT4 line, td::BYTE section);
 
 // Arguments of an entry text.
 inline void appendErrorArg(ErrorLog& log, const char* text)

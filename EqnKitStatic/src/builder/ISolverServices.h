@@ -68,7 +68,7 @@ public:
     // A main model's build makes its one child: a solver of the kind the type word names
     // ("NR", "NL", ...), with tolerance eps and the model line's line, built from level 1
     // of the same model. A solver that has no children answers NoSolver.
-    virtual SubModelBuild buildSubModel(const td::String& typeWord, double eps, td::UINT2 line,
+    virtual SubModelBuild buildSubModel(const td::String& typeWord, double eps, td::UINT4 line,
                                         const sc::Naming& naming, const sc::TokenizedModel& model)
     {
         (void)typeWord, (void)eps, (void)line, (void)naming, (void)model;
@@ -80,7 +80,7 @@ public:
     // One child: a solver of the kind the type word names, with the given line, appended to
     // the list and built from its element as a Newton-Raphson model. Failed also for a
     // child of another kind.
-    virtual SubModelBuild buildXmlChild(const td::String& typeWord, const td::String& domain, td::UINT2 line,
+    virtual SubModelBuild buildXmlChild(const td::String& typeWord, const td::String& domain, td::UINT4 line,
                                         const xml::Node& element)
     {
         (void)typeWord, (void)domain, (void)line, (void)element;

@@ -71,7 +71,8 @@ void RPNDerivParser<T>::initIntegrationMethod(const sc::TokenizedModel& model, s
     else if (std::strcmp(w, "Euler") == 0)
         method = 0;
     else
-        this->logKey(main ? msg::scWrongDAEMethod : msg::scWrongDAEMethodSM, line.line().line, 1, sc::ILog::Warning);
+        this->logKey(main ? msg::scWrongDAEMethod : msg::scWrongDAEMethodSM, line.line().line,
+                     line.attrib(sc::AttribID::Method)->column, sc::ILog::Warning);
 }
 
 template <typename T> bool RPNDerivParser<T>::initDAE(const sc::Naming& naming, const sc::TokenizedModel& model,
@@ -125,9 +126,9 @@ template <typename T> bool RPNDerivParser<T>::initDAE(const sc::Naming& naming, 
     ++it;
     for (td::UINT4 i = 0; i < nNL && !it.atEnd(); ++i, ++it)
     {
-        const td::UINT4 line = it.line().line;
+        const Place at = placeOf(it);
         if (!buildSymbolicJacobian(it, row++, nonZeros, cNLEquation))
-            return lineError(msg::csNLEsError, line);
+            return lineError(msg::csNLEsError, at);
     }
     TD_ASSERT(row == _nEquations);
     data.keyLine = data.keyColumn = 0;
@@ -139,9 +140,9 @@ template <typename T> bool RPNDerivParser<T>::readODEStates(const sc::TokenizedM
     SolverData<T>& d = *this->_pSolverData;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
     const td::UINT4 nODE = model.getNumberOfExpressions(Group::ODEs, level);
-    // Per variable, 1 + the line of its ODE (0: none); visited in order they give the
+    // Per variable, where its ODE stands (line 0: none); visited in order they give the
     // states sorted.
-    cnt::SafeFullVector<td::UINT4> odeLine(this->_nVars);
+    cnt::SafeFullVector<Place> odeLine(this->_nVars);
     Iterator it = model.getGroup(Group::ODEs, level);
     ++it;
     for (td::UINT4 i = 0; i < nODE && !it.atEnd(); ++i, ++it)
@@ -150,26 +151,26 @@ template <typename T> bool RPNDerivParser<T>::readODEStates(const sc::TokenizedM
         bool isIntegral = false;
         const td::INT4 state = checkODEFormat(it, headLength, isIntegral);
         // A second ODE for a state would leave another variable without an equation.
-        if (state < 0 || odeLine[static_cast<td::UINT4>(state)] != 0)
+        if (state < 0 || odeLine[static_cast<td::UINT4>(state)].line != 0)
             return lineError(msg::scODENotOK, it);
-        odeLine[static_cast<td::UINT4>(state)] = it.line().line + 1;
+        odeLine[static_cast<td::UINT4>(state)] = placeOf(it);
     }
     // A transfer function's output has its equations from the function already.
     for (std::size_t i = 0; i < _tfs.size(); ++i)
     {
         const td::UINT4 y = static_cast<td::UINT4>(_tfs[i].tf.output);
-        if (odeLine[y] != 0)
-            return lineError(msg::scODENotOK, odeLine[y] - 1, 1);
+        if (odeLine[y].line != 0)
+            return lineError(msg::scODENotOK, odeLine[y]);
     }
     _stateVars.reserve(nODE);
     _stateLines.reserve(nODE);
     td::UINT4 n = 0;
     for (td::UINT4 v = 0; v < odeLine.size(); ++v)
     {
-        if (odeLine[v] == 0)
+        if (odeLine[v].line == 0)
             continue;
         _stateVars[n] = static_cast<td::INT4>(v);
-        _stateLines[n++] = odeLine[v] - 1;
+        _stateLines[n++] = odeLine[v];
     }
     TD_ASSERT(n == nODE);
     d.nDAEStates = nODE;
@@ -210,8 +211,9 @@ template <typename T> bool RPNDerivParser<T>::expandODEs(const sc::TokenizedMode
             return lineError(msg::scDAEEqError, it);
         typename Tree::Node* rows[4] = {};
         td::UINT4 nRows = 0;
-        d.keyLine = it.line().line;
-        d.keyColumn = 1;
+        const Place at = placeOf(it);
+        d.keyLine = at.line;
+        d.keyColumn = at.column;
         auto fail = [&](const char* key) {
             d.keyLine = d.keyColumn = 0;
             return lineError(key, it);

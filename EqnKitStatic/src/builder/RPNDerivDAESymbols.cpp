@@ -36,11 +36,11 @@ template <typename T> void RPNDerivParser<T>::countDAESymbols(td::UINT4& nVars, 
 }
 
 template <typename T>
-bool RPNDerivParser<T>::addGeneratedSymbol(const td::String& name, td::UINT4 index, td::UINT4 line)
+bool RPNDerivParser<T>::addGeneratedSymbol(const td::String& name, td::UINT4 index, const Place& at)
 {
     // Never two symbols of one name: the second would be unreachable by name.
     if (this->getSymbolIndex(name) >= 0)
-        return lineError(msg::scGeneratedNameTaken, line);
+        return lineError(msg::scGeneratedNameTaken, at);
     this->addSymbolName(name, index);
     return true;
 }
@@ -58,7 +58,7 @@ template <typename T> bool RPNDerivParser<T>::declareDAESymbols(td::UINT4 nDecla
     td::String name;
 
     // A state's stage variables from var on, and its history parameter.
-    auto addStagesAndHistory = [&](const td::String& state, td::UINT4 index, td::UINT4 line) {
+    auto addStagesAndHistory = [&](const td::String& state, td::UINT4 index, const Place& line) {
         DAEVarRecord& r = records[index];
         r.firstStage = s > 0 ? static_cast<td::INT4>(var) : -1;
         for (td::UINT2 k = 1; k <= s; ++k)
@@ -84,7 +84,7 @@ template <typename T> bool RPNDerivParser<T>::declareDAESymbols(td::UINT4 nDecla
     for (std::size_t i = 0; i < _tfs.size(); ++i)
     {
         TransferFunction& tf = _tfs[i].tf;
-        const td::UINT4 line = _tfs[i].line.line().line;
+        const Place line = placeOf(_tfs[i].line);
         if (_tfs[i].inputIsParam)
             tf.input += nVars;
         tf.firstState = static_cast<td::INT4>(var);

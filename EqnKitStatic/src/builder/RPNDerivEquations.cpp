@@ -55,7 +55,7 @@ bool RPNDerivParser<T>::buildSymbolicJacobian(Iterator& it, td::UINT4 eqIndex, t
     this->clearTokens();
     beginUsedVars();
     Tree tree(&d, nullptr, this->_nVars, d.treeOption != 0);
-    const td::UINT4 line = it.line().line;
+    const Place at = placeOf(it);
     bool ok = false;
     td::BYTE exprKind = 0;
     if (this->compileTokens(it, 0, exprKind))
@@ -64,19 +64,19 @@ bool RPNDerivParser<T>::buildSymbolicJacobian(Iterator& it, td::UINT4 eqIndex, t
         {
         case 2: ok = buildIfExpression(it, tree, sc::Group::NLEs); break;
         case 4: ok = buildSwitch(it, tree, sc::Group::NLEs); break;
-        case 1: ok = buildTree(tree, it) || lineError(msg::scCannotMakeExpressionTree, line); break;
-        default: lineError(msg::scUnexpectedExpressionType, line); break;
+        case 1: ok = buildTree(tree, it) || lineError(msg::scCannotMakeExpressionTree, at); break;
+        default: lineError(msg::scUnexpectedExpressionType, at); break;
         }
     }
     timer.lap(&BuildClock::parseMs);
     if (ok)
     {
-        d.keyLine = line;
-        d.keyColumn = 1;
+        d.keyLine = at.line;
+        d.keyColumn = at.column;
         ok = makeJacobianEntry(tree, eqIndex, nonZeroCount, kind);
         d.keyLine = d.keyColumn = 0;
         if (!ok)
-            lineError(msg::scSymbolicJacobian, line);
+            lineError(msg::scSymbolicJacobian, at);
     }
     tree.reset(d.treeOption != 0);
     releaseTrees();
@@ -85,7 +85,7 @@ bool RPNDerivParser<T>::buildSymbolicJacobian(Iterator& it, td::UINT4 eqIndex, t
 
 template <typename T> bool RPNDerivParser<T>::buildIfExpression(Iterator& it, Tree& tree, sc::Group group)
 {
-    const td::UINT4 ifLine = it.line().line;
+    const Place ifLine = placeOf(it);
     Tree* pCondition = newTree();
     if (!buildTree(*pCondition, it))
         return lineError(msg::scCannotMakeIFExpression, ifLine);
@@ -102,7 +102,7 @@ template <typename T> bool RPNDerivParser<T>::buildIfExpression(Iterator& it, Tr
     int branch = 0;
     for (; !it.atEnd(); ++it)
     {
-        const td::UINT4 line = it.line().line;
+        const Place line = placeOf(it);
         // The condition and the branches before stay built from their tokens.
         this->detachTokens();
         td::BYTE kind = 0;
@@ -141,7 +141,7 @@ template <typename T> bool RPNDerivParser<T>::buildIfExpression(Iterator& it, Tr
 template <typename T> bool RPNDerivParser<T>::buildCase(Iterator& it, Tree& caseTree, bool withCondition, bool last)
 {
     // it is on the case's own line.
-    const td::UINT4 caseLine = it.line().line;
+    const Place caseLine = placeOf(it);
     if (withCondition)
     {
         Tree* pCondition = newTree();
@@ -156,7 +156,7 @@ template <typename T> bool RPNDerivParser<T>::buildCase(Iterator& it, Tree& case
     Tree* pBody = newTree();
     td::BYTE kind = 0;
     if (!compileInto(*pBody, it, 0, kind, nullptr) || kind != 1)
-        return lineError(msg::scCaseExprErr, it.line().line);
+        return lineError(msg::scCaseExprErr, it);
     caseTree.setConditional(caseTree.getCondition(), pBody, nullptr);
     // One equation per case: the next line is the next case or the switch's end.
     Iterator next = it;
@@ -170,7 +170,7 @@ template <typename T> bool RPNDerivParser<T>::buildSwitch(Iterator& it, Tree& tr
 {
     TD_ASSERT(this->_pSolverData && this->_pSolverData->pTokenizedModel);
     const sc::TokenizedModel& model = *this->_pSolverData->pTokenizedModel;
-    const td::UINT4 switchLine = it.line().line;
+    const Place switchLine = placeOf(it);
     bool hasDefault = false;
     const td::UINT4 nCases = model.countSwitchCases(it, this->_pSolverData->namingIndex, group, hasDefault);
     if (nCases == 0)

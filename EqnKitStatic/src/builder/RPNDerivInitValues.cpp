@@ -72,7 +72,7 @@ bool RPNDerivParser<T>::setDeclarationValue(const Iterator& it, DeferredList& de
     if (l.nExpr == 0)
         return lineError(msg::scAssignWith0Tokens, it);
     if (l.nExpr == 2)
-        return lineError(msg::scAssignWith2Tokens, it);
+        return lineError(msg::scAssignWith2Tokens, l.line, it.exprToken(1).column);
     const sc::ExprTokens& tokens = *it.pExprTokens;
     const sc::_TokV& name = tokens[l.firstExpr];
     const bool isParam = label == sc::UserLabel::Param;
@@ -90,7 +90,7 @@ bool RPNDerivParser<T>::setDeclarationValue(const Iterator& it, DeferredList& de
     if (l.nExpr == 1)
         return true;
     if (tokens[l.firstExpr + 1].kind != F::Assign)
-        return lineError(msg::scMisingEqInAssign, it);
+        return lineError(msg::scMisingEqInAssign, l.line, tokens[l.firstExpr + 1].column);
 
     T value(0);
     const sc::_TokV& third = tokens[l.firstExpr + 2];
@@ -106,7 +106,7 @@ bool RPNDerivParser<T>::setDeclarationValue(const Iterator& it, DeferredList& de
     {
         const sc::_TokV& t = tokens[l.firstExpr + i];
         if (isUnresolved(t))
-            return lineError(msg::scInitValErr, it);
+            return lineError(msg::scInitValErr, l.line, t.column);
         readsSymbols = readsSymbols || t.kind == F::Var || t.kind == F::Param;
     }
     if (readsSymbols)
@@ -193,7 +193,7 @@ template <typename T> bool RPNDerivParser<T>::setInitialValues(const DeferredLis
                     continue;
                 // A value that reads itself, directly or through others.
                 if (state[static_cast<std::size_t>(k)] == Open)
-                    return lineError(msg::scInitValErr, e.line);
+                    return lineError(msg::scInitValErr, l.line, t.column);
                 next = k;
             }
             if (next >= 0)

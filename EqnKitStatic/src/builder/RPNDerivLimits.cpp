@@ -48,7 +48,7 @@ template <typename T> bool RPNDerivParser<T>::buildLimits(const sc::TokenizedMod
         // Any other reserved word is passed over; it still takes a group index.
         if (word != sc::idx(sc::ReservedID::Group))
             continue;
-        const td::UINT4 groupLine = it.line().line;
+        const Place groupLine = placeOf(it);
         const td::UINT4 n = model.countChildren(it, d.namingIndex, sc::Group::Limits, sc::ExpressionType::Group);
         bool enabled = true;
         it.getAttrib(sc::AttribID::Enabled, enabled);
@@ -65,7 +65,7 @@ template <typename T> bool RPNDerivParser<T>::buildLimits(const sc::TokenizedMod
         }
         ++it;
         if (reservedWord(it) != sc::idx(sc::ReservedID::End))
-            return lineError(msg::scLimitGroupEndMismatch, it.atEnd() ? groupLine : it.line().line);
+            return lineError(msg::scLimitGroupEndMismatch, it.atEnd() ? groupLine : placeOf(it));
     }
     return true;
 }

@@ -15,14 +15,17 @@ namespace
 constexpr td::UINT2 cIntFunction = 28;
 } // namespace
 
-template <typename T> td::UINT4 RPNDerivParser<T>::countIntegrals(const Iterator& it)
+template <typename T> td::UINT4 RPNDerivParser<T>::countIntegrals(const Iterator& it, td::UINT2* pFirstColumn)
 {
     const sc::_tl& l = it.line();
     td::UINT4 n = 0;
     for (td::UINT4 i = 0; i < l.nExpr; ++i)
     {
         const sc::_TokV& t = (*it.pExprTokens)[l.firstExpr + i];
-        n += t.kind == F::Function && t.code == cIntFunction;
+        if (t.kind != F::Function || t.code != cIntFunction)
+            continue;
+        if (n++ == 0 && pFirstColumn)
+            *pFirstColumn = t.column;
     }
     return n;
 }
@@ -32,7 +35,7 @@ td::INT4 RPNDerivParser<T>::checkODEFormat(const Iterator& it, td::UINT4& headLe
 {
     const sc::_tl& l = it.line();
     if (l.nExpr < 3)
-        return lineError(msg::scODEWrongFormat, l.line), -1;
+        return lineError(msg::scODEWrongFormat, it), -1;
     const sc::_TokV& state = it.exprToken(0);
     const sc::_TokV& second = it.exprToken(1);
     // The state: a variable of this model.
@@ -42,8 +45,9 @@ td::INT4 RPNDerivParser<T>::checkODEFormat(const Iterator& it, td::UINT4& headLe
     {
         if (it.exprToken(2).kind != F::Assign)
             return lineError(msg::scODEExpectedEqToken, l.line, it.exprToken(2).column), -1;
-        if (countIntegrals(it) > 0)
-            return lineError(msg::scDerivAndIntAvailable, l.line), -1;
+        td::UINT2 intColumn = 0;
+        if (countIntegrals(it, &intColumn) > 0)
+            return lineError(msg::scDerivAndIntAvailable, l.line, intColumn), -1;
         isIntegral = false;
         headLength = 2;
         return state.code;
@@ -51,7 +55,7 @@ td::INT4 RPNDerivParser<T>::checkODEFormat(const Iterator& it, td::UINT4& headLe
     if (second.kind != F::Assign)
         return lineError(msg::scODEExpectedDerivOrEq, l.line, second.column), -1;
     if (countIntegrals(it) == 0)
-        return lineError(msg::scNoDerivNoInt, l.line), -1;
+        return lineError(msg::scNoDerivNoInt, it), -1;
     isIntegral = true;
     headLength = 1;
     return state.code;
@@ -62,7 +66,7 @@ template <typename T> td::INT4 RPNDerivParser<T>::buildODEExpression(const Itera
                                                                      td::BYTE odeMode)
 {
     SolverData<T>& d = *this->_pSolverData;
-    const td::UINT4 line = it.line().line;
+    const Place line = placeOf(it);
     this->clearTokens();
     beginUsedVars();
     tree.init(&d, nullptr, this->_nVars);

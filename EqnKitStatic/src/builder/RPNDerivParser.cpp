@@ -82,12 +82,18 @@ template <typename T> bool RPNDerivParser<T>::lineError(const char* key, td::UIN
     return false;
 }
 
-template <typename T> bool RPNDerivParser<T>::lineError(const char* key, const Iterator& it) const
+template <typename T> typename RPNDerivParser<T>::Place RPNDerivParser<T>::placeOf(const Iterator& it)
 {
-    // Past the group's end: the group's last line.
+    td::UINT4 current = it.current;
     if (it.atEnd())
-        return lineError(key, it.current > 0 ? (*it.pLines)[it.current - 1].line : 0);
-    return lineError(key, it.line().line);
+    {
+        // Past the group's end: the group's last line.
+        if (current == 0)
+            return Place{0, 0};
+        --current;
+    }
+    const sc::_tl& l = (*it.pLines)[current];
+    return Place{l.line, l.nExpr > 0 ? (*it.pExprTokens)[l.firstExpr].column : 1u};
 }
 
 template <typename T> int RPNDerivParser<T>::reservedWord(const Iterator& it)
@@ -110,8 +116,9 @@ template <typename T> void RPNDerivParser<T>::beginUsedVars()
 template <typename T> bool RPNDerivParser<T>::buildTree(Tree& tree, const Iterator& it)
 {
     SolverData<T>& d = *this->_pSolverData;
-    d.keyLine = it.line().line;
-    d.keyColumn = 1;
+    const Place at = placeOf(it);
+    d.keyLine = at.line;
+    d.keyColumn = at.column;
     const bool built = tree.build(this->getFirstToken());
     d.keyLine = d.keyColumn = 0;
     return built;

@@ -140,8 +140,8 @@ public:
     // The state an ODE statement defines, x' = f (headLength 2) or x = ... int(f) ...
     // (headLength 1, isIntegral); -1 after a key.
     td::INT4 checkODEFormat(const Iterator& it, td::UINT4& headLength, bool& isIntegral) const;
-    // Calls of int in the statement's tokens.
-    static td::UINT4 countIntegrals(const Iterator& it);
+    // Calls of int in the statement's tokens; the column of the first in pFirstColumn.
+    static td::UINT4 countIntegrals(const Iterator& it, td::UINT2* pFirstColumn = nullptr);
     // Builds f of an ODE statement into tree (integral form: pIntegral is the int node,
     // which odeMode 1 takes out so that the tree is the derivative); ODE mode writes the
     // state into entry eqIndex of the context's ODE list. The state, or -1 after a key.
@@ -388,9 +388,19 @@ public:
 private:
     // A tree of the builder's tree pool bound to the context.
     Tree* newTree();
-    // A key at the line, column 1, as an error; false for chaining.
-    bool lineError(const char* key, const Iterator& it) const;
-    bool lineError(const char* key, td::UINT4 line, td::UINT4 column = 1) const;
+    // Where a statement stands in the model text: its line and the column of its first
+    // token (1 for a line without tokens).
+    struct Place
+    {
+        td::UINT4 line = 0;
+        td::UINT4 column = 1;
+    };
+    // The statement at it; past the group's end, the group's last line.
+    static Place placeOf(const Iterator& it);
+    // A key at the statement, or at a line and column, as an error; false for chaining.
+    bool lineError(const char* key, const Iterator& it) const { return lineError(key, placeOf(it)); }
+    bool lineError(const char* key, const Place& at) const { return lineError(key, at.line, at.column); }
+    bool lineError(const char* key, td::UINT4 line, td::UINT4 column) const;
     // The parser's tokens of the line from first (to end) into tree; false without a key
     // when the parser refuses them, with keyOnTree when the tree does.
     bool compileInto(Tree& tree, const Iterator& it, td::UINT4 first, td::BYTE& kind, const char* keyOnTree,
@@ -427,7 +437,12 @@ private:
         lineError(key, it);
         return Failed;
     }
-    StatementResult failAt(const char* key, td::UINT4 line, td::UINT4 column = 1) const
+    StatementResult failAt(const char* key, const Place& at) const
+    {
+        lineError(key, at);
+        return Failed;
+    }
+    StatementResult failAt(const char* key, td::UINT4 line, td::UINT4 column) const
     {
         lineError(key, line, column);
         return Failed;
@@ -518,7 +533,7 @@ private:
     // and nDeclaredParams parameters; false after a key.
     bool declareDAESymbols(td::UINT4 nDeclaredVars, td::UINT4 nDeclaredParams);
     // A generated symbol at index; false after a key when the name is taken.
-    bool addGeneratedSymbol(const td::String& name, td::UINT4 index, td::UINT4 line);
+    bool addGeneratedSymbol(const td::String& name, td::UINT4 index, const Place& at);
     // The states of the ODE statements, each once, sorted; false after a key.
     bool readODEStates(const sc::TokenizedModel& model, sc::ModelLevel level);
     bool readTransferFunction(const Iterator& it, TFStatement& out);
@@ -545,7 +560,7 @@ private:
     // DAE models: the ODE states (sorted) and the line of the ODE of each, the
     // transfer functions.
     cnt::SafeFullVector<td::INT4> _stateVars;
-    cnt::SafeFullVector<td::UINT4> _stateLines;
+    cnt::SafeFullVector<Place> _stateLines;
     cnt::SafeFullVector<TFStatement> _tfs;
     // XML DAE documents: the texts of each transfer function (output, input, f(s)) and
     // the sorted state names of a stage method.

@@ -146,11 +146,13 @@ bool RPNDerivParser<T>::buildPlots(const sc::TokenizedModel& model, Iterator& it
     ItemCounts counts;
     bool hasCondition = false, hasX = false;
     td::UINT4 lastLine = headLine;
+    td::UINT4 lastColumn = headColumn;
     for (;; ++it)
     {
         if (it.atEnd())
-            return lineError(msg::scPlotPremEnd, lastLine);
+            return lineError(msg::scPlotPremEnd, lastLine, lastColumn);
         lastLine = it.line().line;
+        lastColumn = firstColumn(it);
         const int item = reservedWord(it);
         if (item == word(R::End))
             break;
@@ -165,15 +167,15 @@ bool RPNDerivParser<T>::buildPlots(const sc::TokenizedModel& model, Iterator& it
             bool& seen = item == word(R::Cond) ? hasCondition : hasX;
             if (seen)
                 return lineError(item == word(R::Cond) ? msg::scSecondCondInPlot : msg::scSecondXAxisInPlot, lastLine,
-                                 firstColumn(it));
+                                 lastColumn);
             seen = true;
         }
         else if (item != word(R::HBand) && item != word(R::VBand))
-            return lineError(msg::scWrongPlotAttrib, lastLine, firstColumn(it));
+            return lineError(msg::scWrongPlotAttrib, lastLine, lastColumn);
     }
     if (counts.y == 0)
     {
-        this->logKey(msg::scPlotNoYAxis, headLine, 1, sc::ILog::Warning);
+        this->logKey(msg::scPlotNoYAxis, headLine, headColumn, sc::ILog::Warning);
         return true;
     }
 

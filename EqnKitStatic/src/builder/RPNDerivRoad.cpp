@@ -50,9 +50,9 @@ template <typename T> bool RPNDerivParser<T>::initNR(const sc::Naming& naming, c
     ++it;
     for (td::UINT4 i = 0; i < nEq && !it.atEnd(); ++i, ++it)
     {
-        const td::UINT4 line = it.line().line;
+        const Place at = placeOf(it);
         if (!buildSymbolicJacobian(it, i, nonZeros, cNLEquation))
-            return lineError(msg::csNLEsError, line);
+            return lineError(msg::csNLEsError, at);
     }
     data.keyLine = data.keyColumn = 0;
     return buildProcSections(naming, model, level);
@@ -94,9 +94,9 @@ template <typename T> bool RPNDerivParser<T>::initWLS(const sc::Naming& naming, 
     {
         if (data.pWeights)
             data.pWeights->getManipulator()[i] = measurementWeight(it);
-        const td::UINT4 line = it.line().line;
+        const Place at = placeOf(it);
         if (!buildSymbolicJacobian(it, i, nonZeros, cMeasurement))
-            return lineError(msg::csWLSEsError, line);
+            return lineError(msg::csWLSEsError, at);
     }
 
     data.currentSection = static_cast<td::BYTE>(ErrorSection::Other);
@@ -105,9 +105,9 @@ template <typename T> bool RPNDerivParser<T>::initWLS(const sc::Naming& naming, 
     ++it;
     for (td::UINT4 j = 0; j < nEC && !it.atEnd(); ++j, ++it)
     {
-        const td::UINT4 line = it.line().line;
+        const Place at = placeOf(it);
         if (!buildSymbolicJacobian(it, j, nonZeros, cConstraint))
-            return lineError(msg::csWLSECError, line);
+            return lineError(msg::csWLSECError, at);
     }
     data.keyLine = data.keyColumn = 0;
     return buildProcSections(naming, model, level);
@@ -235,7 +235,7 @@ bool RPNDerivParser<T>::buildSection(const sc::TokenizedModel& model, td::BYTE i
     EvaluatorVect<T>* pList = d.pSectionLists[index];
     TD_ASSERT(pList);
     pList->reserve(n);
-    const td::UINT4 groupLine = it.line().line;
+    const Place groupLine = placeOf(it);
     ++it;
     for (td::UINT4 i = 0; i < n; ++i, ++it)
     {
@@ -279,7 +279,8 @@ template <typename T> bool RPNDerivParser<T>::createSubModels(const sc::Naming& 
     SolverData<T>& d = *this->_pSolverData;
     TD_ASSERT(d.pSolver);
     using Result = typename ISolverServices<T>::SubModelBuild;
-    switch (d.pSolver->buildSubModel(type, eps, d.currentLine, naming, model))
+    // The child's entries carry the line of its SubModel line.
+    switch (d.pSolver->buildSubModel(type, eps, line.line().line, naming, model))
     {
     case Result::Built: return true;
     case Result::NoSolver: return lineError(msg::scCannotCreateSolver, 0, 0);

@@ -64,7 +64,7 @@ typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildStatement(It
         if (word == sc::idx(sc::ReservedID::Switch))
             return buildSwitchBlock(it, model, out, group);
         if (group != sc::Group::Repeats)
-            return failAt(msg::scWrongAssignmentEq, l.line, l.nExpr > 0 ? (*it.pExprTokens)[l.firstExpr].column : 1);
+            return failAt(msg::scWrongAssignmentEq, it);
     }
     if (word == sc::idx(sc::ReservedID::If))
         return buildIfBlock(it, model, out, group);
@@ -83,8 +83,9 @@ template <typename T> bool RPNDerivParser<T>::compileRecord(const Iterator& it, 
     if (pKind)
         *pKind = kind;
     Tree* pTree = newTree();
-    d.keyLine = it.line().line;
-    d.keyColumn = 1;
+    const Place at = placeOf(it);
+    d.keyLine = at.line;
+    d.keyColumn = at.column;
     const bool ok = pTree->build(this->getFirstToken()) && pTree->createEvaluator(pRecord);
     d.keyLine = d.keyColumn = 0;
     return ok || lineError(keyOnFailure, it);
@@ -98,7 +99,8 @@ template <typename T> bool RPNDerivParser<T>::readSignal(const Iterator& it, sc:
         return true;
     const td::PoolString* pWord = it.findAttrib(sc::AttribID::Signal);
     signal = pWord ? getSignalCode(pWord->c_str()) : cNoSignal;
-    return signal != cNoSignal || lineError(keyOnUnknown, it);
+    // At the signal's value.
+    return signal != cNoSignal || lineError(keyOnUnknown, it.line().line, it.attrib(sc::AttribID::Signal)->column);
 }
 
 namespace
@@ -125,7 +127,7 @@ template <typename T> bool RPNDerivParser<T>::buildChildren(Iterator& it, const 
                                                             Evaluator<T>*& pRun, td::UINT4 n, sc::Group group)
 {
     pRun = this->_pSolverData->newEvaluators(n);
-    const td::UINT4 blockLine = it.line().line;
+    const Place blockLine = placeOf(it);
     for (td::UINT4 i = 0; i < n; ++i)
     {
         ++it;
@@ -146,7 +148,7 @@ typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildIfBlock(Iter
                                                                             Evaluator<T>* out, sc::Group group)
 {
     const td::UINT2 naming = this->_pSolverData->namingIndex;
-    const td::UINT4 ifLine = it.line().line;
+    const Place ifLine = placeOf(it);
     Evaluator<T>* pCondition = this->_pSolverData->newEvaluator();
     if (!compileRecord(it, 0, Base::cLineEnd, pCondition, msg::scWrongIfCondition, nullptr))
         return Failed;
@@ -198,7 +200,7 @@ typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildSwitchBlock(
                                                                                 Evaluator<T>* out, sc::Group group)
 {
     const td::UINT2 naming = this->_pSolverData->namingIndex;
-    const td::UINT4 switchLine = it.line().line;
+    const Place switchLine = placeOf(it);
     bool hasDefault = false;
     const td::UINT4 nCases = model.countSwitchCases(it, naming, group, hasDefault);
     if (nCases == 0)
@@ -210,7 +212,7 @@ typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildSwitchBlock(
         ++it;
         const int word = reservedWord(it);
         if (word != sc::idx(sc::ReservedID::Case) && word != sc::idx(sc::ReservedID::Default))
-            return failAt(msg::scStatementOutsideCase, it.atEnd() ? switchLine : it.line().line);
+            return failAt(msg::scStatementOutsideCase, it.atEnd() ? switchLine : placeOf(it));
         if (pPrevious)
         {
             pCase = this->_pSolverData->newEvaluator();
@@ -244,13 +246,12 @@ bool RPNDerivParser<T>::checkComplexAssignmentPart(const Iterator& it,
                                                    td::BYTE& part) requires ValueTraits<T>::isComplex
 {
     const sc::_tl& l = it.line();
-    const sc::_TokV& target = it.exprToken(0);
     if (it.exprToken(1).kind != F::Dot)
-        return lineError(msg::scMissingDotInAssignment, l.line, target.column);
+        return lineError(msg::scMissingDotInAssignment, l.line, it.exprToken(1).column);
     const sc::_TokV& word = it.exprToken(2);
     const td::UINT4 id = word.kind == F::Function ? word.code + static_cast<td::UINT4>(TokenCodes::cFirstFunction) : 0;
     if (id != TokenCodes::REAL && id != TokenCodes::IMAG)
-        return lineError(msg::scNoImagRealPartInAssignment, l.line, target.column);
+        return lineError(msg::scNoImagRealPartInAssignment, l.line, word.column);
     part = id == TokenCodes::REAL ? 1 : 2;
     return true;
 }
@@ -272,13 +273,15 @@ template <typename T> typename RPNDerivParser<T>::StatementResult RPNDerivParser
         op = opIndex < l.nExpr ? assignmentOperator(it.exprToken(opIndex).kind) : 0;
     }
     const bool plots = group == sc::Group::Plots;
+    // The operator, where there is one, is where a wrong or incomplete assignment stands.
+    const Place opPlace = op == 0 || op == '#' ? placeOf(it) : Place{l.line, it.exprToken(opIndex).column};
     if (op == 0 || (plots && op != '<' && op != 'r') || (!plots && op == 'r'))
-        return failAt(msg::scWrongAssignmentType, it);
+        return failAt(msg::scWrongAssignmentType, opPlace);
     if (op == '#')
-        return plots ? failAt(msg::scWrongAssignmentType, it) : LoneRepeat;
+        return plots ? failAt(msg::scWrongAssignmentType, opPlace) : LoneRepeat;
     const td::UINT4 exprStart = opIndex + 1;
     if (exprStart >= l.nExpr)
-        return failAt(msg::scIncAssignmentEq, it);
+        return failAt(msg::scIncAssignmentEq, opPlace);
     if (op == '<' && !plots)
         return buildStatsAssignment(it, out) >= 0 ? Compiled : Failed;
     if (plots)
@@ -307,7 +310,7 @@ template <typename T> typename RPNDerivParser<T>::StatementResult RPNDerivParser
     if (index < 0)
     {
         d.currentSection = 0;
-        return failAt(msg::scUnknownSymbol, it);
+        return failAt(msg::scUnknownSymbol, l.line, target.column);
     }
     beginUsedVars();
     const typename Base::RightSide rightSide(*this);

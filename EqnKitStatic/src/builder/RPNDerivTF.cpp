@@ -65,29 +65,31 @@ template <typename T> bool RPNDerivParser<T>::readTransferFunction(const Iterato
     SolverData<T>& d = *this->_pSolverData;
     const sc::_tl& l = it.line();
     if (l.nExpr < 7)
-        return lineError(msg::scTFsWrongFormat, l.line);
+        return lineError(msg::scTFsWrongFormat, it);
     if (it.exprToken(1).kind != F::Div)
         return lineError(msg::scTFsNoDiv1Operator, l.line, it.exprToken(1).column);
     if (it.exprToken(3).kind != F::Assign)
         return lineError(msg::scTFsNoAssignOperator, l.line, it.exprToken(3).column);
 
     // Only the orders and forms of f(s) count here; the rows are made from it again after
-    // the declarations, when its symbols have their final indices.
+    // the declarations, when its symbols have their final indices. Its problems stand at
+    // its first token.
+    const Place fs{l.line, it.exprToken(cFirstFnToken).column};
     _collectsUsedVars = 0;
     this->clearTokens();
     td::BYTE kind = 0;
     const typename Base::RightSide rightSide(*this);
     if (!this->compileTokens(it, cFirstFnToken, kind) || kind != 1)
-        return lineError(msg::scTFsWrongTokens, l.line);
+        return lineError(msg::scTFsWrongTokens, fs);
     Tree* pTree = newTree();
     if (!buildTree(*pTree, it))
-        return lineError(msg::scTFsCannotMakeET, l.line);
-    d.keyLine = l.line;
-    d.keyColumn = 1;
+        return lineError(msg::scTFsCannotMakeET, fs);
+    d.keyLine = fs.line;
+    d.keyColumn = fs.column;
     const bool formatOk = pTree->checkTFFormat(out.tf);
     d.keyLine = d.keyColumn = 0;
     if (!formatOk)
-        return lineError(msg::scTFBadFormat, l.line);
+        return lineError(msg::scTFBadFormat, fs);
 
     const sc::_TokV& y = it.exprToken(0);
     if (!isOwnSymbol(y, F::Var))
@@ -109,7 +111,8 @@ bool RPNDerivParser<T>::expandTransferFunction(const TFStatement& stmt, td::UINT
     SolverData<T>& d = *this->_pSolverData;
     const TransferFunction& tf = stmt.tf;
     const Iterator& it = stmt.line;
-    const td::UINT4 line = it.line().line;
+    // Problems of f(s) stand at its first token.
+    const Place line{it.line().line, it.exprToken(cFirstFnToken).column};
 
     beginUsedVars();
     this->clearTokens();
@@ -120,8 +123,8 @@ bool RPNDerivParser<T>::expandTransferFunction(const TFStatement& stmt, td::UINT
     if (!buildTree(*pTree, it))
         return lineError(msg::scTFExprTreeErr, line);
     td::INT4 position = 0;
-    d.keyLine = line;
-    d.keyColumn = 1;
+    d.keyLine = line.line;
+    d.keyColumn = line.column;
     const TFFailure failure = realiseTransferFunction(*pTree, tf, row, nonZeros, position);
     d.keyLine = d.keyColumn = 0;
     releaseTrees();

@@ -250,7 +250,7 @@ template <typename T> bool RPNDerivParser<T>::loadInitModels(const xml::Node& ro
         return true;
     TD_ASSERT(d.pSolver);
     d.pSolver->beginXmlChildren(n);
-    td::UINT2 line = d.currentLine;
+    td::UINT4 line = d.currentLine;
     using Result = typename ISolverServices<T>::SubModelBuild;
     for (td::UINT4 m = 0; m < n; ++m, model.nextSameName())
     {

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include <dense/DiagMatrix.h>
+#include <mu/AppSettings.h>
+#include <mu/ParserException.h>
 #include <xml/DOMParser.h>
 
 #include "RPNDerivParser.h"
@@ -26,17 +28,45 @@ enum class FileFailure : td::BYTE
     XmlFile
 };
 
+// The parser's reports go to the solver's logger, when it has one, and never to the
+// application's reporter: a solver's document problems are its own.
+class SolverReporter final : public mu::IErrorReporter
+{
+public:
+    explicit SolverReporter(sc::ILog* pLog) : _pLog(pLog) {}
+    void report(int, const td::String&, const td::String& message) override
+    {
+        if (_pLog)
+            _pLog->showText(message, sc::ILog::Error);
+    }
+
+private:
+    sc::ILog* _pLog;
+};
+
+// The parser's last error as an entry: with the document's line, counted from 1, where the
+// error has one (a file that could not be opened has none).
+template <typename T> void addParserError(SolverData<T>& d, const mu::ParserException& e)
+{
+    if (e.getLine() >= 0)
+        d.addError("Line no=@: @", e.getLine() + 1, e.getMessage());
+    else
+        d.addError("@", e.getMessage());
+}
+
 // Parses source by the context's input kind and hands the document's root to read; the
 // document lives for the call.
 template <typename T, typename Read>
 bool readDocument(SolverData<T>& d, const td::String& source, FileFailure failure, Read read)
 {
+    SolverReporter reporter(d.pSolver ? d.pSolver->getLog() : nullptr);
     if (d.inputKind == 1)
     {
         SAXParser parser;
-        if (!parser.parseMemory(source.c_str(), nullptr, true))
+        if (!parser.parseMemory(source.c_str(), &reporter, true))
         {
             d.addError("Cannot parse xml input data");
+            addParserError(d, parser.getLastError());
             return false;
         }
         return read(parser.getDocument().getFirstChild());
@@ -44,23 +74,15 @@ bool readDocument(SolverData<T>& d, const td::String& source, FileFailure failur
     if (d.inputKind != 0)
         return false;
     XmlFileParser parser;
-    if (parser.parseFile(source, nullptr))
+    if (parser.parseFile(source, &reporter))
         return read(parser.getDocument().getFirstChild());
     switch (failure)
     {
-    case FileFailure::WithParserText:
-    {
-        d.addError("Cannot parse the file");
-        const mu::ParserException& e = parser.getLastError();
-        if (e.getLine() >= 0)
-            d.addError("Line no=@: @", e.getLine(), e.getMessage());
-        else
-            d.addError("@", e.getMessage());
-        break;
-    }
+    case FileFailure::WithParserText: d.addError("Cannot parse the file"); break;
     case FileFailure::Exclaimed: d.addError("Cannot parse the file!"); break;
     case FileFailure::XmlFile: d.addError("Cannot parse the xml file"); break;
     }
+    addParserError(d, parser.getLastError());
     return false;
 }
 

@@ -64,7 +64,7 @@ template <typename T> bool SolverData<T>::beginLocation(td::BYTE section) const
 {
     if (!pErrorLog)
         return false;
-    beginErrorEntry(*pErrorLog, currentLine, section == cCurrentSection ? currentSection : section);
+    beginErrorEntry(*pErrorLog, entryLine(), section == cCurrentSection ? currentSection : section);
     return true;
 }
 

@@ -124,7 +124,7 @@ template <typename T> struct SolverData
     td::UINT4 nTFVars = 0;
     td::UINT4 keyLine = 0;
     td::UINT4 keyColumn = 0;
-    td::UINT2 currentLine = 0;
+    td::UINT4 currentLine = 0;
     td::UINT2 namingIndex = 0;
     td::BYTE treeOption = 1;
     td::BYTE inputKind = 0;
@@ -142,6 +142,9 @@ template <typename T> struct SolverData
     // The model level of the early naming.
     sc::ModelLevel earlyLevel = sc::ModelLevel::Main;
 
+    // Line of the entries written now: the model text's statement being built, else the
+    // current line.
+    td::UINT4 entryLine() const { return keyLine != 0 ? keyLine : currentLine; }
     // The solver's logger; null without a solver or logger, or while keys are silenced.
     sc::ILog* getLog() const { return pSolver && !keysSilenced ? pSolver->getLog() : nullptr; }
     // Name of a symbol (variables first, then parameters); "-" without a solver.
@@ -165,13 +168,13 @@ template <typename T> struct SolverData
         return pEvaluatorPool->alloc(n);
     }
 
-    // Appends an entry at the current line and section; each "@" of the text takes the
-    // next argument (C text, td::String, u16, i32, u32 or u64).
+    // Appends an entry at the entry line and the current section; each "@" of the text
+    // takes the next argument (C text, td::String, u16, i32, u32 or u64).
     template <typename... Args> void addError(const char* text, const Args&... args) const
     {
         if (!pErrorLog)
             return;
-        beginErrorEntry(*pErrorLog, currentLine, currentSection);
+        beginErrorEntry(*pErrorLog, entryLine(), currentSection);
         appendSubstituted(*pErrorLog, text, args...);
     }
 

@@ -40,7 +40,7 @@ struct BuildSettings
     td::INT4 indexOfTParam = -1;
     td::INT4 indexOfDeltaTParam = -1;
     // Line of the model in the model text: every error entry of the solver carries it.
-    td::UINT2 line = 0;
+    td::UINT4 line = 0;
     td::BYTE inputKind = 0;
     td::BYTE buildOptions[3] = {};
     td::BYTE pivot = 0;

@@ -29,6 +29,8 @@ template <typename T> ExpressionTree<T>::ExpressionTree(const ExpressionTree& ot
     TD_ASSERT(other._pMemMgr);
     bindContext(other._pSolverData, other._pLimits, other._nVars);
     _printMode = other._printMode;
+    // A part built apart reports where the build of the whole stands until it walks on.
+    _walkColumn = other._walkColumn;
 }
 
 template <typename T>
@@ -501,22 +503,27 @@ template <typename T> void ExpressionTree<T>::reportUnexpectedToken(td::BYTE typ
     reportFormatted(sc::msg::etUnexpTokenID, number, kindName(type));
 }
 
+template <typename T> td::UINT4 ExpressionTree<T>::reportColumn() const
+{
+    return _walkColumn != 0 ? _walkColumn : _pSolverData->keyColumn;
+}
+
 template <typename T> void ExpressionTree<T>::reportAt(const char* key) const
 {
     if (sc::ILog* pLog = _pSolverData ? _pSolverData->getLog() : nullptr)
-        pLog->showKeyAt(key, _pSolverData->keyLine, _pSolverData->keyColumn, sc::ILog::Error);
+        pLog->showKeyAt(key, _pSolverData->keyLine, reportColumn(), sc::ILog::Error);
 }
 
 template <typename T> void ExpressionTree<T>::reportFormatted(const char* key, const char* arg) const
 {
     if (sc::ILog* pLog = _pSolverData ? _pSolverData->getLog() : nullptr)
-        pLog->showFormatted(key, _pSolverData->keyLine, _pSolverData->keyColumn, sc::ILog::Error, 1, arg);
+        pLog->showFormatted(key, _pSolverData->keyLine, reportColumn(), sc::ILog::Error, 1, arg);
 }
 
 template <typename T> void ExpressionTree<T>::reportFormatted(const char* key, const char* arg1, const char* arg2) const
 {
     if (sc::ILog* pLog = _pSolverData ? _pSolverData->getLog() : nullptr)
-        pLog->showFormatted(key, _pSolverData->keyLine, _pSolverData->keyColumn, sc::ILog::Error, 2, arg1, arg2);
+        pLog->showFormatted(key, _pSolverData->keyLine, reportColumn(), sc::ILog::Error, 2, arg1, arg2);
 }
 
 template class ExpressionTree<double>;

@@ -452,8 +452,16 @@ private:
     static bool printsBracketFirst(const Node* pNode);
     void referenceToString(td::MutableString& out, const Tok& token) const;
 
-    // messages to the solver's logger, at the build context's key position
+    // messages to the solver's logger at the build context's key line, in the column of
+    // the token being built (the context's key column outside a build)
     void reportAt(const char* key) const;
+    td::UINT4 reportColumn() const;
+    // The build has reached the token: later messages stand at its column, when it has one.
+    void walkAt(const Tok& token)
+    {
+        if (token.column != 0)
+            _walkColumn = token.column;
+    }
     void reportFormatted(const char* key, const char* arg) const;
     void reportFormatted(const char* key, const char* arg1, const char* arg2) const;
     void reportUnexpectedToken(td::BYTE type) const;
@@ -471,6 +479,8 @@ private:
     NodeStack _operatorStack;
     NodeStack _rootStack;
     BracketStack _multiParamFnStack;
+    // Column of the last token with one that the build has walked; 0 outside a build.
+    td::UINT2 _walkColumn = 0;
     // Node statistics, counted from the root when stale.
     mutable td::UINT4 _nConsts = 0;
     mutable td::UINT4 _nVarRefs = 0;

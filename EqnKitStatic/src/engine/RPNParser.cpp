@@ -577,6 +577,8 @@ template <typename T> struct RPNParser<T>::FrontEndState
     td::UINT4 end;
     F prevCode = F::EndOfLine;
     td::UINT2 fnColumn = 0;
+    // Column of the last token appended: the ')' closing the right side stands there.
+    td::UINT2 lastColumn = 0;
     bool expectOpen = false;
     bool equalsSeen = false;
     bool closeAtEnd = false;
@@ -610,7 +612,11 @@ template <typename T> bool RPNParser<T>::readFrontEnd(const sc::ExprTokens& toke
     exprKind = 0;
     FrontEndState st{tokens, line, firstOffset, endOffset < line.nExpr ? endOffset : line.nExpr};
     if (st.end <= firstOffset)
-        return keyError(sc::msg::scBadExpression, line.line, 1);
+    {
+        // The missing expression belongs behind the last token before it.
+        const td::UINT4 before = (firstOffset < line.nExpr ? firstOffset : line.nExpr);
+        return keyError(sc::msg::scBadExpression, line.line, before > 0 ? st.at(before - 1).column : 1);
+    }
     beginExpression();
     for (td::UINT4 pos = firstOffset; pos < st.end && !st.done; ++pos)
     {
@@ -642,7 +648,7 @@ template <typename T> bool RPNParser<T>::frontEndEnd(FrontEndState& st)
         Tok close;
         close.type = C::CLOSE_PARENTHESIS;
         st.closeAtEnd = false;
-        if (!frontEndAppend(st, close, 0))
+        if (!frontEndAppend(st, close, st.lastColumn))
             return false;
     }
     finishExpression();
@@ -652,7 +658,11 @@ template <typename T> bool RPNParser<T>::frontEndEnd(FrontEndState& st)
 
 template <typename T> bool RPNParser<T>::frontEndAppend(FrontEndState& st, const Tok& token, td::UINT2 column)
 {
-    switch (append(token))
+    // Every token keeps the column of the text token it comes from, for the tree's messages.
+    Tok placed = token;
+    placed.column = column;
+    st.lastColumn = column;
+    switch (append(placed))
     {
     case AppendResult::TwoOperators: return keyError(sc::msg::scTwoConsOperands, st.line.line, column);
     case AppendResult::NestedConj: return keyError(sc::msg::scNestedConjNotAllowed, st.line.line, column);

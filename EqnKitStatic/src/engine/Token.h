@@ -143,6 +143,9 @@ template <typename T> struct Token : TokenCodes
     td::UINT4 index = 0;
     td::BYTE type = UNUSABLE;
     sc::SymbolOrigin symbolOrigin = sc::SymbolOrigin::ThisModel;
+    // Column of the model-text token it stands for, counted from 1, for messages; 0 when
+    // it has none (tokens of other roads and those the parser adds on its own).
+    td::UINT2 column = 0;
 
     td::BYTE functionID() const { return static_cast<td::BYTE>(index & 0xFFu); }
     bool isNumber() const { return TokenCodes::isNumber(type); }

@@ -83,6 +83,7 @@ template <typename T> bool ExpressionTree<T>::build(TokNode* pFirst)
     _multiParamFnStack.clear();
     _nestingRefused = false;
     zeroCounts();
+    _walkColumn = 0;
     WalkState st;
     TokNode* p = pFirst;
     bool ok = walk(p, Walk::Whole, st);
@@ -98,6 +99,7 @@ template <typename T> bool ExpressionTree<T>::build(TokNode* pFirst)
         reportAt(st.nOperands == 0 ? msg::etEmptyExpression : msg::etOperatorWoOprnd);
         ok = false;
     }
+    _walkColumn = 0;
     if (!ok)
     {
         // The roots of earlier builds stay on top.
@@ -117,6 +119,7 @@ template <typename T> bool ExpressionTree<T>::walk(TokNode*& p, Walk kind, WalkS
     {
         Tok& t = p->token;
         const td::BYTE type = t.type;
+        walkAt(t);
         if (type == C::SYMBOL || t.isNumber() || type == C::LAPLACE)
         {
             if (st.state == State::AfterOperand)
@@ -476,6 +479,7 @@ template <typename T> bool ExpressionTree<T>::readSingleArguments(TokNode*& p, B
         reportFormatted(msg::etMFnPremEnd, name);
         return false;
     }
+    walkAt(q->token);
     if (!isSingleOperand(q->token))
     {
         reportFormatted(msg::etMFnExpOprnd, name);
@@ -496,6 +500,7 @@ template <typename T> bool ExpressionTree<T>::readSingleArguments(TokNode*& p, B
             reportAt(msg::etExpPremEnd);
             return false;
         }
+        walkAt(pComma->token);
         if (pComma->token.type != C::COMMA)
         {
             reportFormatted(msg::etExpCommaInMFn, name);
@@ -507,6 +512,7 @@ template <typename T> bool ExpressionTree<T>::readSingleArguments(TokNode*& p, B
             reportFormatted(msg::etExpPremEndFn, name);
             return false;
         }
+        walkAt(q->token);
         if (!isSingleOperand(q->token))
         {
             reportFormatted(msg::etMFnExpOprnd, name);
@@ -521,6 +527,8 @@ template <typename T> bool ExpressionTree<T>::readSingleArguments(TokNode*& p, B
         pSecond->rightTag = 1;
     }
     TokNode* pClose = q->pNext;
+    if (pClose)
+        walkAt(pClose->token);
     if (!pClose || pClose->token.type != C::CLOSE_PARENTHESIS)
     {
         reportAt(msg::etExpectedClosePar);
@@ -570,6 +578,7 @@ template <typename T> bool ExpressionTree<T>::walkFunction(TokNode*& p, WalkStat
     }
     if (q->token.type != C::OPEN_PARENTHESIS)
     {
+        walkAt(q->token);
         reportFormatted(msg::etFnNeedsOpenPar, name);
         return false;
     }
@@ -594,6 +603,7 @@ template <typename T> bool ExpressionTree<T>::walkReference(TokNode*& p, WalkSta
     }
     if (pOpen->token.type != C::OPEN_PARENTHESIS)
     {
+        walkAt(pOpen->token);
         reportFormatted(msg::etFnNeedsOpenPar, name);
         return false;
     }
@@ -604,6 +614,7 @@ template <typename T> bool ExpressionTree<T>::walkReference(TokNode*& p, WalkSta
     }
     if (pRef->token.type != (generator ? C::RND_GEN : C::STATISTIC))
     {
+        walkAt(pRef->token);
         reportFormatted(msg::etFnNotPrpFmt, name, generator ? "RndGen" : "Stat");
         return false;
     }
@@ -614,6 +625,7 @@ template <typename T> bool ExpressionTree<T>::walkReference(TokNode*& p, WalkSta
     }
     if (pClose->token.type != C::CLOSE_PARENTHESIS)
     {
+        walkAt(pClose->token);
         reportFormatted(msg::etFnNeedsClosePar, name);
         return false;
     }
@@ -640,6 +652,7 @@ template <typename T> bool ExpressionTree<T>::walkLimit(TokNode*& p, WalkState& 
     }
     if (pOpen->token.type != C::OPEN_PARENTHESIS)
     {
+        walkAt(pOpen->token);
         reportAt(msg::etLimiFnWoOpenPar);
         return false;
     }

@@ -51,7 +51,7 @@ public:
     // "WLS", "ODE" and "DAE" theirs; any other word (other case, blanks) gives null.
     // The new solver carries line in its error entries and has pParent as its parent.
     static Solver* create(Solver* pParent, sc::ILog* pLog, const td::String& type, const td::String& spare,
-                          td::UINT4 maxIter, double eps, td::UINT2 line);
+                          td::UINT4 maxIter, double eps, td::UINT4 line);
     // An iteration limit as the 16 bits the solvers keep: larger values saturate.
     static td::UINT2 saturatedMaxIter(td::LINT8 maxIter);
     // Name of a status code; "OK" for a code outside the table.
@@ -143,10 +143,10 @@ public:
     bool hasConjugatePartners() override { return _stores.settings.conjugatePartners != 0; }
     FnLimits<T>* getFnLimits() override { return &_stores.fnLimits; }
     RndGenManager* getRndGenManager() override { return &_stores.generators; }
-    SubModelBuild buildSubModel(const td::String& typeWord, double eps, td::UINT2 line, const sc::Naming& naming,
+    SubModelBuild buildSubModel(const td::String& typeWord, double eps, td::UINT4 line, const sc::Naming& naming,
                                 const sc::TokenizedModel& model) override;
     void beginXmlChildren(td::UINT4 n) override;
-    SubModelBuild buildXmlChild(const td::String& typeWord, const td::String& domain, td::UINT2 line,
+    SubModelBuild buildXmlChild(const td::String& typeWord, const td::String& domain, td::UINT4 line,
                                 const xml::Node& element) override;
     // Builds this solver, a child of an XML model, from its Init Model element; only the
     // Newton-Raphson kind reads one.
@@ -166,7 +166,7 @@ public:
     Solver* getChild(td::UINT4 i) const { return _children[i]; }
     double getEps() const { return _eps; }
     td::INT4 getMaxReps() const { return _maxReps; }
-    td::UINT2 getLine() const { return _stores.settings.line; }
+    td::UINT4 getLine() const { return _stores.settings.line; }
     td::BYTE isAlwaysOn() const { return _alwaysOn; }
     td::BYTE getReInit() const { return _reInit; }
     // Iterations since the last reset, repetition or simulation start.

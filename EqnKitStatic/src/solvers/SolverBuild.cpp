@@ -103,7 +103,7 @@ template <typename T> void Solver<T>::beginXmlChildren(td::UINT4 n)
 
 template <typename T>
 typename Solver<T>::SubModelBuild Solver<T>::buildXmlChild(const td::String& typeWord, const td::String& domain,
-                                                           td::UINT2 line, const xml::Node& element)
+                                                           td::UINT4 line, const xml::Node& element)
 {
     Solver* pChild = create(this, _pLog, typeWord, domain, cDefaultMaxIter, cDefaultEps, line);
     if (!pChild)
@@ -119,7 +119,7 @@ typename Solver<T>::SubModelBuild Solver<T>::buildXmlChild(const td::String& typ
 }
 
 template <typename T>
-typename Solver<T>::SubModelBuild Solver<T>::buildSubModel(const td::String& typeWord, double eps, td::UINT2 line,
+typename Solver<T>::SubModelBuild Solver<T>::buildSubModel(const td::String& typeWord, double eps, td::UINT4 line,
                                                            const sc::Naming& naming, const sc::TokenizedModel& model)
 {
     for (std::size_t i = 0; i < _children.size(); ++i)

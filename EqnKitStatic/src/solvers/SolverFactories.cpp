@@ -29,7 +29,7 @@ template <typename S, typename... Args> S* make(Args... args)
 } // namespace
 
 template <typename T> Solver<T>* Solver<T>::create(Solver* pParent, sc::ILog* pLog, const td::String& type,
-                                                   const td::String&, td::UINT4 maxIter, double eps, td::UINT2 line)
+                                                   const td::String&, td::UINT4 maxIter, double eps, td::UINT4 line)
 {
     Solver* pSolver = nullptr;
     const td::UINT2 limit = saturatedMaxIter(maxIter);

@@ -75,7 +75,9 @@ public:
     void bindVocabulary(td::UINT2 namingIndex);
 
     // Fills the ten header values (defaults first) from the text's header block; both
-    // results are 0 when the block is missing or broken.
+    // results are 0 when the block is missing or broken. The later passes number their
+    // lines on from the header's end line, so that every line is counted from the first
+    // line of the text.
     HeaderEnd readHeader(cnt::SafeFullVector<td::Variant>& headerValues, td::MutableString& line,
                          mu::LineLoader& loader);
 
@@ -138,6 +140,9 @@ private:
     int _errorLimit = -1;
     ILog* _pLog = nullptr;
     td::UINT4 _nErrors = 0;
+    // Lines of the text before the first line that the structure and statement passes
+    // read: the header's lines, or 0 for a text without a header.
+    td::UINT4 _linesBeforeBody = 0;
     // Where each name of the sub-model was declared, by kind and position in its map.
     struct Place
     {

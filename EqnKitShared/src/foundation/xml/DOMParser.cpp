@@ -44,7 +44,8 @@ bool DOMParser<IN>::parseFile(const td::String& path, mu::IErrorReporter* pRepor
         {
             td::String text = joined("Cannot open xml file: ", path);
             report(pReporter, cFileSource, text);
-            keepError(mu::ParserException(0, 0, getLastError().getKind(), text));
+            // No place in a document: line and column -1.
+            keepError(mu::ParserException(-1, -1, getLastError().getKind(), text));
             return false;
         }
         std::unique_ptr<char[]> pBuffer(new char[static_cast<std::size_t>(getWindowSize()) + 1]);

@@ -1,0 +1,118 @@
+// Where a solver's error log says a problem stands: the line of the model text counted from
+// its first line, in the main model and in a sub-model; and a document the XML entry
+// refuses is the solver's to report, at its line, never the process's standard error.
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "SolverSupport.h"
+
+namespace
+{
+using test::Cmplx;
+
+std::string domainOf(bool complex) { return complex ? ", domain = cmplx" : ""; }
+
+template <typename T> void expectEntriesAtTheStatementsLine()
+{
+    const std::string domain = domainOf(sl::ValueTraits<T>::isComplex);
+    struct Case
+    {
+        std::string header;
+        td::UINT4 headerLines;
+    } headers[] = {{"Header:\nmaxIter = 50\nend\n", 3}, {"Header:\n// positions\nmaxIter = 50\n\nend\n", 5}};
+    for (const Case& h : headers)
+    {
+        // The statement that cannot be differentiated: the fifth line after the model line in
+        // the main model, the seventh in the sub-model, whose log comes first behind a line
+        // break; both begin in column 3.
+        const std::string main =
+            h.header + "Model [type = NL" + domain + "]:\nVars:\nx = 1; y = 1\nNLEs:\nx = 2\n  y = round(x, 2)\nend\n";
+        const std::string sub = h.header + "Model [type = NL" + domain +
+                                "]:\nVars:\nx = 1\nSubModel [type = NL]:\nVars:\nu = 0\nNLEs:\n  u = round(u, 1)\n"
+                                "end\nNLEs:\nx = 1\nend\n";
+        const std::string entry =
+            ",NLEqs):Function round cannot be differentiated and thus cannot be used as part of NLEqs!";
+        for (const auto& [text, line, lead] :
+             {std::tuple{main, h.headerLines + 6, ""}, std::tuple{sub, h.headerLines + 8, "\n"}})
+        {
+            test::BuiltSolver<T> b;
+            EXPECT_FALSE(b.build(text)) << text;
+            EXPECT_EQ(std::string(b.pSolver->getErrorLog().c_str()), lead + ("(" + std::to_string(line) + entry))
+                << text;
+            // The keys stand there too, at the statement's first token.
+            ASSERT_FALSE(b.log.messages.empty()) << text;
+            EXPECT_EQ(b.log.messages[0].text, "@ET.CantDiff");
+            EXPECT_EQ(b.log.messages[0].line, line) << text;
+            EXPECT_EQ(b.log.messages[0].col, 3u) << text;
+        }
+    }
+}
+
+TEST(EntryPositions, ErrorLogEntriesStandAtTheStatementsLine)
+{
+    expectEntriesAtTheStatementsLine<double>();
+    expectEntriesAtTheStatementsLine<Cmplx>();
+}
+
+// A solver of each kind from its factory, with the logger given.
+template <typename T> std::vector<std::function<sc::ISolver<T>*(sc::ILog*)>> factories()
+{
+    if constexpr (sl::ValueTraits<T>::isComplex)
+        return {[](sc::ILog* p) { return sc::createCmplxNRSolver(p, 50); },
+                [](sc::ILog* p) { return sc::createCmplxWLSSolver(p, 50); },
+                [](sc::ILog* p) { return sc::createCmplxDAESolver(p, 50); },
+                [](sc::ILog* p) { return sc::createCmplxODESolver(p); }};
+    else
+        return {[](sc::ILog* p) { return sc::createDblNRSolver(p, 50); },
+                [](sc::ILog* p) { return sc::createDblWLSSolver(p, 50); },
+                [](sc::ILog* p) { return sc::createDblDAESolver(p, 50); },
+                [](sc::ILog* p) { return sc::createDblODESolver(p); }};
+}
+
+template <typename T> void expectXmlRefusalsOfTheSolverAlone()
+{
+    // The Var element is closed by Vars on the document's third line.
+    const std::string broken =
+        "<?xml version=\"1.0\"?>\n<Model type=\"NR\">\n<Vars><Var name=\"x\"></Vars>\n</Model>\n";
+    const std::string entry = "(0,Other):Line no=3: Unexpected closing element name: 'Vars'. Expected: 'Var'";
+    const std::string path = testing::TempDir() + "brokenDocument.xml";
+    std::ofstream(path, std::ios::binary) << broken;
+    for (const auto& make : factories<T>())
+    {
+        for (bool withLogger : {true, false})
+        {
+            for (int kind : {1, 0})
+            {
+                test::RecordingLog log;
+                sc::ISolver<T>* pSolver = make(withLogger ? &log : nullptr);
+                testing::internal::CaptureStderr();
+                EXPECT_FALSE(pSolver->initFromXML(td::String(kind == 1 ? broken : path), kind));
+                EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << kind;
+                const std::string errors = pSolver->getErrorLog().c_str();
+                EXPECT_NE(errors.find(entry), std::string::npos) << kind << "\n" << errors;
+                pSolver->release();
+                if (!withLogger)
+                    continue;
+                // The parser's report reaches the solver's logger instead.
+                bool reported = false;
+                for (const test::RecordingLog::Message& m : log.messages)
+                    reported = reported || m.text.find("Unexpected closing element name") != std::string::npos;
+                EXPECT_TRUE(reported) << kind;
+            }
+        }
+    }
+    std::remove(path.c_str());
+}
+
+TEST(EntryPositions, AMalformedXmlDocumentIsTheSolversToReport)
+{
+    expectXmlRefusalsOfTheSolverAlone<double>();
+    expectXmlRefusalsOfTheSolverAlone<Cmplx>();
+}
+} // namespace
