@@ -13,14 +13,11 @@ namespace
 using test::Cmplx;
 namespace msg = sc::msg;
 
-// The line an entry carries for a line of the whole text (the header counts two lines).
 const std::string cHeader = "Header:\nend\n";
-constexpr td::UINT4 cHeaderLines = 2;
-td::UINT4 entryLine(td::UINT4 textLine) { return textLine - cHeaderLines; }
 
 std::string named(const char* word, td::UINT4 textLine, td::UINT4 col)
 {
-    return std::string(msg::mlReservedWordAsName) + " (" + word + ") @" + std::to_string(entryLine(textLine)) + ":" +
+    return std::string(msg::mlReservedWordAsName) + " (" + word + ") @" + std::to_string(textLine) + ":" +
            std::to_string(col);
 }
 

@@ -15,10 +15,6 @@ using sc::ModelLevel;
 using test::Cmplx;
 namespace msg = sc::msg;
 
-// The line an entry carries for a line of the whole text (the header counts three lines).
-constexpr td::UINT4 cHeaderLines = 3;
-td::UINT4 entryLine(td::UINT4 textLine) { return textLine - cHeaderLines; }
-
 enum class Entry
 {
     NR,
@@ -54,7 +50,7 @@ template <typename T> struct TextBuild : test::Build<T>
 
 std::string doubleAt(td::UINT4 textLine, td::UINT4 col)
 {
-    return std::string(msg::scDoubleEq) + " @" + std::to_string(entryLine(textLine)) + ":" + std::to_string(col);
+    return std::string(msg::scDoubleEq) + " @" + std::to_string(textLine) + ":" + std::to_string(col);
 }
 
 template <typename T> class SecondAssignment : public ::testing::Test

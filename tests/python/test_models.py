@@ -128,10 +128,6 @@ def test_repetitions_and_sub_models_follow_the_solve(create, vector, released_mo
 
 
 def test_a_group_outside_the_model_type_fails_the_load_and_the_model_lives_on(capfd, released_models):
-    def shown(line):
-        """The console's line number of a line of the text, whose header has three lines."""
-        return line - 1
-
     header = "Header:\nmaxIter = 50\nend\n"
     nl = header + "Model [type = NL]:\nVars:\nx = 0\nODEs:\nx' = 1\nend\n"  # ODEs: line 7, column 1
     wls = header + "Model [type = WLS]:\nVars:\nx = 0\nWLSEs:\nx = 1\n  ODEs:\nx' = 1\nend\n"  # line 9, column 3
@@ -144,7 +140,7 @@ def test_a_group_outside_the_model_type_fails_the_load_and_the_model_lives_on(ca
         assert not model.initFromString(text)
         flush_c_stdout()
         out = capfd.readouterr().out
-        assert out.startswith(f"Error! LineNo={shown(line)}, colNo={column}, msg=@SC.GroupNotInModelType\n"), out
+        assert out.startswith(f"Error! LineNo={line}, colNo={column}, msg=@SC.GroupNotInModelType\n"), out
 
     # Each model loads and runs a text that fits it afterwards.
     ode, dae, real_wls, complex_wls = (model for model, *_ in loads)

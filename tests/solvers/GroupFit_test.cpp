@@ -15,10 +15,6 @@ namespace
 namespace msg = sc::msg;
 using test::Cmplx;
 
-// The line an entry carries for a line of the whole text (the header counts three lines).
-constexpr td::UINT4 cHeaderLines = 3;
-td::UINT4 entryLine(td::UINT4 textLine) { return textLine - cHeaderLines; }
-
 enum class Kind
 {
     NR,
@@ -90,7 +86,7 @@ template <typename T> struct Factory
 
 std::string at(const char* key, td::UINT4 textLine, td::UINT4 col)
 {
-    return std::string(key) + " @" + std::to_string(entryLine(textLine)) + ":" + std::to_string(col);
+    return std::string(key) + " @" + std::to_string(textLine) + ":" + std::to_string(col);
 }
 
 template <typename T> class GroupFit : public ::testing::Test
@@ -151,7 +147,7 @@ TYPED_TEST(GroupFit, AGroupOutsideTheModelTypeOrTheSolverKindIsRefusedAtItsHeade
         EXPECT_EQ(f.firstKeyAt(), at(c.key, c.textLine, c.col)) << c.body;
         std::string entry = c.entry;
         if (const std::size_t p = entry.find('@'); p != std::string::npos)
-            entry.replace(p, 1, std::to_string(entryLine(c.textLine)));
+            entry.replace(p, 1, std::to_string(c.textLine));
         EXPECT_NE(f.errorLog().find(entry), std::string::npos) << c.body << "\n" << f.errorLog();
     }
 
