@@ -3,13 +3,13 @@
 #include <cmath>
 
 #include "CU.h"
+#include "CompileContext.h"
 #include "ISolverServices.h"
-#include "SolverData.h"
 #include "StatisticsStore.h"
 
 namespace sl
 {
-template <typename T> void Evaluator<T>::init(SolverData<T>& data, td::INT4 nInstructions, td::INT4 nConsts,
+template <typename T> void Evaluator<T>::init(CompileContext<T>& data, td::INT4 nInstructions, td::INT4 nConsts,
                                               td::INT4 nVarRefs, td::INT4 nParamRefs, td::UINT4 nTemps, bool tempsLent)
 {
     TD_ASSERT(_pCode == nullptr);
@@ -35,7 +35,7 @@ template <typename T> void Evaluator<T>::init(SolverData<T>& data, td::INT4 nIns
     _pCode[0] = CodeUnit{};
 }
 
-template <typename T> void Evaluator<T>::trimCode(SolverData<T>& data)
+template <typename T> void Evaluator<T>::trimCode(CompileContext<T>& data)
 {
     if (!_pCode || _type != Type::Code || !data.pInstructionPool)
         return;

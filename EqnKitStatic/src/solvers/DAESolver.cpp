@@ -34,8 +34,8 @@ template <typename T> bool DAESolver<T>::init(sc::Naming* pNaming, const sc::Tok
     const sc::ModelLevel level = mainModel ? sc::ModelLevel::Main : sc::ModelLevel::Sub;
     beginDAEBuild();
     RPNDerivParser<T> builder(this->_stores);
-    SolverData<T> data;
-    bindSolverData(this->_stores, *this, data, builder, &model, level);
+    SolverData<T> data(this->_stores, *this);
+    bindSolverData(data, builder, &model, level);
     data.dynamics = 2;
     this->readReInit(model, level);
     if (!builder.initDAE(*pNaming, model, data, level))
@@ -44,8 +44,8 @@ template <typename T> bool DAESolver<T>::init(sc::Naming* pNaming, const sc::Tok
         return false;
     }
     this->applyModelLineSettings(model, level);
-    this->takeBuildResults(data, model, level);
-    return finishDAEBuild(data, builder);
+    this->takeBuildResults(builder.results());
+    return finishDAEBuild();
 }
 
 template <typename T> void DAESolver<T>::beginDAEBuild()
@@ -63,24 +63,27 @@ template <typename T> bool DAESolver<T>::initFromXML(const td::String& source, t
     this->_stores.settings.inputKind = inputKind;
     this->_reInit = 0;
     RPNDerivParser<T> builder(this->_stores);
-    SolverData<T> data;
-    bindSolverData(this->_stores, *this, data, builder, nullptr, sc::ModelLevel::Main);
+    SolverData<T> data(this->_stores, *this);
+    bindSolverData(data, builder, nullptr, sc::ModelLevel::Main);
     data.dynamics = 2;
-    data.stepValue = _dT;
+    data.results.stepValue = _dT;
     if (!builder.loadDAEFromXML(source, data))
     {
         this->addErrorEntry(ErrorSection::Other, msg::txtCannotReadData);
         return false;
     }
-    this->takeXmlBuildResults(data);
-    return finishDAEBuild(data, builder);
+    this->takeBuildResults(builder.results());
+    return finishDAEBuild();
 }
 
-template <typename T> bool DAESolver<T>::finishDAEBuild(const SolverData<T>& data, const RPNDerivParser<T>& builder)
+template <typename T> void DAESolver<T>::takeBuildResults(const BuildResults& results)
 {
-    _method = data.IntegrationMethod;
-    TD_ASSERT(this->_stores.nVars == builder.getNumVariables());
-    TD_ASSERT(this->_stores.nParams == builder.getNumParameters());
+    NRSolver<T>::takeBuildResults(results);
+    _method = results.IntegrationMethod;
+}
+
+template <typename T> bool DAESolver<T>::finishDAEBuild()
+{
     this->_nJacobianEntriesBuilt = this->_stores.jacobian.getNumberOfNonZeros();
     this->_nJacobianEntries = this->_nJacobianEntriesBuilt;
     this->_keepFactorisation = this->_stores.jacobian.isConstant() ? 1 : 0;

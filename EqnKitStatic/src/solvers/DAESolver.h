@@ -53,11 +53,13 @@ public:
 
 protected:
     ~DAESolver() override = default;
+    // And the model's integration method.
+    void takeBuildResults(const BuildResults& results) override;
 
 private:
     // What both roads do before their build, and with its results.
     void beginDAEBuild();
-    bool finishDAEBuild(const SolverData<T>& data, const RPNDerivParser<T>& builder);
+    bool finishDAEBuild();
     using Finish = sc::ISolverConsumer::Finish;
 
     // One time step at time t (first: from t, raised by dT in the step). A step that fails

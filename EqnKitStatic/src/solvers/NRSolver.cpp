@@ -45,31 +45,29 @@ template <typename T> bool NRSolver<T>::initFromXML(const td::String& source, td
     this->_stores.settings.inputKind = inputKind;
     this->_reInit = 0;
     RPNDerivParser<T> builder(this->_stores);
-    SolverData<T> data;
-    bindSolverData(this->_stores, *this, data, builder, nullptr, sc::ModelLevel::Main);
+    SolverData<T> data(this->_stores, *this);
+    bindSolverData(data, builder, nullptr, sc::ModelLevel::Main);
     if (!builder.loadNRFromXML(source, data))
     {
         this->addReadModelError(msg::txtCannotReadData);
         return false;
     }
-    return finishXmlBuild(data, builder);
+    return finishXmlBuild(builder.results());
 }
 
 template <typename T> bool NRSolver<T>::buildFromXmlElement(const xml::Node& element)
 {
     beginNRBuild();
     RPNDerivParser<T> builder(this->_stores);
-    SolverData<T> data;
-    bindSolverData(this->_stores, *this, data, builder, nullptr, sc::ModelLevel::Sub);
+    SolverData<T> data(this->_stores, *this);
+    bindSolverData(data, builder, nullptr, sc::ModelLevel::Sub);
     builder.bindXmlEntry(data);
-    return builder.loadNRModel(element) && finishXmlBuild(data, builder);
+    return builder.loadNRModel(element) && finishXmlBuild(builder.results());
 }
 
-template <typename T> bool NRSolver<T>::finishXmlBuild(const SolverData<T>& data, const RPNDerivParser<T>& builder)
+template <typename T> bool NRSolver<T>::finishXmlBuild(const BuildResults& results)
 {
-    this->takeXmlBuildResults(data);
-    TD_ASSERT(this->_stores.nVars == builder.getNumVariables());
-    TD_ASSERT(this->_stores.nParams == builder.getNumParameters());
+    this->takeBuildResults(results);
     _nJacobianEntriesBuilt = this->_stores.jacobian.getNumberOfNonZeros();
     _nJacobianEntries = _nJacobianEntriesBuilt;
     if (!setUp())
@@ -87,8 +85,8 @@ template <typename T> bool NRSolver<T>::init(sc::Naming* pNaming, const sc::Toke
     beginNRBuild();
 
     RPNDerivParser<T> builder(this->_stores);
-    SolverData<T> data;
-    bindSolverData(this->_stores, *this, data, builder, &model, level);
+    SolverData<T> data(this->_stores, *this);
+    bindSolverData(data, builder, &model, level);
     this->readReInit(model, level);
     if (!builder.initNR(*pNaming, model, data, level))
     {
@@ -96,9 +94,7 @@ template <typename T> bool NRSolver<T>::init(sc::Naming* pNaming, const sc::Toke
         return false;
     }
     this->applyModelLineSettings(model, level);
-    this->takeBuildResults(data, model, level);
-    TD_ASSERT(this->_stores.nVars == builder.getNumVariables());
-    TD_ASSERT(this->_stores.nParams == builder.getNumParameters());
+    this->takeBuildResults(builder.results());
     _nJacobianEntriesBuilt = this->_stores.jacobian.getNumberOfNonZeros();
     _nJacobianEntries = _nJacobianEntriesBuilt;
 

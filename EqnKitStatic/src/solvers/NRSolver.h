@@ -43,7 +43,7 @@ protected:
     void beginNRBuild();
     // After a successful XML build: its results, the Jacobian's count and the set-up;
     // false after "Missing initial values..".
-    bool finishXmlBuild(const SolverData<T>& data, const RPNDerivParser<T>& builder);
+    bool finishXmlBuild(const BuildResults& results);
     void releaseSparse();
 
     using Finish = sc::ISolverConsumer::Finish;

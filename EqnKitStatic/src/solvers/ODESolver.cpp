@@ -19,21 +19,17 @@ template <typename T> bool ODESolver<T>::initFromXML(const td::String& source, t
     this->_stores.settings.inputKind = inputKind;
     this->_reInit = 0;
     RPNDerivParser<T> builder(this->_stores);
-    SolverData<T> data;
-    bindSolverData(this->_stores, *this, data, builder, nullptr, sc::ModelLevel::Main);
+    SolverData<T> data(this->_stores, *this);
+    bindSolverData(data, builder, nullptr, sc::ModelLevel::Main);
     _states.reserve(0);
     data.pODEList = &_states;
-    data.stepValue = _dT;
+    data.results.stepValue = _dT;
     if (!builder.loadODEFromXML(source, data))
     {
         this->addReadModelError(msg::txtODECannotReadData);
         return false;
     }
-    this->takeXmlBuildResults(data);
-    if (data.stepValue > 0)
-        _dT = data.stepValue;
-    TD_ASSERT(this->_stores.nVars == builder.getNumVariables());
-    TD_ASSERT(this->_stores.nParams == builder.getNumParameters());
+    this->takeBuildResults(builder.results());
     return setUpODE();
 }
 
@@ -43,11 +39,11 @@ template <typename T> bool ODESolver<T>::init(sc::Naming* pNaming, const sc::Tok
     const sc::ModelLevel level = mainModel ? sc::ModelLevel::Main : sc::ModelLevel::Sub;
     this->beginBuild();
     RPNDerivParser<T> builder(this->_stores);
-    SolverData<T> data;
-    bindSolverData(this->_stores, *this, data, builder, &model, level);
+    SolverData<T> data(this->_stores, *this);
+    bindSolverData(data, builder, &model, level);
     _states.reserve(0);
     data.pODEList = &_states;
-    data.stepValue = _dT;
+    data.results.stepValue = _dT;
     this->readReInit(model, level);
     if (!builder.initODE(*pNaming, model, data, level))
     {
@@ -55,12 +51,16 @@ template <typename T> bool ODESolver<T>::init(sc::Naming* pNaming, const sc::Tok
         return false;
     }
     this->applyModelLineSettings(model, level);
-    this->takeBuildResults(data, model, level);
-    if (data.stepValue > 0)
-        _dT = data.stepValue;
-    TD_ASSERT(this->_stores.nVars == builder.getNumVariables());
-    TD_ASSERT(this->_stores.nParams == builder.getNumParameters());
+    this->takeBuildResults(builder.results());
     return setUpODE();
+}
+
+template <typename T> void ODESolver<T>::takeBuildResults(const BuildResults& results)
+{
+    Solver<T>::takeBuildResults(results);
+    // The step the model gives; else the solver's stays.
+    if (results.stepValue > 0)
+        _dT = results.stepValue;
 }
 
 template <typename T> bool ODESolver<T>::setUpODE()

@@ -54,6 +54,8 @@ public:
 
 protected:
     ~ODESolver() override = default;
+    // And the step the model gives.
+    void takeBuildResults(const BuildResults& results) override;
 
 private:
     using Finish = sc::ISolverConsumer::Finish;

@@ -14,6 +14,7 @@
 #include <td/String.h>
 #include <td/Types.h>
 
+#include "BuildResults.h"
 #include "ISolverServices.h"
 #include "SolverStores.h"
 
@@ -189,17 +190,15 @@ protected:
     // The reInit attribute of the model line of the level.
     void readReInit(const sc::TokenizedModel& model, sc::ModelLevel level);
     // Reads the model line of the level after a successful build: eps, maxIter,
-    // alwaysOn and (sub-model) initMain.
+    // alwaysOn and, for a sub-model, initMain and the parameters it copies from its parent.
     void applyModelLineSettings(const sc::TokenizedModel& model, sc::ModelLevel level);
-    // The settings a tokenized build hands back: reInit, copied parameters, the section
-    // flags and the time parameters.
-    void takeBuildResults(const SolverData<T>& data, const sc::TokenizedModel& model, sc::ModelLevel level);
+    // What a successful build hands back, on either road: the time parameters, the section
+    // flags and eps when the model gives one; the kinds take their own parts of it too.
+    virtual void takeBuildResults(const BuildResults& results);
     // An entry of the text error log in section ReadModel at the solver's line.
     void addReadModelError(const char* text) { addErrorEntry(ErrorSection::ReadModel, text); }
     // An entry of the text error log in a section at the solver's line.
     void addErrorEntry(ErrorSection section, const char* text);
-    // Of a successful XML build: the time parameters and eps (when the model gives one).
-    void takeXmlBuildResults(const SolverData<T>& data);
 
     // ---- running ----
     bool runSection(Section section);

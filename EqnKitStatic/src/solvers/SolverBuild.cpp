@@ -1,6 +1,6 @@
-// What every solver kind does around a tokenized build: dropping the last build, the
-// settings of the model line and of the build context, error entries of a failed
-// build, and the child model that a main model's build makes.
+// What every solver kind does around a build: dropping the last build, the settings of
+// the model line, what the build hands back, error entries of a failed build, and the
+// child models that a main model's build makes.
 #include <cfloat>
 
 #include <sc/TokenizedModel.h>
@@ -59,36 +59,26 @@ template <typename T> void Solver<T>::applyModelLineSettings(const sc::Tokenized
     _initMain = 1;
     if (line.getAttrib(sc::AttribID::InitMain, on) && !on)
         _initMain = 2;
+    _copyParsCount = model.getCopyParamsFromParentToSubModelCopied();
+    _copyParsFirst = model.getNumberOfInitialSubProblemParams();
 }
 
-template <typename T>
-void Solver<T>::takeBuildResults(const SolverData<T>& data, const sc::TokenizedModel& model, sc::ModelLevel level)
+template <typename T> void Solver<T>::takeBuildResults(const BuildResults& results)
 {
-    if (level == sc::ModelLevel::Sub)
-    {
-        _copyParsCount = model.getCopyParamsFromParentToSubModelCopied();
-        _copyParsFirst = model.getNumberOfInitialSubProblemParams();
-    }
-    _iterPostProcEveryPass = data.iterPostProcFlag;
-    _basePostProcEveryPass = data.basePostProcFlag;
-    _stores.settings.indexOfTParam = data.indexOfTParam;
-    _stores.settings.indexOfDeltaTParam = data.indexOfDeltaTParam;
-    if (data.eps != 0)
-        _eps = data.eps;
+    TD_ASSERT(_stores.nVars == results.nVars);
+    TD_ASSERT(_stores.nParams == results.nParams);
+    _iterPostProcEveryPass = results.iterPostProcFlag;
+    _basePostProcEveryPass = results.basePostProcFlag;
+    _stores.settings.indexOfTParam = results.indexOfTParam;
+    _stores.settings.indexOfDeltaTParam = results.indexOfDeltaTParam;
+    if (results.eps != 0)
+        _eps = results.eps;
 }
 
 template <typename T> void Solver<T>::addErrorEntry(ErrorSection section, const char* text)
 {
     beginErrorEntry(_stores.errorLog, _stores.settings.line, static_cast<td::BYTE>(section));
     _stores.errorLog.append(text);
-}
-
-template <typename T> void Solver<T>::takeXmlBuildResults(const SolverData<T>& data)
-{
-    _stores.settings.indexOfTParam = data.indexOfTParam;
-    _stores.settings.indexOfDeltaTParam = data.indexOfDeltaTParam;
-    if (data.eps != 0)
-        _eps = data.eps;
 }
 
 template <typename T> void Solver<T>::beginXmlChildren(td::UINT4 n)

@@ -33,8 +33,8 @@ template <typename T> bool WLSSolver<T>::init(sc::Naming* pNaming, const sc::Tok
     const sc::ModelLevel level = mainModel ? sc::ModelLevel::Main : sc::ModelLevel::Sub;
     beginWLSBuild();
     RPNDerivParser<T> builder(this->_stores);
-    SolverData<T> data;
-    bindSolverData(this->_stores, *this, data, builder, &model, level);
+    SolverData<T> data(this->_stores, *this);
+    bindSolverData(data, builder, &model, level);
     data.pWeights = &_weights;
     this->readReInit(model, level);
     if (!builder.initWLS(*pNaming, model, data, level))
@@ -43,8 +43,8 @@ template <typename T> bool WLSSolver<T>::init(sc::Naming* pNaming, const sc::Tok
         return false;
     }
     this->applyModelLineSettings(model, level);
-    this->takeBuildResults(data, model, level);
-    setUpWLS(builder);
+    this->takeBuildResults(builder.results());
+    setUpWLS();
     return true;
 }
 
@@ -64,8 +64,8 @@ template <typename T> bool WLSSolver<T>::initFromXML(const td::String& source, t
     this->_stores.settings.inputKind = inputKind;
     this->_reInit = 0;
     RPNDerivParser<T> builder(this->_stores);
-    SolverData<T> data;
-    bindSolverData(this->_stores, *this, data, builder, nullptr, sc::ModelLevel::Main);
+    SolverData<T> data(this->_stores, *this);
+    bindSolverData(data, builder, nullptr, sc::ModelLevel::Main);
     data.pWeights = &_weights;
     if (!builder.loadWLSFromXML(source, data))
     {
@@ -73,17 +73,21 @@ template <typename T> bool WLSSolver<T>::initFromXML(const td::String& source, t
         return false;
     }
     // The tolerance stays the solver's.
-    this->_stores.settings.indexOfTParam = data.indexOfTParam;
-    this->_stores.settings.indexOfDeltaTParam = data.indexOfDeltaTParam;
-    setUpWLS(builder);
+    BuildResults results = builder.results();
+    results.eps = 0;
+    this->takeBuildResults(results);
+    setUpWLS();
     return true;
 }
 
-template <typename T> void WLSSolver<T>::setUpWLS(const RPNDerivParser<T>& builder)
+template <typename T> void WLSSolver<T>::takeBuildResults(const BuildResults& results)
 {
-    TD_ASSERT(this->_stores.nVars == builder.getNumVariables());
-    TD_ASSERT(this->_stores.nParams == builder.getNumParameters());
-    _nMeas = builder.getNumEquations();
+    NRSolver<T>::takeBuildResults(results);
+    _nMeas = results.nEquations;
+}
+
+template <typename T> void WLSSolver<T>::setUpWLS()
+{
     this->_nJacobianEntriesBuilt = this->_stores.jacobian.getNumberOfNonZeros();
     this->_nJacobianEntries = this->_nJacobianEntriesBuilt;
     SolverStores<T>& s = this->_stores;

@@ -34,12 +34,14 @@ public:
 
 protected:
     ~WLSSolver() override;
+    // And the count of measurement equations.
+    void takeBuildResults(const BuildResults& results) override;
 
 private:
     using Finish = sc::ISolverConsumer::Finish;
 
     // After a successful build: matrices, residual columns and the weights' normalisation.
-    void setUpWLS(const RPNDerivParser<T>& builder);
+    void setUpWLS();
     void releaseMatrices();
     // What both roads do before their build: matrices, counts and weights dropped.
     void beginWLSBuild();
