@@ -146,7 +146,8 @@ private:
         });
     }
 
-    // True for an OK status with a value that is not finite.
+    // True for an OK status with a value that is not finite. The text is loaded twice into the
+    // same model (the second load replaces the first), each load run.
     template <typename T, typename I, typename Make>
     bool runModel(const std::string& kind, Make make, const std::string& text, bool fromFile)
     {
@@ -157,17 +158,33 @@ private:
             finding(kind, "no model made");
             return false;
         }
-        note(kind, fromFile ? "load from a file" : "load");
-        const bool loaded = fromFile ? p->initFromFile(td::String(_scratch)) : p->initFromString(td::String(text));
         bool notFinite = false;
-        if (!loaded)
+        for (int load = 0; load < 2; ++load)
         {
-            if (log.countOfType(sc::ILog::Error) == 0)
-                finding(kind, "a failed load without an error message");
-            else
-                note(kind, "refused: " + firstError(log));
+            const bool file = fromFile && load == 0;
+            note(kind, file ? "load from a file" : load == 0 ? "load" : "load again");
+            const std::size_t errors = log.countOfType(sc::ILog::Error);
+            const bool loaded = file ? p->initFromFile(td::String(_scratch)) : p->initFromString(td::String(text));
+            if (!loaded)
+            {
+                if (log.countOfType(sc::ILog::Error) == errors)
+                    finding(kind, "a failed load without an error message");
+                else if (load == 0)
+                    note(kind, "refused: " + firstError(log));
+                break;
+            }
+            notFinite = runLoaded<T>(kind, p) || notFinite;
         }
-        else if constexpr (std::is_same_v<I, sc::IStatic>)
+        note(kind, "release");
+        p->release();
+        return notFinite;
+    }
+
+    // Two solves of a static model, or a reset and a few steps of a dynamic one.
+    template <typename T, typename I> bool runLoaded(const std::string& kind, sc::IModel<T, I>* p)
+    {
+        bool notFinite = false;
+        if constexpr (std::is_same_v<I, sc::IStatic>)
         {
             for (const char* stage : {"solve", "solve again"})
             {
@@ -175,23 +192,20 @@ private:
                 const sc::Solution st = p->getSolverInterface()->solve();
                 cnt::SafeFullVector<T> values;
                 p->getVariableValues(values);
-                notFinite = notFinite || okButNotFinite(st, values.begin(), values.size());
+                notFinite = okButNotFinite(st, values.begin(), values.size()) || notFinite;
             }
         }
         else
         {
             note(kind, "reset");
-            if (p->getSolverInterface()->reset(0.0))
-            {
-                note(kind, "step");
-                const sc::Solution st = p->getSolverInterface()->step(cSteps);
-                cnt::SafeFullVector<T> values;
-                p->getVariableValues(values);
-                notFinite = okButNotFinite(st, values.begin(), values.size());
-            }
+            if (!p->getSolverInterface()->reset(0.0))
+                return false;
+            note(kind, "step");
+            const sc::Solution st = p->getSolverInterface()->step(cSteps);
+            cnt::SafeFullVector<T> values;
+            p->getVariableValues(values);
+            notFinite = okButNotFinite(st, values.begin(), values.size());
         }
-        note(kind, "release");
-        p->release();
         return notFinite;
     }
 

@@ -3,12 +3,15 @@
 // stepped, each in a child process under a time limit. An abort, a crash, a sanitizer report,
 // a time-out, a failed load without a message or an OK status with a value that is not finite
 // fails the test, which prints the input.
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include "RoadMutators.h"
@@ -36,13 +39,15 @@ constexpr int cMutantsPerShard = 250;
 constexpr double cSecondsPerInput = 5.0;
 #endif
 
-// EQNKIT_FUZZ_MUTANTS, when set, runs longer: the same mutants and then more.
-int mutantsPerShard()
+// EQNKIT_FUZZ_MUTANTS, when set, runs longer: the same mutants and then more;
+// EQNKIT_FUZZ_SEED, when set, is added to the fixed seeds, for other mutants.
+int fromEnvironment(const char* name, int otherwise)
 {
-    const char* text = std::getenv("EQNKIT_FUZZ_MUTANTS");
-    const int n = text ? std::atoi(text) : 0;
-    return n > 0 ? n : cMutantsPerShard;
+    const char* text = std::getenv(name);
+    return text && *text ? std::atoi(text) : otherwise;
 }
+
+int mutantsPerShard() { return std::max(1, fromEnvironment("EQNKIT_FUZZ_MUTANTS", cMutantsPerShard)); }
 
 // Faults that other changes mend: a finding whose output holds one of these is counted but
 // does not fail the mutant runs. Empty this list once those changes are in.
@@ -130,6 +135,7 @@ struct RoadRun
 {
     test::IsolatedOutcome outcome;
     int built = 0;
+    double seconds = 0;
 
     bool finding() const { return !outcome.clean() || outcome.notes.find(test::cFindingMark) != std::string::npos; }
     bool mendedElsewhere() const
@@ -157,12 +163,14 @@ RoadRun runInput(Road road, const std::string& input)
     const std::string scratch = ::testing::TempDir() + "eqnkit_road_" + std::to_string(::getpid()) + "_" +
                                 std::to_string(road == Road::Text ? 0 : 1);
     RoadRun run;
+    const auto start = std::chrono::steady_clock::now();
     run.outcome = test::runIsolated(
         [&](int notes) {
             test::WholeRoad whole(notes, scratch);
             return (road == Road::Text ? whole.text(input) : whole.xml(input)) == 0 ? 0 : 1;
         },
         cSecondsPerInput);
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::remove(scratch.c_str());
     // Models that got as far as a solve or a step.
     for (const char* stage : {": solve\n", ": step\n"})
@@ -177,6 +185,35 @@ RoadRun runInput(Road road, const std::string& input)
 std::string report(const RoadRun& run, const std::string& what, const std::string& input)
 {
     return what + ": " + run.outcome.describe() + "\nlast stage: " + run.lastNote() + "\ninput:\n" + printable(input);
+}
+
+// The child process turns what would end or hang the test into an outcome.
+TEST(WholeRoadFuzz, ChildRunsCatchAbortsHangsAndSanitizerReports)
+{
+    const test::IsolatedOutcome aborted = test::runIsolated([](int) -> int { std::abort(); }, 5.0);
+    EXPECT_EQ(aborted.kind, test::IsolatedOutcome::Kind::Signalled);
+    EXPECT_EQ(aborted.code, SIGABRT);
+    const auto start = std::chrono::steady_clock::now();
+    const test::IsolatedOutcome hung = test::runIsolated(
+        [](int notes) {
+            test::isolatedNote(notes, "waiting");
+            for (;;)
+                ::pause();
+            return 0;
+        },
+        0.2);
+    EXPECT_EQ(hung.kind, test::IsolatedOutcome::Kind::TimedOut);
+    EXPECT_EQ(hung.notes, "waiting\n");
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 2.0);
+    const test::IsolatedOutcome reported = test::runIsolated(
+        [](int) {
+            std::fprintf(stderr, "x.cpp:1:2: runtime error: signed integer overflow\n");
+            return 0;
+        },
+        5.0);
+    EXPECT_EQ(reported.kind, test::IsolatedOutcome::Kind::Exited);
+    EXPECT_TRUE(reported.sanitizerReport());
+    EXPECT_FALSE(reported.clean());
 }
 
 TEST(WholeRoadFuzz, SeedsRunOnEveryKindWithoutFindings)
@@ -248,19 +285,26 @@ protected:
     {
         const std::vector<std::string> seeds = road == Road::Text ? textSeeds() : xmlSeeds();
         ASSERT_GE(seeds.size(), 6u);
-        const std::uint32_t seed = (road == Road::Text ? cTextSeed : cXmlSeed) + static_cast<std::uint32_t>(GetParam());
+        const std::uint32_t seed = (road == Road::Text ? cTextSeed : cXmlSeed) +
+                                   static_cast<std::uint32_t>(GetParam() + fromEnvironment("EQNKIT_FUZZ_SEED", 0));
         std::unique_ptr<test::Mutator> pMutator;
         if (road == Road::Text)
             pMutator = std::make_unique<test::TextRoadMutator>(seeds, seed);
         else
             pMutator = std::make_unique<test::XmlRoadMutator>(seeds, seed);
-        int built = 0, findings = 0, known = 0;
+        int built = 0, findings = 0, known = 0, slowest = 0;
+        double slowestSeconds = 0;
         const int mutants = mutantsPerShard();
         for (int i = 0; i < mutants && findings < 5; ++i)
         {
             const std::string input = pMutator->next();
             const RoadRun run = runInput(road, input);
             built += run.built;
+            if (run.seconds > slowestSeconds)
+            {
+                slowestSeconds = run.seconds;
+                slowest = i;
+            }
             if (!run.finding())
                 continue;
             if (run.mendedElsewhere())
@@ -274,6 +318,8 @@ protected:
         }
         // Enough mutants must get through a build to test the solvers.
         EXPECT_GT(built, mutants / 5) << known << " faults mended elsewhere";
+        std::printf("%d mutants, %d solved or stepped, %d faults mended elsewhere; slowest: mutant %d, %.3f s\n",
+                    mutants, built, known, slowest, slowestSeconds);
     }
 };
 
