@@ -108,7 +108,6 @@ private:
         return {};
     }
 
-    void note(const std::string& kind, const char* stage) { isolatedNote(_fd, kind + ": " + stage); }
     void note(const std::string& kind, const std::string& stage) { isolatedNote(_fd, kind + ": " + stage); }
 
     void finding(const std::string& kind, const std::string& what)

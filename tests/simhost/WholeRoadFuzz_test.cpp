@@ -200,6 +200,30 @@ TEST(WholeRoadFuzz, ChildRunsCatchAbortsHangsAndSanitizerReports)
     EXPECT_FALSE(reported.clean());
 }
 
+// A value made infinite by the model's own statements after the solve is no finding; the
+// model without those statements is what the check falls back on.
+TEST(WholeRoadFuzz, ValuesThatLateStatementsMakeInfiniteAreTheModels)
+{
+    const std::string text = "Header:\nmaxIter = 20\nend\nModel [type = NL]:\nVars:\nx = 1\nSubModel [type = NL]:\n"
+                             "Vars:\nu = 0\nNLEs:\nu = 1\nPostProc:\nu = 2\nend\nNLEs:\nx = 2\nLimits:\n"
+                             "group [name = \"g\"]\n    if x > 1\n        x = 1\n    end\nend\nPostProc:\n"
+                             "x = 1/0\nend\n";
+    EXPECT_EQ(test::withoutLateGroups(text), "Header:\nmaxIter = 20\nend\nModel [type = NL]:\nVars:\nx = 1\n"
+                                             "SubModel [type = NL]:\nVars:\nu = 0\nNLEs:\nu = 1\nend\nNLEs:\n"
+                                             "x = 2\nend\n\n");
+    const RoadRun run = runInput(Road::Text, text);
+    EXPECT_FALSE(run.finding()) << report(run, "late statements", text);
+    EXPECT_NE(run.outcome.notes.find("real NLE: its late statements made a value that is not finite"),
+              std::string::npos)
+        << run.outcome.notes;
+    const std::string doc = "<?xml version=\"1.0\"?><Model type=\"NR\"><Vars><Var name=\"x\" val=\"1\"/></Vars>"
+                            "<NLEqs><Eq fx=\"x = 2\"/></NLEqs><Limits><Group/></Limits><PostProc>"
+                            "<Eq fx=\"x = 1/0\"/></PostProc><PostProcessing/></Model>";
+    EXPECT_EQ(test::withoutLateElements(doc), "<?xml version=\"1.0\"?><Model type=\"NR\"><Vars><Var name=\"x\" "
+                                              "val=\"1\"/></Vars><NLEqs><Eq fx=\"x = 2\"/></NLEqs>"
+                                              "<PostProcessing/></Model>");
+}
+
 TEST(WholeRoadFuzz, SeedsRunOnEveryKindWithoutFindings)
 {
     for (Road road : {Road::Text, Road::Xml})
