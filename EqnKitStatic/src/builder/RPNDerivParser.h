@@ -597,8 +597,9 @@ private:
 };
 
 // Binds a build: the builder to the context, the context's stores emptied for the new
-// build and bound to its solver; with a tokenized model the model line's simplify and
-// pivot attributes of the level, and the complex build without conjugate partners.
+// build and bound to its solver, whose logger the context takes; with a tokenized model
+// the model line's simplify and pivot attributes of the level, and the complex build
+// without conjugate partners.
 template <typename T> void bindSolverData(SolverData<T>& data, RPNDerivParser<T>& builder,
                                           const sc::TokenizedModel* pModel, sc::ModelLevel level);
 
