@@ -80,112 +80,56 @@ private:
         return true;
     }
 
+    // The operands of unit u by its row of the operation table, in the order of the code.
     bool readOperands(const CodeUnit& u, Step& s)
     {
+        if (u.op >= cOperationCount || !traitsOf(u.operation()).batched)
+            return false;
+        const OpTraits& o = traitsOf(u.operation());
         if (u.store)
             cell(u.temp);
-        const Op op = u.operation();
-        switch (op)
+        // The cells it takes beyond the one it leaves go; a cell left where none was taken is new.
+        for (td::BYTE k = o.leaves; k < o.takes; ++k)
         {
-        case Op::End: return true;
-        case Op::PushVar:
-        case Op::PushPar: push(); [[fallthrough]];
-        case Op::AddVar:
-        case Op::SubVar:
-        case Op::MulVar:
-        case Op::DivVar:
-        case Op::RevSubVar:
-        case Op::RevDivVar:
-        case Op::AddPar:
-        case Op::SubPar:
-        case Op::MulPar:
-        case Op::DivPar:
-        case Op::RevSubPar:
-        case Op::RevDivPar: indices.push_back(u.arg); return true;
-        case Op::MulVarAdd:
-        case Op::MulVarSub: indices.push_back(u.arg); return pop();
-        case Op::PushConst: push(); [[fallthrough]];
-        case Op::AddConst:
-        case Op::SubConst:
-        case Op::MulConst:
-        case Op::DivConst:
-        case Op::RevSubConst:
-        case Op::RevDivConst: constant(); return true;
-        case Op::MulVarRevSubConst:
-            indices.push_back(u.arg);
-            constant();
-            return true;
-        case Op::Add:
-        case Op::Sub:
-        case Op::Mul:
-        case Op::Div:
-        case Op::RevSub:
-        case Op::RevDiv: return pop();
-        case Op::PushVarSubVar:
+            if (!pop())
+                return false;
+        }
+        if (o.leaves > o.takes)
             push();
-            indices.push_back(u.arg);
+        readArgument(u, o.arg, s);
+        if (o.consts > 0)
+            constant();
+        if (o.next == Operand::Var)
             indices.push_back(_pc++->arg);
-            return true;
-        case Op::TempMulConst: push(); [[fallthrough]];
-        case Op::AddTempMulConst:
-        case Op::SubTempMulConst:
-            s.arg = u.arg;
-            cell(u.arg);
-            constant();
-            return true;
-        case Op::MulConstAddTempMulConst:
-        case Op::MulConstSubTempMulConst:
-            s.arg = u.arg;
-            cell(u.arg);
-            constant();
-            constant();
-            return true;
-        case Op::TempMulConstAddTempMulConst:
-        case Op::TempMulConstSubTempMulConst:
-            push();
-            s.arg = u.arg;
-            cell(u.arg);
-            constant();
+        else if (o.next == Operand::Temp)
+        {
             s.arg2 = _pc++->arg;
             cell(s.arg2);
-            constant();
-            return true;
-        default: return readCellOperands(u, s);
         }
+        if (o.consts > 1)
+            constant();
+        return true;
     }
 
-    // Operations on temporary cells and results.
-    bool readCellOperands(const CodeUnit& u, Step& s)
+    // A variable's or parameter's index is the row's own; a cell or result is the shape's.
+    void readArgument(const CodeUnit& u, Operand arg, Step& s)
     {
-        s.arg = u.arg;
-        switch (u.operation())
+        switch (arg)
         {
-        case Op::AddTemp:
-        case Op::SubTemp:
-        case Op::MulTemp:
-        case Op::DivTemp:
-        case Op::RevSubTemp:
-        case Op::RevDivTemp:
-        case Op::SinCos:
-        case Op::CosSin:
-        case Op::Store: cell(u.arg); return true;
-        case Op::Load:
-            push();
+        case Operand::None:
+        case Operand::Parent: return;
+        case Operand::Var:
+        case Operand::Par: indices.push_back(u.arg); return;
+        case Operand::Temp:
+            s.arg = u.arg;
             cell(u.arg);
-            return true;
-        case Op::Put:
-        case Op::PutHead: return pop();
-        case Op::PutLoad:
-        case Op::PutHeadLoad:
+            return;
+        case Operand::Result: s.arg = u.arg; return;
+        case Operand::ResultTemp:
+            s.arg = u.arg;
             s.arg2 = u.temp;
             cell(u.temp);
-            return true;
-        case Op::PutLoadMulVar:
-            s.arg2 = u.temp;
-            cell(u.temp);
-            indices.push_back(_pc++->arg);
-            return true;
-        default: return false;
+            return;
         }
     }
 
@@ -312,49 +256,51 @@ private:
         for (td::UINT4 r = 0; r < _n; ++r)
             f(r);
     }
-    // The top becomes x op y for operation form F of a family: x + y, x - y, x * y, x / y,
-    // then y - x and y / x (the reversed forms), with x and y read for each row.
-    template <int F, typename X, typename Y> void combine(X&& x, Y&& y)
+    // The top becomes x op y for form F: x + y, x - y, x * y, x / y, then y - x and y / x
+    // (the reversed forms), with x and y read for each row.
+    template <Form F, typename X, typename Y> void combine(X&& x, Y&& y)
     {
         T* a = _acc;
-        if constexpr (F == 0)
+        if constexpr (F == Form::Add)
             each([&](td::UINT4 r) { a[r] = x(r) + y(r); });
-        else if constexpr (F == 1)
+        else if constexpr (F == Form::Sub)
             each([&](td::UINT4 r) { a[r] = x(r) - y(r); });
-        else if constexpr (F == 2)
+        else if constexpr (F == Form::Mul)
             each([&](td::UINT4 r) { a[r] = x(r) * y(r); });
-        else if constexpr (F == 3)
+        else if constexpr (F == Form::Div)
             each([&](td::UINT4 r) { a[r] = x(r) / y(r); });
-        else if constexpr (F == 4)
+        else if constexpr (F == Form::RevSub)
             each([&](td::UINT4 r) { a[r] = y(r) - x(r); });
         else
             each([&](td::UINT4 r) { a[r] = y(r) / x(r); });
     }
     // The top and a variable, a parameter, a constant or a temporary cell; the cell below
     // the top and the top.
-    template <int F> void withCells(const T* from, const td::UINT4* i)
+    template <Form F> void withCells(const T* from, const td::UINT4* i)
     {
         combine<F>([this](td::UINT4 r) { return _acc[r]; }, [from, i](td::UINT4 r) { return from[i[r]]; });
     }
-    template <int F> void withBlock(const T* c)
+    template <Form F> void withBlock(const T* c)
     {
         combine<F>([this](td::UINT4 r) { return _acc[r]; }, [c](td::UINT4 r) { return c[r]; });
     }
-    template <int F> void variableForm(const Step& s) { withCells<F>(_x, index(s)); }
-    template <int F> void parameterForm(const Step& s) { withCells<F>(_p, index(s)); }
-    template <int F> void constantForm(const Step& s) { withBlock<F>(constant(s)); }
-    template <int F> void tempForm(const Step& s) { withBlock<F>(temp(s.arg)); }
-    template <int F> void belowForm(const Step&)
+    template <Form F> void withBelow()
     {
         const T* t = pop();
         combine<F>([t](td::UINT4 r) { return t[r]; }, [this](td::UINT4 r) { return _acc[r]; });
     }
 
-    // Inlined into the loop of run: one call a batch, not one a step.
+    // Inlined into the loop of run: one call a batch, not one a step. step dispatches to
+    // stepOf<op> of each operation of the table; each operation the batches run has its
+    // branch in one of the steps below, or its stepOf fails to compile.
     [[gnu::always_inline]] inline bool step(const Step& s, const Batch& b, T* heads, T* values);
-    [[gnu::always_inline]] inline void fusedStep(const Step& s);
-    [[gnu::always_inline]] inline void scaledCellStep(const Step& s);
-    [[gnu::always_inline]] inline bool putStep(const Step& s, const Batch& b, T* heads, T* values);
+    template <Op op> [[gnu::always_inline]] inline bool stepOf(const Step& s, const Batch& b, T* heads, T* values);
+    template <Op op> [[gnu::always_inline]] inline void formStep(const Step& s);
+    template <Op op> [[gnu::always_inline]] inline void pushStep(const Step& s);
+    template <Op op> [[gnu::always_inline]] inline void cellStep(const Step& s);
+    template <Op op> [[gnu::always_inline]] inline void variableProductStep(const Step& s);
+    template <Op op> [[gnu::always_inline]] inline void scaledCellStep(const Step& s);
+    template <Op op> [[gnu::always_inline]] inline bool putStep(const Step& s, const Batch& b, T* heads, T* values);
 
     const T* _x;
     const T* _p;
@@ -368,151 +314,202 @@ private:
     const T* _pConstants = nullptr;
 };
 
+namespace
+{
+// For the static_assert of an operation the batch machine does not handle.
+template <Op> constexpr bool cStepMissing = false;
+} // namespace
+
 // False ends the batch's run: at its end, or at the residual of a run without values.
 template <typename T> bool RowBatches<T>::Machine::step(const Step& s, const Batch& b, T* heads, T* values)
 {
-    const Op op = s.op;
-    switch (op)
+    switch (s.op)
     {
-// The six forms of a family, each a case of its own: a step costs one dispatch.
-#define EQNKIT_SIX_FORMS(family, form)                                                                                 \
-    case Op::Add##family: form<0>(s); return true;                                                                     \
-    case Op::Sub##family: form<1>(s); return true;                                                                     \
-    case Op::Mul##family: form<2>(s); return true;                                                                     \
-    case Op::Div##family: form<3>(s); return true;                                                                     \
-    case Op::RevSub##family: form<4>(s); return true;                                                                  \
-    case Op::RevDiv##family: form<5>(s); return true;
-        EQNKIT_SIX_FORMS(Var, variableForm)
-        EQNKIT_SIX_FORMS(Par, parameterForm)
-        EQNKIT_SIX_FORMS(Const, constantForm)
-        EQNKIT_SIX_FORMS(Temp, tempForm)
-        EQNKIT_SIX_FORMS(, belowForm)
-#undef EQNKIT_SIX_FORMS
-    case Op::End: return false;
-    case Op::PushVar:
-    case Op::PushPar:
+#define EQNKIT_OPERATION_STEP(name, ...)                                                                               \
+    case Op::name: return stepOf<Op::name>(s, b, heads, values);
+        EQNKIT_OPERATIONS(EQNKIT_OPERATION_STEP)
+#undef EQNKIT_OPERATION_STEP
+    }
+    return false;
+}
+
+// The operations by their row: the arithmetic forms, the puts and the fused products of a
+// temporary cell and a constant; the others one by one.
+template <typename T> template <Op op>
+bool RowBatches<T>::Machine::stepOf(const Step& s, const Batch& b, T* heads, T* values)
+{
+    constexpr OpTraits o = traitsOf(op);
+    if constexpr (!o.batched)
     {
-        push();
+        // The reader leaves out a program that holds it.
+        TD_ASSERT(!"an operation the batches do not run");
+        return false;
+    }
+    else if constexpr (op == Op::End)
+        return false;
+    else if constexpr (o.form != Form::None)
+        formStep<op>(s);
+    else if constexpr (o.arg == Operand::Result || o.arg == Operand::ResultTemp)
+        return putStep<op>(s, b, heads, values);
+    else if constexpr (o.arg == Operand::Temp && o.consts > 0)
+        scaledCellStep<op>(s);
+    else if constexpr (o.arg == Operand::Temp)
+        cellStep<op>(s);
+    else if constexpr (o.arg == Operand::Var && (o.consts > 0 || o.takes == 2))
+        variableProductStep<op>(s);
+    else if constexpr (o.takes == 0)
+        pushStep<op>(s);
+    else
+        static_assert(cStepMissing<op>, "an operation without its step in the batch machine");
+    return true;
+}
+
+// The top combined with the operand of the form's family: a variable, a parameter, a
+// constant, a temporary cell, or the cell below it.
+template <typename T> template <Op op> void RowBatches<T>::Machine::formStep(const Step& s)
+{
+    constexpr OpTraits o = traitsOf(op);
+    if constexpr (o.takes == 2)
+        withBelow<o.form>();
+    else if constexpr (o.arg == Operand::Var)
+        withCells<o.form>(_x, index(s));
+    else if constexpr (o.arg == Operand::Par)
+        withCells<o.form>(_p, index(s));
+    else if constexpr (o.arg == Operand::Temp)
+        withBlock<o.form>(temp(s.arg));
+    else if constexpr (o.consts == 1)
+        withBlock<o.form>(constant(s));
+    else
+        static_assert(cStepMissing<op>, "a form without its family in the batch machine");
+}
+
+template <typename T> template <Op op> void RowBatches<T>::Machine::pushStep(const Step& s)
+{
+    push();
+    if constexpr (op == Op::PushVar || op == Op::PushPar)
+    {
         const T* from = op == Op::PushVar ? _x : _p;
         const td::UINT4* i = index(s);
         each([&](td::UINT4 r) { _acc[r] = from[i[r]]; });
-        return true;
     }
-    case Op::PushConst:
-        push();
+    else if constexpr (op == Op::PushConst)
         move(_acc, constant(s));
-        return true;
-    case Op::Load:
+    else if constexpr (op == Op::PushVarSubVar)
+    {
+        const td::UINT4 *i = index(s), *k = index(s, 1);
+        each([&](td::UINT4 r) { _acc[r] = _x[i[r]] - _x[k[r]]; });
+    }
+    else
+        static_assert(cStepMissing<op>, "an operation without its step in the batch machine");
+}
+
+// The operations on one temporary cell.
+template <typename T> template <Op op> void RowBatches<T>::Machine::cellStep(const Step& s)
+{
+    if constexpr (op == Op::Load)
+    {
         push();
         move(_acc, temp(s.arg));
-        return true;
-    case Op::Store: move(temp(s.arg), _acc); return true;
-    case Op::SinCos:
-    case Op::CosSin:
+    }
+    else if constexpr (op == Op::Store)
+        move(temp(s.arg), _acc);
+    else if constexpr (op == Op::SinCos || op == Op::CosSin)
     {
         T* partner = temp(s.arg);
-        const bool sine = op == Op::SinCos;
+        constexpr bool sine = op == Op::SinCos;
         each([&](td::UINT4 r) {
             T sn, cs;
             _sines.sineAndCosine(_acc[r], sn, cs);
             _acc[r] = sine ? sn : cs;
             partner[r] = sine ? cs : sn;
         });
-        return true;
     }
-    case Op::Put:
-    case Op::PutHead:
-    case Op::PutLoad:
-    case Op::PutHeadLoad:
-    case Op::PutLoadMulVar: return putStep(s, b, heads, values);
-    default: fusedStep(s); return true;
-    }
+    else
+        static_assert(cStepMissing<op>, "an operation without its step in the batch machine");
 }
 
-template <typename T> void RowBatches<T>::Machine::fusedStep(const Step& s)
+// The product of the top and a variable, taken from a constant or added to or subtracted
+// from the cell below.
+template <typename T> template <Op op> void RowBatches<T>::Machine::variableProductStep(const Step& s)
 {
     T* a = _acc;
-    switch (s.op)
+    const td::UINT4* i = index(s);
+    if constexpr (op == Op::MulVarRevSubConst)
     {
-    case Op::PushVarSubVar:
-    {
-        push();
-        const td::UINT4 *i = index(s), *k = index(s, 1);
-        each([&](td::UINT4 r) { a[r] = _x[i[r]] - _x[k[r]]; });
-        return;
-    }
-    case Op::MulVarRevSubConst:
-    {
-        const td::UINT4* i = index(s);
         const T* c = constant(s);
         each([&](td::UINT4 r) { a[r] = c[r] - a[r] * _x[i[r]]; });
-        return;
     }
-    case Op::MulVarAdd:
-    case Op::MulVarSub:
+    else if constexpr (op == Op::MulVarAdd)
     {
         const T* below = pop();
-        const td::UINT4* i = index(s);
-        if (s.op == Op::MulVarAdd)
-            each([&](td::UINT4 r) { a[r] = below[r] + a[r] * _x[i[r]]; });
-        else
-            each([&](td::UINT4 r) { a[r] = below[r] - a[r] * _x[i[r]]; });
-        return;
+        each([&](td::UINT4 r) { a[r] = below[r] + a[r] * _x[i[r]]; });
     }
-    default: scaledCellStep(s); return;
+    else if constexpr (op == Op::MulVarSub)
+    {
+        const T* below = pop();
+        each([&](td::UINT4 r) { a[r] = below[r] - a[r] * _x[i[r]]; });
     }
+    else
+        static_assert(cStepMissing<op>, "an operation without its step in the batch machine");
 }
 
 // The fused operations on a temporary cell times a constant.
-template <typename T> void RowBatches<T>::Machine::scaledCellStep(const Step& s)
+template <typename T> template <Op op> void RowBatches<T>::Machine::scaledCellStep(const Step& s)
 {
     T* a = _acc;
     const T* t = temp(s.arg);
     const T* c = constant(s);
-    switch (s.op)
+    if constexpr (op == Op::TempMulConst)
     {
-    case Op::TempMulConst:
         push();
         each([&](td::UINT4 r) { a[r] = t[r] * c[r]; });
-        return;
-    case Op::AddTempMulConst: each([&](td::UINT4 r) { a[r] = a[r] + t[r] * c[r]; }); return;
-    case Op::SubTempMulConst: each([&](td::UINT4 r) { a[r] = a[r] - t[r] * c[r]; }); return;
-    default: break;
     }
-    const T* c2 = constant(s, 1);
-    switch (s.op)
+    else if constexpr (op == Op::AddTempMulConst)
+        each([&](td::UINT4 r) { a[r] = a[r] + t[r] * c[r]; });
+    else if constexpr (op == Op::SubTempMulConst)
+        each([&](td::UINT4 r) { a[r] = a[r] - t[r] * c[r]; });
+    else if constexpr (op == Op::MulConstAddTempMulConst)
     {
-    case Op::MulConstAddTempMulConst: each([&](td::UINT4 r) { a[r] = a[r] * c[r] + t[r] * c2[r]; }); return;
-    case Op::MulConstSubTempMulConst: each([&](td::UINT4 r) { a[r] = a[r] * c[r] - t[r] * c2[r]; }); return;
-    case Op::TempMulConstAddTempMulConst:
-    case Op::TempMulConstSubTempMulConst:
+        const T* c2 = constant(s, 1);
+        each([&](td::UINT4 r) { a[r] = a[r] * c[r] + t[r] * c2[r]; });
+    }
+    else if constexpr (op == Op::MulConstSubTempMulConst)
+    {
+        const T* c2 = constant(s, 1);
+        each([&](td::UINT4 r) { a[r] = a[r] * c[r] - t[r] * c2[r]; });
+    }
+    else if constexpr (op == Op::TempMulConstAddTempMulConst || op == Op::TempMulConstSubTempMulConst)
     {
         push();
+        const T* c2 = constant(s, 1);
         const T* t2 = temp(s.arg2);
-        if (s.op == Op::TempMulConstAddTempMulConst)
+        if constexpr (op == Op::TempMulConstAddTempMulConst)
             each([&](td::UINT4 r) { a[r] = t[r] * c[r] + t2[r] * c2[r]; });
         else
             each([&](td::UINT4 r) { a[r] = t[r] * c[r] - t2[r] * c2[r]; });
-        return;
     }
-    default: TD_ASSERT(!"an operation the batches do not run"); return;
-    }
+    else
+        static_assert(cStepMissing<op>, "an operation without its step in the batch machine");
 }
 
 // A put: the residual into heads, an entry into values; then the cell below, a
 // temporary cell, or one times a variable becomes the top.
-template <typename T> bool RowBatches<T>::Machine::putStep(const Step& s, const Batch& b, T* heads, T* values)
+template <typename T> template <Op op>
+bool RowBatches<T>::Machine::putStep(const Step& s, const Batch& b, T* heads, T* values)
 {
-    const bool head = s.op == Op::PutHead || s.op == Op::PutHeadLoad;
-    if (head)
+    static_assert(op == Op::Put || op == Op::PutHead || op == Op::PutLoad || op == Op::PutHeadLoad ||
+                      op == Op::PutLoadMulVar,
+                  "a put without its step in the batch machine");
+    constexpr bool head = op == Op::PutHead || op == Op::PutHeadLoad;
+    if constexpr (head)
         each([&](td::UINT4 r) { heads[b.rows[r]] = _acc[r]; });
     else if (values)
         each([&](td::UINT4 r) { values[b.firstEntries[r] + s.arg - 1] = _acc[r]; });
     if (head && !values)
         return false;
-    if (s.op == Op::Put || s.op == Op::PutHead)
+    if constexpr (op == Op::Put || op == Op::PutHead)
         move(_acc, pop());
-    else if (s.op == Op::PutLoadMulVar)
+    else if constexpr (op == Op::PutLoadMulVar)
     {
         const T* loaded = temp(s.arg2);
         const td::UINT4* i = index(s);
