@@ -80,56 +80,70 @@ private:
         return true;
     }
 
-    // The operands of unit u by its row of the operation table, in the order of the code.
+    // The operands of unit u, read by its operation's row of the table in the order of the
+    // code; false for an operation the batches do not run.
     bool readOperands(const CodeUnit& u, Step& s)
     {
-        if (u.op >= cOperationCount || !traitsOf(u.operation()).batched)
-            return false;
-        const OpTraits& o = traitsOf(u.operation());
         if (u.store)
             cell(u.temp);
-        // The cells it takes beyond the one it leaves go; a cell left where none was taken is new.
-        for (td::BYTE k = o.leaves; k < o.takes; ++k)
+        switch (u.operation())
         {
-            if (!pop())
-                return false;
+#define EQNKIT_OPERATION_READ(name, ...)                                                                               \
+    case Op::name: return readOperands<Op::name>(u, s);
+            EQNKIT_OPERATIONS(EQNKIT_OPERATION_READ)
+#undef EQNKIT_OPERATION_READ
         }
-        if (o.leaves > o.takes)
-            push();
-        readArgument(u, o.arg, s);
-        if (o.consts > 0)
-            constant();
-        if (o.next == Operand::Var)
-            indices.push_back(_pc++->arg);
-        else if (o.next == Operand::Temp)
+        return false;
+    }
+
+    template <Op op> bool readOperands(const CodeUnit& u, Step& s)
+    {
+        constexpr OpTraits o = traitsOf(op);
+        if constexpr (!o.batched)
+            return false;
+        else
         {
-            s.arg2 = _pc++->arg;
-            cell(s.arg2);
+            // The cells it takes beyond the one it leaves go; one left where none was taken is new.
+            for (td::BYTE k = o.leaves; k < o.takes; ++k)
+            {
+                if (!pop())
+                    return false;
+            }
+            if constexpr (o.leaves > o.takes)
+                push();
+            readArgument<o.arg>(u, s);
+            if constexpr (o.consts > 0)
+                constant();
+            if constexpr (o.next == Operand::Var)
+                indices.push_back(_pc++->arg);
+            else if constexpr (o.next == Operand::Temp)
+            {
+                s.arg2 = _pc++->arg;
+                cell(s.arg2);
+            }
+            if constexpr (o.consts > 1)
+                constant();
+            return true;
         }
-        if (o.consts > 1)
-            constant();
-        return true;
     }
 
     // A variable's or parameter's index is the row's own; a cell or result is the shape's.
-    void readArgument(const CodeUnit& u, Operand arg, Step& s)
+    template <Operand arg> void readArgument(const CodeUnit& u, Step& s)
     {
-        switch (arg)
+        if constexpr (arg == Operand::Var || arg == Operand::Par)
+            indices.push_back(u.arg);
+        else if constexpr (arg == Operand::Temp)
         {
-        case Operand::None:
-        case Operand::Parent: return;
-        case Operand::Var:
-        case Operand::Par: indices.push_back(u.arg); return;
-        case Operand::Temp:
             s.arg = u.arg;
             cell(u.arg);
-            return;
-        case Operand::Result: s.arg = u.arg; return;
-        case Operand::ResultTemp:
+        }
+        else if constexpr (arg == Operand::Result)
+            s.arg = u.arg;
+        else if constexpr (arg == Operand::ResultTemp)
+        {
             s.arg = u.arg;
             s.arg2 = u.temp;
             cell(u.temp);
-            return;
         }
     }
 
