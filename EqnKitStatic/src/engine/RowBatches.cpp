@@ -286,7 +286,10 @@ private:
         else if constexpr (F == Form::RevSub)
             each([&](td::UINT4 r) { a[r] = y(r) - x(r); });
         else
+        {
+            static_assert(F == Form::RevDiv, "a form without its arithmetic");
             each([&](td::UINT4 r) { a[r] = y(r) / x(r); });
+        }
     }
     // The top and a variable, a parameter, a constant or a temporary cell; the cell below
     // the top and the top.
