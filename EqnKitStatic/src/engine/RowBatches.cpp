@@ -1,11 +1,9 @@
 #include "RowBatches.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <cstring>
 #include <unordered_map>
-#include <utility>
 
 #include <td/Assert.h>
 
@@ -16,9 +14,10 @@ namespace
 // For the static_assert of an operation the batch machine does not handle.
 template <Op> constexpr bool cStepMissing = false;
 
-// The operations that share one target of the batch machine's dispatch and are told apart
-// by comparisons behind it: the puts, and the fused operations other than the arithmetic
-// forms. Fewer targets keep that jump predictable (a step a few per cent faster).
+// The operations that share one target of the batch machine's dispatch, in one step each
+// group, told apart by comparisons there: the puts, and the fused operations other than the
+// arithmetic forms. Fewer targets keep that jump predictable (the steps a few per cent
+// faster than with one target an operation).
 enum class Shared : td::BYTE
 {
     None,
@@ -38,24 +37,23 @@ constexpr Shared sharedOf(Op op)
     return fused ? Shared::Fused : Shared::None;
 }
 
-template <Shared g> constexpr std::size_t cSharedCount = [] {
-    std::size_t n = 0;
-    for (std::size_t k = 0; k < cOperationCount; ++k)
-        n += sharedOf(static_cast<Op>(k)) == g ? 1 : 0;
-    return n;
-}();
-
-// The operations of a shared step, in the order of the table.
-template <Shared g> constexpr std::array<Op, cSharedCount<g>> cSharedOps = [] {
-    std::array<Op, cSharedCount<g>> ops{};
-    std::size_t n = 0;
+// True when the operations of group g are exactly those of a shared step's branches.
+template <std::size_t n> constexpr bool sharedAre(Shared g, const Op (&handled)[n])
+{
+    std::size_t nShared = 0;
     for (std::size_t k = 0; k < cOperationCount; ++k)
     {
-        if (sharedOf(static_cast<Op>(k)) == g)
-            ops[n++] = static_cast<Op>(k);
+        if (sharedOf(static_cast<Op>(k)) != g)
+            continue;
+        ++nShared;
+        bool found = false;
+        for (Op op : handled)
+            found = found || op == static_cast<Op>(k);
+        if (!found)
+            return false;
     }
-    return ops;
-}();
+    return nShared == n;
+}
 } // namespace
 
 // Reads one program into its shape's steps and its own operands (variable and parameter
@@ -356,20 +354,17 @@ private:
         combine<F>([t](td::UINT4 r) { return t[r]; }, [this](td::UINT4 r) { return _acc[r]; });
     }
 
-    // Inlined into the loop of run: one call a batch, not one a step. step dispatches to
-    // stepOf<op> of each operation of the table (the shared ones through sharedStep); each
-    // operation the batches run has its branch in one of the steps below, or its stepOf
-    // fails to compile.
+    // Inlined into the loop of run: one call a batch, not one a step. step dispatches each
+    // operation of the table to stepOf<op>, or to the step its group shares; each operation
+    // the batches run has its branch in one of the steps below, or the build fails.
     [[gnu::always_inline]] inline bool step(const Step& s, const Batch& b, T* heads, T* values);
-    template <Shared g, std::size_t first = 0, std::size_t end = cSharedCount<g>>
-    [[gnu::always_inline]] inline bool sharedStep(const Step& s, const Batch& b, T* heads, T* values);
-    template <Op op> [[gnu::always_inline]] inline bool stepOf(const Step& s, const Batch& b, T* heads, T* values);
+    template <Op op> [[gnu::always_inline]] inline bool stepOf(const Step& s);
     template <Op op> [[gnu::always_inline]] inline void formStep(const Step& s);
     template <Op op> [[gnu::always_inline]] inline void pushStep(const Step& s);
     template <Op op> [[gnu::always_inline]] inline void cellStep(const Step& s);
-    template <Op op> [[gnu::always_inline]] inline void variableProductStep(const Step& s);
-    template <Op op> [[gnu::always_inline]] inline void scaledCellStep(const Step& s);
-    template <Op op> [[gnu::always_inline]] inline bool putStep(const Step& s, const Batch& b, T* heads, T* values);
+    [[gnu::always_inline]] inline void fusedStep(const Step& s);
+    [[gnu::always_inline]] inline void scaledCellStep(const Step& s);
+    [[gnu::always_inline]] inline bool putStep(const Step& s, const Batch& b, T* heads, T* values);
 
     const T* _x;
     const T* _p;
@@ -395,39 +390,24 @@ template <typename T> bool RowBatches<T>::Machine::step(const Step& s, const Bat
         else if constexpr (sharedOf(Op::name) == Shared::Fused)                                                        \
             goto fused;                                                                                                \
         else                                                                                                           \
-            return stepOf<Op::name>(s, b, heads, values);
+            return stepOf<Op::name>(s);
         EQNKIT_OPERATIONS(EQNKIT_OPERATION_STEP)
 #undef EQNKIT_OPERATION_STEP
     }
     return false;
 put:
-    return sharedStep<Shared::Put>(s, b, heads, values);
+    return putStep(s, b, heads, values);
 fused:
-    return sharedStep<Shared::Fused>(s, b, heads, values);
+    fusedStep(s);
+    return true;
 }
 
-// The step of the operation of shared step g that s holds, one of its operations from
-// first to end: found by halving that range (comparisons, no further jump through a table).
-template <typename T> template <Shared g, std::size_t first, std::size_t end>
-bool RowBatches<T>::Machine::sharedStep(const Step& s, const Batch& b, T* heads, T* values)
-{
-    if constexpr (end - first == 1)
-        return stepOf<cSharedOps<g>[first]>(s, b, heads, values);
-    else
-    {
-        constexpr std::size_t middle = first + (end - first) / 2;
-        if (s.op < cSharedOps<g>[middle])
-            return sharedStep<g, first, middle>(s, b, heads, values);
-        return sharedStep<g, middle, end>(s, b, heads, values);
-    }
-}
-
-// The operations by their row: the arithmetic forms, the puts and the fused products of a
-// temporary cell and a constant; the others one by one.
-template <typename T> template <Op op>
-bool RowBatches<T>::Machine::stepOf(const Step& s, const Batch& b, T* heads, T* values)
+// The operations of a step of their own, by their row: the arithmetic forms, the pushes
+// and the operations on one temporary cell.
+template <typename T> template <Op op> bool RowBatches<T>::Machine::stepOf(const Step& s)
 {
     constexpr OpTraits o = traitsOf(op);
+    static_assert(sharedOf(op) == Shared::None);
     if constexpr (!o.batched)
     {
         // The reader leaves out a program that holds it.
@@ -438,14 +418,8 @@ bool RowBatches<T>::Machine::stepOf(const Step& s, const Batch& b, T* heads, T* 
         return false;
     else if constexpr (o.form != Form::None)
         formStep<op>(s);
-    else if constexpr (o.arg == Operand::Result || o.arg == Operand::ResultTemp)
-        return putStep<op>(s, b, heads, values);
-    else if constexpr (o.arg == Operand::Temp && o.consts > 0)
-        scaledCellStep<op>(s);
     else if constexpr (o.arg == Operand::Temp)
         cellStep<op>(s);
-    else if constexpr (o.arg == Operand::Var && (o.consts > 0 || o.takes == 2))
-        variableProductStep<op>(s);
     else if constexpr (o.takes == 0)
         pushStep<op>(s);
     else
@@ -483,11 +457,6 @@ template <typename T> template <Op op> void RowBatches<T>::Machine::pushStep(con
     }
     else if constexpr (op == Op::PushConst)
         move(_acc, constant(s));
-    else if constexpr (op == Op::PushVarSubVar)
-    {
-        const td::UINT4 *i = index(s), *k = index(s, 1);
-        each([&](td::UINT4 r) { _acc[r] = _x[i[r]] - _x[k[r]]; });
-    }
     else
         static_assert(cStepMissing<op>, "an operation without its step in the batch machine");
 }
@@ -517,88 +486,94 @@ template <typename T> template <Op op> void RowBatches<T>::Machine::cellStep(con
         static_assert(cStepMissing<op>, "an operation without its step in the batch machine");
 }
 
-// The product of the top and a variable, taken from a constant or added to or subtracted
-// from the cell below.
-template <typename T> template <Op op> void RowBatches<T>::Machine::variableProductStep(const Step& s)
+// The fused operations other than the arithmetic forms: a difference of two variables,
+// products of the top and a variable, and (scaledCellStep) temporary cells times constants.
+template <typename T> void RowBatches<T>::Machine::fusedStep(const Step& s)
 {
+    static_assert(sharedAre(Shared::Fused, {Op::PushVarSubVar, Op::MulVarRevSubConst, Op::MulVarAdd, Op::MulVarSub,
+                                            Op::TempMulConst, Op::AddTempMulConst, Op::SubTempMulConst,
+                                            Op::MulConstAddTempMulConst, Op::MulConstSubTempMulConst,
+                                            Op::TempMulConstAddTempMulConst, Op::TempMulConstSubTempMulConst}),
+                  "a fused operation without its branch in the batch machine's fusedStep");
     T* a = _acc;
-    const td::UINT4* i = index(s);
-    if constexpr (op == Op::MulVarRevSubConst)
+    if (s.op == Op::PushVarSubVar)
     {
+        push();
+        const td::UINT4 *i = index(s), *k = index(s, 1);
+        each([&](td::UINT4 r) { a[r] = _x[i[r]] - _x[k[r]]; });
+    }
+    else if (s.op == Op::MulVarRevSubConst)
+    {
+        const td::UINT4* i = index(s);
         const T* c = constant(s);
         each([&](td::UINT4 r) { a[r] = c[r] - a[r] * _x[i[r]]; });
     }
-    else if constexpr (op == Op::MulVarAdd)
+    else if (s.op == Op::MulVarAdd || s.op == Op::MulVarSub)
     {
         const T* below = pop();
-        each([&](td::UINT4 r) { a[r] = below[r] + a[r] * _x[i[r]]; });
-    }
-    else if constexpr (op == Op::MulVarSub)
-    {
-        const T* below = pop();
-        each([&](td::UINT4 r) { a[r] = below[r] - a[r] * _x[i[r]]; });
+        const td::UINT4* i = index(s);
+        if (s.op == Op::MulVarAdd)
+            each([&](td::UINT4 r) { a[r] = below[r] + a[r] * _x[i[r]]; });
+        else
+            each([&](td::UINT4 r) { a[r] = below[r] - a[r] * _x[i[r]]; });
     }
     else
-        static_assert(cStepMissing<op>, "an operation without its step in the batch machine");
+        scaledCellStep(s);
 }
 
 // The fused operations on a temporary cell times a constant.
-template <typename T> template <Op op> void RowBatches<T>::Machine::scaledCellStep(const Step& s)
+template <typename T> void RowBatches<T>::Machine::scaledCellStep(const Step& s)
 {
     T* a = _acc;
     const T* t = temp(s.arg);
     const T* c = constant(s);
-    if constexpr (op == Op::TempMulConst)
+    if (s.op == Op::TempMulConst)
     {
         push();
         each([&](td::UINT4 r) { a[r] = t[r] * c[r]; });
+        return;
     }
-    else if constexpr (op == Op::AddTempMulConst)
-        each([&](td::UINT4 r) { a[r] = a[r] + t[r] * c[r]; });
-    else if constexpr (op == Op::SubTempMulConst)
-        each([&](td::UINT4 r) { a[r] = a[r] - t[r] * c[r]; });
-    else if constexpr (op == Op::MulConstAddTempMulConst)
+    if (s.op == Op::AddTempMulConst || s.op == Op::SubTempMulConst)
     {
-        const T* c2 = constant(s, 1);
+        if (s.op == Op::AddTempMulConst)
+            each([&](td::UINT4 r) { a[r] = a[r] + t[r] * c[r]; });
+        else
+            each([&](td::UINT4 r) { a[r] = a[r] - t[r] * c[r]; });
+        return;
+    }
+    const T* c2 = constant(s, 1);
+    if (s.op == Op::MulConstAddTempMulConst)
         each([&](td::UINT4 r) { a[r] = a[r] * c[r] + t[r] * c2[r]; });
-    }
-    else if constexpr (op == Op::MulConstSubTempMulConst)
-    {
-        const T* c2 = constant(s, 1);
+    else if (s.op == Op::MulConstSubTempMulConst)
         each([&](td::UINT4 r) { a[r] = a[r] * c[r] - t[r] * c2[r]; });
-    }
-    else if constexpr (op == Op::TempMulConstAddTempMulConst || op == Op::TempMulConstSubTempMulConst)
+    else
     {
+        // TempMulConstAddTempMulConst, TempMulConstSubTempMulConst
         push();
-        const T* c2 = constant(s, 1);
         const T* t2 = temp(s.arg2);
-        if constexpr (op == Op::TempMulConstAddTempMulConst)
+        if (s.op == Op::TempMulConstAddTempMulConst)
             each([&](td::UINT4 r) { a[r] = t[r] * c[r] + t2[r] * c2[r]; });
         else
             each([&](td::UINT4 r) { a[r] = t[r] * c[r] - t2[r] * c2[r]; });
     }
-    else
-        static_assert(cStepMissing<op>, "an operation without its step in the batch machine");
 }
 
 // A put: the residual into heads, an entry into values; then the cell below, a
 // temporary cell, or one times a variable becomes the top.
-template <typename T> template <Op op>
-bool RowBatches<T>::Machine::putStep(const Step& s, const Batch& b, T* heads, T* values)
+template <typename T> bool RowBatches<T>::Machine::putStep(const Step& s, const Batch& b, T* heads, T* values)
 {
-    static_assert(op == Op::Put || op == Op::PutHead || op == Op::PutLoad || op == Op::PutHeadLoad ||
-                      op == Op::PutLoadMulVar,
-                  "a put without its step in the batch machine");
-    constexpr bool head = op == Op::PutHead || op == Op::PutHeadLoad;
-    if constexpr (head)
+    static_assert(sharedAre(Shared::Put, {Op::Put, Op::PutHead, Op::PutLoad, Op::PutHeadLoad, Op::PutLoadMulVar}),
+                  "a put without its branch in the batch machine's putStep");
+    const bool head = s.op == Op::PutHead || s.op == Op::PutHeadLoad;
+    if (head)
         each([&](td::UINT4 r) { heads[b.rows[r]] = _acc[r]; });
     else if (values)
         each([&](td::UINT4 r) { values[b.firstEntries[r] + s.arg - 1] = _acc[r]; });
     if (head && !values)
         return false;
-    if constexpr (op == Op::Put || op == Op::PutHead)
+    if (s.op == Op::Put || s.op == Op::PutHead)
         move(_acc, pop());
-    else if constexpr (op == Op::PutLoadMulVar)
+    else if (s.op == Op::PutLoadMulVar)
     {
         const T* loaded = temp(s.arg2);
         const td::UINT4* i = index(s);
