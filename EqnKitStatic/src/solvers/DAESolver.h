@@ -97,7 +97,7 @@ private:
     StepSnapshot<T> _stepStart;
     double _dT = 0.0;
     td::BYTE _method = 1;
-    // Set when every Jacobian entry is constant: the Jacobian is factorised once a pass.
+    // Every Jacobian entry is constant: a factorisation serves every iteration of a pass.
     td::BYTE _keepFactorisation = 0;
 };
 
