@@ -119,7 +119,7 @@ template <typename T> bool Evaluator<T>::appendInstruction(Op op, td::UINT4 arg)
     }
     _prevOp = _lastOp;
     _lastOp = static_cast<td::INT4>(_nUnits);
-    if (op == Op::PushVar || op == Op::PushPar || op == Op::PushConst || op == Op::Load)
+    if (hasFusedForms(op))
         _lastPush = _lastOp;
     ++_nUnits;
     _pCode[_nUnits] = CodeUnit{};
@@ -263,8 +263,7 @@ template <typename T> bool Evaluator<T>::compileStore(td::UINT4 k)
     // The operation that made the top keeps it, unless it keeps a cell already (or, as a
     // put and load, reads its cell number from where the flag's cell would go).
     CodeUnit& last = _pCode[_lastOp];
-    const Op lastOp = last.operation();
-    const bool loads = lastOp == Op::PutLoad || lastOp == Op::PutHeadLoad || lastOp == Op::PutLoadMulVar;
+    const bool loads = traitsOf(last.operation()).arg == Operand::ResultTemp;
     if (last.store == 0 && !loads && k <= CodeUnit::cMaxFlagTemp && _nInstructions < _capInstructions)
     {
         ++_nInstructions;
