@@ -289,6 +289,11 @@ TEST(XmlSolver, ChildModels)
     ASSERT_TRUE(s.pSolver->getVariableValue("x", x));
     EXPECT_EQ(c, 6.0);
     EXPECT_NEAR(x, 8.0, 1e-12);
+    // The children take the parent's parameters as they stand before every solve.
+    ASSERT_TRUE(s.pSolver->setParameterValue("a", 5.0));
+    ASSERT_EQ(s.pSolver->solve(), Solution::OK) << s.errors();
+    ASSERT_TRUE(s.pSolver->getParameterValue("c", c));
+    EXPECT_EQ(c, 15.0);
 
     XmlSolver<double> none;
     ASSERT_TRUE(none.fromText(parentWith(""))) << none.errors();

@@ -597,14 +597,14 @@ typename Solver<T>::SubModelBuild Solver<T>::buildXmlChild(const td::String& typ
     Solver* pChild = create(this, _pLog, typeWord, domain, cDefaultMaxIter, cDefaultEps, line);
     if (!pChild)
         return SubModelBuild::NoSolver;
-    // The parent's parameters (its history parameters aside) are the child's first ones.
-    pChild->_copyParsFirst = 0;
-    pChild->_copyParsCount = _stores.nParams - getNumberOfStateVariables();
     // A child that fails stays in the list, as built so far.
     _children.push(pChild);
-    if (pChild->getSolverType() != sc::SolverType::NR || !pChild->buildFromXmlElement(element))
-        return SubModelBuild::Failed;
-    return SubModelBuild::Built;
+    const bool built = pChild->getSolverType() == sc::SolverType::NR && pChild->buildFromXmlElement(element);
+    // The parent's parameters (its history parameters aside) are the child's first ones; it
+    // takes them before every solve. Set after the child's build, which starts from none.
+    pChild->_copyParsFirst = 0;
+    pChild->_copyParsCount = _stores.nParams - getNumberOfStateVariables();
+    return built ? SubModelBuild::Built : SubModelBuild::Failed;
 }
 
 template <typename T>
