@@ -89,10 +89,13 @@ public:
 };
 
 // A parser that records the variables each equation reads.
-class CollectingParser final : public sl::RPNParser<double>
+class CollectingParser final : public sl::RPNParser<double>, public sl::IUsedVariables
 {
 public:
-    using sl::RPNParser<double>::RPNParser;
+    CollectingParser(sl::SymbolMap& symbols, ValueArray& values) : sl::RPNParser<double>(symbols, values)
+    {
+        setUsedVariables(this);
+    }
     bool collectsUsedVars() override { return true; }
     bool markVariableUsed(td::UINT4 index) override
     {

@@ -147,7 +147,7 @@ TEST(BuilderObjectDeathTest, SymbolKindSettersCheckTheirArguments)
     ASSERT_TRUE(b.declare());
     EXPECT_DEATH(b.builder.setStateVarType(0, 1), "isStateVariable");
     EXPECT_DEATH(b.builder.setVarType(0, 3), "isStateVariable");
-    EXPECT_DEATH(b.builder.setVarType(2, 1), "_nVars");
+    EXPECT_DEATH(b.builder.setVarType(2, 1), "varID.* < nVars");
 }
 
 TEST(BuilderObject, LimitGroupAllocation)

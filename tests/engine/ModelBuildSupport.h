@@ -141,10 +141,14 @@ private:
     static constexpr td::UINT4 cSpareValues = 64;
 
     // Records the variables a statement reads.
-    class Parser final : public sl::RPNParser<T>
+    class Parser final : public sl::RPNParser<T>, public sl::IUsedVariables
     {
     public:
-        using sl::RPNParser<T>::RPNParser;
+        Parser(sl::SymbolMap& symbols, typename sl::RPNParser<T>::ValueArray& values)
+            : sl::RPNParser<T>(symbols, values)
+        {
+            this->setUsedVariables(this);
+        }
         bool collectsUsedVars() override { return true; }
         bool markVariableUsed(td::UINT4 index) override
         {

@@ -105,10 +105,14 @@ template <typename T> std::string describe(const sl::TokenNode<T>* pNode)
 }
 
 // Records the variables an expression reports and refuses those from refuseFrom on.
-template <typename T> class CollectingParser : public sl::RPNParser<T>
+template <typename T> class CollectingParser : public sl::RPNParser<T>, public sl::IUsedVariables
 {
 public:
-    using sl::RPNParser<T>::RPNParser;
+    CollectingParser(sl::SymbolMap& symbols, typename sl::RPNParser<T>::ValueArray& values)
+        : sl::RPNParser<T>(symbols, values)
+    {
+        this->setUsedVariables(this);
+    }
     bool collectsUsedVars() override { return collecting; }
     bool markVariableUsed(td::UINT4 index) override
     {

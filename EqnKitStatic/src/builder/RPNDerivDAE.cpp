@@ -48,7 +48,7 @@ void collectRowVariables(const ETNode<T>* pRoot, const FnLimits<T>* pLimits, td:
 
 template <typename T> td::UINT2 RPNDerivParser<T>::getNumberOfStages() const
 {
-    const td::BYTE method = this->_pSolverData ? this->_pSolverData->results.IntegrationMethod : 1;
+    const td::BYTE method = _pSolverData ? _pSolverData->results.IntegrationMethod : 1;
     return method == 2 ? 2 : method == 3 ? 3 : 0;
 }
 
@@ -61,7 +61,7 @@ void RPNDerivParser<T>::initIntegrationMethod(const sc::TokenizedModel& model, s
     if (!pWord)
         return;
     const char* w = pWord->c_str();
-    td::BYTE& method = this->_pSolverData->results.IntegrationMethod;
+    td::BYTE& method = _pSolverData->results.IntegrationMethod;
     if (std::strcmp(w, "RK4") == 0)
         method = 2;
     else if (std::strcmp(w, "RK2") == 0 || std::strncmp(w, "Trapez", 6) == 0)
@@ -71,8 +71,8 @@ void RPNDerivParser<T>::initIntegrationMethod(const sc::TokenizedModel& model, s
     else if (std::strcmp(w, "Euler") == 0)
         method = 0;
     else
-        this->logKey(main ? msg::scWrongDAEMethod : msg::scWrongDAEMethodSM, line.line().line,
-                     line.attrib(sc::AttribID::Method)->column, sc::ILog::Warning);
+        _parser.logKey(main ? msg::scWrongDAEMethod : msg::scWrongDAEMethodSM, line.line().line,
+                       line.attrib(sc::AttribID::Method)->column, sc::ILog::Warning);
 }
 
 template <typename T> bool RPNDerivParser<T>::initDAE(const sc::Naming& naming, const sc::TokenizedModel& model,
@@ -93,7 +93,7 @@ template <typename T> bool RPNDerivParser<T>::initDAE(const sc::Naming& naming, 
         return lineError(msg::scDAEVarsNeqEqs, 0, 0);
     // The statements are read before the declarations pass: their symbols resolve
     // against the declared ones.
-    this->setNumberOfSymbols(nDeclaredVars, naming.getNumberOfParams(level));
+    _parser.setNumberOfSymbols(nDeclaredVars, naming.getNumberOfParams(level));
     data.pEarlyNaming = &naming;
     data.earlyLevel = level;
     const bool statesRead = buildTransferFunctions(model, level) && readODEStates(model, level);
@@ -136,12 +136,12 @@ template <typename T> bool RPNDerivParser<T>::initDAE(const sc::Naming& naming, 
 
 template <typename T> bool RPNDerivParser<T>::readODEStates(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
     const td::UINT4 nODE = model.getNumberOfExpressions(Group::ODEs, level);
     // Per variable, where its ODE stands (line 0: none); visited in order they give the
     // states sorted.
-    cnt::SafeFullVector<Place> odeLine(this->_nVars);
+    cnt::SafeFullVector<Place> odeLine(nVars());
     Iterator it = model.getGroup(Group::ODEs, level);
     ++it;
     for (td::UINT4 i = 0; i < nODE && !it.atEnd(); ++i, ++it)
@@ -186,7 +186,7 @@ template <typename T> bool RPNDerivParser<T>::checkDAECounts(td::UINT4 nNL)
         n += tf.stateCount() * (s + 1u) + (tf.equationCount() - tf.stateCount());
     }
     _nEquations = n;
-    if (n != this->_nVars)
+    if (n != nVars())
         return lineError(msg::scDAEEqsNeqVars, 0, 0);
     return true;
 }
@@ -194,7 +194,7 @@ template <typename T> bool RPNDerivParser<T>::checkDAECounts(td::UINT4 nNL)
 template <typename T> bool RPNDerivParser<T>::expandODEs(const sc::TokenizedModel& model, sc::ModelLevel level,
                                                          td::UINT4& row, td::UINT4& nonZeros)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
     const td::UINT4 nODE = model.getNumberOfExpressions(Group::ODEs, level);
     const bool stages = getNumberOfStages() > 0;
@@ -233,12 +233,12 @@ template <typename T> bool RPNDerivParser<T>::expandODEs(const sc::TokenizedMode
 
 template <typename T> DAEStageContext RPNDerivParser<T>::stageContext(td::UINT4 state) const
 {
-    const SolverData<T>& d = *this->_pSolverData;
+    const SolverData<T>& d = *_pSolverData;
     DAEStageContext ctx;
     ctx.pVarRecords = &d.stores.daeVarRecords;
     ctx.state = state;
-    ctx.deltaT = this->_nVars + static_cast<td::UINT4>(d.results.indexOfDeltaTParam);
-    ctx.time = static_cast<td::INT4>(this->_nVars) + d.results.indexOfTParam;
+    ctx.deltaT = nVars() + static_cast<td::UINT4>(d.results.indexOfDeltaTParam);
+    ctx.time = static_cast<td::INT4>(nVars()) + d.results.indexOfTParam;
     return ctx;
 }
 
@@ -265,11 +265,11 @@ template <typename T> bool RPNDerivParser<T>::discretize(Tree& tree, typename Tr
 template <typename T>
 bool RPNDerivParser<T>::mapDAEVarHistory(Tree& tree, typename Tree::Node* pIntegral, td::UINT4 variable, td::UINT4 eqNo)
 {
-    const SolverData<T>& d = *this->_pSolverData;
+    const SolverData<T>& d = *_pSolverData;
     TD_ASSERT(variable < d.stores.daeVarRecords.size());
     const td::INT4 history = d.stores.daeVarRecords[variable].histParam;
     TD_ASSERT(history >= 0);
-    TD_ASSERT(static_cast<td::UINT4>(history) < this->_nParams);
+    TD_ASSERT(static_cast<td::UINT4>(history) < nParams());
     const DAEStageContext ctx = stageContext(variable);
     const bool done = d.results.IntegrationMethod == 0 ? tree.discretizeEuler(pIntegral, ctx)
                                                        : tree.discretizeTrapezoidal(pIntegral, ctx);
@@ -278,7 +278,7 @@ bool RPNDerivParser<T>::mapDAEVarHistory(Tree& tree, typename Tree::Node* pInteg
 
 template <typename T> bool RPNDerivParser<T>::reportDiscretizeFailure(td::UINT4 variable, td::UINT4 eqNo) const
 {
-    const SolverData<T>& d = *this->_pSolverData;
+    const SolverData<T>& d = *_pSolverData;
     d.itemLocationText(eqNo, 16);
     if (d.pErrorLog)
         appendSubstituted(*d.pErrorLog, " The equation of @ cannot be discretized.", d.getSymbolName(variable));
@@ -287,11 +287,11 @@ template <typename T> bool RPNDerivParser<T>::reportDiscretizeFailure(td::UINT4 
 
 template <typename T> bool RPNDerivParser<T>::compileRow(typename Tree::Node* pRoot, td::UINT4 row, td::UINT4& nonZeros)
 {
-    SolverData<T>& d = *this->_pSolverData;
-    Tree tree(&d, nullptr, this->_nVars, d.treeOption != 0);
+    SolverData<T>& d = *_pSolverData;
+    Tree tree(&d, nullptr, nVars(), d.treeOption != 0);
     tree.pushRoot(pRoot);
     _usedVars.clear();
-    collectRowVariables<T>(pRoot, tree.getLimits(), this->_nVars, _usedVars);
+    collectRowVariables<T>(pRoot, tree.getLimits(), nVars(), _usedVars);
     return makeJacobianEntry(tree, row, nonZeros, cNLEquation);
 }
 

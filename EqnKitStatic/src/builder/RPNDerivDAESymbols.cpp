@@ -19,7 +19,7 @@ constexpr td::BYTE cTFAuxiliary = 2;
 
 template <typename T> void RPNDerivParser<T>::countDAESymbols(td::UINT4& nVars, td::UINT4& nParams)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     const td::UINT2 s = getNumberOfStages();
     const td::UINT4 nStates = static_cast<td::UINT4>(_stateVars.size());
     nVars += s * nStates;
@@ -39,19 +39,19 @@ template <typename T>
 bool RPNDerivParser<T>::addGeneratedSymbol(const td::String& name, td::UINT4 index, const Place& at)
 {
     // Never two symbols of one name: the second would be unreachable by name.
-    if (this->getSymbolIndex(name) >= 0)
+    if (_parser.getSymbolIndex(name) >= 0)
         return lineError(msg::scGeneratedNameTaken, at);
-    this->addSymbolName(name, index);
+    _parser.addSymbolName(name, index);
     return true;
 }
 
 template <typename T> bool RPNDerivParser<T>::declareDAESymbols(td::UINT4 nDeclaredVars, td::UINT4 nDeclaredParams)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     DAEVarRecords& records = d.stores.daeVarRecords;
-    records.reserve(this->_nVars);
+    records.reserve(nVars());
     const td::UINT2 s = getNumberOfStages();
-    const td::UINT4 nVars = this->_nVars;
+    const td::UINT4 nVars = this->nVars();
     td::UINT4 var = nDeclaredVars;
     td::UINT4 param = nDeclaredParams;
     td::String name;
@@ -75,7 +75,7 @@ template <typename T> bool RPNDerivParser<T>::declareDAESymbols(td::UINT4 nDecla
     {
         const td::UINT4 x = static_cast<td::UINT4>(_stateVars[i]);
         setStateVarType(static_cast<td::INT4>(x), cODEState);
-        const td::String state = *this->_symbols.nameAt(x);
+        const td::String state = *_parser.symbols().nameAt(x);
         if (!addStagesAndHistory(state, x, _stateLines[i]))
             return false;
     }
@@ -89,8 +89,8 @@ template <typename T> bool RPNDerivParser<T>::declareDAESymbols(td::UINT4 nDecla
         tf.firstState = static_cast<td::INT4>(var);
         records[tf.output].firstTFState = tf.firstState;
         // States after the output while the denominator lasts, then after the input.
-        const td::String y = *this->_symbols.nameAt(tf.output);
-        const td::String u = *this->_symbols.nameAt(tf.input);
+        const td::String y = *_parser.symbols().nameAt(tf.output);
+        const td::String u = *_parser.symbols().nameAt(tf.input);
         for (td::UINT2 k = 0; k < tf.stateCount(); ++k)
         {
             const bool ofOutput = k < tf.denomOrder;
@@ -112,8 +112,8 @@ template <typename T> bool RPNDerivParser<T>::declareDAESymbols(td::UINT4 nDecla
             setVarType(static_cast<td::INT4>(var++), cTFAuxiliary);
         }
     }
-    TD_ASSERT(var == this->_nVars);
-    TD_ASSERT(param == this->_nParams);
+    TD_ASSERT(var == this->nVars());
+    TD_ASSERT(param == nParams());
     return true;
 }
 

@@ -48,8 +48,8 @@ template <typename T> bool RPNDerivParser<T>::buildDeclarations(const sc::Naming
 template <typename T>
 bool RPNDerivParser<T>::declareSymbols(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level)
 {
-    TD_ASSERT(this->_pSolverData);
-    SolverData<T>& d = *this->_pSolverData;
+    TD_ASSERT(_pSolverData);
+    SolverData<T>& d = *_pSolverData;
     SolverStores<T>& stores = d.stores;
     const td::UINT4 nVars = naming.getNumberOfVars(level);
     const td::UINT4 nParams = naming.getNumberOfParams(level);
@@ -69,14 +69,14 @@ bool RPNDerivParser<T>::declareSymbols(const sc::Naming& naming, const sc::Token
     if (d.dynamics == 2)
         countDAESymbols(nAllVars, nAllParams);
     stores.setSize(nAllVars, nAllParams);
-    this->setNumberOfSymbols(nAllVars, nAllParams);
+    _parser.setNumberOfSymbols(nAllVars, nAllParams);
     const td::UINT4 nValues = stores.getNumberOfValues();
     for (td::UINT4 i = 0; i < nValues; ++i)
-        this->_values.push(T(0));
+        _parser.values().push(T(0));
     for (td::UINT4 i = 0; i < nVars; ++i)
-        this->addSymbolName(nameText(naming.getVarName(i, level)), i);
+        _parser.addSymbolName(nameText(naming.getVarName(i, level)), i);
     for (td::UINT4 i = 0; i < nParams; ++i)
-        this->addSymbolName(nameText(naming.getParamName(i, level)), nAllVars + i);
+        _parser.addSymbolName(nameText(naming.getParamName(i, level)), nAllVars + i);
 
     cnt::SafeFullVector<SymbolInfo>& info = stores.symbolInfo;
     info.reserve(nAllVars + nAllParams);
@@ -91,7 +91,7 @@ bool RPNDerivParser<T>::declareSymbols(const sc::Naming& naming, const sc::Token
         return false;
 
     _usedVars.reserve(nAllVars);
-    this->setNextFreePosition(true);
+    _parser.setNextFreePosition(true);
 
     // A sub-model's parameters copied from the parent take the parent's current values.
     ISolverServices<T>* pParent = d.pSolver ? d.pSolver->getParentSolver() : nullptr;
@@ -101,11 +101,11 @@ bool RPNDerivParser<T>::declareSymbols(const sc::Naming& naming, const sc::Token
         const td::UINT4 nCopied = model.getCopyParamsFromParentToSubModelCopied();
         const T* pParentParams = pParent->getVariableValuesPtr() + pParent->getNumberOfVariables();
         for (td::UINT4 i = 0; i < nCopied && first + i < nParams && i < pParent->getNumberOfParameters(); ++i)
-            this->_values[nAllVars + first + i] = pParentParams[i];
+            _parser.values()[nAllVars + first + i] = pParentParams[i];
     }
 
     for (td::UINT4 k = 0; k < ISolverServices<T>::cStatusSymbols; ++k)
-        this->addSymbolName(td::String(ISolverServices<T>::statusSymbolName(k)), nAllVars + nAllParams + k);
+        _parser.addSymbolName(td::String(ISolverServices<T>::statusSymbolName(k)), nAllVars + nAllParams + k);
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Vars);
     _declarationsDone = 1;
     return true;
@@ -113,7 +113,7 @@ bool RPNDerivParser<T>::declareSymbols(const sc::Naming& naming, const sc::Token
 
 template <typename T> bool RPNDerivParser<T>::setDeclaredValues(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
-    td::BYTE& section = this->_pSolverData->currentSection;
+    td::BYTE& section = _pSolverData->currentSection;
     DeferredList vars, params;
     section = static_cast<td::BYTE>(ErrorSection::Vars);
     if (!setDeclarationValues(model.getGroup(sc::Group::Vars, level), vars, sc::UserLabel::Var))

@@ -49,16 +49,16 @@ bool isEndWord(int word) { return word == sc::idx(sc::ReservedID::End); }
 template <typename T>
 bool RPNDerivParser<T>::buildSymbolicJacobian(Iterator& it, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind)
 {
-    TD_ASSERT(this->_pSolverData);
-    SolverData<T>& d = *this->_pSolverData;
+    TD_ASSERT(_pSolverData);
+    SolverData<T>& d = *_pSolverData;
     BuildPhaseTimer timer;
-    this->clearTokens();
+    _parser.clearTokens();
     beginUsedVars();
-    Tree tree(&d, nullptr, this->_nVars, d.treeOption != 0);
+    Tree tree(&d, nullptr, nVars(), d.treeOption != 0);
     const Place at = placeOf(it);
     bool ok = false;
     td::BYTE exprKind = 0;
-    if (this->compileTokens(it, 0, exprKind))
+    if (_parser.compileTokens(it, 0, exprKind))
     {
         switch (exprKind)
         {
@@ -104,9 +104,9 @@ template <typename T> bool RPNDerivParser<T>::buildIfExpression(Iterator& it, Tr
     {
         const Place line = placeOf(it);
         // The condition and the branches before stay built from their tokens.
-        this->detachTokens();
+        _parser.detachTokens();
         td::BYTE kind = 0;
-        if (!this->compileTokens(it, 0, kind))
+        if (!_parser.compileTokens(it, 0, kind))
             return false;
         if (kind == 3 || kind == 6)
         {
@@ -168,11 +168,11 @@ template <typename T> bool RPNDerivParser<T>::buildCase(Iterator& it, Tree& case
 
 template <typename T> bool RPNDerivParser<T>::buildSwitch(Iterator& it, Tree& tree, sc::Group group)
 {
-    TD_ASSERT(this->_pSolverData && this->_pSolverData->pTokenizedModel);
-    const sc::TokenizedModel& model = *this->_pSolverData->pTokenizedModel;
+    TD_ASSERT(_pSolverData && _pSolverData->pTokenizedModel);
+    const sc::TokenizedModel& model = *_pSolverData->pTokenizedModel;
     const Place switchLine = placeOf(it);
     bool hasDefault = false;
-    const td::UINT4 nCases = model.countSwitchCases(it, this->_pSolverData->namingIndex, group, hasDefault);
+    const td::UINT4 nCases = model.countSwitchCases(it, _pSolverData->namingIndex, group, hasDefault);
     if (nCases == 0)
         return lineError(msg::scSwitchWoCases, switchLine);
     const bool equationGroup = group >= sc::Group::NLEs && group <= sc::Group::TFs;
@@ -203,7 +203,7 @@ template <typename T> bool RPNDerivParser<T>::buildSwitch(Iterator& it, Tree& tr
 
 template <typename T> bool RPNDerivParser<T>::reportDiffFailure(const char* key) const
 {
-    const SolverData<T>& d = *this->_pSolverData;
+    const SolverData<T>& d = *_pSolverData;
     if (sc::ILog* pLog = d.getLog())
         pLog->showKeyAt(key, d.keyLine, d.keyColumn, sc::ILog::Error);
     return false;
@@ -212,7 +212,7 @@ template <typename T> bool RPNDerivParser<T>::reportDiffFailure(const char* key)
 template <typename T>
 bool RPNDerivParser<T>::makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     const bool constraint = kind == cConstraint;
     EvaluatorVect<T>* pList = constraint ? &d.stores.constraints : &d.stores.equations;
     EvaluatorSparseMatrix<T>* pMatrix = constraint ? &d.stores.constraintJacobian : &d.stores.jacobian;
@@ -260,7 +260,7 @@ bool RPNDerivParser<T>::makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UIN
     _roots.push_back(tree.getRoot());
     for (td::UINT4 v : _usedVars)
     {
-        Tree derivative(&d, nullptr, this->_nVars, d.treeOption != 0);
+        Tree derivative(&d, nullptr, nVars(), d.treeOption != 0);
         if (!tree.differentiate(derivative, v))
         {
             tree.forgetDependence();
@@ -297,7 +297,7 @@ bool RPNDerivParser<T>::makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UIN
 template <typename T>
 void RPNDerivParser<T>::addRow(Tree& tree, EquationRows<T>& rows, td::UINT4 firstEntry, td::UINT4 nEntries)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     const CompileArea<T> area(d, &d.stores.rowEvaluators, &d.stores.rowInstructions);
     Evaluator<T>* pProgram = d.newEvaluator();
     bool draws = false;

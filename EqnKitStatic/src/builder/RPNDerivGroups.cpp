@@ -63,7 +63,7 @@ bool RPNDerivParser<T>::checkGroups(const sc::TokenizedModel& model, sc::ModelLe
     if (worstLine == 0)
         return true;
 
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     const td::BYTE section = d.currentSection;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ReadModel);
     const bool typeFits = (typeGroups & bit(cEquationGroups[worst])) != 0;

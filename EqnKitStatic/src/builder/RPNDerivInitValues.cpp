@@ -77,10 +77,10 @@ bool RPNDerivParser<T>::setDeclarationValue(const Iterator& it, DeferredList& de
     const sc::_TokV& name = tokens[l.firstExpr];
     const bool isParam = label == sc::UserLabel::Param;
     // The value lands on the symbol the line names.
-    const td::UINT4 count = isParam ? this->_nParams : this->_nVars;
+    const td::UINT4 count = isParam ? nParams() : nVars();
     if (name.kind != (isParam ? F::Param : F::Var) || name.extra == 1 || name.code >= count)
         return lineError(msg::scWrongType, it);
-    const td::UINT4 symbol = isParam ? this->_nVars + name.code : name.code;
+    const td::UINT4 symbol = isParam ? nVars() + name.code : name.code;
     SymbolInfo& info = _pSolverData->stores.symbolInfo[symbol];
     if (const int type = numericType(it); type >= 0)
         info.numType = static_cast<td::BYTE>(type);
@@ -98,7 +98,7 @@ bool RPNDerivParser<T>::setDeclarationValue(const Iterator& it, DeferredList& de
     {
         if (isParam && (third.kind == F::True || third.kind == F::False))
             info.numType = 0;
-        this->_values[symbol] = value;
+        _parser.values()[symbol] = value;
         return true;
     }
     bool readsSymbols = false;
@@ -113,20 +113,20 @@ bool RPNDerivParser<T>::setDeclarationValue(const Iterator& it, DeferredList& de
         deferred.push(DeferredValue{it, symbol});
     else if (!makeInitialValue(value, it, 2))
         return lineError(msg::scInitValErr, it);
-    this->_values[symbol] = value;
+    _parser.values()[symbol] = value;
     return true;
 }
 
 template <typename T> bool RPNDerivParser<T>::makeInitialValue(T& out, const Iterator& it, td::UINT4 firstToken)
 {
-    SolverData<T>& d = *this->_pSolverData;
-    Tree tree(&d, nullptr, this->_nVars, d.treeOption != 0);
+    SolverData<T>& d = *_pSolverData;
+    Tree tree(&d, nullptr, nVars(), d.treeOption != 0);
     td::BYTE kind = 0;
-    this->clearTokens();
+    _parser.clearTokens();
     bool ok = false;
     {
-        const typename Base::RightSide rightSide(*this);
-        ok = this->compileTokens(it, firstToken, kind);
+        const typename Parser::RightSide rightSide(_parser);
+        ok = _parser.compileTokens(it, firstToken, kind);
     }
     if (ok)
     {
@@ -134,7 +134,7 @@ template <typename T> bool RPNDerivParser<T>::makeInitialValue(T& out, const Ite
         ok = kind == 1 && buildTree(tree, it) && tree.createEvaluator(&record);
         if (ok)
         {
-            CU<T> cu(this->getValuesPtr(), this->getParamValuesPtr(), d.pSolver);
+            CU<T> cu(_parser.getValuesPtr(), _parser.getParamValuesPtr(), d.pSolver);
             out = record.evaluate(cu);
         }
         else
@@ -187,7 +187,7 @@ template <typename T> bool RPNDerivParser<T>::setInitialValues(const DeferredLis
                 const sc::_TokV& t = (*e.line.pExprTokens)[l.firstExpr + stack.back().token++];
                 if (!isOwnSymbol(t))
                     continue;
-                const td::UINT4 symbol = t.kind == F::Param ? this->_nVars + t.code : t.code;
+                const td::UINT4 symbol = t.kind == F::Param ? nVars() + t.code : t.code;
                 const td::INT4 k = symbol < entryOf.size() ? entryOf[symbol] : -1;
                 if (k < 0 || state[static_cast<std::size_t>(k)] == Set)
                     continue;
@@ -205,7 +205,7 @@ template <typename T> bool RPNDerivParser<T>::setInitialValues(const DeferredLis
             T value(0);
             if (!makeInitialValue(value, e.line, 2))
                 return false;
-            this->_values[e.symbol] = value;
+            _parser.values()[e.symbol] = value;
             state[stack.back().entry] = Set;
             stack.pop_back();
         }

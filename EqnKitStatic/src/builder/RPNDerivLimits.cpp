@@ -26,7 +26,7 @@ template <typename T> td::BYTE RPNDerivParser<T>::getSignalCode(const char* text
 
 template <typename T> bool RPNDerivParser<T>::buildLimits(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     const td::UINT4 nGroups = model.getNumberOfExpressions(sc::Group::Limits, level);
     if (nGroups == 0)
         return true;

@@ -39,7 +39,7 @@ td::INT4 RPNDerivParser<T>::checkODEFormat(const Iterator& it, td::UINT4& headLe
     const sc::_TokV& state = it.exprToken(0);
     const sc::_TokV& second = it.exprToken(1);
     // The state: a variable of this model.
-    if (state.kind != F::Var || state.extra != 0 || state.code >= this->_nVars)
+    if (state.kind != F::Var || state.extra != 0 || state.code >= nVars())
         return lineError(msg::scODEExpectedVariable, l.line, state.column), -1;
     if (second.kind == F::Apostrophe)
     {
@@ -65,11 +65,11 @@ template <typename T> td::INT4 RPNDerivParser<T>::buildODEExpression(const Itera
                                                                      typename Tree::Node*& pIntegral, td::UINT4 eqIndex,
                                                                      td::BYTE odeMode)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     const Place line = placeOf(it);
-    this->clearTokens();
+    _parser.clearTokens();
     beginUsedVars();
-    tree.init(&d, nullptr, this->_nVars);
+    tree.init(&d, nullptr, nVars());
     pIntegral = nullptr;
 
     td::UINT4 headLength = 0;
@@ -82,10 +82,10 @@ template <typename T> td::INT4 RPNDerivParser<T>::buildODEExpression(const Itera
         return -1;
 
     td::BYTE kind = 0;
-    const typename Base::RightSide rightSide(*this);
-    if (!this->compileTokens(it, headLength + 1, kind))
+    const typename Parser::RightSide rightSide(_parser);
+    if (!_parser.compileTokens(it, headLength + 1, kind))
         return lineError(msg::scWrongODEExp, line), -1;
-    const td::UINT4 nIntegrals = Tree::countFunctionTokens(this->getFirstToken(), TokenCodes::INTEGRAL);
+    const td::UINT4 nIntegrals = Tree::countFunctionTokens(_parser.getFirstToken(), TokenCodes::INTEGRAL);
     if (isIntegral && nIntegrals == 0)
         return lineError(msg::scODEMissInt, line), -1;
     if (isIntegral && nIntegrals > 1)

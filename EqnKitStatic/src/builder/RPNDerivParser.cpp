@@ -6,11 +6,14 @@
 
 namespace sl
 {
-template <typename T> RPNDerivParser<T>::RPNDerivParser(SymbolMap& names, ValueArray& values) : Base(names, values) {}
+template <typename T> RPNDerivParser<T>::RPNDerivParser(SymbolMap& names, ValueArray& values) : _parser(names, values)
+{
+    _parser.setUsedVariables(this);
+}
 
 template <typename T> bool RPNDerivParser<T>::markVariableUsed(td::UINT4 index)
 {
-    if (index >= this->_nVars)
+    if (index >= nVars())
         return false;
     _usedVars.insert(index);
     return true;
@@ -24,7 +27,7 @@ void RPNDerivParser<T>::bindEntry(SolverData<T>& data, const sc::TokenizedModel*
     {
         TD_ASSERT(data.pSolver && data.pSolver->getParentSolver());
         _parentVarCount = data.pSolver->getParentSolver()->getNumberOfVariables();
-        this->setNumberOfParentVariables(_parentVarCount);
+        _parser.setNumberOfParentVariables(_parentVarCount);
     }
     data.pUsedVars = &_usedVars;
     data.pLastUsedVarsForLimits = &_lastUsedVarsForLimits;
@@ -35,8 +38,8 @@ template <typename T> BuildResults RPNDerivParser<T>::results() const
 {
     TD_ASSERT(_pSolverData);
     BuildResults r = _pSolverData->results;
-    r.nVars = this->_nVars;
-    r.nParams = this->_nParams;
+    r.nVars = nVars();
+    r.nParams = nParams();
     r.nEquations = _nEquations;
     return r;
 }
@@ -46,7 +49,7 @@ template <typename T> void RPNDerivParser<T>::setStateVarType(td::INT4 varID, td
     TD_ASSERT(SymbolInfo::isStateVariable(varType));
     TD_ASSERT(_pSolverData);
     TD_ASSERT(varID >= 0);
-    TD_ASSERT(static_cast<td::UINT4>(varID) < this->_nVars);
+    TD_ASSERT(static_cast<td::UINT4>(varID) < nVars());
     _pSolverData->stores.symbolInfo[static_cast<std::size_t>(varID)].varType = varType;
 }
 
@@ -55,7 +58,7 @@ template <typename T> void RPNDerivParser<T>::setVarType(td::INT4 varID, td::BYT
     TD_ASSERT(!SymbolInfo::isStateVariable(varType));
     TD_ASSERT(_pSolverData);
     TD_ASSERT(varID >= 0);
-    TD_ASSERT(static_cast<td::UINT4>(varID) < this->_nVars);
+    TD_ASSERT(static_cast<td::UINT4>(varID) < nVars());
     _pSolverData->stores.symbolInfo[static_cast<std::size_t>(varID)].varType = varType;
 }
 
@@ -72,23 +75,23 @@ template <typename T> Evaluator<T>* RPNDerivParser<T>::allocLimitGroup(Groups& g
 
 template <typename T> void RPNDerivParser<T>::releaseTrees()
 {
-    this->detachTokens();
-    this->_pools.rewind();
+    _parser.detachTokens();
+    _parser.rewindPools();
     _treePool.rewind();
 }
 
 template <typename T> typename RPNDerivParser<T>::Tree* RPNDerivParser<T>::newTree()
 {
-    TD_ASSERT(this->_pSolverData);
+    TD_ASSERT(_pSolverData);
     Tree* pTree = _treePool.alloc();
-    pTree->reset(this->_pSolverData->treeOption != 0);
-    pTree->init(this->_pSolverData, nullptr, this->_nVars);
+    pTree->reset(_pSolverData->treeOption != 0);
+    pTree->init(_pSolverData, nullptr, nVars());
     return pTree;
 }
 
 template <typename T> bool RPNDerivParser<T>::lineError(const char* key, td::UINT4 line, td::UINT4 column) const
 {
-    this->logKey(key, line, column, sc::ILog::Error);
+    _parser.logKey(key, line, column, sc::ILog::Error);
     return false;
 }
 
@@ -125,11 +128,11 @@ template <typename T> void RPNDerivParser<T>::beginUsedVars()
 
 template <typename T> bool RPNDerivParser<T>::buildTree(Tree& tree, const Iterator& it)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     const Place at = placeOf(it);
     d.keyLine = at.line;
     d.keyColumn = at.column;
-    const bool built = tree.build(this->getFirstToken());
+    const bool built = tree.build(_parser.getFirstToken());
     d.keyLine = d.keyColumn = 0;
     return built;
 }
@@ -138,8 +141,8 @@ template <typename T> bool RPNDerivParser<T>::compileInto(Tree& tree, const Iter
                                                           td::BYTE& kind, const char* keyOnTree, td::UINT4 end)
 {
     // The trees built before (a switch's earlier cases) keep their tokens.
-    this->detachTokens();
-    if (!this->compileTokens(it, first, kind, end))
+    _parser.detachTokens();
+    if (!_parser.compileTokens(it, first, kind, end))
         return false;
     if (buildTree(tree, it))
         return true;

@@ -28,14 +28,14 @@
 
 namespace sl
 {
-template <typename T> class RPNDerivParser : public RPNParser<T>
+template <typename T> class RPNDerivParser : public IUsedVariables
 {
 public:
-    using Base = RPNParser<T>;
+    using Parser = RPNParser<T>;
     using Traits = ValueTraits<T>;
     using Tree = ExpressionTree<T>;
     using Iterator = sc::TokenizedModel::iterator;
-    using ValueArray = typename Base::ValueArray;
+    using ValueArray = typename Parser::ValueArray;
     using Groups = cnt::SafeFullVector<LimitGroup<T>>;
 
     // Equation kinds: nonlinear equations, measurement equations, equality constraints.
@@ -65,6 +65,8 @@ public:
     // Binds the solver's symbol store and symbol values; both outlive the builder.
     RPNDerivParser(SymbolMap& names, ValueArray& values);
     explicit RPNDerivParser(SolverStores<T>& stores) : RPNDerivParser(stores.symbols, stores.values) {}
+    RPNDerivParser(const RPNDerivParser&) = delete;
+    RPNDerivParser& operator=(const RPNDerivParser&) = delete;
 
     bool collectsUsedVars() override { return _collectsUsedVars != 0; }
     // Collects a variable of the expression being compiled; false outside the variables.
@@ -75,7 +77,7 @@ public:
     // Binds the build context: the parser's pools into it, and the builder works on it.
     void bindSolverData(SolverData<T>& data)
     {
-        Base::bindSolverData(data);
+        _parser.bindSolverData(data);
         _pSolverData = &data;
     }
     // What the solver takes from the build: the context's results with the builder's
@@ -84,8 +86,16 @@ public:
     // The first steps of every tokenized entry: the context's used-variable sets, the
     // model, and for a sub-model (which must have a parent) the parent's variable count.
     void bindEntry(SolverData<T>& data, const sc::TokenizedModel* pModel, sc::ModelLevel level);
-    td::UINT4 getNumVariables() const { return this->_nVars; }
-    td::UINT4 getNumParameters() const { return this->_nParams; }
+    td::UINT4 getNumVariables() const { return nVars(); }
+    td::INT4 getSymbolIndex(const char* name) const { return _parser.getSymbolIndex(name); }
+    bool hasConjugatePartners() const requires ValueTraits<T>::isComplex
+    {
+        if constexpr (Traits::isComplex)
+            return _parser.hasConjugatePartners();
+        else
+            return false;
+    }
+    td::UINT4 getNumParameters() const { return nParams(); }
     td::UINT4 getNumEquations() const { return _nEquations; }
     bool declarationsDone() const { return _declarationsDone != 0; }
     const cnt::FixNumSet& getUsedVars() const { return _usedVars; }
@@ -95,7 +105,7 @@ public:
     void setStateVarType(td::INT4 varID, td::BYTE varType);
     void setVarType(td::INT4 varID, td::BYTE varType);
     // A generated name: mapped to index and kept in the name store.
-    void copyName(const td::String& name, td::UINT4 index) { this->addSymbolName(name, index); }
+    void copyName(const td::String& name, td::UINT4 index) { _parser.addSymbolName(name, index); }
     // Reserves n consecutive records for limit group groupIndex and records the group;
     // n <= 0 reserves none.
     static Evaluator<T>* allocLimitGroup(Groups& groups, cnt::List<Evaluator<T>>& pool, td::UINT4 groupIndex,
@@ -105,7 +115,7 @@ public:
     {
         // Explicit instantiations of the real build may instantiate this body too.
         if constexpr (Traits::isComplex)
-            Base::setConjugatePartners(on);
+            _parser.setConjugatePartners(on);
         if (_pSolverData)
             _pSolverData->stores.settings.conjugatePartners = on ? 1 : 0;
     }
@@ -414,10 +424,10 @@ private:
     // The parser's tokens of the line from first (to end) into tree; false without a key
     // when the parser refuses them, with keyOnTree when the tree does.
     bool compileInto(Tree& tree, const Iterator& it, td::UINT4 first, td::BYTE& kind, const char* keyOnTree,
-                     td::UINT4 end = Base::cLineEnd);
+                     td::UINT4 end = Parser::cLineEnd);
     bool buildTree(Tree& tree, const Iterator& it);
     void beginUsedVars();
-    td::UINT4 symbolCount() const { return this->_nVars + this->_nParams; }
+    td::UINT4 symbolCount() const { return nVars() + nParams(); }
 
     // tokenized road
     double measurementWeight(const Iterator& it) const;
@@ -492,7 +502,7 @@ private:
     bool hasPartners() const
     {
         if constexpr (Traits::isComplex)
-            return this->hasConjugatePartners();
+            return _parser.hasConjugatePartners();
         return false;
     }
     double measurementWeight(const xml::Node& eq) const;
@@ -500,7 +510,7 @@ private:
     bool xmlError(const char* text) const;
     template <typename... A> bool xmlError(const char* text, const A&... args) const
     {
-        this->_pSolverData->addError(text, args...);
+        _pSolverData->addError(text, args...);
         return false;
     }
     // text parsed into tree; the entries name shown.
@@ -559,7 +569,12 @@ private:
     // An error entry for equation eqNo; false for chaining.
     bool reportDiscretizeFailure(td::UINT4 variable, td::UINT4 eqNo) const;
     DAEStageContext stageContext(td::UINT4 state) const;
+    td::UINT4 nVars() const { return _parser.getNumberOfVariables(); }
+    td::UINT4 nParams() const { return _parser.getNumberOfParameters(); }
 
+    // The expression parser of the build, over the solver's symbol store and values; made
+    // first and gone last, as the trees of the pool below use its node pools.
+    Parser _parser;
     // The build context; the parser holds it as its compile context.
     SolverData<T>* _pSolverData = nullptr;
     cnt::FixNumSet _usedVars;

@@ -84,10 +84,10 @@ struct ItemCounts
 
 template <typename T> bool RPNDerivParser<T>::initFigure(const sc::TokenizedModel& model, SolverData<T>& data)
 {
-    TD_ASSERT(&data == this->_pSolverData);
+    TD_ASSERT(&data == _pSolverData);
     TD_ASSERT(data.pSolver && data.pFigureEvaluator);
     const td::UINT4 nVars = data.pSolver->getNumberOfVariables();
-    this->setNumberOfSymbols(nVars, data.pSolver->getNumberOfParameters());
+    _parser.setNumberOfSymbols(nVars, data.pSolver->getNumberOfParameters());
     _usedVars.reserve(nVars);
     data.pUsedVars = &_usedVars;
     data.pLastUsedVarsForLimits = &_lastUsedVarsForLimits;
@@ -130,14 +130,14 @@ bool RPNDerivParser<T>::buildPlots(const sc::TokenizedModel& model, Iterator& it
     it.getAttrib(sc::AttribID::MinY, def.yMin);
     it.getAttrib(sc::AttribID::MaxY, def.yMax);
     if (!(def.xMin < def.xMax))
-        this->logKey(msg::scWrongPlotXBounds, headLine, headColumn, sc::ILog::Warning);
+        _parser.logKey(msg::scWrongPlotXBounds, headLine, headColumn, sc::ILog::Warning);
     if (!(def.yMin < def.yMax))
-        this->logKey(msg::scWrongPlotYBounds, headLine, headColumn, sc::ILog::Warning);
+        _parser.logKey(msg::scWrongPlotYBounds, headLine, headColumn, sc::ILog::Warning);
 
     ++it;
     if (!it.atEnd() && reservedWord(it) == word(R::End))
     {
-        this->logKey(msg::scEmptyPlot, it.line().line, firstColumn(it), sc::ILog::Warning);
+        _parser.logKey(msg::scEmptyPlot, it.line().line, firstColumn(it), sc::ILog::Warning);
         return true;
     }
 
@@ -175,7 +175,7 @@ bool RPNDerivParser<T>::buildPlots(const sc::TokenizedModel& model, Iterator& it
     }
     if (counts.y == 0)
     {
-        this->logKey(msg::scPlotNoYAxis, headLine, headColumn, sc::ILog::Warning);
+        _parser.logKey(msg::scPlotNoYAxis, headLine, headColumn, sc::ILog::Warning);
         return true;
     }
 
@@ -188,14 +188,14 @@ bool RPNDerivParser<T>::buildPlots(const sc::TokenizedModel& model, Iterator& it
     if (!buildPlotItems(model, first, def))
         return false;
     legendCount = def.legendCount;
-    this->_pSolverData->pFigureEvaluator->getFigureDefinitions().push(std::move(def));
+    _pSolverData->pFigureEvaluator->getFigureDefinitions().push(std::move(def));
     return true;
 }
 
 template <typename T>
 bool RPNDerivParser<T>::buildPlotItems(const sc::TokenizedModel& model, Iterator line, FigureDefinition<T>& def)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     td::UINT2 legends = 0;
     for (; !line.atEnd(); ++line)
     {

@@ -33,7 +33,7 @@ template <typename T> bool RPNDerivParser<T>::initNR(const sc::Naming& naming, c
         return false;
     const td::UINT4 nEq = model.getNumberOfExpressions(Group::NLEs, level);
     _nEquations = nEq;
-    if (!countChecksLifted(data) && nEq != this->_nVars)
+    if (!countChecksLifted(data) && nEq != nVars())
         return lineError(msg::csVarsNeqEqs, 0, 0);
     if (!initRndGensAndStats(naming, model, level))
         return false;
@@ -71,11 +71,11 @@ template <typename T> bool RPNDerivParser<T>::initWLS(const sc::Naming& naming, 
         data.stores.constraints.reserve(nEC);
         data.stores.constraintJacobian.reserve(cEntriesPerEquation * nEC);
     }
-    if (!countChecksLifted(data) && nMeas + nEC < this->_nVars)
+    if (!countChecksLifted(data) && nMeas + nEC < nVars())
         return lineError(msg::scWLSNotEnoughEQs, 0, 0);
     if (data.pWeights)
         data.pWeights->reserve(nMeas);
-    this->setNextFreePosition(true);
+    _parser.setNextFreePosition(true);
     data.stores.equations.reserve(nMeas + nEC);
     data.stores.jacobian.reserve(cEntriesPerEquation * (nMeas + nEC));
     _nEquations = nMeas;
@@ -119,14 +119,14 @@ template <typename T> double RPNDerivParser<T>::measurementWeight(const Iterator
         return 1.0;
     td::INT4 symbol = -1;
     if (p->kind == sc::Token::Param)
-        symbol = static_cast<td::INT4>(this->_nVars + p->code);
+        symbol = static_cast<td::INT4>(nVars() + p->code);
     else if (p->kind == sc::Token::Var)
         symbol = p->code;
     else if (const td::PoolString* pName = it.findAttrib(sc::AttribID::W))
-        symbol = this->getSymbolIndex(td::String(pName->c_str(), pName->length()));
+        symbol = _parser.getSymbolIndex(td::String(pName->c_str(), pName->length()));
     if (symbol < 0 || static_cast<td::UINT4>(symbol) >= symbolCount())
         return 1.0;
-    return magnitude(this->_values[static_cast<td::UINT4>(symbol)]);
+    return magnitude(_parser.values()[static_cast<td::UINT4>(symbol)]);
 }
 
 template <typename T> bool RPNDerivParser<T>::initODE(const sc::Naming& naming, const sc::TokenizedModel& model,
@@ -142,20 +142,20 @@ template <typename T> bool RPNDerivParser<T>::initODE(const sc::Naming& naming, 
         return lineError(msg::scNoODEEqs, 0, 0);
     if (!buildDeclarations(naming, model, level))
         return false;
-    if (nODE != this->_nVars)
+    if (nODE != nVars())
         return lineError(msg::scVarsNeqODEs, 0, 0);
     if (!initRndGensAndStats(naming, model, level))
         return false;
     TD_ASSERT(data.results.indexOfTParam >= 0);
     TD_ASSERT(data.results.indexOfDeltaTParam >= 0);
     if (data.pODEList)
-        data.pODEList->reserve(this->_nVars);
+        data.pODEList->reserve(nVars());
     _nEquations = nODE;
     data.stores.equations.reserve(nODE);
     data.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
 
     // Each state has one ODE: a second one would leave another state without any.
-    cnt::SafeFullVector<td::BYTE> defined(this->_nVars);
+    cnt::SafeFullVector<td::BYTE> defined(nVars());
     Tree tree;
     Iterator it = model.getGroup(Group::ODEs, level);
     ++it;
@@ -165,7 +165,7 @@ template <typename T> bool RPNDerivParser<T>::initODE(const sc::Naming& naming, 
         typename Tree::Node* pIntegral = nullptr;
         const td::INT4 state = buildODEExpression(it, tree, pIntegral, i, 1);
         const bool ok =
-            state >= 0 && static_cast<td::UINT4>(state) < this->_nVars && defined[static_cast<td::UINT4>(state)] == 0;
+            state >= 0 && static_cast<td::UINT4>(state) < nVars() && defined[static_cast<td::UINT4>(state)] == 0;
         Evaluator<T>* pEquation = ok ? data.newEvaluator() : nullptr;
         if (!pEquation || !tree.createEvaluator(pEquation))
         {
@@ -216,7 +216,7 @@ bool RPNDerivParser<T>::buildSection(const sc::TokenizedModel& model, td::BYTE i
     const td::UINT4 n = model.getNumberOfExpressions(group, level);
     if (n == 0)
         return true;
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     Iterator it = model.getGroup(group, level);
     if (group == Group::IterPostP || group == Group::BasePostP)
     {
@@ -269,7 +269,7 @@ template <typename T> bool RPNDerivParser<T>::createSubModels(const sc::Naming& 
     if (dynamic && (iT < 0 || iDT < 0 || iT >= nSubParams || iDT >= nSubParams))
         return lineError(msg::scCannotCreateSolver, 0, 0);
 
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     TD_ASSERT(d.pSolver);
     using Result = typename ISolverServices<T>::SubModelBuild;
     // The child's entries carry the line of its SubModel line.

@@ -44,7 +44,7 @@ typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildStatements(I
                                                                                const sc::TokenizedModel& model,
                                                                                Evaluator<T>* out, sc::Group group)
 {
-    TD_ASSERT(this->_pSolverData && out);
+    TD_ASSERT(_pSolverData && out);
     ++_statementDepth;
     const StatementResult result = buildStatement(it, model, out, group);
     if (--_statementDepth == 0)
@@ -75,10 +75,10 @@ template <typename T> bool RPNDerivParser<T>::compileRecord(const Iterator& it, 
                                                             Evaluator<T>* pRecord, const char* keyOnFailure,
                                                             td::BYTE* pKind)
 {
-    SolverData<T>& d = *this->_pSolverData;
-    this->clearTokens();
+    SolverData<T>& d = *_pSolverData;
+    _parser.clearTokens();
     td::BYTE kind = 0;
-    if (!this->compileTokens(it, first, kind, end))
+    if (!_parser.compileTokens(it, first, kind, end))
         return false;
     if (pKind)
         *pKind = kind;
@@ -86,7 +86,7 @@ template <typename T> bool RPNDerivParser<T>::compileRecord(const Iterator& it, 
     const Place at = placeOf(it);
     d.keyLine = at.line;
     d.keyColumn = at.column;
-    const bool ok = pTree->build(this->getFirstToken()) && pTree->createEvaluator(pRecord);
+    const bool ok = pTree->build(_parser.getFirstToken()) && pTree->createEvaluator(pRecord);
     d.keyLine = d.keyColumn = 0;
     return ok || lineError(keyOnFailure, it);
 }
@@ -126,7 +126,7 @@ template <typename T> void setBranchSignal(Evaluator<T>* pRun, td::UINT4 n, td::
 template <typename T> bool RPNDerivParser<T>::buildChildren(Iterator& it, const sc::TokenizedModel& model,
                                                             Evaluator<T>*& pRun, td::UINT4 n, sc::Group group)
 {
-    pRun = this->_pSolverData->newEvaluators(n);
+    pRun = _pSolverData->newEvaluators(n);
     const Place blockLine = placeOf(it);
     for (td::UINT4 i = 0; i < n; ++i)
     {
@@ -147,10 +147,10 @@ typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildIfBlock(Iter
                                                                             const sc::TokenizedModel& model,
                                                                             Evaluator<T>* out, sc::Group group)
 {
-    const td::UINT2 naming = this->_pSolverData->namingIndex;
+    const td::UINT2 naming = _pSolverData->namingIndex;
     const Place ifLine = placeOf(it);
-    Evaluator<T>* pCondition = this->_pSolverData->newEvaluator();
-    if (!compileRecord(it, 0, Base::cLineEnd, pCondition, msg::scWrongIfCondition, nullptr))
+    Evaluator<T>* pCondition = _pSolverData->newEvaluator();
+    if (!compileRecord(it, 0, Parser::cLineEnd, pCondition, msg::scWrongIfCondition, nullptr))
         return Failed;
     out->setIfThenElse(pCondition, nullptr, nullptr);
     td::BYTE signal = cNoSignal;
@@ -199,7 +199,7 @@ typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildSwitchBlock(
                                                                                 const sc::TokenizedModel& model,
                                                                                 Evaluator<T>* out, sc::Group group)
 {
-    const td::UINT2 naming = this->_pSolverData->namingIndex;
+    const td::UINT2 naming = _pSolverData->namingIndex;
     const Place switchLine = placeOf(it);
     bool hasDefault = false;
     const td::UINT4 nCases = model.countSwitchCases(it, naming, group, hasDefault);
@@ -215,7 +215,7 @@ typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildSwitchBlock(
             return failAt(msg::scStatementOutsideCase, it.atEnd() ? switchLine : placeOf(it));
         if (pPrevious)
         {
-            pCase = this->_pSolverData->newEvaluator();
+            pCase = _pSolverData->newEvaluator();
             pPrevious->setNextCase(pCase);
         }
         td::BYTE signal = cNoSignal;
@@ -224,8 +224,8 @@ typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildSwitchBlock(
         Evaluator<T>* pCondition = nullptr;
         if (i + 1 < nCases || !hasDefault)
         {
-            pCondition = this->_pSolverData->newEvaluator();
-            if (!compileRecord(it, 1, Base::cLineEnd, pCondition, msg::scCaseCondExpr, nullptr))
+            pCondition = _pSolverData->newEvaluator();
+            if (!compileRecord(it, 1, Parser::cLineEnd, pCondition, msg::scCaseCondExpr, nullptr))
                 return Failed;
         }
         const td::UINT4 n = model.countChildren(it, 0, group, sc::ExpressionType::Plain);
@@ -260,7 +260,7 @@ template <typename T> typename RPNDerivParser<T>::StatementResult RPNDerivParser
                                                                                                      Evaluator<T>* out,
                                                                                                      sc::Group group)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     const sc::_tl& l = it.line();
     char op = 0;
     td::UINT4 opIndex = 0;
@@ -285,8 +285,8 @@ template <typename T> typename RPNDerivParser<T>::StatementResult RPNDerivParser
     if (op == '<' && !plots)
         return buildStatsAssignment(it, out) >= 0 ? Compiled : Failed;
     if (plots)
-        return compileRecord(it, exprStart, Base::cLineEnd, out, msg::scCannotMakeExpression, nullptr) ? Compiled
-                                                                                                       : Failed;
+        return compileRecord(it, exprStart, Parser::cLineEnd, out, msg::scCannotMakeExpression, nullptr) ? Compiled
+                                                                                                         : Failed;
 
     // The target: the line's first token, of this model or of the parent.
     const sc::_TokV& target = it.exprToken(0);
@@ -294,7 +294,7 @@ template <typename T> typename RPNDerivParser<T>::StatementResult RPNDerivParser
     ISolverServices<T>* pParent = d.pSolver ? d.pSolver->getParentSolver() : nullptr;
     if (parent && !pParent)
         return failAt(msg::scNoParentSolver, l.line, target.column);
-    const td::UINT4 nOwnVars = parent ? pParent->getNumberOfVariables() : this->_nVars;
+    const td::UINT4 nOwnVars = parent ? pParent->getNumberOfVariables() : nVars();
     const td::UINT4 nSymbols = parent ? nOwnVars + pParent->getNumberOfParameters() : symbolCount();
     td::INT4 index = -1;
     if (target.kind == F::Var && target.code < nOwnVars)
@@ -313,8 +313,8 @@ template <typename T> typename RPNDerivParser<T>::StatementResult RPNDerivParser
         return failAt(msg::scUnknownSymbol, l.line, target.column);
     }
     beginUsedVars();
-    const typename Base::RightSide rightSide(*this);
-    if (!compileRecord(it, exprStart, Base::cLineEnd, out, msg::scCannotMakeExpression, nullptr))
+    const typename Parser::RightSide rightSide(_parser);
+    if (!compileRecord(it, exprStart, Parser::cLineEnd, out, msg::scCannotMakeExpression, nullptr))
         return Failed;
 
     using K = typename Traits::TargetKind;
@@ -336,7 +336,7 @@ template <typename T> typename RPNDerivParser<T>::StatementResult RPNDerivParser
 
 template <typename T> td::INT4 RPNDerivParser<T>::findSymbol(const char* name, td::BYTE& isParent)
 {
-    ISolverServices<T>* pSolver = this->_pSolverData ? this->_pSolverData->pSolver : nullptr;
+    ISolverServices<T>* pSolver = _pSolverData ? _pSolverData->pSolver : nullptr;
     ISolverServices<T>* pParent = pSolver ? pSolver->getParentSolver() : nullptr;
     if (!name)
         return -1;
@@ -347,7 +347,7 @@ template <typename T> td::INT4 RPNDerivParser<T>::findSymbol(const char* name, t
         isParent = 1;
         return pParent->getSymbolIndex(name + 5);
     }
-    return this->getSymbolIndex(name);
+    return _parser.getSymbolIndex(name);
 }
 
 template <typename T> td::INT4 RPNDerivParser<T>::findSymbol(const char* name, td::BYTE& isParent,
@@ -356,7 +356,7 @@ template <typename T> td::INT4 RPNDerivParser<T>::findSymbol(const char* name, t
     part = 0;
     if (!name)
         return -1;
-    ISolverServices<T>* pSolver = this->_pSolverData ? this->_pSolverData->pSolver : nullptr;
+    ISolverServices<T>* pSolver = _pSolverData ? _pSolverData->pSolver : nullptr;
     ISolverServices<T>* pParent = pSolver ? pSolver->getParentSolver() : nullptr;
     const char* rest = name;
     bool inParent = false;
@@ -379,11 +379,11 @@ template <typename T> td::INT4 RPNDerivParser<T>::findSymbol(const char* name, t
             part = 2;
         else
         {
-            this->_pSolverData->addError("Unknown complex assignmet part @ (can be real or imag) in @", partText, name);
+            _pSolverData->addError("Unknown complex assignmet part @ (can be real or imag) in @", partText, name);
             return -1;
         }
     }
-    return inParent ? pParent->getSymbolIndex(symbol.c_str()) : this->getSymbolIndex(symbol);
+    return inParent ? pParent->getSymbolIndex(symbol.c_str()) : _parser.getSymbolIndex(symbol);
 }
 
 template <typename T>
@@ -391,7 +391,7 @@ char* RPNDerivParser<T>::splitAssignment(td::UINT4 itemNumber, char* fx, td::UIN
 {
     if (!fx)
         return nullptr;
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     std::size_t nameEnd = 0;
     const char* eq = std::strchr(fx, '=');
     const char* lt = std::strchr(fx, '<');

@@ -14,8 +14,8 @@ bool RPNDerivParser<T>::buildStatsNames(const sc::Naming& naming, const sc::Toke
     const td::UINT4 n = model.getNumberOfExpressions(sc::Group::Stats, level);
     if (n == 0)
         return true;
-    TD_ASSERT(this->_pSolverData);
-    StatisticsStore<T>& store = this->_pSolverData->stores.statistics;
+    TD_ASSERT(_pSolverData);
+    StatisticsStore<T>& store = _pSolverData->stores.statistics;
     store.reserve(n);
     const td::UINT4 nNames = naming.getNumberOfUserLabels(sc::UserLabel::Stat, level);
     for (td::UINT4 i = 0; i < n; ++i)
@@ -49,7 +49,7 @@ template <typename T> td::INT4 RPNDerivParser<T>::buildStatsAssignment(const Ite
     if (l.nExpr < 3)
         return fail(msg::csStatAssNotOK);
     auto tokens = [&it](td::UINT4 i) -> const sc::_TokV& { return it.exprToken(i); };
-    const StatisticsStore<T>& store = this->_pSolverData->stores.statistics;
+    const StatisticsStore<T>& store = _pSolverData->stores.statistics;
     if (tokens(0).kind != sc::Token::StatName || tokens(0).code >= store.size())
         return fail(msg::csStatsToNotStatVar);
 
@@ -60,7 +60,7 @@ template <typename T> td::INT4 RPNDerivParser<T>::buildStatsAssignment(const Ite
     td::UINT4 nFeeds = 0;
     for (td::UINT4 i = first; i < l.nExpr; ++i)
         nFeeds += tokens(i).kind == sc::Token::ShiftLeft;
-    Evaluator<T>* pRun = this->_pSolverData->newEvaluators(nFeeds);
+    Evaluator<T>* pRun = _pSolverData->newEvaluators(nFeeds);
     td::UINT4 start = first + 1;
     for (td::UINT4 k = 0; k < nFeeds; ++k)
     {
@@ -70,10 +70,10 @@ template <typename T> td::INT4 RPNDerivParser<T>::buildStatsAssignment(const Ite
         if (end == start)
             return fail(msg::csEmptyStatAsssignment);
         beginUsedVars();
-        this->clearTokens();
+        _parser.clearTokens();
         td::BYTE kind = 0;
-        const typename Base::RightSide rightSide(*this);
-        if (!this->compileTokens(it, start, kind, end))
+        const typename Parser::RightSide rightSide(_parser);
+        if (!_parser.compileTokens(it, start, kind, end))
             return fail(msg::csStatsCannotCreateExpr);
         if (kind != 1)
             return fail(msg::csStatsWronExpType);

@@ -28,7 +28,7 @@ bool isSymbolToken(const sc::_TokV& t)
 template <typename T>
 bool RPNDerivParser<T>::buildTransferFunctions(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     const td::UINT4 nTF = model.getNumberOfExpressions(sc::Group::TFs, level);
     d.currentSection = static_cast<td::BYTE>(ErrorSection::TFs);
     _tfs.reserve(nTF);
@@ -39,8 +39,8 @@ bool RPNDerivParser<T>::buildTransferFunctions(const sc::TokenizedModel& model, 
     bool ok = true;
     // A variable is the output of one transfer function only: a second one would overwrite
     // its first-state record and leave another variable without an equation.
-    cnt::SafeFullVector<td::BYTE> isOutput(this->_nVars);
-    for (td::UINT4 v = 0; v < this->_nVars; ++v)
+    cnt::SafeFullVector<td::BYTE> isOutput(nVars());
+    for (td::UINT4 v = 0; v < nVars(); ++v)
         isOutput[v] = 0;
     for (td::UINT4 i = 0; ok && i < nTF && !it.atEnd(); ++i, ++it)
     {
@@ -62,7 +62,7 @@ bool RPNDerivParser<T>::buildTransferFunctions(const sc::TokenizedModel& model, 
 
 template <typename T> bool RPNDerivParser<T>::readTransferFunction(const Iterator& it, TFStatement& out)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     const sc::_tl& l = it.line();
     if (l.nExpr < 7)
         return lineError(msg::scTFsWrongFormat, it);
@@ -76,10 +76,10 @@ template <typename T> bool RPNDerivParser<T>::readTransferFunction(const Iterato
     // its first token.
     const Place fs{l.line, it.exprToken(cFirstFnToken).column};
     _collectsUsedVars = 0;
-    this->clearTokens();
+    _parser.clearTokens();
     td::BYTE kind = 0;
-    const typename Base::RightSide rightSide(*this);
-    if (!this->compileTokens(it, cFirstFnToken, kind) || kind != 1)
+    const typename Parser::RightSide rightSide(_parser);
+    if (!_parser.compileTokens(it, cFirstFnToken, kind) || kind != 1)
         return lineError(msg::scTFsWrongTokens, fs);
     Tree* pTree = newTree();
     if (!buildTree(*pTree, it))
@@ -108,16 +108,16 @@ template <typename T> bool RPNDerivParser<T>::readTransferFunction(const Iterato
 template <typename T>
 bool RPNDerivParser<T>::expandTransferFunction(const TFStatement& stmt, td::UINT4& row, td::UINT4& nonZeros)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     const TransferFunction& tf = stmt.tf;
     const Iterator& it = stmt.line;
     // Problems of f(s) stand at its first token.
     const Place line{it.line().line, it.exprToken(cFirstFnToken).column};
 
     beginUsedVars();
-    this->clearTokens();
+    _parser.clearTokens();
     td::BYTE kind = 0;
-    if (!this->compileTokens(it, cFirstFnToken, kind))
+    if (!_parser.compileTokens(it, cFirstFnToken, kind))
         return lineError(msg::scTFTokListError, line);
     Tree* pTree = newTree();
     if (!buildTree(*pTree, it))
@@ -148,7 +148,7 @@ template <typename T> typename RPNDerivParser<T>::TFFailure RPNDerivParser<T>::r
     Tree& fTree, const TransferFunction& tf, td::UINT4& row, td::UINT4& nonZeros, td::INT4& position)
 {
     using Node = typename Tree::Node;
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     const td::UINT2 s = getNumberOfStages();
     std::vector<Node*> denom(tf.denomOrder + 1u, nullptr), nom(tf.nomOrder + 1u, nullptr);
     std::vector<Node*> eqs(tf.equationCount(), nullptr);
@@ -164,7 +164,7 @@ template <typename T> typename RPNDerivParser<T>::TFFailure RPNDerivParser<T>::r
     // algebraic rows.
     for (td::UINT2 k = 0; k < tf.stateCount(); ++k)
     {
-        Tree stateTree(&d, nullptr, this->_nVars, d.treeOption != 0);
+        Tree stateTree(&d, nullptr, nVars(), d.treeOption != 0);
         stateTree.pushRoot(eqs[k]);
         Node* rows[4] = {};
         td::UINT4 nRows = 0;

@@ -47,16 +47,16 @@ template <typename T> td::String RPNDerivParser<T>::generatedName(const td::Stri
 
 template <typename T> bool RPNDerivParser<T>::loadTF(const xml::Node& tfs)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::TFs);
-    this->addShortName("s", TokenCodes::LAPLACE);
+    _parser.addShortName("s", TokenCodes::LAPLACE);
     td::UINT4 i = 0;
     // An entry, then the function's location.
     auto fail = [&](const char* message, const auto&... args) {
         d.addError(message, args...);
         d.itemLocationText(i, cCurrent);
         d.currentSection = 0;
-        this->clearShortNames();
+        _parser.clearShortNames();
         return false;
     };
     for (xml::Node eq = child(tfs, "Eq"); !eq.isEmpty(); eq.nextSameName(), ++i)
@@ -85,11 +85,11 @@ template <typename T> bool RPNDerivParser<T>::loadTF(const xml::Node& tfs)
                 return fail("TF output '@' is the output of another TF already!", text.output);
         }
         _collectsUsedVars = 0;
-        this->clearTokens();
-        if (!this->parse(text.fn.c_str()))
+        _parser.clearTokens();
+        if (!_parser.parse(text.fn.c_str()))
             return fail("Something wrong with TF expression: @", text.fn);
         Tree* pTree = newTree();
-        const bool built = pTree->build(this->getFirstToken());
+        const bool built = pTree->build(_parser.getFirstToken());
         const bool formatted = built && pTree->checkTFFormat(_tfs[i].tf);
         releaseTrees();
         if (!built)
@@ -106,16 +106,16 @@ template <typename T> bool RPNDerivParser<T>::loadTF(const xml::Node& tfs)
 template <typename T>
 bool RPNDerivParser<T>::addIndexedSymbol(const td::String& name, td::UINT4 variable, td::UINT2 n, bool pushValues)
 {
-    DAEVarRecords& records = this->_pSolverData->stores.daeVarRecords;
+    DAEVarRecords& records = _pSolverData->stores.daeVarRecords;
     for (td::UINT2 k = 1; k <= n; ++k)
     {
         const td::String stage = generatedName(name, "#k", k);
         if (!addGeneratedName(stage))
             return false;
         if (k == 1)
-            records[variable].firstStage = this->getSymbolIndex(stage);
+            records[variable].firstStage = _parser.getSymbolIndex(stage);
         if (pushValues)
-            this->_values.push(T(0));
+            _parser.values().push(T(0));
     }
     return true;
 }
@@ -133,7 +133,7 @@ template <typename T> bool RPNDerivParser<T>::expandVarHistoryTF(td::UINT4 i)
         const td::String state = generatedName(ofOutput ? text.output : text.input, "'x", number);
         if (!addGeneratedName(state))
             return false;
-        const td::INT4 index = this->getSymbolIndex(state);
+        const td::INT4 index = _parser.getSymbolIndex(state);
         if (k == 0)
             tf.firstState = index;
         setStateVarType(index, cTFState);
@@ -145,7 +145,7 @@ template <typename T> bool RPNDerivParser<T>::expandVarHistoryTF(td::UINT4 i)
         const td::String div = generatedName(text.output, "#div");
         if (!addGeneratedName(div))
             return false;
-        setVarType(this->getSymbolIndex(div), cTFAuxiliary);
+        setVarType(_parser.getSymbolIndex(div), cTFAuxiliary);
     }
     return true;
 }
@@ -154,12 +154,12 @@ template <typename T> void RPNDerivParser<T>::setupTFStates(td::UINT4 i)
 {
     const td::UINT4 n = _tfs[i].tf.variableCount(getNumberOfStages());
     for (td::UINT4 k = 0; k < n; ++k)
-        this->_values.push(T(0));
+        _parser.values().push(T(0));
 }
 
 template <typename T> bool RPNDerivParser<T>::countXmlDAESymbols(td::UINT4& nVars, td::UINT4& nParams)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     const td::UINT2 s = getNumberOfStages();
     td::UINT4 states = d.nDAEStates;
     td::UINT4 nTFVars = 0;
@@ -183,7 +183,7 @@ template <typename T> bool RPNDerivParser<T>::countXmlDAESymbols(td::UINT4& nVar
 
 template <typename T> bool RPNDerivParser<T>::readXmlStateNames(const xml::Node& odeqs, td::UINT4 nODE)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
     _xmlStateNames.clear();
     xml::Node eq = child(odeqs, "Eq");
@@ -220,11 +220,11 @@ template <typename T> bool RPNDerivParser<T>::isXmlStateName(const td::String& n
 
 template <typename T> bool RPNDerivParser<T>::checkXmlStateNames()
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     for (const XmlState& st : _xmlStateNames)
     {
-        const td::INT4 index = this->getSymbolIndex(st.name);
-        if (index >= 0 && static_cast<td::UINT4>(index) < this->_nVars)
+        const td::INT4 index = _parser.getSymbolIndex(st.name);
+        if (index >= 0 && static_cast<td::UINT4>(index) < nVars())
             continue;
         d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
         if (index < 0)
@@ -240,7 +240,7 @@ template <typename T> bool RPNDerivParser<T>::checkXmlStateNames()
 
 template <typename T> bool RPNDerivParser<T>::markXmlStates(const xml::Node& odeqs, td::UINT4 nODE)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
     xml::Node eq = child(odeqs, "Eq");
     for (td::UINT4 i = 0; i < nODE; ++i, eq.nextSameName())
@@ -266,36 +266,36 @@ template <typename T> bool RPNDerivParser<T>::markXmlStates(const xml::Node& ode
 
 template <typename T> bool RPNDerivParser<T>::addXmlHistoryParams()
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     DAEVarRecords& records = d.stores.daeVarRecords;
     const cnt::SafeFullVector<SymbolInfo>& info = d.stores.symbolInfo;
     _stateVars.reserve(d.nDAEStates);
     td::UINT4 nStates = 0;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Params);
-    for (td::UINT4 v = 0; v < this->_nVars; ++v)
+    for (td::UINT4 v = 0; v < nVars(); ++v)
     {
         if (!SymbolInfo::isStateVariable(info[v].varType))
             continue;
         if (info[v].varType == cODEState)
             _stateVars[nStates++] = static_cast<td::INT4>(v);
-        const td::String history = generatedName(*this->_symbols.nameAt(v), "@_");
+        const td::String history = generatedName(*_parser.symbols().nameAt(v), "@_");
         if (!addGeneratedName(history))
         {
             d.currentSection = 0;
             return false;
         }
-        records[v].histParam = this->getSymbolIndex(history) - static_cast<td::INT4>(this->_nVars);
-        this->_values.push(T(0));
+        records[v].histParam = _parser.getSymbolIndex(history) - static_cast<td::INT4>(nVars());
+        _parser.values().push(T(0));
     }
     d.currentSection = 0;
     TD_ASSERT(nStates == d.nDAEStates);
-    TD_ASSERT(this->_values.size() == symbolCount());
+    TD_ASSERT(_parser.values().size() == symbolCount());
     return true;
 }
 
 template <typename T> bool RPNDerivParser<T>::checkXmlDAECounts(td::UINT4 nNL)
 {
-    const SolverData<T>& d = *this->_pSolverData;
+    const SolverData<T>& d = *_pSolverData;
     const td::UINT2 s = getNumberOfStages();
     td::UINT4 n = d.nDAEStates * (s + 1u) + nNL;
     for (std::size_t i = 0; i < _tfs.size(); ++i)
@@ -304,12 +304,12 @@ template <typename T> bool RPNDerivParser<T>::checkXmlDAECounts(td::UINT4 nNL)
         n += tf.stateCount() * (s + 1u) + (tf.equationCount() - tf.stateCount());
     }
     _nEquations = n;
-    return n == this->_nVars || xmlError("Number of unknows and number of equations do not match");
+    return n == nVars() || xmlError("Number of unknows and number of equations do not match");
 }
 
 template <typename T> bool RPNDerivParser<T>::expandXmlTF(td::UINT4 i, td::UINT4& row, td::UINT4& nonZeros)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     TransferFunction& tf = _tfs[i].tf;
     const XmlTFText& text = _xmlTFs[i];
     // An entry (none for a text that builds no tree), then the function's location.
@@ -319,16 +319,16 @@ template <typename T> bool RPNDerivParser<T>::expandXmlTF(td::UINT4 i, td::UINT4
         d.itemLocationText(i, cCurrent);
         return false;
     };
-    const td::INT4 y = this->getSymbolIndex(text.output);
+    const td::INT4 y = _parser.getSymbolIndex(text.output);
     if (y < 0)
         return fail("TF output '@' was not declared! It must be declared as a variable!", text.output);
-    if (static_cast<td::UINT4>(y) >= this->_nVars)
+    if (static_cast<td::UINT4>(y) >= nVars())
         return fail("TF output '@' was declared as a parameter! It must be declared as a variable!", text.output);
     // An output has its equations from its function: an ODE of it would leave another
     // variable without any.
     if (d.stores.symbolInfo[static_cast<td::UINT4>(y)].varType == 3)
         return fail("TF output '@' is the state variable of an ODE! It cannot be a TF output too!", text.output);
-    const td::INT4 u = this->getSymbolIndex(text.input);
+    const td::INT4 u = _parser.getSymbolIndex(text.input);
     if (u < 0)
         return fail("TF input '@' was not declared! It must be declared as a variable!", text.input);
     tf.output = static_cast<td::UINT4>(y);
@@ -336,9 +336,9 @@ template <typename T> bool RPNDerivParser<T>::expandXmlTF(td::UINT4 i, td::UINT4
     d.stores.daeVarRecords[tf.output].firstTFState = tf.firstState;
 
     beginUsedVars();
-    this->clearTokens();
-    Tree* pTree = this->parse(text.fn.c_str()) ? newTree() : nullptr;
-    if (!pTree || !pTree->build(this->getFirstToken()))
+    _parser.clearTokens();
+    Tree* pTree = _parser.parse(text.fn.c_str()) ? newTree() : nullptr;
+    if (!pTree || !pTree->build(_parser.getFirstToken()))
     {
         releaseTrees();
         return fail(nullptr);
@@ -371,7 +371,7 @@ template <typename T> bool RPNDerivParser<T>::expandXmlTF(td::UINT4 i, td::UINT4
 template <typename T>
 bool RPNDerivParser<T>::expandXmlODEs(const xml::Node& odeqs, td::UINT4 nODE, td::UINT4& row, td::UINT4& nonZeros)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
     Tree tree;
     xml::Node eq = child(odeqs, "Eq");
@@ -400,7 +400,7 @@ bool RPNDerivParser<T>::expandXmlODEs(const xml::Node& odeqs, td::UINT4 nODE, td
 
 template <typename T> bool RPNDerivParser<T>::loadDAEModel(const xml::Node& root)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     if (!checkModelHeader(root, "DAE") || !checkXmlSections(root, ModelKind::DAE))
         return false;
     d.dynamics = 2;
@@ -425,7 +425,7 @@ template <typename T> bool RPNDerivParser<T>::loadDAEModel(const xml::Node& root
     ok = ok && (stages || nODE == 0 || markXmlStates(odeqs, nODE)) && addXmlHistoryParams();
     if (!ok)
     {
-        this->clearShortNames();
+        _parser.clearShortNames();
         return false;
     }
     addStatusSymbols();
@@ -434,7 +434,7 @@ template <typename T> bool RPNDerivParser<T>::loadDAEModel(const xml::Node& root
     const td::UINT4 nNL = countChildren(nlEqs, "Eq");
     if (!checkXmlDAECounts(nNL))
     {
-        this->clearShortNames();
+        _parser.clearShortNames();
         return false;
     }
     d.stores.equations.reserve(_nEquations);
@@ -444,7 +444,7 @@ template <typename T> bool RPNDerivParser<T>::loadDAEModel(const xml::Node& root
     d.currentSection = static_cast<td::BYTE>(ErrorSection::TFs);
     for (td::UINT4 i = 0; ok && i < nTF; ++i)
         ok = expandXmlTF(i, row, nonZeros);
-    this->clearShortNames();
+    _parser.clearShortNames();
     d.currentSection = 0;
     if (!ok || !expandXmlODEs(odeqs, nODE, row, nonZeros))
         return false;

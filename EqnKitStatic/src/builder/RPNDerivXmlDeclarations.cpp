@@ -167,7 +167,7 @@ template <typename T> void RPNDerivParser<T>::addNameList(const char* text, td::
 
 template <typename T> bool RPNDerivParser<T>::xmlError(const char* text) const
 {
-    this->_pSolverData->addError(text);
+    _pSolverData->addError(text);
     return false;
 }
 
@@ -175,18 +175,18 @@ template <typename T> void RPNDerivParser<T>::addPlainName(const td::String& nam
 {
     if constexpr (Traits::isComplex)
     {
-        const bool partners = this->hasConjugatePartners();
-        Base::setConjugatePartners(false);
-        this->addVariable(name);
-        Base::setConjugatePartners(partners);
+        const bool partners = _parser.hasConjugatePartners();
+        _parser.setConjugatePartners(false);
+        _parser.addVariable(name);
+        _parser.setConjugatePartners(partners);
     }
     else
-        this->addVariable(name);
+        _parser.addVariable(name);
 }
 
 template <typename T> bool RPNDerivParser<T>::addGeneratedName(const td::String& name)
 {
-    if (this->hasSymbol(name))
+    if (_parser.hasSymbol(name))
         return xmlError("Generated symbol name @ is already declared!", name);
     addPlainName(name);
     return true;
@@ -197,44 +197,44 @@ template <typename T> void RPNDerivParser<T>::addStatusSymbols()
     const td::UINT4 first = symbolCount();
     for (td::UINT4 k = 0; k < ISolverServices<T>::cStatusSymbols; ++k)
     {
-        this->addSymbolName(td::String(ISolverServices<T>::statusSymbolName(k)), first + k);
-        this->_values.push(T(0));
+        _parser.addSymbolName(td::String(ISolverServices<T>::statusSymbolName(k)), first + k);
+        _parser.values().push(T(0));
     }
 }
 
 template <typename T>
 bool RPNDerivParser<T>::makeInitialValueExpression(td::UINT4 symbol, const char* text, XmlDeferredList& list, T& out)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     out = T(0);
     _collectsUsedVars = 0;
-    this->setAcceptUnknownNames(true);
-    const bool parsed = this->parse(text) != 0;
-    this->setAcceptUnknownNames(false);
+    _parser.setAcceptUnknownNames(true);
+    const bool parsed = _parser.parse(text) != 0;
+    _parser.setAcceptUnknownNames(false);
     if (!parsed)
         return xmlError("Error in initial value expression: @", text);
-    typename Base::Node* pFirst = this->getFirstToken();
-    if (this->getNumberOfTokens() == 1 && pFirst->token.isNumber())
+    typename Parser::Node* pFirst = _parser.getFirstToken();
+    if (_parser.getNumberOfTokens() == 1 && pFirst->token.isNumber())
     {
         out = pFirst->token.value;
         return true;
     }
-    for (typename Base::Node* p = pFirst; p; p = p->pNext)
+    for (typename Parser::Node* p = pFirst; p; p = p->pNext)
     {
         if (namesSomething(p->token.type))
         {
             if (list.empty())
-                list.reserve(this->_nVars / 2 + 1);
+                list.reserve(nVars() / 2 + 1);
             list.push(XmlDeferredValue{td::String(text), symbol});
             return true;
         }
     }
-    Tree tree(&d, nullptr, this->_nVars, d.treeOption != 0);
+    Tree tree(&d, nullptr, nVars(), d.treeOption != 0);
     Evaluator<T> record;
     const bool ok = tree.build(pFirst) && tree.createEvaluator(&record);
     if (ok)
     {
-        CU<T> cu(this->getValuesPtr(), this->getParamValuesPtr(), d.pSolver);
+        CU<T> cu(_parser.getValuesPtr(), _parser.getParamValuesPtr(), d.pSolver);
         out = record.evaluate(cu);
     }
     tree.reset(d.treeOption != 0);
@@ -276,7 +276,7 @@ template <typename T> bool RPNDerivParser<T>::checkXmlName(const char* name, td:
     // generators; a statistic is fed by its name, which may be a function's (avg).
     if (inExpressions ? !sc::priv::isLanguageWord(name, Traits::isComplex) : !sc::priv::isReservedWord(name))
         return true;
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     d.addError(sc::msg::txtLanguageWordAsName, name);
     if (item != cNoItem)
         d.itemLocationText(item, cCurrent);
@@ -285,11 +285,11 @@ template <typename T> bool RPNDerivParser<T>::checkXmlName(const char* name, td:
 
 template <typename T> bool RPNDerivParser<T>::readVarNames(const xml::Node& vars, bool dynamic)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Vars);
     bool partners = false;
     if constexpr (Traits::isComplex)
-        partners = this->hasConjugatePartners();
+        partners = _parser.hasConjugatePartners();
     td::UINT4 item = 0;
     for (xml::Node v = child(vars, "Var"); !v.isEmpty(); v.nextSameName(), ++item)
     {
@@ -299,7 +299,7 @@ template <typename T> bool RPNDerivParser<T>::readVarNames(const xml::Node& vars
         if (!checkXmlName(name, item, true))
             return false;
         const td::String text(name);
-        if (this->hasSymbol(text))
+        if (_parser.hasSymbol(text))
             return xmlError("Variable declared twice: @", text);
         if (text.length() > cMaxXmlNameLength)
         {
@@ -314,15 +314,15 @@ template <typename T> bool RPNDerivParser<T>::readVarNames(const xml::Node& vars
         {
             std::string partner(1, '#');
             partner += name;
-            if (this->hasSymbol(td::String(partner.c_str())))
+            if (_parser.hasSymbol(td::String(partner.c_str())))
                 return xmlError("Generated symbol name @ is already declared!", partner.c_str());
         }
-        this->addVariable(text);
+        _parser.addVariable(text);
         // A state of a stage method: its stage variables follow it.
         const td::UINT2 stages = d.dynamics == 2 ? getNumberOfStages() : 0;
         if (stages > 0 && isXmlStateName(text))
         {
-            const td::INT4 index = this->getSymbolIndex(text);
+            const td::INT4 index = _parser.getSymbolIndex(text);
             setStateVarType(index, 3);
             if (!addIndexedSymbol(text, static_cast<td::UINT4>(index), stages, false))
                 return false;
@@ -333,14 +333,14 @@ template <typename T> bool RPNDerivParser<T>::readVarNames(const xml::Node& vars
 
 template <typename T> bool RPNDerivParser<T>::readParamNames(std::vector<XmlParam>& decl, td::UINT4 parentParams)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Params);
     ISolverServices<T>* pParent = d.pSolver ? d.pSolver->getParentSolver() : nullptr;
     for (td::UINT4 k = 0; k < parentParams; ++k)
     {
         const char* name = pParent->getSymbolName(static_cast<td::INT4>(pParent->getNumberOfVariables() + k));
         const td::String text(name ? name : "");
-        if (this->hasSymbol(text))
+        if (_parser.hasSymbol(text))
             return xmlError("Parameter declared twice: @", text);
         addPlainName(text);
     }
@@ -358,7 +358,7 @@ template <typename T> bool RPNDerivParser<T>::readParamNames(std::vector<XmlPara
         const td::String base = p.group && p.wellFormed ? td::String(p.name, p.baseLength()) : text;
         if (!checkXmlName(base.c_str(), i, true))
             return false;
-        if (this->hasSymbol(text))
+        if (_parser.hasSymbol(text))
         {
             d.addError("Parameter declared twice: @", text);
             d.itemLocationText(i, cCurrent);
@@ -379,7 +379,7 @@ template <typename T> bool RPNDerivParser<T>::readParamNames(std::vector<XmlPara
         }
         for (const td::String& member : p.members)
         {
-            if (this->hasSymbol(member))
+            if (_parser.hasSymbol(member))
             {
                 d.addError("Parameter declared twice: @", member);
                 d.itemLocationText(i, cCurrent);
@@ -393,7 +393,7 @@ template <typename T> bool RPNDerivParser<T>::readParamNames(std::vector<XmlPara
 
 template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node& vars, const xml::Node& params)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     if (vars.isEmpty())
         return xmlError("Missing declation of variables!");
     bool outAll = false;
@@ -473,13 +473,13 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
         return false;
     const td::UINT4 nHistory = nParams - nDeclaredParams;
     d.stores.setSize(nVars, nParams);
-    this->setNumberOfSymbols(nVars, nParams);
+    _parser.setNumberOfSymbols(nVars, nParams);
     cnt::SafeFullVector<SymbolInfo>& info = d.stores.symbolInfo;
     info.reserve(nVars + nParams);
     for (td::UINT4 i = 0; i < nVars + nParams; ++i)
         info[i] = SymbolInfo{static_cast<td::BYTE>(i < nVars ? 1 : 0), 0, 0};
     _usedVars.reserve(nVars);
-    this->setNextFreePosition(true);
+    _parser.setNextFreePosition(true);
     _declarationsDone = 1;
     _nEquations = nVars;
 
@@ -498,7 +498,7 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Vars);
     for (xml::Node v = child(vars, "Var"); !v.isEmpty(); v.nextSameName())
     {
-        const td::UINT4 symbol = static_cast<td::UINT4>(this->getSymbolIndex(attrib(v, "name")));
+        const td::UINT4 symbol = static_cast<td::UINT4>(_parser.getSymbolIndex(attrib(v, "name")));
         T value(0);
         if (!readStartValue(v, symbol, deferred, value))
         {
@@ -506,16 +506,16 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
             d.currentSection = 0;
             return false;
         }
-        this->_values.push(value);
+        _parser.values().push(value);
         bool out = outAll;
         if (!outAll)
             v.getBoolAttrib("out", out);
         if (out)
             info[symbol].kind = 2;
         if (perVariable == 2)
-            this->_values.push(conjugate(value));
+            _parser.values().push(conjugate(value));
         for (td::UINT2 k = 0; dae && info[symbol].varType == 3 && k < getNumberOfStages(); ++k)
-            this->_values.push(value);
+            _parser.values().push(value);
     }
     for (td::UINT4 i = 0; dae && i < _tfs.size(); ++i)
         setupTFStates(i);
@@ -534,7 +534,7 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
     {
         const T* pParentValues = pParent->getVariableValuesPtr() + pParent->getNumberOfVariables();
         for (td::UINT4 k = 0; k < parentParams; ++k)
-            this->_values.push(pParentValues[k]);
+            _parser.values().push(pParentValues[k]);
     }
     for (td::UINT4 j = 0; j < decl.size(); ++j)
     {
@@ -559,24 +559,24 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
                 d.currentSection = 0;
                 return false;
             }
-            this->_values.push(value);
+            _parser.values().push(value);
             if (out)
                 info[symbol].kind = 2;
         }
     }
 
     d.currentSection = 0;
-    if (dynamic && this->getSymbolIndex("dT") < 0)
+    if (dynamic && _parser.getSymbolIndex("dT") < 0)
     {
         addPlainName(td::String("dT"));
-        this->_values.push(T(d.results.stepValue));
+        _parser.values().push(T(d.results.stepValue));
     }
-    if (dynamic && this->getSymbolIndex("t") < 0)
+    if (dynamic && _parser.getSymbolIndex("t") < 0)
     {
         addPlainName(td::String("t"));
-        this->_values.push(T(d.startTime));
+        _parser.values().push(T(d.startTime));
     }
-    TD_ASSERT(this->_values.size() + nHistory == symbolCount());
+    TD_ASSERT(_parser.values().size() + nHistory == symbolCount());
     if (!evaluateDeferred(deferred))
         return false;
     // The DAE reader adds its history parameters first.
@@ -587,7 +587,7 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
 
 template <typename T> bool RPNDerivParser<T>::evaluateDeferred(const XmlDeferredList& deferred)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     const td::UINT4 n = static_cast<td::UINT4>(deferred.size());
     if (n == 0)
         return true;
@@ -596,7 +596,7 @@ template <typename T> bool RPNDerivParser<T>::evaluateDeferred(const XmlDeferred
     order.reserve(n);
     for (int pass = 0; pass < 2; ++pass)
         for (td::UINT4 k = 0; k < n; ++k)
-            if ((deferred[k].symbol >= this->_nVars) == (pass == 0))
+            if ((deferred[k].symbol >= nVars()) == (pass == 0))
                 order.push_back(k);
     std::vector<td::INT4> entryOf(symbolCount(), -1);
     for (td::UINT4 k = 0; k < n; ++k)
@@ -604,9 +604,9 @@ template <typename T> bool RPNDerivParser<T>::evaluateDeferred(const XmlDeferred
 
     auto locate = [&](td::UINT4 k) {
         const td::UINT4 symbol = deferred[k].symbol;
-        const bool variable = symbol < this->_nVars;
+        const bool variable = symbol < nVars();
         d.currentSection = static_cast<td::BYTE>(variable ? ErrorSection::Vars : ErrorSection::Params);
-        d.itemLocationText(variable ? symbol : symbol - this->_nVars, cCurrent);
+        d.itemLocationText(variable ? symbol : symbol - nVars(), cCurrent);
         d.currentSection = 0;
         return false;
     };
@@ -621,11 +621,11 @@ template <typename T> bool RPNDerivParser<T>::evaluateDeferred(const XmlDeferred
     _collectsUsedVars = 0;
     for (td::UINT4 k : order)
     {
-        if (!this->parse(deferred[k].text.c_str()))
+        if (!_parser.parse(deferred[k].text.c_str()))
             return wrong(k);
-        for (typename Base::Node* p = this->getFirstToken(); p; p = p->pNext)
+        for (typename Parser::Node* p = _parser.getFirstToken(); p; p = p->pNext)
         {
-            const typename Base::Tok& t = p->token;
+            const typename Parser::Tok& t = p->token;
             if (t.type == TokenCodes::RND_GEN || t.type == TokenCodes::STATISTIC)
                 return wrong(k);
             if (t.type == TokenCodes::SYMBOL && t.index < entryOf.size() && entryOf[t.index] >= 0)
@@ -664,27 +664,27 @@ template <typename T> bool RPNDerivParser<T>::evaluateDeferred(const XmlDeferred
             }
             const td::UINT4 entry = k;
             stack.pop_back();
-            Tree tree(&d, nullptr, this->_nVars, d.treeOption != 0);
+            Tree tree(&d, nullptr, nVars(), d.treeOption != 0);
             Evaluator<T> record;
-            bool ok = this->parse(deferred[entry].text.c_str()) != 0;
+            bool ok = _parser.parse(deferred[entry].text.c_str()) != 0;
             if (!ok)
                 return wrong(entry);
-            ok = tree.build(this->getFirstToken()) && tree.createEvaluator(&record);
+            ok = tree.build(_parser.getFirstToken()) && tree.createEvaluator(&record);
             if (ok)
             {
-                CU<T> cu(this->getValuesPtr(), this->getParamValuesPtr(), d.pSolver);
+                CU<T> cu(_parser.getValuesPtr(), _parser.getParamValuesPtr(), d.pSolver);
                 const T value = record.evaluate(cu);
                 const td::UINT4 symbol = deferred[entry].symbol;
-                this->_values[symbol] = value;
+                _parser.values()[symbol] = value;
                 // A variable's conjugate partner follows it, a state's stage variables take
                 // its value.
-                if (symbol < this->_nVars && hasPartners())
-                    this->_values[symbol + 1] = conjugate(value);
-                if (symbol < this->_nVars && d.dynamics == 2 && d.stores.daeVarRecords[symbol].firstStage >= 0)
+                if (symbol < nVars() && hasPartners())
+                    _parser.values()[symbol + 1] = conjugate(value);
+                if (symbol < nVars() && d.dynamics == 2 && d.stores.daeVarRecords[symbol].firstStage >= 0)
                 {
                     const td::UINT4 first = static_cast<td::UINT4>(d.stores.daeVarRecords[symbol].firstStage);
                     for (td::UINT2 k = 0; k < getNumberOfStages(); ++k)
-                        this->_values[first + k] = value;
+                        _parser.values()[first + k] = value;
                 }
             }
             tree.reset(d.treeOption != 0);

@@ -64,9 +64,9 @@ bool RPNDerivParser<T>::parseInto(const char* text, Tree& tree, const char* synt
 template <typename T> bool RPNDerivParser<T>::parseInto(const char* text, const char* shown, Tree& tree,
                                                         const char* syntaxText, const char* treeText)
 {
-    if (!this->parse(text))
+    if (!_parser.parse(text))
         return xmlError(syntaxText, shown);
-    if (!tree.build(this->getFirstToken()))
+    if (!tree.build(_parser.getFirstToken()))
         return xmlError(treeText, shown);
     return true;
 }
@@ -91,8 +91,8 @@ template <typename T> bool RPNDerivParser<T>::makeEqPartExpression(const char* t
 
 template <typename T> bool RPNDerivParser<T>::makeEqExpression(Evaluator<T>* pEvaluator, const char* text)
 {
-    SolverData<T>& d = *this->_pSolverData;
-    Tree tree(&d, nullptr, this->_nVars, d.treeOption != 0);
+    SolverData<T>& d = *_pSolverData;
+    Tree tree(&d, nullptr, nVars(), d.treeOption != 0);
     const bool ok = parseInto(text, tree, "Error in expression: @", "Cannot make expression for eq: @") &&
                     tree.createEvaluator(pEvaluator);
     tree.reset(d.treeOption != 0);
@@ -101,17 +101,17 @@ template <typename T> bool RPNDerivParser<T>::makeEqExpression(Evaluator<T>* pEv
 
 template <typename T> Evaluator<T>* RPNDerivParser<T>::makeCondExpression(const char* text)
 {
-    Evaluator<T>* pRecord = this->_pSolverData->newEvaluator();
+    Evaluator<T>* pRecord = _pSolverData->newEvaluator();
     return makeEqExpression(pRecord, text) ? pRecord : nullptr;
 }
 
 template <typename T>
 bool RPNDerivParser<T>::loadEquation(const xml::Node& eq, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind)
 {
-    SolverData<T>& d = *this->_pSolverData;
-    this->clearTokens();
+    SolverData<T>& d = *_pSolverData;
+    _parser.clearTokens();
     beginUsedVars();
-    Tree top(&d, nullptr, this->_nVars, d.treeOption != 0);
+    Tree top(&d, nullptr, nVars(), d.treeOption != 0);
     const char* fx = attrib(eq, "fx");
     const char* cond = fx ? nullptr : attrib(eq, "cond");
     bool ok = false;

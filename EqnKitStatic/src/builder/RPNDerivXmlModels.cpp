@@ -149,7 +149,7 @@ template <typename T> rnd::Gen* RndGenReader<T>::make(const char* type)
 
 template <typename T> bool RPNDerivParser<T>::loadRndGens(const xml::Node& root)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     xml::Node gen = child(child(root, "RndGens"), "RndGen");
     const td::UINT4 n = count(gen);
     if (n == 0)
@@ -189,7 +189,7 @@ template <typename T> bool RPNDerivParser<T>::loadRndGens(const xml::Node& root)
 
 template <typename T> bool RPNDerivParser<T>::loadStats(const xml::Node& root)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     const xml::Node stats = child(root, "Stats");
     if (stats.isEmpty())
         return true;
@@ -241,7 +241,7 @@ template <typename T> bool RPNDerivParser<T>::loadStats(const xml::Node& root)
 
 template <typename T> bool RPNDerivParser<T>::loadInitModels(const xml::Node& root)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     xml::Node model = child(child(root, "Init"), "Model");
     const td::UINT4 n = count(model);
     if (n == 0)

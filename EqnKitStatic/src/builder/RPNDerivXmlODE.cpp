@@ -49,11 +49,11 @@ template <typename T> const char* RPNDerivParser<T>::checkODEEquation(const xml:
     td::UINT4 sign = 0;
     if (!splitODEEquation(eq, fx, name, sign, integralForm))
         return nullptr;
-    state = this->getSymbolIndex(name);
-    SolverData<T>& d = *this->_pSolverData;
+    state = _parser.getSymbolIndex(name);
+    SolverData<T>& d = *_pSolverData;
     if (state < 0)
         return d.addError("Undeclared state variable:@, found in ODE equation:@", name, fx), nullptr;
-    if (static_cast<td::UINT4>(state) >= this->_nVars)
+    if (static_cast<td::UINT4>(state) >= nVars())
         return d.addError("State variable cannot be declared as a parameter! Variable name=@ in ODEeq=@", name, fx),
                nullptr;
     const char* rhs = skipBlanks(fx + sign + 1);
@@ -68,10 +68,10 @@ template <typename T> td::INT4 RPNDerivParser<T>::checkODETerm(const xml::Node& 
                                                                typename Tree::Node*& pIntegral, td::UINT4 eqIndex,
                                                                bool recordState)
 {
-    SolverData<T>& d = *this->_pSolverData;
-    this->clearTokens();
+    SolverData<T>& d = *_pSolverData;
+    _parser.clearTokens();
     beginUsedVars();
-    tree.init(&d, nullptr, this->_nVars);
+    tree.init(&d, nullptr, nVars());
     pIntegral = nullptr;
     const char* fx = nullptr;
     td::String name;
@@ -82,16 +82,16 @@ template <typename T> td::INT4 RPNDerivParser<T>::checkODETerm(const xml::Node& 
         return -1;
     if (recordState && d.pODEList && eqIndex < d.pODEList->size())
         (*d.pODEList)[eqIndex] = state;
-    if (!this->parse(rhs))
+    if (!_parser.parse(rhs))
         return xmlError("Someting wrong in equation: @", fx), -1;
-    const td::UINT4 nIntegrals = Tree::countFunctionTokens(this->getFirstToken(), TokenCodes::INTEGRAL);
+    const td::UINT4 nIntegrals = Tree::countFunctionTokens(_parser.getFirstToken(), TokenCodes::INTEGRAL);
     if (integral && nIntegrals == 0)
         return xmlError("Missing ' or 'int' in ODE equation:@", fx), -1;
     if (integral && nIntegrals > 1)
         return xmlError("More than one 'int' specified in ODE equation:@", fx), -1;
     if (!integral && nIntegrals > 0)
         return xmlError("Cannot combine integrate with differentiate in a single ODE. Error in ODE eq:@", fx), -1;
-    if (!tree.build(this->getFirstToken()))
+    if (!tree.build(_parser.getFirstToken()))
         return xmlError("Cannot make expression for eq: @", fx), -1;
     if (!integral)
         return state;
@@ -120,7 +120,7 @@ template <typename T> void RPNDerivParser<T>::loadIntegrationMethod(const xml::N
     const char* method = attrib(root, "method");
     if (!method)
         return;
-    td::BYTE& m = this->_pSolverData->results.IntegrationMethod;
+    td::BYTE& m = _pSolverData->results.IntegrationMethod;
     if (!std::strcmp(method, "Euler"))
         m = 0;
     else if (!std::strcmp(method, "RK2") || !std::strncmp(method, "Trapez", 6))

@@ -109,7 +109,7 @@ double magnitude(const std::complex<double>& v) { return std::abs(v); }
 
 template <typename T> void RPNDerivParser<T>::bindXmlEntry(SolverData<T>& data)
 {
-    TD_ASSERT(&data == this->_pSolverData);
+    TD_ASSERT(&data == _pSolverData);
     data.pUsedVars = &_usedVars;
     data.pLastUsedVarsForLimits = &_lastUsedVarsForLimits;
     data.pTokenizedModel = nullptr;
@@ -147,7 +147,7 @@ template <typename T> bool RPNDerivParser<T>::loadDAEFromXML(const td::String& s
 
 template <typename T> bool RPNDerivParser<T>::checkModelHeader(const xml::Node& root, const char* tag)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     const char* type = attrib(root, "type");
     if (root.getAttribCount() == 0 || !type)
         return xmlError("Undefined model type!");
@@ -190,7 +190,7 @@ template <typename T> bool RPNDerivParser<T>::checkXmlSections(const xml::Node& 
 
 template <typename T> bool RPNDerivParser<T>::loadNRModel(const xml::Node& root)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     if (!checkXmlSections(root, ModelKind::NL) || !loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
         return false;
     const xml::Node nlEqs = child(root, "NLEqs");
@@ -200,9 +200,9 @@ template <typename T> bool RPNDerivParser<T>::loadNRModel(const xml::Node& root)
     if (eq.isEmpty())
         return xmlError("Missing Eq node in NLEqs!");
     const td::UINT4 nEq = count(eq);
-    if (!countChecksLifted(d) && nEq != this->_nVars)
+    if (!countChecksLifted(d) && nEq != nVars())
     {
-        d.addError("Detected @ variables and @ equations!", this->_nVars, nEq);
+        d.addError("Detected @ variables and @ equations!", nVars(), nEq);
         return false;
     }
     _nEquations = nEq;
@@ -230,7 +230,7 @@ template <typename T> bool RPNDerivParser<T>::loadNRModel(const xml::Node& root)
 
 template <typename T> bool RPNDerivParser<T>::loadWLSModel(const xml::Node& root)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     if (!checkModelHeader(root, "WLS") || !checkXmlSections(root, ModelKind::WLS) || !loadStats(root) ||
         !loadRndGens(root) || !loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
         return false;
@@ -241,7 +241,7 @@ template <typename T> bool RPNDerivParser<T>::loadWLSModel(const xml::Node& root
     const td::UINT4 nMeas = count(eq);
     if (nMeas == 0)
         return xmlError("No measurement equations");
-    if (nMeas < this->_nVars)
+    if (nMeas < nVars())
         return xmlError("Number of equations < number of variables");
     _nEquations = nMeas;
     xml::Node ec = child(child(root, "ECs"), "Eq");
@@ -292,15 +292,15 @@ template <typename T> double RPNDerivParser<T>::measurementWeight(const xml::Nod
     double value = 1.0;
     if (!w || parseWholeNumber(value, w))
         return value;
-    const td::INT4 symbol = this->getSymbolIndex(skipBlanks(w));
+    const td::INT4 symbol = _parser.getSymbolIndex(skipBlanks(w));
     if (symbol < 0 || static_cast<td::UINT4>(symbol) >= symbolCount())
         return 1.0;
-    return magnitude(this->_values[static_cast<td::UINT4>(symbol)]);
+    return magnitude(_parser.values()[static_cast<td::UINT4>(symbol)]);
 }
 
 template <typename T> bool RPNDerivParser<T>::loadODEModel(const xml::Node& root)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     if (!checkModelHeader(root, "ODE") || !checkXmlSections(root, ModelKind::ODE))
         return false;
     d.dynamics = 1;
@@ -309,15 +309,15 @@ template <typename T> bool RPNDerivParser<T>::loadODEModel(const xml::Node& root
     if (!loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
         return false;
     TD_ASSERT(d.results.indexOfTParam >= 0 && d.results.indexOfDeltaTParam >= 0);
-    if (nEq != this->_nVars)
+    if (nEq != nVars())
         return xmlError("Number of unknows and number of equations do not match");
     if (d.pODEList)
-        d.pODEList->reserve(this->_nVars);
+        d.pODEList->reserve(nVars());
     _nEquations = nEq;
     d.stores.equations.reserve(nEq);
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
     // Each state has one ODE: a second one would leave another state without any.
-    std::vector<bool> defined(this->_nVars, false);
+    std::vector<bool> defined(nVars(), false);
     Tree tree;
     bool ok = true;
     for (td::UINT4 i = 0; ok && i < nEq; ++i, eq.nextSameName())

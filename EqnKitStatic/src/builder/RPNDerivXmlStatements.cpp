@@ -29,12 +29,12 @@ template <typename T> void RPNDerivParser<T>::setRecordTarget(Evaluator<T>* pRec
                                                               td::BYTE part, char op) const
 {
     using K = typename Traits::TargetKind;
-    const bool variable = !isParent && static_cast<td::UINT4>(index) < this->_nVars;
+    const bool variable = !isParent && static_cast<td::UINT4>(index) < nVars();
     const int symbol = isParent ? 2 : (variable ? 0 : 1);
     if (symbol == 1)
     {
-        TD_ASSERT(static_cast<td::UINT4>(index) >= this->_nVars);
-        index -= static_cast<td::INT4>(this->_nVars);
+        TD_ASSERT(static_cast<td::UINT4>(index) >= nVars());
+        index -= static_cast<td::INT4>(nVars());
     }
     K kind;
     if constexpr (Traits::isComplex)
@@ -66,7 +66,7 @@ template <typename T> bool RPNDerivParser<T>::loadPostProc(const xml::Node& root
 
 template <typename T> bool RPNDerivParser<T>::loadAssignment(const xml::Node& firstEq, bool isPostProc)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     const td::UINT4 n = count(firstEq);
     if (n == 0)
         return true;
@@ -79,7 +79,7 @@ template <typename T> bool RPNDerivParser<T>::loadAssignment(const xml::Node& fi
     {
         const td::UINT4 entries = d.pErrorLog ? d.pErrorLog->length() : 0;
         const bool ok = loadAssignmentEq(eq, i, *pList);
-        this->clearTokens();
+        _parser.clearTokens();
         releaseTrees();
         if (ok)
             continue;
@@ -95,7 +95,7 @@ template <typename T> bool RPNDerivParser<T>::loadAssignment(const xml::Node& fi
 
 template <typename T> bool RPNDerivParser<T>::loadAssignmentEq(const xml::Node& eq, td::UINT4 i, EvaluatorVect<T>& list)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     beginUsedVars();
     if (const char* fx = attrib(eq, "fx"))
     {
@@ -125,7 +125,7 @@ template <typename T> bool RPNDerivParser<T>::loadAssignmentEq(const xml::Node& 
         beginUsedVars();
         std::string parsed(*expression == '-' ? "0" : "");
         parsed += expression;
-        Tree tree(&d, nullptr, this->_nVars, d.treeOption != 0);
+        Tree tree(&d, nullptr, nVars(), d.treeOption != 0);
         Evaluator<T>* pRecord = nullptr;
         bool ok = parseInto(parsed.c_str(), expression, tree, "Error in assignment part: @",
                             "Cannot make expression for assignment part: @");
@@ -144,7 +144,7 @@ template <typename T> bool RPNDerivParser<T>::loadAssignmentEq(const xml::Node& 
     if (!attrib(eq, "cond"))
         return xmlError(
             "Empty Equation (missing fx and cond)! Assignment equation requires either fx or cond attribute!");
-    Tree tree(&d, nullptr, this->_nVars, d.treeOption != 0);
+    Tree tree(&d, nullptr, nVars(), d.treeOption != 0);
     bool ok = loadCondEquation(eq, false, tree, true);
     Evaluator<T>* pRecord = ok ? d.newEvaluator() : nullptr;
     ok = ok && tree.createEvaluator(pRecord);
@@ -157,7 +157,7 @@ template <typename T> bool RPNDerivParser<T>::loadAssignmentEq(const xml::Node& 
 template <typename T> td::INT4 RPNDerivParser<T>::makeStatsAssignmentPart(const char* statsName, const char* text,
                                                                           Evaluator<T>*& pRun, td::UINT4& n)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     const td::INT4 stat = d.stores.statistics.find(statsName, static_cast<td::UINT4>(std::strlen(statsName)));
     if (stat < 0)
     {
@@ -186,7 +186,7 @@ template <typename T> td::INT4 RPNDerivParser<T>::makeStatsAssignmentPart(const 
     {
         const char* part = parts[k].c_str();
         beginUsedVars();
-        Tree tree(&d, nullptr, this->_nVars, d.treeOption != 0);
+        Tree tree(&d, nullptr, nVars(), d.treeOption != 0);
         bool ok = parseInto(part, tree, "Error in Stats assignment part: @",
                             "Cannot make expression for stats assignment part: @");
         if (ok && !tree.createEvaluator(&pRun[k]))
@@ -202,7 +202,7 @@ template <typename T> td::INT4 RPNDerivParser<T>::makeStatsAssignmentPart(const 
 
 template <typename T> bool RPNDerivParser<T>::loadLimits(const xml::Node& root)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     const xml::Node limits = child(root, "Limits");
     if (limits.isEmpty())
         return true;
@@ -229,7 +229,7 @@ template <typename T> bool RPNDerivParser<T>::loadLimits(const xml::Node& root)
         for (td::UINT4 j = 0; j < n; ++j, eq.nextSameName())
         {
             const bool ok = loadLimitEquation(eq, &pFirst[j]);
-            this->clearTokens();
+            _parser.clearTokens();
             releaseTrees();
             if (!ok)
             {
@@ -278,7 +278,7 @@ bool RPNDerivParser<T>::loadLimitEquation(const xml::Node& node, Evaluator<T>* p
 template <typename T> bool RPNDerivParser<T>::loadLimitBranch(const xml::Node& branch, const char* cond, bool isThen,
                                                               Evaluator<T>*& pFirst, td::UINT4& n, td::UINT4 depth)
 {
-    SolverData<T>& d = *this->_pSolverData;
+    SolverData<T>& d = *_pSolverData;
     td::BYTE signal = cNoSignal;
     if (const char* word = attrib(branch, "signal"))
     {
@@ -342,7 +342,7 @@ template <typename T> bool RPNDerivParser<T>::loadLimitAssignment(const xml::Nod
     const td::INT4 index = resolveTarget(name, isParent, part);
     if (index < 0)
     {
-        this->_pSolverData->addError("Assignment parameter name wasn't declared:@, fx=@", name, expression);
+        _pSolverData->addError("Assignment parameter name wasn't declared:@, fx=@", name, expression);
         return false;
     }
     beginUsedVars();

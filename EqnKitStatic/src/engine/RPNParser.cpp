@@ -167,10 +167,6 @@ template <typename T> RPNParser<T>::RPNParser(SymbolMap& symbols, ValueArray& va
     keywords<T>();
 }
 
-template <typename T> bool RPNParser<T>::collectsUsedVars() { return false; }
-
-template <typename T> bool RPNParser<T>::markVariableUsed(td::UINT4) { return true; }
-
 // ---- symbols ----
 
 template <typename T> td::UINT4 RPNParser<T>::registerName(const td::String& name)
@@ -402,7 +398,7 @@ template <typename T> bool RPNParser<T>::resolveName(Tok& token, bool& expectOpe
         token.type = C::SYMBOL;
         token.index = static_cast<td::UINT4>(index);
         if (token.index < _nVars && collectsUsedVars())
-            markVariableUsed(token.index);
+            _pUsedVars->markVariableUsed(token.index);
         return true;
     }
     ISolverServices<T>* pSolver = _pContext ? _pContext->pSolver : nullptr;
@@ -698,7 +694,7 @@ template <typename T> bool RPNParser<T>::frontEndSymbol(Tok& tokenEntry, const s
             tokenEntry.index *= 2;
         }
     }
-    return !collectsUsedVars() || markVariableUsed(tokenEntry.index);
+    return !collectsUsedVars() || _pUsedVars->markVariableUsed(tokenEntry.index);
 }
 
 template <typename T> bool RPNParser<T>::frontEndEquals(FrontEndState& st, td::UINT4 pos)

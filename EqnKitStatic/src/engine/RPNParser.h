@@ -18,6 +18,7 @@
 
 #include "CmplxStack.h"
 #include "CompileContext.h"
+#include "IUsedVariables.h"
 #include "ParserPools.h"
 #include "SymbolMap.h"
 #include "TextLexer.h"
@@ -68,12 +69,9 @@ public:
     RPNParser(SymbolMap& symbols, ValueArray& values);
     RPNParser(const RPNParser&) = delete;
     RPNParser& operator=(const RPNParser&) = delete;
-    virtual ~RPNParser() = default;
 
-    // True while the variables that an expression uses are being collected.
-    virtual bool collectsUsedVars();
-    // Records a variable the expression uses; false refuses the index.
-    virtual bool markVariableUsed(td::UINT4 index);
+    // Where the variables an expression reads are reported (not owned); none: nowhere.
+    void setUsedVariables(IUsedVariables* pUsed) { _pUsedVars = pUsed; }
 
     // Text road: empties the token list, checks the brackets and reads the text. 0 on
     // failure (with an error-log entry, none for a null text), else the type of the
@@ -100,6 +98,8 @@ public:
     void clearTokens() { _tokens.clear(); }
     // Empties the token list and leaves its nodes to the trees built from them.
     void detachTokens() { _tokens.forget(); }
+    // Gives the token and node pools back: no tree may point at their nodes.
+    void rewindPools() { _pools.rewind(); }
 
     // Index of a known name; else -1 when add is false; else the name becomes a new
     // variable (at the next free position of the name list when that is set, else at
@@ -119,6 +119,10 @@ public:
 
     td::UINT4 getNumberOfEquations() const { return _nEquations; }
     T* getValuesPtr() { return _values.data(); }
+    // The symbol values and the symbol store the names resolve against.
+    ValueArray& values() { return _values; }
+    const ValueArray& values() const { return _values; }
+    const SymbolMap& symbols() const { return _symbols; }
     // The first parameter's place; null while the values are empty.
     T* getParamValuesPtr() { return _values.data() ? _values.data() + _nVars : nullptr; }
 
@@ -208,6 +212,8 @@ protected:
     bool frontEndAppend(FrontEndState& st, const Tok& token, td::UINT2 column);
     bool frontEndEnd(FrontEndState& st);
     bool keyError(const char* key, td::UINT4 line, td::UINT4 column) const;
+    // Whether the variables read are being reported.
+    bool collectsUsedVars() const { return _pUsedVars && _pUsedVars->collectsUsedVars(); }
 
     bool resolveName(Tok& token, bool& expectOpen);
     void readNumber(Tok& token) const;
@@ -221,6 +227,7 @@ protected:
     SymbolMap& _symbols;
     ValueArray& _values;
     CompileContext<T>* _pContext = nullptr;
+    IUsedVariables* _pUsedVars = nullptr;
     ShortNames _shortNames;
     TextLexer _lexer;
     td::UINT4 _nVars = 0;
