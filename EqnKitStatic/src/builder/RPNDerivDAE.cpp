@@ -46,12 +46,6 @@ void collectRowVariables(const ETNode<T>* pRoot, const FnLimits<T>* pLimits, td:
 }
 } // namespace
 
-template <typename T> td::UINT2 RPNDerivParser<T>::getNumberOfStages() const
-{
-    const td::BYTE method = _pSolverData ? _pSolverData->results.IntegrationMethod : 1;
-    return method == 2 ? 2 : method == 3 ? 3 : 0;
-}
-
 template <typename T>
 void RPNDerivParser<T>::initIntegrationMethod(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
@@ -61,7 +55,7 @@ void RPNDerivParser<T>::initIntegrationMethod(const sc::TokenizedModel& model, s
     if (!pWord)
         return;
     const char* w = pWord->c_str();
-    td::BYTE& method = _pSolverData->results.IntegrationMethod;
+    td::BYTE& method = _s.pData->results.IntegrationMethod;
     if (std::strcmp(w, "RK4") == 0)
         method = 2;
     else if (std::strcmp(w, "RK2") == 0 || std::strncmp(w, "Trapez", 6) == 0)
@@ -71,8 +65,8 @@ void RPNDerivParser<T>::initIntegrationMethod(const sc::TokenizedModel& model, s
     else if (std::strcmp(w, "Euler") == 0)
         method = 0;
     else
-        _parser.logKey(main ? msg::scWrongDAEMethod : msg::scWrongDAEMethodSM, line.line().line,
-                       line.attrib(sc::AttribID::Method)->column, sc::ILog::Warning);
+        _s.parser.logKey(main ? msg::scWrongDAEMethod : msg::scWrongDAEMethodSM, line.line().line,
+                         line.attrib(sc::AttribID::Method)->column, sc::ILog::Warning);
 }
 
 template <typename T> bool RPNDerivParser<T>::initDAE(const sc::Naming& naming, const sc::TokenizedModel& model,
@@ -86,14 +80,14 @@ template <typename T> bool RPNDerivParser<T>::initDAE(const sc::Naming& naming, 
     const td::UINT4 nTF = model.getNumberOfExpressions(Group::TFs, level);
     const td::UINT4 nODE = model.getNumberOfExpressions(Group::ODEs, level);
     if (nTF == 0 && nODE == 0)
-        return lineError(msg::scNoDAEorTFEqs, 0, 0);
+        return _s.lineError(msg::scNoDAEorTFEqs, 0, 0);
     const td::UINT4 nNL = model.getNumberOfExpressions(Group::NLEs, level);
     const td::UINT4 nDeclaredVars = naming.getNumberOfVars(level);
     if (nNL + nODE + nTF != nDeclaredVars)
-        return lineError(msg::scDAEVarsNeqEqs, 0, 0);
+        return _s.lineError(msg::scDAEVarsNeqEqs, 0, 0);
     // The statements are read before the declarations pass: their symbols resolve
     // against the declared ones.
-    _parser.setNumberOfSymbols(nDeclaredVars, naming.getNumberOfParams(level));
+    _s.parser.setNumberOfSymbols(nDeclaredVars, naming.getNumberOfParams(level));
     data.pEarlyNaming = &naming;
     data.earlyLevel = level;
     const bool statesRead = buildTransferFunctions(model, level) && readODEStates(model, level);
@@ -107,14 +101,14 @@ template <typename T> bool RPNDerivParser<T>::initDAE(const sc::Naming& naming, 
     TD_ASSERT(data.results.indexOfDeltaTParam >= 0);
     if (!checkDAECounts(nNL))
         return false;
-    data.stores.equations.reserve(_nEquations);
-    data.stores.jacobian.reserve(5 * _nEquations);
+    data.stores.equations.reserve(_s.nEquations);
+    data.stores.jacobian.reserve(5 * _s.nEquations);
 
     td::UINT4 row = 0, nonZeros = 0;
     data.currentSection = static_cast<td::BYTE>(ErrorSection::TFs);
-    for (std::size_t i = 0; i < _tfs.size(); ++i)
+    for (std::size_t i = 0; i < _s.dae.tfs.size(); ++i)
     {
-        if (!expandTransferFunction(_tfs[i], row, nonZeros))
+        if (!expandTransferFunction(_s.dae.tfs[i], row, nonZeros))
             return false;
     }
     if (!expandODEs(model, level, row, nonZeros))
@@ -127,21 +121,21 @@ template <typename T> bool RPNDerivParser<T>::initDAE(const sc::Naming& naming, 
     {
         const Place at = placeOf(it);
         if (!buildSymbolicJacobian(it, row++, nonZeros, cNLEquation))
-            return lineError(msg::csNLEsError, at);
+            return _s.lineError(msg::csNLEsError, at);
     }
-    TD_ASSERT(row == _nEquations);
+    TD_ASSERT(row == _s.nEquations);
     data.keyLine = data.keyColumn = 0;
     return buildProcSections(naming, model, level);
 }
 
 template <typename T> bool RPNDerivParser<T>::readODEStates(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
     const td::UINT4 nODE = model.getNumberOfExpressions(Group::ODEs, level);
     // Per variable, where its ODE stands (line 0: none); visited in order they give the
     // states sorted.
-    cnt::SafeFullVector<Place> odeLine(nVars());
+    cnt::SafeFullVector<Place> odeLine(_s.nVars());
     Iterator it = model.getGroup(Group::ODEs, level);
     ++it;
     for (td::UINT4 i = 0; i < nODE && !it.atEnd(); ++i, ++it)
@@ -151,25 +145,25 @@ template <typename T> bool RPNDerivParser<T>::readODEStates(const sc::TokenizedM
         const td::INT4 state = checkODEFormat(it, headLength, isIntegral);
         // A second ODE for a state would leave another variable without an equation.
         if (state < 0 || odeLine[static_cast<td::UINT4>(state)].line != 0)
-            return lineError(msg::scODENotOK, it);
+            return _s.lineError(msg::scODENotOK, it);
         odeLine[static_cast<td::UINT4>(state)] = placeOf(it);
     }
     // A transfer function's output has its equations from the function already.
-    for (std::size_t i = 0; i < _tfs.size(); ++i)
+    for (std::size_t i = 0; i < _s.dae.tfs.size(); ++i)
     {
-        const td::UINT4 y = static_cast<td::UINT4>(_tfs[i].tf.output);
+        const td::UINT4 y = static_cast<td::UINT4>(_s.dae.tfs[i].tf.output);
         if (odeLine[y].line != 0)
-            return lineError(msg::scODENotOK, odeLine[y]);
+            return _s.lineError(msg::scODENotOK, odeLine[y]);
     }
-    _stateVars.reserve(nODE);
-    _stateLines.reserve(nODE);
+    _s.dae.stateVars.reserve(nODE);
+    _s.dae.stateLines.reserve(nODE);
     td::UINT4 n = 0;
     for (td::UINT4 v = 0; v < odeLine.size(); ++v)
     {
         if (odeLine[v].line == 0)
             continue;
-        _stateVars[n] = static_cast<td::INT4>(v);
-        _stateLines[n++] = odeLine[v];
+        _s.dae.stateVars[n] = static_cast<td::INT4>(v);
+        _s.dae.stateLines[n++] = odeLine[v];
     }
     TD_ASSERT(n == nODE);
     d.nDAEStates = nODE;
@@ -178,26 +172,26 @@ template <typename T> bool RPNDerivParser<T>::readODEStates(const sc::TokenizedM
 
 template <typename T> bool RPNDerivParser<T>::checkDAECounts(td::UINT4 nNL)
 {
-    const td::UINT2 s = getNumberOfStages();
-    td::UINT4 n = static_cast<td::UINT4>(_stateVars.size()) * (s + 1u) + nNL;
-    for (std::size_t i = 0; i < _tfs.size(); ++i)
+    const td::UINT2 s = _s.getNumberOfStages();
+    td::UINT4 n = static_cast<td::UINT4>(_s.dae.stateVars.size()) * (s + 1u) + nNL;
+    for (std::size_t i = 0; i < _s.dae.tfs.size(); ++i)
     {
-        const TransferFunction& tf = _tfs[i].tf;
+        const TransferFunction& tf = _s.dae.tfs[i].tf;
         n += tf.stateCount() * (s + 1u) + (tf.equationCount() - tf.stateCount());
     }
-    _nEquations = n;
-    if (n != nVars())
-        return lineError(msg::scDAEEqsNeqVars, 0, 0);
+    _s.nEquations = n;
+    if (n != _s.nVars())
+        return _s.lineError(msg::scDAEEqsNeqVars, 0, 0);
     return true;
 }
 
 template <typename T> bool RPNDerivParser<T>::expandODEs(const sc::TokenizedModel& model, sc::ModelLevel level,
                                                          td::UINT4& row, td::UINT4& nonZeros)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
     const td::UINT4 nODE = model.getNumberOfExpressions(Group::ODEs, level);
-    const bool stages = getNumberOfStages() > 0;
+    const bool stages = _s.getNumberOfStages() > 0;
     Tree tree;
     Iterator it = model.getGroup(Group::ODEs, level);
     ++it;
@@ -207,7 +201,7 @@ template <typename T> bool RPNDerivParser<T>::expandODEs(const sc::TokenizedMode
         typename Tree::Node* pIntegral = nullptr;
         const td::INT4 state = buildODEExpression(it, tree, pIntegral, i, 0);
         if (state < 0)
-            return lineError(msg::scDAEEqError, it);
+            return _s.lineError(msg::scDAEEqError, it);
         typename Tree::Node* rows[4] = {};
         td::UINT4 nRows = 0;
         const Place at = placeOf(it);
@@ -215,84 +209,20 @@ template <typename T> bool RPNDerivParser<T>::expandODEs(const sc::TokenizedMode
         d.keyColumn = at.column;
         auto fail = [&](const char* key) {
             d.keyLine = d.keyColumn = 0;
-            return lineError(key, it);
+            return _s.lineError(key, it);
         };
-        if (!discretize(tree, pIntegral, static_cast<td::UINT4>(state), row, rows, nRows))
+        if (!DAERows<T>(_s).discretize(tree, pIntegral, static_cast<td::UINT4>(state), row, rows, nRows))
             return fail(msg::scDAEEqExp0Error);
         for (td::UINT4 k = 0; k < nRows; ++k)
         {
-            if (!compileRow(rows[k], row++, nonZeros))
+            if (!DAERows<T>(_s).compileRow(rows[k], row++, nonZeros))
                 return fail(stages ? msg::scDAEEqExpDiffError : msg::scDAEEqExp0DiffError);
         }
         d.keyLine = d.keyColumn = 0;
         tree.reset(d.treeOption != 0);
-        releaseTrees();
+        _s.releaseTrees();
     }
     return true;
-}
-
-template <typename T> DAEStageContext RPNDerivParser<T>::stageContext(td::UINT4 state) const
-{
-    const SolverData<T>& d = *_pSolverData;
-    DAEStageContext ctx;
-    ctx.pVarRecords = &d.stores.daeVarRecords;
-    ctx.state = state;
-    ctx.deltaT = nVars() + static_cast<td::UINT4>(d.results.indexOfDeltaTParam);
-    ctx.time = static_cast<td::INT4>(nVars()) + d.results.indexOfTParam;
-    return ctx;
-}
-
-template <typename T> bool RPNDerivParser<T>::discretize(Tree& tree, typename Tree::Node* pIntegral, td::UINT4 state,
-                                                         td::UINT4 eqNo, typename Tree::Node** pRows, td::UINT4& nRows)
-{
-    const td::UINT2 s = getNumberOfStages();
-    if (s == 0)
-    {
-        if (!mapDAEVarHistory(tree, pIntegral, state, eqNo))
-            return false;
-        pRows[0] = tree.getRoot();
-        nRows = 1;
-        return true;
-    }
-    matrix::Butcher tableau;
-    tableau.init(s == 2 ? matrix::Butcher::GaussLegendre2 : matrix::Butcher::GaussLegendre3);
-    if (!tree.expandDAEStages(pIntegral, stageContext(state), tableau, pRows))
-        return reportDiscretizeFailure(state, eqNo);
-    nRows = s + 1u;
-    return true;
-}
-
-template <typename T>
-bool RPNDerivParser<T>::mapDAEVarHistory(Tree& tree, typename Tree::Node* pIntegral, td::UINT4 variable, td::UINT4 eqNo)
-{
-    const SolverData<T>& d = *_pSolverData;
-    TD_ASSERT(variable < d.stores.daeVarRecords.size());
-    const td::INT4 history = d.stores.daeVarRecords[variable].histParam;
-    TD_ASSERT(history >= 0);
-    TD_ASSERT(static_cast<td::UINT4>(history) < nParams());
-    const DAEStageContext ctx = stageContext(variable);
-    const bool done = d.results.IntegrationMethod == 0 ? tree.discretizeEuler(pIntegral, ctx)
-                                                       : tree.discretizeTrapezoidal(pIntegral, ctx);
-    return done || reportDiscretizeFailure(variable, eqNo);
-}
-
-template <typename T> bool RPNDerivParser<T>::reportDiscretizeFailure(td::UINT4 variable, td::UINT4 eqNo) const
-{
-    const SolverData<T>& d = *_pSolverData;
-    d.itemLocationText(eqNo, 16);
-    if (d.pErrorLog)
-        appendSubstituted(*d.pErrorLog, " The equation of @ cannot be discretized.", d.getSymbolName(variable));
-    return false;
-}
-
-template <typename T> bool RPNDerivParser<T>::compileRow(typename Tree::Node* pRoot, td::UINT4 row, td::UINT4& nonZeros)
-{
-    SolverData<T>& d = *_pSolverData;
-    Tree tree(&d, nullptr, nVars(), d.treeOption != 0);
-    tree.pushRoot(pRoot);
-    _usedVars.clear();
-    collectRowVariables<T>(pRoot, tree.getLimits(), nVars(), _usedVars);
-    return makeJacobianEntry(tree, row, nonZeros, cNLEquation);
 }
 
 template class RPNDerivParser<double>;

@@ -19,16 +19,16 @@ constexpr td::BYTE cTFAuxiliary = 2;
 
 template <typename T> void RPNDerivParser<T>::countDAESymbols(td::UINT4& nVars, td::UINT4& nParams)
 {
-    SolverData<T>& d = *_pSolverData;
-    const td::UINT2 s = getNumberOfStages();
-    const td::UINT4 nStates = static_cast<td::UINT4>(_stateVars.size());
+    SolverData<T>& d = *_s.pData;
+    const td::UINT2 s = _s.getNumberOfStages();
+    const td::UINT4 nStates = static_cast<td::UINT4>(_s.dae.stateVars.size());
     nVars += s * nStates;
     nParams += nStates;
     td::UINT4 nTFVars = 0;
-    for (std::size_t i = 0; i < _tfs.size(); ++i)
+    for (std::size_t i = 0; i < _s.dae.tfs.size(); ++i)
     {
-        nTFVars += _tfs[i].tf.variableCount(s);
-        nParams += _tfs[i].tf.stateCount();
+        nTFVars += _s.dae.tfs[i].tf.variableCount(s);
+        nParams += _s.dae.tfs[i].tf.stateCount();
     }
     nVars += nTFVars;
     d.nDAEStates = nStates;
@@ -39,19 +39,19 @@ template <typename T>
 bool RPNDerivParser<T>::addGeneratedSymbol(const td::String& name, td::UINT4 index, const Place& at)
 {
     // Never two symbols of one name: the second would be unreachable by name.
-    if (_parser.getSymbolIndex(name) >= 0)
-        return lineError(msg::scGeneratedNameTaken, at);
-    _parser.addSymbolName(name, index);
+    if (_s.parser.getSymbolIndex(name) >= 0)
+        return _s.lineError(msg::scGeneratedNameTaken, at);
+    _s.parser.addSymbolName(name, index);
     return true;
 }
 
 template <typename T> bool RPNDerivParser<T>::declareDAESymbols(td::UINT4 nDeclaredVars, td::UINT4 nDeclaredParams)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     DAEVarRecords& records = d.stores.daeVarRecords;
-    records.reserve(nVars());
-    const td::UINT2 s = getNumberOfStages();
-    const td::UINT4 nVars = this->nVars();
+    records.reserve(_s.nVars());
+    const td::UINT2 s = _s.getNumberOfStages();
+    const td::UINT4 nVars = _s.nVars();
     td::UINT4 var = nDeclaredVars;
     td::UINT4 param = nDeclaredParams;
     td::String name;
@@ -71,26 +71,26 @@ template <typename T> bool RPNDerivParser<T>::declareDAESymbols(td::UINT4 nDecla
         return addGeneratedSymbol(name, nVars + param++, line);
     };
 
-    for (std::size_t i = 0; i < _stateVars.size(); ++i)
+    for (std::size_t i = 0; i < _s.dae.stateVars.size(); ++i)
     {
-        const td::UINT4 x = static_cast<td::UINT4>(_stateVars[i]);
-        setStateVarType(static_cast<td::INT4>(x), cODEState);
-        const td::String state = *_parser.symbols().nameAt(x);
-        if (!addStagesAndHistory(state, x, _stateLines[i]))
+        const td::UINT4 x = static_cast<td::UINT4>(_s.dae.stateVars[i]);
+        _s.setStateVarType(static_cast<td::INT4>(x), cODEState);
+        const td::String state = *_s.parser.symbols().nameAt(x);
+        if (!addStagesAndHistory(state, x, _s.dae.stateLines[i]))
             return false;
     }
 
-    for (std::size_t i = 0; i < _tfs.size(); ++i)
+    for (std::size_t i = 0; i < _s.dae.tfs.size(); ++i)
     {
-        TransferFunction& tf = _tfs[i].tf;
-        const Place line = placeOf(_tfs[i].line);
-        if (_tfs[i].inputIsParam)
+        TransferFunction& tf = _s.dae.tfs[i].tf;
+        const Place line = placeOf(_s.dae.tfs[i].line);
+        if (_s.dae.tfs[i].inputIsParam)
             tf.input += nVars;
         tf.firstState = static_cast<td::INT4>(var);
         records[tf.output].firstTFState = tf.firstState;
         // States after the output while the denominator lasts, then after the input.
-        const td::String y = *_parser.symbols().nameAt(tf.output);
-        const td::String u = *_parser.symbols().nameAt(tf.input);
+        const td::String y = *_s.parser.symbols().nameAt(tf.output);
+        const td::String u = *_s.parser.symbols().nameAt(tf.input);
         for (td::UINT2 k = 0; k < tf.stateCount(); ++k)
         {
             const bool ofOutput = k < tf.denomOrder;
@@ -100,7 +100,7 @@ template <typename T> bool RPNDerivParser<T>::declareDAESymbols(td::UINT4 nDecla
             const td::UINT4 index = var++;
             if (!addGeneratedSymbol(state, index, line))
                 return false;
-            setStateVarType(static_cast<td::INT4>(index), cTFState);
+            _s.setStateVarType(static_cast<td::INT4>(index), cTFState);
             if (!addStagesAndHistory(state, index, line))
                 return false;
         }
@@ -109,11 +109,11 @@ template <typename T> bool RPNDerivParser<T>::declareDAESymbols(td::UINT4 nDecla
             name.format("%s#div", y.c_str());
             if (!addGeneratedSymbol(name, var, line))
                 return false;
-            setVarType(static_cast<td::INT4>(var++), cTFAuxiliary);
+            _s.setVarType(static_cast<td::INT4>(var++), cTFAuxiliary);
         }
     }
-    TD_ASSERT(var == this->nVars());
-    TD_ASSERT(param == nParams());
+    TD_ASSERT(var == _s.nVars());
+    TD_ASSERT(param == _s.nParams());
     return true;
 }
 

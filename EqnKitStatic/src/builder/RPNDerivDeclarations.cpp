@@ -41,23 +41,23 @@ template <typename T> bool RPNDerivParser<T>::buildDeclarations(const sc::Naming
                                                                 const sc::TokenizedModel& model, sc::ModelLevel level)
 {
     if (hasDuplicates(naming))
-        return lineError(msg::scDuplicatedNames, 0, 0);
+        return _s.lineError(msg::scDuplicatedNames, 0, 0);
     return declareSymbols(naming, model, level) && setDeclaredValues(model, level);
 }
 
 template <typename T>
 bool RPNDerivParser<T>::declareSymbols(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level)
 {
-    TD_ASSERT(_pSolverData);
-    SolverData<T>& d = *_pSolverData;
+    TD_ASSERT(_s.pData);
+    SolverData<T>& d = *_s.pData;
     SolverStores<T>& stores = d.stores;
     const td::UINT4 nVars = naming.getNumberOfVars(level);
     const td::UINT4 nParams = naming.getNumberOfParams(level);
     const bool outVars = groupFlag(model, sc::Group::Vars, level, sc::AttribID::Out);
     const bool outParams = groupFlag(model, sc::Group::Params, level, sc::AttribID::Out);
     if (nVars < 1)
-        return lineError(msg::scNoVarsDeclared, 0, 0);
-    _nEquations = nVars;
+        return _s.lineError(msg::scNoVarsDeclared, 0, 0);
+    _s.nEquations = nVars;
     if (d.dynamics != 0)
     {
         d.results.indexOfTParam = model.getIndexOfTimeParam(level);
@@ -69,14 +69,14 @@ bool RPNDerivParser<T>::declareSymbols(const sc::Naming& naming, const sc::Token
     if (d.dynamics == 2)
         countDAESymbols(nAllVars, nAllParams);
     stores.setSize(nAllVars, nAllParams);
-    _parser.setNumberOfSymbols(nAllVars, nAllParams);
+    _s.parser.setNumberOfSymbols(nAllVars, nAllParams);
     const td::UINT4 nValues = stores.getNumberOfValues();
     for (td::UINT4 i = 0; i < nValues; ++i)
-        _parser.values().push(T(0));
+        _s.parser.values().push(T(0));
     for (td::UINT4 i = 0; i < nVars; ++i)
-        _parser.addSymbolName(nameText(naming.getVarName(i, level)), i);
+        _s.parser.addSymbolName(nameText(naming.getVarName(i, level)), i);
     for (td::UINT4 i = 0; i < nParams; ++i)
-        _parser.addSymbolName(nameText(naming.getParamName(i, level)), nAllVars + i);
+        _s.parser.addSymbolName(nameText(naming.getParamName(i, level)), nAllVars + i);
 
     cnt::SafeFullVector<SymbolInfo>& info = stores.symbolInfo;
     info.reserve(nAllVars + nAllParams);
@@ -90,8 +90,8 @@ bool RPNDerivParser<T>::declareSymbols(const sc::Naming& naming, const sc::Token
     if (d.dynamics == 2 && !declareDAESymbols(nVars, nParams))
         return false;
 
-    _usedVars.reserve(nAllVars);
-    _parser.setNextFreePosition(true);
+    _s.usedVars.reserve(nAllVars);
+    _s.parser.setNextFreePosition(true);
 
     // A sub-model's parameters copied from the parent take the parent's current values.
     ISolverServices<T>* pParent = d.pSolver ? d.pSolver->getParentSolver() : nullptr;
@@ -101,19 +101,19 @@ bool RPNDerivParser<T>::declareSymbols(const sc::Naming& naming, const sc::Token
         const td::UINT4 nCopied = model.getCopyParamsFromParentToSubModelCopied();
         const T* pParentParams = pParent->getVariableValuesPtr() + pParent->getNumberOfVariables();
         for (td::UINT4 i = 0; i < nCopied && first + i < nParams && i < pParent->getNumberOfParameters(); ++i)
-            _parser.values()[nAllVars + first + i] = pParentParams[i];
+            _s.parser.values()[nAllVars + first + i] = pParentParams[i];
     }
 
     for (td::UINT4 k = 0; k < ISolverServices<T>::cStatusSymbols; ++k)
-        _parser.addSymbolName(td::String(ISolverServices<T>::statusSymbolName(k)), nAllVars + nAllParams + k);
+        _s.parser.addSymbolName(td::String(ISolverServices<T>::statusSymbolName(k)), nAllVars + nAllParams + k);
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Vars);
-    _declarationsDone = 1;
+    _s.declarationsDone = 1;
     return true;
 }
 
 template <typename T> bool RPNDerivParser<T>::setDeclaredValues(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
-    td::BYTE& section = _pSolverData->currentSection;
+    td::BYTE& section = _s.pData->currentSection;
     DeferredList vars, params;
     section = static_cast<td::BYTE>(ErrorSection::Vars);
     if (!setDeclarationValues(model.getGroup(sc::Group::Vars, level), vars, sc::UserLabel::Var))

@@ -149,8 +149,8 @@ template <typename T> bool RPNDerivParser<T>::initRndGensAndStats(const sc::Nami
 
 template <typename T> bool RPNDerivParser<T>::buildDistributions(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
-    TD_ASSERT(_pSolverData);
-    RndGenManager& manager = _pSolverData->stores.generators;
+    TD_ASSERT(_s.pData);
+    RndGenManager& manager = _s.pData->stores.generators;
     manager.reserve(model.getNumberOfExpressions(sc::Group::Distribs, level));
     Iterator it = model.getGroup(sc::Group::Distribs, level);
     for (++it; !it.atEnd(); ++it)
@@ -160,7 +160,7 @@ template <typename T> bool RPNDerivParser<T>::buildDistributions(const sc::Token
         const char* key = msg::csDistNoType;
         rnd::Gen* pGen = pName && pName->kind == sc::Token::DistribName ? DistributionReader(it).make(key) : nullptr;
         if (!pGen)
-            return lineError(key, it);
+            return _s.lineError(key, it);
         const td::PoolString* pText = pName->getString();
         // A name that is already there keeps its first generator.
         manager.add(td::String(pText->c_str(), pText->length()), pGen);

@@ -63,7 +63,7 @@ bool RPNDerivParser<T>::checkGroups(const sc::TokenizedModel& model, sc::ModelLe
     if (worstLine == 0)
         return true;
 
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     const td::BYTE section = d.currentSection;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ReadModel);
     const bool typeFits = (typeGroups & bit(cEquationGroups[worst])) != 0;
@@ -74,7 +74,7 @@ bool RPNDerivParser<T>::checkGroups(const sc::TokenizedModel& model, sc::ModelLe
         d.addError("Group @ (line @, column @) does not fit the model's type @", cEquationGroupNames[worst], worstLine,
                    worstColumn, cTypeNames[type]);
     d.currentSection = section;
-    return lineError(typeFits ? msg::scGroupNotForSolver : msg::scGroupNotInModelType, worstLine, worstColumn);
+    return _s.lineError(typeFits ? msg::scGroupNotForSolver : msg::scGroupNotInModelType, worstLine, worstColumn);
 }
 
 template class RPNDerivParser<double>;

@@ -70,18 +70,18 @@ bool RPNDerivParser<T>::setDeclarationValue(const Iterator& it, DeferredList& de
 {
     const sc::_tl& l = it.line();
     if (l.nExpr == 0)
-        return lineError(msg::scAssignWith0Tokens, it);
+        return _s.lineError(msg::scAssignWith0Tokens, it);
     if (l.nExpr == 2)
-        return lineError(msg::scAssignWith2Tokens, l.line, it.exprToken(1).column);
+        return _s.lineError(msg::scAssignWith2Tokens, l.line, it.exprToken(1).column);
     const sc::ExprTokens& tokens = *it.pExprTokens;
     const sc::_TokV& name = tokens[l.firstExpr];
     const bool isParam = label == sc::UserLabel::Param;
     // The value lands on the symbol the line names.
-    const td::UINT4 count = isParam ? nParams() : nVars();
+    const td::UINT4 count = isParam ? _s.nParams() : _s.nVars();
     if (name.kind != (isParam ? F::Param : F::Var) || name.extra == 1 || name.code >= count)
-        return lineError(msg::scWrongType, it);
-    const td::UINT4 symbol = isParam ? nVars() + name.code : name.code;
-    SymbolInfo& info = _pSolverData->stores.symbolInfo[symbol];
+        return _s.lineError(msg::scWrongType, it);
+    const td::UINT4 symbol = isParam ? _s.nVars() + name.code : name.code;
+    SymbolInfo& info = _s.pData->stores.symbolInfo[symbol];
     if (const int type = numericType(it); type >= 0)
         info.numType = static_cast<td::BYTE>(type);
     bool out = false;
@@ -90,7 +90,7 @@ bool RPNDerivParser<T>::setDeclarationValue(const Iterator& it, DeferredList& de
     if (l.nExpr == 1)
         return true;
     if (tokens[l.firstExpr + 1].kind != F::Assign)
-        return lineError(msg::scMisingEqInAssign, l.line, tokens[l.firstExpr + 1].column);
+        return _s.lineError(msg::scMisingEqInAssign, l.line, tokens[l.firstExpr + 1].column);
 
     T value(0);
     const sc::_TokV& third = tokens[l.firstExpr + 2];
@@ -98,7 +98,7 @@ bool RPNDerivParser<T>::setDeclarationValue(const Iterator& it, DeferredList& de
     {
         if (isParam && (third.kind == F::True || third.kind == F::False))
             info.numType = 0;
-        _parser.values()[symbol] = value;
+        _s.parser.values()[symbol] = value;
         return true;
     }
     bool readsSymbols = false;
@@ -106,42 +106,42 @@ bool RPNDerivParser<T>::setDeclarationValue(const Iterator& it, DeferredList& de
     {
         const sc::_TokV& t = tokens[l.firstExpr + i];
         if (isUnresolved(t))
-            return lineError(msg::scInitValErr, l.line, t.column);
+            return _s.lineError(msg::scInitValErr, l.line, t.column);
         readsSymbols = readsSymbols || t.kind == F::Var || t.kind == F::Param;
     }
     if (readsSymbols)
         deferred.push(DeferredValue{it, symbol});
     else if (!makeInitialValue(value, it, 2))
-        return lineError(msg::scInitValErr, it);
-    _parser.values()[symbol] = value;
+        return _s.lineError(msg::scInitValErr, it);
+    _s.parser.values()[symbol] = value;
     return true;
 }
 
 template <typename T> bool RPNDerivParser<T>::makeInitialValue(T& out, const Iterator& it, td::UINT4 firstToken)
 {
-    SolverData<T>& d = *_pSolverData;
-    Tree tree(&d, nullptr, nVars(), d.treeOption != 0);
+    SolverData<T>& d = *_s.pData;
+    Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
     td::BYTE kind = 0;
-    _parser.clearTokens();
+    _s.parser.clearTokens();
     bool ok = false;
     {
-        const typename Parser::RightSide rightSide(_parser);
-        ok = _parser.compileTokens(it, firstToken, kind);
+        const typename Parser::RightSide rightSide(_s.parser);
+        ok = _s.parser.compileTokens(it, firstToken, kind);
     }
     if (ok)
     {
         Evaluator<T> record;
-        ok = kind == 1 && buildTree(tree, it) && tree.createEvaluator(&record);
+        ok = kind == 1 && _s.buildTree(tree, it) && tree.createEvaluator(&record);
         if (ok)
         {
-            CU<T> cu(_parser.getValuesPtr(), _parser.getParamValuesPtr(), d.pSolver);
+            CU<T> cu(_s.parser.getValuesPtr(), _s.parser.getParamValuesPtr(), d.pSolver);
             out = record.evaluate(cu);
         }
         else
-            lineError(msg::etErrInitValueExp, it);
+            _s.lineError(msg::etErrInitValueExp, it);
     }
     tree.reset(d.treeOption != 0);
-    releaseTrees();
+    _s.releaseTrees();
     return ok;
 }
 
@@ -154,7 +154,7 @@ template <typename T> bool RPNDerivParser<T>::setInitialValues(const DeferredLis
         entries.push_back(&e);
     for (const DeferredValue& e : vars)
         entries.push_back(&e);
-    std::vector<td::INT4> entryOf(symbolCount(), -1);
+    std::vector<td::INT4> entryOf(_s.symbolCount(), -1);
     for (std::size_t k = 0; k < entries.size(); ++k)
         entryOf[entries[k]->symbol] = static_cast<td::INT4>(k);
 
@@ -187,13 +187,13 @@ template <typename T> bool RPNDerivParser<T>::setInitialValues(const DeferredLis
                 const sc::_TokV& t = (*e.line.pExprTokens)[l.firstExpr + stack.back().token++];
                 if (!isOwnSymbol(t))
                     continue;
-                const td::UINT4 symbol = t.kind == F::Param ? nVars() + t.code : t.code;
+                const td::UINT4 symbol = t.kind == F::Param ? _s.nVars() + t.code : t.code;
                 const td::INT4 k = symbol < entryOf.size() ? entryOf[symbol] : -1;
                 if (k < 0 || state[static_cast<std::size_t>(k)] == Set)
                     continue;
                 // A value that reads itself, directly or through others.
                 if (state[static_cast<std::size_t>(k)] == Open)
-                    return lineError(msg::scInitValErr, l.line, t.column);
+                    return _s.lineError(msg::scInitValErr, l.line, t.column);
                 next = k;
             }
             if (next >= 0)
@@ -205,7 +205,7 @@ template <typename T> bool RPNDerivParser<T>::setInitialValues(const DeferredLis
             T value(0);
             if (!makeInitialValue(value, e.line, 2))
                 return false;
-            _parser.values()[e.symbol] = value;
+            _s.parser.values()[e.symbol] = value;
             state[stack.back().entry] = Set;
             stack.pop_back();
         }

@@ -10,23 +10,9 @@ namespace sl
 {
 namespace msg = sc::msg;
 
-template <typename T> td::BYTE RPNDerivParser<T>::getSignalCode(const char* text)
-{
-    static const char* const s_words[] = {"TooLow", "MedLow", "Default", "MedHigh", "TooHigh", "Rounding"};
-    constexpr td::BYTE cWords = sizeof(s_words) / sizeof(s_words[0]);
-    if (!text)
-        return cWords;
-    for (td::BYTE code = 0; code < cWords; ++code)
-    {
-        if (std::strcmp(text, s_words[code]) == 0)
-            return code;
-    }
-    return cWords;
-}
-
 template <typename T> bool RPNDerivParser<T>::buildLimits(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     const td::UINT4 nGroups = model.getNumberOfExpressions(sc::Group::Limits, level);
     if (nGroups == 0)
         return true;
@@ -41,10 +27,10 @@ template <typename T> bool RPNDerivParser<T>::buildLimits(const sc::TokenizedMod
         if (it.line().nExpr == 0)
             return false;
         if (g >= nGroups)
-            return lineError(msg::scErrorInLimits0, it);
+            return _s.lineError(msg::scErrorInLimits0, it);
         const int word = reservedWord(it);
         if (word < 0)
-            return lineError(msg::scLinitsMustBeGrouped, it);
+            return _s.lineError(msg::scLinitsMustBeGrouped, it);
         // Any other reserved word is passed over; it still takes a group index.
         if (word != sc::idx(sc::ReservedID::Group))
             continue;
@@ -59,13 +45,13 @@ template <typename T> bool RPNDerivParser<T>::buildLimits(const sc::TokenizedMod
         {
             ++it;
             if (it.atEnd())
-                return lineError(msg::scLimitGroupEndMismatch, groupLine);
+                return _s.lineError(msg::scLimitGroupEndMismatch, groupLine);
             if (buildStatements(it, model, &pFirst[i], sc::Group::Limits) == Failed)
-                return lineError(msg::scErrorInLimits1, it);
+                return _s.lineError(msg::scErrorInLimits1, it);
         }
         ++it;
         if (reservedWord(it) != sc::idx(sc::ReservedID::End))
-            return lineError(msg::scLimitGroupEndMismatch, it.atEnd() ? groupLine : placeOf(it));
+            return _s.lineError(msg::scLimitGroupEndMismatch, it.atEnd() ? groupLine : placeOf(it));
     }
     return true;
 }

@@ -35,27 +35,27 @@ td::INT4 RPNDerivParser<T>::checkODEFormat(const Iterator& it, td::UINT4& headLe
 {
     const sc::_tl& l = it.line();
     if (l.nExpr < 3)
-        return lineError(msg::scODEWrongFormat, it), -1;
+        return _s.lineError(msg::scODEWrongFormat, it), -1;
     const sc::_TokV& state = it.exprToken(0);
     const sc::_TokV& second = it.exprToken(1);
     // The state: a variable of this model.
-    if (state.kind != F::Var || state.extra != 0 || state.code >= nVars())
-        return lineError(msg::scODEExpectedVariable, l.line, state.column), -1;
+    if (state.kind != F::Var || state.extra != 0 || state.code >= _s.nVars())
+        return _s.lineError(msg::scODEExpectedVariable, l.line, state.column), -1;
     if (second.kind == F::Apostrophe)
     {
         if (it.exprToken(2).kind != F::Assign)
-            return lineError(msg::scODEExpectedEqToken, l.line, it.exprToken(2).column), -1;
+            return _s.lineError(msg::scODEExpectedEqToken, l.line, it.exprToken(2).column), -1;
         td::UINT2 intColumn = 0;
         if (countIntegrals(it, &intColumn) > 0)
-            return lineError(msg::scDerivAndIntAvailable, l.line, intColumn), -1;
+            return _s.lineError(msg::scDerivAndIntAvailable, l.line, intColumn), -1;
         isIntegral = false;
         headLength = 2;
         return state.code;
     }
     if (second.kind != F::Assign)
-        return lineError(msg::scODEExpectedDerivOrEq, l.line, second.column), -1;
+        return _s.lineError(msg::scODEExpectedDerivOrEq, l.line, second.column), -1;
     if (countIntegrals(it) == 0)
-        return lineError(msg::scNoDerivNoInt, it), -1;
+        return _s.lineError(msg::scNoDerivNoInt, it), -1;
     isIntegral = true;
     headLength = 1;
     return state.code;
@@ -65,11 +65,11 @@ template <typename T> td::INT4 RPNDerivParser<T>::buildODEExpression(const Itera
                                                                      typename Tree::Node*& pIntegral, td::UINT4 eqIndex,
                                                                      td::BYTE odeMode)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     const Place line = placeOf(it);
-    _parser.clearTokens();
-    beginUsedVars();
-    tree.init(&d, nullptr, nVars());
+    _s.parser.clearTokens();
+    _s.beginUsedVars();
+    tree.init(&d, nullptr, _s.nVars());
     pIntegral = nullptr;
 
     td::UINT4 headLength = 0;
@@ -82,28 +82,28 @@ template <typename T> td::INT4 RPNDerivParser<T>::buildODEExpression(const Itera
         return -1;
 
     td::BYTE kind = 0;
-    const typename Parser::RightSide rightSide(_parser);
-    if (!_parser.compileTokens(it, headLength + 1, kind))
-        return lineError(msg::scWrongODEExp, line), -1;
-    const td::UINT4 nIntegrals = Tree::countFunctionTokens(_parser.getFirstToken(), TokenCodes::INTEGRAL);
+    const typename Parser::RightSide rightSide(_s.parser);
+    if (!_s.parser.compileTokens(it, headLength + 1, kind))
+        return _s.lineError(msg::scWrongODEExp, line), -1;
+    const td::UINT4 nIntegrals = Tree::countFunctionTokens(_s.parser.getFirstToken(), TokenCodes::INTEGRAL);
     if (isIntegral && nIntegrals == 0)
-        return lineError(msg::scODEMissInt, line), -1;
+        return _s.lineError(msg::scODEMissInt, line), -1;
     if (isIntegral && nIntegrals > 1)
-        return lineError(msg::scODEHasMultInts, line), -1;
+        return _s.lineError(msg::scODEHasMultInts, line), -1;
     if (!isIntegral && nIntegrals > 0)
-        return lineError(msg::scODEWithDiffAndInt, line), -1;
-    if (!buildTree(tree, it))
-        return lineError(msg::scCannotCrODEExpTree, line), -1;
+        return _s.lineError(msg::scODEWithDiffAndInt, line), -1;
+    if (!_s.buildTree(tree, it))
+        return _s.lineError(msg::scCannotCrODEExpTree, line), -1;
     if (!isIntegral)
         return state;
 
     typename Tree::Node* pInt = tree.findIntegralFn();
     if (!pInt)
-        return lineError(msg::scODEIntWrongOperators, line), -1;
+        return _s.lineError(msg::scODEIntWrongOperators, line), -1;
     if (!pInt->pLeftNode)
-        return lineError(msg::scODEEmptyInt, line), -1;
+        return _s.lineError(msg::scODEEmptyInt, line), -1;
     if (!tree.isFreeOfVars(pInt, d.results.indexOfTParam))
-        return lineError(msg::scODEIntWithSS, line), -1;
+        return _s.lineError(msg::scODEIntWithSS, line), -1;
     if (odeMode == 1)
         tree.detachNode(pInt);
     else

@@ -6,147 +6,31 @@
 
 namespace sl
 {
-template <typename T> RPNDerivParser<T>::RPNDerivParser(SymbolMap& names, ValueArray& values) : _parser(names, values)
-{
-    _parser.setUsedVariables(this);
-}
-
-template <typename T> bool RPNDerivParser<T>::markVariableUsed(td::UINT4 index)
-{
-    if (index >= nVars())
-        return false;
-    _usedVars.insert(index);
-    return true;
-}
+template <typename T> RPNDerivParser<T>::RPNDerivParser(SymbolMap& names, ValueArray& values) : _s(names, values) {}
 
 template <typename T>
 void RPNDerivParser<T>::bindEntry(SolverData<T>& data, const sc::TokenizedModel* pModel, sc::ModelLevel level)
 {
-    TD_ASSERT(&data == _pSolverData);
+    TD_ASSERT(&data == _s.pData);
     if (level == sc::ModelLevel::Sub)
     {
         TD_ASSERT(data.pSolver && data.pSolver->getParentSolver());
-        _parentVarCount = data.pSolver->getParentSolver()->getNumberOfVariables();
-        _parser.setNumberOfParentVariables(_parentVarCount);
+        _s.parentVarCount = data.pSolver->getParentSolver()->getNumberOfVariables();
+        _s.parser.setNumberOfParentVariables(_s.parentVarCount);
     }
-    data.pUsedVars = &_usedVars;
-    data.pLastUsedVarsForLimits = &_lastUsedVarsForLimits;
+    data.pUsedVars = &_s.usedVars;
+    data.pLastUsedVarsForLimits = &_s.lastUsedVarsForLimits;
     data.pTokenizedModel = pModel;
 }
 
 template <typename T> BuildResults RPNDerivParser<T>::results() const
 {
-    TD_ASSERT(_pSolverData);
-    BuildResults r = _pSolverData->results;
-    r.nVars = nVars();
-    r.nParams = nParams();
-    r.nEquations = _nEquations;
+    TD_ASSERT(_s.pData);
+    BuildResults r = _s.pData->results;
+    r.nVars = _s.nVars();
+    r.nParams = _s.nParams();
+    r.nEquations = _s.nEquations;
     return r;
-}
-
-template <typename T> void RPNDerivParser<T>::setStateVarType(td::INT4 varID, td::BYTE varType)
-{
-    TD_ASSERT(SymbolInfo::isStateVariable(varType));
-    TD_ASSERT(_pSolverData);
-    TD_ASSERT(varID >= 0);
-    TD_ASSERT(static_cast<td::UINT4>(varID) < nVars());
-    _pSolverData->stores.symbolInfo[static_cast<std::size_t>(varID)].varType = varType;
-}
-
-template <typename T> void RPNDerivParser<T>::setVarType(td::INT4 varID, td::BYTE varType)
-{
-    TD_ASSERT(!SymbolInfo::isStateVariable(varType));
-    TD_ASSERT(_pSolverData);
-    TD_ASSERT(varID >= 0);
-    TD_ASSERT(static_cast<td::UINT4>(varID) < nVars());
-    _pSolverData->stores.symbolInfo[static_cast<std::size_t>(varID)].varType = varType;
-}
-
-template <typename T> Evaluator<T>* RPNDerivParser<T>::allocLimitGroup(Groups& groups, cnt::List<Evaluator<T>>& pool,
-                                                                       td::UINT4 groupIndex, td::INT4 n, bool enabled)
-{
-    Evaluator<T>* pFirst = n > 0 ? pool.alloc(static_cast<td::UINT4>(n)) : nullptr;
-    LimitGroup<T>& group = groups[groupIndex];
-    group.pFirst = pFirst;
-    group.n = n > 0 ? static_cast<td::UINT4>(n) : 0;
-    group.enabled = enabled ? 1 : 0;
-    return pFirst;
-}
-
-template <typename T> void RPNDerivParser<T>::releaseTrees()
-{
-    _parser.detachTokens();
-    _parser.rewindPools();
-    _treePool.rewind();
-}
-
-template <typename T> typename RPNDerivParser<T>::Tree* RPNDerivParser<T>::newTree()
-{
-    TD_ASSERT(_pSolverData);
-    Tree* pTree = _treePool.alloc();
-    pTree->reset(_pSolverData->treeOption != 0);
-    pTree->init(_pSolverData, nullptr, nVars());
-    return pTree;
-}
-
-template <typename T> bool RPNDerivParser<T>::lineError(const char* key, td::UINT4 line, td::UINT4 column) const
-{
-    _parser.logKey(key, line, column, sc::ILog::Error);
-    return false;
-}
-
-template <typename T> typename RPNDerivParser<T>::Place RPNDerivParser<T>::placeOf(const Iterator& it)
-{
-    td::UINT4 current = it.current;
-    if (it.atEnd())
-    {
-        // Past the group's end: the group's last line.
-        if (current == 0)
-            return Place{0, 0};
-        --current;
-    }
-    const sc::_tl& l = (*it.pLines)[current];
-    return Place{l.line, l.nExpr > 0 ? (*it.pExprTokens)[l.firstExpr].column : 1u};
-}
-
-template <typename T> int RPNDerivParser<T>::reservedWord(const Iterator& it)
-{
-    if (it.atEnd())
-        return -1;
-    const sc::_tl& l = it.line();
-    if (l.nExpr == 0)
-        return -1;
-    const sc::_TokV& t = (*it.pExprTokens)[l.firstExpr];
-    return t.kind == sc::Token::Reserved ? static_cast<int>(t.code) : -1;
-}
-
-template <typename T> void RPNDerivParser<T>::beginUsedVars()
-{
-    _usedVars.clear();
-    _collectsUsedVars = 1;
-}
-
-template <typename T> bool RPNDerivParser<T>::buildTree(Tree& tree, const Iterator& it)
-{
-    SolverData<T>& d = *_pSolverData;
-    const Place at = placeOf(it);
-    d.keyLine = at.line;
-    d.keyColumn = at.column;
-    const bool built = tree.build(_parser.getFirstToken());
-    d.keyLine = d.keyColumn = 0;
-    return built;
-}
-
-template <typename T> bool RPNDerivParser<T>::compileInto(Tree& tree, const Iterator& it, td::UINT4 first,
-                                                          td::BYTE& kind, const char* keyOnTree, td::UINT4 end)
-{
-    // The trees built before (a switch's earlier cases) keep their tokens.
-    _parser.detachTokens();
-    if (!_parser.compileTokens(it, first, kind, end))
-        return false;
-    if (buildTree(tree, it))
-        return true;
-    return keyOnTree ? lineError(keyOnTree, it) : false;
 }
 
 // ---- binding a build ----

@@ -18,17 +18,24 @@
 #include <td/Types.h>
 #include <xml/Node.h>
 
+#include "AssignmentText.h"
+#include "BuildState.h"
+#include "DAERows.h"
 #include "DAEVarRecord.h"
 #include "ExpressionTree.h"
 #include "FigureDefinition.h"
+#include "JacobianBuilder.h"
+#include "LimitGroups.h"
 #include "RPNParser.h"
 #include "SolverData.h"
 #include "SolverStores.h"
+#include "StatisticsNames.h"
 #include "TransferFunction.h"
+#include "XmlNodes.h"
 
 namespace sl
 {
-template <typename T> class RPNDerivParser : public IUsedVariables
+template <typename T> class RPNDerivParser
 {
 public:
     using Parser = RPNParser<T>;
@@ -36,12 +43,12 @@ public:
     using Tree = ExpressionTree<T>;
     using Iterator = sc::TokenizedModel::iterator;
     using ValueArray = typename Parser::ValueArray;
-    using Groups = cnt::SafeFullVector<LimitGroup<T>>;
+    using Groups = LimitGroups<T>;
 
     // Equation kinds: nonlinear equations, measurement equations, equality constraints.
-    static constexpr char cNLEquation = 'F';
-    static constexpr char cMeasurement = 'H';
-    static constexpr char cConstraint = 'E';
+    static constexpr char cNLEquation = sl::cNLEquation;
+    static constexpr char cMeasurement = sl::cMeasurement;
+    static constexpr char cConstraint = sl::cConstraint;
 
     // What buildStatements compiled; callers treat every value but Failed and LoneRepeat alike.
     enum StatementResult : td::BYTE
@@ -68,61 +75,60 @@ public:
     RPNDerivParser(const RPNDerivParser&) = delete;
     RPNDerivParser& operator=(const RPNDerivParser&) = delete;
 
-    bool collectsUsedVars() override { return _collectsUsedVars != 0; }
+    bool collectsUsedVars() { return _s.collectsUsedVars(); }
     // Collects a variable of the expression being compiled; false outside the variables.
-    bool markVariableUsed(td::UINT4 index) override;
+    bool markVariableUsed(td::UINT4 index) { return _s.markVariableUsed(index); }
 
     // ---- build context ----
 
     // Binds the build context: the parser's pools into it, and the builder works on it.
-    void bindSolverData(SolverData<T>& data)
-    {
-        _parser.bindSolverData(data);
-        _pSolverData = &data;
-    }
+    void bindSolverData(SolverData<T>& data) { _s.bind(data); }
     // What the solver takes from the build: the context's results with the builder's
     // counts.
     BuildResults results() const;
     // The first steps of every tokenized entry: the context's used-variable sets, the
     // model, and for a sub-model (which must have a parent) the parent's variable count.
     void bindEntry(SolverData<T>& data, const sc::TokenizedModel* pModel, sc::ModelLevel level);
-    td::UINT4 getNumVariables() const { return nVars(); }
-    td::INT4 getSymbolIndex(const char* name) const { return _parser.getSymbolIndex(name); }
+    td::UINT4 getNumVariables() const { return _s.nVars(); }
+    td::INT4 getSymbolIndex(const char* name) const { return _s.parser.getSymbolIndex(name); }
     bool hasConjugatePartners() const requires ValueTraits<T>::isComplex
     {
         if constexpr (Traits::isComplex)
-            return _parser.hasConjugatePartners();
+            return _s.parser.hasConjugatePartners();
         else
             return false;
     }
-    td::UINT4 getNumParameters() const { return nParams(); }
-    td::UINT4 getNumEquations() const { return _nEquations; }
-    bool declarationsDone() const { return _declarationsDone != 0; }
-    const cnt::FixNumSet& getUsedVars() const { return _usedVars; }
+    td::UINT4 getNumParameters() const { return _s.nParams(); }
+    td::UINT4 getNumEquations() const { return _s.nEquations; }
+    bool declarationsDone() const { return _s.declarationsDone != 0; }
+    const cnt::FixNumSet& getUsedVars() const { return _s.usedVars; }
     // Blocks the pool of conditional trees has made (each equation gives its trees back).
-    td::UINT4 getTreePoolBlocks() const { return _treePool.blockCount(); }
+    td::UINT4 getTreePoolBlocks() const { return _s.treePool.blockCount(); }
     // The variable type of a symbol's kind record: a state type (3, 4) or another one.
-    void setStateVarType(td::INT4 varID, td::BYTE varType);
-    void setVarType(td::INT4 varID, td::BYTE varType);
+    void setStateVarType(td::INT4 varID, td::BYTE varType) { _s.setStateVarType(varID, varType); }
+    void setVarType(td::INT4 varID, td::BYTE varType) { _s.setVarType(varID, varType); }
     // A generated name: mapped to index and kept in the name store.
-    void copyName(const td::String& name, td::UINT4 index) { _parser.addSymbolName(name, index); }
+    void copyName(const td::String& name, td::UINT4 index) { _s.parser.addSymbolName(name, index); }
     // Reserves n consecutive records for limit group groupIndex and records the group;
     // n <= 0 reserves none.
     static Evaluator<T>* allocLimitGroup(Groups& groups, cnt::List<Evaluator<T>>& pool, td::UINT4 groupIndex,
-                                         td::INT4 n, bool enabled);
+                                         td::INT4 n, bool enabled)
+    {
+        return sl::allocLimitGroup(groups, pool, groupIndex, n, enabled);
+    }
     // Complex build: whether variables get conjugate partners, in the parser and the stores.
     void setConjugatePartners(bool on) requires ValueTraits<T>::isComplex
     {
         // Explicit instantiations of the real build may instantiate this body too.
         if constexpr (Traits::isComplex)
-            _parser.setConjugatePartners(on);
-        if (_pSolverData)
-            _pSolverData->stores.settings.conjugatePartners = on ? 1 : 0;
+            _s.parser.setConjugatePartners(on);
+        if (_s.pData)
+            _s.pData->stores.settings.conjugatePartners = on ? 1 : 0;
     }
     // Gives the token and tree pools back; nothing of the trees made so far is used again.
-    void releaseTrees();
+    void releaseTrees() { _s.releaseTrees(); }
     // The ReservedID of the line's first token; -1 for another token or an empty line.
-    static int reservedWord(const Iterator& it);
+    static int reservedWord(const Iterator& it) { return sl::reservedWord(it); }
 
     // ---- the tokenized road ----
 
@@ -170,15 +176,7 @@ public:
 
     // ---- DAE models ----
 
-    // One TFs statement y / u = f(s): the symbols, orders and forms the realisation
-    // reads, and where the statement stands.
-    struct TFStatement
-    {
-        TransferFunction tf;
-        Iterator line;
-        // tf.input counts from the first parameter until the declarations pass has run.
-        bool inputIsParam = false;
-    };
+    using TFStatement = sl::TFStatement;
 
     // ODEs, transfer functions and NL equations discretised with the model's method
     // into one algebraic system over history parameters and stage variables. Rows:
@@ -191,31 +189,19 @@ public:
     bool buildTransferFunctions(const sc::TokenizedModel& model, sc::ModelLevel level);
     // Replaces tree (f of the ODE of variable, or its integral form) by its Euler or
     // trapezoidal residual; false after an error entry for equation eqNo.
-    bool mapDAEVarHistory(Tree& tree, typename Tree::Node* pIntegral, td::UINT4 variable, td::UINT4 eqNo);
+    bool mapDAEVarHistory(Tree& tree, typename Tree::Node* pIntegral, td::UINT4 variable, td::UINT4 eqNo)
+    {
+        return DAERows<T>(_s).mapDAEVarHistory(tree, pIntegral, variable, eqNo);
+    }
     // Stages of the method: 2 for RK4, 3 for RK6, else 0.
-    td::UINT2 getNumberOfStages() const;
+    td::UINT2 getNumberOfStages() const { return _s.getNumberOfStages(); }
     // The ODE states, sorted; the transfer functions in statement order.
-    const cnt::SafeFullVector<td::INT4>& getStateVariables() const { return _stateVars; }
-    const cnt::SafeFullVector<TFStatement>& getTransferFunctions() const { return _tfs; }
+    const cnt::SafeFullVector<td::INT4>& getStateVariables() const { return _s.dae.stateVars; }
+    const cnt::SafeFullVector<TFStatement>& getTransferFunctions() const { return _s.dae.tfs; }
     // Realises a read transfer function whose states are declared and compiles its rows
     // from row on: each state's discretised derivative, then the algebraic rows.
     bool expandTransferFunction(const TFStatement& stmt, td::UINT4& row, td::UINT4& nonZeros);
-    // Where realising a transfer function failed.
-    enum class TFFailure : td::BYTE
-    {
-        None,
-        Polynomials,
-        DenomLaplace,
-        NomLaplace,
-        StateSpace,
-        Discretize,
-        StateRows,
-        OutputRows
-    };
-    // The realisation of f(s) (fTree) and its rows from row on, whichever road read it;
-    // position is the coefficient that still holds s.
-    TFFailure realiseTransferFunction(Tree& fTree, const TransferFunction& tf, td::UINT4& row, td::UINT4& nonZeros,
-                                      td::INT4& position);
+    using TFFailure = sl::TFFailure;
 
     // ---- declarations ----
 
@@ -248,7 +234,10 @@ public:
     bool buildSwitch(Iterator& it, Tree& tree, sc::Group group);
     // Compiles tree as equation eqIndex of its kind with its derivatives by every
     // variable collected for it.
-    bool makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind);
+    bool makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind)
+    {
+        return JacobianBuilder<T>(_s).make(tree, eqIndex, nonZeroCount, kind);
+    }
 
     // ---- statements ----
 
@@ -256,17 +245,29 @@ public:
     // on the statement's last line.
     StatementResult buildStatements(Iterator& it, const sc::TokenizedModel& model, Evaluator<T>* out, sc::Group group);
     // A symbol by name; "base." names one of the parent model (isParent 1). -1 when absent.
-    td::INT4 findSymbol(const char* name, td::BYTE& isParent);
+    td::INT4 findSymbol(const char* name, td::BYTE& isParent)
+    {
+        return AssignmentText<T>(_s).findSymbol(name, isParent);
+    }
     // The complex form: a ".real" or ".imag" suffix selects part 1 or 2 (0 the whole value).
-    td::INT4 findSymbol(const char* name, td::BYTE& isParent, td::BYTE& part) requires ValueTraits<T>::isComplex;
+    td::INT4 findSymbol(const char* name, td::BYTE& isParent, td::BYTE& part) requires ValueTraits<T>::isComplex
+    {
+        if constexpr (Traits::isComplex)
+            return AssignmentText<T>(_s).findSymbol(name, isParent, part);
+        else
+            return -1;
+    }
     // Splits an assignment text "name op= expression" or "name << expression" in place:
     // the trimmed name, or null after an error entry for item itemNumber.
-    char* splitAssignment(td::UINT4 itemNumber, char* fx, td::UINT4& exprStart, char& op);
+    char* splitAssignment(td::UINT4 itemNumber, char* fx, td::UINT4& exprStart, char& op)
+    {
+        return AssignmentText<T>(_s).splitAssignment(itemNumber, fx, exprStart, op);
+    }
 
     // ---- limits ----
 
     // Code of a signal word; 6 for none or any other text.
-    static td::BYTE getSignalCode(const char* text);
+    static td::BYTE getSignalCode(const char* text) { return sl::getSignalCode(text); }
     bool buildLimits(const sc::TokenizedModel& model, sc::ModelLevel level);
 
     // ---- random generators and statistics ----
@@ -275,19 +276,19 @@ public:
     bool buildDistributions(const sc::TokenizedModel& model, sc::ModelLevel level);
     bool buildStatsNames(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level);
     // Record i takes the name unless one of the records before it has it.
-    static bool setStatsName(StatisticsStore<T>& store, td::UINT4 i, const td::String& name);
+    static bool setStatsName(StatisticsStore<T>& store, td::UINT4 i, const td::String& name)
+    {
+        return sl::setStatsName(store, i, name);
+    }
     // Compiles "s << e1 << e2 ..." into out as a feed of statistic s; its index, or -1.
     td::INT4 buildStatsAssignment(const Iterator& it, Evaluator<T>* out);
 
     // ---- the XML road: every failure is an entry of the error log (no keys) ----
 
-    // Conditional equations and limit branches nest at most this deep.
-    static constexpr td::UINT4 cMaxXmlNesting = 64;
-    // Declared names are at most this long; the left side of an ODE, prime included.
-    static constexpr td::UINT4 cMaxXmlNameLength = 32;
-    static constexpr td::UINT4 cMaxODELeftSide = 33;
-    // The item number of an assignment text that has no position of its own.
-    static constexpr td::UINT4 cNoItem = 0xFFFFFFFFu;
+    static constexpr td::UINT4 cMaxXmlNesting = xmlnodes::cMaxXmlNesting;
+    static constexpr td::UINT4 cMaxXmlNameLength = xmlnodes::cMaxXmlNameLength;
+    static constexpr td::UINT4 cMaxODELeftSide = xmlnodes::cMaxODELeftSide;
+    static constexpr td::UINT4 cNoItem = xmlnodes::cNoItem;
 
     // The entries of the solver kinds: the document (a file path or the text itself, by
     // the context's input kind) parsed and read by the reader of the kind.
@@ -406,37 +407,11 @@ public:
     static void readPlotBand(const Iterator& it, PlotBand& band, td::BYTE range);
 
 private:
-    // A tree of the builder's tree pool bound to the context.
-    Tree* newTree();
-    // Where a statement stands in the model text: its line and the column of its first
-    // token (1 for a line without tokens).
-    struct Place
-    {
-        td::UINT4 line = 0;
-        td::UINT4 column = 1;
-    };
-    // The statement at it; past the group's end, the group's last line.
-    static Place placeOf(const Iterator& it);
-    // A key at the statement, or at a line and column, as an error; false for chaining.
-    bool lineError(const char* key, const Iterator& it) const { return lineError(key, placeOf(it)); }
-    bool lineError(const char* key, const Place& at) const { return lineError(key, at.line, at.column); }
-    bool lineError(const char* key, td::UINT4 line, td::UINT4 column) const;
-    // The parser's tokens of the line from first (to end) into tree; false without a key
-    // when the parser refuses them, with keyOnTree when the tree does.
-    bool compileInto(Tree& tree, const Iterator& it, td::UINT4 first, td::BYTE& kind, const char* keyOnTree,
-                     td::UINT4 end = Parser::cLineEnd);
-    bool buildTree(Tree& tree, const Iterator& it);
-    void beginUsedVars();
-    td::UINT4 symbolCount() const { return nVars() + nParams(); }
-
     // tokenized road
     double measurementWeight(const Iterator& it) const;
 
     // equations
     bool buildCase(Iterator& it, Tree& caseTree, bool withCondition, bool last);
-    // The program of a plain equation's row from the roots collected for it.
-    void addRow(Tree& tree, EquationRows<T>& rows, td::UINT4 firstEntry, td::UINT4 nEntries);
-    bool reportDiffFailure(const char* key) const;
 
     // statements
     StatementResult buildStatement(Iterator& it, const sc::TokenizedModel& model, Evaluator<T>* out, sc::Group group);
@@ -454,17 +429,17 @@ private:
                        const char* keyOnFailure, td::BYTE* pKind);
     StatementResult failAt(const char* key, const Iterator& it) const
     {
-        lineError(key, it);
+        _s.lineError(key, it);
         return Failed;
     }
     StatementResult failAt(const char* key, const Place& at) const
     {
-        lineError(key, at);
+        _s.lineError(key, at);
         return Failed;
     }
     StatementResult failAt(const char* key, td::UINT4 line, td::UINT4 column) const
     {
-        lineError(key, line, column);
+        _s.lineError(key, line, column);
         return Failed;
     }
 
@@ -499,29 +474,10 @@ private:
     bool readStartValue(const xml::Node& element, td::UINT4 symbol, XmlDeferredList& deferred, T& value);
     // The deferred start values, each after those it reads.
     bool evaluateDeferred(const XmlDeferredList& deferred);
-    bool hasPartners() const
-    {
-        if constexpr (Traits::isComplex)
-            return _parser.hasConjugatePartners();
-        return false;
-    }
     double measurementWeight(const xml::Node& eq) const;
-    // An entry, then false.
-    bool xmlError(const char* text) const;
-    template <typename... A> bool xmlError(const char* text, const A&... args) const
-    {
-        _pSolverData->addError(text, args...);
-        return false;
-    }
     // text parsed into tree; the entries name shown.
     bool parseInto(const char* text, Tree& tree, const char* syntaxText, const char* treeText);
     bool parseInto(const char* text, const char* shown, Tree& tree, const char* syntaxText, const char* treeText);
-    // A record's target: own variable, own parameter (index less the variables) or parent
-    // symbol, by part in the complex build.
-    void setRecordTarget(Evaluator<T>* pRecord, td::INT4 index, td::BYTE isParent, td::BYTE part, char op) const;
-    // A target name ("base." for the parent's, ".real"/".imag" in the complex build); -1
-    // when it names no symbol.
-    td::INT4 resolveTarget(const char* name, td::BYTE& isParent, td::BYTE& part);
     bool loadBranch(const xml::Node& branch, bool isThen, bool elseRequired, bool assignmentMode, td::UINT4 depth,
                     Tree*& pOut);
     bool loadLimitBranch(const xml::Node& branch, const char* cond, bool isThen, Evaluator<T>*& pFirst, td::UINT4& n,
@@ -561,54 +517,9 @@ private:
     bool checkDAECounts(td::UINT4 nNL);
     // The rows of the ODEs from row on.
     bool expandODEs(const sc::TokenizedModel& model, sc::ModelLevel level, td::UINT4& row, td::UINT4& nonZeros);
-    // x' = f as the method's rows (the tree's root, or the int node's operand).
-    bool discretize(Tree& tree, typename Tree::Node* pIntegral, td::UINT4 state, td::UINT4 eqNo,
-                    typename Tree::Node** pRows, td::UINT4& nRows);
-    // Compiles root as row with the derivatives by every variable it reads.
-    bool compileRow(typename Tree::Node* pRoot, td::UINT4 row, td::UINT4& nonZeros);
-    // An error entry for equation eqNo; false for chaining.
-    bool reportDiscretizeFailure(td::UINT4 variable, td::UINT4 eqNo) const;
-    DAEStageContext stageContext(td::UINT4 state) const;
-    td::UINT4 nVars() const { return _parser.getNumberOfVariables(); }
-    td::UINT4 nParams() const { return _parser.getNumberOfParameters(); }
 
-    // The expression parser of the build, over the solver's symbol store and values; made
-    // first and gone last, as the trees of the pool below use its node pools.
-    Parser _parser;
-    // The build context; the parser holds it as its compile context.
-    SolverData<T>* _pSolverData = nullptr;
-    cnt::FixNumSet _usedVars;
-    // The roots of the row being compiled: the equation's, then its entries'.
-    std::vector<typename Tree::Node*> _roots;
-    std::vector<td::UINT4> _rootVariables;
-    cnt::FixNumSet _lastUsedVarsForLimits;
-    // The conditional parts of equations and the conditions of statements, per statement.
-    mem::priv::Manager<Tree, 22> _treePool;
-    // DAE models: the ODE states (sorted) and the line of the ODE of each, the
-    // transfer functions.
-    cnt::SafeFullVector<td::INT4> _stateVars;
-    cnt::SafeFullVector<Place> _stateLines;
-    cnt::SafeFullVector<TFStatement> _tfs;
-    // XML DAE documents: the texts of each transfer function (output, input, f(s)) and
-    // the sorted state names of a stage method.
-    struct XmlTFText
-    {
-        td::String output, input, fn;
-    };
-    std::vector<XmlTFText> _xmlTFs;
-    struct XmlState
-    {
-        td::String name;
-        const char* fx = nullptr;
-        td::UINT4 eq = 0;
-    };
-    std::vector<XmlState> _xmlStateNames;
-    td::UINT4 _nEquations = 0;
-    td::UINT4 _parentVarCount = 0;
-    // Depth of the statement being compiled; the pools go back when the outermost ends.
-    td::UINT4 _statementDepth = 0;
-    td::BYTE _declarationsDone = 0;
-    td::BYTE _collectsUsedVars = 1;
+    // The parser, the build context and all a build shares between its passes.
+    BuildState<T> _s;
 };
 
 // Binds a build: the builder to the context, the context's stores emptied for the new

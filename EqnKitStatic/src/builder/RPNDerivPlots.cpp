@@ -84,13 +84,13 @@ struct ItemCounts
 
 template <typename T> bool RPNDerivParser<T>::initFigure(const sc::TokenizedModel& model, SolverData<T>& data)
 {
-    TD_ASSERT(&data == _pSolverData);
+    TD_ASSERT(&data == _s.pData);
     TD_ASSERT(data.pSolver && data.pFigureEvaluator);
     const td::UINT4 nVars = data.pSolver->getNumberOfVariables();
-    _parser.setNumberOfSymbols(nVars, data.pSolver->getNumberOfParameters());
-    _usedVars.reserve(nVars);
-    data.pUsedVars = &_usedVars;
-    data.pLastUsedVarsForLimits = &_lastUsedVarsForLimits;
+    _s.parser.setNumberOfSymbols(nVars, data.pSolver->getNumberOfParameters());
+    _s.usedVars.reserve(nVars);
+    data.pUsedVars = &_s.usedVars;
+    data.pLastUsedVarsForLimits = &_s.lastUsedVarsForLimits;
 
     FigureDefinitions<T>& definitions = data.pFigureEvaluator->getFigureDefinitions();
     Iterator it = model.getGroup(sc::Group::Plots, sc::ModelLevel::Main);
@@ -116,10 +116,10 @@ bool RPNDerivParser<T>::buildPlots(const sc::TokenizedModel& model, Iterator& it
     const td::UINT4 headLine = it.line().line;
     const int head = reservedWord(it);
     if (head < 0)
-        return lineError(msg::scWrongPlotToken, headLine, firstColumn(it));
+        return _s.lineError(msg::scWrongPlotToken, headLine, firstColumn(it));
     const td::UINT4 headColumn = firstColumn(it);
     if (head != word(R::LinePlot))
-        return lineError(msg::scWrongPlotTokenRKW, headLine, headColumn);
+        return _s.lineError(msg::scWrongPlotTokenRKW, headLine, headColumn);
 
     FigureDefinition<T> def;
     def.name = text(it, sc::AttribID::Name);
@@ -130,14 +130,14 @@ bool RPNDerivParser<T>::buildPlots(const sc::TokenizedModel& model, Iterator& it
     it.getAttrib(sc::AttribID::MinY, def.yMin);
     it.getAttrib(sc::AttribID::MaxY, def.yMax);
     if (!(def.xMin < def.xMax))
-        _parser.logKey(msg::scWrongPlotXBounds, headLine, headColumn, sc::ILog::Warning);
+        _s.parser.logKey(msg::scWrongPlotXBounds, headLine, headColumn, sc::ILog::Warning);
     if (!(def.yMin < def.yMax))
-        _parser.logKey(msg::scWrongPlotYBounds, headLine, headColumn, sc::ILog::Warning);
+        _s.parser.logKey(msg::scWrongPlotYBounds, headLine, headColumn, sc::ILog::Warning);
 
     ++it;
     if (!it.atEnd() && reservedWord(it) == word(R::End))
     {
-        _parser.logKey(msg::scEmptyPlot, it.line().line, firstColumn(it), sc::ILog::Warning);
+        _s.parser.logKey(msg::scEmptyPlot, it.line().line, firstColumn(it), sc::ILog::Warning);
         return true;
     }
 
@@ -150,7 +150,7 @@ bool RPNDerivParser<T>::buildPlots(const sc::TokenizedModel& model, Iterator& it
     for (;; ++it)
     {
         if (it.atEnd())
-            return lineError(msg::scPlotPremEnd, lastLine, lastColumn);
+            return _s.lineError(msg::scPlotPremEnd, lastLine, lastColumn);
         lastLine = it.line().line;
         lastColumn = firstColumn(it);
         const int item = reservedWord(it);
@@ -166,16 +166,16 @@ bool RPNDerivParser<T>::buildPlots(const sc::TokenizedModel& model, Iterator& it
         {
             bool& seen = item == word(R::Cond) ? hasCondition : hasX;
             if (seen)
-                return lineError(item == word(R::Cond) ? msg::scSecondCondInPlot : msg::scSecondXAxisInPlot, lastLine,
-                                 lastColumn);
+                return _s.lineError(item == word(R::Cond) ? msg::scSecondCondInPlot : msg::scSecondXAxisInPlot,
+                                    lastLine, lastColumn);
             seen = true;
         }
         else if (item != word(R::HBand) && item != word(R::VBand))
-            return lineError(msg::scWrongPlotAttrib, lastLine, lastColumn);
+            return _s.lineError(msg::scWrongPlotAttrib, lastLine, lastColumn);
     }
     if (counts.y == 0)
     {
-        _parser.logKey(msg::scPlotNoYAxis, headLine, headColumn, sc::ILog::Warning);
+        _s.parser.logKey(msg::scPlotNoYAxis, headLine, headColumn, sc::ILog::Warning);
         return true;
     }
 
@@ -188,14 +188,14 @@ bool RPNDerivParser<T>::buildPlots(const sc::TokenizedModel& model, Iterator& it
     if (!buildPlotItems(model, first, def))
         return false;
     legendCount = def.legendCount;
-    _pSolverData->pFigureEvaluator->getFigureDefinitions().push(std::move(def));
+    _s.pData->pFigureEvaluator->getFigureDefinitions().push(std::move(def));
     return true;
 }
 
 template <typename T>
 bool RPNDerivParser<T>::buildPlotItems(const sc::TokenizedModel& model, Iterator line, FigureDefinition<T>& def)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     td::UINT2 legends = 0;
     for (; !line.atEnd(); ++line)
     {
@@ -246,7 +246,7 @@ bool RPNDerivParser<T>::buildPlotItems(const sc::TokenizedModel& model, Iterator
             legends += h && band.legend;
         }
         else
-            return lineError(msg::scWrongPlotAttrib, line.line().line, firstColumn(line));
+            return _s.lineError(msg::scWrongPlotAttrib, line.line().line, firstColumn(line));
     }
     def.legendCount = legends;
     return true;
@@ -258,7 +258,7 @@ template <typename T> bool RPNDerivParser<T>::compilePlotItem(const Iterator& it
     Iterator line = it;
     if (buildStatements(line, model, out, sc::Group::Plots) != Failed)
         return true;
-    return lineError(keyOnFailure, it.line().line, firstColumn(it));
+    return _s.lineError(keyOnFailure, it.line().line, firstColumn(it));
 }
 
 template <typename T> void RPNDerivParser<T>::readPlotItem(const Iterator& it, PlotItemStyle& style, td::BYTE range)

@@ -32,9 +32,9 @@ template <typename T> bool RPNDerivParser<T>::initNR(const sc::Naming& naming, c
     if (!checkGroups(model, level, ModelKind::NL) || !buildDeclarations(naming, model, level))
         return false;
     const td::UINT4 nEq = model.getNumberOfExpressions(Group::NLEs, level);
-    _nEquations = nEq;
-    if (!countChecksLifted(data) && nEq != nVars())
-        return lineError(msg::csVarsNeqEqs, 0, 0);
+    _s.nEquations = nEq;
+    if (!countChecksLifted(data) && nEq != _s.nVars())
+        return _s.lineError(msg::csVarsNeqEqs, 0, 0);
     if (!initRndGensAndStats(naming, model, level))
         return false;
     data.stores.equations.reserve(nEq);
@@ -48,7 +48,7 @@ template <typename T> bool RPNDerivParser<T>::initNR(const sc::Naming& naming, c
     {
         const Place at = placeOf(it);
         if (!buildSymbolicJacobian(it, i, nonZeros, cNLEquation))
-            return lineError(msg::csNLEsError, at);
+            return _s.lineError(msg::csNLEsError, at);
     }
     data.keyLine = data.keyColumn = 0;
     return buildProcSections(naming, model, level);
@@ -62,7 +62,7 @@ template <typename T> bool RPNDerivParser<T>::initWLS(const sc::Naming& naming, 
         return false;
     const td::UINT4 nMeas = model.getNumberOfExpressions(Group::WLSEs, level);
     if (nMeas == 0)
-        return lineError(msg::scWLSNoWLSEs, 0, 0);
+        return _s.lineError(msg::scWLSNoWLSEs, 0, 0);
     if (!initRndGensAndStats(naming, model, level))
         return false;
     const td::UINT4 nEC = model.getNumberOfExpressions(Group::ECs, level);
@@ -71,14 +71,14 @@ template <typename T> bool RPNDerivParser<T>::initWLS(const sc::Naming& naming, 
         data.stores.constraints.reserve(nEC);
         data.stores.constraintJacobian.reserve(cEntriesPerEquation * nEC);
     }
-    if (!countChecksLifted(data) && nMeas + nEC < nVars())
-        return lineError(msg::scWLSNotEnoughEQs, 0, 0);
+    if (!countChecksLifted(data) && nMeas + nEC < _s.nVars())
+        return _s.lineError(msg::scWLSNotEnoughEQs, 0, 0);
     if (data.pWeights)
         data.pWeights->reserve(nMeas);
-    _parser.setNextFreePosition(true);
+    _s.parser.setNextFreePosition(true);
     data.stores.equations.reserve(nMeas + nEC);
     data.stores.jacobian.reserve(cEntriesPerEquation * (nMeas + nEC));
-    _nEquations = nMeas;
+    _s.nEquations = nMeas;
 
     data.currentSection = static_cast<td::BYTE>(ErrorSection::MeasEqs);
     td::UINT4 nonZeros = 0;
@@ -90,7 +90,7 @@ template <typename T> bool RPNDerivParser<T>::initWLS(const sc::Naming& naming, 
             data.pWeights->getManipulator()[i] = measurementWeight(it);
         const Place at = placeOf(it);
         if (!buildSymbolicJacobian(it, i, nonZeros, cMeasurement))
-            return lineError(msg::csWLSEsError, at);
+            return _s.lineError(msg::csWLSEsError, at);
     }
 
     data.currentSection = static_cast<td::BYTE>(ErrorSection::Other);
@@ -101,7 +101,7 @@ template <typename T> bool RPNDerivParser<T>::initWLS(const sc::Naming& naming, 
     {
         const Place at = placeOf(it);
         if (!buildSymbolicJacobian(it, j, nonZeros, cConstraint))
-            return lineError(msg::csWLSECError, at);
+            return _s.lineError(msg::csWLSECError, at);
     }
     data.keyLine = data.keyColumn = 0;
     return buildProcSections(naming, model, level);
@@ -119,14 +119,14 @@ template <typename T> double RPNDerivParser<T>::measurementWeight(const Iterator
         return 1.0;
     td::INT4 symbol = -1;
     if (p->kind == sc::Token::Param)
-        symbol = static_cast<td::INT4>(nVars() + p->code);
+        symbol = static_cast<td::INT4>(_s.nVars() + p->code);
     else if (p->kind == sc::Token::Var)
         symbol = p->code;
     else if (const td::PoolString* pName = it.findAttrib(sc::AttribID::W))
-        symbol = _parser.getSymbolIndex(td::String(pName->c_str(), pName->length()));
-    if (symbol < 0 || static_cast<td::UINT4>(symbol) >= symbolCount())
+        symbol = _s.parser.getSymbolIndex(td::String(pName->c_str(), pName->length()));
+    if (symbol < 0 || static_cast<td::UINT4>(symbol) >= _s.symbolCount())
         return 1.0;
-    return magnitude(_parser.values()[static_cast<td::UINT4>(symbol)]);
+    return magnitude(_s.parser.values()[static_cast<td::UINT4>(symbol)]);
 }
 
 template <typename T> bool RPNDerivParser<T>::initODE(const sc::Naming& naming, const sc::TokenizedModel& model,
@@ -139,23 +139,23 @@ template <typename T> bool RPNDerivParser<T>::initODE(const sc::Naming& naming, 
         return false;
     const td::UINT4 nODE = model.getNumberOfExpressions(Group::ODEs, level);
     if (nODE == 0)
-        return lineError(msg::scNoODEEqs, 0, 0);
+        return _s.lineError(msg::scNoODEEqs, 0, 0);
     if (!buildDeclarations(naming, model, level))
         return false;
-    if (nODE != nVars())
-        return lineError(msg::scVarsNeqODEs, 0, 0);
+    if (nODE != _s.nVars())
+        return _s.lineError(msg::scVarsNeqODEs, 0, 0);
     if (!initRndGensAndStats(naming, model, level))
         return false;
     TD_ASSERT(data.results.indexOfTParam >= 0);
     TD_ASSERT(data.results.indexOfDeltaTParam >= 0);
     if (data.pODEList)
-        data.pODEList->reserve(nVars());
-    _nEquations = nODE;
+        data.pODEList->reserve(_s.nVars());
+    _s.nEquations = nODE;
     data.stores.equations.reserve(nODE);
     data.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
 
     // Each state has one ODE: a second one would leave another state without any.
-    cnt::SafeFullVector<td::BYTE> defined(nVars());
+    cnt::SafeFullVector<td::BYTE> defined(_s.nVars());
     Tree tree;
     Iterator it = model.getGroup(Group::ODEs, level);
     ++it;
@@ -165,18 +165,18 @@ template <typename T> bool RPNDerivParser<T>::initODE(const sc::Naming& naming, 
         typename Tree::Node* pIntegral = nullptr;
         const td::INT4 state = buildODEExpression(it, tree, pIntegral, i, 1);
         const bool ok =
-            state >= 0 && static_cast<td::UINT4>(state) < nVars() && defined[static_cast<td::UINT4>(state)] == 0;
+            state >= 0 && static_cast<td::UINT4>(state) < _s.nVars() && defined[static_cast<td::UINT4>(state)] == 0;
         Evaluator<T>* pEquation = ok ? data.newEvaluator() : nullptr;
         if (!pEquation || !tree.createEvaluator(pEquation))
         {
             tree.reset(data.treeOption != 0);
-            releaseTrees();
-            return lineError(msg::scDAEEqError, it);
+            _s.releaseTrees();
+            return _s.lineError(msg::scDAEEqError, it);
         }
         defined[static_cast<td::UINT4>(state)] = 1;
         data.stores.equations.add(pEquation);
         tree.reset(data.treeOption != 0);
-        releaseTrees();
+        _s.releaseTrees();
     }
     data.keyLine = data.keyColumn = 0;
     data.currentSection = static_cast<td::BYTE>(ErrorSection::Other);
@@ -193,12 +193,12 @@ template <typename T> bool RPNDerivParser<T>::buildProcSections(const sc::Naming
     for (td::BYTE index = 0; index < 5; ++index)
     {
         if (!buildSection(model, index, level))
-            return lineError(s_sectionKeys[index], 0, 0);
+            return _s.lineError(s_sectionKeys[index], 0, 0);
     }
     if (!buildLimits(model, level))
-        return lineError(msg::scErrInLimits, 0, 0);
+        return _s.lineError(msg::scErrInLimits, 0, 0);
     if (!buildSection(model, 6, level))
-        return lineError(msg::scErrorInRepeat, 0, 0);
+        return _s.lineError(msg::scErrorInRepeat, 0, 0);
     if (level == sc::ModelLevel::Main)
         return createSubModels(naming, model);
     return true;
@@ -216,7 +216,7 @@ bool RPNDerivParser<T>::buildSection(const sc::TokenizedModel& model, td::BYTE i
     const td::UINT4 n = model.getNumberOfExpressions(group, level);
     if (n == 0)
         return true;
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     Iterator it = model.getGroup(group, level);
     if (group == Group::IterPostP || group == Group::BasePostP)
     {
@@ -233,7 +233,7 @@ bool RPNDerivParser<T>::buildSection(const sc::TokenizedModel& model, td::BYTE i
     for (td::UINT4 i = 0; i < n; ++i, ++it)
     {
         if (it.atEnd())
-            return lineError(msg::scPrematureEnd, groupLine);
+            return _s.lineError(msg::scPrematureEnd, groupLine);
         const sc::_tl& l = it.line();
         if (group == Group::Repeats && l.nExpr == 1 && reservedWord(it) == sc::idx(sc::ReservedID::Repeat))
         {
@@ -267,16 +267,16 @@ template <typename T> bool RPNDerivParser<T>::createSubModels(const sc::Naming& 
     const td::INT4 nSubParams = static_cast<td::INT4>(naming.getNumberOfParams(sub));
     const td::INT4 iT = model.getIndexOfTimeParam(sub), iDT = model.getIndexOfDeltaTimeParam(sub);
     if (dynamic && (iT < 0 || iDT < 0 || iT >= nSubParams || iDT >= nSubParams))
-        return lineError(msg::scCannotCreateSolver, 0, 0);
+        return _s.lineError(msg::scCannotCreateSolver, 0, 0);
 
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     TD_ASSERT(d.pSolver);
     using Result = typename ISolverServices<T>::SubModelBuild;
     // The child's entries carry the line of its SubModel line.
     switch (d.pSolver->buildSubModel(type, eps, line.line().line, naming, model))
     {
     case Result::Built: return true;
-    case Result::NoSolver: return lineError(msg::scCannotCreateSolver, 0, 0);
+    case Result::NoSolver: return _s.lineError(msg::scCannotCreateSolver, 0, 0);
     default: return false;
     }
 }

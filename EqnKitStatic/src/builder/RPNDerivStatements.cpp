@@ -44,11 +44,11 @@ typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildStatements(I
                                                                                const sc::TokenizedModel& model,
                                                                                Evaluator<T>* out, sc::Group group)
 {
-    TD_ASSERT(_pSolverData && out);
-    ++_statementDepth;
+    TD_ASSERT(_s.pData && out);
+    ++_s.statementDepth;
     const StatementResult result = buildStatement(it, model, out, group);
-    if (--_statementDepth == 0)
-        releaseTrees();
+    if (--_s.statementDepth == 0)
+        _s.releaseTrees();
     return result;
 }
 
@@ -75,20 +75,20 @@ template <typename T> bool RPNDerivParser<T>::compileRecord(const Iterator& it, 
                                                             Evaluator<T>* pRecord, const char* keyOnFailure,
                                                             td::BYTE* pKind)
 {
-    SolverData<T>& d = *_pSolverData;
-    _parser.clearTokens();
+    SolverData<T>& d = *_s.pData;
+    _s.parser.clearTokens();
     td::BYTE kind = 0;
-    if (!_parser.compileTokens(it, first, kind, end))
+    if (!_s.parser.compileTokens(it, first, kind, end))
         return false;
     if (pKind)
         *pKind = kind;
-    Tree* pTree = newTree();
+    Tree* pTree = _s.newTree();
     const Place at = placeOf(it);
     d.keyLine = at.line;
     d.keyColumn = at.column;
-    const bool ok = pTree->build(_parser.getFirstToken()) && pTree->createEvaluator(pRecord);
+    const bool ok = pTree->build(_s.parser.getFirstToken()) && pTree->createEvaluator(pRecord);
     d.keyLine = d.keyColumn = 0;
-    return ok || lineError(keyOnFailure, it);
+    return ok || _s.lineError(keyOnFailure, it);
 }
 
 template <typename T> bool RPNDerivParser<T>::readSignal(const Iterator& it, sc::Group group, const char* keyOnUnknown,
@@ -100,7 +100,7 @@ template <typename T> bool RPNDerivParser<T>::readSignal(const Iterator& it, sc:
     const td::PoolString* pWord = it.findAttrib(sc::AttribID::Signal);
     signal = pWord ? getSignalCode(pWord->c_str()) : cNoSignal;
     // At the signal's value.
-    return signal != cNoSignal || lineError(keyOnUnknown, it.line().line, it.attrib(sc::AttribID::Signal)->column);
+    return signal != cNoSignal || _s.lineError(keyOnUnknown, it.line().line, it.attrib(sc::AttribID::Signal)->column);
 }
 
 namespace
@@ -126,13 +126,13 @@ template <typename T> void setBranchSignal(Evaluator<T>* pRun, td::UINT4 n, td::
 template <typename T> bool RPNDerivParser<T>::buildChildren(Iterator& it, const sc::TokenizedModel& model,
                                                             Evaluator<T>*& pRun, td::UINT4 n, sc::Group group)
 {
-    pRun = _pSolverData->newEvaluators(n);
+    pRun = _s.pData->newEvaluators(n);
     const Place blockLine = placeOf(it);
     for (td::UINT4 i = 0; i < n; ++i)
     {
         ++it;
         if (it.atEnd())
-            return lineError(msg::scIncompleteIf, blockLine);
+            return _s.lineError(msg::scIncompleteIf, blockLine);
         const StatementResult r = buildStatement(it, model, &pRun[i], group);
         if (r == Failed)
             return false;
@@ -147,9 +147,9 @@ typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildIfBlock(Iter
                                                                             const sc::TokenizedModel& model,
                                                                             Evaluator<T>* out, sc::Group group)
 {
-    const td::UINT2 naming = _pSolverData->namingIndex;
+    const td::UINT2 naming = _s.pData->namingIndex;
     const Place ifLine = placeOf(it);
-    Evaluator<T>* pCondition = _pSolverData->newEvaluator();
+    Evaluator<T>* pCondition = _s.pData->newEvaluator();
     if (!compileRecord(it, 0, Parser::cLineEnd, pCondition, msg::scWrongIfCondition, nullptr))
         return Failed;
     out->setIfThenElse(pCondition, nullptr, nullptr);
@@ -199,7 +199,7 @@ typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildSwitchBlock(
                                                                                 const sc::TokenizedModel& model,
                                                                                 Evaluator<T>* out, sc::Group group)
 {
-    const td::UINT2 naming = _pSolverData->namingIndex;
+    const td::UINT2 naming = _s.pData->namingIndex;
     const Place switchLine = placeOf(it);
     bool hasDefault = false;
     const td::UINT4 nCases = model.countSwitchCases(it, naming, group, hasDefault);
@@ -215,7 +215,7 @@ typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildSwitchBlock(
             return failAt(msg::scStatementOutsideCase, it.atEnd() ? switchLine : placeOf(it));
         if (pPrevious)
         {
-            pCase = _pSolverData->newEvaluator();
+            pCase = _s.pData->newEvaluator();
             pPrevious->setNextCase(pCase);
         }
         td::BYTE signal = cNoSignal;
@@ -224,7 +224,7 @@ typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildSwitchBlock(
         Evaluator<T>* pCondition = nullptr;
         if (i + 1 < nCases || !hasDefault)
         {
-            pCondition = _pSolverData->newEvaluator();
+            pCondition = _s.pData->newEvaluator();
             if (!compileRecord(it, 1, Parser::cLineEnd, pCondition, msg::scCaseCondExpr, nullptr))
                 return Failed;
         }
@@ -247,11 +247,11 @@ bool RPNDerivParser<T>::checkComplexAssignmentPart(const Iterator& it,
 {
     const sc::_tl& l = it.line();
     if (it.exprToken(1).kind != F::Dot)
-        return lineError(msg::scMissingDotInAssignment, l.line, it.exprToken(1).column);
+        return _s.lineError(msg::scMissingDotInAssignment, l.line, it.exprToken(1).column);
     const sc::_TokV& word = it.exprToken(2);
     const td::UINT4 id = word.kind == F::Function ? word.code + static_cast<td::UINT4>(TokenCodes::cFirstFunction) : 0;
     if (id != TokenCodes::REAL && id != TokenCodes::IMAG)
-        return lineError(msg::scNoImagRealPartInAssignment, l.line, word.column);
+        return _s.lineError(msg::scNoImagRealPartInAssignment, l.line, word.column);
     part = id == TokenCodes::REAL ? 1 : 2;
     return true;
 }
@@ -260,7 +260,7 @@ template <typename T> typename RPNDerivParser<T>::StatementResult RPNDerivParser
                                                                                                      Evaluator<T>* out,
                                                                                                      sc::Group group)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     const sc::_tl& l = it.line();
     char op = 0;
     td::UINT4 opIndex = 0;
@@ -294,8 +294,8 @@ template <typename T> typename RPNDerivParser<T>::StatementResult RPNDerivParser
     ISolverServices<T>* pParent = d.pSolver ? d.pSolver->getParentSolver() : nullptr;
     if (parent && !pParent)
         return failAt(msg::scNoParentSolver, l.line, target.column);
-    const td::UINT4 nOwnVars = parent ? pParent->getNumberOfVariables() : nVars();
-    const td::UINT4 nSymbols = parent ? nOwnVars + pParent->getNumberOfParameters() : symbolCount();
+    const td::UINT4 nOwnVars = parent ? pParent->getNumberOfVariables() : _s.nVars();
+    const td::UINT4 nSymbols = parent ? nOwnVars + pParent->getNumberOfParameters() : _s.symbolCount();
     td::INT4 index = -1;
     if (target.kind == F::Var && target.code < nOwnVars)
         index = target.code;
@@ -312,8 +312,8 @@ template <typename T> typename RPNDerivParser<T>::StatementResult RPNDerivParser
         d.currentSection = 0;
         return failAt(msg::scUnknownSymbol, l.line, target.column);
     }
-    beginUsedVars();
-    const typename Parser::RightSide rightSide(_parser);
+    _s.beginUsedVars();
+    const typename Parser::RightSide rightSide(_s.parser);
     if (!compileRecord(it, exprStart, Parser::cLineEnd, out, msg::scCannotMakeExpression, nullptr))
         return Failed;
 
@@ -332,116 +332,6 @@ template <typename T> typename RPNDerivParser<T>::StatementResult RPNDerivParser
     const td::INT4 targetIndex = parent || isVariable ? index : index - static_cast<td::INT4>(nOwnVars);
     out->setTarget(targetIndex, static_cast<td::BYTE>(kind), op);
     return Compiled;
-}
-
-template <typename T> td::INT4 RPNDerivParser<T>::findSymbol(const char* name, td::BYTE& isParent)
-{
-    ISolverServices<T>* pSolver = _pSolverData ? _pSolverData->pSolver : nullptr;
-    ISolverServices<T>* pParent = pSolver ? pSolver->getParentSolver() : nullptr;
-    if (!name)
-        return -1;
-    if (!pParent)
-        isParent = 0;
-    else if (std::strncmp(name, "base.", 5) == 0)
-    {
-        isParent = 1;
-        return pParent->getSymbolIndex(name + 5);
-    }
-    return _parser.getSymbolIndex(name);
-}
-
-template <typename T> td::INT4 RPNDerivParser<T>::findSymbol(const char* name, td::BYTE& isParent,
-                                                             td::BYTE& part) requires ValueTraits<T>::isComplex
-{
-    part = 0;
-    if (!name)
-        return -1;
-    ISolverServices<T>* pSolver = _pSolverData ? _pSolverData->pSolver : nullptr;
-    ISolverServices<T>* pParent = pSolver ? pSolver->getParentSolver() : nullptr;
-    const char* rest = name;
-    bool inParent = false;
-    if (!pParent)
-        isParent = 0;
-    else if (std::strncmp(name, "base.", 5) == 0)
-    {
-        isParent = 1;
-        inParent = true;
-        rest += 5;
-    }
-    const char* dot = std::strchr(rest, '.');
-    const td::String symbol = dot ? td::String(rest, static_cast<std::size_t>(dot - rest)) : td::String(rest);
-    if (dot)
-    {
-        const char* partText = dot + 1;
-        if (std::strcmp(partText, "real") == 0)
-            part = 1;
-        else if (std::strcmp(partText, "imag") == 0)
-            part = 2;
-        else
-        {
-            _pSolverData->addError("Unknown complex assignmet part @ (can be real or imag) in @", partText, name);
-            return -1;
-        }
-    }
-    return inParent ? pParent->getSymbolIndex(symbol.c_str()) : _parser.getSymbolIndex(symbol);
-}
-
-template <typename T>
-char* RPNDerivParser<T>::splitAssignment(td::UINT4 itemNumber, char* fx, td::UINT4& exprStart, char& op)
-{
-    if (!fx)
-        return nullptr;
-    SolverData<T>& d = *_pSolverData;
-    std::size_t nameEnd = 0;
-    const char* eq = std::strchr(fx, '=');
-    const char* lt = std::strchr(fx, '<');
-    // The first operator assigns; "s << a = b" has its "=" as a second one.
-    td::UINT4 second = 0;
-    if (eq && eq > fx)
-    {
-        const std::size_t p = static_cast<std::size_t>(eq - fx);
-        exprStart = static_cast<td::UINT4>(p + 1);
-        const char before = fx[p - 1];
-        const bool compound = std::strchr("*+-/^", before) != nullptr;
-        op = compound ? before : '=';
-        nameEnd = compound ? p - 1 : p;
-        const char* feed = std::strstr(fx, "<<");
-        second =
-            feed && feed < eq ? static_cast<td::UINT4>(compound ? p : p + 1) : xmlnodes::findAssignment(fx, exprStart);
-    }
-    else if (lt && lt > fx && lt[1] == '<')
-    {
-        op = '<';
-        nameEnd = static_cast<std::size_t>(lt - fx);
-        exprStart = static_cast<td::UINT4>(nameEnd + 2);
-    }
-    else
-    {
-        d.addError("Missing missing '=' for numeric assignment eq or '<<' for stats assignment equation. Eq:@", fx);
-        if (itemNumber != cNoItem)
-        {
-            d.itemLocationText(itemNumber, 16);
-            d.currentSection = 0;
-        }
-        return nullptr;
-    }
-    if (second != 0)
-    {
-        d.addError(msg::txtSecondAssignment, second, static_cast<const char*>(fx));
-        if (itemNumber != cNoItem)
-        {
-            d.itemLocationText(itemNumber, 16);
-            d.currentSection = 0;
-        }
-        return nullptr;
-    }
-    fx[nameEnd] = 0;
-    char* pName = fx;
-    while (isBlank(*pName))
-        ++pName;
-    for (std::size_t n = std::strlen(pName); n > 0 && isBlank(pName[n - 1]); --n)
-        pName[n - 1] = 0;
-    return pName;
 }
 
 template class RPNDerivParser<double>;

@@ -14,8 +14,8 @@ bool RPNDerivParser<T>::buildStatsNames(const sc::Naming& naming, const sc::Toke
     const td::UINT4 n = model.getNumberOfExpressions(sc::Group::Stats, level);
     if (n == 0)
         return true;
-    TD_ASSERT(_pSolverData);
-    StatisticsStore<T>& store = _pSolverData->stores.statistics;
+    TD_ASSERT(_s.pData);
+    StatisticsStore<T>& store = _s.pData->stores.statistics;
     store.reserve(n);
     const td::UINT4 nNames = naming.getNumberOfUserLabels(sc::UserLabel::Stat, level);
     for (td::UINT4 i = 0; i < n; ++i)
@@ -27,29 +27,17 @@ bool RPNDerivParser<T>::buildStatsNames(const sc::Naming& naming, const sc::Toke
     return true;
 }
 
-template <typename T>
-bool RPNDerivParser<T>::setStatsName(StatisticsStore<T>& store, td::UINT4 i, const td::String& name)
-{
-    for (td::UINT4 j = 0; j < i; ++j)
-    {
-        if (store.record(j).name == name)
-            return false;
-    }
-    store.record(i).name = name;
-    return true;
-}
-
 template <typename T> td::INT4 RPNDerivParser<T>::buildStatsAssignment(const Iterator& it, Evaluator<T>* out)
 {
     auto fail = [this, &it](const char* key) {
-        lineError(key, it);
+        _s.lineError(key, it);
         return td::INT4(-1);
     };
     const sc::_tl& l = it.line();
     if (l.nExpr < 3)
         return fail(msg::csStatAssNotOK);
     auto tokens = [&it](td::UINT4 i) -> const sc::_TokV& { return it.exprToken(i); };
-    const StatisticsStore<T>& store = _pSolverData->stores.statistics;
+    const StatisticsStore<T>& store = _s.pData->stores.statistics;
     if (tokens(0).kind != sc::Token::StatName || tokens(0).code >= store.size())
         return fail(msg::csStatsToNotStatVar);
 
@@ -60,7 +48,7 @@ template <typename T> td::INT4 RPNDerivParser<T>::buildStatsAssignment(const Ite
     td::UINT4 nFeeds = 0;
     for (td::UINT4 i = first; i < l.nExpr; ++i)
         nFeeds += tokens(i).kind == sc::Token::ShiftLeft;
-    Evaluator<T>* pRun = _pSolverData->newEvaluators(nFeeds);
+    Evaluator<T>* pRun = _s.pData->newEvaluators(nFeeds);
     td::UINT4 start = first + 1;
     for (td::UINT4 k = 0; k < nFeeds; ++k)
     {
@@ -69,16 +57,16 @@ template <typename T> td::INT4 RPNDerivParser<T>::buildStatsAssignment(const Ite
             ++end;
         if (end == start)
             return fail(msg::csEmptyStatAsssignment);
-        beginUsedVars();
-        _parser.clearTokens();
+        _s.beginUsedVars();
+        _s.parser.clearTokens();
         td::BYTE kind = 0;
-        const typename Parser::RightSide rightSide(_parser);
-        if (!_parser.compileTokens(it, start, kind, end))
+        const typename Parser::RightSide rightSide(_s.parser);
+        if (!_s.parser.compileTokens(it, start, kind, end))
             return fail(msg::csStatsCannotCreateExpr);
         if (kind != 1)
             return fail(msg::csStatsWronExpType);
-        Tree* pTree = newTree();
-        if (!buildTree(*pTree, it))
+        Tree* pTree = _s.newTree();
+        if (!_s.buildTree(*pTree, it))
             return fail(msg::csStatsCannotMakeExpressionTree);
         if (!pTree->createEvaluator(&pRun[k]))
             return fail(msg::csStatsCannotMakePostfix);

@@ -28,10 +28,10 @@ bool isSymbolToken(const sc::_TokV& t)
 template <typename T>
 bool RPNDerivParser<T>::buildTransferFunctions(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     const td::UINT4 nTF = model.getNumberOfExpressions(sc::Group::TFs, level);
     d.currentSection = static_cast<td::BYTE>(ErrorSection::TFs);
-    _tfs.reserve(nTF);
+    _s.dae.tfs.reserve(nTF);
     FnLimits<T>* pLimits = d.pSolver ? d.pSolver->getFnLimits() : nullptr;
     TD_ASSERT(!pLimits || pLimits->size() == 0);
     Iterator it = model.getGroup(sc::Group::TFs, level);
@@ -39,65 +39,65 @@ bool RPNDerivParser<T>::buildTransferFunctions(const sc::TokenizedModel& model, 
     bool ok = true;
     // A variable is the output of one transfer function only: a second one would overwrite
     // its first-state record and leave another variable without an equation.
-    cnt::SafeFullVector<td::BYTE> isOutput(nVars());
-    for (td::UINT4 v = 0; v < nVars(); ++v)
+    cnt::SafeFullVector<td::BYTE> isOutput(_s.nVars());
+    for (td::UINT4 v = 0; v < _s.nVars(); ++v)
         isOutput[v] = 0;
     for (td::UINT4 i = 0; ok && i < nTF && !it.atEnd(); ++i, ++it)
     {
-        ok = readTransferFunction(it, _tfs[i]);
-        releaseTrees();
+        ok = readTransferFunction(it, _s.dae.tfs[i]);
+        _s.releaseTrees();
         if (!ok)
             break;
-        const td::UINT4 y = static_cast<td::UINT4>(_tfs[i].tf.output);
+        const td::UINT4 y = static_cast<td::UINT4>(_s.dae.tfs[i].tf.output);
         if (isOutput[y])
-            ok = lineError(msg::scTFOutputTaken, it.line().line, it.exprToken(0).column);
+            ok = _s.lineError(msg::scTFOutputTaken, it.line().line, it.exprToken(0).column);
         isOutput[y] = 1;
     }
     // The limit records of this reading are made again with the statements' rows.
     if (pLimits)
         pLimits->clear();
-    _collectsUsedVars = 1;
+    _s.collecting = 1;
     return ok;
 }
 
 template <typename T> bool RPNDerivParser<T>::readTransferFunction(const Iterator& it, TFStatement& out)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     const sc::_tl& l = it.line();
     if (l.nExpr < 7)
-        return lineError(msg::scTFsWrongFormat, it);
+        return _s.lineError(msg::scTFsWrongFormat, it);
     if (it.exprToken(1).kind != F::Div)
-        return lineError(msg::scTFsNoDiv1Operator, l.line, it.exprToken(1).column);
+        return _s.lineError(msg::scTFsNoDiv1Operator, l.line, it.exprToken(1).column);
     if (it.exprToken(3).kind != F::Assign)
-        return lineError(msg::scTFsNoAssignOperator, l.line, it.exprToken(3).column);
+        return _s.lineError(msg::scTFsNoAssignOperator, l.line, it.exprToken(3).column);
 
     // Only the orders and forms of f(s) count here; the rows are made from it again after
     // the declarations, when its symbols have their final indices. Its problems stand at
     // its first token.
     const Place fs{l.line, it.exprToken(cFirstFnToken).column};
-    _collectsUsedVars = 0;
-    _parser.clearTokens();
+    _s.collecting = 0;
+    _s.parser.clearTokens();
     td::BYTE kind = 0;
-    const typename Parser::RightSide rightSide(_parser);
-    if (!_parser.compileTokens(it, cFirstFnToken, kind) || kind != 1)
-        return lineError(msg::scTFsWrongTokens, fs);
-    Tree* pTree = newTree();
-    if (!buildTree(*pTree, it))
-        return lineError(msg::scTFsCannotMakeET, fs);
+    const typename Parser::RightSide rightSide(_s.parser);
+    if (!_s.parser.compileTokens(it, cFirstFnToken, kind) || kind != 1)
+        return _s.lineError(msg::scTFsWrongTokens, fs);
+    Tree* pTree = _s.newTree();
+    if (!_s.buildTree(*pTree, it))
+        return _s.lineError(msg::scTFsCannotMakeET, fs);
     d.keyLine = fs.line;
     d.keyColumn = fs.column;
     const bool formatOk = pTree->checkTFFormat(out.tf);
     d.keyLine = d.keyColumn = 0;
     if (!formatOk)
-        return lineError(msg::scTFBadFormat, fs);
+        return _s.lineError(msg::scTFBadFormat, fs);
 
     const sc::_TokV& y = it.exprToken(0);
     if (!isOwnSymbol(y, F::Var))
-        return lineError(isSymbolToken(y) ? msg::scTFYNotVariable : msg::scWrongYInTF, l.line, y.column);
+        return _s.lineError(isSymbolToken(y) ? msg::scTFYNotVariable : msg::scWrongYInTF, l.line, y.column);
     const sc::_TokV& u = it.exprToken(2);
     const bool inputIsVar = isOwnSymbol(u, F::Var);
     if (!inputIsVar && !isOwnSymbol(u, F::Param))
-        return lineError(isSymbolToken(u) ? msg::scTFUNotVarNorParam : msg::scWrongUInTF, l.line, u.column);
+        return _s.lineError(isSymbolToken(u) ? msg::scTFUNotVarNorParam : msg::scWrongUInTF, l.line, u.column);
     out.tf.output = y.code;
     out.tf.input = u.code;
     out.inputIsParam = !inputIsVar;
@@ -108,80 +108,40 @@ template <typename T> bool RPNDerivParser<T>::readTransferFunction(const Iterato
 template <typename T>
 bool RPNDerivParser<T>::expandTransferFunction(const TFStatement& stmt, td::UINT4& row, td::UINT4& nonZeros)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     const TransferFunction& tf = stmt.tf;
     const Iterator& it = stmt.line;
     // Problems of f(s) stand at its first token.
     const Place line{it.line().line, it.exprToken(cFirstFnToken).column};
 
-    beginUsedVars();
-    _parser.clearTokens();
+    _s.beginUsedVars();
+    _s.parser.clearTokens();
     td::BYTE kind = 0;
-    if (!_parser.compileTokens(it, cFirstFnToken, kind))
-        return lineError(msg::scTFTokListError, line);
-    Tree* pTree = newTree();
-    if (!buildTree(*pTree, it))
-        return lineError(msg::scTFExprTreeErr, line);
+    if (!_s.parser.compileTokens(it, cFirstFnToken, kind))
+        return _s.lineError(msg::scTFTokListError, line);
+    Tree* pTree = _s.newTree();
+    if (!_s.buildTree(*pTree, it))
+        return _s.lineError(msg::scTFExprTreeErr, line);
     td::INT4 position = 0;
     d.keyLine = line.line;
     d.keyColumn = line.column;
-    const TFFailure failure = realiseTransferFunction(*pTree, tf, row, nonZeros, position);
+    const TFFailure failure = DAERows<T>(_s).realiseTransferFunction(*pTree, tf, row, nonZeros, position);
     d.keyLine = d.keyColumn = 0;
-    releaseTrees();
+    _s.releaseTrees();
     const bool withDenominator = tf.denomOrder > 0;
     switch (failure)
     {
     case TFFailure::None: return true;
-    case TFFailure::Polynomials: return lineError(msg::scTFPolyCoefficent, line);
-    case TFFailure::DenomLaplace: return lineError(msg::scTFDenomNoLapladeOperator, line);
-    case TFFailure::NomLaplace: return lineError(msg::scTFNomNoLapladeOperator, line);
+    case TFFailure::Polynomials: return _s.lineError(msg::scTFPolyCoefficent, line);
+    case TFFailure::DenomLaplace: return _s.lineError(msg::scTFDenomNoLapladeOperator, line);
+    case TFFailure::NomLaplace: return _s.lineError(msg::scTFNomNoLapladeOperator, line);
     // Without its rows the model would have fewer equations than variables.
-    case TFFailure::StateSpace: return lineError(msg::scTF2SSError, line);
-    case TFFailure::Discretize: return lineError(withDenominator ? msg::scDAEExpandError : msg::sc0Expansion, line);
-    case TFFailure::StateRows: return lineError(withDenominator ? msg::scDAENLDerivs : msg::scDAENLJack0Exp, line);
-    case TFFailure::OutputRows: return lineError(withDenominator ? msg::scDAENLJack2 : msg::scDAENLJack3, line);
+    case TFFailure::StateSpace: return _s.lineError(msg::scTF2SSError, line);
+    case TFFailure::Discretize: return _s.lineError(withDenominator ? msg::scDAEExpandError : msg::sc0Expansion, line);
+    case TFFailure::StateRows: return _s.lineError(withDenominator ? msg::scDAENLDerivs : msg::scDAENLJack0Exp, line);
+    case TFFailure::OutputRows: return _s.lineError(withDenominator ? msg::scDAENLJack2 : msg::scDAENLJack3, line);
     }
     return false;
-}
-
-template <typename T> typename RPNDerivParser<T>::TFFailure RPNDerivParser<T>::realiseTransferFunction(
-    Tree& fTree, const TransferFunction& tf, td::UINT4& row, td::UINT4& nonZeros, td::INT4& position)
-{
-    using Node = typename Tree::Node;
-    SolverData<T>& d = *_pSolverData;
-    const td::UINT2 s = getNumberOfStages();
-    std::vector<Node*> denom(tf.denomOrder + 1u, nullptr), nom(tf.nomOrder + 1u, nullptr);
-    std::vector<Node*> eqs(tf.equationCount(), nullptr);
-    if (!fTree.getTFPolynomials(denom.data(), nom.data(), tf))
-        return TFFailure::Polynomials;
-    if ((position = Tree::findCoeffWithLaplace(denom.data(), tf.denomOrder)) >= 0)
-        return TFFailure::DenomLaplace;
-    if ((position = Tree::findCoeffWithLaplace(nom.data(), tf.nomOrder)) >= 0)
-        return TFFailure::NomLaplace;
-    if (!fTree.makeTFStateSpace(eqs.data(), denom.data(), nom.data(), tf, s))
-        return TFFailure::StateSpace;
-    // Equation k below the states is the derivative of state slot k; the rest are
-    // algebraic rows.
-    for (td::UINT2 k = 0; k < tf.stateCount(); ++k)
-    {
-        Tree stateTree(&d, nullptr, nVars(), d.treeOption != 0);
-        stateTree.pushRoot(eqs[k]);
-        Node* rows[4] = {};
-        td::UINT4 nRows = 0;
-        if (!discretize(stateTree, nullptr, tf.slot(k, s), row, rows, nRows))
-            return TFFailure::Discretize;
-        for (td::UINT4 r = 0; r < nRows; ++r)
-        {
-            if (!compileRow(rows[r], row++, nonZeros))
-                return TFFailure::StateRows;
-        }
-    }
-    for (td::UINT2 k = tf.stateCount(); k < tf.equationCount(); ++k)
-    {
-        if (!compileRow(eqs[k], row++, nonZeros))
-            return TFFailure::OutputRows;
-    }
-    return TFFailure::None;
 }
 
 template class RPNDerivParser<double>;

@@ -16,7 +16,6 @@ using namespace xmlnodes;
 
 namespace
 {
-constexpr td::BYTE cCurrent = 16;
 constexpr td::BYTE cODEState = 3;
 constexpr td::BYTE cTFState = 4;
 constexpr td::BYTE cTFAuxiliary = 2;
@@ -47,16 +46,16 @@ template <typename T> td::String RPNDerivParser<T>::generatedName(const td::Stri
 
 template <typename T> bool RPNDerivParser<T>::loadTF(const xml::Node& tfs)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::TFs);
-    _parser.addShortName("s", TokenCodes::LAPLACE);
+    _s.parser.addShortName("s", TokenCodes::LAPLACE);
     td::UINT4 i = 0;
     // An entry, then the function's location.
     auto fail = [&](const char* message, const auto&... args) {
         d.addError(message, args...);
         d.itemLocationText(i, cCurrent);
         d.currentSection = 0;
-        _parser.clearShortNames();
+        _s.parser.clearShortNames();
         return false;
     };
     for (xml::Node eq = child(tfs, "Eq"); !eq.isEmpty(); eq.nextSameName(), ++i)
@@ -74,30 +73,30 @@ template <typename T> bool RPNDerivParser<T>::loadTF(const xml::Node& tfs)
             return fail("Missing division sign '/' in left part of TF Equation! TF must be in form y/=f(s)");
         if (const td::UINT4 second = findAssignment(fx, static_cast<td::UINT4>(e - fx) + 1))
             return fail(sc::msg::txtSecondAssignment, second, fx);
-        XmlTFText& text = _xmlTFs[i];
+        DAERecords::XmlTFText& text = _s.dae.xmlTFs[i];
         text.output = trimmed(fx, slash);
         text.input = trimmed(slash + 1, e);
         text.fn = trimmed(e + 1, e + std::strlen(e));
         // So would a second function of one output.
         for (td::UINT4 j = 0; j < i; ++j)
         {
-            if (_xmlTFs[j].output == text.output)
+            if (_s.dae.xmlTFs[j].output == text.output)
                 return fail("TF output '@' is the output of another TF already!", text.output);
         }
-        _collectsUsedVars = 0;
-        _parser.clearTokens();
-        if (!_parser.parse(text.fn.c_str()))
+        _s.collecting = 0;
+        _s.parser.clearTokens();
+        if (!_s.parser.parse(text.fn.c_str()))
             return fail("Something wrong with TF expression: @", text.fn);
-        Tree* pTree = newTree();
-        const bool built = pTree->build(_parser.getFirstToken());
-        const bool formatted = built && pTree->checkTFFormat(_tfs[i].tf);
-        releaseTrees();
+        Tree* pTree = _s.newTree();
+        const bool built = pTree->build(_s.parser.getFirstToken());
+        const bool formatted = built && pTree->checkTFFormat(_s.dae.tfs[i].tf);
+        _s.releaseTrees();
         if (!built)
             return fail("Cannot make expression for Transfer Function: @", text.fn);
         if (!formatted)
             return fail("Badly formatted transfer function: @", text.fn);
     }
-    _collectsUsedVars = 1;
+    _s.collecting = 1;
     d.currentSection = 0;
     // f(s) is read again when the rows are made.
     return true;
@@ -106,25 +105,25 @@ template <typename T> bool RPNDerivParser<T>::loadTF(const xml::Node& tfs)
 template <typename T>
 bool RPNDerivParser<T>::addIndexedSymbol(const td::String& name, td::UINT4 variable, td::UINT2 n, bool pushValues)
 {
-    DAEVarRecords& records = _pSolverData->stores.daeVarRecords;
+    DAEVarRecords& records = _s.pData->stores.daeVarRecords;
     for (td::UINT2 k = 1; k <= n; ++k)
     {
         const td::String stage = generatedName(name, "#k", k);
         if (!addGeneratedName(stage))
             return false;
         if (k == 1)
-            records[variable].firstStage = _parser.getSymbolIndex(stage);
+            records[variable].firstStage = _s.parser.getSymbolIndex(stage);
         if (pushValues)
-            _parser.values().push(T(0));
+            _s.parser.values().push(T(0));
     }
     return true;
 }
 
 template <typename T> bool RPNDerivParser<T>::expandVarHistoryTF(td::UINT4 i)
 {
-    TransferFunction& tf = _tfs[i].tf;
-    const XmlTFText& text = _xmlTFs[i];
-    const td::UINT2 s = getNumberOfStages();
+    TransferFunction& tf = _s.dae.tfs[i].tf;
+    const DAERecords::XmlTFText& text = _s.dae.xmlTFs[i];
+    const td::UINT2 s = _s.getNumberOfStages();
     tf.firstState = -1;
     for (td::UINT2 k = 0; k < tf.stateCount(); ++k)
     {
@@ -133,10 +132,10 @@ template <typename T> bool RPNDerivParser<T>::expandVarHistoryTF(td::UINT4 i)
         const td::String state = generatedName(ofOutput ? text.output : text.input, "'x", number);
         if (!addGeneratedName(state))
             return false;
-        const td::INT4 index = _parser.getSymbolIndex(state);
+        const td::INT4 index = _s.parser.getSymbolIndex(state);
         if (k == 0)
             tf.firstState = index;
-        setStateVarType(index, cTFState);
+        _s.setStateVarType(index, cTFState);
         if (!addIndexedSymbol(state, static_cast<td::UINT4>(index), s, false))
             return false;
     }
@@ -145,33 +144,33 @@ template <typename T> bool RPNDerivParser<T>::expandVarHistoryTF(td::UINT4 i)
         const td::String div = generatedName(text.output, "#div");
         if (!addGeneratedName(div))
             return false;
-        setVarType(_parser.getSymbolIndex(div), cTFAuxiliary);
+        _s.setVarType(_s.parser.getSymbolIndex(div), cTFAuxiliary);
     }
     return true;
 }
 
 template <typename T> void RPNDerivParser<T>::setupTFStates(td::UINT4 i)
 {
-    const td::UINT4 n = _tfs[i].tf.variableCount(getNumberOfStages());
+    const td::UINT4 n = _s.dae.tfs[i].tf.variableCount(_s.getNumberOfStages());
     for (td::UINT4 k = 0; k < n; ++k)
-        _parser.values().push(T(0));
+        _s.parser.values().push(T(0));
 }
 
 template <typename T> bool RPNDerivParser<T>::countXmlDAESymbols(td::UINT4& nVars, td::UINT4& nParams)
 {
-    SolverData<T>& d = *_pSolverData;
-    const td::UINT2 s = getNumberOfStages();
+    SolverData<T>& d = *_s.pData;
+    const td::UINT2 s = _s.getNumberOfStages();
     td::UINT4 states = d.nDAEStates;
     td::UINT4 nTFVars = 0;
-    for (std::size_t i = 0; i < _tfs.size(); ++i)
+    for (std::size_t i = 0; i < _s.dae.tfs.size(); ++i)
     {
-        const TransferFunction& tf = _tfs[i].tf;
+        const TransferFunction& tf = _s.dae.tfs[i].tf;
         TD_ASSERT(tf.stateCount() > 0);
         states += tf.stateCount();
         nTFVars += tf.variableCount(s);
     }
     if (states == 0)
-        return xmlError("DAE Solver requires either one ODE or TF!");
+        return _s.xmlError("DAE Solver requires either one ODE or TF!");
     nVars += nTFVars + s * d.nDAEStates;
     nParams += states;
     d.nTFVars = nTFVars;
@@ -183,9 +182,9 @@ template <typename T> bool RPNDerivParser<T>::countXmlDAESymbols(td::UINT4& nVar
 
 template <typename T> bool RPNDerivParser<T>::readXmlStateNames(const xml::Node& odeqs, td::UINT4 nODE)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
-    _xmlStateNames.clear();
+    _s.dae.xmlStateNames.clear();
     xml::Node eq = child(odeqs, "Eq");
     for (td::UINT4 i = 0; i < nODE; ++i, eq.nextSameName())
     {
@@ -194,37 +193,41 @@ template <typename T> bool RPNDerivParser<T>::readXmlStateNames(const xml::Node&
         td::UINT4 sign = 0;
         bool integral = false;
         bool ok = splitODEEquation(eq, fx, name, sign, integral);
-        if (ok && std::any_of(_xmlStateNames.begin(), _xmlStateNames.end(),
-                              [&](const XmlState& st) { return st.name == name; }))
-            ok = xmlError("State variable already used!");
+        if (ok && std::any_of(_s.dae.xmlStateNames.begin(), _s.dae.xmlStateNames.end(),
+                              [&](const DAERecords::XmlState& st) { return st.name == name; }))
+            ok = _s.xmlError("State variable already used!");
         if (!ok)
         {
             d.itemLocationText(i, cCurrent);
             d.currentSection = 0;
             return false;
         }
-        _xmlStateNames.push_back(XmlState{name, fx, i});
+        _s.dae.xmlStateNames.push_back(DAERecords::XmlState{name, fx, i});
     }
-    std::sort(_xmlStateNames.begin(), _xmlStateNames.end(),
-              [](const XmlState& a, const XmlState& b) { return std::strcmp(a.name.c_str(), b.name.c_str()) < 0; });
+    std::sort(_s.dae.xmlStateNames.begin(), _s.dae.xmlStateNames.end(),
+              [](const DAERecords::XmlState& a, const DAERecords::XmlState& b) {
+                  return std::strcmp(a.name.c_str(), b.name.c_str()) < 0;
+              });
     d.currentSection = 0;
     return true;
 }
 
 template <typename T> bool RPNDerivParser<T>::isXmlStateName(const td::String& name) const
 {
-    return std::binary_search(
-        _xmlStateNames.begin(), _xmlStateNames.end(), XmlState{name, nullptr, 0},
-        [](const XmlState& a, const XmlState& b) { return std::strcmp(a.name.c_str(), b.name.c_str()) < 0; });
+    return std::binary_search(_s.dae.xmlStateNames.begin(), _s.dae.xmlStateNames.end(),
+                              DAERecords::XmlState{name, nullptr, 0},
+                              [](const DAERecords::XmlState& a, const DAERecords::XmlState& b) {
+                                  return std::strcmp(a.name.c_str(), b.name.c_str()) < 0;
+                              });
 }
 
 template <typename T> bool RPNDerivParser<T>::checkXmlStateNames()
 {
-    SolverData<T>& d = *_pSolverData;
-    for (const XmlState& st : _xmlStateNames)
+    SolverData<T>& d = *_s.pData;
+    for (const DAERecords::XmlState& st : _s.dae.xmlStateNames)
     {
-        const td::INT4 index = _parser.getSymbolIndex(st.name);
-        if (index >= 0 && static_cast<td::UINT4>(index) < nVars())
+        const td::INT4 index = _s.parser.getSymbolIndex(st.name);
+        if (index >= 0 && static_cast<td::UINT4>(index) < _s.nVars())
             continue;
         d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
         if (index < 0)
@@ -240,7 +243,7 @@ template <typename T> bool RPNDerivParser<T>::checkXmlStateNames()
 
 template <typename T> bool RPNDerivParser<T>::markXmlStates(const xml::Node& odeqs, td::UINT4 nODE)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
     xml::Node eq = child(odeqs, "Eq");
     for (td::UINT4 i = 0; i < nODE; ++i, eq.nextSameName())
@@ -251,14 +254,14 @@ template <typename T> bool RPNDerivParser<T>::markXmlStates(const xml::Node& ode
         bool integral = false;
         bool ok = checkODEEquation(eq, fx, name, state, integral) != nullptr;
         if (ok && d.stores.symbolInfo[static_cast<td::UINT4>(state)].varType != 1)
-            ok = xmlError("State variable already used!");
+            ok = _s.xmlError("State variable already used!");
         if (!ok)
         {
             d.itemLocationText(i, cCurrent);
             d.currentSection = 0;
             return false;
         }
-        setStateVarType(state, cODEState);
+        _s.setStateVarType(state, cODEState);
     }
     d.currentSection = 0;
     return true;
@@ -266,52 +269,52 @@ template <typename T> bool RPNDerivParser<T>::markXmlStates(const xml::Node& ode
 
 template <typename T> bool RPNDerivParser<T>::addXmlHistoryParams()
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     DAEVarRecords& records = d.stores.daeVarRecords;
     const cnt::SafeFullVector<SymbolInfo>& info = d.stores.symbolInfo;
-    _stateVars.reserve(d.nDAEStates);
+    _s.dae.stateVars.reserve(d.nDAEStates);
     td::UINT4 nStates = 0;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Params);
-    for (td::UINT4 v = 0; v < nVars(); ++v)
+    for (td::UINT4 v = 0; v < _s.nVars(); ++v)
     {
         if (!SymbolInfo::isStateVariable(info[v].varType))
             continue;
         if (info[v].varType == cODEState)
-            _stateVars[nStates++] = static_cast<td::INT4>(v);
-        const td::String history = generatedName(*_parser.symbols().nameAt(v), "@_");
+            _s.dae.stateVars[nStates++] = static_cast<td::INT4>(v);
+        const td::String history = generatedName(*_s.parser.symbols().nameAt(v), "@_");
         if (!addGeneratedName(history))
         {
             d.currentSection = 0;
             return false;
         }
-        records[v].histParam = _parser.getSymbolIndex(history) - static_cast<td::INT4>(nVars());
-        _parser.values().push(T(0));
+        records[v].histParam = _s.parser.getSymbolIndex(history) - static_cast<td::INT4>(_s.nVars());
+        _s.parser.values().push(T(0));
     }
     d.currentSection = 0;
     TD_ASSERT(nStates == d.nDAEStates);
-    TD_ASSERT(_parser.values().size() == symbolCount());
+    TD_ASSERT(_s.parser.values().size() == _s.symbolCount());
     return true;
 }
 
 template <typename T> bool RPNDerivParser<T>::checkXmlDAECounts(td::UINT4 nNL)
 {
-    const SolverData<T>& d = *_pSolverData;
-    const td::UINT2 s = getNumberOfStages();
+    const SolverData<T>& d = *_s.pData;
+    const td::UINT2 s = _s.getNumberOfStages();
     td::UINT4 n = d.nDAEStates * (s + 1u) + nNL;
-    for (std::size_t i = 0; i < _tfs.size(); ++i)
+    for (std::size_t i = 0; i < _s.dae.tfs.size(); ++i)
     {
-        const TransferFunction& tf = _tfs[i].tf;
+        const TransferFunction& tf = _s.dae.tfs[i].tf;
         n += tf.stateCount() * (s + 1u) + (tf.equationCount() - tf.stateCount());
     }
-    _nEquations = n;
-    return n == nVars() || xmlError("Number of unknows and number of equations do not match");
+    _s.nEquations = n;
+    return n == _s.nVars() || _s.xmlError("Number of unknows and number of equations do not match");
 }
 
 template <typename T> bool RPNDerivParser<T>::expandXmlTF(td::UINT4 i, td::UINT4& row, td::UINT4& nonZeros)
 {
-    SolverData<T>& d = *_pSolverData;
-    TransferFunction& tf = _tfs[i].tf;
-    const XmlTFText& text = _xmlTFs[i];
+    SolverData<T>& d = *_s.pData;
+    TransferFunction& tf = _s.dae.tfs[i].tf;
+    const DAERecords::XmlTFText& text = _s.dae.xmlTFs[i];
     // An entry (none for a text that builds no tree), then the function's location.
     auto fail = [&](const char* message, const auto&... args) {
         if (message)
@@ -319,33 +322,33 @@ template <typename T> bool RPNDerivParser<T>::expandXmlTF(td::UINT4 i, td::UINT4
         d.itemLocationText(i, cCurrent);
         return false;
     };
-    const td::INT4 y = _parser.getSymbolIndex(text.output);
+    const td::INT4 y = _s.parser.getSymbolIndex(text.output);
     if (y < 0)
         return fail("TF output '@' was not declared! It must be declared as a variable!", text.output);
-    if (static_cast<td::UINT4>(y) >= nVars())
+    if (static_cast<td::UINT4>(y) >= _s.nVars())
         return fail("TF output '@' was declared as a parameter! It must be declared as a variable!", text.output);
     // An output has its equations from its function: an ODE of it would leave another
     // variable without any.
     if (d.stores.symbolInfo[static_cast<td::UINT4>(y)].varType == 3)
         return fail("TF output '@' is the state variable of an ODE! It cannot be a TF output too!", text.output);
-    const td::INT4 u = _parser.getSymbolIndex(text.input);
+    const td::INT4 u = _s.parser.getSymbolIndex(text.input);
     if (u < 0)
         return fail("TF input '@' was not declared! It must be declared as a variable!", text.input);
     tf.output = static_cast<td::UINT4>(y);
     tf.input = static_cast<td::UINT4>(u);
     d.stores.daeVarRecords[tf.output].firstTFState = tf.firstState;
 
-    beginUsedVars();
-    _parser.clearTokens();
-    Tree* pTree = _parser.parse(text.fn.c_str()) ? newTree() : nullptr;
-    if (!pTree || !pTree->build(_parser.getFirstToken()))
+    _s.beginUsedVars();
+    _s.parser.clearTokens();
+    Tree* pTree = _s.parser.parse(text.fn.c_str()) ? _s.newTree() : nullptr;
+    if (!pTree || !pTree->build(_s.parser.getFirstToken()))
     {
-        releaseTrees();
+        _s.releaseTrees();
         return fail(nullptr);
     }
     td::INT4 position = 0;
-    const TFFailure failure = realiseTransferFunction(*pTree, tf, row, nonZeros, position);
-    releaseTrees();
+    const TFFailure failure = DAERows<T>(_s).realiseTransferFunction(*pTree, tf, row, nonZeros, position);
+    _s.releaseTrees();
     const td::String& y0 = text.output;
     const td::String& u0 = text.input;
     const td::String& f = text.fn;
@@ -371,7 +374,7 @@ template <typename T> bool RPNDerivParser<T>::expandXmlTF(td::UINT4 i, td::UINT4
 template <typename T>
 bool RPNDerivParser<T>::expandXmlODEs(const xml::Node& odeqs, td::UINT4 nODE, td::UINT4& row, td::UINT4& nonZeros)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
     Tree tree;
     xml::Node eq = child(odeqs, "Eq");
@@ -383,14 +386,14 @@ bool RPNDerivParser<T>::expandXmlODEs(const xml::Node& odeqs, td::UINT4 nODE, td
         const td::INT4 state = checkODETerm(eq, tree, pIntegral, i, false);
         typename Tree::Node* rows[4] = {};
         td::UINT4 nRows = 0;
-        ok = state >= 0 && discretize(tree, pIntegral, static_cast<td::UINT4>(state), i, rows, nRows);
+        ok = state >= 0 && DAERows<T>(_s).discretize(tree, pIntegral, static_cast<td::UINT4>(state), i, rows, nRows);
         for (td::UINT4 k = 0; ok && k < nRows; ++k)
         {
-            ok = compileRow(rows[k], row++, nonZeros) ||
-                 xmlError("Cannot create Jacobian entry for ODE equation: @", attrib(eq, "fx"));
+            ok = DAERows<T>(_s).compileRow(rows[k], row++, nonZeros) ||
+                 _s.xmlError("Cannot create Jacobian entry for ODE equation: @", attrib(eq, "fx"));
         }
         tree.reset(d.treeOption != 0);
-        releaseTrees();
+        _s.releaseTrees();
         if (!ok)
             d.itemLocationText(i, cCurrent);
     }
@@ -400,7 +403,7 @@ bool RPNDerivParser<T>::expandXmlODEs(const xml::Node& odeqs, td::UINT4 nODE, td
 
 template <typename T> bool RPNDerivParser<T>::loadDAEModel(const xml::Node& root)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     if (!checkModelHeader(root, "DAE") || !checkXmlSections(root, ModelKind::DAE))
         return false;
     d.dynamics = 2;
@@ -412,20 +415,20 @@ template <typename T> bool RPNDerivParser<T>::loadDAEModel(const xml::Node& root
     const td::UINT4 nTF = countChildren(tfs, "Eq");
     const td::UINT4 nODE = countChildren(odeqs, "Eq");
     if (nTF == 0 && nODE == 0)
-        return xmlError("Missing both ODE and TF equaitons in DAE model!");
-    _tfs.reserve(nTF);
-    _xmlTFs.assign(nTF, XmlTFText{});
+        return _s.xmlError("Missing both ODE and TF equaitons in DAE model!");
+    _s.dae.tfs.reserve(nTF);
+    _s.dae.xmlTFs.assign(nTF, DAERecords::XmlTFText{});
     if (nTF > 0 && !loadTF(tfs))
         return false;
     d.nDAEStates = nODE;
-    const bool stages = getNumberOfStages() > 0;
+    const bool stages = _s.getNumberOfStages() > 0;
     if (stages && nODE > 0 && !readXmlStateNames(odeqs, nODE))
         return false;
     bool ok = loadVarsAndParams(child(root, "Vars"), child(root, "Params"));
     ok = ok && (stages || nODE == 0 || markXmlStates(odeqs, nODE)) && addXmlHistoryParams();
     if (!ok)
     {
-        _parser.clearShortNames();
+        _s.parser.clearShortNames();
         return false;
     }
     addStatusSymbols();
@@ -434,17 +437,17 @@ template <typename T> bool RPNDerivParser<T>::loadDAEModel(const xml::Node& root
     const td::UINT4 nNL = countChildren(nlEqs, "Eq");
     if (!checkXmlDAECounts(nNL))
     {
-        _parser.clearShortNames();
+        _s.parser.clearShortNames();
         return false;
     }
-    d.stores.equations.reserve(_nEquations);
-    d.stores.jacobian.reserve(5 * _nEquations);
+    d.stores.equations.reserve(_s.nEquations);
+    d.stores.jacobian.reserve(5 * _s.nEquations);
 
     td::UINT4 row = 0, nonZeros = 0;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::TFs);
     for (td::UINT4 i = 0; ok && i < nTF; ++i)
         ok = expandXmlTF(i, row, nonZeros);
-    _parser.clearShortNames();
+    _s.parser.clearShortNames();
     d.currentSection = 0;
     if (!ok || !expandXmlODEs(odeqs, nODE, row, nonZeros))
         return false;
@@ -460,7 +463,7 @@ template <typename T> bool RPNDerivParser<T>::loadDAEModel(const xml::Node& root
             return false;
         }
     }
-    TD_ASSERT(row == _nEquations);
+    TD_ASSERT(row == _s.nEquations);
     d.currentSection = 0;
     if (!loadPreProc(root) || !loadLimits(root) || !loadPostProc(root))
         return false;

@@ -20,7 +20,6 @@ using namespace xmlnodes;
 
 namespace
 {
-constexpr td::BYTE cCurrent = 16;
 
 template <typename T> T conjugate(const T& v)
 {
@@ -165,56 +164,50 @@ template <typename T> void RPNDerivParser<T>::addNameList(const char* text, td::
     }
 }
 
-template <typename T> bool RPNDerivParser<T>::xmlError(const char* text) const
-{
-    _pSolverData->addError(text);
-    return false;
-}
-
 template <typename T> void RPNDerivParser<T>::addPlainName(const td::String& name)
 {
     if constexpr (Traits::isComplex)
     {
-        const bool partners = _parser.hasConjugatePartners();
-        _parser.setConjugatePartners(false);
-        _parser.addVariable(name);
-        _parser.setConjugatePartners(partners);
+        const bool partners = _s.parser.hasConjugatePartners();
+        _s.parser.setConjugatePartners(false);
+        _s.parser.addVariable(name);
+        _s.parser.setConjugatePartners(partners);
     }
     else
-        _parser.addVariable(name);
+        _s.parser.addVariable(name);
 }
 
 template <typename T> bool RPNDerivParser<T>::addGeneratedName(const td::String& name)
 {
-    if (_parser.hasSymbol(name))
-        return xmlError("Generated symbol name @ is already declared!", name);
+    if (_s.parser.hasSymbol(name))
+        return _s.xmlError("Generated symbol name @ is already declared!", name);
     addPlainName(name);
     return true;
 }
 
 template <typename T> void RPNDerivParser<T>::addStatusSymbols()
 {
-    const td::UINT4 first = symbolCount();
+    const td::UINT4 first = _s.symbolCount();
     for (td::UINT4 k = 0; k < ISolverServices<T>::cStatusSymbols; ++k)
     {
-        _parser.addSymbolName(td::String(ISolverServices<T>::statusSymbolName(k)), first + k);
-        _parser.values().push(T(0));
+        _s.parser.addSymbolName(td::String(ISolverServices<T>::statusSymbolName(k)), first + k);
+        _s.parser.values().push(T(0));
     }
 }
 
 template <typename T>
 bool RPNDerivParser<T>::makeInitialValueExpression(td::UINT4 symbol, const char* text, XmlDeferredList& list, T& out)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     out = T(0);
-    _collectsUsedVars = 0;
-    _parser.setAcceptUnknownNames(true);
-    const bool parsed = _parser.parse(text) != 0;
-    _parser.setAcceptUnknownNames(false);
+    _s.collecting = 0;
+    _s.parser.setAcceptUnknownNames(true);
+    const bool parsed = _s.parser.parse(text) != 0;
+    _s.parser.setAcceptUnknownNames(false);
     if (!parsed)
-        return xmlError("Error in initial value expression: @", text);
-    typename Parser::Node* pFirst = _parser.getFirstToken();
-    if (_parser.getNumberOfTokens() == 1 && pFirst->token.isNumber())
+        return _s.xmlError("Error in initial value expression: @", text);
+    typename Parser::Node* pFirst = _s.parser.getFirstToken();
+    if (_s.parser.getNumberOfTokens() == 1 && pFirst->token.isNumber())
     {
         out = pFirst->token.value;
         return true;
@@ -224,22 +217,22 @@ bool RPNDerivParser<T>::makeInitialValueExpression(td::UINT4 symbol, const char*
         if (namesSomething(p->token.type))
         {
             if (list.empty())
-                list.reserve(nVars() / 2 + 1);
+                list.reserve(_s.nVars() / 2 + 1);
             list.push(XmlDeferredValue{td::String(text), symbol});
             return true;
         }
     }
-    Tree tree(&d, nullptr, nVars(), d.treeOption != 0);
+    Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
     Evaluator<T> record;
     const bool ok = tree.build(pFirst) && tree.createEvaluator(&record);
     if (ok)
     {
-        CU<T> cu(_parser.getValuesPtr(), _parser.getParamValuesPtr(), d.pSolver);
+        CU<T> cu(_s.parser.getValuesPtr(), _s.parser.getParamValuesPtr(), d.pSolver);
         out = record.evaluate(cu);
     }
     tree.reset(d.treeOption != 0);
-    releaseTrees();
-    return ok || xmlError("Cannot make expression for initial value: @", text);
+    _s.releaseTrees();
+    return ok || _s.xmlError("Cannot make expression for initial value: @", text);
 }
 
 template <typename T>
@@ -276,7 +269,7 @@ template <typename T> bool RPNDerivParser<T>::checkXmlName(const char* name, td:
     // generators; a statistic is fed by its name, which may be a function's (avg).
     if (inExpressions ? !sc::priv::isLanguageWord(name, Traits::isComplex) : !sc::priv::isReservedWord(name))
         return true;
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     d.addError(sc::msg::txtLanguageWordAsName, name);
     if (item != cNoItem)
         d.itemLocationText(item, cCurrent);
@@ -285,22 +278,22 @@ template <typename T> bool RPNDerivParser<T>::checkXmlName(const char* name, td:
 
 template <typename T> bool RPNDerivParser<T>::readVarNames(const xml::Node& vars, bool dynamic)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Vars);
     bool partners = false;
     if constexpr (Traits::isComplex)
-        partners = _parser.hasConjugatePartners();
+        partners = _s.parser.hasConjugatePartners();
     td::UINT4 item = 0;
     for (xml::Node v = child(vars, "Var"); !v.isEmpty(); v.nextSameName(), ++item)
     {
         const char* name = attrib(v, "name");
         if (!name || !*name)
-            return xmlError("Empty variable name!");
+            return _s.xmlError("Empty variable name!");
         if (!checkXmlName(name, item, true))
             return false;
         const td::String text(name);
-        if (_parser.hasSymbol(text))
-            return xmlError("Variable declared twice: @", text);
+        if (_s.parser.hasSymbol(text))
+            return _s.xmlError("Variable declared twice: @", text);
         if (text.length() > cMaxXmlNameLength)
         {
             d.addError("Variable name is too long! Maximum allowed variable name length is @ chars! Var name=@",
@@ -309,21 +302,21 @@ template <typename T> bool RPNDerivParser<T>::readVarNames(const xml::Node& vars
         }
         // The time parameters of a dynamic model keep their names.
         if (dynamic && (text == "t" || text == "dT"))
-            return xmlError("Variable name @ is reserved for the time parameters!", text);
+            return _s.xmlError("Variable name @ is reserved for the time parameters!", text);
         if (partners)
         {
             std::string partner(1, '#');
             partner += name;
-            if (_parser.hasSymbol(td::String(partner.c_str())))
-                return xmlError("Generated symbol name @ is already declared!", partner.c_str());
+            if (_s.parser.hasSymbol(td::String(partner.c_str())))
+                return _s.xmlError("Generated symbol name @ is already declared!", partner.c_str());
         }
-        _parser.addVariable(text);
+        _s.parser.addVariable(text);
         // A state of a stage method: its stage variables follow it.
-        const td::UINT2 stages = d.dynamics == 2 ? getNumberOfStages() : 0;
+        const td::UINT2 stages = d.dynamics == 2 ? _s.getNumberOfStages() : 0;
         if (stages > 0 && isXmlStateName(text))
         {
-            const td::INT4 index = _parser.getSymbolIndex(text);
-            setStateVarType(index, 3);
+            const td::INT4 index = _s.parser.getSymbolIndex(text);
+            _s.setStateVarType(index, 3);
             if (!addIndexedSymbol(text, static_cast<td::UINT4>(index), stages, false))
                 return false;
         }
@@ -333,15 +326,15 @@ template <typename T> bool RPNDerivParser<T>::readVarNames(const xml::Node& vars
 
 template <typename T> bool RPNDerivParser<T>::readParamNames(std::vector<XmlParam>& decl, td::UINT4 parentParams)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Params);
     ISolverServices<T>* pParent = d.pSolver ? d.pSolver->getParentSolver() : nullptr;
     for (td::UINT4 k = 0; k < parentParams; ++k)
     {
         const char* name = pParent->getSymbolName(static_cast<td::INT4>(pParent->getNumberOfVariables() + k));
         const td::String text(name ? name : "");
-        if (_parser.hasSymbol(text))
-            return xmlError("Parameter declared twice: @", text);
+        if (_s.parser.hasSymbol(text))
+            return _s.xmlError("Parameter declared twice: @", text);
         addPlainName(text);
     }
     for (td::UINT4 i = 0; i < decl.size(); ++i)
@@ -358,14 +351,14 @@ template <typename T> bool RPNDerivParser<T>::readParamNames(std::vector<XmlPara
         const td::String base = p.group && p.wellFormed ? td::String(p.name, p.baseLength()) : text;
         if (!checkXmlName(base.c_str(), i, true))
             return false;
-        if (_parser.hasSymbol(text))
+        if (_s.parser.hasSymbol(text))
         {
             d.addError("Parameter declared twice: @", text);
             d.itemLocationText(i, cCurrent);
             return false;
         }
         if (p.group && !p.wellFormed)
-            return xmlError("Parameter name is not formatted properly! Par name=@", text);
+            return _s.xmlError("Parameter name is not formatted properly! Par name=@", text);
         if ((p.group ? p.baseLength() : text.length()) > cMaxXmlNameLength)
         {
             d.addError("Parameter name is too long! Maximum allowed parameter name length is @ chars! Par name=@",
@@ -379,7 +372,7 @@ template <typename T> bool RPNDerivParser<T>::readParamNames(std::vector<XmlPara
         }
         for (const td::String& member : p.members)
         {
-            if (_parser.hasSymbol(member))
+            if (_s.parser.hasSymbol(member))
             {
                 d.addError("Parameter declared twice: @", member);
                 d.itemLocationText(i, cCurrent);
@@ -393,14 +386,14 @@ template <typename T> bool RPNDerivParser<T>::readParamNames(std::vector<XmlPara
 
 template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node& vars, const xml::Node& params)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     if (vars.isEmpty())
-        return xmlError("Missing declation of variables!");
+        return _s.xmlError("Missing declation of variables!");
     bool outAll = false;
     vars.getBoolAttrib("out", outAll);
     const td::UINT4 nVarElements = countChildren(vars, "Var");
     if (nVarElements == 0)
-        return xmlError("There is no any variable declared!");
+        return _s.xmlError("There is no any variable declared!");
     td::UINT4 perVariable = 1;
     if constexpr (Traits::isComplex)
     {
@@ -473,18 +466,18 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
         return false;
     const td::UINT4 nHistory = nParams - nDeclaredParams;
     d.stores.setSize(nVars, nParams);
-    _parser.setNumberOfSymbols(nVars, nParams);
+    _s.parser.setNumberOfSymbols(nVars, nParams);
     cnt::SafeFullVector<SymbolInfo>& info = d.stores.symbolInfo;
     info.reserve(nVars + nParams);
     for (td::UINT4 i = 0; i < nVars + nParams; ++i)
         info[i] = SymbolInfo{static_cast<td::BYTE>(i < nVars ? 1 : 0), 0, 0};
-    _usedVars.reserve(nVars);
-    _parser.setNextFreePosition(true);
-    _declarationsDone = 1;
-    _nEquations = nVars;
+    _s.usedVars.reserve(nVars);
+    _s.parser.setNextFreePosition(true);
+    _s.declarationsDone = 1;
+    _s.nEquations = nVars;
 
     bool named = readVarNames(vars, dynamic);
-    for (td::UINT4 i = 0; named && dae && i < _tfs.size(); ++i)
+    for (td::UINT4 i = 0; named && dae && i < _s.dae.tfs.size(); ++i)
         named = expandVarHistoryTF(i);
     named = named && readParamNames(decl, parentParams) && (!dae || checkXmlStateNames());
     if (!named)
@@ -498,7 +491,7 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Vars);
     for (xml::Node v = child(vars, "Var"); !v.isEmpty(); v.nextSameName())
     {
-        const td::UINT4 symbol = static_cast<td::UINT4>(_parser.getSymbolIndex(attrib(v, "name")));
+        const td::UINT4 symbol = static_cast<td::UINT4>(_s.parser.getSymbolIndex(attrib(v, "name")));
         T value(0);
         if (!readStartValue(v, symbol, deferred, value))
         {
@@ -506,25 +499,25 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
             d.currentSection = 0;
             return false;
         }
-        _parser.values().push(value);
+        _s.parser.values().push(value);
         bool out = outAll;
         if (!outAll)
             v.getBoolAttrib("out", out);
         if (out)
             info[symbol].kind = 2;
         if (perVariable == 2)
-            _parser.values().push(conjugate(value));
-        for (td::UINT2 k = 0; dae && info[symbol].varType == 3 && k < getNumberOfStages(); ++k)
-            _parser.values().push(value);
+            _s.parser.values().push(conjugate(value));
+        for (td::UINT2 k = 0; dae && info[symbol].varType == 3 && k < _s.getNumberOfStages(); ++k)
+            _s.parser.values().push(value);
     }
-    for (td::UINT4 i = 0; dae && i < _tfs.size(); ++i)
+    for (td::UINT4 i = 0; dae && i < _s.dae.tfs.size(); ++i)
         setupTFStates(i);
 
     if (const char* dT = attrib(params, "dT"); dT && *dT)
     {
         double step = 0;
         if (!parseWholeNumber(step, dT) || !std::isfinite(step))
-            return xmlError("Attribute dT of Params is not a number: @", dT);
+            return _s.xmlError("Attribute dT of Params is not a number: @", dT);
         if (step > 0)
             d.results.stepValue = step;
     }
@@ -534,7 +527,7 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
     {
         const T* pParentValues = pParent->getVariableValuesPtr() + pParent->getNumberOfVariables();
         for (td::UINT4 k = 0; k < parentParams; ++k)
-            _parser.values().push(pParentValues[k]);
+            _s.parser.values().push(pParentValues[k]);
     }
     for (td::UINT4 j = 0; j < decl.size(); ++j)
     {
@@ -559,24 +552,24 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
                 d.currentSection = 0;
                 return false;
             }
-            _parser.values().push(value);
+            _s.parser.values().push(value);
             if (out)
                 info[symbol].kind = 2;
         }
     }
 
     d.currentSection = 0;
-    if (dynamic && _parser.getSymbolIndex("dT") < 0)
+    if (dynamic && _s.parser.getSymbolIndex("dT") < 0)
     {
         addPlainName(td::String("dT"));
-        _parser.values().push(T(d.results.stepValue));
+        _s.parser.values().push(T(d.results.stepValue));
     }
-    if (dynamic && _parser.getSymbolIndex("t") < 0)
+    if (dynamic && _s.parser.getSymbolIndex("t") < 0)
     {
         addPlainName(td::String("t"));
-        _parser.values().push(T(d.startTime));
+        _s.parser.values().push(T(d.startTime));
     }
-    TD_ASSERT(_parser.values().size() + nHistory == symbolCount());
+    TD_ASSERT(_s.parser.values().size() + nHistory == _s.symbolCount());
     if (!evaluateDeferred(deferred))
         return false;
     // The DAE reader adds its history parameters first.
@@ -587,7 +580,7 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
 
 template <typename T> bool RPNDerivParser<T>::evaluateDeferred(const XmlDeferredList& deferred)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     const td::UINT4 n = static_cast<td::UINT4>(deferred.size());
     if (n == 0)
         return true;
@@ -596,17 +589,17 @@ template <typename T> bool RPNDerivParser<T>::evaluateDeferred(const XmlDeferred
     order.reserve(n);
     for (int pass = 0; pass < 2; ++pass)
         for (td::UINT4 k = 0; k < n; ++k)
-            if ((deferred[k].symbol >= nVars()) == (pass == 0))
+            if ((deferred[k].symbol >= _s.nVars()) == (pass == 0))
                 order.push_back(k);
-    std::vector<td::INT4> entryOf(symbolCount(), -1);
+    std::vector<td::INT4> entryOf(_s.symbolCount(), -1);
     for (td::UINT4 k = 0; k < n; ++k)
         entryOf[deferred[k].symbol] = static_cast<td::INT4>(k);
 
     auto locate = [&](td::UINT4 k) {
         const td::UINT4 symbol = deferred[k].symbol;
-        const bool variable = symbol < nVars();
+        const bool variable = symbol < _s.nVars();
         d.currentSection = static_cast<td::BYTE>(variable ? ErrorSection::Vars : ErrorSection::Params);
-        d.itemLocationText(variable ? symbol : symbol - nVars(), cCurrent);
+        d.itemLocationText(variable ? symbol : symbol - _s.nVars(), cCurrent);
         d.currentSection = 0;
         return false;
     };
@@ -618,12 +611,12 @@ template <typename T> bool RPNDerivParser<T>::evaluateDeferred(const XmlDeferred
     // What each entry reads of the other entries; a name still unknown, a generator or
     // a statistic has no start value.
     std::vector<std::vector<td::UINT4>> reads(n);
-    _collectsUsedVars = 0;
+    _s.collecting = 0;
     for (td::UINT4 k : order)
     {
-        if (!_parser.parse(deferred[k].text.c_str()))
+        if (!_s.parser.parse(deferred[k].text.c_str()))
             return wrong(k);
-        for (typename Parser::Node* p = _parser.getFirstToken(); p; p = p->pNext)
+        for (typename Parser::Node* p = _s.parser.getFirstToken(); p; p = p->pNext)
         {
             const typename Parser::Tok& t = p->token;
             if (t.type == TokenCodes::RND_GEN || t.type == TokenCodes::STATISTIC)
@@ -664,31 +657,31 @@ template <typename T> bool RPNDerivParser<T>::evaluateDeferred(const XmlDeferred
             }
             const td::UINT4 entry = k;
             stack.pop_back();
-            Tree tree(&d, nullptr, nVars(), d.treeOption != 0);
+            Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
             Evaluator<T> record;
-            bool ok = _parser.parse(deferred[entry].text.c_str()) != 0;
+            bool ok = _s.parser.parse(deferred[entry].text.c_str()) != 0;
             if (!ok)
                 return wrong(entry);
-            ok = tree.build(_parser.getFirstToken()) && tree.createEvaluator(&record);
+            ok = tree.build(_s.parser.getFirstToken()) && tree.createEvaluator(&record);
             if (ok)
             {
-                CU<T> cu(_parser.getValuesPtr(), _parser.getParamValuesPtr(), d.pSolver);
+                CU<T> cu(_s.parser.getValuesPtr(), _s.parser.getParamValuesPtr(), d.pSolver);
                 const T value = record.evaluate(cu);
                 const td::UINT4 symbol = deferred[entry].symbol;
-                _parser.values()[symbol] = value;
+                _s.parser.values()[symbol] = value;
                 // A variable's conjugate partner follows it, a state's stage variables take
                 // its value.
-                if (symbol < nVars() && hasPartners())
-                    _parser.values()[symbol + 1] = conjugate(value);
-                if (symbol < nVars() && d.dynamics == 2 && d.stores.daeVarRecords[symbol].firstStage >= 0)
+                if (symbol < _s.nVars() && _s.hasPartners())
+                    _s.parser.values()[symbol + 1] = conjugate(value);
+                if (symbol < _s.nVars() && d.dynamics == 2 && d.stores.daeVarRecords[symbol].firstStage >= 0)
                 {
                     const td::UINT4 first = static_cast<td::UINT4>(d.stores.daeVarRecords[symbol].firstStage);
-                    for (td::UINT2 k = 0; k < getNumberOfStages(); ++k)
-                        _parser.values()[first + k] = value;
+                    for (td::UINT2 k = 0; k < _s.getNumberOfStages(); ++k)
+                        _s.parser.values()[first + k] = value;
                 }
             }
             tree.reset(d.treeOption != 0);
-            releaseTrees();
+            _s.releaseTrees();
             if (!ok)
             {
                 d.addError("Cannot make expression for initial value: @", deferred[entry].text);

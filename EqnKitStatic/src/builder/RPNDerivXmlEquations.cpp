@@ -64,10 +64,10 @@ bool RPNDerivParser<T>::parseInto(const char* text, Tree& tree, const char* synt
 template <typename T> bool RPNDerivParser<T>::parseInto(const char* text, const char* shown, Tree& tree,
                                                         const char* syntaxText, const char* treeText)
 {
-    if (!_parser.parse(text))
-        return xmlError(syntaxText, shown);
-    if (!tree.build(_parser.getFirstToken()))
-        return xmlError(treeText, shown);
+    if (!_s.parser.parse(text))
+        return _s.xmlError(syntaxText, shown);
+    if (!tree.build(_s.parser.getFirstToken()))
+        return _s.xmlError(treeText, shown);
     return true;
 }
 
@@ -78,7 +78,7 @@ template <typename T> bool RPNDerivParser<T>::makeEquation(const char* text, Tre
     if (const char* eq = equationSign(text))
     {
         if (const td::UINT4 second = findAssignment(text, static_cast<td::UINT4>(eq - text) + 1))
-            return xmlError(sc::msg::txtSecondAssignment, second, text);
+            return _s.xmlError(sc::msg::txtSecondAssignment, second, text);
     }
     const std::string residual = residualText(text);
     return parseInto(residual.c_str(), text, tree, "Syntax error in equation: @", "Cannot make expression for: @");
@@ -91,8 +91,8 @@ template <typename T> bool RPNDerivParser<T>::makeEqPartExpression(const char* t
 
 template <typename T> bool RPNDerivParser<T>::makeEqExpression(Evaluator<T>* pEvaluator, const char* text)
 {
-    SolverData<T>& d = *_pSolverData;
-    Tree tree(&d, nullptr, nVars(), d.treeOption != 0);
+    SolverData<T>& d = *_s.pData;
+    Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
     const bool ok = parseInto(text, tree, "Error in expression: @", "Cannot make expression for eq: @") &&
                     tree.createEvaluator(pEvaluator);
     tree.reset(d.treeOption != 0);
@@ -101,41 +101,41 @@ template <typename T> bool RPNDerivParser<T>::makeEqExpression(Evaluator<T>* pEv
 
 template <typename T> Evaluator<T>* RPNDerivParser<T>::makeCondExpression(const char* text)
 {
-    Evaluator<T>* pRecord = _pSolverData->newEvaluator();
+    Evaluator<T>* pRecord = _s.pData->newEvaluator();
     return makeEqExpression(pRecord, text) ? pRecord : nullptr;
 }
 
 template <typename T>
 bool RPNDerivParser<T>::loadEquation(const xml::Node& eq, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind)
 {
-    SolverData<T>& d = *_pSolverData;
-    _parser.clearTokens();
-    beginUsedVars();
-    Tree top(&d, nullptr, nVars(), d.treeOption != 0);
+    SolverData<T>& d = *_s.pData;
+    _s.parser.clearTokens();
+    _s.beginUsedVars();
+    Tree top(&d, nullptr, _s.nVars(), d.treeOption != 0);
     const char* fx = attrib(eq, "fx");
     const char* cond = fx ? nullptr : attrib(eq, "cond");
     bool ok = false;
     if (fx)
-        ok = makeEquation(fx, top, false) || xmlError("Cannot parse equation: @", fx);
+        ok = makeEquation(fx, top, false) || _s.xmlError("Cannot parse equation: @", fx);
     else if (cond)
     {
         ok = loadCondEquation(eq, true, top, false) ||
-             xmlError("Cannot parse if-then-else equation with condition: @", cond);
+             _s.xmlError("Cannot parse if-then-else equation with condition: @", cond);
         top.setType(Tree::Type::IfThenElse);
     }
     else
-        xmlError("Equation is neither condition (missing cond) nor normal (missing fx)");
-    if (ok && !makeJacobianEntry(top, eqIndex, nonZeroCount, kind))
+        _s.xmlError("Equation is neither condition (missing cond) nor normal (missing fx)");
+    if (ok && !JacobianBuilder<T>(_s).make(top, eqIndex, nonZeroCount, kind))
     {
         ok = false;
         if (fx)
-            xmlError("Cannot create Jacobian entry for equation: @", fx);
+            _s.xmlError("Cannot create Jacobian entry for equation: @", fx);
         else
-            xmlError("Cannot create Jacobian entry for if-then-else equation with condition: @", cond);
+            _s.xmlError("Cannot create Jacobian entry for if-then-else equation with condition: @", cond);
     }
     // The equation's trees go back, also those of a failed condition.
     top.reset(d.treeOption != 0);
-    releaseTrees();
+    _s.releaseTrees();
     return ok;
 }
 
@@ -145,16 +145,16 @@ template <typename T> bool RPNDerivParser<T>::loadCondEquation(const xml::Node& 
     const char* cond = attrib(condNode, "cond");
     TD_ASSERT(cond);
     if (depth > cMaxXmlNesting)
-        return xmlError("Conditions nested deeper than @ levels: @", cMaxXmlNesting, cond);
+        return _s.xmlError("Conditions nested deeper than @ levels: @", cMaxXmlNesting, cond);
     const xml::Node thenNode = child(condNode, "Then");
     if (thenNode.isEmpty())
-        return xmlError("Missing Then statement in conditional equation!");
+        return _s.xmlError("Missing Then statement in conditional equation!");
     const xml::Node elseNode = child(condNode, "Else");
     if (elseNode.isEmpty() && elseRequired)
-        return xmlError("Missing Else statement in conditional equation!");
-    Tree* pCondition = newTree();
+        return _s.xmlError("Missing Else statement in conditional equation!");
+    Tree* pCondition = _s.newTree();
     if (!makeEquation(cond, *pCondition, true))
-        return xmlError("Syntax error in conditition statement: @", cond);
+        return _s.xmlError("Syntax error in conditition statement: @", cond);
     tree.setType(Tree::Type::IfThenElse);
     Tree* pThen = nullptr;
     if (!loadBranch(thenNode, true, elseRequired, assignmentMode, depth, pThen))
@@ -175,35 +175,35 @@ template <typename T> bool RPNDerivParser<T>::loadBranch(const xml::Node& branch
     const char* syntaxText = isThen ? "Syntax error in Then statement:@" : "Syntax error in Else statement:@";
     if (const char* fx = attrib(branch, "fx"))
     {
-        pOut = newTree();
+        pOut = _s.newTree();
         if (!assignmentMode)
-            return makeEquation(fx, *pOut, false) || xmlError(syntaxText, fx);
+            return makeEquation(fx, *pOut, false) || _s.xmlError(syntaxText, fx);
         std::string text(fx);
         td::UINT4 exprStart = 0;
         char op = '=';
-        const char* name = splitAssignment(cNoItem, text.data(), exprStart, op);
+        const char* name = AssignmentText<T>(_s).splitAssignment(cNoItem, text.data(), exprStart, op);
         if (!name)
             return false;
         if (op == '<')
-            return xmlError("A statistics feed cannot be a branch of a condition: @", fx);
+            return _s.xmlError("A statistics feed cannot be a branch of a condition: @", fx);
         pOut->setTarget(-1, false, op);
         if (!makeEqPartExpression(skipBlanks(text.data() + exprStart), *pOut))
-            return xmlError(syntaxText, fx);
+            return _s.xmlError(syntaxText, fx);
         td::BYTE isParent = 0, part = 0;
-        const td::INT4 index = resolveTarget(name, isParent, part);
+        const td::INT4 index = AssignmentText<T>(_s).resolveTarget(name, isParent, part);
         if (index < 0)
-            return Traits::isComplex ? false : xmlError("Unknown variable or parameter=@", name);
+            return Traits::isComplex ? false : _s.xmlError("Unknown variable or parameter=@", name);
         pOut->setTarget(index, isParent != 0, op);
         pOut->setTargetPart(part);
         return true;
     }
     const xml::Node eq = child(branch, "Eq");
     if (eq.isEmpty())
-        return xmlError(isThen ? "Missing Then Equation for condition!" : "Missing Else Equation for condition!");
+        return _s.xmlError(isThen ? "Missing Then Equation for condition!" : "Missing Else Equation for condition!");
     // An assignment's branch names its target in its own fx.
     if (assignmentMode)
-        return xmlError("A conditional assignment's branch needs its own fx: @", attrib(eq, "fx"));
-    pOut = newTree();
+        return _s.xmlError("A conditional assignment's branch needs its own fx: @", attrib(eq, "fx"));
+    pOut = _s.newTree();
     if (const char* fx = attrib(eq, "fx"))
         return makeEquation(fx, *pOut, false);
     if (!attrib(eq, "cond"))

@@ -16,7 +16,6 @@ using namespace xmlnodes;
 
 namespace
 {
-constexpr td::BYTE cCurrent = 16;
 
 // Reads the parameters of one RndGen element; each read writes the entry of its failure.
 template <typename T> class RndGenReader
@@ -149,7 +148,7 @@ template <typename T> rnd::Gen* RndGenReader<T>::make(const char* type)
 
 template <typename T> bool RPNDerivParser<T>::loadRndGens(const xml::Node& root)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     xml::Node gen = child(child(root, "RndGens"), "RndGen");
     const td::UINT4 n = count(gen);
     if (n == 0)
@@ -189,7 +188,7 @@ template <typename T> bool RPNDerivParser<T>::loadRndGens(const xml::Node& root)
 
 template <typename T> bool RPNDerivParser<T>::loadStats(const xml::Node& root)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     const xml::Node stats = child(root, "Stats");
     if (stats.isEmpty())
         return true;
@@ -200,12 +199,12 @@ template <typename T> bool RPNDerivParser<T>::loadStats(const xml::Node& root)
         text = attrib(stats, "names");
     bool ok = true;
     if (!text)
-        ok = xmlError("Stats needs attribute name or names!");
+        ok = _s.xmlError("Stats needs attribute name or names!");
     else if (!std::strchr(text, ','))
     {
         store.reserve(1);
         ok = checkXmlName(text, cNoItem, false) &&
-             (setStatsName(store, 0, td::String(text)) || xmlError("Stats unexpected error!"));
+             (setStatsName(store, 0, td::String(text)) || _s.xmlError("Stats unexpected error!"));
     }
     else
     {
@@ -241,7 +240,7 @@ template <typename T> bool RPNDerivParser<T>::loadStats(const xml::Node& root)
 
 template <typename T> bool RPNDerivParser<T>::loadInitModels(const xml::Node& root)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     xml::Node model = child(child(root, "Init"), "Model");
     const td::UINT4 n = count(model);
     if (n == 0)
@@ -256,9 +255,9 @@ template <typename T> bool RPNDerivParser<T>::loadInitModels(const xml::Node& ro
         const char* type = attrib(model, "type");
         const char* domain = attrib(model, "domain");
         if (!name)
-            return xmlError("Init (child) model without name");
+            return _s.xmlError("Init (child) model without name");
         if (!type)
-            return xmlError("Missing type for init (child) model with name= '@'", name);
+            return _s.xmlError("Missing type for init (child) model with name= '@'", name);
         if (!domain)
         {
             d.addError("Missing domain for init (child) model with type='@' and name= '@'", type, name);

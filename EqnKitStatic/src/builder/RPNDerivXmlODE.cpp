@@ -16,19 +16,19 @@ template <typename T> bool RPNDerivParser<T>::splitODEEquation(const xml::Node& 
 {
     fx = attrib(eq, "fx");
     if (!fx)
-        return xmlError("Missing fx in ODE equation!");
+        return _s.xmlError("Missing fx in ODE equation!");
     const char* sign = std::strchr(fx, '=');
     if (!sign || sign == fx)
-        return xmlError("Missing equation sign in ODE equation: @", fx);
+        return _s.xmlError("Missing equation sign in ODE equation: @", fx);
     equationSign = static_cast<td::UINT4>(sign - fx);
     const char* b = skipBlanks(fx);
     const char* e = sign;
     while (e > b && isBlank(e[-1]))
         --e;
     if (e == b)
-        return xmlError("Missing state variable name in ODE equation: @", fx);
+        return _s.xmlError("Missing state variable name in ODE equation: @", fx);
     if (static_cast<td::UINT4>(e - b) > cMaxODELeftSide)
-        return xmlError("Variable name in ODE equation too long. Eq=@", fx);
+        return _s.xmlError("Variable name in ODE equation too long. Eq=@", fx);
     integralForm = e[-1] != '\'';
     if (!integralForm)
     {
@@ -36,7 +36,7 @@ template <typename T> bool RPNDerivParser<T>::splitODEEquation(const xml::Node& 
         while (e > b && isBlank(e[-1]))
             --e;
         if (e == b)
-            return xmlError("Missing state variable name in ODE equation: @", fx);
+            return _s.xmlError("Missing state variable name in ODE equation: @", fx);
     }
     name = td::String(b, static_cast<std::size_t>(e - b));
     return true;
@@ -49,11 +49,11 @@ template <typename T> const char* RPNDerivParser<T>::checkODEEquation(const xml:
     td::UINT4 sign = 0;
     if (!splitODEEquation(eq, fx, name, sign, integralForm))
         return nullptr;
-    state = _parser.getSymbolIndex(name);
-    SolverData<T>& d = *_pSolverData;
+    state = _s.parser.getSymbolIndex(name);
+    SolverData<T>& d = *_s.pData;
     if (state < 0)
         return d.addError("Undeclared state variable:@, found in ODE equation:@", name, fx), nullptr;
-    if (static_cast<td::UINT4>(state) >= nVars())
+    if (static_cast<td::UINT4>(state) >= _s.nVars())
         return d.addError("State variable cannot be declared as a parameter! Variable name=@ in ODEeq=@", name, fx),
                nullptr;
     const char* rhs = skipBlanks(fx + sign + 1);
@@ -68,10 +68,10 @@ template <typename T> td::INT4 RPNDerivParser<T>::checkODETerm(const xml::Node& 
                                                                typename Tree::Node*& pIntegral, td::UINT4 eqIndex,
                                                                bool recordState)
 {
-    SolverData<T>& d = *_pSolverData;
-    _parser.clearTokens();
-    beginUsedVars();
-    tree.init(&d, nullptr, nVars());
+    SolverData<T>& d = *_s.pData;
+    _s.parser.clearTokens();
+    _s.beginUsedVars();
+    tree.init(&d, nullptr, _s.nVars());
     pIntegral = nullptr;
     const char* fx = nullptr;
     td::String name;
@@ -82,31 +82,31 @@ template <typename T> td::INT4 RPNDerivParser<T>::checkODETerm(const xml::Node& 
         return -1;
     if (recordState && d.pODEList && eqIndex < d.pODEList->size())
         (*d.pODEList)[eqIndex] = state;
-    if (!_parser.parse(rhs))
-        return xmlError("Someting wrong in equation: @", fx), -1;
-    const td::UINT4 nIntegrals = Tree::countFunctionTokens(_parser.getFirstToken(), TokenCodes::INTEGRAL);
+    if (!_s.parser.parse(rhs))
+        return _s.xmlError("Someting wrong in equation: @", fx), -1;
+    const td::UINT4 nIntegrals = Tree::countFunctionTokens(_s.parser.getFirstToken(), TokenCodes::INTEGRAL);
     if (integral && nIntegrals == 0)
-        return xmlError("Missing ' or 'int' in ODE equation:@", fx), -1;
+        return _s.xmlError("Missing ' or 'int' in ODE equation:@", fx), -1;
     if (integral && nIntegrals > 1)
-        return xmlError("More than one 'int' specified in ODE equation:@", fx), -1;
+        return _s.xmlError("More than one 'int' specified in ODE equation:@", fx), -1;
     if (!integral && nIntegrals > 0)
-        return xmlError("Cannot combine integrate with differentiate in a single ODE. Error in ODE eq:@", fx), -1;
-    if (!tree.build(_parser.getFirstToken()))
-        return xmlError("Cannot make expression for eq: @", fx), -1;
+        return _s.xmlError("Cannot combine integrate with differentiate in a single ODE. Error in ODE eq:@", fx), -1;
+    if (!tree.build(_s.parser.getFirstToken()))
+        return _s.xmlError("Cannot make expression for eq: @", fx), -1;
     if (!integral)
         return state;
     typename Tree::Node* pInt = tree.findIntegralFn();
     if (!pInt)
-        return xmlError("The integration (int) function can only be multiplied or divided by time-invariant "
-                        "variables. Error in eq:@",
-                        fx),
+        return _s.xmlError("The integration (int) function can only be multiplied or divided by time-invariant "
+                           "variables. Error in eq:@",
+                           fx),
                -1;
     if (!pInt->pLeftNode)
-        return xmlError("Empty integration function in ODE equation:@", fx), -1;
+        return _s.xmlError("Empty integration function in ODE equation:@", fx), -1;
     if (!tree.isFreeOfVars(pInt, d.results.indexOfTParam))
-        return xmlError("Detected int (integrate) with time or state variables outside of 'int' function in ODE "
-                        "equation:@",
-                        fx),
+        return _s.xmlError("Detected int (integrate) with time or state variables outside of 'int' function in ODE "
+                           "equation:@",
+                           fx),
                -1;
     if (recordState)
         tree.detachNode(pInt);
@@ -120,7 +120,7 @@ template <typename T> void RPNDerivParser<T>::loadIntegrationMethod(const xml::N
     const char* method = attrib(root, "method");
     if (!method)
         return;
-    td::BYTE& m = _pSolverData->results.IntegrationMethod;
+    td::BYTE& m = _s.pData->results.IntegrationMethod;
     if (!std::strcmp(method, "Euler"))
         m = 0;
     else if (!std::strcmp(method, "RK2") || !std::strncmp(method, "Trapez", 6))

@@ -18,7 +18,6 @@ using namespace xmlnodes;
 namespace
 {
 constexpr td::UINT4 cEntriesPerEquation = 5;
-constexpr td::BYTE cCurrent = 16;
 
 // How a kind reports a file its parser refuses.
 enum class FileFailure : td::BYTE
@@ -109,9 +108,9 @@ double magnitude(const std::complex<double>& v) { return std::abs(v); }
 
 template <typename T> void RPNDerivParser<T>::bindXmlEntry(SolverData<T>& data)
 {
-    TD_ASSERT(&data == _pSolverData);
-    data.pUsedVars = &_usedVars;
-    data.pLastUsedVarsForLimits = &_lastUsedVarsForLimits;
+    TD_ASSERT(&data == _s.pData);
+    data.pUsedVars = &_s.usedVars;
+    data.pLastUsedVarsForLimits = &_s.lastUsedVarsForLimits;
     data.pTokenizedModel = nullptr;
     // The XML road writes entries of the error log only.
     data.keysSilenced = 1;
@@ -147,22 +146,22 @@ template <typename T> bool RPNDerivParser<T>::loadDAEFromXML(const td::String& s
 
 template <typename T> bool RPNDerivParser<T>::checkModelHeader(const xml::Node& root, const char* tag)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     const char* type = attrib(root, "type");
     if (root.getAttribCount() == 0 || !type)
-        return xmlError("Undefined model type!");
+        return _s.xmlError("Undefined model type!");
     if (std::strcmp(type, tag) != 0)
-        return xmlError("Model type is not @", tag);
+        return _s.xmlError("Model type is not @", tag);
     const char* domain = attrib(root, "domain");
     if constexpr (Traits::isComplex)
     {
         if (!domain)
-            return xmlError("Numeric domain is not specified!");
+            return _s.xmlError("Numeric domain is not specified!");
         if (std::strcmp(domain, "cmplx") != 0)
-            return xmlError("Numeric type is not 'cmplx'");
+            return _s.xmlError("Numeric type is not 'cmplx'");
     }
     else if (domain && std::strcmp(domain, "real") != 0)
-        return xmlError("Numeric type is not 'real'");
+        return _s.xmlError("Numeric type is not 'real'");
     if (const char* desc = attrib(root, "desc"))
     {
         d.stores.modelDescription = td::String(desc);
@@ -171,7 +170,7 @@ template <typename T> bool RPNDerivParser<T>::checkModelHeader(const xml::Node& 
     {
         double value = 0;
         if (!parseWholeNumber(value, eps) || !(value > 0) || !std::isfinite(value))
-            return xmlError("Model attribute eps is not a positive number: @", eps);
+            return _s.xmlError("Model attribute eps is not a positive number: @", eps);
         d.results.eps = value;
     }
     return true;
@@ -183,29 +182,29 @@ template <typename T> bool RPNDerivParser<T>::checkXmlSections(const xml::Node& 
     for (const SectionKinds& section : cSections)
     {
         if ((section.kinds & (1u << k)) == 0 && !child(root, section.name).isEmpty())
-            return xmlError("Section @ is not read in a model of type @!", section.name, cKindTags[k]);
+            return _s.xmlError("Section @ is not read in a model of type @!", section.name, cKindTags[k]);
     }
     return true;
 }
 
 template <typename T> bool RPNDerivParser<T>::loadNRModel(const xml::Node& root)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     if (!checkXmlSections(root, ModelKind::NL) || !loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
         return false;
     const xml::Node nlEqs = child(root, "NLEqs");
     if (nlEqs.isEmpty())
-        return xmlError("Missing NLEqs node!");
+        return _s.xmlError("Missing NLEqs node!");
     xml::Node eq = child(nlEqs, "Eq");
     if (eq.isEmpty())
-        return xmlError("Missing Eq node in NLEqs!");
+        return _s.xmlError("Missing Eq node in NLEqs!");
     const td::UINT4 nEq = count(eq);
-    if (!countChecksLifted(d) && nEq != nVars())
+    if (!countChecksLifted(d) && nEq != _s.nVars())
     {
-        d.addError("Detected @ variables and @ equations!", nVars(), nEq);
+        d.addError("Detected @ variables and @ equations!", _s.nVars(), nEq);
         return false;
     }
-    _nEquations = nEq;
+    _s.nEquations = nEq;
     d.stores.equations.reserve(nEq);
     d.stores.jacobian.reserve(cEntriesPerEquation * nEq);
     d.currentSection = static_cast<td::BYTE>(ErrorSection::NLEqs);
@@ -230,20 +229,20 @@ template <typename T> bool RPNDerivParser<T>::loadNRModel(const xml::Node& root)
 
 template <typename T> bool RPNDerivParser<T>::loadWLSModel(const xml::Node& root)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     if (!checkModelHeader(root, "WLS") || !checkXmlSections(root, ModelKind::WLS) || !loadStats(root) ||
         !loadRndGens(root) || !loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
         return false;
     const xml::Node meas = child(root, "MeasEqs");
     if (meas.isEmpty())
-        return xmlError("MeasEqs node is not specified! Missing MeasEqs tag!");
+        return _s.xmlError("MeasEqs node is not specified! Missing MeasEqs tag!");
     xml::Node eq = child(meas, "Eq");
     const td::UINT4 nMeas = count(eq);
     if (nMeas == 0)
-        return xmlError("No measurement equations");
-    if (nMeas < nVars())
-        return xmlError("Number of equations < number of variables");
-    _nEquations = nMeas;
+        return _s.xmlError("No measurement equations");
+    if (nMeas < _s.nVars())
+        return _s.xmlError("Number of equations < number of variables");
+    _s.nEquations = nMeas;
     xml::Node ec = child(child(root, "ECs"), "Eq");
     const td::UINT4 nEC = count(ec);
     if (nEC > 0)
@@ -292,15 +291,15 @@ template <typename T> double RPNDerivParser<T>::measurementWeight(const xml::Nod
     double value = 1.0;
     if (!w || parseWholeNumber(value, w))
         return value;
-    const td::INT4 symbol = _parser.getSymbolIndex(skipBlanks(w));
-    if (symbol < 0 || static_cast<td::UINT4>(symbol) >= symbolCount())
+    const td::INT4 symbol = _s.parser.getSymbolIndex(skipBlanks(w));
+    if (symbol < 0 || static_cast<td::UINT4>(symbol) >= _s.symbolCount())
         return 1.0;
-    return magnitude(_parser.values()[static_cast<td::UINT4>(symbol)]);
+    return magnitude(_s.parser.values()[static_cast<td::UINT4>(symbol)]);
 }
 
 template <typename T> bool RPNDerivParser<T>::loadODEModel(const xml::Node& root)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     if (!checkModelHeader(root, "ODE") || !checkXmlSections(root, ModelKind::ODE))
         return false;
     d.dynamics = 1;
@@ -309,15 +308,15 @@ template <typename T> bool RPNDerivParser<T>::loadODEModel(const xml::Node& root
     if (!loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
         return false;
     TD_ASSERT(d.results.indexOfTParam >= 0 && d.results.indexOfDeltaTParam >= 0);
-    if (nEq != nVars())
-        return xmlError("Number of unknows and number of equations do not match");
+    if (nEq != _s.nVars())
+        return _s.xmlError("Number of unknows and number of equations do not match");
     if (d.pODEList)
-        d.pODEList->reserve(nVars());
-    _nEquations = nEq;
+        d.pODEList->reserve(_s.nVars());
+    _s.nEquations = nEq;
     d.stores.equations.reserve(nEq);
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
     // Each state has one ODE: a second one would leave another state without any.
-    std::vector<bool> defined(nVars(), false);
+    std::vector<bool> defined(_s.nVars(), false);
     Tree tree;
     bool ok = true;
     for (td::UINT4 i = 0; ok && i < nEq; ++i, eq.nextSameName())
@@ -326,19 +325,19 @@ template <typename T> bool RPNDerivParser<T>::loadODEModel(const xml::Node& root
         typename Tree::Node* pIntegral = nullptr;
         const td::INT4 state = checkODETerm(eq, tree, pIntegral, i, true);
         if (state >= 0 && defined[static_cast<td::UINT4>(state)])
-            ok = xmlError("State variable already used!");
+            ok = _s.xmlError("State variable already used!");
         else if (state >= 0)
         {
             defined[static_cast<td::UINT4>(state)] = true;
             Evaluator<T>* pEquation = d.newEvaluator();
-            ok = tree.createEvaluator(pEquation) || xmlError("Cannot make expression for eq: @", attrib(eq, "fx"));
+            ok = tree.createEvaluator(pEquation) || _s.xmlError("Cannot make expression for eq: @", attrib(eq, "fx"));
             if (ok)
                 d.stores.equations.add(pEquation);
         }
         else
             ok = false;
         tree.reset(d.treeOption != 0);
-        releaseTrees();
+        _s.releaseTrees();
         if (!ok)
             d.itemLocationText(i, cCurrent);
     }

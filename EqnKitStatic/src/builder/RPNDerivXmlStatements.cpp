@@ -11,46 +11,8 @@ using namespace xmlnodes;
 
 namespace
 {
-constexpr td::BYTE cCurrent = 16;
 constexpr td::BYTE cNoSignal = 6;
 } // namespace
-
-template <typename T> td::INT4 RPNDerivParser<T>::resolveTarget(const char* name, td::BYTE& isParent, td::BYTE& part)
-{
-    isParent = 0;
-    part = 0;
-    if constexpr (Traits::isComplex)
-        return findSymbol(name, isParent, part);
-    else
-        return findSymbol(name, isParent);
-}
-
-template <typename T> void RPNDerivParser<T>::setRecordTarget(Evaluator<T>* pRecord, td::INT4 index, td::BYTE isParent,
-                                                              td::BYTE part, char op) const
-{
-    using K = typename Traits::TargetKind;
-    const bool variable = !isParent && static_cast<td::UINT4>(index) < nVars();
-    const int symbol = isParent ? 2 : (variable ? 0 : 1);
-    if (symbol == 1)
-    {
-        TD_ASSERT(static_cast<td::UINT4>(index) >= nVars());
-        index -= static_cast<td::INT4>(nVars());
-    }
-    K kind;
-    if constexpr (Traits::isComplex)
-    {
-        static constexpr K kinds[3][3] = {{K::Variable, K::VariableReal, K::VariableImag},
-                                          {K::Parameter, K::ParameterReal, K::ParameterImag},
-                                          {K::Parent, K::ParentReal, K::ParentImag}};
-        kind = kinds[symbol][part < 3 ? part : 0];
-    }
-    else
-    {
-        static constexpr K kinds[3] = {K::Variable, K::Parameter, K::Parent};
-        kind = kinds[symbol];
-    }
-    pRecord->setTarget(index, static_cast<td::BYTE>(kind), op);
-}
 
 template <typename T> bool RPNDerivParser<T>::loadPreProc(const xml::Node& root)
 {
@@ -66,7 +28,7 @@ template <typename T> bool RPNDerivParser<T>::loadPostProc(const xml::Node& root
 
 template <typename T> bool RPNDerivParser<T>::loadAssignment(const xml::Node& firstEq, bool isPostProc)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     const td::UINT4 n = count(firstEq);
     if (n == 0)
         return true;
@@ -79,8 +41,8 @@ template <typename T> bool RPNDerivParser<T>::loadAssignment(const xml::Node& fi
     {
         const td::UINT4 entries = d.pErrorLog ? d.pErrorLog->length() : 0;
         const bool ok = loadAssignmentEq(eq, i, *pList);
-        _parser.clearTokens();
-        releaseTrees();
+        _s.parser.clearTokens();
+        _s.releaseTrees();
         if (ok)
             continue;
         // After the failing step's own entry (the split writes its location itself).
@@ -95,14 +57,14 @@ template <typename T> bool RPNDerivParser<T>::loadAssignment(const xml::Node& fi
 
 template <typename T> bool RPNDerivParser<T>::loadAssignmentEq(const xml::Node& eq, td::UINT4 i, EvaluatorVect<T>& list)
 {
-    SolverData<T>& d = *_pSolverData;
-    beginUsedVars();
+    SolverData<T>& d = *_s.pData;
+    _s.beginUsedVars();
     if (const char* fx = attrib(eq, "fx"))
     {
         std::string text(fx);
         td::UINT4 exprStart = 0;
         char op = '=';
-        const char* name = splitAssignment(i, text.data(), exprStart, op);
+        const char* name = AssignmentText<T>(_s).splitAssignment(i, text.data(), exprStart, op);
         if (!name)
             return false;
         const char* expression = skipBlanks(text.data() + exprStart);
@@ -112,20 +74,20 @@ template <typename T> bool RPNDerivParser<T>::loadAssignmentEq(const xml::Node& 
             td::UINT4 nParts = 0;
             const td::INT4 stat = makeStatsAssignmentPart(name, expression, pRun, nParts);
             if (stat < 0)
-                return xmlError("Canot parse stats assignment to stats object name=");
+                return _s.xmlError("Canot parse stats assignment to stats object name=");
             Evaluator<T>* pRecord = d.newEvaluator();
             pRecord->setStatisticsUpdate(stat, pRun, nParts);
             list.add(pRecord);
             return true;
         }
         td::BYTE isParent = 0, part = 0;
-        const td::INT4 index = resolveTarget(name, isParent, part);
+        const td::INT4 index = AssignmentText<T>(_s).resolveTarget(name, isParent, part);
         if (index < 0)
-            return xmlError("Variable was not declared:@", name);
-        beginUsedVars();
+            return _s.xmlError("Variable was not declared:@", name);
+        _s.beginUsedVars();
         std::string parsed(*expression == '-' ? "0" : "");
         parsed += expression;
-        Tree tree(&d, nullptr, nVars(), d.treeOption != 0);
+        Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
         Evaluator<T>* pRecord = nullptr;
         bool ok = parseInto(parsed.c_str(), expression, tree, "Error in assignment part: @",
                             "Cannot make expression for assignment part: @");
@@ -137,14 +99,14 @@ template <typename T> bool RPNDerivParser<T>::loadAssignmentEq(const xml::Node& 
         tree.reset(d.treeOption != 0);
         if (!ok)
             return false;
-        setRecordTarget(pRecord, index, isParent, part, op);
+        AssignmentText<T>(_s).setRecordTarget(pRecord, index, isParent, part, op);
         list.add(pRecord);
         return true;
     }
     if (!attrib(eq, "cond"))
-        return xmlError(
+        return _s.xmlError(
             "Empty Equation (missing fx and cond)! Assignment equation requires either fx or cond attribute!");
-    Tree tree(&d, nullptr, nVars(), d.treeOption != 0);
+    Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
     bool ok = loadCondEquation(eq, false, tree, true);
     Evaluator<T>* pRecord = ok ? d.newEvaluator() : nullptr;
     ok = ok && tree.createEvaluator(pRecord);
@@ -157,7 +119,7 @@ template <typename T> bool RPNDerivParser<T>::loadAssignmentEq(const xml::Node& 
 template <typename T> td::INT4 RPNDerivParser<T>::makeStatsAssignmentPart(const char* statsName, const char* text,
                                                                           Evaluator<T>*& pRun, td::UINT4& n)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     const td::INT4 stat = d.stores.statistics.find(statsName, static_cast<td::UINT4>(std::strlen(statsName)));
     if (stat < 0)
     {
@@ -185,12 +147,12 @@ template <typename T> td::INT4 RPNDerivParser<T>::makeStatsAssignmentPart(const 
     for (td::UINT4 k = 0; k < n; ++k)
     {
         const char* part = parts[k].c_str();
-        beginUsedVars();
-        Tree tree(&d, nullptr, nVars(), d.treeOption != 0);
+        _s.beginUsedVars();
+        Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
         bool ok = parseInto(part, tree, "Error in Stats assignment part: @",
                             "Cannot make expression for stats assignment part: @");
         if (ok && !tree.createEvaluator(&pRun[k]))
-            ok = xmlError("Cannot create evaluator for stats assignment part: @", part);
+            ok = _s.xmlError("Cannot create evaluator for stats assignment part: @", part);
         tree.reset(d.treeOption != 0);
         if (!ok)
             return -1;
@@ -202,7 +164,7 @@ template <typename T> td::INT4 RPNDerivParser<T>::makeStatsAssignmentPart(const 
 
 template <typename T> bool RPNDerivParser<T>::loadLimits(const xml::Node& root)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     const xml::Node limits = child(root, "Limits");
     if (limits.isEmpty())
         return true;
@@ -210,7 +172,7 @@ template <typename T> bool RPNDerivParser<T>::loadLimits(const xml::Node& root)
     xml::Node group = child(limits, "Group");
     if (group.isEmpty())
     {
-        xmlError("Limits have to be grouped! Missing Group node in Limits section!");
+        _s.xmlError("Limits have to be grouped! Missing Group node in Limits section!");
         d.currentSection = 0;
         return false;
     }
@@ -229,8 +191,8 @@ template <typename T> bool RPNDerivParser<T>::loadLimits(const xml::Node& root)
         for (td::UINT4 j = 0; j < n; ++j, eq.nextSameName())
         {
             const bool ok = loadLimitEquation(eq, &pFirst[j]);
-            _parser.clearTokens();
-            releaseTrees();
+            _s.parser.clearTokens();
+            _s.releaseTrees();
             if (!ok)
             {
                 d.groupItemLocationText(g, j, cCurrent);
@@ -250,13 +212,13 @@ bool RPNDerivParser<T>::loadLimitEquation(const xml::Node& node, Evaluator<T>* p
     if (!cond)
         return loadLimitAssignment(node, pRecord);
     if (depth > cMaxXmlNesting)
-        return xmlError("Conditions nested deeper than @ levels: @", cMaxXmlNesting, cond);
+        return _s.xmlError("Conditions nested deeper than @ levels: @", cMaxXmlNesting, cond);
     const xml::Node thenNode = child(node, "Then");
     if (thenNode.isEmpty())
-        return xmlError("Missing Then in condition eq: @", cond);
+        return _s.xmlError("Missing Then in condition eq: @", cond);
     const Evaluator<T>* pCondition = makeCondExpression(cond);
     if (!pCondition)
-        return xmlError("Cannot create evaluator for condition eq: @", cond);
+        return _s.xmlError("Cannot create evaluator for condition eq: @", cond);
     Evaluator<T>* pThen = nullptr;
     td::UINT4 nThen = 0;
     if (!loadLimitBranch(thenNode, cond, true, pThen, nThen, depth))
@@ -278,7 +240,7 @@ bool RPNDerivParser<T>::loadLimitEquation(const xml::Node& node, Evaluator<T>* p
 template <typename T> bool RPNDerivParser<T>::loadLimitBranch(const xml::Node& branch, const char* cond, bool isThen,
                                                               Evaluator<T>*& pFirst, td::UINT4& n, td::UINT4 depth)
 {
-    SolverData<T>& d = *_pSolverData;
+    SolverData<T>& d = *_s.pData;
     td::BYTE signal = cNoSignal;
     if (const char* word = attrib(branch, "signal"))
     {
@@ -296,7 +258,7 @@ template <typename T> bool RPNDerivParser<T>::loadLimitBranch(const xml::Node& b
     if (attrib(branch, "fx"))
     {
         if (!eq.isEmpty())
-            return xmlError(
+            return _s.xmlError(
                 isThen ? "If-then equation for condition: @ has specified fx in Then and Eq as child of Then!!"
                        : "If-then equation for condition: @ has specified fx in Else and Eq as child of Else!!",
                 cond);
@@ -308,7 +270,7 @@ template <typename T> bool RPNDerivParser<T>::loadLimitBranch(const xml::Node& b
     else
     {
         if (eq.isEmpty())
-            return xmlError(
+            return _s.xmlError(
                 isThen ? "Missing Then equations for condition: @" : "Missing Else equations for condition: @", cond);
         n = count(eq);
         pFirst = d.newEvaluators(n);
@@ -328,27 +290,27 @@ template <typename T> bool RPNDerivParser<T>::loadLimitAssignment(const xml::Nod
 {
     const char* fx = attrib(node, "fx");
     if (!fx)
-        return xmlError("Empty Equation (fx) in assignment part");
+        return _s.xmlError("Empty Equation (fx) in assignment part");
     std::string text(fx);
     td::UINT4 exprStart = 0;
     char op = '=';
-    const char* name = splitAssignment(cNoItem, text.data(), exprStart, op);
+    const char* name = AssignmentText<T>(_s).splitAssignment(cNoItem, text.data(), exprStart, op);
     if (!name)
         return false;
     const char* expression = skipBlanks(text.data() + exprStart);
     if (op == '<')
-        return xmlError("A statistics feed cannot be a limit: @", fx);
+        return _s.xmlError("A statistics feed cannot be a limit: @", fx);
     td::BYTE isParent = 0, part = 0;
-    const td::INT4 index = resolveTarget(name, isParent, part);
+    const td::INT4 index = AssignmentText<T>(_s).resolveTarget(name, isParent, part);
     if (index < 0)
     {
-        _pSolverData->addError("Assignment parameter name wasn't declared:@, fx=@", name, expression);
+        _s.pData->addError("Assignment parameter name wasn't declared:@, fx=@", name, expression);
         return false;
     }
-    beginUsedVars();
+    _s.beginUsedVars();
     if (!makeEqExpression(pRecord, expression))
-        return xmlError("Cannot init assignment evaluator for fx=@", expression);
-    setRecordTarget(pRecord, index, isParent, part, op);
+        return _s.xmlError("Cannot init assignment evaluator for fx=@", expression);
+    AssignmentText<T>(_s).setRecordTarget(pRecord, index, isParent, part, op);
     return true;
 }
 

@@ -9,6 +9,16 @@
 
 namespace sl::xmlnodes
 {
+// Conditional equations and limit branches nest at most this deep.
+constexpr td::UINT4 cMaxXmlNesting = 64;
+// Declared names are at most this long; the left side of an ODE, prime included.
+constexpr td::UINT4 cMaxXmlNameLength = 32;
+constexpr td::UINT4 cMaxODELeftSide = 33;
+// The item number of an assignment text that has no position of its own.
+constexpr td::UINT4 cNoItem = 0xFFFFFFFFu;
+// The section argument of a location text that names the current section.
+constexpr td::BYTE cCurrent = 16;
+
 // The first child of that name; an empty handle when node is empty or has none.
 inline xml::Node child(const xml::Node& node, const char* name)
 {
