@@ -33,6 +33,16 @@ struct TFStatement
     bool inputIsParam = false;
 };
 
+// The kinds of model whose equation groups (text) or sections (XML) a solver reads,
+// numbered as the model line's type words.
+enum class ModelKind : td::BYTE
+{
+    NL = 0,
+    WLS = 1,
+    ODE = 2,
+    DAE = 3
+};
+
 // What the passes of a DAE model read ahead of its declarations and use after them.
 struct DAERecords
 {

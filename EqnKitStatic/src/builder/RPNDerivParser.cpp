@@ -8,21 +8,6 @@ namespace sl
 {
 template <typename T> RPNDerivParser<T>::RPNDerivParser(SymbolMap& names, ValueArray& values) : _s(names, values) {}
 
-template <typename T>
-void RPNDerivParser<T>::bindEntry(SolverData<T>& data, const sc::TokenizedModel* pModel, sc::ModelLevel level)
-{
-    TD_ASSERT(&data == _s.pData);
-    if (level == sc::ModelLevel::Sub)
-    {
-        TD_ASSERT(data.pSolver && data.pSolver->getParentSolver());
-        _s.parentVarCount = data.pSolver->getParentSolver()->getNumberOfVariables();
-        _s.parser.setNumberOfParentVariables(_s.parentVarCount);
-    }
-    data.pUsedVars = &_s.usedVars;
-    data.pLastUsedVarsForLimits = &_s.lastUsedVarsForLimits;
-    data.pTokenizedModel = pModel;
-}
-
 template <typename T> BuildResults RPNDerivParser<T>::results() const
 {
     TD_ASSERT(_s.pData);

@@ -20,16 +20,31 @@
 
 #include "AssignmentText.h"
 #include "BuildState.h"
+#include "DAEReader.h"
 #include "DAERows.h"
+#include "DAESymbols.h"
 #include "DAEVarRecord.h"
+#include "DeclarationReader.h"
+#include "EquationReader.h"
 #include "ExpressionTree.h"
 #include "FigureDefinition.h"
+#include "GeneratorReader.h"
+#include "GroupCheck.h"
+#include "InitValueReader.h"
 #include "JacobianBuilder.h"
 #include "LimitGroups.h"
+#include "LimitReader.h"
+#include "ODEReader.h"
+#include "PlotReader.h"
 #include "RPNParser.h"
+#include "SectionReader.h"
 #include "SolverData.h"
 #include "SolverStores.h"
+#include "StatementReader.h"
 #include "StatisticsNames.h"
+#include "StatisticsReader.h"
+#include "TFReader.h"
+#include "TextBuilder.h"
 #include "TransferFunction.h"
 #include "XmlNodes.h"
 
@@ -51,23 +66,11 @@ public:
     static constexpr char cConstraint = sl::cConstraint;
 
     // What buildStatements compiled; callers treat every value but Failed and LoneRepeat alike.
-    enum StatementResult : td::BYTE
-    {
-        Failed = 0,
-        Compiled = 1,
-        SwitchCompiled = 4,
-        IfCompiled = 6,
-        LoneRepeat = 8
-    };
+    using StatementResult = sl::StatementResult;
+    using enum StatementResult;
 
-    // A declaration whose start value is an expression over symbols: its line and the
-    // index of its symbol (variables first, then parameters).
-    struct DeferredValue
-    {
-        Iterator line;
-        td::UINT4 symbol = 0;
-    };
-    using DeferredList = cnt::PushBackVector<DeferredValue>;
+    using DeferredValue = sl::DeferredValue;
+    using DeferredList = sl::DeferredList;
 
     // Binds the solver's symbol store and symbol values; both outlive the builder.
     RPNDerivParser(SymbolMap& names, ValueArray& values);
@@ -88,7 +91,10 @@ public:
     BuildResults results() const;
     // The first steps of every tokenized entry: the context's used-variable sets, the
     // model, and for a sub-model (which must have a parent) the parent's variable count.
-    void bindEntry(SolverData<T>& data, const sc::TokenizedModel* pModel, sc::ModelLevel level);
+    void bindEntry(SolverData<T>& data, const sc::TokenizedModel* pModel, sc::ModelLevel level)
+    {
+        return TextBuilder<T>(_s).bindEntry(data, pModel, level);
+    }
     td::UINT4 getNumVariables() const { return _s.nVars(); }
     td::INT4 getSymbolIndex(const char* name) const { return _s.parser.getSymbolIndex(name); }
     bool hasConjugatePartners() const requires ValueTraits<T>::isComplex
@@ -132,47 +138,69 @@ public:
 
     // ---- the tokenized road ----
 
-    // The kinds of model whose equation groups a solver reads, numbered as the model
-    // line's type words.
-    enum class ModelKind : td::BYTE
-    {
-        NL = 0,
-        WLS = 1,
-        ODE = 2,
-        DAE = 3
-    };
+    using ModelKind = sl::ModelKind;
     // The equation groups of the level fit the model's type and the kind the solver
     // reads; false after a key (and an error-log entry) at the header of the first group
     // in the text that does not.
-    bool checkGroups(const sc::TokenizedModel& model, sc::ModelLevel level, ModelKind solverKind);
+    bool checkGroups(const sc::TokenizedModel& model, sc::ModelLevel level, ModelKind solverKind)
+    {
+        return GroupCheck<T>(_s).checkGroups(model, level, solverKind);
+    }
 
     // The entries of the solver kinds, each after bindSolverData: declarations,
     // generators and statistics, the equations of the kind, then the section pass.
     // False after a key.
-    bool initNR(const sc::Naming& naming, const sc::TokenizedModel& model, SolverData<T>& data, sc::ModelLevel level);
-    bool initWLS(const sc::Naming& naming, const sc::TokenizedModel& model, SolverData<T>& data, sc::ModelLevel level);
+    bool initNR(const sc::Naming& naming, const sc::TokenizedModel& model, SolverData<T>& data, sc::ModelLevel level)
+    {
+        return TextBuilder<T>(_s).initNR(naming, model, data, level);
+    }
+    bool initWLS(const sc::Naming& naming, const sc::TokenizedModel& model, SolverData<T>& data, sc::ModelLevel level)
+    {
+        return TextBuilder<T>(_s).initWLS(naming, model, data, level);
+    }
     // The ODE list of the context, when the solver gives one, maps each ODE to its state.
-    bool initODE(const sc::Naming& naming, const sc::TokenizedModel& model, SolverData<T>& data, sc::ModelLevel level);
+    bool initODE(const sc::Naming& naming, const sc::TokenizedModel& model, SolverData<T>& data, sc::ModelLevel level)
+    {
+        return TextBuilder<T>(_s).initODE(naming, model, data, level);
+    }
     // The statement sections, the limits, the repeats and, for a main model, its sub-model.
-    bool buildProcSections(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level);
+    bool buildProcSections(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level)
+    {
+        return SectionReader<T>(_s).buildProcSections(naming, model, level);
+    }
     // Section index 0 ReInit, 1 PreProc, 2 IterPostP, 3 BasePostP, 4 PostProc, 6 Repeats
     // into the context's section list of that index.
-    bool buildSection(const sc::TokenizedModel& model, td::BYTE index, sc::ModelLevel level);
+    bool buildSection(const sc::TokenizedModel& model, td::BYTE index, sc::ModelLevel level)
+    {
+        return SectionReader<T>(_s).buildSection(model, index, level);
+    }
     // The main model's child from its SubModel line; true when the model has none.
-    bool createSubModels(const sc::Naming& naming, const sc::TokenizedModel& model);
+    bool createSubModels(const sc::Naming& naming, const sc::TokenizedModel& model)
+    {
+        return SectionReader<T>(_s).createSubModels(naming, model);
+    }
 
     // ---- ODE statements ----
 
     // The state an ODE statement defines, x' = f (headLength 2) or x = ... int(f) ...
     // (headLength 1, isIntegral); -1 after a key.
-    td::INT4 checkODEFormat(const Iterator& it, td::UINT4& headLength, bool& isIntegral) const;
+    td::INT4 checkODEFormat(const Iterator& it, td::UINT4& headLength, bool& isIntegral)
+    {
+        return ODEReader<T>(_s).checkODEFormat(it, headLength, isIntegral);
+    }
     // Calls of int in the statement's tokens; the column of the first in pFirstColumn.
-    static td::UINT4 countIntegrals(const Iterator& it, td::UINT2* pFirstColumn = nullptr);
+    static td::UINT4 countIntegrals(const Iterator& it, td::UINT2* pFirstColumn = nullptr)
+    {
+        return ODEReader<T>::countIntegrals(it, pFirstColumn);
+    }
     // Builds f of an ODE statement into tree (integral form: pIntegral is the int node,
     // which odeMode 1 takes out so that the tree is the derivative); ODE mode writes the
     // state into entry eqIndex of the context's ODE list. The state, or -1 after a key.
     td::INT4 buildODEExpression(const Iterator& it, Tree& tree, typename Tree::Node*& pIntegral, td::UINT4 eqIndex,
-                                td::BYTE odeMode);
+                                td::BYTE odeMode)
+    {
+        return ODEReader<T>(_s).buildODEExpression(it, tree, pIntegral, eqIndex, odeMode);
+    }
 
     // ---- DAE models ----
 
@@ -181,12 +209,21 @@ public:
     // ODEs, transfer functions and NL equations discretised with the model's method
     // into one algebraic system over history parameters and stage variables. Rows:
     // transfer-function equations, ODE equations, NL equations. False after a key.
-    bool initDAE(const sc::Naming& naming, const sc::TokenizedModel& model, SolverData<T>& data, sc::ModelLevel level);
+    bool initDAE(const sc::Naming& naming, const sc::TokenizedModel& model, SolverData<T>& data, sc::ModelLevel level)
+    {
+        return TextBuilder<T>(_s).initDAE(naming, model, data, level);
+    }
     // The method attribute of the model line of the level; an unknown word warns and
     // keeps the method.
-    void initIntegrationMethod(const sc::TokenizedModel& model, sc::ModelLevel level);
+    void initIntegrationMethod(const sc::TokenizedModel& model, sc::ModelLevel level)
+    {
+        return DAEReader<T>(_s).initIntegrationMethod(model, level);
+    }
     // Reads every TFs statement: its symbols and the orders and forms of f(s).
-    bool buildTransferFunctions(const sc::TokenizedModel& model, sc::ModelLevel level);
+    bool buildTransferFunctions(const sc::TokenizedModel& model, sc::ModelLevel level)
+    {
+        return TFReader<T>(_s).buildTransferFunctions(model, level);
+    }
     // Replaces tree (f of the ODE of variable, or its integral form) by its Euler or
     // trapezoidal residual; false after an error entry for equation eqNo.
     bool mapDAEVarHistory(Tree& tree, typename Tree::Node* pIntegral, td::UINT4 variable, td::UINT4 eqNo)
@@ -200,38 +237,68 @@ public:
     const cnt::SafeFullVector<TFStatement>& getTransferFunctions() const { return _s.dae.tfs; }
     // Realises a read transfer function whose states are declared and compiles its rows
     // from row on: each state's discretised derivative, then the algebraic rows.
-    bool expandTransferFunction(const TFStatement& stmt, td::UINT4& row, td::UINT4& nonZeros);
+    bool expandTransferFunction(const TFStatement& stmt, td::UINT4& row, td::UINT4& nonZeros)
+    {
+        return TFReader<T>(_s).expandTransferFunction(stmt, row, nonZeros);
+    }
     using TFFailure = sl::TFFailure;
 
     // ---- declarations ----
 
     // The declarations pass: symbols, their kinds and the solver-status symbols, then
     // the start values. False after a key.
-    bool buildDeclarations(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level);
+    bool buildDeclarations(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level)
+    {
+        return DeclarationReader<T>(_s).buildDeclarations(naming, model, level);
+    }
     // The symbols alone (no start values).
-    bool declareSymbols(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level);
+    bool declareSymbols(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level)
+    {
+        return DeclarationReader<T>(_s).declareSymbols(naming, model, level);
+    }
     // Start values of Vars and Params; deferred expressions in the order their symbols
     // need them.
-    bool setDeclaredValues(const sc::TokenizedModel& model, sc::ModelLevel level);
+    bool setDeclaredValues(const sc::TokenizedModel& model, sc::ModelLevel level)
+    {
+        return DeclarationReader<T>(_s).setDeclaredValues(model, level);
+    }
 
     // ---- start values ----
 
     // One pass over a Vars (label Var) or Params (label Param) group from its own line:
     // types, output marks and literal or constant values; expressions over symbols go
     // to the deferred list.
-    bool setDeclarationValues(Iterator group, DeferredList& deferred, sc::UserLabel label);
+    bool setDeclarationValues(Iterator group, DeferredList& deferred, sc::UserLabel label)
+    {
+        return InitValueReader<T>(_s).setDeclarationValues(group, deferred, label);
+    }
     // Compiles the line's tokens from firstToken and evaluates them once.
-    bool makeInitialValue(T& out, const Iterator& it, td::UINT4 firstToken);
+    bool makeInitialValue(T& out, const Iterator& it, td::UINT4 firstToken)
+    {
+        return InitValueReader<T>(_s).makeInitialValue(out, it, firstToken);
+    }
     // Evaluates the deferred values of both groups, each after the deferred values it reads.
-    bool setInitialValues(const DeferredList& params, const DeferredList& vars);
+    bool setInitialValues(const DeferredList& params, const DeferredList& vars)
+    {
+        return InitValueReader<T>(_s).setInitialValues(params, vars);
+    }
 
     // ---- equations ----
 
     // Compiles the equation at it (an if or a switch leaves it on its end line) into
     // the residual list of its kind and adds its Jacobian entries to row eqIndex.
-    bool buildSymbolicJacobian(Iterator& it, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind);
-    bool buildIfExpression(Iterator& it, Tree& tree, sc::Group group);
-    bool buildSwitch(Iterator& it, Tree& tree, sc::Group group);
+    bool buildSymbolicJacobian(Iterator& it, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind)
+    {
+        return EquationReader<T>(_s).buildSymbolicJacobian(it, eqIndex, nonZeroCount, kind);
+    }
+    bool buildIfExpression(Iterator& it, Tree& tree, sc::Group group)
+    {
+        return EquationReader<T>(_s).buildIfExpression(it, tree, group);
+    }
+    bool buildSwitch(Iterator& it, Tree& tree, sc::Group group)
+    {
+        return EquationReader<T>(_s).buildSwitch(it, tree, group);
+    }
     // Compiles tree as equation eqIndex of its kind with its derivatives by every
     // variable collected for it.
     bool makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind)
@@ -243,7 +310,10 @@ public:
 
     // Compiles the statement at it, with everything nested in it, into out; it is left
     // on the statement's last line.
-    StatementResult buildStatements(Iterator& it, const sc::TokenizedModel& model, Evaluator<T>* out, sc::Group group);
+    StatementResult buildStatements(Iterator& it, const sc::TokenizedModel& model, Evaluator<T>* out, sc::Group group)
+    {
+        return StatementReader<T>(_s).buildStatements(it, model, out, group);
+    }
     // A symbol by name; "base." names one of the parent model (isParent 1). -1 when absent.
     td::INT4 findSymbol(const char* name, td::BYTE& isParent)
     {
@@ -259,6 +329,14 @@ public:
     }
     // Splits an assignment text "name op= expression" or "name << expression" in place:
     // the trimmed name, or null after an error entry for item itemNumber.
+    // A target written name.real or name.imag: part 1 or 2; false after a key.
+    bool checkComplexAssignmentPart(const Iterator& it, td::BYTE& part) requires ValueTraits<T>::isComplex
+    {
+        if constexpr (Traits::isComplex)
+            return StatementReader<T>(_s).checkComplexAssignmentPart(it, part);
+        else
+            return false;
+    }
     char* splitAssignment(td::UINT4 itemNumber, char* fx, td::UINT4& exprStart, char& op)
     {
         return AssignmentText<T>(_s).splitAssignment(itemNumber, fx, exprStart, op);
@@ -268,20 +346,35 @@ public:
 
     // Code of a signal word; 6 for none or any other text.
     static td::BYTE getSignalCode(const char* text) { return sl::getSignalCode(text); }
-    bool buildLimits(const sc::TokenizedModel& model, sc::ModelLevel level);
+    bool buildLimits(const sc::TokenizedModel& model, sc::ModelLevel level)
+    {
+        return LimitReader<T>(_s).buildLimits(model, level);
+    }
 
     // ---- random generators and statistics ----
 
-    bool initRndGensAndStats(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level);
-    bool buildDistributions(const sc::TokenizedModel& model, sc::ModelLevel level);
-    bool buildStatsNames(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level);
+    bool initRndGensAndStats(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level)
+    {
+        return TextBuilder<T>(_s).initRndGensAndStats(naming, model, level);
+    }
+    bool buildDistributions(const sc::TokenizedModel& model, sc::ModelLevel level)
+    {
+        return GeneratorReader<T>(_s).buildDistributions(model, level);
+    }
+    bool buildStatsNames(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level)
+    {
+        return StatisticsReader<T>(_s).buildStatsNames(naming, model, level);
+    }
     // Record i takes the name unless one of the records before it has it.
     static bool setStatsName(StatisticsStore<T>& store, td::UINT4 i, const td::String& name)
     {
         return sl::setStatsName(store, i, name);
     }
     // Compiles "s << e1 << e2 ..." into out as a feed of statistic s; its index, or -1.
-    td::INT4 buildStatsAssignment(const Iterator& it, Evaluator<T>* out);
+    td::INT4 buildStatsAssignment(const Iterator& it, Evaluator<T>* out)
+    {
+        return StatisticsReader<T>(_s).buildStatsAssignment(it, out);
+    }
 
     // ---- the XML road: every failure is an entry of the error log (no keys) ----
 
@@ -397,64 +490,28 @@ public:
     // figure evaluator that the context carries; the context is bound to the evaluator's
     // solver, whose counts the builder takes. False at the first statement that fails
     // (the definitions before it stay).
-    bool initFigure(const sc::TokenizedModel& model, SolverData<T>& data);
+    bool initFigure(const sc::TokenizedModel& model, SolverData<T>& data)
+    {
+        return PlotReader<T>(_s).initFigure(model, data);
+    }
     // One plot block at it, which is left on the block's end line (or where it stopped):
     // at most one definition, its legend count in legendCount. False after a key.
-    bool buildPlots(const sc::TokenizedModel& model, Iterator& it, td::UINT2& legendCount);
+    bool buildPlots(const sc::TokenizedModel& model, Iterator& it, td::UINT2& legendCount)
+    {
+        return PlotReader<T>(_s).buildPlots(model, it, legendCount);
+    }
     // The style of a curve or marker line; range 1 reads minX and maxX into min and max,
     // range 2 minY and maxY, range 0 neither.
-    static void readPlotItem(const Iterator& it, PlotItemStyle& style, td::BYTE range);
-    static void readPlotBand(const Iterator& it, PlotBand& band, td::BYTE range);
+    static void readPlotItem(const Iterator& it, PlotItemStyle& style, td::BYTE range)
+    {
+        PlotReader<T>::readPlotItem(it, style, range);
+    }
+    static void readPlotBand(const Iterator& it, PlotBand& band, td::BYTE range)
+    {
+        PlotReader<T>::readPlotBand(it, band, range);
+    }
 
 private:
-    // tokenized road
-    double measurementWeight(const Iterator& it) const;
-
-    // equations
-    bool buildCase(Iterator& it, Tree& caseTree, bool withCondition, bool last);
-
-    // statements
-    StatementResult buildStatement(Iterator& it, const sc::TokenizedModel& model, Evaluator<T>* out, sc::Group group);
-    StatementResult buildIfBlock(Iterator& it, const sc::TokenizedModel& model, Evaluator<T>* out, sc::Group group);
-    StatementResult buildSwitchBlock(Iterator& it, const sc::TokenizedModel& model, Evaluator<T>* out, sc::Group group);
-    StatementResult buildAssignment(Iterator& it, Evaluator<T>* out, sc::Group group);
-    bool buildChildren(Iterator& it, const sc::TokenizedModel& model, Evaluator<T>*& pRun, td::UINT4 n,
-                       sc::Group group);
-    bool readSignal(const Iterator& it, sc::Group group, const char* keyOnUnknown, td::BYTE& signal) const;
-    // A target written name.real or name.imag: part 1 or 2; false after a key.
-    bool checkComplexAssignmentPart(const Iterator& it, td::BYTE& part) requires ValueTraits<T>::isComplex;
-    // The tokens of the line from first to end into a pooled tree and then into pRecord;
-    // false without a key when the parser refuses them, else with keyOnFailure.
-    bool compileRecord(const Iterator& it, td::UINT4 first, td::UINT4 end, Evaluator<T>* pRecord,
-                       const char* keyOnFailure, td::BYTE* pKind);
-    StatementResult failAt(const char* key, const Iterator& it) const
-    {
-        _s.lineError(key, it);
-        return Failed;
-    }
-    StatementResult failAt(const char* key, const Place& at) const
-    {
-        _s.lineError(key, at);
-        return Failed;
-    }
-    StatementResult failAt(const char* key, td::UINT4 line, td::UINT4 column) const
-    {
-        _s.lineError(key, line, column);
-        return Failed;
-    }
-
-    // plot statements
-    // The item at it (its keyword, << or ->, the expression) into out; false after its
-    // own key or else keyOnFailure at the item's keyword.
-    bool compilePlotItem(const Iterator& it, const sc::TokenizedModel& model, Evaluator<T>* out,
-                         const char* keyOnFailure);
-    // The items of a block whose header and item counts are read, from first to its end
-    // line, into def; false after a key.
-    bool buildPlotItems(const sc::TokenizedModel& model, Iterator first, FigureDefinition<T>& def);
-
-    // start values
-    bool setDeclarationValue(const Iterator& it, DeferredList& deferred, sc::UserLabel label);
-
     // XML road
     // A Param element: its name and, for a group base{a, b}, the symbols base.a, base.b.
     struct XmlParam;
@@ -502,21 +559,6 @@ private:
     bool isXmlStateName(const td::String& name) const;
     // Every state name of the ODEs names a declared variable; false after an entry.
     bool checkXmlStateNames();
-    // DAE models
-    // The symbols the DAE build adds to the declared ones.
-    void countDAESymbols(td::UINT4& nVars, td::UINT4& nParams);
-    // Names, kinds and records of the generated symbols after nDeclaredVars variables
-    // and nDeclaredParams parameters; false after a key.
-    bool declareDAESymbols(td::UINT4 nDeclaredVars, td::UINT4 nDeclaredParams);
-    // A generated symbol at index; false after a key when the name is taken.
-    bool addGeneratedSymbol(const td::String& name, td::UINT4 index, const Place& at);
-    // The states of the ODE statements, each once, sorted; false after a key.
-    bool readODEStates(const sc::TokenizedModel& model, sc::ModelLevel level);
-    bool readTransferFunction(const Iterator& it, TFStatement& out);
-    // Equation rows of the model; false after a key when they differ from the variables.
-    bool checkDAECounts(td::UINT4 nNL);
-    // The rows of the ODEs from row on.
-    bool expandODEs(const sc::TokenizedModel& model, sc::ModelLevel level, td::UINT4& row, td::UINT4& nonZeros);
 
     // The parser, the build context and all a build shares between its passes.
     BuildState<T> _s;

@@ -1,12 +1,11 @@
-// Random generators: each line of the Distribs group names a generator, its type and
-// its parameters; the parameters are checked before the generator is made.
+#include "GeneratorReader.h"
+
 #include <climits>
 #include <cmath>
 #include <cstring>
 
 #include <sc/MessageKeys.h>
 
-#include "RPNDerivParser.h"
 #include "RndGen.h"
 
 namespace sl
@@ -141,13 +140,7 @@ rnd::Gen* DistributionReader::make(const char*& key)
 }
 } // namespace
 
-template <typename T> bool RPNDerivParser<T>::initRndGensAndStats(const sc::Naming& naming,
-                                                                  const sc::TokenizedModel& model, sc::ModelLevel level)
-{
-    return buildDistributions(model, level) && buildStatsNames(naming, model, level);
-}
-
-template <typename T> bool RPNDerivParser<T>::buildDistributions(const sc::TokenizedModel& model, sc::ModelLevel level)
+template <typename T> bool GeneratorReader<T>::buildDistributions(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
     TD_ASSERT(_s.pData);
     RndGenManager& manager = _s.pData->stores.generators;
@@ -168,6 +161,6 @@ template <typename T> bool RPNDerivParser<T>::buildDistributions(const sc::Token
     return true;
 }
 
-template class RPNDerivParser<double>;
-template class RPNDerivParser<std::complex<double>>;
+template class GeneratorReader<double>;
+template class GeneratorReader<std::complex<double>>;
 } // namespace sl

@@ -1,9 +1,9 @@
-// The declarations pass: the variables and parameters of a model level become the
-// solver's symbols (names, values, kinds) followed by the ten solver-status symbols,
-// and the declarations' start values are set.
+#include "DeclarationReader.h"
+
 #include <sc/MessageKeys.h>
 
-#include "RPNDerivParser.h"
+#include "DAESymbols.h"
+#include "InitValueReader.h"
 
 namespace sl
 {
@@ -37,16 +37,17 @@ bool hasDuplicates(const sc::Naming& naming)
 }
 } // namespace
 
-template <typename T> bool RPNDerivParser<T>::buildDeclarations(const sc::Naming& naming,
-                                                                const sc::TokenizedModel& model, sc::ModelLevel level)
+template <typename T> bool DeclarationReader<T>::buildDeclarations(const sc::Naming& naming,
+                                                                   const sc::TokenizedModel& model,
+                                                                   sc::ModelLevel level)
 {
     if (hasDuplicates(naming))
         return _s.lineError(msg::scDuplicatedNames, 0, 0);
     return declareSymbols(naming, model, level) && setDeclaredValues(model, level);
 }
 
-template <typename T>
-bool RPNDerivParser<T>::declareSymbols(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level)
+template <typename T> bool DeclarationReader<T>::declareSymbols(const sc::Naming& naming,
+                                                                const sc::TokenizedModel& model, sc::ModelLevel level)
 {
     TD_ASSERT(_s.pData);
     SolverData<T>& d = *_s.pData;
@@ -67,7 +68,7 @@ bool RPNDerivParser<T>::declareSymbols(const sc::Naming& naming, const sc::Token
     // A DAE model's generated symbols follow the declared variables and parameters.
     td::UINT4 nAllVars = nVars, nAllParams = nParams;
     if (d.dynamics == 2)
-        countDAESymbols(nAllVars, nAllParams);
+        DAESymbols<T>(_s).countDAESymbols(nAllVars, nAllParams);
     stores.setSize(nAllVars, nAllParams);
     _s.parser.setNumberOfSymbols(nAllVars, nAllParams);
     const td::UINT4 nValues = stores.getNumberOfValues();
@@ -87,7 +88,7 @@ bool RPNDerivParser<T>::declareSymbols(const sc::Naming& naming, const sc::Token
         const bool out = declared && (variable ? outVars : outParams);
         info[i] = SymbolInfo{static_cast<td::BYTE>(variable ? 1 : 0), 2, static_cast<td::BYTE>(out ? 2 : 0)};
     }
-    if (d.dynamics == 2 && !declareDAESymbols(nVars, nParams))
+    if (d.dynamics == 2 && !DAESymbols<T>(_s).declareDAESymbols(nVars, nParams))
         return false;
 
     _s.usedVars.reserve(nAllVars);
@@ -111,20 +112,22 @@ bool RPNDerivParser<T>::declareSymbols(const sc::Naming& naming, const sc::Token
     return true;
 }
 
-template <typename T> bool RPNDerivParser<T>::setDeclaredValues(const sc::TokenizedModel& model, sc::ModelLevel level)
+template <typename T>
+bool DeclarationReader<T>::setDeclaredValues(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
     td::BYTE& section = _s.pData->currentSection;
     DeferredList vars, params;
     section = static_cast<td::BYTE>(ErrorSection::Vars);
-    if (!setDeclarationValues(model.getGroup(sc::Group::Vars, level), vars, sc::UserLabel::Var))
+    if (!InitValueReader<T>(_s).setDeclarationValues(model.getGroup(sc::Group::Vars, level), vars, sc::UserLabel::Var))
         return false;
     section = static_cast<td::BYTE>(ErrorSection::Params);
-    if (!setDeclarationValues(model.getGroup(sc::Group::Params, level), params, sc::UserLabel::Param))
+    if (!InitValueReader<T>(_s).setDeclarationValues(model.getGroup(sc::Group::Params, level), params,
+                                                     sc::UserLabel::Param))
         return false;
     section = static_cast<td::BYTE>(ErrorSection::Vars);
-    return setInitialValues(params, vars);
+    return InitValueReader<T>(_s).setInitialValues(params, vars);
 }
 
-template class RPNDerivParser<double>;
-template class RPNDerivParser<std::complex<double>>;
+template class DeclarationReader<double>;
+template class DeclarationReader<std::complex<double>>;
 } // namespace sl

@@ -1,15 +1,15 @@
-// Statistics: the names of the Stats group become the solver's statistics records, and
-// a statement "s << e1 << e2 ..." becomes a feed that owns its expressions.
+#include "StatisticsReader.h"
+
 #include <sc/MessageKeys.h>
 
-#include "RPNDerivParser.h"
+#include "StatisticsNames.h"
 
 namespace sl
 {
 namespace msg = sc::msg;
 
-template <typename T>
-bool RPNDerivParser<T>::buildStatsNames(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level)
+template <typename T> bool StatisticsReader<T>::buildStatsNames(const sc::Naming& naming,
+                                                                const sc::TokenizedModel& model, sc::ModelLevel level)
 {
     const td::UINT4 n = model.getNumberOfExpressions(sc::Group::Stats, level);
     if (n == 0)
@@ -21,13 +21,13 @@ bool RPNDerivParser<T>::buildStatsNames(const sc::Naming& naming, const sc::Toke
     for (td::UINT4 i = 0; i < n; ++i)
     {
         const td::PoolString* pName = i < nNames ? naming.getUserLabelName(sc::UserLabel::Stat, i, level) : nullptr;
-        if (!pName || !setStatsName(store, i, td::String(pName->c_str(), pName->length())))
+        if (!pName || !sl::setStatsName(store, i, td::String(pName->c_str(), pName->length())))
             return false;
     }
     return true;
 }
 
-template <typename T> td::INT4 RPNDerivParser<T>::buildStatsAssignment(const Iterator& it, Evaluator<T>* out)
+template <typename T> td::INT4 StatisticsReader<T>::buildStatsAssignment(const Iterator& it, Evaluator<T>* out)
 {
     auto fail = [this, &it](const char* key) {
         _s.lineError(key, it);
@@ -60,7 +60,7 @@ template <typename T> td::INT4 RPNDerivParser<T>::buildStatsAssignment(const Ite
         _s.beginUsedVars();
         _s.parser.clearTokens();
         td::BYTE kind = 0;
-        const typename Parser::RightSide rightSide(_s.parser);
+        const typename RPNParser<T>::RightSide rightSide(_s.parser);
         if (!_s.parser.compileTokens(it, start, kind, end))
             return fail(msg::csStatsCannotCreateExpr);
         if (kind != 1)
@@ -77,6 +77,6 @@ template <typename T> td::INT4 RPNDerivParser<T>::buildStatsAssignment(const Ite
     return index;
 }
 
-template class RPNDerivParser<double>;
-template class RPNDerivParser<std::complex<double>>;
+template class StatisticsReader<double>;
+template class StatisticsReader<std::complex<double>>;
 } // namespace sl

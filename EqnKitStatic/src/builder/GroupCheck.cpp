@@ -1,9 +1,6 @@
-// Which equation groups a model type and a solver kind take: a group that the model's
-// own type does not hold, or that the building solver does not read, is refused at its
-// header before anything of the level is built.
-#include <sc/MessageKeys.h>
+#include "GroupCheck.h"
 
-#include "RPNDerivParser.h"
+#include <sc/MessageKeys.h>
 
 namespace sl
 {
@@ -32,7 +29,7 @@ constexpr td::BYTE cNoType = 4;
 } // namespace
 
 template <typename T>
-bool RPNDerivParser<T>::checkGroups(const sc::TokenizedModel& model, sc::ModelLevel level, ModelKind solverKind)
+bool GroupCheck<T>::checkGroups(const sc::TokenizedModel& model, sc::ModelLevel level, ModelKind solverKind)
 {
     const td::BYTE solver = static_cast<td::BYTE>(solverKind);
     TD_ASSERT(solver < cNoType);
@@ -77,6 +74,6 @@ bool RPNDerivParser<T>::checkGroups(const sc::TokenizedModel& model, sc::ModelLe
     return _s.lineError(typeFits ? msg::scGroupNotForSolver : msg::scGroupNotInModelType, worstLine, worstColumn);
 }
 
-template class RPNDerivParser<double>;
-template class RPNDerivParser<std::complex<double>>;
+template class GroupCheck<double>;
+template class GroupCheck<std::complex<double>>;
 } // namespace sl

@@ -1,5 +1,5 @@
-// Start values of declarations: literals at once, constant expressions evaluated once,
-// and expressions over symbols after every deferred value they read.
+#include "InitValueReader.h"
+
 #include <vector>
 
 #include <sc/MessageKeys.h>
@@ -7,7 +7,6 @@
 #include <td/StrKey.h>
 
 #include "CU.h"
-#include "RPNDerivParser.h"
 
 namespace sl
 {
@@ -55,7 +54,7 @@ int numericType(const sc::TokenizedModel::iterator& it)
 } // namespace
 
 template <typename T>
-bool RPNDerivParser<T>::setDeclarationValues(Iterator group, DeferredList& deferred, sc::UserLabel label)
+bool InitValueReader<T>::setDeclarationValues(Iterator group, DeferredList& deferred, sc::UserLabel label)
 {
     for (++group; !group.atEnd(); ++group)
     {
@@ -66,7 +65,7 @@ bool RPNDerivParser<T>::setDeclarationValues(Iterator group, DeferredList& defer
 }
 
 template <typename T>
-bool RPNDerivParser<T>::setDeclarationValue(const Iterator& it, DeferredList& deferred, sc::UserLabel label)
+bool InitValueReader<T>::setDeclarationValue(const Iterator& it, DeferredList& deferred, sc::UserLabel label)
 {
     const sc::_tl& l = it.line();
     if (l.nExpr == 0)
@@ -117,7 +116,7 @@ bool RPNDerivParser<T>::setDeclarationValue(const Iterator& it, DeferredList& de
     return true;
 }
 
-template <typename T> bool RPNDerivParser<T>::makeInitialValue(T& out, const Iterator& it, td::UINT4 firstToken)
+template <typename T> bool InitValueReader<T>::makeInitialValue(T& out, const Iterator& it, td::UINT4 firstToken)
 {
     SolverData<T>& d = *_s.pData;
     Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
@@ -125,7 +124,7 @@ template <typename T> bool RPNDerivParser<T>::makeInitialValue(T& out, const Ite
     _s.parser.clearTokens();
     bool ok = false;
     {
-        const typename Parser::RightSide rightSide(_s.parser);
+        const typename RPNParser<T>::RightSide rightSide(_s.parser);
         ok = _s.parser.compileTokens(it, firstToken, kind);
     }
     if (ok)
@@ -145,7 +144,7 @@ template <typename T> bool RPNDerivParser<T>::makeInitialValue(T& out, const Ite
     return ok;
 }
 
-template <typename T> bool RPNDerivParser<T>::setInitialValues(const DeferredList& params, const DeferredList& vars)
+template <typename T> bool InitValueReader<T>::setInitialValues(const DeferredList& params, const DeferredList& vars)
 {
     // Parameters before variables where nothing else decides the order.
     std::vector<const DeferredValue*> entries;
@@ -213,6 +212,6 @@ template <typename T> bool RPNDerivParser<T>::setInitialValues(const DeferredLis
     return true;
 }
 
-template class RPNDerivParser<double>;
-template class RPNDerivParser<std::complex<double>>;
+template class InitValueReader<double>;
+template class InitValueReader<std::complex<double>>;
 } // namespace sl

@@ -1,11 +1,11 @@
-// Statements of the processing sections, limits and repeats: assignments, if/else and
-// switch/case blocks nested to any depth, each into evaluator records of the pool; and
-// the text forms of assignment targets that the XML road shares.
+#include "StatementReader.h"
+#include "LimitGroups.h"
+
 #include <cstring>
 
 #include <sc/MessageKeys.h>
 
-#include "RPNDerivParser.h"
+#include "StatisticsReader.h"
 #include "XmlNodes.h"
 
 namespace sl
@@ -39,10 +39,8 @@ bool isOperatorOrPunctuation(F kind) { return kind >= F::Plus && kind <= F::NotE
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 } // namespace
 
-template <typename T>
-typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildStatements(Iterator& it,
-                                                                               const sc::TokenizedModel& model,
-                                                                               Evaluator<T>* out, sc::Group group)
+template <typename T> StatementResult StatementReader<T>::buildStatements(Iterator& it, const sc::TokenizedModel& model,
+                                                                          Evaluator<T>* out, sc::Group group)
 {
     TD_ASSERT(_s.pData && out);
     ++_s.statementDepth;
@@ -52,10 +50,8 @@ typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildStatements(I
     return result;
 }
 
-template <typename T>
-typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildStatement(Iterator& it,
-                                                                              const sc::TokenizedModel& model,
-                                                                              Evaluator<T>* out, sc::Group group)
+template <typename T> StatementResult StatementReader<T>::buildStatement(Iterator& it, const sc::TokenizedModel& model,
+                                                                         Evaluator<T>* out, sc::Group group)
 {
     const sc::_tl& l = it.line();
     const int word = reservedWord(it);
@@ -71,9 +67,9 @@ typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildStatement(It
     return buildAssignment(it, out, group);
 }
 
-template <typename T> bool RPNDerivParser<T>::compileRecord(const Iterator& it, td::UINT4 first, td::UINT4 end,
-                                                            Evaluator<T>* pRecord, const char* keyOnFailure,
-                                                            td::BYTE* pKind)
+template <typename T> bool StatementReader<T>::compileRecord(const Iterator& it, td::UINT4 first, td::UINT4 end,
+                                                             Evaluator<T>* pRecord, const char* keyOnFailure,
+                                                             td::BYTE* pKind)
 {
     SolverData<T>& d = *_s.pData;
     _s.parser.clearTokens();
@@ -91,14 +87,14 @@ template <typename T> bool RPNDerivParser<T>::compileRecord(const Iterator& it, 
     return ok || _s.lineError(keyOnFailure, it);
 }
 
-template <typename T> bool RPNDerivParser<T>::readSignal(const Iterator& it, sc::Group group, const char* keyOnUnknown,
-                                                         td::BYTE& signal) const
+template <typename T> bool StatementReader<T>::readSignal(const Iterator& it, sc::Group group, const char* keyOnUnknown,
+                                                          td::BYTE& signal) const
 {
     signal = cNoSignal;
     if (group != sc::Group::Limits || !it.attrib(sc::AttribID::Signal))
         return true;
     const td::PoolString* pWord = it.findAttrib(sc::AttribID::Signal);
-    signal = pWord ? getSignalCode(pWord->c_str()) : cNoSignal;
+    signal = pWord ? sl::getSignalCode(pWord->c_str()) : cNoSignal;
     // At the signal's value.
     return signal != cNoSignal || _s.lineError(keyOnUnknown, it.line().line, it.attrib(sc::AttribID::Signal)->column);
 }
@@ -123,8 +119,8 @@ template <typename T> void setBranchSignal(Evaluator<T>* pRun, td::UINT4 n, td::
 }
 } // namespace
 
-template <typename T> bool RPNDerivParser<T>::buildChildren(Iterator& it, const sc::TokenizedModel& model,
-                                                            Evaluator<T>*& pRun, td::UINT4 n, sc::Group group)
+template <typename T> bool StatementReader<T>::buildChildren(Iterator& it, const sc::TokenizedModel& model,
+                                                             Evaluator<T>*& pRun, td::UINT4 n, sc::Group group)
 {
     pRun = _s.pData->newEvaluators(n);
     const Place blockLine = placeOf(it);
@@ -142,15 +138,13 @@ template <typename T> bool RPNDerivParser<T>::buildChildren(Iterator& it, const 
     return true;
 }
 
-template <typename T>
-typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildIfBlock(Iterator& it,
-                                                                            const sc::TokenizedModel& model,
-                                                                            Evaluator<T>* out, sc::Group group)
+template <typename T> StatementResult StatementReader<T>::buildIfBlock(Iterator& it, const sc::TokenizedModel& model,
+                                                                       Evaluator<T>* out, sc::Group group)
 {
     const td::UINT2 naming = _s.pData->namingIndex;
     const Place ifLine = placeOf(it);
     Evaluator<T>* pCondition = _s.pData->newEvaluator();
-    if (!compileRecord(it, 0, Parser::cLineEnd, pCondition, msg::scWrongIfCondition, nullptr))
+    if (!compileRecord(it, 0, RPNParser<T>::cLineEnd, pCondition, msg::scWrongIfCondition, nullptr))
         return Failed;
     out->setIfThenElse(pCondition, nullptr, nullptr);
     td::BYTE signal = cNoSignal;
@@ -194,10 +188,9 @@ typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildIfBlock(Iter
     return Compiled;
 }
 
-template <typename T>
-typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildSwitchBlock(Iterator& it,
-                                                                                const sc::TokenizedModel& model,
-                                                                                Evaluator<T>* out, sc::Group group)
+template <typename T> StatementResult StatementReader<T>::buildSwitchBlock(Iterator& it,
+                                                                           const sc::TokenizedModel& model,
+                                                                           Evaluator<T>* out, sc::Group group)
 {
     const td::UINT2 naming = _s.pData->namingIndex;
     const Place switchLine = placeOf(it);
@@ -225,7 +218,7 @@ typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildSwitchBlock(
         if (i + 1 < nCases || !hasDefault)
         {
             pCondition = _s.pData->newEvaluator();
-            if (!compileRecord(it, 1, Parser::cLineEnd, pCondition, msg::scCaseCondExpr, nullptr))
+            if (!compileRecord(it, 1, RPNParser<T>::cLineEnd, pCondition, msg::scCaseCondExpr, nullptr))
                 return Failed;
         }
         const td::UINT4 n = model.countChildren(it, 0, group, sc::ExpressionType::Plain);
@@ -242,8 +235,8 @@ typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildSwitchBlock(
 }
 
 template <typename T>
-bool RPNDerivParser<T>::checkComplexAssignmentPart(const Iterator& it,
-                                                   td::BYTE& part) requires ValueTraits<T>::isComplex
+bool StatementReader<T>::checkComplexAssignmentPart(const Iterator& it,
+                                                    td::BYTE& part) requires ValueTraits<T>::isComplex
 {
     const sc::_tl& l = it.line();
     if (it.exprToken(1).kind != F::Dot)
@@ -256,9 +249,8 @@ bool RPNDerivParser<T>::checkComplexAssignmentPart(const Iterator& it,
     return true;
 }
 
-template <typename T> typename RPNDerivParser<T>::StatementResult RPNDerivParser<T>::buildAssignment(Iterator& it,
-                                                                                                     Evaluator<T>* out,
-                                                                                                     sc::Group group)
+template <typename T>
+StatementResult StatementReader<T>::buildAssignment(Iterator& it, Evaluator<T>* out, sc::Group group)
 {
     SolverData<T>& d = *_s.pData;
     const sc::_tl& l = it.line();
@@ -283,10 +275,11 @@ template <typename T> typename RPNDerivParser<T>::StatementResult RPNDerivParser
     if (exprStart >= l.nExpr)
         return failAt(msg::scIncAssignmentEq, opPlace);
     if (op == '<' && !plots)
-        return buildStatsAssignment(it, out) >= 0 ? Compiled : Failed;
+        return StatisticsReader<T>(_s).buildStatsAssignment(it, out) >= 0 ? Compiled : Failed;
     if (plots)
-        return compileRecord(it, exprStart, Parser::cLineEnd, out, msg::scCannotMakeExpression, nullptr) ? Compiled
-                                                                                                         : Failed;
+        return compileRecord(it, exprStart, RPNParser<T>::cLineEnd, out, msg::scCannotMakeExpression, nullptr)
+                   ? Compiled
+                   : Failed;
 
     // The target: the line's first token, of this model or of the parent.
     const sc::_TokV& target = it.exprToken(0);
@@ -302,7 +295,7 @@ template <typename T> typename RPNDerivParser<T>::StatementResult RPNDerivParser
     else if (target.kind == F::Param && nOwnVars + target.code < nSymbols)
         index = static_cast<td::INT4>(nOwnVars + target.code);
     td::BYTE part = 0;
-    if constexpr (Traits::isComplex)
+    if constexpr (ValueTraits<T>::isComplex)
     {
         if (index >= 0 && opIndex >= 3 && !checkComplexAssignmentPart(it, part))
             index = -1;
@@ -313,14 +306,14 @@ template <typename T> typename RPNDerivParser<T>::StatementResult RPNDerivParser
         return failAt(msg::scUnknownSymbol, l.line, target.column);
     }
     _s.beginUsedVars();
-    const typename Parser::RightSide rightSide(_s.parser);
-    if (!compileRecord(it, exprStart, Parser::cLineEnd, out, msg::scCannotMakeExpression, nullptr))
+    const typename RPNParser<T>::RightSide rightSide(_s.parser);
+    if (!compileRecord(it, exprStart, RPNParser<T>::cLineEnd, out, msg::scCannotMakeExpression, nullptr))
         return Failed;
 
-    using K = typename Traits::TargetKind;
+    using K = typename ValueTraits<T>::TargetKind;
     const bool isVariable = static_cast<td::UINT4>(index) < nOwnVars;
     K kind;
-    if constexpr (Traits::isComplex)
+    if constexpr (ValueTraits<T>::isComplex)
     {
         static constexpr K kinds[3][3] = {{K::Variable, K::VariableReal, K::VariableImag},
                                           {K::Parameter, K::ParameterReal, K::ParameterImag},
@@ -334,6 +327,6 @@ template <typename T> typename RPNDerivParser<T>::StatementResult RPNDerivParser
     return Compiled;
 }
 
-template class RPNDerivParser<double>;
-template class RPNDerivParser<std::complex<double>>;
+template class StatementReader<double>;
+template class StatementReader<std::complex<double>>;
 } // namespace sl

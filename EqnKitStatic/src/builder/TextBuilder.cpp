@@ -1,12 +1,20 @@
-// The tokenized road: the entries of the solver kinds (Newton-Raphson, weighted least
-// squares, ODE) in their order of steps, the section pass over the statement groups and
-// the limits, and the child model of a main model.
+#include "TextBuilder.h"
+
 #include <cmath>
 
 #include <dense/DiagMatrix.h>
 #include <sc/MessageKeys.h>
 
-#include "RPNDerivParser.h"
+#include "DAEReader.h"
+#include "DeclarationReader.h"
+#include "EquationReader.h"
+#include "GeneratorReader.h"
+#include "GroupCheck.h"
+#include "JacobianBuilder.h"
+#include "ODEReader.h"
+#include "SectionReader.h"
+#include "StatisticsReader.h"
+#include "TFReader.h"
 
 namespace sl
 {
@@ -25,11 +33,27 @@ double magnitude(double v) { return std::fabs(v); }
 double magnitude(const std::complex<double>& v) { return std::abs(v); }
 } // namespace
 
-template <typename T> bool RPNDerivParser<T>::initNR(const sc::Naming& naming, const sc::TokenizedModel& model,
-                                                     SolverData<T>& data, sc::ModelLevel level)
+template <typename T>
+void TextBuilder<T>::bindEntry(SolverData<T>& data, const sc::TokenizedModel* pModel, sc::ModelLevel level)
+{
+    TD_ASSERT(&data == _s.pData);
+    if (level == sc::ModelLevel::Sub)
+    {
+        TD_ASSERT(data.pSolver && data.pSolver->getParentSolver());
+        _s.parentVarCount = data.pSolver->getParentSolver()->getNumberOfVariables();
+        _s.parser.setNumberOfParentVariables(_s.parentVarCount);
+    }
+    data.pUsedVars = &_s.usedVars;
+    data.pLastUsedVarsForLimits = &_s.lastUsedVarsForLimits;
+    data.pTokenizedModel = pModel;
+}
+
+template <typename T> bool TextBuilder<T>::initNR(const sc::Naming& naming, const sc::TokenizedModel& model,
+                                                  SolverData<T>& data, sc::ModelLevel level)
 {
     bindEntry(data, &model, level);
-    if (!checkGroups(model, level, ModelKind::NL) || !buildDeclarations(naming, model, level))
+    if (!GroupCheck<T>(_s).checkGroups(model, level, ModelKind::NL) ||
+        !DeclarationReader<T>(_s).buildDeclarations(naming, model, level))
         return false;
     const td::UINT4 nEq = model.getNumberOfExpressions(Group::NLEs, level);
     _s.nEquations = nEq;
@@ -47,18 +71,19 @@ template <typename T> bool RPNDerivParser<T>::initNR(const sc::Naming& naming, c
     for (td::UINT4 i = 0; i < nEq && !it.atEnd(); ++i, ++it)
     {
         const Place at = placeOf(it);
-        if (!buildSymbolicJacobian(it, i, nonZeros, cNLEquation))
+        if (!EquationReader<T>(_s).buildSymbolicJacobian(it, i, nonZeros, cNLEquation))
             return _s.lineError(msg::csNLEsError, at);
     }
     data.keyLine = data.keyColumn = 0;
-    return buildProcSections(naming, model, level);
+    return SectionReader<T>(_s).buildProcSections(naming, model, level);
 }
 
-template <typename T> bool RPNDerivParser<T>::initWLS(const sc::Naming& naming, const sc::TokenizedModel& model,
-                                                      SolverData<T>& data, sc::ModelLevel level)
+template <typename T> bool TextBuilder<T>::initWLS(const sc::Naming& naming, const sc::TokenizedModel& model,
+                                                   SolverData<T>& data, sc::ModelLevel level)
 {
     bindEntry(data, &model, level);
-    if (!checkGroups(model, level, ModelKind::WLS) || !buildDeclarations(naming, model, level))
+    if (!GroupCheck<T>(_s).checkGroups(model, level, ModelKind::WLS) ||
+        !DeclarationReader<T>(_s).buildDeclarations(naming, model, level))
         return false;
     const td::UINT4 nMeas = model.getNumberOfExpressions(Group::WLSEs, level);
     if (nMeas == 0)
@@ -89,7 +114,7 @@ template <typename T> bool RPNDerivParser<T>::initWLS(const sc::Naming& naming, 
         if (data.pWeights)
             data.pWeights->getManipulator()[i] = measurementWeight(it);
         const Place at = placeOf(it);
-        if (!buildSymbolicJacobian(it, i, nonZeros, cMeasurement))
+        if (!EquationReader<T>(_s).buildSymbolicJacobian(it, i, nonZeros, cMeasurement))
             return _s.lineError(msg::csWLSEsError, at);
     }
 
@@ -100,16 +125,16 @@ template <typename T> bool RPNDerivParser<T>::initWLS(const sc::Naming& naming, 
     for (td::UINT4 j = 0; j < nEC && !it.atEnd(); ++j, ++it)
     {
         const Place at = placeOf(it);
-        if (!buildSymbolicJacobian(it, j, nonZeros, cConstraint))
+        if (!EquationReader<T>(_s).buildSymbolicJacobian(it, j, nonZeros, cConstraint))
             return _s.lineError(msg::csWLSECError, at);
     }
     data.keyLine = data.keyColumn = 0;
-    return buildProcSections(naming, model, level);
+    return SectionReader<T>(_s).buildProcSections(naming, model, level);
 }
 
 // The w attribute: a number as written; a name, the magnitude of that parameter's or
 // else variable's current value; none, or a name of no symbol, 1.
-template <typename T> double RPNDerivParser<T>::measurementWeight(const Iterator& it) const
+template <typename T> double TextBuilder<T>::measurementWeight(const Iterator& it) const
 {
     double w = 1.0;
     if (it.getAttrib(sc::AttribID::W, w))
@@ -129,18 +154,18 @@ template <typename T> double RPNDerivParser<T>::measurementWeight(const Iterator
     return magnitude(_s.parser.values()[static_cast<td::UINT4>(symbol)]);
 }
 
-template <typename T> bool RPNDerivParser<T>::initODE(const sc::Naming& naming, const sc::TokenizedModel& model,
-                                                      SolverData<T>& data, sc::ModelLevel level)
+template <typename T> bool TextBuilder<T>::initODE(const sc::Naming& naming, const sc::TokenizedModel& model,
+                                                   SolverData<T>& data, sc::ModelLevel level)
 {
     // Both used-variable sets are bound as for the other entries: lim needs them.
     bindEntry(data, &model, level);
     data.dynamics = 1;
-    if (!checkGroups(model, level, ModelKind::ODE))
+    if (!GroupCheck<T>(_s).checkGroups(model, level, ModelKind::ODE))
         return false;
     const td::UINT4 nODE = model.getNumberOfExpressions(Group::ODEs, level);
     if (nODE == 0)
         return _s.lineError(msg::scNoODEEqs, 0, 0);
-    if (!buildDeclarations(naming, model, level))
+    if (!DeclarationReader<T>(_s).buildDeclarations(naming, model, level))
         return false;
     if (nODE != _s.nVars())
         return _s.lineError(msg::scVarsNeqODEs, 0, 0);
@@ -163,7 +188,7 @@ template <typename T> bool RPNDerivParser<T>::initODE(const sc::Naming& naming, 
     {
         tree.reset(data.treeOption != 0);
         typename Tree::Node* pIntegral = nullptr;
-        const td::INT4 state = buildODEExpression(it, tree, pIntegral, i, 1);
+        const td::INT4 state = ODEReader<T>(_s).buildODEExpression(it, tree, pIntegral, i, 1);
         const bool ok =
             state >= 0 && static_cast<td::UINT4>(state) < _s.nVars() && defined[static_cast<td::UINT4>(state)] == 0;
         Evaluator<T>* pEquation = ok ? data.newEvaluator() : nullptr;
@@ -180,107 +205,78 @@ template <typename T> bool RPNDerivParser<T>::initODE(const sc::Naming& naming, 
     }
     data.keyLine = data.keyColumn = 0;
     data.currentSection = static_cast<td::BYTE>(ErrorSection::Other);
-    return buildProcSections(naming, model, level);
+    return SectionReader<T>(_s).buildProcSections(naming, model, level);
 }
 
 // ---- the section pass ----
 
-template <typename T> bool RPNDerivParser<T>::buildProcSections(const sc::Naming& naming,
-                                                                const sc::TokenizedModel& model, sc::ModelLevel level)
+template <typename T> bool TextBuilder<T>::initRndGensAndStats(const sc::Naming& naming,
+                                                               const sc::TokenizedModel& model, sc::ModelLevel level)
 {
-    static const char* const s_sectionKeys[] = {msg::scErrInReInit, msg::scErrInPreProc, msg::scErrInIterPostProc,
-                                                msg::scErrInBasePostProc, msg::scErrInPostProc};
-    for (td::BYTE index = 0; index < 5; ++index)
-    {
-        if (!buildSection(model, index, level))
-            return _s.lineError(s_sectionKeys[index], 0, 0);
-    }
-    if (!buildLimits(model, level))
-        return _s.lineError(msg::scErrInLimits, 0, 0);
-    if (!buildSection(model, 6, level))
-        return _s.lineError(msg::scErrorInRepeat, 0, 0);
-    if (level == sc::ModelLevel::Main)
-        return createSubModels(naming, model);
-    return true;
+    return GeneratorReader<T>(_s).buildDistributions(model, level) &&
+           StatisticsReader<T>(_s).buildStatsNames(naming, model, level);
 }
 
-template <typename T>
-bool RPNDerivParser<T>::buildSection(const sc::TokenizedModel& model, td::BYTE index, sc::ModelLevel level)
+template <typename T> bool TextBuilder<T>::initDAE(const sc::Naming& naming, const sc::TokenizedModel& model,
+                                                   SolverData<T>& data, sc::ModelLevel level)
 {
-    static const Group s_groups[] = {Group::ReInit,   Group::PreProc, Group::IterPostP, Group::BasePostP,
-                                     Group::PostProc, Group::Limits,  Group::Repeats,   Group::NA};
-    TD_ASSERT(index < sizeof(s_groups) / sizeof(s_groups[0]));
-    const Group group = s_groups[index];
-    if (group == Group::NA)
-        return true;
-    const td::UINT4 n = model.getNumberOfExpressions(group, level);
-    if (n == 0)
-        return true;
-    SolverData<T>& d = *_s.pData;
-    Iterator it = model.getGroup(group, level);
-    if (group == Group::IterPostP || group == Group::BasePostP)
-    {
-        bool alwaysOn = false;
-        it.getAttrib(sc::AttribID::AlwaysOn, alwaysOn);
-        if (alwaysOn)
-            (group == Group::IterPostP ? d.results.iterPostProcFlag : d.results.basePostProcFlag) = 1;
-    }
-    EvaluatorVect<T>* pList = d.sectionList(index);
-    TD_ASSERT(pList);
-    pList->reserve(n);
-    const Place groupLine = placeOf(it);
-    ++it;
-    for (td::UINT4 i = 0; i < n; ++i, ++it)
-    {
-        if (it.atEnd())
-            return _s.lineError(msg::scPrematureEnd, groupLine);
-        const sc::_tl& l = it.line();
-        if (group == Group::Repeats && l.nExpr == 1 && reservedWord(it) == sc::idx(sc::ReservedID::Repeat))
-        {
-            pList->add(nullptr);
-            continue;
-        }
-        Evaluator<T>* pRecord = d.newEvaluator();
-        const StatementResult r = buildStatements(it, model, pRecord, group);
-        if (r == Failed)
-            return false;
-        pList->add(r == LoneRepeat ? nullptr : pRecord);
-    }
-    return true;
-}
-
-template <typename T> bool RPNDerivParser<T>::createSubModels(const sc::Naming& naming, const sc::TokenizedModel& model)
-{
-    constexpr sc::ModelLevel sub = sc::ModelLevel::Sub;
-    if (model.getNumberOfExpressions(Group::Vars, sub) == 0)
-        return true;
-    const Iterator line = model.getGroup(Group::SubModel, sub);
-    if (line.atEnd())
+    bindEntry(data, &model, level);
+    data.dynamics = 2;
+    if (!GroupCheck<T>(_s).checkGroups(model, level, ModelKind::DAE))
         return false;
-    const td::PoolString* pType = line.findAttrib(sc::AttribID::Type);
-    const td::String type = pType ? td::String(pType->c_str(), pType->length()) : td::String();
-    double eps = 1e-6;
-    line.getAttrib(sc::AttribID::Eps, eps);
+    DAEReader<T>(_s).initIntegrationMethod(model, level);
+    const td::UINT4 nTF = model.getNumberOfExpressions(Group::TFs, level);
+    const td::UINT4 nODE = model.getNumberOfExpressions(Group::ODEs, level);
+    if (nTF == 0 && nODE == 0)
+        return _s.lineError(msg::scNoDAEorTFEqs, 0, 0);
+    const td::UINT4 nNL = model.getNumberOfExpressions(Group::NLEs, level);
+    const td::UINT4 nDeclaredVars = naming.getNumberOfVars(level);
+    if (nNL + nODE + nTF != nDeclaredVars)
+        return _s.lineError(msg::scDAEVarsNeqEqs, 0, 0);
+    // The statements are read before the declarations pass: their symbols resolve
+    // against the declared ones.
+    _s.parser.setNumberOfSymbols(nDeclaredVars, naming.getNumberOfParams(level));
+    data.pEarlyNaming = &naming;
+    data.earlyLevel = level;
+    const bool statesRead =
+        TFReader<T>(_s).buildTransferFunctions(model, level) && DAEReader<T>(_s).readODEStates(model, level);
+    data.pEarlyNaming = nullptr;
+    if (!statesRead)
+        return false;
+    if (!DeclarationReader<T>(_s).buildDeclarations(naming, model, level) || !initRndGensAndStats(naming, model, level))
+        return false;
+    // The loader gives a dynamic main model t and dT; a dynamic child is made only with both.
+    TD_ASSERT(data.results.indexOfTParam >= 0);
+    TD_ASSERT(data.results.indexOfDeltaTParam >= 0);
+    if (!DAEReader<T>(_s).checkDAECounts(nNL))
+        return false;
+    data.stores.equations.reserve(_s.nEquations);
+    data.stores.jacobian.reserve(5 * _s.nEquations);
 
-    // A time-stepping child finds its time and step among its own parameters.
-    const bool dynamic = type == "ODE" || type == "DAE";
-    const td::INT4 nSubParams = static_cast<td::INT4>(naming.getNumberOfParams(sub));
-    const td::INT4 iT = model.getIndexOfTimeParam(sub), iDT = model.getIndexOfDeltaTimeParam(sub);
-    if (dynamic && (iT < 0 || iDT < 0 || iT >= nSubParams || iDT >= nSubParams))
-        return _s.lineError(msg::scCannotCreateSolver, 0, 0);
-
-    SolverData<T>& d = *_s.pData;
-    TD_ASSERT(d.pSolver);
-    using Result = typename ISolverServices<T>::SubModelBuild;
-    // The child's entries carry the line of its SubModel line.
-    switch (d.pSolver->buildSubModel(type, eps, line.line().line, naming, model))
+    td::UINT4 row = 0, nonZeros = 0;
+    data.currentSection = static_cast<td::BYTE>(ErrorSection::TFs);
+    for (std::size_t i = 0; i < _s.dae.tfs.size(); ++i)
     {
-    case Result::Built: return true;
-    case Result::NoSolver: return _s.lineError(msg::scCannotCreateSolver, 0, 0);
-    default: return false;
+        if (!TFReader<T>(_s).expandTransferFunction(_s.dae.tfs[i], row, nonZeros))
+            return false;
     }
+    if (!DAEReader<T>(_s).expandODEs(model, level, row, nonZeros))
+        return false;
+
+    data.currentSection = static_cast<td::BYTE>(ErrorSection::NLEqs);
+    Iterator it = model.getGroup(Group::NLEs, level);
+    ++it;
+    for (td::UINT4 i = 0; i < nNL && !it.atEnd(); ++i, ++it)
+    {
+        const Place at = placeOf(it);
+        if (!EquationReader<T>(_s).buildSymbolicJacobian(it, row++, nonZeros, cNLEquation))
+            return _s.lineError(msg::csNLEsError, at);
+    }
+    TD_ASSERT(row == _s.nEquations);
+    data.keyLine = data.keyColumn = 0;
+    return SectionReader<T>(_s).buildProcSections(naming, model, level);
 }
 
-template class RPNDerivParser<double>;
-template class RPNDerivParser<std::complex<double>>;
+template class TextBuilder<double>;
+template class TextBuilder<std::complex<double>>;
 } // namespace sl

@@ -1,23 +1,25 @@
-// Limits: the groups of the Limits section, each a run of statements that the solver
-// executes after a converged pass, and the signal words of their branches.
+#include "LimitReader.h"
+
 #include <cstring>
 
 #include <sc/MessageKeys.h>
 
-#include "RPNDerivParser.h"
+#include "LimitGroups.h"
+
+#include "StatementReader.h"
 
 namespace sl
 {
 namespace msg = sc::msg;
 
-template <typename T> bool RPNDerivParser<T>::buildLimits(const sc::TokenizedModel& model, sc::ModelLevel level)
+template <typename T> bool LimitReader<T>::buildLimits(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
     SolverData<T>& d = *_s.pData;
     const td::UINT4 nGroups = model.getNumberOfExpressions(sc::Group::Limits, level);
     if (nGroups == 0)
         return true;
     TD_ASSERT(d.pEvaluatorPool);
-    Groups& groups = d.stores.limitGroups;
+    LimitGroups<T>& groups = d.stores.limitGroups;
     groups.clean();
     groups.reserve(nGroups);
     Iterator it = model.getGroup(sc::Group::Limits, level);
@@ -38,7 +40,7 @@ template <typename T> bool RPNDerivParser<T>::buildLimits(const sc::TokenizedMod
         const td::UINT4 n = model.countChildren(it, d.namingIndex, sc::Group::Limits, sc::ExpressionType::Group);
         bool enabled = true;
         it.getAttrib(sc::AttribID::Enabled, enabled);
-        Evaluator<T>* pFirst = allocLimitGroup(groups, *d.pEvaluatorPool, g, static_cast<td::INT4>(n), enabled);
+        Evaluator<T>* pFirst = sl::allocLimitGroup(groups, *d.pEvaluatorPool, g, static_cast<td::INT4>(n), enabled);
         if (const td::PoolString* pName = it.findAttrib(sc::AttribID::Name))
             groups[g].name = td::String(pName->c_str(), pName->length());
         for (td::UINT4 i = 0; i < n; ++i)
@@ -46,7 +48,8 @@ template <typename T> bool RPNDerivParser<T>::buildLimits(const sc::TokenizedMod
             ++it;
             if (it.atEnd())
                 return _s.lineError(msg::scLimitGroupEndMismatch, groupLine);
-            if (buildStatements(it, model, &pFirst[i], sc::Group::Limits) == Failed)
+            if (StatementReader<T>(_s).buildStatements(it, model, &pFirst[i], sc::Group::Limits) ==
+                StatementResult::Failed)
                 return _s.lineError(msg::scErrorInLimits1, it);
         }
         ++it;
@@ -56,6 +59,6 @@ template <typename T> bool RPNDerivParser<T>::buildLimits(const sc::TokenizedMod
     return true;
 }
 
-template class RPNDerivParser<double>;
-template class RPNDerivParser<std::complex<double>>;
+template class LimitReader<double>;
+template class LimitReader<std::complex<double>>;
 } // namespace sl

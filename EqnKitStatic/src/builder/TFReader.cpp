@@ -1,10 +1,10 @@
-// Transfer-function statements y / u = f(s) of a DAE model: read before the declarations
-// (symbols, orders and forms), then realised in state space and discretised into rows.
+#include "TFReader.h"
+
 #include <vector>
 
 #include <sc/MessageKeys.h>
 
-#include "RPNDerivParser.h"
+#include "DAERows.h"
 
 namespace sl
 {
@@ -25,8 +25,7 @@ bool isSymbolToken(const sc::_TokV& t)
 }
 } // namespace
 
-template <typename T>
-bool RPNDerivParser<T>::buildTransferFunctions(const sc::TokenizedModel& model, sc::ModelLevel level)
+template <typename T> bool TFReader<T>::buildTransferFunctions(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
     SolverData<T>& d = *_s.pData;
     const td::UINT4 nTF = model.getNumberOfExpressions(sc::Group::TFs, level);
@@ -60,7 +59,7 @@ bool RPNDerivParser<T>::buildTransferFunctions(const sc::TokenizedModel& model, 
     return ok;
 }
 
-template <typename T> bool RPNDerivParser<T>::readTransferFunction(const Iterator& it, TFStatement& out)
+template <typename T> bool TFReader<T>::readTransferFunction(const Iterator& it, TFStatement& out)
 {
     SolverData<T>& d = *_s.pData;
     const sc::_tl& l = it.line();
@@ -78,7 +77,7 @@ template <typename T> bool RPNDerivParser<T>::readTransferFunction(const Iterato
     _s.collecting = 0;
     _s.parser.clearTokens();
     td::BYTE kind = 0;
-    const typename Parser::RightSide rightSide(_s.parser);
+    const typename RPNParser<T>::RightSide rightSide(_s.parser);
     if (!_s.parser.compileTokens(it, cFirstFnToken, kind) || kind != 1)
         return _s.lineError(msg::scTFsWrongTokens, fs);
     Tree* pTree = _s.newTree();
@@ -106,7 +105,7 @@ template <typename T> bool RPNDerivParser<T>::readTransferFunction(const Iterato
 }
 
 template <typename T>
-bool RPNDerivParser<T>::expandTransferFunction(const TFStatement& stmt, td::UINT4& row, td::UINT4& nonZeros)
+bool TFReader<T>::expandTransferFunction(const TFStatement& stmt, td::UINT4& row, td::UINT4& nonZeros)
 {
     SolverData<T>& d = *_s.pData;
     const TransferFunction& tf = stmt.tf;
@@ -144,6 +143,6 @@ bool RPNDerivParser<T>::expandTransferFunction(const TFStatement& stmt, td::UINT
     return false;
 }
 
-template class RPNDerivParser<double>;
-template class RPNDerivParser<std::complex<double>>;
+template class TFReader<double>;
+template class TFReader<std::complex<double>>;
 } // namespace sl

@@ -1,10 +1,9 @@
-// Equations: one statement of an equation group (plain, if/else or switch) into its
-// residual evaluator and its symbolic Jacobian entries, one equation at a time; the
-// trees of an equation are given back once its evaluators exist.
+#include "EquationReader.h"
+
 #include <sc/MessageKeys.h>
 
 #include "BuildClock.h"
-#include "RPNDerivParser.h"
+#include "JacobianBuilder.h"
 
 namespace sl
 {
@@ -47,7 +46,7 @@ bool isEndWord(int word) { return word == sc::idx(sc::ReservedID::End); }
 } // namespace
 
 template <typename T>
-bool RPNDerivParser<T>::buildSymbolicJacobian(Iterator& it, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind)
+bool EquationReader<T>::buildSymbolicJacobian(Iterator& it, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind)
 {
     TD_ASSERT(_s.pData);
     SolverData<T>& d = *_s.pData;
@@ -83,7 +82,7 @@ bool RPNDerivParser<T>::buildSymbolicJacobian(Iterator& it, td::UINT4 eqIndex, t
     return ok;
 }
 
-template <typename T> bool RPNDerivParser<T>::buildIfExpression(Iterator& it, Tree& tree, sc::Group group)
+template <typename T> bool EquationReader<T>::buildIfExpression(Iterator& it, Tree& tree, sc::Group group)
 {
     const Place ifLine = placeOf(it);
     Tree* pCondition = _s.newTree();
@@ -138,7 +137,7 @@ template <typename T> bool RPNDerivParser<T>::buildIfExpression(Iterator& it, Tr
     return _s.lineError(msg::scIncompleteIfElse, ifLine);
 }
 
-template <typename T> bool RPNDerivParser<T>::buildCase(Iterator& it, Tree& caseTree, bool withCondition, bool last)
+template <typename T> bool EquationReader<T>::buildCase(Iterator& it, Tree& caseTree, bool withCondition, bool last)
 {
     // it is on the case's own line.
     const Place caseLine = placeOf(it);
@@ -166,7 +165,7 @@ template <typename T> bool RPNDerivParser<T>::buildCase(Iterator& it, Tree& case
     return true;
 }
 
-template <typename T> bool RPNDerivParser<T>::buildSwitch(Iterator& it, Tree& tree, sc::Group group)
+template <typename T> bool EquationReader<T>::buildSwitch(Iterator& it, Tree& tree, sc::Group group)
 {
     TD_ASSERT(_s.pData && _s.pData->pTokenizedModel);
     const sc::TokenizedModel& model = *_s.pData->pTokenizedModel;
@@ -201,6 +200,6 @@ template <typename T> bool RPNDerivParser<T>::buildSwitch(Iterator& it, Tree& tr
     return true;
 }
 
-template class RPNDerivParser<double>;
-template class RPNDerivParser<std::complex<double>>;
+template class EquationReader<double>;
+template class EquationReader<std::complex<double>>;
 } // namespace sl

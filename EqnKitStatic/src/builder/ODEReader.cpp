@@ -1,8 +1,6 @@
-// ODE statements: the two forms x' = f and x = ... int(f) ..., their checks, and the tree
-// of f that the ODE solver evaluates for the state x.
-#include <sc/MessageKeys.h>
+#include "ODEReader.h"
 
-#include "RPNDerivParser.h"
+#include <sc/MessageKeys.h>
 
 namespace sl
 {
@@ -15,7 +13,7 @@ namespace
 constexpr td::UINT2 cIntFunction = 28;
 } // namespace
 
-template <typename T> td::UINT4 RPNDerivParser<T>::countIntegrals(const Iterator& it, td::UINT2* pFirstColumn)
+template <typename T> td::UINT4 ODEReader<T>::countIntegrals(const Iterator& it, td::UINT2* pFirstColumn)
 {
     const sc::_tl& l = it.line();
     td::UINT4 n = 0;
@@ -31,7 +29,7 @@ template <typename T> td::UINT4 RPNDerivParser<T>::countIntegrals(const Iterator
 }
 
 template <typename T>
-td::INT4 RPNDerivParser<T>::checkODEFormat(const Iterator& it, td::UINT4& headLength, bool& isIntegral) const
+td::INT4 ODEReader<T>::checkODEFormat(const Iterator& it, td::UINT4& headLength, bool& isIntegral) const
 {
     const sc::_tl& l = it.line();
     if (l.nExpr < 3)
@@ -61,9 +59,9 @@ td::INT4 RPNDerivParser<T>::checkODEFormat(const Iterator& it, td::UINT4& headLe
     return state.code;
 }
 
-template <typename T> td::INT4 RPNDerivParser<T>::buildODEExpression(const Iterator& it, Tree& tree,
-                                                                     typename Tree::Node*& pIntegral, td::UINT4 eqIndex,
-                                                                     td::BYTE odeMode)
+template <typename T> td::INT4 ODEReader<T>::buildODEExpression(const Iterator& it, Tree& tree,
+                                                                typename Tree::Node*& pIntegral, td::UINT4 eqIndex,
+                                                                td::BYTE odeMode)
 {
     SolverData<T>& d = *_s.pData;
     const Place line = placeOf(it);
@@ -82,7 +80,7 @@ template <typename T> td::INT4 RPNDerivParser<T>::buildODEExpression(const Itera
         return -1;
 
     td::BYTE kind = 0;
-    const typename Parser::RightSide rightSide(_s.parser);
+    const typename RPNParser<T>::RightSide rightSide(_s.parser);
     if (!_s.parser.compileTokens(it, headLength + 1, kind))
         return _s.lineError(msg::scWrongODEExp, line), -1;
     const td::UINT4 nIntegrals = Tree::countFunctionTokens(_s.parser.getFirstToken(), TokenCodes::INTEGRAL);
@@ -111,6 +109,6 @@ template <typename T> td::INT4 RPNDerivParser<T>::buildODEExpression(const Itera
     return state;
 }
 
-template class RPNDerivParser<double>;
-template class RPNDerivParser<std::complex<double>>;
+template class ODEReader<double>;
+template class ODEReader<std::complex<double>>;
 } // namespace sl

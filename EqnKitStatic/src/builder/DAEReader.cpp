@@ -1,14 +1,13 @@
-// The DAE entry: the integration method, the counts, and the ODEs and NL equations of a
-// DAE model turned into rows of one algebraic system per time step, each with its
-// symbolic Jacobian. Transfer functions are read and expanded in RPNDerivTF.cpp, the
-// generated symbols declared in RPNDerivDAESymbols.cpp.
+#include "DAEReader.h"
+
 #include <cstring>
 
 #include <matrix/Butcher.h>
 #include <sc/MessageKeys.h>
 
+#include "DAERows.h"
 #include "ETNodeKinds.h"
-#include "RPNDerivParser.h"
+#include "ODEReader.h"
 #include "TreeWalk.h"
 
 namespace sl
@@ -46,8 +45,7 @@ void collectRowVariables(const ETNode<T>* pRoot, const FnLimits<T>* pLimits, td:
 }
 } // namespace
 
-template <typename T>
-void RPNDerivParser<T>::initIntegrationMethod(const sc::TokenizedModel& model, sc::ModelLevel level)
+template <typename T> void DAEReader<T>::initIntegrationMethod(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
     const bool main = level == sc::ModelLevel::Main;
     const Iterator line = model.getGroup(main ? Group::Model : Group::SubModel, level);
@@ -69,66 +67,7 @@ void RPNDerivParser<T>::initIntegrationMethod(const sc::TokenizedModel& model, s
                          line.attrib(sc::AttribID::Method)->column, sc::ILog::Warning);
 }
 
-template <typename T> bool RPNDerivParser<T>::initDAE(const sc::Naming& naming, const sc::TokenizedModel& model,
-                                                      SolverData<T>& data, sc::ModelLevel level)
-{
-    bindEntry(data, &model, level);
-    data.dynamics = 2;
-    if (!checkGroups(model, level, ModelKind::DAE))
-        return false;
-    initIntegrationMethod(model, level);
-    const td::UINT4 nTF = model.getNumberOfExpressions(Group::TFs, level);
-    const td::UINT4 nODE = model.getNumberOfExpressions(Group::ODEs, level);
-    if (nTF == 0 && nODE == 0)
-        return _s.lineError(msg::scNoDAEorTFEqs, 0, 0);
-    const td::UINT4 nNL = model.getNumberOfExpressions(Group::NLEs, level);
-    const td::UINT4 nDeclaredVars = naming.getNumberOfVars(level);
-    if (nNL + nODE + nTF != nDeclaredVars)
-        return _s.lineError(msg::scDAEVarsNeqEqs, 0, 0);
-    // The statements are read before the declarations pass: their symbols resolve
-    // against the declared ones.
-    _s.parser.setNumberOfSymbols(nDeclaredVars, naming.getNumberOfParams(level));
-    data.pEarlyNaming = &naming;
-    data.earlyLevel = level;
-    const bool statesRead = buildTransferFunctions(model, level) && readODEStates(model, level);
-    data.pEarlyNaming = nullptr;
-    if (!statesRead)
-        return false;
-    if (!buildDeclarations(naming, model, level) || !initRndGensAndStats(naming, model, level))
-        return false;
-    // The loader gives a dynamic main model t and dT; a dynamic child is made only with both.
-    TD_ASSERT(data.results.indexOfTParam >= 0);
-    TD_ASSERT(data.results.indexOfDeltaTParam >= 0);
-    if (!checkDAECounts(nNL))
-        return false;
-    data.stores.equations.reserve(_s.nEquations);
-    data.stores.jacobian.reserve(5 * _s.nEquations);
-
-    td::UINT4 row = 0, nonZeros = 0;
-    data.currentSection = static_cast<td::BYTE>(ErrorSection::TFs);
-    for (std::size_t i = 0; i < _s.dae.tfs.size(); ++i)
-    {
-        if (!expandTransferFunction(_s.dae.tfs[i], row, nonZeros))
-            return false;
-    }
-    if (!expandODEs(model, level, row, nonZeros))
-        return false;
-
-    data.currentSection = static_cast<td::BYTE>(ErrorSection::NLEqs);
-    Iterator it = model.getGroup(Group::NLEs, level);
-    ++it;
-    for (td::UINT4 i = 0; i < nNL && !it.atEnd(); ++i, ++it)
-    {
-        const Place at = placeOf(it);
-        if (!buildSymbolicJacobian(it, row++, nonZeros, cNLEquation))
-            return _s.lineError(msg::csNLEsError, at);
-    }
-    TD_ASSERT(row == _s.nEquations);
-    data.keyLine = data.keyColumn = 0;
-    return buildProcSections(naming, model, level);
-}
-
-template <typename T> bool RPNDerivParser<T>::readODEStates(const sc::TokenizedModel& model, sc::ModelLevel level)
+template <typename T> bool DAEReader<T>::readODEStates(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
     SolverData<T>& d = *_s.pData;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
@@ -142,7 +81,7 @@ template <typename T> bool RPNDerivParser<T>::readODEStates(const sc::TokenizedM
     {
         td::UINT4 headLength = 0;
         bool isIntegral = false;
-        const td::INT4 state = checkODEFormat(it, headLength, isIntegral);
+        const td::INT4 state = ODEReader<T>(_s).checkODEFormat(it, headLength, isIntegral);
         // A second ODE for a state would leave another variable without an equation.
         if (state < 0 || odeLine[static_cast<td::UINT4>(state)].line != 0)
             return _s.lineError(msg::scODENotOK, it);
@@ -170,7 +109,7 @@ template <typename T> bool RPNDerivParser<T>::readODEStates(const sc::TokenizedM
     return true;
 }
 
-template <typename T> bool RPNDerivParser<T>::checkDAECounts(td::UINT4 nNL)
+template <typename T> bool DAEReader<T>::checkDAECounts(td::UINT4 nNL)
 {
     const td::UINT2 s = _s.getNumberOfStages();
     td::UINT4 n = static_cast<td::UINT4>(_s.dae.stateVars.size()) * (s + 1u) + nNL;
@@ -185,8 +124,8 @@ template <typename T> bool RPNDerivParser<T>::checkDAECounts(td::UINT4 nNL)
     return true;
 }
 
-template <typename T> bool RPNDerivParser<T>::expandODEs(const sc::TokenizedModel& model, sc::ModelLevel level,
-                                                         td::UINT4& row, td::UINT4& nonZeros)
+template <typename T> bool DAEReader<T>::expandODEs(const sc::TokenizedModel& model, sc::ModelLevel level,
+                                                    td::UINT4& row, td::UINT4& nonZeros)
 {
     SolverData<T>& d = *_s.pData;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
@@ -199,7 +138,7 @@ template <typename T> bool RPNDerivParser<T>::expandODEs(const sc::TokenizedMode
     {
         tree.reset(d.treeOption != 0);
         typename Tree::Node* pIntegral = nullptr;
-        const td::INT4 state = buildODEExpression(it, tree, pIntegral, i, 0);
+        const td::INT4 state = ODEReader<T>(_s).buildODEExpression(it, tree, pIntegral, i, 0);
         if (state < 0)
             return _s.lineError(msg::scDAEEqError, it);
         typename Tree::Node* rows[4] = {};
@@ -225,6 +164,6 @@ template <typename T> bool RPNDerivParser<T>::expandODEs(const sc::TokenizedMode
     return true;
 }
 
-template class RPNDerivParser<double>;
-template class RPNDerivParser<std::complex<double>>;
+template class DAEReader<double>;
+template class DAEReader<std::complex<double>>;
 } // namespace sl

@@ -1,9 +1,8 @@
-// Plot statements: each linePlot block of the main model's Plots group becomes a figure
-// definition of the figure evaluator that started the build, with its curves, marker
-// lines, bands, sampling condition and x value compiled over the evaluator's solver.
+#include "PlotReader.h"
+
 #include <sc/MessageKeys.h>
 
-#include "RPNDerivParser.h"
+#include "StatementReader.h"
 
 namespace sl
 {
@@ -82,7 +81,7 @@ struct ItemCounts
 };
 } // namespace
 
-template <typename T> bool RPNDerivParser<T>::initFigure(const sc::TokenizedModel& model, SolverData<T>& data)
+template <typename T> bool PlotReader<T>::initFigure(const sc::TokenizedModel& model, SolverData<T>& data)
 {
     TD_ASSERT(&data == _s.pData);
     TD_ASSERT(data.pSolver && data.pFigureEvaluator);
@@ -110,7 +109,7 @@ template <typename T> bool RPNDerivParser<T>::initFigure(const sc::TokenizedMode
 }
 
 template <typename T>
-bool RPNDerivParser<T>::buildPlots(const sc::TokenizedModel& model, Iterator& it, td::UINT2& legendCount)
+bool PlotReader<T>::buildPlots(const sc::TokenizedModel& model, Iterator& it, td::UINT2& legendCount)
 {
     legendCount = 0;
     const td::UINT4 headLine = it.line().line;
@@ -193,7 +192,7 @@ bool RPNDerivParser<T>::buildPlots(const sc::TokenizedModel& model, Iterator& it
 }
 
 template <typename T>
-bool RPNDerivParser<T>::buildPlotItems(const sc::TokenizedModel& model, Iterator line, FigureDefinition<T>& def)
+bool PlotReader<T>::buildPlotItems(const sc::TokenizedModel& model, Iterator line, FigureDefinition<T>& def)
 {
     SolverData<T>& d = *_s.pData;
     td::UINT2 legends = 0;
@@ -252,16 +251,16 @@ bool RPNDerivParser<T>::buildPlotItems(const sc::TokenizedModel& model, Iterator
     return true;
 }
 
-template <typename T> bool RPNDerivParser<T>::compilePlotItem(const Iterator& it, const sc::TokenizedModel& model,
-                                                              Evaluator<T>* out, const char* keyOnFailure)
+template <typename T> bool PlotReader<T>::compilePlotItem(const Iterator& it, const sc::TokenizedModel& model,
+                                                          Evaluator<T>* out, const char* keyOnFailure)
 {
     Iterator line = it;
-    if (buildStatements(line, model, out, sc::Group::Plots) != Failed)
+    if (StatementReader<T>(_s).buildStatements(line, model, out, sc::Group::Plots) != StatementResult::Failed)
         return true;
     return _s.lineError(keyOnFailure, it.line().line, firstColumn(it));
 }
 
-template <typename T> void RPNDerivParser<T>::readPlotItem(const Iterator& it, PlotItemStyle& style, td::BYTE range)
+template <typename T> void PlotReader<T>::readPlotItem(const Iterator& it, PlotItemStyle& style, td::BYTE range)
 {
     style.name = text(it, sc::AttribID::Name);
     double width = 0;
@@ -274,7 +273,7 @@ template <typename T> void RPNDerivParser<T>::readPlotItem(const Iterator& it, P
     readRange(it, range, style.min, style.max);
 }
 
-template <typename T> void RPNDerivParser<T>::readPlotBand(const Iterator& it, PlotBand& band, td::BYTE range)
+template <typename T> void PlotReader<T>::readPlotBand(const Iterator& it, PlotBand& band, td::BYTE range)
 {
     band.name = text(it, sc::AttribID::Name);
     it.getAttrib(sc::AttribID::Width, band.width);
@@ -284,6 +283,6 @@ template <typename T> void RPNDerivParser<T>::readPlotBand(const Iterator& it, P
     readRange(it, range, band.min, band.max);
 }
 
-template class RPNDerivParser<double>;
-template class RPNDerivParser<std::complex<double>>;
+template class PlotReader<double>;
+template class PlotReader<std::complex<double>>;
 } // namespace sl

@@ -1,10 +1,6 @@
-// The symbols a DAE model adds to its declared ones: per ODE state its stage variables
-// and its history parameter; per transfer function its states, each followed by its
-// stages, their history parameters and the division variable; and the variable records
-// that tie them together.
-#include <sc/MessageKeys.h>
+#include "DAESymbols.h"
 
-#include "RPNDerivParser.h"
+#include <sc/MessageKeys.h>
 
 namespace sl
 {
@@ -17,7 +13,7 @@ constexpr td::BYTE cTFState = 4;
 constexpr td::BYTE cTFAuxiliary = 2;
 } // namespace
 
-template <typename T> void RPNDerivParser<T>::countDAESymbols(td::UINT4& nVars, td::UINT4& nParams)
+template <typename T> void DAESymbols<T>::countDAESymbols(td::UINT4& nVars, td::UINT4& nParams)
 {
     SolverData<T>& d = *_s.pData;
     const td::UINT2 s = _s.getNumberOfStages();
@@ -35,8 +31,7 @@ template <typename T> void RPNDerivParser<T>::countDAESymbols(td::UINT4& nVars, 
     d.nTFVars = nTFVars;
 }
 
-template <typename T>
-bool RPNDerivParser<T>::addGeneratedSymbol(const td::String& name, td::UINT4 index, const Place& at)
+template <typename T> bool DAESymbols<T>::addGeneratedSymbol(const td::String& name, td::UINT4 index, const Place& at)
 {
     // Never two symbols of one name: the second would be unreachable by name.
     if (_s.parser.getSymbolIndex(name) >= 0)
@@ -45,7 +40,7 @@ bool RPNDerivParser<T>::addGeneratedSymbol(const td::String& name, td::UINT4 ind
     return true;
 }
 
-template <typename T> bool RPNDerivParser<T>::declareDAESymbols(td::UINT4 nDeclaredVars, td::UINT4 nDeclaredParams)
+template <typename T> bool DAESymbols<T>::declareDAESymbols(td::UINT4 nDeclaredVars, td::UINT4 nDeclaredParams)
 {
     SolverData<T>& d = *_s.pData;
     DAEVarRecords& records = d.stores.daeVarRecords;
@@ -117,6 +112,6 @@ template <typename T> bool RPNDerivParser<T>::declareDAESymbols(td::UINT4 nDecla
     return true;
 }
 
-template class RPNDerivParser<double>;
-template class RPNDerivParser<std::complex<double>>;
+template class DAESymbols<double>;
+template class DAESymbols<std::complex<double>>;
 } // namespace sl

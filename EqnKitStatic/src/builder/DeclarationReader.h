@@ -1,0 +1,47 @@
+// The text road's declarations pass: the variables and parameters of a model level become
+// the solver's symbols (names, values, kinds) followed by the ten solver-status symbols,
+// and the declarations' start values are set.
+#pragma once
+
+#include <complex>
+
+#include <sc/ModelEnums.h>
+#include <sc/Naming.h>
+#include <sc/TokenizedModel.h>
+#include <td/Types.h>
+
+#include "BuildState.h"
+
+namespace sl
+{
+template <typename T> class DeclarationReader
+{
+public:
+    explicit DeclarationReader(BuildState<T>& state) : _s(state) {}
+
+    // The declarations pass: symbols, their kinds and the solver-status symbols, then
+    // the start values. False after a key.
+    bool buildDeclarations(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level);
+    // The symbols alone (no start values).
+    bool declareSymbols(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level);
+    // Start values of Vars and Params; deferred expressions in the order their symbols
+    // need them.
+    bool setDeclaredValues(const sc::TokenizedModel& model, sc::ModelLevel level);
+
+private:
+    BuildState<T>& _s;
+};
+
+extern template class DeclarationReader<double>;
+extern template class DeclarationReader<std::complex<double>>;
+} // namespace sl
+
+namespace slDbl
+{
+using DeclarationReader = sl::DeclarationReader<double>;
+}
+
+namespace slCmplx
+{
+using DeclarationReader = sl::DeclarationReader<std::complex<double>>;
+}

@@ -1,0 +1,48 @@
+// Transfer-function statements y / u = f(s) of the text road's DAE models: read before the
+// declarations (symbols, orders and forms), then realised in state space and discretised
+// into rows.
+#pragma once
+
+#include <complex>
+
+#include <sc/ModelEnums.h>
+#include <sc/TokenizedModel.h>
+#include <td/Types.h>
+
+#include "BuildState.h"
+
+namespace sl
+{
+template <typename T> class TFReader
+{
+public:
+    using Iterator = sc::TokenizedModel::iterator;
+    using Tree = ExpressionTree<T>;
+
+    explicit TFReader(BuildState<T>& state) : _s(state) {}
+
+    // Reads every TFs statement: its symbols and the orders and forms of f(s).
+    bool buildTransferFunctions(const sc::TokenizedModel& model, sc::ModelLevel level);
+    // Realises a read transfer function whose states are declared and compiles its rows
+    // from row on: each state's discretised derivative, then the algebraic rows.
+    bool expandTransferFunction(const TFStatement& stmt, td::UINT4& row, td::UINT4& nonZeros);
+
+private:
+    bool readTransferFunction(const Iterator& it, TFStatement& out);
+
+    BuildState<T>& _s;
+};
+
+extern template class TFReader<double>;
+extern template class TFReader<std::complex<double>>;
+} // namespace sl
+
+namespace slDbl
+{
+using TFReader = sl::TFReader<double>;
+}
+
+namespace slCmplx
+{
+using TFReader = sl::TFReader<std::complex<double>>;
+}
