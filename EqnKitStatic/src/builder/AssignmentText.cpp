@@ -5,6 +5,7 @@
 #include <sc/MessageKeys.h>
 
 #include "BuildState.h"
+#include "SolverData.h"
 #include "XmlNodes.h"
 
 namespace sl

@@ -1,5 +1,7 @@
 #include "BuildState.h"
 
+#include "SolverData.h"
+
 namespace sl
 {
 template <typename T> BuildState<T>::BuildState(SymbolMap& names, ValueArray& values) : parser(names, values)

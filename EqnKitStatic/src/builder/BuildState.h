@@ -115,6 +115,15 @@ public:
     void setVarType(td::INT4 varID, td::BYTE varType);
     // Stages of the model's method: 2 for RK4, 3 for RK6, else 0.
     td::UINT2 getNumberOfStages() const;
+    // Complex build: whether variables get conjugate partners, in the parser and the
+    // stores.
+    void setConjugatePartners(bool on)
+    {
+        if constexpr (ValueTraits<T>::isComplex)
+            parser.setConjugatePartners(on);
+        if (pData)
+            pData->stores.settings.conjugatePartners = on ? 1 : 0;
+    }
     // The complex build names conjugate partners of the variables.
     bool hasPartners() const
     {

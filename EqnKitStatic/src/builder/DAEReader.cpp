@@ -8,7 +8,9 @@
 #include "DAERows.h"
 #include "ETNodeKinds.h"
 #include "ODEReader.h"
+#include "SolverData.h"
 #include "TreeWalk.h"
+#include "XmlNodes.h"
 
 namespace sl
 {

@@ -4,6 +4,8 @@
 
 #include "DAESymbols.h"
 #include "InitValueReader.h"
+#include "SolverData.h"
+#include "SolverStores.h"
 
 namespace sl
 {

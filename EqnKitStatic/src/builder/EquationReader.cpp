@@ -4,6 +4,7 @@
 
 #include "BuildClock.h"
 #include "JacobianBuilder.h"
+#include "SolverData.h"
 
 namespace sl
 {

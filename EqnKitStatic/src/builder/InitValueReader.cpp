@@ -7,6 +7,7 @@
 #include <td/StrKey.h>
 
 #include "CU.h"
+#include "SolverData.h"
 
 namespace sl
 {

@@ -4,6 +4,7 @@
 
 #include "BuildClock.h"
 #include "BuildState.h"
+#include "SolverData.h"
 
 namespace sl
 {

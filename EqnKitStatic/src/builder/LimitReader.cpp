@@ -5,8 +5,9 @@
 #include <sc/MessageKeys.h>
 
 #include "LimitGroups.h"
-
+#include "SolverData.h"
 #include "StatementReader.h"
+#include "XmlNodes.h"
 
 namespace sl
 {

@@ -2,6 +2,8 @@
 
 #include <sc/MessageKeys.h>
 
+#include "SolverData.h"
+
 namespace sl
 {
 namespace msg = sc::msg;

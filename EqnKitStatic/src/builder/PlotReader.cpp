@@ -2,7 +2,10 @@
 
 #include <sc/MessageKeys.h>
 
+#include "FigureDefinition.h"
+#include "SolverData.h"
 #include "StatementReader.h"
+#include "XmlNodes.h"
 
 namespace sl
 {

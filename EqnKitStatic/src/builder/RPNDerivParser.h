@@ -1,16 +1,14 @@
-// The model builder: turns the declarations, equations, statements, limits, generators
-// and statistics of a tokenized model into a solver's data, written through the build
-// context into the solver's stores. Made on the solver's stack for one load.
+// The model builder of one load: owns the expression parser and the state a build shares,
+// and hands each entry to the text builder (tokenized model) or the XML builder (document).
+// The passes are reader classes of their own; their public operations stay reachable here.
 #pragma once
 
 #include <complex>
-#include <vector>
 
 #include <cnt/FixNumSet.h>
 #include <cnt/List.h>
 #include <cnt/PushBackVector.h>
 #include <cnt/SafeFullVector.h>
-#include <mem/Manager.h>
 #include <sc/ModelEnums.h>
 #include <sc/Naming.h>
 #include <sc/TokenizedModel.h>
@@ -18,35 +16,19 @@
 #include <td/Types.h>
 #include <xml/Node.h>
 
-#include "AssignmentText.h"
+#include "BuildResults.h"
 #include "BuildState.h"
-#include "DAEReader.h"
 #include "DAERows.h"
-#include "DAESymbols.h"
-#include "DAEVarRecord.h"
-#include "DeclarationReader.h"
-#include "EquationReader.h"
-#include "ExpressionTree.h"
 #include "FigureDefinition.h"
-#include "GeneratorReader.h"
-#include "GroupCheck.h"
 #include "InitValueReader.h"
 #include "JacobianBuilder.h"
 #include "LimitGroups.h"
-#include "LimitReader.h"
-#include "ODEReader.h"
-#include "PlotReader.h"
-#include "RPNParser.h"
-#include "SectionReader.h"
 #include "SolverData.h"
 #include "SolverStores.h"
 #include "StatementReader.h"
 #include "StatisticsNames.h"
-#include "StatisticsReader.h"
-#include "TFReader.h"
-#include "TextBuilder.h"
-#include "TransferFunction.h"
 #include "XmlNodes.h"
+#include "XmlStartValues.h"
 
 namespace sl
 {
@@ -56,58 +38,53 @@ public:
     using Parser = RPNParser<T>;
     using Traits = ValueTraits<T>;
     using Tree = ExpressionTree<T>;
+    using Node = typename Tree::Node;
     using Iterator = sc::TokenizedModel::iterator;
     using ValueArray = typename Parser::ValueArray;
     using Groups = LimitGroups<T>;
+    using StatementResult = sl::StatementResult;
+    using enum StatementResult;
+    using DeferredValue = sl::DeferredValue;
+    using DeferredList = sl::DeferredList;
+    using XmlDeferredValue = sl::XmlDeferredValue;
+    using XmlDeferredList = sl::XmlDeferredList;
+    using TFStatement = sl::TFStatement;
+    using TFFailure = sl::TFFailure;
+    using ModelKind = sl::ModelKind;
 
     // Equation kinds: nonlinear equations, measurement equations, equality constraints.
     static constexpr char cNLEquation = sl::cNLEquation;
     static constexpr char cMeasurement = sl::cMeasurement;
     static constexpr char cConstraint = sl::cConstraint;
-
-    // What buildStatements compiled; callers treat every value but Failed and LoneRepeat alike.
-    using StatementResult = sl::StatementResult;
-    using enum StatementResult;
-
-    using DeferredValue = sl::DeferredValue;
-    using DeferredList = sl::DeferredList;
+    // The XML road's limits: nesting, name lengths, the item number of none.
+    static constexpr td::UINT4 cMaxXmlNesting = xmlnodes::cMaxXmlNesting;
+    static constexpr td::UINT4 cMaxXmlNameLength = xmlnodes::cMaxXmlNameLength;
+    static constexpr td::UINT4 cMaxODELeftSide = xmlnodes::cMaxODELeftSide;
+    static constexpr td::UINT4 cNoItem = xmlnodes::cNoItem;
 
     // Binds the solver's symbol store and symbol values; both outlive the builder.
-    RPNDerivParser(SymbolMap& names, ValueArray& values);
+    RPNDerivParser(SymbolMap& names, ValueArray& values) : _s(names, values) {}
     explicit RPNDerivParser(SolverStores<T>& stores) : RPNDerivParser(stores.symbols, stores.values) {}
     RPNDerivParser(const RPNDerivParser&) = delete;
     RPNDerivParser& operator=(const RPNDerivParser&) = delete;
 
+    // ---- build context and shared state ----
+
+    // True while the parser collects the variables of the expression it reads.
     bool collectsUsedVars() { return _s.collectsUsedVars(); }
     // Collects a variable of the expression being compiled; false outside the variables.
     bool markVariableUsed(td::UINT4 index) { return _s.markVariableUsed(index); }
-
-    // ---- build context ----
-
     // Binds the build context: the parser's pools into it, and the builder works on it.
     void bindSolverData(SolverData<T>& data) { _s.bind(data); }
     // What the solver takes from the build: the context's results with the builder's
     // counts.
     BuildResults results() const;
-    // The first steps of every tokenized entry: the context's used-variable sets, the
-    // model, and for a sub-model (which must have a parent) the parent's variable count.
-    void bindEntry(SolverData<T>& data, const sc::TokenizedModel* pModel, sc::ModelLevel level)
-    {
-        return TextBuilder<T>(_s).bindEntry(data, pModel, level);
-    }
     td::UINT4 getNumVariables() const { return _s.nVars(); }
-    td::INT4 getSymbolIndex(const char* name) const { return _s.parser.getSymbolIndex(name); }
-    bool hasConjugatePartners() const requires ValueTraits<T>::isComplex
-    {
-        if constexpr (Traits::isComplex)
-            return _s.parser.hasConjugatePartners();
-        else
-            return false;
-    }
     td::UINT4 getNumParameters() const { return _s.nParams(); }
     td::UINT4 getNumEquations() const { return _s.nEquations; }
     bool declarationsDone() const { return _s.declarationsDone != 0; }
     const cnt::FixNumSet& getUsedVars() const { return _s.usedVars; }
+    td::INT4 getSymbolIndex(const char* name) const { return _s.parser.getSymbolIndex(name); }
     // Blocks the pool of conditional trees has made (each equation gives its trees back).
     td::UINT4 getTreePoolBlocks() const { return _s.treePool.blockCount(); }
     // The variable type of a symbol's kind record: a state type (3, 4) or another one.
@@ -123,443 +100,127 @@ public:
         return sl::allocLimitGroup(groups, pool, groupIndex, n, enabled);
     }
     // Complex build: whether variables get conjugate partners, in the parser and the stores.
-    void setConjugatePartners(bool on) requires ValueTraits<T>::isComplex
-    {
-        // Explicit instantiations of the real build may instantiate this body too.
-        if constexpr (Traits::isComplex)
-            _s.parser.setConjugatePartners(on);
-        if (_s.pData)
-            _s.pData->stores.settings.conjugatePartners = on ? 1 : 0;
-    }
+    void setConjugatePartners(bool on) requires ValueTraits<T>::isComplex { _s.setConjugatePartners(on); }
+    bool hasConjugatePartners() const requires ValueTraits<T>::isComplex { return _s.hasPartners(); }
     // Gives the token and tree pools back; nothing of the trees made so far is used again.
     void releaseTrees() { _s.releaseTrees(); }
     // The ReservedID of the line's first token; -1 for another token or an empty line.
     static int reservedWord(const Iterator& it) { return sl::reservedWord(it); }
 
-    // ---- the tokenized road ----
+    // ---- the text road (TextBuilder and its readers) ----
 
-    using ModelKind = sl::ModelKind;
-    // The equation groups of the level fit the model's type and the kind the solver
-    // reads; false after a key (and an error-log entry) at the header of the first group
-    // in the text that does not.
-    bool checkGroups(const sc::TokenizedModel& model, sc::ModelLevel level, ModelKind solverKind)
-    {
-        return GroupCheck<T>(_s).checkGroups(model, level, solverKind);
-    }
-
-    // The entries of the solver kinds, each after bindSolverData: declarations,
-    // generators and statistics, the equations of the kind, then the section pass.
-    // False after a key.
-    bool initNR(const sc::Naming& naming, const sc::TokenizedModel& model, SolverData<T>& data, sc::ModelLevel level)
-    {
-        return TextBuilder<T>(_s).initNR(naming, model, data, level);
-    }
-    bool initWLS(const sc::Naming& naming, const sc::TokenizedModel& model, SolverData<T>& data, sc::ModelLevel level)
-    {
-        return TextBuilder<T>(_s).initWLS(naming, model, data, level);
-    }
-    // The ODE list of the context, when the solver gives one, maps each ODE to its state.
-    bool initODE(const sc::Naming& naming, const sc::TokenizedModel& model, SolverData<T>& data, sc::ModelLevel level)
-    {
-        return TextBuilder<T>(_s).initODE(naming, model, data, level);
-    }
-    // The statement sections, the limits, the repeats and, for a main model, its sub-model.
-    bool buildProcSections(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level)
-    {
-        return SectionReader<T>(_s).buildProcSections(naming, model, level);
-    }
-    // Section index 0 ReInit, 1 PreProc, 2 IterPostP, 3 BasePostP, 4 PostProc, 6 Repeats
-    // into the context's section list of that index.
-    bool buildSection(const sc::TokenizedModel& model, td::BYTE index, sc::ModelLevel level)
-    {
-        return SectionReader<T>(_s).buildSection(model, index, level);
-    }
-    // The main model's child from its SubModel line; true when the model has none.
-    bool createSubModels(const sc::Naming& naming, const sc::TokenizedModel& model)
-    {
-        return SectionReader<T>(_s).createSubModels(naming, model);
-    }
-
-    // ---- ODE statements ----
-
-    // The state an ODE statement defines, x' = f (headLength 2) or x = ... int(f) ...
-    // (headLength 1, isIntegral); -1 after a key.
-    td::INT4 checkODEFormat(const Iterator& it, td::UINT4& headLength, bool& isIntegral)
-    {
-        return ODEReader<T>(_s).checkODEFormat(it, headLength, isIntegral);
-    }
-    // Calls of int in the statement's tokens; the column of the first in pFirstColumn.
-    static td::UINT4 countIntegrals(const Iterator& it, td::UINT2* pFirstColumn = nullptr)
-    {
-        return ODEReader<T>::countIntegrals(it, pFirstColumn);
-    }
-    // Builds f of an ODE statement into tree (integral form: pIntegral is the int node,
-    // which odeMode 1 takes out so that the tree is the derivative); ODE mode writes the
-    // state into entry eqIndex of the context's ODE list. The state, or -1 after a key.
-    td::INT4 buildODEExpression(const Iterator& it, Tree& tree, typename Tree::Node*& pIntegral, td::UINT4 eqIndex,
-                                td::BYTE odeMode)
-    {
-        return ODEReader<T>(_s).buildODEExpression(it, tree, pIntegral, eqIndex, odeMode);
-    }
-
-    // ---- DAE models ----
-
-    using TFStatement = sl::TFStatement;
-
-    // ODEs, transfer functions and NL equations discretised with the model's method
-    // into one algebraic system over history parameters and stage variables. Rows:
-    // transfer-function equations, ODE equations, NL equations. False after a key.
-    bool initDAE(const sc::Naming& naming, const sc::TokenizedModel& model, SolverData<T>& data, sc::ModelLevel level)
-    {
-        return TextBuilder<T>(_s).initDAE(naming, model, data, level);
-    }
-    // The method attribute of the model line of the level; an unknown word warns and
-    // keeps the method.
-    void initIntegrationMethod(const sc::TokenizedModel& model, sc::ModelLevel level)
-    {
-        return DAEReader<T>(_s).initIntegrationMethod(model, level);
-    }
-    // Reads every TFs statement: its symbols and the orders and forms of f(s).
-    bool buildTransferFunctions(const sc::TokenizedModel& model, sc::ModelLevel level)
-    {
-        return TFReader<T>(_s).buildTransferFunctions(model, level);
-    }
-    // Replaces tree (f of the ODE of variable, or its integral form) by its Euler or
-    // trapezoidal residual; false after an error entry for equation eqNo.
-    bool mapDAEVarHistory(Tree& tree, typename Tree::Node* pIntegral, td::UINT4 variable, td::UINT4 eqNo)
-    {
-        return DAERows<T>(_s).mapDAEVarHistory(tree, pIntegral, variable, eqNo);
-    }
-    // Stages of the method: 2 for RK4, 3 for RK6, else 0.
-    td::UINT2 getNumberOfStages() const { return _s.getNumberOfStages(); }
-    // The ODE states, sorted; the transfer functions in statement order.
-    const cnt::SafeFullVector<td::INT4>& getStateVariables() const { return _s.dae.stateVars; }
-    const cnt::SafeFullVector<TFStatement>& getTransferFunctions() const { return _s.dae.tfs; }
-    // Realises a read transfer function whose states are declared and compiles its rows
-    // from row on: each state's discretised derivative, then the algebraic rows.
-    bool expandTransferFunction(const TFStatement& stmt, td::UINT4& row, td::UINT4& nonZeros)
-    {
-        return TFReader<T>(_s).expandTransferFunction(stmt, row, nonZeros);
-    }
-    using TFFailure = sl::TFFailure;
-
-    // ---- declarations ----
-
-    // The declarations pass: symbols, their kinds and the solver-status symbols, then
-    // the start values. False after a key.
-    bool buildDeclarations(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level)
-    {
-        return DeclarationReader<T>(_s).buildDeclarations(naming, model, level);
-    }
-    // The symbols alone (no start values).
-    bool declareSymbols(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level)
-    {
-        return DeclarationReader<T>(_s).declareSymbols(naming, model, level);
-    }
-    // Start values of Vars and Params; deferred expressions in the order their symbols
-    // need them.
-    bool setDeclaredValues(const sc::TokenizedModel& model, sc::ModelLevel level)
-    {
-        return DeclarationReader<T>(_s).setDeclaredValues(model, level);
-    }
-
-    // ---- start values ----
-
-    // One pass over a Vars (label Var) or Params (label Param) group from its own line:
-    // types, output marks and literal or constant values; expressions over symbols go
-    // to the deferred list.
-    bool setDeclarationValues(Iterator group, DeferredList& deferred, sc::UserLabel label)
-    {
-        return InitValueReader<T>(_s).setDeclarationValues(group, deferred, label);
-    }
-    // Compiles the line's tokens from firstToken and evaluates them once.
-    bool makeInitialValue(T& out, const Iterator& it, td::UINT4 firstToken)
-    {
-        return InitValueReader<T>(_s).makeInitialValue(out, it, firstToken);
-    }
-    // Evaluates the deferred values of both groups, each after the deferred values it reads.
-    bool setInitialValues(const DeferredList& params, const DeferredList& vars)
-    {
-        return InitValueReader<T>(_s).setInitialValues(params, vars);
-    }
-
-    // ---- equations ----
-
-    // Compiles the equation at it (an if or a switch leaves it on its end line) into
-    // the residual list of its kind and adds its Jacobian entries to row eqIndex.
-    bool buildSymbolicJacobian(Iterator& it, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind)
-    {
-        return EquationReader<T>(_s).buildSymbolicJacobian(it, eqIndex, nonZeroCount, kind);
-    }
-    bool buildIfExpression(Iterator& it, Tree& tree, sc::Group group)
-    {
-        return EquationReader<T>(_s).buildIfExpression(it, tree, group);
-    }
-    bool buildSwitch(Iterator& it, Tree& tree, sc::Group group)
-    {
-        return EquationReader<T>(_s).buildSwitch(it, tree, group);
-    }
-    // Compiles tree as equation eqIndex of its kind with its derivatives by every
-    // variable collected for it.
-    bool makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind)
-    {
-        return JacobianBuilder<T>(_s).make(tree, eqIndex, nonZeroCount, kind);
-    }
-
-    // ---- statements ----
-
-    // Compiles the statement at it, with everything nested in it, into out; it is left
-    // on the statement's last line.
-    StatementResult buildStatements(Iterator& it, const sc::TokenizedModel& model, Evaluator<T>* out, sc::Group group)
-    {
-        return StatementReader<T>(_s).buildStatements(it, model, out, group);
-    }
-    // A symbol by name; "base." names one of the parent model (isParent 1). -1 when absent.
-    td::INT4 findSymbol(const char* name, td::BYTE& isParent)
-    {
-        return AssignmentText<T>(_s).findSymbol(name, isParent);
-    }
-    // The complex form: a ".real" or ".imag" suffix selects part 1 or 2 (0 the whole value).
-    td::INT4 findSymbol(const char* name, td::BYTE& isParent, td::BYTE& part) requires ValueTraits<T>::isComplex
-    {
-        if constexpr (Traits::isComplex)
-            return AssignmentText<T>(_s).findSymbol(name, isParent, part);
-        else
-            return -1;
-    }
-    // Splits an assignment text "name op= expression" or "name << expression" in place:
-    // the trimmed name, or null after an error entry for item itemNumber.
-    // A target written name.real or name.imag: part 1 or 2; false after a key.
-    bool checkComplexAssignmentPart(const Iterator& it, td::BYTE& part) requires ValueTraits<T>::isComplex
-    {
-        if constexpr (Traits::isComplex)
-            return StatementReader<T>(_s).checkComplexAssignmentPart(it, part);
-        else
-            return false;
-    }
-    char* splitAssignment(td::UINT4 itemNumber, char* fx, td::UINT4& exprStart, char& op)
-    {
-        return AssignmentText<T>(_s).splitAssignment(itemNumber, fx, exprStart, op);
-    }
-
-    // ---- limits ----
-
-    // Code of a signal word; 6 for none or any other text.
+    void bindEntry(SolverData<T>& data, const sc::TokenizedModel* pModel, sc::ModelLevel level);
+    bool checkGroups(const sc::TokenizedModel& model, sc::ModelLevel level, ModelKind solverKind);
+    bool initNR(const sc::Naming& naming, const sc::TokenizedModel& model, SolverData<T>& data, sc::ModelLevel level);
+    bool initWLS(const sc::Naming& naming, const sc::TokenizedModel& model, SolverData<T>& data, sc::ModelLevel level);
+    bool initODE(const sc::Naming& naming, const sc::TokenizedModel& model, SolverData<T>& data, sc::ModelLevel level);
+    bool initDAE(const sc::Naming& naming, const sc::TokenizedModel& model, SolverData<T>& data, sc::ModelLevel level);
+    bool initRndGensAndStats(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level);
+    // The section pass (SectionReader).
+    bool buildProcSections(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level);
+    bool buildSection(const sc::TokenizedModel& model, td::BYTE index, sc::ModelLevel level);
+    bool createSubModels(const sc::Naming& naming, const sc::TokenizedModel& model);
+    // Declarations and start values (DeclarationReader, InitValueReader).
+    bool buildDeclarations(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level);
+    bool declareSymbols(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level);
+    bool setDeclaredValues(const sc::TokenizedModel& model, sc::ModelLevel level);
+    bool setDeclarationValues(Iterator group, DeferredList& deferred, sc::UserLabel label);
+    bool makeInitialValue(T& out, const Iterator& it, td::UINT4 firstToken);
+    bool setInitialValues(const DeferredList& params, const DeferredList& vars);
+    // Equations and their Jacobian (EquationReader, JacobianBuilder).
+    bool buildSymbolicJacobian(Iterator& it, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind);
+    bool buildIfExpression(Iterator& it, Tree& tree, sc::Group group);
+    bool buildSwitch(Iterator& it, Tree& tree, sc::Group group);
+    bool makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind);
+    // Statements and their targets (StatementReader, AssignmentText).
+    StatementResult buildStatements(Iterator& it, const sc::TokenizedModel& model, Evaluator<T>* out, sc::Group group);
+    bool checkComplexAssignmentPart(const Iterator& it, td::BYTE& part) requires ValueTraits<T>::isComplex;
+    td::INT4 findSymbol(const char* name, td::BYTE& isParent);
+    td::INT4 findSymbol(const char* name, td::BYTE& isParent, td::BYTE& part) requires ValueTraits<T>::isComplex;
+    char* splitAssignment(td::UINT4 itemNumber, char* fx, td::UINT4& exprStart, char& op);
+    // Limits, generators and statistics (LimitReader, GeneratorReader, StatisticsReader).
     static td::BYTE getSignalCode(const char* text) { return sl::getSignalCode(text); }
-    bool buildLimits(const sc::TokenizedModel& model, sc::ModelLevel level)
-    {
-        return LimitReader<T>(_s).buildLimits(model, level);
-    }
-
-    // ---- random generators and statistics ----
-
-    bool initRndGensAndStats(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level)
-    {
-        return TextBuilder<T>(_s).initRndGensAndStats(naming, model, level);
-    }
-    bool buildDistributions(const sc::TokenizedModel& model, sc::ModelLevel level)
-    {
-        return GeneratorReader<T>(_s).buildDistributions(model, level);
-    }
-    bool buildStatsNames(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level)
-    {
-        return StatisticsReader<T>(_s).buildStatsNames(naming, model, level);
-    }
-    // Record i takes the name unless one of the records before it has it.
+    bool buildLimits(const sc::TokenizedModel& model, sc::ModelLevel level);
+    bool buildDistributions(const sc::TokenizedModel& model, sc::ModelLevel level);
+    bool buildStatsNames(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level);
     static bool setStatsName(StatisticsStore<T>& store, td::UINT4 i, const td::String& name)
     {
         return sl::setStatsName(store, i, name);
     }
-    // Compiles "s << e1 << e2 ..." into out as a feed of statistic s; its index, or -1.
-    td::INT4 buildStatsAssignment(const Iterator& it, Evaluator<T>* out)
-    {
-        return StatisticsReader<T>(_s).buildStatsAssignment(it, out);
-    }
+    td::INT4 buildStatsAssignment(const Iterator& it, Evaluator<T>* out);
+    // ODE statements, DAE models and transfer functions (ODEReader, DAEReader, TFReader,
+    // DAERows).
+    td::INT4 checkODEFormat(const Iterator& it, td::UINT4& headLength, bool& isIntegral);
+    static td::UINT4 countIntegrals(const Iterator& it, td::UINT2* pFirstColumn = nullptr);
+    td::INT4 buildODEExpression(const Iterator& it, Tree& tree, Node*& pIntegral, td::UINT4 eqIndex, td::BYTE odeMode);
+    void initIntegrationMethod(const sc::TokenizedModel& model, sc::ModelLevel level);
+    bool buildTransferFunctions(const sc::TokenizedModel& model, sc::ModelLevel level);
+    bool expandTransferFunction(const TFStatement& stmt, td::UINT4& row, td::UINT4& nonZeros);
+    bool mapDAEVarHistory(Tree& tree, Node* pIntegral, td::UINT4 variable, td::UINT4 eqNo);
+    td::UINT2 getNumberOfStages() const { return _s.getNumberOfStages(); }
+    // The ODE states, sorted; the transfer functions in statement order.
+    const cnt::SafeFullVector<td::INT4>& getStateVariables() const { return _s.dae.stateVars; }
+    const cnt::SafeFullVector<TFStatement>& getTransferFunctions() const { return _s.dae.tfs; }
+    // Plot statements (PlotReader).
+    bool initFigure(const sc::TokenizedModel& model, SolverData<T>& data);
+    bool buildPlots(const sc::TokenizedModel& model, Iterator& it, td::UINT2& legendCount);
+    static void readPlotItem(const Iterator& it, PlotItemStyle& style, td::BYTE range);
+    static void readPlotBand(const Iterator& it, PlotBand& band, td::BYTE range);
 
-    // ---- the XML road: every failure is an entry of the error log (no keys) ----
+    // ---- the XML road (XmlBuilder and its readers): failures are error-log entries ----
 
-    static constexpr td::UINT4 cMaxXmlNesting = xmlnodes::cMaxXmlNesting;
-    static constexpr td::UINT4 cMaxXmlNameLength = xmlnodes::cMaxXmlNameLength;
-    static constexpr td::UINT4 cMaxODELeftSide = xmlnodes::cMaxODELeftSide;
-    static constexpr td::UINT4 cNoItem = xmlnodes::cNoItem;
-
-    // The entries of the solver kinds: the document (a file path or the text itself, by
-    // the context's input kind) parsed and read by the reader of the kind.
     bool loadNRFromXML(const td::String& source, SolverData<T>& data);
     bool loadODEFromXML(const td::String& source, SolverData<T>& data);
     bool loadWLSFromXML(const td::String& source, SolverData<T>& data);
     bool loadDAEFromXML(const td::String& source, SolverData<T>& data);
-    // The used-variable sets of an XML build; its keys are silenced.
     void bindXmlEntry(SolverData<T>& data);
-    // The root's type (exactly tag), domain, desc and eps.
     bool checkModelHeader(const xml::Node& root, const char* tag);
-    // Every section of the root is one the kind reads; false after an entry naming the
-    // first that is not.
     bool checkXmlSections(const xml::Node& root, ModelKind kind);
-    // The readers of the kinds; loadNRModel also reads an Init child's element.
     bool loadNRModel(const xml::Node& root);
     bool loadODEModel(const xml::Node& root);
     bool loadWLSModel(const xml::Node& root);
-    // TF rows, then each ODE's discretised rows, then the NL equations (Euler,
-    // trapezoidal or the stage expansion of the root's method).
     bool loadDAEModel(const xml::Node& root);
-
-    // Declarations: the Vars and Params sections into symbols, kinds and start values.
+    // Declarations and start values (XmlDeclarationReader, XmlStartValues, XmlTexts).
     bool loadVarsAndParams(const xml::Node& vars, const xml::Node& params);
-    // One decimal number at text ([+-] digits [. digits] [e [+-] digits], blanks before);
-    // text is left just after it.
     static bool parseNumber(double& out, const char*& text);
-    // A whole text as one number, blanks around it allowed.
     static bool parseWholeNumber(double& out, const char* text);
-    // A start value given as an expression over symbols, evaluated after the declarations.
-    struct XmlDeferredValue
-    {
-        td::String text;
-        td::UINT4 symbol = 0;
-    };
-    using XmlDeferredList = cnt::PushBackVector<XmlDeferredValue>;
-    // Its value when the text reads no symbol; else deferred for symbol (out stays 0).
-    bool makeInitialValueExpression(td::UINT4 symbol, const char* text, XmlDeferredList& list, T& out);
-    // Complex constants a, bi, a+bi, a -bi, bi+a (strict: nothing but blanks after them).
     static bool parseComplexNumber(std::complex<double>& out, const char* text, bool strict);
-
-    // Equations: an Eq of fx (residual form) or cond with Then/Else branches.
+    bool makeInitialValueExpression(td::UINT4 symbol, const char* text, XmlDeferredList& list, T& out);
+    // Equations and expressions (XmlEquationReader, XmlExpressions).
     bool loadEquation(const xml::Node& eq, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind);
-    // Fills tree (made if-then-else) from a node with cond; depth counts from 1.
     bool loadCondEquation(const xml::Node& condNode, bool elseRequired, Tree& tree, bool assignmentMode,
                           td::UINT4 depth = 1);
-    // Equation text as its residual, or a condition as it is, into tree.
     bool makeEquation(const char* text, Tree& tree, bool isCondition);
     bool makeEqPartExpression(const char* text, Tree& tree);
-    // An expression compiled into a new pool record, or into the given one.
     Evaluator<T>* makeCondExpression(const char* text);
     bool makeEqExpression(Evaluator<T>* pEvaluator, const char* text);
-
-    // ODE equations: the state of x' = f or x = ... int(f) ..., f into tree; -1 after an
-    // entry. recordState (the ODE solver) writes the ODE list and reduces k*int(f) to k*f;
-    // otherwise pIntegral is the int node.
-    td::INT4 checkODETerm(const xml::Node& eq, Tree& tree, typename Tree::Node*& pIntegral, td::UINT4 eqIndex,
-                          bool recordState);
-    // The fx of an ODE split at its first '=': the state's name and the form; false after
-    // an entry.
+    // ODEs, DAE symbols and transfer functions (XmlODEReader, XmlDAESymbols, XmlTFReader).
+    td::INT4 checkODETerm(const xml::Node& eq, Tree& tree, Node*& pIntegral, td::UINT4 eqIndex, bool recordState);
     bool splitODEEquation(const xml::Node& eq, const char*& fx, td::String& name, td::UINT4& equationSign,
                           bool& integralForm);
-    // The right side of the ODE of a declared variable (its index in state); null after
-    // an entry.
     const char* checkODEEquation(const xml::Node& eq, const char*& fx, td::String& name, td::INT4& state,
                                  bool& integralForm);
-    // The method attribute of the root; other words leave the method.
     void loadIntegrationMethod(const xml::Node& root);
-    // The Eq elements y/u = f(s) of a TFs section: texts, orders and forms per record.
     bool loadTF(const xml::Node& tfs);
-    // The n stage variables name#k1 ... name#kn as the next variables; values are pushed
-    // when pushValues is set. False after an entry when a name is taken.
     bool addIndexedSymbol(const td::String& name, td::UINT4 variable, td::UINT2 n, bool pushValues);
-    // The states of transfer function i, each followed by its stage variables, and its
-    // division variable as the next variables; false after an entry.
     bool expandVarHistoryTF(td::UINT4 i);
-    // Zero start values for the variables expandVarHistoryTF gave function i.
     void setupTFStates(td::UINT4 i);
-
-    // Processing sections: assignments, statistics feeds and conditional assignments into
-    // the solver's PreProc and PostProc lists.
+    // Processing sections, limits, child models, generators and statistics
+    // (XmlAssignmentReader, XmlLimitReader, XmlChildModels, XmlGeneratorReader,
+    // XmlStatisticsReader).
     bool loadPreProc(const xml::Node& root);
     bool loadPostProc(const xml::Node& root);
     bool loadAssignment(const xml::Node& firstEq, bool isPostProc);
-    // The parts of "e1 << e2 ..." for statistic statsName into n records from pRun; the
-    // statistic's index, or -1 after an entry.
     td::INT4 makeStatsAssignmentPart(const char* statsName, const char* text, Evaluator<T>*& pRun, td::UINT4& n);
-    // The comma-separated pieces of text strictly between two positions, each cut before
-    // an '=' and trimmed.
     static void addNameList(const char* text, td::UINT4 openPos, td::UINT4 closePos,
                             cnt::PushBackVector<td::String>& names);
-
-    // Limits: groups of assignments and conditional assignments with signals.
     bool loadLimits(const xml::Node& root);
     bool loadLimitEquation(const xml::Node& node, Evaluator<T>* pRecord, td::UINT4 depth = 1);
-
-    // Child models of an Init section, each built as an NR model by a solver of its type.
     bool loadInitModels(const xml::Node& root);
-    // Random generators and statistics names.
     bool loadRndGens(const xml::Node& root);
     bool loadStats(const xml::Node& root);
 
-    // ---- plot statements ----
-
-    // The definitions of the main model's plot statements, appended to the list of the
-    // figure evaluator that the context carries; the context is bound to the evaluator's
-    // solver, whose counts the builder takes. False at the first statement that fails
-    // (the definitions before it stay).
-    bool initFigure(const sc::TokenizedModel& model, SolverData<T>& data)
-    {
-        return PlotReader<T>(_s).initFigure(model, data);
-    }
-    // One plot block at it, which is left on the block's end line (or where it stopped):
-    // at most one definition, its legend count in legendCount. False after a key.
-    bool buildPlots(const sc::TokenizedModel& model, Iterator& it, td::UINT2& legendCount)
-    {
-        return PlotReader<T>(_s).buildPlots(model, it, legendCount);
-    }
-    // The style of a curve or marker line; range 1 reads minX and maxX into min and max,
-    // range 2 minY and maxY, range 0 neither.
-    static void readPlotItem(const Iterator& it, PlotItemStyle& style, td::BYTE range)
-    {
-        PlotReader<T>::readPlotItem(it, style, range);
-    }
-    static void readPlotBand(const Iterator& it, PlotBand& band, td::BYTE range)
-    {
-        PlotReader<T>::readPlotBand(it, band, range);
-    }
-
 private:
-    // XML road
-    // A Param element: its name and, for a group base{a, b}, the symbols base.a, base.b.
-    struct XmlParam;
-    // Registers name as the next symbol, without a conjugate partner.
-    void addPlainName(const td::String& name);
-    // The same for a generated name; false after an entry when it is a symbol already.
-    bool addGeneratedName(const td::String& name);
-    // The ten solver-status symbols after the variables and parameters.
-    void addStatusSymbols();
-    // A declared name (item number item of its section, cNoItem for none) that the
-    // language reads otherwise: a reserved word, and for a name that expressions read (a
-    // symbol or a generator) also a function, constant, truth or logical word. False after
-    // an entry naming it.
-    bool checkXmlName(const char* name, td::UINT4 item, bool inExpressions) const;
-    bool readVarNames(const xml::Node& vars, bool dynamic);
-    bool readParamNames(std::vector<XmlParam>& decl, td::UINT4 parentParams);
-    bool readStartValue(const xml::Node& element, td::UINT4 symbol, XmlDeferredList& deferred, T& value);
-    // The deferred start values, each after those it reads.
-    bool evaluateDeferred(const XmlDeferredList& deferred);
-    double measurementWeight(const xml::Node& eq) const;
-    // text parsed into tree; the entries name shown.
-    bool parseInto(const char* text, Tree& tree, const char* syntaxText, const char* treeText);
-    bool parseInto(const char* text, const char* shown, Tree& tree, const char* syntaxText, const char* treeText);
-    bool loadBranch(const xml::Node& branch, bool isThen, bool elseRequired, bool assignmentMode, td::UINT4 depth,
-                    Tree*& pOut);
-    bool loadLimitBranch(const xml::Node& branch, const char* cond, bool isThen, Evaluator<T>*& pFirst, td::UINT4& n,
-                         td::UINT4 depth);
-    bool loadLimitAssignment(const xml::Node& node, Evaluator<T>* pRecord);
-    bool loadAssignmentEq(const xml::Node& eq, td::UINT4 i, EvaluatorVect<T>& list);
-    // DAE documents: the symbols the states and transfer functions add to the declared
-    // ones; false after an entry when there are no states.
-    bool countXmlDAESymbols(td::UINT4& nVars, td::UINT4& nParams);
-    // The state names of the ODEs (stage methods, before the declarations), sorted.
-    bool readXmlStateNames(const xml::Node& odeqs, td::UINT4 nODE);
-    // Euler and trapezoidal: each ODE's state typed; a second ODE of a state refused.
-    bool markXmlStates(const xml::Node& odeqs, td::UINT4 nODE);
-    // The history parameter of every state, after all other parameters.
-    bool addXmlHistoryParams();
-    bool checkXmlDAECounts(td::UINT4 nNL);
-    // Transfer function i realised and discretised into rows from row on.
-    bool expandXmlTF(td::UINT4 i, td::UINT4& row, td::UINT4& nonZeros);
-    bool expandXmlODEs(const xml::Node& odeqs, td::UINT4 nODE, td::UINT4& row, td::UINT4& nonZeros);
-    // base, suffix and k > 0, cut to 47 characters.
-    static td::String generatedName(const td::String& base, const char* suffix, int k = 0);
-    bool isXmlStateName(const td::String& name) const;
-    // Every state name of the ODEs names a declared variable; false after an entry.
-    bool checkXmlStateNames();
-
     // The parser, the build context and all a build shares between its passes.
     BuildState<T> _s;
 };
@@ -571,10 +232,6 @@ private:
 template <typename T> void bindSolverData(SolverData<T>& data, RPNDerivParser<T>& builder,
                                           const sc::TokenizedModel* pModel, sc::ModelLevel level);
 
-// Each phase file (RPNDerivParser.cpp, RPNDerivDeclarations.cpp, RPNDerivInitValues.cpp,
-// RPNDerivEquations.cpp, RPNDerivStatements.cpp, RPNDerivLimits.cpp, RPNDerivGenerators.cpp,
-// RPNDerivStatistics.cpp, RPNDerivPlots.cpp) instantiates the whole class for the members
-// it defines.
 extern template class RPNDerivParser<double>;
 extern template class RPNDerivParser<std::complex<double>>;
 extern template void bindSolverData(SolverData<double>&, RPNDerivParser<double>&, const sc::TokenizedModel*,

@@ -3,6 +3,7 @@
 #include <sc/MessageKeys.h>
 
 #include "LimitReader.h"
+#include "SolverData.h"
 #include "StatementReader.h"
 
 namespace sl

@@ -1,10 +1,11 @@
 #include "StatementReader.h"
-#include "LimitGroups.h"
 
 #include <cstring>
 
 #include <sc/MessageKeys.h>
 
+#include "LimitGroups.h"
+#include "SolverData.h"
 #include "StatisticsReader.h"
 #include "XmlNodes.h"
 

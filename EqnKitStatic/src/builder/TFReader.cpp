@@ -5,6 +5,7 @@
 #include <sc/MessageKeys.h>
 
 #include "DAERows.h"
+#include "SolverData.h"
 
 namespace sl
 {

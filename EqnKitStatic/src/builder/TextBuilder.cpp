@@ -13,8 +13,10 @@
 #include "JacobianBuilder.h"
 #include "ODEReader.h"
 #include "SectionReader.h"
+#include "SolverData.h"
 #include "StatisticsReader.h"
 #include "TFReader.h"
+#include "XmlNodes.h"
 
 namespace sl
 {

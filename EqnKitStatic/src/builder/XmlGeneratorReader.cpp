@@ -1,14 +1,16 @@
-// The XML road's model-wide sections: the child models of an Init section, the random
-// generators of RndGens (parameters checked as on the text road) and the names of Stats.
+#include "XmlGeneratorReader.h"
+
 #include <climits>
 #include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "RPNDerivParser.h"
 #include "RndGen.h"
+#include "SolverData.h"
+#include "XmlNames.h"
 #include "XmlNodes.h"
+#include "XmlTexts.h"
 
 namespace sl
 {
@@ -36,7 +38,7 @@ private:
             _d.addError(missing, _name);
             return false;
         }
-        if (!RPNDerivParser<T>::parseWholeNumber(v, text) || !std::isfinite(v))
+        if (!xmlnodes::parseWholeNumber(v, text) || !std::isfinite(v))
             return invalid(attribName);
         return true;
     }
@@ -50,7 +52,7 @@ private:
         const char* text = attrib(_gen, attribName);
         if (!text)
             return true;
-        return (RPNDerivParser<T>::parseWholeNumber(v, text) && std::isfinite(v)) || invalid(attribName);
+        return (xmlnodes::parseWholeNumber(v, text) && std::isfinite(v)) || invalid(attribName);
     }
     bool invalid(const char* attribName)
     {
@@ -146,7 +148,7 @@ template <typename T> rnd::Gen* RndGenReader<T>::make(const char* type)
 }
 } // namespace
 
-template <typename T> bool RPNDerivParser<T>::loadRndGens(const xml::Node& root)
+template <typename T> bool XmlGeneratorReader<T>::loadRndGens(const xml::Node& root)
 {
     SolverData<T>& d = *_s.pData;
     xml::Node gen = child(child(root, "RndGens"), "RndGen");
@@ -161,7 +163,7 @@ template <typename T> bool RPNDerivParser<T>::loadRndGens(const xml::Node& root)
         const char* name = attrib(gen, "name");
         const char* type = attrib(gen, "type");
         rnd::Gen* pGen = nullptr;
-        if (name && !checkXmlName(name, p, true))
+        if (name && !XmlNames<T>(_s).checkXmlName(name, p, true))
         {
             d.currentSection = 0;
             return false;
@@ -186,95 +188,6 @@ template <typename T> bool RPNDerivParser<T>::loadRndGens(const xml::Node& root)
     return true;
 }
 
-template <typename T> bool RPNDerivParser<T>::loadStats(const xml::Node& root)
-{
-    SolverData<T>& d = *_s.pData;
-    const xml::Node stats = child(root, "Stats");
-    if (stats.isEmpty())
-        return true;
-    StatisticsStore<T>& store = d.stores.statistics;
-    d.currentSection = static_cast<td::BYTE>(ErrorSection::Stats);
-    const char* text = attrib(stats, "name");
-    if (!text)
-        text = attrib(stats, "names");
-    bool ok = true;
-    if (!text)
-        ok = _s.xmlError("Stats needs attribute name or names!");
-    else if (!std::strchr(text, ','))
-    {
-        store.reserve(1);
-        ok = checkXmlName(text, cNoItem, false) &&
-             (setStatsName(store, 0, td::String(text)) || _s.xmlError("Stats unexpected error!"));
-    }
-    else
-    {
-        std::vector<td::String> names;
-        for (const char* p = text;; ++p)
-        {
-            const char* comma = std::strchr(p, ',');
-            const char* end = comma ? comma : p + std::strlen(p);
-            const char* b = skipBlanks(p);
-            const char* e = end;
-            while (e > b && isBlank(e[-1]))
-                --e;
-            names.push_back(b < e ? td::String(b, static_cast<std::size_t>(e - b)) : td::String());
-            if (!comma)
-                break;
-            p = comma;
-        }
-        store.reserve(static_cast<td::UINT4>(names.size()));
-        for (td::UINT4 i = 0; ok && i < names.size(); ++i)
-        {
-            if (!checkXmlName(names[i].c_str(), cNoItem, false))
-                ok = false;
-            else if (!setStatsName(store, i, names[i]))
-            {
-                d.addError("Stats name @ entered two times! Second time on pos @!", names[i], static_cast<td::INT4>(i));
-                ok = false;
-            }
-        }
-    }
-    d.currentSection = 0;
-    return ok;
-}
-
-template <typename T> bool RPNDerivParser<T>::loadInitModels(const xml::Node& root)
-{
-    SolverData<T>& d = *_s.pData;
-    xml::Node model = child(child(root, "Init"), "Model");
-    const td::UINT4 n = count(model);
-    if (n == 0)
-        return true;
-    TD_ASSERT(d.pSolver);
-    d.pSolver->beginXmlChildren(n);
-    td::UINT4 line = d.currentLine;
-    using Result = typename ISolverServices<T>::SubModelBuild;
-    for (td::UINT4 m = 0; m < n; ++m, model.nextSameName())
-    {
-        const char* name = attrib(model, "name");
-        const char* type = attrib(model, "type");
-        const char* domain = attrib(model, "domain");
-        if (!name)
-            return _s.xmlError("Init (child) model without name");
-        if (!type)
-            return _s.xmlError("Missing type for init (child) model with name= '@'", name);
-        if (!domain)
-        {
-            d.addError("Missing domain for init (child) model with type='@' and name= '@'", type, name);
-            return false;
-        }
-        ++line;
-        switch (d.pSolver->buildXmlChild(td::String(type), td::String(domain), line, model))
-        {
-        case Result::Built: continue;
-        case Result::NoSolver: d.addError("Cannot create solver of type='@' for model name= '@'", type, name); break;
-        default: d.addError("Cannot initialize child solver of type='@' for model name= '@'", type, name); break;
-        }
-        return false;
-    }
-    return true;
-}
-
-template class RPNDerivParser<double>;
-template class RPNDerivParser<std::complex<double>>;
+template class XmlGeneratorReader<double>;
+template class XmlGeneratorReader<std::complex<double>>;
 } // namespace sl

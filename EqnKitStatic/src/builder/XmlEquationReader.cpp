@@ -1,13 +1,15 @@
-// The XML road's equations: an Eq element's fx in residual form, or its cond with Then
-// and Else branches (nested conditions read depth-first), compiled with its Jacobian
-// entries; and the expression and condition texts of the other sections.
+#include "XmlEquationReader.h"
+
 #include <string>
 
 #include <mu/Number.h>
 #include <sc/MessageKeys.h>
 #include <td/String.h>
 
-#include "RPNDerivParser.h"
+#include "AssignmentText.h"
+#include "JacobianBuilder.h"
+#include "SolverData.h"
+#include "XmlExpressions.h"
 #include "XmlNodes.h"
 
 namespace sl
@@ -56,57 +58,7 @@ std::string residualText(const char* text)
 } // namespace
 
 template <typename T>
-bool RPNDerivParser<T>::parseInto(const char* text, Tree& tree, const char* syntaxText, const char* treeText)
-{
-    return parseInto(text, text, tree, syntaxText, treeText);
-}
-
-template <typename T> bool RPNDerivParser<T>::parseInto(const char* text, const char* shown, Tree& tree,
-                                                        const char* syntaxText, const char* treeText)
-{
-    if (!_s.parser.parse(text))
-        return _s.xmlError(syntaxText, shown);
-    if (!tree.build(_s.parser.getFirstToken()))
-        return _s.xmlError(treeText, shown);
-    return true;
-}
-
-template <typename T> bool RPNDerivParser<T>::makeEquation(const char* text, Tree& tree, bool isCondition)
-{
-    if (isCondition)
-        return parseInto(text, tree, "Syntax error in equation: @", "Cannot make expression for: @");
-    if (const char* eq = equationSign(text))
-    {
-        if (const td::UINT4 second = findAssignment(text, static_cast<td::UINT4>(eq - text) + 1))
-            return _s.xmlError(sc::msg::txtSecondAssignment, second, text);
-    }
-    const std::string residual = residualText(text);
-    return parseInto(residual.c_str(), text, tree, "Syntax error in equation: @", "Cannot make expression for: @");
-}
-
-template <typename T> bool RPNDerivParser<T>::makeEqPartExpression(const char* text, Tree& tree)
-{
-    return parseInto(text, tree, "Syntax error in equation part: @", "Cannot make expression for equation part: @");
-}
-
-template <typename T> bool RPNDerivParser<T>::makeEqExpression(Evaluator<T>* pEvaluator, const char* text)
-{
-    SolverData<T>& d = *_s.pData;
-    Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
-    const bool ok = parseInto(text, tree, "Error in expression: @", "Cannot make expression for eq: @") &&
-                    tree.createEvaluator(pEvaluator);
-    tree.reset(d.treeOption != 0);
-    return ok;
-}
-
-template <typename T> Evaluator<T>* RPNDerivParser<T>::makeCondExpression(const char* text)
-{
-    Evaluator<T>* pRecord = _s.pData->newEvaluator();
-    return makeEqExpression(pRecord, text) ? pRecord : nullptr;
-}
-
-template <typename T>
-bool RPNDerivParser<T>::loadEquation(const xml::Node& eq, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind)
+bool XmlEquationReader<T>::loadEquation(const xml::Node& eq, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind)
 {
     SolverData<T>& d = *_s.pData;
     _s.parser.clearTokens();
@@ -116,7 +68,7 @@ bool RPNDerivParser<T>::loadEquation(const xml::Node& eq, td::UINT4 eqIndex, td:
     const char* cond = fx ? nullptr : attrib(eq, "cond");
     bool ok = false;
     if (fx)
-        ok = makeEquation(fx, top, false) || _s.xmlError("Cannot parse equation: @", fx);
+        ok = XmlExpressions<T>(_s).makeEquation(fx, top, false) || _s.xmlError("Cannot parse equation: @", fx);
     else if (cond)
     {
         ok = loadCondEquation(eq, true, top, false) ||
@@ -139,8 +91,8 @@ bool RPNDerivParser<T>::loadEquation(const xml::Node& eq, td::UINT4 eqIndex, td:
     return ok;
 }
 
-template <typename T> bool RPNDerivParser<T>::loadCondEquation(const xml::Node& condNode, bool elseRequired, Tree& tree,
-                                                               bool assignmentMode, td::UINT4 depth)
+template <typename T> bool XmlEquationReader<T>::loadCondEquation(const xml::Node& condNode, bool elseRequired,
+                                                                  Tree& tree, bool assignmentMode, td::UINT4 depth)
 {
     const char* cond = attrib(condNode, "cond");
     TD_ASSERT(cond);
@@ -153,7 +105,7 @@ template <typename T> bool RPNDerivParser<T>::loadCondEquation(const xml::Node& 
     if (elseNode.isEmpty() && elseRequired)
         return _s.xmlError("Missing Else statement in conditional equation!");
     Tree* pCondition = _s.newTree();
-    if (!makeEquation(cond, *pCondition, true))
+    if (!XmlExpressions<T>(_s).makeEquation(cond, *pCondition, true))
         return _s.xmlError("Syntax error in conditition statement: @", cond);
     tree.setType(Tree::Type::IfThenElse);
     Tree* pThen = nullptr;
@@ -169,15 +121,15 @@ template <typename T> bool RPNDerivParser<T>::loadCondEquation(const xml::Node& 
     return true;
 }
 
-template <typename T> bool RPNDerivParser<T>::loadBranch(const xml::Node& branch, bool isThen, bool elseRequired,
-                                                         bool assignmentMode, td::UINT4 depth, Tree*& pOut)
+template <typename T> bool XmlEquationReader<T>::loadBranch(const xml::Node& branch, bool isThen, bool elseRequired,
+                                                            bool assignmentMode, td::UINT4 depth, Tree*& pOut)
 {
     const char* syntaxText = isThen ? "Syntax error in Then statement:@" : "Syntax error in Else statement:@";
     if (const char* fx = attrib(branch, "fx"))
     {
         pOut = _s.newTree();
         if (!assignmentMode)
-            return makeEquation(fx, *pOut, false) || _s.xmlError(syntaxText, fx);
+            return XmlExpressions<T>(_s).makeEquation(fx, *pOut, false) || _s.xmlError(syntaxText, fx);
         std::string text(fx);
         td::UINT4 exprStart = 0;
         char op = '=';
@@ -187,12 +139,12 @@ template <typename T> bool RPNDerivParser<T>::loadBranch(const xml::Node& branch
         if (op == '<')
             return _s.xmlError("A statistics feed cannot be a branch of a condition: @", fx);
         pOut->setTarget(-1, false, op);
-        if (!makeEqPartExpression(skipBlanks(text.data() + exprStart), *pOut))
+        if (!XmlExpressions<T>(_s).makeEqPartExpression(skipBlanks(text.data() + exprStart), *pOut))
             return _s.xmlError(syntaxText, fx);
         td::BYTE isParent = 0, part = 0;
         const td::INT4 index = AssignmentText<T>(_s).resolveTarget(name, isParent, part);
         if (index < 0)
-            return Traits::isComplex ? false : _s.xmlError("Unknown variable or parameter=@", name);
+            return ValueTraits<T>::isComplex ? false : _s.xmlError("Unknown variable or parameter=@", name);
         pOut->setTarget(index, isParent != 0, op);
         pOut->setTargetPart(part);
         return true;
@@ -205,12 +157,12 @@ template <typename T> bool RPNDerivParser<T>::loadBranch(const xml::Node& branch
         return _s.xmlError("A conditional assignment's branch needs its own fx: @", attrib(eq, "fx"));
     pOut = _s.newTree();
     if (const char* fx = attrib(eq, "fx"))
-        return makeEquation(fx, *pOut, false);
+        return XmlExpressions<T>(_s).makeEquation(fx, *pOut, false);
     if (!attrib(eq, "cond"))
         return false;
     return loadCondEquation(eq, elseRequired, *pOut, false, depth + 1);
 }
 
-template class RPNDerivParser<double>;
-template class RPNDerivParser<std::complex<double>>;
+template class XmlEquationReader<double>;
+template class XmlEquationReader<std::complex<double>>;
 } // namespace sl

@@ -1,5 +1,5 @@
-// The XML road's entries and document readers: the document (a file or the text itself)
-// is parsed, its root checked, and its sections read in the order of each solver kind.
+#include "XmlBuilder.h"
+
 #include <cmath>
 #include <vector>
 
@@ -8,8 +8,19 @@
 #include <mu/ParserException.h>
 #include <xml/DOMParser.h>
 
-#include "RPNDerivParser.h"
+#include "JacobianBuilder.h"
+#include "SolverData.h"
+#include "XmlAssignmentReader.h"
+#include "XmlChildModels.h"
+#include "XmlDAEReader.h"
+#include "XmlDeclarationReader.h"
+#include "XmlEquationReader.h"
+#include "XmlGeneratorReader.h"
+#include "XmlLimitReader.h"
 #include "XmlNodes.h"
+#include "XmlODEReader.h"
+#include "XmlStatisticsReader.h"
+#include "XmlTexts.h"
 
 namespace sl
 {
@@ -106,7 +117,7 @@ double magnitude(double v) { return std::fabs(v); }
 double magnitude(const std::complex<double>& v) { return std::abs(v); }
 } // namespace
 
-template <typename T> void RPNDerivParser<T>::bindXmlEntry(SolverData<T>& data)
+template <typename T> void XmlBuilder<T>::bindXmlEntry(SolverData<T>& data)
 {
     TD_ASSERT(&data == _s.pData);
     data.pUsedVars = &_s.usedVars;
@@ -116,35 +127,35 @@ template <typename T> void RPNDerivParser<T>::bindXmlEntry(SolverData<T>& data)
     data.keysSilenced = 1;
 }
 
-template <typename T> bool RPNDerivParser<T>::loadNRFromXML(const td::String& source, SolverData<T>& data)
+template <typename T> bool XmlBuilder<T>::loadNRFromXML(const td::String& source, SolverData<T>& data)
 {
     bindXmlEntry(data);
     return readDocument(data, source, FileFailure::WithParserText,
                         [this](const xml::Node& root) { return checkModelHeader(root, "NR") && loadNRModel(root); });
 }
 
-template <typename T> bool RPNDerivParser<T>::loadODEFromXML(const td::String& source, SolverData<T>& data)
+template <typename T> bool XmlBuilder<T>::loadODEFromXML(const td::String& source, SolverData<T>& data)
 {
     bindXmlEntry(data);
     return readDocument(data, source, FileFailure::Exclaimed,
                         [this](const xml::Node& root) { return loadODEModel(root); });
 }
 
-template <typename T> bool RPNDerivParser<T>::loadWLSFromXML(const td::String& source, SolverData<T>& data)
+template <typename T> bool XmlBuilder<T>::loadWLSFromXML(const td::String& source, SolverData<T>& data)
 {
     bindXmlEntry(data);
     return readDocument(data, source, FileFailure::XmlFile,
                         [this](const xml::Node& root) { return loadWLSModel(root); });
 }
 
-template <typename T> bool RPNDerivParser<T>::loadDAEFromXML(const td::String& source, SolverData<T>& data)
+template <typename T> bool XmlBuilder<T>::loadDAEFromXML(const td::String& source, SolverData<T>& data)
 {
     bindXmlEntry(data);
     return readDocument(data, source, FileFailure::Exclaimed,
-                        [this](const xml::Node& root) { return loadDAEModel(root); });
+                        [this](const xml::Node& root) { return XmlDAEReader<T>(_s).loadDAEModel(root); });
 }
 
-template <typename T> bool RPNDerivParser<T>::checkModelHeader(const xml::Node& root, const char* tag)
+template <typename T> bool XmlBuilder<T>::checkModelHeader(const xml::Node& root, const char* tag)
 {
     SolverData<T>& d = *_s.pData;
     const char* type = attrib(root, "type");
@@ -153,7 +164,7 @@ template <typename T> bool RPNDerivParser<T>::checkModelHeader(const xml::Node& 
     if (std::strcmp(type, tag) != 0)
         return _s.xmlError("Model type is not @", tag);
     const char* domain = attrib(root, "domain");
-    if constexpr (Traits::isComplex)
+    if constexpr (ValueTraits<T>::isComplex)
     {
         if (!domain)
             return _s.xmlError("Numeric domain is not specified!");
@@ -176,7 +187,7 @@ template <typename T> bool RPNDerivParser<T>::checkModelHeader(const xml::Node& 
     return true;
 }
 
-template <typename T> bool RPNDerivParser<T>::checkXmlSections(const xml::Node& root, ModelKind kind)
+template <typename T> bool XmlBuilder<T>::checkXmlSections(const xml::Node& root, ModelKind kind)
 {
     const td::BYTE k = static_cast<td::BYTE>(kind);
     for (const SectionKinds& section : cSections)
@@ -187,10 +198,11 @@ template <typename T> bool RPNDerivParser<T>::checkXmlSections(const xml::Node& 
     return true;
 }
 
-template <typename T> bool RPNDerivParser<T>::loadNRModel(const xml::Node& root)
+template <typename T> bool XmlBuilder<T>::loadNRModel(const xml::Node& root)
 {
     SolverData<T>& d = *_s.pData;
-    if (!checkXmlSections(root, ModelKind::NL) || !loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
+    if (!checkXmlSections(root, ModelKind::NL) ||
+        !XmlDeclarationReader<T>(_s).loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
         return false;
     const xml::Node nlEqs = child(root, "NLEqs");
     if (nlEqs.isEmpty())
@@ -211,7 +223,7 @@ template <typename T> bool RPNDerivParser<T>::loadNRModel(const xml::Node& root)
     td::UINT4 nonZeros = 0;
     for (td::UINT4 i = 0; i < nEq; ++i, eq.nextSameName())
     {
-        if (!loadEquation(eq, i, nonZeros, cNLEquation))
+        if (!XmlEquationReader<T>(_s).loadEquation(eq, i, nonZeros, cNLEquation))
         {
             d.itemLocationText(i, cCurrent);
             d.currentSection = 0;
@@ -219,19 +231,21 @@ template <typename T> bool RPNDerivParser<T>::loadNRModel(const xml::Node& root)
         }
     }
     d.currentSection = 0;
-    if (!loadPreProc(root) || !loadLimits(root) || !loadPostProc(root))
+    if (!XmlAssignmentReader<T>(_s).loadPreProc(root) || !XmlLimitReader<T>(_s).loadLimits(root) ||
+        !XmlAssignmentReader<T>(_s).loadPostProc(root))
         return false;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Init);
-    const bool ok = loadInitModels(root);
+    const bool ok = XmlChildModels<T>(_s).loadInitModels(root);
     d.currentSection = 0;
     return ok;
 }
 
-template <typename T> bool RPNDerivParser<T>::loadWLSModel(const xml::Node& root)
+template <typename T> bool XmlBuilder<T>::loadWLSModel(const xml::Node& root)
 {
     SolverData<T>& d = *_s.pData;
-    if (!checkModelHeader(root, "WLS") || !checkXmlSections(root, ModelKind::WLS) || !loadStats(root) ||
-        !loadRndGens(root) || !loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
+    if (!checkModelHeader(root, "WLS") || !checkXmlSections(root, ModelKind::WLS) ||
+        !XmlStatisticsReader<T>(_s).loadStats(root) || !XmlGeneratorReader<T>(_s).loadRndGens(root) ||
+        !XmlDeclarationReader<T>(_s).loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
         return false;
     const xml::Node meas = child(root, "MeasEqs");
     if (meas.isEmpty())
@@ -261,7 +275,7 @@ template <typename T> bool RPNDerivParser<T>::loadWLSModel(const xml::Node& root
     {
         if (d.pWeights)
             d.pWeights->getManipulator()[i] = measurementWeight(eq);
-        if (!loadEquation(eq, i, nonZeros, cMeasurement))
+        if (!XmlEquationReader<T>(_s).loadEquation(eq, i, nonZeros, cMeasurement))
         {
             d.itemLocationText(i, cCurrent);
             d.currentSection = 0;
@@ -272,7 +286,7 @@ template <typename T> bool RPNDerivParser<T>::loadWLSModel(const xml::Node& root
     nonZeros = 0;
     for (td::UINT4 j = 0; j < nEC; ++j, ec.nextSameName())
     {
-        if (!loadEquation(ec, j, nonZeros, cConstraint))
+        if (!XmlEquationReader<T>(_s).loadEquation(ec, j, nonZeros, cConstraint))
         {
             d.itemLocationText(j, cCurrent);
             d.currentSection = 0;
@@ -280,12 +294,13 @@ template <typename T> bool RPNDerivParser<T>::loadWLSModel(const xml::Node& root
         }
     }
     d.currentSection = 0;
-    return loadPreProc(root) && loadLimits(root) && loadPostProc(root);
+    return XmlAssignmentReader<T>(_s).loadPreProc(root) && XmlLimitReader<T>(_s).loadLimits(root) &&
+           XmlAssignmentReader<T>(_s).loadPostProc(root);
 }
 
 // The w attribute: a number as written; a symbol's name, the magnitude of its start
 // value; none, or any other text, 1.
-template <typename T> double RPNDerivParser<T>::measurementWeight(const xml::Node& eq) const
+template <typename T> double XmlBuilder<T>::measurementWeight(const xml::Node& eq) const
 {
     const char* w = attrib(eq, "w");
     double value = 1.0;
@@ -297,7 +312,7 @@ template <typename T> double RPNDerivParser<T>::measurementWeight(const xml::Nod
     return magnitude(_s.parser.values()[static_cast<td::UINT4>(symbol)]);
 }
 
-template <typename T> bool RPNDerivParser<T>::loadODEModel(const xml::Node& root)
+template <typename T> bool XmlBuilder<T>::loadODEModel(const xml::Node& root)
 {
     SolverData<T>& d = *_s.pData;
     if (!checkModelHeader(root, "ODE") || !checkXmlSections(root, ModelKind::ODE))
@@ -305,7 +320,7 @@ template <typename T> bool RPNDerivParser<T>::loadODEModel(const xml::Node& root
     d.dynamics = 1;
     xml::Node eq = child(child(root, "ODEqs"), "Eq");
     const td::UINT4 nEq = count(eq);
-    if (!loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
+    if (!XmlDeclarationReader<T>(_s).loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
         return false;
     TD_ASSERT(d.results.indexOfTParam >= 0 && d.results.indexOfDeltaTParam >= 0);
     if (nEq != _s.nVars())
@@ -323,7 +338,7 @@ template <typename T> bool RPNDerivParser<T>::loadODEModel(const xml::Node& root
     {
         tree.reset(d.treeOption != 0);
         typename Tree::Node* pIntegral = nullptr;
-        const td::INT4 state = checkODETerm(eq, tree, pIntegral, i, true);
+        const td::INT4 state = XmlODEReader<T>(_s).checkODETerm(eq, tree, pIntegral, i, true);
         if (state >= 0 && defined[static_cast<td::UINT4>(state)])
             ok = _s.xmlError("State variable already used!");
         else if (state >= 0)
@@ -342,9 +357,9 @@ template <typename T> bool RPNDerivParser<T>::loadODEModel(const xml::Node& root
             d.itemLocationText(i, cCurrent);
     }
     d.currentSection = 0;
-    return ok && loadPreProc(root) && loadPostProc(root);
+    return ok && XmlAssignmentReader<T>(_s).loadPreProc(root) && XmlAssignmentReader<T>(_s).loadPostProc(root);
 }
 
-template class RPNDerivParser<double>;
-template class RPNDerivParser<std::complex<double>>;
+template class XmlBuilder<double>;
+template class XmlBuilder<std::complex<double>>;
 } // namespace sl

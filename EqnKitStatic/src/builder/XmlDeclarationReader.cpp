@@ -1,6 +1,5 @@
-// The XML road's declarations: the Vars and Params sections become the solver's symbols
-// (names, kinds, start values), with the time parameters of dynamic documents, the
-// parameters a child copies from its parent and parameter groups base{a, b}.
+#include "XmlDeclarationReader.h"
+
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -11,8 +10,13 @@
 #include <sc/priv/LanguageWords.h>
 
 #include "CU.h"
-#include "RPNDerivParser.h"
+#include "SolverData.h"
+#include "XmlDAESymbols.h"
+#include "XmlNames.h"
 #include "XmlNodes.h"
+#include "XmlStartValues.h"
+#include "XmlTFReader.h"
+#include "XmlTexts.h"
 
 namespace sl
 {
@@ -38,7 +42,7 @@ bool namesSomething(td::BYTE type)
 } // namespace
 
 // One Param element: its name and, for a group base{a, b}, the symbols base.a, base.b.
-template <typename T> struct RPNDerivParser<T>::XmlParam
+template <typename T> struct XmlDeclarationReader<T>::XmlParam
 {
     xml::Node element;
     const char* name = nullptr;
@@ -78,210 +82,12 @@ template <typename T> struct RPNDerivParser<T>::XmlParam
     std::size_t baseLength() const { return static_cast<std::size_t>(std::strchr(name, '{') - name); }
 };
 
-template <typename T> bool RPNDerivParser<T>::parseNumber(double& out, const char*& text)
-{
-    if (!text)
-        return false;
-    const char* start = skipBlanks(text);
-    const char* p = start;
-    if (*p == '+' || *p == '-')
-        ++p;
-    else if (*p < '0' || *p > '9')
-        return false;
-    bool digits = false;
-    for (; *p >= '0' && *p <= '9'; ++p)
-        digits = true;
-    if (*p == '.')
-        for (++p; *p >= '0' && *p <= '9'; ++p)
-            digits = true;
-    if (!digits)
-        return false;
-    if (*p == 'e' || *p == 'E')
-    {
-        ++p;
-        if (*p == '+' || *p == '-')
-            ++p;
-        if (*p < '0' || *p > '9')
-            return false;
-        while (*p >= '0' && *p <= '9')
-            ++p;
-    }
-    out = mu::toDouble(start);
-    text = p;
-    return true;
-}
-
-template <typename T> bool RPNDerivParser<T>::parseWholeNumber(double& out, const char* text)
-{
-    const char* p = text;
-    return parseNumber(out, p) && onlyBlanks(p);
-}
-
-template <typename T>
-bool RPNDerivParser<T>::parseComplexNumber(std::complex<double>& out, const char* text, bool strict)
-{
-    const char* p = text;
-    double a = 0, b = 0;
-    if (!parseNumber(a, p))
-        return false;
-    const bool aImag = *p == 'i';
-    p += aImag;
-    if (onlyBlanks(p))
-    {
-        out = aImag ? std::complex<double>(0, a) : std::complex<double>(a, 0);
-        return true;
-    }
-    p = skipBlanks(p);
-    if (!parseNumber(b, p))
-        return false;
-    const bool bImag = *p == 'i';
-    p += bImag;
-    if (aImag == bImag || (strict && !onlyBlanks(p)))
-        return false;
-    out = aImag ? std::complex<double>(b, a) : std::complex<double>(a, b);
-    return true;
-}
-
-template <typename T> void RPNDerivParser<T>::addNameList(const char* text, td::UINT4 openPos, td::UINT4 closePos,
-                                                          cnt::PushBackVector<td::String>& names)
-{
-    const char* p = text + openPos + 1;
-    const char* end = text + closePos;
-    while (p <= end)
-    {
-        const char* comma = p;
-        while (comma < end && *comma != ',')
-            ++comma;
-        const char* cut = p;
-        while (cut < comma && *cut != '=')
-            ++cut;
-        const char* b = skipBlanks(p);
-        const char* e = cut;
-        while (e > b && isBlank(e[-1]))
-            --e;
-        names.push(b < e ? td::String(b, static_cast<std::size_t>(e - b)) : td::String());
-        p = comma + 1;
-    }
-}
-
-template <typename T> void RPNDerivParser<T>::addPlainName(const td::String& name)
-{
-    if constexpr (Traits::isComplex)
-    {
-        const bool partners = _s.parser.hasConjugatePartners();
-        _s.parser.setConjugatePartners(false);
-        _s.parser.addVariable(name);
-        _s.parser.setConjugatePartners(partners);
-    }
-    else
-        _s.parser.addVariable(name);
-}
-
-template <typename T> bool RPNDerivParser<T>::addGeneratedName(const td::String& name)
-{
-    if (_s.parser.hasSymbol(name))
-        return _s.xmlError("Generated symbol name @ is already declared!", name);
-    addPlainName(name);
-    return true;
-}
-
-template <typename T> void RPNDerivParser<T>::addStatusSymbols()
-{
-    const td::UINT4 first = _s.symbolCount();
-    for (td::UINT4 k = 0; k < ISolverServices<T>::cStatusSymbols; ++k)
-    {
-        _s.parser.addSymbolName(td::String(ISolverServices<T>::statusSymbolName(k)), first + k);
-        _s.parser.values().push(T(0));
-    }
-}
-
-template <typename T>
-bool RPNDerivParser<T>::makeInitialValueExpression(td::UINT4 symbol, const char* text, XmlDeferredList& list, T& out)
-{
-    SolverData<T>& d = *_s.pData;
-    out = T(0);
-    _s.collecting = 0;
-    _s.parser.setAcceptUnknownNames(true);
-    const bool parsed = _s.parser.parse(text) != 0;
-    _s.parser.setAcceptUnknownNames(false);
-    if (!parsed)
-        return _s.xmlError("Error in initial value expression: @", text);
-    typename Parser::Node* pFirst = _s.parser.getFirstToken();
-    if (_s.parser.getNumberOfTokens() == 1 && pFirst->token.isNumber())
-    {
-        out = pFirst->token.value;
-        return true;
-    }
-    for (typename Parser::Node* p = pFirst; p; p = p->pNext)
-    {
-        if (namesSomething(p->token.type))
-        {
-            if (list.empty())
-                list.reserve(_s.nVars() / 2 + 1);
-            list.push(XmlDeferredValue{td::String(text), symbol});
-            return true;
-        }
-    }
-    Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
-    Evaluator<T> record;
-    const bool ok = tree.build(pFirst) && tree.createEvaluator(&record);
-    if (ok)
-    {
-        CU<T> cu(_s.parser.getValuesPtr(), _s.parser.getParamValuesPtr(), d.pSolver);
-        out = record.evaluate(cu);
-    }
-    tree.reset(d.treeOption != 0);
-    _s.releaseTrees();
-    return ok || _s.xmlError("Cannot make expression for initial value: @", text);
-}
-
-template <typename T>
-bool RPNDerivParser<T>::readStartValue(const xml::Node& element, td::UINT4 symbol, XmlDeferredList& deferred, T& value)
-{
-    value = T(0);
-    const char* val = attrib(element, "val");
-    if (!val)
-        return true;
-    if constexpr (Traits::isComplex)
-    {
-        std::complex<double> c;
-        if (parseComplexNumber(c, val, true))
-        {
-            value = c;
-            return true;
-        }
-    }
-    else
-    {
-        double x = 0;
-        if (parseWholeNumber(x, val))
-        {
-            value = x;
-            return true;
-        }
-    }
-    return makeInitialValueExpression(symbol, val, deferred, value);
-}
-
-template <typename T> bool RPNDerivParser<T>::checkXmlName(const char* name, td::UINT4 item, bool inExpressions) const
-{
-    // Expressions read functions, constants, truth and logical words before symbols and
-    // generators; a statistic is fed by its name, which may be a function's (avg).
-    if (inExpressions ? !sc::priv::isLanguageWord(name, Traits::isComplex) : !sc::priv::isReservedWord(name))
-        return true;
-    SolverData<T>& d = *_s.pData;
-    d.addError(sc::msg::txtLanguageWordAsName, name);
-    if (item != cNoItem)
-        d.itemLocationText(item, cCurrent);
-    return false;
-}
-
-template <typename T> bool RPNDerivParser<T>::readVarNames(const xml::Node& vars, bool dynamic)
+template <typename T> bool XmlDeclarationReader<T>::readVarNames(const xml::Node& vars, bool dynamic)
 {
     SolverData<T>& d = *_s.pData;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Vars);
     bool partners = false;
-    if constexpr (Traits::isComplex)
+    if constexpr (ValueTraits<T>::isComplex)
         partners = _s.parser.hasConjugatePartners();
     td::UINT4 item = 0;
     for (xml::Node v = child(vars, "Var"); !v.isEmpty(); v.nextSameName(), ++item)
@@ -289,7 +95,7 @@ template <typename T> bool RPNDerivParser<T>::readVarNames(const xml::Node& vars
         const char* name = attrib(v, "name");
         if (!name || !*name)
             return _s.xmlError("Empty variable name!");
-        if (!checkXmlName(name, item, true))
+        if (!XmlNames<T>(_s).checkXmlName(name, item, true))
             return false;
         const td::String text(name);
         if (_s.parser.hasSymbol(text))
@@ -313,18 +119,18 @@ template <typename T> bool RPNDerivParser<T>::readVarNames(const xml::Node& vars
         _s.parser.addVariable(text);
         // A state of a stage method: its stage variables follow it.
         const td::UINT2 stages = d.dynamics == 2 ? _s.getNumberOfStages() : 0;
-        if (stages > 0 && isXmlStateName(text))
+        if (stages > 0 && XmlDAESymbols<T>(_s).isXmlStateName(text))
         {
             const td::INT4 index = _s.parser.getSymbolIndex(text);
             _s.setStateVarType(index, 3);
-            if (!addIndexedSymbol(text, static_cast<td::UINT4>(index), stages, false))
+            if (!XmlDAESymbols<T>(_s).addIndexedSymbol(text, static_cast<td::UINT4>(index), stages, false))
                 return false;
         }
     }
     return true;
 }
 
-template <typename T> bool RPNDerivParser<T>::readParamNames(std::vector<XmlParam>& decl, td::UINT4 parentParams)
+template <typename T> bool XmlDeclarationReader<T>::readParamNames(std::vector<XmlParam>& decl, td::UINT4 parentParams)
 {
     SolverData<T>& d = *_s.pData;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Params);
@@ -335,7 +141,7 @@ template <typename T> bool RPNDerivParser<T>::readParamNames(std::vector<XmlPara
         const td::String text(name ? name : "");
         if (_s.parser.hasSymbol(text))
             return _s.xmlError("Parameter declared twice: @", text);
-        addPlainName(text);
+        XmlNames<T>(_s).addPlainName(text);
     }
     for (td::UINT4 i = 0; i < decl.size(); ++i)
     {
@@ -349,7 +155,7 @@ template <typename T> bool RPNDerivParser<T>::readParamNames(std::vector<XmlPara
         }
         const td::String text(p.name);
         const td::String base = p.group && p.wellFormed ? td::String(p.name, p.baseLength()) : text;
-        if (!checkXmlName(base.c_str(), i, true))
+        if (!XmlNames<T>(_s).checkXmlName(base.c_str(), i, true))
             return false;
         if (_s.parser.hasSymbol(text))
         {
@@ -367,7 +173,7 @@ template <typename T> bool RPNDerivParser<T>::readParamNames(std::vector<XmlPara
         }
         if (!p.group)
         {
-            addPlainName(text);
+            XmlNames<T>(_s).addPlainName(text);
             continue;
         }
         for (const td::String& member : p.members)
@@ -378,13 +184,13 @@ template <typename T> bool RPNDerivParser<T>::readParamNames(std::vector<XmlPara
                 d.itemLocationText(i, cCurrent);
                 return false;
             }
-            addPlainName(member);
+            XmlNames<T>(_s).addPlainName(member);
         }
     }
     return true;
 }
 
-template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node& vars, const xml::Node& params)
+template <typename T> bool XmlDeclarationReader<T>::loadVarsAndParams(const xml::Node& vars, const xml::Node& params)
 {
     SolverData<T>& d = *_s.pData;
     if (vars.isEmpty())
@@ -395,11 +201,11 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
     if (nVarElements == 0)
         return _s.xmlError("There is no any variable declared!");
     td::UINT4 perVariable = 1;
-    if constexpr (Traits::isComplex)
+    if constexpr (ValueTraits<T>::isComplex)
     {
         const char* conj = attrib(vars, "conj");
         const bool partners = !conj || isTrueText(conj);
-        setConjugatePartners(partners);
+        _s.setConjugatePartners(partners);
         perVariable = partners ? 2 : 1;
     }
 
@@ -462,7 +268,7 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
     // parameters, which the DAE reader adds last.
     const bool dae = d.dynamics == 2;
     const td::UINT4 nDeclaredParams = nParams;
-    if (dae && !countXmlDAESymbols(nVars, nParams))
+    if (dae && !XmlDAESymbols<T>(_s).countXmlDAESymbols(nVars, nParams))
         return false;
     const td::UINT4 nHistory = nParams - nDeclaredParams;
     d.stores.setSize(nVars, nParams);
@@ -478,8 +284,8 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
 
     bool named = readVarNames(vars, dynamic);
     for (td::UINT4 i = 0; named && dae && i < _s.dae.tfs.size(); ++i)
-        named = expandVarHistoryTF(i);
-    named = named && readParamNames(decl, parentParams) && (!dae || checkXmlStateNames());
+        named = XmlTFReader<T>(_s).expandVarHistoryTF(i);
+    named = named && readParamNames(decl, parentParams) && (!dae || XmlDAESymbols<T>(_s).checkXmlStateNames());
     if (!named)
     {
         d.currentSection = 0;
@@ -493,7 +299,7 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
     {
         const td::UINT4 symbol = static_cast<td::UINT4>(_s.parser.getSymbolIndex(attrib(v, "name")));
         T value(0);
-        if (!readStartValue(v, symbol, deferred, value))
+        if (!XmlStartValues<T>(_s).readStartValue(v, symbol, deferred, value))
         {
             d.itemLocationText(symbol, cCurrent);
             d.currentSection = 0;
@@ -511,7 +317,7 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
             _s.parser.values().push(value);
     }
     for (td::UINT4 i = 0; dae && i < _s.dae.tfs.size(); ++i)
-        setupTFStates(i);
+        XmlTFReader<T>(_s).setupTFStates(i);
 
     if (const char* dT = attrib(params, "dT"); dT && *dT)
     {
@@ -546,7 +352,7 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
         {
             const td::UINT4 symbol = nVars + p.first + m;
             T value(0);
-            if (!readStartValue(p.element, symbol, deferred, value))
+            if (!XmlStartValues<T>(_s).readStartValue(p.element, symbol, deferred, value))
             {
                 d.itemLocationText(j, cCurrent);
                 d.currentSection = 0;
@@ -561,138 +367,23 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
     d.currentSection = 0;
     if (dynamic && _s.parser.getSymbolIndex("dT") < 0)
     {
-        addPlainName(td::String("dT"));
+        XmlNames<T>(_s).addPlainName(td::String("dT"));
         _s.parser.values().push(T(d.results.stepValue));
     }
     if (dynamic && _s.parser.getSymbolIndex("t") < 0)
     {
-        addPlainName(td::String("t"));
+        XmlNames<T>(_s).addPlainName(td::String("t"));
         _s.parser.values().push(T(d.startTime));
     }
     TD_ASSERT(_s.parser.values().size() + nHistory == _s.symbolCount());
-    if (!evaluateDeferred(deferred))
+    if (!XmlStartValues<T>(_s).evaluateDeferred(deferred))
         return false;
     // The DAE reader adds its history parameters first.
     if (!dae)
-        addStatusSymbols();
+        XmlNames<T>(_s).addStatusSymbols();
     return true;
 }
 
-template <typename T> bool RPNDerivParser<T>::evaluateDeferred(const XmlDeferredList& deferred)
-{
-    SolverData<T>& d = *_s.pData;
-    const td::UINT4 n = static_cast<td::UINT4>(deferred.size());
-    if (n == 0)
-        return true;
-    // Parameters before variables where nothing else decides the order.
-    std::vector<td::UINT4> order;
-    order.reserve(n);
-    for (int pass = 0; pass < 2; ++pass)
-        for (td::UINT4 k = 0; k < n; ++k)
-            if ((deferred[k].symbol >= _s.nVars()) == (pass == 0))
-                order.push_back(k);
-    std::vector<td::INT4> entryOf(_s.symbolCount(), -1);
-    for (td::UINT4 k = 0; k < n; ++k)
-        entryOf[deferred[k].symbol] = static_cast<td::INT4>(k);
-
-    auto locate = [&](td::UINT4 k) {
-        const td::UINT4 symbol = deferred[k].symbol;
-        const bool variable = symbol < _s.nVars();
-        d.currentSection = static_cast<td::BYTE>(variable ? ErrorSection::Vars : ErrorSection::Params);
-        d.itemLocationText(variable ? symbol : symbol - _s.nVars(), cCurrent);
-        d.currentSection = 0;
-        return false;
-    };
-    auto wrong = [&](td::UINT4 k) {
-        d.addError("Something wrong with initial value expression: @", deferred[k].text);
-        return locate(k);
-    };
-
-    // What each entry reads of the other entries; a name still unknown, a generator or
-    // a statistic has no start value.
-    std::vector<std::vector<td::UINT4>> reads(n);
-    _s.collecting = 0;
-    for (td::UINT4 k : order)
-    {
-        if (!_s.parser.parse(deferred[k].text.c_str()))
-            return wrong(k);
-        for (typename Parser::Node* p = _s.parser.getFirstToken(); p; p = p->pNext)
-        {
-            const typename Parser::Tok& t = p->token;
-            if (t.type == TokenCodes::RND_GEN || t.type == TokenCodes::STATISTIC)
-                return wrong(k);
-            if (t.type == TokenCodes::SYMBOL && t.index < entryOf.size() && entryOf[t.index] >= 0)
-                reads[k].push_back(static_cast<td::UINT4>(entryOf[t.index]));
-        }
-    }
-
-    enum : td::BYTE
-    {
-        Waiting,
-        Open,
-        Set
-    };
-    std::vector<td::BYTE> state(n, Waiting);
-    std::vector<std::pair<td::UINT4, td::UINT4>> stack;
-    for (td::UINT4 root : order)
-    {
-        if (state[root] != Waiting)
-            continue;
-        state[root] = Open;
-        stack.push_back({root, 0});
-        while (!stack.empty())
-        {
-            auto& [k, next] = stack.back();
-            if (next < reads[k].size())
-            {
-                const td::UINT4 r = reads[k][next++];
-                if (state[r] == Open)
-                    return wrong(k);
-                if (state[r] == Waiting)
-                {
-                    state[r] = Open;
-                    stack.push_back({r, 0});
-                }
-                continue;
-            }
-            const td::UINT4 entry = k;
-            stack.pop_back();
-            Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
-            Evaluator<T> record;
-            bool ok = _s.parser.parse(deferred[entry].text.c_str()) != 0;
-            if (!ok)
-                return wrong(entry);
-            ok = tree.build(_s.parser.getFirstToken()) && tree.createEvaluator(&record);
-            if (ok)
-            {
-                CU<T> cu(_s.parser.getValuesPtr(), _s.parser.getParamValuesPtr(), d.pSolver);
-                const T value = record.evaluate(cu);
-                const td::UINT4 symbol = deferred[entry].symbol;
-                _s.parser.values()[symbol] = value;
-                // A variable's conjugate partner follows it, a state's stage variables take
-                // its value.
-                if (symbol < _s.nVars() && _s.hasPartners())
-                    _s.parser.values()[symbol + 1] = conjugate(value);
-                if (symbol < _s.nVars() && d.dynamics == 2 && d.stores.daeVarRecords[symbol].firstStage >= 0)
-                {
-                    const td::UINT4 first = static_cast<td::UINT4>(d.stores.daeVarRecords[symbol].firstStage);
-                    for (td::UINT2 k = 0; k < _s.getNumberOfStages(); ++k)
-                        _s.parser.values()[first + k] = value;
-                }
-            }
-            tree.reset(d.treeOption != 0);
-            _s.releaseTrees();
-            if (!ok)
-            {
-                d.addError("Cannot make expression for initial value: @", deferred[entry].text);
-                return locate(entry);
-            }
-            state[entry] = Set;
-        }
-    }
-    return true;
-}
-
-template class RPNDerivParser<double>;
-template class RPNDerivParser<std::complex<double>>;
+template class XmlDeclarationReader<double>;
+template class XmlDeclarationReader<std::complex<double>>;
 } // namespace sl

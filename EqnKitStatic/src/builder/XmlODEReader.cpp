@@ -1,18 +1,18 @@
-// The XML road's differential equations: x' = f and x = ... int(f) ... of an ODEqs Eq,
-// their state variable and right side, and the integration method of a DAE document.
+#include "XmlODEReader.h"
+
 #include <cstring>
 
 #include <sc/MessageKeys.h>
 
-#include "RPNDerivParser.h"
+#include "SolverData.h"
 #include "XmlNodes.h"
 
 namespace sl
 {
 using namespace xmlnodes;
 
-template <typename T> bool RPNDerivParser<T>::splitODEEquation(const xml::Node& eq, const char*& fx, td::String& name,
-                                                               td::UINT4& equationSign, bool& integralForm)
+template <typename T> bool XmlODEReader<T>::splitODEEquation(const xml::Node& eq, const char*& fx, td::String& name,
+                                                             td::UINT4& equationSign, bool& integralForm)
 {
     fx = attrib(eq, "fx");
     if (!fx)
@@ -42,9 +42,9 @@ template <typename T> bool RPNDerivParser<T>::splitODEEquation(const xml::Node& 
     return true;
 }
 
-template <typename T> const char* RPNDerivParser<T>::checkODEEquation(const xml::Node& eq, const char*& fx,
-                                                                      td::String& name, td::INT4& state,
-                                                                      bool& integralForm)
+template <typename T> const char* XmlODEReader<T>::checkODEEquation(const xml::Node& eq, const char*& fx,
+                                                                    td::String& name, td::INT4& state,
+                                                                    bool& integralForm)
 {
     td::UINT4 sign = 0;
     if (!splitODEEquation(eq, fx, name, sign, integralForm))
@@ -64,9 +64,9 @@ template <typename T> const char* RPNDerivParser<T>::checkODEEquation(const xml:
     return rhs;
 }
 
-template <typename T> td::INT4 RPNDerivParser<T>::checkODETerm(const xml::Node& eq, Tree& tree,
-                                                               typename Tree::Node*& pIntegral, td::UINT4 eqIndex,
-                                                               bool recordState)
+template <typename T> td::INT4 XmlODEReader<T>::checkODETerm(const xml::Node& eq, Tree& tree,
+                                                             typename Tree::Node*& pIntegral, td::UINT4 eqIndex,
+                                                             bool recordState)
 {
     SolverData<T>& d = *_s.pData;
     _s.parser.clearTokens();
@@ -115,7 +115,7 @@ template <typename T> td::INT4 RPNDerivParser<T>::checkODETerm(const xml::Node& 
     return state;
 }
 
-template <typename T> void RPNDerivParser<T>::loadIntegrationMethod(const xml::Node& root)
+template <typename T> void XmlODEReader<T>::loadIntegrationMethod(const xml::Node& root)
 {
     const char* method = attrib(root, "method");
     if (!method)
@@ -131,6 +131,6 @@ template <typename T> void RPNDerivParser<T>::loadIntegrationMethod(const xml::N
         m = 3;
 }
 
-template class RPNDerivParser<double>;
-template class RPNDerivParser<std::complex<double>>;
+template class XmlODEReader<double>;
+template class XmlODEReader<std::complex<double>>;
 } // namespace sl

@@ -1,0 +1,46 @@
+// An XML DAE document read: its method, transfer functions and states, the declarations with
+// the generated symbols, then the rows (transfer functions, each ODE discretised, the NL
+// equations) and the processing sections and child models.
+#pragma once
+
+#include <complex>
+
+#include <td/String.h>
+#include <td/Types.h>
+#include <xml/Node.h>
+
+#include "BuildState.h"
+
+namespace sl
+{
+template <typename T> class XmlDAEReader
+{
+public:
+    using Tree = ExpressionTree<T>;
+
+    explicit XmlDAEReader(BuildState<T>& state) : _s(state) {}
+
+    // TF rows, then each ODE's discretised rows, then the NL equations (Euler,
+    // trapezoidal or the stage expansion of the root's method).
+    bool loadDAEModel(const xml::Node& root);
+
+private:
+    bool checkXmlDAECounts(td::UINT4 nNL);
+    bool expandXmlODEs(const xml::Node& odeqs, td::UINT4 nODE, td::UINT4& row, td::UINT4& nonZeros);
+
+    BuildState<T>& _s;
+};
+
+extern template class XmlDAEReader<double>;
+extern template class XmlDAEReader<std::complex<double>>;
+} // namespace sl
+
+namespace slDbl
+{
+using XmlDAEReader = sl::XmlDAEReader<double>;
+}
+
+namespace slCmplx
+{
+using XmlDAEReader = sl::XmlDAEReader<std::complex<double>>;
+}

@@ -1,0 +1,193 @@
+#include "XmlDAESymbols.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include <sc/MessageKeys.h>
+
+#include "SolverData.h"
+#include "XmlNames.h"
+#include "XmlNodes.h"
+#include "XmlODEReader.h"
+
+namespace sl
+{
+using namespace xmlnodes;
+
+namespace
+{
+constexpr td::BYTE cODEState = 3;
+constexpr td::BYTE cTFState = 4;
+constexpr td::BYTE cTFAuxiliary = 2;
+
+// A copy of [b, e) without the blanks at both ends.
+td::String trimmed(const char* b, const char* e)
+{
+    b = skipBlanks(b);
+    while (e > b && isBlank(e[-1]))
+        --e;
+    return b < e ? td::String(b, static_cast<std::size_t>(e - b)) : td::String();
+}
+} // namespace
+
+template <typename T>
+bool XmlDAESymbols<T>::addIndexedSymbol(const td::String& name, td::UINT4 variable, td::UINT2 n, bool pushValues)
+{
+    DAEVarRecords& records = _s.pData->stores.daeVarRecords;
+    for (td::UINT2 k = 1; k <= n; ++k)
+    {
+        const td::String stage = XmlNames<T>::generatedName(name, "#k", k);
+        if (!XmlNames<T>(_s).addGeneratedName(stage))
+            return false;
+        if (k == 1)
+            records[variable].firstStage = _s.parser.getSymbolIndex(stage);
+        if (pushValues)
+            _s.parser.values().push(T(0));
+    }
+    return true;
+}
+
+template <typename T> bool XmlDAESymbols<T>::countXmlDAESymbols(td::UINT4& nVars, td::UINT4& nParams)
+{
+    SolverData<T>& d = *_s.pData;
+    const td::UINT2 s = _s.getNumberOfStages();
+    td::UINT4 states = d.nDAEStates;
+    td::UINT4 nTFVars = 0;
+    for (std::size_t i = 0; i < _s.dae.tfs.size(); ++i)
+    {
+        const TransferFunction& tf = _s.dae.tfs[i].tf;
+        TD_ASSERT(tf.stateCount() > 0);
+        states += tf.stateCount();
+        nTFVars += tf.variableCount(s);
+    }
+    if (states == 0)
+        return _s.xmlError("DAE Solver requires either one ODE or TF!");
+    nVars += nTFVars + s * d.nDAEStates;
+    nParams += states;
+    d.nTFVars = nTFVars;
+    d.stores.daeVarRecords.reserve(nVars);
+    for (td::UINT4 v = 0; v < nVars; ++v)
+        d.stores.daeVarRecords[v] = DAEVarRecord{};
+    return true;
+}
+
+template <typename T> bool XmlDAESymbols<T>::readXmlStateNames(const xml::Node& odeqs, td::UINT4 nODE)
+{
+    SolverData<T>& d = *_s.pData;
+    d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
+    _s.dae.xmlStateNames.clear();
+    xml::Node eq = child(odeqs, "Eq");
+    for (td::UINT4 i = 0; i < nODE; ++i, eq.nextSameName())
+    {
+        const char* fx = nullptr;
+        td::String name;
+        td::UINT4 sign = 0;
+        bool integral = false;
+        bool ok = XmlODEReader<T>(_s).splitODEEquation(eq, fx, name, sign, integral);
+        if (ok && std::any_of(_s.dae.xmlStateNames.begin(), _s.dae.xmlStateNames.end(),
+                              [&](const DAERecords::XmlState& st) { return st.name == name; }))
+            ok = _s.xmlError("State variable already used!");
+        if (!ok)
+        {
+            d.itemLocationText(i, cCurrent);
+            d.currentSection = 0;
+            return false;
+        }
+        _s.dae.xmlStateNames.push_back(DAERecords::XmlState{name, fx, i});
+    }
+    std::sort(_s.dae.xmlStateNames.begin(), _s.dae.xmlStateNames.end(),
+              [](const DAERecords::XmlState& a, const DAERecords::XmlState& b) {
+                  return std::strcmp(a.name.c_str(), b.name.c_str()) < 0;
+              });
+    d.currentSection = 0;
+    return true;
+}
+
+template <typename T> bool XmlDAESymbols<T>::isXmlStateName(const td::String& name) const
+{
+    return std::binary_search(_s.dae.xmlStateNames.begin(), _s.dae.xmlStateNames.end(),
+                              DAERecords::XmlState{name, nullptr, 0},
+                              [](const DAERecords::XmlState& a, const DAERecords::XmlState& b) {
+                                  return std::strcmp(a.name.c_str(), b.name.c_str()) < 0;
+                              });
+}
+
+template <typename T> bool XmlDAESymbols<T>::checkXmlStateNames()
+{
+    SolverData<T>& d = *_s.pData;
+    for (const DAERecords::XmlState& st : _s.dae.xmlStateNames)
+    {
+        const td::INT4 index = _s.parser.getSymbolIndex(st.name);
+        if (index >= 0 && static_cast<td::UINT4>(index) < _s.nVars())
+            continue;
+        d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
+        if (index < 0)
+            d.addError("Undeclared state variable:@, found in ODE equation:@", st.name, st.fx);
+        else
+            d.addError("State variable cannot be declared as a parameter! Variable name=@ in ODEeq=@", st.name, st.fx);
+        d.itemLocationText(st.eq, cCurrent);
+        d.currentSection = 0;
+        return false;
+    }
+    return true;
+}
+
+template <typename T> bool XmlDAESymbols<T>::markXmlStates(const xml::Node& odeqs, td::UINT4 nODE)
+{
+    SolverData<T>& d = *_s.pData;
+    d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
+    xml::Node eq = child(odeqs, "Eq");
+    for (td::UINT4 i = 0; i < nODE; ++i, eq.nextSameName())
+    {
+        const char* fx = nullptr;
+        td::String name;
+        td::INT4 state = -1;
+        bool integral = false;
+        bool ok = XmlODEReader<T>(_s).checkODEEquation(eq, fx, name, state, integral) != nullptr;
+        if (ok && d.stores.symbolInfo[static_cast<td::UINT4>(state)].varType != 1)
+            ok = _s.xmlError("State variable already used!");
+        if (!ok)
+        {
+            d.itemLocationText(i, cCurrent);
+            d.currentSection = 0;
+            return false;
+        }
+        _s.setStateVarType(state, cODEState);
+    }
+    d.currentSection = 0;
+    return true;
+}
+
+template <typename T> bool XmlDAESymbols<T>::addXmlHistoryParams()
+{
+    SolverData<T>& d = *_s.pData;
+    DAEVarRecords& records = d.stores.daeVarRecords;
+    const cnt::SafeFullVector<SymbolInfo>& info = d.stores.symbolInfo;
+    _s.dae.stateVars.reserve(d.nDAEStates);
+    td::UINT4 nStates = 0;
+    d.currentSection = static_cast<td::BYTE>(ErrorSection::Params);
+    for (td::UINT4 v = 0; v < _s.nVars(); ++v)
+    {
+        if (!SymbolInfo::isStateVariable(info[v].varType))
+            continue;
+        if (info[v].varType == cODEState)
+            _s.dae.stateVars[nStates++] = static_cast<td::INT4>(v);
+        const td::String history = XmlNames<T>::generatedName(*_s.parser.symbols().nameAt(v), "@_");
+        if (!XmlNames<T>(_s).addGeneratedName(history))
+        {
+            d.currentSection = 0;
+            return false;
+        }
+        records[v].histParam = _s.parser.getSymbolIndex(history) - static_cast<td::INT4>(_s.nVars());
+        _s.parser.values().push(T(0));
+    }
+    d.currentSection = 0;
+    TD_ASSERT(nStates == d.nDAEStates);
+    TD_ASSERT(_s.parser.values().size() == _s.symbolCount());
+    return true;
+}
+
+template class XmlDAESymbols<double>;
+template class XmlDAESymbols<std::complex<double>>;
+} // namespace sl

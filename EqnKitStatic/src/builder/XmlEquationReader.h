@@ -1,0 +1,48 @@
+// The XML road's equations: an Eq element's fx in residual form, or its cond with Then and
+// Else branches (nested conditions read depth-first), compiled with its Jacobian entries.
+#pragma once
+
+#include <complex>
+
+#include <td/String.h>
+#include <td/Types.h>
+#include <xml/Node.h>
+
+#include "BuildState.h"
+
+namespace sl
+{
+template <typename T> class XmlEquationReader
+{
+public:
+    using Tree = ExpressionTree<T>;
+
+    explicit XmlEquationReader(BuildState<T>& state) : _s(state) {}
+
+    // Equations: an Eq of fx (residual form) or cond with Then/Else branches.
+    bool loadEquation(const xml::Node& eq, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind);
+    // Fills tree (made if-then-else) from a node with cond; depth counts from 1. In
+    // assignment mode each branch is an assignment of its own fx.
+    bool loadCondEquation(const xml::Node& condNode, bool elseRequired, Tree& tree, bool assignmentMode,
+                          td::UINT4 depth = 1);
+
+private:
+    bool loadBranch(const xml::Node& branch, bool isThen, bool elseRequired, bool assignmentMode, td::UINT4 depth,
+                    Tree*& pOut);
+
+    BuildState<T>& _s;
+};
+
+extern template class XmlEquationReader<double>;
+extern template class XmlEquationReader<std::complex<double>>;
+} // namespace sl
+
+namespace slDbl
+{
+using XmlEquationReader = sl::XmlEquationReader<double>;
+}
+
+namespace slCmplx
+{
+using XmlEquationReader = sl::XmlEquationReader<std::complex<double>>;
+}

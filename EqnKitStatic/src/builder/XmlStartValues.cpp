@@ -1,0 +1,225 @@
+#include "XmlStartValues.h"
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <mu/Number.h>
+#include <sc/MessageKeys.h>
+#include <sc/priv/LanguageWords.h>
+
+#include "CU.h"
+#include "SolverData.h"
+#include "XmlNodes.h"
+#include "XmlTexts.h"
+
+namespace sl
+{
+using namespace xmlnodes;
+
+namespace
+{
+
+template <typename T> T conjugate(const T& v)
+{
+    if constexpr (ValueTraits<T>::isComplex)
+        return std::conj(v);
+    else
+        return v;
+}
+
+// Tokens that name a symbol, an unknown name, a generator or a statistic.
+bool namesSomething(td::BYTE type)
+{
+    using C = TokenCodes;
+    return (type >= C::IDENTIFIER && type <= C::PARAM_OR_PARENT) || type == C::RND_GEN || type == C::STATISTIC;
+}
+} // namespace
+
+template <typename T>
+bool XmlStartValues<T>::makeInitialValueExpression(td::UINT4 symbol, const char* text, XmlDeferredList& list, T& out)
+{
+    SolverData<T>& d = *_s.pData;
+    out = T(0);
+    _s.collecting = 0;
+    _s.parser.setAcceptUnknownNames(true);
+    const bool parsed = _s.parser.parse(text) != 0;
+    _s.parser.setAcceptUnknownNames(false);
+    if (!parsed)
+        return _s.xmlError("Error in initial value expression: @", text);
+    typename RPNParser<T>::Node* pFirst = _s.parser.getFirstToken();
+    if (_s.parser.getNumberOfTokens() == 1 && pFirst->token.isNumber())
+    {
+        out = pFirst->token.value;
+        return true;
+    }
+    for (typename RPNParser<T>::Node* p = pFirst; p; p = p->pNext)
+    {
+        if (namesSomething(p->token.type))
+        {
+            if (list.empty())
+                list.reserve(_s.nVars() / 2 + 1);
+            list.push(XmlDeferredValue{td::String(text), symbol});
+            return true;
+        }
+    }
+    Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
+    Evaluator<T> record;
+    const bool ok = tree.build(pFirst) && tree.createEvaluator(&record);
+    if (ok)
+    {
+        CU<T> cu(_s.parser.getValuesPtr(), _s.parser.getParamValuesPtr(), d.pSolver);
+        out = record.evaluate(cu);
+    }
+    tree.reset(d.treeOption != 0);
+    _s.releaseTrees();
+    return ok || _s.xmlError("Cannot make expression for initial value: @", text);
+}
+
+template <typename T>
+bool XmlStartValues<T>::readStartValue(const xml::Node& element, td::UINT4 symbol, XmlDeferredList& deferred, T& value)
+{
+    value = T(0);
+    const char* val = attrib(element, "val");
+    if (!val)
+        return true;
+    if constexpr (ValueTraits<T>::isComplex)
+    {
+        std::complex<double> c;
+        if (parseComplexNumber(c, val, true))
+        {
+            value = c;
+            return true;
+        }
+    }
+    else
+    {
+        double x = 0;
+        if (parseWholeNumber(x, val))
+        {
+            value = x;
+            return true;
+        }
+    }
+    return makeInitialValueExpression(symbol, val, deferred, value);
+}
+
+template <typename T> bool XmlStartValues<T>::evaluateDeferred(const XmlDeferredList& deferred)
+{
+    SolverData<T>& d = *_s.pData;
+    const td::UINT4 n = static_cast<td::UINT4>(deferred.size());
+    if (n == 0)
+        return true;
+    // Parameters before variables where nothing else decides the order.
+    std::vector<td::UINT4> order;
+    order.reserve(n);
+    for (int pass = 0; pass < 2; ++pass)
+        for (td::UINT4 k = 0; k < n; ++k)
+            if ((deferred[k].symbol >= _s.nVars()) == (pass == 0))
+                order.push_back(k);
+    std::vector<td::INT4> entryOf(_s.symbolCount(), -1);
+    for (td::UINT4 k = 0; k < n; ++k)
+        entryOf[deferred[k].symbol] = static_cast<td::INT4>(k);
+
+    auto locate = [&](td::UINT4 k) {
+        const td::UINT4 symbol = deferred[k].symbol;
+        const bool variable = symbol < _s.nVars();
+        d.currentSection = static_cast<td::BYTE>(variable ? ErrorSection::Vars : ErrorSection::Params);
+        d.itemLocationText(variable ? symbol : symbol - _s.nVars(), cCurrent);
+        d.currentSection = 0;
+        return false;
+    };
+    auto wrong = [&](td::UINT4 k) {
+        d.addError("Something wrong with initial value expression: @", deferred[k].text);
+        return locate(k);
+    };
+
+    // What each entry reads of the other entries; a name still unknown, a generator or
+    // a statistic has no start value.
+    std::vector<std::vector<td::UINT4>> reads(n);
+    _s.collecting = 0;
+    for (td::UINT4 k : order)
+    {
+        if (!_s.parser.parse(deferred[k].text.c_str()))
+            return wrong(k);
+        for (typename RPNParser<T>::Node* p = _s.parser.getFirstToken(); p; p = p->pNext)
+        {
+            const typename RPNParser<T>::Tok& t = p->token;
+            if (t.type == TokenCodes::RND_GEN || t.type == TokenCodes::STATISTIC)
+                return wrong(k);
+            if (t.type == TokenCodes::SYMBOL && t.index < entryOf.size() && entryOf[t.index] >= 0)
+                reads[k].push_back(static_cast<td::UINT4>(entryOf[t.index]));
+        }
+    }
+
+    enum : td::BYTE
+    {
+        Waiting,
+        Open,
+        Set
+    };
+    std::vector<td::BYTE> state(n, Waiting);
+    std::vector<std::pair<td::UINT4, td::UINT4>> stack;
+    for (td::UINT4 root : order)
+    {
+        if (state[root] != Waiting)
+            continue;
+        state[root] = Open;
+        stack.push_back({root, 0});
+        while (!stack.empty())
+        {
+            auto& [k, next] = stack.back();
+            if (next < reads[k].size())
+            {
+                const td::UINT4 r = reads[k][next++];
+                if (state[r] == Open)
+                    return wrong(k);
+                if (state[r] == Waiting)
+                {
+                    state[r] = Open;
+                    stack.push_back({r, 0});
+                }
+                continue;
+            }
+            const td::UINT4 entry = k;
+            stack.pop_back();
+            Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
+            Evaluator<T> record;
+            bool ok = _s.parser.parse(deferred[entry].text.c_str()) != 0;
+            if (!ok)
+                return wrong(entry);
+            ok = tree.build(_s.parser.getFirstToken()) && tree.createEvaluator(&record);
+            if (ok)
+            {
+                CU<T> cu(_s.parser.getValuesPtr(), _s.parser.getParamValuesPtr(), d.pSolver);
+                const T value = record.evaluate(cu);
+                const td::UINT4 symbol = deferred[entry].symbol;
+                _s.parser.values()[symbol] = value;
+                // A variable's conjugate partner follows it, a state's stage variables take
+                // its value.
+                if (symbol < _s.nVars() && _s.hasPartners())
+                    _s.parser.values()[symbol + 1] = conjugate(value);
+                if (symbol < _s.nVars() && d.dynamics == 2 && d.stores.daeVarRecords[symbol].firstStage >= 0)
+                {
+                    const td::UINT4 first = static_cast<td::UINT4>(d.stores.daeVarRecords[symbol].firstStage);
+                    for (td::UINT2 k = 0; k < _s.getNumberOfStages(); ++k)
+                        _s.parser.values()[first + k] = value;
+                }
+            }
+            tree.reset(d.treeOption != 0);
+            _s.releaseTrees();
+            if (!ok)
+            {
+                d.addError("Cannot make expression for initial value: @", deferred[entry].text);
+                return locate(entry);
+            }
+            state[entry] = Set;
+        }
+    }
+    return true;
+}
+
+template class XmlStartValues<double>;
+template class XmlStartValues<std::complex<double>>;
+} // namespace sl
