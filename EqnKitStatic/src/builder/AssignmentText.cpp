@@ -5,7 +5,6 @@
 #include <sc/MessageKeys.h>
 
 #include "BuildState.h"
-#include "SolverData.h"
 #include "XmlNodes.h"
 
 namespace sl

@@ -1,7 +1,5 @@
 #include "BuildState.h"
 
-#include "SolverData.h"
-
 namespace sl
 {
 template <typename T> BuildState<T>::BuildState(SymbolMap& names, ValueArray& values) : parser(names, values)

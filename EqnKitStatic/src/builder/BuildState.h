@@ -33,6 +33,12 @@ struct TFStatement
     bool inputIsParam = false;
 };
 
+// The variable types the DAE build gives (SymbolInfo byte 0): the auxiliary variable of a
+// transfer function, the state of an ODE and a state of a transfer function.
+constexpr td::BYTE cTFAuxiliary = 2;
+constexpr td::BYTE cODEState = 3;
+constexpr td::BYTE cTFState = 4;
+
 // The kinds of model whose equation groups (text) or sections (XML) a solver reads,
 // numbered as the model line's type words.
 enum class ModelKind : td::BYTE

@@ -2,50 +2,15 @@
 
 #include <cstring>
 
-#include <matrix/Butcher.h>
 #include <sc/MessageKeys.h>
 
 #include "DAERows.h"
-#include "ETNodeKinds.h"
 #include "ODEReader.h"
-#include "SolverData.h"
-#include "TreeWalk.h"
-#include "XmlNodes.h"
 
 namespace sl
 {
 namespace msg = sc::msg;
 using sc::Group;
-
-namespace
-{
-// Every variable a row reads: its own-model symbols below nVars and the variables of the
-// arguments of its lim calls (which live in the limit records, not in the tree).
-template <typename T>
-void collectRowVariables(const ETNode<T>* pRoot, const FnLimits<T>* pLimits, td::UINT4 nVars, cnt::FixNumSet& out)
-{
-    using namespace nodes;
-    visitPreorder(pRoot, [&](const ETNode<T>* p) {
-        const Token<T>& t = *p->pToken;
-        if (isOwnVariable(t, nVars))
-            out.insert(t.index);
-        else if (pLimits && isFunction(p, C::LIMIT))
-        {
-            const td::UINT4 id = static_cast<td::UINT4>(unpackLimitWord(realPart(t.value)) & 0xFFFFFFFFu);
-            if (id > 0 && id <= pLimits->size())
-            {
-                const auto& derivs = (*pLimits)[id]._derivEvaluators;
-                for (std::size_t k = 0; k < derivs.size(); ++k)
-                {
-                    if (derivs[k].varIndex < nVars)
-                        out.insert(derivs[k].varIndex);
-                }
-            }
-        }
-        return WalkStep::Descend;
-    });
-}
-} // namespace
 
 template <typename T> void DAEReader<T>::initIntegrationMethod(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
@@ -71,7 +36,7 @@ template <typename T> void DAEReader<T>::initIntegrationMethod(const sc::Tokeniz
 
 template <typename T> bool DAEReader<T>::readODEStates(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
     const td::UINT4 nODE = model.getNumberOfExpressions(Group::ODEs, level);
     // Per variable, where its ODE stands (line 0: none); visited in order they give the
@@ -129,7 +94,7 @@ template <typename T> bool DAEReader<T>::checkDAECounts(td::UINT4 nNL)
 template <typename T> bool DAEReader<T>::expandODEs(const sc::TokenizedModel& model, sc::ModelLevel level,
                                                     td::UINT4& row, td::UINT4& nonZeros)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
     const td::UINT4 nODE = model.getNumberOfExpressions(Group::ODEs, level);
     const bool stages = _s.getNumberOfStages() > 0;

@@ -7,7 +7,6 @@
 #include "BuildState.h"
 #include "ETNodeKinds.h"
 #include "JacobianBuilder.h"
-#include "SolverData.h"
 #include "TreeWalk.h"
 
 namespace sl

@@ -2,22 +2,13 @@
 
 #include <sc/MessageKeys.h>
 
-#include "SolverData.h"
-
 namespace sl
 {
 namespace msg = sc::msg;
 
-namespace
-{
-constexpr td::BYTE cODEState = 3;
-constexpr td::BYTE cTFState = 4;
-constexpr td::BYTE cTFAuxiliary = 2;
-} // namespace
-
 template <typename T> void DAESymbols<T>::countDAESymbols(td::UINT4& nVars, td::UINT4& nParams)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     const td::UINT2 s = _s.getNumberOfStages();
     const td::UINT4 nStates = static_cast<td::UINT4>(_s.dae.stateVars.size());
     nVars += s * nStates;
@@ -44,30 +35,9 @@ template <typename T> bool DAESymbols<T>::addGeneratedSymbol(const td::String& n
 
 template <typename T> bool DAESymbols<T>::declareDAESymbols(td::UINT4 nDeclaredVars, td::UINT4 nDeclaredParams)
 {
-    SolverData<T>& d = *_s.pData;
-    DAEVarRecords& records = d.stores.daeVarRecords;
-    records.reserve(_s.nVars());
-    const td::UINT2 s = _s.getNumberOfStages();
-    const td::UINT4 nVars = _s.nVars();
-    td::UINT4 var = nDeclaredVars;
-    td::UINT4 param = nDeclaredParams;
-    td::String name;
-
-    // A state's stage variables from var on, and its history parameter.
-    auto addStagesAndHistory = [&](const td::String& state, td::UINT4 index, const Place& line) {
-        DAEVarRecord& r = records[index];
-        r.firstStage = s > 0 ? static_cast<td::INT4>(var) : -1;
-        for (td::UINT2 k = 1; k <= s; ++k)
-        {
-            name.format("%s#k%d", state.c_str(), static_cast<int>(k));
-            if (!addGeneratedSymbol(name, var++, line))
-                return false;
-        }
-        r.histParam = static_cast<td::INT4>(param);
-        name.format("%s@_", state.c_str());
-        return addGeneratedSymbol(name, nVars + param++, line);
-    };
-
+    _s.data().stores.daeVarRecords.reserve(_s.nVars());
+    _var = nDeclaredVars;
+    _param = nDeclaredParams;
     for (std::size_t i = 0; i < _s.dae.stateVars.size(); ++i)
     {
         const td::UINT4 x = static_cast<td::UINT4>(_s.dae.stateVars[i]);
@@ -76,42 +46,65 @@ template <typename T> bool DAESymbols<T>::declareDAESymbols(td::UINT4 nDeclaredV
         if (!addStagesAndHistory(state, x, _s.dae.stateLines[i]))
             return false;
     }
-
     for (std::size_t i = 0; i < _s.dae.tfs.size(); ++i)
     {
-        TransferFunction& tf = _s.dae.tfs[i].tf;
-        const Place line = placeOf(_s.dae.tfs[i].line);
-        if (_s.dae.tfs[i].inputIsParam)
-            tf.input += nVars;
-        tf.firstState = static_cast<td::INT4>(var);
-        records[tf.output].firstTFState = tf.firstState;
-        // States after the output while the denominator lasts, then after the input.
-        const td::String y = *_s.parser.symbols().nameAt(tf.output);
-        const td::String u = *_s.parser.symbols().nameAt(tf.input);
-        for (td::UINT2 k = 0; k < tf.stateCount(); ++k)
-        {
-            const bool ofOutput = k < tf.denomOrder;
-            const int number = ofOutput ? k + 1 : k - tf.denomOrder + 1;
-            name.format("%s'x%d", (ofOutput ? y : u).c_str(), number);
-            const td::String state = name;
-            const td::UINT4 index = var++;
-            if (!addGeneratedSymbol(state, index, line))
-                return false;
-            _s.setStateVarType(static_cast<td::INT4>(index), cTFState);
-            if (!addStagesAndHistory(state, index, line))
-                return false;
-        }
-        if (tf.isImproper())
-        {
-            name.format("%s#div", y.c_str());
-            if (!addGeneratedSymbol(name, var, line))
-                return false;
-            _s.setVarType(static_cast<td::INT4>(var++), cTFAuxiliary);
-        }
+        if (!declareTFSymbols(_s.dae.tfs[i]))
+            return false;
     }
-    TD_ASSERT(var == _s.nVars());
-    TD_ASSERT(param == _s.nParams());
+    TD_ASSERT(_var == _s.nVars());
+    TD_ASSERT(_param == _s.nParams());
     return true;
+}
+
+template <typename T> bool DAESymbols<T>::declareTFSymbols(TFStatement& stmt)
+{
+    const td::UINT4 nVars = _s.nVars();
+    TransferFunction& tf = stmt.tf;
+    const Place line = placeOf(stmt.line);
+    if (stmt.inputIsParam)
+        tf.input += nVars;
+    tf.firstState = static_cast<td::INT4>(_var);
+    _s.data().stores.daeVarRecords[tf.output].firstTFState = tf.firstState;
+    // States after the output while the denominator lasts, then after the input.
+    const td::String y = *_s.parser.symbols().nameAt(tf.output);
+    const td::String u = *_s.parser.symbols().nameAt(tf.input);
+    for (td::UINT2 k = 0; k < tf.stateCount(); ++k)
+    {
+        const bool ofOutput = k < tf.denomOrder;
+        const int number = ofOutput ? k + 1 : k - tf.denomOrder + 1;
+        _name.format("%s'x%d", (ofOutput ? y : u).c_str(), number);
+        const td::String state = _name;
+        const td::UINT4 index = _var++;
+        if (!addGeneratedSymbol(state, index, line))
+            return false;
+        _s.setStateVarType(static_cast<td::INT4>(index), cTFState);
+        if (!addStagesAndHistory(state, index, line))
+            return false;
+    }
+    if (!tf.isImproper())
+        return true;
+    _name.format("%s#div", y.c_str());
+    if (!addGeneratedSymbol(_name, _var, line))
+        return false;
+    _s.setVarType(static_cast<td::INT4>(_var++), cTFAuxiliary);
+    return true;
+}
+
+template <typename T>
+bool DAESymbols<T>::addStagesAndHistory(const td::String& state, td::UINT4 index, const Place& line)
+{
+    const td::UINT2 s = _s.getNumberOfStages();
+    DAEVarRecord& r = _s.data().stores.daeVarRecords[index];
+    r.firstStage = s > 0 ? static_cast<td::INT4>(_var) : -1;
+    for (td::UINT2 k = 1; k <= s; ++k)
+    {
+        _name.format("%s#k%d", state.c_str(), static_cast<int>(k));
+        if (!addGeneratedSymbol(_name, _var++, line))
+            return false;
+    }
+    r.histParam = static_cast<td::INT4>(_param);
+    _name.format("%s@_", state.c_str());
+    return addGeneratedSymbol(_name, _s.nVars() + _param++, line);
 }
 
 template class DAESymbols<double>;

@@ -25,10 +25,19 @@ public:
     bool declareDAESymbols(td::UINT4 nDeclaredVars, td::UINT4 nDeclaredParams);
 
 private:
+    // The states of a transfer function, each followed by its stages and history
+    // parameter, and its division variable.
+    bool declareTFSymbols(TFStatement& stmt);
+    // A state's stage variables from the next variable on, and its history parameter.
+    bool addStagesAndHistory(const td::String& state, td::UINT4 index, const Place& line);
     // A generated symbol at index; false after a key when the name is taken.
     bool addGeneratedSymbol(const td::String& name, td::UINT4 index, const Place& at);
 
     BuildState<T>& _s;
+    // The next variable and parameter of the generated symbols, and their names.
+    td::UINT4 _var = 0;
+    td::UINT4 _param = 0;
+    td::String _name;
 };
 
 extern template class DAESymbols<double>;

@@ -4,7 +4,6 @@
 
 #include "DAESymbols.h"
 #include "InitValueReader.h"
-#include "SolverData.h"
 #include "SolverStores.h"
 
 namespace sl
@@ -52,12 +51,10 @@ template <typename T> bool DeclarationReader<T>::declareSymbols(const sc::Naming
                                                                 const sc::TokenizedModel& model, sc::ModelLevel level)
 {
     TD_ASSERT(_s.pData);
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     SolverStores<T>& stores = d.stores;
     const td::UINT4 nVars = naming.getNumberOfVars(level);
     const td::UINT4 nParams = naming.getNumberOfParams(level);
-    const bool outVars = groupFlag(model, sc::Group::Vars, level, sc::AttribID::Out);
-    const bool outParams = groupFlag(model, sc::Group::Params, level, sc::AttribID::Out);
     if (nVars < 1)
         return _s.lineError(msg::scNoVarsDeclared, 0, 0);
     _s.nEquations = nVars;
@@ -75,37 +72,21 @@ template <typename T> bool DeclarationReader<T>::declareSymbols(const sc::Naming
     _s.parser.setNumberOfSymbols(nAllVars, nAllParams);
     const td::UINT4 nValues = stores.getNumberOfValues();
     for (td::UINT4 i = 0; i < nValues; ++i)
-        _s.parser.values().push(T(0));
+        _s.values().push(T(0));
     for (td::UINT4 i = 0; i < nVars; ++i)
         _s.parser.addSymbolName(nameText(naming.getVarName(i, level)), i);
     for (td::UINT4 i = 0; i < nParams; ++i)
         _s.parser.addSymbolName(nameText(naming.getParamName(i, level)), nAllVars + i);
 
-    cnt::SafeFullVector<SymbolInfo>& info = stores.symbolInfo;
-    info.reserve(nAllVars + nAllParams);
-    for (td::UINT4 i = 0; i < nAllVars + nAllParams; ++i)
-    {
-        const bool variable = i < nAllVars;
-        const bool declared = variable ? i < nVars : i - nAllVars < nParams;
-        const bool out = declared && (variable ? outVars : outParams);
-        info[i] = SymbolInfo{static_cast<td::BYTE>(variable ? 1 : 0), 2, static_cast<td::BYTE>(out ? 2 : 0)};
-    }
+    setKinds(model, level, nVars, nParams);
     if (d.dynamics == 2 && !DAESymbols<T>(_s).declareDAESymbols(nVars, nParams))
         return false;
 
     _s.usedVars.reserve(nAllVars);
     _s.parser.setNextFreePosition(true);
 
-    // A sub-model's parameters copied from the parent take the parent's current values.
-    ISolverServices<T>* pParent = d.pSolver ? d.pSolver->getParentSolver() : nullptr;
-    if (level == sc::ModelLevel::Sub && pParent)
-    {
-        const td::UINT4 first = model.getNumberOfInitialSubProblemParams();
-        const td::UINT4 nCopied = model.getCopyParamsFromParentToSubModelCopied();
-        const T* pParentParams = pParent->getVariableValuesPtr() + pParent->getNumberOfVariables();
-        for (td::UINT4 i = 0; i < nCopied && first + i < nParams && i < pParent->getNumberOfParameters(); ++i)
-            _s.parser.values()[nAllVars + first + i] = pParentParams[i];
-    }
+    if (level == sc::ModelLevel::Sub)
+        copyParentParams(model, nAllVars, nParams);
 
     for (td::UINT4 k = 0; k < ISolverServices<T>::cStatusSymbols; ++k)
         _s.parser.addSymbolName(td::String(ISolverServices<T>::statusSymbolName(k)), nAllVars + nAllParams + k);
@@ -128,6 +109,39 @@ bool DeclarationReader<T>::setDeclaredValues(const sc::TokenizedModel& model, sc
         return false;
     section = static_cast<td::BYTE>(ErrorSection::Vars);
     return InitValueReader<T>(_s).setInitialValues(params, vars);
+}
+
+template <typename T> void DeclarationReader<T>::setKinds(const sc::TokenizedModel& model, sc::ModelLevel level,
+                                                          td::UINT4 nVars, td::UINT4 nParams)
+{
+    const bool outVars = groupFlag(model, sc::Group::Vars, level, sc::AttribID::Out);
+    const bool outParams = groupFlag(model, sc::Group::Params, level, sc::AttribID::Out);
+    const td::UINT4 nAllVars = _s.nVars();
+    const td::UINT4 nAll = _s.symbolCount();
+    cnt::SafeFullVector<SymbolInfo>& info = _s.data().stores.symbolInfo;
+    info.reserve(nAll);
+    for (td::UINT4 i = 0; i < nAll; ++i)
+    {
+        const bool variable = i < nAllVars;
+        const bool declared = variable ? i < nVars : i - nAllVars < nParams;
+        const bool out = declared && (variable ? outVars : outParams);
+        info[i] = SymbolInfo{static_cast<td::BYTE>(variable ? 1 : 0), 2, static_cast<td::BYTE>(out ? 2 : 0)};
+    }
+}
+
+template <typename T>
+void DeclarationReader<T>::copyParentParams(const sc::TokenizedModel& model, td::UINT4 nAllVars, td::UINT4 nParams)
+{
+    // A sub-model's parameters copied from the parent take the parent's current values.
+    const SolverData<T>& d = _s.data();
+    ISolverServices<T>* pParent = d.pSolver ? d.pSolver->getParentSolver() : nullptr;
+    if (!pParent)
+        return;
+    const td::UINT4 first = model.getNumberOfInitialSubProblemParams();
+    const td::UINT4 nCopied = model.getCopyParamsFromParentToSubModelCopied();
+    const T* pParentParams = pParent->getVariableValuesPtr() + pParent->getNumberOfVariables();
+    for (td::UINT4 i = 0; i < nCopied && first + i < nParams && i < pParent->getNumberOfParameters(); ++i)
+        _s.values()[nAllVars + first + i] = pParentParams[i];
 }
 
 template class DeclarationReader<double>;

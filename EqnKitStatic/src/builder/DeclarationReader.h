@@ -29,6 +29,12 @@ public:
     bool setDeclaredValues(const sc::TokenizedModel& model, sc::ModelLevel level);
 
 private:
+    // The kinds of the symbols: variables and parameters, numeric type real, the output
+    // marks of the groups' out attributes for the nVars and nParams declared ones.
+    void setKinds(const sc::TokenizedModel& model, sc::ModelLevel level, td::UINT4 nVars, td::UINT4 nParams);
+    // A sub-model's parameters copied from the parent take the parent's current values.
+    void copyParentParams(const sc::TokenizedModel& model, td::UINT4 nAllVars, td::UINT4 nParams);
+
     BuildState<T>& _s;
 };
 

@@ -4,7 +4,6 @@
 
 #include "BuildClock.h"
 #include "JacobianBuilder.h"
-#include "SolverData.h"
 
 namespace sl
 {
@@ -12,35 +11,6 @@ namespace msg = sc::msg;
 
 namespace
 {
-// While it lives, records and code go to other areas of the context (none given: the
-// areas stay).
-template <typename T> class CompileArea
-{
-public:
-    using CodePool = cnt::List<typename SolverData<T>::Routine>;
-
-    CompileArea(SolverData<T>& d, cnt::List<Evaluator<T>>* pEvaluators, CodePool* pCode)
-        : _d(d), _pEvaluators(d.pEvaluatorPool), _pCode(d.pInstructionPool)
-    {
-        if (pEvaluators)
-            d.pEvaluatorPool = pEvaluators;
-        if (pCode)
-            d.pInstructionPool = pCode;
-    }
-    CompileArea(const CompileArea&) = delete;
-    CompileArea& operator=(const CompileArea&) = delete;
-    ~CompileArea()
-    {
-        _d.pEvaluatorPool = _pEvaluators;
-        _d.pInstructionPool = _pCode;
-    }
-
-private:
-    SolverData<T>& _d;
-    cnt::List<Evaluator<T>>* _pEvaluators;
-    CodePool* _pCode;
-};
-
 // Of the reserved word that starts a line.
 bool isCaseWord(int word) { return word == sc::idx(sc::ReservedID::Case) || word == sc::idx(sc::ReservedID::Default); }
 bool isEndWord(int word) { return word == sc::idx(sc::ReservedID::End); }
@@ -50,7 +20,7 @@ template <typename T>
 bool EquationReader<T>::buildSymbolicJacobian(Iterator& it, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind)
 {
     TD_ASSERT(_s.pData);
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     BuildPhaseTimer timer;
     _s.parser.clearTokens();
     _s.beginUsedVars();
@@ -81,6 +51,22 @@ bool EquationReader<T>::buildSymbolicJacobian(Iterator& it, td::UINT4 eqIndex, t
     tree.reset(d.treeOption != 0);
     _s.releaseTrees();
     return ok;
+}
+
+template <typename T> bool EquationReader<T>::buildEquations(const sc::TokenizedModel& model, sc::Group group,
+                                                             sc::ModelLevel level, td::UINT4 n, td::UINT4& row,
+                                                             td::UINT4& nonZeroCount, char kind,
+                                                             const char* keyOnFailure)
+{
+    Iterator it = model.getGroup(group, level);
+    ++it;
+    for (td::UINT4 i = 0; i < n && !it.atEnd(); ++i, ++it)
+    {
+        const Place at = placeOf(it);
+        if (!buildSymbolicJacobian(it, row++, nonZeroCount, kind))
+            return _s.lineError(keyOnFailure, at);
+    }
+    return true;
 }
 
 template <typename T> bool EquationReader<T>::buildIfExpression(Iterator& it, Tree& tree, sc::Group group)

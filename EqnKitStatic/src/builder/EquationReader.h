@@ -24,6 +24,10 @@ public:
     // Compiles the equation at it (an if or a switch leaves it on its end line) into
     // the residual list of its kind and adds its Jacobian entries to row eqIndex.
     bool buildSymbolicJacobian(Iterator& it, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind);
+    // The first n equations of a group of the level as rows row, row + 1, ... of their
+    // kind; false after keyOnFailure at the first that fails.
+    bool buildEquations(const sc::TokenizedModel& model, sc::Group group, sc::ModelLevel level, td::UINT4 n,
+                        td::UINT4& row, td::UINT4& nonZeroCount, char kind, const char* keyOnFailure);
     // The branches of an if equation, each one equation or a nested if, into tree.
     bool buildIfExpression(Iterator& it, Tree& tree, sc::Group group);
     // The cases of a switch equation into tree.

@@ -2,7 +2,6 @@
 
 #include <climits>
 #include <cmath>
-#include <cstring>
 
 #include <sc/MessageKeys.h>
 

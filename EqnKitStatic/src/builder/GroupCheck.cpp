@@ -2,8 +2,6 @@
 
 #include <sc/MessageKeys.h>
 
-#include "SolverData.h"
-
 namespace sl
 {
 namespace msg = sc::msg;
@@ -62,7 +60,7 @@ bool GroupCheck<T>::checkGroups(const sc::TokenizedModel& model, sc::ModelLevel 
     if (worstLine == 0)
         return true;
 
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     const td::BYTE section = d.currentSection;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ReadModel);
     const bool typeFits = (typeGroups & bit(cEquationGroups[worst])) != 0;

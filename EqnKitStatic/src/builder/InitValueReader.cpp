@@ -7,7 +7,6 @@
 #include <td/StrKey.h>
 
 #include "CU.h"
-#include "SolverData.h"
 
 namespace sl
 {
@@ -39,6 +38,39 @@ template <typename T> bool literalValue(const sc::_TokV& t, T& out)
 }
 
 bool isOwnSymbol(const sc::_TokV& t) { return (t.kind == F::Var || t.kind == F::Param) && t.extra != 1; }
+
+// Where a deferred value stands while the values are set in order.
+enum EntryState : td::BYTE
+{
+    Waiting,
+    Open,
+    Set
+};
+constexpr td::INT4 cReadsItself = -2;
+
+// The entry of the next own symbol that the line of e reads from token on and that has no
+// value yet; -1 when there is none; cReadsItself, with the symbol's column, for one whose
+// value is being made (the value reads itself, directly or through others).
+td::INT4 nextUnsetRead(const DeferredValue& e, td::UINT4& token, td::UINT4 nVars, const std::vector<td::INT4>& entryOf,
+                       const std::vector<td::BYTE>& state, td::UINT2& column)
+{
+    const sc::_tl& l = e.line.line();
+    while (token < l.nExpr)
+    {
+        const sc::_TokV& t = (*e.line.pExprTokens)[l.firstExpr + token++];
+        if (!isOwnSymbol(t))
+            continue;
+        const td::UINT4 symbol = t.kind == F::Param ? nVars + t.code : t.code;
+        const td::INT4 k = symbol < entryOf.size() ? entryOf[symbol] : -1;
+        if (k < 0 || state[static_cast<std::size_t>(k)] == Set)
+            continue;
+        if (state[static_cast<std::size_t>(k)] != Open)
+            return k;
+        column = t.column;
+        return cReadsItself;
+    }
+    return -1;
+}
 
 // Names whose values do not exist while declarations are read.
 bool isUnresolved(const sc::_TokV& t) { return t.kind == F::Word || t.kind == F::DistribName || t.kind == F::StatName; }
@@ -98,7 +130,7 @@ bool InitValueReader<T>::setDeclarationValue(const Iterator& it, DeferredList& d
     {
         if (isParam && (third.kind == F::True || third.kind == F::False))
             info.numType = 0;
-        _s.parser.values()[symbol] = value;
+        _s.values()[symbol] = value;
         return true;
     }
     bool readsSymbols = false;
@@ -113,13 +145,13 @@ bool InitValueReader<T>::setDeclarationValue(const Iterator& it, DeferredList& d
         deferred.push(DeferredValue{it, symbol});
     else if (!makeInitialValue(value, it, 2))
         return _s.lineError(msg::scInitValErr, it);
-    _s.parser.values()[symbol] = value;
+    _s.values()[symbol] = value;
     return true;
 }
 
 template <typename T> bool InitValueReader<T>::makeInitialValue(T& out, const Iterator& it, td::UINT4 firstToken)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
     td::BYTE kind = 0;
     _s.parser.clearTokens();
@@ -158,12 +190,7 @@ template <typename T> bool InitValueReader<T>::setInitialValues(const DeferredLi
     for (std::size_t k = 0; k < entries.size(); ++k)
         entryOf[entries[k]->symbol] = static_cast<td::INT4>(k);
 
-    enum : td::BYTE
-    {
-        Waiting,
-        Open,
-        Set
-    };
+    // Depth first from each entry: a value is made once every value it reads is set.
     std::vector<td::BYTE> state(entries.size(), Waiting);
     struct Frame
     {
@@ -179,23 +206,12 @@ template <typename T> bool InitValueReader<T>::setInitialValues(const DeferredLi
         stack.push_back({root, 2});
         while (!stack.empty())
         {
-            const DeferredValue& e = *entries[stack.back().entry];
-            const sc::_tl& l = e.line.line();
-            td::INT4 next = -1;
-            while (next < 0 && stack.back().token < l.nExpr)
-            {
-                const sc::_TokV& t = (*e.line.pExprTokens)[l.firstExpr + stack.back().token++];
-                if (!isOwnSymbol(t))
-                    continue;
-                const td::UINT4 symbol = t.kind == F::Param ? _s.nVars() + t.code : t.code;
-                const td::INT4 k = symbol < entryOf.size() ? entryOf[symbol] : -1;
-                if (k < 0 || state[static_cast<std::size_t>(k)] == Set)
-                    continue;
-                // A value that reads itself, directly or through others.
-                if (state[static_cast<std::size_t>(k)] == Open)
-                    return _s.lineError(msg::scInitValErr, l.line, t.column);
-                next = k;
-            }
+            Frame& top = stack.back();
+            const DeferredValue& e = *entries[top.entry];
+            td::UINT2 column = 0;
+            const td::INT4 next = nextUnsetRead(e, top.token, _s.nVars(), entryOf, state, column);
+            if (next == cReadsItself)
+                return _s.lineError(msg::scInitValErr, e.line.line().line, column);
             if (next >= 0)
             {
                 state[static_cast<std::size_t>(next)] = Open;
@@ -205,8 +221,8 @@ template <typename T> bool InitValueReader<T>::setInitialValues(const DeferredLi
             T value(0);
             if (!makeInitialValue(value, e.line, 2))
                 return false;
-            _s.parser.values()[e.symbol] = value;
-            state[stack.back().entry] = Set;
+            _s.values()[e.symbol] = value;
+            state[top.entry] = Set;
             stack.pop_back();
         }
     }

@@ -4,7 +4,6 @@
 
 #include "BuildClock.h"
 #include "BuildState.h"
-#include "SolverData.h"
 
 namespace sl
 {

@@ -8,6 +8,7 @@ td::BYTE getSignalCode(const char* text)
 {
     static const char* const s_words[] = {"TooLow", "MedLow", "Default", "MedHigh", "TooHigh", "Rounding"};
     constexpr td::BYTE cWords = sizeof(s_words) / sizeof(s_words[0]);
+    static_assert(cWords == cNoSignal);
     if (!text)
         return cWords;
     for (td::BYTE code = 0; code < cWords; ++code)

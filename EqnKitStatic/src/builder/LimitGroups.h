@@ -15,7 +15,10 @@ namespace sl
 // The limit groups of a solver.
 template <typename T> using LimitGroups = cnt::SafeFullVector<LimitGroup<T>>;
 
-// Code of a signal word; 6 for none or any other text.
+// The signal code of none (and of any word that is not a signal).
+constexpr td::BYTE cNoSignal = 6;
+
+// Code of a signal word; cNoSignal for none or any other text.
 td::BYTE getSignalCode(const char* text);
 
 // Reserves n consecutive records for limit group groupIndex and records the group; n <= 0

@@ -1,13 +1,9 @@
 #include "LimitReader.h"
 
-#include <cstring>
-
 #include <sc/MessageKeys.h>
 
 #include "LimitGroups.h"
-#include "SolverData.h"
 #include "StatementReader.h"
-#include "XmlNodes.h"
 
 namespace sl
 {
@@ -15,7 +11,7 @@ namespace msg = sc::msg;
 
 template <typename T> bool LimitReader<T>::buildLimits(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     const td::UINT4 nGroups = model.getNumberOfExpressions(sc::Group::Limits, level);
     if (nGroups == 0)
         return true;

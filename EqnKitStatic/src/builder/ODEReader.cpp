@@ -2,8 +2,6 @@
 
 #include <sc/MessageKeys.h>
 
-#include "SolverData.h"
-
 namespace sl
 {
 namespace msg = sc::msg;
@@ -65,7 +63,7 @@ template <typename T> td::INT4 ODEReader<T>::buildODEExpression(const Iterator& 
                                                                 typename Tree::Node*& pIntegral, td::UINT4 eqIndex,
                                                                 td::BYTE odeMode)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     const Place line = placeOf(it);
     _s.parser.clearTokens();
     _s.beginUsedVars();

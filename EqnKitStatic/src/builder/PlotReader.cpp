@@ -3,9 +3,7 @@
 #include <sc/MessageKeys.h>
 
 #include "FigureDefinition.h"
-#include "SolverData.h"
 #include "StatementReader.h"
-#include "XmlNodes.h"
 
 namespace sl
 {
@@ -82,6 +80,51 @@ struct ItemCounts
     td::UINT4 hLines = 0;
     td::UINT4 vLines = 0;
 };
+
+// The name, axis labels and bounds of a block's header line.
+template <typename T> void readHeader(const Iterator& it, FigureDefinition<T>& def)
+{
+    def.name = text(it, sc::AttribID::Name);
+    def.xLabel = text(it, sc::AttribID::XLabel);
+    def.yLabel = text(it, sc::AttribID::YLabel);
+    it.getAttrib(sc::AttribID::MinX, def.xMin);
+    it.getAttrib(sc::AttribID::MaxX, def.xMax);
+    it.getAttrib(sc::AttribID::MinY, def.yMin);
+    it.getAttrib(sc::AttribID::MaxY, def.yMax);
+}
+
+// The first pass over a block's items from it to its end line: the block must close, with
+// at most one @cond and one @x. The key of the first fault, or null, at the line and column
+// of the last line read.
+const char* countItems(Iterator& it, ItemCounts& counts, td::UINT4& line, td::UINT4& column)
+{
+    bool hasCondition = false, hasX = false;
+    for (;; ++it)
+    {
+        if (it.atEnd())
+            return msg::scPlotPremEnd;
+        line = it.line().line;
+        column = firstColumn(it);
+        const int item = reservedWord(it);
+        if (item == word(R::End))
+            return nullptr;
+        if (item == word(R::HLine))
+            ++counts.hLines;
+        else if (item == word(R::VLine))
+            ++counts.vLines;
+        else if (item == word(R::Y))
+            ++counts.y;
+        else if (item == word(R::Cond) || item == word(R::X))
+        {
+            bool& seen = item == word(R::Cond) ? hasCondition : hasX;
+            if (seen)
+                return item == word(R::Cond) ? msg::scSecondCondInPlot : msg::scSecondXAxisInPlot;
+            seen = true;
+        }
+        else if (item != word(R::HBand) && item != word(R::VBand))
+            return msg::scWrongPlotAttrib;
+    }
+}
 } // namespace
 
 template <typename T> bool PlotReader<T>::initFigure(const sc::TokenizedModel& model, SolverData<T>& data)
@@ -124,13 +167,7 @@ bool PlotReader<T>::buildPlots(const sc::TokenizedModel& model, Iterator& it, td
         return _s.lineError(msg::scWrongPlotTokenRKW, headLine, headColumn);
 
     FigureDefinition<T> def;
-    def.name = text(it, sc::AttribID::Name);
-    def.xLabel = text(it, sc::AttribID::XLabel);
-    def.yLabel = text(it, sc::AttribID::YLabel);
-    it.getAttrib(sc::AttribID::MinX, def.xMin);
-    it.getAttrib(sc::AttribID::MaxX, def.xMax);
-    it.getAttrib(sc::AttribID::MinY, def.yMin);
-    it.getAttrib(sc::AttribID::MaxY, def.yMax);
+    readHeader(it, def);
     if (!(def.xMin < def.xMax))
         _s.parser.logKey(msg::scWrongPlotXBounds, headLine, headColumn, sc::ILog::Warning);
     if (!(def.yMin < def.yMax))
@@ -142,39 +179,12 @@ bool PlotReader<T>::buildPlots(const sc::TokenizedModel& model, Iterator& it, td
         _s.parser.logKey(msg::scEmptyPlot, it.line().line, firstColumn(it), sc::ILog::Warning);
         return true;
     }
-
-    // First pass: the block must close, with at most one @cond and one @x.
     const Iterator first = it;
     ItemCounts counts;
-    bool hasCondition = false, hasX = false;
     td::UINT4 lastLine = headLine;
     td::UINT4 lastColumn = headColumn;
-    for (;; ++it)
-    {
-        if (it.atEnd())
-            return _s.lineError(msg::scPlotPremEnd, lastLine, lastColumn);
-        lastLine = it.line().line;
-        lastColumn = firstColumn(it);
-        const int item = reservedWord(it);
-        if (item == word(R::End))
-            break;
-        if (item == word(R::HLine))
-            ++counts.hLines;
-        else if (item == word(R::VLine))
-            ++counts.vLines;
-        else if (item == word(R::Y))
-            ++counts.y;
-        else if (item == word(R::Cond) || item == word(R::X))
-        {
-            bool& seen = item == word(R::Cond) ? hasCondition : hasX;
-            if (seen)
-                return _s.lineError(item == word(R::Cond) ? msg::scSecondCondInPlot : msg::scSecondXAxisInPlot,
-                                    lastLine, lastColumn);
-            seen = true;
-        }
-        else if (item != word(R::HBand) && item != word(R::VBand))
-            return _s.lineError(msg::scWrongPlotAttrib, lastLine, lastColumn);
-    }
+    if (const char* key = countItems(it, counts, lastLine, lastColumn))
+        return _s.lineError(key, lastLine, lastColumn);
     if (counts.y == 0)
     {
         _s.parser.logKey(msg::scPlotNoYAxis, headLine, headColumn, sc::ILog::Warning);
@@ -197,7 +207,7 @@ bool PlotReader<T>::buildPlots(const sc::TokenizedModel& model, Iterator& it, td
 template <typename T>
 bool PlotReader<T>::buildPlotItems(const sc::TokenizedModel& model, Iterator line, FigureDefinition<T>& def)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     td::UINT2 legends = 0;
     for (; !line.atEnd(); ++line)
     {

@@ -1,7 +1,5 @@
 #include "RPNDerivParser.h"
 
-#include <sc/MessageKeys.h>
-
 #include "AssignmentText.h"
 #include "DAEReader.h"
 #include "DAERows.h"
@@ -15,7 +13,6 @@
 #include "ODEReader.h"
 #include "PlotReader.h"
 #include "SectionReader.h"
-#include "SolverData.h"
 #include "SolverStores.h"
 #include "StatementReader.h"
 #include "StatisticsReader.h"
@@ -31,7 +28,6 @@
 #include "XmlExpressions.h"
 #include "XmlGeneratorReader.h"
 #include "XmlLimitReader.h"
-#include "XmlNodes.h"
 #include "XmlODEReader.h"
 #include "XmlStartValues.h"
 #include "XmlStatisticsReader.h"

@@ -3,7 +3,6 @@
 #include <sc/MessageKeys.h>
 
 #include "LimitReader.h"
-#include "SolverData.h"
 #include "StatementReader.h"
 
 namespace sl
@@ -42,7 +41,7 @@ bool SectionReader<T>::buildSection(const sc::TokenizedModel& model, td::BYTE in
     const td::UINT4 n = model.getNumberOfExpressions(group, level);
     if (n == 0)
         return true;
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     Iterator it = model.getGroup(group, level);
     if (group == Group::IterPostP || group == Group::BasePostP)
     {
@@ -95,7 +94,7 @@ template <typename T> bool SectionReader<T>::createSubModels(const sc::Naming& n
     if (dynamic && (iT < 0 || iDT < 0 || iT >= nSubParams || iDT >= nSubParams))
         return _s.lineError(msg::scCannotCreateSolver, 0, 0);
 
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     TD_ASSERT(d.pSolver);
     using Result = typename ISolverServices<T>::SubModelBuild;
     // The child's entries carry the line of its SubModel line.

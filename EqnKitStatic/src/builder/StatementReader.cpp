@@ -1,13 +1,11 @@
 #include "StatementReader.h"
 
-#include <cstring>
-
 #include <sc/MessageKeys.h>
 
+#include "AssignmentText.h"
 #include "LimitGroups.h"
 #include "SolverData.h"
 #include "StatisticsReader.h"
-#include "XmlNodes.h"
 
 namespace sl
 {
@@ -16,8 +14,6 @@ using F = sc::Token;
 
 namespace
 {
-constexpr td::BYTE cNoSignal = 6;
-
 // The operator character of an assignment token; 0 for a token that assigns nothing.
 char assignmentOperator(F kind)
 {
@@ -37,7 +33,6 @@ char assignmentOperator(F kind)
 
 bool isOperatorOrPunctuation(F kind) { return kind >= F::Plus && kind <= F::NotEqual; }
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 } // namespace
 
 template <typename T> StatementResult StatementReader<T>::buildStatements(Iterator& it, const sc::TokenizedModel& model,
@@ -72,7 +67,7 @@ template <typename T> bool StatementReader<T>::compileRecord(const Iterator& it,
                                                              Evaluator<T>* pRecord, const char* keyOnFailure,
                                                              td::BYTE* pKind)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     _s.parser.clearTokens();
     td::BYTE kind = 0;
     if (!_s.parser.compileTokens(it, first, kind, end))
@@ -253,7 +248,6 @@ bool StatementReader<T>::checkComplexAssignmentPart(const Iterator& it,
 template <typename T>
 StatementResult StatementReader<T>::buildAssignment(Iterator& it, Evaluator<T>* out, sc::Group group)
 {
-    SolverData<T>& d = *_s.pData;
     const sc::_tl& l = it.line();
     char op = 0;
     td::UINT4 opIndex = 0;
@@ -282,12 +276,30 @@ StatementResult StatementReader<T>::buildAssignment(Iterator& it, Evaluator<T>* 
                    ? Compiled
                    : Failed;
 
-    // The target: the line's first token, of this model or of the parent.
+    td::BYTE isParent = 0, part = 0;
+    const td::INT4 index = readTarget(it, opIndex, isParent, part);
+    if (index < 0)
+        return Failed;
+    _s.beginUsedVars();
+    const typename RPNParser<T>::RightSide rightSide(_s.parser);
+    if (!compileRecord(it, exprStart, RPNParser<T>::cLineEnd, out, msg::scCannotMakeExpression, nullptr))
+        return Failed;
+    AssignmentText<T>(_s).setRecordTarget(out, index, isParent, part, op);
+    return Compiled;
+}
+
+template <typename T>
+td::INT4 StatementReader<T>::readTarget(const Iterator& it, td::UINT4 opIndex, td::BYTE& isParent, td::BYTE& part)
+{
+    // The line's first token, of this model or of the parent.
+    SolverData<T>& d = _s.data();
+    const sc::_tl& l = it.line();
     const sc::_TokV& target = it.exprToken(0);
     const bool parent = target.extra == 1;
+    isParent = parent ? 1 : 0;
     ISolverServices<T>* pParent = d.pSolver ? d.pSolver->getParentSolver() : nullptr;
     if (parent && !pParent)
-        return failAt(msg::scNoParentSolver, l.line, target.column);
+        return failAt(msg::scNoParentSolver, l.line, target.column), -1;
     const td::UINT4 nOwnVars = parent ? pParent->getNumberOfVariables() : _s.nVars();
     const td::UINT4 nSymbols = parent ? nOwnVars + pParent->getNumberOfParameters() : _s.symbolCount();
     td::INT4 index = -1;
@@ -295,7 +307,6 @@ StatementResult StatementReader<T>::buildAssignment(Iterator& it, Evaluator<T>* 
         index = target.code;
     else if (target.kind == F::Param && nOwnVars + target.code < nSymbols)
         index = static_cast<td::INT4>(nOwnVars + target.code);
-    td::BYTE part = 0;
     if constexpr (ValueTraits<T>::isComplex)
     {
         if (index >= 0 && opIndex >= 3 && !checkComplexAssignmentPart(it, part))
@@ -304,28 +315,9 @@ StatementResult StatementReader<T>::buildAssignment(Iterator& it, Evaluator<T>* 
     if (index < 0)
     {
         d.currentSection = 0;
-        return failAt(msg::scUnknownSymbol, l.line, target.column);
+        failAt(msg::scUnknownSymbol, l.line, target.column);
     }
-    _s.beginUsedVars();
-    const typename RPNParser<T>::RightSide rightSide(_s.parser);
-    if (!compileRecord(it, exprStart, RPNParser<T>::cLineEnd, out, msg::scCannotMakeExpression, nullptr))
-        return Failed;
-
-    using K = typename ValueTraits<T>::TargetKind;
-    const bool isVariable = static_cast<td::UINT4>(index) < nOwnVars;
-    K kind;
-    if constexpr (ValueTraits<T>::isComplex)
-    {
-        static constexpr K kinds[3][3] = {{K::Variable, K::VariableReal, K::VariableImag},
-                                          {K::Parameter, K::ParameterReal, K::ParameterImag},
-                                          {K::Parent, K::ParentReal, K::ParentImag}};
-        kind = kinds[parent ? 2 : (isVariable ? 0 : 1)][part];
-    }
-    else
-        kind = parent ? K::Parent : (isVariable ? K::Variable : K::Parameter);
-    const td::INT4 targetIndex = parent || isVariable ? index : index - static_cast<td::INT4>(nOwnVars);
-    out->setTarget(targetIndex, static_cast<td::BYTE>(kind), op);
-    return Compiled;
+    return index;
 }
 
 template class StatementReader<double>;

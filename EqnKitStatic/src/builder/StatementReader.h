@@ -43,6 +43,9 @@ private:
     StatementResult buildIfBlock(Iterator& it, const sc::TokenizedModel& model, Evaluator<T>* out, sc::Group group);
     StatementResult buildSwitchBlock(Iterator& it, const sc::TokenizedModel& model, Evaluator<T>* out, sc::Group group);
     StatementResult buildAssignment(Iterator& it, Evaluator<T>* out, sc::Group group);
+    // The symbol an assignment at it writes (the part of a complex one in part); -1 after
+    // a key.
+    td::INT4 readTarget(const Iterator& it, td::UINT4 opIndex, td::BYTE& isParent, td::BYTE& part);
     bool buildChildren(Iterator& it, const sc::TokenizedModel& model, Evaluator<T>*& pRun, td::UINT4 n,
                        sc::Group group);
     bool readSignal(const Iterator& it, sc::Group group, const char* keyOnUnknown, td::BYTE& signal) const;

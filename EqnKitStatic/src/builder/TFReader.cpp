@@ -1,11 +1,8 @@
 #include "TFReader.h"
 
-#include <vector>
-
 #include <sc/MessageKeys.h>
 
 #include "DAERows.h"
-#include "SolverData.h"
 
 namespace sl
 {
@@ -28,7 +25,7 @@ bool isSymbolToken(const sc::_TokV& t)
 
 template <typename T> bool TFReader<T>::buildTransferFunctions(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     const td::UINT4 nTF = model.getNumberOfExpressions(sc::Group::TFs, level);
     d.currentSection = static_cast<td::BYTE>(ErrorSection::TFs);
     _s.dae.tfs.reserve(nTF);
@@ -62,7 +59,7 @@ template <typename T> bool TFReader<T>::buildTransferFunctions(const sc::Tokeniz
 
 template <typename T> bool TFReader<T>::readTransferFunction(const Iterator& it, TFStatement& out)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     const sc::_tl& l = it.line();
     if (l.nExpr < 7)
         return _s.lineError(msg::scTFsWrongFormat, it);
@@ -108,7 +105,7 @@ template <typename T> bool TFReader<T>::readTransferFunction(const Iterator& it,
 template <typename T>
 bool TFReader<T>::expandTransferFunction(const TFStatement& stmt, td::UINT4& row, td::UINT4& nonZeros)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     const TransferFunction& tf = stmt.tf;
     const Iterator& it = stmt.line;
     // Problems of f(s) stand at its first token.
@@ -142,6 +139,16 @@ bool TFReader<T>::expandTransferFunction(const TFStatement& stmt, td::UINT4& row
     case TFFailure::OutputRows: return _s.lineError(withDenominator ? msg::scDAENLJack2 : msg::scDAENLJack3, line);
     }
     return false;
+}
+
+template <typename T> bool TFReader<T>::expandTransferFunctions(td::UINT4& row, td::UINT4& nonZeros)
+{
+    for (std::size_t i = 0; i < _s.dae.tfs.size(); ++i)
+    {
+        if (!expandTransferFunction(_s.dae.tfs[i], row, nonZeros))
+            return false;
+    }
+    return true;
 }
 
 template class TFReader<double>;

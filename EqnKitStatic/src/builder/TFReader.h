@@ -26,6 +26,8 @@ public:
     // Realises a read transfer function whose states are declared and compiles its rows
     // from row on: each state's discretised derivative, then the algebraic rows.
     bool expandTransferFunction(const TFStatement& stmt, td::UINT4& row, td::UINT4& nonZeros);
+    // Every transfer function read, in statement order.
+    bool expandTransferFunctions(td::UINT4& row, td::UINT4& nonZeros);
 
 private:
     bool readTransferFunction(const Iterator& it, TFStatement& out);

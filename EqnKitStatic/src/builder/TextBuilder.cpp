@@ -13,10 +13,8 @@
 #include "JacobianBuilder.h"
 #include "ODEReader.h"
 #include "SectionReader.h"
-#include "SolverData.h"
 #include "StatisticsReader.h"
 #include "TFReader.h"
-#include "XmlNodes.h"
 
 namespace sl
 {
@@ -67,15 +65,10 @@ template <typename T> bool TextBuilder<T>::initNR(const sc::Naming& naming, cons
     data.stores.jacobian.reserve(cEntriesPerEquation * nEq);
     data.currentSection = static_cast<td::BYTE>(ErrorSection::NLEqs);
 
-    td::UINT4 nonZeros = 0;
-    Iterator it = model.getGroup(Group::NLEs, level);
-    ++it;
-    for (td::UINT4 i = 0; i < nEq && !it.atEnd(); ++i, ++it)
-    {
-        const Place at = placeOf(it);
-        if (!EquationReader<T>(_s).buildSymbolicJacobian(it, i, nonZeros, cNLEquation))
-            return _s.lineError(msg::csNLEsError, at);
-    }
+    td::UINT4 row = 0, nonZeros = 0;
+    if (!EquationReader<T>(_s).buildEquations(model, Group::NLEs, level, nEq, row, nonZeros, cNLEquation,
+                                              msg::csNLEsError))
+        return false;
     data.keyLine = data.keyColumn = 0;
     return SectionReader<T>(_s).buildProcSections(naming, model, level);
 }
@@ -121,15 +114,11 @@ template <typename T> bool TextBuilder<T>::initWLS(const sc::Naming& naming, con
     }
 
     data.currentSection = static_cast<td::BYTE>(ErrorSection::Other);
+    td::UINT4 row = 0;
     nonZeros = 0;
-    it = model.getGroup(Group::ECs, level);
-    ++it;
-    for (td::UINT4 j = 0; j < nEC && !it.atEnd(); ++j, ++it)
-    {
-        const Place at = placeOf(it);
-        if (!EquationReader<T>(_s).buildSymbolicJacobian(it, j, nonZeros, cConstraint))
-            return _s.lineError(msg::csWLSECError, at);
-    }
+    if (!EquationReader<T>(_s).buildEquations(model, Group::ECs, level, nEC, row, nonZeros, cConstraint,
+                                              msg::csWLSECError))
+        return false;
     data.keyLine = data.keyColumn = 0;
     return SectionReader<T>(_s).buildProcSections(naming, model, level);
 }
@@ -153,7 +142,7 @@ template <typename T> double TextBuilder<T>::measurementWeight(const Iterator& i
         symbol = _s.parser.getSymbolIndex(td::String(pName->c_str(), pName->length()));
     if (symbol < 0 || static_cast<td::UINT4>(symbol) >= _s.symbolCount())
         return 1.0;
-    return magnitude(_s.parser.values()[static_cast<td::UINT4>(symbol)]);
+    return magnitude(_s.values()[static_cast<td::UINT4>(symbol)]);
 }
 
 template <typename T> bool TextBuilder<T>::initODE(const sc::Naming& naming, const sc::TokenizedModel& model,
@@ -210,8 +199,6 @@ template <typename T> bool TextBuilder<T>::initODE(const sc::Naming& naming, con
     return SectionReader<T>(_s).buildProcSections(naming, model, level);
 }
 
-// ---- the section pass ----
-
 template <typename T> bool TextBuilder<T>::initRndGensAndStats(const sc::Naming& naming,
                                                                const sc::TokenizedModel& model, sc::ModelLevel level)
 {
@@ -257,23 +244,13 @@ template <typename T> bool TextBuilder<T>::initDAE(const sc::Naming& naming, con
 
     td::UINT4 row = 0, nonZeros = 0;
     data.currentSection = static_cast<td::BYTE>(ErrorSection::TFs);
-    for (std::size_t i = 0; i < _s.dae.tfs.size(); ++i)
-    {
-        if (!TFReader<T>(_s).expandTransferFunction(_s.dae.tfs[i], row, nonZeros))
-            return false;
-    }
-    if (!DAEReader<T>(_s).expandODEs(model, level, row, nonZeros))
+    if (!TFReader<T>(_s).expandTransferFunctions(row, nonZeros) ||
+        !DAEReader<T>(_s).expandODEs(model, level, row, nonZeros))
         return false;
-
     data.currentSection = static_cast<td::BYTE>(ErrorSection::NLEqs);
-    Iterator it = model.getGroup(Group::NLEs, level);
-    ++it;
-    for (td::UINT4 i = 0; i < nNL && !it.atEnd(); ++i, ++it)
-    {
-        const Place at = placeOf(it);
-        if (!EquationReader<T>(_s).buildSymbolicJacobian(it, row++, nonZeros, cNLEquation))
-            return _s.lineError(msg::csNLEsError, at);
-    }
+    if (!EquationReader<T>(_s).buildEquations(model, Group::NLEs, level, nNL, row, nonZeros, cNLEquation,
+                                              msg::csNLEsError))
+        return false;
     TD_ASSERT(row == _s.nEquations);
     data.keyLine = data.keyColumn = 0;
     return SectionReader<T>(_s).buildProcSections(naming, model, level);

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "AssignmentText.h"
-#include "SolverData.h"
 #include "SolverStores.h"
 #include "XmlEquationReader.h"
 #include "XmlExpressions.h"
@@ -12,11 +11,6 @@
 namespace sl
 {
 using namespace xmlnodes;
-
-namespace
-{
-constexpr td::BYTE cNoSignal = 6;
-} // namespace
 
 template <typename T> bool XmlAssignmentReader<T>::loadPreProc(const xml::Node& root)
 {
@@ -32,7 +26,7 @@ template <typename T> bool XmlAssignmentReader<T>::loadPostProc(const xml::Node&
 
 template <typename T> bool XmlAssignmentReader<T>::loadAssignment(const xml::Node& firstEq, bool isPostProc)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     const td::UINT4 n = count(firstEq);
     if (n == 0)
         return true;
@@ -62,7 +56,7 @@ template <typename T> bool XmlAssignmentReader<T>::loadAssignment(const xml::Nod
 template <typename T>
 bool XmlAssignmentReader<T>::loadAssignmentEq(const xml::Node& eq, td::UINT4 i, EvaluatorVect<T>& list)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     _s.beginUsedVars();
     if (const char* fx = attrib(eq, "fx"))
     {
@@ -124,7 +118,7 @@ bool XmlAssignmentReader<T>::loadAssignmentEq(const xml::Node& eq, td::UINT4 i, 
 template <typename T> td::INT4 XmlAssignmentReader<T>::makeStatsAssignmentPart(const char* statsName, const char* text,
                                                                                Evaluator<T>*& pRun, td::UINT4& n)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     const td::INT4 stat = d.stores.statistics.find(statsName, static_cast<td::UINT4>(std::strlen(statsName)));
     if (stat < 0)
     {

@@ -4,12 +4,10 @@
 #include <vector>
 
 #include <dense/DiagMatrix.h>
-#include <mu/AppSettings.h>
 #include <mu/ParserException.h>
 #include <xml/DOMParser.h>
 
 #include "JacobianBuilder.h"
-#include "SolverData.h"
 #include "XmlAssignmentReader.h"
 #include "XmlChildModels.h"
 #include "XmlDAEReader.h"
@@ -157,7 +155,7 @@ template <typename T> bool XmlBuilder<T>::loadDAEFromXML(const td::String& sourc
 
 template <typename T> bool XmlBuilder<T>::checkModelHeader(const xml::Node& root, const char* tag)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     const char* type = attrib(root, "type");
     if (root.getAttribCount() == 0 || !type)
         return _s.xmlError("Undefined model type!");
@@ -200,7 +198,7 @@ template <typename T> bool XmlBuilder<T>::checkXmlSections(const xml::Node& root
 
 template <typename T> bool XmlBuilder<T>::loadNRModel(const xml::Node& root)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     if (!checkXmlSections(root, ModelKind::NL) ||
         !XmlDeclarationReader<T>(_s).loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
         return false;
@@ -221,16 +219,15 @@ template <typename T> bool XmlBuilder<T>::loadNRModel(const xml::Node& root)
     d.stores.jacobian.reserve(cEntriesPerEquation * nEq);
     d.currentSection = static_cast<td::BYTE>(ErrorSection::NLEqs);
     td::UINT4 nonZeros = 0;
-    for (td::UINT4 i = 0; i < nEq; ++i, eq.nextSameName())
-    {
-        if (!XmlEquationReader<T>(_s).loadEquation(eq, i, nonZeros, cNLEquation))
-        {
-            d.itemLocationText(i, cCurrent);
-            d.currentSection = 0;
-            return false;
-        }
-    }
+    if (!XmlEquationReader<T>(_s).loadEquations(eq, nEq, 0, nonZeros, cNLEquation))
+        return false;
     d.currentSection = 0;
+    return loadProcSections(root);
+}
+
+template <typename T> bool XmlBuilder<T>::loadProcSections(const xml::Node& root)
+{
+    SolverData<T>& d = _s.data();
     if (!XmlAssignmentReader<T>(_s).loadPreProc(root) || !XmlLimitReader<T>(_s).loadLimits(root) ||
         !XmlAssignmentReader<T>(_s).loadPostProc(root))
         return false;
@@ -242,7 +239,7 @@ template <typename T> bool XmlBuilder<T>::loadNRModel(const xml::Node& root)
 
 template <typename T> bool XmlBuilder<T>::loadWLSModel(const xml::Node& root)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     if (!checkModelHeader(root, "WLS") || !checkXmlSections(root, ModelKind::WLS) ||
         !XmlStatisticsReader<T>(_s).loadStats(root) || !XmlGeneratorReader<T>(_s).loadRndGens(root) ||
         !XmlDeclarationReader<T>(_s).loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
@@ -284,15 +281,8 @@ template <typename T> bool XmlBuilder<T>::loadWLSModel(const xml::Node& root)
     }
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ECs);
     nonZeros = 0;
-    for (td::UINT4 j = 0; j < nEC; ++j, ec.nextSameName())
-    {
-        if (!XmlEquationReader<T>(_s).loadEquation(ec, j, nonZeros, cConstraint))
-        {
-            d.itemLocationText(j, cCurrent);
-            d.currentSection = 0;
-            return false;
-        }
-    }
+    if (!XmlEquationReader<T>(_s).loadEquations(ec, nEC, 0, nonZeros, cConstraint))
+        return false;
     d.currentSection = 0;
     return XmlAssignmentReader<T>(_s).loadPreProc(root) && XmlLimitReader<T>(_s).loadLimits(root) &&
            XmlAssignmentReader<T>(_s).loadPostProc(root);
@@ -309,12 +299,12 @@ template <typename T> double XmlBuilder<T>::measurementWeight(const xml::Node& e
     const td::INT4 symbol = _s.parser.getSymbolIndex(skipBlanks(w));
     if (symbol < 0 || static_cast<td::UINT4>(symbol) >= _s.symbolCount())
         return 1.0;
-    return magnitude(_s.parser.values()[static_cast<td::UINT4>(symbol)]);
+    return magnitude(_s.values()[static_cast<td::UINT4>(symbol)]);
 }
 
 template <typename T> bool XmlBuilder<T>::loadODEModel(const xml::Node& root)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     if (!checkModelHeader(root, "ODE") || !checkXmlSections(root, ModelKind::ODE))
         return false;
     d.dynamics = 1;

@@ -36,6 +36,8 @@ public:
     bool loadNRModel(const xml::Node& root);
     bool loadODEModel(const xml::Node& root);
     bool loadWLSModel(const xml::Node& root);
+    // The PreProc, Limits and PostProc sections and the child models of Init.
+    bool loadProcSections(const xml::Node& root);
 
 private:
     // The w attribute: a number as written; a symbol's name, the magnitude of its start

@@ -1,22 +1,12 @@
 #include "XmlDAEReader.h"
 
-#include <algorithm>
-#include <cstring>
-#include <string>
-
-#include <sc/MessageKeys.h>
-
 #include "DAERows.h"
 #include "JacobianBuilder.h"
-#include "SolverData.h"
-#include "XmlAssignmentReader.h"
 #include "XmlBuilder.h"
-#include "XmlChildModels.h"
 #include "XmlDAESymbols.h"
 #include "XmlDeclarationReader.h"
 #include "XmlEquationReader.h"
 #include "XmlGeneratorReader.h"
-#include "XmlLimitReader.h"
 #include "XmlNames.h"
 #include "XmlNodes.h"
 #include "XmlODEReader.h"
@@ -27,25 +17,9 @@ namespace sl
 {
 using namespace xmlnodes;
 
-namespace
-{
-constexpr td::BYTE cODEState = 3;
-constexpr td::BYTE cTFState = 4;
-constexpr td::BYTE cTFAuxiliary = 2;
-
-// A copy of [b, e) without the blanks at both ends.
-td::String trimmed(const char* b, const char* e)
-{
-    b = skipBlanks(b);
-    while (e > b && isBlank(e[-1]))
-        --e;
-    return b < e ? td::String(b, static_cast<std::size_t>(e - b)) : td::String();
-}
-} // namespace
-
 template <typename T> bool XmlDAEReader<T>::checkXmlDAECounts(td::UINT4 nNL)
 {
-    const SolverData<T>& d = *_s.pData;
+    const SolverData<T>& d = _s.data();
     const td::UINT2 s = _s.getNumberOfStages();
     td::UINT4 n = d.nDAEStates * (s + 1u) + nNL;
     for (std::size_t i = 0; i < _s.dae.tfs.size(); ++i)
@@ -60,7 +34,7 @@ template <typename T> bool XmlDAEReader<T>::checkXmlDAECounts(td::UINT4 nNL)
 template <typename T>
 bool XmlDAEReader<T>::expandXmlODEs(const xml::Node& odeqs, td::UINT4 nODE, td::UINT4& row, td::UINT4& nonZeros)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
     Tree tree;
     xml::Node eq = child(odeqs, "Eq");
@@ -89,76 +63,79 @@ bool XmlDAEReader<T>::expandXmlODEs(const xml::Node& odeqs, td::UINT4 nODE, td::
 
 template <typename T> bool XmlDAEReader<T>::loadDAEModel(const xml::Node& root)
 {
-    SolverData<T>& d = *_s.pData;
-    if (!XmlBuilder<T>(_s).checkModelHeader(root, "DAE") || !XmlBuilder<T>(_s).checkXmlSections(root, ModelKind::DAE))
+    XmlBuilder<T> builder(_s);
+    if (!builder.checkModelHeader(root, "DAE") || !builder.checkXmlSections(root, ModelKind::DAE))
         return false;
-    d.dynamics = 2;
+    _s.data().dynamics = 2;
     XmlODEReader<T>(_s).loadIntegrationMethod(root);
     if (!XmlStatisticsReader<T>(_s).loadStats(root) || !XmlGeneratorReader<T>(_s).loadRndGens(root))
         return false;
-    const xml::Node tfs = child(root, "TFs");
     const xml::Node odeqs = child(root, "ODEqs");
-    const td::UINT4 nTF = countChildren(tfs, "Eq");
     const td::UINT4 nODE = countChildren(odeqs, "Eq");
+    if (!readAhead(root, odeqs, nODE))
+        return false;
+    // The Laplace operator of the transfer functions is read until their rows are made.
+    if (!declare(root, odeqs, nODE))
+    {
+        _s.parser.clearShortNames();
+        return false;
+    }
+    return buildRows(root, odeqs, nODE) && builder.loadProcSections(root);
+}
+
+template <typename T> bool XmlDAEReader<T>::readAhead(const xml::Node& root, const xml::Node& odeqs, td::UINT4 nODE)
+{
+    const xml::Node tfs = child(root, "TFs");
+    const td::UINT4 nTF = countChildren(tfs, "Eq");
     if (nTF == 0 && nODE == 0)
         return _s.xmlError("Missing both ODE and TF equaitons in DAE model!");
     _s.dae.tfs.reserve(nTF);
     _s.dae.xmlTFs.assign(nTF, DAERecords::XmlTFText{});
     if (nTF > 0 && !XmlTFReader<T>(_s).loadTF(tfs))
         return false;
-    d.nDAEStates = nODE;
+    _s.data().nDAEStates = nODE;
     const bool stages = _s.getNumberOfStages() > 0;
-    if (stages && nODE > 0 && !XmlDAESymbols<T>(_s).readXmlStateNames(odeqs, nODE))
+    return !stages || nODE == 0 || XmlDAESymbols<T>(_s).readXmlStateNames(odeqs, nODE);
+}
+
+template <typename T> bool XmlDAEReader<T>::declare(const xml::Node& root, const xml::Node& odeqs, td::UINT4 nODE)
+{
+    SolverData<T>& d = _s.data();
+    XmlDAESymbols<T> symbols(_s);
+    const bool stages = _s.getNumberOfStages() > 0;
+    if (!XmlDeclarationReader<T>(_s).loadVarsAndParams(child(root, "Vars"), child(root, "Params")) ||
+        !(stages || nODE == 0 || symbols.markXmlStates(odeqs, nODE)) || !symbols.addXmlHistoryParams())
         return false;
-    bool ok = XmlDeclarationReader<T>(_s).loadVarsAndParams(child(root, "Vars"), child(root, "Params"));
-    ok = ok && (stages || nODE == 0 || XmlDAESymbols<T>(_s).markXmlStates(odeqs, nODE)) &&
-         XmlDAESymbols<T>(_s).addXmlHistoryParams();
-    if (!ok)
-    {
-        _s.parser.clearShortNames();
-        return false;
-    }
     XmlNames<T>(_s).addStatusSymbols();
     TD_ASSERT(d.results.indexOfTParam >= 0 && d.results.indexOfDeltaTParam >= 0);
-    const xml::Node nlEqs = child(root, "NLEqs");
-    const td::UINT4 nNL = countChildren(nlEqs, "Eq");
-    if (!checkXmlDAECounts(nNL))
-    {
-        _s.parser.clearShortNames();
+    if (!checkXmlDAECounts(countChildren(child(root, "NLEqs"), "Eq")))
         return false;
-    }
     d.stores.equations.reserve(_s.nEquations);
     d.stores.jacobian.reserve(5 * _s.nEquations);
+    return true;
+}
 
+template <typename T> bool XmlDAEReader<T>::buildRows(const xml::Node& root, const xml::Node& odeqs, td::UINT4 nODE)
+{
+    SolverData<T>& d = _s.data();
     td::UINT4 row = 0, nonZeros = 0;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::TFs);
-    for (td::UINT4 i = 0; ok && i < nTF; ++i)
+    bool ok = true;
+    for (td::UINT4 i = 0; ok && i < _s.dae.xmlTFs.size(); ++i)
         ok = XmlTFReader<T>(_s).expandXmlTF(i, row, nonZeros);
     _s.parser.clearShortNames();
     d.currentSection = 0;
     if (!ok || !expandXmlODEs(odeqs, nODE, row, nonZeros))
         return false;
 
+    const xml::Node nlEqs = child(root, "NLEqs");
+    const td::UINT4 nNL = countChildren(nlEqs, "Eq");
     d.currentSection = static_cast<td::BYTE>(ErrorSection::NLEqs);
-    xml::Node eq = child(nlEqs, "Eq");
-    for (td::UINT4 i = 0; i < nNL; ++i, eq.nextSameName())
-    {
-        if (!XmlEquationReader<T>(_s).loadEquation(eq, row++, nonZeros, cNLEquation))
-        {
-            d.itemLocationText(i, cCurrent);
-            d.currentSection = 0;
-            return false;
-        }
-    }
-    TD_ASSERT(row == _s.nEquations);
-    d.currentSection = 0;
-    if (!XmlAssignmentReader<T>(_s).loadPreProc(root) || !XmlLimitReader<T>(_s).loadLimits(root) ||
-        !XmlAssignmentReader<T>(_s).loadPostProc(root))
+    if (!XmlEquationReader<T>(_s).loadEquations(child(nlEqs, "Eq"), nNL, row, nonZeros, cNLEquation))
         return false;
-    d.currentSection = static_cast<td::BYTE>(ErrorSection::Init);
-    ok = XmlChildModels<T>(_s).loadInitModels(root);
+    TD_ASSERT(row + nNL == _s.nEquations);
     d.currentSection = 0;
-    return ok;
+    return true;
 }
 
 template class XmlDAEReader<double>;

@@ -25,6 +25,14 @@ public:
     bool loadDAEModel(const xml::Node& root);
 
 private:
+    // Before the declarations: the transfer functions and, for a stage method, the state
+    // names of the ODEs.
+    bool readAhead(const xml::Node& root, const xml::Node& odeqs, td::UINT4 nODE);
+    // The declarations with the states, the generated symbols and the solver-status
+    // symbols; the counts checked.
+    bool declare(const xml::Node& root, const xml::Node& odeqs, td::UINT4 nODE);
+    // The rows: transfer functions, each ODE discretised, the NL equations.
+    bool buildRows(const xml::Node& root, const xml::Node& odeqs, td::UINT4 nODE);
     bool checkXmlDAECounts(td::UINT4 nNL);
     bool expandXmlODEs(const xml::Node& odeqs, td::UINT4 nODE, td::UINT4& row, td::UINT4& nonZeros);
 

@@ -2,11 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <string>
 
-#include <sc/MessageKeys.h>
-
-#include "SolverData.h"
 #include "XmlNames.h"
 #include "XmlNodes.h"
 #include "XmlODEReader.h"
@@ -14,22 +10,6 @@
 namespace sl
 {
 using namespace xmlnodes;
-
-namespace
-{
-constexpr td::BYTE cODEState = 3;
-constexpr td::BYTE cTFState = 4;
-constexpr td::BYTE cTFAuxiliary = 2;
-
-// A copy of [b, e) without the blanks at both ends.
-td::String trimmed(const char* b, const char* e)
-{
-    b = skipBlanks(b);
-    while (e > b && isBlank(e[-1]))
-        --e;
-    return b < e ? td::String(b, static_cast<std::size_t>(e - b)) : td::String();
-}
-} // namespace
 
 template <typename T>
 bool XmlDAESymbols<T>::addIndexedSymbol(const td::String& name, td::UINT4 variable, td::UINT2 n, bool pushValues)
@@ -43,14 +23,14 @@ bool XmlDAESymbols<T>::addIndexedSymbol(const td::String& name, td::UINT4 variab
         if (k == 1)
             records[variable].firstStage = _s.parser.getSymbolIndex(stage);
         if (pushValues)
-            _s.parser.values().push(T(0));
+            _s.values().push(T(0));
     }
     return true;
 }
 
 template <typename T> bool XmlDAESymbols<T>::countXmlDAESymbols(td::UINT4& nVars, td::UINT4& nParams)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     const td::UINT2 s = _s.getNumberOfStages();
     td::UINT4 states = d.nDAEStates;
     td::UINT4 nTFVars = 0;
@@ -74,7 +54,7 @@ template <typename T> bool XmlDAESymbols<T>::countXmlDAESymbols(td::UINT4& nVars
 
 template <typename T> bool XmlDAESymbols<T>::readXmlStateNames(const xml::Node& odeqs, td::UINT4 nODE)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
     _s.dae.xmlStateNames.clear();
     xml::Node eq = child(odeqs, "Eq");
@@ -115,7 +95,7 @@ template <typename T> bool XmlDAESymbols<T>::isXmlStateName(const td::String& na
 
 template <typename T> bool XmlDAESymbols<T>::checkXmlStateNames()
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     for (const DAERecords::XmlState& st : _s.dae.xmlStateNames)
     {
         const td::INT4 index = _s.parser.getSymbolIndex(st.name);
@@ -135,7 +115,7 @@ template <typename T> bool XmlDAESymbols<T>::checkXmlStateNames()
 
 template <typename T> bool XmlDAESymbols<T>::markXmlStates(const xml::Node& odeqs, td::UINT4 nODE)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
     xml::Node eq = child(odeqs, "Eq");
     for (td::UINT4 i = 0; i < nODE; ++i, eq.nextSameName())
@@ -161,7 +141,7 @@ template <typename T> bool XmlDAESymbols<T>::markXmlStates(const xml::Node& odeq
 
 template <typename T> bool XmlDAESymbols<T>::addXmlHistoryParams()
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     DAEVarRecords& records = d.stores.daeVarRecords;
     const cnt::SafeFullVector<SymbolInfo>& info = d.stores.symbolInfo;
     _s.dae.stateVars.reserve(d.nDAEStates);
@@ -180,11 +160,11 @@ template <typename T> bool XmlDAESymbols<T>::addXmlHistoryParams()
             return false;
         }
         records[v].histParam = _s.parser.getSymbolIndex(history) - static_cast<td::INT4>(_s.nVars());
-        _s.parser.values().push(T(0));
+        _s.values().push(T(0));
     }
     d.currentSection = 0;
     TD_ASSERT(nStates == d.nDAEStates);
-    TD_ASSERT(_s.parser.values().size() == _s.symbolCount());
+    TD_ASSERT(_s.values().size() == _s.symbolCount());
     return true;
 }
 

@@ -3,18 +3,10 @@
 #include <cmath>
 #include <cstring>
 #include <string>
-#include <vector>
 
-#include <mu/Number.h>
-#include <sc/MessageKeys.h>
-#include <sc/priv/LanguageWords.h>
-
-#include "CU.h"
-#include "SolverData.h"
 #include "XmlDAESymbols.h"
 #include "XmlNames.h"
 #include "XmlNodes.h"
-#include "XmlStartValues.h"
 #include "XmlTFReader.h"
 #include "XmlTexts.h"
 
@@ -24,7 +16,6 @@ using namespace xmlnodes;
 
 namespace
 {
-
 template <typename T> T conjugate(const T& v)
 {
     if constexpr (ValueTraits<T>::isComplex)
@@ -32,63 +23,164 @@ template <typename T> T conjugate(const T& v)
     else
         return v;
 }
-
-// Tokens that name a symbol, an unknown name, a generator or a statistic.
-bool namesSomething(td::BYTE type)
-{
-    using C = TokenCodes;
-    return (type >= C::IDENTIFIER && type <= C::PARAM_OR_PARENT) || type == C::RND_GEN || type == C::STATISTIC;
-}
 } // namespace
 
-// One Param element: its name and, for a group base{a, b}, the symbols base.a, base.b.
-template <typename T> struct XmlDeclarationReader<T>::XmlParam
+void XmlParam::read(const xml::Node& el)
 {
-    xml::Node element;
-    const char* name = nullptr;
-    std::vector<td::String> members;
-    bool group = false;
-    bool wellFormed = true;
-    // Parameter index of its first symbol.
-    td::UINT4 first = 0;
-
-    td::UINT4 count() const { return group && wellFormed ? static_cast<td::UINT4>(members.size()) : 1; }
-
-    void read(const xml::Node& el)
+    element = el;
+    name = attrib(el, "name");
+    const char* open = name ? std::strchr(name, '{') : nullptr;
+    if (!open || open == name)
+        return;
+    group = true;
+    const char* close = std::strchr(name, '}');
+    if (!close || close < open)
     {
-        element = el;
-        name = attrib(el, "name");
-        const char* open = name ? std::strchr(name, '{') : nullptr;
-        if (!open || open == name)
-            return;
-        group = true;
-        const char* close = std::strchr(name, '}');
-        if (!close || close < open)
-        {
-            wellFormed = false;
-            return;
-        }
-        std::vector<td::String> items;
-        cnt::PushBackVector<td::String> pieces;
-        addNameList(name, static_cast<td::UINT4>(open - name), static_cast<td::UINT4>(close - name), pieces);
-        const std::string base(name, static_cast<std::size_t>(open - name));
-        for (const td::String& piece : pieces)
-        {
-            if (piece.isEmpty())
-                wellFormed = false;
-            members.push_back(td::String((base + "." + piece.c_str()).c_str()));
-        }
+        wellFormed = false;
+        return;
     }
-    std::size_t baseLength() const { return static_cast<std::size_t>(std::strchr(name, '{') - name); }
-};
+    cnt::PushBackVector<td::String> pieces;
+    addNameList(name, static_cast<td::UINT4>(open - name), static_cast<td::UINT4>(close - name), pieces);
+    const std::string base(name, static_cast<std::size_t>(open - name));
+    for (const td::String& piece : pieces)
+    {
+        if (piece.isEmpty())
+            wellFormed = false;
+        members.push_back(td::String((base + "." + piece.c_str()).c_str()));
+    }
+}
 
-template <typename T> bool XmlDeclarationReader<T>::readVarNames(const xml::Node& vars, bool dynamic)
+std::size_t XmlParam::baseLength() const { return static_cast<std::size_t>(std::strchr(name, '{') - name); }
+
+template <typename T> bool XmlDeclarationReader<T>::loadVarsAndParams(const xml::Node& vars, const xml::Node& params)
 {
-    SolverData<T>& d = *_s.pData;
-    d.currentSection = static_cast<td::BYTE>(ErrorSection::Vars);
-    bool partners = false;
+    SolverData<T>& d = _s.data();
+    if (vars.isEmpty())
+        return _s.xmlError("Missing declation of variables!");
+    vars.getBoolAttrib("out", _outAll);
+    const td::UINT4 nVarElements = countChildren(vars, "Var");
+    if (nVarElements == 0)
+        return _s.xmlError("There is no any variable declared!");
     if constexpr (ValueTraits<T>::isComplex)
-        partners = _s.parser.hasConjugatePartners();
+    {
+        const char* conj = attrib(vars, "conj");
+        const bool partners = !conj || isTrueText(conj);
+        _s.setConjugatePartners(partners);
+        _perVariable = partners ? 2 : 1;
+    }
+    _dynamic = d.dynamics != 0;
+    _dae = d.dynamics == 2;
+    td::UINT4 nParams = readParams(params);
+    if (_dynamic && !findTimeParams(nParams))
+        return false;
+
+    // DAE documents: stage variables, transfer-function variables and the history
+    // parameters, which the DAE reader adds last.
+    _nVars = nVarElements * _perVariable;
+    const td::UINT4 nDeclaredParams = nParams;
+    if (_dae && !XmlDAESymbols<T>(_s).countXmlDAESymbols(_nVars, nParams))
+        return false;
+    const td::UINT4 nHistory = nParams - nDeclaredParams;
+    sizeSymbols(nParams);
+    if (!declareNames(vars) || !readVarValues(vars) || !readStepAttribute(params) || !readParamValues())
+        return false;
+    addTimeParams();
+    TD_ASSERT(_s.values().size() + nHistory == _s.symbolCount());
+    if (!XmlStartValues<T>(_s).evaluateDeferred(_deferred))
+        return false;
+    // The DAE reader adds its history parameters first.
+    if (!_dae)
+        XmlNames<T>(_s).addStatusSymbols();
+    return true;
+}
+
+template <typename T> td::UINT4 XmlDeclarationReader<T>::readParams(const xml::Node& params)
+{
+    // Parameters: the parent's (a child model), the declared ones with the members of
+    // each group, then the time parameters of a dynamic model that it does not declare.
+    SolverData<T>& d = _s.data();
+    _pParent = d.pSolver ? d.pSolver->getParentSolver() : nullptr;
+    _parentParams = _pParent ? _pParent->getNumberOfParameters() - _pParent->getNumberOfStateVariables() : 0;
+    _params.resize(countChildren(params, "Param"));
+    td::UINT4 nParams = _parentParams;
+    xml::Node p = child(params, "Param");
+    for (XmlParam& e : _params)
+    {
+        e.read(p);
+        e.first = nParams;
+        nParams += e.count();
+        p.nextSameName();
+    }
+    d.results.indexOfTParam = d.results.indexOfDeltaTParam = -1;
+    return nParams;
+}
+
+template <typename T> bool XmlDeclarationReader<T>::findTimeParams(td::UINT4& nParams)
+{
+    SolverData<T>& d = _s.data();
+    // An entry at a Param, then false.
+    auto fail = [&d](td::UINT4 item, const char* text, const auto&... args) {
+        d.addError(text, args...);
+        d.itemLocationText(item, cCurrent);
+        d.currentSection = 0;
+        return false;
+    };
+    d.currentSection = static_cast<td::BYTE>(ErrorSection::Params);
+    for (td::UINT4 i = 0; i < _params.size(); ++i)
+    {
+        const char* name = _params[i].name;
+        if (!name)
+            return fail(i, "Empty name");
+        for (td::UINT4 j = 0; j < i; ++j)
+        {
+            if (_params[j].name && !std::strcmp(_params[j].name, name))
+                return fail(i, "Param declared twice: @", name);
+        }
+        if (!_params[i].group && !std::strcmp(name, "dT"))
+            d.results.indexOfDeltaTParam = static_cast<td::INT4>(_params[i].first);
+        if (!_params[i].group && !std::strcmp(name, "t"))
+            d.results.indexOfTParam = static_cast<td::INT4>(_params[i].first);
+    }
+    d.currentSection = 0;
+    if (d.results.indexOfDeltaTParam < 0)
+        d.results.indexOfDeltaTParam = static_cast<td::INT4>(nParams++);
+    if (d.results.indexOfTParam < 0)
+        d.results.indexOfTParam = static_cast<td::INT4>(nParams++);
+    return true;
+}
+
+template <typename T> void XmlDeclarationReader<T>::sizeSymbols(td::UINT4 nParams)
+{
+    SolverData<T>& d = _s.data();
+    d.stores.setSize(_nVars, nParams);
+    _s.parser.setNumberOfSymbols(_nVars, nParams);
+    cnt::SafeFullVector<SymbolInfo>& info = d.stores.symbolInfo;
+    info.reserve(_nVars + nParams);
+    for (td::UINT4 i = 0; i < _nVars + nParams; ++i)
+        info[i] = SymbolInfo{static_cast<td::BYTE>(i < _nVars ? 1 : 0), 0, 0};
+    _s.usedVars.reserve(_nVars);
+    _s.parser.setNextFreePosition(true);
+    _s.declarationsDone = 1;
+    _s.nEquations = _nVars;
+}
+
+template <typename T> bool XmlDeclarationReader<T>::declareNames(const xml::Node& vars)
+{
+    bool named = readVarNames(vars);
+    for (td::UINT4 i = 0; named && _dae && i < _s.dae.tfs.size(); ++i)
+        named = XmlTFReader<T>(_s).expandVarHistoryTF(i);
+    named = named && readParamNames() && (!_dae || XmlDAESymbols<T>(_s).checkXmlStateNames());
+    if (!named)
+        _s.data().currentSection = 0;
+    return named;
+}
+
+template <typename T> bool XmlDeclarationReader<T>::readVarNames(const xml::Node& vars)
+{
+    SolverData<T>& d = _s.data();
+    d.currentSection = static_cast<td::BYTE>(ErrorSection::Vars);
+    const bool partners = _s.hasPartners();
+    const td::UINT2 stages = _dae ? _s.getNumberOfStages() : 0;
     td::UINT4 item = 0;
     for (xml::Node v = child(vars, "Var"); !v.isEmpty(); v.nextSameName(), ++item)
     {
@@ -101,51 +193,51 @@ template <typename T> bool XmlDeclarationReader<T>::readVarNames(const xml::Node
         if (_s.parser.hasSymbol(text))
             return _s.xmlError("Variable declared twice: @", text);
         if (text.length() > cMaxXmlNameLength)
-        {
-            d.addError("Variable name is too long! Maximum allowed variable name length is @ chars! Var name=@",
-                       cMaxXmlNameLength, text);
-            return false;
-        }
+            return _s.xmlError("Variable name is too long! Maximum allowed variable name length is @ chars! Var name=@",
+                               cMaxXmlNameLength, text);
         // The time parameters of a dynamic model keep their names.
-        if (dynamic && (text == "t" || text == "dT"))
+        if (_dynamic && (text == "t" || text == "dT"))
             return _s.xmlError("Variable name @ is reserved for the time parameters!", text);
         if (partners)
         {
-            std::string partner(1, '#');
-            partner += name;
+            const std::string partner = std::string(1, '#') + name;
             if (_s.parser.hasSymbol(td::String(partner.c_str())))
                 return _s.xmlError("Generated symbol name @ is already declared!", partner.c_str());
         }
         _s.parser.addVariable(text);
         // A state of a stage method: its stage variables follow it.
-        const td::UINT2 stages = d.dynamics == 2 ? _s.getNumberOfStages() : 0;
-        if (stages > 0 && XmlDAESymbols<T>(_s).isXmlStateName(text))
-        {
-            const td::INT4 index = _s.parser.getSymbolIndex(text);
-            _s.setStateVarType(index, 3);
-            if (!XmlDAESymbols<T>(_s).addIndexedSymbol(text, static_cast<td::UINT4>(index), stages, false))
-                return false;
-        }
+        if (stages == 0 || !XmlDAESymbols<T>(_s).isXmlStateName(text))
+            continue;
+        const td::INT4 index = _s.parser.getSymbolIndex(text);
+        _s.setStateVarType(index, cODEState);
+        if (!XmlDAESymbols<T>(_s).addIndexedSymbol(text, static_cast<td::UINT4>(index), stages, false))
+            return false;
     }
     return true;
 }
 
-template <typename T> bool XmlDeclarationReader<T>::readParamNames(std::vector<XmlParam>& decl, td::UINT4 parentParams)
+template <typename T> bool XmlDeclarationReader<T>::readParamNames()
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Params);
-    ISolverServices<T>* pParent = d.pSolver ? d.pSolver->getParentSolver() : nullptr;
-    for (td::UINT4 k = 0; k < parentParams; ++k)
+    XmlNames<T> names(_s);
+    for (td::UINT4 k = 0; k < _parentParams; ++k)
     {
-        const char* name = pParent->getSymbolName(static_cast<td::INT4>(pParent->getNumberOfVariables() + k));
+        const char* name = _pParent->getSymbolName(static_cast<td::INT4>(_pParent->getNumberOfVariables() + k));
         const td::String text(name ? name : "");
         if (_s.parser.hasSymbol(text))
             return _s.xmlError("Parameter declared twice: @", text);
-        XmlNames<T>(_s).addPlainName(text);
+        names.addPlainName(text);
     }
-    for (td::UINT4 i = 0; i < decl.size(); ++i)
+    // A name declared before, at item i.
+    auto declaredTwice = [&d](td::UINT4 i, const td::String& name) {
+        d.addError("Parameter declared twice: @", name);
+        d.itemLocationText(i, cCurrent);
+        return false;
+    };
+    for (td::UINT4 i = 0; i < _params.size(); ++i)
     {
-        const XmlParam& p = decl[i];
+        const XmlParam& p = _params[i];
         if (!p.name || !*p.name)
         {
             d.addError("Empty parameter name!");
@@ -155,190 +247,86 @@ template <typename T> bool XmlDeclarationReader<T>::readParamNames(std::vector<X
         }
         const td::String text(p.name);
         const td::String base = p.group && p.wellFormed ? td::String(p.name, p.baseLength()) : text;
-        if (!XmlNames<T>(_s).checkXmlName(base.c_str(), i, true))
+        if (!names.checkXmlName(base.c_str(), i, true))
             return false;
         if (_s.parser.hasSymbol(text))
-        {
-            d.addError("Parameter declared twice: @", text);
-            d.itemLocationText(i, cCurrent);
-            return false;
-        }
+            return declaredTwice(i, text);
         if (p.group && !p.wellFormed)
             return _s.xmlError("Parameter name is not formatted properly! Par name=@", text);
         if ((p.group ? p.baseLength() : text.length()) > cMaxXmlNameLength)
+            return _s.xmlError(
+                "Parameter name is too long! Maximum allowed parameter name length is @ chars! Par name=@",
+                cMaxXmlNameLength, text);
+        for (td::UINT4 m = 0; p.group && m < p.members.size(); ++m)
         {
-            d.addError("Parameter name is too long! Maximum allowed parameter name length is @ chars! Par name=@",
-                       cMaxXmlNameLength, text);
-            return false;
+            if (_s.parser.hasSymbol(p.members[m]))
+                return declaredTwice(i, p.members[m]);
+            names.addPlainName(p.members[m]);
         }
         if (!p.group)
-        {
-            XmlNames<T>(_s).addPlainName(text);
-            continue;
-        }
-        for (const td::String& member : p.members)
-        {
-            if (_s.parser.hasSymbol(member))
-            {
-                d.addError("Parameter declared twice: @", member);
-                d.itemLocationText(i, cCurrent);
-                return false;
-            }
-            XmlNames<T>(_s).addPlainName(member);
-        }
+            names.addPlainName(text);
     }
     return true;
 }
 
-template <typename T> bool XmlDeclarationReader<T>::loadVarsAndParams(const xml::Node& vars, const xml::Node& params)
+template <typename T> bool XmlDeclarationReader<T>::readVarValues(const xml::Node& vars)
 {
-    SolverData<T>& d = *_s.pData;
-    if (vars.isEmpty())
-        return _s.xmlError("Missing declation of variables!");
-    bool outAll = false;
-    vars.getBoolAttrib("out", outAll);
-    const td::UINT4 nVarElements = countChildren(vars, "Var");
-    if (nVarElements == 0)
-        return _s.xmlError("There is no any variable declared!");
-    td::UINT4 perVariable = 1;
-    if constexpr (ValueTraits<T>::isComplex)
-    {
-        const char* conj = attrib(vars, "conj");
-        const bool partners = !conj || isTrueText(conj);
-        _s.setConjugatePartners(partners);
-        perVariable = partners ? 2 : 1;
-    }
-
-    // Parameters: the parent's (a child model), the declared ones with the members of
-    // each group, then the time parameters of a dynamic model that it does not declare.
-    const bool dynamic = d.dynamics != 0;
-    ISolverServices<T>* pParent = d.pSolver ? d.pSolver->getParentSolver() : nullptr;
-    const td::UINT4 parentParams =
-        pParent ? pParent->getNumberOfParameters() - pParent->getNumberOfStateVariables() : 0;
-    std::vector<XmlParam> decl(countChildren(params, "Param"));
-    td::UINT4 nParams = parentParams;
-    {
-        xml::Node p = child(params, "Param");
-        for (XmlParam& e : decl)
-        {
-            e.read(p);
-            e.first = nParams;
-            nParams += e.count();
-            p.nextSameName();
-        }
-    }
-    d.results.indexOfTParam = d.results.indexOfDeltaTParam = -1;
-    if (dynamic)
-    {
-        d.currentSection = static_cast<td::BYTE>(ErrorSection::Params);
-        for (td::UINT4 i = 0; i < decl.size(); ++i)
-        {
-            const char* name = decl[i].name;
-            if (!name)
-            {
-                d.addError("Empty name");
-                d.itemLocationText(i, cCurrent);
-                d.currentSection = 0;
-                return false;
-            }
-            for (td::UINT4 j = 0; j < i; ++j)
-            {
-                if (decl[j].name && !std::strcmp(decl[j].name, name))
-                {
-                    d.addError("Param declared twice: @", name);
-                    d.itemLocationText(i, cCurrent);
-                    d.currentSection = 0;
-                    return false;
-                }
-            }
-            if (!decl[i].group && !std::strcmp(name, "dT"))
-                d.results.indexOfDeltaTParam = static_cast<td::INT4>(decl[i].first);
-            if (!decl[i].group && !std::strcmp(name, "t"))
-                d.results.indexOfTParam = static_cast<td::INT4>(decl[i].first);
-        }
-        d.currentSection = 0;
-        if (d.results.indexOfDeltaTParam < 0)
-            d.results.indexOfDeltaTParam = static_cast<td::INT4>(nParams++);
-        if (d.results.indexOfTParam < 0)
-            d.results.indexOfTParam = static_cast<td::INT4>(nParams++);
-    }
-
-    td::UINT4 nVars = nVarElements * perVariable;
-    // DAE documents: stage variables, transfer-function variables and the history
-    // parameters, which the DAE reader adds last.
-    const bool dae = d.dynamics == 2;
-    const td::UINT4 nDeclaredParams = nParams;
-    if (dae && !XmlDAESymbols<T>(_s).countXmlDAESymbols(nVars, nParams))
-        return false;
-    const td::UINT4 nHistory = nParams - nDeclaredParams;
-    d.stores.setSize(nVars, nParams);
-    _s.parser.setNumberOfSymbols(nVars, nParams);
+    SolverData<T>& d = _s.data();
     cnt::SafeFullVector<SymbolInfo>& info = d.stores.symbolInfo;
-    info.reserve(nVars + nParams);
-    for (td::UINT4 i = 0; i < nVars + nParams; ++i)
-        info[i] = SymbolInfo{static_cast<td::BYTE>(i < nVars ? 1 : 0), 0, 0};
-    _s.usedVars.reserve(nVars);
-    _s.parser.setNextFreePosition(true);
-    _s.declarationsDone = 1;
-    _s.nEquations = nVars;
-
-    bool named = readVarNames(vars, dynamic);
-    for (td::UINT4 i = 0; named && dae && i < _s.dae.tfs.size(); ++i)
-        named = XmlTFReader<T>(_s).expandVarHistoryTF(i);
-    named = named && readParamNames(decl, parentParams) && (!dae || XmlDAESymbols<T>(_s).checkXmlStateNames());
-    if (!named)
-    {
-        d.currentSection = 0;
-        return false;
-    }
-
-    // Start values in the order of the symbols.
-    XmlDeferredList deferred;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Vars);
     for (xml::Node v = child(vars, "Var"); !v.isEmpty(); v.nextSameName())
     {
         const td::UINT4 symbol = static_cast<td::UINT4>(_s.parser.getSymbolIndex(attrib(v, "name")));
         T value(0);
-        if (!XmlStartValues<T>(_s).readStartValue(v, symbol, deferred, value))
+        if (!XmlStartValues<T>(_s).readStartValue(v, symbol, _deferred, value))
         {
             d.itemLocationText(symbol, cCurrent);
             d.currentSection = 0;
             return false;
         }
-        _s.parser.values().push(value);
-        bool out = outAll;
-        if (!outAll)
+        _s.values().push(value);
+        bool out = _outAll;
+        if (!_outAll)
             v.getBoolAttrib("out", out);
         if (out)
             info[symbol].kind = 2;
-        if (perVariable == 2)
-            _s.parser.values().push(conjugate(value));
-        for (td::UINT2 k = 0; dae && info[symbol].varType == 3 && k < _s.getNumberOfStages(); ++k)
-            _s.parser.values().push(value);
+        if (_perVariable == 2)
+            _s.values().push(conjugate(value));
+        for (td::UINT2 k = 0; _dae && info[symbol].varType == cODEState && k < _s.getNumberOfStages(); ++k)
+            _s.values().push(value);
     }
-    for (td::UINT4 i = 0; dae && i < _s.dae.tfs.size(); ++i)
+    for (td::UINT4 i = 0; _dae && i < _s.dae.tfs.size(); ++i)
         XmlTFReader<T>(_s).setupTFStates(i);
+    return true;
+}
 
-    if (const char* dT = attrib(params, "dT"); dT && *dT)
-    {
-        double step = 0;
-        if (!parseWholeNumber(step, dT) || !std::isfinite(step))
-            return _s.xmlError("Attribute dT of Params is not a number: @", dT);
-        if (step > 0)
-            d.results.stepValue = step;
-    }
+template <typename T> bool XmlDeclarationReader<T>::readStepAttribute(const xml::Node& params)
+{
+    const char* dT = attrib(params, "dT");
+    if (!dT || !*dT)
+        return true;
+    double step = 0;
+    if (!parseWholeNumber(step, dT) || !std::isfinite(step))
+        return _s.xmlError("Attribute dT of Params is not a number: @", dT);
+    if (step > 0)
+        _s.data().results.stepValue = step;
+    return true;
+}
 
+template <typename T> bool XmlDeclarationReader<T>::readParamValues()
+{
+    SolverData<T>& d = _s.data();
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Params);
-    if (parentParams > 0)
+    if (_parentParams > 0)
     {
-        const T* pParentValues = pParent->getVariableValuesPtr() + pParent->getNumberOfVariables();
-        for (td::UINT4 k = 0; k < parentParams; ++k)
-            _s.parser.values().push(pParentValues[k]);
+        const T* pParentValues = _pParent->getVariableValuesPtr() + _pParent->getNumberOfVariables();
+        for (td::UINT4 k = 0; k < _parentParams; ++k)
+            _s.values().push(pParentValues[k]);
     }
-    for (td::UINT4 j = 0; j < decl.size(); ++j)
+    for (td::UINT4 j = 0; j < _params.size(); ++j)
     {
-        const XmlParam& p = decl[j];
-        if (!dynamic && d.results.indexOfDeltaTParam < 0 && !p.group && !std::strcmp(p.name, "dT"))
+        const XmlParam& p = _params[j];
+        if (!_dynamic && d.results.indexOfDeltaTParam < 0 && !p.group && !std::strcmp(p.name, "dT"))
         {
             d.results.indexOfDeltaTParam = static_cast<td::INT4>(p.first);
             double step = 0;
@@ -346,42 +334,42 @@ template <typename T> bool XmlDeclarationReader<T>::loadVarsAndParams(const xml:
                 d.results.stepValue = step;
         }
         bool out = false;
-        if (dynamic)
+        if (_dynamic)
             p.element.getBoolAttrib("out", out);
         for (td::UINT4 m = 0; m < p.count(); ++m)
         {
-            const td::UINT4 symbol = nVars + p.first + m;
+            const td::UINT4 symbol = _nVars + p.first + m;
             T value(0);
-            if (!XmlStartValues<T>(_s).readStartValue(p.element, symbol, deferred, value))
+            if (!XmlStartValues<T>(_s).readStartValue(p.element, symbol, _deferred, value))
             {
                 d.itemLocationText(j, cCurrent);
                 d.currentSection = 0;
                 return false;
             }
-            _s.parser.values().push(value);
+            _s.values().push(value);
             if (out)
-                info[symbol].kind = 2;
+                d.stores.symbolInfo[symbol].kind = 2;
         }
     }
-
     d.currentSection = 0;
-    if (dynamic && _s.parser.getSymbolIndex("dT") < 0)
+    return true;
+}
+
+template <typename T> void XmlDeclarationReader<T>::addTimeParams()
+{
+    if (!_dynamic)
+        return;
+    const SolverData<T>& d = _s.data();
+    if (_s.parser.getSymbolIndex("dT") < 0)
     {
         XmlNames<T>(_s).addPlainName(td::String("dT"));
-        _s.parser.values().push(T(d.results.stepValue));
+        _s.values().push(T(d.results.stepValue));
     }
-    if (dynamic && _s.parser.getSymbolIndex("t") < 0)
+    if (_s.parser.getSymbolIndex("t") < 0)
     {
         XmlNames<T>(_s).addPlainName(td::String("t"));
-        _s.parser.values().push(T(d.startTime));
+        _s.values().push(T(d.startTime));
     }
-    TD_ASSERT(_s.parser.values().size() + nHistory == _s.symbolCount());
-    if (!XmlStartValues<T>(_s).evaluateDeferred(deferred))
-        return false;
-    // The DAE reader adds its history parameters first.
-    if (!dae)
-        XmlNames<T>(_s).addStatusSymbols();
-    return true;
 }
 
 template class XmlDeclarationReader<double>;

@@ -3,8 +3,6 @@
 #include <string>
 
 #include <mu/Number.h>
-#include <sc/MessageKeys.h>
-#include <td/String.h>
 
 #include "AssignmentText.h"
 #include "JacobianBuilder.h"
@@ -16,51 +14,10 @@ namespace sl
 {
 using namespace xmlnodes;
 
-namespace
-{
-// The equation sign of "lhs = rhs": the first '=' unless it stands first or belongs to a
-// comparison; null when there is none.
-const char* equationSign(const char* text)
-{
-    const char* eq = std::strchr(text, '=');
-    if (!eq || eq == text)
-        return nullptr;
-    const std::size_t p = static_cast<std::size_t>(eq - text);
-    if (p >= 2 && std::strchr("<=>!", text[p - 1]))
-        return nullptr;
-    return eq;
-}
-
-// The residual form of "lhs = rhs": lhs - (rhs), lhs - c or lhs + c for a number, lhs
-// for nothing or zero after the '='. Comparisons and texts without '=' stay as they are.
-std::string residualText(const char* text)
-{
-    const char* eq = equationSign(text);
-    if (!eq)
-        return text;
-    const char* b = skipBlanks(text);
-    const char* e = eq;
-    while (e > b && isBlank(e[-1]))
-        --e;
-    const std::string lhs(b, static_cast<std::size_t>(e - b));
-    const char* rhs = skipBlanks(eq + 1);
-    if (!*rhs)
-        return lhs;
-    switch (td::classifyNumber(rhs))
-    {
-    case 2:
-    case 4: return lhs + "+" + (std::strchr(rhs, '-') + 1);
-    case 3:
-    case 5: return mu::toDouble(rhs) == 0 ? lhs : lhs + "-" + rhs;
-    default: return lhs + "-(" + rhs + ")";
-    }
-}
-} // namespace
-
 template <typename T>
 bool XmlEquationReader<T>::loadEquation(const xml::Node& eq, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     _s.parser.clearTokens();
     _s.beginUsedVars();
     Tree top(&d, nullptr, _s.nVars(), d.treeOption != 0);
@@ -161,6 +118,21 @@ template <typename T> bool XmlEquationReader<T>::loadBranch(const xml::Node& bra
     if (!attrib(eq, "cond"))
         return false;
     return loadCondEquation(eq, elseRequired, *pOut, false, depth + 1);
+}
+
+template <typename T> bool XmlEquationReader<T>::loadEquations(xml::Node eq, td::UINT4 n, td::UINT4 firstRow,
+                                                               td::UINT4& nonZeroCount, char kind)
+{
+    for (td::UINT4 i = 0; i < n; ++i, eq.nextSameName())
+    {
+        if (loadEquation(eq, firstRow + i, nonZeroCount, kind))
+            continue;
+        SolverData<T>& d = _s.data();
+        d.itemLocationText(i, cCurrent);
+        d.currentSection = 0;
+        return false;
+    }
+    return true;
 }
 
 template class XmlEquationReader<double>;

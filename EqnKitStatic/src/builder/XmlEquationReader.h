@@ -21,6 +21,9 @@ public:
 
     // Equations: an Eq of fx (residual form) or cond with Then/Else branches.
     bool loadEquation(const xml::Node& eq, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind);
+    // The n Eq elements from eq on as equations firstRow, firstRow + 1, ... of their kind;
+    // false after the entry of the first that fails and its item number (section 0 after).
+    bool loadEquations(xml::Node eq, td::UINT4 n, td::UINT4 firstRow, td::UINT4& nonZeroCount, char kind);
     // Fills tree (made if-then-else) from a node with cond; depth counts from 1. In
     // assignment mode each branch is an assignment of its own fx.
     bool loadCondEquation(const xml::Node& condNode, bool elseRequired, Tree& tree, bool assignmentMode,

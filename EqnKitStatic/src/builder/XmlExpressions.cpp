@@ -4,9 +4,7 @@
 
 #include <mu/Number.h>
 #include <sc/MessageKeys.h>
-#include <td/String.h>
 
-#include "SolverData.h"
 #include "XmlNodes.h"
 
 namespace sl
@@ -90,7 +88,7 @@ template <typename T> bool XmlExpressions<T>::makeEqPartExpression(const char* t
 
 template <typename T> bool XmlExpressions<T>::makeEqExpression(Evaluator<T>* pEvaluator, const char* text)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
     const bool ok = parseInto(text, tree, "Error in expression: @", "Cannot make expression for eq: @") &&
                     tree.createEvaluator(pEvaluator);

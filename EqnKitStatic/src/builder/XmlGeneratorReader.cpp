@@ -2,12 +2,9 @@
 
 #include <climits>
 #include <cmath>
-#include <memory>
 #include <string>
-#include <vector>
 
 #include "RndGen.h"
-#include "SolverData.h"
 #include "XmlNames.h"
 #include "XmlNodes.h"
 #include "XmlTexts.h"
@@ -18,7 +15,6 @@ using namespace xmlnodes;
 
 namespace
 {
-
 // Reads the parameters of one RndGen element; each read writes the entry of its failure.
 template <typename T> class RndGenReader
 {
@@ -150,7 +146,7 @@ template <typename T> rnd::Gen* RndGenReader<T>::make(const char* type)
 
 template <typename T> bool XmlGeneratorReader<T>::loadRndGens(const xml::Node& root)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     xml::Node gen = child(child(root, "RndGens"), "RndGen");
     const td::UINT4 n = count(gen);
     if (n == 0)

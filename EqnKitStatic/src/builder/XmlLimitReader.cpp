@@ -12,14 +12,9 @@ namespace sl
 {
 using namespace xmlnodes;
 
-namespace
-{
-constexpr td::BYTE cNoSignal = 6;
-} // namespace
-
 template <typename T> bool XmlLimitReader<T>::loadLimits(const xml::Node& root)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     const xml::Node limits = child(root, "Limits");
     if (limits.isEmpty())
         return true;
@@ -95,7 +90,7 @@ bool XmlLimitReader<T>::loadLimitEquation(const xml::Node& node, Evaluator<T>* p
 template <typename T> bool XmlLimitReader<T>::loadLimitBranch(const xml::Node& branch, const char* cond, bool isThen,
                                                               Evaluator<T>*& pFirst, td::UINT4& n, td::UINT4 depth)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     td::BYTE signal = cNoSignal;
     if (const char* word = attrib(branch, "signal"))
     {

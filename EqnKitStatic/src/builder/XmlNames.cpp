@@ -1,40 +1,13 @@
 #include "XmlNames.h"
 
-#include <cmath>
-#include <cstring>
-#include <string>
-#include <vector>
-
-#include <mu/Number.h>
 #include <sc/MessageKeys.h>
 #include <sc/priv/LanguageWords.h>
 
-#include "CU.h"
-#include "SolverData.h"
 #include "XmlNodes.h"
 
 namespace sl
 {
 using namespace xmlnodes;
-
-namespace
-{
-
-template <typename T> T conjugate(const T& v)
-{
-    if constexpr (ValueTraits<T>::isComplex)
-        return std::conj(v);
-    else
-        return v;
-}
-
-// Tokens that name a symbol, an unknown name, a generator or a statistic.
-bool namesSomething(td::BYTE type)
-{
-    using C = TokenCodes;
-    return (type >= C::IDENTIFIER && type <= C::PARAM_OR_PARENT) || type == C::RND_GEN || type == C::STATISTIC;
-}
-} // namespace
 
 template <typename T> void XmlNames<T>::addPlainName(const td::String& name)
 {
@@ -63,7 +36,7 @@ template <typename T> void XmlNames<T>::addStatusSymbols()
     for (td::UINT4 k = 0; k < ISolverServices<T>::cStatusSymbols; ++k)
     {
         _s.parser.addSymbolName(td::String(ISolverServices<T>::statusSymbolName(k)), first + k);
-        _s.parser.values().push(T(0));
+        _s.values().push(T(0));
     }
 }
 
@@ -73,7 +46,7 @@ template <typename T> bool XmlNames<T>::checkXmlName(const char* name, td::UINT4
     // generators; a statistic is fed by its name, which may be a function's (avg).
     if (inExpressions ? !sc::priv::isLanguageWord(name, ValueTraits<T>::isComplex) : !sc::priv::isReservedWord(name))
         return true;
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     d.addError(sc::msg::txtLanguageWordAsName, name);
     if (item != cNoItem)
         d.itemLocationText(item, cCurrent);

@@ -4,7 +4,6 @@
 
 #include <sc/MessageKeys.h>
 
-#include "SolverData.h"
 #include "XmlNodes.h"
 
 namespace sl
@@ -50,7 +49,7 @@ template <typename T> const char* XmlODEReader<T>::checkODEEquation(const xml::N
     if (!splitODEEquation(eq, fx, name, sign, integralForm))
         return nullptr;
     state = _s.parser.getSymbolIndex(name);
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     if (state < 0)
         return d.addError("Undeclared state variable:@, found in ODE equation:@", name, fx), nullptr;
     if (static_cast<td::UINT4>(state) >= _s.nVars())
@@ -68,7 +67,7 @@ template <typename T> td::INT4 XmlODEReader<T>::checkODETerm(const xml::Node& eq
                                                              typename Tree::Node*& pIntegral, td::UINT4 eqIndex,
                                                              bool recordState)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     _s.parser.clearTokens();
     _s.beginUsedVars();
     tree.init(&d, nullptr, _s.nVars());

@@ -1,16 +1,8 @@
 #include "XmlStartValues.h"
 
-#include <cmath>
-#include <cstring>
-#include <string>
 #include <vector>
 
-#include <mu/Number.h>
-#include <sc/MessageKeys.h>
-#include <sc/priv/LanguageWords.h>
-
 #include "CU.h"
-#include "SolverData.h"
 #include "XmlNodes.h"
 #include "XmlTexts.h"
 
@@ -20,7 +12,6 @@ using namespace xmlnodes;
 
 namespace
 {
-
 template <typename T> T conjugate(const T& v)
 {
     if constexpr (ValueTraits<T>::isComplex)
@@ -35,12 +26,15 @@ bool namesSomething(td::BYTE type)
     using C = TokenCodes;
     return (type >= C::IDENTIFIER && type <= C::PARAM_OR_PARENT) || type == C::RND_GEN || type == C::STATISTIC;
 }
+
+// The entry of a deferred value that cannot be read or reads itself.
+const char* const cWrongExpression = "Something wrong with initial value expression: @";
 } // namespace
 
 template <typename T>
 bool XmlStartValues<T>::makeInitialValueExpression(td::UINT4 symbol, const char* text, XmlDeferredList& list, T& out)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     out = T(0);
     _s.collecting = 0;
     _s.parser.setAcceptUnknownNames(true);
@@ -107,7 +101,6 @@ bool XmlStartValues<T>::readStartValue(const xml::Node& element, td::UINT4 symbo
 
 template <typename T> bool XmlStartValues<T>::evaluateDeferred(const XmlDeferredList& deferred)
 {
-    SolverData<T>& d = *_s.pData;
     const td::UINT4 n = static_cast<td::UINT4>(deferred.size());
     if (n == 0)
         return true;
@@ -118,48 +111,47 @@ template <typename T> bool XmlStartValues<T>::evaluateDeferred(const XmlDeferred
         for (td::UINT4 k = 0; k < n; ++k)
             if ((deferred[k].symbol >= _s.nVars()) == (pass == 0))
                 order.push_back(k);
-    std::vector<td::INT4> entryOf(_s.symbolCount(), -1);
-    for (td::UINT4 k = 0; k < n; ++k)
-        entryOf[deferred[k].symbol] = static_cast<td::INT4>(k);
-
-    auto locate = [&](td::UINT4 k) {
-        const td::UINT4 symbol = deferred[k].symbol;
-        const bool variable = symbol < _s.nVars();
-        d.currentSection = static_cast<td::BYTE>(variable ? ErrorSection::Vars : ErrorSection::Params);
-        d.itemLocationText(variable ? symbol : symbol - _s.nVars(), cCurrent);
-        d.currentSection = 0;
-        return false;
-    };
-    auto wrong = [&](td::UINT4 k) {
-        d.addError("Something wrong with initial value expression: @", deferred[k].text);
-        return locate(k);
-    };
-
-    // What each entry reads of the other entries; a name still unknown, a generator or
-    // a statistic has no start value.
     std::vector<std::vector<td::UINT4>> reads(n);
+    return readDependencies(deferred, order, reads) && evaluateInOrder(deferred, order, reads);
+}
+
+template <typename T> bool XmlStartValues<T>::readDependencies(const XmlDeferredList& deferred,
+                                                               const std::vector<td::UINT4>& order,
+                                                               std::vector<std::vector<td::UINT4>>& reads)
+{
+    std::vector<td::INT4> entryOf(_s.symbolCount(), -1);
+    for (td::UINT4 k = 0; k < deferred.size(); ++k)
+        entryOf[deferred[k].symbol] = static_cast<td::INT4>(k);
+    // A name still unknown, a generator or a statistic has no start value.
     _s.collecting = 0;
     for (td::UINT4 k : order)
     {
         if (!_s.parser.parse(deferred[k].text.c_str()))
-            return wrong(k);
+            return entryError(deferred[k], cWrongExpression);
         for (typename RPNParser<T>::Node* p = _s.parser.getFirstToken(); p; p = p->pNext)
         {
             const typename RPNParser<T>::Tok& t = p->token;
             if (t.type == TokenCodes::RND_GEN || t.type == TokenCodes::STATISTIC)
-                return wrong(k);
+                return entryError(deferred[k], cWrongExpression);
             if (t.type == TokenCodes::SYMBOL && t.index < entryOf.size() && entryOf[t.index] >= 0)
                 reads[k].push_back(static_cast<td::UINT4>(entryOf[t.index]));
         }
     }
+    return true;
+}
 
+template <typename T> bool XmlStartValues<T>::evaluateInOrder(const XmlDeferredList& deferred,
+                                                              const std::vector<td::UINT4>& order,
+                                                              const std::vector<std::vector<td::UINT4>>& reads)
+{
     enum : td::BYTE
     {
         Waiting,
         Open,
         Set
     };
-    std::vector<td::BYTE> state(n, Waiting);
+    std::vector<td::BYTE> state(deferred.size(), Waiting);
+    // Depth first from each root: an entry is evaluated once all it reads are.
     std::vector<std::pair<td::UINT4, td::UINT4>> stack;
     for (td::UINT4 root : order)
     {
@@ -173,8 +165,9 @@ template <typename T> bool XmlStartValues<T>::evaluateDeferred(const XmlDeferred
             if (next < reads[k].size())
             {
                 const td::UINT4 r = reads[k][next++];
+                // A value that reads itself, directly or through others.
                 if (state[r] == Open)
-                    return wrong(k);
+                    return entryError(deferred[k], cWrongExpression);
                 if (state[r] == Waiting)
                 {
                     state[r] = Open;
@@ -184,40 +177,59 @@ template <typename T> bool XmlStartValues<T>::evaluateDeferred(const XmlDeferred
             }
             const td::UINT4 entry = k;
             stack.pop_back();
-            Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
-            Evaluator<T> record;
-            bool ok = _s.parser.parse(deferred[entry].text.c_str()) != 0;
-            if (!ok)
-                return wrong(entry);
-            ok = tree.build(_s.parser.getFirstToken()) && tree.createEvaluator(&record);
-            if (ok)
-            {
-                CU<T> cu(_s.parser.getValuesPtr(), _s.parser.getParamValuesPtr(), d.pSolver);
-                const T value = record.evaluate(cu);
-                const td::UINT4 symbol = deferred[entry].symbol;
-                _s.parser.values()[symbol] = value;
-                // A variable's conjugate partner follows it, a state's stage variables take
-                // its value.
-                if (symbol < _s.nVars() && _s.hasPartners())
-                    _s.parser.values()[symbol + 1] = conjugate(value);
-                if (symbol < _s.nVars() && d.dynamics == 2 && d.stores.daeVarRecords[symbol].firstStage >= 0)
-                {
-                    const td::UINT4 first = static_cast<td::UINT4>(d.stores.daeVarRecords[symbol].firstStage);
-                    for (td::UINT2 k = 0; k < _s.getNumberOfStages(); ++k)
-                        _s.parser.values()[first + k] = value;
-                }
-            }
-            tree.reset(d.treeOption != 0);
-            _s.releaseTrees();
-            if (!ok)
-            {
-                d.addError("Cannot make expression for initial value: @", deferred[entry].text);
-                return locate(entry);
-            }
+            if (!evaluateEntry(deferred[entry]))
+                return false;
             state[entry] = Set;
         }
     }
     return true;
+}
+
+template <typename T> bool XmlStartValues<T>::evaluateEntry(const XmlDeferredValue& e)
+{
+    SolverData<T>& d = _s.data();
+    Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
+    Evaluator<T> record;
+    if (!_s.parser.parse(e.text.c_str()))
+        return entryError(e, cWrongExpression);
+    const bool ok = tree.build(_s.parser.getFirstToken()) && tree.createEvaluator(&record);
+    if (ok)
+    {
+        CU<T> cu(_s.parser.getValuesPtr(), _s.parser.getParamValuesPtr(), d.pSolver);
+        setValue(e.symbol, record.evaluate(cu));
+    }
+    tree.reset(d.treeOption != 0);
+    _s.releaseTrees();
+    return ok || entryError(e, "Cannot make expression for initial value: @");
+}
+
+template <typename T> void XmlStartValues<T>::setValue(td::UINT4 symbol, const T& value)
+{
+    const SolverData<T>& d = _s.data();
+    ValueArray& values = _s.values();
+    values[symbol] = value;
+    if (symbol >= _s.nVars())
+        return;
+    // A variable's conjugate partner follows it, a state's stage variables take its value.
+    if (_s.hasPartners())
+        values[symbol + 1] = conjugate(value);
+    if (d.dynamics == 2 && d.stores.daeVarRecords[symbol].firstStage >= 0)
+    {
+        const td::UINT4 first = static_cast<td::UINT4>(d.stores.daeVarRecords[symbol].firstStage);
+        for (td::UINT2 k = 0; k < _s.getNumberOfStages(); ++k)
+            values[first + k] = value;
+    }
+}
+
+template <typename T> bool XmlStartValues<T>::entryError(const XmlDeferredValue& e, const char* text) const
+{
+    SolverData<T>& d = _s.data();
+    d.addError(text, e.text);
+    const bool variable = e.symbol < _s.nVars();
+    d.currentSection = static_cast<td::BYTE>(variable ? ErrorSection::Vars : ErrorSection::Params);
+    d.itemLocationText(variable ? e.symbol : e.symbol - _s.nVars(), cCurrent);
+    d.currentSection = 0;
+    return false;
 }
 
 template class XmlStartValues<double>;

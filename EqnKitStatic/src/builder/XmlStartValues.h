@@ -4,6 +4,7 @@
 #pragma once
 
 #include <complex>
+#include <vector>
 
 #include <cnt/PushBackVector.h>
 #include <td/String.h>
@@ -38,6 +39,21 @@ public:
     bool evaluateDeferred(const XmlDeferredList& deferred);
 
 private:
+    using ValueArray = typename BuildState<T>::ValueArray;
+
+    // What each deferred value reads of the others, in the order given; false after an
+    // entry for one that reads a generator or a statistic or cannot be read.
+    bool readDependencies(const XmlDeferredList& deferred, const std::vector<td::UINT4>& order,
+                          std::vector<std::vector<td::UINT4>>& reads);
+    // Each value after those it reads; false after an entry for one that reads itself.
+    bool evaluateInOrder(const XmlDeferredList& deferred, const std::vector<td::UINT4>& order,
+                         const std::vector<std::vector<td::UINT4>>& reads);
+    bool evaluateEntry(const XmlDeferredValue& e);
+    // The value of a symbol, of a variable's conjugate partner and of a state's stages.
+    void setValue(td::UINT4 symbol, const T& value);
+    // An entry with the text of e, at its item; false for chaining.
+    bool entryError(const XmlDeferredValue& e, const char* text) const;
+
     BuildState<T>& _s;
 };
 

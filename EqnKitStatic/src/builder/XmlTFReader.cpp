@@ -1,13 +1,10 @@
 #include "XmlTFReader.h"
 
-#include <algorithm>
 #include <cstring>
-#include <string>
 
 #include <sc/MessageKeys.h>
 
 #include "DAERows.h"
-#include "SolverData.h"
 #include "XmlDAESymbols.h"
 #include "XmlNames.h"
 #include "XmlNodes.h"
@@ -18,10 +15,6 @@ using namespace xmlnodes;
 
 namespace
 {
-constexpr td::BYTE cODEState = 3;
-constexpr td::BYTE cTFState = 4;
-constexpr td::BYTE cTFAuxiliary = 2;
-
 // A copy of [b, e) without the blanks at both ends.
 td::String trimmed(const char* b, const char* e)
 {
@@ -34,7 +27,7 @@ td::String trimmed(const char* b, const char* e)
 
 template <typename T> bool XmlTFReader<T>::loadTF(const xml::Node& tfs)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     d.currentSection = static_cast<td::BYTE>(ErrorSection::TFs);
     _s.parser.addShortName("s", TokenCodes::LAPLACE);
     td::UINT4 i = 0;
@@ -124,12 +117,12 @@ template <typename T> void XmlTFReader<T>::setupTFStates(td::UINT4 i)
 {
     const td::UINT4 n = _s.dae.tfs[i].tf.variableCount(_s.getNumberOfStages());
     for (td::UINT4 k = 0; k < n; ++k)
-        _s.parser.values().push(T(0));
+        _s.values().push(T(0));
 }
 
 template <typename T> bool XmlTFReader<T>::expandXmlTF(td::UINT4 i, td::UINT4& row, td::UINT4& nonZeros)
 {
-    SolverData<T>& d = *_s.pData;
+    SolverData<T>& d = _s.data();
     TransferFunction& tf = _s.dae.tfs[i].tf;
     const DAERecords::XmlTFText& text = _s.dae.xmlTFs[i];
     // An entry (none for a text that builds no tree), then the function's location.
