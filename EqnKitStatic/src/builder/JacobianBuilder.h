@@ -18,6 +18,8 @@ template <typename T> class EvaluatorSparseMatrix;
 constexpr char cNLEquation = 'F';
 constexpr char cMeasurement = 'H';
 constexpr char cConstraint = 'E';
+// The Jacobian entries a build reserves per equation.
+constexpr td::UINT4 cEntriesPerEquation = 5;
 
 template <typename T> class JacobianBuilder
 {

@@ -21,18 +21,6 @@ namespace sl
 namespace msg = sc::msg;
 using sc::Group;
 
-namespace
-{
-// The rows an equation group reserves in its Jacobian, per equation.
-constexpr td::UINT4 cEntriesPerEquation = 5;
-
-template <typename T> bool countChecksLifted(const SolverData<T>& d) { return d.stores.settings.skipCountChecks != 0; }
-
-// A value as a weight: its magnitude.
-double magnitude(double v) { return std::fabs(v); }
-double magnitude(const std::complex<double>& v) { return std::abs(v); }
-} // namespace
-
 template <typename T>
 void TextBuilder<T>::bindEntry(SolverData<T>& data, const sc::TokenizedModel* pModel, sc::ModelLevel level)
 {
@@ -57,7 +45,7 @@ template <typename T> bool TextBuilder<T>::initNR(const sc::Naming& naming, cons
         return false;
     const td::UINT4 nEq = model.getNumberOfExpressions(Group::NLEs, level);
     _s.nEquations = nEq;
-    if (!countChecksLifted(data) && nEq != _s.nVars())
+    if (data.settings().skipCountChecks == 0 && nEq != _s.nVars())
         return _s.lineError(msg::csVarsNeqEqs, 0, 0);
     if (!initRndGensAndStats(naming, model, level))
         return false;
@@ -91,7 +79,7 @@ template <typename T> bool TextBuilder<T>::initWLS(const sc::Naming& naming, con
         data.stores.constraints.reserve(nEC);
         data.stores.constraintJacobian.reserve(cEntriesPerEquation * nEC);
     }
-    if (!countChecksLifted(data) && nMeas + nEC < _s.nVars())
+    if (data.settings().skipCountChecks == 0 && nMeas + nEC < _s.nVars())
         return _s.lineError(msg::scWLSNotEnoughEQs, 0, 0);
     if (data.pWeights)
         data.pWeights->reserve(nMeas);
@@ -142,7 +130,7 @@ template <typename T> double TextBuilder<T>::measurementWeight(const Iterator& i
         symbol = _s.parser.getSymbolIndex(td::String(pName->c_str(), pName->length()));
     if (symbol < 0 || static_cast<td::UINT4>(symbol) >= _s.symbolCount())
         return 1.0;
-    return magnitude(_s.values()[static_cast<td::UINT4>(symbol)]);
+    return std::abs(_s.values()[static_cast<td::UINT4>(symbol)]);
 }
 
 template <typename T> bool TextBuilder<T>::initODE(const sc::Naming& naming, const sc::TokenizedModel& model,
@@ -240,7 +228,7 @@ template <typename T> bool TextBuilder<T>::initDAE(const sc::Naming& naming, con
     if (!DAEReader<T>(_s).checkDAECounts(nNL))
         return false;
     data.stores.equations.reserve(_s.nEquations);
-    data.stores.jacobian.reserve(5 * _s.nEquations);
+    data.stores.jacobian.reserve(cEntriesPerEquation * _s.nEquations);
 
     td::UINT4 row = 0, nonZeros = 0;
     data.currentSection = static_cast<td::BYTE>(ErrorSection::TFs);

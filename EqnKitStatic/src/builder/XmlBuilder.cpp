@@ -26,7 +26,6 @@ using namespace xmlnodes;
 
 namespace
 {
-constexpr td::UINT4 cEntriesPerEquation = 5;
 
 // How a kind reports a file its parser refuses.
 enum class FileFailure : td::BYTE
@@ -109,10 +108,6 @@ const SectionKinds cSections[] = {{"NLEqs", cNR | cDAE}, {"ODEqs", cODE | cDAE},
                                   {"Init", cNR | cDAE}};
 const char* const cKindTags[] = {"NR", "WLS", "ODE", "DAE"};
 
-template <typename T> bool countChecksLifted(const SolverData<T>& d) { return d.stores.settings.skipCountChecks != 0; }
-
-double magnitude(double v) { return std::fabs(v); }
-double magnitude(const std::complex<double>& v) { return std::abs(v); }
 } // namespace
 
 template <typename T> void XmlBuilder<T>::bindXmlEntry(SolverData<T>& data)
@@ -209,7 +204,7 @@ template <typename T> bool XmlBuilder<T>::loadNRModel(const xml::Node& root)
     if (eq.isEmpty())
         return _s.xmlError("Missing Eq node in NLEqs!");
     const td::UINT4 nEq = count(eq);
-    if (!countChecksLifted(d) && nEq != _s.nVars())
+    if (d.settings().skipCountChecks == 0 && nEq != _s.nVars())
     {
         d.addError("Detected @ variables and @ equations!", _s.nVars(), nEq);
         return false;
@@ -299,7 +294,7 @@ template <typename T> double XmlBuilder<T>::measurementWeight(const xml::Node& e
     const td::INT4 symbol = _s.parser.getSymbolIndex(skipBlanks(w));
     if (symbol < 0 || static_cast<td::UINT4>(symbol) >= _s.symbolCount())
         return 1.0;
-    return magnitude(_s.values()[static_cast<td::UINT4>(symbol)]);
+    return std::abs(_s.values()[static_cast<td::UINT4>(symbol)]);
 }
 
 template <typename T> bool XmlBuilder<T>::loadODEModel(const xml::Node& root)

@@ -111,7 +111,7 @@ template <typename T> bool XmlDAEReader<T>::declare(const xml::Node& root, const
     if (!checkXmlDAECounts(countChildren(child(root, "NLEqs"), "Eq")))
         return false;
     d.stores.equations.reserve(_s.nEquations);
-    d.stores.jacobian.reserve(5 * _s.nEquations);
+    d.stores.jacobian.reserve(cEntriesPerEquation * _s.nEquations);
     return true;
 }
 
