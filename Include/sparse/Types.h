@@ -46,6 +46,8 @@ struct FactorStats
 {
     // Symbolic analyses (ordering and block structure of a pattern).
     td::UINT4 analyses = 0;
+    // Analyses given to the solver (ISolver::giveAnalysis) that served its pattern.
+    td::UINT4 analysesAdopted = 0;
     // Numeric factorisations with a fresh choice of pivots.
     td::UINT4 factorisations = 0;
     // Numeric factorisations that kept the pivots of the previous one.

@@ -58,7 +58,7 @@ template <typename T> void WLSSolver<T>::releaseMatrices()
 template <typename T> void WLSSolver<T>::dropBuild()
 {
     NewtonBase<T>::dropBuild();
-    _system.release();
+    _system.clear();
     releaseMatrices();
     _nMeas = _nConstraints = 0;
     _weights.reserve(0);
@@ -130,6 +130,13 @@ template <typename T> Solution WLSSolver<T>::solve()
         return Solution::SolutionError;
     }
     this->_auxCounter = 0;
+    // Values set from outside: the first factorisation chooses its pivots afresh, as in a
+    // model loaded anew, over the analysis of the unchanged pattern.
+    if (this->_valuesChanged)
+    {
+        _system.startAfresh();
+        this->_valuesChanged = 0;
+    }
     if (this->_pMonitor)
         this->_pMonitor->eps = this->_eps;
     if (this->_reInit)
