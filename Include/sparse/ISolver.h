@@ -24,10 +24,11 @@ namespace sparse
 // A failed factorisation or solve drops the numeric factorisation: solving with the
 // last factorisation is then refused until factorise succeeds again.
 //
-// The symbolic analysis can be taken out of a solver and given to another one (or back to
-// the same one): it serves a factorise whose pattern is exactly the one analysed, whose
-// numeric factorisation then chooses its pivots afresh as after an analysis of its own,
-// and so gives the same values bit for bit.
+// A refactorisation keeps the pivots of the last factorisation while they serve, so its
+// values depend on the fills before it; pivotAfresh makes the next factorise choose them
+// as a new solver's first does. The symbolic analysis can be taken out of a solver and
+// given to a new one: it serves a factorise whose pattern is exactly the one analysed.
+// Either way the factorisation gives, bit for bit, the values of a new solver filled alike.
 //
 // The finishing operations of the receiver belong to a sparse matrix (IMatrix); called
 // on a solver they fail an assertion.
@@ -63,6 +64,9 @@ public:
     virtual bool isSymbolicReused() const = 0;
     virtual const FactorStats& getStats() const = 0;
 
+    // The next factorise chooses its pivots afresh (and keeps the analysis while the
+    // pattern stays).
+    virtual void pivotAfresh() = 0;
     // Hands out the symbolic analysis held (null when none), and drops the factorisation
     // with it: the next factorise analyses afresh unless it is given an analysis again.
     virtual Analysis<T> takeAnalysis() = 0;

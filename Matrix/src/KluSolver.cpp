@@ -100,9 +100,13 @@ template <typename T> bool KluSolver<T>::factorise()
     const bool keepSymbolic = _pAnalysis != nullptr;
     if (!keepSymbolic && !analyse())
         return false;
-    if (_pNumeric && refactorKeepingPivots())
+    // Pivots chosen afresh at the very values filled are those a fresh choice makes now, and
+    // a refactorisation over them does the same arithmetic as that factorisation.
+    const bool afresh = _pivotAfresh;
+    _pivotAfresh = false;
+    if (_pNumeric && (!afresh || valuesOfPivots()) && refactorKeepingPivots())
     {
-        ++_stats.refactorisations;
+        ++(afresh ? _stats.factorisations : _stats.refactorisations);
         _symbolicReused = keepSymbolic;
         return true;
     }
@@ -186,7 +190,14 @@ template <typename T> bool KluSolver<T>::factorFresh()
     if (!_pNumeric)
         return false;
     _rcondOfPivots = KluTraits<T>::rcond(symbolic(), _pNumeric, &_common) ? _common.rcond : 0.0;
+    _pivotValues.assign(_matrix.values(), _matrix.values() + _matrix.nonZeros());
     return true;
+}
+
+template <typename T> bool KluSolver<T>::valuesOfPivots() const
+{
+    const auto n = static_cast<std::size_t>(_matrix.nonZeros());
+    return _pivotValues.size() == n && std::memcmp(_pivotValues.data(), _matrix.values(), n * sizeof(T)) == 0;
 }
 
 // False when the kept pivots meet a zero or have decayed; the caller then pivots afresh.

@@ -40,6 +40,7 @@ public:
     bool isFactorised() const override { return _pNumeric != nullptr; }
     bool isSymbolicReused() const override { return _symbolicReused; }
     const FactorStats& getStats() const override { return _stats; }
+    void pivotAfresh() override { _pivotAfresh = true; }
     Analysis<T> takeAnalysis() override;
     void giveAnalysis(Analysis<T> analysis) override;
     void release() override { delete this; }
@@ -53,6 +54,8 @@ private:
     bool analyse();
     bool factorFresh();
     bool refactorKeepingPivots();
+    // The values filled are bit for bit those the pivots held were chosen at.
+    bool valuesOfPivots() const;
     bool solveInPlace(T* x);
     void releaseNumeric();
     klu_symbolic* symbolic() const { return _pAnalysis->symbolic(); }
@@ -64,11 +67,13 @@ private:
     typename KluAnalysis<T>::Owner _pAnalysis;
     klu_numeric* _pNumeric = nullptr;
     FactorStats _stats;
-    // Reciprocal condition estimate when the pivots were last chosen.
+    // Reciprocal condition estimate when the pivots were last chosen, and the values then.
     double _rcondOfPivots = 0.0;
+    std::vector<T> _pivotValues;
     td::INT4 _n;
     bool _valuesChanged = true;
     bool _symbolicReused = false;
+    bool _pivotAfresh = false;
     // The analysis held was made on the pattern as it stands (not given from outside).
     bool _analysisOwn = false;
 };

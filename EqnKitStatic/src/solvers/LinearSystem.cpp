@@ -124,12 +124,10 @@ template <typename T> void LinearSystem<T>::clear()
     _analysis.reset();
 }
 
-// The analysis goes out of the sparse solver and back in: its factorisation is dropped, and
-// the pattern of the next fill is checked against the analysis as for a new sparse solver.
 template <typename T> void LinearSystem<T>::startAfresh()
 {
     if (_pSolver)
-        _pSolver->giveAnalysis(_pSolver->takeAnalysis());
+        _pSolver->pivotAfresh();
     _stale = true;
 }
 
