@@ -504,3 +504,61 @@ TYPED_TEST(LinearSystemOf, OnePivotingRuleAndTheLifeOfItsSparseSolver)
     EXPECT_FALSE(system.isHeld());
     EXPECT_EQ(system.getStats().analyses, 0u);
 }
+
+// A released system keeps the analysis of its last pattern and gives it to its next sparse
+// solver, which uses it only for exactly that pattern; startAfresh keeps the sparse solver
+// and its analysis but chooses the pivots anew; define forgets the analysis.
+TYPED_TEST(LinearSystemOf, TheAnalysisOutlivesItsSparseSolverForItsPatternAlone)
+{
+    using T = TypeParam;
+    using System = sl::LinearSystem<T>;
+    System system;
+    system.define(3, 5, sl::SystemForm::Square, 0);
+    // [4 1 0; 0 2 0.5; 0 0 3], then with (2, 0) in place of (0, 1): the same size and count
+    // (x = 1 both times).
+    auto fill = [&system](bool moved) {
+        sparse::ISolver<T>& s = system.beginFill();
+        const T cells[] = {T(4), T(1), T(2), T(3), T(0.5)};
+        s.put(0, 0, &cells[0]);
+        s.put(moved ? 2 : 0, moved ? 0 : 1, &cells[1]);
+        s.put(1, 1, &cells[2]);
+        s.put(2, 2, &cells[3]);
+        s.put(1, 2, &cells[4]);
+    };
+    auto expect = [&system](const char* step, td::UINT4 analyses, td::UINT4 adopted, td::UINT4 factorisations) {
+        const sparse::FactorStats stats = system.getStats();
+        EXPECT_EQ(stats.analyses, analyses) << step;
+        EXPECT_EQ(stats.analysesAdopted, adopted) << step;
+        EXPECT_EQ(stats.factorisations, factorisations) << step;
+    };
+    const T rhs[] = {T(5), T(2.5), T(3)};
+    T x[3] = {};
+    fill(false);
+    ASSERT_TRUE(system.factorise());
+    expect("first fill", 1, 0, 1);
+    system.release();
+    fill(false);
+    ASSERT_TRUE(system.factorise());
+    expect("after a release", 0, 1, 1);
+    ASSERT_TRUE(system.solve(rhs, x));
+    EXPECT_TRUE(x[0] == T(1) && x[1] == T(1) && x[2] == T(1));
+
+    system.startAfresh();
+    EXPECT_TRUE(system.isHeld());
+    EXPECT_TRUE(system.needsFactorisation());
+    ASSERT_TRUE(system.refactorise());
+    expect("afresh", 0, 1, 2);
+    EXPECT_EQ(system.getStats().refactorisations, 0u);
+
+    system.release();
+    fill(true);
+    ASSERT_TRUE(system.factorise());
+    expect("other cells", 1, 0, 1);
+    const T movedRhs[] = {T(4), T(2.5), T(4)};
+    ASSERT_TRUE(system.solve(movedRhs, x));
+    EXPECT_TRUE(x[0] == T(1) && x[1] == T(1) && x[2] == T(1));
+    system.define(3, 5, sl::SystemForm::Square, 0);
+    fill(true);
+    ASSERT_TRUE(system.factorise());
+    expect("another build", 1, 0, 1);
+}
