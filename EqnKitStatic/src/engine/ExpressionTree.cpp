@@ -526,6 +526,21 @@ template <typename T> void ExpressionTree<T>::reportFormatted(const char* key, c
         pLog->showFormatted(key, _pSolverData->keyLine, reportColumn(), sc::ILog::Error, 2, arg1, arg2);
 }
 
+} // namespace sl
+
+// The members of each phase, in files of their own: the class is instantiated here, once,
+// over every member.
+#include "TreeBuild.inl"
+#include "TreeDAE.inl"
+#include "TreeDiff.inl"
+#include "TreeEmit.inl"
+#include "TreePoly.inl"
+#include "TreePrint.inl"
+#include "TreeSimplify.inl"
+#include "TreeTF.inl"
+
+namespace sl
+{
 template class ExpressionTree<double>;
 template class ExpressionTree<std::complex<double>>;
 } // namespace sl
