@@ -523,9 +523,9 @@ private:
     td::UINT4 _simplifyDepth = 0;
 };
 
-// ExpressionTree.cpp instantiates both over the members of every phase, which it includes
-// (TreeBuild.inl, TreeDAE.inl, TreeDiff.inl, TreeEmit.inl, TreePoly.inl, TreePrint.inl,
-// TreeSimplify.inl, TreeTF.inl).
+// ExpressionTreeDbl.cpp and ExpressionTreeCmplx.cpp instantiate them over the members of
+// ExpressionTree.inl, which includes those of every phase (TreeBuild.inl, TreeDAE.inl,
+// TreeDiff.inl, TreeEmit.inl, TreePoly.inl, TreePrint.inl, TreeSimplify.inl, TreeTF.inl).
 extern template class ExpressionTree<double>;
 extern template class ExpressionTree<std::complex<double>>;
 } // namespace sl

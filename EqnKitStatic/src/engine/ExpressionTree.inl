@@ -1,3 +1,6 @@
+// The members of the expression tree: construction, binding, node statistics and messages
+// here, each phase in a file of its own included at the end. ExpressionTreeDbl.cpp and
+// ExpressionTreeCmplx.cpp instantiate the class over all of them, once for each value type.
 #include "ExpressionTree.h"
 
 #include <cstdio>
@@ -528,8 +531,7 @@ template <typename T> void ExpressionTree<T>::reportFormatted(const char* key, c
 
 } // namespace sl
 
-// The members of each phase, in files of their own: the class is instantiated here, once,
-// over every member.
+// The members of each phase, in files of their own.
 #include "TreeBuild.inl"
 #include "TreeDAE.inl"
 #include "TreeDiff.inl"
@@ -538,9 +540,3 @@ template <typename T> void ExpressionTree<T>::reportFormatted(const char* key, c
 #include "TreePrint.inl"
 #include "TreeSimplify.inl"
 #include "TreeTF.inl"
-
-namespace sl
-{
-template class ExpressionTree<double>;
-template class ExpressionTree<std::complex<double>>;
-} // namespace sl
