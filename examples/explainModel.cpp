@@ -13,12 +13,12 @@
 #include <sc/TokenizedModel.h>
 
 #include "CU.h"
+#include "CompileContext.h"
 #include "ExpressionTree.h"
 #include "ISolverServices.h"
 #include "ParserPools.h"
 #include "RPNParser.h"
 #include "RndGenManager.h"
-#include "SolverData.h"
 #include "StatisticsStore.h"
 #include "SymbolMap.h"
 
@@ -119,13 +119,10 @@ struct Build
     {
         values.pLog = &log;
         data.pSolver = &values;
+        data.pLog = &log;
         data.pEvaluatorPool = &evaluators;
-        data.pConstantPool = &constants;
-        data.pReferencePool = &references;
         data.pInstructionPool = &instructions;
         data.pErrorLog = &errorLog;
-        data.pRndGenManager = &values.generators;
-        data.pStatistics = &values.stats;
         data.pUsedVars = &used;
         data.pLastUsedVarsForLimits = &usedForLimits;
         data.currentSection = static_cast<td::BYTE>(sl::ErrorSection::NLEqs);
@@ -157,13 +154,11 @@ struct Build
     cnt::PushBackVector<double> parserValues;
     CollectingParser parser{symbols, parserValues};
     cnt::List<sl::Evaluator<double>> evaluators{256};
-    cnt::List<double> constants{256};
-    cnt::List<td::UINT4> references{256};
-    cnt::List<sl::SolverData<double>::Routine> instructions{256};
+    cnt::List<sl::CompileContext<double>::Routine> instructions{256};
     sl::ErrorLog errorLog;
     cnt::FixNumSet used;
     cnt::FixNumSet usedForLimits;
-    sl::SolverData<double> data;
+    sl::CompileContext<double> data;
 };
 
 // Start values: a declaration "name = expression" evaluates its expression; parameters

@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include <mu/InputFile.h>
 #include <sc/MessageKeys.h>
 #include <sc/SCLib.h>
 #include <sc/priv/ModelLoader.h>
@@ -18,8 +19,7 @@ bool openFile(std::ifstream& stream, const td::String& path)
 {
     try
     {
-        stream.open(path.c_str(), std::ios::in | std::ios::binary);
-        return stream.is_open();
+        return mu::openInputFile(stream, path.c_str());
     }
     catch (...)
     {

@@ -110,6 +110,8 @@ public:
     ~TokenizedModel();
 
     // Each load starts from empty stores; true when the text was read without an error.
+    // A path that is not a regular file of at most mu::cMaxInputFileSize bytes is refused
+    // unread with the key of a file that cannot be opened.
     bool loadFromFile(const td::String& path);
     bool loadFromString(const td::String& text);
     bool loadFromEditor(mu::ILineLoader* pEditor, bool reloadNames, Domain domain);

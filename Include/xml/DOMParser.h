@@ -32,7 +32,9 @@ public:
     ~DOMParser() = default;
 
     // Parses the UTF-8 file at path (opened as given), which must begin with an XML
-    // declaration. A null reporter takes the application settings' reporter.
+    // declaration. A path that is not a regular file of at most mu::cMaxInputFileSize bytes
+    // fails unread, as a file that cannot be opened. A null reporter takes the application
+    // settings' reporter.
     bool parseFile(const td::String& path, mu::IErrorReporter* pReporter) requires(IN == Input::File);
 
     // Parses the text up to its NUL (null reads as an empty text), after an XML

@@ -49,22 +49,35 @@ TEST(BindSolverData, SolverSettingsAndStoresReachTheContext)
     s.inputKind = 1;
     s.buildOptions[0] = 7;
     s.buildOptions[1] = 8;
-    b.bind();
-    const sl::SolverData<double>& d = b.data;
-    EXPECT_EQ(d.indexOfTParam, 4);
-    EXPECT_EQ(d.indexOfDeltaTParam, 5);
+    // A context made over the solver starts from its settings.
+    sl::SolverData<double> d(b.solver.stores, b.solver);
+    sl::bindSolverData(d, b.builder, b.loaded.model.get(), sc::ModelLevel::Main);
+    b.builder.bindEntry(d, b.loaded.model.get(), sc::ModelLevel::Main);
+    EXPECT_EQ(d.results.indexOfTParam, 4);
+    EXPECT_EQ(d.results.indexOfDeltaTParam, 5);
     EXPECT_EQ(d.currentLine, 17);
-    EXPECT_EQ(d.inputKind, 1);
-    EXPECT_EQ(d.buildOption1, 7);
-    EXPECT_EQ(d.buildOption2, 8);
+    // The settings are read in place.
+    EXPECT_EQ(&d.settings(), &s);
+    EXPECT_EQ(d.settings().inputKind, 1);
+    EXPECT_EQ(d.settings().buildOptions[0], 7);
+    EXPECT_EQ(d.settings().buildOptions[1], 8);
     EXPECT_EQ(d.pSolver, &b.solver);
     EXPECT_EQ(d.pLog, &b.log);
-    EXPECT_EQ(d.pEquations, &b.solver.stores.equations);
-    EXPECT_EQ(d.pSectionLists[6], &b.solver.stores.sections[sl::SolverStores<double>::Repeat]);
-    EXPECT_EQ(d.pSectionLists[5], nullptr);
+    EXPECT_EQ(&d.stores, &b.solver.stores);
+    EXPECT_EQ(d.sectionList(6), &b.solver.stores.sections[sl::SolverStores<double>::Repeat]);
+    EXPECT_EQ(d.sectionList(5), nullptr);
     EXPECT_EQ(d.pUsedVars, &b.builder.getUsedVars());
     EXPECT_EQ(d.pTokenizedModel, b.loaded.model.get());
     EXPECT_EQ(d.pODEList, nullptr);
+    // What the solver takes: the context's results with the builder's counts.
+    ASSERT_TRUE(b.builder.buildDeclarations(b.loaded.naming, *b.loaded.model, sc::ModelLevel::Main)) << b.keys();
+    d.results.eps = 0.25;
+    const sl::BuildResults r = b.builder.results();
+    EXPECT_EQ(r.nVars, 2u);
+    EXPECT_EQ(r.nParams, 1u);
+    EXPECT_EQ(r.nEquations, 2u);
+    EXPECT_EQ(r.eps, 0.25);
+    EXPECT_EQ(r.indexOfTParam, 4);
 }
 
 // A rebuild hands the same records out again, each with the record defaults, and the

@@ -109,7 +109,7 @@ template <typename T> struct Build
 
     void bind(sc::ModelLevel level = sc::ModelLevel::Main)
     {
-        sl::bindSolverData(solver.stores, solver, data, builder, loaded.model.get(), level);
+        sl::bindSolverData(data, builder, loaded.model.get(), level);
         builder.bindEntry(data, loaded.model.get(), level);
     }
 
@@ -208,7 +208,7 @@ template <typename T> struct Build
     LoadedModel loaded;
     RecordingLog log;
     StoreSolver<T> solver;
-    sl::SolverData<T> data;
+    sl::SolverData<T> data{solver.stores, solver};
     Builder builder{solver.stores};
 };
 

@@ -93,7 +93,7 @@ TEST(DAEBuild, MethodWords)
         b.load(std::string("Model [type = DAE, method = ") + c.word + "]:\nVars:\nx = 0\nODEs:\nx' = -x\nend\n");
         b.bind();
         b.builder.initIntegrationMethod(*b.loaded.model, ModelLevel::Main);
-        EXPECT_EQ(b.data.IntegrationMethod, c.method) << c.word;
+        EXPECT_EQ(b.data.results.IntegrationMethod, c.method) << c.word;
         // At the word: line 4 behind the three header lines, column 29 behind "Model [type = DAE, method = ".
         EXPECT_EQ(b.keys(), c.warns ? "@SC.WrongDAEMethod @4:29\n" : "") << c.word;
         if (c.warns)

@@ -130,7 +130,7 @@ TEST(Road, SectionsRepeatsAndSubModelsOfTheNREntry)
     const auto& sections = b.solver.stores.sections;
     EXPECT_EQ(sections[sl::SolverStores<double>::PreProc].size(), 1u);
     EXPECT_EQ(sections[sl::SolverStores<double>::IterPostProc].size(), 1u);
-    EXPECT_EQ(b.data.iterPostProcFlag, 1);
+    EXPECT_EQ(b.data.results.iterPostProcFlag, 1);
     ASSERT_EQ(sections[sl::SolverStores<double>::Repeat].size(), 1u);
     EXPECT_EQ(sections[sl::SolverStores<double>::Repeat][0], nullptr);
 

@@ -244,8 +244,7 @@ TEST(Statements, ParentTargets)
 
     test::Build<double> orphan;
     ASSERT_TRUE(orphan.load(text));
-    sl::bindSolverData(orphan.solver.stores, orphan.solver, orphan.data, orphan.builder, orphan.loaded.model.get(),
-                       sc::ModelLevel::Sub);
+    sl::bindSolverData(orphan.data, orphan.builder, orphan.loaded.model.get(), sc::ModelLevel::Sub);
     ASSERT_TRUE(orphan.builder.declareSymbols(orphan.loaded.naming, *orphan.loaded.model, sc::ModelLevel::Sub));
     it = orphan.group(Group::PostProc, sc::ModelLevel::Sub);
     ++it;

@@ -45,8 +45,8 @@ template <typename T> struct XmlBuild
     XmlBuild()
     {
         solver.pLog = &log;
-        sl::bindSolverData(solver.stores, solver, data, builder, nullptr, sc::ModelLevel::Main);
-        data.inputKind = 1;
+        sl::bindSolverData(data, builder, nullptr, sc::ModelLevel::Main);
+        solver.stores.settings.inputKind = 1;
         data.pWeights = &weights;
         data.pODEList = &odeList;
     }
@@ -77,7 +77,7 @@ template <typename T> struct XmlBuild
 
     RecordingLog log;
     StoreSolver<T> solver;
-    sl::SolverData<T> data;
+    sl::SolverData<T> data{solver.stores, solver};
     Builder builder{solver.stores};
     dense::DiagMatrix<double> weights;
     cnt::SafeFullVector<td::INT4> odeList;

@@ -100,16 +100,16 @@ TEST(XmlDocuments, ParseFailuresOfEachKind)
         EXPECT_EQ(text.errors(), "(0,Other):Cannot parse xml input data\n(0,Other):Line no=1: Wrong XML header")
             << c.kind;
         XmlBuild<double> file;
-        file.data.inputKind = 0;
+        file.solver.stores.settings.inputKind = 0;
         EXPECT_FALSE(buildKind(file, c.kind, test::xmlPath("broken.xml")));
         EXPECT_EQ(file.errors(), c.fileEntry + brokenAt) << c.kind;
         XmlBuild<double> other;
-        other.data.inputKind = 2;
+        other.solver.stores.settings.inputKind = 2;
         EXPECT_FALSE(buildKind(other, c.kind, test::readXml("nr_sample.xml")));
     }
     // A file that cannot be opened has no line.
     XmlBuild<double> file;
-    file.data.inputKind = 0;
+    file.solver.stores.settings.inputKind = 0;
     EXPECT_FALSE(file.nr(test::xmlPath("no-such-document.xml")));
     EXPECT_EQ(file.errors(), "(0,Other):Cannot parse the file\n(0,Other):Cannot open xml file: " +
                                  test::xmlPath("no-such-document.xml"));
@@ -118,13 +118,13 @@ TEST(XmlDocuments, ParseFailuresOfEachKind)
 TEST(XmlDocuments, HeaderDomainDescAndEps)
 {
     XmlBuild<double> real;
-    real.data.eps = 0.5;
+    real.data.results.eps = 0.5;
     ASSERT_TRUE(real.nr(doc("type=\"NR\" eps=\"\" desc=\"two\"", s_xy + s_xyEqs))) << real.errors();
-    EXPECT_EQ(real.data.eps, 0.5);
+    EXPECT_EQ(real.data.results.eps, 0.5);
     EXPECT_STREQ(real.solver.stores.modelDescription.c_str(), "two");
     XmlBuild<double> withEps;
     ASSERT_TRUE(withEps.nr(doc("type=\"NR\" domain=\"real\" eps=\"1e-9\"", s_xy + s_xyEqs))) << withEps.errors();
-    EXPECT_EQ(withEps.data.eps, 1e-9);
+    EXPECT_EQ(withEps.data.results.eps, 1e-9);
 
     const struct
     {
@@ -301,8 +301,8 @@ TEST(XmlDocuments, DeclaredSymbolsAndStartValues)
     EXPECT_EQ(b.value(name32.c_str()), 2.5);
     EXPECT_GE(b.index("{c}"), 0);
     // In a static document dT is an ordinary parameter that gives the step.
-    EXPECT_EQ(b.data.indexOfDeltaTParam, 3);
-    EXPECT_EQ(b.data.stepValue, 0.25);
+    EXPECT_EQ(b.data.results.indexOfDeltaTParam, 3);
+    EXPECT_EQ(b.data.results.stepValue, 0.25);
     // Only the exact words mark outputs, and parameters only in dynamic documents.
     EXPECT_EQ(st.symbolInfo[static_cast<td::UINT4>(b.index("x"))].kind, 2);
     EXPECT_EQ(st.symbolInfo[static_cast<td::UINT4>(b.index("y"))].kind, 0);
@@ -327,7 +327,7 @@ TEST(XmlDocuments, TimeParametersOfDynamicDocuments)
     for (const auto& c : cases)
     {
         XmlBuild<double> b;
-        b.data.stepValue = 0.5;
+        b.data.results.stepValue = 0.5;
         ASSERT_TRUE(b.ode(
             doc("type=\"ODE\"", "<Vars><Var name=\"x\"/></Vars>" + c.params + "<ODEqs><Eq fx=\"x' = -x\"/></ODEqs>")))
             << b.errors();
@@ -336,9 +336,9 @@ TEST(XmlDocuments, TimeParametersOfDynamicDocuments)
         for (td::UINT4 i = st.nVars; i < st.nVars + st.nParams; ++i)
             names += std::string(names.empty() ? "" : " ") + st.symbols.nameAt(i)->c_str();
         EXPECT_EQ(names, c.names) << c.params;
-        EXPECT_EQ(b.data.indexOfDeltaTParam, c.dT) << c.params;
-        EXPECT_EQ(b.data.indexOfTParam, c.t) << c.params;
-        EXPECT_EQ(b.data.stepValue, c.step) << c.params;
+        EXPECT_EQ(b.data.results.indexOfDeltaTParam, c.dT) << c.params;
+        EXPECT_EQ(b.data.results.indexOfTParam, c.t) << c.params;
+        EXPECT_EQ(b.data.results.stepValue, c.step) << c.params;
         if (c.dT == 2 && c.t == 3)
         {
             EXPECT_EQ(st.symbolInfo[st.nVars].kind, 2);
@@ -526,7 +526,7 @@ TEST(XmlDocuments, ODEFormsAndMethodWords)
         ASSERT_TRUE(b.dae(doc(std::string("type=\"DAE\" method=\"") + w.word + "\"",
                               "<Vars><Var name=\"x\"/></Vars><ODEqs><Eq fx=\"x' = -x\"/></ODEqs>")))
             << w.word << b.errors();
-        EXPECT_EQ(b.data.IntegrationMethod, w.method) << w.word;
+        EXPECT_EQ(b.data.results.IntegrationMethod, w.method) << w.word;
     }
     // Transfer-function texts: output, input (may be empty) and f(s).
     const struct
@@ -752,8 +752,8 @@ TEST(XmlDocuments, ChildParametersAfterTheParents)
                                         "<PostProc><Eq fx=\"base.c = u\"/></PostProc>")))
         << b.errors();
     EXPECT_EQ(b.solver.stores.nParams, 5u);
-    EXPECT_EQ(b.data.indexOfDeltaTParam, 4);
-    EXPECT_EQ(b.data.stepValue, 0.5);
+    EXPECT_EQ(b.data.results.indexOfDeltaTParam, 4);
+    EXPECT_EQ(b.data.results.stepValue, 0.5);
     EXPECT_EQ(b.value("a"), 3.0);
     EXPECT_EQ(b.value("u"), 6.0);
     EXPECT_EQ(b.index("k.q"), 4);

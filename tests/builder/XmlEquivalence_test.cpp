@@ -94,10 +94,10 @@ TEST(XmlEquivalence, DAEUnderEachMethod)
             << text.keys();
         test::XmlBuild<double> xml;
         ASSERT_TRUE(xml.dae(replaced(readXml("dae_sample.xml"), "METHOD", m.word))) << xml.errors();
-        EXPECT_EQ(xml.data.IntegrationMethod, m.code);
+        EXPECT_EQ(xml.data.results.IntegrationMethod, m.code);
         EXPECT_EQ(xml.data.nDAEStates, text.data.nDAEStates);
         EXPECT_EQ(xml.data.nTFVars, text.data.nTFVars);
-        EXPECT_EQ(xml.data.stepValue, 0.01);
+        EXPECT_EQ(xml.data.results.stepValue, 0.01);
         alignStep(text.solver.stores, xml.solver.stores);
         expectSameBuild(text.solver.stores, xml.solver.stores, m.word);
         // Every record names the same symbols by name.

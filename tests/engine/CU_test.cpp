@@ -1,6 +1,8 @@
+#include <array>
 #include <cmath>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -380,6 +382,47 @@ TEST(CU, PushCodesAreRefusedAsTokens)
 {
     checkPushCodesAreNoTokens<double>();
     checkPushCodesAreNoTokens<Cmplx>();
+}
+
+// The fused forms follow from the operation table: a push of a variable, a parameter, a
+// constant or a temporary cell fuses with each plain binary arithmetic operation after it,
+// and no other pair fuses.
+TEST(CU, FusedFormsAreThoseOfTheFourPushes)
+{
+    using O = sl::Op;
+    const O binaries[] = {O::Add, O::Sub, O::Mul, O::Div, O::RevSub, O::RevDiv};
+    const std::pair<O, std::array<O, 6>> fused[] = {
+        {O::PushVar, {O::AddVar, O::SubVar, O::MulVar, O::DivVar, O::RevSubVar, O::RevDivVar}},
+        {O::PushPar, {O::AddPar, O::SubPar, O::MulPar, O::DivPar, O::RevSubPar, O::RevDivPar}},
+        {O::PushConst, {O::AddConst, O::SubConst, O::MulConst, O::DivConst, O::RevSubConst, O::RevDivConst}},
+        {O::Load, {O::AddTemp, O::SubTemp, O::MulTemp, O::DivTemp, O::RevSubTemp, O::RevDivTemp}}};
+    int nFused = 0;
+    for (std::size_t p = 0; p < sl::cOperationCount; ++p)
+    {
+        for (std::size_t q = 0; q < sl::cOperationCount; ++q)
+        {
+            const O push = static_cast<O>(p), op = static_cast<O>(q);
+            O expected = O::End;
+            for (const auto& [fusingPush, forms] : fused)
+            {
+                for (std::size_t k = 0; k < 6; ++k)
+                {
+                    if (push == fusingPush && op == binaries[k])
+                        expected = forms[k];
+                }
+            }
+            nFused += expected != O::End ? 1 : 0;
+            EXPECT_EQ(sl::fusedOperation(push, op), expected) << p << " " << q;
+        }
+    }
+    EXPECT_EQ(nFused, 24);
+    // Codes take the cells of their operation; atg2 takes one in the complex build.
+    EXPECT_EQ(sl::CU<double>::opcode(C::SUB_ASSIGN).operands, 2);
+    EXPECT_EQ(sl::CU<double>::opcode(C::LOGIC_NEGATION).operands, 1);
+    EXPECT_EQ(sl::CU<double>::opcode(C::DISC).operands, 3);
+    EXPECT_EQ(sl::CU<double>::opcode(C::ATG2).operands, 2);
+    EXPECT_EQ(sl::CU<Cmplx>::opcode(C::ATG2).operands, 1);
+    EXPECT_EQ(sl::CU<double>::opcode(sl::ValueTraits<double>::cPushFloat).operands, 0);
 }
 
 TEST(CU, StackDepthIsCheckedWhenCompiled)

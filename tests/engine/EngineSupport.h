@@ -1,5 +1,5 @@
 // Test doubles and helpers for the expression engine: a solver with plain value arrays,
-// pools bound to a build context, token makers and a compiler for postfix token lists.
+// pools bound to a compile context, token makers and a compiler for postfix token lists.
 #pragma once
 
 #include <complex>
@@ -10,11 +10,11 @@
 #include <cnt/List.h>
 
 #include "CU.h"
+#include "CompileContext.h"
 #include "Evaluator.h"
 #include "FnLimit.h"
 #include "ISolverServices.h"
 #include "RndGenManager.h"
-#include "SolverData.h"
 #include "StatisticsStore.h"
 #include "Token.h"
 
@@ -92,22 +92,18 @@ public:
     sl::RndGenManager generators;
 };
 
-// Pools of a solver bound to a build context.
+// Pools of a solver bound to a compile context.
 template <typename T> struct Pools
 {
     Pools()
     {
         data.pEvaluatorPool = &evaluators;
-        data.pConstantPool = &constants;
-        data.pReferencePool = &references;
         data.pInstructionPool = &instructions;
     }
 
     cnt::List<sl::Evaluator<T>> evaluators{64};
-    cnt::List<T> constants{64};
-    cnt::List<td::UINT4> references{64};
-    cnt::List<typename sl::SolverData<T>::Routine> instructions{64};
-    sl::SolverData<T> data;
+    cnt::List<typename sl::CompileContext<T>::Routine> instructions{64};
+    sl::CompileContext<T> data;
 };
 
 template <typename T> struct Tokens
@@ -148,8 +144,8 @@ template <typename T> struct Tokens
 
 // Sizes an evaluator as the tree does for a postfix list and compiles it; returns
 // whether every token was taken.
-template <typename T>
-bool compile(sl::Evaluator<T>& e, sl::SolverData<T>& data, const std::vector<sl::Token<T>>& postfix, td::UINT4 nVars)
+template <typename T> bool compile(sl::Evaluator<T>& e, sl::CompileContext<T>& data,
+                                   const std::vector<sl::Token<T>>& postfix, td::UINT4 nVars)
 {
     td::INT4 nInstr = 0, nConst = 0, nVar = 0, nPar = 0;
     for (const sl::Token<T>& t : postfix)

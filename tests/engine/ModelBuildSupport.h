@@ -107,11 +107,10 @@ public:
             _solver.generators.add(name, new CountingGen(1.0));
         _used.reset(_nVars > 0 ? _nVars : 1);
         _usedForLimits.reset(_nVars > 0 ? _nVars : 1);
-        sl::SolverData<T>& d = _pools.data;
+        sl::CompileContext<T>& d = _pools.data;
         d.pSolver = &_solver;
+        d.pLog = &text.log;
         d.pErrorLog = &_errors;
-        d.pRndGenManager = &_solver.generators;
-        d.pStatistics = &_solver.stats;
         d.pUsedVars = &_used;
         d.pLastUsedVarsForLimits = &_usedForLimits;
         d.currentSection = static_cast<td::BYTE>(sl::ErrorSection::NLEqs);
@@ -181,7 +180,7 @@ private:
     bool buildStatement(const sc::TokenizedModel::iterator& it, td::UINT4 first)
     {
         const sc::_tl& line = it.line();
-        sl::SolverData<T>& d = _pools.data;
+        sl::CompileContext<T>& d = _pools.data;
         d.keyLine = line.line;
         d.keyColumn = (*it.pExprTokens)[line.firstExpr + first].column;
         d.currentLine = static_cast<td::UINT2>(line.line);

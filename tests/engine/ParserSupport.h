@@ -120,8 +120,8 @@ public:
     std::vector<td::UINT4> marked;
 };
 
-// A parser with variables x, y and parameters a, b (indices 0 to 3), bound to a build
-// context whose solver logs into a recording logger.
+// A parser with variables x, y and parameters a, b (indices 0 to 3), bound to a compile
+// context over a solver double that reports into a recording logger.
 template <typename T, typename P = sl::RPNParser<T>> struct ParserRig
 {
     ParserRig()
@@ -131,8 +131,7 @@ template <typename T, typename P = sl::RPNParser<T>> struct ParserRig
         parser.setNumberOfSymbols(2, 2);
         data.pSolver = &solver;
         data.pErrorLog = &errors;
-        data.pRndGenManager = &generators;
-        data.pStatistics = &stats;
+        data.pLog = &log;
         solver.pLog = &log;
         parser.bindSolverData(data);
     }
@@ -145,9 +144,7 @@ template <typename T, typename P = sl::RPNParser<T>> struct ParserRig
     FakeSolver<T> solver{2, 2};
     RecordingLog log;
     sl::ErrorLog errors;
-    sl::RndGenManager generators;
-    sl::StatisticsStore<T> stats;
-    sl::SolverData<T> data;
+    sl::CompileContext<T> data;
     P parser{symbols, values};
 };
 inline td::String passKey(const char* key) { return td::String(key); }

@@ -130,11 +130,11 @@ TYPED_TEST(TextRoad, NamesResolveInOrder)
         rig.parser.addSymbolName(name, rig.symbols.getNumberOfNames());
     test::CountingGen* pGen = new test::CountingGen(0);
     td::String genName("gen"), otherGen("noise");
-    rig.generators.add(otherGen, new test::CountingGen(0));
-    rig.generators.add(genName, pGen);
-    rig.stats.reserve(2);
-    rig.stats.record(0).name = "avgT";
-    rig.stats.record(1).name = "load";
+    rig.solver.generators.add(otherGen, new test::CountingGen(0));
+    rig.solver.generators.add(genName, pGen);
+    rig.solver.stats.reserve(2);
+    rig.solver.stats.record(0).name = "avgT";
+    rig.solver.stats.record(1).name = "load";
 
     ASSERT_EQ(rig.parser.parse("e*pi + sin(x) and y or gen"), C::END_OF_TEXT) << rig.errorText();
     // The symbol `gen` comes before the generator of that name.
@@ -272,8 +272,9 @@ TEST(RPNParserSymbols, BindingPointsTheContextAtTheParser)
         rig.values.push(v);
     ASSERT_NE(rig.data.pParserPools, nullptr);
     EXPECT_EQ(rig.data.pMemMgrETN, &rig.data.pParserPools->nodeLinks);
-    EXPECT_EQ(rig.data.pSymbolMap, &rig.symbols);
-    EXPECT_EQ(rig.data.pSymbolValues, &rig.values);
+    // Names resolve against the solver's symbol store, values are read from its array.
+    EXPECT_EQ(rig.parser.getSymbolIndex("b"), 3);
+    EXPECT_EQ(rig.parser.getValuesPtr(), rig.values.data());
     EXPECT_EQ(*rig.parser.getValuesPtr(), 1.0);
     EXPECT_EQ(*rig.parser.getParamValuesPtr(), 3.0);
     // Token nodes come from the pool the context now knows.
@@ -286,7 +287,7 @@ TEST(RPNParserSymbols, BindingPointsTheContextAtTheParser)
     EXPECT_EQ(rig.log.messages[0].text, "@SC.BadExpression");
     EXPECT_EQ(rig.log.messages[0].line, 4u);
     EXPECT_EQ(rig.log.messages[0].col, 9u);
-    rig.solver.pLog = nullptr;
+    rig.data.pLog = nullptr;
     rig.parser.logKey(sc::msg::scBadExpression, 4, 9, sc::ILog::Error);
     EXPECT_EQ(rig.log.messages.size(), 1u);
 }

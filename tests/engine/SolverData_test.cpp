@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "EngineSupport.h"
+#include "SolverData.h"
 #include "support/RecordingLog.h"
 
 namespace
@@ -10,22 +11,51 @@ namespace
 struct Context
 {
     sl::ErrorLog log;
-    slDbl::SolverData data;
+    sl::ReportCursor data;
     Context() { data.pErrorLog = &log; }
     std::string text() const { return log.toString().c_str(); }
 };
 
+// A build context is a view of the solver's stores: it reports into their error log, takes
+// records and code from their pools and starts its results from their settings.
 TEST(SolverData, DefaultsOfAFreshContext)
 {
-    slDbl::SolverData d;
-    EXPECT_EQ(d.indexOfTParam, -1);
-    EXPECT_EQ(d.indexOfDeltaTParam, -1);
-    EXPECT_EQ(d.IntegrationMethod, 1);
+    sl::SolverStores<double> stores;
+    test::FakeSolver<double> solver(1, 0);
+    slDbl::SolverData d(stores, solver);
+    EXPECT_EQ(d.results.indexOfTParam, -1);
+    EXPECT_EQ(d.results.indexOfDeltaTParam, -1);
+    EXPECT_EQ(d.results.IntegrationMethod, 1);
+    EXPECT_EQ(d.results.eps, 0.0);
     EXPECT_EQ(d.treeOption, 1);
-    EXPECT_EQ(d.pSolver, nullptr);
+    EXPECT_EQ(d.pSolver, &solver);
+    EXPECT_EQ(&d.stores, &stores);
+    EXPECT_EQ(d.pErrorLog, &stores.errorLog);
+    EXPECT_EQ(d.pEvaluatorPool, &stores.evaluators);
+    EXPECT_EQ(d.pInstructionPool, &stores.instructions);
+    EXPECT_EQ(d.pSymbolInfo, &stores.symbolInfo);
     EXPECT_EQ(d.currentSection, 0);
     EXPECT_EQ(d.getLog(), nullptr);
-    EXPECT_STREQ(d.getSymbolName(0), "-");
+    EXPECT_EQ(d.sectionList(5), nullptr);
+    EXPECT_EQ(d.sectionList(6), &stores.sections[sl::SolverStores<double>::Repeat]);
+    EXPECT_EQ(d.sectionList(3), &stores.sections[sl::SolverStores<double>::BasePostProc]);
+    EXPECT_EQ(d.sectionList(7), nullptr);
+
+    stores.settings.indexOfTParam = 2;
+    stores.settings.indexOfDeltaTParam = 3;
+    stores.settings.line = 9;
+    slDbl::SolverData seeded(stores, solver);
+    EXPECT_EQ(seeded.results.indexOfTParam, 2);
+    EXPECT_EQ(seeded.results.indexOfDeltaTParam, 3);
+    EXPECT_EQ(seeded.currentLine, 9u);
+    // The settings are read in place.
+    stores.settings.inputKind = 1;
+    EXPECT_EQ(seeded.settings().inputKind, 1);
+
+    slDbl::CompileContext bare;
+    EXPECT_EQ(bare.pSolver, nullptr);
+    EXPECT_EQ(bare.getLog(), nullptr);
+    EXPECT_STREQ(bare.getSymbolName(0), "-");
 }
 
 TEST(SolverData, EntriesBeginWithLineAndSection)
@@ -97,7 +127,7 @@ TEST(SolverData, SubstitutionTakesArgumentsInOrder)
          "(0,Other):"},
         {"explicit line and section",
          [](Context& c) {
-             slDbl::SolverData::addErrorEntry(c.log, 5, 2, "@ at @", td::String("s"), td::LUINT8(9));
+             sl::ReportCursor::addErrorEntry(c.log, 5, 2, "@ at @", td::String("s"), td::LUINT8(9));
              return c.text();
          },
          "(5,Stats):s at 9"},
@@ -140,14 +170,19 @@ TEST(SolverData, KeysGoToTheSolversLogger)
     test::RecordingLog log;
     test::FakeSolver<double> solver(1, 0);
     solver.pLog = &log;
-    slDbl::SolverData d;
-    d.pSolver = &solver;
+    sl::SolverStores<double> stores;
+    slDbl::SolverData d(stores, solver);
     d.logError("@SC.Key");
     ASSERT_EQ(log.messages.size(), 1u);
     EXPECT_EQ(log.messages[0].text, "@SC.Key");
     EXPECT_EQ(log.messages[0].type, sc::ILog::Error);
     EXPECT_EQ(log.messages[0].slot, test::RecordingLog::Slot::Key);
     EXPECT_STREQ(d.getSymbolName(0), "sym");
+    // While keys are silenced (the XML road) none reaches the logger.
+    d.keysSilenced = 1;
+    d.logError("@SC.Other");
+    EXPECT_EQ(d.getLog(), nullptr);
+    EXPECT_EQ(log.messages.size(), 1u);
 }
 
 TEST(SolverData, EvaluatorRecordsCarryTheirDefaults)

@@ -351,15 +351,8 @@ template <typename T> std::vector<sl::Op> operationsOf(const sl::Evaluator<T>& e
     {
         const O op = pc->operation();
         ops.push_back(op);
-        if (op == O::PushConst || (op >= O::AddConst && op <= O::RevDivConst) || op == O::TempMulConst ||
-            op == O::AddTempMulConst || op == O::SubTempMulConst || op == O::MulVarRevSubConst)
-            pc += cValue;
-        else if (op == O::MulConstAddTempMulConst || op == O::MulConstSubTempMulConst)
-            pc += 2 * cValue;
-        else if (op == O::TempMulConstAddTempMulConst || op == O::TempMulConstSubTempMulConst)
-            pc += 2 * cValue + 1;
-        else if (op == O::PushVarSubVar || op == O::PutLoadMulVar)
-            ++pc;
+        const sl::OpTraits& traits = sl::traitsOf(op);
+        pc += traits.consts * cValue + (traits.next != sl::Operand::None ? 1 : 0);
     }
     return ops;
 }

@@ -1,4 +1,4 @@
-// Helpers for expression-tree tests: a build context over a fake solver with parser
+// Helpers for expression-tree tests: a compile context over a fake solver with parser
 // pools, token lists made by hand, and evaluation of trees through the stack machine.
 #pragma once
 
@@ -59,7 +59,7 @@ inline const K cm = Mk::comma();
 } // namespace realTokens
 
 // A solver of nVars variables and nParams parameters with a parent of four variables,
-// its build context, the parser pools and a recording logger.
+// its compile context, the parser pools and a recording logger.
 template <typename T> struct TreeContext
 {
     using Tree = sl::ExpressionTree<T>;
@@ -67,8 +67,9 @@ template <typename T> struct TreeContext
 
     explicit TreeContext(td::UINT4 nVars = 3, td::UINT4 nParams = 3) : solver(nVars, nParams), parent(4, 0)
     {
-        sl::SolverData<T>& d = data();
+        sl::CompileContext<T>& d = data();
         d.pSolver = &solver;
+        d.pLog = &log;
         d.pParserPools = &parserPools;
         d.pMemMgrETN = &parserPools.nodeLinks;
         d.keyLine = 7;
@@ -80,7 +81,7 @@ template <typename T> struct TreeContext
         solver.pParent = &parent;
     }
 
-    sl::SolverData<T>& data() { return pools.data; }
+    sl::CompileContext<T>& data() { return pools.data; }
     td::UINT4 nVars() const { return solver.nVars; }
 
     // A token list in the parser's form.

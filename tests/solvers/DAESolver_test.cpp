@@ -124,9 +124,13 @@ TYPED_TEST_P(DAEStep, OrdersOfEveryKindOfRightSide)
             for (int k = 0; k < 3; ++k)
             {
                 if (order == 0)
+                {
                     EXPECT_LT(errors[k], 1e-11) << s_methods[m] << " " << c.body;
+                }
                 else if (k < 2)
+                {
                     EXPECT_NEAR(std::log2(errors[k] / errors[k + 1]), order, 0.2) << s_methods[m] << " " << c.body;
+                }
             }
         }
     }
@@ -346,7 +350,9 @@ TYPED_TEST_P(DAEStep, AFailedStepLeavesTheStateBeforeItAndASmallerStepGoesOn)
         for (td::UINT4 i = 0; i < n; ++i)
             EXPECT_EQ(solver.getVariableValuesPtr()[i], before[i]) << solver.getSymbolName(static_cast<td::INT4>(i));
         if (limits.size())
+        {
             EXPECT_EQ(limits[1]._currentValue, limitBefore);
+        }
 
         solver.setStepSize(c.dT);
         ASSERT_EQ(solver.step(1), Solution::OK) << s.keys();

@@ -367,3 +367,83 @@ TYPED_TEST(NRSolve, RowsGiveTheIteratesOfTheEntryEvaluators)
         "group\n    if q > 2 [signal = TooHigh]\n        q = 2\n    end\nend\nend\n";
     expectSameSolveWithoutRows<TypeParam>(statements, "statements");
 }
+
+template <typename T> class LinearSystemOf : public ::testing::Test
+{
+};
+TYPED_TEST_SUITE(LinearSystemOf, Builds);
+
+// The linear system each Newton-type kind holds: one pivoting rule for every form, a sparse
+// solver made by the first fill and kept while it serves, factorised again only when stale,
+// and ended by a failed factorisation or solve and by a new definition.
+TYPED_TEST(LinearSystemOf, OnePivotingRuleAndTheLifeOfItsSparseSolver)
+{
+    using T = TypeParam;
+    using System = sl::LinearSystem<T>;
+    using sl::SystemForm;
+    EXPECT_EQ(System::pivoting(SystemForm::Square, 1), sparse::Pivoting::Partial);
+    EXPECT_EQ(System::pivoting(SystemForm::Square, 0), sparse::Pivoting::Threshold);
+    EXPECT_EQ(System::pivoting(SystemForm::Normal, 1), sparse::Pivoting::Threshold);
+    EXPECT_EQ(System::pivoting(SystemForm::Constrained, 1), sparse::Pivoting::Threshold);
+
+    System system;
+    system.define(2, 3, SystemForm::Square, 0);
+    const T cells[] = {T(4), T(1), T(2)};
+    EXPECT_FALSE(system.isHeld());
+    EXPECT_TRUE(system.needsFactorisation());
+    EXPECT_FALSE(system.refill(cells, 3)); // nothing filled yet
+    // [a 1; 0 2] cell by cell.
+    auto fill = [&system](T a) {
+        sparse::ISolver<T>& s = system.beginFill();
+        const T one(1), two(2);
+        s.put(0, 0, &a);
+        s.put(0, 1, &one);
+        s.put(1, 1, &two);
+    };
+    fill(T(4));
+    ASSERT_TRUE(system.isHeld());
+    ASSERT_TRUE(system.factorise());
+    EXPECT_FALSE(system.needsFactorisation());
+    const T rhs[] = {T(5), T(4)};
+    T x[2] = {};
+    ASSERT_TRUE(system.solve(rhs, x));
+    EXPECT_EQ(x[0], T(0.75));
+    EXPECT_EQ(x[1], T(2));
+
+    // The same cells again: the held factorisation serves until it is marked stale, then
+    // the analysis is kept and the values refactorised.
+    ASSERT_TRUE(system.refill(cells, 3));
+    ASSERT_TRUE(system.refactorise());
+    EXPECT_EQ(system.getStats().factorisations + system.getStats().refactorisations, 1u);
+    system.markStale();
+    EXPECT_TRUE(system.needsFactorisation());
+    ASSERT_TRUE(system.refactorise());
+    EXPECT_EQ(system.getStats().analyses, 1u);
+    EXPECT_EQ(system.getStats().refactorisations, 1u);
+
+    // A solve that gives no finite solution, and a singular fill, release the sparse solver.
+    const T nan(std::numeric_limits<double>::quiet_NaN());
+    const T bad[] = {nan, T(1)};
+    EXPECT_FALSE(system.solve(bad, x));
+    EXPECT_FALSE(system.isHeld());
+    EXPECT_EQ(system.getStats().analyses, 0u);
+    fill(T(0));
+    EXPECT_FALSE(system.factorise());
+    EXPECT_FALSE(system.isHeld());
+    EXPECT_TRUE(system.needsFactorisation());
+
+    // The filled system with the right-hand side of its fill.
+    fill(T(4));
+    sparse::ISolver<T>& filled = system.beginFill();
+    for (td::INT4 k = 0; k < 3; ++k)
+        filled.put(k / 2, (k + 1) / 2, &cells[k]);
+    filled.putRHS(0, T(5));
+    filled.putRHS(1, T(4));
+    ASSERT_TRUE(system.solveFilled());
+    EXPECT_EQ(system.solution(0), T(0.75));
+    EXPECT_EQ(system.solution(1), T(2));
+    EXPECT_FALSE(system.needsFactorisation());
+    system.define(2, 3, SystemForm::Normal, 0);
+    EXPECT_FALSE(system.isHeld());
+    EXPECT_EQ(system.getStats().analyses, 0u);
+}

@@ -1,4 +1,5 @@
 #include <iterator>
+#include <memory>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -362,6 +363,82 @@ TYPED_TEST(SymbolNames, EveryIndexAModelHoldsHasItsNameForMessages)
                                                            "Params:\nPl = 1\nNLEs:\nIa = 2\nPostProc:\n"
                                                            "Pl = Pl*conj(Ia)baseIter#\nend\n"),
                             "baseIter#"));
+}
+
+// One build on a solver that another build made before: the new build drops everything of
+// the last one first.
+template <typename T, typename S> struct Rebuilt
+{
+    Rebuilt() : pSolver(BuiltSolver<T, S>::makeSolver(&log)) {}
+    ~Rebuilt() { pSolver->release(); }
+    Rebuilt(const Rebuilt&) = delete;
+    Rebuilt& operator=(const Rebuilt&) = delete;
+
+    bool build(const std::string& text)
+    {
+        models.push_back(std::make_unique<test::LoadedModel>());
+        if (!models.back()->fromString("Header:\nmaxIter = 100\nend\n" + text))
+        {
+            ADD_FAILURE() << "load failed:\n" << models.back()->errors();
+            return false;
+        }
+        return pSolver->init(&models.back()->naming, *models.back()->model, true);
+    }
+    std::string lastKey() const { return log.messages.empty() ? "" : log.messages.back().text; }
+    // A solve, or a reset and two steps of a time-stepping kind.
+    Solution run()
+    {
+        if (!pSolver->getTime())
+            return pSolver->solve();
+        pSolver->setStepSize(0.5);
+        return pSolver->reset(0) ? pSolver->step(2) : Solution::SolutionError;
+    }
+
+    test::RecordingLog log;
+    std::vector<std::unique_ptr<test::LoadedModel>> models;
+    S* pSolver;
+};
+
+// Every kind's text entry takes the one build road: a failed build reports the kind's key
+// and leaves nothing to solve, the good build before it dropped; the next good build runs
+// as a first one does.
+template <typename T, typename S> void expectOneBuildRoad(const char* word, const char* equations, const char* key)
+{
+    SCOPED_TRACE(word);
+    const std::string head = std::string("Model [type = ") + word + "]:\nVars:\nx = 1\nParams:\nk = 2\n";
+    const std::string good = head + equations + "end\n";
+    // A label after an operand: the tokenized model loads, its build fails.
+    const std::string bad = head + equations + "PostProc:\nk = (x)k\nend\n";
+    Rebuilt<T, S> s, fresh;
+    ASSERT_TRUE(s.build(good)) << s.lastKey();
+    ASSERT_EQ(s.run(), Solution::OK);
+    EXPECT_FALSE(s.build(bad));
+    EXPECT_EQ(s.lastKey(), key);
+    EXPECT_EQ(s.pSolver->solve(), Solution::SolutionError);
+    EXPECT_EQ(s.pSolver->step(1), Solution::SolutionError);
+    ASSERT_TRUE(s.build(good)) << s.lastKey();
+    ASSERT_TRUE(fresh.build(good));
+    EXPECT_EQ(s.run(), fresh.run());
+    EXPECT_EQ(s.pSolver->getNumberOfIterations(), fresh.pSolver->getNumberOfIterations());
+    T x{}, y{};
+    ASSERT_TRUE(s.pSolver->getVariableValue("x", x));
+    ASSERT_TRUE(fresh.pSolver->getVariableValue("x", y));
+    EXPECT_EQ(x, y);
+}
+
+template <typename T> class BuildRoad : public ::testing::Test
+{
+};
+TYPED_TEST_SUITE(BuildRoad, Builds);
+
+TYPED_TEST(BuildRoad, EveryKindsTextEntryTakesTheOneRoad)
+{
+    using T = TypeParam;
+    namespace msg = sc::msg;
+    expectOneBuildRoad<T, sl::NRSolver<T>>("NL", "NLEs:\nx^2 = k\n", msg::scNLReadFail);
+    expectOneBuildRoad<T, sl::WLSSolver<T>>("WLS", "WLSEs:\nx = 1.9\nx = k\n", msg::scWLSReadFail);
+    expectOneBuildRoad<T, sl::ODESolver<T>>("ODE", "ODEs:\nx' = -k*x\n", msg::scODEReadModelError);
+    expectOneBuildRoad<T, sl::DAESolver<T>>("DAE", "ODEs:\nx' = -k*x\n", msg::scErrorDAEInit);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Solvers built from XML model documents (slot 22): each kind solves or steps a model
 // written as XML (file and text) as it does the same model written as text; failed builds,
 // child models.
+#include <chrono>
 #include <cmath>
 #include <fstream>
 #include <map>
@@ -11,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include "SolverSupport.h"
+#include "support/Isolated.h"
+#include "support/RefusedFiles.h"
 
 namespace
 {
@@ -207,6 +210,45 @@ TEST(XmlSolver, FailedBuildsOfEachKind)
     expectRefusedBuild<sl::DAESolver<double>>("DAE", "(0,Other):Cannot read the data..");
 }
 
+// Each kind's file entry, real and complex: "cannot open" when the error log names the
+// parser's cannot-open text, else the log's first line.
+template <typename T, typename S> std::string fileEntryOutcome(const std::string& path)
+{
+    XmlSolver<T, S> s;
+    if (s.fromFile(path))
+        return "built";
+    const std::string errors = s.errors();
+    const std::size_t open = errors.find("Cannot open xml file: " + path);
+    return open != std::string::npos ? "cannot open" : errors.substr(0, errors.find('\n'));
+}
+
+template <typename T> std::string fileEntryOutcomes(const std::string& path)
+{
+    return fileEntryOutcome<T, sl::NRSolver<T>>(path) + "; " + fileEntryOutcome<T, sl::WLSSolver<T>>(path) + "; " +
+           fileEntryOutcome<T, sl::ODESolver<T>>(path) + "; " + fileEntryOutcome<T, sl::DAESolver<T>>(path);
+}
+
+TEST(XmlSolver, FoldersDevicesPipesAndOversizedFilesAreRefusedUnread)
+{
+    test::RefusedFiles refused;
+    const auto start = std::chrono::steady_clock::now();
+    // In a child, so that a blocking open or an endless read ends in a time-out.
+    const test::IsolatedOutcome outcome = test::runIsolated(
+        [&](int notes) {
+            for (const std::string& path : refused.paths())
+                test::isolatedNote(notes, fileEntryOutcomes<double>(path) + "; " + fileEntryOutcomes<Cmplx>(path));
+            return 0;
+        },
+        5.0);
+    ASSERT_TRUE(outcome.clean()) << outcome.describe();
+    const std::string kinds = "cannot open; cannot open; cannot open; cannot open";
+    std::string expected;
+    for (std::size_t i = 0; i < refused.paths().size(); ++i)
+        expected += kinds + "; " + kinds + "\n";
+    EXPECT_EQ(outcome.notes, expected);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
+}
+
 std::string parentWith(const std::string& init)
 {
     return "<?xml version=\"1.0\"?><Model type=\"NR\"><Vars><Var name=\"x\" val=\"1\"/></Vars><Params>"
@@ -247,6 +289,11 @@ TEST(XmlSolver, ChildModels)
     ASSERT_TRUE(s.pSolver->getVariableValue("x", x));
     EXPECT_EQ(c, 6.0);
     EXPECT_NEAR(x, 8.0, 1e-12);
+    // The children take the parent's parameters as they stand before every solve.
+    ASSERT_TRUE(s.pSolver->setParameterValue("a", 5.0));
+    ASSERT_EQ(s.pSolver->solve(), Solution::OK) << s.errors();
+    ASSERT_TRUE(s.pSolver->getParameterValue("c", c));
+    EXPECT_EQ(c, 15.0);
 
     XmlSolver<double> none;
     ASSERT_TRUE(none.fromText(parentWith(""))) << none.errors();

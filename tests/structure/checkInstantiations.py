@@ -20,10 +20,6 @@ import sys
 # allowed: the other rules hold for them too.
 REPEATS_ALLOWED = {
     "sl::RPNDerivParser",
-    "sl::Solver",
-    "sl::NRSolver",
-    "sl::WLSSolver",
-    "sl::DAESolver",
 }
 
 SOURCE_EXTENSIONS = (".cpp", ".cc", ".cxx")

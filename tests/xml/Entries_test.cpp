@@ -1,6 +1,10 @@
 #include "XmlSupport.h"
 
+#include <chrono>
 #include <filesystem>
+
+#include "support/Isolated.h"
+#include "support/RefusedFiles.h"
 
 namespace
 {
@@ -28,7 +32,8 @@ TEST(XmlEntries, MissingFileIsOneLocatedReport)
 
 TEST(XmlEntries, PathsAreOpenedAsGiven)
 {
-    // A path of more than 300 bytes, and a folder, which opens but holds no XML.
+    // A path of more than 300 bytes, and a folder, which is refused as a file that cannot
+    // be opened.
     std::string folder = testing::TempDir() + "xml_long_" + std::to_string(::getpid());
     std::string path = folder;
     for (int i = 0; i < 4; ++i)
@@ -42,9 +47,37 @@ TEST(XmlEntries, PathsAreOpenedAsGiven)
     EXPECT_TRUE(parser.parseFile(td::String(path), &reporter));
     EXPECT_EQ(test::dump(parser.getDocument()), "a");
     EXPECT_FALSE(parser.parseFile(td::String(folder), &reporter));
-    EXPECT_STREQ(parser.getLastError().getMessage().c_str(), "Not an XML file");
+    EXPECT_EQ(std::string(parser.getLastError().getMessage().c_str()), "Cannot open xml file: " + folder);
     EXPECT_EQ(reporter.reports.size(), 1u);
     std::filesystem::remove_all(folder);
+}
+
+TEST(XmlEntries, FoldersDevicesPipesAndOversizedFilesAreRefusedUnread)
+{
+    test::RefusedFiles refused;
+    const auto start = std::chrono::steady_clock::now();
+    // In a child, so that a blocking open or an endless read ends in a time-out.
+    const test::IsolatedOutcome outcome = test::runIsolated(
+        [&](int notes) {
+            for (const std::string& path : refused.paths())
+            {
+                RecordingReporter reporter;
+                XmlFileParser parser;
+                const bool ok = parser.parseFile(td::String(path), &reporter);
+                const mu::ParserException& e = parser.getLastError();
+                test::isolatedNote(notes, (ok ? "true|" : "false|") + std::to_string(reporter.reports.size()) + "|" +
+                                              e.getMessage().c_str() + "|" + std::to_string(e.getLine()) + "|" +
+                                              std::to_string(e.getColumn()));
+            }
+            return 0;
+        },
+        5.0);
+    ASSERT_TRUE(outcome.clean()) << outcome.describe();
+    // As a missing file: unread, so without a line or a column.
+    for (const std::string& path : refused.paths())
+        EXPECT_NE(outcome.notes.find("false|1|Cannot open xml file: " + path + "|-1|-1\n"), std::string::npos)
+            << outcome.notes;
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
 }
 
 TEST(XmlEntries, ReportTextsOfBothEntries)

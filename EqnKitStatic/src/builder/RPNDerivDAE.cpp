@@ -48,7 +48,7 @@ void collectRowVariables(const ETNode<T>* pRoot, const FnLimits<T>* pLimits, td:
 
 template <typename T> td::UINT2 RPNDerivParser<T>::getNumberOfStages() const
 {
-    const td::BYTE method = this->_pSolverData ? this->_pSolverData->IntegrationMethod : 1;
+    const td::BYTE method = this->_pSolverData ? this->_pSolverData->results.IntegrationMethod : 1;
     return method == 2 ? 2 : method == 3 ? 3 : 0;
 }
 
@@ -61,7 +61,7 @@ void RPNDerivParser<T>::initIntegrationMethod(const sc::TokenizedModel& model, s
     if (!pWord)
         return;
     const char* w = pWord->c_str();
-    td::BYTE& method = this->_pSolverData->IntegrationMethod;
+    td::BYTE& method = this->_pSolverData->results.IntegrationMethod;
     if (std::strcmp(w, "RK4") == 0)
         method = 2;
     else if (std::strcmp(w, "RK2") == 0 || std::strncmp(w, "Trapez", 6) == 0)
@@ -103,13 +103,12 @@ template <typename T> bool RPNDerivParser<T>::initDAE(const sc::Naming& naming, 
     if (!buildDeclarations(naming, model, level) || !initRndGensAndStats(naming, model, level))
         return false;
     // The loader gives a dynamic main model t and dT; a dynamic child is made only with both.
-    TD_ASSERT(data.indexOfTParam >= 0);
-    TD_ASSERT(data.indexOfDeltaTParam >= 0);
+    TD_ASSERT(data.results.indexOfTParam >= 0);
+    TD_ASSERT(data.results.indexOfDeltaTParam >= 0);
     if (!checkDAECounts(nNL))
         return false;
-    TD_ASSERT(data.pEquations && data.pJacobian);
-    data.pEquations->reserve(_nEquations);
-    data.pJacobian->reserve(5 * _nEquations);
+    data.stores.equations.reserve(_nEquations);
+    data.stores.jacobian.reserve(5 * _nEquations);
 
     td::UINT4 row = 0, nonZeros = 0;
     data.currentSection = static_cast<td::BYTE>(ErrorSection::TFs);
@@ -236,10 +235,10 @@ template <typename T> DAEStageContext RPNDerivParser<T>::stageContext(td::UINT4 
 {
     const SolverData<T>& d = *this->_pSolverData;
     DAEStageContext ctx;
-    ctx.pVarRecords = d.pDAEVarMap;
+    ctx.pVarRecords = &d.stores.daeVarRecords;
     ctx.state = state;
-    ctx.deltaT = this->_nVars + static_cast<td::UINT4>(d.indexOfDeltaTParam);
-    ctx.time = static_cast<td::INT4>(this->_nVars) + d.indexOfTParam;
+    ctx.deltaT = this->_nVars + static_cast<td::UINT4>(d.results.indexOfDeltaTParam);
+    ctx.time = static_cast<td::INT4>(this->_nVars) + d.results.indexOfTParam;
     return ctx;
 }
 
@@ -267,13 +266,13 @@ template <typename T>
 bool RPNDerivParser<T>::mapDAEVarHistory(Tree& tree, typename Tree::Node* pIntegral, td::UINT4 variable, td::UINT4 eqNo)
 {
     const SolverData<T>& d = *this->_pSolverData;
-    TD_ASSERT(d.pDAEVarMap && variable < d.pDAEVarMap->size());
-    const td::INT4 history = (*d.pDAEVarMap)[variable].histParam;
+    TD_ASSERT(variable < d.stores.daeVarRecords.size());
+    const td::INT4 history = d.stores.daeVarRecords[variable].histParam;
     TD_ASSERT(history >= 0);
     TD_ASSERT(static_cast<td::UINT4>(history) < this->_nParams);
     const DAEStageContext ctx = stageContext(variable);
-    const bool done =
-        d.IntegrationMethod == 0 ? tree.discretizeEuler(pIntegral, ctx) : tree.discretizeTrapezoidal(pIntegral, ctx);
+    const bool done = d.results.IntegrationMethod == 0 ? tree.discretizeEuler(pIntegral, ctx)
+                                                       : tree.discretizeTrapezoidal(pIntegral, ctx);
     return done || reportDiscretizeFailure(variable, eqNo);
 }
 

@@ -48,8 +48,7 @@ bool RPNDerivParser<T>::addGeneratedSymbol(const td::String& name, td::UINT4 ind
 template <typename T> bool RPNDerivParser<T>::declareDAESymbols(td::UINT4 nDeclaredVars, td::UINT4 nDeclaredParams)
 {
     SolverData<T>& d = *this->_pSolverData;
-    TD_ASSERT(d.pDAEVarMap);
-    DAEVarRecords& records = *d.pDAEVarMap;
+    DAEVarRecords& records = d.stores.daeVarRecords;
     records.reserve(this->_nVars);
     const td::UINT2 s = getNumberOfStages();
     const td::UINT4 nVars = this->_nVars;

@@ -48,9 +48,9 @@ template <typename T> bool RPNDerivParser<T>::buildDeclarations(const sc::Naming
 template <typename T>
 bool RPNDerivParser<T>::declareSymbols(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level)
 {
-    TD_ASSERT(this->_pSolverData && this->_pSolverData->pStores);
+    TD_ASSERT(this->_pSolverData);
     SolverData<T>& d = *this->_pSolverData;
-    SolverStores<T>& stores = *d.pStores;
+    SolverStores<T>& stores = d.stores;
     const td::UINT4 nVars = naming.getNumberOfVars(level);
     const td::UINT4 nParams = naming.getNumberOfParams(level);
     const bool outVars = groupFlag(model, sc::Group::Vars, level, sc::AttribID::Out);
@@ -60,8 +60,8 @@ bool RPNDerivParser<T>::declareSymbols(const sc::Naming& naming, const sc::Token
     _nEquations = nVars;
     if (d.dynamics != 0)
     {
-        d.indexOfTParam = model.getIndexOfTimeParam(level);
-        d.indexOfDeltaTParam = model.getIndexOfDeltaTimeParam(level);
+        d.results.indexOfTParam = model.getIndexOfTimeParam(level);
+        d.results.indexOfDeltaTParam = model.getIndexOfDeltaTimeParam(level);
     }
 
     // A DAE model's generated symbols follow the declared variables and parameters.

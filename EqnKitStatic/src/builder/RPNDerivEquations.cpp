@@ -214,8 +214,8 @@ bool RPNDerivParser<T>::makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UIN
 {
     SolverData<T>& d = *this->_pSolverData;
     const bool constraint = kind == cConstraint;
-    EvaluatorVect<T>* pList = constraint ? d.pConstraints : d.pEquations;
-    EvaluatorSparseMatrix<T>* pMatrix = constraint ? d.pConstraintJacobian : d.pJacobian;
+    EvaluatorVect<T>* pList = constraint ? &d.stores.constraints : &d.stores.equations;
+    EvaluatorSparseMatrix<T>* pMatrix = constraint ? &d.stores.constraintJacobian : &d.stores.jacobian;
     TD_ASSERT(pList && pMatrix);
     BuildPhaseTimer timer;
     Evaluator<T>* pEquation = d.newEvaluator();
@@ -225,8 +225,8 @@ bool RPNDerivParser<T>::makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UIN
     timer.lap(&BuildClock::compileMs);
     _collectsUsedVars = 0;
     const td::UINT4 firstEntry = pMatrix->size();
-    EquationRows<T>* pRows = constraint ? nullptr : d.pRows;
-    const CompileArea<T> area(d, d.pJacobianEvaluatorPool, d.pJacobianCodePool);
+    EquationRows<T>* pRows = constraint ? nullptr : &d.stores.rows;
+    const CompileArea<T> area(d, &d.stores.jacobianEvaluators, &d.stores.jacobianInstructions);
 
     switch (tree.getType())
     {
@@ -298,7 +298,7 @@ template <typename T>
 void RPNDerivParser<T>::addRow(Tree& tree, EquationRows<T>& rows, td::UINT4 firstEntry, td::UINT4 nEntries)
 {
     SolverData<T>& d = *this->_pSolverData;
-    const CompileArea<T> area(d, d.pRowEvaluatorPool, d.pRowCodePool);
+    const CompileArea<T> area(d, &d.stores.rowEvaluators, &d.stores.rowInstructions);
     Evaluator<T>* pProgram = d.newEvaluator();
     bool draws = false;
     // Every entry of the row must be one of its roots.

@@ -149,8 +149,8 @@ template <typename T> bool RPNDerivParser<T>::initRndGensAndStats(const sc::Nami
 
 template <typename T> bool RPNDerivParser<T>::buildDistributions(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
-    TD_ASSERT(this->_pSolverData && this->_pSolverData->pRndGenManager);
-    RndGenManager& manager = *this->_pSolverData->pRndGenManager;
+    TD_ASSERT(this->_pSolverData);
+    RndGenManager& manager = this->_pSolverData->stores.generators;
     manager.reserve(model.getNumberOfExpressions(sc::Group::Distribs, level));
     Iterator it = model.getGroup(sc::Group::Distribs, level);
     for (++it; !it.atEnd(); ++it)

@@ -81,7 +81,7 @@ bool RPNDerivParser<T>::setDeclarationValue(const Iterator& it, DeferredList& de
     if (name.kind != (isParam ? F::Param : F::Var) || name.extra == 1 || name.code >= count)
         return lineError(msg::scWrongType, it);
     const td::UINT4 symbol = isParam ? this->_nVars + name.code : name.code;
-    SymbolInfo& info = (*this->_pSolverData->pSymbolInfo)[symbol];
+    SymbolInfo& info = _pSolverData->stores.symbolInfo[symbol];
     if (const int type = numericType(it); type >= 0)
         info.numType = static_cast<td::BYTE>(type);
     bool out = false;

@@ -30,8 +30,8 @@ template <typename T> bool RPNDerivParser<T>::buildLimits(const sc::TokenizedMod
     const td::UINT4 nGroups = model.getNumberOfExpressions(sc::Group::Limits, level);
     if (nGroups == 0)
         return true;
-    TD_ASSERT(d.pLimitGroups && d.pEvaluatorPool);
-    Groups& groups = *d.pLimitGroups;
+    TD_ASSERT(d.pEvaluatorPool);
+    Groups& groups = d.stores.limitGroups;
     groups.clean();
     groups.reserve(nGroups);
     Iterator it = model.getGroup(sc::Group::Limits, level);

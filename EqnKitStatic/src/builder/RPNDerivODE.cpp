@@ -102,7 +102,7 @@ template <typename T> td::INT4 RPNDerivParser<T>::buildODEExpression(const Itera
         return lineError(msg::scODEIntWrongOperators, line), -1;
     if (!pInt->pLeftNode)
         return lineError(msg::scODEEmptyInt, line), -1;
-    if (!tree.isFreeOfVars(pInt, d.indexOfTParam))
+    if (!tree.isFreeOfVars(pInt, d.results.indexOfTParam))
         return lineError(msg::scODEIntWithSS, line), -1;
     if (odeMode == 1)
         tree.detachNode(pInt);

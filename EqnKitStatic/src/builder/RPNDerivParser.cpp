@@ -19,7 +19,7 @@ template <typename T> bool RPNDerivParser<T>::markVariableUsed(td::UINT4 index)
 template <typename T>
 void RPNDerivParser<T>::bindEntry(SolverData<T>& data, const sc::TokenizedModel* pModel, sc::ModelLevel level)
 {
-    TD_ASSERT(&data == this->_pSolverData);
+    TD_ASSERT(&data == _pSolverData);
     if (level == sc::ModelLevel::Sub)
     {
         TD_ASSERT(data.pSolver && data.pSolver->getParentSolver());
@@ -31,22 +31,32 @@ void RPNDerivParser<T>::bindEntry(SolverData<T>& data, const sc::TokenizedModel*
     data.pTokenizedModel = pModel;
 }
 
+template <typename T> BuildResults RPNDerivParser<T>::results() const
+{
+    TD_ASSERT(_pSolverData);
+    BuildResults r = _pSolverData->results;
+    r.nVars = this->_nVars;
+    r.nParams = this->_nParams;
+    r.nEquations = _nEquations;
+    return r;
+}
+
 template <typename T> void RPNDerivParser<T>::setStateVarType(td::INT4 varID, td::BYTE varType)
 {
     TD_ASSERT(SymbolInfo::isStateVariable(varType));
-    TD_ASSERT(this->_pSolverData && this->_pSolverData->pSymbolInfo);
+    TD_ASSERT(_pSolverData);
     TD_ASSERT(varID >= 0);
     TD_ASSERT(static_cast<td::UINT4>(varID) < this->_nVars);
-    (*this->_pSolverData->pSymbolInfo)[static_cast<std::size_t>(varID)].varType = varType;
+    _pSolverData->stores.symbolInfo[static_cast<std::size_t>(varID)].varType = varType;
 }
 
 template <typename T> void RPNDerivParser<T>::setVarType(td::INT4 varID, td::BYTE varType)
 {
     TD_ASSERT(!SymbolInfo::isStateVariable(varType));
-    TD_ASSERT(this->_pSolverData && this->_pSolverData->pSymbolInfo);
+    TD_ASSERT(_pSolverData);
     TD_ASSERT(varID >= 0);
     TD_ASSERT(static_cast<td::UINT4>(varID) < this->_nVars);
-    (*this->_pSolverData->pSymbolInfo)[static_cast<std::size_t>(varID)].varType = varType;
+    _pSolverData->stores.symbolInfo[static_cast<std::size_t>(varID)].varType = varType;
 }
 
 template <typename T> Evaluator<T>* RPNDerivParser<T>::allocLimitGroup(Groups& groups, cnt::List<Evaluator<T>>& pool,
@@ -147,22 +157,13 @@ sc::TokenizedModel::iterator modelLine(const sc::TokenizedModel& model, sc::Mode
 }
 } // namespace
 
-template <typename T> void bindSolverData(SolverStores<T>& stores, ISolverServices<T>& solver, SolverData<T>& data,
-                                          RPNDerivParser<T>& builder, const sc::TokenizedModel* pModel,
-                                          sc::ModelLevel level)
+template <typename T> void bindSolverData(SolverData<T>& data, RPNDerivParser<T>& builder,
+                                          const sc::TokenizedModel* pModel, sc::ModelLevel level)
 {
+    SolverStores<T>& stores = data.stores;
     builder.bindSolverData(data);
-    data.pSolver = &solver;
-    stores.bind(&solver);
-    stores.bindContext(data);
-    data.pLog = solver.getLog();
-    const BuildSettings& s = stores.settings;
-    data.inputKind = s.inputKind;
-    data.indexOfTParam = s.indexOfTParam;
-    data.indexOfDeltaTParam = s.indexOfDeltaTParam;
-    data.currentLine = s.line;
-    data.buildOption1 = s.buildOptions[0];
-    data.buildOption2 = s.buildOptions[1];
+    stores.bind(data.pSolver);
+    data.pLog = data.pSolver->getLog();
     data.pivotMode = 0;
     stores.settings.pivot = 0;
     TD_ASSERT(level == sc::ModelLevel::Main || level == sc::ModelLevel::Sub);
@@ -190,9 +191,7 @@ template <typename T> void bindSolverData(SolverStores<T>& stores, ISolverServic
 
 template class RPNDerivParser<double>;
 template class RPNDerivParser<std::complex<double>>;
-template void bindSolverData(SolverStores<double>&, ISolverServices<double>&, SolverData<double>&,
-                             RPNDerivParser<double>&, const sc::TokenizedModel*, sc::ModelLevel);
-template void bindSolverData(SolverStores<std::complex<double>>&, ISolverServices<std::complex<double>>&,
-                             SolverData<std::complex<double>>&, RPNDerivParser<std::complex<double>>&,
+template void bindSolverData(SolverData<double>&, RPNDerivParser<double>&, const sc::TokenizedModel*, sc::ModelLevel);
+template void bindSolverData(SolverData<std::complex<double>>&, RPNDerivParser<std::complex<double>>&,
                              const sc::TokenizedModel*, sc::ModelLevel);
 } // namespace sl

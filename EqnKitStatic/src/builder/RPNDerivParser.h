@@ -22,6 +22,7 @@
 #include "ExpressionTree.h"
 #include "FigureDefinition.h"
 #include "RPNParser.h"
+#include "SolverData.h"
 #include "SolverStores.h"
 #include "TransferFunction.h"
 
@@ -71,6 +72,15 @@ public:
 
     // ---- build context ----
 
+    // Binds the build context: the parser's pools into it, and the builder works on it.
+    void bindSolverData(SolverData<T>& data)
+    {
+        Base::bindSolverData(data);
+        _pSolverData = &data;
+    }
+    // What the solver takes from the build: the context's results with the builder's
+    // counts.
+    BuildResults results() const;
     // The first steps of every tokenized entry: the context's used-variable sets, the
     // model, and for a sub-model (which must have a parent) the parent's variable count.
     void bindEntry(SolverData<T>& data, const sc::TokenizedModel* pModel, sc::ModelLevel level);
@@ -96,8 +106,8 @@ public:
         // Explicit instantiations of the real build may instantiate this body too.
         if constexpr (Traits::isComplex)
             Base::setConjugatePartners(on);
-        if (this->_pSolverData && this->_pSolverData->pStores)
-            this->_pSolverData->pStores->settings.conjugatePartners = on ? 1 : 0;
+        if (_pSolverData)
+            _pSolverData->stores.settings.conjugatePartners = on ? 1 : 0;
     }
     // Gives the token and tree pools back; nothing of the trees made so far is used again.
     void releaseTrees();
@@ -550,6 +560,8 @@ private:
     bool reportDiscretizeFailure(td::UINT4 variable, td::UINT4 eqNo) const;
     DAEStageContext stageContext(td::UINT4 state) const;
 
+    // The build context; the parser holds it as its compile context.
+    SolverData<T>* _pSolverData = nullptr;
     cnt::FixNumSet _usedVars;
     // The roots of the row being compiled: the equation's, then its entries'.
     std::vector<typename Tree::Node*> _roots;
@@ -584,13 +596,12 @@ private:
     td::BYTE _collectsUsedVars = 1;
 };
 
-// Binds a build: the builder's pools and the solver's stores into the context, the
-// stores emptied for the new build, the solver's settings read; with a tokenized model
+// Binds a build: the builder to the context, the context's stores emptied for the new
+// build and bound to its solver, whose logger the context takes; with a tokenized model
 // the model line's simplify and pivot attributes of the level, and the complex build
 // without conjugate partners.
-template <typename T> void bindSolverData(SolverStores<T>& stores, ISolverServices<T>& solver, SolverData<T>& data,
-                                          RPNDerivParser<T>& builder, const sc::TokenizedModel* pModel,
-                                          sc::ModelLevel level);
+template <typename T> void bindSolverData(SolverData<T>& data, RPNDerivParser<T>& builder,
+                                          const sc::TokenizedModel* pModel, sc::ModelLevel level);
 
 // Each phase file (RPNDerivParser.cpp, RPNDerivDeclarations.cpp, RPNDerivInitValues.cpp,
 // RPNDerivEquations.cpp, RPNDerivStatements.cpp, RPNDerivLimits.cpp, RPNDerivGenerators.cpp,
@@ -598,10 +609,9 @@ template <typename T> void bindSolverData(SolverStores<T>& stores, ISolverServic
 // it defines.
 extern template class RPNDerivParser<double>;
 extern template class RPNDerivParser<std::complex<double>>;
-extern template void bindSolverData(SolverStores<double>&, ISolverServices<double>&, SolverData<double>&,
-                                    RPNDerivParser<double>&, const sc::TokenizedModel*, sc::ModelLevel);
-extern template void bindSolverData(SolverStores<std::complex<double>>&, ISolverServices<std::complex<double>>&,
-                                    SolverData<std::complex<double>>&, RPNDerivParser<std::complex<double>>&,
+extern template void bindSolverData(SolverData<double>&, RPNDerivParser<double>&, const sc::TokenizedModel*,
+                                    sc::ModelLevel);
+extern template void bindSolverData(SolverData<std::complex<double>>&, RPNDerivParser<std::complex<double>>&,
                                     const sc::TokenizedModel*, sc::ModelLevel);
 } // namespace sl
 

@@ -18,10 +18,7 @@ namespace
 // The rows an equation group reserves in its Jacobian, per equation.
 constexpr td::UINT4 cEntriesPerEquation = 5;
 
-template <typename T> bool countChecksLifted(const SolverData<T>& d)
-{
-    return d.pStores && d.pStores->settings.skipCountChecks != 0;
-}
+template <typename T> bool countChecksLifted(const SolverData<T>& d) { return d.stores.settings.skipCountChecks != 0; }
 
 // A value as a weight: its magnitude.
 double magnitude(double v) { return std::fabs(v); }
@@ -40,9 +37,8 @@ template <typename T> bool RPNDerivParser<T>::initNR(const sc::Naming& naming, c
         return lineError(msg::csVarsNeqEqs, 0, 0);
     if (!initRndGensAndStats(naming, model, level))
         return false;
-    TD_ASSERT(data.pEquations && data.pJacobian);
-    data.pEquations->reserve(nEq);
-    data.pJacobian->reserve(cEntriesPerEquation * nEq);
+    data.stores.equations.reserve(nEq);
+    data.stores.jacobian.reserve(cEntriesPerEquation * nEq);
     data.currentSection = static_cast<td::BYTE>(ErrorSection::NLEqs);
 
     td::UINT4 nonZeros = 0;
@@ -72,18 +68,16 @@ template <typename T> bool RPNDerivParser<T>::initWLS(const sc::Naming& naming, 
     const td::UINT4 nEC = model.getNumberOfExpressions(Group::ECs, level);
     if (nEC > 0)
     {
-        TD_ASSERT(data.pConstraints && data.pConstraintJacobian);
-        data.pConstraints->reserve(nEC);
-        data.pConstraintJacobian->reserve(cEntriesPerEquation * nEC);
+        data.stores.constraints.reserve(nEC);
+        data.stores.constraintJacobian.reserve(cEntriesPerEquation * nEC);
     }
     if (!countChecksLifted(data) && nMeas + nEC < this->_nVars)
         return lineError(msg::scWLSNotEnoughEQs, 0, 0);
     if (data.pWeights)
         data.pWeights->reserve(nMeas);
     this->setNextFreePosition(true);
-    TD_ASSERT(data.pEquations && data.pJacobian);
-    data.pEquations->reserve(nMeas + nEC);
-    data.pJacobian->reserve(cEntriesPerEquation * (nMeas + nEC));
+    data.stores.equations.reserve(nMeas + nEC);
+    data.stores.jacobian.reserve(cEntriesPerEquation * (nMeas + nEC));
     _nEquations = nMeas;
 
     data.currentSection = static_cast<td::BYTE>(ErrorSection::MeasEqs);
@@ -152,13 +146,12 @@ template <typename T> bool RPNDerivParser<T>::initODE(const sc::Naming& naming, 
         return lineError(msg::scVarsNeqODEs, 0, 0);
     if (!initRndGensAndStats(naming, model, level))
         return false;
-    TD_ASSERT(data.indexOfTParam >= 0);
-    TD_ASSERT(data.indexOfDeltaTParam >= 0);
+    TD_ASSERT(data.results.indexOfTParam >= 0);
+    TD_ASSERT(data.results.indexOfDeltaTParam >= 0);
     if (data.pODEList)
         data.pODEList->reserve(this->_nVars);
     _nEquations = nODE;
-    TD_ASSERT(data.pEquations);
-    data.pEquations->reserve(nODE);
+    data.stores.equations.reserve(nODE);
     data.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
 
     // Each state has one ODE: a second one would leave another state without any.
@@ -181,7 +174,7 @@ template <typename T> bool RPNDerivParser<T>::initODE(const sc::Naming& naming, 
             return lineError(msg::scDAEEqError, it);
         }
         defined[static_cast<td::UINT4>(state)] = 1;
-        data.pEquations->add(pEquation);
+        data.stores.equations.add(pEquation);
         tree.reset(data.treeOption != 0);
         releaseTrees();
     }
@@ -230,9 +223,9 @@ bool RPNDerivParser<T>::buildSection(const sc::TokenizedModel& model, td::BYTE i
         bool alwaysOn = false;
         it.getAttrib(sc::AttribID::AlwaysOn, alwaysOn);
         if (alwaysOn)
-            (group == Group::IterPostP ? d.iterPostProcFlag : d.basePostProcFlag) = 1;
+            (group == Group::IterPostP ? d.results.iterPostProcFlag : d.results.basePostProcFlag) = 1;
     }
-    EvaluatorVect<T>* pList = d.pSectionLists[index];
+    EvaluatorVect<T>* pList = d.sectionList(index);
     TD_ASSERT(pList);
     pList->reserve(n);
     const Place groupLine = placeOf(it);

@@ -14,8 +14,8 @@ bool RPNDerivParser<T>::buildStatsNames(const sc::Naming& naming, const sc::Toke
     const td::UINT4 n = model.getNumberOfExpressions(sc::Group::Stats, level);
     if (n == 0)
         return true;
-    TD_ASSERT(this->_pSolverData && this->_pSolverData->pStatistics);
-    StatisticsStore<T>& store = *this->_pSolverData->pStatistics;
+    TD_ASSERT(this->_pSolverData);
+    StatisticsStore<T>& store = this->_pSolverData->stores.statistics;
     store.reserve(n);
     const td::UINT4 nNames = naming.getNumberOfUserLabels(sc::UserLabel::Stat, level);
     for (td::UINT4 i = 0; i < n; ++i)
@@ -49,8 +49,8 @@ template <typename T> td::INT4 RPNDerivParser<T>::buildStatsAssignment(const Ite
     if (l.nExpr < 3)
         return fail(msg::csStatAssNotOK);
     auto tokens = [&it](td::UINT4 i) -> const sc::_TokV& { return it.exprToken(i); };
-    const StatisticsStore<T>* pStore = this->_pSolverData->pStatistics;
-    if (tokens(0).kind != sc::Token::StatName || !pStore || tokens(0).code >= pStore->size())
+    const StatisticsStore<T>& store = this->_pSolverData->stores.statistics;
+    if (tokens(0).kind != sc::Token::StatName || tokens(0).code >= store.size())
         return fail(msg::csStatsToNotStatVar);
 
     // One expression after each "<<"; only an empty one between them is refused.

@@ -106,7 +106,7 @@ template <typename T> bool RPNDerivParser<T>::loadTF(const xml::Node& tfs)
 template <typename T>
 bool RPNDerivParser<T>::addIndexedSymbol(const td::String& name, td::UINT4 variable, td::UINT2 n, bool pushValues)
 {
-    DAEVarRecords& records = *this->_pSolverData->pDAEVarMap;
+    DAEVarRecords& records = this->_pSolverData->stores.daeVarRecords;
     for (td::UINT2 k = 1; k <= n; ++k)
     {
         const td::String stage = generatedName(name, "#k", k);
@@ -175,10 +175,9 @@ template <typename T> bool RPNDerivParser<T>::countXmlDAESymbols(td::UINT4& nVar
     nVars += nTFVars + s * d.nDAEStates;
     nParams += states;
     d.nTFVars = nTFVars;
-    TD_ASSERT(d.pDAEVarMap);
-    d.pDAEVarMap->reserve(nVars);
+    d.stores.daeVarRecords.reserve(nVars);
     for (td::UINT4 v = 0; v < nVars; ++v)
-        (*d.pDAEVarMap)[v] = DAEVarRecord{};
+        d.stores.daeVarRecords[v] = DAEVarRecord{};
     return true;
 }
 
@@ -251,7 +250,7 @@ template <typename T> bool RPNDerivParser<T>::markXmlStates(const xml::Node& ode
         td::INT4 state = -1;
         bool integral = false;
         bool ok = checkODEEquation(eq, fx, name, state, integral) != nullptr;
-        if (ok && (*d.pSymbolInfo)[static_cast<td::UINT4>(state)].varType != 1)
+        if (ok && d.stores.symbolInfo[static_cast<td::UINT4>(state)].varType != 1)
             ok = xmlError("State variable already used!");
         if (!ok)
         {
@@ -268,8 +267,8 @@ template <typename T> bool RPNDerivParser<T>::markXmlStates(const xml::Node& ode
 template <typename T> bool RPNDerivParser<T>::addXmlHistoryParams()
 {
     SolverData<T>& d = *this->_pSolverData;
-    DAEVarRecords& records = *d.pDAEVarMap;
-    const cnt::SafeFullVector<SymbolInfo>& info = *d.pSymbolInfo;
+    DAEVarRecords& records = d.stores.daeVarRecords;
+    const cnt::SafeFullVector<SymbolInfo>& info = d.stores.symbolInfo;
     _stateVars.reserve(d.nDAEStates);
     td::UINT4 nStates = 0;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Params);
@@ -327,14 +326,14 @@ template <typename T> bool RPNDerivParser<T>::expandXmlTF(td::UINT4 i, td::UINT4
         return fail("TF output '@' was declared as a parameter! It must be declared as a variable!", text.output);
     // An output has its equations from its function: an ODE of it would leave another
     // variable without any.
-    if ((*d.pSymbolInfo)[static_cast<td::UINT4>(y)].varType == 3)
+    if (d.stores.symbolInfo[static_cast<td::UINT4>(y)].varType == 3)
         return fail("TF output '@' is the state variable of an ODE! It cannot be a TF output too!", text.output);
     const td::INT4 u = this->getSymbolIndex(text.input);
     if (u < 0)
         return fail("TF input '@' was not declared! It must be declared as a variable!", text.input);
     tf.output = static_cast<td::UINT4>(y);
     tf.input = static_cast<td::UINT4>(u);
-    (*d.pDAEVarMap)[tf.output].firstTFState = tf.firstState;
+    d.stores.daeVarRecords[tf.output].firstTFState = tf.firstState;
 
     beginUsedVars();
     this->clearTokens();
@@ -430,7 +429,7 @@ template <typename T> bool RPNDerivParser<T>::loadDAEModel(const xml::Node& root
         return false;
     }
     addStatusSymbols();
-    TD_ASSERT(d.indexOfTParam >= 0 && d.indexOfDeltaTParam >= 0);
+    TD_ASSERT(d.results.indexOfTParam >= 0 && d.results.indexOfDeltaTParam >= 0);
     const xml::Node nlEqs = child(root, "NLEqs");
     const td::UINT4 nNL = countChildren(nlEqs, "Eq");
     if (!checkXmlDAECounts(nNL))
@@ -438,9 +437,8 @@ template <typename T> bool RPNDerivParser<T>::loadDAEModel(const xml::Node& root
         this->clearShortNames();
         return false;
     }
-    TD_ASSERT(d.pEquations && d.pJacobian);
-    d.pEquations->reserve(_nEquations);
-    d.pJacobian->reserve(5 * _nEquations);
+    d.stores.equations.reserve(_nEquations);
+    d.stores.jacobian.reserve(5 * _nEquations);
 
     td::UINT4 row = 0, nonZeros = 0;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::TFs);

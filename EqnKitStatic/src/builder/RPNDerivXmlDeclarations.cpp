@@ -394,7 +394,6 @@ template <typename T> bool RPNDerivParser<T>::readParamNames(std::vector<XmlPara
 template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node& vars, const xml::Node& params)
 {
     SolverData<T>& d = *this->_pSolverData;
-    TD_ASSERT(d.pStores && d.pSymbolInfo);
     if (vars.isEmpty())
         return xmlError("Missing declation of variables!");
     bool outAll = false;
@@ -429,7 +428,7 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
             p.nextSameName();
         }
     }
-    d.indexOfTParam = d.indexOfDeltaTParam = -1;
+    d.results.indexOfTParam = d.results.indexOfDeltaTParam = -1;
     if (dynamic)
     {
         d.currentSection = static_cast<td::BYTE>(ErrorSection::Params);
@@ -454,15 +453,15 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
                 }
             }
             if (!decl[i].group && !std::strcmp(name, "dT"))
-                d.indexOfDeltaTParam = static_cast<td::INT4>(decl[i].first);
+                d.results.indexOfDeltaTParam = static_cast<td::INT4>(decl[i].first);
             if (!decl[i].group && !std::strcmp(name, "t"))
-                d.indexOfTParam = static_cast<td::INT4>(decl[i].first);
+                d.results.indexOfTParam = static_cast<td::INT4>(decl[i].first);
         }
         d.currentSection = 0;
-        if (d.indexOfDeltaTParam < 0)
-            d.indexOfDeltaTParam = static_cast<td::INT4>(nParams++);
-        if (d.indexOfTParam < 0)
-            d.indexOfTParam = static_cast<td::INT4>(nParams++);
+        if (d.results.indexOfDeltaTParam < 0)
+            d.results.indexOfDeltaTParam = static_cast<td::INT4>(nParams++);
+        if (d.results.indexOfTParam < 0)
+            d.results.indexOfTParam = static_cast<td::INT4>(nParams++);
     }
 
     td::UINT4 nVars = nVarElements * perVariable;
@@ -473,9 +472,9 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
     if (dae && !countXmlDAESymbols(nVars, nParams))
         return false;
     const td::UINT4 nHistory = nParams - nDeclaredParams;
-    d.pStores->setSize(nVars, nParams);
+    d.stores.setSize(nVars, nParams);
     this->setNumberOfSymbols(nVars, nParams);
-    cnt::SafeFullVector<SymbolInfo>& info = *d.pSymbolInfo;
+    cnt::SafeFullVector<SymbolInfo>& info = d.stores.symbolInfo;
     info.reserve(nVars + nParams);
     for (td::UINT4 i = 0; i < nVars + nParams; ++i)
         info[i] = SymbolInfo{static_cast<td::BYTE>(i < nVars ? 1 : 0), 0, 0};
@@ -527,7 +526,7 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
         if (!parseWholeNumber(step, dT) || !std::isfinite(step))
             return xmlError("Attribute dT of Params is not a number: @", dT);
         if (step > 0)
-            d.stepValue = step;
+            d.results.stepValue = step;
     }
 
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Params);
@@ -540,12 +539,12 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
     for (td::UINT4 j = 0; j < decl.size(); ++j)
     {
         const XmlParam& p = decl[j];
-        if (!dynamic && d.indexOfDeltaTParam < 0 && !p.group && !std::strcmp(p.name, "dT"))
+        if (!dynamic && d.results.indexOfDeltaTParam < 0 && !p.group && !std::strcmp(p.name, "dT"))
         {
-            d.indexOfDeltaTParam = static_cast<td::INT4>(p.first);
+            d.results.indexOfDeltaTParam = static_cast<td::INT4>(p.first);
             double step = 0;
             if (const char* val = attrib(p.element, "val"); val && parseWholeNumber(step, val))
-                d.stepValue = step;
+                d.results.stepValue = step;
         }
         bool out = false;
         if (dynamic)
@@ -570,7 +569,7 @@ template <typename T> bool RPNDerivParser<T>::loadVarsAndParams(const xml::Node&
     if (dynamic && this->getSymbolIndex("dT") < 0)
     {
         addPlainName(td::String("dT"));
-        this->_values.push(T(d.stepValue));
+        this->_values.push(T(d.results.stepValue));
     }
     if (dynamic && this->getSymbolIndex("t") < 0)
     {
@@ -681,9 +680,9 @@ template <typename T> bool RPNDerivParser<T>::evaluateDeferred(const XmlDeferred
                 // its value.
                 if (symbol < this->_nVars && hasPartners())
                     this->_values[symbol + 1] = conjugate(value);
-                if (symbol < this->_nVars && d.dynamics == 2 && (*d.pDAEVarMap)[symbol].firstStage >= 0)
+                if (symbol < this->_nVars && d.dynamics == 2 && d.stores.daeVarRecords[symbol].firstStage >= 0)
                 {
-                    const td::UINT4 first = static_cast<td::UINT4>((*d.pDAEVarMap)[symbol].firstStage);
+                    const td::UINT4 first = static_cast<td::UINT4>(d.stores.daeVarRecords[symbol].firstStage);
                     for (td::UINT2 k = 0; k < getNumberOfStages(); ++k)
                         this->_values[first + k] = value;
                 }

@@ -154,8 +154,7 @@ template <typename T> bool RPNDerivParser<T>::loadRndGens(const xml::Node& root)
     const td::UINT4 n = count(gen);
     if (n == 0)
         return true;
-    TD_ASSERT(d.pRndGenManager);
-    RndGenManager& manager = *d.pRndGenManager;
+    RndGenManager& manager = d.stores.generators;
     manager.reserve(n);
     d.currentSection = static_cast<td::BYTE>(ErrorSection::RndGens);
     for (td::UINT4 p = 0; p < n; ++p, gen.nextSameName())
@@ -194,8 +193,7 @@ template <typename T> bool RPNDerivParser<T>::loadStats(const xml::Node& root)
     const xml::Node stats = child(root, "Stats");
     if (stats.isEmpty())
         return true;
-    TD_ASSERT(d.pStatistics);
-    StatisticsStore<T>& store = *d.pStatistics;
+    StatisticsStore<T>& store = d.stores.statistics;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Stats);
     const char* text = attrib(stats, "name");
     if (!text)

@@ -103,7 +103,7 @@ template <typename T> td::INT4 RPNDerivParser<T>::checkODETerm(const xml::Node& 
                -1;
     if (!pInt->pLeftNode)
         return xmlError("Empty integration function in ODE equation:@", fx), -1;
-    if (!tree.isFreeOfVars(pInt, d.indexOfTParam))
+    if (!tree.isFreeOfVars(pInt, d.results.indexOfTParam))
         return xmlError("Detected int (integrate) with time or state variables outside of 'int' function in ODE "
                         "equation:@",
                         fx),
@@ -120,7 +120,7 @@ template <typename T> void RPNDerivParser<T>::loadIntegrationMethod(const xml::N
     const char* method = attrib(root, "method");
     if (!method)
         return;
-    td::BYTE& m = this->_pSolverData->IntegrationMethod;
+    td::BYTE& m = this->_pSolverData->results.IntegrationMethod;
     if (!std::strcmp(method, "Euler"))
         m = 0;
     else if (!std::strcmp(method, "RK2") || !std::strncmp(method, "Trapez", 6))

@@ -60,7 +60,7 @@ template <typename T, typename Read>
 bool readDocument(SolverData<T>& d, const td::String& source, FileFailure failure, Read read)
 {
     SolverReporter reporter(d.pSolver ? d.pSolver->getLog() : nullptr);
-    if (d.inputKind == 1)
+    if (d.settings().inputKind == 1)
     {
         SAXParser parser;
         if (!parser.parseMemory(source.c_str(), &reporter, true))
@@ -71,7 +71,7 @@ bool readDocument(SolverData<T>& d, const td::String& source, FileFailure failur
         }
         return read(parser.getDocument().getFirstChild());
     }
-    if (d.inputKind != 0)
+    if (d.settings().inputKind != 0)
         return false;
     XmlFileParser parser;
     if (parser.parseFile(source, &reporter))
@@ -101,10 +101,7 @@ const SectionKinds cSections[] = {{"NLEqs", cNR | cDAE}, {"ODEqs", cODE | cDAE},
                                   {"Init", cNR | cDAE}};
 const char* const cKindTags[] = {"NR", "WLS", "ODE", "DAE"};
 
-template <typename T> bool countChecksLifted(const SolverData<T>& d)
-{
-    return d.pStores && d.pStores->settings.skipCountChecks != 0;
-}
+template <typename T> bool countChecksLifted(const SolverData<T>& d) { return d.stores.settings.skipCountChecks != 0; }
 
 double magnitude(double v) { return std::fabs(v); }
 double magnitude(const std::complex<double>& v) { return std::abs(v); }
@@ -168,15 +165,14 @@ template <typename T> bool RPNDerivParser<T>::checkModelHeader(const xml::Node& 
         return xmlError("Numeric type is not 'real'");
     if (const char* desc = attrib(root, "desc"))
     {
-        TD_ASSERT(d.pModelDesc);
-        *d.pModelDesc = td::String(desc);
+        d.stores.modelDescription = td::String(desc);
     }
     if (const char* eps = attrib(root, "eps"); eps && *eps)
     {
         double value = 0;
         if (!parseWholeNumber(value, eps) || !(value > 0) || !std::isfinite(value))
             return xmlError("Model attribute eps is not a positive number: @", eps);
-        d.eps = value;
+        d.results.eps = value;
     }
     return true;
 }
@@ -210,9 +206,8 @@ template <typename T> bool RPNDerivParser<T>::loadNRModel(const xml::Node& root)
         return false;
     }
     _nEquations = nEq;
-    TD_ASSERT(d.pEquations && d.pJacobian);
-    d.pEquations->reserve(nEq);
-    d.pJacobian->reserve(cEntriesPerEquation * nEq);
+    d.stores.equations.reserve(nEq);
+    d.stores.jacobian.reserve(cEntriesPerEquation * nEq);
     d.currentSection = static_cast<td::BYTE>(ErrorSection::NLEqs);
     td::UINT4 nonZeros = 0;
     for (td::UINT4 i = 0; i < nEq; ++i, eq.nextSameName())
@@ -253,15 +248,13 @@ template <typename T> bool RPNDerivParser<T>::loadWLSModel(const xml::Node& root
     const td::UINT4 nEC = count(ec);
     if (nEC > 0)
     {
-        TD_ASSERT(d.pConstraints && d.pConstraintJacobian);
-        d.pConstraints->reserve(nEC);
-        d.pConstraintJacobian->reserve(cEntriesPerEquation * nEC);
+        d.stores.constraints.reserve(nEC);
+        d.stores.constraintJacobian.reserve(cEntriesPerEquation * nEC);
     }
     if (d.pWeights)
         d.pWeights->reserve(nMeas);
-    TD_ASSERT(d.pEquations && d.pJacobian);
-    d.pEquations->reserve(nMeas + nEC);
-    d.pJacobian->reserve(cEntriesPerEquation * (nMeas + nEC));
+    d.stores.equations.reserve(nMeas + nEC);
+    d.stores.jacobian.reserve(cEntriesPerEquation * (nMeas + nEC));
 
     d.currentSection = static_cast<td::BYTE>(ErrorSection::MeasEqs);
     td::UINT4 nonZeros = 0;
@@ -315,14 +308,13 @@ template <typename T> bool RPNDerivParser<T>::loadODEModel(const xml::Node& root
     const td::UINT4 nEq = count(eq);
     if (!loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
         return false;
-    TD_ASSERT(d.indexOfTParam >= 0 && d.indexOfDeltaTParam >= 0);
+    TD_ASSERT(d.results.indexOfTParam >= 0 && d.results.indexOfDeltaTParam >= 0);
     if (nEq != this->_nVars)
         return xmlError("Number of unknows and number of equations do not match");
     if (d.pODEList)
         d.pODEList->reserve(this->_nVars);
     _nEquations = nEq;
-    TD_ASSERT(d.pEquations);
-    d.pEquations->reserve(nEq);
+    d.stores.equations.reserve(nEq);
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
     // Each state has one ODE: a second one would leave another state without any.
     std::vector<bool> defined(this->_nVars, false);
@@ -341,7 +333,7 @@ template <typename T> bool RPNDerivParser<T>::loadODEModel(const xml::Node& root
             Evaluator<T>* pEquation = d.newEvaluator();
             ok = tree.createEvaluator(pEquation) || xmlError("Cannot make expression for eq: @", attrib(eq, "fx"));
             if (ok)
-                d.pEquations->add(pEquation);
+                d.stores.equations.add(pEquation);
         }
         else
             ok = false;

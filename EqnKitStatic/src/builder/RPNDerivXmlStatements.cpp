@@ -71,7 +71,7 @@ template <typename T> bool RPNDerivParser<T>::loadAssignment(const xml::Node& fi
     if (n == 0)
         return true;
     d.currentSection = static_cast<td::BYTE>(isPostProc ? ErrorSection::PostProc : ErrorSection::PreProc);
-    EvaluatorVect<T>* pList = isPostProc ? d.pXmlPostProc : d.pXmlPreProc;
+    EvaluatorVect<T>* pList = &d.stores.sections[isPostProc ? SolverStores<T>::PostProc : SolverStores<T>::PreProc];
     TD_ASSERT(pList);
     pList->reserve(n);
     xml::Node eq = firstEq;
@@ -158,8 +158,7 @@ template <typename T> td::INT4 RPNDerivParser<T>::makeStatsAssignmentPart(const 
                                                                           Evaluator<T>*& pRun, td::UINT4& n)
 {
     SolverData<T>& d = *this->_pSolverData;
-    const td::INT4 stat =
-        d.pStatistics ? d.pStatistics->find(statsName, static_cast<td::UINT4>(std::strlen(statsName))) : -1;
+    const td::INT4 stat = d.stores.statistics.find(statsName, static_cast<td::UINT4>(std::strlen(statsName)));
     if (stat < 0)
     {
         d.addError("Cannot find stats object with name=@", statsName);
@@ -215,8 +214,8 @@ template <typename T> bool RPNDerivParser<T>::loadLimits(const xml::Node& root)
         d.currentSection = 0;
         return false;
     }
-    TD_ASSERT(d.pLimitGroups && d.pEvaluatorPool);
-    Groups& groups = *d.pLimitGroups;
+    TD_ASSERT(d.pEvaluatorPool);
+    Groups& groups = d.stores.limitGroups;
     const td::UINT4 nGroups = count(group);
     groups.clean();
     groups.reserve(nGroups);

@@ -56,38 +56,6 @@ template <typename T> void SolverStores<T>::setSize(td::UINT4 nVariables, td::UI
     values.reserve(getNumberOfValues());
 }
 
-template <typename T> void SolverStores<T>::bindContext(SolverData<T>& d)
-{
-    d.pStores = this;
-    d.pSymbolInfo = &symbolInfo;
-    d.pEvaluatorPool = &evaluators;
-    d.pInstructionPool = &instructions;
-    d.pJacobianEvaluatorPool = &jacobianEvaluators;
-    d.pJacobianCodePool = &jacobianInstructions;
-    d.pRows = &rows;
-    d.pRowEvaluatorPool = &rowEvaluators;
-    d.pRowCodePool = &rowInstructions;
-    d.pEquations = &equations;
-    d.pJacobian = &jacobian;
-    d.pConstraints = &constraints;
-    d.pConstraintJacobian = &constraintJacobian;
-    // Section index 5 is the limits, which are kept as groups.
-    for (int i = ReInit; i <= PostProc; ++i)
-        d.pSectionLists[i] = &sections[i];
-    d.pSectionLists[5] = nullptr;
-    d.pSectionLists[6] = &sections[Repeat];
-    d.pXmlPreProc = &sections[PreProc];
-    d.pXmlPostProc = &sections[PostProc];
-    d.pXmlRepeat = &sections[Repeat];
-    d.pLimitGroups = &limitGroups;
-    d.pModelDesc = &modelDescription;
-    d.pErrorLog = &errorLog;
-    d.pRndGenManager = &generators;
-    d.pStatistics = &statistics;
-    d.pODEList = nullptr;
-    d.pDAEVarMap = &daeVarRecords;
-}
-
 template struct SolverStores<double>;
 template struct SolverStores<std::complex<double>>;
 } // namespace sl

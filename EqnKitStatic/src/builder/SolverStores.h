@@ -1,6 +1,6 @@
 // The stores a solver owns and the model builder fills for one load: symbols and their
 // values, the evaluator pools, compiled equations, statements, limits, generators,
-// statistics and the text logs. The build context points into them.
+// statistics and the text logs. The build context is a view of them.
 #pragma once
 
 #include <complex>
@@ -8,9 +8,11 @@
 #include <cnt/List.h>
 #include <cnt/PushBackVector.h>
 #include <cnt/SafeFullVector.h>
+#include <sc/SymbolInfo.h>
 #include <td/String.h>
 #include <td/Types.h>
 
+#include "DAEVarRecord.h"
 #include "EquationRows.h"
 #include "ErrorLog.h"
 #include "Evaluator.h"
@@ -19,7 +21,6 @@
 #include "FnLimit.h"
 #include "ISolverServices.h"
 #include "RndGenManager.h"
-#include "SolverData.h"
 #include "StatisticsStore.h"
 #include "SymbolMap.h"
 
@@ -54,7 +55,6 @@ struct BuildSettings
 // list and generator of a built model lives here until the next build or the solver's end.
 template <typename T> struct SolverStores
 {
-
     // Statement lists by section.
     enum Section : td::BYTE
     {
@@ -89,14 +89,11 @@ template <typename T> struct SolverStores
     // Variables, parameters and the solver-status symbols.
     td::UINT4 getNumberOfValues() const { return nVars + nParams + ISolverServices<T>::cStatusSymbols; }
 
-    // Points a build context at these stores.
-    void bindContext(SolverData<T>& data);
-
     // Symbols: names by index with their lookup, values (variables, parameters, status
     // symbols), three bytes of kind per variable and parameter.
     SymbolMap symbols;
     cnt::PushBackVector<T> values;
-    cnt::SafeFullVector<SymbolInfo> symbolInfo;
+    cnt::SafeFullVector<sc::SymbolInfo> symbolInfo;
     td::UINT4 nVars = 0;
     td::UINT4 nParams = 0;
 

@@ -152,9 +152,10 @@ template <typename T> T CU<T>::runCode(const Evaluator<T>& e)
 // The compiler has checked the depth and the operands of every operation, so the loop
 // checks nothing. acc is the top cell; sp points past the cells below it (the first push
 // stores the empty register into cell 0, which no operation reads). With GNU C++ each
-// operation jumps to the next one itself (threaded code); otherwise one switch dispatches.
-// Between two operations the result of the first goes to its temporary cell when its
-// store flag is set.
+// operation jumps to the next one itself (threaded code) through a label table made from
+// the operation table, so an operation without its handler here fails the build;
+// otherwise one switch dispatches. Between two operations the result of the first goes to
+// its temporary cell when its store flag is set.
 #if defined(__GNUC__)
 #define EQNKIT_THREADED_CODE 1
 #define OPERATION(name) op##name:
@@ -182,7 +183,7 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults, b
     CodeUnit u;
 #if EQNKIT_THREADED_CODE
     static void* const s_next[] = {
-#define EQNKIT_OPERATION_LABEL(name) &&op##name,
+#define EQNKIT_OPERATION_LABEL(name, ...) &&op##name,
         EQNKIT_OPERATIONS(EQNKIT_OPERATION_LABEL)
 #undef EQNKIT_OPERATION_LABEL
     };
@@ -868,78 +869,80 @@ template <typename T> typename CU<T>::Table CU<T>::makeTable()
 {
     using C = TokenCodes;
     Table table{};
-    auto set = [&table](td::BYTE code, Op op, td::BYTE operands) { table[code] = OpInfo{op, operands, true}; };
-    auto unary = [&set](td::BYTE code, Op op) { set(code, op, 1); };
-    auto binary = [&set](td::BYTE code, Op op) { set(code, op, 2); };
+    // The operands of each code are the cells its operation takes.
+    auto set = [&table](td::BYTE code, Op op) { table[code] = OpInfo{op, traitsOf(op).takes, true}; };
 
-    binary(C::ADD, Op::Add);
-    binary(C::SUB, Op::Sub);
-    binary(C::MUL, Op::Mul);
-    binary(C::DIV, Op::Div);
-    binary(C::POW, Op::Pow);
-    binary(C::LOGIC_OR, Op::Or);
-    binary(C::LOGIC_AND, Op::And);
-    binary(C::LOGIC_XOR, Op::Xor);
-    binary(C::GREATER, Op::Greater);
-    binary(C::GREATER_EQUAL, Op::GreaterEqual);
-    binary(C::LESS, Op::Less);
-    binary(C::LESS_EQUAL, Op::LessEqual);
-    binary(C::EQUAL, Op::Equal);
-    binary(C::NOT_EQUAL, Op::NotEqual);
-    unary(C::LOGIC_NEGATION, Op::Not);
-    binary(C::ASSIGN, Op::Assign);
+    set(C::ADD, Op::Add);
+    set(C::SUB, Op::Sub);
+    set(C::MUL, Op::Mul);
+    set(C::DIV, Op::Div);
+    set(C::POW, Op::Pow);
+    set(C::LOGIC_OR, Op::Or);
+    set(C::LOGIC_AND, Op::And);
+    set(C::LOGIC_XOR, Op::Xor);
+    set(C::GREATER, Op::Greater);
+    set(C::GREATER_EQUAL, Op::GreaterEqual);
+    set(C::LESS, Op::Less);
+    set(C::LESS_EQUAL, Op::LessEqual);
+    set(C::EQUAL, Op::Equal);
+    set(C::NOT_EQUAL, Op::NotEqual);
+    set(C::LOGIC_NEGATION, Op::Not);
+    set(C::ASSIGN, Op::Assign);
     // The compound assignments compute like their operators; `-=` and `/=` reversed.
-    binary(C::ADD_ASSIGN, Op::Add);
-    binary(C::SUB_ASSIGN, Op::RevSub);
-    binary(C::MUL_ASSIGN, Op::Mul);
-    binary(C::DIV_ASSIGN, Op::RevDiv);
-    binary(C::REV_SUB, Op::RevSub);
-    binary(C::REV_DIV, Op::RevDiv);
-    binary(C::REV_POW, Op::RevPow);
+    set(C::ADD_ASSIGN, Op::Add);
+    set(C::SUB_ASSIGN, Op::RevSub);
+    set(C::MUL_ASSIGN, Op::Mul);
+    set(C::DIV_ASSIGN, Op::RevDiv);
+    set(C::REV_SUB, Op::RevSub);
+    set(C::REV_DIV, Op::RevDiv);
+    set(C::REV_POW, Op::RevPow);
 
-    unary(C::ABS, Op::Abs);
-    unary(C::ACOS, Op::Acos);
-    unary(C::ASIN, Op::Asin);
-    unary(C::ATG, Op::Atg);
-    unary(C::COS, Op::Cos);
-    unary(C::EXP, Op::Exp);
-    unary(C::SQRT, Op::Sqrt);
-    unary(C::LN, Op::Ln);
-    unary(C::LOG, Op::Log);
-    unary(C::SIN, Op::Sin);
-    unary(C::TG, Op::Tg);
-    unary(C::SQR, Op::Sqr);
-    set(C::ATG2, Op::Atg2, Traits::isComplex ? 1 : 2);
-    binary(C::MIN, Op::Min);
-    binary(C::MAX, Op::Max);
-    unary(C::SMIN, Op::StatMin);
-    unary(C::SMAX, Op::StatMax);
-    unary(C::AVG, Op::StatAvg);
-    unary(C::VAR, Op::StatVar);
-    unary(C::DEV, Op::StatDev);
-    unary(C::SIGN, Op::Sign);
-    unary(C::SINH, Op::Sinh);
-    unary(C::COSH, Op::Cosh);
-    unary(C::TGH, Op::Tgh);
-    unary(C::ASNH, Op::Asnh);
-    unary(C::ACSH, Op::Acsh);
-    unary(C::ATGH, Op::Atgh);
-    unary(C::LIMIT, Op::Lim);
-    unary(C::RND, Op::Rnd);
-    binary(C::ROUND, Op::Round);
+    set(C::ABS, Op::Abs);
+    set(C::ACOS, Op::Acos);
+    set(C::ASIN, Op::Asin);
+    set(C::ATG, Op::Atg);
+    set(C::COS, Op::Cos);
+    set(C::EXP, Op::Exp);
+    set(C::SQRT, Op::Sqrt);
+    set(C::LN, Op::Ln);
+    set(C::LOG, Op::Log);
+    set(C::SIN, Op::Sin);
+    set(C::TG, Op::Tg);
+    set(C::SQR, Op::Sqr);
+    set(C::ATG2, Op::Atg2);
+    // The complex atg2 takes one operand: the angle of its value.
+    if constexpr (Traits::isComplex)
+        table[C::ATG2].operands = 1;
+    set(C::MIN, Op::Min);
+    set(C::MAX, Op::Max);
+    set(C::SMIN, Op::StatMin);
+    set(C::SMAX, Op::StatMax);
+    set(C::AVG, Op::StatAvg);
+    set(C::VAR, Op::StatVar);
+    set(C::DEV, Op::StatDev);
+    set(C::SIGN, Op::Sign);
+    set(C::SINH, Op::Sinh);
+    set(C::COSH, Op::Cosh);
+    set(C::TGH, Op::Tgh);
+    set(C::ASNH, Op::Asnh);
+    set(C::ACSH, Op::Acsh);
+    set(C::ATGH, Op::Atgh);
+    set(C::LIMIT, Op::Lim);
+    set(C::RND, Op::Rnd);
+    set(C::ROUND, Op::Round);
     if constexpr (Traits::isComplex)
     {
-        unary(C::CONJ, Op::Conj);
-        unary(C::CABS, Op::Cabs);
-        unary(C::RTOP, Op::Rtop);
-        unary(C::PTOR, Op::Ptor);
-        unary(C::REAL, Op::Real);
-        unary(C::IMAG, Op::Imag);
+        set(C::CONJ, Op::Conj);
+        set(C::CABS, Op::Cabs);
+        set(C::RTOP, Op::Rtop);
+        set(C::PTOR, Op::Ptor);
+        set(C::REAL, Op::Real);
+        set(C::IMAG, Op::Imag);
     }
     else
-        set(C::DISC, Op::Disc, 3);
-    set(Traits::cPushInt, Op::PushConst, 0);
-    set(Traits::cPushFloat, Op::PushConst, 0);
+        set(C::DISC, Op::Disc);
+    set(Traits::cPushInt, Op::PushConst);
+    set(Traits::cPushFloat, Op::PushConst);
     // MOD, BACKSLASH, POW_ASSIGN, DIFF, INTEGRAL, DISN (and complex DISC) are unsupported.
     return table;
 }

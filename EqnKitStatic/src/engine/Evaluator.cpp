@@ -3,13 +3,13 @@
 #include <cmath>
 
 #include "CU.h"
+#include "CompileContext.h"
 #include "ISolverServices.h"
-#include "SolverData.h"
 #include "StatisticsStore.h"
 
 namespace sl
 {
-template <typename T> void Evaluator<T>::init(SolverData<T>& data, td::INT4 nInstructions, td::INT4 nConsts,
+template <typename T> void Evaluator<T>::init(CompileContext<T>& data, td::INT4 nInstructions, td::INT4 nConsts,
                                               td::INT4 nVarRefs, td::INT4 nParamRefs, td::UINT4 nTemps, bool tempsLent)
 {
     TD_ASSERT(_pCode == nullptr);
@@ -35,7 +35,7 @@ template <typename T> void Evaluator<T>::init(SolverData<T>& data, td::INT4 nIns
     _pCode[0] = CodeUnit{};
 }
 
-template <typename T> void Evaluator<T>::trimCode(SolverData<T>& data)
+template <typename T> void Evaluator<T>::trimCode(CompileContext<T>& data)
 {
     if (!_pCode || _type != Type::Code || !data.pInstructionPool)
         return;
@@ -119,7 +119,7 @@ template <typename T> bool Evaluator<T>::appendInstruction(Op op, td::UINT4 arg)
     }
     _prevOp = _lastOp;
     _lastOp = static_cast<td::INT4>(_nUnits);
-    if (op == Op::PushVar || op == Op::PushPar || op == Op::PushConst || op == Op::Load)
+    if (hasFusedForms(op))
         _lastPush = _lastOp;
     ++_nUnits;
     _pCode[_nUnits] = CodeUnit{};
@@ -263,8 +263,7 @@ template <typename T> bool Evaluator<T>::compileStore(td::UINT4 k)
     // The operation that made the top keeps it, unless it keeps a cell already (or, as a
     // put and load, reads its cell number from where the flag's cell would go).
     CodeUnit& last = _pCode[_lastOp];
-    const Op lastOp = last.operation();
-    const bool loads = lastOp == Op::PutLoad || lastOp == Op::PutHeadLoad || lastOp == Op::PutLoadMulVar;
+    const bool loads = traitsOf(last.operation()).arg == Operand::ResultTemp;
     if (last.store == 0 && !loads && k <= CodeUnit::cMaxFlagTemp && _nInstructions < _capInstructions)
     {
         ++_nInstructions;

@@ -17,7 +17,7 @@
 namespace sl
 {
 template <typename T> class CU;
-template <typename T> struct SolverData;
+template <typename T> struct CompileContext;
 
 template <typename T> class Evaluator
 {
@@ -50,7 +50,7 @@ public:
     // nTemps temporary cells follow the code (parts the code computes once, Store and
     // Load counting as instructions).
     // A program whose caller lends it its cells (tempsLent) has none of its own.
-    void init(SolverData<T>& data, td::INT4 nInstructions, td::INT4 nConsts, td::INT4 nVarRefs, td::INT4 nParamRefs,
+    void init(CompileContext<T>& data, td::INT4 nInstructions, td::INT4 nConsts, td::INT4 nVarRefs, td::INT4 nParamRefs,
               td::UINT4 nTemps = 0, bool tempsLent = false);
     // Appends the code of one token of a postfix walk. False refuses the token: an
     // operation the stack machine does not have, a token that never reaches the compiler,
@@ -68,7 +68,7 @@ public:
     bool compilePut(td::UINT4 k);
     // After the last instruction: gives the units that fused operations left unused back to
     // the code pool of init, when this record's code is the last it handed out.
-    void trimCode(SolverData<T>& data);
+    void trimCode(CompileContext<T>& data);
 
     T evaluate(CU<T>& cu) const;
     // Runs a statement and applies it to its target; false for a failed statement.

@@ -7,12 +7,12 @@
 #include <td/String.h>
 #include <td/Types.h>
 
+#include "CompileContext.h"
 #include "DAEStageContext.h"
 #include "ETNode.h"
 #include "Evaluator.h"
 #include "FnLimit.h"
 #include "ParserPools.h"
-#include "SolverData.h"
 #include "Token.h"
 #include "TransferFunction.h"
 
@@ -46,14 +46,14 @@ public:
     ExpressionTree();
     // A tree bound to the build context, whose pools it takes; limits null takes the
     // solver's list.
-    ExpressionTree(SolverData<T>* pSolverData, FnLimits<T>* pLimits, td::UINT4 nVars, bool simplify);
+    ExpressionTree(CompileContext<T>* pContext, FnLimits<T>* pLimits, td::UINT4 nVars, bool simplify);
     // A fresh, empty tree over the pools, context, limits, variable count and print mode
     // of other, with the simplify flag set.
     ExpressionTree(const ExpressionTree& other);
     ExpressionTree& operator=(const ExpressionTree&) = delete;
 
     // Rebinds a pooled tree to a build context and clears its statistics.
-    void init(SolverData<T>* pSolverData, FnLimits<T>* pLimits, td::UINT4 nVars);
+    void init(CompileContext<T>* pContext, FnLimits<T>* pLimits, td::UINT4 nVars);
     // The empty form: no pools, no context, empty stacks, zero counts.
     void reset(bool simplify);
 
@@ -295,7 +295,7 @@ public:
     bool getSimplify() const { return _simplify; }
     void setSimplify(bool simplify) { _simplify = simplify; }
     td::UINT4 getNumberOfVariables() const { return _nVars; }
-    SolverData<T>* getSolverData() const { return _pSolverData; }
+    CompileContext<T>* getContext() const { return _pContext; }
     FnLimits<T>* getLimits() const { return _pLimits; }
     Evaluator<T>* getCurrentEvaluator() const { return _pEvaluator; }
 
@@ -330,7 +330,7 @@ private:
         td::UINT4 nOperands = 0;
     };
 
-    void bindContext(SolverData<T>* pSolverData, FnLimits<T>* pLimits, td::UINT4 nVars);
+    void bindContext(CompileContext<T>* pContext, FnLimits<T>* pLimits, td::UINT4 nVars);
     void zeroCounts();
     const ExpressionTree& freshCounts() const;
     void countNode(const Node* pNode) const;
@@ -470,7 +470,7 @@ private:
     typename ParserPools<T>::NodePool* _pMemMgr = nullptr;
     typename ParserPools<T>::TokenPool* _pTokenPool = nullptr;
     cnt::List<Evaluator<T>>* _pEvaluatorPool = nullptr;
-    SolverData<T>* _pSolverData = nullptr;
+    CompileContext<T>* _pContext = nullptr;
     Evaluator<T>* _pEvaluator = nullptr;
     FnLimits<T>* _pLimits = nullptr;
     ExpressionTree* _pCondET = nullptr;

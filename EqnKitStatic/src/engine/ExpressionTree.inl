@@ -20,43 +20,43 @@ using namespace nodes;
 template <typename T> ExpressionTree<T>::ExpressionTree() { reset(true); }
 
 template <typename T>
-ExpressionTree<T>::ExpressionTree(SolverData<T>* pSolverData, FnLimits<T>* pLimits, td::UINT4 nVars, bool simplify)
+ExpressionTree<T>::ExpressionTree(CompileContext<T>* pContext, FnLimits<T>* pLimits, td::UINT4 nVars, bool simplify)
 {
     reset(simplify);
-    bindContext(pSolverData, pLimits, nVars);
+    bindContext(pContext, pLimits, nVars);
 }
 
 template <typename T> ExpressionTree<T>::ExpressionTree(const ExpressionTree& other)
 {
     reset(true);
     TD_ASSERT(other._pMemMgr);
-    bindContext(other._pSolverData, other._pLimits, other._nVars);
+    bindContext(other._pContext, other._pLimits, other._nVars);
     _printMode = other._printMode;
     // A part built apart reports where the build of the whole stands until it walks on.
     _walkColumn = other._walkColumn;
 }
 
 template <typename T>
-void ExpressionTree<T>::bindContext(SolverData<T>* pSolverData, FnLimits<T>* pLimits, td::UINT4 nVars)
+void ExpressionTree<T>::bindContext(CompileContext<T>* pContext, FnLimits<T>* pLimits, td::UINT4 nVars)
 {
-    TD_ASSERT(pSolverData);
-    _pSolverData = pSolverData;
-    ParserPools<T>* pPools = pSolverData->pParserPools;
+    TD_ASSERT(pContext);
+    _pContext = pContext;
+    ParserPools<T>* pPools = pContext->pParserPools;
     _pMemMgr = pPools ? &pPools->nodes : nullptr;
     TD_ASSERT(_pMemMgr);
-    TD_ASSERT(pSolverData->pMemMgrETN);
+    TD_ASSERT(pContext->pMemMgrETN);
     _pTokenPool = &pPools->treeTokens;
-    _pEvaluatorPool = pSolverData->pEvaluatorPool;
-    _operatorStack.bindPool(pSolverData->pMemMgrETN);
-    _rootStack.bindPool(pSolverData->pMemMgrETN);
+    _pEvaluatorPool = pContext->pEvaluatorPool;
+    _operatorStack.bindPool(pContext->pMemMgrETN);
+    _rootStack.bindPool(pContext->pMemMgrETN);
     _multiParamFnStack.bindPool(&pPools->brackets);
-    _pLimits = pLimits ? pLimits : (pSolverData->pSolver ? pSolverData->pSolver->getFnLimits() : nullptr);
+    _pLimits = pLimits ? pLimits : (pContext->pSolver ? pContext->pSolver->getFnLimits() : nullptr);
     _nVars = nVars;
 }
 
-template <typename T> void ExpressionTree<T>::init(SolverData<T>* pSolverData, FnLimits<T>* pLimits, td::UINT4 nVars)
+template <typename T> void ExpressionTree<T>::init(CompileContext<T>* pContext, FnLimits<T>* pLimits, td::UINT4 nVars)
 {
-    bindContext(pSolverData, pLimits, nVars);
+    bindContext(pContext, pLimits, nVars);
     zeroCounts();
 }
 
@@ -65,7 +65,7 @@ template <typename T> void ExpressionTree<T>::reset(bool simplify)
     _pMemMgr = nullptr;
     _pTokenPool = nullptr;
     _pEvaluatorPool = nullptr;
-    _pSolverData = nullptr;
+    _pContext = nullptr;
     _pEvaluator = nullptr;
     _pLimits = nullptr;
     _pCondET = _pThenET = _pElseET = nullptr;
@@ -436,12 +436,12 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::findI
 
 template <typename T> bool ExpressionTree<T>::containsStateVariable(const Node* pNode, td::BYTE tokenType) const
 {
-    TD_ASSERT(_pSolverData);
-    TD_ASSERT(_pSolverData->pSymbolInfo);
+    TD_ASSERT(_pContext);
+    TD_ASSERT(_pContext->pSymbolInfo);
     const bool notFound = visitPreorder(pNode, [this, tokenType](const Node* p) {
         const Tok& t = *p->pToken;
         if (t.type == tokenType && isOwn(t) && t.index < _nVars &&
-            SymbolInfo::isStateVariable((*_pSolverData->pSymbolInfo)[t.index].varType))
+            SymbolInfo::isStateVariable((*_pContext->pSymbolInfo)[t.index].varType))
             return WalkStep::Stop;
         return WalkStep::Descend;
     });
@@ -467,7 +467,7 @@ template <typename T> bool ExpressionTree<T>::symbolInRange(const Tok& t) const
 template <typename T> void ExpressionTree<T>::readValueCounts() const
 {
     _nOwnValues = _nParentValues = cNoValueLimit;
-    ISolverServices<T>* pSolver = _pSolverData ? _pSolverData->pSolver : nullptr;
+    ISolverServices<T>* pSolver = _pContext ? _pContext->pSolver : nullptr;
     if (!pSolver)
         return;
     _nOwnValues = pSolver->getNumberOfValues();
@@ -508,25 +508,25 @@ template <typename T> void ExpressionTree<T>::reportUnexpectedToken(td::BYTE typ
 
 template <typename T> td::UINT4 ExpressionTree<T>::reportColumn() const
 {
-    return _walkColumn != 0 ? _walkColumn : _pSolverData->keyColumn;
+    return _walkColumn != 0 ? _walkColumn : _pContext->keyColumn;
 }
 
 template <typename T> void ExpressionTree<T>::reportAt(const char* key) const
 {
-    if (sc::ILog* pLog = _pSolverData ? _pSolverData->getLog() : nullptr)
-        pLog->showKeyAt(key, _pSolverData->keyLine, reportColumn(), sc::ILog::Error);
+    if (sc::ILog* pLog = _pContext ? _pContext->getLog() : nullptr)
+        pLog->showKeyAt(key, _pContext->keyLine, reportColumn(), sc::ILog::Error);
 }
 
 template <typename T> void ExpressionTree<T>::reportFormatted(const char* key, const char* arg) const
 {
-    if (sc::ILog* pLog = _pSolverData ? _pSolverData->getLog() : nullptr)
-        pLog->showFormatted(key, _pSolverData->keyLine, reportColumn(), sc::ILog::Error, 1, arg);
+    if (sc::ILog* pLog = _pContext ? _pContext->getLog() : nullptr)
+        pLog->showFormatted(key, _pContext->keyLine, reportColumn(), sc::ILog::Error, 1, arg);
 }
 
 template <typename T> void ExpressionTree<T>::reportFormatted(const char* key, const char* arg1, const char* arg2) const
 {
-    if (sc::ILog* pLog = _pSolverData ? _pSolverData->getLog() : nullptr)
-        pLog->showFormatted(key, _pSolverData->keyLine, reportColumn(), sc::ILog::Error, 2, arg1, arg2);
+    if (sc::ILog* pLog = _pContext ? _pContext->getLog() : nullptr)
+        pLog->showFormatted(key, _pContext->keyLine, reportColumn(), sc::ILog::Error, 2, arg1, arg2);
 }
 
 } // namespace sl

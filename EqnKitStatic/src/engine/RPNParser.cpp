@@ -232,13 +232,11 @@ template <typename T> bool RPNParser<T>::addShortName(const char* name, td::BYTE
     return true;
 }
 
-template <typename T> void RPNParser<T>::bindSolverData(SolverData<T>& data)
+template <typename T> void RPNParser<T>::bindSolverData(CompileContext<T>& data)
 {
     data.pParserPools = &_pools;
     data.pMemMgrETN = &_pools.nodeLinks;
-    data.pSymbolMap = &_symbols;
-    data.pSymbolValues = &_values;
-    _pSolverData = &data;
+    _pContext = &data;
 }
 
 template <typename T> cnt::SafeFullVector<td::String> RPNParser<T>::getFunctionNames()
@@ -254,9 +252,9 @@ template <typename T> cnt::SafeFullVector<td::String> RPNParser<T>::getOperatorW
 template <typename T>
 void RPNParser<T>::logKey(const char* key, td::UINT4 line, td::UINT4 column, sc::ILog::Type type) const
 {
-    if (!_pSolverData)
+    if (!_pContext)
         return;
-    if (sc::ILog* pLog = _pSolverData->getLog())
+    if (sc::ILog* pLog = _pContext->getLog())
         pLog->showKeyAt(key, line, column, type);
 }
 
@@ -302,8 +300,8 @@ template <typename T> typename RPNParser<T>::AppendResult RPNParser<T>::append(c
 template <typename T> template <typename... Args>
 bool RPNParser<T>::textError(const char* text, const Args&... args) const
 {
-    if (_pSolverData)
-        _pSolverData->addError(text, args...);
+    if (_pContext)
+        _pContext->addError(text, args...);
     return false;
 }
 
@@ -407,13 +405,16 @@ template <typename T> bool RPNParser<T>::resolveName(Tok& token, bool& expectOpe
             markVariableUsed(token.index);
         return true;
     }
-    if (_pSolverData && _pSolverData->pRndGenManager && (index = _pSolverData->pRndGenManager->find(name, length)) >= 0)
+    ISolverServices<T>* pSolver = _pContext ? _pContext->pSolver : nullptr;
+    const RndGenManager* pGenerators = pSolver ? pSolver->getRndGenManager() : nullptr;
+    if (pGenerators && (index = pGenerators->find(name, length)) >= 0)
     {
         token.type = C::RND_GEN;
         token.index = static_cast<td::UINT4>(index);
         return true;
     }
-    if (_pSolverData && _pSolverData->pStatistics && (index = _pSolverData->pStatistics->find(name, length)) >= 0)
+    const StatisticsStore<T>* pStatistics = pSolver ? pSolver->getStatisticsStore() : nullptr;
+    if (pStatistics && (index = pStatistics->find(name, length)) >= 0)
     {
         token.type = C::STATISTIC;
         token.index = static_cast<td::UINT4>(index);

@@ -17,8 +17,8 @@
 #include <td/Types.h>
 
 #include "CmplxStack.h"
+#include "CompileContext.h"
 #include "ParserPools.h"
-#include "SolverData.h"
 #include "SymbolMap.h"
 #include "TextLexer.h"
 #include "Token.h"
@@ -122,9 +122,9 @@ public:
     // The first parameter's place; null while the values are empty.
     T* getParamValuesPtr() { return _values.data() ? _values.data() + _nVars : nullptr; }
 
-    // Points the build context at the parser's pools, symbol store and values, and keeps
-    // the context for error entries, keys, generators and statistics.
-    void bindSolverData(SolverData<T>& data);
+    // Points the build's compile context at the parser's pools and keeps the context for
+    // error entries, keys, and the generators and statistics of its solver.
+    void bindSolverData(CompileContext<T>& data);
 
     // The function keywords in dictionary order (35 real, 41 complex) and the four
     // operator words.
@@ -220,7 +220,7 @@ protected:
     TokenList<T> _tokens;
     SymbolMap& _symbols;
     ValueArray& _values;
-    SolverData<T>* _pSolverData = nullptr;
+    CompileContext<T>* _pContext = nullptr;
     ShortNames _shortNames;
     TextLexer _lexer;
     td::UINT4 _nVars = 0;

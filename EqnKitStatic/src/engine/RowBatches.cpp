@@ -9,6 +9,53 @@
 
 namespace sl
 {
+namespace
+{
+// For the static_assert of an operation the batch machine does not handle.
+template <Op> constexpr bool cStepMissing = false;
+
+// The operations that share one target of the batch machine's dispatch, in one step each
+// group, told apart by comparisons there: the puts, and the fused operations other than the
+// arithmetic forms. Fewer targets keep that jump predictable (the steps a few per cent
+// faster than with one target an operation).
+enum class Shared : td::BYTE
+{
+    None,
+    Put,
+    Fused
+};
+
+constexpr Shared sharedOf(Op op)
+{
+    const OpTraits& o = traitsOf(op);
+    if (!o.batched || o.form != Form::None)
+        return Shared::None;
+    if (o.arg == Operand::Result || o.arg == Operand::ResultTemp)
+        return Shared::Put;
+    const bool fused =
+        (o.arg == Operand::Var || o.arg == Operand::Temp) && (o.consts > 0 || o.next != Operand::None || o.takes == 2);
+    return fused ? Shared::Fused : Shared::None;
+}
+
+// True when the operations of group g are exactly those of a shared step's branches.
+template <std::size_t n> constexpr bool sharedAre(Shared g, const Op (&handled)[n])
+{
+    std::size_t nShared = 0;
+    for (std::size_t k = 0; k < cOperationCount; ++k)
+    {
+        if (sharedOf(static_cast<Op>(k)) != g)
+            continue;
+        ++nShared;
+        bool found = false;
+        for (Op op : handled)
+            found = found || op == static_cast<Op>(k);
+        if (!found)
+            return false;
+    }
+    return nShared == n;
+}
+} // namespace
+
 // Reads one program into its shape's steps and its own operands (variable and parameter
 // indices, constants), in the order the steps take them; false at an operation the
 // batches do not run.
@@ -80,112 +127,70 @@ private:
         return true;
     }
 
+    // The operands of unit u, read by its operation's row of the table in the order of the
+    // code; false for an operation the batches do not run.
     bool readOperands(const CodeUnit& u, Step& s)
     {
         if (u.store)
             cell(u.temp);
-        const Op op = u.operation();
-        switch (op)
+        switch (u.operation())
         {
-        case Op::End: return true;
-        case Op::PushVar:
-        case Op::PushPar: push(); [[fallthrough]];
-        case Op::AddVar:
-        case Op::SubVar:
-        case Op::MulVar:
-        case Op::DivVar:
-        case Op::RevSubVar:
-        case Op::RevDivVar:
-        case Op::AddPar:
-        case Op::SubPar:
-        case Op::MulPar:
-        case Op::DivPar:
-        case Op::RevSubPar:
-        case Op::RevDivPar: indices.push_back(u.arg); return true;
-        case Op::MulVarAdd:
-        case Op::MulVarSub: indices.push_back(u.arg); return pop();
-        case Op::PushConst: push(); [[fallthrough]];
-        case Op::AddConst:
-        case Op::SubConst:
-        case Op::MulConst:
-        case Op::DivConst:
-        case Op::RevSubConst:
-        case Op::RevDivConst: constant(); return true;
-        case Op::MulVarRevSubConst:
-            indices.push_back(u.arg);
-            constant();
+#define EQNKIT_OPERATION_READ(name, ...)                                                                               \
+    case Op::name: return readOperands<Op::name>(u, s);
+            EQNKIT_OPERATIONS(EQNKIT_OPERATION_READ)
+#undef EQNKIT_OPERATION_READ
+        }
+        return false;
+    }
+
+    template <Op op> bool readOperands(const CodeUnit& u, Step& s)
+    {
+        constexpr OpTraits o = traitsOf(op);
+        if constexpr (!o.batched)
+            return false;
+        else
+        {
+            // The cells it takes beyond the one it leaves go; one left where none was taken is new.
+            for (td::BYTE k = o.leaves; k < o.takes; ++k)
+            {
+                if (!pop())
+                    return false;
+            }
+            if constexpr (o.leaves > o.takes)
+                push();
+            readArgument<o.arg>(u, s);
+            if constexpr (o.consts > 0)
+                constant();
+            if constexpr (o.next == Operand::Var)
+                indices.push_back(_pc++->arg);
+            else if constexpr (o.next == Operand::Temp)
+            {
+                s.arg2 = _pc++->arg;
+                cell(s.arg2);
+            }
+            if constexpr (o.consts > 1)
+                constant();
             return true;
-        case Op::Add:
-        case Op::Sub:
-        case Op::Mul:
-        case Op::Div:
-        case Op::RevSub:
-        case Op::RevDiv: return pop();
-        case Op::PushVarSubVar:
-            push();
-            indices.push_back(u.arg);
-            indices.push_back(_pc++->arg);
-            return true;
-        case Op::TempMulConst: push(); [[fallthrough]];
-        case Op::AddTempMulConst:
-        case Op::SubTempMulConst:
-            s.arg = u.arg;
-            cell(u.arg);
-            constant();
-            return true;
-        case Op::MulConstAddTempMulConst:
-        case Op::MulConstSubTempMulConst:
-            s.arg = u.arg;
-            cell(u.arg);
-            constant();
-            constant();
-            return true;
-        case Op::TempMulConstAddTempMulConst:
-        case Op::TempMulConstSubTempMulConst:
-            push();
-            s.arg = u.arg;
-            cell(u.arg);
-            constant();
-            s.arg2 = _pc++->arg;
-            cell(s.arg2);
-            constant();
-            return true;
-        default: return readCellOperands(u, s);
         }
     }
 
-    // Operations on temporary cells and results.
-    bool readCellOperands(const CodeUnit& u, Step& s)
+    // A variable's or parameter's index is the row's own; a cell or result is the shape's.
+    template <Operand arg> void readArgument(const CodeUnit& u, Step& s)
     {
-        s.arg = u.arg;
-        switch (u.operation())
+        if constexpr (arg == Operand::Var || arg == Operand::Par)
+            indices.push_back(u.arg);
+        else if constexpr (arg == Operand::Temp)
         {
-        case Op::AddTemp:
-        case Op::SubTemp:
-        case Op::MulTemp:
-        case Op::DivTemp:
-        case Op::RevSubTemp:
-        case Op::RevDivTemp:
-        case Op::SinCos:
-        case Op::CosSin:
-        case Op::Store: cell(u.arg); return true;
-        case Op::Load:
-            push();
+            s.arg = u.arg;
             cell(u.arg);
-            return true;
-        case Op::Put:
-        case Op::PutHead: return pop();
-        case Op::PutLoad:
-        case Op::PutHeadLoad:
+        }
+        else if constexpr (arg == Operand::Result)
+            s.arg = u.arg;
+        else if constexpr (arg == Operand::ResultTemp)
+        {
+            s.arg = u.arg;
             s.arg2 = u.temp;
             cell(u.temp);
-            return true;
-        case Op::PutLoadMulVar:
-            s.arg2 = u.temp;
-            cell(u.temp);
-            indices.push_back(_pc++->arg);
-            return true;
-        default: return false;
         }
     }
 
@@ -312,46 +317,51 @@ private:
         for (td::UINT4 r = 0; r < _n; ++r)
             f(r);
     }
-    // The top becomes x op y for operation form F of a family: x + y, x - y, x * y, x / y,
-    // then y - x and y / x (the reversed forms), with x and y read for each row.
-    template <int F, typename X, typename Y> void combine(X&& x, Y&& y)
+    // The top becomes x op y for form F: x + y, x - y, x * y, x / y, then y - x and y / x
+    // (the reversed forms), with x and y read for each row.
+    template <Form F, typename X, typename Y> void combine(X&& x, Y&& y)
     {
         T* a = _acc;
-        if constexpr (F == 0)
+        if constexpr (F == Form::Add)
             each([&](td::UINT4 r) { a[r] = x(r) + y(r); });
-        else if constexpr (F == 1)
+        else if constexpr (F == Form::Sub)
             each([&](td::UINT4 r) { a[r] = x(r) - y(r); });
-        else if constexpr (F == 2)
+        else if constexpr (F == Form::Mul)
             each([&](td::UINT4 r) { a[r] = x(r) * y(r); });
-        else if constexpr (F == 3)
+        else if constexpr (F == Form::Div)
             each([&](td::UINT4 r) { a[r] = x(r) / y(r); });
-        else if constexpr (F == 4)
+        else if constexpr (F == Form::RevSub)
             each([&](td::UINT4 r) { a[r] = y(r) - x(r); });
         else
+        {
+            static_assert(F == Form::RevDiv, "a form without its arithmetic");
             each([&](td::UINT4 r) { a[r] = y(r) / x(r); });
+        }
     }
     // The top and a variable, a parameter, a constant or a temporary cell; the cell below
     // the top and the top.
-    template <int F> void withCells(const T* from, const td::UINT4* i)
+    template <Form F> void withCells(const T* from, const td::UINT4* i)
     {
         combine<F>([this](td::UINT4 r) { return _acc[r]; }, [from, i](td::UINT4 r) { return from[i[r]]; });
     }
-    template <int F> void withBlock(const T* c)
+    template <Form F> void withBlock(const T* c)
     {
         combine<F>([this](td::UINT4 r) { return _acc[r]; }, [c](td::UINT4 r) { return c[r]; });
     }
-    template <int F> void variableForm(const Step& s) { withCells<F>(_x, index(s)); }
-    template <int F> void parameterForm(const Step& s) { withCells<F>(_p, index(s)); }
-    template <int F> void constantForm(const Step& s) { withBlock<F>(constant(s)); }
-    template <int F> void tempForm(const Step& s) { withBlock<F>(temp(s.arg)); }
-    template <int F> void belowForm(const Step&)
+    template <Form F> void withBelow()
     {
         const T* t = pop();
         combine<F>([t](td::UINT4 r) { return t[r]; }, [this](td::UINT4 r) { return _acc[r]; });
     }
 
-    // Inlined into the loop of run: one call a batch, not one a step.
+    // Inlined into the loop of run: one call a batch, not one a step. step dispatches each
+    // operation of the table to stepOf<op>, or to the step its group shares; each operation
+    // the batches run has its branch in one of the steps below, or the build fails.
     [[gnu::always_inline]] inline bool step(const Step& s, const Batch& b, T* heads, T* values);
+    template <Op op> [[gnu::always_inline]] inline bool stepOf(const Step& s);
+    template <Op op> [[gnu::always_inline]] inline void formStep(const Step& s);
+    template <Op op> [[gnu::always_inline]] inline void pushStep(const Step& s);
+    template <Op op> [[gnu::always_inline]] inline void cellStep(const Step& s);
     [[gnu::always_inline]] inline void fusedStep(const Step& s);
     [[gnu::always_inline]] inline void scaledCellStep(const Step& s);
     [[gnu::always_inline]] inline bool putStep(const Step& s, const Batch& b, T* heads, T* values);
@@ -371,85 +381,134 @@ private:
 // False ends the batch's run: at its end, or at the residual of a run without values.
 template <typename T> bool RowBatches<T>::Machine::step(const Step& s, const Batch& b, T* heads, T* values)
 {
-    const Op op = s.op;
-    switch (op)
+    switch (s.op)
     {
-// The six forms of a family, each a case of its own: a step costs one dispatch.
-#define EQNKIT_SIX_FORMS(family, form)                                                                                 \
-    case Op::Add##family: form<0>(s); return true;                                                                     \
-    case Op::Sub##family: form<1>(s); return true;                                                                     \
-    case Op::Mul##family: form<2>(s); return true;                                                                     \
-    case Op::Div##family: form<3>(s); return true;                                                                     \
-    case Op::RevSub##family: form<4>(s); return true;                                                                  \
-    case Op::RevDiv##family: form<5>(s); return true;
-        EQNKIT_SIX_FORMS(Var, variableForm)
-        EQNKIT_SIX_FORMS(Par, parameterForm)
-        EQNKIT_SIX_FORMS(Const, constantForm)
-        EQNKIT_SIX_FORMS(Temp, tempForm)
-        EQNKIT_SIX_FORMS(, belowForm)
-#undef EQNKIT_SIX_FORMS
-    case Op::End: return false;
-    case Op::PushVar:
-    case Op::PushPar:
+#define EQNKIT_OPERATION_STEP(name, ...)                                                                               \
+    case Op::name:                                                                                                     \
+        if constexpr (sharedOf(Op::name) == Shared::Put)                                                               \
+            goto put;                                                                                                  \
+        else if constexpr (sharedOf(Op::name) == Shared::Fused)                                                        \
+            goto fused;                                                                                                \
+        else                                                                                                           \
+            return stepOf<Op::name>(s);
+        EQNKIT_OPERATIONS(EQNKIT_OPERATION_STEP)
+#undef EQNKIT_OPERATION_STEP
+    }
+    return false;
+put:
+    return putStep(s, b, heads, values);
+fused:
+    fusedStep(s);
+    return true;
+}
+
+// The operations of a step of their own, by their row: the arithmetic forms, the pushes
+// and the operations on one temporary cell.
+template <typename T> template <Op op> bool RowBatches<T>::Machine::stepOf(const Step& s)
+{
+    constexpr OpTraits o = traitsOf(op);
+    static_assert(sharedOf(op) == Shared::None);
+    if constexpr (!o.batched)
     {
-        push();
+        // The reader leaves out a program that holds it.
+        TD_ASSERT(!"an operation the batches do not run");
+        return false;
+    }
+    else if constexpr (op == Op::End)
+        return false;
+    else if constexpr (o.form != Form::None)
+        formStep<op>(s);
+    else if constexpr (o.arg == Operand::Temp)
+        cellStep<op>(s);
+    else if constexpr (o.takes == 0)
+        pushStep<op>(s);
+    else
+        static_assert(cStepMissing<op>, "an operation without its step in the batch machine");
+    return true;
+}
+
+// The top combined with the operand of the form's family: a variable, a parameter, a
+// constant, a temporary cell, or the cell below it.
+template <typename T> template <Op op> void RowBatches<T>::Machine::formStep(const Step& s)
+{
+    constexpr OpTraits o = traitsOf(op);
+    if constexpr (o.takes == 2)
+        withBelow<o.form>();
+    else if constexpr (o.arg == Operand::Var)
+        withCells<o.form>(_x, index(s));
+    else if constexpr (o.arg == Operand::Par)
+        withCells<o.form>(_p, index(s));
+    else if constexpr (o.arg == Operand::Temp)
+        withBlock<o.form>(temp(s.arg));
+    else if constexpr (o.consts == 1)
+        withBlock<o.form>(constant(s));
+    else
+        static_assert(cStepMissing<op>, "a form without its family in the batch machine");
+}
+
+template <typename T> template <Op op> void RowBatches<T>::Machine::pushStep(const Step& s)
+{
+    push();
+    if constexpr (op == Op::PushVar || op == Op::PushPar)
+    {
         const T* from = op == Op::PushVar ? _x : _p;
         const td::UINT4* i = index(s);
         each([&](td::UINT4 r) { _acc[r] = from[i[r]]; });
-        return true;
     }
-    case Op::PushConst:
-        push();
+    else if constexpr (op == Op::PushConst)
         move(_acc, constant(s));
-        return true;
-    case Op::Load:
+    else
+        static_assert(cStepMissing<op>, "an operation without its step in the batch machine");
+}
+
+// The operations on one temporary cell.
+template <typename T> template <Op op> void RowBatches<T>::Machine::cellStep(const Step& s)
+{
+    if constexpr (op == Op::Load)
+    {
         push();
         move(_acc, temp(s.arg));
-        return true;
-    case Op::Store: move(temp(s.arg), _acc); return true;
-    case Op::SinCos:
-    case Op::CosSin:
+    }
+    else if constexpr (op == Op::Store)
+        move(temp(s.arg), _acc);
+    else if constexpr (op == Op::SinCos || op == Op::CosSin)
     {
         T* partner = temp(s.arg);
-        const bool sine = op == Op::SinCos;
+        constexpr bool sine = op == Op::SinCos;
         each([&](td::UINT4 r) {
             T sn, cs;
             _sines.sineAndCosine(_acc[r], sn, cs);
             _acc[r] = sine ? sn : cs;
             partner[r] = sine ? cs : sn;
         });
-        return true;
     }
-    case Op::Put:
-    case Op::PutHead:
-    case Op::PutLoad:
-    case Op::PutHeadLoad:
-    case Op::PutLoadMulVar: return putStep(s, b, heads, values);
-    default: fusedStep(s); return true;
-    }
+    else
+        static_assert(cStepMissing<op>, "an operation without its step in the batch machine");
 }
 
+// The fused operations other than the arithmetic forms: a difference of two variables,
+// products of the top and a variable, and (scaledCellStep) temporary cells times constants.
 template <typename T> void RowBatches<T>::Machine::fusedStep(const Step& s)
 {
+    static_assert(sharedAre(Shared::Fused, {Op::PushVarSubVar, Op::MulVarRevSubConst, Op::MulVarAdd, Op::MulVarSub,
+                                            Op::TempMulConst, Op::AddTempMulConst, Op::SubTempMulConst,
+                                            Op::MulConstAddTempMulConst, Op::MulConstSubTempMulConst,
+                                            Op::TempMulConstAddTempMulConst, Op::TempMulConstSubTempMulConst}),
+                  "a fused operation without its branch in the batch machine's fusedStep");
     T* a = _acc;
-    switch (s.op)
-    {
-    case Op::PushVarSubVar:
+    if (s.op == Op::PushVarSubVar)
     {
         push();
         const td::UINT4 *i = index(s), *k = index(s, 1);
         each([&](td::UINT4 r) { a[r] = _x[i[r]] - _x[k[r]]; });
-        return;
     }
-    case Op::MulVarRevSubConst:
+    else if (s.op == Op::MulVarRevSubConst)
     {
         const td::UINT4* i = index(s);
         const T* c = constant(s);
         each([&](td::UINT4 r) { a[r] = c[r] - a[r] * _x[i[r]]; });
-        return;
     }
-    case Op::MulVarAdd:
-    case Op::MulVarSub:
+    else if (s.op == Op::MulVarAdd || s.op == Op::MulVarSub)
     {
         const T* below = pop();
         const td::UINT4* i = index(s);
@@ -457,10 +516,9 @@ template <typename T> void RowBatches<T>::Machine::fusedStep(const Step& s)
             each([&](td::UINT4 r) { a[r] = below[r] + a[r] * _x[i[r]]; });
         else
             each([&](td::UINT4 r) { a[r] = below[r] - a[r] * _x[i[r]]; });
-        return;
     }
-    default: scaledCellStep(s); return;
-    }
+    else
+        scaledCellStep(s);
 }
 
 // The fused operations on a temporary cell times a constant.
@@ -469,33 +527,34 @@ template <typename T> void RowBatches<T>::Machine::scaledCellStep(const Step& s)
     T* a = _acc;
     const T* t = temp(s.arg);
     const T* c = constant(s);
-    switch (s.op)
+    if (s.op == Op::TempMulConst)
     {
-    case Op::TempMulConst:
         push();
         each([&](td::UINT4 r) { a[r] = t[r] * c[r]; });
         return;
-    case Op::AddTempMulConst: each([&](td::UINT4 r) { a[r] = a[r] + t[r] * c[r]; }); return;
-    case Op::SubTempMulConst: each([&](td::UINT4 r) { a[r] = a[r] - t[r] * c[r]; }); return;
-    default: break;
+    }
+    if (s.op == Op::AddTempMulConst || s.op == Op::SubTempMulConst)
+    {
+        if (s.op == Op::AddTempMulConst)
+            each([&](td::UINT4 r) { a[r] = a[r] + t[r] * c[r]; });
+        else
+            each([&](td::UINT4 r) { a[r] = a[r] - t[r] * c[r]; });
+        return;
     }
     const T* c2 = constant(s, 1);
-    switch (s.op)
+    if (s.op == Op::MulConstAddTempMulConst)
+        each([&](td::UINT4 r) { a[r] = a[r] * c[r] + t[r] * c2[r]; });
+    else if (s.op == Op::MulConstSubTempMulConst)
+        each([&](td::UINT4 r) { a[r] = a[r] * c[r] - t[r] * c2[r]; });
+    else
     {
-    case Op::MulConstAddTempMulConst: each([&](td::UINT4 r) { a[r] = a[r] * c[r] + t[r] * c2[r]; }); return;
-    case Op::MulConstSubTempMulConst: each([&](td::UINT4 r) { a[r] = a[r] * c[r] - t[r] * c2[r]; }); return;
-    case Op::TempMulConstAddTempMulConst:
-    case Op::TempMulConstSubTempMulConst:
-    {
+        // TempMulConstAddTempMulConst, TempMulConstSubTempMulConst
         push();
         const T* t2 = temp(s.arg2);
         if (s.op == Op::TempMulConstAddTempMulConst)
             each([&](td::UINT4 r) { a[r] = t[r] * c[r] + t2[r] * c2[r]; });
         else
             each([&](td::UINT4 r) { a[r] = t[r] * c[r] - t2[r] * c2[r]; });
-        return;
-    }
-    default: TD_ASSERT(!"an operation the batches do not run"); return;
     }
 }
 
@@ -503,6 +562,8 @@ template <typename T> void RowBatches<T>::Machine::scaledCellStep(const Step& s)
 // temporary cell, or one times a variable becomes the top.
 template <typename T> bool RowBatches<T>::Machine::putStep(const Step& s, const Batch& b, T* heads, T* values)
 {
+    static_assert(sharedAre(Shared::Put, {Op::Put, Op::PutHead, Op::PutLoad, Op::PutHeadLoad, Op::PutLoadMulVar}),
+                  "a put without its branch in the batch machine's putStep");
     const bool head = s.op == Op::PutHead || s.op == Op::PutHeadLoad;
     if (head)
         each([&](td::UINT4 r) { heads[b.rows[r]] = _acc[r]; });

@@ -678,7 +678,7 @@ template <typename T> bool ExpressionTree<T>::walkLimit(TokNode*& p, WalkState& 
 
     // The argument alone is compiled (the emission counts it); the bounds go into the record.
     argument._rootStack.top() = pLim->pLeftNode;
-    Evaluator<T>* pEvaluator = _pSolverData->newEvaluator();
+    Evaluator<T>* pEvaluator = _pContext->newEvaluator();
     if (!argument.createEvaluator(pEvaluator))
         return false;
     const td::UINT4 fnLimitID = _pLimits->add();
@@ -724,7 +724,7 @@ template <typename T> void collectVariables(const ETNode<T>* pRoot, td::UINT4 nV
 
 template <typename T> bool ExpressionTree<T>::limitDerivativeWanted() const
 {
-    switch (static_cast<ErrorSection>(_pSolverData->currentSection))
+    switch (static_cast<ErrorSection>(_pContext->currentSection))
     {
     case ErrorSection::NLEqs:
     case ErrorSection::MeasEqs:
@@ -732,17 +732,17 @@ template <typename T> bool ExpressionTree<T>::limitDerivativeWanted() const
     case ErrorSection::ODEqs:
     case ErrorSection::TFs:
         // A DAE model solves its differential and transfer-function equations by Newton.
-        return _pSolverData->dynamics == 2;
+        return _pContext->dynamics == 2;
     default: return false;
     }
 }
 
 template <typename T> void ExpressionTree<T>::buildLimitDerivatives(ExpressionTree& argument, td::UINT4 fnLimitID)
 {
-    cnt::FixNumSet* pUsed = _pSolverData->pUsedVars;
+    cnt::FixNumSet* pUsed = _pContext->pUsedVars;
     if (!pUsed || pUsed->isEmpty())
         return;
-    cnt::FixNumSet* pLastUsed = _pSolverData->pLastUsedVarsForLimits;
+    cnt::FixNumSet* pLastUsed = _pContext->pLastUsedVarsForLimits;
     TD_ASSERT(pLastUsed);
     if (pLastUsed->size() < _nVars)
         pLastUsed->reserve(_nVars);
@@ -757,11 +757,11 @@ template <typename T> void ExpressionTree<T>::buildLimitDerivatives(ExpressionTr
     (*_pLimits)[fnLimitID]._derivEvaluators.reserve(n);
     for (td::UINT4 v : *pLastUsed)
     {
-        ExpressionTree derivative(_pSolverData, _pLimits, _nVars, _simplify);
+        ExpressionTree derivative(_pContext, _pLimits, _nVars, _simplify);
         // No entry for a variable without a derivative.
         if (!argument.differentiate(derivative, v) || !derivative.getRoot())
             continue;
-        Evaluator<T>* pEvaluator = _pSolverData->newEvaluator();
+        Evaluator<T>* pEvaluator = _pContext->newEvaluator();
         if (derivative.createEvaluator(pEvaluator))
             _pLimits->addDerivative(fnLimitID, pEvaluator, v);
     }

@@ -25,7 +25,7 @@ public:
     Substitution(ExpressionTree<T>& tree, const DAEStageContext& ctx)
         : _tree(tree), _ctx(ctx), _nVars(tree.getNumberOfVariables())
     {
-        const SolverData<T>* pData = tree.getSolverData();
+        const CompileContext<T>* pData = tree.getContext();
         _pInfo = pData ? pData->pSymbolInfo : nullptr;
     }
 

@@ -88,7 +88,7 @@ template <typename T> void ExpressionTree<T>::defaultConjugatePair(td::UINT4 v)
         if (v == _cmplxVarIndex || v == _cmplxPartnerIndex)
             return;
         // Variables and their partners are interleaved: 2k and 2k + 1.
-        ISolverServices<T>* pSolver = _pSolverData ? _pSolverData->pSolver : nullptr;
+        ISolverServices<T>* pSolver = _pContext ? _pContext->pSolver : nullptr;
         _cmplxVarIndex = v;
         _cmplxPartnerIndex = pSolver && pSolver->hasConjugatePartners() ? (v ^ 1u) : static_cast<td::UINT4>(-1);
     }
@@ -638,8 +638,8 @@ template <typename T> bool ExpressionTree<T>::startFunction(Node* pNode, Node*& 
             // Without a partner conj(u) of a u that depends on v has no derivative.
             if (!hasConjugatePartner())
             {
-                if (_pSolverData)
-                    _pSolverData->addError(cFunctionNotDifferentiable, Tok::printName(id));
+                if (_pContext)
+                    _pContext->addError(cFunctionNotDifferentiable, Tok::printName(id));
                 throw std::invalid_argument("conj without conjugate partners");
             }
             // d conj(u) / dv = conj(du / d partner(v)); swapped back when it is done.
@@ -663,8 +663,8 @@ template <typename T> bool ExpressionTree<T>::startFunction(Node* pNode, Node*& 
     }
     if (!hasTableRule<T>(id))
     {
-        if (_pSolverData)
-            _pSolverData->addError(cFunctionNotDifferentiable, Tok::printName(id));
+        if (_pContext)
+            _pContext->addError(cFunctionNotDifferentiable, Tok::printName(id));
         throw std::invalid_argument("Unsupported function for diff");
     }
     needed[0] = pBody;
@@ -775,8 +775,8 @@ template <typename T> bool ExpressionTree<T>::startOperator(Node* pNode, Node*& 
             break;
         return true;
     default:
-        if (_pSolverData)
-            _pSolverData->addError(cOperatorNotDifferentiable, Tok::printName(op));
+        if (_pContext)
+            _pContext->addError(cOperatorNotDifferentiable, Tok::printName(op));
         throw std::invalid_argument("Unsupported operator for diff");
     }
     needed[0] = onlyRight ? nullptr : l;
@@ -953,7 +953,7 @@ template <typename T> struct ExpressionTree<T>::BranchSlots
 template <typename T> td::UINT4 ExpressionTree<T>::countDependencies(ExpressionTree* pTree)
 {
     td::UINT4 n = 0;
-    if (const cnt::FixNumSet* pUsed = _pSolverData->pUsedVars; pUsed && pTree)
+    if (const cnt::FixNumSet* pUsed = _pContext->pUsedVars; pUsed && pTree)
     {
         for (td::UINT4 v : *pUsed)
             n += pTree->dependsOn(v) ? 1 : 0;
@@ -973,7 +973,7 @@ template <typename T> bool ExpressionTree<T>::differentiateBranch(BranchSlots& b
 {
     if (!branch.pTree || branch.filled >= branch.n || !branch.pTree->dependsOn(v))
         return true;
-    ExpressionTree derivative(_pSolverData, _pLimits, _nVars, _simplify);
+    ExpressionTree derivative(_pContext, _pLimits, _nVars, _simplify);
     // dependsOn has marked the branch for v.
     if (!branch.pTree->differentiateMarked(derivative, v))
     {
@@ -995,10 +995,10 @@ template <typename T> bool ExpressionTree<T>::differentiateBranch(BranchSlots& b
 
 template <typename T> bool ExpressionTree<T>::nestedDerivative(ExpressionTree* pTree, Evaluator<T>*& pOut)
 {
-    Evaluator<T>* pCompiled = _pSolverData->newEvaluator();
+    Evaluator<T>* pCompiled = _pContext->newEvaluator();
     if (!pTree->createEvaluator(pCompiled))
         return false;
-    Evaluator<T>* pNested = _pSolverData->newEvaluator();
+    Evaluator<T>* pNested = _pContext->newEvaluator();
     pNested->setIfThenElse(pCompiled->getCondition(), nullptr, nullptr);
     if (!pTree->differentiateIfThenElse(pNested))
         return false;
@@ -1045,7 +1045,7 @@ template <typename T> bool ExpressionTree<T>::differentiateIfThenElse(Evaluator<
                 return false;
             branches[i] = BranchSlots{parts[i], runs[i], counts[i], 0, branches[i].failureKey};
         }
-        if (const cnt::FixNumSet* pUsed = _pSolverData->pUsedVars)
+        if (const cnt::FixNumSet* pUsed = _pContext->pUsedVars)
         {
             for (td::UINT4 v : *pUsed)
             {
@@ -1080,7 +1080,7 @@ template <typename T> bool ExpressionTree<T>::differentiateSwitch(Evaluator<T>* 
         {
             if (pPrevious)
             {
-                pRecord = _pSolverData->newEvaluator();
+                pRecord = _pContext->newEvaluator();
                 pPrevious->setNextCase(pRecord);
             }
             // A case whose body is itself conditional counts no variables.
@@ -1094,7 +1094,7 @@ template <typename T> bool ExpressionTree<T>::differentiateSwitch(Evaluator<T>* 
             if (!pRun)
                 return false;
             BranchSlots branch{pCase->_pThenET, pRun, n, 0, msg::etCaseDiffError};
-            for (td::UINT4 v : *_pSolverData->pUsedVars)
+            for (td::UINT4 v : *_pContext->pUsedVars)
             {
                 if (!differentiateBranch(branch, v))
                     return false;

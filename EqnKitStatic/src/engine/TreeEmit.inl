@@ -796,12 +796,12 @@ template <typename T> bool ExpressionTree<T>::createPlain(Evaluator<T>* out)
     }
     emission.plan(true, _nVars);
     const typename Emission<T>::Counts& c = emission.planCounts();
-    out->init(*_pSolverData, static_cast<td::INT4>(c.instructions), static_cast<td::INT4>(c.constants),
+    out->init(*_pContext, static_cast<td::INT4>(c.instructions), static_cast<td::INT4>(c.constants),
               static_cast<td::INT4>(c.variables), static_cast<td::INT4>(c.parameters), c.temps);
     const bool emitted = emission.compile(*out, _nVars);
     emission.release();
     TD_ASSERT(emitted && out->isFilled());
-    out->trimCode(*_pSolverData);
+    out->trimCode(*_pContext);
     setEvaluatorTarget(out);
     return emitted;
 }
@@ -829,11 +829,11 @@ template <typename T> bool ExpressionTree<T>::compileRowEntry(td::UINT4 k, Evalu
     }
     emission.plan(k, 1, true, _nVars, false);
     const typename Emission<T>::Counts& c = emission.planCounts();
-    out->init(*_pSolverData, static_cast<td::INT4>(c.instructions), static_cast<td::INT4>(c.constants),
+    out->init(*_pContext, static_cast<td::INT4>(c.instructions), static_cast<td::INT4>(c.constants),
               static_cast<td::INT4>(c.variables), static_cast<td::INT4>(c.parameters), c.temps);
     const bool emitted = emission.compile(*out, _nVars);
     TD_ASSERT(emitted && out->isFilled());
-    out->trimCode(*_pSolverData);
+    out->trimCode(*_pContext);
     return emitted;
 }
 
@@ -846,11 +846,11 @@ template <typename T> bool ExpressionTree<T>::compileRowProgram(Evaluator<T>* ou
         return false;
     emission.plan(true, _nVars, true);
     const typename Emission<T>::Counts& c = emission.planCounts();
-    out->init(*_pSolverData, static_cast<td::INT4>(c.instructions), static_cast<td::INT4>(c.constants),
+    out->init(*_pContext, static_cast<td::INT4>(c.instructions), static_cast<td::INT4>(c.constants),
               static_cast<td::INT4>(c.variables), static_cast<td::INT4>(c.parameters), c.temps, true);
     const bool emitted = emission.compile(*out, _nVars);
     TD_ASSERT(emitted && out->isFilled());
-    out->trimCode(*_pSolverData);
+    out->trimCode(*_pContext);
     return emitted;
 }
 
@@ -885,7 +885,7 @@ template <typename T> void ExpressionTree<T>::setEvaluatorTarget(Evaluator<T>* o
 
 template <typename T> bool ExpressionTree<T>::compileInto(ExpressionTree* pTree, Evaluator<T>*& pRecord)
 {
-    pRecord = _pSolverData->newEvaluator();
+    pRecord = _pContext->newEvaluator();
     return pTree->createEvaluator(pRecord);
 }
 
@@ -912,7 +912,7 @@ template <typename T> bool ExpressionTree<T>::createSwitch(Evaluator<T>* out)
     Evaluator<T>* pPrevious = nullptr;
     for (ExpressionTree* pCase = this; pCase; pCase = pCase->_pElseET)
     {
-        Evaluator<T>* pRecord = pPrevious ? _pSolverData->newEvaluator() : out;
+        Evaluator<T>* pRecord = pPrevious ? _pContext->newEvaluator() : out;
         if (pPrevious)
             pPrevious->setNextCase(pRecord);
         Evaluator<T>* pCondition = nullptr;

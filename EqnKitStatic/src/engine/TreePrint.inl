@@ -150,9 +150,9 @@ template <typename T> void ExpressionTree<T>::nodeToString(td::MutableString& ou
 template <typename T> void ExpressionTree<T>::symbolToString(td::MutableString& out, const Tok& t, td::BYTE mode) const
 {
     const bool own = isOwn(t);
-    if (mode == 0 && _pSolverData)
+    if (mode == 0 && _pContext)
     {
-        if (const char* name = _pSolverData->findSymbolName(t.index, own))
+        if (const char* name = _pContext->findSymbolName(t.index, own))
         {
             out.append(name);
             return;
@@ -172,7 +172,7 @@ template <typename T> void ExpressionTree<T>::referenceToString(td::MutableStrin
     const double position = realPart(t.value);
     const td::UINT4 i = position >= 0.0 && position < 4294967296.0 ? static_cast<td::UINT4>(position) : 0xFFFFFFFFu;
     const td::String* pName = nullptr;
-    ISolverServices<T>* pSolver = _pSolverData ? _pSolverData->pSolver : nullptr;
+    ISolverServices<T>* pSolver = _pContext ? _pContext->pSolver : nullptr;
     if (pSolver && _printMode == 0)
     {
         if (t.functionID() == C::RND)

@@ -1,9 +1,12 @@
-// The DAE solver's construction and build (the tokenized road's DAE entry) and the time
-// operations a host calls: step size, reset with the initial problem, steps and the
-// simulation run.
+// The DAE solver: its parts of the build road (the DAE entries of both roads), the time
+// operations a host calls (step size, reset with the initial problem, steps and the
+// simulation run) and one time step: the history saved, then passes of undamped Newton
+// iterations on the discretised system until both the residuals and the step are small.
 #include "DAESolver.h"
 
+#include <algorithm>
 #include <cfloat>
+#include <cmath>
 
 #include <sc/MessageKeys.h>
 
@@ -20,72 +23,108 @@ namespace
 constexpr double cStartNorm = 1.7976931348623156e306;
 // A simulation stops once t is within this share of a step of its end.
 constexpr double cEndShare = 0.9999;
+// Converged also needs every step value below this times eps.
+constexpr double cStepFactor = 100.0;
+// Oscillation: past a fifth of the iteration limit the norm exceeds this times the first.
+constexpr double cOscillationFactor = 5.0 * 10.0;
+constexpr td::UINT4 cOscillationShare = 5;
+
+// Size of a step value, like the residual norm: complex takes the larger part; NaN stays.
+double stepSize(double v) { return std::fabs(v); }
+double stepSize(const std::complex<double>& v)
+{
+    const double re = std::fabs(v.real()), im = std::fabs(v.imag());
+    return re >= im || std::isnan(re) ? re : im;
+}
+
+// Passes a Jacobian fill on to the sparse solver and notes whether a value differs from
+// the same entry of the kept fill (which it updates).
+template <typename T> class KeptFill final : public sparse::IMatrixReceiver<T>
+{
+public:
+    KeptFill(sparse::ISolver<T>& target, cnt::PushBackVector<T>& kept) : _target(target), _kept(kept) {}
+
+    void put(td::INT4 row, td::INT4 col, const T* value) override
+    {
+        _target.put(row, col, value);
+        if (_next < _kept.size())
+        {
+            // NaN differs from everything: the factorisation refuses it.
+            if (!(_kept[_next] == *value))
+            {
+                _kept[_next] = *value;
+                _changed = true;
+            }
+        }
+        else
+        {
+            _kept.push(*value);
+            _changed = true;
+        }
+        ++_next;
+    }
+    void begin() override { _target.begin(); }
+    void finishMeasurements(const dense::DiagMatrix<double>&, const dense::Matrix<T>&, sparse::ISolver<T>&) override
+    {
+        TD_ASSERT(false);
+    }
+    void finishConstraints(td::UINT4, const dense::Matrix<T>&, sparse::ISolver<T>&) override { TD_ASSERT(false); }
+
+    // True when a value differs or the fill put fewer entries than the kept one.
+    bool changed() const { return _changed || _next != _kept.size(); }
+
+private:
+    sparse::ISolver<T>& _target;
+    cnt::PushBackVector<T>& _kept;
+    std::size_t _next = 0;
+    bool _changed = false;
+};
 } // namespace
 
 template <typename T> DAESolver<T>::DAESolver(sc::ILog* pLog, td::UINT2 maxIter, double eps)
-    : NRSolver<T>(pLog, maxIter, eps)
+    : NewtonBase<T>(pLog, maxIter, eps)
 {
     this->_type = sc::SolverType::DAE;
 }
 
-template <typename T> bool DAESolver<T>::init(sc::Naming* pNaming, const sc::TokenizedModel& model, bool mainModel)
-{
-    TD_ASSERT(pNaming);
-    const sc::ModelLevel level = mainModel ? sc::ModelLevel::Main : sc::ModelLevel::Sub;
-    beginDAEBuild();
-    RPNDerivParser<T> builder(this->_stores);
-    SolverData<T> data;
-    bindSolverData(this->_stores, *this, data, builder, &model, level);
-    data.dynamics = 2;
-    this->readReInit(model, level);
-    if (!builder.initDAE(*pNaming, model, data, level))
-    {
-        this->reportKey(msg::scErrorDAEInit);
-        return false;
-    }
-    this->applyModelLineSettings(model, level);
-    this->takeBuildResults(data, model, level);
-    return finishDAEBuild(data, builder);
-}
+// ---- the build ----
 
-template <typename T> void DAESolver<T>::beginDAEBuild()
+template <typename T> void DAESolver<T>::dropBuild()
 {
-    this->beginBuild();
-    this->releaseSparse();
-    this->_nJacobianEntries = this->_nJacobianEntriesBuilt = 0;
-    this->_keepFactorisation = 0;
+    NewtonBase<T>::dropBuild();
+    _system.release();
+    _keepFactorisation = 0;
     _keptJacobian.clear();
 }
 
-template <typename T> bool DAESolver<T>::initFromXML(const td::String& source, td::BYTE inputKind)
+template <typename T> void DAESolver<T>::prepareBuild(SolverData<T>& data)
 {
-    beginDAEBuild();
-    this->_stores.settings.inputKind = inputKind;
-    this->_reInit = 0;
-    RPNDerivParser<T> builder(this->_stores);
-    SolverData<T> data;
-    bindSolverData(this->_stores, *this, data, builder, nullptr, sc::ModelLevel::Main);
     data.dynamics = 2;
-    data.stepValue = _dT;
-    if (!builder.loadDAEFromXML(source, data))
-    {
-        this->addErrorEntry(ErrorSection::Other, msg::txtCannotReadData);
-        return false;
-    }
-    this->takeXmlBuildResults(data);
-    return finishDAEBuild(data, builder);
+    data.results.stepValue = _dT;
 }
 
-template <typename T> bool DAESolver<T>::finishDAEBuild(const SolverData<T>& data, const RPNDerivParser<T>& builder)
+template <typename T>
+bool DAESolver<T>::runBuilder(RPNDerivParser<T>& builder, SolverData<T>& data, const BuildInput& in)
 {
-    _method = data.IntegrationMethod;
-    TD_ASSERT(this->_stores.nVars == builder.getNumVariables());
-    TD_ASSERT(this->_stores.nParams == builder.getNumParameters());
-    this->_nJacobianEntriesBuilt = this->_stores.jacobian.getNumberOfNonZeros();
-    this->_nJacobianEntries = this->_nJacobianEntriesBuilt;
-    this->_keepFactorisation = this->_stores.jacobian.isConstant() ? 1 : 0;
+    if (in.pModel)
+        return builder.initDAE(*in.pNaming, *in.pModel, data, in.level);
+    return in.pSource && builder.loadDAEFromXML(*in.pSource, data);
+}
+
+template <typename T> typename DAESolver<T>::BuildRules DAESolver<T>::buildRules() const
+{
+    return {msg::scErrorDAEInit, ErrorSection::Other, msg::txtCannotReadData, true};
+}
+
+template <typename T> bool DAESolver<T>::finishBuild(const BuildResults& results, const BuildInput&)
+{
+    _method = results.IntegrationMethod;
+    this->takeJacobianCount();
+    _keepFactorisation = this->_stores.jacobian.isConstant() ? 1 : 0;
     if (!this->setUp())
         return false;
+    const SolverStores<T>& s = this->_stores;
+    _system.define(s.nVars, this->_nJacobianEntries, SystemForm::Square, s.settings.pivot);
     // A step the model declares is the step; otherwise the model reads the solver's.
     if (this->getDeltaTParam() > 0)
         _dT = this->getDeltaTParam();
@@ -94,11 +133,13 @@ template <typename T> bool DAESolver<T>::finishDAEBuild(const SolverData<T>& dat
     return true;
 }
 
+// ---- time operations ----
+
 template <typename T> void DAESolver<T>::setStepSize(double dT)
 {
     // The Jacobian holds dT: another step size needs another factorisation.
     if (dT != _dT)
-        this->_factorStale = true;
+        _system.markStale();
     _dT = dT;
     this->setDeltaTParam(dT);
 }
@@ -242,7 +283,7 @@ template <typename T> Solution DAESolver<T>::tryStep(double t, bool first)
     this->_valuesChanged = valuesChanged;
     this->_childrenPending = childrenPending;
     // A factorisation still held is of the failed iterate.
-    this->_factorStale = true;
+    _system.markStale();
     this->entriesStale();
     return status;
 }
@@ -309,6 +350,150 @@ bool DAESolver<T>::simulate(double t0, double dT, double tEnd, sc::ISolverConsum
     }
     this->notifyFinished(Finish::Ended);
     return true;
+}
+
+// ---- one time step ----
+
+template <typename T> Solution DAESolver<T>::failStep(Solution status, const char* key)
+{
+    this->_status = status;
+    if (status == Solution::FactorizationError || status == Solution::SolutionError)
+    {
+        _system.release();
+        _keptJacobian.clear();
+    }
+    if (key)
+        this->reportKey(key);
+    this->writeNormPlaces();
+    return status;
+}
+
+template <typename T> bool DAESolver<T>::factoriseStep()
+{
+    // The factorisation of the last iteration serves the first of this step: every
+    // iteration that does not end the step factorises afresh.
+    if (!_keepFactorisation)
+        return !_system.needsFactorisation() || this->factoriseJacobian(_system);
+    SolverStores<T>& s = this->_stores;
+    if (s.equations.size() != s.nVars)
+        return false;
+    // A new sparse solver holds no factorisation to keep.
+    if (!_system.isHeld())
+        _keptJacobian.clear();
+    KeptFill<T> fill(_system.beginFill(), _keptJacobian);
+    this->fillJacobian(fill);
+    if (fill.changed())
+        _system.markStale();
+    return _system.refactorise();
+}
+
+template <typename T> Solution DAESolver<T>::runStep(bool first)
+{
+    this->_status = Solution::OK;
+    this->_traceLevel = 0;
+    this->decideRows();
+    if (this->_valuesChanged && this->_reInit)
+        this->restoreStartValues();
+    // Values set from outside (a reset among them) may be far from the last factorisation's.
+    if (this->_valuesChanged)
+        _system.markStale();
+    this->_valuesChanged = 0;
+    if (this->_childrenPending)
+    {
+        if (!solveInitialProblem())
+            return Solution::SubmodelFailed;
+        reportStepStart();
+        this->_childrenPending = 0;
+    }
+    saveHistory();
+    this->runPreProc();
+    if (first)
+    {
+        this->notifyProgress();
+        this->setTimeParam(this->getTimeParam() + _dT);
+    }
+    this->walkLimits();
+    // Jacobian values only for a factorisation that follows at once.
+    this->evaluateResiduals(_keepFactorisation || _system.needsFactorisation());
+    this->_iterationsInPass = 0;
+    const double initialNorm = this->_residualNorm;
+
+    Solution result = Solution::OK;
+    td::UINT2 pass = 1;
+    for (bool newPass = true; newPass;)
+    {
+        this->setPass(pass);
+        this->clearSignalCounts();
+        if (!factoriseStep())
+            return failStep(Solution::FactorizationError, msg::scDAEFactorizationError);
+        if (!iterate(initialNorm, result))
+            return result;
+        this->_status = Solution::OK;
+        if (!this->runLimitGroups(pass, newPass, result))
+            return result;
+        // The limit groups may have changed values: the next pass starts from their residuals
+        // and factorises afresh.
+        if (newPass)
+        {
+            _system.markStale();
+            this->evaluateResiduals();
+        }
+    }
+    this->writeNormPlaces();
+    this->runPostProc();
+    return this->_status;
+}
+
+template <typename T> bool DAESolver<T>::iterate(double initialNorm, Solution& result)
+{
+    SolverStores<T>& s = this->_stores;
+    const td::UINT4 n = s.nVars;
+    for (;;)
+    {
+        ++this->_iterationsInPass;
+        ++this->_totalIterations;
+        if (!_system.solve(this->_residuals.data(), this->_step.data()))
+        {
+            result = failStep(Solution::SolutionError, nullptr);
+            return false;
+        }
+        T* x = s.values.data();
+        const T* dx = this->_step.data();
+        double stepNorm = 0;
+        for (td::UINT4 i = 0; i < n; ++i)
+        {
+            x[i] += dx[i];
+            const double size = stepSize(dx[i]);
+            if (size > stepNorm || std::isnan(size))
+                stepNorm = size;
+        }
+        const td::BYTE regionChange = this->walkLimits();
+        // The entries serve only the next factorisation: none comes under a kept one, and
+        // a step this small may end the pass (should it not, the entries are evaluated then).
+        this->evaluateResiduals(!_keepFactorisation && !(stepNorm < cStepFactor * this->_eps));
+        const double norm = this->_residualNorm;
+        if (norm < this->_eps && stepNorm < cStepFactor * this->_eps && regionChange <= 2)
+            return true;
+        const td::UINT4 k = this->_iterationsInPass;
+        if (k > this->_maxIter / cOscillationShare && norm > cOscillationFactor * initialNorm)
+        {
+            result = failStep(Solution::Oscillation, msg::scOscillation);
+            return false;
+        }
+        if (k >= this->_maxIter)
+        {
+            this->_status = Solution::MaxIters;
+            this->reportKey(msg::scMaxIterLimit, msg::scMaxIterLimitSubModel);
+            this->writeNormPlaces();
+            result = Solution::MaxIters;
+            return false;
+        }
+        if (!_keepFactorisation && !this->factoriseJacobian(_system))
+        {
+            result = failStep(Solution::FactorizationError, msg::scDAEFactorizationError);
+            return false;
+        }
+    }
 }
 
 template class DAESolver<double>;

@@ -7,23 +7,20 @@
 #include <cnt/PushBackVector.h>
 #include <sc/ITime.h>
 
-#include "NRSolver.h"
+#include "LinearSystem.h"
+#include "NewtonBase.h"
 #include "StepSnapshot.h"
 
 namespace sl
 {
-// Owns, through the Newton-Raphson base, the sparse solver of the step's Jacobian and the
-// variable records of the build (in its stores). A Jacobian whose entries read no variable
-// is factorised only when one of its values differs from the kept factorisation's.
-template <typename T> class DAESolver : public NRSolver<T>, public sc::ITime
+// Owns the linear system of the step's Jacobian and the variable records of the build (in
+// its stores). A Jacobian whose entries read no variable is factorised only when one of its
+// values differs from the kept factorisation's.
+template <typename T> class DAESolver : public NewtonBase<T>, public sc::ITime
 {
 public:
     DAESolver(sc::ILog* pLog, td::UINT2 maxIter, double eps);
 
-    bool init(sc::Naming* pNaming, const sc::TokenizedModel& model, bool mainModel) override;
-    // Builds from an XML model document (a file or the text itself); a failed build
-    // writes "Cannot read the data.." in section Other.
-    bool initFromXML(const td::String& source, td::BYTE inputKind) override;
     // One step at the current time parameter (not a first step).
     sc::Solution solve() override;
     // Steps from t0 while t < tEnd - 0.9999 dT (or until stopSimulation when t0 >= tEnd).
@@ -49,16 +46,27 @@ public:
 
     td::BYTE getIntegrationMethod() const { return _method; }
     // Every Jacobian entry reads no variable: the factorisation is kept while its values stay.
-    bool keepsFactorisation() const { return this->_keepFactorisation != 0; }
+    bool keepsFactorisation() const { return _keepFactorisation != 0; }
+    // The sparse solver's counts; zero without one.
+    sparse::FactorStats getFactorStats() const { return _system.getStats(); }
 
 protected:
     ~DAESolver() override = default;
 
 private:
-    // What both roads do before their build, and with its results.
-    void beginDAEBuild();
-    bool finishDAEBuild(const SolverData<T>& data, const RPNDerivParser<T>& builder);
+    using BuildInput = typename Solver<T>::BuildInput;
+    using BuildRules = typename Solver<T>::BuildRules;
     using Finish = sc::ISolverConsumer::Finish;
+
+    // ---- the kind's parts of the build road ----
+    void dropBuild() override;
+    // A dynamic build (history parameters and stages) with the solver's step.
+    void prepareBuild(SolverData<T>& data) override;
+    bool runBuilder(RPNDerivParser<T>& builder, SolverData<T>& data, const BuildInput& in) override;
+    // A failed XML build writes "Cannot read the data.." in section Other.
+    BuildRules buildRules() const override;
+    // The method, keep-factorisation, the set-up and the step.
+    bool finishBuild(const BuildResults& results, const BuildInput& in) override;
 
     // One time step at time t (first: from t, raised by dT in the step). A step that fails
     // puts back t, the values, the limits' state and the flags it cleared; the next step
@@ -73,23 +81,24 @@ private:
     // The Newton iterations of one pass; false when the step ends with result.
     bool iterate(double initialNorm, sc::Solution& result);
     // A factorisation of the Jacobian at the current values at the start of a pass: with
-    // keep-factorisation only when a value differs from the kept one, else only when
-    // factorisationDue.
+    // keep-factorisation only when a value differs from the kept one, else only when the
+    // system needs one.
     bool factoriseStep();
-    // No factorisation is held, or the one held is of other values.
-    bool factorisationDue() const { return !this->_pSparse || this->_factorStale; }
     // The previous values: the history parameters and the stage variables take x.
     void saveHistory();
     // The outputs of the transfer functions into their first states.
     void copyTargets();
     sc::Solution failStep(sc::Solution status, const char* key);
 
+    LinearSystem<T> _system;
     // The Jacobian values of the held factorisation, in fill order (keep-factorisation).
     cnt::PushBackVector<T> _keptJacobian;
     // The state before the step that runs, for a failed step to return to.
     StepSnapshot<T> _stepStart;
     double _dT = 0.0;
     td::BYTE _method = 1;
+    // Every Jacobian entry is constant: a factorisation serves every iteration of a pass.
+    td::BYTE _keepFactorisation = 0;
 };
 
 extern template class DAESolver<double>;

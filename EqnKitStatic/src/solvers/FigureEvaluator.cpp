@@ -49,14 +49,10 @@ template <typename T> bool FigureEvaluator<T>::init(const sc::TokenizedModel& mo
     // A build context over the solver's stores that leaves its compiled model as it is:
     // the plot items take further records from its pools.
     RPNDerivParser<T> builder(stores);
-    SolverData<T> data;
+    SolverData<T> data(stores, *pOwn);
     builder.bindSolverData(data);
-    data.pSolver = pOwn;
-    stores.bindContext(data);
-    data.pLog = pOwn->getLog();
     data.pFigureEvaluator = this;
     data.namingIndex = model.getNamingIndex();
-    data.currentLine = stores.settings.line;
     bool simplify = true;
     model.getGroup(sc::Group::Model, sc::ModelLevel::Main).getAttrib(sc::AttribID::Simplify, simplify);
     data.treeOption = simplify ? 1 : 0;

@@ -1,148 +1,301 @@
-// The Newton-Raphson solver's construction and build: the tokenized road's NR entry,
-// the settings taken from the model and the set-up of the work vectors.
+// The Newton-Raphson solver: its parts of the build road (the NR entries of both roads and
+// the count of the equations), and the solve: repetitions, the child models, passes of
+// damped Newton iterations over the sparse LU and the limit groups that may ask for more.
 #include "NRSolver.h"
 
+#include <algorithm>
+#include <cfloat>
+
 #include <sc/MessageKeys.h>
+#include <sc/TokenizedModel.h>
+
+#include "IterationRules.h"
 
 #include "RPNDerivParser.h"
 
 namespace sl
 {
 namespace msg = sc::msg;
+using sc::Solution;
+using namespace iteration;
 
-template <typename T> NRSolver<T>::NRSolver(sc::ILog* pLog, td::UINT2 maxIter, double eps) : Solver<T>(pLog)
+namespace
+{
+constexpr double cDampingThreshold = 10.0;
+constexpr double cNoImprovementNorm = 100000.0;
+} // namespace
+
+template <typename T> NRSolver<T>::NRSolver(sc::ILog* pLog, td::UINT2 maxIter, double eps)
+    : NewtonBase<T>(pLog, maxIter, eps)
 {
     this->_type = sc::SolverType::NR;
-    this->_eps = eps;
-    this->_maxIter = maxIter;
 }
 
-template <typename T> NRSolver<T>::~NRSolver() { releaseSparse(); }
+// ---- the build ----
 
-template <typename T> void NRSolver<T>::releaseSparse()
+template <typename T> void NRSolver<T>::dropBuild()
 {
-    if (_pSparse)
-        _pSparse->release();
-    _pSparse = nullptr;
-    _factorStale = true;
+    NewtonBase<T>::dropBuild();
+    _system.release();
 }
 
-template <typename T> sparse::FactorStats NRSolver<T>::getFactorStats() const
+template <typename T>
+bool NRSolver<T>::runBuilder(RPNDerivParser<T>& builder, SolverData<T>& data, const BuildInput& in)
 {
-    return _pSparse ? _pSparse->getStats() : sparse::FactorStats();
-}
-
-template <typename T> void NRSolver<T>::beginNRBuild()
-{
-    this->beginBuild();
-    releaseSparse();
-    _nJacobianEntries = _nJacobianEntriesBuilt = 0;
-}
-
-template <typename T> bool NRSolver<T>::initFromXML(const td::String& source, td::BYTE inputKind)
-{
-    beginNRBuild();
-    this->_stores.settings.inputKind = inputKind;
-    this->_reInit = 0;
-    RPNDerivParser<T> builder(this->_stores);
-    SolverData<T> data;
-    bindSolverData(this->_stores, *this, data, builder, nullptr, sc::ModelLevel::Main);
-    if (!builder.loadNRFromXML(source, data))
-    {
-        this->addReadModelError(msg::txtCannotReadData);
-        return false;
-    }
-    return finishXmlBuild(data, builder);
-}
-
-template <typename T> bool NRSolver<T>::buildFromXmlElement(const xml::Node& element)
-{
-    beginNRBuild();
-    RPNDerivParser<T> builder(this->_stores);
-    SolverData<T> data;
-    bindSolverData(this->_stores, *this, data, builder, nullptr, sc::ModelLevel::Sub);
+    if (in.pModel)
+        return builder.initNR(*in.pNaming, *in.pModel, data, in.level);
+    if (in.pSource)
+        return builder.loadNRFromXML(*in.pSource, data);
     builder.bindXmlEntry(data);
-    return builder.loadNRModel(element) && finishXmlBuild(data, builder);
+    return builder.loadNRModel(*in.pElement);
 }
 
-template <typename T> bool NRSolver<T>::finishXmlBuild(const SolverData<T>& data, const RPNDerivParser<T>& builder)
+template <typename T> typename NRSolver<T>::BuildRules NRSolver<T>::buildRules() const
 {
-    this->takeXmlBuildResults(data);
-    TD_ASSERT(this->_stores.nVars == builder.getNumVariables());
-    TD_ASSERT(this->_stores.nParams == builder.getNumParameters());
-    _nJacobianEntriesBuilt = this->_stores.jacobian.getNumberOfNonZeros();
-    _nJacobianEntries = _nJacobianEntriesBuilt;
-    if (!setUp())
-    {
-        this->addReadModelError(msg::txtMissingInitialValues);
-        return false;
-    }
-    return true;
+    return {msg::scNLReadFail, ErrorSection::ReadModel, msg::txtCannotReadData, true};
 }
 
-template <typename T> bool NRSolver<T>::init(sc::Naming* pNaming, const sc::TokenizedModel& model, bool mainModel)
+template <typename T> bool NRSolver<T>::finishBuild(const BuildResults&, const BuildInput& in)
 {
-    TD_ASSERT(pNaming);
-    const sc::ModelLevel level = mainModel ? sc::ModelLevel::Main : sc::ModelLevel::Sub;
-    beginNRBuild();
-
-    RPNDerivParser<T> builder(this->_stores);
-    SolverData<T> data;
-    bindSolverData(this->_stores, *this, data, builder, &model, level);
-    this->readReInit(model, level);
-    if (!builder.initNR(*pNaming, model, data, level))
-    {
-        this->reportKey(msg::scNLReadFail);
-        return false;
-    }
-    this->applyModelLineSettings(model, level);
-    this->takeBuildResults(data, model, level);
-    TD_ASSERT(this->_stores.nVars == builder.getNumVariables());
-    TD_ASSERT(this->_stores.nParams == builder.getNumParameters());
-    _nJacobianEntriesBuilt = this->_stores.jacobian.getNumberOfNonZeros();
-    _nJacobianEntries = _nJacobianEntriesBuilt;
-
-    const bool countsLifted = this->_stores.settings.skipCountChecks != 0;
-    if (!countsLifted && model.getNumberOfExpressions(sc::Group::NLEs, level) != this->_stores.nVars)
+    this->takeJacobianCount();
+    const SolverStores<T>& s = this->_stores;
+    const bool countsLifted = s.settings.skipCountChecks != 0;
+    if (in.pModel && !countsLifted && in.pModel->getNumberOfExpressions(sc::Group::NLEs, in.level) != s.nVars)
     {
         this->reportKey(msg::scNLNvarsNeqNEQsl);
         return false;
     }
     // The count checks may be lifted; the set-up always runs.
-    if (!setUp())
+    if (!this->setUp())
     {
         this->addReadModelError(msg::txtMissingInitialValues);
         return false;
     }
+    _system.define(s.nVars, this->_nJacobianEntries, SystemForm::Square, s.settings.pivot);
     return true;
 }
 
-template <typename T> bool NRSolver<T>::setUp()
+// ---- the solve ----
+
+template <typename T> Solution NRSolver<T>::solve()
 {
-    SolverStores<T>& s = this->_stores;
-    if (!s.values.data() || s.values.empty())
+    if (!this->_built)
+    {
+        this->_status = Solution::SolutionError;
+        return Solution::SolutionError;
+    }
+    if (this->_pMonitor)
+        this->_pMonitor->eps = this->_eps;
+    if (this->_reInit)
+        this->keepStartValues();
+    bool repeat = false;
+    for (td::UINT4 r = 0;; ++r)
+    {
+        Solution result = Solution::OK;
+        if (!runRepetition(r, repeat, result))
+            return result;
+        if (!repeat)
+            break;
+        if (this->_maxReps >= 0 && r + 1 > static_cast<td::UINT4>(this->_maxReps))
+            break;
+    }
+    this->notifyFinished(Finish::Ended);
+    return this->_status;
+}
+
+template <typename T> bool NRSolver<T>::runRepetition(td::UINT4 r, bool& repeat, Solution& result)
+{
+    sc::SolverMonitor<T>* pMonitor = this->_pMonitor;
+    this->_totalIterations = this->_iterationsInPass = 0;
+    this->setRepetition(r);
+    this->setPass(0);
+    if (pMonitor)
+    {
+        pMonitor->totalIterations = 0;
+        pMonitor->iteration = 0;
+        pMonitor->status = static_cast<td::BYTE>(Solution::IterBase);
+    }
+    this->writeStatusPlaces();
+    this->_status = Solution::IterBase;
+    this->decideRows();
+    if (this->_stores.nVars == 0)
+    {
+        result = Solution::OK;
         return false;
-    const td::UINT4 n = s.nVars;
-    // Equations beyond the variables (counts lifted) still get their residual places.
-    const td::UINT4 nEq = s.equations.size();
-    _residuals.reserve(0);
-    _residuals.reserve(n > nEq ? n : nEq);
-    _step.reserve(0);
-    _step.reserve(n);
-    s.bind(this);
-    _entryValues.reserve(0);
-    if (s.rows.isUsable(s.equations, s.jacobian))
-        _entryValues.reserve(s.jacobian.size());
-    _entriesFresh = false;
+    }
+    if (r > 0 && this->_reInit)
+    {
+        this->restoreStartValues();
+        this->runReInit();
+    }
+    this->runPreProc();
+    if ((this->_childrenPending || this->_reInit) && !this->solveChildren(r))
+    {
+        result = Solution::SubmodelFailed;
+        return false;
+    }
+    this->runPreProc();
+
+    td::UINT2 pass = 1;
+    this->walkLimits();
+    this->evaluateResiduals();
+    this->writeNormPlaces();
+    if (this->_valuesChanged)
+    {
+        _system.markStale();
+        this->_valuesChanged = 0;
+    }
     this->_iterationsInPass = 0;
-    releaseSparse();
-    this->_built = true;
+    if (this->_traceLevel != 0)
+    {
+        this->notifyProgress();
+        this->entriesStale();
+    }
+    if (this->_nJacobianEntries == 0 || this->_stores.jacobian.size() == 0)
+    {
+        this->reportKey(msg::scEmptyJacobian, msg::scEmptyJacSubModel);
+        this->_status = Solution::EmptyMatrix;
+        this->monitorStatus();
+        this->notifyFinished(Finish::Failed);
+        result = Solution::SolutionError;
+        return false;
+    }
+    if (!runPasses(pass, result))
+        return false;
+
+    if (pass == 1 || this->_basePostProcEveryPass)
+        this->runBasePostProc();
+    if (this->_status == Solution::BaseOK)
+        this->_status = Solution::OK;
+    this->writeNormPlaces();
+    if (this->_status == Solution::OK)
+    {
+        this->runPostProc();
+        this->monitorStatus();
+        this->notifyFinished(Finish::PassConverged);
+        repeat = this->evalRepeat();
+    }
+    result = this->_status;
     return true;
 }
 
-template <typename T> bool NRSolver<T>::reset(double)
+template <typename T> bool NRSolver<T>::runPasses(td::UINT2& pass, Solution& result)
 {
-    this->_totalIterations = 0;
+    for (;;)
+    {
+        this->setPass(pass);
+        if (this->_pMonitor)
+            this->_pMonitor->iteration = saturated16(this->_iterationsInPass);
+        this->clearSignalCounts();
+        if (_system.needsFactorisation() && !this->factoriseJacobian(_system))
+        {
+            result = this->fail(Solution::FactorizationError, msg::scErrFactorize, msg::scErrFactorizeSub, true);
+            return false;
+        }
+        if (this->_eps > this->_residualNorm)
+            this->_status = Solution::OK;
+        this->writeNormPlaces();
+        // A NaN norm is not small: the iterations go on and the sparse layer refuses it.
+        if (!(this->_residualNorm <= this->_eps) && !iterate(pass, result))
+            return false;
+        bool newPass = false;
+        if (!this->runLimitGroups(pass, newPass, result))
+            return false;
+        if (!newPass)
+            return true;
+        _system.markStale();
+    }
+}
+
+template <typename T> bool NRSolver<T>::iterate(td::UINT2 pass, Solution& result)
+{
+    sc::SolverMonitor<T>* pMonitor = this->_pMonitor;
+    SolverStores<T>& s = this->_stores;
+    const td::UINT4 n = s.nVars;
+    double damping = 1.0;
+    double previousNorm = DBL_MAX;
+    double smallestNorm = this->_residualNorm;
+    td::UINT4 rising = 0;
+    do
+    {
+        ++this->_totalIterations;
+        ++this->_iterationsInPass;
+        if (pMonitor)
+        {
+            pMonitor->totalIterations = this->_totalIterations;
+            pMonitor->iteration = saturated16(this->_iterationsInPass);
+            pMonitor->residualNorm = this->_residualNorm;
+            if (pass >= 2)
+                pMonitor->status = static_cast<td::BYTE>(Solution::NewPass);
+        }
+        if (pMonitor && pass >= 2)
+            this->_status = Solution::NewPass;
+        this->writeStatusPlaces();
+
+        if (!_system.solve(this->_residuals.data(), this->_step.data()))
+        {
+            result = this->fail(Solution::SolutionError, msg::scLUSolveError, msg::scLUSolveErrorSubModel, true);
+            return false;
+        }
+        T* x = s.values.data();
+        const T* dx = this->_step.data();
+        for (td::UINT4 i = 0; i < n; ++i)
+            x[i] += damping * dx[i];
+        const td::BYTE regionChange = this->walkLimits();
+        this->evaluateResiduals();
+
+        const double norm = this->_residualNorm;
+        const td::UINT4 k = this->_iterationsInPass;
+        if (k == cSmallestNormFrom)
+            smallestNorm = norm;
+        else if (k > cSmallestNormFrom)
+            smallestNorm = std::min(smallestNorm, norm);
+        rising = norm > previousNorm ? rising + 1 : 0;
+        if (k >= 3 && norm > 0 && previousNorm / norm < cDampingThreshold)
+            damping = 0.5;
+        previousNorm = norm;
+        if ((pass == 1 || this->_iterPostProcEveryPass) && !s.sections[SolverStores<T>::IterPostProc].empty())
+        {
+            this->runIterPostProc();
+            this->entriesStale();
+        }
+
+        if (this->_eps > norm && regionChange <= 2)
+        {
+            this->_status = Solution::BaseOK;
+            this->writeNormPlaces();
+            this->monitorStatus();
+            this->notifyFinished(Finish::PassConverged);
+            return true;
+        }
+        Solution ended = Solution::OK;
+        if (k > cOscillationIterations && norm > cOscillationFactor * smallestNorm)
+            ended = Solution::Oscillation;
+        if (k >= this->_maxIter)
+        {
+            result = this->fail(Solution::MaxIters, msg::scMaxIterLimit, msg::scMaxIterLimitSubModel, false);
+            return false;
+        }
+        if (ended == Solution::OK && rising >= 2 && norm > cNoImprovementNorm)
+            ended = Solution::NoImprovement;
+        if (ended != Solution::OK)
+        {
+            result = this->fail(ended, nullptr, nullptr, false);
+            return false;
+        }
+        this->writeNormPlaces();
+        if (this->_traceLevel == 2)
+        {
+            this->notifyProgress();
+            this->entriesStale();
+        }
+        if (!this->factoriseJacobian(_system))
+        {
+            result =
+                this->fail(Solution::FactorizationError, msg::scFactorizationError, msg::scFactorErrorSubModel, false);
+            return false;
+        }
+    } while (!(this->_residualNorm <= this->_eps));
     return true;
 }
 

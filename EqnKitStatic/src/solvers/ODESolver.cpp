@@ -1,5 +1,5 @@
-// The ODE solver: its build through the tokenized road's ODE entry, the Heun step, the
-// stepping operations a dynamic model calls and the simulation run.
+// The ODE solver: its parts of the build road (the ODE entries of both roads), the Heun
+// step, the stepping operations a dynamic model calls and the simulation run.
 #include "ODESolver.h"
 
 #include <sc/MessageKeys.h>
@@ -13,58 +13,32 @@ using sc::Solution;
 
 template <typename T> ODESolver<T>::ODESolver(sc::ILog* pLog) : Solver<T>(pLog) { this->_type = sc::SolverType::ODE; }
 
-template <typename T> bool ODESolver<T>::initFromXML(const td::String& source, td::BYTE inputKind)
+// ---- the build ----
+
+template <typename T> void ODESolver<T>::prepareBuild(SolverData<T>& data)
 {
-    this->beginBuild();
-    this->_stores.settings.inputKind = inputKind;
-    this->_reInit = 0;
-    RPNDerivParser<T> builder(this->_stores);
-    SolverData<T> data;
-    bindSolverData(this->_stores, *this, data, builder, nullptr, sc::ModelLevel::Main);
     _states.reserve(0);
     data.pODEList = &_states;
-    data.stepValue = _dT;
-    if (!builder.loadODEFromXML(source, data))
-    {
-        this->addReadModelError(msg::txtODECannotReadData);
-        return false;
-    }
-    this->takeXmlBuildResults(data);
-    if (data.stepValue > 0)
-        _dT = data.stepValue;
-    TD_ASSERT(this->_stores.nVars == builder.getNumVariables());
-    TD_ASSERT(this->_stores.nParams == builder.getNumParameters());
-    return setUpODE();
+    data.results.stepValue = _dT;
 }
 
-template <typename T> bool ODESolver<T>::init(sc::Naming* pNaming, const sc::TokenizedModel& model, bool mainModel)
+template <typename T>
+bool ODESolver<T>::runBuilder(RPNDerivParser<T>& builder, SolverData<T>& data, const BuildInput& in)
 {
-    TD_ASSERT(pNaming);
-    const sc::ModelLevel level = mainModel ? sc::ModelLevel::Main : sc::ModelLevel::Sub;
-    this->beginBuild();
-    RPNDerivParser<T> builder(this->_stores);
-    SolverData<T> data;
-    bindSolverData(this->_stores, *this, data, builder, &model, level);
-    _states.reserve(0);
-    data.pODEList = &_states;
-    data.stepValue = _dT;
-    this->readReInit(model, level);
-    if (!builder.initODE(*pNaming, model, data, level))
-    {
-        this->reportKey(msg::scODEReadModelError);
-        return false;
-    }
-    this->applyModelLineSettings(model, level);
-    this->takeBuildResults(data, model, level);
-    if (data.stepValue > 0)
-        _dT = data.stepValue;
-    TD_ASSERT(this->_stores.nVars == builder.getNumVariables());
-    TD_ASSERT(this->_stores.nParams == builder.getNumParameters());
-    return setUpODE();
+    if (in.pModel)
+        return builder.initODE(*in.pNaming, *in.pModel, data, in.level);
+    return in.pSource && builder.loadODEFromXML(*in.pSource, data);
 }
 
-template <typename T> bool ODESolver<T>::setUpODE()
+template <typename T> typename ODESolver<T>::BuildRules ODESolver<T>::buildRules() const
 {
+    return {msg::scODEReadModelError, ErrorSection::ReadModel, msg::txtODECannotReadData, true};
+}
+
+template <typename T> bool ODESolver<T>::finishBuild(const BuildResults& results, const BuildInput&)
+{
+    if (results.stepValue > 0)
+        _dT = results.stepValue;
     SolverStores<T>& s = this->_stores;
     if (s.values.empty() || _states.size() != s.equations.size())
         return false;
@@ -82,6 +56,8 @@ template <typename T> bool ODESolver<T>::setUpODE()
     this->_built = true;
     return true;
 }
+
+// ---- the steps ----
 
 template <typename T> void ODESolver<T>::setStepSize(double dT)
 {

@@ -20,9 +20,6 @@ public:
 
     explicit ODESolver(sc::ILog* pLog);
 
-    // The XML road is not part of the library yet: an error entry and false.
-    bool initFromXML(const td::String& source, td::BYTE inputKind) override;
-    bool init(sc::Naming* pNaming, const sc::TokenizedModel& model, bool mainModel) override;
     // One Heun step from the time parameter's t to t + dT, where it leaves the parameter.
     // SolutionError when a state is not finite afterwards, or without a build.
     sc::Solution solve() override;
@@ -56,10 +53,18 @@ protected:
     ~ODESolver() override = default;
 
 private:
+    using BuildInput = typename Solver<T>::BuildInput;
+    using BuildRules = typename Solver<T>::BuildRules;
     using Finish = sc::ISolverConsumer::Finish;
 
-    // After a successful build: work vectors, bindings and the step.
-    bool setUpODE();
+    // ---- the kind's parts of the build road ----
+    // The build collects the state of each equation and reads the model's step.
+    void prepareBuild(SolverData<T>& data) override;
+    bool runBuilder(RPNDerivParser<T>& builder, SolverData<T>& data, const BuildInput& in) override;
+    BuildRules buildRules() const override;
+    // The step, work vectors and bindings.
+    bool finishBuild(const BuildResults& results, const BuildInput& in) override;
+
     // One run of simulate from t0; false when it ended the simulation (result set).
     bool runOnce(double t0, double tEnd, td::INT4 reportEvery, bool& result);
 

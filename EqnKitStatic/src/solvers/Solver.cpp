@@ -1,14 +1,16 @@
-// The solver base: values and names by index and by name, status, signals, the error
-// log, symbol updates of statements, the statement lists and the solver-status places.
+// The solver base: the build road of every kind and the child models a build makes, values
+// and names by index and by name, status, signals, the error log, symbol updates of
+// statements, the statement lists and the solver-status places.
 #include "Solver.h"
 
 #include <cfloat>
 #include <cstdio>
 
 #include <sc/MessageKeys.h>
+#include <sc/TokenizedModel.h>
 
 #include "CU.h"
-#include "RPNParser.h"
+#include "RPNDerivParser.h"
 
 namespace sl
 {
@@ -19,6 +21,11 @@ const char* const s_statusNames[] = {"OK",          "BaseOK",        "IterBase",
                                      "Oscillation", "NoImprovement", "MaxIters",           "SubmodelFailed"};
 constexpr td::UINT4 cStatusNames = sizeof(s_statusNames) / sizeof(s_statusNames[0]);
 static_assert(cStatusNames == static_cast<td::UINT4>(sc::Solution::SubmodelFailed) + 1);
+
+sc::TokenizedModel::iterator modelLine(const sc::TokenizedModel& model, sc::ModelLevel level)
+{
+    return model.getGroup(level == sc::ModelLevel::Main ? sc::Group::Model : sc::Group::SubModel, level);
+}
 } // namespace
 
 template <typename T> const char* Solver<T>::statusName(sc::Solution status)
@@ -445,6 +452,177 @@ template <typename T> bool Solver<T>::restartTime(double t0, double dT)
     setTimeParam(t0);
     setDeltaTParam(dT);
     return true;
+}
+
+// ---- the build road ----
+
+template <typename T> bool Solver<T>::init(sc::Naming* pNaming, const sc::TokenizedModel& model, bool mainModel)
+{
+    TD_ASSERT(pNaming);
+    BuildInput in;
+    in.pNaming = pNaming;
+    in.pModel = &model;
+    in.level = mainModel ? sc::ModelLevel::Main : sc::ModelLevel::Sub;
+    return build(in);
+}
+
+template <typename T> bool Solver<T>::initFromXML(const td::String& source, td::BYTE inputKind)
+{
+    BuildInput in;
+    in.pSource = &source;
+    in.inputKind = inputKind;
+    return build(in);
+}
+
+template <typename T> bool Solver<T>::buildFromXmlElement(const xml::Node& element)
+{
+    BuildInput in;
+    in.level = sc::ModelLevel::Sub;
+    in.pElement = &element;
+    return build(in);
+}
+
+template <typename T> bool Solver<T>::build(const BuildInput& in)
+{
+    beginBuild();
+    if (in.pSource)
+    {
+        _stores.settings.inputKind = in.inputKind;
+        _reInit = 0;
+    }
+    RPNDerivParser<T> builder(_stores);
+    SolverData<T> data(_stores, *this);
+    bindSolverData(data, builder, in.pModel, in.level);
+    prepareBuild(data);
+    if (in.pModel)
+        readReInit(*in.pModel, in.level);
+    const BuildRules rules = buildRules();
+    if (!runBuilder(builder, data, in))
+    {
+        if (in.pModel)
+            reportKey(rules.failureKey);
+        else if (in.pSource)
+            addErrorEntry(rules.xmlFailureSection, rules.xmlFailureText);
+        return false;
+    }
+    if (in.pModel)
+        applyModelLineSettings(*in.pModel, in.level);
+    BuildResults results = builder.results();
+    // The tolerance of an XML document stays the solver's unless the kind takes it.
+    if (!in.pModel && !rules.xmlEps)
+        results.eps = 0;
+    takeBuildResults(results);
+    return finishBuild(results, in);
+}
+
+template <typename T> void Solver<T>::beginBuild()
+{
+    _built = false;
+    for (std::size_t i = 0; i < _children.size(); ++i)
+    {
+        if (_children[i])
+            _children[i]->release();
+    }
+    _children.clear();
+    _startValues.reserve(0);
+    _copyParsCount = _copyParsFirst = 0;
+    _iterationsInPass = _totalIterations = 0;
+    _residualNorm = DBL_MAX;
+    dropBuild();
+}
+
+template <typename T> void Solver<T>::readReInit(const sc::TokenizedModel& model, sc::ModelLevel level)
+{
+    bool reInit = false;
+    modelLine(model, level).getAttrib(sc::AttribID::ReInit, reInit);
+    _reInit = reInit ? 1 : 0;
+}
+
+template <typename T> void Solver<T>::applyModelLineSettings(const sc::TokenizedModel& model, sc::ModelLevel level)
+{
+    const sc::TokenizedModel::iterator line = modelLine(model, level);
+    double value = 0;
+    if (line.getAttrib(sc::AttribID::Eps, value))
+        _eps = value;
+    if (!(_eps > 0))
+        _eps = cDefaultEps;
+    if (line.getAttrib(sc::AttribID::MaxIter, value))
+        _maxIter = value >= 65535.0 ? td::UINT2(65535) : value >= 1.0 ? static_cast<td::UINT2>(value) : td::UINT2(0);
+    if (_maxIter == 0)
+        _maxIter = cDefaultMaxIter;
+    bool on = false;
+    if (line.getAttrib(sc::AttribID::AlwaysOn, on))
+        _alwaysOn = on ? 1 : 0;
+    if (level != sc::ModelLevel::Sub)
+        return;
+    _initMain = 1;
+    if (line.getAttrib(sc::AttribID::InitMain, on) && !on)
+        _initMain = 2;
+    _copyParsCount = model.getCopyParamsFromParentToSubModelCopied();
+    _copyParsFirst = model.getNumberOfInitialSubProblemParams();
+}
+
+template <typename T> void Solver<T>::takeBuildResults(const BuildResults& results)
+{
+    TD_ASSERT(_stores.nVars == results.nVars);
+    TD_ASSERT(_stores.nParams == results.nParams);
+    _iterPostProcEveryPass = results.iterPostProcFlag;
+    _basePostProcEveryPass = results.basePostProcFlag;
+    _stores.settings.indexOfTParam = results.indexOfTParam;
+    _stores.settings.indexOfDeltaTParam = results.indexOfDeltaTParam;
+    if (results.eps != 0)
+        _eps = results.eps;
+}
+
+template <typename T> void Solver<T>::addErrorEntry(ErrorSection section, const char* text)
+{
+    beginErrorEntry(_stores.errorLog, _stores.settings.line, static_cast<td::BYTE>(section));
+    _stores.errorLog.append(text);
+}
+
+template <typename T> void Solver<T>::beginXmlChildren(td::UINT4 n)
+{
+    for (std::size_t i = 0; i < _children.size(); ++i)
+    {
+        if (_children[i])
+            _children[i]->release();
+    }
+    _children.reserve(n);
+}
+
+template <typename T>
+typename Solver<T>::SubModelBuild Solver<T>::buildXmlChild(const td::String& typeWord, const td::String& domain,
+                                                           td::UINT4 line, const xml::Node& element)
+{
+    Solver* pChild = create(this, _pLog, typeWord, domain, cDefaultMaxIter, cDefaultEps, line);
+    if (!pChild)
+        return SubModelBuild::NoSolver;
+    // A child that fails stays in the list, as built so far.
+    _children.push(pChild);
+    const bool built = pChild->getSolverType() == sc::SolverType::NR && pChild->buildFromXmlElement(element);
+    // The parent's parameters (its history parameters aside) are the child's first ones; it
+    // takes them before every solve. Set after the child's build, which starts from none.
+    pChild->_copyParsFirst = 0;
+    pChild->_copyParsCount = _stores.nParams - getNumberOfStateVariables();
+    return built ? SubModelBuild::Built : SubModelBuild::Failed;
+}
+
+template <typename T>
+typename Solver<T>::SubModelBuild Solver<T>::buildSubModel(const td::String& typeWord, double eps, td::UINT4 line,
+                                                           const sc::Naming& naming, const sc::TokenizedModel& model)
+{
+    for (std::size_t i = 0; i < _children.size(); ++i)
+    {
+        if (_children[i])
+            _children[i]->release();
+    }
+    _children.clear();
+    Solver* pChild = create(this, _pLog, typeWord, td::String(), cDefaultMaxIter, eps, line);
+    if (!pChild)
+        return SubModelBuild::NoSolver;
+    _children.push(pChild);
+    // The child builds level 1 of the same model; the symbol table is only read.
+    return pChild->init(const_cast<sc::Naming*>(&naming), model, false) ? SubModelBuild::Built : SubModelBuild::Failed;
 }
 
 template class Solver<double>;

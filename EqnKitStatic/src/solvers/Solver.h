@@ -1,7 +1,8 @@
-// The common base of every solver kind: symbols and values by index and by name, the
-// statement lists that run around a solve, child models, the error log, settings and
-// counters. It is the public solver interface, a signal receiver and what compiled
-// expressions reach; the kinds add their build and their solve.
+// The common base of every solver kind: the one build road of both model forms, symbols
+// and values by index and by name, the statement lists that run around a solve, child
+// models, the error log, settings and counters. It is the public solver interface, a
+// signal receiver and what compiled expressions reach; the kinds add their parts of the
+// build and their solve.
 #pragma once
 
 #include <complex>
@@ -14,11 +15,20 @@
 #include <td/String.h>
 #include <td/Types.h>
 
+#include "BuildResults.h"
 #include "ISolverServices.h"
 #include "SolverStores.h"
 
+namespace xml
+{
+class Node;
+}
+
 namespace sl
 {
+template <typename T> class RPNDerivParser;
+template <typename T> struct SolverData;
+
 // Owns its stores and its child models (destroyed with it); keeps only pointers to its
 // logger, consumer, progress record, signal listener and parent.
 template <typename T> class Solver : public sc::ISolver<T>, public sc::ISignal, public ISolverServices<T>
@@ -59,6 +69,14 @@ public:
 
     Solver(const Solver&) = delete;
     Solver& operator=(const Solver&) = delete;
+
+    // ---- sc::ISolver: the build, one road for every kind ----
+    // Builds through the tokenized road the main model (mainModel) or the sub-model of
+    // the tokenized model; a failed build reports the kind's key.
+    bool init(sc::Naming* pNaming, const sc::TokenizedModel& model, bool mainModel) final;
+    // Builds from an XML model document (a file or the text itself); a failed build
+    // leaves the kind's error entry after the reader's own.
+    bool initFromXML(const td::String& source, td::BYTE inputKind) final;
 
     // ---- sc::ISolver: values and names ----
     void attachMonitor(sc::SolverMonitor<T>* pMonitor) override;
@@ -150,11 +168,7 @@ public:
                                 const xml::Node& element) override;
     // Builds this solver, a child of an XML model, from its Init Model element; only the
     // Newton-Raphson kind reads one.
-    virtual bool buildFromXmlElement(const xml::Node& element)
-    {
-        (void)element;
-        return false;
-    }
+    bool buildFromXmlElement(const xml::Node& element);
 
     // ---- for the kinds, children, the figure evaluator and tests ----
     // A build succeeded: the model's values, pools and compiled lists are in the stores.
@@ -180,26 +194,62 @@ public:
     void reportKey(const char* key, const char* subModelKey) { reportKey(_pParent ? subModelKey : key); }
 
 protected:
+    // What one build reads: a tokenized model at a level (the text road), an XML model
+    // document (a file or the text itself), or the Init Model element of an XML parent.
+    struct BuildInput
+    {
+        const sc::Naming* pNaming = nullptr;
+        const sc::TokenizedModel* pModel = nullptr;
+        sc::ModelLevel level = sc::ModelLevel::Main;
+        const td::String* pSource = nullptr;
+        td::BYTE inputKind = 0;
+        const xml::Node* pElement = nullptr;
+    };
+    // How the build road tells a kind's failed build: a key to the logger on the text road,
+    // an error entry on the XML road (none for an element of an XML parent); and whether
+    // an XML build's eps becomes the solver's.
+    struct BuildRules
+    {
+        const char* failureKey;
+        ErrorSection xmlFailureSection;
+        const char* xmlFailureText;
+        bool xmlEps;
+    };
+
     explicit Solver(sc::ILog* pLog);
     ~Solver() override;
 
     // ---- building ----
+    // The one build road: the last build dropped, a build context bound over the stores,
+    // the kind's builder entry, the settings and results taken, the kind's set-up.
+    bool build(const BuildInput& in);
+    // ---- the kind's parts of the road ----
+    // The kind's state of the last build dropped (before the context is bound).
+    virtual void dropBuild() {}
+    // The kind's fields of the build context, before the builder runs.
+    virtual void prepareBuild(SolverData<T>& data) { (void)data; }
+    // The kind's builder entry for the input; false when the build fails.
+    virtual bool runBuilder(RPNDerivParser<T>& builder, SolverData<T>& data, const BuildInput& in) = 0;
+    // How the kind's failed build is told, and whether an XML build sets eps.
+    virtual BuildRules buildRules() const = 0;
+    // After a successful build and its results: the kind's parts of the results and its
+    // set-up; false when the built model cannot be solved (with the kind's report).
+    virtual bool finishBuild(const BuildResults& results, const BuildInput& in) = 0;
+
     // Everything of the last build dropped, before a new one.
     void beginBuild();
     // The reInit attribute of the model line of the level.
     void readReInit(const sc::TokenizedModel& model, sc::ModelLevel level);
     // Reads the model line of the level after a successful build: eps, maxIter,
-    // alwaysOn and (sub-model) initMain.
+    // alwaysOn and, for a sub-model, initMain and the parameters it copies from its parent.
     void applyModelLineSettings(const sc::TokenizedModel& model, sc::ModelLevel level);
-    // The settings a tokenized build hands back: reInit, copied parameters, the section
-    // flags and the time parameters.
-    void takeBuildResults(const SolverData<T>& data, const sc::TokenizedModel& model, sc::ModelLevel level);
+    // What a successful build hands back, on either road: the time parameters, the section
+    // flags and eps when the model gives one.
+    void takeBuildResults(const BuildResults& results);
     // An entry of the text error log in section ReadModel at the solver's line.
     void addReadModelError(const char* text) { addErrorEntry(ErrorSection::ReadModel, text); }
     // An entry of the text error log in a section at the solver's line.
     void addErrorEntry(ErrorSection section, const char* text);
-    // Of a successful XML build: the time parameters and eps (when the model gives one).
-    void takeXmlBuildResults(const SolverData<T>& data);
 
     // ---- running ----
     bool runSection(Section section);

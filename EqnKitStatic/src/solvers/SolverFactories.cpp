@@ -48,8 +48,13 @@ template <typename T> Solver<T>* Solver<T>::create(Solver* pParent, sc::ILog* pL
     return pSolver;
 }
 
-template class Solver<double>;
-template class Solver<std::complex<double>>;
+// The rest of the class is instantiated with it in Solver.cpp; create alone lives here,
+// beside the kinds it chooses from.
+template Solver<double>* Solver<double>::create(Solver*, sc::ILog*, const td::String&, const td::String&, td::UINT4,
+                                                double, td::UINT4);
+template Solver<std::complex<double>>* Solver<std::complex<double>>::create(Solver*, sc::ILog*, const td::String&,
+                                                                            const td::String&, td::UINT4, double,
+                                                                            td::UINT4);
 } // namespace sl
 
 namespace sc

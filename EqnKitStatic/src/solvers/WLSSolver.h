@@ -9,22 +9,18 @@
 #include <dense/Matrix.h>
 #include <sparse/IMatrix.h>
 
-#include "NRSolver.h"
+#include "LinearSystem.h"
+#include "NewtonBase.h"
 
 namespace sl
 {
-// Owns its measurement and constraint matrices (made after every build) and, through
-// the Newton-Raphson base, the sparse solver of the weighted system, kept while the
-// pattern stays.
-template <typename T> class WLSSolver : public NRSolver<T>
+// Owns its measurement and constraint matrices (made after every build) and its linear
+// system, the weighted system whose sparse solver is kept while the pattern stays.
+template <typename T> class WLSSolver : public NewtonBase<T>
 {
 public:
     WLSSolver(sc::ILog* pLog, td::UINT2 maxIter, double eps);
 
-    bool init(sc::Naming* pNaming, const sc::TokenizedModel& model, bool mainModel) override;
-    // Builds from an XML model document (a file or the text itself); a failed build
-    // writes "Cannot read the data.." in section Other.
-    bool initFromXML(const td::String& source, td::BYTE inputKind) override;
     // The estimate; SolutionError at once when no build has succeeded.
     sc::Solution solve() override;
 
@@ -36,13 +32,22 @@ protected:
     ~WLSSolver() override;
 
 private:
+    using BuildInput = typename Solver<T>::BuildInput;
+    using BuildRules = typename Solver<T>::BuildRules;
     using Finish = sc::ISolverConsumer::Finish;
 
-    // After a successful build: matrices, residual columns and the weights' normalisation.
-    void setUpWLS(const RPNDerivParser<T>& builder);
+    // ---- the kind's parts of the build road ----
+    // Matrices, counts and weights dropped.
+    void dropBuild() override;
+    void prepareBuild(SolverData<T>& data) override { data.pWeights = &_weights; }
+    bool runBuilder(RPNDerivParser<T>& builder, SolverData<T>& data, const BuildInput& in) override;
+    // A failed XML build writes "Cannot read the data.." in section Other; the tolerance
+    // stays the solver's.
+    BuildRules buildRules() const override;
+    // Matrices, residual columns, the system and the weights' normalisation.
+    bool finishBuild(const BuildResults& results, const BuildInput& in) override;
     void releaseMatrices();
-    // What both roads do before their build: matrices, counts and weights dropped.
-    void beginWLSBuild();
+
     bool runRepetition(td::UINT4 r, bool& repeat, sc::Solution& result);
     // The Gauss-Newton iterations of one pass; false when the solve ends with result.
     bool iterate(td::UINT2 pass, sc::Solution& result);
@@ -52,6 +57,7 @@ private:
     double evaluateConstraints();
     bool hasConstraints() const { return _pConstraintMatrix != nullptr; }
 
+    LinearSystem<T> _system;
     sparse::IMatrix<T>* _pMeasurementMatrix = nullptr;
     sparse::IMatrix<T>* _pConstraintMatrix = nullptr;
     dense::Matrix<T> _constraintResiduals;

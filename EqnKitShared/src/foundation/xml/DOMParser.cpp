@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include <mu/InputFile.h>
+
 namespace xml
 {
 namespace
@@ -39,8 +41,7 @@ bool DOMParser<IN>::parseFile(const td::String& path, mu::IErrorReporter* pRepor
     try
     {
         _file.clear();
-        _file.open(path.c_str(), std::ios::in | std::ios::binary);
-        if (!_file.is_open())
+        if (!mu::openInputFile(_file, path.c_str()))
         {
             td::String text = joined("Cannot open xml file: ", path);
             report(pReporter, cFileSource, text);

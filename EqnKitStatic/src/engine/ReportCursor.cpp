@@ -1,0 +1,46 @@
+#include "ReportCursor.h"
+
+namespace sl
+{
+namespace
+{
+constexpr td::BYTE cCurrentSection = 16;
+}
+
+void ReportCursor::logError(const char* key) const
+{
+    if (sc::ILog* pLogger = getLog())
+        pLogger->showKey(key, sc::ILog::Error);
+}
+
+const char* ReportCursor::itemWord() const
+{
+    switch (static_cast<ErrorSection>(currentSection))
+    {
+    case ErrorSection::RndGens: return "RndGen";
+    case ErrorSection::Vars: return "Var";
+    case ErrorSection::Params: return "Par";
+    default: return "Eq";
+    }
+}
+
+bool ReportCursor::beginLocation(td::BYTE section) const
+{
+    if (!pErrorLog)
+        return false;
+    beginErrorEntry(*pErrorLog, entryLine(), section == cCurrentSection ? currentSection : section);
+    return true;
+}
+
+void ReportCursor::itemLocationText(td::UINT4 number, td::BYTE section) const
+{
+    if (beginLocation(section))
+        appendSubstituted(*pErrorLog, "@#: @", itemWord(), number);
+}
+
+void ReportCursor::groupItemLocationText(td::UINT4 group, td::UINT4 number, td::BYTE section) const
+{
+    if (beginLocation(section))
+        appendSubstituted(*pErrorLog, "Group#: @; @#: @", group, itemWord(), number);
+}
+} // namespace sl

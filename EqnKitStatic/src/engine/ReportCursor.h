@@ -1,0 +1,63 @@
+// Where a build reports: the line and column given to message keys, the line and section
+// of error entries, the solver's text error log and its logger.
+#pragma once
+
+#include <sc/ILog.h>
+#include <td/String.h>
+#include <td/Types.h>
+
+#include "ErrorLog.h"
+
+namespace sl
+{
+struct ReportCursor
+{
+    // The solver's text error log and logger; null: nothing is written there.
+    ErrorLog* pErrorLog = nullptr;
+    sc::ILog* pLog = nullptr;
+    // Line and column given to message keys while an equation is compiled (0: none).
+    td::UINT4 keyLine = 0;
+    td::UINT4 keyColumn = 0;
+    // Line and section of error entries.
+    td::UINT4 currentLine = 0;
+    td::BYTE currentSection = 0;
+    // The XML road sends no keys: the error log holds all it reports.
+    td::BYTE keysSilenced = 0;
+
+    // Line of the entries written now: the model text's statement being built, else the
+    // current line.
+    td::UINT4 entryLine() const { return keyLine != 0 ? keyLine : currentLine; }
+    // The logger; null without one or while keys are silenced.
+    sc::ILog* getLog() const { return keysSilenced ? nullptr : pLog; }
+    // Sends a key to the logger as an error.
+    void logError(const char* key) const;
+
+    // Appends an entry at the entry line and the current section; each "@" of the text
+    // takes the next argument (C text, td::String, u16, i32, u32 or u64).
+    template <typename... Args> void addError(const char* text, const Args&... args) const
+    {
+        if (!pErrorLog)
+            return;
+        beginErrorEntry(*pErrorLog, entryLine(), currentSection);
+        appendSubstituted(*pErrorLog, text, args...);
+    }
+
+    // The same with an explicit line and section, straight into a log.
+    static void addErrorEntry(ErrorLog& log, td::UINT2 line, td::BYTE section, const char* text, const td::String& arg1,
+                              td::LUINT8 arg2)
+    {
+        beginErrorEntry(log, line, section);
+        appendSubstituted(log, text, arg1, arg2);
+    }
+
+    // Starts an entry "<item>#: <number>" in the given section (16: the current one); the
+    // item word follows the current section. The caller appends its message.
+    void itemLocationText(td::UINT4 number, td::BYTE section) const;
+    // The same as "Group#: <group>; <item>#: <number>".
+    void groupItemLocationText(td::UINT4 group, td::UINT4 number, td::BYTE section) const;
+
+private:
+    const char* itemWord() const;
+    bool beginLocation(td::BYTE section) const;
+};
+} // namespace sl

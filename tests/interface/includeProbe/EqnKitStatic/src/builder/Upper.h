@@ -1,0 +1,5 @@
+// A header of the builder: the engine must not include it.
+#pragma once
+
+#include "Lower.h"
+#include <probe/Base.h>

@@ -1,0 +1,2 @@
+// A header of the solvers, reached from the engine by a relative path.
+#pragma once

@@ -1,0 +1,2 @@
+// A header of the lowest level: every folder may include it.
+#pragma once
