@@ -167,17 +167,7 @@ template <typename T> bool NRSolver<T>::runRepetition(td::UINT4 r, bool& repeat,
 
     if (pass == 1 || this->_basePostProcEveryPass)
         this->runBasePostProc();
-    if (this->_status == Solution::BaseOK)
-        this->_status = Solution::OK;
-    this->writeNormPlaces();
-    if (this->_status == Solution::OK)
-    {
-        this->runPostProc();
-        this->monitorStatus();
-        this->notifyFinished(Finish::PassConverged);
-        repeat = this->evalRepeat();
-    }
-    result = this->_status;
+    result = this->endRepetition(repeat);
     return true;
 }
 

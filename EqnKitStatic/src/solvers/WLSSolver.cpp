@@ -211,17 +211,7 @@ template <typename T> bool WLSSolver<T>::runRepetition(td::UINT4 r, bool& repeat
         if (!this->runLimitGroups(pass, newPass, result))
             return false;
     }
-    if (this->_status == Solution::BaseOK)
-        this->_status = Solution::OK;
-    this->writeNormPlaces();
-    if (this->_status == Solution::OK)
-    {
-        this->runPostProc();
-        this->monitorStatus();
-        this->notifyFinished(Finish::PassConverged);
-        repeat = this->evalRepeat();
-    }
-    result = this->_status;
+    result = this->endRepetition(repeat);
     return true;
 }
 
