@@ -1,7 +1,8 @@
 // The Newton-Raphson solver on the generated power-flow models (polar form): the build
 // by phase with the peak memory of a fresh process, the solve from the flat start, one
-// Newton iteration (residuals and Jacobian values, assembly, refactorisation, solve)
-// against KLU's refactor+solve on the same matrix, and the evaluation against a
+// Newton iteration (residuals and Jacobian values, assembly, refactorisation, solve) and
+// a repeat solve after values set from outside, per iteration, each against KLU's
+// refactor+solve on the same matrix, and the evaluation against a
 // hand-written residual and Jacobian of the same equations; then the DAE solver on the
 // same networks with machines (DAESolver_bench.cpp, left out with --no-dae).
 // Usage: nrSolverBenchmarks [--no-dae] [buses...] (default 1000 10000 30000). Each size
@@ -11,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <limits>
 #include <string>
@@ -162,10 +164,31 @@ void run(int nBuses)
     for (int i = 0; i < n; ++i)
         error = std::fmax(error, std::fabs(pSolver->getVariableValuesPtr()[i] - exact[i]));
 
-    // One iteration at the flat start through the solver's stores and sparse layer.
+    // A scenario sweep's solve: the variables set from outside (back to the flat start,
+    // where the first solve began), then a whole solve; its time per iteration, and
+    // whether it repeats the first solve bit for bit. Timed in the rounds below.
     const std::vector<double> flat = grid.flatStart();
-    for (int i = 0; i < n; ++i)
-        pSolver->setVariableValue(i, flat[i]);
+    const std::vector<double> firstSolution(pSolver->getVariableValuesPtr(), pSolver->getVariableValuesPtr() + n);
+    auto setFlat = [&] {
+        for (int i = 0; i < n; ++i)
+            pSolver->setVariableValue(i, flat[i]);
+    };
+    td::UINT4 repeatIterations = 0;
+    bool repeatSame = true;
+    auto repeatSolve = [&] {
+        setFlat();
+        const auto start = Clock::now();
+        const sc::Solution repeatStatus = pSolver->solve();
+        const double ms = msSince(start);
+        repeatIterations = std::max<td::UINT4>(pSolver->getNumberOfIterations(), 1);
+        repeatSame = repeatSame && repeatStatus == status &&
+                     std::equal(firstSolution.begin(), firstSolution.end(), pSolver->getVariableValuesPtr(),
+                                [](double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; });
+        return ms / repeatIterations;
+    };
+
+    // One iteration at the flat start through the solver's stores and sparse layer.
+    setFlat();
     sl::SolverStores<double>& stores = pSolver->getStores();
     Evaluation evaluation(stores);
     std::vector<double> dx(n);
@@ -188,9 +211,11 @@ void run(int nBuses)
 
     // Every figure is the best of cReps rounds, the rounds taking each measurement in turn,
     // so that a slow spell of the machine weighs on all of them alike.
-    Best evaluateMs, assembleMs, refactorMs, luSolveMs, iterationMs, handMs, kluMs;
+    Best evaluateMs, assembleMs, refactorMs, luSolveMs, iterationMs, handMs, kluMs, repeatMs;
     for (int r = 0; r < cReps; ++r)
     {
+        repeatMs.ms = std::min(repeatMs.ms, repeatSolve());
+        setFlat();
         evaluateMs.time([&] { evaluation.evaluate(); });
         assembleMs.time([&] { evaluation.assemble(*pSparse); });
         refactorMs.time([&] { pSparse->factorise(); });
@@ -226,10 +251,13 @@ void run(int nBuses)
     std::printf("one iteration (best of %d), ms: evaluation %.3f + assembly %.3f + refactor %.3f + solve %.3f; "
                 "whole %.3f\n",
                 cReps, evaluateMs.ms, assembleMs.ms, refactorMs.ms, luSolveMs.ms, iterationMs.ms);
+    std::printf("repeat solve after set values (best of %d), per iteration: %.3f ms over %u iterations; %s the "
+                "first solve\n",
+                cReps, repeatMs.ms, repeatIterations, repeatSame ? "bit for bit" : "differs from");
     std::printf("KLU refactor+solve on the same matrix %.3f ms; hand-written residual+Jacobian %.3f ms\n", kluMs.ms,
                 handMs.ms);
-    std::printf("ratios: iteration / KLU %.2f; evaluation / hand-written %.1f\n", iterationMs.ms / kluMs.ms,
-                evaluateMs.ms / handMs.ms);
+    std::printf("ratios: iteration / KLU %.2f; repeat solve per iteration / KLU %.2f; evaluation / hand-written %.1f\n",
+                iterationMs.ms / kluMs.ms, repeatMs.ms / kluMs.ms, evaluateMs.ms / handMs.ms);
     pSolver->release();
 }
 } // namespace

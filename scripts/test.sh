@@ -26,7 +26,7 @@ fi
 
 # Every C++ source follows the committed .clang-format.
 echo "== format check"
-(cd "$root" && git ls-files -z '*.h' '*.cpp' | xargs -0 clang-format --dry-run --Werror)
+(cd "$root" && git ls-files -z '*.h' '*.cpp' '*.inl' | xargs -0 clang-format --dry-run --Werror)
 
 # The Python module is built for Debian's system interpreter, which also runs its tests (a
 # version manager's python3 may come first on PATH).

@@ -5,6 +5,7 @@
 #include <complex>
 
 #include <matrix/IMatrixReceiver.h>
+#include <sparse/Analysis.h>
 #include <sparse/Types.h>
 #include <td/Types.h>
 
@@ -22,6 +23,12 @@ namespace sparse
 //
 // A failed factorisation or solve drops the numeric factorisation: solving with the
 // last factorisation is then refused until factorise succeeds again.
+//
+// A refactorisation keeps the pivots of the last factorisation while they serve, so its
+// values depend on the fills before it; pivotAfresh makes the next factorise choose them
+// as a new solver's first does. The symbolic analysis can be taken out of a solver and
+// given to a new one: it serves a factorise whose pattern is exactly the one analysed.
+// Either way the factorisation gives, bit for bit, the values of a new solver filled alike.
 //
 // The finishing operations of the receiver belong to a sparse matrix (IMatrix); called
 // on a solver they fail an assertion.
@@ -56,6 +63,18 @@ public:
     // The last successful factorise kept the symbolic analysis of an earlier one.
     virtual bool isSymbolicReused() const = 0;
     virtual const FactorStats& getStats() const = 0;
+
+    // The next factorise chooses its pivots afresh (and keeps the analysis while the
+    // pattern stays).
+    virtual void pivotAfresh() = 0;
+    // Hands out the symbolic analysis held (null when none), and drops the factorisation
+    // with it: the next factorise analyses afresh unless it is given an analysis again.
+    virtual Analysis<T> takeAnalysis() = 0;
+    // Takes an analysis for the next factorise in place of the one held (and drops the
+    // factorisation): it is used when the pattern then filled is exactly the one analysed
+    // (same size, same cells) and the solver orders as the one that made it; otherwise it
+    // is ended and the pattern analysed afresh. Null drops the analysis held.
+    virtual void giveAnalysis(Analysis<T> analysis) = 0;
 
     // Ends the solver.
     virtual void release() = 0;

@@ -46,7 +46,10 @@ struct FactorStats
 {
     // Symbolic analyses (ordering and block structure of a pattern).
     td::UINT4 analyses = 0;
-    // Numeric factorisations with a fresh choice of pivots.
+    // Analyses given to the solver (ISolver::giveAnalysis) that served its pattern.
+    td::UINT4 analysesAdopted = 0;
+    // Numeric factorisations with a fresh choice of pivots (among them refactorisations over
+    // pivots chosen at exactly the same values, which are the pivots of a fresh choice).
     td::UINT4 factorisations = 0;
     // Numeric factorisations that kept the pivots of the previous one.
     td::UINT4 refactorisations = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include <td/Assert.h>
 
@@ -37,11 +38,7 @@ KluSolver<T>::KluSolver(td::INT4 n, td::INT4 nonZeroEstimate, Pivoting pivoting,
     _common.ordering = ordering == Ordering::AMD ? 0 : 1;
 }
 
-template <typename T> KluSolver<T>::~KluSolver()
-{
-    releaseNumeric();
-    releaseSymbolic();
-}
+template <typename T> KluSolver<T>::~KluSolver() { releaseNumeric(); }
 
 template <typename T> void KluSolver<T>::put(td::INT4 row, td::INT4 col, const T* value)
 {
@@ -99,17 +96,17 @@ template <typename T> bool KluSolver<T>::factorise()
         releaseNumeric();
         return false;
     }
-    const bool keepSymbolic = _pSymbolic && !patternGrew;
-    if (!keepSymbolic)
+    checkAnalysis(patternGrew);
+    const bool keepSymbolic = _pAnalysis != nullptr;
+    if (!keepSymbolic && !analyse())
+        return false;
+    // Pivots chosen afresh at the very values filled are those a fresh choice makes now, and
+    // a refactorisation over them does the same arithmetic as that factorisation.
+    const bool afresh = _pivotAfresh;
+    _pivotAfresh = false;
+    if (_pNumeric && (!afresh || valuesOfPivots()) && refactorKeepingPivots())
     {
-        releaseNumeric();
-        releaseSymbolic();
-        if (!analyse())
-            return false;
-    }
-    if (_pNumeric && refactorKeepingPivots())
-    {
-        ++_stats.refactorisations;
+        ++(afresh ? _stats.factorisations : _stats.refactorisations);
         _symbolicReused = keepSymbolic;
         return true;
     }
@@ -119,6 +116,38 @@ template <typename T> bool KluSolver<T>::factorise()
     ++_stats.factorisations;
     _symbolicReused = keepSymbolic;
     return true;
+}
+
+template <typename T> void KluSolver<T>::checkAnalysis(bool patternGrew)
+{
+    if (!_pAnalysis)
+        return;
+    if (_analysisOwn ? !patternGrew : _pAnalysis->fits(_n, _matrix.colStart(), _matrix.rowIndex(), _common))
+    {
+        if (!_analysisOwn)
+            ++_stats.analysesAdopted;
+        _analysisOwn = true;
+        return;
+    }
+    releaseNumeric();
+    _pAnalysis.reset();
+}
+
+template <typename T> Analysis<T> KluSolver<T>::takeAnalysis()
+{
+    releaseNumeric();
+    _analysisOwn = false;
+    return Analysis<T>(std::move(_pAnalysis));
+}
+
+template <typename T> void KluSolver<T>::giveAnalysis(Analysis<T> analysis)
+{
+    releaseNumeric();
+    _analysisOwn = false;
+    _pAnalysis.reset(dynamic_cast<KluAnalysis<T>*>(analysis.get()));
+    // Anything but an analysis of this layer is ended with its owner.
+    if (_pAnalysis)
+        analysis.release();
 }
 
 // A value is finite unless its exponent bits are all set (infinity, NaN), and only then
@@ -144,9 +173,10 @@ template <typename T> bool KluSolver<T>::analyse()
 {
     if (_n == 0 || _matrix.nonZeros() == 0)
         return false;
-    _pSymbolic = klu_analyze(_n, klu(_matrix.colStart()), klu(_matrix.rowIndex()), &_common);
-    if (!_pSymbolic)
+    _pAnalysis = KluAnalysis<T>::analyse(_n, _matrix.colStart(), _matrix.rowIndex(), _common);
+    if (!_pAnalysis)
         return false;
+    _analysisOwn = true;
     ++_stats.analyses;
     return true;
 }
@@ -154,22 +184,29 @@ template <typename T> bool KluSolver<T>::analyse()
 template <typename T> bool KluSolver<T>::factorFresh()
 {
     _pNumeric = KluTraits<T>::factor(klu(_matrix.colStart()), klu(_matrix.rowIndex()),
-                                     KluTraits<T>::raw(_matrix.values()), _pSymbolic, &_common);
+                                     KluTraits<T>::raw(_matrix.values()), symbolic(), &_common);
     if (_pNumeric && _common.status != KLU_OK)
         releaseNumeric();
     if (!_pNumeric)
         return false;
-    _rcondOfPivots = KluTraits<T>::rcond(_pSymbolic, _pNumeric, &_common) ? _common.rcond : 0.0;
+    _rcondOfPivots = KluTraits<T>::rcond(symbolic(), _pNumeric, &_common) ? _common.rcond : 0.0;
+    _pivotValues.assign(_matrix.values(), _matrix.values() + _matrix.nonZeros());
     return true;
+}
+
+template <typename T> bool KluSolver<T>::valuesOfPivots() const
+{
+    const auto n = static_cast<std::size_t>(_matrix.nonZeros());
+    return _pivotValues.size() == n && std::memcmp(_pivotValues.data(), _matrix.values(), n * sizeof(T)) == 0;
 }
 
 // False when the kept pivots meet a zero or have decayed; the caller then pivots afresh.
 template <typename T> bool KluSolver<T>::refactorKeepingPivots()
 {
     if (!KluTraits<T>::refactor(klu(_matrix.colStart()), klu(_matrix.rowIndex()), KluTraits<T>::raw(_matrix.values()),
-                                _pSymbolic, _pNumeric, &_common))
+                                symbolic(), _pNumeric, &_common))
         return false;
-    if (_common.status != KLU_OK || !KluTraits<T>::rcond(_pSymbolic, _pNumeric, &_common))
+    if (_common.status != KLU_OK || !KluTraits<T>::rcond(symbolic(), _pNumeric, &_common))
         return false;
     return _common.rcond >= cPivotDecay * _rcondOfPivots;
 }
@@ -195,7 +232,7 @@ template <typename T> bool KluSolver<T>::solve(const T* rhs, T* x)
 template <typename T> bool KluSolver<T>::solveInPlace(T* x)
 {
     const bool solved =
-        KluTraits<T>::solve(_pSymbolic, _pNumeric, _n, KluTraits<T>::raw(x), &_common) && _common.status == KLU_OK;
+        KluTraits<T>::solve(symbolic(), _pNumeric, _n, KluTraits<T>::raw(x), &_common) && _common.status == KLU_OK;
     if (solved && std::all_of(x, x + _n, [](const T& v) { return KluTraits<T>::isFinite(v); }))
         return true;
     releaseNumeric();
@@ -207,13 +244,6 @@ template <typename T> void KluSolver<T>::releaseNumeric()
     if (_pNumeric)
         KluTraits<T>::freeNumeric(&_pNumeric, &_common);
     _pNumeric = nullptr;
-}
-
-template <typename T> void KluSolver<T>::releaseSymbolic()
-{
-    if (_pSymbolic)
-        klu_free_symbolic(&_pSymbolic, &_common);
-    _pSymbolic = nullptr;
 }
 
 template <typename T> ISolver<T>* createSolver(td::INT4 n, td::INT4 nonZeroEstimate, Symmetry, SolverType,

@@ -10,10 +10,12 @@
 #include <sparse/ISolver.h>
 
 #include "Assembler.h"
+#include "KluAnalysis.h"
 
 namespace sparse
 {
-// Made only by createSolver; ended by release. Owns its arrays and both KLU objects.
+// Made only by createSolver; ended by release. Owns its arrays, its analysis and the
+// numeric factorisation.
 template <typename T> class KluSolver final : public ISolver<T>
 {
 public:
@@ -38,31 +40,42 @@ public:
     bool isFactorised() const override { return _pNumeric != nullptr; }
     bool isSymbolicReused() const override { return _symbolicReused; }
     const FactorStats& getStats() const override { return _stats; }
+    void pivotAfresh() override { _pivotAfresh = true; }
+    Analysis<T> takeAnalysis() override;
+    void giveAnalysis(Analysis<T> analysis) override;
     void release() override { delete this; }
 
 private:
     ~KluSolver();
 
     bool valuesFinite() const;
+    // Keeps the analysis held when it serves the pattern of the fill just ended, else ends it.
+    void checkAnalysis(bool patternGrew);
     bool analyse();
     bool factorFresh();
     bool refactorKeepingPivots();
+    // The values filled are bit for bit those the pivots held were chosen at.
+    bool valuesOfPivots() const;
     bool solveInPlace(T* x);
     void releaseNumeric();
-    void releaseSymbolic();
+    klu_symbolic* symbolic() const { return _pAnalysis->symbolic(); }
 
     Assembler<T> _matrix;
     std::vector<T> _rhs;
     std::vector<T> _solution;
     klu_common _common;
-    klu_symbolic* _pSymbolic = nullptr;
+    typename KluAnalysis<T>::Owner _pAnalysis;
     klu_numeric* _pNumeric = nullptr;
     FactorStats _stats;
-    // Reciprocal condition estimate when the pivots were last chosen.
+    // Reciprocal condition estimate when the pivots were last chosen, and the values then.
     double _rcondOfPivots = 0.0;
+    std::vector<T> _pivotValues;
     td::INT4 _n;
     bool _valuesChanged = true;
     bool _symbolicReused = false;
+    bool _pivotAfresh = false;
+    // The analysis held was made on the pattern as it stands (not given from outside).
+    bool _analysisOwn = false;
 };
 
 extern template class KluSolver<double>;

@@ -30,6 +30,7 @@ template <> struct KluTraits<double>
     }
     static bool rcond(klu_symbolic* s, klu_numeric* n, klu_common* c) { return klu_rcond(s, n, c) != 0; }
     static void freeNumeric(klu_numeric** n, klu_common* c) { klu_free_numeric(n, c); }
+    static void freeSymbolic(klu_symbolic** s, klu_common* c) { klu_free_symbolic(s, c); }
 };
 
 template <> struct KluTraits<std::complex<double>>
@@ -52,5 +53,7 @@ template <> struct KluTraits<std::complex<double>>
     }
     static bool rcond(klu_symbolic* s, klu_numeric* n, klu_common* c) { return klu_z_rcond(s, n, c) != 0; }
     static void freeNumeric(klu_numeric** n, klu_common* c) { klu_z_free_numeric(n, c); }
+    // The symbolic analysis is the same object for both value types.
+    static void freeSymbolic(klu_symbolic** s, klu_common* c) { klu_free_symbolic(s, c); }
 };
 } // namespace sparse

@@ -240,6 +240,10 @@ bool BaseModel<T, I, S>::setParameterValues(const cnt::SafeFullVector<td::UINT4>
     return ok;
 }
 
+// Model loading, in a file of its own: the class is instantiated here, once, over every
+// member.
+#include "BaseModelLoad.inl"
+
 template class BaseModel<double, sc::IStatic, sc::ISolver<double>>;
 template class BaseModel<std::complex<double>, sc::IStatic, sc::ISolver<std::complex<double>>>;
 template class BaseModel<double, sc::IDynamic, sc::ISolver<double>>;

@@ -215,6 +215,10 @@ public:
     bool isFactorised() const override { return false; }
     bool isSymbolicReused() const override { return false; }
     const sparse::FactorStats& getStats() const override { return _stats; }
+    // Makes no analysis and ends one given.
+    void pivotAfresh() override {}
+    sparse::Analysis<T> takeAnalysis() override { return nullptr; }
+    void giveAnalysis(sparse::Analysis<T>) override {}
     void release() override {}
 
     Dense<T> toDense() const

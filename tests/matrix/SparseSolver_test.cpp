@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
@@ -438,5 +439,164 @@ TYPED_TEST(SparseSolver, SolveFactorisesTheFilledSystemWhenItsValuesChanged)
     solver->put(0, 0, &two);
     ASSERT_TRUE(solver->solve());
     EXPECT_EQ(*solver->getSolution(0), val<T>(0));
+}
+} // namespace
+
+namespace
+{
+template <typename T> bool sameBits(const std::vector<T>& a, const std::vector<T>& b)
+{
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0;
+}
+
+// Factorises what was filled and solves for b.
+template <typename T> std::vector<T> factoriseAndSolve(sparse::ISolver<T>& solver, const std::vector<T>& b)
+{
+    std::vector<T> x(b.size());
+    EXPECT_TRUE(solver.factorise());
+    EXPECT_TRUE(solver.solve(b.data(), x.data()));
+    return x;
+}
+
+// An analysis taken out of one solver serves another one only for exactly its pattern and
+// its ordering, and there gives the values of a solver that analysed for itself, bit for bit.
+TYPED_TEST(SparseSolver, AnAnalysisHandedOnServesExactlyItsPattern)
+{
+    using T = TypeParam;
+    std::mt19937 rng(5);
+    const int n = 80;
+    const Cells<T> cells = test::randomSystem<T>(n, 4, rng);
+    const std::vector<T> b = test::randomVector<T>(n, rng);
+    // (A cell put twice keeps its later value: the reversed fill is another matrix.)
+    Cells<T> reversed = cells;
+    std::reverse(reversed.list.begin(), reversed.list.end());
+    SolverHandle<T> first(n), own(n);
+    cells.putInto(*first);
+    reversed.putInto(*own);
+    const std::vector<T> expected = factoriseAndSolve(*own, b);
+    factoriseAndSolve(*first, b);
+    EXPECT_EQ(own->takeAnalysis() != nullptr, true);
+    EXPECT_FALSE(own->isFactorised());
+    EXPECT_EQ(own->takeAnalysis(), nullptr);
+    std::vector<T> x(static_cast<std::size_t>(n));
+    EXPECT_FALSE(own->solve(b.data(), x.data()));
+
+    // The same cells in another order: no analysis of its own, the solution of its own.
+    auto handOn = [&](sparse::ISolver<T>& from, sparse::ISolver<T>& to, const Cells<T>& fill) {
+        to.giveAnalysis(from.takeAnalysis());
+        fill.putInto(to);
+        return factoriseAndSolve(to, b);
+    };
+    SolverHandle<T> second(n);
+    EXPECT_TRUE(sameBits(handOn(*first, *second, reversed), expected));
+    EXPECT_EQ(second->getStats().analyses, 0u);
+    EXPECT_EQ(second->getStats().analysesAdopted, 1u);
+    EXPECT_TRUE(second->isSymbolicReused());
+    // Kept while the pattern stays, as an analysis of its own.
+    reversed.putInto(*second);
+    EXPECT_TRUE(sameBits(factoriseAndSolve(*second, b), expected));
+    EXPECT_EQ(second->getStats().analyses, 0u);
+    EXPECT_EQ(second->getStats().refactorisations, 1u);
+
+    // Another pattern (a cell more, a cell moved), another size or another ordering: analysed
+    // anew, and solved right.
+    Cells<T> wider = cells, moved = cells;
+    wider.add(0, n - 1, val<T>(0.125));
+    for (auto& cell : moved.list)
+    {
+        if (cell.row != cell.col && cell.col + 1 < n && moved.toDense(n, n).at(cell.row, cell.col + 1) == T(0))
+        {
+            ++cell.col;
+            break;
+        }
+    }
+    Cells<T> larger = cells;
+    larger.add(n, n, val<T>(1));
+    SolverHandle<T> toWider(n), toMoved(n), toLarger(n + 1),
+        toColamd(n, sparse::Pivoting::Threshold, sparse::Ordering::COLAMD);
+    struct Case
+    {
+        const char* name;
+        sparse::ISolver<T>* pTo;
+        const Cells<T>* pFill;
+    };
+    sparse::ISolver<T>* pFrom = second.p;
+    for (const Case& c : {Case{"a cell more", toWider.p, &wider}, Case{"a cell moved", toMoved.p, &moved},
+                          Case{"a size more", toLarger.p, &larger}, Case{"another ordering", toColamd.p, &cells}})
+    {
+        const int size = c.pTo->size();
+        std::vector<T> xTrue = test::randomVector<T>(size, rng);
+        const std::vector<T> rhs = c.pFill->toDense(size, size).times(xTrue);
+        c.pTo->giveAnalysis(pFrom->takeAnalysis());
+        c.pFill->putInto(*c.pTo);
+        ASSERT_TRUE(c.pTo->factorise()) << c.name;
+        std::vector<T> solved(static_cast<std::size_t>(size));
+        ASSERT_TRUE(c.pTo->solve(rhs.data(), solved.data())) << c.name;
+        EXPECT_LE(test::relativeError(solved, xTrue), 1e-12) << c.name;
+        EXPECT_EQ(c.pTo->getStats().analyses, 1u) << c.name;
+        EXPECT_EQ(c.pTo->getStats().analysesAdopted, 0u) << c.name;
+        pFrom = c.pTo;
+    }
+}
+
+// pivotAfresh makes the next factorisation choose its pivots as a new solver's first does,
+// where a refactorisation keeps those of the last one: the values of a new solver filled
+// alike, also where it refactorises over pivots chosen at exactly the same values.
+TYPED_TEST(SparseSolver, PivotsChosenAfreshGiveTheValuesOfANewSolver)
+{
+    using T = TypeParam;
+    // [a 1 0; 1 1.1 1; 0 0.3 3]: a tiny a is no pivot; then a = 0.7 is.
+    auto fill = [](sparse::ISolver<T>& s, double a) {
+        const T cells[] = {val<T>(a, 0.25), val<T>(1), val<T>(1), val<T>(1.1), val<T>(1), val<T>(0.3), val<T>(3)};
+        const int rows[] = {0, 0, 1, 1, 1, 2, 2}, cols[] = {0, 1, 0, 1, 2, 1, 2};
+        s.begin();
+        for (int k = 0; k < 7; ++k)
+            s.put(rows[k], cols[k], &cells[k]);
+    };
+    const std::vector<T> b{val<T>(0.1, 1), val<T>(1.0 / 3), val<T>(2.0 / 7, -0.5)};
+    SolverHandle<T> solver(3), fresh(3);
+    fill(*solver, 1e-7);
+    factoriseAndSolve(*solver, b);
+    fill(*solver, 0.7);
+    factoriseAndSolve(*solver, b);
+    EXPECT_EQ(solver->getStats().refactorisations, 1u);
+    fill(*fresh, 0.7);
+    const std::vector<T> expected = factoriseAndSolve(*fresh, b);
+    solver->pivotAfresh();
+    EXPECT_TRUE(sameBits(factoriseAndSolve(*solver, b), expected));
+    EXPECT_EQ(solver->getStats().analyses, 1u);
+    EXPECT_EQ(solver->getStats().factorisations, 2u);
+    EXPECT_EQ(solver->getStats().refactorisations, 1u);
+
+    // Random systems, both pivoting rules: the pivots of the first values, kept through other
+    // values, serve a fresh choice when the first values come back.
+    std::mt19937 rng(19);
+    for (const sparse::Pivoting pivoting : {sparse::Pivoting::Threshold, sparse::Pivoting::Partial})
+    {
+        for (int round = 0; round < 10; ++round)
+        {
+            const int n = 30 + 20 * round;
+            Cells<T> cells = test::randomSystem<T>(n, 3 + round % 4, rng), other = cells;
+            for (auto& cell : other.list)
+                cell.value *= val<T>(1.0 + 0.01 * round, 0.02);
+            const std::vector<T> rhs = test::randomVector<T>(n, rng);
+            SolverHandle<T> kept(n, pivoting), anew(n, pivoting);
+            cells.putInto(*anew);
+            const std::vector<T> x = factoriseAndSolve(*anew, rhs);
+            for (const Cells<T>* pFill : {&cells, &other, &cells})
+            {
+                kept->begin();
+                pFill->putInto(*kept);
+                ASSERT_TRUE(kept->factorise());
+            }
+            kept->pivotAfresh();
+            kept->begin();
+            cells.putInto(*kept);
+            EXPECT_TRUE(sameBits(factoriseAndSolve(*kept, rhs), x)) << n;
+            // Refactorised with the first pivots throughout, counted fresh at the end.
+            EXPECT_EQ(kept->getStats().factorisations, 2u) << n;
+            EXPECT_EQ(kept->getStats().refactorisations, 2u) << n;
+        }
+    }
 }
 } // namespace

@@ -152,6 +152,61 @@ TYPED_TEST(NRSolve, TheSymbolicAnalysisIsKeptWhileThePatternStays)
     EXPECT_NEAR(std::abs(s.value("z") - TypeParam(2)), 0, 1e-12);
 }
 
+// A scenario sweep: values set from outside make the next solve factorise afresh over the
+// analysis of the unchanged pattern, so that it repeats bit for bit the solve of a model
+// loaded anew and given the same values; here also where the pivots kept from the last
+// scenario are not those a fresh factorisation chooses (the tiny a is no pivot, 0.7 is).
+TYPED_TEST(NRSolve, ASolveAfterValuesSetRepeatsAModelLoadedAnew)
+{
+    using T = TypeParam;
+    struct Case
+    {
+        const char* name;
+        std::string text;
+        const char* param;
+        T value;
+    } cases[] = {
+        {"pivots",
+         "Model [type = NL, eps = 1e-12]:\nVars:\nx = 1.5; y = 1; z = 0.8\nParams:\na = 1e-7\nNLEs:\n"
+         "a*x + y = 1.5\nx + y*y + z = 3\ny*z + x*x = 2\nend\n",
+         "a", T(0.7)},
+        {"power flow", bench::PowerFlowGrid::generate(200).modelText(1e-12), "P7", T(-0.75)},
+    };
+    for (const Case& c : cases)
+    {
+        BuiltSolver<T> swept;
+        ASSERT_TRUE(swept.build(c.text)) << c.name;
+        const td::UINT4 nVars = swept.pSolver->getNumberOfVariables();
+        const std::vector<T> start(swept.pSolver->getVariableValuesPtr(),
+                                   swept.pSolver->getVariableValuesPtr() + nVars);
+        ASSERT_EQ(swept.pSolver->solve(), Solution::OK) << c.name;
+        const sparse::FactorStats first = swept.pSolver->getFactorStats();
+        EXPECT_EQ(first.analyses, 1u) << c.name;
+        // Back to the start with another parameter value; then another parameter value alone,
+        // from the last solution.
+        for (int sweep = 0; sweep < 2; ++sweep)
+        {
+            const T value = sweep == 0 ? c.value : c.value * T(0.5);
+            const T* from = sweep == 0 ? start.data() : swept.pSolver->getVariableValuesPtr();
+            const std::vector<T> values(from, from + nVars);
+            BuiltSolver<T> anew;
+            ASSERT_TRUE(anew.build(c.text)) << c.name;
+            for (BuiltSolver<T>* p : {&swept, &anew})
+            {
+                ASSERT_TRUE(p->pSolver->setParameterValue(c.param, value)) << c.name;
+                for (td::UINT4 i = 0; i < nVars; ++i)
+                    p->pSolver->setVariableValue(static_cast<td::INT4>(i), values[i]);
+                ASSERT_EQ(p->pSolver->solve(), Solution::OK) << c.name << " " << sweep;
+            }
+            EXPECT_EQ(test::firstDifference(swept, anew), "") << c.name << " " << sweep;
+            EXPECT_EQ(swept.pSolver->getNumberOfIterations(), anew.pSolver->getNumberOfIterations()) << c.name;
+            const sparse::FactorStats stats = swept.pSolver->getFactorStats();
+            EXPECT_EQ(stats.analyses, 1u) << c.name << " " << sweep;
+            EXPECT_EQ(stats.factorisations, first.factorisations + static_cast<td::UINT4>(sweep + 1)) << c.name;
+        }
+    }
+}
+
 TYPED_TEST(NRSolve, RepetitionsLimitPassesAndTheirCap)
 {
     BuiltSolver<TypeParam> reps;
@@ -271,10 +326,12 @@ TYPED_TEST(NRSolve, FailedFactorisationsAndSolvesAreNotReused)
     EXPECT_EQ(singular.pSolver->solve(), Solution::FactorizationError);
     EXPECT_EQ(singular.keys(), std::string(msg::scErrFactorize) + "\n");
     EXPECT_EQ(singular.pSolver->getFactorStats().analyses, 0u); // released
-    // Away from the root the next solve analyses and factorises afresh.
+    // Away from the root the next solve factorises afresh, over the analysis the failed one
+    // made of the same pattern.
     singular.pSolver->setVariableValue("x", TypeParam(3));
     EXPECT_EQ(singular.pSolver->solve(), Solution::OK);
-    EXPECT_EQ(singular.pSolver->getFactorStats().analyses, 1u);
+    EXPECT_EQ(singular.pSolver->getFactorStats().analyses, 0u);
+    EXPECT_EQ(singular.pSolver->getFactorStats().analysesAdopted, 1u);
     EXPECT_NEAR(test::re(singular.value("x")), 1.0, 1e-3);
 }
 
@@ -446,4 +503,62 @@ TYPED_TEST(LinearSystemOf, OnePivotingRuleAndTheLifeOfItsSparseSolver)
     system.define(2, 3, SystemForm::Normal, 0);
     EXPECT_FALSE(system.isHeld());
     EXPECT_EQ(system.getStats().analyses, 0u);
+}
+
+// A released system keeps the analysis of its last pattern and gives it to its next sparse
+// solver, which uses it only for exactly that pattern; startAfresh keeps the sparse solver
+// and its analysis but chooses the pivots anew; define forgets the analysis.
+TYPED_TEST(LinearSystemOf, TheAnalysisOutlivesItsSparseSolverForItsPatternAlone)
+{
+    using T = TypeParam;
+    using System = sl::LinearSystem<T>;
+    System system;
+    system.define(3, 5, sl::SystemForm::Square, 0);
+    // [4 1 0; 0 2 0.5; 0 0 3], then with (2, 0) in place of (0, 1): the same size and count
+    // (x = 1 both times).
+    auto fill = [&system](bool moved) {
+        sparse::ISolver<T>& s = system.beginFill();
+        const T cells[] = {T(4), T(1), T(2), T(3), T(0.5)};
+        s.put(0, 0, &cells[0]);
+        s.put(moved ? 2 : 0, moved ? 0 : 1, &cells[1]);
+        s.put(1, 1, &cells[2]);
+        s.put(2, 2, &cells[3]);
+        s.put(1, 2, &cells[4]);
+    };
+    auto expect = [&system](const char* step, td::UINT4 analyses, td::UINT4 adopted, td::UINT4 factorisations) {
+        const sparse::FactorStats stats = system.getStats();
+        EXPECT_EQ(stats.analyses, analyses) << step;
+        EXPECT_EQ(stats.analysesAdopted, adopted) << step;
+        EXPECT_EQ(stats.factorisations, factorisations) << step;
+    };
+    const T rhs[] = {T(5), T(2.5), T(3)};
+    T x[3] = {};
+    fill(false);
+    ASSERT_TRUE(system.factorise());
+    expect("first fill", 1, 0, 1);
+    system.release();
+    fill(false);
+    ASSERT_TRUE(system.factorise());
+    expect("after a release", 0, 1, 1);
+    ASSERT_TRUE(system.solve(rhs, x));
+    EXPECT_TRUE(x[0] == T(1) && x[1] == T(1) && x[2] == T(1));
+
+    system.startAfresh();
+    EXPECT_TRUE(system.isHeld());
+    EXPECT_TRUE(system.needsFactorisation());
+    ASSERT_TRUE(system.refactorise());
+    expect("afresh", 0, 1, 2);
+    EXPECT_EQ(system.getStats().refactorisations, 0u);
+
+    system.release();
+    fill(true);
+    ASSERT_TRUE(system.factorise());
+    expect("other cells", 1, 0, 1);
+    const T movedRhs[] = {T(4), T(2.5), T(4)};
+    ASSERT_TRUE(system.solve(movedRhs, x));
+    EXPECT_TRUE(x[0] == T(1) && x[1] == T(1) && x[2] == T(1));
+    system.define(3, 5, sl::SystemForm::Square, 0);
+    fill(true);
+    ASSERT_TRUE(system.factorise());
+    expect("another build", 1, 0, 1);
 }

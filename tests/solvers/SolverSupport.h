@@ -3,6 +3,7 @@
 #pragma once
 
 #include <complex>
+#include <cstring>
 #include <string>
 #include <type_traits>
 
@@ -101,4 +102,21 @@ template <typename T, typename S = sl::NRSolver<T>> struct BuiltSolver
 
 inline double re(double v) { return v; }
 inline double re(const Cmplx& v) { return v.real(); }
+
+// The first symbol (variable or parameter) whose value differs in a bit between two solvers
+// of one model, or their counts when they differ; empty when all agree.
+template <typename T, typename S> std::string firstDifference(const BuiltSolver<T, S>& a, const BuiltSolver<T, S>& b)
+{
+    const td::UINT4 n = a.pSolver->getNumberOfVariables() + a.pSolver->getNumberOfParameters();
+    if (n != b.pSolver->getNumberOfVariables() + b.pSolver->getNumberOfParameters())
+        return "symbol counts";
+    const T* pA = a.pSolver->getVariableValuesPtr();
+    const T* pB = b.pSolver->getVariableValuesPtr();
+    for (td::UINT4 i = 0; i < n; ++i)
+    {
+        if (std::memcmp(&pA[i], &pB[i], sizeof(T)) != 0)
+            return "symbol " + std::to_string(i);
+    }
+    return std::string();
+}
 } // namespace test

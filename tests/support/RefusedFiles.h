@@ -2,6 +2,7 @@
 // ends, a pipe without a writer and a sparse file one byte over the text-length limit.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "Isolated.h"
 
 namespace test
 {
@@ -47,6 +50,24 @@ public:
     // All four kinds (the pipe only where one could be made; hasFifo says).
     const std::vector<std::string>& paths() const { return _paths; }
     bool hasFifo() const { return _paths.size() == 4; }
+
+    // Runs outcome(path) for every path in a child, so that a blocking open or an endless
+    // read ends in a time-out, and checks that the child ended cleanly within a second.
+    // The outcomes, a line a path.
+    template <typename Outcome> std::string outcomes(Outcome outcome) const
+    {
+        const auto start = std::chrono::steady_clock::now();
+        const IsolatedOutcome run = runIsolated(
+            [&](int notes) {
+                for (const std::string& path : _paths)
+                    isolatedNote(notes, outcome(path));
+                return 0;
+            },
+            5.0);
+        EXPECT_TRUE(run.clean()) << run.describe();
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
+        return run.notes;
+    }
 
 private:
     std::string _folder;

@@ -523,9 +523,9 @@ private:
     td::UINT4 _simplifyDepth = 0;
 };
 
-// Each phase file (ExpressionTree.cpp, TreeBuild.cpp, TreeDAE.cpp, TreeDiff.cpp, TreeEmit.cpp,
-// TreePoly.cpp, TreePrint.cpp, TreeSimplify.cpp, TreeTF.cpp) instantiates the whole class
-// for the members it defines.
+// ExpressionTreeDbl.cpp and ExpressionTreeCmplx.cpp instantiate them over the members of
+// ExpressionTree.inl, which includes those of every phase (TreeBuild.inl, TreeDAE.inl,
+// TreeDiff.inl, TreeEmit.inl, TreePoly.inl, TreePrint.inl, TreeSimplify.inl, TreeTF.inl).
 extern template class ExpressionTree<double>;
 extern template class ExpressionTree<std::complex<double>>;
 } // namespace sl

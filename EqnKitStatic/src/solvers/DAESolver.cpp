@@ -92,7 +92,7 @@ template <typename T> DAESolver<T>::DAESolver(sc::ILog* pLog, td::UINT2 maxIter,
 template <typename T> void DAESolver<T>::dropBuild()
 {
     NewtonBase<T>::dropBuild();
-    _system.release();
+    _system.clear();
     _keepFactorisation = 0;
     _keptJacobian.clear();
 }
@@ -137,9 +137,10 @@ template <typename T> bool DAESolver<T>::finishBuild(const BuildResults& results
 
 template <typename T> void DAESolver<T>::setStepSize(double dT)
 {
-    // The Jacobian holds dT: another step size needs another factorisation.
+    // The Jacobian holds dT: another step size needs another factorisation, with its pivots
+    // chosen afresh over the analysis of the unchanged pattern.
     if (dT != _dT)
-        _system.markStale();
+        _system.startAfresh();
     _dT = dT;
     this->setDeltaTParam(dT);
 }
@@ -394,9 +395,10 @@ template <typename T> Solution DAESolver<T>::runStep(bool first)
     this->decideRows();
     if (this->_valuesChanged && this->_reInit)
         this->restoreStartValues();
-    // Values set from outside (a reset among them) may be far from the last factorisation's.
+    // Values set from outside (a reset among them) may be far from the last factorisation's:
+    // the next one chooses its pivots afresh over the analysis of the unchanged pattern.
     if (this->_valuesChanged)
-        _system.markStale();
+        _system.startAfresh();
     this->_valuesChanged = 0;
     if (this->_childrenPending)
     {

@@ -2,6 +2,8 @@
 // and ending its sparse solver.
 #include "LinearSystem.h"
 
+#include <utility>
+
 #include <td/Assert.h>
 
 #include "IterationRules.h"
@@ -33,7 +35,7 @@ template <typename T> sparse::Pivoting LinearSystem<T>::pivoting(SystemForm form
 
 template <typename T> void LinearSystem<T>::define(td::UINT4 n, td::UINT4 nEntries, SystemForm form, td::BYTE pivotFlag)
 {
-    release();
+    clear();
     _n = n;
     _nEntries = nEntries;
     _form = form;
@@ -47,6 +49,8 @@ template <typename T> sparse::ISolver<T>& LinearSystem<T>::beginFill()
         const auto estimate = static_cast<td::INT4>(static_cast<double>(_nEntries) * iteration::cNonZeroGrowth);
         _pSolver = sparse::createSolver<T>(static_cast<td::INT4>(_n), estimate, symmetryOf(_form), solverTypeOf(_form),
                                            _pivoting, sparse::Ordering::AMD);
+        if (_analysis)
+            _pSolver->giveAnalysis(std::move(_analysis));
     }
     _pSolver->begin();
     return *_pSolver;
@@ -106,8 +110,24 @@ template <typename T> const T& LinearSystem<T>::solution(td::UINT4 i) const
 template <typename T> void LinearSystem<T>::release()
 {
     if (_pSolver)
+    {
+        _analysis = _pSolver->takeAnalysis();
         _pSolver->release();
+    }
     _pSolver = nullptr;
+    _stale = true;
+}
+
+template <typename T> void LinearSystem<T>::clear()
+{
+    release();
+    _analysis.reset();
+}
+
+template <typename T> void LinearSystem<T>::startAfresh()
+{
+    if (_pSolver)
+        _pSolver->pivotAfresh();
     _stale = true;
 }
 

@@ -24,6 +24,11 @@ enum class SystemForm : td::BYTE
 // release, kept across fills and factorisations while it serves, ended by release, by a
 // failed factorisation or solve, by define and with the object. Every sparse solver of a
 // solver kind is made and ended here; it cannot be copied.
+//
+// The symbolic analysis of the last pattern outlives a release: the next sparse solver
+// takes it and uses it when its first fill has exactly that pattern (the ordering depends
+// on the pattern alone, so the values come out bit for bit as after an analysis of its
+// own). It belongs to this system, which forgets it with define and clear.
 template <typename T> class LinearSystem
 {
 public:
@@ -38,7 +43,7 @@ public:
 
     // The system the next sparse solver is made for: n unknowns, nEntries cells a fill
     // puts (the solver's first pattern is sized for half as many again), its form and the
-    // model's pivot flag. A held sparse solver is released.
+    // model's pivot flag. A held sparse solver is released and its analysis forgotten.
     void define(td::UINT4 n, td::UINT4 nEntries, SystemForm form, td::BYTE pivotFlag);
 
     // Opens a fill (every cell and right-hand side value zero), making the sparse solver
@@ -61,8 +66,13 @@ public:
     // needed; the solution is read with solution(i). False, released, when it fails.
     bool solveFilled();
     const T& solution(td::UINT4 i) const;
-    // Ends the sparse solver; the next fill makes a new one.
+    // Ends the sparse solver, keeping its analysis; the next fill makes a new one.
     void release();
+    // Ends the sparse solver and forgets its analysis: the next build may be another model.
+    void clear();
+    // The next factorisation chooses its pivots afresh, as a new sparse solver's first
+    // would, over the analysis kept while the pattern stays: for values set from outside.
+    void startAfresh();
 
     // The held factorisation, if any, is not of the values the next solve is for.
     void markStale() { _stale = true; }
@@ -76,6 +86,8 @@ public:
 
 private:
     sparse::ISolver<T>* _pSolver = nullptr;
+    // The analysis of the last sparse solver released, for the next one.
+    sparse::Analysis<T> _analysis;
     td::UINT4 _n = 0;
     td::UINT4 _nEntries = 0;
     SystemForm _form = SystemForm::Square;

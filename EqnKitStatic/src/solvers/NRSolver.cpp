@@ -36,7 +36,7 @@ template <typename T> NRSolver<T>::NRSolver(sc::ILog* pLog, td::UINT2 maxIter, d
 template <typename T> void NRSolver<T>::dropBuild()
 {
     NewtonBase<T>::dropBuild();
-    _system.release();
+    _system.clear();
 }
 
 template <typename T>
@@ -140,9 +140,11 @@ template <typename T> bool NRSolver<T>::runRepetition(td::UINT4 r, bool& repeat,
     this->walkLimits();
     this->evaluateResiduals();
     this->writeNormPlaces();
+    // Values set from outside: the next factorisation chooses its pivots afresh, as in a
+    // model loaded anew, over the analysis of the unchanged pattern.
     if (this->_valuesChanged)
     {
-        _system.markStale();
+        _system.startAfresh();
         this->_valuesChanged = 0;
     }
     this->_iterationsInPass = 0;
@@ -165,17 +167,7 @@ template <typename T> bool NRSolver<T>::runRepetition(td::UINT4 r, bool& repeat,
 
     if (pass == 1 || this->_basePostProcEveryPass)
         this->runBasePostProc();
-    if (this->_status == Solution::BaseOK)
-        this->_status = Solution::OK;
-    this->writeNormPlaces();
-    if (this->_status == Solution::OK)
-    {
-        this->runPostProc();
-        this->monitorStatus();
-        this->notifyFinished(Finish::PassConverged);
-        repeat = this->evalRepeat();
-    }
-    result = this->_status;
+    result = this->endRepetition(repeat);
     return true;
 }
 

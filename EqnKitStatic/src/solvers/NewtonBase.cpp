@@ -180,6 +180,21 @@ template <typename T> void NewtonBase<T>::writeNormPlaces()
     this->statusPlace(Solver<T>::PlaceNorm) = T(this->_residualNorm);
 }
 
+template <typename T> Solution NewtonBase<T>::endRepetition(bool& repeat)
+{
+    if (this->_status == Solution::BaseOK)
+        this->_status = Solution::OK;
+    writeNormPlaces();
+    if (this->_status == Solution::OK)
+    {
+        this->runPostProc();
+        this->monitorStatus();
+        this->notifyFinished(Finish::PassConverged);
+        repeat = this->evalRepeat();
+    }
+    return this->_status;
+}
+
 template <typename T>
 Solution NewtonBase<T>::fail(Solution status, const char* key, const char* subModelKey, bool finishedAlways)
 {

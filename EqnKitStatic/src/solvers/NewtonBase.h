@@ -46,6 +46,10 @@ protected:
     td::BYTE walkLimits();
     // Status, eps and norm into places 5 to 7.
     void writeNormPlaces();
+    // The end of a repetition whose passes ran: BaseOK becomes OK, the norm places are
+    // written and, when OK, PostProc runs, the consumer hears of it and the Repeats group
+    // says whether another repetition follows. The repetition's status.
+    sc::Solution endRepetition(bool& repeat);
     // Ends the solve with status (places, progress record, consumer when traced, key).
     sc::Solution fail(sc::Solution status, const char* key, const char* subModelKey, bool finishedAlways);
 

@@ -58,7 +58,7 @@ template <typename T> void WLSSolver<T>::releaseMatrices()
 template <typename T> void WLSSolver<T>::dropBuild()
 {
     NewtonBase<T>::dropBuild();
-    _system.release();
+    _system.clear();
     releaseMatrices();
     _nMeas = _nConstraints = 0;
     _weights.reserve(0);
@@ -130,6 +130,13 @@ template <typename T> Solution WLSSolver<T>::solve()
         return Solution::SolutionError;
     }
     this->_auxCounter = 0;
+    // Values set from outside: the first factorisation chooses its pivots afresh, as in a
+    // model loaded anew, over the analysis of the unchanged pattern.
+    if (this->_valuesChanged)
+    {
+        _system.startAfresh();
+        this->_valuesChanged = 0;
+    }
     if (this->_pMonitor)
         this->_pMonitor->eps = this->_eps;
     if (this->_reInit)
@@ -204,17 +211,7 @@ template <typename T> bool WLSSolver<T>::runRepetition(td::UINT4 r, bool& repeat
         if (!this->runLimitGroups(pass, newPass, result))
             return false;
     }
-    if (this->_status == Solution::BaseOK)
-        this->_status = Solution::OK;
-    this->writeNormPlaces();
-    if (this->_status == Solution::OK)
-    {
-        this->runPostProc();
-        this->monitorStatus();
-        this->notifyFinished(Finish::PassConverged);
-        repeat = this->evalRepeat();
-    }
-    result = this->_status;
+    result = this->endRepetition(repeat);
     return true;
 }
 

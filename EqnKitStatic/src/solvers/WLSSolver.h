@@ -27,6 +27,8 @@ public:
     td::UINT4 getNumberOfMeasurements() const { return _nMeas; }
     // The weights as the solve uses them (divided by their mid-range after a build).
     const dense::DiagMatrix<double>& getWeights() const { return _weights; }
+    // The sparse solver's counts; zero without one.
+    sparse::FactorStats getFactorStats() const { return _system.getStats(); }
 
 protected:
     ~WLSSolver() override;

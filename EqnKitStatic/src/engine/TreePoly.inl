@@ -37,8 +37,6 @@ template <typename T> td::INT4 laplaceExponent(const ETNode<T>* p)
 
 template <typename T> bool isZero(const ETNode<T>* p) { return !p || isValue(p, 0.0); }
 
-bool isArithmetic(td::BYTE type) { return type == C::ADD || type == C::SUB || type == C::MUL || type == C::DIV; }
-
 // The nodes of a tree level by level, each with the positions of its children: children
 // come after their parent, so a pass from the back meets every node after its children.
 // Trees as deep as a long sum need no call stack this way.
@@ -368,7 +366,4 @@ template <typename T> bool ExpressionTree<T>::removeOperand(Node*& rootLink, Nod
         rootLink = pKept;
     return true;
 }
-
-template class ExpressionTree<double>;
-template class ExpressionTree<std::complex<double>>;
 } // namespace sl

@@ -298,7 +298,4 @@ template <typename T> td::String ExpressionTree<T>::symbolName(const Tok& token)
     symbolToString(text, token, 0);
     return text.toString();
 }
-
-template class ExpressionTree<double>;
-template class ExpressionTree<std::complex<double>>;
 } // namespace sl

@@ -81,8 +81,6 @@ template <typename T> bool foldLiterals(td::BYTE op, const Token<T>& a, const To
     return true;
 }
 
-bool isArithmetic(td::BYTE op) { return op == C::ADD || op == C::SUB || op == C::MUL || op == C::DIV; }
-
 // The chain operations of op: '+' and '-', or '*' and '/'.
 bool isSumOp(td::BYTE op) { return op == C::ADD || op == C::SUB; }
 template <typename T> bool isChainOf(const ETNode<T>* p, td::BYTE op)
@@ -663,7 +661,4 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::power
     pBase->pRightNode = pExponent;
     return pBase;
 }
-
-template class ExpressionTree<double>;
-template class ExpressionTree<std::complex<double>>;
 } // namespace sl

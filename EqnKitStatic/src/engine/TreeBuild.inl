@@ -766,7 +766,4 @@ template <typename T> void ExpressionTree<T>::buildLimitDerivatives(ExpressionTr
             _pLimits->addDerivative(fnLimitID, pEvaluator, v);
     }
 }
-
-template class ExpressionTree<double>;
-template class ExpressionTree<std::complex<double>>;
 } // namespace sl

@@ -1113,7 +1113,4 @@ template <typename T> bool ExpressionTree<T>::differentiateSwitch(Evaluator<T>* 
         return false;
     }
 }
-
-template class ExpressionTree<double>;
-template class ExpressionTree<std::complex<double>>;
 } // namespace sl

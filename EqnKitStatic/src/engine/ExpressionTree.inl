@@ -1,3 +1,6 @@
+// The members of the expression tree: construction, binding, node statistics and messages
+// here, each phase in a file of its own included at the end. ExpressionTreeDbl.cpp and
+// ExpressionTreeCmplx.cpp instantiate the class over all of them, once for each value type.
 #include "ExpressionTree.h"
 
 #include <cstdio>
@@ -526,6 +529,14 @@ template <typename T> void ExpressionTree<T>::reportFormatted(const char* key, c
         pLog->showFormatted(key, _pContext->keyLine, reportColumn(), sc::ILog::Error, 2, arg1, arg2);
 }
 
-template class ExpressionTree<double>;
-template class ExpressionTree<std::complex<double>>;
 } // namespace sl
+
+// The members of each phase, in files of their own.
+#include "TreeBuild.inl"
+#include "TreeDAE.inl"
+#include "TreeDiff.inl"
+#include "TreeEmit.inl"
+#include "TreePoly.inl"
+#include "TreePrint.inl"
+#include "TreeSimplify.inl"
+#include "TreeTF.inl"

@@ -64,8 +64,6 @@ template <typename T> const Token<T>& reversedToken(const Token<T>& token)
     }
 }
 
-bool takesWholeSecondArgument(td::BYTE id) { return id == C::ATG2 || id == C::MIN || id == C::MAX; }
-
 // The emission of one expression, a tree or a graph whose subtrees may be shared. One walk
 // over the distinct nodes measures them (stack need, uses, random draws), checking each as
 // it is first met; a second walk writes the postfix plan, the deeper operand first. A
@@ -929,7 +927,4 @@ template <typename T> bool ExpressionTree<T>::createSwitch(Evaluator<T>* out)
     }
     return true;
 }
-
-template class ExpressionTree<double>;
-template class ExpressionTree<std::complex<double>>;
 } // namespace sl

@@ -321,7 +321,4 @@ template <typename T> bool ExpressionTree<T>::makeTFStateSpace(Node** pEquations
         pEquations[i] = eqs[i];
     return true;
 }
-
-template class ExpressionTree<double>;
-template class ExpressionTree<std::complex<double>>;
 } // namespace sl

@@ -15,10 +15,6 @@ using namespace nodes;
 
 namespace
 {
-// Functions whose second argument is a whole expression; the other calls hold single
-// tokens after their first argument.
-bool takesWholeSecondArgument(td::BYTE id) { return id == C::ATG2 || id == C::MIN || id == C::MAX; }
-
 // Copies of f in which the states and the time t stand for their values at the previous
 // step (history) or at one stage.
 template <typename T> class Substitution
@@ -314,7 +310,4 @@ template <typename T> bool ExpressionTree<T>::expandDAEStages(Node* pIntegral, c
         pEquations[i] = out[i];
     return true;
 }
-
-template class ExpressionTree<double>;
-template class ExpressionTree<std::complex<double>>;
 } // namespace sl

@@ -128,7 +128,3 @@ template <typename T, typename I, typename S> bool BaseModel<T, I, S>::configure
         _pSolver->setMaxReps(maxReps);
     return true;
 }
-
-template class BaseModel<double, sc::IStatic, sc::ISolver<double>>;
-template class BaseModel<std::complex<double>, sc::IStatic, sc::ISolver<std::complex<double>>>;
-template class BaseModel<double, sc::IDynamic, sc::ISolver<double>>;
