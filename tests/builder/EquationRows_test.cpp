@@ -281,7 +281,7 @@ template <typename T> void checkDraws()
     EXPECT_FALSE(s.rows.isUsable(s.equations, s.jacobian));
     RecordingGenerators generators;
     b.solver.pGenerators = &generators;
-    auto twice = [complex](const std::string& s) {
+    auto twice = [](const std::string& s) {
         if (!complex)
             return s;
         std::string d;

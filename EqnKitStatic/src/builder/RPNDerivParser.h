@@ -43,7 +43,7 @@ public:
     using ValueArray = typename Parser::ValueArray;
     using Groups = LimitGroups<T>;
     using StatementResult = sl::StatementResult;
-    using enum StatementResult;
+    using enum sl::StatementResult;
     using DeferredValue = sl::DeferredValue;
     using DeferredList = sl::DeferredList;
     using XmlDeferredValue = sl::XmlDeferredValue;

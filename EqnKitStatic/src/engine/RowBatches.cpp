@@ -12,7 +12,7 @@ namespace sl
 namespace
 {
 // For the static_assert of an operation the batch machine does not handle.
-template <Op> constexpr bool cStepMissing = false;
+template <Op> [[maybe_unused]] constexpr bool cStepMissing = false;
 
 // The operations that share one target of the batch machine's dispatch, in one step each
 // group, told apart by comparisons there: the puts, and the fused operations other than the
