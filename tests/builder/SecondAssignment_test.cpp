@@ -112,6 +112,46 @@ TYPED_TEST(SecondAssignment, AModelTextRefusesASecondAssignmentOperatorAtItsColu
     EXPECT_EQ(test::re(ok.value("q")), 6.0);
 }
 
+// A condition compares: an `=` in it would read as `x - 1` and hold for every x but 1.
+TYPED_TEST(SecondAssignment, AModelTextRefusesAnAssignmentOperatorInAConditionAtItsColumn)
+{
+    const std::string domain = sl::ValueTraits<TypeParam>::isComplex ? ", domain = cmplx" : "";
+    // As above: line 16 is the group's line.
+    auto nl = [&domain](const std::string& group) {
+        return "Model [type = NL" + domain +
+               "]:\nVars:\nx = 0\ny = 0\nParams:\np = 0\nq = 5\nStats:\nst\nNLEs:\nx = 1\ny = 2\n" + group + "end\n";
+    };
+    // The equations start on line 9.
+    auto equations = [&domain](const std::string& eqs) {
+        return "Model [type = NL" + domain + "]:\nVars:\nx = 0\ny = 0\nNLEs:\n" + eqs + "y = 1\nend\n";
+    };
+    const struct Case
+    {
+        std::string body;
+        std::string first;
+    } cases[] = {
+        {nl("PostProc:\nif x = 1\n    p = 1\nend\n"), doubleAt(17, 6)},
+        {nl("PostProc:\nif x += 1\n    p = 1\nend\n"), doubleAt(17, 6)},
+        {nl("PostProc:\nif x > 0\n    p = 1\nelse\n    if y = 2\n        p = 2\n    end\nend\n"), doubleAt(20, 10)},
+        {nl("PostProc:\nswitch\ncase x = 1 -> p = 1\ndefault -> p = 2\nend\n"), doubleAt(18, 8)},
+        {nl("Limits:\ngroup\nif x = 1\n    p = 1\nend\nend\n"), doubleAt(18, 6)},
+        {equations("if x = 1\n    x = 1\nelse\n    x = 2\nend\n"), doubleAt(9, 6)},
+        {equations("switch\ncase x = 1 -> x = 1\ndefault -> x = 2\nend\n"), doubleAt(10, 8)},
+    };
+    for (const Case& c : cases)
+    {
+        TextBuild<TypeParam> b;
+        EXPECT_FALSE(b.run(Entry::NR, c.body)) << c.body;
+        EXPECT_EQ(b.first(), c.first) << c.body << b.keys();
+    }
+
+    // A comparison decides: x is 0, so the else branch runs.
+    TextBuild<TypeParam> ok;
+    ASSERT_TRUE(ok.run(Entry::NR, nl("PostProc:\nif x == 1\n    p = 3\nelse\n    p = 4\nend\n"))) << ok.keys();
+    EXPECT_TRUE(ok.solver.stores.sections[sl::SolverStores<TypeParam>::PostProc].execute(&ok.solver));
+    EXPECT_EQ(test::re(ok.value("p")), 4.0);
+}
+
 TYPED_TEST(SecondAssignment, AnXmlDocumentRefusesASecondAssignmentOperatorAtItsPosition)
 {
     const bool complex = sl::ValueTraits<TypeParam>::isComplex;
@@ -143,6 +183,13 @@ TYPED_TEST(SecondAssignment, AnXmlDocumentRefusesASecondAssignmentOperatorAtItsP
          "Second assignment operator at position 7 in: p = q = 1"},
         {nr(eqs, "<Limits><Group><Eq fx=\"p = q = 1\"/></Group></Limits>"),
          "Second assignment operator at position 7 in: p = q = 1"},
+        // A condition holds no assignment operator either.
+        {nr("<Eq cond=\"x = 1\"><Then fx=\"x = 2\"/><Else fx=\"x = 1\"/></Eq><Eq fx=\"y = 2\"/>", ""),
+         "(0,NLEqs):Cannot make expression for: x = 1\n"},
+        {nr(eqs, "<PostProc><Eq cond=\"x = 1\"><Then fx=\"p = 1\"/></Eq></PostProc>"),
+         "(0,PostProc):Cannot make expression for: x = 1\n"},
+        {nr(eqs, "<Limits><Group><Eq cond=\"x = 1\"><Then fx=\"p = 1\"/></Eq></Group></Limits>"),
+         "(0,Limits):Cannot make expression for eq: x = 1\n"},
         {test::doc("type=\"ODE\"" + domain, decl + "<ODEqs><Eq fx=\"x' = y = 1\"/><Eq fx=\"y' = 1\"/></ODEqs>"),
          "Second assignment operator at position 8 in: x' = y = 1"},
         {test::doc("type=\"DAE\"" + domain, decl + "<TFs><Eq fx=\"y/x = 1/(s+1) = 2\"/></TFs>"),

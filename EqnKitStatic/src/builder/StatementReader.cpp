@@ -214,6 +214,7 @@ template <typename T> StatementResult StatementReader<T>::buildSwitchBlock(Itera
         if (i + 1 < nCases || !hasDefault)
         {
             pCondition = _s.pData->newEvaluator();
+            const typename RPNParser<T>::RightSide comparison(_s.parser);
             if (!compileRecord(it, 1, RPNParser<T>::cLineEnd, pCondition, msg::scCaseCondExpr, nullptr))
                 return Failed;
         }

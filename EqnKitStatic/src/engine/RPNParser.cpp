@@ -578,6 +578,8 @@ template <typename T> struct RPNParser<T>::FrontEndState
     td::UINT2 lastColumn = 0;
     bool expectOpen = false;
     bool equalsSeen = false;
+    // The tokens are a condition (after `if`): they hold no equation sign.
+    bool condition = false;
     bool closeAtEnd = false;
     bool done = false;
 
@@ -626,6 +628,7 @@ template <typename T> bool RPNParser<T>::readFrontEnd(const sc::ExprTokens& toke
                 exprKind = leadingKind(entry.code);
                 if (exprKind == 0)
                     return keyError(sc::msg::scWrongExprType, line.line, entry.column);
+                st.condition = exprKind == 2;
                 continue;
             }
             exprKind = 1;
@@ -701,7 +704,7 @@ template <typename T> bool RPNParser<T>::frontEndEquals(FrontEndState& st, td::U
 {
     const td::UINT4 lineNo = st.line.line;
     const td::UINT2 column = st.at(pos).column;
-    if (_rightSide)
+    if (_rightSide || st.condition)
         return keyError(sc::msg::scDoubleEq, lineNo, column);
     if (isOperatorCode(st.prevCode))
         return keyError(sc::msg::scOperatorAfterEq, lineNo, column);
@@ -782,7 +785,7 @@ template <typename T> bool RPNParser<T>::frontEndToken(FrontEndState& st, const 
     if (endsExpression(tokenEntry.type))
         return frontEndEnd(st);
     // An assignment operator after the one that began the statement or the equation.
-    if (isCompoundAssignCode(k) && (_rightSide || st.equalsSeen))
+    if (isCompoundAssignCode(k) && (_rightSide || st.equalsSeen || st.condition))
         return keyError(sc::msg::scDoubleEq, lineNo, entry.column);
     if (k == F::Assign)
         return frontEndEquals(st, pos);

@@ -159,8 +159,9 @@ public:
     void clearShortNames() { _shortNames = ShortNames(); }
 
     // While it lives, the front-end road reads the right side of an assignment (a
-    // statement, a start value, an ODE or a transfer function): an `=` or a compound
-    // assignment among its tokens is a second assignment operator.
+    // statement, a start value, an ODE or a transfer function) or a case's condition: an
+    // `=` or a compound assignment among its tokens is refused as a second assignment
+    // operator. The tokens after a leading `if` are read so without it.
     class RightSide
     {
     public:
