@@ -14,17 +14,6 @@ namespace sl
 {
 using namespace xmlnodes;
 
-namespace
-{
-template <typename T> T conjugate(const T& v)
-{
-    if constexpr (ValueTraits<T>::isComplex)
-        return std::conj(v);
-    else
-        return v;
-}
-} // namespace
-
 void XmlParam::read(const xml::Node& el)
 {
     element = el;

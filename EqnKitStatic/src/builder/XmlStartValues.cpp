@@ -12,14 +12,6 @@ using namespace xmlnodes;
 
 namespace
 {
-template <typename T> T conjugate(const T& v)
-{
-    if constexpr (ValueTraits<T>::isComplex)
-        return std::conj(v);
-    else
-        return v;
-}
-
 // Tokens that name a symbol, an unknown name, a generator or a statistic.
 bool namesSomething(td::BYTE type)
 {

@@ -78,6 +78,10 @@ inline double normMagnitude(const std::complex<double>& v)
     return re >= im || std::isnan(re) ? re : im;
 }
 
+// The conjugate; a real value is its own.
+inline double conjugate(double v) { return v; }
+inline std::complex<double> conjugate(const std::complex<double>& v) { return std::conj(v); }
+
 inline double realPart(double v) { return v; }
 inline double realPart(const std::complex<double>& v) { return v.real(); }
 

@@ -79,24 +79,15 @@ template <typename T> bool NRSolver<T>::finishBuild(const BuildResults&, const B
 
 template <typename T> Solution NRSolver<T>::solve()
 {
-    if (!this->_built)
-    {
-        this->_status = Solution::SolutionError;
+    if (!this->beginSolve())
         return Solution::SolutionError;
-    }
-    if (this->_pMonitor)
-        this->_pMonitor->eps = this->_eps;
-    if (this->_reInit)
-        this->keepStartValues();
     bool repeat = false;
     for (td::UINT4 r = 0;; ++r)
     {
         Solution result = Solution::OK;
         if (!runRepetition(r, repeat, result))
             return result;
-        if (!repeat)
-            break;
-        if (this->_maxReps >= 0 && r + 1 > static_cast<td::UINT4>(this->_maxReps))
+        if (!this->repeatsAfter(r, repeat))
             break;
     }
     this->notifyFinished(Finish::Ended);

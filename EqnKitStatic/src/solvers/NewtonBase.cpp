@@ -180,6 +180,20 @@ template <typename T> void NewtonBase<T>::writeNormPlaces()
     this->statusPlace(Solver<T>::PlaceNorm) = T(this->_residualNorm);
 }
 
+template <typename T> bool NewtonBase<T>::beginSolve()
+{
+    if (!this->_built)
+    {
+        this->_status = Solution::SolutionError;
+        return false;
+    }
+    if (this->_pMonitor)
+        this->_pMonitor->eps = this->_eps;
+    if (this->_reInit)
+        this->keepStartValues();
+    return true;
+}
+
 template <typename T> Solution NewtonBase<T>::endRepetition(bool& repeat)
 {
     if (this->_status == Solution::BaseOK)

@@ -46,6 +46,15 @@ protected:
     td::BYTE walkLimits();
     // Status, eps and norm into places 5 to 7.
     void writeNormPlaces();
+    // The start of a solve: false, with SolutionError as the status, before a build; else
+    // the progress record takes eps and the start values are kept for a re-initialisation.
+    bool beginSolve();
+    // Whether the repetition after repetition r runs: the Repeats group asked for it and the
+    // repetition cap (none when negative) allows it.
+    bool repeatsAfter(td::UINT4 r, bool repeat) const
+    {
+        return repeat && (this->_maxReps < 0 || r + 1 <= static_cast<td::UINT4>(this->_maxReps));
+    }
     // The end of a repetition whose passes ran: BaseOK becomes OK, the norm places are
     // written and, when OK, PostProc runs, the consumer hears of it and the Repeats group
     // says whether another repetition follows. The repetition's status.

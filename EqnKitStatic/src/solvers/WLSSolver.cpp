@@ -124,11 +124,8 @@ template <typename T> bool WLSSolver<T>::finishBuild(const BuildResults& results
 
 template <typename T> Solution WLSSolver<T>::solve()
 {
-    if (!this->_built)
-    {
-        this->_status = Solution::SolutionError;
+    if (!this->beginSolve())
         return Solution::SolutionError;
-    }
     this->_auxCounter = 0;
     // Values set from outside: the first factorisation chooses its pivots afresh, as in a
     // model loaded anew, over the analysis of the unchanged pattern.
@@ -137,10 +134,6 @@ template <typename T> Solution WLSSolver<T>::solve()
         _system.startAfresh();
         this->_valuesChanged = 0;
     }
-    if (this->_pMonitor)
-        this->_pMonitor->eps = this->_eps;
-    if (this->_reInit)
-        this->keepStartValues();
     bool repeat = false;
     for (td::UINT4 r = 0;; ++r)
     {
@@ -152,7 +145,7 @@ template <typename T> Solution WLSSolver<T>::solve()
             this->_childrenPending = 1;
             return result;
         }
-        if (!repeat || (this->_maxReps >= 0 && r + 1 > static_cast<td::UINT4>(this->_maxReps)))
+        if (!this->repeatsAfter(r, repeat))
             break;
     }
     this->_childrenPending = 1;
