@@ -414,108 +414,117 @@ bool ModelLoader::readStructure(mu::LineLoader& loader, td::MutableString& line,
     return reader.read(loader, line);
 }
 
-void ModelLoader::readDeclarations(const TokenizerBase<1>& lexer, td::UINT4 line, td::UINT4 column, td::BYTE code)
+namespace
 {
-    struct Check
-    {
-        ModelLevel level;
-        UserLabel kind;
-        const char* key;
-    };
-    constexpr ModelLevel M = ModelLevel::Main, S = ModelLevel::Sub;
-    constexpr UserLabel V = UserLabel::Var, P = UserLabel::Param, D = UserLabel::Distrib, St = UserLabel::Stat;
-    struct Rule
-    {
-        ModelLevel level;
-        UserLabel target;
-        unsigned duplicateSet;
-        Check checks[5];
-        unsigned nChecks;
-    };
-    // Every kind of the level is checked; the first map that holds the name decides.
-    static const Rule mainVars{M,
-                               V,
-                               0,
-                               {{M, V, msg::mlVarDDVars},
-                                {M, P, msg::mlVarDDInPars},
-                                {M, D, msg::mlVarDDInDists},
-                                {M, St, msg::mlVarDDInDists}},
-                               4};
-    static const Rule mainParams{M,
-                                 P,
-                                 1,
-                                 {{M, P, msg::mlParDDInPars},
-                                  {M, V, msg::mlParDDInVars},
-                                  {M, D, msg::mlParDDInDists},
-                                  {M, St, msg::mlParDDInDists}},
-                                 4};
-    static const Rule mainDistribs{M,
-                                   D,
-                                   1,
-                                   {{M, P, msg::mlDistDDInPars},
-                                    {M, V, msg::mlDistDDInVars},
-                                    {M, D, msg::mlDistDDInDists},
-                                    {M, St, msg::mlDistDDInDists}},
+// A map a declared name must not be in, and the key when it is.
+struct DeclarationCheck
+{
+    ModelLevel level;
+    UserLabel kind;
+    const char* key;
+};
+constexpr ModelLevel M = ModelLevel::Main, S = ModelLevel::Sub;
+constexpr UserLabel V = UserLabel::Var, P = UserLabel::Param, D = UserLabel::Distrib, St = UserLabel::Stat;
+// The duplicate checks of a declaration group (the first map that holds the name gives the
+// key), the map that takes a new name and the set that keeps the names refused.
+struct DeclarationRule
+{
+    ModelLevel level;
+    UserLabel target;
+    unsigned duplicateSet;
+    DeclarationCheck checks[5];
+    unsigned nChecks;
+};
+constexpr DeclarationRule cMainVars{
+    M,
+    V,
+    0,
+    {{M, V, msg::mlVarDDVars}, {M, P, msg::mlVarDDInPars}, {M, D, msg::mlVarDDInDists}, {M, St, msg::mlVarDDInDists}},
+    4};
+constexpr DeclarationRule cMainParams{
+    M,
+    P,
+    1,
+    {{M, P, msg::mlParDDInPars}, {M, V, msg::mlParDDInVars}, {M, D, msg::mlParDDInDists}, {M, St, msg::mlParDDInDists}},
+    4};
+constexpr DeclarationRule cMainDistribs{M,
+                                        D,
+                                        1,
+                                        {{M, P, msg::mlDistDDInPars},
+                                         {M, V, msg::mlDistDDInVars},
+                                         {M, D, msg::mlDistDDInDists},
+                                         {M, St, msg::mlDistDDInDists}},
+                                        4};
+constexpr DeclarationRule cMainStats{M,
+                                     St,
+                                     1,
+                                     {{M, P, msg::mlDistDDInPars},
+                                      {M, V, msg::mlDistDDInVars},
+                                      {M, D, msg::mlDistDDInDists},
+                                      {M, St, msg::mlDistDDInDists}},
+                                     4};
+constexpr DeclarationRule cSubVars{S,
+                                   V,
+                                   2,
+                                   {{S, V, msg::mlSubVarDDSubVars},
+                                    {S, P, msg::mlSubVarDDSubPars},
+                                    {S, D, msg::mlSubVarDDSubDists},
+                                    {S, St, msg::mlSubVarDDSubDists}},
                                    4};
-    static const Rule mainStats{M,
-                                St,
-                                1,
-                                {{M, P, msg::mlDistDDInPars},
-                                 {M, V, msg::mlDistDDInVars},
-                                 {M, D, msg::mlDistDDInDists},
-                                 {M, St, msg::mlDistDDInDists}},
-                                4};
-    static const Rule subVars{S,
-                              V,
-                              2,
-                              {{S, V, msg::mlSubVarDDSubVars},
-                               {S, P, msg::mlSubVarDDSubPars},
-                               {S, D, msg::mlSubVarDDSubDists},
-                               {S, St, msg::mlSubVarDDSubDists}},
-                              4};
-    static const Rule subParams{S,
-                                P,
-                                3,
-                                {{S, V, msg::mlSubParDDSubVars},
-                                 {S, P, msg::mlSubParDDSubPars},
-                                 {M, P, msg::mlSubParDDInPars},
-                                 {S, D, msg::mlSubParDDSubDists},
-                                 {S, St, msg::mlSubParDDSubDists}},
-                                5};
-    static const Rule subDistribs{S,
-                                  D,
-                                  1,
-                                  {{S, V, msg::mlDistDDInVars},
-                                   {S, P, msg::mlDistDDInPars},
-                                   {S, D, msg::mlDistDDInDists},
-                                   {S, St, msg::mlDistDDInDists}},
-                                  4};
-    static const Rule subStats{S,
-                               St,
-                               1,
-                               {{S, V, msg::mlDistDDInVars},
-                                {S, P, msg::mlDistDDInPars},
-                                {S, D, msg::mlDistDDInDists},
-                                {S, St, msg::mlDistDDInDists}},
-                               4};
+constexpr DeclarationRule cSubParams{S,
+                                     P,
+                                     3,
+                                     {{S, V, msg::mlSubParDDSubVars},
+                                      {S, P, msg::mlSubParDDSubPars},
+                                      {M, P, msg::mlSubParDDInPars},
+                                      {S, D, msg::mlSubParDDSubDists},
+                                      {S, St, msg::mlSubParDDSubDists}},
+                                     5};
+constexpr DeclarationRule cSubDistribs{S,
+                                       D,
+                                       1,
+                                       {{S, V, msg::mlDistDDInVars},
+                                        {S, P, msg::mlDistDDInPars},
+                                        {S, D, msg::mlDistDDInDists},
+                                        {S, St, msg::mlDistDDInDists}},
+                                       4};
+constexpr DeclarationRule cSubStats{S,
+                                    St,
+                                    1,
+                                    {{S, V, msg::mlDistDDInVars},
+                                     {S, P, msg::mlDistDDInPars},
+                                     {S, D, msg::mlDistDDInDists},
+                                     {S, St, msg::mlDistDDInDists}},
+                                    4};
 
-    const Rule* pRule = nullptr;
+// The rule of a declaration group's location code; none for another code.
+const DeclarationRule* declarationRule(td::BYTE code)
+{
     switch (code)
     {
-    case MainVars: pRule = &mainVars; break;
-    case MainParams: pRule = &mainParams; break;
-    case MainDistribs: pRule = &mainDistribs; break;
-    case MainStats: pRule = &mainStats; break;
-    case SubVars: pRule = &subVars; break;
-    case SubParams: pRule = &subParams; break;
-    case SubDistribs: pRule = &subDistribs; break;
-    case SubStats: pRule = &subStats; break;
-    default: return;
+    case ModelLoader::MainVars: return &cMainVars;
+    case ModelLoader::MainParams: return &cMainParams;
+    case ModelLoader::MainDistribs: return &cMainDistribs;
+    case ModelLoader::MainStats: return &cMainStats;
+    case ModelLoader::SubVars: return &cSubVars;
+    case ModelLoader::SubParams: return &cSubParams;
+    case ModelLoader::SubDistribs: return &cSubDistribs;
+    case ModelLoader::SubStats: return &cSubStats;
+    default: return nullptr;
     }
+}
+} // namespace
+
+void ModelLoader::readDeclarations(const TokenizerBase<1>& lexer, td::UINT4 line, td::UINT4 column, td::BYTE code)
+{
+    // Every kind of the level is checked; the first map that holds the name decides.
+    const DeclarationRule* pRule = declarationRule(code);
+    if (!pRule)
+        return;
     std::string_view name(lexer._text.c_str(), lexer._text.length());
     for (unsigned i = 0; i < pRule->nChecks; ++i)
     {
-        const Check& c = pRule->checks[i];
+        const DeclarationCheck& c = pRule->checks[i];
         Naming::SymbolMap* pMap = map(c.level, c.kind);
         if (pMap->find(name) == pMap->end())
             continue;
