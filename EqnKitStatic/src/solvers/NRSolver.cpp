@@ -96,16 +96,7 @@ template <typename T> Solution NRSolver<T>::solve()
 
 template <typename T> bool NRSolver<T>::runRepetition(td::UINT4 r, bool& repeat, Solution& result)
 {
-    sc::SolverMonitor<T>* pMonitor = this->_pMonitor;
-    this->_totalIterations = this->_iterationsInPass = 0;
-    this->setRepetition(r);
-    this->setPass(0);
-    if (pMonitor)
-    {
-        pMonitor->totalIterations = 0;
-        pMonitor->iteration = 0;
-        pMonitor->status = static_cast<td::BYTE>(Solution::IterBase);
-    }
+    this->beginRepetition(r);
     this->writeStatusPlaces();
     this->_status = Solution::IterBase;
     this->decideRows();
@@ -192,52 +183,21 @@ template <typename T> bool NRSolver<T>::runPasses(td::UINT2& pass, Solution& res
 
 template <typename T> bool NRSolver<T>::iterate(td::UINT2 pass, Solution& result)
 {
-    sc::SolverMonitor<T>* pMonitor = this->_pMonitor;
-    SolverStores<T>& s = this->_stores;
-    const td::UINT4 n = s.nVars;
-    double damping = 1.0;
-    double previousNorm = DBL_MAX;
-    double smallestNorm = this->_residualNorm;
-    td::UINT4 rising = 0;
+    NormTrend trend{1.0, DBL_MAX, {this->_residualNorm}, 0};
     do
     {
-        ++this->_totalIterations;
-        ++this->_iterationsInPass;
-        if (pMonitor)
-        {
-            pMonitor->totalIterations = this->_totalIterations;
-            pMonitor->iteration = saturated16(this->_iterationsInPass);
-            pMonitor->residualNorm = this->_residualNorm;
-            if (pass >= 2)
-                pMonitor->status = static_cast<td::BYTE>(Solution::NewPass);
-        }
-        if (pMonitor && pass >= 2)
-            this->_status = Solution::NewPass;
-        this->writeStatusPlaces();
-
+        countIteration(pass);
         if (!_system.solve(this->_residuals.data(), this->_step.data()))
         {
             result = this->fail(Solution::SolutionError, msg::scLUSolveError, msg::scLUSolveErrorSubModel, true);
             return false;
         }
-        T* x = s.values.data();
-        const T* dx = this->_step.data();
-        for (td::UINT4 i = 0; i < n; ++i)
-            x[i] += damping * dx[i];
-        const td::BYTE regionChange = this->walkLimits();
-        this->evaluateResiduals();
-
+        const td::BYTE regionChange = takeStep(trend.damping);
         const double norm = this->_residualNorm;
         const td::UINT4 k = this->_iterationsInPass;
-        if (k == cSmallestNormFrom)
-            smallestNorm = norm;
-        else if (k > cSmallestNormFrom)
-            smallestNorm = std::min(smallestNorm, norm);
-        rising = norm > previousNorm ? rising + 1 : 0;
-        if (k >= 3 && norm > 0 && previousNorm / norm < cDampingThreshold)
-            damping = 0.5;
-        previousNorm = norm;
-        if ((pass == 1 || this->_iterPostProcEveryPass) && !s.sections[SolverStores<T>::IterPostProc].empty())
+        trend.observe(k, norm);
+        if ((pass == 1 || this->_iterPostProcEveryPass) &&
+            !this->_stores.sections[SolverStores<T>::IterPostProc].empty())
         {
             this->runIterPostProc();
             this->entriesStale();
@@ -251,21 +211,8 @@ template <typename T> bool NRSolver<T>::iterate(td::UINT2 pass, Solution& result
             this->notifyFinished(Finish::PassConverged);
             return true;
         }
-        Solution ended = Solution::OK;
-        if (k > cOscillationIterations && norm > cOscillationFactor * smallestNorm)
-            ended = Solution::Oscillation;
-        if (k >= this->_maxIter)
-        {
-            result = this->fail(Solution::MaxIters, msg::scMaxIterLimit, msg::scMaxIterLimitSubModel, false);
+        if (!mayGoOn(k, norm, trend, result))
             return false;
-        }
-        if (ended == Solution::OK && rising >= 2 && norm > cNoImprovementNorm)
-            ended = Solution::NoImprovement;
-        if (ended != Solution::OK)
-        {
-            result = this->fail(ended, nullptr, nullptr, false);
-            return false;
-        }
         this->writeNormPlaces();
         if (this->_traceLevel == 2)
         {
@@ -280,6 +227,61 @@ template <typename T> bool NRSolver<T>::iterate(td::UINT2 pass, Solution& result
         }
     } while (!(this->_residualNorm <= this->_eps));
     return true;
+}
+
+template <typename T> void NRSolver<T>::NormTrend::observe(td::UINT4 k, double norm)
+{
+    smallest.observe(k, norm);
+    rising = norm > previous ? rising + 1 : 0;
+    if (k >= 3 && norm > 0 && previous / norm < cDampingThreshold)
+        damping = 0.5;
+    previous = norm;
+}
+
+template <typename T> void NRSolver<T>::countIteration(td::UINT2 pass)
+{
+    ++this->_totalIterations;
+    ++this->_iterationsInPass;
+    if (sc::SolverMonitor<T>* pMonitor = this->_pMonitor)
+    {
+        pMonitor->totalIterations = this->_totalIterations;
+        pMonitor->iteration = saturated16(this->_iterationsInPass);
+        pMonitor->residualNorm = this->_residualNorm;
+        if (pass >= 2)
+        {
+            pMonitor->status = static_cast<td::BYTE>(Solution::NewPass);
+            this->_status = Solution::NewPass;
+        }
+    }
+    this->writeStatusPlaces();
+}
+
+template <typename T> td::BYTE NRSolver<T>::takeStep(double damping)
+{
+    SolverStores<T>& s = this->_stores;
+    T* x = s.values.data();
+    const T* dx = this->_step.data();
+    for (td::UINT4 i = 0; i < s.nVars; ++i)
+        x[i] += damping * dx[i];
+    const td::BYTE regionChange = this->walkLimits();
+    this->evaluateResiduals();
+    return regionChange;
+}
+
+template <typename T> bool NRSolver<T>::mayGoOn(td::UINT4 k, double norm, const NormTrend& trend, Solution& result)
+{
+    Solution ended = trend.smallest.oscillates(k, norm) ? Solution::Oscillation : Solution::OK;
+    if (k >= this->_maxIter)
+    {
+        result = this->fail(Solution::MaxIters, msg::scMaxIterLimit, msg::scMaxIterLimitSubModel, false);
+        return false;
+    }
+    if (ended == Solution::OK && trend.rising >= 2 && norm > cNoImprovementNorm)
+        ended = Solution::NoImprovement;
+    if (ended == Solution::OK)
+        return true;
+    result = this->fail(ended, nullptr, nullptr, false);
+    return false;
 }
 
 template class NRSolver<double>;

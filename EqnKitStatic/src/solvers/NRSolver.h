@@ -5,6 +5,7 @@
 
 #include <complex>
 
+#include "IterationRules.h"
 #include "LinearSystem.h"
 #include "NewtonBase.h"
 
@@ -45,7 +46,29 @@ private:
     // The passes of a repetition: Newton iterations, then the limit groups, which may
     // ask for another pass. False when the solve ends with result.
     bool runPasses(td::UINT2& pass, sc::Solution& result);
+    // Newton iterations of a pass until the norm is below eps; false when the solve ends
+    // with result.
     bool iterate(td::UINT2 pass, sc::Solution& result);
+
+    // How the norms of a pass go: the damping of the step (halved once the norm falls
+    // slowly), the last norm, the smallest one and the iterations it has risen in a row.
+    struct NormTrend
+    {
+        double damping;
+        double previous;
+        iteration::SmallestNorm smallest;
+        td::UINT4 rising;
+
+        void observe(td::UINT4 k, double norm);
+    };
+    // One more iteration in the counters, the progress record and the status places.
+    void countIteration(td::UINT2 pass);
+    // The damped step onto the variables, the limit walk and the residuals there: the
+    // walk's largest region state.
+    td::BYTE takeStep(double damping);
+    // Whether iteration k's norm lets the iterations go on; false with result on an
+    // oscillation, at the iteration cap and when the norm keeps rising far from a root.
+    bool mayGoOn(td::UINT4 k, double norm, const NormTrend& trend, sc::Solution& result);
 
     LinearSystem<T> _system;
 };

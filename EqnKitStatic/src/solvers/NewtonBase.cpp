@@ -194,6 +194,19 @@ template <typename T> bool NewtonBase<T>::beginSolve()
     return true;
 }
 
+template <typename T> void NewtonBase<T>::beginRepetition(td::UINT4 r)
+{
+    this->_totalIterations = this->_iterationsInPass = 0;
+    this->setRepetition(r);
+    this->setPass(0);
+    if (sc::SolverMonitor<T>* pMonitor = this->_pMonitor)
+    {
+        pMonitor->totalIterations = 0;
+        pMonitor->iteration = 0;
+        pMonitor->status = static_cast<td::BYTE>(Solution::IterBase);
+    }
+}
+
 template <typename T> Solution NewtonBase<T>::endRepetition(bool& repeat)
 {
     if (this->_status == Solution::BaseOK)

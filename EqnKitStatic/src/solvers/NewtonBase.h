@@ -55,6 +55,9 @@ protected:
     {
         return repeat && (this->_maxReps < 0 || r + 1 <= static_cast<td::UINT4>(this->_maxReps));
     }
+    // The start of repetition r: no iterations yet, in pass 0, in the status places and the
+    // progress record (whose status is IterBase).
+    void beginRepetition(td::UINT4 r);
     // The end of a repetition whose passes ran: BaseOK becomes OK, the norm places are
     // written and, when OK, PostProc runs, the consumer hears of it and the Repeats group
     // says whether another repetition follows. The repetition's status.

@@ -155,16 +155,8 @@ template <typename T> Solution WLSSolver<T>::solve()
 
 template <typename T> bool WLSSolver<T>::runRepetition(td::UINT4 r, bool& repeat, Solution& result)
 {
-    this->_totalIterations = this->_iterationsInPass = 0;
     this->_status = Solution::IterBase;
-    this->setRepetition(r);
-    this->setPass(0);
-    if (sc::SolverMonitor<T>* pMonitor = this->_pMonitor)
-    {
-        pMonitor->totalIterations = 0;
-        pMonitor->iteration = 0;
-        pMonitor->status = static_cast<td::BYTE>(Solution::IterBase);
-    }
+    this->beginRepetition(r);
     if (r > 0 && this->_reInit)
     {
         this->restoreStartValues();
@@ -211,24 +203,10 @@ template <typename T> bool WLSSolver<T>::runRepetition(td::UINT4 r, bool& repeat
 template <typename T> bool WLSSolver<T>::iterate(td::UINT2 pass, Solution& result)
 {
     sc::SolverMonitor<T>* pMonitor = this->_pMonitor;
-    const td::UINT4 n = this->_stores.nVars;
-    T* x = this->_stores.values.data();
-    double smallestNorm = this->_residualNorm;
+    SmallestNorm smallestNorm{this->_residualNorm};
     for (;;)
     {
-        if (pMonitor)
-        {
-            pMonitor->iteration = saturated16(this->_iterationsInPass);
-            pMonitor->totalIterations = this->_totalIterations;
-            pMonitor->residualNorm = this->_residualNorm;
-            if (pass >= 2)
-            {
-                pMonitor->status = static_cast<td::BYTE>(Solution::NewPass);
-                this->_status = Solution::NewPass;
-            }
-        }
-        this->writeStatusPlaces();
-        this->writeNormPlaces();
+        showIteration(pass);
         fillSystem();
         if (pass == 1 && this->_iterationsInPass == 0 && this->_traceLevel != 0)
             this->notifyProgress();
@@ -244,22 +222,11 @@ template <typename T> bool WLSSolver<T>::iterate(td::UINT2 pass, Solution& resul
             result = this->fail(Solution::SolutionError, msg::ceWLSEErrorSolve, msg::ceWLSEErrorSolve, true);
             return false;
         }
-        double norm = 0;
-        for (td::UINT4 i = 0; i < n; ++i)
-        {
-            const T dx = _system.solution(i);
-            x[i] += dx;
-            const double size = stepSize(dx);
-            if (size > norm || std::isnan(size))
-                norm = size;
-        }
+        const double norm = takeStep();
         this->_residualNorm = norm;
         if (pass == 1 || this->_iterPostProcEveryPass)
             this->runIterPostProc();
-        if (k == cSmallestNormFrom)
-            smallestNorm = norm;
-        else if (k > cSmallestNormFrom)
-            smallestNorm = std::min(smallestNorm, norm);
+        smallestNorm.observe(k, norm);
         if (pMonitor)
             pMonitor->residualNorm = norm;
         if (hasConstraints())
@@ -268,7 +235,7 @@ template <typename T> bool WLSSolver<T>::iterate(td::UINT2 pass, Solution& resul
         const bool stepSmall = norm < this->_eps;
         if (stepSmall && (!hasConstraints() || _constraintNorm < cConstraintFactor * this->_eps))
             return true;
-        if (!stepSmall && k > cOscillationIterations && norm > cOscillationFactor * smallestNorm)
+        if (!stepSmall && smallestNorm.oscillates(k, norm))
         {
             result = this->fail(Solution::Oscillation, msg::scOscillation, msg::scOscillation, false);
             return false;
@@ -282,6 +249,39 @@ template <typename T> bool WLSSolver<T>::iterate(td::UINT2 pass, Solution& resul
         if (this->_traceLevel == 2)
             this->notifyProgress();
     }
+}
+
+template <typename T> void WLSSolver<T>::showIteration(td::UINT2 pass)
+{
+    if (sc::SolverMonitor<T>* pMonitor = this->_pMonitor)
+    {
+        pMonitor->iteration = saturated16(this->_iterationsInPass);
+        pMonitor->totalIterations = this->_totalIterations;
+        pMonitor->residualNorm = this->_residualNorm;
+        if (pass >= 2)
+        {
+            pMonitor->status = static_cast<td::BYTE>(Solution::NewPass);
+            this->_status = Solution::NewPass;
+        }
+    }
+    this->writeStatusPlaces();
+    this->writeNormPlaces();
+}
+
+template <typename T> double WLSSolver<T>::takeStep()
+{
+    const td::UINT4 n = this->_stores.nVars;
+    T* x = this->_stores.values.data();
+    double norm = 0;
+    for (td::UINT4 i = 0; i < n; ++i)
+    {
+        const T dx = _system.solution(i);
+        x[i] += dx;
+        const double size = stepSize(dx);
+        if (size > norm || std::isnan(size))
+            norm = size;
+    }
+    return norm;
 }
 
 template <typename T> void WLSSolver<T>::fillSystem()

@@ -53,8 +53,12 @@ private:
     bool runRepetition(td::UINT4 r, bool& repeat, sc::Solution& result);
     // The Gauss-Newton iterations of one pass; false when the solve ends with result.
     bool iterate(td::UINT2 pass, sc::Solution& result);
+    // How the pass stands before an iteration: the progress record, the status places.
+    void showIteration(td::UINT2 pass);
     // The weighted system (and the constraint rows) at the current values.
     void fillSystem();
+    // The solved step onto the variables: its largest size (NaN when one is NaN).
+    double takeStep();
     // The constraint residuals -C(x) and their L1 norm.
     double evaluateConstraints();
     bool hasConstraints() const { return _pConstraintMatrix != nullptr; }
