@@ -118,6 +118,8 @@ TYPED_TEST(ReservedNamesXml, AWordOfTheLanguageDeclaredInAnXmlDocumentIsRefused)
     test::XmlBuild<TypeParam> conj;
     EXPECT_EQ(conj.wls(wls("", "<Var name=\"conj\"/>", "")), !complex) << conj.errors();
     if (complex)
+    {
         EXPECT_NE(conj.errors().find("Name conj is a reserved word"), std::string::npos) << conj.errors();
+    }
 }
 } // namespace
