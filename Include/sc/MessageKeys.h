@@ -143,6 +143,8 @@ inline constexpr const char* scStatementOutsideCase = "@SC.StatementOutsideCase"
 // Model builder: statements and limits
 inline constexpr const char* scWrongAssignmentEq = "@SC.WrongAssignmentEq";
 inline constexpr const char* scWrongIfCondition = "@SC.WrongIfCondition";
+// An if or switch block inside more enclosing blocks than a model text may nest.
+inline constexpr const char* scNestedTooDeep = "@SC.NestedTooDeep";
 inline constexpr const char* scWrongSignalInIf = "@SC.WrongSignalInIf";
 inline constexpr const char* scEmptyIf = "@SC.EmptyIf";
 inline constexpr const char* scIncompleteIf = "@SC.IncompleteIf";

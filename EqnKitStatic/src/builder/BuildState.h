@@ -20,6 +20,7 @@
 #include "SolverData.h"
 #include "TextPlace.h"
 #include "TransferFunction.h"
+#include "XmlNodes.h"
 
 namespace sl
 {
@@ -31,6 +32,23 @@ struct TFStatement
     sc::TokenizedModel::iterator line;
     // tf.input counts from the first parameter until the declarations pass has run.
     bool inputIsParam = false;
+};
+
+// How many blocks (if, switch) a model text nests, statements and conditional equations
+// alike: as deep as an XML document's conditions.
+constexpr td::UINT4 cMaxTextNesting = xmlnodes::cMaxXmlNesting;
+
+// One level more of the nesting counter it is given while it lives.
+class NestingLevel
+{
+public:
+    explicit NestingLevel(td::UINT4& depth) : _depth(++depth) {}
+    ~NestingLevel() { --_depth; }
+    NestingLevel(const NestingLevel&) = delete;
+    NestingLevel& operator=(const NestingLevel&) = delete;
+
+private:
+    td::UINT4& _depth;
 };
 
 // The variable types the DAE build gives (SymbolInfo byte 0): the auxiliary variable of a
@@ -181,6 +199,8 @@ public:
     td::UINT4 parentVarCount = 0;
     // Depth of the statement being compiled; the pools go back when the outermost ends.
     td::UINT4 statementDepth = 0;
+    // Blocks of a model text around the one being read (statements or equations).
+    td::UINT4 blockDepth = 0;
     td::BYTE declarationsDone = 0;
     // The parser collects the variables of the expression it reads.
     td::BYTE collecting = 1;

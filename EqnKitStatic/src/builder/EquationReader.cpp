@@ -72,6 +72,9 @@ template <typename T> bool EquationReader<T>::buildEquations(const sc::Tokenized
 template <typename T> bool EquationReader<T>::buildIfExpression(Iterator& it, Tree& tree, sc::Group group)
 {
     const Place ifLine = placeOf(it);
+    const NestingLevel level(_s.blockDepth);
+    if (_s.blockDepth > cMaxTextNesting)
+        return _s.lineError(msg::scNestedTooDeep, ifLine);
     Tree* pCondition = _s.newTree();
     if (!_s.buildTree(*pCondition, it))
         return _s.lineError(msg::scCannotMakeIFExpression, ifLine);

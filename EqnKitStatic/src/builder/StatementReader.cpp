@@ -118,8 +118,11 @@ template <typename T> void setBranchSignal(Evaluator<T>* pRun, td::UINT4 n, td::
 template <typename T> bool StatementReader<T>::buildChildren(Iterator& it, const sc::TokenizedModel& model,
                                                              Evaluator<T>*& pRun, td::UINT4 n, sc::Group group)
 {
-    pRun = _s.pData->newEvaluators(n);
     const Place blockLine = placeOf(it);
+    const NestingLevel level(_s.blockDepth);
+    if (_s.blockDepth > cMaxTextNesting)
+        return _s.lineError(msg::scNestedTooDeep, blockLine);
+    pRun = _s.pData->newEvaluators(n);
     for (td::UINT4 i = 0; i < n; ++i)
     {
         ++it;
