@@ -68,8 +68,7 @@ TYPED_TEST(NestingLimit, SixtyFourBlocksNestAndTheNextIsRefusedAtItsLine)
     EXPECT_EQ(test::re(statements.value("p")), 1.0);
 
     test::Build<TypeParam> equations;
-    ASSERT_TRUE(equations.prepare(model<TypeParam>(nestedEquations(cLimit), "p = 0\n")))
-        << equations.loaded.errors();
+    ASSERT_TRUE(equations.prepare(model<TypeParam>(nestedEquations(cLimit), "p = 0\n"))) << equations.loaded.errors();
     EXPECT_TRUE(equations.equations(Group::NLEs, 'F')) << equations.keys();
     EXPECT_EQ(equations.keys(), "");
 
