@@ -135,7 +135,7 @@ template <typename T> bool EquationReader<T>::buildCase(Iterator& it, Tree& case
     {
         Tree* pCondition = _s.newTree();
         td::BYTE kind = 0;
-        const typename RPNParser<T>::RightSide comparison(_s.parser);
+        const typename RPNParser<T>::NoAssignment comparison(_s.parser);
         if (!_s.compileInto(*pCondition, it, 1, kind, nullptr))
             return _s.lineError(msg::scCaseCondExpr, caseLine);
         caseTree.setConditional(pCondition, nullptr, nullptr);

@@ -157,7 +157,7 @@ template <typename T> bool InitValueReader<T>::makeInitialValue(T& out, const It
     _s.parser.clearTokens();
     bool ok = false;
     {
-        const typename RPNParser<T>::RightSide rightSide(_s.parser);
+        const typename RPNParser<T>::NoAssignment rightSide(_s.parser);
         ok = _s.parser.compileTokens(it, firstToken, kind);
     }
     if (ok)

@@ -80,7 +80,7 @@ template <typename T> td::INT4 ODEReader<T>::buildODEExpression(const Iterator& 
         return -1;
 
     td::BYTE kind = 0;
-    const typename RPNParser<T>::RightSide rightSide(_s.parser);
+    const typename RPNParser<T>::NoAssignment rightSide(_s.parser);
     if (!_s.parser.compileTokens(it, headLength + 1, kind))
         return _s.lineError(msg::scWrongODEExp, line), -1;
     const td::UINT4 nIntegrals = Tree::countFunctionTokens(_s.parser.getFirstToken(), TokenCodes::INTEGRAL);

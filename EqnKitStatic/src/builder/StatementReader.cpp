@@ -217,7 +217,7 @@ template <typename T> StatementResult StatementReader<T>::buildSwitchBlock(Itera
         if (i + 1 < nCases || !hasDefault)
         {
             pCondition = _s.pData->newEvaluator();
-            const typename RPNParser<T>::RightSide comparison(_s.parser);
+            const typename RPNParser<T>::NoAssignment comparison(_s.parser);
             if (!compileRecord(it, 1, RPNParser<T>::cLineEnd, pCondition, msg::scCaseCondExpr, nullptr))
                 return Failed;
         }
@@ -285,7 +285,7 @@ StatementResult StatementReader<T>::buildAssignment(Iterator& it, Evaluator<T>* 
     if (index < 0)
         return Failed;
     _s.beginUsedVars();
-    const typename RPNParser<T>::RightSide rightSide(_s.parser);
+    const typename RPNParser<T>::NoAssignment rightSide(_s.parser);
     if (!compileRecord(it, exprStart, RPNParser<T>::cLineEnd, out, msg::scCannotMakeExpression, nullptr))
         return Failed;
     AssignmentText<T>(_s).setRecordTarget(out, index, isParent, part, op);

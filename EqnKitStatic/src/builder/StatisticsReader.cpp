@@ -60,7 +60,7 @@ template <typename T> td::INT4 StatisticsReader<T>::buildStatsAssignment(const I
         _s.beginUsedVars();
         _s.parser.clearTokens();
         td::BYTE kind = 0;
-        const typename RPNParser<T>::RightSide rightSide(_s.parser);
+        const typename RPNParser<T>::NoAssignment rightSide(_s.parser);
         if (!_s.parser.compileTokens(it, start, kind, end))
             return fail(msg::csStatsCannotCreateExpr);
         if (kind != 1)

@@ -75,7 +75,7 @@ template <typename T> bool TFReader<T>::readTransferFunction(const Iterator& it,
     _s.collecting = 0;
     _s.parser.clearTokens();
     td::BYTE kind = 0;
-    const typename RPNParser<T>::RightSide rightSide(_s.parser);
+    const typename RPNParser<T>::NoAssignment rightSide(_s.parser);
     if (!_s.parser.compileTokens(it, cFirstFnToken, kind) || kind != 1)
         return _s.lineError(msg::scTFsWrongTokens, fs);
     Tree* pTree = _s.newTree();

@@ -704,7 +704,7 @@ template <typename T> bool RPNParser<T>::frontEndEquals(FrontEndState& st, td::U
 {
     const td::UINT4 lineNo = st.line.line;
     const td::UINT2 column = st.at(pos).column;
-    if (_rightSide || st.condition)
+    if (_noAssignment || st.condition)
         return keyError(sc::msg::scDoubleEq, lineNo, column);
     if (isOperatorCode(st.prevCode))
         return keyError(sc::msg::scOperatorAfterEq, lineNo, column);
@@ -785,7 +785,7 @@ template <typename T> bool RPNParser<T>::frontEndToken(FrontEndState& st, const 
     if (endsExpression(tokenEntry.type))
         return frontEndEnd(st);
     // An assignment operator after the one that began the statement or the equation.
-    if (isCompoundAssignCode(k) && (_rightSide || st.equalsSeen || st.condition))
+    if (isCompoundAssignCode(k) && (_noAssignment || st.equalsSeen || st.condition))
         return keyError(sc::msg::scDoubleEq, lineNo, entry.column);
     if (k == F::Assign)
         return frontEndEquals(st, pos);

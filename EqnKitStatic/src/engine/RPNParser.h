@@ -162,13 +162,13 @@ public:
     // statement, a start value, an ODE or a transfer function) or a case's condition: an
     // `=` or a compound assignment among its tokens is refused as a second assignment
     // operator. The tokens after a leading `if` are read so without it.
-    class RightSide
+    class NoAssignment
     {
     public:
-        explicit RightSide(RPNParser& parser) : _parser(parser) { _parser._rightSide = 1; }
-        ~RightSide() { _parser._rightSide = 0; }
-        RightSide(const RightSide&) = delete;
-        RightSide& operator=(const RightSide&) = delete;
+        explicit NoAssignment(RPNParser& parser) : _parser(parser) { _parser._noAssignment = 1; }
+        ~NoAssignment() { _parser._noAssignment = 0; }
+        NoAssignment(const NoAssignment&) = delete;
+        NoAssignment& operator=(const NoAssignment&) = delete;
 
     private:
         RPNParser& _parser;
@@ -238,7 +238,7 @@ protected:
     td::BYTE _prevType = Tok::NO_PREVIOUS;
     td::BYTE _nextFreePosition = 0;
     td::BYTE _acceptUnknownNames = 0;
-    td::BYTE _rightSide = 0;
+    td::BYTE _noAssignment = 0;
     CmplxPart _cmplx;
 };
 
