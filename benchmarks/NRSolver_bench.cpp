@@ -1,7 +1,8 @@
 // The Newton-Raphson solver on the generated power-flow models (polar form): the build
 // by phase with the peak memory of a fresh process, the solve from the flat start, one
 // Newton iteration (residuals and Jacobian values, assembly, refactorisation, solve) and
-// a repeat solve after values set from outside, per iteration, each against KLU's
+// a repeat solve after values set from outside and load scenarios from the flat start and
+// from the solution before, per iteration, each against KLU's
 // refactor+solve on the same matrix, and the evaluation against a
 // hand-written residual and Jacobian of the same equations; then the DAE solver on the
 // same networks with machines (DAESolver_bench.cpp, left out with --no-dae).
@@ -118,6 +119,51 @@ struct Evaluation
 
 td::String keepKey(const char* key) { return td::String(key); }
 
+// Load scenarios: every P and Q parameter scaled (0.96 to 1.04), solved from the flat start
+// or from the solution before; a solve's time per iteration, the loads set back after it.
+class LoadScenarios
+{
+public:
+    LoadScenarios(sl::NRSolver<double>& solver, int nBuses) : _solver(solver)
+    {
+        for (int i = 1; i < nBuses; ++i)
+        {
+            for (const char* kind : {"P", "Q"})
+            {
+                const td::INT4 k = solver.getParameterIndex((kind + std::to_string(i)).c_str());
+                if (k >= 0)
+                    _loads.push_back(k);
+            }
+        }
+        for (td::INT4 k : _loads)
+            _base.push_back(solver.getParameterValuesPtr()[k]);
+    }
+    template <typename SetStart> double solve(int scenario, SetStart&& setStart)
+    {
+        const double scale = 1.0 + 0.02 * (scenario % 5 - 2);
+        setLoads(scale);
+        setStart();
+        const auto t0 = Clock::now();
+        _allSolved = _solver.solve() == sc::Solution::OK && _allSolved;
+        const double ms = msSince(t0) / std::max<td::UINT4>(_solver.getNumberOfIterations(), 1);
+        setLoads(1.0);
+        return ms;
+    }
+    bool allSolved() const { return _allSolved; }
+
+private:
+    void setLoads(double scale)
+    {
+        for (std::size_t j = 0; j < _loads.size(); ++j)
+            _solver.setParameterValue(_loads[j], _base[j] * scale);
+    }
+
+    sl::NRSolver<double>& _solver;
+    std::vector<td::INT4> _loads;
+    std::vector<double> _base;
+    bool _allSolved = true;
+};
+
 void run(int nBuses)
 {
     const bench::PowerFlowGrid grid = bench::PowerFlowGrid::generate(nBuses);
@@ -211,10 +257,16 @@ void run(int nBuses)
 
     // Every figure is the best of cReps rounds, the rounds taking each measurement in turn,
     // so that a slow spell of the machine weighs on all of them alike.
-    Best evaluateMs, assembleMs, refactorMs, luSolveMs, iterationMs, handMs, kluMs, repeatMs;
+    // A load scenario from the flat start returns to the first Jacobian as the repeat solve
+    // does; one from the solution before starts from a Jacobian not factorised before, so
+    // those are timed after the rounds, in a sweep of their own.
+    LoadScenarios scenarios(*pSolver, nBuses);
+    Best evaluateMs, assembleMs, refactorMs, luSolveMs, iterationMs, handMs, kluMs, repeatMs, flatScenarioMs,
+        warmScenarioMs;
     for (int r = 0; r < cReps; ++r)
     {
         repeatMs.ms = std::min(repeatMs.ms, repeatSolve());
+        flatScenarioMs.ms = std::min(flatScenarioMs.ms, scenarios.solve(r, setFlat));
         setFlat();
         evaluateMs.time([&] { evaluation.evaluate(); });
         assembleMs.time([&] { evaluation.assemble(*pSparse); });
@@ -234,6 +286,8 @@ void run(int nBuses)
             klu_solve(pSymbolic, pNumeric, n, 1, rhs.data(), &common);
         });
     }
+    for (int r = 0; r < cReps; ++r)
+        warmScenarioMs.ms = std::min(warmScenarioMs.ms, scenarios.solve(r, [] {}));
     pSparse->release();
     klu_free_numeric(&pNumeric, &common);
     klu_free_symbolic(&pSymbolic, &common);
@@ -256,6 +310,10 @@ void run(int nBuses)
                 cReps, repeatMs.ms, repeatIterations, repeatSame ? "bit for bit" : "differs from");
     std::printf("KLU refactor+solve on the same matrix %.3f ms; hand-written residual+Jacobian %.3f ms\n", kluMs.ms,
                 handMs.ms);
+    std::printf("load scenarios (loads scaled by 0.96 to 1.04, best of %d), per iteration: from the flat start %.3f ms "
+                "(%.2f x KLU), from the last solution %.3f ms (%.2f x KLU); %s\n",
+                cReps, flatScenarioMs.ms, flatScenarioMs.ms / kluMs.ms, warmScenarioMs.ms, warmScenarioMs.ms / kluMs.ms,
+                scenarios.allSolved() ? "every one solved" : "not every one solved");
     std::printf("ratios: iteration / KLU %.2f; repeat solve per iteration / KLU %.2f; evaluation / hand-written %.1f\n",
                 iterationMs.ms / kluMs.ms, repeatMs.ms / kluMs.ms, evaluateMs.ms / handMs.ms);
     pSolver->release();

@@ -29,6 +29,8 @@ namespace sparse
 // as a new solver's first does. The symbolic analysis can be taken out of a solver and
 // given to a new one: it serves a factorise whose pattern is exactly the one analysed.
 // Either way the factorisation gives, bit for bit, the values of a new solver filled alike.
+// A fresh choice at exactly the values of the last one keeps the factorisation at those
+// values from then on, and later fresh choices at them solve with it without factorising.
 //
 // The finishing operations of the receiver belong to a sparse matrix (IMatrix); called
 // on a solver they fail an assertion.

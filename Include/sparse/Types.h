@@ -53,5 +53,8 @@ struct FactorStats
     td::UINT4 factorisations = 0;
     // Numeric factorisations that kept the pivots of the previous one.
     td::UINT4 refactorisations = 0;
+    // Fresh choices at exactly the values of a factorisation held from an earlier fresh
+    // choice, which then served without factorising (counted among factorisations too).
+    td::UINT4 factorisationsKept = 0;
 };
 } // namespace sparse

@@ -101,10 +101,12 @@ template <typename T> bool KluSolver<T>::factorise()
     if (!keepSymbolic && !analyse())
         return false;
     // Pivots chosen afresh at the very values filled are those a fresh choice makes now, and
-    // a refactorisation over them does the same arithmetic as that factorisation.
+    // the factorisation at those values is the one that choice makes.
     const bool afresh = _pivotAfresh;
     _pivotAfresh = false;
-    if (_pNumeric && (!afresh || valuesOfPivots()) && refactorKeepingPivots())
+    _useAtPivots = false;
+    const bool served = _pNumeric && (afresh ? valuesOfPivots() && useFactorAtPivots() : refactorKeepingPivots());
+    if (served)
     {
         ++(afresh ? _stats.factorisations : _stats.refactorisations);
         _symbolicReused = keepSymbolic;
@@ -200,6 +202,25 @@ template <typename T> bool KluSolver<T>::valuesOfPivots() const
     return _pivotValues.size() == n && std::memcmp(_pivotValues.data(), _matrix.values(), n * sizeof(T)) == 0;
 }
 
+// The working factorisation keeps the pivots of this choice for the refactorisations after
+// it; the one at the values of the pivots is made by KLU's own factor, as a new solver's.
+template <typename T> bool KluSolver<T>::useFactorAtPivots()
+{
+    if (_pAtPivots)
+        ++_stats.factorisationsKept;
+    else
+    {
+        _pAtPivots = KluTraits<T>::factor(klu(_matrix.colStart()), klu(_matrix.rowIndex()),
+                                          KluTraits<T>::raw(_matrix.values()), symbolic(), &_common);
+        if (_pAtPivots && _common.status != KLU_OK)
+            KluTraits<T>::freeNumeric(&_pAtPivots, &_common);
+        if (!_pAtPivots)
+            return false;
+    }
+    _useAtPivots = true;
+    return true;
+}
+
 // False when the kept pivots meet a zero or have decayed; the caller then pivots afresh.
 template <typename T> bool KluSolver<T>::refactorKeepingPivots()
 {
@@ -232,7 +253,7 @@ template <typename T> bool KluSolver<T>::solve(const T* rhs, T* x)
 template <typename T> bool KluSolver<T>::solveInPlace(T* x)
 {
     const bool solved =
-        KluTraits<T>::solve(symbolic(), _pNumeric, _n, KluTraits<T>::raw(x), &_common) && _common.status == KLU_OK;
+        KluTraits<T>::solve(symbolic(), numeric(), _n, KluTraits<T>::raw(x), &_common) && _common.status == KLU_OK;
     if (solved && std::all_of(x, x + _n, [](const T& v) { return KluTraits<T>::isFinite(v); }))
         return true;
     releaseNumeric();
@@ -244,6 +265,10 @@ template <typename T> void KluSolver<T>::releaseNumeric()
     if (_pNumeric)
         KluTraits<T>::freeNumeric(&_pNumeric, &_common);
     _pNumeric = nullptr;
+    if (_pAtPivots)
+        KluTraits<T>::freeNumeric(&_pAtPivots, &_common);
+    _pAtPivots = nullptr;
+    _useAtPivots = false;
 }
 
 template <typename T> ISolver<T>* createSolver(td::INT4 n, td::INT4 nonZeroEstimate, Symmetry, SolverType,

@@ -1,6 +1,6 @@
 // The sparse LU solver over KLU: compressed columns filled in place, a symbolic analysis
-// kept while the pattern stays, and numeric refactorisation that keeps the pivots while
-// they serve.
+// kept while the pattern stays, numeric refactorisation that keeps the pivots while they
+// serve, and the factorisation of a fresh choice kept for a return to its values.
 #pragma once
 
 #include <complex>
@@ -14,8 +14,8 @@
 
 namespace sparse
 {
-// Made only by createSolver; ended by release. Owns its arrays, its analysis and the
-// numeric factorisation.
+// Made only by createSolver; ended by release. Owns its arrays, its analysis and its
+// numeric factorisations (the working one, and the one at the values of the pivots).
 template <typename T> class KluSolver final : public ISolver<T>
 {
 public:
@@ -56,7 +56,13 @@ private:
     bool refactorKeepingPivots();
     // The values filled are bit for bit those the pivots held were chosen at.
     bool valuesOfPivots() const;
+    // Takes the factorisation at the values of the pivots for the next solves, making it
+    // once while those values stay.
+    bool useFactorAtPivots();
+    // The factorisation the solves use.
+    klu_numeric* numeric() const { return _useAtPivots ? _pAtPivots : _pNumeric; }
     bool solveInPlace(T* x);
+    // Ends both factorisations.
     void releaseNumeric();
     klu_symbolic* symbolic() const { return _pAnalysis->symbolic(); }
 
@@ -65,7 +71,12 @@ private:
     std::vector<T> _solution;
     klu_common _common;
     typename KluAnalysis<T>::Owner _pAnalysis;
+    // The working factorisation, refactorised in place.
     klu_numeric* _pNumeric = nullptr;
+    // A factorisation at exactly _pivotValues, never refactorised: a sweep that returns to
+    // those values (a solve from the same start) solves with it instead of factorising.
+    klu_numeric* _pAtPivots = nullptr;
+    bool _useAtPivots = false;
     FactorStats _stats;
     // Reciprocal condition estimate when the pivots were last chosen, and the values then.
     double _rcondOfPivots = 0.0;

@@ -599,4 +599,72 @@ TYPED_TEST(SparseSolver, PivotsChosenAfreshGiveTheValuesOfANewSolver)
         }
     }
 }
+
+// A sweep that returns to the values of its fresh choice (a solve from the same start) keeps
+// the factorisation at those values from its second return on, and solves with it as a new
+// solver filled alike would; the refactorisations after it keep the pivots. Other values at a
+// fresh choice make it anew, and a failed solve drops it with the working one.
+TYPED_TEST(SparseSolver, AFactorisationAtTheValuesOfTheFreshChoiceServesEveryReturnToThem)
+{
+    using T = TypeParam;
+    std::mt19937 rng(23);
+    for (int round = 0; round < 6; ++round)
+    {
+        const int n = 40 + 25 * round;
+        const Cells<T> start = test::randomSystem<T>(n, 3 + round % 3, rng);
+        Cells<T> later = start, otherStart = start;
+        for (auto& cell : later.list)
+            cell.value *= val<T>(1.0 + 0.02 * (round + 1), -0.01);
+        otherStart.list.front().value += val<T>(0.5);
+        const std::vector<T> rhs = test::randomVector<T>(n, rng);
+
+        // What new solvers give: at a start, and refactorised from there to the later values.
+        struct Expected
+        {
+            std::vector<T> first, later;
+        };
+        auto anew = [&](const Cells<T>& first) {
+            SolverHandle<T> solver(n);
+            first.putInto(*solver);
+            Expected e{factoriseAndSolve(*solver, rhs), {}};
+            later.putInto(*solver);
+            e.later = factoriseAndSolve(*solver, rhs);
+            return e;
+        };
+        const Expected fromStart = anew(start), fromOther = anew(otherStart);
+
+        SolverHandle<T> sweep(n);
+        auto solveFrom = [&](const Cells<T>& first, td::UINT4 kept, const Expected& expected) {
+            sweep->pivotAfresh();
+            first.putInto(*sweep);
+            EXPECT_TRUE(sameBits(factoriseAndSolve(*sweep, rhs), expected.first)) << n;
+            EXPECT_EQ(sweep->getStats().factorisationsKept, kept) << n;
+            later.putInto(*sweep);
+            EXPECT_TRUE(sameBits(factoriseAndSolve(*sweep, rhs), expected.later)) << n;
+        };
+        solveFrom(start, 0, fromStart);
+        solveFrom(start, 0, fromStart);
+        solveFrom(start, 1, fromStart);
+        solveFrom(start, 2, fromStart);
+        solveFrom(otherStart, 2, fromOther);
+        solveFrom(otherStart, 2, fromOther);
+        solveFrom(start, 2, fromStart);
+        solveFrom(start, 2, fromStart);
+        solveFrom(start, 3, fromStart);
+        EXPECT_EQ(sweep->getStats().factorisations, 9u) << n;
+        EXPECT_EQ(sweep->getStats().refactorisations, 9u) << n;
+
+        // A solve that fails ends both factorisations: no solve until the next factorise.
+        std::vector<T> bad = rhs, x(rhs.size());
+        bad.front() = val<T>(std::numeric_limits<double>::infinity());
+        sweep->pivotAfresh();
+        start.putInto(*sweep);
+        ASSERT_TRUE(sweep->factorise());
+        EXPECT_EQ(sweep->getStats().factorisationsKept, 4u) << n;
+        EXPECT_FALSE(sweep->solve(bad.data(), x.data())) << n;
+        EXPECT_FALSE(sweep->isFactorised()) << n;
+        EXPECT_FALSE(sweep->solve(rhs.data(), x.data())) << n;
+        EXPECT_TRUE(sameBits(factoriseAndSolve(*sweep, rhs), fromStart.first)) << n;
+    }
+}
 } // namespace

@@ -155,7 +155,9 @@ TYPED_TEST(NRSolve, TheSymbolicAnalysisIsKeptWhileThePatternStays)
 // A scenario sweep: values set from outside make the next solve factorise afresh over the
 // analysis of the unchanged pattern, so that it repeats bit for bit the solve of a model
 // loaded anew and given the same values; here also where the pivots kept from the last
-// scenario are not those a fresh factorisation chooses (the tiny a is no pivot, 0.7 is).
+// scenario are not those a fresh factorisation chooses (the tiny a is no pivot, 0.7 is),
+// and where a return to the first Jacobian solves with the factorisation kept from it (the
+// loads of a power flow are not in its Jacobian).
 TYPED_TEST(NRSolve, ASolveAfterValuesSetRepeatsAModelLoadedAnew)
 {
     using T = TypeParam;
@@ -165,12 +167,13 @@ TYPED_TEST(NRSolve, ASolveAfterValuesSetRepeatsAModelLoadedAnew)
         std::string text;
         const char* param;
         T value;
+        td::UINT4 kept;
     } cases[] = {
         {"pivots",
          "Model [type = NL, eps = 1e-12]:\nVars:\nx = 1.5; y = 1; z = 0.8\nParams:\na = 1e-7\nNLEs:\n"
          "a*x + y = 1.5\nx + y*y + z = 3\ny*z + x*x = 2\nend\n",
-         "a", T(0.7)},
-        {"power flow", bench::PowerFlowGrid::generate(200).modelText(1e-12), "P7", T(-0.75)},
+         "a", T(0.7), 0},
+        {"power flow", bench::PowerFlowGrid::generate(200).modelText(1e-12), "P7", T(-0.75), 1},
     };
     for (const Case& c : cases)
     {
@@ -182,12 +185,12 @@ TYPED_TEST(NRSolve, ASolveAfterValuesSetRepeatsAModelLoadedAnew)
         ASSERT_EQ(swept.pSolver->solve(), Solution::OK) << c.name;
         const sparse::FactorStats first = swept.pSolver->getFactorStats();
         EXPECT_EQ(first.analyses, 1u) << c.name;
-        // Back to the start with another parameter value; then another parameter value alone,
-        // from the last solution.
-        for (int sweep = 0; sweep < 2; ++sweep)
+        // Back to the start with another parameter value, twice; then another parameter value
+        // alone, from the last solution.
+        for (int sweep = 0; sweep < 3; ++sweep)
         {
-            const T value = sweep == 0 ? c.value : c.value * T(0.5);
-            const T* from = sweep == 0 ? start.data() : swept.pSolver->getVariableValuesPtr();
+            const T value = sweep < 2 ? c.value : c.value * T(0.5);
+            const T* from = sweep < 2 ? start.data() : swept.pSolver->getVariableValuesPtr();
             const std::vector<T> values(from, from + nVars);
             BuiltSolver<T> anew;
             ASSERT_TRUE(anew.build(c.text)) << c.name;
@@ -204,6 +207,7 @@ TYPED_TEST(NRSolve, ASolveAfterValuesSetRepeatsAModelLoadedAnew)
             EXPECT_EQ(stats.analyses, 1u) << c.name << " " << sweep;
             EXPECT_EQ(stats.factorisations, first.factorisations + static_cast<td::UINT4>(sweep + 1)) << c.name;
         }
+        EXPECT_EQ(swept.pSolver->getFactorStats().factorisationsKept, c.kept) << c.name;
     }
 }
 
