@@ -183,12 +183,18 @@ template <typename T> bool KluSolver<T>::analyse()
     return true;
 }
 
+template <typename T> klu_numeric* KluSolver<T>::factorFilled()
+{
+    klu_numeric* pNumeric = KluTraits<T>::factor(klu(_matrix.colStart()), klu(_matrix.rowIndex()),
+                                                 KluTraits<T>::raw(_matrix.values()), symbolic(), &_common);
+    if (pNumeric && _common.status != KLU_OK)
+        KluTraits<T>::freeNumeric(&pNumeric, &_common);
+    return pNumeric;
+}
+
 template <typename T> bool KluSolver<T>::factorFresh()
 {
-    _pNumeric = KluTraits<T>::factor(klu(_matrix.colStart()), klu(_matrix.rowIndex()),
-                                     KluTraits<T>::raw(_matrix.values()), symbolic(), &_common);
-    if (_pNumeric && _common.status != KLU_OK)
-        releaseNumeric();
+    _pNumeric = factorFilled();
     if (!_pNumeric)
         return false;
     _rcondOfPivots = KluTraits<T>::rcond(symbolic(), _pNumeric, &_common) ? _common.rcond : 0.0;
@@ -209,16 +215,9 @@ template <typename T> bool KluSolver<T>::useFactorAtPivots()
     if (_pAtPivots)
         ++_stats.factorisationsKept;
     else
-    {
-        _pAtPivots = KluTraits<T>::factor(klu(_matrix.colStart()), klu(_matrix.rowIndex()),
-                                          KluTraits<T>::raw(_matrix.values()), symbolic(), &_common);
-        if (_pAtPivots && _common.status != KLU_OK)
-            KluTraits<T>::freeNumeric(&_pAtPivots, &_common);
-        if (!_pAtPivots)
-            return false;
-    }
-    _useAtPivots = true;
-    return true;
+        _pAtPivots = factorFilled();
+    _useAtPivots = _pAtPivots != nullptr;
+    return _useAtPivots;
 }
 
 // False when the kept pivots meet a zero or have decayed; the caller then pivots afresh.

@@ -52,6 +52,8 @@ private:
     // Keeps the analysis held when it serves the pattern of the fill just ended, else ends it.
     void checkAnalysis(bool patternGrew);
     bool analyse();
+    // KLU's factor of the values filled, with the analysis held; null when it fails.
+    klu_numeric* factorFilled();
     bool factorFresh();
     bool refactorKeepingPivots();
     // The values filled are bit for bit those the pivots held were chosen at.
