@@ -4,11 +4,13 @@
 #include <vector>
 
 #include <dense/IO.h>
+#include <matrix/MatrixAPI.h>
 #include <td/Types.h>
 
 namespace dense
 {
-// Owns its values.
+// Owns its values. The members marked MATRIX_API leave the matrix library; the others
+// serve the library itself.
 template <typename T> class DiagMatrix
 {
 public:
@@ -16,12 +18,12 @@ public:
     explicit DiagMatrix(td::UINT4 n) { reserve(n); }
 
     // Sizes the matrix to n x n, every diagonal value zero.
-    void reserve(td::UINT4 n);
+    MATRIX_API void reserve(td::UINT4 n);
 
     td::UINT4 size() const { return static_cast<td::UINT4>(_values.size()); }
     const T* getData() const { return _values.data(); }
     // Diagonal value posDiag.
-    const T& operator[](td::UINT4 posDiag) const;
+    MATRIX_API const T& operator[](td::UINT4 posDiag) const;
 
     DiagIO<T> getManipulator() { return DiagIO<T>(_values.data(), size()); }
 

@@ -6,11 +6,13 @@
 #include <vector>
 
 #include <dense/IO.h>
+#include <matrix/MatrixAPI.h>
 #include <td/Types.h>
 
 namespace dense
 {
-// Owns its values.
+// Owns its values. The members marked MATRIX_API leave the matrix library; the others
+// serve the library itself.
 template <typename T> class Matrix
 {
 public:
@@ -18,7 +20,7 @@ public:
     Matrix(td::UINT4 rows, td::UINT4 cols) { reserve(rows, cols); }
 
     // Sizes the matrix to rows x cols, every value zero.
-    void reserve(td::UINT4 rows, td::UINT4 cols);
+    MATRIX_API void reserve(td::UINT4 rows, td::UINT4 cols);
 
     T* getData() { return _values.data(); }
     const T* getData() const { return _values.data(); }
@@ -30,7 +32,7 @@ public:
 
     // The largest column sum of absolute values (complex: moduli); for an n x 1 matrix the
     // sum of the absolute values. 0 for an empty matrix.
-    double getL1Norm() const;
+    MATRIX_API double getL1Norm() const;
     // The first column (empty for a matrix without columns).
     ColumnIO<T> getFirstColumnManipulator();
 

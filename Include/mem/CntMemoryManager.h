@@ -2,7 +2,7 @@
 // block has room, and moves to the start of a new block when it has not.
 #pragma once
 
-#include <cnt/List.h>
+#include <mem/BlockList.h>
 #include <td/Assert.h>
 #include <td/Types.h>
 

@@ -2,6 +2,7 @@
 // back on when their caller gives none.
 #pragma once
 
+#include <td/CoreLibAPI.h>
 #include <td/String.h>
 
 namespace mu
@@ -27,7 +28,7 @@ protected:
 
 // The process's settings; may be null. Until setAppSettings is called they are the
 // library's own, whose reporter writes one line per report to standard error.
-IAppSettings* getAppSettings();
+CORELIB_API IAppSettings* getAppSettings();
 
 // Installs other settings (the caller keeps them alive while they are installed), or none
 // with null; returns the settings that were installed before.

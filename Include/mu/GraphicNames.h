@@ -2,6 +2,7 @@
 // Unknown names give the default colour, LinePattern::NotSet or DotPattern::NotSet.
 #pragma once
 
+#include <td/CoreLibAPI.h>
 #include <td/String.h>
 #include <td/Types.h>
 
@@ -34,7 +35,7 @@ enum class DotPattern : BYTE
     NotSet = 9
 };
 
-ColorID toColorID(const char* text, int length, ColorID defaultColor);
-LinePattern toLinePattern(const String& name);
-DotPattern toDotPattern(const String& name);
+CORELIB_API ColorID toColorID(const char* text, int length, ColorID defaultColor);
+CORELIB_API LinePattern toLinePattern(const String& name);
+CORELIB_API DotPattern toDotPattern(const String& name);
 } // namespace td

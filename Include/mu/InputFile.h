@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <fstream>
 
+#include <td/CoreLibAPI.h>
+
 namespace mu
 {
 // The longest file a loader reads: the length limit of a text (268435455 bytes).
@@ -14,5 +16,5 @@ inline constexpr std::uintmax_t cMaxInputFileSize = 0x0FFFFFFFu;
 // most maxSize bytes; false, with nothing opened or read, otherwise. The kind and size are
 // looked up before the open, so a pipe or a device never blocks the caller. What the
 // stream's open throws passes on.
-bool openInputFile(std::ifstream& stream, const char* path, std::uintmax_t maxSize = cMaxInputFileSize);
+CORELIB_API bool openInputFile(std::ifstream& stream, const char* path, std::uintmax_t maxSize = cMaxInputFileSize);
 } // namespace mu

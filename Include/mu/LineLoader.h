@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <mu/ILineLoader.h>
+#include <td/CoreLibAPI.h>
 #include <td/String.h>
 
 namespace mu
@@ -20,21 +21,21 @@ public:
         Editor = 2
     };
 
-    LineLoader(td::UINT4 startPosition, Source kind);
+    CORELIB_API LineLoader(td::UINT4 startPosition, Source kind);
     LineLoader(const LineLoader&) = delete;
     LineLoader& operator=(const LineLoader&) = delete;
 
     // Start position of the next read; a value of getCurrentPosition of an earlier loader
     // over the same source reads exactly the rest.
-    void setOffset(td::UINT4 offset);
+    CORELIB_API void setOffset(td::UINT4 offset);
 
     // The stream must be opened in binary mode; the caller keeps it (and the string) alive.
-    void setSource(std::ifstream* pStream);
-    void setSource(const td::String* pText);
-    void setSource(ILineLoader* pEditor);
+    CORELIB_API void setSource(std::ifstream* pStream);
+    CORELIB_API void setSource(const td::String* pText);
+    CORELIB_API void setSource(ILineLoader* pEditor);
 
     // The next line without its terminator; false at the end of the source.
-    bool getLine(td::MutableString& line);
+    CORELIB_API bool getLine(td::MutableString& line);
 
     td::UINT4 getPreviousPosition() const { return _previous; }
     td::UINT4 getCurrentPosition() const { return _current; }

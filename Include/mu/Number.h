@@ -2,8 +2,4 @@
 // The longest valid prefix counts; a text without digits reads as 0.
 #pragma once
 
-namespace mu
-{
-// Reads [+-] digits [. digits] [e [+-] digits]; "1e999" gives infinity.
-double toDouble(const char* text);
-} // namespace mu
+#include <td/CoreLibNames.h>

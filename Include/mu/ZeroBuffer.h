@@ -2,7 +2,4 @@
 // Every empty string of the toolkit reads as this text.
 #pragma once
 
-namespace mu
-{
-extern const char __zeroBuffer[];
-} // namespace mu
+#include <td/CoreLibNames.h>

@@ -2,8 +2,6 @@
 // hidden visibility, so everything without the mark stays inside the library.
 #pragma once
 
-#if defined(__GNUC__) || defined(__clang__)
-#define EQNKIT_API __attribute__((visibility("default")))
-#else
-#define EQNKIT_API
-#endif
+#include <td/Export.h>
+
+#define EQNKIT_API TD_EXPORT

@@ -5,6 +5,7 @@
 #include <complex>
 
 #include <matrix/IMatrixReceiver.h>
+#include <matrix/MatrixAPI.h>
 #include <sparse/Types.h>
 #include <td/Types.h>
 
@@ -35,7 +36,8 @@ protected:
 };
 
 // rows, cols >= 0; nonZeros sizes the first pattern; the symmetry is not acted upon. Never null.
-template <typename T> IMatrix<T>* createMatrix(td::INT4 rows, td::INT4 cols, td::INT4 nonZeros, Symmetry symmetry);
+template <typename T>
+MATRIX_API IMatrix<T>* createMatrix(td::INT4 rows, td::INT4 cols, td::INT4 nonZeros, Symmetry symmetry);
 
 extern template IMatrix<double>* createMatrix<double>(td::INT4, td::INT4, td::INT4, Symmetry);
 extern template IMatrix<std::complex<double>>* createMatrix<std::complex<double>>(td::INT4, td::INT4, td::INT4,

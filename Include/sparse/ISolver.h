@@ -5,6 +5,7 @@
 #include <complex>
 
 #include <matrix/IMatrixReceiver.h>
+#include <matrix/MatrixAPI.h>
 #include <sparse/Analysis.h>
 #include <sparse/Types.h>
 #include <td/Types.h>
@@ -86,8 +87,8 @@ protected:
 };
 
 // n >= 0 unknowns; nonZeroEstimate sizes the first pattern. Never null.
-template <typename T> ISolver<T>* createSolver(td::INT4 n, td::INT4 nonZeroEstimate, Symmetry symmetry, SolverType type,
-                                               Pivoting pivoting, Ordering ordering);
+template <typename T> MATRIX_API ISolver<T>* createSolver(td::INT4 n, td::INT4 nonZeroEstimate, Symmetry symmetry,
+                                                          SolverType type, Pivoting pivoting, Ordering ordering);
 
 extern template ISolver<double>* createSolver<double>(td::INT4, td::INT4, Symmetry, SolverType, Pivoting, Ordering);
 extern template ISolver<std::complex<double>>* createSolver<std::complex<double>>(td::INT4, td::INT4, Symmetry,

@@ -10,9 +10,9 @@
 #include <string>
 #include <utility>
 
-#include <mu/ZeroBuffer.h>
-#include <sc/EqnKitAPI.h>
 #include <td/Assert.h>
+#include <td/CoreLibNames.h>
+#include <td/Export.h>
 #include <td/Types.h>
 
 namespace cnt
@@ -586,12 +586,14 @@ private:
 
 using MutableString = MutableStringBase<char, 0, 4>;
 
+// The two functions below are defined in the solver library, which exports them.
+
 // Formats a double like "%g" in the C locale into the caller's 64-byte buffer; the
 // process locale is neither read nor changed.
-EQNKIT_API char* toString(double value, char buffer[64]);
+TD_EXPORT char* toString(double value, char buffer[64]);
 
 // 0 nothing, 1 not a number, 2 negative integer, 3 integer, 4 negative real, 5 real.
-EQNKIT_API int classifyNumber(const char* s);
+TD_EXPORT int classifyNumber(const char* s);
 } // namespace td
 
 namespace td

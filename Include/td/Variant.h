@@ -7,8 +7,8 @@
 #include <cstring>
 #include <new>
 
-#include <mu/Number.h>
 #include <td/Assert.h>
+#include <td/CoreLibNames.h>
 #include <td/Decimal.h>
 #include <td/String.h>
 #include <td/Types.h>

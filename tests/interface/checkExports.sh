@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Fails when a shared library exports a name outside its exported interface: the solver
-# library's (the default) or the model library's.
-# Usage: checkExports.sh <nm> <library> [eqnKit|simHost]
+# library's (the default), the model library's, the matrix library's or the utility
+# library's.
+# Usage: checkExports.sh <nm> <library> [eqnKit|simHost|Matrix|coreLib]
 set -euo pipefail
 
 # The exported interfaces, one qualified name a line: a class stands for its members,
-# its typeinfo and its vtable, a class template for those of its instances.
+# its typeinfo and its vtable, a class template for those of its instances, and a member
+# or a function of an instance for itself alone (template arguments written without
+# blanks, >> for > >).
 eqnKit_names='
 sc::TokenizedModel
 sc::Naming
@@ -83,6 +86,38 @@ sc::IDynamic
 sc::ILog
 sc::ISolver
 '
+# The matrix library exports what the solver library calls of it: the sizing and the norm
+# of its dense matrices and the factories of its sparse matrices and solvers; its solver,
+# its assembly and its KLU wrappers stay inside.
+Matrix_names='
+dense::Matrix<double>::reserve
+dense::Matrix<double>::getL1Norm
+dense::Matrix<std::complex<double>>::reserve
+dense::Matrix<std::complex<double>>::getL1Norm
+dense::DiagMatrix<double>::reserve
+dense::DiagMatrix<double>::operator[]
+sparse::createMatrix<double>
+sparse::createMatrix<std::complex<double>>
+sparse::createSolver<double>
+sparse::createSolver<std::complex<double>>
+'
+# The utility library exports what the solver library calls of it, and the empty C string
+# that inline code of the public headers reads in every library and host.
+coreLib_names='
+mu::__zeroBuffer
+mu::toDouble
+mu::openInputFile
+mu::getAppSettings
+mu::LineLoader::LineLoader
+mu::LineLoader::setOffset
+mu::LineLoader::setSource
+mu::LineLoader::getLine
+mu::UTFConverter::measureUTF16toUTF8
+mu::UTFConverter::convertUTF16toUTF8
+td::toColorID
+td::toLinePattern
+td::toDotPattern
+'
 # Names the linker and the sanitizers add.
 tool_names='^(_init|_fini|_edata|_end|__bss_start|__odr_asan[._].*|_{2,3}asan_.*)$'
 
@@ -91,6 +126,8 @@ library="$2"
 case "${3:-eqnKit}" in
     eqnKit) allowed_names="$eqnKit_names" ;;
     simHost) allowed_names="$simHost_names" ;;
+    Matrix) allowed_names="$Matrix_names" ;;
+    coreLib) allowed_names="$coreLib_names" ;;
     *) echo "unknown interface: $3"; exit 2 ;;
 esac
 
@@ -116,6 +153,27 @@ standard_instance() {
         grep -qvE '^(std|__[A-Za-z0-9_]*)::$'
 }
 
+# The qualified name of a demangled symbol without its parameters, without the return type
+# that an instance of a function template carries in front of it, and with > > as >>.
+qualified_name() {
+    local name="${1%%(*}" i c depth=0 start=0
+    if [[ "$name" == *">" ]]; then
+        for ((i = 0; i < ${#name}; i++)); do
+            c="${name:i:1}"
+            case "$c" in
+                "<") depth=$((depth + 1)) ;;
+                ">") depth=$((depth - 1)) ;;
+                " ") [ "$depth" -ne 0 ] || start=$((i + 1)) ;;
+            esac
+        done
+        name="${name:start}"
+    fi
+    while [[ "$name" == *"> >"* ]]; do
+        name="${name//> >/>>}"
+    done
+    echo "$name"
+}
+
 symbols="$("$nm_tool" -D --defined-only -C "$library")"
 [ -n "$symbols" ] || { echo "no exported symbols in $library"; exit 1; }
 
@@ -128,7 +186,7 @@ while read -r _ kind symbol; do
         "guard variable for " "non-virtual thunk to " "virtual thunk to "; do
         entity="${entity#"$prefix"}"
     done
-    entity="${entity%%(*}"
+    entity="$(qualified_name "$entity")"
     if allowed "$entity" || [[ "$entity" =~ $tool_names ]] || standard_instance "$kind" "$symbol"; then
         continue
     fi

@@ -2,4 +2,4 @@
 #pragma once
 
 #include "Lower.h"
-#include <probe/Base.h>
+#include <td/Base.h>

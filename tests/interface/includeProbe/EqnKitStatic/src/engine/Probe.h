@@ -4,5 +4,5 @@
 
 #include "Upper.h"
 #include "Lower.h"
-#include <probe/Base.h>
+#include <td/Base.h>
 #include "../solvers/Top.h"

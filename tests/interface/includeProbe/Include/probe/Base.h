@@ -1,2 +1,0 @@
-// A header of the lowest level: every folder may include it.
-#pragma once

@@ -1,0 +1,2 @@
+// A public header outside every level's folder.
+#pragma once

@@ -1,0 +1,2 @@
+// A header of td, the lowest level: every folder may include it.
+#pragma once
