@@ -69,6 +69,18 @@ template <typename T> Solution ODESolver<T>::solve()
 {
     if (!this->_built)
         return this->_status = Solution::SolutionError;
+    _stepStart.save(this->_stores);
+    const td::BYTE valuesChanged = this->_valuesChanged;
+    const Solution status = runStep();
+    if (status == Solution::OK)
+        return status;
+    _stepStart.restore(this->_stores);
+    this->_valuesChanged = valuesChanged;
+    return status;
+}
+
+template <typename T> Solution ODESolver<T>::runStep()
+{
     SolverStores<T>& s = this->_stores;
     this->_status = Solution::OK;
     if (this->_valuesChanged && this->_reInit)
