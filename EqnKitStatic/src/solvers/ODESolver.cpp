@@ -83,6 +83,9 @@ template <typename T> Solution ODESolver<T>::runStep()
 {
     SolverStores<T>& s = this->_stores;
     this->_status = Solution::OK;
+    // Nothing walks the limits of an ODE model: `lim` clamps its argument where it is
+    // evaluated.
+    s.fnLimits.restart();
     if (this->_valuesChanged && this->_reInit)
         this->restoreStartValues();
     this->_valuesChanged = 0;
@@ -114,9 +117,11 @@ template <typename T> Solution ODESolver<T>::runStep()
     }
     ++this->_iterationsInPass;
     ++this->_totalIterations;
-    if (!finite)
+    if (this->refusedNaNBound() || !finite)
         return this->_status = Solution::SolutionError;
     this->runPostProc();
+    if (this->refusedNaNBound())
+        return Solution::SolutionError;
     return this->_status;
 }
 
