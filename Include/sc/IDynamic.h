@@ -22,9 +22,9 @@ public:
     // Restarts the run at t0 (a DAE model solves its initial problem); false when no
     // model is loaded or the restart fails.
     virtual bool reset(double t0) = 0;
-    // Advances nSteps time steps; SolutionError when no model is loaded. A DAE step that
-    // fails ends the call with its own status and leaves the time and the values as they
-    // were before it.
+    // Advances nSteps time steps; SolutionError when no model is loaded. A step that fails
+    // (DAE or ODE) ends the call with its own status and leaves the time and the values as
+    // they were before it.
     virtual Solution step(int nSteps) = 0;
     virtual double getStepSize() = 0;
     virtual void setStepSize(double dT) = 0;

@@ -163,6 +163,9 @@ inline constexpr const char* scErrorInLimits0 = "@SC.ErrorInLimits0";
 inline constexpr const char* scLinitsMustBeGrouped = "@SC.LinitsMustBeGrouped";
 inline constexpr const char* scErrorInLimits1 = "@SC.ErrorInLimits1";
 inline constexpr const char* scLimitGroupEndMismatch = "@SC.LimitGroupEndMismatch";
+// A bound of a limit function that is not a number, at the bound: a load refuses it, a
+// solve or a time step that reads it fails.
+inline constexpr const char* scLimitBoundNaN = "@SC.LimitBoundNaN";
 
 // Model builder: plot statements
 inline constexpr const char* scWrongPlotToken = "@SC.WrongPlotToken";
@@ -333,6 +336,8 @@ inline constexpr const char* txtMissingInitialValues = "Missing initial values..
 inline constexpr const char* txtODECannotReadData = "ODESolver cannot read the data..";
 // Error-log text of a failed initial problem (section RTSolution).
 inline constexpr const char* txtCannotSolveInitialProblem = "Cannot solve initial problem!";
+// Error-log text of a limit function's bound that is not a number, with the bound's name.
+inline constexpr const char* txtLimitBoundNaN = "Bound @ of a limit function is not a number!";
 
 // Expression tree ("@ET.")
 inline constexpr const char* etEmptyExpression = "@ET.EmptyExpression";

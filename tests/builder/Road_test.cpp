@@ -43,8 +43,9 @@ TEST(Road, OdeStatementsBuildTheDerivativesOfTheirStates)
         {"x' = v\nv' = -k*x\n", {0, 1}, {2, -4}},
         // The integral form x = c*int(f) is the derivative c*f.
         {"v' = -k*x\nx = 3*int(v)\n", {1, 0}, {-4, 6}},
-        // lim in an ODE has the used-variable sets it needs (its value is 0 before a walk).
-        {"x' = lim(v, -1, 1)\nv' = -x\n", {0, 1}, {0, -1}},
+        // lim in an ODE has the used-variable sets it needs; nothing walks it, so it clamps
+        // its argument where it is evaluated.
+        {"x' = lim(v, -1, 1)\nv' = -x\n", {0, 1}, {1, -1}},
     };
     for (const Case& c : cases)
     {

@@ -305,6 +305,8 @@ template <typename T> void checkLimits()
         limit._upperBound = 10;
         m.solver.limits.addDerivative(id, nullptr, 0);
         limit._derivEvaluators[0].value = derivative;
+        // What the solver's walk stored.
+        m.solver.limits.beginWalk();
         T v = m.run({K::fn(C::LIMIT, T(sl::packLimitWord(id, c.derivPos)))});
         EXPECT_TRUE(same(v, c.expectDerivative ? derivative : T(c.expectedValue))) << c.name;
     }

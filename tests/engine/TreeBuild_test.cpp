@@ -1,3 +1,4 @@
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -347,11 +348,29 @@ TEST(TreeBuild, LimitRecordIdWordAndCounts)
     EXPECT_EQ(tree.getNumberOfVariableRefs(), 0u);
     EXPECT_EQ(tree.getNumberOfParameterRefs(), 0u);
 
-    // The leaf reads the record's current value.
+    // Before the solver's walk the leaf clamps x + y = 3.75 to [0, pmax] as they are then;
+    // a NaN bound gives NaN and is noted.
     limits[1]._currentValue = 0.5;
     sl::Evaluator<double>* e = ctx.compile(tree);
     ASSERT_NE(e, nullptr);
+    for (double pmax : {2.0, 5.0, -1.0})
+    {
+        ctx.solver.par(2) = pmax;
+        EXPECT_EQ(ctx.evaluate(*e), pmax == 5.0 ? 3.75 : pmax) << pmax;
+    }
+    EXPECT_EQ(limits.takeNaNBound(), 0u);
+    ctx.solver.par(2) = std::nan("");
+    EXPECT_TRUE(std::isnan(ctx.evaluate(*e)));
+    EXPECT_EQ(limits.takeNaNBound(), 1u);
+    EXPECT_EQ(limits.takeNaNBound(), 0u);
+    EXPECT_EQ(record._currentValue, 0.5);
+
+    // Once the walk holds the limits the leaf reads the record's current value.
+    limits.beginWalk();
     EXPECT_EQ(ctx.evaluate(*e), 0.5);
+    limits.restart();
+    ctx.solver.par(2) = 1.0;
+    EXPECT_EQ(ctx.evaluate(*e), 1.0);
 }
 
 TEST(TreeBuild, NestedLimitsAndTheLastUsedVariables)

@@ -110,6 +110,25 @@ def test_a_failed_dae_step_keeps_its_start_and_a_smaller_step_goes_on(method, bo
     assert parameters(model)["t"] == pytest.approx(0.03, abs=1e-15)
 
 
+@pytest.mark.parametrize("ode, good, big_step", [("x' = -1000*x", 189, 0.01), ("x' = sqrt(c - t)", 2, 0.1)])
+def test_a_failed_ode_step_keeps_its_start_and_a_smaller_step_goes_on(ode, good, big_step, released_models):
+    # Heun multiplies x by 41 a step until it overflows; the root's argument turns negative.
+    model, solver = dynamic(sh.DynamicProblem.ODE,
+                            "Header:\ndTime = 0.01\nend\nModel [type = ODE]:\nVars:\nx = 1\nParams:\nc = 0.025\n"
+                            f"ODEs:\n{ode}\nend\n", released_models)
+    assert solver.reset(0.0)
+    assert solver.step(good) == sh.Solution.OK
+    solver.setStepSize(big_step)
+    before = (list(model.getVariableValues()), list(model.getAllParameterValues()))
+    for _ in range(2):
+        assert solver.step(1) == sh.Solution.SolutionError
+        assert (list(model.getVariableValues()), list(model.getAllParameterValues())) == before
+    solver.setStepSize(0.001)
+    assert solver.step(1) == sh.Solution.OK
+    assert parameters(model)["t"] == pytest.approx(good * 0.01 + 0.001, abs=1e-12)
+    assert variables(model)["x"] != before[0][0]
+
+
 def test_the_example_dae_model_runs(released_models):
     model = sh.createRealDynamicModel(sh.DynamicProblem.DAE)
     released_models.append(model)

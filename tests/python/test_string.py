@@ -52,3 +52,34 @@ def test_model_arguments_take_texts_but_not_none(released_models):
         model.getVariableIndex(None)
     with pytest.raises(TypeError):
         model.initFromString(content=None)
+
+
+def test_a_text_too_long_for_a_string_raises_a_short_value_error_wherever_a_string_is_taken(released_models):
+    model = sh.createRealStaticModel(sh.StaticProblem.NLE)
+    released_models.append(model)
+    assert model.initFromString("Header:\nend\nModel [type = NL]:\nVars:\nx = 1\nNLEs:\nx = 2\nend\n")
+    names = sh.StringVector(1)
+    calls = (sh.String, model.initFromString, lambda t: model.initFromString(content=t), model.getParameterIndex,
+             lambda t: names.__setitem__(0, t))
+    # One byte more than a String holds: ASCII, then two bytes a character; a zero byte ends a
+    # text, so one before the limit makes a text that fits.
+    big = "a" * (1 << 28)
+    for call in calls:
+        with pytest.raises(ValueError) as raised:
+            call(big)
+        assert raised.type is ValueError and str(raised.value) == "String is longer than 268435455 bytes"
+    del big
+    big = "\u00e9" * (1 << 27)
+    for call in calls:
+        with pytest.raises(ValueError) as raised:
+            call(big)
+        assert len(str(raised.value)) < 200
+    del big
+    big = bytearray(1 << 28)
+    big[:3] = b"q\0q"
+    assert sh.String(big).length() == 1
+    assert model.getVariableIndex(big) == -1
+    del big
+    # The model and the vector are as they were.
+    assert model.getVariableIndex("x") == 0 and names[0].length() == 0
+    assert model.getSolverInterface().solve() == sh.Solution.OK

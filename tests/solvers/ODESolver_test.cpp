@@ -1,6 +1,7 @@
 #include <cmath>
 #include <complex>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -128,19 +129,79 @@ TEST(ODEStep, AComplexStepMultipliesByHeunsPolynomial)
 
 TEST(ODEStep, ANonFiniteStateEndsTheSteps)
 {
-    // x' = 1/(1 - t): the second step's slope at t = 1 is infinite.
+    // x' = 1/(1 - t): the second step's slope at t = 1 is infinite; t stays before it.
     ODE<double> s;
     ASSERT_TRUE(s.build(odeModel("Vars:\nx = 0\nODEs:\nx' = 1/(1 - t)\n")));
     s.pSolver->setStepSize(0.5);
     ASSERT_TRUE(s.pSolver->reset(0.0));
     EXPECT_EQ(s.pSolver->step(5), Solution::SolutionError);
-    EXPECT_EQ(s.value("t"), 1.0);
+    EXPECT_EQ(s.value("t"), 0.5);
     EXPECT_EQ(s.pSolver->getStatus(), Solution::SolutionError);
 
     // A step that is not positive cannot reset.
     s.pSolver->setStepSize(0);
     EXPECT_FALSE(s.pSolver->reset(0.0));
     EXPECT_EQ(s.keys(), std::string(msg::scZeroOrNegDeltaT) + "\n");
+}
+
+TYPED_TEST(ODEStep, AFailedStepLeavesTheStateBeforeItAndASmallerStepGoesOn)
+{
+    // good steps of dT, then steps of failDT that fail: t, the variables and the parameters
+    // (n counts the steps in PreProc) stay as they were, however often the step is tried; a
+    // step of goOnDT then goes on bit for bit as in a run that never failed.
+    struct Case
+    {
+        const char* ode;
+        int good;
+        double dT, failDT, goOnDT;
+        bool complexToo;
+    };
+    const Case cases[] = {
+        // Heun multiplies x by 41 a step: the 190th overflows.
+        {"x' = -1000*x", 189, 0.01, 0.01, 0.001, true},
+        // The predictor's slope at t = 1.25 is the root of a negative number.
+        {"x' = sqrt(1 - t)", 2, 0.25, 0.75, 0.25, false},
+        // The predictor's slope at t = 1 divides by zero.
+        {"x' = 1/(1 - t)", 1, 0.5, 0.5, 0.25, true},
+    };
+    for (const Case& c : cases)
+    {
+        if (sl::ValueTraits<TypeParam>::isComplex && !c.complexToo)
+            continue;
+        SCOPED_TRACE(c.ode);
+        const std::string text =
+            odeModel(std::string("Vars:\nx = 1\nParams:\nn = 0\nODEs:\n") + c.ode + "\nPreProc:\nn = n + 1\n");
+        ODE<TypeParam> s, reference;
+        for (ODE<TypeParam>* p : {&s, &reference})
+        {
+            ASSERT_TRUE(p->build(text)) << p->keys();
+            p->pSolver->setStepSize(c.dT);
+            ASSERT_TRUE(p->pSolver->reset(0.0));
+            ASSERT_EQ(p->pSolver->step(c.good), Solution::OK);
+        }
+        sl::Solver<TypeParam>& solver = *s.pSolver;
+        solver.setStepSize(c.failDT);
+        const td::UINT4 n = solver.getNumberOfVariables() + solver.getNumberOfParameters();
+        const std::vector<TypeParam> before(solver.getVariableValuesPtr(), solver.getVariableValuesPtr() + n);
+        for (int attempt = 0; attempt < 2; ++attempt)
+        {
+            EXPECT_EQ(solver.step(3), Solution::SolutionError);
+            EXPECT_EQ(solver.getStatus(), Solution::SolutionError);
+            for (td::UINT4 i = 0; i < n; ++i)
+                EXPECT_EQ(solver.getVariableValuesPtr()[i], before[i])
+                    << solver.getSymbolName(static_cast<td::INT4>(i)) << " " << attempt;
+        }
+        // PreProc runs twice a step.
+        EXPECT_EQ(test::re(s.value("n")), 2 * c.good);
+
+        for (ODE<TypeParam>* p : {&s, &reference})
+        {
+            p->pSolver->setStepSize(c.goOnDT);
+            ASSERT_EQ(p->pSolver->step(1), Solution::OK) << p->keys();
+        }
+        EXPECT_EQ(test::firstDifference(s, reference), "");
+        EXPECT_NEAR(test::re(s.value("t")), c.good * c.dT + c.goOnDT, 1e-12);
+    }
 }
 
 TEST(ODEStep, StatementsOfALargeModelBuildWhereverTheirTokensAreStored)

@@ -831,6 +831,8 @@ template <typename T> T CU<T>::limit(T s)
     TD_ASSERT(_pSolver);
     FnLimits<T>* pLimits = _pSolver->getFnLimits();
     TD_ASSERT(pLimits);
+    if (!pLimits->isWalked())
+        return limitNow(*pLimits, fnLimitID, derivPos);
     const FnLimit<T>& limit = (*pLimits)[fnLimitID];
     if (derivPos == 0)
         return T(limit._currentValue);
@@ -840,6 +842,35 @@ template <typename T> T CU<T>::limit(T s)
     std::size_t derivEvaluator = derivPos - 1;
     TD_ASSERT(derivEvaluator < limit._derivEvaluators.size());
     return limit._derivEvaluators[derivEvaluator].value;
+}
+
+template <typename T> T CU<T>::limitNow(FnLimits<T>& limits, td::UINT4 fnLimitID, td::UINT4 derivPos)
+{
+    const FnLimit<T>& limit = limits[fnLimitID];
+    const td::UINT4 nParams = _pSolver->getNumberOfParameters();
+    const double lower = limit.lowerBoundOver(_paramValues, nParams);
+    const double upper = limit.upperBoundOver(_paramValues, nParams);
+    if (std::isnan(lower) || std::isnan(upper))
+    {
+        limits.noteNaNBound(fnLimitID);
+        return quietNaN<T>();
+    }
+    // The argument runs on cells of its own over the same values.
+    TD_ASSERT(limit._pFnEvaluator);
+    CU inner(_pVariableValues, _paramValues, _pSolver);
+    inner._pParentSolver = _pParentSolver;
+    inner._pParentValues = _pParentValues;
+    const double v = realPart(inner.evaluate(*limit._pFnEvaluator));
+    if (derivPos == 0)
+        return T(FnLimit<T>::clamp(v, lower, upper));
+    // As the walk's rule: constant at or beyond a bound; NaN takes the derivative.
+    if (lower >= v || v >= upper)
+        return T(0);
+    std::size_t derivEvaluator = derivPos - 1;
+    TD_ASSERT(derivEvaluator < limit._derivEvaluators.size());
+    const Evaluator<T>* pDerivative = limit._derivEvaluators[derivEvaluator].pEvaluator;
+    TD_ASSERT(pDerivative);
+    return inner.evaluate(*pDerivative);
 }
 
 // One value of generator s; a complex value takes its real and imaginary part from two

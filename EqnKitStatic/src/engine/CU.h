@@ -69,6 +69,9 @@ private:
 
     template <typename F> T statistic(T s, F&& read);
     T limit(T s);
+    // Outside the solver's walk: the argument clamped to the bounds as they are now, or its
+    // derivative there; NaN (noted in the list) when a bound is NaN.
+    T limitNow(FnLimits<T>& limits, td::UINT4 fnLimitID, td::UINT4 derivPos);
     void sinesOf(T x, T& s, T& c);
     T draw(T s);
 

@@ -1,6 +1,7 @@
 // Limit functions of a solver: each `lim` call of a model is one record, found by its
-// 1-based fnLimitID; the solver keeps the current values of the function and of its
-// derivatives, which the stack machine reads.
+// 1-based fnLimitID. While the solver's walk of a solve or step holds them, it keeps the
+// current values of the function and of its derivatives, which the stack machine reads;
+// before it, the stack machine clamps the argument where `lim` is evaluated.
 #pragma once
 
 #include <complex>
@@ -9,6 +10,8 @@
 #include <cnt/PushBackVector.h>
 #include <td/Assert.h>
 #include <td/Types.h>
+
+#include "ValueTraits.h"
 
 namespace sl
 {
@@ -32,6 +35,26 @@ template <typename T> struct FnLimit
     // Parameter position of a bound given as a parameter; -1 for a literal bound.
     td::UINT4 _lowerParamIndex = static_cast<td::UINT4>(-1);
     td::UINT4 _upperParamIndex = static_cast<td::UINT4>(-1);
+    // Where the call stands: the line and the columns of its bounds in the model text (0:
+    // none) and the section of the error log it was compiled in.
+    td::UINT4 _line = 0;
+    td::UINT2 _lowerColumn = 0;
+    td::UINT2 _upperColumn = 0;
+    td::BYTE _section = 0;
+
+    // A bound as it stands over the parameter values params (nParams of them): a parameter
+    // bound is read from its parameter, a literal one is the record's.
+    double lowerBoundOver(const T* params, td::UINT4 nParams) const
+    {
+        return _lowerParamIndex < nParams ? realPart(params[_lowerParamIndex]) : _lowerBound;
+    }
+    double upperBoundOver(const T* params, td::UINT4 nParams) const
+    {
+        return _upperParamIndex < nParams ? realPart(params[_upperParamIndex]) : _upperBound;
+    }
+    // The value v clamped to the bounds: at or below the lower bound the lower one, else at
+    // or above the upper bound the upper one; NaN stays.
+    static double clamp(double v, double lower, double upper) { return v <= lower ? lower : (v >= upper ? upper : v); }
 };
 
 template <typename T> class FnLimits
@@ -56,7 +79,36 @@ public:
     }
 
     td::UINT4 size() const { return static_cast<td::UINT4>(_limits.size()); }
-    void clear() { _limits.reserve(0); }
+    void clear()
+    {
+        _limits.reserve(0);
+        restart();
+    }
+
+    // A solve or a time step begins: its walk has not stored the values yet, and no bound
+    // that is not a number has been read.
+    void restart()
+    {
+        _walked = false;
+        _nanBound = 0;
+    }
+    // The solver's walk stores the values: from now on to the end of the solve or step,
+    // `lim` gives what the walk stored.
+    void beginWalk() { _walked = true; }
+    bool isWalked() const { return _walked; }
+    // A bound of limit fnLimitID was read as NaN; the first one is kept.
+    void noteNaNBound(td::UINT4 fnLimitID)
+    {
+        if (_nanBound == 0)
+            _nanBound = fnLimitID;
+    }
+    // The first limit whose bound was read as NaN since the last call or restart (0: none).
+    td::UINT4 takeNaNBound()
+    {
+        const td::UINT4 id = _nanBound;
+        _nanBound = 0;
+        return id;
+    }
 
 private:
     template <typename V> static auto& at(V& limits, td::UINT4 fnLimitID)
@@ -68,6 +120,8 @@ private:
     }
 
     cnt::PushBackVector<FnLimit<T>> _limits;
+    bool _walked = false;
+    td::UINT4 _nanBound = 0;
 };
 
 // The operand word of `lim`: low 32 bits the fnLimitID, high 32 bits the 1-based position

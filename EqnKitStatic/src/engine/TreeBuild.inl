@@ -686,6 +686,11 @@ template <typename T> bool ExpressionTree<T>::walkLimit(TokNode*& p, WalkState& 
     record._pFnEvaluator = pEvaluator;
     setBound(pLower, record._lowerBound, record._lowerParamIndex);
     setBound(pUpper, record._upperBound, record._upperParamIndex);
+    // Where a bound is told of when it is not a number.
+    record._line = _pContext->entryLine();
+    record._lowerColumn = pLower->pToken->column;
+    record._upperColumn = pUpper->pToken->column;
+    record._section = _pContext->currentSection;
 
     t.value = T(packLimitWord(fnLimitID, 0));
     pLim->pLeftNode = pLim->pRightNode = nullptr;

@@ -392,6 +392,8 @@ template <typename T> Solution DAESolver<T>::runStep(bool first)
 {
     this->_status = Solution::OK;
     this->_traceLevel = 0;
+    // Until the step's walk, `lim` clamps its argument where it is evaluated.
+    this->_stores.fnLimits.restart();
     this->decideRows();
     if (this->_valuesChanged && this->_reInit)
         this->restoreStartValues();
@@ -415,6 +417,8 @@ template <typename T> Solution DAESolver<T>::runStep(bool first)
         this->setTimeParam(this->getTimeParam() + _dT);
     }
     this->walkLimits();
+    if (this->refusedNaNBound())
+        return failStep(Solution::SolutionError, nullptr);
     // Jacobian values only for a factorisation that follows at once.
     this->evaluateResiduals(_keepFactorisation || _system.needsFactorisation());
     this->_iterationsInPass = 0;
@@ -470,6 +474,11 @@ template <typename T> bool DAESolver<T>::iterate(double initialNorm, Solution& r
                 stepNorm = size;
         }
         const td::BYTE regionChange = this->walkLimits();
+        if (this->refusedNaNBound())
+        {
+            result = failStep(Solution::SolutionError, nullptr);
+            return false;
+        }
         // The entries serve only the next factorisation: none comes under a kept one, and
         // a step this small may end the pass (should it not, the entries are evaluated then).
         this->evaluateResiduals(!_keepFactorisation && !(stepNorm < cStepFactor * this->_eps));

@@ -120,6 +120,11 @@ template <typename T> bool NRSolver<T>::runRepetition(td::UINT4 r, bool& repeat,
 
     td::UINT2 pass = 1;
     this->walkLimits();
+    if (this->refusedNaNBound())
+    {
+        result = this->fail(Solution::SolutionError, nullptr, nullptr, true);
+        return false;
+    }
     this->evaluateResiduals();
     this->writeNormPlaces();
     // Values set from outside: the next factorisation chooses its pivots afresh, as in a
@@ -193,6 +198,11 @@ template <typename T> bool NRSolver<T>::iterate(td::UINT2 pass, Solution& result
             return false;
         }
         const td::BYTE regionChange = takeStep(trend.damping);
+        if (this->refusedNaNBound())
+        {
+            result = this->fail(Solution::SolutionError, nullptr, nullptr, true);
+            return false;
+        }
         const double norm = this->_residualNorm;
         const td::UINT4 k = this->_iterationsInPass;
         trend.observe(k, norm);

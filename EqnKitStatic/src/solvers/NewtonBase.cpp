@@ -4,6 +4,7 @@
 #include "NewtonBase.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <sc/MessageKeys.h>
 
@@ -144,6 +145,9 @@ template <typename T> td::BYTE NewtonBase<T>::walkLimits()
     FnLimits<T>& limits = this->_stores.fnLimits;
     if (limits.size() == 0)
         return 0;
+    // From here on `lim` reads what the walk stores (a limit nested in another's argument
+    // is walked before it).
+    limits.beginWalk();
     CU<T> cu(this);
     const T* params = this->getParameterValuesPtr();
     const td::UINT4 nParams = this->_stores.nParams;
@@ -153,12 +157,16 @@ template <typename T> td::BYTE NewtonBase<T>::walkLimits()
         FnLimit<T>& limit = limits[id];
         TD_ASSERT(limit._pFnEvaluator);
         const double v = realPart(limit._pFnEvaluator->evaluate(cu));
-        if (limit._lowerParamIndex < nParams)
-            limit._lowerBound = realPart(params[limit._lowerParamIndex]);
-        if (limit._upperParamIndex < nParams)
-            limit._upperBound = realPart(params[limit._upperParamIndex]);
-        const double lower = limit._lowerBound, upper = limit._upperBound;
-        const double clamped = v <= lower ? lower : (v >= upper ? upper : v);
+        const double lower = limit.lowerBoundOver(params, nParams), upper = limit.upperBoundOver(params, nParams);
+        // The caller refuses the solve; the record stays as it was.
+        if (std::isnan(lower) || std::isnan(upper))
+        {
+            limits.noteNaNBound(id);
+            continue;
+        }
+        limit._lowerBound = lower;
+        limit._upperBound = upper;
+        const double clamped = FnLimit<T>::clamp(v, lower, upper);
         const double old = limit._currentValue;
         limit._currentValue = clamped;
         largest = std::max(largest, regionState(region(old, lower, upper), region(clamped, lower, upper)));
@@ -197,6 +205,8 @@ template <typename T> bool NewtonBase<T>::beginSolve()
 template <typename T> void NewtonBase<T>::beginRepetition(td::UINT4 r)
 {
     this->_totalIterations = this->_iterationsInPass = 0;
+    // Until this repetition's walk, `lim` clamps its argument where it is evaluated.
+    this->_stores.fnLimits.restart();
     this->setRepetition(r);
     this->setPass(0);
     if (sc::SolverMonitor<T>* pMonitor = this->_pMonitor)

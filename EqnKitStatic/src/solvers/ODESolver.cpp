@@ -69,8 +69,23 @@ template <typename T> Solution ODESolver<T>::solve()
 {
     if (!this->_built)
         return this->_status = Solution::SolutionError;
+    _stepStart.save(this->_stores);
+    const td::BYTE valuesChanged = this->_valuesChanged;
+    const Solution status = runStep();
+    if (status == Solution::OK)
+        return status;
+    _stepStart.restore(this->_stores);
+    this->_valuesChanged = valuesChanged;
+    return status;
+}
+
+template <typename T> Solution ODESolver<T>::runStep()
+{
     SolverStores<T>& s = this->_stores;
     this->_status = Solution::OK;
+    // Nothing walks the limits of an ODE model: `lim` clamps its argument where it is
+    // evaluated.
+    s.fnLimits.restart();
     if (this->_valuesChanged && this->_reInit)
         this->restoreStartValues();
     this->_valuesChanged = 0;
@@ -102,9 +117,11 @@ template <typename T> Solution ODESolver<T>::solve()
     }
     ++this->_iterationsInPass;
     ++this->_totalIterations;
-    if (!finite)
+    if (this->refusedNaNBound() || !finite)
         return this->_status = Solution::SolutionError;
     this->runPostProc();
+    if (this->refusedNaNBound())
+        return Solution::SolutionError;
     return this->_status;
 }
 

@@ -9,6 +9,7 @@
 #include <sc/ITime.h>
 
 #include "Solver.h"
+#include "StepSnapshot.h"
 
 namespace sl
 {
@@ -21,7 +22,8 @@ public:
     explicit ODESolver(sc::ILog* pLog);
 
     // One Heun step from the time parameter's t to t + dT, where it leaves the parameter.
-    // SolutionError when a state is not finite afterwards, or without a build.
+    // SolutionError when a state is not finite afterwards, or without a build; a step that
+    // fails leaves t, the variables and the parameters as they were before it.
     sc::Solution solve() override;
     // Heun steps from t0 while t <= tEnd (or until stopSimulation when t0 >= tEnd).
     bool simulate(double t0, double dT, double tEnd, sc::ISolverConsumer* pConsumer, td::INT4 reportEvery) override;
@@ -32,7 +34,8 @@ public:
     // The time parameter takes t0 and the time-step parameter the step; false (with a key)
     // without a time-step parameter or a positive step.
     bool reset(double t0) override;
-    // nSteps Heun steps; the status of the first that fails ends them.
+    // nSteps Heun steps; the status of the first that fails ends them, with the state as
+    // it was before that step.
     sc::Solution step(td::INT4 nSteps) override;
     void setEps(double) override {}
     double getResidualNorm() override { return 0.0; }
@@ -65,6 +68,8 @@ private:
     // The step, work vectors and bindings.
     bool finishBuild(const BuildResults& results, const BuildInput& in) override;
 
+    // One Heun step from the current state; SolutionError when a state is not finite.
+    sc::Solution runStep();
     // One run of simulate from t0; false when it ended the simulation (result set).
     bool runOnce(double t0, double tEnd, td::INT4 reportEvery, bool& result);
 
@@ -72,6 +77,8 @@ private:
     cnt::SafeFullVector<T> _predictor;
     cnt::SafeFullVector<T> _k2;
     cnt::SafeFullVector<td::INT4> _states;
+    // The state before the step that runs, for a failed step to return to.
+    StepSnapshot<T> _stepStart;
     double _dT = cDefaultStep;
 };
 

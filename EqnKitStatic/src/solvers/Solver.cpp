@@ -10,6 +10,7 @@
 #include <sc/TokenizedModel.h>
 
 #include "CU.h"
+#include "LimitBounds.h"
 #include "RPNDerivParser.h"
 
 namespace sl
@@ -339,6 +340,19 @@ template <typename T> bool Solver<T>::evalRepeat()
     return !list.empty() && !list.execute(this);
 }
 
+template <typename T> bool Solver<T>::refusedNaNBound()
+{
+    const td::UINT4 id = _stores.fnLimits.takeNaNBound();
+    if (id == 0)
+        return false;
+    const LimitBounds<T> bounds(_stores);
+    if (_pLog)
+        bounds.showKey(id, *_pLog);
+    bounds.addEntry(id, static_cast<td::BYTE>(ErrorSection::RTSolution));
+    _status = sc::Solution::SolutionError;
+    return true;
+}
+
 template <typename T> void Solver<T>::runLimitGroup(const LimitGroup<T>& group)
 {
     CU<T> cu(this);
@@ -497,7 +511,7 @@ template <typename T> bool Solver<T>::build(const BuildInput& in)
     if (in.pModel)
         readReInit(*in.pModel, in.level);
     const BuildRules rules = buildRules();
-    if (!runBuilder(builder, data, in))
+    if (!runBuilder(builder, data, in) || !checkLimitBounds(in.pModel != nullptr))
     {
         if (in.pModel)
             reportKey(rules.failureKey);
@@ -513,6 +527,20 @@ template <typename T> bool Solver<T>::build(const BuildInput& in)
         results.eps = 0;
     takeBuildResults(results);
     return finishBuild(results, in);
+}
+
+template <typename T> bool Solver<T>::checkLimitBounds(bool keys)
+{
+    const LimitBounds<T> bounds(_stores);
+    const td::UINT4 id = bounds.findNaN();
+    if (id == 0)
+        return true;
+    // The text road tells of it by its key, the XML road by its error entry.
+    if (!keys)
+        bounds.addEntry(id, _stores.fnLimits[id]._section);
+    else if (_pLog)
+        bounds.showKey(id, *_pLog);
+    return false;
 }
 
 template <typename T> void Solver<T>::beginBuild()

@@ -236,6 +236,9 @@ protected:
     // set-up; false when the built model cannot be solved (with the kind's report).
     virtual bool finishBuild(const BuildResults& results, const BuildInput& in) = 0;
 
+    // After a build: a limit function's bound that is not a number refuses it, at the
+    // bound (a key on the text road, an error entry on the XML road).
+    bool checkLimitBounds(bool keys);
     // Everything of the last build dropped, before a new one.
     void beginBuild();
     // The reInit attribute of the model line of the level.
@@ -260,6 +263,10 @@ protected:
     bool runPostProc() { return runSection(SolverStores<T>::PostProc); }
     // True when the repeat list asks for another repetition (it stopped early).
     bool evalRepeat();
+    // A limit function read a bound that is not a number since the solve or the step began:
+    // its key at the bound, an error entry at its line (section RTSolution), SolutionError
+    // as the status, and true; false when none did.
+    bool refusedNaNBound();
     // Runs the statements of one limit group; the signals they raise are counted.
     void runLimitGroup(const LimitGroup<T>& group);
     void keepStartValues();

@@ -208,6 +208,12 @@ template <typename T> bool WLSSolver<T>::iterate(td::UINT2 pass, Solution& resul
     {
         showIteration(pass);
         fillSystem();
+        // Nothing walks the limits here: each `lim` read its bounds where it was evaluated.
+        if (this->refusedNaNBound())
+        {
+            result = this->fail(Solution::SolutionError, nullptr, nullptr, true);
+            return false;
+        }
         if (pass == 1 && this->_iterationsInPass == 0 && this->_traceLevel != 0)
             this->notifyProgress();
         ++this->_totalIterations;
