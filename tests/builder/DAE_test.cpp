@@ -182,6 +182,10 @@ TEST(DAEBuild, StatementKeys)
          "y / u = 1/(s+1)",
          "x' = -x + (x > 1)",
          {"@ET.CantDiff 14", "@ET.ErrDifEqua 1", "@SC.DAEEqExpDiffError 1"}},
+        // A right side or a transfer function that is a comparison, at the comparison.
+        {"Trapez", "y / u = 1/(s+1)", "x' = x > 1", {"@SC.ComparisonAsEquation 8", "@SC.DAEEqError 1"}},
+        {"RK4", "y / u = 1/(s+1)", "x' = (x < 1)", {"@SC.ComparisonAsEquation 9", "@SC.DAEEqError 1"}},
+        {"Trapez", "y / u = 1/(s+1) > 0", "x' = -x", {"@SC.ComparisonAsEquation 17"}},
         {"Trapez", "y / u = s", "x' = -x", {"@SC.TFsWrongFormat 1"}},
         {"Trapez", "y * u = 1/(s+1)", "x' = -x", {"@SC.TFsNoDiv1Operator 3"}},
         {"Trapez", "y / u + 1/(s+1)", "x' = -x", {"@SC.TFsNoAssignOperator 7"}},
