@@ -21,7 +21,8 @@ TYPED_TEST_SUITE(XmlReasons, Builds);
 
 // One refused document: its kind and lines below the root element, the line that holds
 // the refused text, and the entry expected there: prefix, the text as the entry shows it,
-// the reason and the token of the text the reason stands at (its first occurrence).
+// the reason (none: the equation is a comparison, the token) and the token of the text
+// the reason stands at (its first occurrence).
 struct Refusal
 {
     const char* kind;
@@ -37,8 +38,8 @@ struct Refusal
 std::string documentOf(const Refusal& r, bool complex)
 {
     std::string text = std::string("<?xml version=\"1.0\"?>\n<Model type=\"") + r.kind + "\"" +
-                       (complex ? " domain=\"cmplx\"" : "") + (std::string(r.kind) == "DAE" ? " method=\"Euler\"" : "") +
-                       ">\n";
+                       (complex ? " domain=\"cmplx\"" : "") +
+                       (std::string(r.kind) == "DAE" ? " method=\"Euler\"" : "") + ">\n";
     for (const std::string& line : r.lines)
         text += line + "\n";
     return text + "</Model>\n";
@@ -111,19 +112,30 @@ std::vector<Refusal> refusals()
         // A branch on a line of its own.
         {"NR",
          {s_vars, s_params, "<NLEqs>", "<Eq fx=\"x = 1\"/>", cond, "<Then fx=\"y = 2 x\"/>", branchElse, "</NLEqs>"},
-         "<Then fx=\"y = 2 x\"/>", "NLEqs", s_cannot, "y = 2 x", "@ET.LabelAfterOperand: x", "x"},
+         "<Then fx=\"y = 2 x\"/>",
+         "NLEqs",
+         s_cannot,
+         "y = 2 x",
+         "@ET.LabelAfterOperand: x",
+         "x"},
         {"NR", nr("<Eq fx=\"y = 2 + min(x, 1)\"/>"), "<Eq fx=\"y = 2 + min(x, 1)\"/>", "NLEqs",
          "Cannot create Jacobian entry for equation: ", "y = 2 + min(x, 1)", "@ET.CantDiff", "min"},
         {"NR", nr("<Eq fx=\"x - y == 0\"/>"), "<Eq fx=\"x - y == 0\"/>", "NLEqs", "", "x - y == 0", "", "=="},
         {"NR", nr("<Eq fx=\"p &lt;= 2\"/>"), "<Eq fx=\"p &lt;= 2\"/>", "NLEqs", "", "p <= 2", "", "<="},
         {"NR",
          {s_vars, s_params, "<NLEqs>", "<Eq fx=\"x = 1\"/>", cond, "<Then fx=\"y &gt;= 1\"/>", branchElse, "</NLEqs>"},
-         "<Then fx=\"y &gt;= 1\"/>", "NLEqs", "", "y >= 1", "", ">="},
+         "<Then fx=\"y &gt;= 1\"/>",
+         "NLEqs",
+         "",
+         "y >= 1",
+         "",
+         ">="},
         {"NR", nrWith({s_vars, s_params}, {"<PostProc>", "<Eq fx=\"p = -x * / 2\"/>", "</PostProc>"}),
          "<Eq fx=\"p = -x * / 2\"/>", "PostProc", "Cannot make expression for assignment part: ", "-x * / 2",
          "@ET.OperAfterOper: /, *", "/"},
-        {"NR", nrWith({s_vars, s_params}, {"<Limits><Group>", "<Eq cond=\"x &gt; * 1\"><Then fx=\"p = 1\"/></Eq>",
-                                            "</Group></Limits>"}),
+        {"NR",
+         nrWith({s_vars, s_params},
+                {"<Limits><Group>", "<Eq cond=\"x &gt; * 1\"><Then fx=\"p = 1\"/></Eq>", "</Group></Limits>"}),
          "<Eq cond=\"x &gt; * 1\"><Then fx=\"p = 1\"/></Eq>", "Limits", "Cannot make expression for eq: ", "x > * 1",
          "@ET.OperAfterOper: *, >", "*"},
         // Start values: a constant expression at once, one over symbols after the others.
@@ -133,20 +145,41 @@ std::vector<Refusal> refusals()
                 {}),
          "<Var name=\"y\" val=\"2 + * 3\"/>", "Vars", "Cannot make expression for initial value: ", "2 + * 3",
          s_operAfterOper, "*"},
-        {"NR",
-         nrWith({s_vars, "<Params>", "<Param name=\"p\" val=\"x + * 3\"/>", "</Params>"}, {}),
+        {"NR", nrWith({s_vars, "<Params>", "<Param name=\"p\" val=\"x + * 3\"/>", "</Params>"}, {}),
          "<Param name=\"p\" val=\"x + * 3\"/>", "Other", "Cannot make expression for initial value: ", "x + * 3",
          s_operAfterOper, "*"},
-        {"ODE", {s_vars, s_params, "<ODEqs>", "<Eq fx=\"x' = 2 y\"/>", "<Eq fx=\"y' = x\"/>", "</ODEqs>"},
-         "<Eq fx=\"x' = 2 y\"/>", "ODEqs", "Cannot make expression for eq: ", "x' = 2 y", "@ET.LabelAfterOperand: y",
+        {"ODE",
+         {s_vars, s_params, "<ODEqs>", "<Eq fx=\"x' = 2 y\"/>", "<Eq fx=\"y' = x\"/>", "</ODEqs>"},
+         "<Eq fx=\"x' = 2 y\"/>",
+         "ODEqs",
+         "Cannot make expression for eq: ",
+         "x' = 2 y",
+         "@ET.LabelAfterOperand: y",
          "y"},
-        {"ODE", {s_vars, s_params, "<ODEqs>", "<Eq fx=\"x' = y\"/>", "<Eq fx=\"y' = x &gt; 1\"/>", "</ODEqs>"},
-         "<Eq fx=\"y' = x &gt; 1\"/>", "ODEqs", "", "y' = x > 1", "", ">"},
-        {"DAE", {s_vars, s_params, "<TFs>", "<Eq fx=\"y/x = 1/(s + * 1)\"/>", "</TFs>"},
-         "<Eq fx=\"y/x = 1/(s + * 1)\"/>", "TFs", "Cannot make expression for Transfer Function: ", "1/(s + * 1)",
-         s_operAfterOper, "*"},
-        {"DAE", {s_vars, s_params, "<TFs>", "<Eq fx=\"y/x = 1/(s+1) &gt; 0\"/>", "</TFs>"},
-         "<Eq fx=\"y/x = 1/(s+1) &gt; 0\"/>", "TFs", "", "1/(s+1) > 0", "", ">"},
+        {"ODE",
+         {s_vars, s_params, "<ODEqs>", "<Eq fx=\"x' = y\"/>", "<Eq fx=\"y' = x &gt; 1\"/>", "</ODEqs>"},
+         "<Eq fx=\"y' = x &gt; 1\"/>",
+         "ODEqs",
+         "",
+         "y' = x > 1",
+         "",
+         ">"},
+        {"DAE",
+         {s_vars, s_params, "<TFs>", "<Eq fx=\"y/x = 1/(s + * 1)\"/>", "</TFs>"},
+         "<Eq fx=\"y/x = 1/(s + * 1)\"/>",
+         "TFs",
+         "Cannot make expression for Transfer Function: ",
+         "1/(s + * 1)",
+         s_operAfterOper,
+         "*"},
+        {"DAE",
+         {s_vars, s_params, "<TFs>", "<Eq fx=\"y/x = 1/(s+1) &gt; 0\"/>", "</TFs>"},
+         "<Eq fx=\"y/x = 1/(s+1) &gt; 0\"/>",
+         "TFs",
+         "",
+         "1/(s+1) > 0",
+         "",
+         ">"},
     };
 }
 

@@ -73,8 +73,9 @@ void expectElementLines(const xml::DOMReader& parser)
 
 TEST(XmlLocations, ElementsKeepTheLinesOfTheirStartTags)
 {
-    const std::string text = "<?xml version='1.0'?>\n<!-- two\nlines -->\n<model>\n  <a/>\n\n  <b x='1'\n     y='2'><c/>"
-                             "\n<![CDATA[\n]]><d\n/>\n  </b>\n</model>\n";
+    const std::string text =
+        "<?xml version='1.0'?>\n<!-- two\nlines -->\n<model>\n  <a/>\n\n  <b x='1'\n     y='2'><c/>"
+        "\n<![CDATA[\n]]><d\n/>\n  </b>\n</model>\n";
     SAXParser memory;
     ASSERT_TRUE(memory.parseMemory(text.c_str(), nullptr, true));
     expectElementLines(memory);
