@@ -151,6 +151,8 @@ protected:
             raiseTooLong();
         _token.append(c);
     }
+    // Line feeds read so far (0 on the first line).
+    td::LINT8 linesRead() const { return _line; }
     // A line feed at pLF (inside the current window) has been read.
     void newLine(const char* pLF)
     {

@@ -15,6 +15,9 @@ inline constexpr const char* txtNestedConj = "Nested complex conj functions are 
 // Error-log text of the XML road: an assignment operator after the one of an equation,
 // an assignment or an ODE; the position (1-based) and the text.
 inline constexpr const char* txtSecondAssignment = "Second assignment operator at position @ in: @";
+// Error-log text of the XML road: an equation whose top operation is a comparison; the
+// comparison, its position (1-based) and the text.
+inline constexpr const char* txtComparisonAsEquation = "Equation is a comparison (@ at position @): @";
 // Error-log text of the XML road: a declared name that is a word of the model language.
 inline constexpr const char* txtLanguageWordAsName = "Name @ is a reserved word of the model language!";
 
@@ -128,6 +131,9 @@ inline constexpr const char* scInitValErr = "@SC.InitValErr";
 inline constexpr const char* scCannotMakeExpressionTree = "@SC.CannotMakeExpressionTree";
 inline constexpr const char* scUnexpectedExpressionType = "@SC.UnexpectedExpressionType";
 inline constexpr const char* scSymbolicJacobian = "@SC.SymbolicJacobian";
+// An equation (or a branch or case of one, an ODE's right side, a transfer function)
+// whose top operation is a comparison: refused at the comparison.
+inline constexpr const char* scComparisonAsEquation = "@SC.ComparisonAsEquation";
 inline constexpr const char* scCannotMakeIFExpression = "@SC.CannotMakeIFExpression";
 inline constexpr const char* scIncompleteIFEq = "@SC.IncompleteIF";
 inline constexpr const char* scIfInUnsupportedGroup = "@SC.IfInUnsupportedGroup";

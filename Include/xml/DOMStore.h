@@ -38,9 +38,10 @@ public:
     // Building ----------------------------------------------------------------------
     // The entry of the name, made when the name is new.
     NameEntry* intern(td::UINT4 hash, const char* bytes, td::UINT4 length);
-    // Appends an element of that name to the current node and makes it current; false,
-    // with nothing changed, when cMaxDepth elements are open already.
-    [[nodiscard]] bool openElement(const NameEntry* pName);
+    // Appends an element of that name, whose start tag is on line (from 1), to the current
+    // node and makes it current; false, with nothing changed, when cMaxDepth elements are
+    // open already.
+    [[nodiscard]] bool openElement(const NameEntry* pName, td::UINT4 line = 0);
     // The parent of the current element becomes current.
     void closeElement();
     // The value is copied into the string pool. The caller keeps the count of the

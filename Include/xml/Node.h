@@ -35,6 +35,7 @@ struct NodeRecord
     Attrib* pAttribs = nullptr; // the element's attributes in document order
     td::LUINT8 nAttribs = 0;
     NodeRecord* pNextSibling = nullptr;
+    td::UINT4 line = 0; // line of the start tag, from 1; 0 for the document
 };
 
 // A handle {name entry, parser, node}: the entry is the name by which the node was found
@@ -77,6 +78,8 @@ public:
     // The element's name; null for the document and for a handle without a node.
     const td::PoolString* getName() const;
     const td::PoolString& getText() const;
+    // The line of the element's start tag, from 1; 0 for the document and without a node.
+    td::UINT4 getLine() const { return _pNode ? _pNode->line : 0; }
     const Attrib* getAttribs() const { return _pNode ? _pNode->pAttribs : nullptr; }
     td::LUINT8 getAttribCount() const { return _pNode ? _pNode->nAttribs : 0; }
 

@@ -177,11 +177,15 @@ TEST(DAEBuild, StatementKeys)
         {"Euler",
          "y / u = 1/(s+1)",
          "x' = -x + (x > 1)",
-         {"@ET.CantDiff 1", "@ET.ErrDifEqua 1", "@SC.DAEEqExp0DiffError 1"}},
+         {"@ET.CantDiff 14", "@ET.ErrDifEqua 1", "@SC.DAEEqExp0DiffError 1"}},
         {"RK4",
          "y / u = 1/(s+1)",
          "x' = -x + (x > 1)",
-         {"@ET.CantDiff 1", "@ET.ErrDifEqua 1", "@SC.DAEEqExpDiffError 1"}},
+         {"@ET.CantDiff 14", "@ET.ErrDifEqua 1", "@SC.DAEEqExpDiffError 1"}},
+        // A right side or a transfer function that is a comparison, at the comparison.
+        {"Trapez", "y / u = 1/(s+1)", "x' = x > 1", {"@SC.ComparisonAsEquation 8", "@SC.DAEEqError 1"}},
+        {"RK4", "y / u = 1/(s+1)", "x' = (x < 1)", {"@SC.ComparisonAsEquation 9", "@SC.DAEEqError 1"}},
+        {"Trapez", "y / u = 1/(s+1) > 0", "x' = -x", {"@SC.ComparisonAsEquation 17"}},
         {"Trapez", "y / u = s", "x' = -x", {"@SC.TFsWrongFormat 1"}},
         {"Trapez", "y * u = 1/(s+1)", "x' = -x", {"@SC.TFsNoDiv1Operator 3"}},
         {"Trapez", "y / u + 1/(s+1)", "x' = -x", {"@SC.TFsNoAssignOperator 7"}},
@@ -195,12 +199,13 @@ TEST(DAEBuild, StatementKeys)
         {"Trapez", "y / solState# = 1/(s+1)", "x' = -x", {"@SC.TFUNotVarNorParam 5"}},
         {"Trapez", "y / u = 1/(s + round(p, t))", "x' = -x", {"@SC.DAEExpandError 9"}},
         {"Trapez", "y / u = round(p, t)*s", "x' = -x", {"@SC.0Expansion 9"}},
-        {"RK4", "y / u = 1/(s + round(x, 2))", "x' = -x", {"@ET.CantDiff 9", "@ET.ErrDifEqua 9", "@SC.DAENLDerivs 9"}},
+        {"RK4", "y / u = 1/(s + round(x, 2))", "x' = -x", {"@ET.CantDiff 16", "@ET.ErrDifEqua 9", "@SC.DAENLDerivs 9"}},
         {"RK4", "y / u = round(x, 2)/(s+1)", "x' = -x", {"@ET.CantDiff 9", "@ET.ErrDifEqua 9", "@SC.DAENLJack2 9"}},
         {"RK4", "y / u = round(x, 2)*s", "x' = -x", {"@ET.CantDiff 9", "@ET.ErrDifEqua 9", "@SC.DAENLJack0Exp 9"}},
     };
     // Lines of the text (the model line is line 4): 12 the transfer function, 14 the ODE.
-    // Problems of f(s) stand at its first token, column 9.
+    // Problems of f(s) stand at its first token, column 9; a derivative that fails at the
+    // operation it cannot differentiate.
     const std::string declarations = "Vars:\nx = 0\ny = 0\nu = 0\nParams:\np = 1\nTFs:\n";
     for (const Case& c : cases)
     {

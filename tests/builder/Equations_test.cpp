@@ -172,7 +172,7 @@ template <typename T> void expectFailures(const Failure* cases, std::size_t n)
 TEST(Equations, FailuresCarryTheirKeys)
 {
     const Failure cases[] = {
-        {"x = round(y, 2)\n", "@ET.CantDiff @12:1\n@ET.ErrDifEqua @12:1\n@SC.SymbolicJacobian @12:1\n"},
+        {"x = round(y, 2)\n", "@ET.CantDiff @12:5\n@ET.ErrDifEqua @12:1\n@SC.SymbolicJacobian @12:1\n"},
         {"if p > 0\n    x = 1\nend\n", "@SC.IncompleteIfElse @14:1\n"},
         {"if p > 0\n    x = 1\n    y = 2\nelse\n    x = 2\nend\n", "@SC.IncompleteIfElse @14:5\n"},
         {"if p > 0\nelse\n    x = 2\nend\n", "@SC.IncompleteIfElse @13:1\n"},
@@ -188,11 +188,55 @@ TEST(Equations, FailuresCarryTheirKeys)
     expectFailures<double>(cases, sizeof(cases) / sizeof(cases[0]));
 }
 
+// Lines count from the text's first line, columns from 1 on each: an operation without a
+// derivative stands where it is written, in a branch on the branch's line; an equation
+// whose top operation is a comparison is refused at the comparison before it is
+// differentiated, in a branch or a case too, while conditions compare freely.
+template <typename T> void expectPlacesOfUndifferentiableEquations()
+{
+    const Failure cases[] = {
+        {"x - y == 0\n", "@SC.ComparisonAsEquation @12:7\n"},
+        {"x = 1\n2*x >= y\n", "@SC.ComparisonAsEquation @13:5\n"},
+        {"x = min(y, 1)\n", "@ET.CantDiff @12:5\n@ET.ErrDifEqua @12:1\n@SC.SymbolicJacobian @12:1\n"},
+        {"x = 2*y + (y != z)\n", "@ET.CantDiff @12:14\n@ET.ErrDifEqua @12:1\n@SC.SymbolicJacobian @12:1\n"},
+        {"if p > 0\n    x = 1\nelse\n    x >= y\nend\n", "@SC.ComparisonAsEquation @15:7\n"},
+        {"if p > 0\n    x = 1\nelse\n  if p > 1\n    x = 2\n  else\n    y < x\n  end\nend\n",
+         "@SC.ComparisonAsEquation @18:7\n"},
+        {"switch\ncase p > 0 -> x < 1\ndefault -> x = 2\nend\n", "@SC.ComparisonAsEquation @13:17\n"},
+        {"if p > 0\n    x = 1\nelse\n    x = round(y, 2)\nend\n",
+         "@ET.CantDiff @15:9\n@ET.ElseCantDiff @12:1\n@ET.ErrDifIfThen @12:1\n@SC.SymbolicJacobian @12:1\n"},
+    };
+    expectFailures<T>(cases, sizeof(cases) / sizeof(cases[0]));
+    // Measurements and constraints are refused alike.
+    for (char kind : {'H', 'E'})
+    {
+        test::Build<T> b;
+        ASSERT_TRUE(b.load(model<T>("x + 1 > y\n")));
+        ASSERT_TRUE(b.declare());
+        td::UINT4 nonZeros = 0;
+        auto it = b.group(Group::NLEs);
+        ++it;
+        EXPECT_FALSE(b.builder.buildSymbolicJacobian(it, 0, nonZeros, kind)) << kind;
+        EXPECT_EQ(b.keys(), "@SC.ComparisonAsEquation @12:7\n") << kind;
+    }
+    // A comparison below the top, and in a condition, is a value.
+    test::Build<T> b;
+    ASSERT_TRUE(b.load(model<T>("if x - y > 0\n    x = 1 + (p > 0)\nelse\n    x = y\nend\ny = 2\nz = 3\n")));
+    ASSERT_TRUE(b.declare());
+    EXPECT_TRUE(b.equations(Group::NLEs, 'F')) << b.keys();
+}
+
+TEST(Equations, ComparisonsAndUndifferentiableOperationsAreReportedWhereTheyStand)
+{
+    expectPlacesOfUndifferentiableEquations<double>();
+    expectPlacesOfUndifferentiableEquations<Cmplx>();
+}
+
 // Without conjugate partners conj(u) of a variable-dependent u has no derivative.
 TEST(Equations, ConjOfAVariableIsNotDifferentiable)
 {
     const Failure cases[] = {
-        {"x = conj(y)\n", "@ET.CantDiff @12:1\n@ET.ErrDifEqua @12:1\n@SC.SymbolicJacobian @12:1\n"},
+        {"x = conj(y)\n", "@ET.CantDiff @12:5\n@ET.ErrDifEqua @12:1\n@SC.SymbolicJacobian @12:1\n"},
     };
     expectFailures<Cmplx>(cases, 1);
     // conj of a parameter is a constant factor.

@@ -183,13 +183,14 @@ TYPED_TEST(SecondAssignment, AnXmlDocumentRefusesASecondAssignmentOperatorAtItsP
          "Second assignment operator at position 7 in: p = q = 1"},
         {nr(eqs, "<Limits><Group><Eq fx=\"p = q = 1\"/></Group></Limits>"),
          "Second assignment operator at position 7 in: p = q = 1"},
-        // A condition holds no assignment operator either.
+        // A condition holds no assignment operator either: refused at the element's line
+        // (the document's third), at the position of its '='.
         {nr("<Eq cond=\"x = 1\"><Then fx=\"x = 2\"/><Else fx=\"x = 1\"/></Eq><Eq fx=\"y = 2\"/>", ""),
-         "(0,NLEqs):Cannot make expression for: x = 1\n"},
+         "(3,NLEqs):Cannot make expression for: x = 1 (@ET.UnexpTokenID: 48, NEDEF at position 3)\n"},
         {nr(eqs, "<PostProc><Eq cond=\"x = 1\"><Then fx=\"p = 1\"/></Eq></PostProc>"),
-         "(0,PostProc):Cannot make expression for: x = 1\n"},
+         "(3,PostProc):Cannot make expression for: x = 1 (@ET.UnexpTokenID: 48, NEDEF at position 3)\n"},
         {nr(eqs, "<Limits><Group><Eq cond=\"x = 1\"><Then fx=\"p = 1\"/></Eq></Group></Limits>"),
-         "(0,Limits):Cannot make expression for eq: x = 1\n"},
+         "(3,Limits):Cannot make expression for eq: x = 1 (@ET.UnexpTokenID: 48, NEDEF at position 3)\n"},
         {test::doc("type=\"ODE\"" + domain, decl + "<ODEqs><Eq fx=\"x' = y = 1\"/><Eq fx=\"y' = 1\"/></ODEqs>"),
          "Second assignment operator at position 8 in: x' = y = 1"},
         {test::doc("type=\"DAE\"" + domain, decl + "<TFs><Eq fx=\"y/x = 1/(s+1) = 2\"/></TFs>"),

@@ -397,7 +397,9 @@ TEST(XmlDocuments, EquationsByTheirResiduals)
         {"<Eq fx=\"x = 3\"/>", -1},
         {"<Eq fx=\"y = a+b\"/>", -2},
         {"<Eq fx=\"x =\"/>", 2},
-        {"<Eq fx=\"a &lt;= b\"/>", 1},
+        // A comment after the right side.
+        {"<Eq fx=\"x = 3 // the set point\"/>", -1},
+        {"<Eq fx=\"x = a + b // the sum\"/>", -3},
         {"<Eq fx=\"x*1e1\"/>", 20},
         {"<Eq fx=\"x = 1\" cond=\"x &gt; 0\"/>", 1},
         {"<Eq cond=\"x &gt; 0\"><Then fx=\"x = 5\"><Eq fx=\"x = 7\"/></Then><Else fx=\"x = 6\"/></Eq>", -3},
@@ -640,7 +642,11 @@ TEST(XmlDocuments, ProcessingAndLimitRefusals)
     } cases[] = {
         {"<PreProc><Eq fx=\"base.y = x\"/></PreProc>", "(0,PreProc):Variable was not declared:base.y"},
         {"<PreProc><Eq fx=\"zz = x\"/></PreProc>", "(0,PreProc):Variable was not declared:zz\n(0,PreProc):Eq#: 0"},
-        {"<PostProc><Eq fx=\"p = x +\"/></PostProc>", "(0,PostProc):Cannot make expression for assignment part: x +"},
+        {"<PostProc><Eq fx=\"p = x +\"/></PostProc>",
+         "(3,PostProc):Cannot make expression for assignment part: x + (@ET.OperatorWoOprnd at position 3)"},
+        // The 0 put before a leading minus moves no position.
+        {"<PostProc><Eq fx=\"p = -x +\"/></PostProc>",
+         "(3,PostProc):Cannot make expression for assignment part: -x + (@ET.OperatorWoOprnd at position 4)"},
         {"<PostProc><Eq w=\"1\"/></PostProc>",
          "Empty Equation (missing fx and cond)! Assignment equation requires either fx or cond attribute!"},
         {"<PostProc><Eq fx=\"zz &lt;&lt; x\"/></PostProc>", "Cannot find stats object with name=zz"},

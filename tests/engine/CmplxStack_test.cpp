@@ -41,6 +41,9 @@ const Golden s_complexGolden[] = {
     {"conj((x))", "conj ( ( s0 ) )"},
     {"conj(x) * conj(y + 1i)", "conj ( s0 ) * conj ( s1 + j(0,1) )"},
     {"3 +", "i3 +"},
+    // A minus before a number after an operator belongs to the number, as in model texts.
+    {"3 - -4i", "c(3,4)"},
+    {"x > -1 + 2i", "s0 > i-1 + j(0,2)"},
 };
 
 TEST(CmplxLiterals, TextRoadMergesRealAndImaginaryParts)
@@ -70,7 +73,7 @@ TEST(CmplxLiterals, TextRoadRefusals)
         {"conj(conj(x))", "Nested complex conj functions are not allowed!"},
         {"conj(x + conj(y))", "Nested complex conj functions are not allowed!"},
         {"3 + + 4i", "Error in expression (two consecutive numbers without operator)"},
-        {"3 - -4i", "Error in expression (two consecutive numbers without operator)"},
+        {"3 + - 4i", "Error in expression (two consecutive numbers without operator)"},
     };
     for (const Golden& f : failures)
     {

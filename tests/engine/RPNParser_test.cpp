@@ -45,7 +45,12 @@ const Golden s_textGolden[] = {
     {"e + pi", "e + pi"},
     {"true or false and not x", "true or false and not s0"},
     {"x+=1", "s0 += i1"},
-    {"-x--2", "i0 - s0 - - i2"},
+    {"-x--2", "i0 - s0 - i-2"},
+    // After any operator a minus before a digit starts a number, as in model texts.
+    {"x > -1 + -2.5", "s0 > i-1 + r-2.5"},
+    {"x==-1 or y<=-1 and not -3", "s0 == i-1 or s1 <= i-1 and not i-3"},
+    {"x - - 2", "s0 - - i2"},
+    {"(x)-1", "( s0 ) - i1"},
     {"a = b", "s2 = s3"},
     {"x>y>=a<b<=1==2!=3", "s0 > s1 >= s2 < s3 <= i1 == i2 != i3"},
     {"x-=1, y*=2: a/=3 . b^=4", "s0 -= i1 , s1 *= i2 : s2 /= i3 . s3 ^= i4"},

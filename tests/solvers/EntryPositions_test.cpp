@@ -30,7 +30,7 @@ template <typename T> void expectEntriesAtTheStatementsLine()
     {
         // The statement that cannot be differentiated: the fifth line after the model line in
         // the main model, the seventh in the sub-model, whose log comes first behind a line
-        // break; both begin in column 3.
+        // break; both begin in column 3, with round in column 7.
         const std::string main =
             h.header + "Model [type = NL" + domain + "]:\nVars:\nx = 1; y = 1\nNLEs:\nx = 2\n  y = round(x, 2)\nend\n";
         const std::string sub = h.header + "Model [type = NL" + domain +
@@ -45,11 +45,15 @@ template <typename T> void expectEntriesAtTheStatementsLine()
             EXPECT_FALSE(b.build(text)) << text;
             EXPECT_EQ(std::string(b.pSolver->getErrorLog().c_str()), lead + ("(" + std::to_string(line) + entry))
                 << text;
-            // The keys stand there too, at the statement's first token.
-            ASSERT_FALSE(b.log.messages.empty()) << text;
+            // The keys stand there too: the derivative's at round, the statement's at its
+            // first token.
+            ASSERT_GE(b.log.messages.size(), 2u) << text;
             EXPECT_EQ(b.log.messages[0].text, "@ET.CantDiff");
             EXPECT_EQ(b.log.messages[0].line, line) << text;
-            EXPECT_EQ(b.log.messages[0].col, 3u) << text;
+            EXPECT_EQ(b.log.messages[0].col, 7u) << text;
+            EXPECT_EQ(b.log.messages[1].text, "@ET.ErrDifEqua");
+            EXPECT_EQ(b.log.messages[1].line, line) << text;
+            EXPECT_EQ(b.log.messages[1].col, 3u) << text;
         }
     }
 }

@@ -130,6 +130,50 @@ TEST(XmlSolver, StaticModelsSolveAsTheirModelTexts)
     EXPECT_NEAR(x, (-1 + std::sqrt(45.0)) / 2, 1e-10);
 }
 
+// A minus before a number after +, -, >, <, == and * belongs to the number on both roads.
+template <typename T> void expectMinusNumbersAsInTheModelText()
+{
+    const bool complex = sl::ValueTraits<T>::isComplex;
+    const std::string text = std::string("Model [type = NL, eps = 1e-12") + (complex ? ", domain = cmplx" : "") +
+                             "]:\nVars:\nx = 3; y = 1; z = 1; w = 1; v = 1\nParams:\np = 0\nNLEs:\n"
+                             "x + -1 = 0\n"
+                             "if x > -1\n    y - -1 = 0\nelse\n    y = 5\nend\n"
+                             "if y == -1\n    z = x * -2\nelse\n    z = 7\nend\n"
+                             "if z < -1\n    w - -3 = 0\nelse\n    w = 0\nend\n"
+                             "v^2 + -4 = 0\n"
+                             "PostProc:\nif y == -1\n    p = -1 - -0.5\nend\nend\n";
+    const std::string xml = std::string("<?xml version=\"1.0\"?>\n<Model type=\"NR\" eps=\"1e-12\"") +
+                            (complex ? " domain=\"cmplx\"" : "") +
+                            ">\n<Vars conj=\"false\"><Var name=\"x\" val=\"3\"/><Var name=\"y\" val=\"1\"/>"
+                            "<Var name=\"z\" val=\"1\"/><Var name=\"w\" val=\"1\"/><Var name=\"v\" val=\"1\"/></Vars>\n"
+                            "<Params><Param name=\"p\" val=\"0\"/></Params>\n<NLEqs>\n"
+                            "<Eq fx=\"x + -1 = 0\"/>\n"
+                            "<Eq cond=\"x &gt; -1\"><Then fx=\"y - -1 = 0\"/><Else fx=\"y = 5\"/></Eq>\n"
+                            "<Eq cond=\"y == -1\"><Then fx=\"z = x * -2\"/><Else fx=\"z = 7\"/></Eq>\n"
+                            "<Eq cond=\"z &lt; -1\"><Then fx=\"w - -3 = 0\"/><Else fx=\"w = 0\"/></Eq>\n"
+                            "<Eq fx=\"v^2 + -4 = 0\"/>\n</NLEqs>\n"
+                            "<PostProc><Eq cond=\"y == -1\"><Then fx=\"p = -1 - -0.5\"/></Eq></PostProc>\n</Model>\n";
+    expectEquivalent<T, sl::NRSolver<T>>(text, "minus.xml", xml, solveOnce<T>);
+    XmlSolver<T> s;
+    ASSERT_TRUE(s.fromText(xml)) << s.errors();
+    ASSERT_EQ(s.pSolver->solve(), Solution::OK);
+    for (const auto& [name, expected] : {std::pair{"x", 1.0}, {"y", -1.0}, {"z", -2.0}, {"w", -3.0}, {"v", 2.0}})
+    {
+        T value{};
+        ASSERT_TRUE(s.pSolver->getVariableValue(name, value)) << name;
+        EXPECT_NEAR(std::abs(value - T(expected)), 0.0, 1e-10) << name;
+    }
+    T p{};
+    ASSERT_TRUE(s.pSolver->getParameterValue("p", p));
+    EXPECT_EQ(p, T(-0.5));
+}
+
+TEST(XmlSolver, AMinusBeforeANumberAfterAnOperatorReadsAsInTheModelText)
+{
+    expectMinusNumbersAsInTheModelText<double>();
+    expectMinusNumbersAsInTheModelText<Cmplx>();
+}
+
 template <typename T> Solution steps200(sc::ISolver<T>& s)
 {
     s.setStepSize(0.01);

@@ -57,6 +57,37 @@ TEST(XmlLocations, LinesAndColumnsOfErrors)
     }
 }
 
+// The line of an element is its start tag's, from 1, through both entries and any window.
+void expectElementLines(const xml::DOMReader& parser)
+{
+    const xml::Node root = parser.getDocument().getFirstChild();
+    EXPECT_EQ(parser.getDocument().getLine(), 0u);
+    EXPECT_EQ(root.getLine(), 4u);
+    EXPECT_EQ(root.getChild("a").getLine(), 5u);
+    const xml::Node b = root.getChild("b");
+    EXPECT_EQ(b.getLine(), 7u);
+    EXPECT_EQ(b.getChild("c").getLine(), 8u);
+    EXPECT_EQ(b.getChild("d").getLine(), 10u);
+    EXPECT_EQ(xml::Node().getLine(), 0u);
+}
+
+TEST(XmlLocations, ElementsKeepTheLinesOfTheirStartTags)
+{
+    const std::string text =
+        "<?xml version='1.0'?>\n<!-- two\nlines -->\n<model>\n  <a/>\n\n  <b x='1'\n     y='2'><c/>"
+        "\n<![CDATA[\n]]><d\n/>\n  </b>\n</model>\n";
+    SAXParser memory;
+    ASSERT_TRUE(memory.parseMemory(text.c_str(), nullptr, true));
+    expectElementLines(memory);
+    for (int window : {10, 16, 4096})
+    {
+        test::TempFile file(text);
+        XmlFileParser parser(window);
+        ASSERT_TRUE(parser.parseFile(td::String(file.path()), nullptr)) << window;
+        expectElementLines(parser);
+    }
+}
+
 TEST(XmlLocations, EveryPrefixParsesOrFailsInsideIt)
 {
     const std::string doc = "<?xml version='1.0' encoding='UTF-8'?>\n"

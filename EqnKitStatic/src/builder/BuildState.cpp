@@ -1,5 +1,7 @@
 #include "BuildState.h"
 
+#include <sc/MessageKeys.h>
+
 namespace sl
 {
 template <typename T> BuildState<T>::BuildState(SymbolMap& names, ValueArray& values) : parser(names, values)
@@ -73,9 +75,20 @@ template <typename T> bool BuildState<T>::buildTree(Tree& tree, const Iterator& 
     const Place at = placeOf(it);
     d.keyLine = at.line;
     d.keyColumn = at.column;
+    tree.setLine(at.line);
     const bool built = tree.build(parser.getFirstToken());
     d.keyLine = d.keyColumn = 0;
     return built;
+}
+
+template <typename T> bool BuildState<T>::refusesComparison(const Tree& tree) const
+{
+    const Tree* pFound = tree.findComparisonEquation();
+    if (!pFound)
+        return false;
+    const Token<T>& comparison = *pFound->getRoot()->pToken;
+    lineError(sc::msg::scComparisonAsEquation, pFound->getLine(), comparison.column);
+    return true;
 }
 
 template <typename T> bool BuildState<T>::compileInto(Tree& tree, const Iterator& it, td::UINT4 first, td::BYTE& kind,
@@ -94,6 +107,67 @@ template <typename T> bool BuildState<T>::xmlError(const char* text) const
 {
     data().addError(text);
     return false;
+}
+
+namespace
+{
+// Starts an entry at the element's line (else the entry line) in the current section;
+// null without a log.
+ErrorLog* beginElementEntry(const ReportCursor& d, td::UINT4 elementLine)
+{
+    if (!d.pErrorLog)
+        return nullptr;
+    beginErrorEntry(*d.pErrorLog, elementLine != 0 ? elementLine : d.entryLine(), d.currentSection);
+    return d.pErrorLog;
+}
+} // namespace
+
+template <typename T> bool BuildState<T>::parseXml(const char* text, const XmlPositions& at)
+{
+    data().clearHeldKey();
+    if (!parser.parse(text))
+        return false;
+    at.apply(parser.getFirstToken());
+    return true;
+}
+
+template <typename T>
+bool BuildState<T>::xmlExpressionError(const char* text, const char* shown, bool withPosition) const
+{
+    const SolverData<T>& d = data();
+    ErrorLog* pLog = beginElementEntry(d, xmlLine);
+    if (!pLog)
+        return false;
+    appendSubstituted(*pLog, text, shown);
+    const ReportCursor::HeldKey& held = d.heldKey;
+    if (!held.key)
+        return false;
+    pLog->append(" (");
+    pLog->append(held.key);
+    if (!held.args.isEmpty())
+    {
+        pLog->append(": ");
+        pLog->append(held.args);
+    }
+    if (withPosition && held.column != 0)
+    {
+        pLog->append(" at position ");
+        pLog->append(held.column);
+    }
+    pLog->append(')');
+    return false;
+}
+
+template <typename T> bool BuildState<T>::xmlRefusesComparison(const Tree& tree, const char* shown) const
+{
+    const Tree* pFound = tree.findComparisonEquation();
+    if (!pFound)
+        return false;
+    const Token<T>& comparison = *pFound->getRoot()->pToken;
+    if (ErrorLog* pLog = beginElementEntry(data(), xmlLine))
+        appendSubstituted(*pLog, sc::msg::txtComparisonAsEquation, Token<T>::printName(comparison.type),
+                          static_cast<td::UINT4>(comparison.column), shown);
+    return true;
 }
 
 template class BuildState<double>;

@@ -21,6 +21,7 @@
 #include "TextPlace.h"
 #include "TransferFunction.h"
 #include "XmlNodes.h"
+#include "XmlPositions.h"
 
 namespace sl
 {
@@ -165,6 +166,9 @@ public:
     // The parser's tokens into tree, with the statement's place given to the keys of the
     // tree.
     bool buildTree(Tree& tree, const Iterator& it);
+    // An equation whose top operation is a comparison (also a branch's or a case's) is
+    // refused with a key at the comparison, on the line of its statement; true when it is.
+    bool refusesComparison(const Tree& tree) const;
     // The parser's tokens of the line from first (to end) into tree; false without a key
     // when the parser refuses them, with keyOnTree when the tree does.
     bool compileInto(Tree& tree, const Iterator& it, td::UINT4 first, td::BYTE& kind, const char* keyOnTree,
@@ -174,6 +178,17 @@ public:
 
     // An entry, then false.
     bool xmlError(const char* text) const;
+    // Parses an expression text into the parser's tokens, whose columns become positions
+    // in the text written (as at says); the key held so far is forgotten first.
+    bool parseXml(const char* text, const XmlPositions& at = XmlPositions());
+    // An entry of text (its "@" the written text shown) at the line of the element being
+    // read, ending in the reason the engine held for refusing the expression and, unless
+    // the position is in another text, where in shown it stands:
+    // " (<key>: <arguments> at position <n>)"; then false.
+    bool xmlExpressionError(const char* text, const char* shown, bool withPosition = true) const;
+    // An equation whose top operation is a comparison is refused with an entry naming it
+    // and its position in shown, at the line of the element being read; true when it is.
+    bool xmlRefusesComparison(const Tree& tree, const char* shown) const;
     template <typename... A> bool xmlError(const char* text, const A&... args) const
     {
         data().addError(text, args...);
@@ -197,6 +212,8 @@ public:
     DAERecords dae;
     td::UINT4 nEquations = 0;
     td::UINT4 parentVarCount = 0;
+    // The line (from 1) of the XML element whose texts are being read; 0: none.
+    td::UINT4 xmlLine = 0;
     // Depth of the statement being compiled; the pools go back when the outermost ends.
     td::UINT4 statementDepth = 0;
     // Blocks of a model text around the one being read (statements or equations).

@@ -39,6 +39,9 @@ bool EquationReader<T>::buildSymbolicJacobian(Iterator& it, td::UINT4 eqIndex, t
         }
     }
     timer.lap(&BuildClock::parseMs);
+    // A comparison has no residual to solve for: refused before it is differentiated.
+    if (ok && _s.refusesComparison(tree))
+        ok = false;
     if (ok)
     {
         d.keyLine = at.line;

@@ -156,8 +156,7 @@ void JacobianBuilder<T>::addRow(Tree& tree, EquationRows<T>& rows, td::UINT4 fir
 template <typename T> bool JacobianBuilder<T>::reportDiffFailure(const char* key) const
 {
     const SolverData<T>& d = _s.data();
-    if (sc::ILog* pLog = d.getLog())
-        pLog->showKeyAt(key, d.keyLine, d.keyColumn, sc::ILog::Error);
+    d.reportKey(key, d.keyLine, d.keyColumn);
     return false;
 }
 

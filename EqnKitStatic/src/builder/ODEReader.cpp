@@ -92,6 +92,8 @@ template <typename T> td::INT4 ODEReader<T>::buildODEExpression(const Iterator& 
         return _s.lineError(msg::scODEWithDiffAndInt, line), -1;
     if (!_s.buildTree(tree, it))
         return _s.lineError(msg::scCannotCrODEExpTree, line), -1;
+    if (_s.refusesComparison(tree))
+        return -1;
     if (!isIntegral)
         return state;
 

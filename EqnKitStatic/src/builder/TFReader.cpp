@@ -81,6 +81,8 @@ template <typename T> bool TFReader<T>::readTransferFunction(const Iterator& it,
     Tree* pTree = _s.newTree();
     if (!_s.buildTree(*pTree, it))
         return _s.lineError(msg::scTFsCannotMakeET, fs);
+    if (_s.refusesComparison(*pTree))
+        return false;
     d.keyLine = fs.line;
     d.keyColumn = fs.column;
     const bool formatOk = pTree->checkTFFormat(out.tf);

@@ -57,6 +57,7 @@ template <typename T>
 bool XmlAssignmentReader<T>::loadAssignmentEq(const xml::Node& eq, td::UINT4 i, EvaluatorVect<T>& list)
 {
     SolverData<T>& d = _s.data();
+    const ElementLine line(_s.xmlLine, eq);
     _s.beginUsedVars();
     if (const char* fx = attrib(eq, "fx"))
     {
@@ -84,12 +85,17 @@ bool XmlAssignmentReader<T>::loadAssignmentEq(const xml::Node& eq, td::UINT4 i, 
         if (index < 0)
             return _s.xmlError("Variable was not declared:@", name);
         _s.beginUsedVars();
-        std::string parsed(*expression == '-' ? "0" : "");
+        const bool leadingMinus = *expression == '-';
+        std::string parsed(leadingMinus ? "0" : "");
         parsed += expression;
+        // The 0 put in stands where the minus does.
+        XmlPositions at;
+        if (leadingMinus)
+            at.copied(1, 0);
         Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
         Evaluator<T>* pRecord = nullptr;
         bool ok = XmlExpressions<T>(_s).parseInto(parsed.c_str(), expression, tree, "Error in assignment part: @",
-                                                  "Cannot make expression for assignment part: @");
+                                                  "Cannot make expression for assignment part: @", at);
         if (ok)
         {
             pRecord = d.newEvaluator();

@@ -330,7 +330,10 @@ template <typename T> bool XmlBuilder<T>::loadODEModel(const xml::Node& root)
         {
             defined[static_cast<td::UINT4>(state)] = true;
             Evaluator<T>* pEquation = d.newEvaluator();
-            ok = tree.createEvaluator(pEquation) || _s.xmlError("Cannot make expression for eq: @", attrib(eq, "fx"));
+            const ElementLine line(_s.xmlLine, eq);
+            d.clearHeldKey();
+            ok = tree.createEvaluator(pEquation) ||
+                 _s.xmlExpressionError("Cannot make expression for eq: @", attrib(eq, "fx"));
             if (ok)
                 d.stores.equations.add(pEquation);
         }

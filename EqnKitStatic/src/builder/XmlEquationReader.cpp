@@ -18,6 +18,7 @@ template <typename T>
 bool XmlEquationReader<T>::loadEquation(const xml::Node& eq, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind)
 {
     SolverData<T>& d = _s.data();
+    const ElementLine line(_s.xmlLine, eq);
     _s.parser.clearTokens();
     _s.beginUsedVars();
     Tree top(&d, nullptr, _s.nVars(), d.treeOption != 0);
@@ -34,13 +35,18 @@ bool XmlEquationReader<T>::loadEquation(const xml::Node& eq, td::UINT4 eqIndex, 
     }
     else
         _s.xmlError("Equation is neither condition (missing cond) nor normal (missing fx)");
+    if (ok)
+        d.clearHeldKey();
     if (ok && !JacobianBuilder<T>(_s).make(top, eqIndex, nonZeroCount, kind))
     {
+        // With the reason: for an equation at the operation a derivative fails at (of a
+        // conditional one the operation stands in a branch's text, not in the one shown).
         ok = false;
         if (fx)
-            _s.xmlError("Cannot create Jacobian entry for equation: @", fx);
+            _s.xmlExpressionError("Cannot create Jacobian entry for equation: @", fx);
         else
-            _s.xmlError("Cannot create Jacobian entry for if-then-else equation with condition: @", cond);
+            _s.xmlExpressionError("Cannot create Jacobian entry for if-then-else equation with condition: @", cond,
+                                  false);
     }
     // The equation's trees go back, also those of a failed condition.
     top.reset(d.treeOption != 0);
@@ -53,6 +59,7 @@ template <typename T> bool XmlEquationReader<T>::loadCondEquation(const xml::Nod
 {
     const char* cond = attrib(condNode, "cond");
     TD_ASSERT(cond);
+    const ElementLine line(_s.xmlLine, condNode);
     if (depth > cMaxXmlNesting)
         return _s.xmlError("Conditions nested deeper than @ levels: @", cMaxXmlNesting, cond);
     const xml::Node thenNode = child(condNode, "Then");
@@ -84,6 +91,7 @@ template <typename T> bool XmlEquationReader<T>::loadBranch(const xml::Node& bra
     const char* syntaxText = isThen ? "Syntax error in Then statement:@" : "Syntax error in Else statement:@";
     if (const char* fx = attrib(branch, "fx"))
     {
+        const ElementLine line(_s.xmlLine, branch);
         pOut = _s.newTree();
         if (!assignmentMode)
             return XmlExpressions<T>(_s).makeEquation(fx, *pOut, false) || _s.xmlError(syntaxText, fx);
@@ -114,7 +122,10 @@ template <typename T> bool XmlEquationReader<T>::loadBranch(const xml::Node& bra
         return _s.xmlError("A conditional assignment's branch needs its own fx: @", attrib(eq, "fx"));
     pOut = _s.newTree();
     if (const char* fx = attrib(eq, "fx"))
+    {
+        const ElementLine line(_s.xmlLine, eq);
         return XmlExpressions<T>(_s).makeEquation(fx, *pOut, false);
+    }
     if (!attrib(eq, "cond"))
         return false;
     return loadCondEquation(eq, elseRequired, *pOut, false, depth + 1);

@@ -14,11 +14,11 @@ using namespace xmlnodes;
 namespace
 {
 // The equation sign of "lhs = rhs": the first '=' unless it stands first or belongs to a
-// comparison; null when there is none.
+// comparison (<=, >=, !=, ==); null when there is none.
 const char* equationSign(const char* text)
 {
     const char* eq = std::strchr(text, '=');
-    if (!eq || eq == text)
+    if (!eq || eq == text || eq[1] == '=')
         return nullptr;
     const std::size_t p = static_cast<std::size_t>(eq - text);
     if (p >= 2 && std::strchr("<=>!", text[p - 1]))
@@ -26,10 +26,15 @@ const char* equationSign(const char* text)
     return eq;
 }
 
+td::UINT4 offsetIn(const char* text, const char* p) { return static_cast<td::UINT4>(p - text); }
+
 // The residual form of "lhs = rhs": lhs - (rhs), lhs - c or lhs + c for a number, lhs
 // for nothing or zero after the '='. Comparisons and texts without '=' stay as they are.
-std::string residualText(const char* text)
+// at tells where its pieces stand in text: the operator put in stands at the '=', the
+// closing bracket at the last byte of the text that is not blank.
+std::string residualText(const char* text, XmlPositions& at)
 {
+    at = XmlPositions();
     const char* eq = equationSign(text);
     if (!eq)
         return text;
@@ -38,16 +43,38 @@ std::string residualText(const char* text)
     while (e > b && isBlank(e[-1]))
         --e;
     const std::string lhs(b, static_cast<std::size_t>(e - b));
+    at = XmlPositions(offsetIn(text, b));
     const char* rhs = skipBlanks(eq + 1);
     if (!*rhs)
         return lhs;
+    const td::UINT4 n = static_cast<td::UINT4>(lhs.size());
+    at.inserted(n, offsetIn(text, eq));
     switch (td::classifyNumber(rhs))
     {
     case 2:
-    case 4: return lhs + "+" + (std::strchr(rhs, '-') + 1);
+    case 4:
+    {
+        const char* digits = std::strchr(rhs, '-') + 1;
+        at.copied(n + 1, offsetIn(text, digits));
+        return lhs + "+" + digits;
+    }
     case 3:
-    case 5: return mu::toDouble(rhs) == 0 ? lhs : lhs + "-" + rhs;
-    default: return lhs + "-(" + rhs + ")";
+    case 5:
+        if (mu::toDouble(rhs) == 0)
+            return lhs;
+        at.copied(n + 1, offsetIn(text, rhs));
+        return lhs + "-" + rhs;
+    default:
+    {
+        const std::size_t rhsLength = std::strlen(rhs);
+        const char* last = rhs + rhsLength;
+        while (last > rhs && isBlank(last[-1]))
+            --last;
+        at.copied(n + 2, offsetIn(text, rhs));
+        at.inserted(n + 2 + static_cast<td::UINT4>(rhsLength), offsetIn(text, last - 1));
+        // The bracket on a line of its own: a comment at the end of rhs would hide it.
+        return lhs + "-(" + rhs + "\n)";
+    }
     }
 }
 } // namespace
@@ -59,12 +86,13 @@ bool XmlExpressions<T>::parseInto(const char* text, Tree& tree, const char* synt
 }
 
 template <typename T> bool XmlExpressions<T>::parseInto(const char* text, const char* shown, Tree& tree,
-                                                        const char* syntaxText, const char* treeText)
+                                                        const char* syntaxText, const char* treeText,
+                                                        const XmlPositions& at)
 {
-    if (!_s.parser.parse(text))
+    if (!_s.parseXml(text, at))
         return _s.xmlError(syntaxText, shown);
     if (!tree.build(_s.parser.getFirstToken()))
-        return _s.xmlError(treeText, shown);
+        return _s.xmlExpressionError(treeText, shown);
     return true;
 }
 
@@ -77,8 +105,12 @@ template <typename T> bool XmlExpressions<T>::makeEquation(const char* text, Tre
         if (const td::UINT4 second = findAssignment(text, static_cast<td::UINT4>(eq - text) + 1))
             return _s.xmlError(sc::msg::txtSecondAssignment, second, text);
     }
-    const std::string residual = residualText(text);
-    return parseInto(residual.c_str(), text, tree, "Syntax error in equation: @", "Cannot make expression for: @");
+    XmlPositions at;
+    const std::string residual = residualText(text, at);
+    if (!parseInto(residual.c_str(), text, tree, "Syntax error in equation: @", "Cannot make expression for: @", at))
+        return false;
+    // A comparison has no residual to solve for.
+    return !_s.xmlRefusesComparison(tree, text);
 }
 
 template <typename T> bool XmlExpressions<T>::makeEqPartExpression(const char* text, Tree& tree)

@@ -19,15 +19,18 @@ public:
 
     explicit XmlExpressions(BuildState<T>& state) : _s(state) {}
 
-    // Equation text as its residual, or a condition as it is, into tree.
+    // Equation text as its residual, or a condition as it is, into tree; an equation whose
+    // top operation is a comparison is refused.
     bool makeEquation(const char* text, Tree& tree, bool isCondition);
     bool makeEqPartExpression(const char* text, Tree& tree);
     // An expression compiled into a new pool record, or into the given one.
     Evaluator<T>* makeCondExpression(const char* text);
     bool makeEqExpression(Evaluator<T>* pEvaluator, const char* text);
-    // text parsed into tree; the entries name shown.
+    // text parsed into tree; the entries name shown, whose bytes the text's stand at as at
+    // says, and the tree's entry also the reason and its position in shown.
     bool parseInto(const char* text, Tree& tree, const char* syntaxText, const char* treeText);
-    bool parseInto(const char* text, const char* shown, Tree& tree, const char* syntaxText, const char* treeText);
+    bool parseInto(const char* text, const char* shown, Tree& tree, const char* syntaxText, const char* treeText,
+                   const XmlPositions& at = XmlPositions());
 
 private:
     BuildState<T>& _s;

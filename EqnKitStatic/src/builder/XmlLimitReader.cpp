@@ -58,6 +58,7 @@ template <typename T> bool XmlLimitReader<T>::loadLimits(const xml::Node& root)
 template <typename T>
 bool XmlLimitReader<T>::loadLimitEquation(const xml::Node& node, Evaluator<T>* pRecord, td::UINT4 depth)
 {
+    const ElementLine line(_s.xmlLine, node);
     const char* cond = attrib(node, "cond");
     if (!cond)
         return loadLimitAssignment(node, pRecord);
@@ -138,6 +139,7 @@ template <typename T> bool XmlLimitReader<T>::loadLimitBranch(const xml::Node& b
 
 template <typename T> bool XmlLimitReader<T>::loadLimitAssignment(const xml::Node& node, Evaluator<T>* pRecord)
 {
+    const ElementLine line(_s.xmlLine, node);
     const char* fx = attrib(node, "fx");
     if (!fx)
         return _s.xmlError("Empty Equation (fx) in assignment part");

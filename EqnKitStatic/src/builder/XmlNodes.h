@@ -46,6 +46,25 @@ inline bool isTrueText(const char* text)
     return text && (text[0] == 't' || text[0] == 'T') && !std::strcmp(text + 1, "rue");
 }
 
+// While it lives, the texts being read are those of an element: line (the build's record
+// of the element line) is the element's, when it has one.
+class ElementLine
+{
+public:
+    ElementLine(td::UINT4& line, const xml::Node& element) : _line(line), _saved(line)
+    {
+        if (const td::UINT4 own = element.getLine())
+            _line = own;
+    }
+    ~ElementLine() { _line = _saved; }
+    ElementLine(const ElementLine&) = delete;
+    ElementLine& operator=(const ElementLine&) = delete;
+
+private:
+    td::UINT4& _line;
+    td::UINT4 _saved;
+};
+
 // Space, tab, line feed, carriage return.
 inline bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 

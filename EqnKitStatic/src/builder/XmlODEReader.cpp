@@ -68,6 +68,7 @@ template <typename T> td::INT4 XmlODEReader<T>::checkODETerm(const xml::Node& eq
                                                              bool recordState)
 {
     SolverData<T>& d = _s.data();
+    const ElementLine line(_s.xmlLine, eq);
     _s.parser.clearTokens();
     _s.beginUsedVars();
     tree.init(&d, nullptr, _s.nVars());
@@ -81,7 +82,7 @@ template <typename T> td::INT4 XmlODEReader<T>::checkODETerm(const xml::Node& eq
         return -1;
     if (recordState && d.pODEList && eqIndex < d.pODEList->size())
         (*d.pODEList)[eqIndex] = state;
-    if (!_s.parser.parse(rhs))
+    if (!_s.parseXml(rhs, XmlPositions(static_cast<td::UINT4>(rhs - fx))))
         return _s.xmlError("Someting wrong in equation: @", fx), -1;
     const td::UINT4 nIntegrals = Tree::countFunctionTokens(_s.parser.getFirstToken(), TokenCodes::INTEGRAL);
     if (integral && nIntegrals == 0)
@@ -91,7 +92,9 @@ template <typename T> td::INT4 XmlODEReader<T>::checkODETerm(const xml::Node& eq
     if (!integral && nIntegrals > 0)
         return _s.xmlError("Cannot combine integrate with differentiate in a single ODE. Error in ODE eq:@", fx), -1;
     if (!tree.build(_s.parser.getFirstToken()))
-        return _s.xmlError("Cannot make expression for eq: @", fx), -1;
+        return _s.xmlExpressionError("Cannot make expression for eq: @", fx), -1;
+    if (_s.xmlRefusesComparison(tree, fx))
+        return -1;
     if (!integral)
         return state;
     typename Tree::Node* pInt = tree.findIntegralFn();

@@ -30,7 +30,7 @@ bool XmlStartValues<T>::makeInitialValueExpression(td::UINT4 symbol, const char*
     out = T(0);
     _s.collecting = 0;
     _s.parser.setAcceptUnknownNames(true);
-    const bool parsed = _s.parser.parse(text) != 0;
+    const bool parsed = _s.parseXml(text);
     _s.parser.setAcceptUnknownNames(false);
     if (!parsed)
         return _s.xmlError("Error in initial value expression: @", text);
@@ -46,7 +46,7 @@ bool XmlStartValues<T>::makeInitialValueExpression(td::UINT4 symbol, const char*
         {
             if (list.empty())
                 list.reserve(_s.nVars() / 2 + 1);
-            list.push(XmlDeferredValue{td::String(text), symbol});
+            list.push(XmlDeferredValue{td::String(text), symbol, _s.xmlLine});
             return true;
         }
     }
@@ -60,13 +60,14 @@ bool XmlStartValues<T>::makeInitialValueExpression(td::UINT4 symbol, const char*
     }
     tree.reset(d.treeOption != 0);
     _s.releaseTrees();
-    return ok || _s.xmlError("Cannot make expression for initial value: @", text);
+    return ok || _s.xmlExpressionError("Cannot make expression for initial value: @", text);
 }
 
 template <typename T>
 bool XmlStartValues<T>::readStartValue(const xml::Node& element, td::UINT4 symbol, XmlDeferredList& deferred, T& value)
 {
     value = T(0);
+    const ElementLine line(_s.xmlLine, element);
     const char* val = attrib(element, "val");
     if (!val)
         return true;
@@ -182,7 +183,7 @@ template <typename T> bool XmlStartValues<T>::evaluateEntry(const XmlDeferredVal
     SolverData<T>& d = _s.data();
     Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
     Evaluator<T> record;
-    if (!_s.parser.parse(e.text.c_str()))
+    if (!_s.parseXml(e.text.c_str()))
         return entryError(e, cWrongExpression);
     const bool ok = tree.build(_s.parser.getFirstToken()) && tree.createEvaluator(&record);
     if (ok)
@@ -192,7 +193,7 @@ template <typename T> bool XmlStartValues<T>::evaluateEntry(const XmlDeferredVal
     }
     tree.reset(d.treeOption != 0);
     _s.releaseTrees();
-    return ok || entryError(e, "Cannot make expression for initial value: @");
+    return ok || entryError(e, "Cannot make expression for initial value: @", true);
 }
 
 template <typename T> void XmlStartValues<T>::setValue(td::UINT4 symbol, const T& value)
@@ -213,10 +214,18 @@ template <typename T> void XmlStartValues<T>::setValue(td::UINT4 symbol, const T
     }
 }
 
-template <typename T> bool XmlStartValues<T>::entryError(const XmlDeferredValue& e, const char* text) const
+template <typename T> bool XmlStartValues<T>::entryError(const XmlDeferredValue& e, const char* text, bool withReason)
 {
     SolverData<T>& d = _s.data();
-    d.addError(text, e.text);
+    if (withReason)
+    {
+        const td::UINT4 line = _s.xmlLine;
+        _s.xmlLine = e.line;
+        _s.xmlExpressionError(text, e.text.c_str());
+        _s.xmlLine = line;
+    }
+    else
+        d.addError(text, e.text);
     const bool variable = e.symbol < _s.nVars();
     d.currentSection = static_cast<td::BYTE>(variable ? ErrorSection::Vars : ErrorSection::Params);
     d.itemLocationText(variable ? e.symbol : e.symbol - _s.nVars(), cCurrent);

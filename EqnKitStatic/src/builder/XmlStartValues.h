@@ -20,6 +20,8 @@ struct XmlDeferredValue
 {
     td::String text;
     td::UINT4 symbol = 0;
+    // The line of the element that gives it (0: none).
+    td::UINT4 line = 0;
 };
 using XmlDeferredList = cnt::PushBackVector<XmlDeferredValue>;
 
@@ -51,8 +53,9 @@ private:
     bool evaluateEntry(const XmlDeferredValue& e);
     // The value of a symbol, of a variable's conjugate partner and of a state's stages.
     void setValue(td::UINT4 symbol, const T& value);
-    // An entry with the text of e, at its item; false for chaining.
-    bool entryError(const XmlDeferredValue& e, const char* text) const;
+    // An entry with the text of e, at its item; false for chaining. withReason: the entry
+    // stands at e's line and names the reason its expression was refused.
+    bool entryError(const XmlDeferredValue& e, const char* text, bool withReason = false);
 
     BuildState<T>& _s;
 };

@@ -31,9 +31,10 @@ template <typename T> bool XmlTFReader<T>::loadTF(const xml::Node& tfs)
     d.currentSection = static_cast<td::BYTE>(ErrorSection::TFs);
     _s.parser.addShortName("s", TokenCodes::LAPLACE);
     td::UINT4 i = 0;
-    // An entry, then the function's location.
+    // An entry (none when the step wrote its own), then the function's location.
     auto fail = [&](const char* message, const auto&... args) {
-        d.addError(message, args...);
+        if (message)
+            d.addError(message, args...);
         d.itemLocationText(i, cCurrent);
         d.currentSection = 0;
         _s.parser.clearShortNames();
@@ -41,6 +42,7 @@ template <typename T> bool XmlTFReader<T>::loadTF(const xml::Node& tfs)
     };
     for (xml::Node eq = child(tfs, "Eq"); !eq.isEmpty(); eq.nextSameName(), ++i)
     {
+        const ElementLine line(_s.xmlLine, eq);
         const char* fx = attrib(eq, "fx");
         if (!fx)
             return fail("Missing fx in TF Equation!");
@@ -66,14 +68,20 @@ template <typename T> bool XmlTFReader<T>::loadTF(const xml::Node& tfs)
         }
         _s.collecting = 0;
         _s.parser.clearTokens();
-        if (!_s.parser.parse(text.fn.c_str()))
+        if (!_s.parseXml(text.fn.c_str()))
             return fail("Something wrong with TF expression: @", text.fn);
         Tree* pTree = _s.newTree();
         const bool built = pTree->build(_s.parser.getFirstToken());
-        const bool formatted = built && pTree->checkTFFormat(_s.dae.tfs[i].tf);
+        const bool comparison = built && _s.xmlRefusesComparison(*pTree, text.fn.c_str());
+        const bool formatted = built && !comparison && pTree->checkTFFormat(_s.dae.tfs[i].tf);
         _s.releaseTrees();
         if (!built)
-            return fail("Cannot make expression for Transfer Function: @", text.fn);
+        {
+            _s.xmlExpressionError("Cannot make expression for Transfer Function: @", text.fn.c_str());
+            return fail(nullptr);
+        }
+        if (comparison)
+            return fail(nullptr);
         if (!formatted)
             return fail("Badly formatted transfer function: @", text.fn);
     }
@@ -150,7 +158,7 @@ template <typename T> bool XmlTFReader<T>::expandXmlTF(td::UINT4 i, td::UINT4& r
 
     _s.beginUsedVars();
     _s.parser.clearTokens();
-    Tree* pTree = _s.parser.parse(text.fn.c_str()) ? _s.newTree() : nullptr;
+    Tree* pTree = _s.parseXml(text.fn.c_str()) ? _s.newTree() : nullptr;
     if (!pTree || !pTree->build(_s.parser.getFirstToken()))
     {
         _s.releaseTrees();

@@ -70,7 +70,7 @@ bool CmplxStack::collect(const Tok& literal)
         // literal may still open a constant behind that sign.
         td::BYTE sign = _sign;
         _tokenizedLst->append(_parts[0]);
-        emitSign(sign);
+        emitSign(sign, _signColumn);
         clear();
         _context = sign;
         store(literal);
@@ -84,7 +84,7 @@ bool CmplxStack::collect(const Tok& literal)
     return false;
 }
 
-bool CmplxStack::push(td::BYTE type, bool& twoOperators)
+bool CmplxStack::push(td::BYTE type, bool& twoOperators, td::UINT2 column)
 {
     twoOperators = false;
     if (_nParts == 1 && isSign(type))
@@ -95,6 +95,7 @@ bool CmplxStack::push(td::BYTE type, bool& twoOperators)
             return false;
         }
         _sign = type;
+        _signColumn = column;
         return true;
     }
     if (_nParts == 2 && endsConstant(type))
@@ -131,14 +132,17 @@ void CmplxStack::merge()
         second = -second;
     Tok merged;
     merged.type = C::CMPLX_LITERAL;
+    // The constant stands where its first part does.
+    merged.column = _parts[0].column;
     merged.value = _complexTokenTypes[0] == C::IMAG_LITERAL ? Value(second, first) : Value(first, second);
     _tokenizedLst->append(merged);
 }
 
-void CmplxStack::emitSign(td::BYTE sign)
+void CmplxStack::emitSign(td::BYTE sign, td::UINT2 column)
 {
     Tok op;
     op.type = sign;
+    op.column = column;
     _tokenizedLst->append(op);
 }
 
@@ -147,7 +151,7 @@ void CmplxStack::emitSeparately()
     if (_nParts > 0)
         _tokenizedLst->append(_parts[0]);
     if (_sign != cNone)
-        emitSign(_sign);
+        emitSign(_sign, _signColumn);
     if (_nParts > 1)
         _tokenizedLst->append(_parts[1]);
 }

@@ -29,9 +29,9 @@ public:
     bool collect(const Tok& literal);
 
     // Offers the type of any other token; true when it is taken as the sign between two
-    // parts (the caller then does not append it). A sign while one is pending sets
-    // twoOperators and is not taken.
-    bool push(td::BYTE type, bool& twoOperators);
+    // parts (the caller then does not append it; the sign keeps its column should it go
+    // out on its own). A sign while one is pending sets twoOperators and is not taken.
+    bool push(td::BYTE type, bool& twoOperators, td::UINT2 column = 0);
 
     // Empties the collector into the list: at the end of an expression two parts merge,
     // otherwise the parts and the sign go out as they came. True when it merged.
@@ -45,7 +45,7 @@ private:
     void store(const Tok& literal);
     void merge();
     void emitSeparately();
-    void emitSign(td::BYTE sign);
+    void emitSign(td::BYTE sign, td::UINT2 column);
 
     TokenList<Value>* _tokenizedLst;
     Tok _parts[2];
@@ -55,6 +55,7 @@ private:
     td::BYTE _context = 0;
     // `+` 31 or `-` 32 between the parts; 99 none.
     td::BYTE _sign = 0;
+    td::UINT2 _signColumn = 0;
     td::UINT4 _nParts = 0;
 };
 } // namespace sl

@@ -30,6 +30,8 @@ template <typename T> inline bool isOwnVariable(const Token<T>& t, td::UINT4 nVa
     return isSymbolType(t.type) && isOwn(t) && t.index < nVars;
 }
 inline bool isOperatorType(td::BYTE type) { return type >= C::ADD && type <= C::POW_ASSIGN; }
+// >, >=, <, <=, == and !=.
+inline bool isComparison(td::BYTE type) { return type >= C::GREATER && type <= C::NOT_EQUAL; }
 // The four arithmetic operators.
 inline bool isArithmetic(td::BYTE op) { return op == C::ADD || op == C::SUB || op == C::MUL || op == C::DIV; }
 // Functions whose second argument is a whole expression; the other calls hold single

@@ -151,6 +151,10 @@ public:
 
     static td::UINT4 countFunctionTokens(const TokNode* pFirst, td::BYTE functionID);
     static bool hasNoSymbolTokens(const TokNode* pFirst);
+    // The tree of an equation whose top operation is a comparison (>, >=, <, <=, ==, !=):
+    // this plain tree, or a branch of an if or the body of a switch's case, nested ones
+    // included; null when there is none.
+    const ExpressionTree* findComparisonEquation() const;
     // No own-model variable and no symbol nVars + i outside the subtree excluded.
     bool isFreeOfVars(const Node* pExcluded, td::INT4 i) const;
     // The node under from whose left or right child is node; null when not found.
@@ -273,6 +277,10 @@ public:
 
     Type getType() const { return _type; }
     void setType(Type type) { _type = type; }
+    // The model-text line of the statement the tree is built from (0: none), where its
+    // messages stand when the key line is another (a branch of an if equation).
+    td::UINT4 getLine() const { return _line; }
+    void setLine(td::UINT4 line) { _line = line; }
     // Conditional parts; for a switch case the else slot holds the next case.
     void setConditional(ExpressionTree* pCondition, ExpressionTree* pThen, ExpressionTree* pElse)
     {
@@ -402,6 +410,9 @@ private:
     bool startOperator(Node* pNode, Node*& pResult, Node* (&needed)[2]);
     Node* finishOperator(Node* pNode, Node* dl, Node* dr);
     Node* negatedOverSquare(Node* pNumerator, Node* r);
+    // Writes the entry of an operation (code) without a derivative and makes the column of
+    // node's token the one the failure is reported at; the caller then throws.
+    void failAt(const Node* pNode, const char* text, td::BYTE code);
     bool startPower(Node* pNode, Node*& pResult, Node* (&needed)[2]);
     Node* finishPower(Node* pNode, Node* db, Node* de);
     Node* powerOfVariable(Node* b, Node* e);
@@ -452,10 +463,12 @@ private:
     static bool printsBracketFirst(const Node* pNode);
     void referenceToString(td::MutableString& out, const Tok& token) const;
 
-    // messages to the solver's logger at the build context's key line, in the column of
-    // the token being built (the context's key column outside a build)
+    // messages to the solver's logger (held while keys are silenced) in the column of the
+    // token being built or differentiated, on the tree's line; else at the build context's
+    // key line and column
     void reportAt(const char* key) const;
     td::UINT4 reportColumn() const;
+    td::UINT4 reportLine() const;
     // The build has reached the token: later messages stand at its column, when it has one.
     void walkAt(const Tok& token)
     {
@@ -479,8 +492,11 @@ private:
     NodeStack _operatorStack;
     NodeStack _rootStack;
     BracketStack _multiParamFnStack;
-    // Column of the last token with one that the build has walked; 0 outside a build.
+    // Column of the last token with one that the build has walked, or of the operation a
+    // derivative fails at; 0 otherwise.
     td::UINT2 _walkColumn = 0;
+    // The model-text line the tree's tokens stand on; 0: the build context's key line.
+    td::UINT4 _line = 0;
     // Node statistics, counted from the root when stale.
     mutable td::UINT4 _nConsts = 0;
     mutable td::UINT4 _nVarRefs = 0;

@@ -34,6 +34,7 @@ template <typename T> ExpressionTree<T>::ExpressionTree(const ExpressionTree& ot
     _printMode = other._printMode;
     // A part built apart reports where the build of the whole stands until it walks on.
     _walkColumn = other._walkColumn;
+    _line = other._line;
 }
 
 template <typename T>
@@ -80,6 +81,7 @@ template <typename T> void ExpressionTree<T>::reset(bool simplify)
     _cmplxVarIndex = _cmplxPartnerIndex = static_cast<td::UINT4>(-1);
     _targetPart = 0;
     _type = Type::Plain;
+    _line = 0;
     _printMode = 0;
     _simplify = simplify;
     _targetIsParent = false;
@@ -162,6 +164,36 @@ template <typename T> bool ExpressionTree<T>::isFreeOfVars(const Node* pExcluded
 {
     td::INT4 timeIndex = static_cast<td::INT4>(_nVars) + i;
     return freeOfVars(getRoot(), pExcluded, _nVars, timeIndex);
+}
+
+template <typename T> const ExpressionTree<T>* ExpressionTree<T>::findComparisonEquation() const
+{
+    // The cases of a switch are a chain through their else slots; the branches of an if
+    // nest no deeper than a model's blocks may.
+    for (const ExpressionTree* pTree = this; pTree;)
+    {
+        switch (pTree->_type)
+        {
+        case Type::Plain:
+        {
+            const Node* pRoot = pTree->getRoot();
+            return pRoot && isComparison(pRoot->pToken->type) ? pTree : nullptr;
+        }
+        case Type::IfThenElse:
+            for (const ExpressionTree* pBranch : {pTree->_pThenET, pTree->_pElseET})
+            {
+                if (const ExpressionTree* pFound = pBranch ? pBranch->findComparisonEquation() : nullptr)
+                    return pFound;
+            }
+            return nullptr;
+        case Type::SwitchCase:
+            if (const ExpressionTree* pFound = pTree->_pThenET ? pTree->_pThenET->findComparisonEquation() : nullptr)
+                return pFound;
+            pTree = pTree->_pElseET;
+            break;
+        }
+    }
+    return nullptr;
 }
 
 template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::findParent(const Node* pNode, Node* pFrom)
@@ -511,22 +543,28 @@ template <typename T> td::UINT4 ExpressionTree<T>::reportColumn() const
     return _walkColumn != 0 ? _walkColumn : _pContext->keyColumn;
 }
 
+template <typename T> td::UINT4 ExpressionTree<T>::reportLine() const
+{
+    // A token's column is on the line of the tree's statement; the key column on the key line.
+    return _walkColumn != 0 && _line != 0 ? _line : _pContext->keyLine;
+}
+
 template <typename T> void ExpressionTree<T>::reportAt(const char* key) const
 {
-    if (sc::ILog* pLog = _pContext ? _pContext->getLog() : nullptr)
-        pLog->showKeyAt(key, _pContext->keyLine, reportColumn(), sc::ILog::Error);
+    if (_pContext)
+        _pContext->reportKey(key, reportLine(), reportColumn());
 }
 
 template <typename T> void ExpressionTree<T>::reportFormatted(const char* key, const char* arg) const
 {
-    if (sc::ILog* pLog = _pContext ? _pContext->getLog() : nullptr)
-        pLog->showFormatted(key, _pContext->keyLine, reportColumn(), sc::ILog::Error, 1, arg);
+    if (_pContext)
+        _pContext->reportKey(key, reportLine(), reportColumn(), arg);
 }
 
 template <typename T> void ExpressionTree<T>::reportFormatted(const char* key, const char* arg1, const char* arg2) const
 {
-    if (sc::ILog* pLog = _pContext ? _pContext->getLog() : nullptr)
-        pLog->showFormatted(key, _pContext->keyLine, reportColumn(), sc::ILog::Error, 2, arg1, arg2);
+    if (_pContext)
+        _pContext->reportKey(key, reportLine(), reportColumn(), arg1, arg2);
 }
 
 } // namespace sl

@@ -87,6 +87,14 @@ template <typename T> bool opensOperand(td::BYTE prevType)
     return prevType == Token<T>::NO_PREVIOUS || prevType == C::COMMA || prevType == C::OPEN_PARENTHESIS;
 }
 
+// Types after which a `-` directly before a digit belongs to the number, as in model texts:
+// where an operand starts, after any operator, and after `:` and `.`.
+template <typename T> bool startsSignedNumber(td::BYTE prevType)
+{
+    return opensOperand<T>(prevType) || (prevType >= C::ADD && prevType <= C::POW_ASSIGN) || prevType == C::COLON ||
+           prevType == C::DOT;
+}
+
 bool endsExpression(td::BYTE type)
 {
     return type == C::END_OF_STATEMENT || type == C::END_OF_TEXT || type == C::END_OF_EXPRESSION;
@@ -282,7 +290,7 @@ template <typename T> typename RPNParser<T>::AppendResult RPNParser<T>::append(c
             return AppendResult::Done;
         }
         bool twoOperators = false;
-        if (_cmplx.stack.push(token.type, twoOperators))
+        if (_cmplx.stack.push(token.type, twoOperators, token.column))
             return AppendResult::Done;
         if (twoOperators)
             return AppendResult::TwoOperators;
@@ -434,6 +442,12 @@ template <typename T> bool RPNParser<T>::resolveName(Tok& token, bool& expectOpe
     return textError(sc::msg::txtUnknownSymbol, _lexer.lexeme());
 }
 
+template <typename T> td::UINT2 RPNParser<T>::lexemeColumn() const
+{
+    const td::UINT4 position = _lexer.position();
+    return position < cNoColumn ? static_cast<td::UINT2>(position + 1) : 0;
+}
+
 template <typename T> bool RPNParser<T>::tokenize(const char* text, td::BYTE& lastType)
 {
     lastType = 0;
@@ -444,16 +458,16 @@ template <typename T> bool RPNParser<T>::tokenize(const char* text, td::BYTE& la
     bool expectOpen = false;
     for (;;)
     {
-        const bool signedNumber =
-            opensOperand<T>(_prevType) || _prevType == C::MUL || _prevType == C::DIV || _prevType == C::POW;
         Tok token;
-        token.type = _lexer.next(signedNumber);
+        token.type = _lexer.next(startsSignedNumber<T>(_prevType));
         if (token.type == C::UNUSABLE)
             return textError(sc::msg::txtUnexpectedToken, _lexer.lexeme());
+        token.column = lexemeColumn();
         if (token.type == C::SUB && opensOperand<T>(_prevType))
         {
             Tok zero;
             zero.type = C::INT_LITERAL;
+            zero.column = token.column;
             if (!textAppend(zero) || !textAppend(token))
                 return false;
             continue;

@@ -75,7 +75,8 @@ public:
 
     // Text road: empties the token list, checks the brackets and reads the text. 0 on
     // failure (with an error-log entry, none for a null text), else the type of the
-    // token that ended the text (25).
+    // token that ended the text (25). Each token's column is the byte position of its
+    // lexeme in the text, from 1.
     td::BYTE parse(const char* text);
     // Text road without the bracket check; appends to the token list.
     bool tokenize(const char* text, td::BYTE& lastType);
@@ -216,6 +217,10 @@ protected:
     // Whether the variables read are being reported.
     bool collectsUsedVars() const { return _pUsedVars && _pUsedVars->collectsUsedVars(); }
 
+    // The text road's tokens stand at the byte position of their lexeme, counted from 1;
+    // 0 beyond the 16 bits of a token's column.
+    static constexpr td::UINT4 cNoColumn = 0xFFFF;
+    td::UINT2 lexemeColumn() const;
     bool resolveName(Tok& token, bool& expectOpen);
     void readNumber(Tok& token) const;
     template <typename... Args> bool textError(const char* text, const Args&... args) const;

@@ -13,6 +13,34 @@ void ReportCursor::logError(const char* key) const
         pLogger->showKey(key, sc::ILog::Error);
 }
 
+void ReportCursor::reportKey(const char* key, td::UINT4 line, td::UINT4 column, const char* arg1,
+                             const char* arg2) const
+{
+    if (keysSilenced)
+    {
+        if (heldKey.key)
+            return;
+        td::MutableString args;
+        if (arg1)
+            args.append(arg1);
+        if (arg2)
+        {
+            args.append(", ");
+            args.append(arg2);
+        }
+        heldKey = HeldKey{key, args.toString(), column};
+        return;
+    }
+    if (!pLog)
+        return;
+    if (arg2)
+        pLog->showFormatted(key, line, column, sc::ILog::Error, 2, arg1 ? arg1 : "", arg2);
+    else if (arg1)
+        pLog->showFormatted(key, line, column, sc::ILog::Error, 1, arg1);
+    else
+        pLog->showKeyAt(key, line, column, sc::ILog::Error);
+}
+
 const char* ReportCursor::itemWord() const
 {
     switch (static_cast<ErrorSection>(currentSection))

@@ -32,6 +32,22 @@ struct ReportCursor
     // Sends a key to the logger as an error.
     void logError(const char* key) const;
 
+    // The first key sent while keys are silenced, so that the XML road can give the reason
+    // in its own entry: the key (null: none), its arguments joined by ", " and its column
+    // (0: none). A reader clears it before the step whose reason it wants.
+    struct HeldKey
+    {
+        const char* key = nullptr;
+        td::String args;
+        td::UINT4 column = 0;
+    };
+    mutable HeldKey heldKey;
+    void clearHeldKey() const { heldKey = HeldKey{}; }
+    // Shows a key with no, one or two arguments at line and column as an error; while keys
+    // are silenced the first one is held instead.
+    void reportKey(const char* key, td::UINT4 line, td::UINT4 column, const char* arg1 = nullptr,
+                   const char* arg2 = nullptr) const;
+
     // Appends an entry at the entry line and the current section; each "@" of the text
     // takes the next argument (C text, td::String, u16, i32, u32 or u64).
     template <typename... Args> void addError(const char* text, const Args&... args) const

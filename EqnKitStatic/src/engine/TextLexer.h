@@ -34,6 +34,8 @@ public:
     bool equals(const char* word) const;
 
     td::UINT4 cursor() const { return _cursor; }
+    // Byte offset of the lexeme's first byte in the text.
+    td::UINT4 position() const { return static_cast<td::UINT4>(_pStart && _pText ? _pStart - _pText : 0); }
 
 private:
     td::BYTE finish(const char* pEnd, td::BYTE type);

@@ -143,8 +143,9 @@ template <typename T> struct Token : TokenCodes
     td::UINT4 index = 0;
     td::BYTE type = UNUSABLE;
     sc::SymbolOrigin symbolOrigin = sc::SymbolOrigin::ThisModel;
-    // Column of the model-text token it stands for, counted from 1, for messages; 0 when
-    // it has none (tokens of other roads and those the parser adds on its own).
+    // Where it stands, for messages, counted from 1: the column of the model-text token it
+    // comes from, or on the text road the byte position of its lexeme in the expression
+    // text; 0 when it has none (tokens made apart from a text, and beyond 16 bits).
     td::UINT2 column = 0;
 
     td::BYTE functionID() const { return static_cast<td::BYTE>(index & 0xFFu); }

@@ -463,6 +463,9 @@ template <typename T> bool ExpressionTree<T>::differentiateMarked(ExpressionTree
 {
     Node* pDerivative = nullptr;
     const char* failure = msg::etCantDiff;
+    // The message stands at the operation that has no derivative, when it has a column.
+    const td::UINT2 walkColumn = _walkColumn;
+    _walkColumn = 0;
     const Dependence<T>& d = Dependence<T>::scratch();
     const bool prepared = d.isFor(this, getRoot());
     const td::UINT4 nNodes = prepared ? d.nodeCount() : countDistinct(getRoot());
@@ -488,10 +491,10 @@ template <typename T> bool ExpressionTree<T>::differentiateMarked(ExpressionTree
     _sharing = false;
     _diffVar = v;
     if (!pDerivative)
-    {
         reportAt(failure);
+    _walkColumn = walkColumn;
+    if (!pDerivative)
         return false;
-    }
     out.pushRoot(pDerivative);
     return true;
 }
@@ -638,8 +641,7 @@ template <typename T> bool ExpressionTree<T>::startFunction(Node* pNode, Node*& 
             // Without a partner conj(u) of a u that depends on v has no derivative.
             if (!hasConjugatePartner())
             {
-                if (_pContext)
-                    _pContext->addError(cFunctionNotDifferentiable, Tok::printName(id));
+                failAt(pNode, cFunctionNotDifferentiable, id);
                 throw std::invalid_argument("conj without conjugate partners");
             }
             // d conj(u) / dv = conj(du / d partner(v)); swapped back when it is done.
@@ -663,8 +665,7 @@ template <typename T> bool ExpressionTree<T>::startFunction(Node* pNode, Node*& 
     }
     if (!hasTableRule<T>(id))
     {
-        if (_pContext)
-            _pContext->addError(cFunctionNotDifferentiable, Tok::printName(id));
+        failAt(pNode, cFunctionNotDifferentiable, id);
         throw std::invalid_argument("Unsupported function for diff");
     }
     needed[0] = pBody;
@@ -775,8 +776,7 @@ template <typename T> bool ExpressionTree<T>::startOperator(Node* pNode, Node*& 
             break;
         return true;
     default:
-        if (_pContext)
-            _pContext->addError(cOperatorNotDifferentiable, Tok::printName(op));
+        failAt(pNode, cOperatorNotDifferentiable, op);
         throw std::invalid_argument("Unsupported operator for diff");
     }
     needed[0] = onlyRight ? nullptr : l;
@@ -785,6 +785,13 @@ template <typename T> bool ExpressionTree<T>::startOperator(Node* pNode, Node*& 
 }
 
 // 0 - numerator / r^2
+template <typename T> void ExpressionTree<T>::failAt(const Node* pNode, const char* text, td::BYTE code)
+{
+    if (_pContext)
+        _pContext->addError(text, Tok::printName(code));
+    _walkColumn = pNode->pToken->column;
+}
+
 template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::negatedOverSquare(Node* pNumerator, Node* r)
 {
     return makeBinary(intLiteral(0), makeBinary(pNumerator, power(r, 2, true), false, false, C::DIV), false, false,

@@ -63,7 +63,7 @@ NameEntry* DOMStore::intern(td::UINT4 hash, const char* bytes, td::UINT4 length)
     return pEntry;
 }
 
-bool DOMStore::openElement(const NameEntry* pName)
+bool DOMStore::openElement(const NameEntry* pName, td::UINT4 line)
 {
     NodeRecord* pParent = _current;
     NodeRecord* pNode = _nodes.alloc();
@@ -71,6 +71,7 @@ bool DOMStore::openElement(const NameEntry* pName)
         return false;
     *pNode = NodeRecord{};
     pNode->pName = pName;
+    pNode->line = line;
     if (pParent->pLastChild)
         pParent->pLastChild->pNextSibling = pNode;
     else

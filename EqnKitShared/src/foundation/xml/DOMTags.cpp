@@ -9,7 +9,9 @@ using mu::ParserException;
 
 void DOMReader::openElement(const NameEntry* pName)
 {
-    if (!_store.openElement(pName))
+    // The start tag's name has just been read, on the line of its '<'.
+    const td::LINT8 line = linesRead() + 1;
+    if (!_store.openElement(pName, line <= 0xFFFFFFFF ? static_cast<td::UINT4>(line) : 0xFFFFFFFFu))
         raise(ParserException::Syntax, "Elements nested deeper than 32751 levels");
     _rootSeen = true;
 }
