@@ -1,8 +1,10 @@
 #include <sc/priv/ModelLoader.h>
 
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <numbers>
+#include <string>
 
 #include <mu/Number.h>
 #include <sc/MessageKeys.h>
@@ -13,13 +15,28 @@ namespace
 {
 constexpr td::BYTE cLimFunction = 29;
 
-// Integer literals must fit 32 bits.
+// An integer literal that fits 32 bits; a longer one is read as a real number.
 bool toInteger(const char* text, td::UINT4 len, td::INT4& out)
 {
     auto res = std::from_chars(text, text + len, out);
     return res.ec == std::errc() && res.ptr == text + len;
 }
 
+// Whether a value token suits an attribute of integer kind as far as its size goes: an
+// integer literal does, a real one when it fits 32 bits once cut toward zero. Other kinds
+// are left to the attribute's reader.
+bool fitsInteger(const _TokV& tok)
+{
+    if (tok.kind != Token::Real)
+        return true;
+    const double d = std::trunc(tok.getReal());
+    return std::isfinite(d) && d >= -2147483648.0 && d <= 2147483647.0;
+}
+
+bool isDerivativeMark(Token t) { return t == Token::Apostrophe || t == Token::DoubleApostrophe; }
+
+// Groups whose lines declare names or set a model: none of them holds a statement.
+bool holdsNoStatements(Group g) { return g <= Group::Stats || g == Group::NA; }
 } // namespace
 
 // The statement parser of one load: state of the current line and statement.
@@ -64,6 +81,29 @@ private:
     bool fail(const char* key)
     {
         _loader.report(key, _lineNo, _lex._tokenColumn + 1);
+        return false;
+    }
+
+    // At the current token, as "text (name)".
+    bool failNamed(const char* key, const char* name)
+    {
+        _loader.report(key, _lineNo, _lex._tokenColumn + 1, ILog::Error, name);
+        return false;
+    }
+
+    // A line of one word and a colon is a group line whose word is no group, unless it is a
+    // statement of a statement group on a declared name (an equation x = 0 that a colon
+    // ends). Such a word never declares or sets a model.
+    bool isStatementWord() const
+    {
+        if (holdsNoStatements(_group))
+            return false;
+        const std::string_view word(_lex._text.c_str(), _lex._text.length());
+        for (const Naming::SymbolMap* pMap : _maps[_level])
+        {
+            if (pMap->find(word) != pMap->end())
+                return true;
+        }
         return false;
     }
 
@@ -132,6 +172,11 @@ private:
             return readAttrib(t);
         if (_groupLine && t != Token::Colon)
             return fail(msg::mlExprAfterGroup);
+        // Only an ODE reads a derivative; elsewhere the mark is refused where it stands.
+        if (isDerivativeMark(t) && _group != Group::ODEs && _group != Group::NA)
+            return failNamed(msg::mlDerivOutsideODEs, _groupWord.c_str());
+        if (t == Token::Word && first && _lex.onlyColonFollows() && !isStatementWord())
+            return failNamed(msg::mlUnknownGroupName, _lex._text.c_str());
         switch (t)
         {
         case Token::GroupName: return readGroup(first);
@@ -163,9 +208,14 @@ private:
         case Token::Integer:
         {
             td::INT4 v = 0;
-            if (!toInteger(text, _lex._text.length(), v))
-                return fail(msg::mlUnexpectedToken);
-            tok.set(v);
+            if (toInteger(text, _lex._text.length(), v))
+            {
+                tok.set(v);
+                break;
+            }
+            // Beyond 32 bits: the nearest double, as the XML road reads it.
+            tok.kind = Token::Real;
+            tok.set(mu::toDouble(text));
             break;
         }
         case Token::Real:
@@ -282,6 +332,8 @@ private:
             if (_lex._value > idx(AttribID::YLabel))
                 return fail(msg::mlUnknownAttName);
             _attribId = static_cast<td::BYTE>(_lex._value);
+            _attribKind = _lex._valueKind;
+            _attribName.assign(_lex._text.c_str(), _lex._text.length());
             _pairState = 1;
             return true;
         }
@@ -296,6 +348,10 @@ private:
         _TokV tok;
         if (!convert(t, tok))
             return false;
+        // An attribute of integer kind (copyPars, maxIter) is never given a value that
+        // would wrap around or be cut to fit.
+        if (_attribKind == Token::Integer && !fitsInteger(tok))
+            return failNamed(msg::mlIntegerOutOfRange, _attribName.c_str());
         tok.extra = _attribId;
         _s.attribTokens.push(tok);
         return true;
@@ -318,6 +374,7 @@ private:
             return fail(msg::mlDblGroupInModel);
         _s.metGroups[_level] |= bit;
         _group = g;
+        _groupWord.assign(_lex._text.c_str(), _lex._text.length());
         groups(_level)[idx(g)].firstLine = lines(_level).size();
         _s.lastLines[_level][idx(g)] = lines(_level).size();
         _countFlag = false;
@@ -431,6 +488,7 @@ private:
     unsigned _level = 0;
     int _depth = 0;
     Group _group = Group::NA;
+    std::string _groupWord; // the current group's name
     bool _modelClosed = false;
     // Per line.
     bool _countFlag = true;
@@ -449,6 +507,8 @@ private:
     td::UINT4 _attribEnd = 0;
     int _pairState = 0;
     td::BYTE _attribId = 0;
+    Token _attribKind = Token::Error; // the value kind of the attribute read
+    std::string _attribName;
 };
 
 bool ModelLoader::readContent(mu::LineLoader& loader, td::MutableString& line, ContentStores& stores, bool complex)

@@ -24,7 +24,7 @@ HeaderParam findHeaderParam(const char* name)
 bool isLineEnd(Token t) { return t == Token::EndOfLine || t == Token::Comment; }
 
 // Integer header values come from the whole literal, cut toward zero; they must be
-// finite and fit 32 bits.
+// finite and fit 32 bits (a value beyond is refused, never wrapped around).
 bool toHeaderInteger(const char* text, td::INT4& out)
 {
     double d = std::trunc(mu::toDouble(text));
@@ -44,7 +44,10 @@ bool toHeaderReal(const char* text, double& out)
 class HeaderReader
 {
 public:
-    HeaderReader(ILog* pLog, cnt::SafeFullVector<td::Variant>& values) : _pLog(pLog), _values(values) {}
+    HeaderReader(ModelLoader& loader, cnt::SafeFullVector<td::Variant>& values)
+        : _loader(loader), _pLog(loader.getLog()), _values(values)
+    {
+    }
 
     ModelLoader::HeaderEnd read(td::MutableString& line, mu::LineLoader& loader)
     {
@@ -213,7 +216,12 @@ private:
         {
             td::INT4 value = 0;
             if (!toHeaderInteger(_lex._text.c_str(), value))
-                return report(msg::mlHeaderWrongParamType);
+            {
+                // At the value, with the setting's name.
+                _loader.report(msg::mlIntegerOutOfRange, _lineNo, _lex._tokenColumn + 1, ILog::Error,
+                               getHeaderParamName(_param), false);
+                return false;
+            }
             store(td::Variant(value));
             return true;
         }
@@ -231,6 +239,7 @@ private:
         _param = HeaderParam::NA;
     }
 
+    ModelLoader& _loader;
     ILog* _pLog;
     cnt::SafeFullVector<td::Variant>& _values;
     TokenizerBase<1> _lex;
@@ -247,7 +256,7 @@ ModelLoader::HeaderEnd ModelLoader::readHeader(cnt::SafeFullVector<td::Variant>&
         headerValues.reserve(cNHeaderParams);
     for (unsigned i = 0; i < cNHeaderParams; ++i)
         headerValues[i] = HeaderDefaultValues[i];
-    HeaderReader reader(_pLog, headerValues);
+    HeaderReader reader(*this, headerValues);
     HeaderEnd end = reader.read(line, loader);
     _linesBeforeBody = end.bodyPosition != 0 ? end.headerLines : 0;
     return end;

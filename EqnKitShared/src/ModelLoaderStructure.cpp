@@ -40,7 +40,8 @@ bool isLanguageWord(Token t, const char* text)
     }
 }
 
-// The integer part of a copyPars value, kept within 32 bits.
+// The integer part of a copyPars value, kept within 32 bits (the statement pass refuses a
+// value beyond them, so a clamped count is never used).
 td::INT4 integerPart(const char* text)
 {
     double d = std::trunc(mu::toDouble(text));
@@ -224,6 +225,8 @@ private:
                 go = readModelAttrib(t);
             else if (t == Token::GroupName && first)
                 go = readGroup(line);
+            else if (t == Token::Word && first && declaring() && _lex.onlyColonFollows())
+                go = readUnknownGroup();
             else if (t == Token::Word && atStatementStart)
                 readDeclaration();
             if (go != Go::NextToken)
@@ -366,6 +369,16 @@ private:
         }
         closeOpenGroup();
         return level == 0 && _depth <= 1 ? Go::Stop : Go::NextToken;
+    }
+
+    // A line of one word and a colon in a declaration group is a group line whose word is
+    // no group (the statement pass refuses it): it declares nothing and ends the group as
+    // any other group line.
+    Go readUnknownGroup()
+    {
+        const bool mainLine = _loader.getLineLocation(_lineNo) < ModelLoader::SubOther;
+        closeOpenGroup();
+        return mainLine && _depth <= 1 ? Go::Stop : Go::NextLine;
     }
 
     void closeOpenGroup()

@@ -122,17 +122,18 @@ void TokenizedModel::addLogEntry(const ILog::LE& entry, ILog::Type type)
         _pLog->showEntry(entry, type);
 }
 
-// Header pass, then the structure pass from the header's end; gives the body position.
+// Header pass, then the structure pass from the header's end; gives the body position,
+// or 0 when the header is missing or broken: that ends the load, so that its messages are
+// the header's alone, never those of a body read from the text's first line.
 td::UINT4 TokenizedModel::readHeadAndStructure(ModelLoader& loader, mu::LineLoader& first, td::MutableString& line)
 {
     ModelLoader::HeaderEnd end = loader.readHeader(_headerValues, line, first);
     if (end.headerLines == 0 || end.bodyPosition == 0)
     {
         loader.reportKey(msg::mlHeaderIncorrectOrMissing);
-        end = {};
+        return 0;
     }
-    else
-        loader.readStructure(first, line);
+    loader.readStructure(first, line);
     _nHeaderLines = end.headerLines;
     return end.bodyPosition;
 }
@@ -164,6 +165,8 @@ bool TokenizedModel::loadFromFile(const td::String& path)
     first.setSource(&stream);
     td::MutableString line;
     td::UINT4 body = readHeadAndStructure(loader, first, line);
+    if (body == 0)
+        return false;
     int unused = 0;
     if (!loadVarsAndParams(&loader, line, unused))
         return finishLoad(loader, false);
@@ -192,6 +195,8 @@ bool TokenizedModel::loadFromString(const td::String& text)
     first.setSource(&text);
     td::MutableString line;
     td::UINT4 body = readHeadAndStructure(loader, first, line);
+    if (body == 0)
+        return false;
     int unused = 0;
     if (!loadVarsAndParams(&loader, line, unused))
         return finishLoad(loader, false);

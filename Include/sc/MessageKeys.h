@@ -90,6 +90,13 @@ inline constexpr const char* mlNegativeEpsUseDefault = "@ML.NegativeEpsUseDefaul
 inline constexpr const char* mlWrongModelNameType = "@ML.WrongModelNameType";
 // A word of the language declared as a name; the entry names the word.
 inline constexpr const char* mlReservedWordAsName = "@ML.ReservedWordAsName";
+// A line of one word and a colon whose word is no group; the entry names the word.
+inline constexpr const char* mlUnknownGroupName = "@ML.UnknownGroupName";
+// A value beyond the 32-bit range given to a header setting or an attribute of integer
+// kind; the entry names the setting or the attribute.
+inline constexpr const char* mlIntegerOutOfRange = "@ML.IntegerOutOfRange";
+// A derivative mark in a group other than ODEs; the entry names the group.
+inline constexpr const char* mlDerivOutsideODEs = "@ML.DerivOutsideODEs";
 
 // Expression counting ("@CE.")
 inline constexpr const char* ceNoTokensCountExpr = "@CE.NoTokensCountExpr";

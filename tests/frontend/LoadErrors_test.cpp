@@ -84,7 +84,6 @@ const std::vector<ErrorCase>& errorCases()
         {cBase + "NLEs:\nx = 1 [w = 2\nend\n", mlAttribStartEndMismatch, 5, 12},
         {"Model [type = NL\nVars:\nx\nend\n", mlAttribStartEndMismatch, 1, 15},
         {cBase + "NLEs:\nx = $\nend\n", std::string(mlUnexpectedToken) + ":$", 5, 5},
-        {cBase + "NLEs:\nx = 3000000000\nend\n", mlUnexpectedToken, 5, 5},
         {cBase + "NLEs: x = 1\nend\n", mlExprAfterGroup, 4, 7},
         {cBase + "x = 1 NLEs:\nend\n", mlGroupNotFirst, 4, 7},
         {cBase + "NLEs:\nx = 1\nNLEs:\nx = 2\nend\n", mlDblGroupInModel, 6, 1},

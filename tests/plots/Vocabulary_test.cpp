@@ -20,7 +20,7 @@ TEST(PlotVocabulary, APlotsGroupNeedsThePlotNaming)
     PlotModel plain(cNaming0);
     EXPECT_FALSE(plain.load(text));
     ASSERT_EQ(plain.log.messages.size(), 1u) << PlotRig<double>::keys(plain.log);
-    EXPECT_EQ(plain.log.messages[0].text, "@ML.UnknownLbl");
+    EXPECT_EQ(plain.log.messages[0].text, "@ML.UnknownGroupName (Plots)");
     // The Plots line, counted from the text's first line (three header lines, then the model).
     EXPECT_EQ(plain.log.messages[0].line, 12u);
 

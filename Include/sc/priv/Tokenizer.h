@@ -100,6 +100,20 @@ public:
         return _lastToken = readOperator(c);
     }
 
+    // Whether the rest of the line behind the last token is a colon alone (blanks and a
+    // comment may stand around it), as behind the name of a group on its own line.
+    bool onlyColonFollows() const
+    {
+        td::UINT4 p = skipBlanks(_pos);
+        if (byteAt(p) != ':')
+            return false;
+        p = skipBlanks(p + 1);
+        const td::BYTE c = byteAt(p);
+        if (c == 0)
+            return p >= _lineLength;
+        return c == '\n' || c == '\r' || (c == '/' && byteAt(p + 1) == '/');
+    }
+
     td::MutableString _text;
     const FunctionMap* _realFunctions = nullptr;
     const FunctionMap* _complexFunctions = nullptr;
@@ -126,6 +140,13 @@ private:
     static bool isDigit(td::BYTE c) { return c >= '0' && c <= '9'; }
 
     td::BYTE byteAt(td::UINT4 pos) const { return _line && pos <= _lineLength ? static_cast<td::BYTE>(_line[pos]) : 0; }
+
+    td::UINT4 skipBlanks(td::UINT4 pos) const
+    {
+        while (byteAt(pos) == ' ' || byteAt(pos) == '\t')
+            ++pos;
+        return pos;
+    }
 
     Token fail() { return _lastToken = Token::Error; }
 
