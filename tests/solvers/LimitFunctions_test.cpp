@@ -145,7 +145,9 @@ void expectANaNBoundToEndARun(const char* kind, const std::string& body, td::UIN
               "(" + std::to_string(line) + ",RTSolution):Bound ymax of a limit function is not a number!");
     // A failed step leaves y where it was.
     if (s.getSolverType() == sc::SolverType::ODE || s.getSolverType() == sc::SolverType::DAE)
+    {
         EXPECT_EQ(b.value("y"), before);
+    }
 
     ASSERT_TRUE(s.setParameterValue("ymax", T(3)));
     EXPECT_EQ(runOnce(s), Solution::OK) << b.keys();

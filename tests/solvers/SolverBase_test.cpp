@@ -359,10 +359,12 @@ TYPED_TEST(SymbolNames, EveryIndexAModelHoldsHasItsNameForMessages)
                                                         "ODEs:\nx' = v\nNLEs:\nv = (x)solState#\nend\n"),
                         "solState#"));
     if constexpr (std::is_same_v<TypeParam, Cmplx>)
+    {
         EXPECT_TRUE(reports(failedBuildKeys<TypeParam, NR>("Model [type = NL, domain = cmplx]:\nVars:\nIa = 1\n"
                                                            "Params:\nPl = 1\nNLEs:\nIa = 2\nPostProc:\n"
                                                            "Pl = Pl*conj(Ia)baseIter#\nend\n"),
                             "baseIter#"));
+    }
 }
 
 // One build on a solver that another build made before: the new build drops everything of
