@@ -34,6 +34,8 @@ public:
     bool isBuilt() const { return _built; }
     // True when row i runs in a batch.
     bool covers(td::UINT4 i) const { return i < _covered.size() && _covered[i]; }
+    // The shapes of the rows that run in batches.
+    td::UINT4 shapeCount() const { return static_cast<td::UINT4>(_shapes.size()); }
 
     // Runs every batch over the variables x and parameters p: the residual of row i into
     // heads[i], its entries into values from its first (none without values: the programs
