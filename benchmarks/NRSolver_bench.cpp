@@ -375,7 +375,7 @@ template <typename Grid> void run(const Grid& grid, const char* kind)
     td::UINT4 inBatches = 0;
     for (td::UINT4 i = 0; i < stores.rows.size(); ++i)
         inBatches += stores.rows.ranInBatch(i) ? 1 : 0;
-    const td::UINT4 shapes = stores.rows.batchShapes();
+    const td::UINT4 shapes = stores.rows.rowShapes();
     // Last, since it sets the variables: the model against the hand-written equations.
     const double handDifference =
         std::fmax(handWrittenDifference(grid, *pSolver, flat), handWrittenDifference(grid, *pSolver, solved));
@@ -385,8 +385,8 @@ template <typename Grid> void run(const Grid& grid, const char* kind)
                 kind, n, grid.branches(), grid.generators(), pSolver->getJacobianEntryCount(),
                 evaluation.byRows() ? "rows" : "entries");
     describe(grid);
-    std::printf("rows: %u shapes in batches, %.1f %% of the rows in batches; hand-written equations agree to %.1e\n",
-                shapes, 100.0 * inBatches / std::max<std::size_t>(stores.rows.size(), 1), handDifference);
+    std::printf("rows: %u shapes, %.1f %% of the rows in batches; hand-written equations agree to %.1e\n", shapes,
+                100.0 * inBatches / std::max<std::size_t>(stores.rows.size(), 1), handDifference);
     std::printf("build, cold: load %.0f + parse %.0f + differentiate %.0f + compile %.0f + other %.0f = %.0f ms; "
                 "peak %.0f MiB (%.0f MiB before the load)\n",
                 loadMs, phases.parseMs, phases.differentiateMs, phases.compileMs, otherMs, loadMs + buildMs, peak,

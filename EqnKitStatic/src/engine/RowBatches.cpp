@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 #include <unordered_map>
 
 #include <td/Assert.h>
@@ -35,6 +36,13 @@ constexpr Shared sharedOf(Op op)
     const bool fused =
         (o.arg == Operand::Var || o.arg == Operand::Temp) && (o.consts > 0 || o.next != Operand::None || o.takes == 2);
     return fused ? Shared::Fused : Shared::None;
+}
+
+// Steps compared by their bytes: they have no padding.
+template <typename Step> bool sameSteps(const std::vector<Step>& a, const std::vector<Step>& b)
+{
+    static_assert(std::has_unique_object_representations_v<Step>, "steps compared by their bytes");
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Step)) == 0;
 }
 
 // True when the operations of group g are exactly those of a shared step's branches.
@@ -211,9 +219,9 @@ template <typename T> void RowBatches<T>::build(const std::vector<Member>& membe
 {
     clear();
     _covered.assign(nRows, false);
-    // The first shape of each hash; the batch of each shape still taking rows.
+    // The first shape of each hash; the batch of each shape still taking rows, and its rows.
     std::unordered_map<std::uint64_t, td::UINT4> shapeOf;
-    std::vector<td::UINT4> open;
+    std::vector<td::UINT4> open, rowsOf;
     Reader reader;
     for (const Member& m : members)
     {
@@ -221,7 +229,11 @@ template <typename T> void RowBatches<T>::build(const std::vector<Member>& membe
             continue;
         const td::UINT4 shape = shapeFor(reader, shapeOf);
         if (shape == open.size())
+        {
             open.push_back(UINT32_MAX);
+            rowsOf.push_back(0);
+        }
+        ++rowsOf[shape];
         if (open[shape] == UINT32_MAX || _batches[open[shape]].nRows == cBatch)
         {
             open[shape] = static_cast<td::UINT4>(_batches.size());
@@ -239,8 +251,20 @@ template <typename T> void RowBatches<T>::build(const std::vector<Member>& membe
             b.indices[c * cBatch + r] = reader.indices[c];
         for (std::size_t c = 0; c < reader.constants.size(); ++c)
             b.constants[c * cBatch + r] = reader.constants[c];
-        _covered[m.row] = true;
     }
+    // A shape of too few rows for its batch to pay leaves them to the stack machine.
+    std::size_t kept = 0;
+    for (Batch& b : _batches)
+    {
+        if (rowsOf[b.shape] < cMinRows)
+            continue;
+        for (td::UINT4 r = 0; r < b.nRows; ++r)
+            _covered[b.rows[r]] = true;
+        if (&_batches[kept] != &b)
+            _batches[kept] = std::move(b);
+        ++kept;
+    }
+    _batches.resize(kept);
     _cells.assign(static_cast<std::size_t>(1 + _depth + 1 + _nTemps) * cBatch, T(0));
     _built = true;
 }
@@ -253,11 +277,11 @@ td::UINT4 RowBatches<T>::shapeFor(const Reader& reader, std::unordered_map<std::
     const auto [it, added] = shapeOf.try_emplace(reader.hash(), static_cast<td::UINT4>(_shapes.size()));
     if (!added)
     {
-        if (_shapes[it->second].steps == reader.steps)
+        if (sameSteps(_shapes[it->second].steps, reader.steps))
             return it->second;
         for (td::UINT4 k = 0; k < _shapes.size(); ++k)
         {
-            if (_shapes[k].steps == reader.steps)
+            if (sameSteps(_shapes[k].steps, reader.steps))
                 return k;
         }
     }

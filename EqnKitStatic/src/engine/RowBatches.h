@@ -28,13 +28,14 @@ public:
         td::UINT4 firstEntry;
     };
 
-    // Groups the programs; one holding an operation the batches do not run is left out.
+    // Groups the programs; one holding an operation the batches do not run is left out, and
+    // so are those of a shape of fewer than cMinRows rows.
     void build(const std::vector<Member>& members, td::UINT4 nRows);
     void clear();
     bool isBuilt() const { return _built; }
     // True when row i runs in a batch.
     bool covers(td::UINT4 i) const { return i < _covered.size() && _covered[i]; }
-    // The shapes of the rows that run in batches.
+    // The shapes of the programs grouped, batched or not.
     td::UINT4 shapeCount() const { return static_cast<td::UINT4>(_shapes.size()); }
 
     // Runs every batch over the variables x and parameters p: the residual of row i into
@@ -44,6 +45,8 @@ public:
 
 private:
     static constexpr td::UINT4 cBatch = 32;
+    // The rows a shape needs for its batches to be cheaper than the stack machine.
+    static constexpr td::UINT4 cMinRows = 8;
 
     // One operation of a shape: its cells and results, and where the operands of its rows
     // start in their batch's columns.
