@@ -234,13 +234,16 @@ template <typename T> void RowBatches<T>::build(const std::vector<Member>& membe
             rowsOf.push_back(0);
         }
         ++rowsOf[shape];
-        if (open[shape] == UINT32_MAX || _batches[open[shape]].nRows == cBatch)
+        if (open[shape] == UINT32_MAX || _batches[open[shape]].nRows == _batches[open[shape]].capacity)
         {
+            const td::UINT4 capacity =
+                open[shape] == UINT32_MAX ? 4 : std::min(cBatch, 2 * _batches[open[shape]].capacity);
             open[shape] = static_cast<td::UINT4>(_batches.size());
             Batch b{};
             b.shape = shape;
-            b.indices.resize(static_cast<std::size_t>(_shapes[shape].nIndexColumns) * cBatch);
-            b.constants.resize(static_cast<std::size_t>(_shapes[shape].nConstColumns) * cBatch);
+            b.capacity = capacity;
+            b.indices.resize(static_cast<std::size_t>(_shapes[shape].nIndexColumns) * capacity);
+            b.constants.resize(static_cast<std::size_t>(_shapes[shape].nConstColumns) * capacity);
             _batches.push_back(std::move(b));
         }
         Batch& b = _batches[open[shape]];
@@ -248,9 +251,9 @@ template <typename T> void RowBatches<T>::build(const std::vector<Member>& membe
         b.rows[r] = m.row;
         b.firstEntries[r] = m.firstEntry;
         for (std::size_t c = 0; c < reader.indices.size(); ++c)
-            b.indices[c * cBatch + r] = reader.indices[c];
+            b.indices[c * b.capacity + r] = reader.indices[c];
         for (std::size_t c = 0; c < reader.constants.size(); ++c)
-            b.constants[c * cBatch + r] = reader.constants[c];
+            b.constants[c * b.capacity + r] = reader.constants[c];
     }
     // A shape of too few rows for its batch to pay leaves them to the stack machine.
     std::size_t kept = 0;
@@ -309,6 +312,7 @@ public:
     void run(const Shape& shape, const Batch& b, T* heads, T* values)
     {
         _n = b.nRows;
+        _stride = b.capacity;
         _pIndices = b.indices.data();
         _pConstants = b.constants.data();
         _sp = _stack;
@@ -323,8 +327,8 @@ public:
 
 private:
     static void move(T* to, const T* from) { std::memcpy(static_cast<void*>(to), from, cBatch * sizeof(T)); }
-    const td::UINT4* index(const Step& s, td::UINT4 k = 0) const { return _pIndices + (s.indexColumn + k) * cBatch; }
-    const T* constant(const Step& s, td::UINT4 k = 0) const { return _pConstants + (s.constColumn + k) * cBatch; }
+    const td::UINT4* index(const Step& s, td::UINT4 k = 0) const { return _pIndices + (s.indexColumn + k) * _stride; }
+    const T* constant(const Step& s, td::UINT4 k = 0) const { return _pConstants + (s.constColumn + k) * _stride; }
     T* temp(td::UINT4 t) const { return _temps + t * cBatch; }
     void push()
     {
@@ -398,6 +402,7 @@ private:
     T* _temps;
     T* _sp = nullptr;
     td::UINT4 _n = 0;
+    td::UINT4 _stride = cBatch;
     const td::UINT4* _pIndices = nullptr;
     const T* _pConstants = nullptr;
 };
@@ -480,7 +485,11 @@ template <typename T> template <Op op> void RowBatches<T>::Machine::pushStep(con
         each([&](td::UINT4 r) { _acc[r] = from[i[r]]; });
     }
     else if constexpr (op == Op::PushConst)
-        move(_acc, constant(s));
+    {
+        // A column holds the batch's capacity, which may be less than a block.
+        const T* c = constant(s);
+        each([&](td::UINT4 r) { _acc[r] = c[r]; });
+    }
     else
         static_assert(cStepMissing<op>, "an operation without its step in the batch machine");
 }

@@ -68,11 +68,14 @@ private:
         td::UINT4 nIndexColumns = 0;
         td::UINT4 nConstColumns = 0;
     };
-    // Up to cBatch rows of one shape; column c of row r at c * cBatch + r.
+    // Up to capacity rows of one shape; column c of row r at c * capacity + r. A shape's
+    // first batches hold 4, 8 and 16 rows, its later ones cBatch: the batches of a rare
+    // shape take little room.
     struct Batch
     {
         td::UINT4 shape;
         td::UINT4 nRows;
+        td::UINT4 capacity;
         td::UINT4 rows[cBatch];
         td::UINT4 firstEntries[cBatch];
         std::vector<td::UINT4> indices;
