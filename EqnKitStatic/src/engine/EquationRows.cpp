@@ -50,7 +50,8 @@ void EquationRows<T>::evaluate(const EvaluatorVect<T>& equations, T* out, T scal
     _temps.resize(_nTemps + 1);
     T* results = _results.data();
     T* temps = _temps.data();
-    prepare();
+    if (!_batches.isBuilt())
+        buildBatches();
     _heads.resize(n);
     _batches.run(cu.getVariableValues(), cu.getParameterValues(), _sines, _heads.data(), values);
     double maxAbs = 0.0;

@@ -44,13 +44,6 @@ public:
     // left as they are). Without values, the residuals alone: each program runs as far as
     // its residual.
     void evaluate(const EvaluatorVect<T>& equations, T* out, T scale, double* pMax, T* values) const;
-    // Groups the programs into their batches now rather than at the first walk (a model's
-    // build does, so that its first solve does not).
-    void prepare() const
-    {
-        if (!_batches.isBuilt())
-            buildBatches();
-    }
 
     td::UINT4 size() const { return static_cast<td::UINT4>(_rows.size()); }
     // True when equation i ran in a batch of programs of its shape at the last walk.

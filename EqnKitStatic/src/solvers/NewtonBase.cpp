@@ -68,10 +68,7 @@ template <typename T> bool NewtonBase<T>::setUp()
     s.bind(this);
     _entryValues.reserve(0);
     if (s.rows.isUsable(s.equations, s.jacobian))
-    {
         _entryValues.reserve(s.jacobian.size());
-        s.rows.prepare();
-    }
     _entriesFresh = false;
     this->_iterationsInPass = 0;
     this->_built = true;
