@@ -136,69 +136,58 @@ private:
     }
 
     // The operands of unit u, read by its operation's row of the table in the order of the
-    // code; false for an operation the batches do not run.
+    // code; false for an operation the batches do not run. One reading for every row of the
+    // table (not one instantiation an operation): the build reads every unit of every row.
     bool readOperands(const CodeUnit& u, Step& s)
     {
+        if (u.op >= cOperationCount)
+            return false;
+        const OpTraits& o = cOpTraits[u.op];
+        if (!o.batched)
+            return false;
         if (u.store)
             cell(u.temp);
-        switch (u.operation())
+        // The cells it takes beyond the one it leaves go; one left where none was taken is new.
+        for (td::BYTE k = o.leaves; k < o.takes; ++k)
         {
-#define EQNKIT_OPERATION_READ(name, ...)                                                                               \
-    case Op::name: return readOperands<Op::name>(u, s);
-            EQNKIT_OPERATIONS(EQNKIT_OPERATION_READ)
-#undef EQNKIT_OPERATION_READ
+            if (!pop())
+                return false;
         }
-        return false;
-    }
-
-    template <Op op> bool readOperands(const CodeUnit& u, Step& s)
-    {
-        constexpr OpTraits o = traitsOf(op);
-        if constexpr (!o.batched)
-            return false;
-        else
+        if (o.leaves > o.takes)
+            push();
+        readArgument(o.arg, u, s);
+        if (o.consts > 0)
+            constant();
+        if (o.next == Operand::Var)
+            indices.push_back(_pc++->arg);
+        else if (o.next == Operand::Temp)
         {
-            // The cells it takes beyond the one it leaves go; one left where none was taken is new.
-            for (td::BYTE k = o.leaves; k < o.takes; ++k)
-            {
-                if (!pop())
-                    return false;
-            }
-            if constexpr (o.leaves > o.takes)
-                push();
-            readArgument<o.arg>(u, s);
-            if constexpr (o.consts > 0)
-                constant();
-            if constexpr (o.next == Operand::Var)
-                indices.push_back(_pc++->arg);
-            else if constexpr (o.next == Operand::Temp)
-            {
-                s.arg2 = _pc++->arg;
-                cell(s.arg2);
-            }
-            if constexpr (o.consts > 1)
-                constant();
-            return true;
+            s.arg2 = _pc++->arg;
+            cell(s.arg2);
         }
+        if (o.consts > 1)
+            constant();
+        return true;
     }
 
     // A variable's or parameter's index is the row's own; a cell or result is the shape's.
-    template <Operand arg> void readArgument(const CodeUnit& u, Step& s)
+    void readArgument(Operand arg, const CodeUnit& u, Step& s)
     {
-        if constexpr (arg == Operand::Var || arg == Operand::Par)
-            indices.push_back(u.arg);
-        else if constexpr (arg == Operand::Temp)
+        switch (arg)
         {
+        case Operand::Var:
+        case Operand::Par: indices.push_back(u.arg); break;
+        case Operand::Temp:
             s.arg = u.arg;
             cell(u.arg);
-        }
-        else if constexpr (arg == Operand::Result)
-            s.arg = u.arg;
-        else if constexpr (arg == Operand::ResultTemp)
-        {
+            break;
+        case Operand::Result: s.arg = u.arg; break;
+        case Operand::ResultTemp:
             s.arg = u.arg;
             s.arg2 = u.temp;
             cell(u.temp);
+            break;
+        default: break;
         }
     }
 
