@@ -534,9 +534,10 @@ std::string TransmissionGrid::modelText(double eps, int maxIter) const
     t += "Model [type = NL, eps = " + number(eps) + "]:\nVars:\n";
     for (int i = 1; i < _nBuses; ++i)
     {
-        t += "th" + std::to_string(i) + " = 0\n";
+        const std::string si = std::to_string(i);
+        t.append("th").append(si).append(" = 0\n");
         if (_vIndex[i] >= 0)
-            t += "V" + std::to_string(i) + " = 1\n";
+            t.append("V").append(si).append(" = 1\n");
     }
     t += "Params:\nth0 = 0\nV0 = " + number(_v[0]) + "\n";
     for (int i = 1; i < _nBuses; ++i)
