@@ -1,13 +1,15 @@
-// The Newton-Raphson solver on the generated power-flow models (polar form): the build
-// by phase with the peak memory of a fresh process, the solve from the flat start, one
-// Newton iteration (residuals and Jacobian values, assembly, refactorisation, solve) and
-// a repeat solve after values set from outside and load scenarios from the flat start and
-// from the solution before, per iteration, each against KLU's
-// refactor+solve on the same matrix, and the evaluation against a
-// hand-written residual and Jacobian of the same equations; then the DAE solver on the
-// same networks with machines (DAESolver_bench.cpp, left out with --no-dae).
+// The Newton-Raphson solver on the generated power-flow models (polar form), the regular
+// grid and the one shaped like real transmission networks: the build by phase with the
+// peak memory of a fresh process, the solve from the flat start, one Newton iteration
+// (residuals and Jacobian values, assembly, refactorisation, solve) and a repeat solve
+// after values set from outside and load scenarios from the flat start and from the
+// solution before, per iteration, each against KLU's refactor+solve on the same matrix,
+// and the evaluation against a hand-written residual and Jacobian of the same equations
+// (checked to agree with it); then the DAE solver on the regular networks with machines
+// (DAESolver_bench.cpp, left out with --no-dae).
 // Usage: nrSolverBenchmarks [--no-dae] [buses...] (default 1000 10000 30000). Each size
-// runs in a process of its own, so that every build is cold and its peak memory its own.
+// and grid runs in a process of its own, so that every build is cold and its peak memory
+// its own.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -32,6 +34,7 @@
 #include "DAESolver_bench.h"
 #include "NRSolver.h"
 #include "models/PowerFlowGrid.h"
+#include "models/TransmissionGrid.h"
 
 namespace
 {
@@ -117,6 +120,83 @@ struct Evaluation
     }
 };
 
+// The cells of a Jacobian walk in the slots of a compressed-column pattern.
+template <typename Pattern> class SlotRecorder final : public sparse::IMatrixReceiver<double>
+{
+public:
+    explicit SlotRecorder(const Pattern& pattern) : _pattern(pattern), values(pattern.rowIndex.size(), 0.0) {}
+    void put(td::INT4 row, td::INT4 col, const double* v) override
+    {
+        const auto first = _pattern.rowIndex.begin() + _pattern.colStart[static_cast<std::size_t>(col)];
+        const auto last = _pattern.rowIndex.begin() + _pattern.colStart[static_cast<std::size_t>(col) + 1];
+        const auto it = std::lower_bound(first, last, row);
+        if (it == last || *it != row)
+        {
+            ++outside;
+            return;
+        }
+        values[static_cast<std::size_t>(it - _pattern.rowIndex.begin())] = *v;
+    }
+    void begin() override {}
+    void finishMeasurements(const dense::DiagMatrix<double>&, const dense::Matrix<double>&,
+                            sparse::ISolver<double>&) override
+    {
+    }
+    void finishConstraints(td::UINT4, const dense::Matrix<double>&, sparse::ISolver<double>&) override {}
+
+private:
+    const Pattern& _pattern;
+
+public:
+    std::vector<double> values;
+    int outside = 0;
+};
+
+// The largest difference between the model's residuals and Jacobian cells and the
+// hand-written ones at x, relative to the largest magnitude of each; infinite when a cell
+// of the model lies outside the hand-written pattern.
+template <typename Grid>
+double handWrittenDifference(const Grid& grid, sl::NRSolver<double>& solver, const std::vector<double>& x)
+{
+    const int n = grid.unknowns();
+    for (int i = 0; i < n; ++i)
+        solver.setVariableValue(i, x[static_cast<std::size_t>(i)]);
+    sl::SolverStores<double>& stores = solver.getStores();
+    std::vector<double> residuals(stores.equations.size()), f(n), values(grid.pattern().rowIndex.size());
+    double norm = 0;
+    stores.equations.evaluateScaledMaxAbs(residuals.data(), 1.0, &norm);
+    SlotRecorder recorder(grid.pattern());
+    stores.jacobian.evaluate(recorder);
+    grid.evaluate(x.data(), f.data(), values.data());
+    if (recorder.outside > 0 || residuals.size() != f.size())
+        return std::numeric_limits<double>::infinity();
+    auto relative = [](const std::vector<double>& a, const std::vector<double>& b) {
+        double diff = 0, scale = 0;
+        for (std::size_t k = 0; k < a.size(); ++k)
+        {
+            diff = std::fmax(diff, std::fabs(a[k] - b[k]));
+            scale = std::fmax(scale, std::fabs(b[k]));
+        }
+        return diff / std::fmax(scale, 1e-300);
+    };
+    return std::fmax(relative(residuals, f), relative(recorder.values, values));
+}
+
+// The shape of the network, where it differs from the regular grid.
+void describe(const bench::PowerFlowGrid&) {}
+void describe(const bench::TransmissionGrid& grid)
+{
+    const std::vector<int> degrees = grid.degrees();
+    const double n = grid.buses();
+    int six = 0;
+    for (std::size_t d = 6; d < degrees.size(); ++d)
+        six += degrees[d];
+    std::printf("network: neighbours of a bus 1: %.0f %%, 2: %.0f %%, 6 or more: %.0f %%, at most %zu; %d "
+                "transformers (%d shifting the phase), %d zero-injection buses\n",
+                100 * degrees[1] / n, 100 * degrees[2] / n, 100 * six / n, degrees.size() - 1, grid.transformers(),
+                grid.phaseShifters(), grid.zeroInjections());
+}
+
 td::String keepKey(const char* key) { return td::String(key); }
 
 // Load scenarios: every P and Q parameter scaled (0.96 to 1.04), solved from the flat start
@@ -164,9 +244,9 @@ private:
     bool _allSolved = true;
 };
 
-void run(int nBuses)
+template <typename Grid> void run(const Grid& grid, const char* kind)
 {
-    const bench::PowerFlowGrid grid = bench::PowerFlowGrid::generate(nBuses);
+    const int nBuses = grid.buses();
     const std::string text = grid.modelText();
     const int n = grid.unknowns();
     const double baseMiB = peakMiB();
@@ -209,6 +289,7 @@ void run(int nBuses)
     double error = 0;
     for (int i = 0; i < n; ++i)
         error = std::fmax(error, std::fabs(pSolver->getVariableValuesPtr()[i] - exact[i]));
+    const std::vector<double> solved(pSolver->getVariableValuesPtr(), pSolver->getVariableValuesPtr() + n);
 
     // A scenario sweep's solve: the variables set from outside (back to the flat start,
     // where the first solve began), then a whole solve; its time per iteration, and
@@ -246,7 +327,7 @@ void run(int nBuses)
     pSparse->factorise();
 
     // The same equations by hand, and KLU on their matrix.
-    const bench::PowerFlowGrid::Pattern& pattern = grid.pattern();
+    const auto& pattern = grid.pattern();
     std::vector<int> ap(pattern.colStart), ai(pattern.rowIndex);
     std::vector<double> ax(ai.size()), f(n), rhs(n);
     grid.evaluate(flat.data(), f.data(), ax.data());
@@ -291,11 +372,21 @@ void run(int nBuses)
     pSparse->release();
     klu_free_numeric(&pNumeric, &common);
     klu_free_symbolic(&pSymbolic, &common);
+    td::UINT4 inBatches = 0;
+    for (td::UINT4 i = 0; i < stores.rows.size(); ++i)
+        inBatches += stores.rows.ranInBatch(i) ? 1 : 0;
+    const td::UINT4 shapes = stores.rows.rowShapes();
+    // Last, since it sets the variables: the model against the hand-written equations.
+    const double handDifference =
+        std::fmax(handWrittenDifference(grid, *pSolver, flat), handWrittenDifference(grid, *pSolver, solved));
 
     const double otherMs = buildMs - phases.parseMs - phases.differentiateMs - phases.compileMs;
-    std::printf("\n== %d buses: %d equations, %d branches, %d generators, %u Jacobian entries (%s)\n", nBuses, n,
-                grid.branches(), grid.generators(), pSolver->getJacobianEntryCount(),
+    std::printf("\n== %d buses, %s grid: %d equations, %d branches, %d generators, %u Jacobian entries (%s)\n", nBuses,
+                kind, n, grid.branches(), grid.generators(), pSolver->getJacobianEntryCount(),
                 evaluation.byRows() ? "rows" : "entries");
+    describe(grid);
+    std::printf("rows: %u shapes, %.1f %% of the rows in batches; hand-written equations agree to %.1e\n", shapes,
+                100.0 * inBatches / std::max<std::size_t>(stores.rows.size(), 1), handDifference);
     std::printf("build, cold: load %.0f + parse %.0f + differentiate %.0f + compile %.0f + other %.0f = %.0f ms; "
                 "peak %.0f MiB (%.0f MiB before the load)\n",
                 loadMs, phases.parseMs, phases.differentiateMs, phases.compileMs, otherMs, loadMs + buildMs, peak,
@@ -314,8 +405,10 @@ void run(int nBuses)
                 "(%.2f x KLU), from the last solution %.3f ms (%.2f x KLU); %s\n",
                 cReps, flatScenarioMs.ms, flatScenarioMs.ms / kluMs.ms, warmScenarioMs.ms, warmScenarioMs.ms / kluMs.ms,
                 scenarios.allSolved() ? "every one solved" : "not every one solved");
-    std::printf("ratios: iteration / KLU %.2f; repeat solve per iteration / KLU %.2f; evaluation / hand-written %.1f\n",
-                iterationMs.ms / kluMs.ms, repeatMs.ms / kluMs.ms, evaluateMs.ms / handMs.ms);
+    std::printf("ratios: iteration / KLU %.2f; first solve per iteration / KLU %.2f; repeat solve per iteration / "
+                "KLU %.2f; first solve / repeat solve %.2f; evaluation / hand-written %.2f\n",
+                iterationMs.ms / kluMs.ms, solveMs / std::max<td::UINT4>(iterations, 1) / kluMs.ms,
+                repeatMs.ms / kluMs.ms, solveMs / (repeatMs.ms * repeatIterations), evaluateMs.ms / handMs.ms);
     pSolver->release();
 }
 } // namespace
@@ -324,13 +417,20 @@ int main(int argc, char** argv)
 {
     const bool dae = argc < 2 || std::string(argv[1]) != "--no-dae";
     const int firstSize = dae ? 1 : 2;
-    if (argc == firstSize + 2 && std::string(argv[firstSize]) == "--one")
+    // A child: --one regular|irregular buses.
+    if (argc == firstSize + 3 && std::string(argv[firstSize]) == "--one")
     {
         sc::reserveNamings(1);
         sc::setDefaultDataForAllNamings();
         sc::setDefaultDataForNaming(0);
-        const int n = std::atoi(argv[firstSize + 1]);
-        run(n);
+        const std::string kind = argv[firstSize + 1];
+        const int n = std::atoi(argv[firstSize + 2]);
+        if (kind == "irregular")
+        {
+            run(bench::TransmissionGrid::generate(n), "irregular");
+            return 0;
+        }
+        run(bench::PowerFlowGrid::generate(n), "regular");
         if (dae)
             bench::runDAEBenchmark(n);
         return 0;
@@ -345,9 +445,12 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "usage: %s [--no-dae] [buses...] (whole numbers from 1)\n", argv[0]);
             return 2;
         }
-        const std::string command = std::string(argv[0]) + (dae ? "" : " --no-dae") + " --one " + size;
-        if (std::system(command.c_str()) != 0)
-            return 1;
+        for (const char* kind : {"regular", "irregular"})
+        {
+            const std::string command = std::string(argv[0]) + (dae ? "" : " --no-dae") + " --one " + kind + " " + size;
+            if (std::system(command.c_str()) != 0)
+                return 1;
+        }
     }
     return 0;
 }

@@ -45,11 +45,14 @@ template <typename T> bool Assembler<T>::refill(const T* values, std::size_t n)
 template <typename T> void Assembler<T>::putAside(td::INT4 row, td::INT4 col, const T& value)
 {
     _stepsChanged = true;
-    const td::INT4 slot = find(row, col);
+    td::INT4 slot = find(row, col);
     if (slot >= 0)
         _values[static_cast<std::size_t>(slot)] = value;
     else
+    {
+        slot = heldStep(_pending.size());
         _pending.push_back(Pending{row, col, value});
+    }
     const Step step{row, col, slot};
     if (_cursor < _steps.size())
         _steps[_cursor] = step;
@@ -76,11 +79,7 @@ template <typename T> bool Assembler<T>::endFill()
     _cursor = 0;
     const bool grew = !_pending.empty();
     if (grew)
-    {
         mergePending();
-        for (Step& step : _steps)
-            step.slot = find(step.row, step.col);
-    }
     if (_stepsChanged)
         _coversPattern = stepsCoverPattern();
     _stepsChanged = false;
@@ -101,54 +100,81 @@ template <typename T> bool Assembler<T>::stepsCoverPattern() const
     return nPut == put.size();
 }
 
-// Adds the held cells to the pattern, column by column; of two puts on one cell the later wins.
+// Adds the held cells to the pattern, column by column; of two puts on one cell the later
+// wins. The held cells are ordered by two stable counting passes (by row, then by column),
+// so the cost grows with the cells and the matrix's size, not faster. Each step's slot is
+// then known from where its cell went.
 template <typename T> void Assembler<T>::mergePending()
 {
-    std::stable_sort(_pending.begin(), _pending.end(),
-                     [](const Pending& a, const Pending& b) { return a.col != b.col ? a.col < b.col : a.row < b.row; });
-    std::size_t nUnique = 0;
-    for (std::size_t i = 0; i < _pending.size(); ++i)
-    {
-        const bool lastOfCell = i + 1 == _pending.size() || _pending[i + 1].row != _pending[i].row ||
-                                _pending[i + 1].col != _pending[i].col;
-        if (lastOfCell)
-            _pending[nUnique++] = _pending[i];
-    }
-    _pending.resize(nUnique);
+    const std::size_t nPending = _pending.size();
+    std::vector<td::UINT4> byRow(nPending), order(nPending);
+    countingOrder(
+        nPending, static_cast<std::size_t>(_nRows), [this](std::size_t k) { return _pending[k].row; }, nullptr,
+        byRow.data());
+    countingOrder(
+        nPending, static_cast<std::size_t>(_nCols), [this](std::size_t k) { return _pending[k].col; }, byRow.data(),
+        order.data());
 
-    const std::size_t nz = _rowIndex.size() + nUnique;
+    // The new slot of each old slot and of each held cell.
+    std::vector<td::INT4> oldSlot(_rowIndex.size()), heldSlot(nPending);
     std::vector<td::INT4> colStart(_colStart.size(), 0);
     std::vector<td::INT4> rowIndex;
     std::vector<T> values;
-    rowIndex.reserve(nz);
-    values.reserve(nz);
+    rowIndex.reserve(_rowIndex.size() + nPending);
+    values.reserve(_rowIndex.size() + nPending);
     std::size_t p = 0;
     for (td::INT4 c = 0; c < _nCols; ++c)
     {
         std::size_t s = static_cast<std::size_t>(_colStart[static_cast<std::size_t>(c)]);
         const std::size_t sEnd = static_cast<std::size_t>(_colStart[static_cast<std::size_t>(c) + 1]);
-        while (s < sEnd || (p < _pending.size() && _pending[p].col == c))
+        while (s < sEnd || (p < nPending && _pending[order[p]].col == c))
         {
             const bool takeOld =
-                p == _pending.size() || _pending[p].col != c || (s < sEnd && _rowIndex[s] < _pending[p].row);
+                p == nPending || _pending[order[p]].col != c || (s < sEnd && _rowIndex[s] < _pending[order[p]].row);
             if (takeOld)
             {
+                oldSlot[s] = static_cast<td::INT4>(rowIndex.size());
                 rowIndex.push_back(_rowIndex[s]);
                 values.push_back(_values[s]);
                 ++s;
                 continue;
             }
-            rowIndex.push_back(_pending[p].row);
-            values.push_back(_pending[p].value);
-            ++p;
+            // The puts of one cell in the order they came: the last one's value stays.
+            const Pending& first = _pending[order[p]];
+            const td::INT4 slot = static_cast<td::INT4>(rowIndex.size());
+            rowIndex.push_back(first.row);
+            values.push_back(first.value);
+            for (; p < nPending && _pending[order[p]].col == c && _pending[order[p]].row == first.row; ++p)
+            {
+                heldSlot[order[p]] = slot;
+                values.back() = _pending[order[p]].value;
+            }
         }
         colStart[static_cast<std::size_t>(c) + 1] = static_cast<td::INT4>(rowIndex.size());
     }
-    TD_ASSERT(p == _pending.size());
+    TD_ASSERT(p == nPending);
+    for (Step& step : _steps)
+        step.slot = step.slot >= 0 ? oldSlot[static_cast<std::size_t>(step.slot)] : heldSlot[heldOf(step.slot)];
     _colStart.swap(colStart);
     _rowIndex.swap(rowIndex);
     _values.swap(values);
     _pending.clear();
+}
+
+// The order of items 0..n-1 (or of from[0..n-1]) by key(item) in [0, range), stable.
+template <typename T> template <typename Key>
+void Assembler<T>::countingOrder(std::size_t n, std::size_t range, Key&& key, const td::UINT4* from, td::UINT4* to)
+{
+    std::vector<td::UINT4> start(range + 1, 0);
+    for (std::size_t k = 0; k < n; ++k)
+        ++start[static_cast<std::size_t>(key(k)) + 1];
+    for (std::size_t v = 0; v < range; ++v)
+        start[v + 1] += start[v];
+    for (std::size_t k = 0; k < n; ++k)
+    {
+        const td::UINT4 item = from ? from[k] : static_cast<td::UINT4>(k);
+        to[start[static_cast<std::size_t>(key(item))]++] = item;
+    }
 }
 
 template class Assembler<double>;

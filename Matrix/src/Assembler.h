@@ -58,7 +58,8 @@ public:
     td::INT4 find(td::INT4 row, td::INT4 col) const;
 
 private:
-    // One put of the last fill; slot -1 while the cell waits to join the pattern.
+    // One put of the last fill; while its cell waits to join the pattern, its slot is
+    // heldStep(k) (below -1) for the k-th held cell.
     struct Step
     {
         td::INT4 row;
@@ -72,8 +73,13 @@ private:
         T value;
     };
 
+    static td::INT4 heldStep(std::size_t k) { return -2 - static_cast<td::INT4>(k); }
+    static std::size_t heldOf(td::INT4 slot) { return static_cast<std::size_t>(-2 - slot); }
+
     void putAside(td::INT4 row, td::INT4 col, const T& value);
     void mergePending();
+    template <typename Key>
+    static void countingOrder(std::size_t n, std::size_t range, Key&& key, const td::UINT4* from, td::UINT4* to);
     // True when the steps put every cell of the pattern.
     bool stepsCoverPattern() const;
 

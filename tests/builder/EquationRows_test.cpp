@@ -231,9 +231,13 @@ template <typename T> void checkPowerFlow()
             s.values[i] = T(x[i] + (k == 2 ? jitter(rng) : 0.0));
         expectRowsMatchEntries(b, "power flow, point " + std::to_string(k));
     }
-    // Every row of the network runs in a batch.
+    // The rows of the network's common shapes run in batches; the few of a rare shape run
+    // alone (with the same values, checked above).
+    td::UINT4 batched = 0;
     for (td::UINT4 i = 0; i < s.rows.size(); ++i)
-        EXPECT_TRUE(s.rows.ranInBatch(i)) << i;
+        batched += s.rows.ranInBatch(i) ? 1 : 0;
+    EXPECT_GT(batched, s.rows.size() / 2);
+    EXPECT_LT(batched, s.rows.size());
 }
 
 TEST(EquationRows, PowerFlowRowsGiveTheEntryEvaluatorsValuesBitForBit)

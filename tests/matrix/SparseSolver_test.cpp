@@ -16,6 +16,7 @@ namespace
 {
 using test::Cells;
 using test::Cmplx;
+using test::randomValue;
 using test::SolverHandle;
 using test::val;
 
@@ -286,6 +287,59 @@ TYPED_TEST(SparseSolver, ALaterPutOnTheSameCellReplacesTheValue)
     ASSERT_TRUE(solver->factorise());
     ASSERT_TRUE(solver->solve(rhs.data(), x.data()));
     EXPECT_EQ(x, (std::vector<T>{val<T>(6), val<T>(4)}));
+}
+
+// Fills in scattered order: cells put twice in one fill (the later value stays), a later
+// fill whose new cells fall between the cells of the pattern (which grows around them),
+// and a refill after that growth, which must find every cell, old or new, in its slot.
+TYPED_TEST(SparseSolver, FillsInAnyOrderGrowThePatternAroundItsCells)
+{
+    using T = TypeParam;
+    std::mt19937 rng(23);
+    const int n = 50;
+    auto expectSolution = [&](sparse::ISolver<T>& solver, const Cells<T>& system, const std::string& what) {
+        ASSERT_TRUE(solver.factorise()) << what;
+        const std::vector<T> xTrue = test::randomVector<T>(n, rng);
+        const std::vector<T> b = system.toDense(n, n).times(xTrue);
+        std::vector<T> x(static_cast<std::size_t>(n));
+        ASSERT_TRUE(solver.solve(b.data(), x.data())) << what;
+        EXPECT_LE(test::relativeError(x, xTrue), 1e-12) << what;
+    };
+    // The first fill: every cell in a shuffled order, a tenth of them first with a value
+    // that a later put replaces.
+    Cells<T> first = test::randomSystem<T>(n, 2, rng);
+    std::shuffle(first.list.begin(), first.list.end(), rng);
+    Cells<T> puts;
+    for (std::size_t k = 0; k < first.list.size(); k += 10)
+        puts.add(first.list[k].row, first.list[k].col, val<T>(1e3));
+    std::shuffle(puts.list.begin(), puts.list.end(), rng);
+    for (const auto& c : first.list)
+        puts.list.push_back(c);
+    SolverHandle<T> solver(n);
+    puts.putInto(*solver);
+    expectSolution(*solver, puts, "first fill");
+
+    // A second fill, in reverse order, with cells between the pattern's in every column.
+    Cells<T> second;
+    for (auto it = first.list.rbegin(); it != first.list.rend(); ++it)
+        second.add(it->row, it->col, randomValue<T>(rng) + (it->row == it->col ? val<T>(4) : val<T>(0)));
+    for (int c = 0; c < n; ++c)
+        second.add((c * 7 + 3) % n, c, randomValue<T>(rng) * val<T>(0.1));
+    std::shuffle(second.list.end() - n, second.list.end(), rng);
+    solver->begin();
+    second.putInto(*solver);
+    expectSolution(*solver, second, "grown pattern");
+
+    // A refill of the grown fill's puts with new values.
+    Cells<T> third = second;
+    std::vector<T> values;
+    for (auto& c : third.list)
+    {
+        c.value = c.row == c.col ? val<T>(6) + randomValue<T>(rng) : randomValue<T>(rng);
+        values.push_back(c.value);
+    }
+    ASSERT_TRUE(solver->refill(values.data(), static_cast<td::INT4>(values.size())));
+    expectSolution(*solver, third, "refill after growth");
 }
 
 // A refill repeats the cells of the last factorised fill with new values: the same

@@ -48,6 +48,8 @@ public:
     td::UINT4 size() const { return static_cast<td::UINT4>(_rows.size()); }
     // True when equation i ran in a batch of programs of its shape at the last walk.
     bool ranInBatch(td::UINT4 i) const { return _batches.covers(i); }
+    // The shapes of the programs at the last walk (those of too few rows run alone).
+    td::UINT4 rowShapes() const { return _batches.shapeCount(); }
     // The program of equation i; null for a conditional one.
     const Evaluator<T>* program(td::UINT4 i) const { return _rows[i].pProgram; }
 

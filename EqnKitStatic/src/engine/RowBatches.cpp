@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 #include <unordered_map>
 
 #include <td/Assert.h>
@@ -35,6 +36,13 @@ constexpr Shared sharedOf(Op op)
     const bool fused =
         (o.arg == Operand::Var || o.arg == Operand::Temp) && (o.consts > 0 || o.next != Operand::None || o.takes == 2);
     return fused ? Shared::Fused : Shared::None;
+}
+
+// Steps compared by their bytes: they have no padding.
+template <typename Step> bool sameSteps(const std::vector<Step>& a, const std::vector<Step>& b)
+{
+    static_assert(std::has_unique_object_representations_v<Step>, "steps compared by their bytes");
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Step)) == 0;
 }
 
 // True when the operations of group g are exactly those of a shared step's branches.
@@ -128,69 +136,58 @@ private:
     }
 
     // The operands of unit u, read by its operation's row of the table in the order of the
-    // code; false for an operation the batches do not run.
+    // code; false for an operation the batches do not run. One reading for every row of the
+    // table (not one instantiation an operation): the build reads every unit of every row.
     bool readOperands(const CodeUnit& u, Step& s)
     {
+        if (u.op >= cOperationCount)
+            return false;
+        const OpTraits& o = cOpTraits[u.op];
+        if (!o.batched)
+            return false;
         if (u.store)
             cell(u.temp);
-        switch (u.operation())
+        // The cells it takes beyond the one it leaves go; one left where none was taken is new.
+        for (td::BYTE k = o.leaves; k < o.takes; ++k)
         {
-#define EQNKIT_OPERATION_READ(name, ...)                                                                               \
-    case Op::name: return readOperands<Op::name>(u, s);
-            EQNKIT_OPERATIONS(EQNKIT_OPERATION_READ)
-#undef EQNKIT_OPERATION_READ
+            if (!pop())
+                return false;
         }
-        return false;
-    }
-
-    template <Op op> bool readOperands(const CodeUnit& u, Step& s)
-    {
-        constexpr OpTraits o = traitsOf(op);
-        if constexpr (!o.batched)
-            return false;
-        else
+        if (o.leaves > o.takes)
+            push();
+        readArgument(o.arg, u, s);
+        if (o.consts > 0)
+            constant();
+        if (o.next == Operand::Var)
+            indices.push_back(_pc++->arg);
+        else if (o.next == Operand::Temp)
         {
-            // The cells it takes beyond the one it leaves go; one left where none was taken is new.
-            for (td::BYTE k = o.leaves; k < o.takes; ++k)
-            {
-                if (!pop())
-                    return false;
-            }
-            if constexpr (o.leaves > o.takes)
-                push();
-            readArgument<o.arg>(u, s);
-            if constexpr (o.consts > 0)
-                constant();
-            if constexpr (o.next == Operand::Var)
-                indices.push_back(_pc++->arg);
-            else if constexpr (o.next == Operand::Temp)
-            {
-                s.arg2 = _pc++->arg;
-                cell(s.arg2);
-            }
-            if constexpr (o.consts > 1)
-                constant();
-            return true;
+            s.arg2 = _pc++->arg;
+            cell(s.arg2);
         }
+        if (o.consts > 1)
+            constant();
+        return true;
     }
 
     // A variable's or parameter's index is the row's own; a cell or result is the shape's.
-    template <Operand arg> void readArgument(const CodeUnit& u, Step& s)
+    void readArgument(Operand arg, const CodeUnit& u, Step& s)
     {
-        if constexpr (arg == Operand::Var || arg == Operand::Par)
-            indices.push_back(u.arg);
-        else if constexpr (arg == Operand::Temp)
+        switch (arg)
         {
+        case Operand::Var:
+        case Operand::Par: indices.push_back(u.arg); break;
+        case Operand::Temp:
             s.arg = u.arg;
             cell(u.arg);
-        }
-        else if constexpr (arg == Operand::Result)
-            s.arg = u.arg;
-        else if constexpr (arg == Operand::ResultTemp)
-        {
+            break;
+        case Operand::Result: s.arg = u.arg; break;
+        case Operand::ResultTemp:
             s.arg = u.arg;
             s.arg2 = u.temp;
             cell(u.temp);
+            break;
+        default: break;
         }
     }
 
@@ -211,9 +208,9 @@ template <typename T> void RowBatches<T>::build(const std::vector<Member>& membe
 {
     clear();
     _covered.assign(nRows, false);
-    // The first shape of each hash; the batch of each shape still taking rows.
+    // The first shape of each hash; the batch of each shape still taking rows, and its rows.
     std::unordered_map<std::uint64_t, td::UINT4> shapeOf;
-    std::vector<td::UINT4> open;
+    std::vector<td::UINT4> open, rowsOf;
     Reader reader;
     for (const Member& m : members)
     {
@@ -221,14 +218,21 @@ template <typename T> void RowBatches<T>::build(const std::vector<Member>& membe
             continue;
         const td::UINT4 shape = shapeFor(reader, shapeOf);
         if (shape == open.size())
-            open.push_back(UINT32_MAX);
-        if (open[shape] == UINT32_MAX || _batches[open[shape]].nRows == cBatch)
         {
+            open.push_back(UINT32_MAX);
+            rowsOf.push_back(0);
+        }
+        ++rowsOf[shape];
+        if (open[shape] == UINT32_MAX || _batches[open[shape]].nRows == _batches[open[shape]].capacity)
+        {
+            const td::UINT4 capacity =
+                open[shape] == UINT32_MAX ? 4 : std::min(cBatch, 2 * _batches[open[shape]].capacity);
             open[shape] = static_cast<td::UINT4>(_batches.size());
             Batch b{};
             b.shape = shape;
-            b.indices.resize(static_cast<std::size_t>(_shapes[shape].nIndexColumns) * cBatch);
-            b.constants.resize(static_cast<std::size_t>(_shapes[shape].nConstColumns) * cBatch);
+            b.capacity = capacity;
+            b.indices.resize(static_cast<std::size_t>(_shapes[shape].nIndexColumns) * capacity);
+            b.constants.resize(static_cast<std::size_t>(_shapes[shape].nConstColumns) * capacity);
             _batches.push_back(std::move(b));
         }
         Batch& b = _batches[open[shape]];
@@ -236,11 +240,23 @@ template <typename T> void RowBatches<T>::build(const std::vector<Member>& membe
         b.rows[r] = m.row;
         b.firstEntries[r] = m.firstEntry;
         for (std::size_t c = 0; c < reader.indices.size(); ++c)
-            b.indices[c * cBatch + r] = reader.indices[c];
+            b.indices[c * b.capacity + r] = reader.indices[c];
         for (std::size_t c = 0; c < reader.constants.size(); ++c)
-            b.constants[c * cBatch + r] = reader.constants[c];
-        _covered[m.row] = true;
+            b.constants[c * b.capacity + r] = reader.constants[c];
     }
+    // A shape of too few rows for its batch to pay leaves them to the stack machine.
+    std::size_t kept = 0;
+    for (Batch& b : _batches)
+    {
+        if (rowsOf[b.shape] < cMinRows)
+            continue;
+        for (td::UINT4 r = 0; r < b.nRows; ++r)
+            _covered[b.rows[r]] = true;
+        if (&_batches[kept] != &b)
+            _batches[kept] = std::move(b);
+        ++kept;
+    }
+    _batches.resize(kept);
     _cells.assign(static_cast<std::size_t>(1 + _depth + 1 + _nTemps) * cBatch, T(0));
     _built = true;
 }
@@ -253,11 +269,11 @@ td::UINT4 RowBatches<T>::shapeFor(const Reader& reader, std::unordered_map<std::
     const auto [it, added] = shapeOf.try_emplace(reader.hash(), static_cast<td::UINT4>(_shapes.size()));
     if (!added)
     {
-        if (_shapes[it->second].steps == reader.steps)
+        if (sameSteps(_shapes[it->second].steps, reader.steps))
             return it->second;
         for (td::UINT4 k = 0; k < _shapes.size(); ++k)
         {
-            if (_shapes[k].steps == reader.steps)
+            if (sameSteps(_shapes[k].steps, reader.steps))
                 return k;
         }
     }
@@ -285,6 +301,7 @@ public:
     void run(const Shape& shape, const Batch& b, T* heads, T* values)
     {
         _n = b.nRows;
+        _stride = b.capacity;
         _pIndices = b.indices.data();
         _pConstants = b.constants.data();
         _sp = _stack;
@@ -299,8 +316,8 @@ public:
 
 private:
     static void move(T* to, const T* from) { std::memcpy(static_cast<void*>(to), from, cBatch * sizeof(T)); }
-    const td::UINT4* index(const Step& s, td::UINT4 k = 0) const { return _pIndices + (s.indexColumn + k) * cBatch; }
-    const T* constant(const Step& s, td::UINT4 k = 0) const { return _pConstants + (s.constColumn + k) * cBatch; }
+    const td::UINT4* index(const Step& s, td::UINT4 k = 0) const { return _pIndices + (s.indexColumn + k) * _stride; }
+    const T* constant(const Step& s, td::UINT4 k = 0) const { return _pConstants + (s.constColumn + k) * _stride; }
     T* temp(td::UINT4 t) const { return _temps + t * cBatch; }
     void push()
     {
@@ -374,6 +391,7 @@ private:
     T* _temps;
     T* _sp = nullptr;
     td::UINT4 _n = 0;
+    td::UINT4 _stride = cBatch;
     const td::UINT4* _pIndices = nullptr;
     const T* _pConstants = nullptr;
 };
@@ -456,7 +474,11 @@ template <typename T> template <Op op> void RowBatches<T>::Machine::pushStep(con
         each([&](td::UINT4 r) { _acc[r] = from[i[r]]; });
     }
     else if constexpr (op == Op::PushConst)
-        move(_acc, constant(s));
+    {
+        // A column holds the batch's capacity, which may be less than a block.
+        const T* c = constant(s);
+        each([&](td::UINT4 r) { _acc[r] = c[r]; });
+    }
     else
         static_assert(cStepMissing<op>, "an operation without its step in the batch machine");
 }

@@ -28,12 +28,15 @@ public:
         td::UINT4 firstEntry;
     };
 
-    // Groups the programs; one holding an operation the batches do not run is left out.
+    // Groups the programs; one holding an operation the batches do not run is left out, and
+    // so are those of a shape of fewer than cMinRows rows.
     void build(const std::vector<Member>& members, td::UINT4 nRows);
     void clear();
     bool isBuilt() const { return _built; }
     // True when row i runs in a batch.
     bool covers(td::UINT4 i) const { return i < _covered.size() && _covered[i]; }
+    // The shapes of the programs grouped, batched or not.
+    td::UINT4 shapeCount() const { return static_cast<td::UINT4>(_shapes.size()); }
 
     // Runs every batch over the variables x and parameters p: the residual of row i into
     // heads[i], its entries into values from its first (none without values: the programs
@@ -42,6 +45,8 @@ public:
 
 private:
     static constexpr td::UINT4 cBatch = 32;
+    // The rows a shape needs for its batches to be cheaper than the stack machine.
+    static constexpr td::UINT4 cMinRows = 8;
 
     // One operation of a shape: its cells and results, and where the operands of its rows
     // start in their batch's columns.
@@ -63,11 +68,14 @@ private:
         td::UINT4 nIndexColumns = 0;
         td::UINT4 nConstColumns = 0;
     };
-    // Up to cBatch rows of one shape; column c of row r at c * cBatch + r.
+    // Up to capacity rows of one shape; column c of row r at c * capacity + r. A shape's
+    // first batches hold 4, 8 and 16 rows, its later ones cBatch: the batches of a rare
+    // shape take little room.
     struct Batch
     {
         td::UINT4 shape;
         td::UINT4 nRows;
+        td::UINT4 capacity;
         td::UINT4 rows[cBatch];
         td::UINT4 firstEntries[cBatch];
         std::vector<td::UINT4> indices;
