@@ -3,6 +3,10 @@
 #include <sc/MessageKeys.h>
 
 #include "BuilderSupport.h"
+#include "DeclarationReader.h"
+#include "LimitGroups.h"
+#include "RPNDerivParser.h"
+#include "XmlBuilder.h"
 
 namespace
 {
@@ -51,7 +55,7 @@ TEST(BindSolverData, SolverSettingsAndStoresReachTheContext)
     s.buildOptions[1] = 8;
     // A context made over the solver starts from its settings.
     sl::SolverData<double> d(b.solver.stores, b.solver);
-    sl::bindSolverData(d, b.builder, b.loaded.model.get(), sc::ModelLevel::Main);
+    b.state.bindSolverData(d, b.loaded.model.get(), sc::ModelLevel::Main);
     b.builder.bindEntry(d, b.loaded.model.get(), sc::ModelLevel::Main);
     EXPECT_EQ(d.results.indexOfTParam, 4);
     EXPECT_EQ(d.results.indexOfDeltaTParam, 5);
@@ -66,13 +70,23 @@ TEST(BindSolverData, SolverSettingsAndStoresReachTheContext)
     EXPECT_EQ(&d.stores, &b.solver.stores);
     EXPECT_EQ(d.sectionList(6), &b.solver.stores.sections[sl::SolverStores<double>::Repeat]);
     EXPECT_EQ(d.sectionList(5), nullptr);
-    EXPECT_EQ(d.pUsedVars, &b.builder.getUsedVars());
+    EXPECT_EQ(d.pUsedVars, &b.used().variables());
     EXPECT_EQ(d.pTokenizedModel, b.loaded.model.get());
     EXPECT_EQ(d.pODEList, nullptr);
-    // What the solver takes: the context's results with the builder's counts.
-    ASSERT_TRUE(b.builder.buildDeclarations(b.loaded.naming, *b.loaded.model, sc::ModelLevel::Main)) << b.keys();
+}
+
+// What the solver takes: the context's results with the builder's counts.
+TEST(BindSolverData, ResultsCarryTheBuildersCounts)
+{
+    test::Build<double> b;
+    ASSERT_TRUE(b.load(std::string("Model [type = NL]:\n") + s_body));
+    b.solver.stores.settings.indexOfTParam = 4;
+    sl::SolverData<double> d(b.solver.stores, b.solver);
+    sl::RPNDerivParser<double> builder(b.solver.stores);
+    builder.bindSolverData(d, b.loaded.model.get(), sc::ModelLevel::Main);
+    ASSERT_TRUE(builder.initNR(b.loaded.naming, *b.loaded.model, d, sc::ModelLevel::Main)) << b.keys();
     d.results.eps = 0.25;
-    const sl::BuildResults r = b.builder.results();
+    const sl::BuildResults r = builder.results();
     EXPECT_EQ(r.nVars, 2u);
     EXPECT_EQ(r.nParams, 1u);
     EXPECT_EQ(r.nEquations, 2u);
@@ -120,24 +134,55 @@ TEST(BuilderObject, UsedVariablesAndSymbolKinds)
 {
     test::Build<double> b;
     ASSERT_TRUE(b.load(std::string("Model [type = NL]:\n") + s_body));
-    EXPECT_FALSE(b.builder.declarationsDone());
+    EXPECT_FALSE(b.data.declarationsDone);
     ASSERT_TRUE(b.declare());
-    EXPECT_TRUE(b.builder.declarationsDone());
-    EXPECT_EQ(b.builder.getNumEquations(), 2u);
-    EXPECT_FALSE(b.builder.markVariableUsed(static_cast<td::UINT4>(-1)));
-    EXPECT_FALSE(b.builder.markVariableUsed(2));
-    EXPECT_TRUE(b.builder.markVariableUsed(1));
-    EXPECT_TRUE(b.builder.markVariableUsed(1));
+    EXPECT_TRUE(b.data.declarationsDone);
+    EXPECT_EQ(b.data.results.nEquations, 2u);
+    EXPECT_FALSE(b.used().markVariableUsed(static_cast<td::UINT4>(-1)));
+    EXPECT_FALSE(b.used().markVariableUsed(2));
+    EXPECT_TRUE(b.used().markVariableUsed(1));
+    EXPECT_TRUE(b.used().markVariableUsed(1));
     std::vector<td::UINT4> used;
-    for (td::UINT4 v : b.builder.getUsedVars())
+    for (td::UINT4 v : b.used().variables())
         used.push_back(v);
     EXPECT_EQ(used, std::vector<td::UINT4>{1});
-    b.builder.setStateVarType(1, 3);
-    b.builder.setVarType(0, 2);
+    b.state.setStateVarType(1, 3);
+    b.state.setVarType(0, 2);
     EXPECT_EQ(b.solver.stores.symbolInfo[1].varType, 3);
     EXPECT_EQ(b.solver.stores.symbolInfo[0].varType, 2);
-    b.builder.copyName(td::String("gen#k1"), 14);
-    EXPECT_EQ(b.builder.getSymbolIndex("gen#k1"), 14);
+    b.state.copyName(td::String("gen#k1"), 14);
+    EXPECT_EQ(b.state.parser.getSymbolIndex("gen#k1"), 14);
+}
+
+// The parser collects into the used-variable sets of the entry that lives; when an entry
+// ends, the one before it collects again and no set that is gone is written.
+TEST(BuilderObject, EntriesLendTheParserTheirUsedVariables)
+{
+    test::Build<double> b;
+    ASSERT_TRUE(b.load(std::string("Model [type = NL]:\n") + s_body));
+    ASSERT_TRUE(b.declare());
+    EXPECT_EQ(b.state.parser.getUsedVariables(), &b.used());
+    {
+        sl::XmlBuilder<double> xml(b.state);
+        EXPECT_EQ(b.state.parser.getUsedVariables(), &xml.usedVariables());
+        {
+            sl::TextBuilder<double> inner(b.state);
+            EXPECT_EQ(b.state.parser.getUsedVariables(), &inner.usedVariables());
+        }
+        EXPECT_EQ(b.state.parser.getUsedVariables(), &xml.usedVariables());
+    }
+    EXPECT_EQ(b.state.parser.getUsedVariables(), &b.used());
+    // An equation reads into the text road's set: x - y = 1 uses both variables.
+    auto it = b.group(Group::NLEs);
+    ++it;
+    ++it;
+    td::UINT4 nonZeros = 0;
+    ASSERT_TRUE(b.pass<sl::EquationReader>().buildSymbolicJacobian(it, 1, nonZeros, 'F')) << b.keys();
+    std::vector<td::UINT4> used;
+    for (td::UINT4 v : b.used().variables())
+        used.push_back(v);
+    EXPECT_EQ(used, (std::vector<td::UINT4>{0, 1}));
+    EXPECT_EQ(nonZeros, 2u);
 }
 
 TEST(BuilderObjectDeathTest, SymbolKindSettersCheckTheirArguments)
@@ -145,23 +190,23 @@ TEST(BuilderObjectDeathTest, SymbolKindSettersCheckTheirArguments)
     test::Build<double> b;
     ASSERT_TRUE(b.load(std::string("Model [type = NL]:\n") + s_body));
     ASSERT_TRUE(b.declare());
-    EXPECT_DEATH(b.builder.setStateVarType(0, 1), "isStateVariable");
-    EXPECT_DEATH(b.builder.setVarType(0, 3), "isStateVariable");
-    EXPECT_DEATH(b.builder.setVarType(2, 1), "varID.* < nVars");
+    EXPECT_DEATH(b.state.setStateVarType(0, 1), "isStateVariable");
+    EXPECT_DEATH(b.state.setVarType(0, 3), "isStateVariable");
+    EXPECT_DEATH(b.state.setVarType(2, 1), "varID.* < nVars");
 }
 
 TEST(BuilderObject, LimitGroupAllocation)
 {
     cnt::List<sl::Evaluator<double>> pool(4);
-    sl::RPNDerivParser<double>::Groups groups(3);
-    sl::Evaluator<double>* first = sl::RPNDerivParser<double>::allocLimitGroup(groups, pool, 1, 6, false);
+    sl::LimitGroups<double> groups(3);
+    sl::Evaluator<double>* first = sl::allocLimitGroup(groups, pool, 1, 6, false);
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(groups[1].pFirst, first);
     EXPECT_EQ(groups[1].n, 6u);
     EXPECT_EQ(groups[1].enabled, 0);
     // Six consecutive records: the block grew to hold them.
     EXPECT_GE(pool.blockLength(), 6u);
-    EXPECT_EQ(sl::RPNDerivParser<double>::allocLimitGroup(groups, pool, 2, 0, true), nullptr);
+    EXPECT_EQ(sl::allocLimitGroup(groups, pool, 2, 0, true), nullptr);
     EXPECT_EQ(groups[2].n, 0u);
     EXPECT_EQ(groups[2].pFirst, nullptr);
 }
@@ -175,9 +220,9 @@ TEST(ComplexRoad, ConjInAPostProcStatementUsesTheVariablesAsDeclared)
                        "c = 2i\nNLEs:\nx = 1\ny = 2\nz = 3\nPostProc:\nz = conj(y) + x*c\nc = conj(z)\nend\n"))
         << b.loaded.errors();
     ASSERT_TRUE(b.declare()) << b.keys();
-    EXPECT_FALSE(b.builder.hasConjugatePartners());
+    EXPECT_FALSE(b.state.hasConjugatePartners());
     EXPECT_FALSE(b.solver.hasConjugatePartners());
-    EXPECT_EQ(b.builder.getNumVariables(), 3u);
+    EXPECT_EQ(b.state.getNumVariables(), 3u);
     ASSERT_TRUE(b.equations(Group::NLEs, 'F')) << b.keys();
     ASSERT_TRUE(b.run(Group::PostProc)) << b.keys();
     const Cmplx z = std::conj(Cmplx(3, -1)) + Cmplx(1, 2) * Cmplx(0, 2);

@@ -1,18 +1,25 @@
 // Helpers for the model builder's tests: a solver double that is the solver's stores plus
-// the services compiled expressions reach, and one build of a model text through it.
+// the services compiled expressions reach, and one build of a model text through it, whose
+// passes the tests reach over its build state.
 #pragma once
 
 #include <complex>
 #include <cstdio>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include <matrix/IMatrixReceiver.h>
 #include <sc/TokenizedModel.h>
 
+#include "BuildState.h"
 #include "CU.h"
-#include "RPNDerivParser.h"
+#include "DeclarationReader.h"
+#include "EquationReader.h"
 #include "SolverStores.h"
+#include "StatementReader.h"
+#include "TextBuilder.h"
+#include "UsedVariables.h"
 #include "frontend/ModelFixture.h"
 #include "support/RecordingLog.h"
 
@@ -95,10 +102,10 @@ public:
     std::vector<Cell> cells;
 };
 
-// One load of a model text and its build through a builder bound to a store solver.
+// One load of a model text and its build over a build state bound to a store solver: the
+// text road's entries through builder, and its passes through pass().
 template <typename T> struct Build
 {
-    using Builder = sl::RPNDerivParser<T>;
     using Iterator = sc::TokenizedModel::iterator;
 
     Build() { solver.pLog = &log; }
@@ -109,15 +116,28 @@ template <typename T> struct Build
 
     void bind(sc::ModelLevel level = sc::ModelLevel::Main)
     {
-        sl::bindSolverData(data, builder, loaded.model.get(), level);
+        state.bindSolverData(data, loaded.model.get(), level);
         builder.bindEntry(data, loaded.model.get(), level);
     }
+
+    // A pass of this build over its state, with the used-variable sets of the text road
+    // where it collects into them, or over the text road itself.
+    template <template <typename> class Pass> Pass<T> pass()
+    {
+        if constexpr (std::is_constructible_v<Pass<T>, sl::BuildState<T>&, sl::UsedVariables<T>&>)
+            return Pass<T>(state, used());
+        else if constexpr (std::is_constructible_v<Pass<T>, sl::TextBuilder<T>&>)
+            return Pass<T>(builder);
+        else
+            return Pass<T>(state);
+    }
+    sl::UsedVariables<T>& used() { return builder.usedVariables(); }
 
     // Binds and runs the declarations pass.
     bool declare(sc::ModelLevel level = sc::ModelLevel::Main)
     {
         bind(level);
-        return builder.buildDeclarations(loaded.naming, *loaded.model, level);
+        return pass<sl::DeclarationReader>().buildDeclarations(loaded.naming, *loaded.model, level);
     }
 
     // Loads, binds, declares, and builds generators and statistics.
@@ -136,10 +156,11 @@ template <typename T> struct Build
     bool equations(sc::Group g, char kind, td::UINT4* pNonZeros = nullptr)
     {
         td::UINT4 nonZeros = 0, row = 0;
+        sl::EquationReader<T> reader = pass<sl::EquationReader>();
         Iterator it = group(g);
         for (++it; !it.atEnd(); ++it, ++row)
         {
-            if (!builder.buildSymbolicJacobian(it, row, nonZeros, kind))
+            if (!reader.buildSymbolicJacobian(it, row, nonZeros, kind))
                 return false;
         }
         if (pNonZeros)
@@ -151,14 +172,15 @@ template <typename T> struct Build
     // lone repeat is an empty entry.
     bool statements(sc::Group g, sl::EvaluatorVect<T>& list)
     {
+        sl::StatementReader<T> reader = pass<sl::StatementReader>();
         Iterator it = group(g);
         for (++it; !it.atEnd(); ++it)
         {
             sl::Evaluator<T>* pRecord = data.newEvaluator();
-            auto r = builder.buildStatements(it, *loaded.model, pRecord, g);
-            if (r == Builder::Failed)
+            const sl::StatementResult r = reader.buildStatements(it, *loaded.model, pRecord, g);
+            if (r == sl::StatementResult::Failed)
                 return false;
-            list.add(r == Builder::LoneRepeat ? nullptr : pRecord);
+            list.add(r == sl::StatementResult::LoneRepeat ? nullptr : pRecord);
         }
         return true;
     }
@@ -209,7 +231,8 @@ template <typename T> struct Build
     RecordingLog log;
     StoreSolver<T> solver;
     sl::SolverData<T> data{solver.stores, solver};
-    Builder builder{solver.stores};
+    sl::BuildState<T> state{solver.stores.symbols, solver.stores.values};
+    sl::TextBuilder<T> builder{state};
 };
 
 inline double re(double v) { return v; }

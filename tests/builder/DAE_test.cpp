@@ -8,6 +8,8 @@
 #include <sc/MessageKeys.h>
 
 #include "BuilderSupport.h"
+#include "DAEReader.h"
+#include "TFReader.h"
 
 namespace
 {
@@ -25,7 +27,8 @@ template <typename T> struct DaeBuild : test::Build<T>
         const char* domain = sl::ValueTraits<T>::isComplex ? ", domain = cmplx" : "";
         this->load("Model [type = DAE" + std::string(domain) + ", method = " + method + "]:\n" + body + "end\n");
         this->bind();
-        return this->builder.initDAE(this->loaded.naming, *this->loaded.model, this->data, ModelLevel::Main);
+        return this->template pass<sl::DAEReader>().initDAE(this->loaded.naming, *this->loaded.model, this->data,
+                                                            ModelLevel::Main);
     }
 
     sl::SolverStores<T>& stores() { return this->solver.stores; }
@@ -92,7 +95,7 @@ TEST(DAEBuild, MethodWords)
         DaeBuild<double> b;
         b.load(std::string("Model [type = DAE, method = ") + c.word + "]:\nVars:\nx = 0\nODEs:\nx' = -x\nend\n");
         b.bind();
-        b.builder.initIntegrationMethod(*b.loaded.model, ModelLevel::Main);
+        b.pass<sl::DAEReader>().initIntegrationMethod(*b.loaded.model, ModelLevel::Main);
         EXPECT_EQ(b.data.results.IntegrationMethod, c.method) << c.word;
         // At the word: line 4 behind the three header lines, column 29 behind "Model [type = DAE, method = ".
         EXPECT_EQ(b.keys(), c.warns ? "@SC.WrongDAEMethod @4:29\n" : "") << c.word;
@@ -105,7 +108,7 @@ TEST(DAEBuild, MethodWords)
     sub.load("Model [type = NL]:\nVars:\nx = 1\nSubModel [type = DAE, method = RK3]:\nVars:\nz = 0\nODEs:\nz' = -z\n"
              "end\nNLEs:\nx = 2\nend\n");
     sub.bind();
-    sub.builder.initIntegrationMethod(*sub.loaded.model, ModelLevel::Sub);
+    sub.pass<sl::DAEReader>().initIntegrationMethod(*sub.loaded.model, ModelLevel::Sub);
     EXPECT_EQ(sub.firstKey(), msg::scWrongDAEMethodSM);
 }
 
@@ -143,7 +146,7 @@ TEST(DAEBuild, GeneratedSymbolsTheirKindsAndRecords)
         EXPECT_EQ(b.names(nVars, nVars + nParams), c.parameters) << c.body;
         EXPECT_EQ(b.kinds(), c.kinds) << c.body;
         EXPECT_EQ(b.stores().equations.size(), nVars) << c.body;
-        EXPECT_EQ(b.builder.getNumEquations(), nVars) << c.body;
+        EXPECT_EQ(b.data.results.nEquations, nVars) << c.body;
         EXPECT_EQ(b.names(nVars + nParams + 5, nVars + nParams + 6), "solState#");
     }
 }
@@ -250,7 +253,7 @@ TEST(DAEBuild, ModelRefusals)
         EXPECT_FALSE(b.run(c.method, c.body)) << c.body;
         EXPECT_EQ(b.keys(), c.keys) << c.body;
         // Each is found before the declarations pass ends.
-        EXPECT_FALSE(b.builder.declarationsDone()) << c.body;
+        EXPECT_FALSE(b.data.declarationsDone) << c.body;
     }
 }
 
@@ -281,7 +284,7 @@ TEST(DAEBuild, StatementsAcrossTokenBlocks)
         if (!spanned)
             continue;
         b.bind();
-        ASSERT_TRUE(b.builder.initDAE(b.loaded.naming, *b.loaded.model, b.data, ModelLevel::Main))
+        ASSERT_TRUE(b.pass<sl::DAEReader>().initDAE(b.loaded.naming, *b.loaded.model, b.data, ModelLevel::Main))
             << b.keys().substr(0, 200);
         EXPECT_EQ(b.stores().nVars, 4 * n);
         EXPECT_EQ(b.stores().equations.size(), 4 * n);
@@ -294,11 +297,14 @@ TEST(DAEBuild, StatementsAcrossTokenBlocks)
 TEST(DAEBuild, FailedRealisationFailsTheBuild)
 {
     DaeBuild<double> b;
-    ASSERT_TRUE(b.run("Euler", "Vars:\ny = 0\nu = 0\nTFs:\ny / u = 1/(s + 1)\nNLEs:\nu = 1\n")) << b.keys();
-    auto stmt = b.builder.getTransferFunctions()[0];
+    b.load("Model [type = DAE, method = Euler]:\nVars:\ny = 0\nu = 0\nTFs:\ny / u = 1/(s + 1)\nNLEs:\nu = 1\nend\n");
+    b.bind();
+    sl::DAEReader<double> dae(b.builder);
+    ASSERT_TRUE(dae.initDAE(b.loaded.naming, *b.loaded.model, b.data, ModelLevel::Main)) << b.keys();
+    auto stmt = dae.records().tfs[0];
     stmt.tf.firstState = -1;
     td::UINT4 row = 0, nonZeros = 0;
-    EXPECT_FALSE(b.builder.expandTransferFunction(stmt, row, nonZeros));
+    EXPECT_FALSE(b.pass<sl::TFReader>().expandTransferFunction(stmt, row, nonZeros));
     EXPECT_EQ(b.keys(), "@SC.TF2SSError @9:9\n");
 }
 

@@ -80,9 +80,10 @@ TEST(Equations, ConstraintsGoToTheConstraintJacobian)
     td::UINT4 nonZeros = 0, row = 0;
     auto it = b.group(Group::NLEs);
     ++it;
-    ASSERT_TRUE(b.builder.buildSymbolicJacobian(it, row, nonZeros, 'H'));
+    sl::EquationReader<double> equations = b.pass<sl::EquationReader>();
+    ASSERT_TRUE(equations.buildSymbolicJacobian(it, row, nonZeros, 'H'));
     ++it;
-    ASSERT_TRUE(b.builder.buildSymbolicJacobian(it, 0, nonZeros, 'E'));
+    ASSERT_TRUE(equations.buildSymbolicJacobian(it, 0, nonZeros, 'E'));
     EXPECT_EQ(b.solver.stores.equations.size(), 1u);
     EXPECT_EQ(b.solver.stores.constraints.size(), 1u);
     EXPECT_EQ(b.jacobian().positions(), "0,0 0,1");
@@ -216,7 +217,7 @@ template <typename T> void expectPlacesOfUndifferentiableEquations()
         td::UINT4 nonZeros = 0;
         auto it = b.group(Group::NLEs);
         ++it;
-        EXPECT_FALSE(b.builder.buildSymbolicJacobian(it, 0, nonZeros, kind)) << kind;
+        EXPECT_FALSE(b.template pass<sl::EquationReader>().buildSymbolicJacobian(it, 0, nonZeros, kind)) << kind;
         EXPECT_EQ(b.keys(), "@SC.ComparisonAsEquation @12:7\n") << kind;
     }
     // A comparison below the top, and in a condition, is a value.

@@ -9,6 +9,7 @@
 #include <sc/MessageKeys.h>
 
 #include "BuilderSupport.h"
+#include "GeneratorReader.h"
 #include "RndGen.h"
 
 namespace
@@ -21,7 +22,7 @@ struct Generators
     explicit Generators(const std::string& lines)
     {
         b.load("Model [type = NL]:\nVars:\nx = 0\nDistribs:\n" + lines + "NLEs:\nx = 1\nend\n");
-        ok = b.declare() && b.builder.buildDistributions(*b.loaded.model, sc::ModelLevel::Main);
+        ok = b.declare() && b.pass<sl::GeneratorReader>().buildDistributions(*b.loaded.model, sc::ModelLevel::Main);
     }
 
     std::vector<double> draws(const char* name, int n = cDraws)

@@ -5,6 +5,7 @@
 #include <sc/MessageKeys.h>
 
 #include "BuilderSupport.h"
+#include "InitValueReader.h"
 
 namespace
 {
@@ -123,13 +124,14 @@ TEST(InitialValues, DuplicatedNames)
 
     b.log.messages.clear();
     b.bind();
-    ASSERT_TRUE(b.builder.declareSymbols(b.loaded.naming, *b.loaded.model, sc::ModelLevel::Main));
-    EXPECT_EQ(b.builder.getNumVariables(), 2u);
-    sl::RPNDerivParser<double>::DeferredList deferred;
-    ASSERT_TRUE(b.builder.setDeclarationValues(b.group(Group::Vars), deferred, sc::UserLabel::Var));
+    ASSERT_TRUE(b.pass<sl::DeclarationReader>().declareSymbols(b.loaded.naming, *b.loaded.model, sc::ModelLevel::Main));
+    EXPECT_EQ(b.state.getNumVariables(), 2u);
+    sl::DeferredList deferred;
+    ASSERT_TRUE(b.pass<sl::InitValueReader>().setDeclarationValues(b.group(Group::Vars), deferred, sc::UserLabel::Var));
     // The third line names x: the first parameter, third in the symbol list, is untouched.
     EXPECT_EQ(b.value("p"), 0.0);
-    ASSERT_TRUE(b.builder.setDeclarationValues(b.group(Group::Params), deferred, sc::UserLabel::Param));
+    ASSERT_TRUE(
+        b.pass<sl::InitValueReader>().setDeclarationValues(b.group(Group::Params), deferred, sc::UserLabel::Param));
     EXPECT_EQ(b.value("x"), 3.0);
     EXPECT_EQ(b.value("y"), 2.0);
     EXPECT_EQ(b.value("p"), 5.0);
@@ -138,8 +140,9 @@ TEST(InitialValues, DuplicatedNames)
     test::Build<double> c;
     c.load("Model [type = NL]:\nParams:\np = 5\nVars:\nx = 1\np = 3\nNLEs:\nx = 1\nend\n");
     c.bind();
-    ASSERT_TRUE(c.builder.declareSymbols(c.loaded.naming, *c.loaded.model, sc::ModelLevel::Main));
-    EXPECT_FALSE(c.builder.setDeclarationValues(c.group(Group::Vars), deferred, sc::UserLabel::Var));
+    ASSERT_TRUE(c.pass<sl::DeclarationReader>().declareSymbols(c.loaded.naming, *c.loaded.model, sc::ModelLevel::Main));
+    EXPECT_FALSE(
+        c.pass<sl::InitValueReader>().setDeclarationValues(c.group(Group::Vars), deferred, sc::UserLabel::Var));
     EXPECT_EQ(c.keys(), "@SC.WrongType @9:1\n");
     EXPECT_EQ(c.value("p"), 0.0);
 }

@@ -6,12 +6,13 @@
 #include <sc/MessageKeys.h>
 
 #include "BuilderSupport.h"
+#include "LimitGroups.h"
+#include "LimitReader.h"
 
 namespace
 {
 using sc::Group;
 using Ev = sl::Evaluator<double>;
-using Builder = sl::RPNDerivParser<double>;
 
 class SignalRecorder final : public sc::ISignal
 {
@@ -34,7 +35,7 @@ TEST(Limits, SignalWords)
     } cases[] = {{"TooLow", 0},   {"MedLow", 1},  {"Default", 2}, {"MedHigh", 3}, {"TooHigh", 4},
                  {"Rounding", 5}, {"default", 6}, {"", 6},        {"TooLow ", 6}, {nullptr, 6}};
     for (const Case& c : cases)
-        EXPECT_EQ(Builder::getSignalCode(c.word), c.code) << (c.word ? c.word : "null");
+        EXPECT_EQ(sl::getSignalCode(c.word), c.code) << (c.word ? c.word : "null");
 }
 
 TEST(Limits, GroupsWithSignalsRunAsTheSolverRunsThem)
@@ -57,7 +58,7 @@ TEST(Limits, GroupsWithSignalsRunAsTheSolverRunsThem)
     test::Build<double> b;
     ASSERT_TRUE(b.load(model(limits))) << b.loaded.errors();
     ASSERT_TRUE(b.declare());
-    ASSERT_TRUE(b.builder.buildLimits(*b.loaded.model, sc::ModelLevel::Main)) << b.keys();
+    ASSERT_TRUE(b.pass<sl::LimitReader>().buildLimits(*b.loaded.model, sc::ModelLevel::Main)) << b.keys();
     const auto& groups = b.solver.stores.limitGroups;
     ASSERT_EQ(groups.size(), 2u);
     EXPECT_STREQ(groups[0].name.c_str(), "clamp");
@@ -119,7 +120,7 @@ TEST(Limits, RefusedLimits)
         test::Build<double> b;
         b.load(model(c.limits));
         ASSERT_TRUE(b.declare()) << c.limits;
-        EXPECT_FALSE(b.builder.buildLimits(*b.loaded.model, sc::ModelLevel::Main)) << c.limits;
+        EXPECT_FALSE(b.pass<sl::LimitReader>().buildLimits(*b.loaded.model, sc::ModelLevel::Main)) << c.limits;
         EXPECT_EQ(b.keys(), c.keys) << c.limits << b.loaded.errors();
     }
 }

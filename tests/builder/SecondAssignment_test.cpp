@@ -7,6 +7,7 @@
 
 #include <sc/MessageKeys.h>
 
+#include "DAEReader.h"
 #include "XmlBuildSupport.h"
 
 namespace
@@ -35,7 +36,8 @@ template <typename T> struct TextBuild : test::Build<T>
         switch (entry)
         {
         case Entry::ODE: return this->builder.initODE(naming, model, this->data, ModelLevel::Main);
-        case Entry::DAE: return this->builder.initDAE(naming, model, this->data, ModelLevel::Main);
+        case Entry::DAE:
+            return this->template pass<sl::DAEReader>().initDAE(naming, model, this->data, ModelLevel::Main);
         default: return this->builder.initNR(naming, model, this->data, ModelLevel::Main);
         }
     }

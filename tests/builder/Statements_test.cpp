@@ -2,14 +2,17 @@
 
 #include <sc/MessageKeys.h>
 
+#include "AssignmentText.h"
 #include "BuilderSupport.h"
+#include "DeclarationReader.h"
+#include "StatisticsReader.h"
 
 namespace
 {
 using sc::Group;
 using test::Cmplx;
 using Ev = sl::Evaluator<double>;
-using Builder = sl::RPNDerivParser<double>;
+using Result = sl::StatementResult;
 
 std::string model(const std::string& statements, const char* group = "PostProc")
 {
@@ -42,7 +45,8 @@ TEST(Statements, AssignmentOperators)
         auto it = b.group(Group::PostProc);
         ++it;
         Ev* record = b.data.newEvaluator();
-        EXPECT_EQ(b.builder.buildStatements(it, *b.loaded.model, record, Group::PostProc), Builder::Compiled);
+        EXPECT_EQ(b.pass<sl::StatementReader>().buildStatements(it, *b.loaded.model, record, Group::PostProc),
+                  Result::Compiled);
         EXPECT_EQ(record->getOperator(), c.op) << c.statement;
         EXPECT_EQ(record->getTargetKind(), c.kind) << c.statement;
         EXPECT_EQ(record->getTargetIndex(), c.target) << c.statement;
@@ -102,7 +106,8 @@ TEST(Statements, RefusedStatements)
         test::Build<double> b;
         b.load(model(std::string(c.statement) + "\n", c.group));
         ASSERT_TRUE(b.declare()) << c.statement;
-        ASSERT_TRUE(b.builder.buildStatsNames(b.loaded.naming, *b.loaded.model, sc::ModelLevel::Main));
+        ASSERT_TRUE(
+            b.pass<sl::StatisticsReader>().buildStatsNames(b.loaded.naming, *b.loaded.model, sc::ModelLevel::Main));
         sl::EvaluatorVect<double> list;
         EXPECT_FALSE(b.statements(sc::Group::PostProc, list)) << c.statement;
         EXPECT_EQ(b.keys(), c.keys) << c.statement << "\n" << b.loaded.errors();
@@ -169,11 +174,12 @@ TEST(Statements, NestedBlocks)
     auto it = b.group(Group::PreProc);
     ++it;
     Ev* outer = b.data.newEvaluator();
-    ASSERT_EQ(b.builder.buildStatements(it, *b.loaded.model, outer, Group::PreProc), Builder::Compiled) << b.keys();
-    EXPECT_EQ(Builder::reservedWord(it), sc::idx(sc::ReservedID::End));
+    sl::StatementReader<double> statements = b.pass<sl::StatementReader>();
+    ASSERT_EQ(statements.buildStatements(it, *b.loaded.model, outer, Group::PreProc), Result::Compiled) << b.keys();
+    EXPECT_EQ(sl::reservedWord(it), sc::idx(sc::ReservedID::End));
     ++it;
     Ev* second = b.data.newEvaluator();
-    ASSERT_EQ(b.builder.buildStatements(it, *b.loaded.model, second, Group::PreProc), Builder::IfCompiled);
+    ASSERT_EQ(statements.buildStatements(it, *b.loaded.model, second, Group::PreProc), Result::IfCompiled);
     EXPECT_EQ(second->getElseCount(), 0u);
 
     ASSERT_EQ(outer->getType(), Ev::Type::IfThenElse);
@@ -233,7 +239,8 @@ TEST(Statements, ParentTargets)
     for (++it; !it.atEnd(); ++it)
     {
         Ev* record = child.data.newEvaluator();
-        ASSERT_EQ(child.builder.buildStatements(it, *child.loaded.model, record, Group::PostProc), Builder::Compiled)
+        ASSERT_EQ(child.pass<sl::StatementReader>().buildStatements(it, *child.loaded.model, record, Group::PostProc),
+                  Result::Compiled)
             << child.keys();
         EXPECT_EQ(record->getTargetKind(), static_cast<td::BYTE>(sl::RealTarget::Parent));
         list.add(record);
@@ -244,12 +251,14 @@ TEST(Statements, ParentTargets)
 
     test::Build<double> orphan;
     ASSERT_TRUE(orphan.load(text));
-    sl::bindSolverData(orphan.data, orphan.builder, orphan.loaded.model.get(), sc::ModelLevel::Sub);
-    ASSERT_TRUE(orphan.builder.declareSymbols(orphan.loaded.naming, *orphan.loaded.model, sc::ModelLevel::Sub));
+    orphan.state.bindSolverData(orphan.data, orphan.loaded.model.get(), sc::ModelLevel::Sub);
+    ASSERT_TRUE(orphan.pass<sl::DeclarationReader>().declareSymbols(orphan.loaded.naming, *orphan.loaded.model,
+                                                                    sc::ModelLevel::Sub));
     it = orphan.group(Group::PostProc, sc::ModelLevel::Sub);
     ++it;
-    EXPECT_EQ(orphan.builder.buildStatements(it, *orphan.loaded.model, orphan.data.newEvaluator(), Group::PostProc),
-              Builder::Failed);
+    EXPECT_EQ(orphan.pass<sl::StatementReader>().buildStatements(it, *orphan.loaded.model, orphan.data.newEvaluator(),
+                                                                 Group::PostProc),
+              Result::Failed);
     // At the target's column, after "@main.".
     EXPECT_EQ(orphan.keys(), "@SC.NoParentSolver @17:7\n");
 }
@@ -313,7 +322,7 @@ TEST(Statements, TextFormsOfTargets)
         std::string text = c.fx;
         td::UINT4 exprStart = 0;
         char op = 0;
-        const char* name = b.builder.splitAssignment(3, text.data(), exprStart, op);
+        const char* name = b.pass<sl::AssignmentText>().splitAssignment(3, text.data(), exprStart, op);
         ASSERT_NE(name, nullptr) << c.fx;
         EXPECT_STREQ(name, c.name);
         EXPECT_EQ(op, c.op);
@@ -323,16 +332,16 @@ TEST(Statements, TextFormsOfTargets)
     td::UINT4 exprStart = 0;
     char op = 0;
     b.data.currentSection = 14;
-    EXPECT_EQ(b.builder.splitAssignment(3, bad.data(), exprStart, op), nullptr);
+    EXPECT_EQ(b.pass<sl::AssignmentText>().splitAssignment(3, bad.data(), exprStart, op), nullptr);
     EXPECT_EQ(std::string(b.solver.stores.errorLog.toString().c_str()),
               "(0,PostProc):Missing missing '=' for numeric assignment eq or '<<' for stats assignment equation. "
               "Eq:=x\n(0,PostProc):Eq#: 3");
     EXPECT_EQ(b.data.currentSection, 0);
 
     td::BYTE isParent = 7;
-    EXPECT_EQ(b.builder.findSymbol("y", isParent), 1);
+    EXPECT_EQ(b.pass<sl::AssignmentText>().findSymbol("y", isParent), 1);
     EXPECT_EQ(isParent, 0);
-    EXPECT_EQ(b.builder.findSymbol("base.y", isParent), -1);
+    EXPECT_EQ(b.pass<sl::AssignmentText>().findSymbol("base.y", isParent), -1);
 }
 
 TEST(Statements, ComplexTextTargets)
@@ -357,12 +366,12 @@ TEST(Statements, ComplexTextTargets)
     for (const Case& c : cases)
     {
         td::BYTE isParent = 9, part = 9;
-        EXPECT_EQ(b.builder.findSymbol(c.name, isParent, part), c.index) << c.name;
+        EXPECT_EQ(b.pass<sl::AssignmentText>().findSymbol(c.name, isParent, part), c.index) << c.name;
         EXPECT_EQ(isParent, c.isParent) << c.name;
         EXPECT_EQ(part, c.part) << c.name;
     }
     td::BYTE isParent = 0, part = 0;
-    EXPECT_EQ(b.builder.findSymbol("u.abs", isParent, part), -1);
+    EXPECT_EQ(b.pass<sl::AssignmentText>().findSymbol("u.abs", isParent, part), -1);
     EXPECT_EQ(std::string(b.solver.stores.errorLog.toString().c_str()),
               "(0,Vars):Unknown complex assignmet part abs (can be real or imag) in u.abs");
 }

@@ -3,12 +3,12 @@
 #include <sc/MessageKeys.h>
 
 #include "BuilderSupport.h"
+#include "StatisticsNames.h"
 
 namespace
 {
 using sc::Group;
 using test::Cmplx;
-using Builder = sl::RPNDerivParser<double>;
 
 template <typename T> void checkFeeds()
 {
@@ -80,15 +80,15 @@ TEST(Statistics, NamesAreUnique)
 {
     sl::StatisticsStore<double> store;
     store.reserve(3);
-    EXPECT_TRUE(Builder::setStatsName(store, 0, td::String("a")));
-    EXPECT_TRUE(Builder::setStatsName(store, 1, td::String("b")));
-    EXPECT_FALSE(Builder::setStatsName(store, 2, td::String("a")));
+    EXPECT_TRUE(sl::setStatsName(store, 0, td::String("a")));
+    EXPECT_TRUE(sl::setStatsName(store, 1, td::String("b")));
+    EXPECT_FALSE(sl::setStatsName(store, 2, td::String("a")));
     EXPECT_TRUE(store.record(2).name.isEmpty());
-    EXPECT_TRUE(Builder::setStatsName(store, 2, td::String("")));
+    EXPECT_TRUE(sl::setStatsName(store, 2, td::String("")));
     EXPECT_EQ(store.find(td::String("b")), 1);
     // Two empty names are a repetition too.
     store.reserve(2);
-    EXPECT_TRUE(Builder::setStatsName(store, 0, td::String()));
-    EXPECT_FALSE(Builder::setStatsName(store, 1, td::String()));
+    EXPECT_TRUE(sl::setStatsName(store, 0, td::String()));
+    EXPECT_FALSE(sl::setStatsName(store, 1, td::String()));
 }
 } // namespace

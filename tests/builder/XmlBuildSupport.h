@@ -1,16 +1,18 @@
 // Helpers for the XML road's tests: one build of an XML model document (its text or a
-// file of tests/data/xml) through a builder bound to a store solver.
+// file of tests/data/xml) over a build state bound to a store solver.
 #pragma once
 
 #include <complex>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include <dense/DiagMatrix.h>
 
 #include "BuilderSupport.h"
+#include "XmlBuilder.h"
 
 namespace test
 {
@@ -40,12 +42,10 @@ inline std::string doc(const std::string& rootAttribs, const std::string& body)
 
 template <typename T> struct XmlBuild
 {
-    using Builder = sl::RPNDerivParser<T>;
-
     XmlBuild()
     {
         solver.pLog = &log;
-        sl::bindSolverData(data, builder, nullptr, sc::ModelLevel::Main);
+        state.bindSolverData(data, nullptr, sc::ModelLevel::Main);
         solver.stores.settings.inputKind = 1;
         data.pWeights = &weights;
         data.pODEList = &odeList;
@@ -55,6 +55,16 @@ template <typename T> struct XmlBuild
     bool wls(const std::string& text) { return builder.loadWLSFromXML(td::String(text.c_str()), data); }
     bool ode(const std::string& text) { return builder.loadODEFromXML(td::String(text.c_str()), data); }
     bool dae(const std::string& text) { return builder.loadDAEFromXML(td::String(text.c_str()), data); }
+
+    // A pass of this build over its state, with the used-variable sets of the XML road
+    // where it collects into them.
+    template <template <typename> class Pass> Pass<T> pass()
+    {
+        if constexpr (std::is_constructible_v<Pass<T>, sl::BuildState<T>&, sl::UsedVariables<T>&>)
+            return Pass<T>(state, builder.usedVariables());
+        else
+            return Pass<T>(state);
+    }
 
     // The error log's text.
     std::string errors() const { return solver.stores.errorLog.toString().c_str(); }
@@ -78,7 +88,8 @@ template <typename T> struct XmlBuild
     RecordingLog log;
     StoreSolver<T> solver;
     sl::SolverData<T> data{solver.stores, solver};
-    Builder builder{solver.stores};
+    sl::BuildState<T> state{solver.stores.symbols, solver.stores.values};
+    sl::XmlBuilder<T> builder{state};
     dense::DiagMatrix<double> weights;
     cnt::SafeFullVector<td::INT4> odeList;
 };

@@ -7,7 +7,10 @@
 
 #include <xml/DOMParser.h>
 
+#include "StatisticsNames.h"
 #include "XmlBuildSupport.h"
+#include "XmlEquationReader.h"
+#include "XmlTexts.h"
 
 namespace
 {
@@ -373,7 +376,7 @@ TEST(XmlDocuments, ComplexStartValues)
     }
     Cmplx v;
     for (const char* text : {"1+2", "1i+2i", "1+2i x", "i"})
-        EXPECT_FALSE(XmlBuild<Cmplx>::Builder::parseComplexNumber(v, text, true)) << text;
+        EXPECT_FALSE(sl::xmlnodes::parseComplexNumber(v, text, true)) << text;
     XmlBuild<Cmplx> off;
     ASSERT_TRUE(off.nr(doc("type=\"NR\" domain=\"cmplx\"",
                            "<Vars conj=\"no\"><Var name=\"x\" val=\"1-1i\"/></Vars><NLEqs><Eq fx=\"x = 1\"/></NLEqs>")))
@@ -452,7 +455,7 @@ TEST(XmlDocuments, ConditionalEquationFailures)
         EXPECT_FALSE(b.nr(doc("type=\"NR\"", head + c.eq + "</NLEqs>"))) << c.eq;
         EXPECT_NE(b.errors().find(c.entries), std::string::npos) << c.eq << "\n" << b.errors();
         // The pool of branch trees is given back.
-        EXPECT_LE(b.builder.getTreePoolBlocks(), 1u) << c.eq;
+        EXPECT_LE(b.state.treePoolBlocks(), 1u) << c.eq;
     }
     // Deeper than 64 levels: an entry, not an exhausted stack.
     std::string nested = "<Eq fx=\"x\"/>";
@@ -565,7 +568,7 @@ TEST(XmlDocuments, ProcessingRecords)
     // Stats is read by WLS and DAE documents; an NR document's feeds find the statistic
     // of the store the test gives it.
     b.solver.stores.statistics.reserve(1);
-    sl::RPNDerivParser<double>::setStatsName(b.solver.stores.statistics, 0, td::String("avg"));
+    sl::setStatsName(b.solver.stores.statistics, 0, td::String("avg"));
     ASSERT_TRUE(
         b.nr(processingDoc("<PreProc><Eq fx=\"p = -x\"/><Eq fx=\"x += 1\"/><Eq fx=\"avg &lt;&lt; x &lt;&lt; y\"/>"
                            "<Eq cond=\"x &gt; 1\"><Then fx=\"q = y\"/></Eq>"
@@ -782,8 +785,8 @@ TEST(XmlDocuments, FailedConditionsRewindTheTreePool)
     const xml::Node eq = parser.getDocument().getFirstChild();
     td::UINT4 nonZeros = 0;
     for (int i = 0; i < 40; ++i)
-        EXPECT_FALSE(b.builder.loadEquation(eq, 1, nonZeros, 'F'));
-    EXPECT_EQ(b.builder.getTreePoolBlocks(), 1u);
+        EXPECT_FALSE(b.pass<sl::XmlEquationReader>().loadEquation(eq, 1, nonZeros, 'F'));
+    EXPECT_EQ(b.state.treePoolBlocks(), 1u);
     EXPECT_NE(
         b.errors().find("Syntax error in Else statement:x +* 2\n(0,Other):Cannot parse if-then-else equation with "
                         "condition: x > 0"),

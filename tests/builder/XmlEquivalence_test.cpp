@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "DAEReader.h"
 #include "XmlBuildSupport.h"
 
 namespace
@@ -90,7 +91,8 @@ TEST(XmlEquivalence, DAEUnderEachMethod)
         test::Build<double> text;
         ASSERT_TRUE(text.load(replaced(readXml("dae_sample.txt"), "METHOD", m.word))) << text.loaded.errors();
         text.bind();
-        ASSERT_TRUE(text.builder.initDAE(text.loaded.naming, *text.loaded.model, text.data, ModelLevel::Main))
+        ASSERT_TRUE(
+            text.pass<sl::DAEReader>().initDAE(text.loaded.naming, *text.loaded.model, text.data, ModelLevel::Main))
             << text.keys();
         test::XmlBuild<double> xml;
         ASSERT_TRUE(xml.dae(replaced(readXml("dae_sample.xml"), "METHOD", m.word))) << xml.errors();

@@ -14,7 +14,7 @@ using xmlnodes::isBlank;
 
 template <typename T> td::INT4 AssignmentText<T>::findSymbol(const char* name, td::BYTE& isParent) const
 {
-    ISolverServices<T>* pSolver = _s.pData ? _s.pData->pSolver : nullptr;
+    ISolverServices<T>* pSolver = _s.isBound() ? _s.data().pSolver : nullptr;
     ISolverServices<T>* pParent = pSolver ? pSolver->getParentSolver() : nullptr;
     if (!name)
         return -1;
@@ -34,7 +34,7 @@ template <typename T> td::INT4 AssignmentText<T>::findSymbol(const char* name, t
     part = 0;
     if (!name)
         return -1;
-    ISolverServices<T>* pSolver = _s.pData ? _s.pData->pSolver : nullptr;
+    ISolverServices<T>* pSolver = _s.isBound() ? _s.data().pSolver : nullptr;
     ISolverServices<T>* pParent = pSolver ? pSolver->getParentSolver() : nullptr;
     const char* rest = name;
     bool inParent = false;
@@ -138,7 +138,7 @@ template <typename T> void AssignmentText<T>::setRecordTarget(Evaluator<T>* pRec
                                                               td::BYTE part, char op) const
 {
     using K = typename ValueTraits<T>::TargetKind;
-    const td::UINT4 nVars = _s.nVars();
+    const td::UINT4 nVars = _s.getNumVariables();
     const bool variable = !isParent && static_cast<td::UINT4>(index) < nVars;
     const int symbol = isParent ? 2 : (variable ? 0 : 1);
     if (symbol == 1)

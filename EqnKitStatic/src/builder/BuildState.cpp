@@ -4,31 +4,53 @@
 
 namespace sl
 {
-template <typename T> BuildState<T>::BuildState(SymbolMap& names, ValueArray& values) : parser(names, values)
+namespace
 {
-    parser.setUsedVariables(this);
+// The first line of the Model (main) or SubModel group of a level.
+sc::TokenizedModel::iterator modelLine(const sc::TokenizedModel& model, sc::ModelLevel level)
+{
+    return model.getGroup(level == sc::ModelLevel::Main ? sc::Group::Model : sc::Group::SubModel, level);
 }
+} // namespace
 
-template <typename T> bool BuildState<T>::markVariableUsed(td::UINT4 index)
+template <typename T>
+void BuildState<T>::bindSolverData(SolverData<T>& data, const sc::TokenizedModel* pModel, sc::ModelLevel level)
 {
-    if (index >= nVars())
-        return false;
-    usedVars.insert(index);
-    return true;
-}
+    SolverStores<T>& stores = data.stores;
+    bindSolverData(data);
+    stores.bind(data.pSolver);
+    data.pLog = data.pSolver->getLog();
+    data.pivotMode = 0;
+    stores.settings.pivot = 0;
+    TD_ASSERT(level == sc::ModelLevel::Main || level == sc::ModelLevel::Sub);
 
-template <typename T> void BuildState<T>::beginUsedVars()
-{
-    usedVars.clear();
-    collecting = 1;
+    if (!pModel)
+    {
+        stores.beginBuild(0);
+        data.treeOption = 1;
+        if constexpr (ValueTraits<T>::isComplex)
+            stores.settings.conjugatePartners = hasConjugatePartners() ? 1 : 0;
+        return;
+    }
+    stores.beginBuild(pModel->getNumberOfExpressionsInLevel(level));
+    data.namingIndex = pModel->getNamingIndex();
+    sc::TokenizedModel::iterator line = modelLine(*pModel, level);
+    bool simplify = true;
+    line.getAttrib(sc::AttribID::Simplify, simplify);
+    data.treeOption = simplify ? 1 : 0;
+    if (const td::PoolString* pPivot = line.findAttrib(sc::AttribID::Pivot); pPivot && !(*pPivot == "Diagonal"))
+        data.pivotMode = 1;
+    // The tokenized road names no conjugate partners.
+    if constexpr (ValueTraits<T>::isComplex)
+        setConjugatePartners(false);
 }
 
 template <typename T> typename BuildState<T>::Tree* BuildState<T>::newTree()
 {
-    TD_ASSERT(pData);
-    Tree* pTree = treePool.alloc();
-    pTree->reset(pData->treeOption != 0);
-    pTree->init(pData, nullptr, nVars());
+    TD_ASSERT(_pData);
+    Tree* pTree = _treePool.alloc();
+    pTree->reset(_pData->treeOption != 0);
+    pTree->init(_pData, nullptr, getNumVariables());
     return pTree;
 }
 
@@ -36,30 +58,32 @@ template <typename T> void BuildState<T>::releaseTrees()
 {
     parser.detachTokens();
     parser.rewindPools();
-    treePool.rewind();
+    _treePool.rewind();
 }
 
 template <typename T> void BuildState<T>::setStateVarType(td::INT4 varID, td::BYTE varType)
 {
     TD_ASSERT(SymbolInfo::isStateVariable(varType));
-    TD_ASSERT(pData);
+    TD_ASSERT(_pData);
     TD_ASSERT(varID >= 0);
-    TD_ASSERT(static_cast<td::UINT4>(varID) < nVars());
-    pData->stores.symbolInfo[static_cast<std::size_t>(varID)].varType = varType;
+    const td::UINT4 nVars = getNumVariables();
+    TD_ASSERT(static_cast<td::UINT4>(varID) < nVars);
+    _pData->stores.symbolInfo[static_cast<std::size_t>(varID)].varType = varType;
 }
 
 template <typename T> void BuildState<T>::setVarType(td::INT4 varID, td::BYTE varType)
 {
     TD_ASSERT(!SymbolInfo::isStateVariable(varType));
-    TD_ASSERT(pData);
+    TD_ASSERT(_pData);
     TD_ASSERT(varID >= 0);
-    TD_ASSERT(static_cast<td::UINT4>(varID) < nVars());
-    pData->stores.symbolInfo[static_cast<std::size_t>(varID)].varType = varType;
+    const td::UINT4 nVars = getNumVariables();
+    TD_ASSERT(static_cast<td::UINT4>(varID) < nVars);
+    _pData->stores.symbolInfo[static_cast<std::size_t>(varID)].varType = varType;
 }
 
 template <typename T> td::UINT2 BuildState<T>::getNumberOfStages() const
 {
-    const td::BYTE method = pData ? pData->results.IntegrationMethod : 1;
+    const td::BYTE method = _pData ? _pData->results.IntegrationMethod : 1;
     return method == 2 ? 2 : method == 3 ? 3 : 0;
 }
 
@@ -135,7 +159,7 @@ template <typename T>
 bool BuildState<T>::xmlExpressionError(const char* text, const char* shown, bool withPosition) const
 {
     const SolverData<T>& d = data();
-    ErrorLog* pLog = beginElementEntry(d, xmlLine);
+    ErrorLog* pLog = beginElementEntry(d, d.xmlLine);
     if (!pLog)
         return false;
     appendSubstituted(*pLog, text, shown);
@@ -164,7 +188,7 @@ template <typename T> bool BuildState<T>::xmlRefusesComparison(const Tree& tree,
     if (!pFound)
         return false;
     const Token<T>& comparison = *pFound->getRoot()->pToken;
-    if (ErrorLog* pLog = beginElementEntry(data(), xmlLine))
+    if (ErrorLog* pLog = beginElementEntry(data(), data().xmlLine))
         appendSubstituted(*pLog, sc::msg::txtComparisonAsEquation, Token<T>::printName(comparison.type),
                           static_cast<td::UINT4>(comparison.column), shown);
     return true;

@@ -1,13 +1,10 @@
-// What one model build shares between its text road and its XML road and their passes:
-// the expression parser, the build context, the used-variable sets, the tree pool, the
-// counts and the records of a DAE model. Made with the builder for one load.
+// What every pass of one model build shares, on the text road and on the XML road: the
+// expression parser, the build context it works on and the pool of the trees it makes.
+// Made with the builder for one load; each pass holds what only it uses.
 #pragma once
 
 #include <complex>
-#include <vector>
 
-#include <cnt/FixNumSet.h>
-#include <cnt/SafeFullVector.h>
 #include <mem/Manager.h>
 #include <sc/TokenizedModel.h>
 #include <td/Assert.h>
@@ -15,26 +12,14 @@
 #include <td/Types.h>
 
 #include "ExpressionTree.h"
-#include "IUsedVariables.h"
 #include "RPNParser.h"
 #include "SolverData.h"
 #include "TextPlace.h"
-#include "TransferFunction.h"
 #include "XmlNodes.h"
 #include "XmlPositions.h"
 
 namespace sl
 {
-// One TFs statement y / u = f(s): the symbols, orders and forms the realisation reads,
-// and where the statement stands.
-struct TFStatement
-{
-    TransferFunction tf;
-    sc::TokenizedModel::iterator line;
-    // tf.input counts from the first parameter until the declarations pass has run.
-    bool inputIsParam = false;
-};
-
 // How many blocks (if, switch) a model text nests, statements and conditional equations
 // alike: as deep as an XML document's conditions.
 constexpr td::UINT4 cMaxTextNesting = xmlnodes::cMaxXmlNesting;
@@ -68,34 +53,7 @@ enum class ModelKind : td::BYTE
     DAE = 3
 };
 
-// What the passes of a DAE model read ahead of its declarations and use after them.
-struct DAERecords
-{
-    // The texts of an XML transfer function: output, input, f(s).
-    struct XmlTFText
-    {
-        td::String output, input, fn;
-    };
-    // The state of an XML ODE, the text of its equation and its item number.
-    struct XmlState
-    {
-        td::String name;
-        const char* fx = nullptr;
-        td::UINT4 eq = 0;
-    };
-
-    // The ODE states (sorted) and, on the text road, the line of the ODE of each.
-    cnt::SafeFullVector<td::INT4> stateVars;
-    cnt::SafeFullVector<Place> stateLines;
-    // The transfer functions in statement order.
-    cnt::SafeFullVector<TFStatement> tfs;
-    // XML documents: the texts of each transfer function and the sorted state names of a
-    // stage method.
-    std::vector<XmlTFText> xmlTFs;
-    std::vector<XmlState> xmlStateNames;
-};
-
-template <typename T> class BuildState final : public IUsedVariables
+template <typename T> class BuildState final
 {
 public:
     using Parser = RPNParser<T>;
@@ -104,40 +62,45 @@ public:
     using ValueArray = typename Parser::ValueArray;
 
     // Binds the solver's symbol store and symbol values; both outlive the build.
-    BuildState(SymbolMap& names, ValueArray& values);
+    BuildState(SymbolMap& names, ValueArray& values) : parser(names, values) {}
     BuildState(const BuildState&) = delete;
     BuildState& operator=(const BuildState&) = delete;
 
-    bool collectsUsedVars() override { return collecting != 0; }
-    // Collects a variable of the expression being compiled; false outside the variables.
-    bool markVariableUsed(td::UINT4 index) override;
-
     // The parser's pools into the build context, which the build works on from now.
-    void bind(SolverData<T>& data)
+    void bindSolverData(SolverData<T>& data)
     {
         parser.bindSolverData(data);
-        pData = &data;
+        _pData = &data;
     }
+    // Binds a build: the context as above, its stores emptied for the new build and bound
+    // to its solver, whose logger the context takes; with a tokenized model the model
+    // line's simplify and pivot attributes of the level, and the complex build without
+    // conjugate partners.
+    void bindSolverData(SolverData<T>& data, const sc::TokenizedModel* pModel, sc::ModelLevel level);
+    bool isBound() const { return _pData != nullptr; }
     SolverData<T>& data() const
     {
-        TD_ASSERT(pData);
-        return *pData;
+        TD_ASSERT(_pData);
+        return *_pData;
     }
-    td::UINT4 nVars() const { return parser.getNumberOfVariables(); }
-    td::UINT4 nParams() const { return parser.getNumberOfParameters(); }
-    td::UINT4 symbolCount() const { return nVars() + nParams(); }
+    // Variables and parameters of the build so far, generated ones included.
+    td::UINT4 getNumVariables() const { return parser.getNumberOfVariables(); }
+    td::UINT4 getNumParameters() const { return parser.getNumberOfParameters(); }
+    td::UINT4 symbolCount() const { return getNumVariables() + getNumParameters(); }
     ValueArray& values() { return parser.values(); }
     const ValueArray& values() const { return parser.values(); }
 
-    // Empties the used-variable set and collects again.
-    void beginUsedVars();
     // A tree of the tree pool bound to the context.
     Tree* newTree();
     // Gives the token and tree pools back; nothing of the trees made so far is used again.
     void releaseTrees();
+    // Blocks the pool of trees has made (each equation gives its trees back).
+    td::UINT4 treePoolBlocks() const { return _treePool.blockCount(); }
     // The variable type of a symbol's kind record: a state type (3, 4) or another one.
     void setStateVarType(td::INT4 varID, td::BYTE varType);
     void setVarType(td::INT4 varID, td::BYTE varType);
+    // A generated name: mapped to index and kept in the name store.
+    void copyName(const td::String& name, td::UINT4 index) { parser.addSymbolName(name, index); }
     // Stages of the model's method: 2 for RK4, 3 for RK6, else 0.
     td::UINT2 getNumberOfStages() const;
     // Complex build: whether variables get conjugate partners, in the parser and the
@@ -146,11 +109,11 @@ public:
     {
         if constexpr (ValueTraits<T>::isComplex)
             parser.setConjugatePartners(on);
-        if (pData)
-            pData->stores.settings.conjugatePartners = on ? 1 : 0;
+        if (_pData)
+            _pData->stores.settings.conjugatePartners = on ? 1 : 0;
     }
     // The complex build names conjugate partners of the variables.
-    bool hasPartners() const
+    bool hasConjugatePartners() const
     {
         if constexpr (ValueTraits<T>::isComplex)
             return parser.hasConjugatePartners();
@@ -198,29 +161,12 @@ public:
     // The expression parser of the build; made first and gone last, as the trees of the
     // pool use its node pools.
     Parser parser;
+
+private:
     // The build context; the parser holds it as its compile context.
-    SolverData<T>* pData = nullptr;
-    // The variables the equation being compiled uses, and those of the last statement that
-    // a limit reads.
-    cnt::FixNumSet usedVars;
-    cnt::FixNumSet lastUsedVarsForLimits;
-    // The roots of the row being compiled: the equation's, then its entries'.
-    std::vector<typename Tree::Node*> roots;
-    std::vector<td::UINT4> rootVariables;
+    SolverData<T>* _pData = nullptr;
     // The conditional parts of equations and the conditions of statements, per statement.
-    mem::priv::Manager<Tree, 22> treePool;
-    DAERecords dae;
-    td::UINT4 nEquations = 0;
-    td::UINT4 parentVarCount = 0;
-    // The line (from 1) of the XML element whose texts are being read; 0: none.
-    td::UINT4 xmlLine = 0;
-    // Depth of the statement being compiled; the pools go back when the outermost ends.
-    td::UINT4 statementDepth = 0;
-    // Blocks of a model text around the one being read (statements or equations).
-    td::UINT4 blockDepth = 0;
-    td::BYTE declarationsDone = 0;
-    // The parser collects the variables of the expression it reads.
-    td::BYTE collecting = 1;
+    mem::priv::Manager<Tree, 22> _treePool;
 };
 
 extern template class BuildState<double>;

@@ -5,12 +5,68 @@
 #include <sc/MessageKeys.h>
 
 #include "DAERows.h"
+#include "DeclarationReader.h"
+#include "EquationReader.h"
+#include "GroupCheck.h"
 #include "ODEReader.h"
+#include "SectionReader.h"
+#include "TFReader.h"
 
 namespace sl
 {
 namespace msg = sc::msg;
 using sc::Group;
+
+template <typename T> bool DAEReader<T>::initDAE(const sc::Naming& naming, const sc::TokenizedModel& model,
+                                                 SolverData<T>& data, sc::ModelLevel level)
+{
+    _entry.bindEntry(data, &model, level);
+    data.dynamics = 2;
+    if (!GroupCheck<T>(_s).checkGroups(model, level, ModelKind::DAE))
+        return false;
+    initIntegrationMethod(model, level);
+    const td::UINT4 nTF = model.getNumberOfExpressions(Group::TFs, level);
+    const td::UINT4 nODE = model.getNumberOfExpressions(Group::ODEs, level);
+    if (nTF == 0 && nODE == 0)
+        return _s.lineError(msg::scNoDAEorTFEqs, 0, 0);
+    const td::UINT4 nNL = model.getNumberOfExpressions(Group::NLEs, level);
+    const td::UINT4 nDeclaredVars = naming.getNumberOfVars(level);
+    if (nNL + nODE + nTF != nDeclaredVars)
+        return _s.lineError(msg::scDAEVarsNeqEqs, 0, 0);
+    // The statements are read before the declarations pass: their symbols resolve
+    // against the declared ones.
+    _s.parser.setNumberOfSymbols(nDeclaredVars, naming.getNumberOfParams(level));
+    data.pEarlyNaming = &naming;
+    data.earlyLevel = level;
+    TFReader<T> tfs(_s, _used);
+    const bool statesRead = tfs.buildTransferFunctions(model, level, _records.tfs) && readODEStates(model, level);
+    data.pEarlyNaming = nullptr;
+    if (!statesRead)
+        return false;
+    if (!DeclarationReader<T>(_s, _used, &_records).buildDeclarations(naming, model, level) ||
+        !_entry.initRndGensAndStats(naming, model, level))
+        return false;
+    // The loader gives a dynamic main model t and dT; a dynamic child is made only with both.
+    TD_ASSERT(data.results.indexOfTParam >= 0);
+    TD_ASSERT(data.results.indexOfDeltaTParam >= 0);
+    if (!checkDAECounts(nNL))
+        return false;
+    const td::UINT4 nEquations = data.results.nEquations;
+    data.stores.equations.reserve(nEquations);
+    data.stores.jacobian.reserve(cEntriesPerEquation * nEquations);
+
+    td::UINT4 row = 0, nonZeros = 0;
+    data.currentSection = static_cast<td::BYTE>(ErrorSection::TFs);
+    if (!tfs.expandTransferFunctions(_records.tfs, row, nonZeros) || !expandODEs(model, level, row, nonZeros))
+        return false;
+    data.currentSection = static_cast<td::BYTE>(ErrorSection::NLEqs);
+    if (!EquationReader<T>(_s, _used).buildEquations(model, Group::NLEs, level, nNL, row, nonZeros, cNLEquation,
+                                                     msg::csNLEsError))
+        return false;
+    TD_ASSERT(row == nEquations);
+    data.keyLine = data.keyColumn = 0;
+    return SectionReader<T>(_s, _used).buildProcSections(naming, model, level);
+}
 
 template <typename T> void DAEReader<T>::initIntegrationMethod(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
@@ -20,7 +76,7 @@ template <typename T> void DAEReader<T>::initIntegrationMethod(const sc::Tokeniz
     if (!pWord)
         return;
     const char* w = pWord->c_str();
-    td::BYTE& method = _s.pData->results.IntegrationMethod;
+    td::BYTE& method = _s.data().results.IntegrationMethod;
     if (std::strcmp(w, "RK4") == 0)
         method = 2;
     else if (std::strcmp(w, "RK2") == 0 || std::strncmp(w, "Trapez", 6) == 0)
@@ -41,35 +97,36 @@ template <typename T> bool DAEReader<T>::readODEStates(const sc::TokenizedModel&
     const td::UINT4 nODE = model.getNumberOfExpressions(Group::ODEs, level);
     // Per variable, where its ODE stands (line 0: none); visited in order they give the
     // states sorted.
-    cnt::SafeFullVector<Place> odeLine(_s.nVars());
+    cnt::SafeFullVector<Place> odeLine(_s.getNumVariables());
+    const ODEReader<T> odes(_s, _used);
     Iterator it = model.getGroup(Group::ODEs, level);
     ++it;
     for (td::UINT4 i = 0; i < nODE && !it.atEnd(); ++i, ++it)
     {
         td::UINT4 headLength = 0;
         bool isIntegral = false;
-        const td::INT4 state = ODEReader<T>(_s).checkODEFormat(it, headLength, isIntegral);
+        const td::INT4 state = odes.checkODEFormat(it, headLength, isIntegral);
         // A second ODE for a state would leave another variable without an equation.
         if (state < 0 || odeLine[static_cast<td::UINT4>(state)].line != 0)
             return _s.lineError(msg::scODENotOK, it);
         odeLine[static_cast<td::UINT4>(state)] = placeOf(it);
     }
     // A transfer function's output has its equations from the function already.
-    for (std::size_t i = 0; i < _s.dae.tfs.size(); ++i)
+    for (std::size_t i = 0; i < _records.tfs.size(); ++i)
     {
-        const td::UINT4 y = static_cast<td::UINT4>(_s.dae.tfs[i].tf.output);
+        const td::UINT4 y = static_cast<td::UINT4>(_records.tfs[i].tf.output);
         if (odeLine[y].line != 0)
             return _s.lineError(msg::scODENotOK, odeLine[y]);
     }
-    _s.dae.stateVars.reserve(nODE);
-    _s.dae.stateLines.reserve(nODE);
+    _records.stateVars.reserve(nODE);
+    _records.stateLines.reserve(nODE);
     td::UINT4 n = 0;
     for (td::UINT4 v = 0; v < odeLine.size(); ++v)
     {
         if (odeLine[v].line == 0)
             continue;
-        _s.dae.stateVars[n] = static_cast<td::INT4>(v);
-        _s.dae.stateLines[n++] = odeLine[v];
+        _records.stateVars[n] = static_cast<td::INT4>(v);
+        _records.stateLines[n++] = odeLine[v];
     }
     TD_ASSERT(n == nODE);
     d.nDAEStates = nODE;
@@ -79,14 +136,14 @@ template <typename T> bool DAEReader<T>::readODEStates(const sc::TokenizedModel&
 template <typename T> bool DAEReader<T>::checkDAECounts(td::UINT4 nNL)
 {
     const td::UINT2 s = _s.getNumberOfStages();
-    td::UINT4 n = static_cast<td::UINT4>(_s.dae.stateVars.size()) * (s + 1u) + nNL;
-    for (std::size_t i = 0; i < _s.dae.tfs.size(); ++i)
+    td::UINT4 n = static_cast<td::UINT4>(_records.stateVars.size()) * (s + 1u) + nNL;
+    for (std::size_t i = 0; i < _records.tfs.size(); ++i)
     {
-        const TransferFunction& tf = _s.dae.tfs[i].tf;
+        const TransferFunction& tf = _records.tfs[i].tf;
         n += tf.stateCount() * (s + 1u) + (tf.equationCount() - tf.stateCount());
     }
-    _s.nEquations = n;
-    if (n != _s.nVars())
+    _s.data().results.nEquations = n;
+    if (n != _s.getNumVariables())
         return _s.lineError(msg::scDAEEqsNeqVars, 0, 0);
     return true;
 }
@@ -98,6 +155,8 @@ template <typename T> bool DAEReader<T>::expandODEs(const sc::TokenizedModel& mo
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
     const td::UINT4 nODE = model.getNumberOfExpressions(Group::ODEs, level);
     const bool stages = _s.getNumberOfStages() > 0;
+    ODEReader<T> odes(_s, _used);
+    DAERows<T> rowsOfODEs(_s, _used);
     Tree tree;
     Iterator it = model.getGroup(Group::ODEs, level);
     ++it;
@@ -105,7 +164,7 @@ template <typename T> bool DAEReader<T>::expandODEs(const sc::TokenizedModel& mo
     {
         tree.reset(d.treeOption != 0);
         typename Tree::Node* pIntegral = nullptr;
-        const td::INT4 state = ODEReader<T>(_s).buildODEExpression(it, tree, pIntegral, i, 0);
+        const td::INT4 state = odes.buildODEExpression(it, tree, pIntegral, i, 0);
         if (state < 0)
             return _s.lineError(msg::scDAEEqError, it);
         typename Tree::Node* rows[4] = {};
@@ -117,11 +176,11 @@ template <typename T> bool DAEReader<T>::expandODEs(const sc::TokenizedModel& mo
             d.keyLine = d.keyColumn = 0;
             return _s.lineError(key, it);
         };
-        if (!DAERows<T>(_s).discretize(tree, pIntegral, static_cast<td::UINT4>(state), row, rows, nRows))
+        if (!rowsOfODEs.discretize(tree, pIntegral, static_cast<td::UINT4>(state), row, rows, nRows))
             return fail(msg::scDAEEqExp0Error);
         for (td::UINT4 k = 0; k < nRows; ++k)
         {
-            if (!DAERows<T>(_s).compileRow(rows[k], row++, nonZeros))
+            if (!rowsOfODEs.compileRow(rows[k], row++, nonZeros))
                 return fail(stages ? msg::scDAEEqExpDiffError : msg::scDAEEqExp0DiffError);
         }
         d.keyLine = d.keyColumn = 0;

@@ -1,15 +1,19 @@
-// The text road's passes over a DAE model: its integration method, the states of its ODE
-// statements (read ahead of the declarations), the count of its rows and the rows of its
-// ODEs, each discretised with the method.
+// The text road's DAE entry and its passes: the integration method, the states of the ODE
+// statements and the transfer functions (read ahead of the declarations), the count of the
+// rows and the rows of the ODEs, each discretised with the method.
 #pragma once
 
 #include <complex>
 
 #include <sc/ModelEnums.h>
+#include <sc/Naming.h>
 #include <sc/TokenizedModel.h>
 #include <td/Types.h>
 
 #include "BuildState.h"
+#include "DAERecords.h"
+#include "TextBuilder.h"
+#include "UsedVariables.h"
 
 namespace sl
 {
@@ -19,8 +23,16 @@ public:
     using Iterator = sc::TokenizedModel::iterator;
     using Tree = ExpressionTree<T>;
 
-    explicit DAEReader(BuildState<T>& state) : _s(state) {}
+    // A pass of the text entry, over its state and its used-variable sets; holds the
+    // records of the model's states and transfer functions.
+    explicit DAEReader(TextBuilder<T>& entry) : _entry(entry), _s(entry.state()), _used(entry.usedVariables()) {}
+    DAEReader(const DAEReader&) = delete;
+    DAEReader& operator=(const DAEReader&) = delete;
 
+    // The DAE entry: ODEs, transfer functions and NL equations discretised with the model's
+    // method into one algebraic system over history parameters and stage variables. Rows:
+    // transfer-function equations, ODE equations, NL equations. False after a key.
+    bool initDAE(const sc::Naming& naming, const sc::TokenizedModel& model, SolverData<T>& data, sc::ModelLevel level);
     // The method attribute of the model line of the level; an unknown word warns and
     // keeps the method.
     void initIntegrationMethod(const sc::TokenizedModel& model, sc::ModelLevel level);
@@ -30,9 +42,14 @@ public:
     bool checkDAECounts(td::UINT4 nNL);
     // The rows of the ODEs from row on.
     bool expandODEs(const sc::TokenizedModel& model, sc::ModelLevel level, td::UINT4& row, td::UINT4& nonZeros);
+    // The states and transfer functions read.
+    const DAERecords& records() const { return _records; }
 
 private:
+    TextBuilder<T>& _entry;
     BuildState<T>& _s;
+    UsedVariables<T>& _used;
+    DAERecords _records;
 };
 
 extern template class DAEReader<double>;

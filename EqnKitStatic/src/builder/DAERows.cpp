@@ -6,8 +6,8 @@
 
 #include "BuildState.h"
 #include "ETNodeKinds.h"
-#include "JacobianBuilder.h"
 #include "TreeWalk.h"
+#include "UsedVariables.h"
 
 namespace sl
 {
@@ -47,8 +47,8 @@ template <typename T> DAEStageContext DAERows<T>::stageContext(td::UINT4 state) 
     DAEStageContext ctx;
     ctx.pVarRecords = &d.stores.daeVarRecords;
     ctx.state = state;
-    ctx.deltaT = _s.nVars() + static_cast<td::UINT4>(d.results.indexOfDeltaTParam);
-    ctx.time = static_cast<td::INT4>(_s.nVars()) + d.results.indexOfTParam;
+    ctx.deltaT = _s.getNumVariables() + static_cast<td::UINT4>(d.results.indexOfDeltaTParam);
+    ctx.time = static_cast<td::INT4>(_s.getNumVariables()) + d.results.indexOfTParam;
     return ctx;
 }
 
@@ -78,7 +78,7 @@ template <typename T> bool DAERows<T>::mapDAEVarHistory(Tree& tree, Node* pInteg
     TD_ASSERT(variable < d.stores.daeVarRecords.size());
     const td::INT4 history = d.stores.daeVarRecords[variable].histParam;
     TD_ASSERT(history >= 0);
-    TD_ASSERT(static_cast<td::UINT4>(history) < _s.nParams());
+    TD_ASSERT(static_cast<td::UINT4>(history) < _s.getNumParameters());
     const DAEStageContext ctx = stageContext(variable);
     const bool done = d.results.IntegrationMethod == 0 ? tree.discretizeEuler(pIntegral, ctx)
                                                        : tree.discretizeTrapezoidal(pIntegral, ctx);
@@ -97,11 +97,12 @@ template <typename T> bool DAERows<T>::reportDiscretizeFailure(td::UINT4 variabl
 template <typename T> bool DAERows<T>::compileRow(Node* pRoot, td::UINT4 row, td::UINT4& nonZeros)
 {
     SolverData<T>& d = _s.data();
-    Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
+    Tree tree(&d, nullptr, _s.getNumVariables(), d.treeOption != 0);
     tree.pushRoot(pRoot);
-    _s.usedVars.clear();
-    collectRowVariables<T>(pRoot, tree.getLimits(), _s.nVars(), _s.usedVars);
-    return JacobianBuilder<T>(_s).make(tree, row, nonZeros, cNLEquation);
+    cnt::FixNumSet& used = _used.variables();
+    used.clear();
+    collectRowVariables<T>(pRoot, tree.getLimits(), _s.getNumVariables(), used);
+    return _jacobian.makeJacobianEntry(tree, row, nonZeros, cNLEquation);
 }
 
 template <typename T> TFFailure DAERows<T>::realiseTransferFunction(Tree& fTree, const TransferFunction& tf,
@@ -124,7 +125,7 @@ template <typename T> TFFailure DAERows<T>::realiseTransferFunction(Tree& fTree,
     // algebraic rows.
     for (td::UINT2 k = 0; k < tf.stateCount(); ++k)
     {
-        Tree stateTree(&d, nullptr, _s.nVars(), d.treeOption != 0);
+        Tree stateTree(&d, nullptr, _s.getNumVariables(), d.treeOption != 0);
         stateTree.pushRoot(eqs[k]);
         Node* rows[4] = {};
         td::UINT4 nRows = 0;

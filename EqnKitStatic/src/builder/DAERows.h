@@ -8,12 +8,14 @@
 #include <td/Types.h>
 
 #include "DAEStageContext.h"
+#include "JacobianBuilder.h"
 
 namespace sl
 {
 template <typename T> class BuildState;
 template <typename T> class ExpressionTree;
 template <typename T> struct ETNode;
+template <typename T> class UsedVariables;
 struct TransferFunction;
 
 // Where realising a transfer function failed.
@@ -35,7 +37,8 @@ public:
     using Tree = ExpressionTree<T>;
     using Node = ETNode<T>;
 
-    explicit DAERows(BuildState<T>& state) : _s(state) {}
+    // The variables of each row are gathered into used.
+    DAERows(BuildState<T>& state, UsedVariables<T>& used) : _s(state), _used(used), _jacobian(state, used) {}
 
     // x' = f as the method's rows (the tree's root, or the int node's operand): one for
     // Euler and trapezoidal, stages + 1 for a stage method. False after an error entry
@@ -57,6 +60,8 @@ private:
     bool reportDiscretizeFailure(td::UINT4 variable, td::UINT4 eqNo) const;
 
     BuildState<T>& _s;
+    UsedVariables<T>& _used;
+    JacobianBuilder<T> _jacobian;
 };
 
 extern template class DAERows<double>;

@@ -10,14 +10,14 @@ template <typename T> void DAESymbols<T>::countDAESymbols(td::UINT4& nVars, td::
 {
     SolverData<T>& d = _s.data();
     const td::UINT2 s = _s.getNumberOfStages();
-    const td::UINT4 nStates = static_cast<td::UINT4>(_s.dae.stateVars.size());
+    const td::UINT4 nStates = static_cast<td::UINT4>(_records.stateVars.size());
     nVars += s * nStates;
     nParams += nStates;
     td::UINT4 nTFVars = 0;
-    for (std::size_t i = 0; i < _s.dae.tfs.size(); ++i)
+    for (std::size_t i = 0; i < _records.tfs.size(); ++i)
     {
-        nTFVars += _s.dae.tfs[i].tf.variableCount(s);
-        nParams += _s.dae.tfs[i].tf.stateCount();
+        nTFVars += _records.tfs[i].tf.variableCount(s);
+        nParams += _records.tfs[i].tf.stateCount();
     }
     nVars += nTFVars;
     d.nDAEStates = nStates;
@@ -29,36 +29,36 @@ template <typename T> bool DAESymbols<T>::addGeneratedSymbol(const td::String& n
     // Never two symbols of one name: the second would be unreachable by name.
     if (_s.parser.getSymbolIndex(name) >= 0)
         return _s.lineError(msg::scGeneratedNameTaken, at);
-    _s.parser.addSymbolName(name, index);
+    _s.copyName(name, index);
     return true;
 }
 
 template <typename T> bool DAESymbols<T>::declareDAESymbols(td::UINT4 nDeclaredVars, td::UINT4 nDeclaredParams)
 {
-    _s.data().stores.daeVarRecords.reserve(_s.nVars());
+    _s.data().stores.daeVarRecords.reserve(_s.getNumVariables());
     _var = nDeclaredVars;
     _param = nDeclaredParams;
-    for (std::size_t i = 0; i < _s.dae.stateVars.size(); ++i)
+    for (std::size_t i = 0; i < _records.stateVars.size(); ++i)
     {
-        const td::UINT4 x = static_cast<td::UINT4>(_s.dae.stateVars[i]);
+        const td::UINT4 x = static_cast<td::UINT4>(_records.stateVars[i]);
         _s.setStateVarType(static_cast<td::INT4>(x), cODEState);
         const td::String state = *_s.parser.symbols().nameAt(x);
-        if (!addStagesAndHistory(state, x, _s.dae.stateLines[i]))
+        if (!addStagesAndHistory(state, x, _records.stateLines[i]))
             return false;
     }
-    for (std::size_t i = 0; i < _s.dae.tfs.size(); ++i)
+    for (std::size_t i = 0; i < _records.tfs.size(); ++i)
     {
-        if (!declareTFSymbols(_s.dae.tfs[i]))
+        if (!declareTFSymbols(_records.tfs[i]))
             return false;
     }
-    TD_ASSERT(_var == _s.nVars());
-    TD_ASSERT(_param == _s.nParams());
+    TD_ASSERT(_var == _s.getNumVariables());
+    TD_ASSERT(_param == _s.getNumParameters());
     return true;
 }
 
 template <typename T> bool DAESymbols<T>::declareTFSymbols(TFStatement& stmt)
 {
-    const td::UINT4 nVars = _s.nVars();
+    const td::UINT4 nVars = _s.getNumVariables();
     TransferFunction& tf = stmt.tf;
     const Place line = placeOf(stmt.line);
     if (stmt.inputIsParam)
@@ -104,7 +104,7 @@ bool DAESymbols<T>::addStagesAndHistory(const td::String& state, td::UINT4 index
     }
     r.histParam = static_cast<td::INT4>(_param);
     _name.format("%s@_", state.c_str());
-    return addGeneratedSymbol(_name, _s.nVars() + _param++, line);
+    return addGeneratedSymbol(_name, _s.getNumVariables() + _param++, line);
 }
 
 template class DAESymbols<double>;

@@ -10,13 +10,15 @@
 #include <td/Types.h>
 
 #include "BuildState.h"
+#include "DAERecords.h"
 
 namespace sl
 {
 template <typename T> class DAESymbols
 {
 public:
-    explicit DAESymbols(BuildState<T>& state) : _s(state) {}
+    // The states and transfer functions of records, which the declarations complete.
+    DAESymbols(BuildState<T>& state, DAERecords& records) : _s(state), _records(records) {}
 
     // The symbols the DAE build adds to the declared ones.
     void countDAESymbols(td::UINT4& nVars, td::UINT4& nParams);
@@ -34,6 +36,7 @@ private:
     bool addGeneratedSymbol(const td::String& name, td::UINT4 index, const Place& at);
 
     BuildState<T>& _s;
+    DAERecords& _records;
     // The next variable and parameter of the generated symbols, and their names.
     td::UINT4 _var = 0;
     td::UINT4 _param = 0;

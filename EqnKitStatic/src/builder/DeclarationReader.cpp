@@ -50,14 +50,13 @@ template <typename T> bool DeclarationReader<T>::buildDeclarations(const sc::Nam
 template <typename T> bool DeclarationReader<T>::declareSymbols(const sc::Naming& naming,
                                                                 const sc::TokenizedModel& model, sc::ModelLevel level)
 {
-    TD_ASSERT(_s.pData);
     SolverData<T>& d = _s.data();
     SolverStores<T>& stores = d.stores;
     const td::UINT4 nVars = naming.getNumberOfVars(level);
     const td::UINT4 nParams = naming.getNumberOfParams(level);
     if (nVars < 1)
         return _s.lineError(msg::scNoVarsDeclared, 0, 0);
-    _s.nEquations = nVars;
+    d.results.nEquations = nVars;
     if (d.dynamics != 0)
     {
         d.results.indexOfTParam = model.getIndexOfTimeParam(level);
@@ -66,8 +65,8 @@ template <typename T> bool DeclarationReader<T>::declareSymbols(const sc::Naming
 
     // A DAE model's generated symbols follow the declared variables and parameters.
     td::UINT4 nAllVars = nVars, nAllParams = nParams;
-    if (d.dynamics == 2)
-        DAESymbols<T>(_s).countDAESymbols(nAllVars, nAllParams);
+    if (_pDAE)
+        DAESymbols<T>(_s, *_pDAE).countDAESymbols(nAllVars, nAllParams);
     stores.setSize(nAllVars, nAllParams);
     _s.parser.setNumberOfSymbols(nAllVars, nAllParams);
     const td::UINT4 nValues = stores.getNumberOfValues();
@@ -79,10 +78,10 @@ template <typename T> bool DeclarationReader<T>::declareSymbols(const sc::Naming
         _s.parser.addSymbolName(nameText(naming.getParamName(i, level)), nAllVars + i);
 
     setKinds(model, level, nVars, nParams);
-    if (d.dynamics == 2 && !DAESymbols<T>(_s).declareDAESymbols(nVars, nParams))
+    if (_pDAE && !DAESymbols<T>(_s, *_pDAE).declareDAESymbols(nVars, nParams))
         return false;
 
-    _s.usedVars.reserve(nAllVars);
+    _used.reserve(nAllVars);
     _s.parser.setNextFreePosition(true);
 
     if (level == sc::ModelLevel::Sub)
@@ -91,14 +90,14 @@ template <typename T> bool DeclarationReader<T>::declareSymbols(const sc::Naming
     for (td::UINT4 k = 0; k < ISolverServices<T>::cStatusSymbols; ++k)
         _s.parser.addSymbolName(td::String(ISolverServices<T>::statusSymbolName(k)), nAllVars + nAllParams + k);
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Vars);
-    _s.declarationsDone = 1;
+    d.declarationsDone = 1;
     return true;
 }
 
 template <typename T>
 bool DeclarationReader<T>::setDeclaredValues(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
-    td::BYTE& section = _s.pData->currentSection;
+    td::BYTE& section = _s.data().currentSection;
     DeferredList vars, params;
     section = static_cast<td::BYTE>(ErrorSection::Vars);
     if (!InitValueReader<T>(_s).setDeclarationValues(model.getGroup(sc::Group::Vars, level), vars, sc::UserLabel::Var))
@@ -116,7 +115,7 @@ template <typename T> void DeclarationReader<T>::setKinds(const sc::TokenizedMod
 {
     const bool outVars = groupFlag(model, sc::Group::Vars, level, sc::AttribID::Out);
     const bool outParams = groupFlag(model, sc::Group::Params, level, sc::AttribID::Out);
-    const td::UINT4 nAllVars = _s.nVars();
+    const td::UINT4 nAllVars = _s.getNumVariables();
     const td::UINT4 nAll = _s.symbolCount();
     cnt::SafeFullVector<SymbolInfo>& info = _s.data().stores.symbolInfo;
     info.reserve(nAll);

@@ -11,13 +11,20 @@
 #include <td/Types.h>
 
 #include "BuildState.h"
+#include "DAERecords.h"
+#include "UsedVariables.h"
 
 namespace sl
 {
 template <typename T> class DeclarationReader
 {
 public:
-    explicit DeclarationReader(BuildState<T>& state) : _s(state) {}
+    // used gets room for the variables; a DAE model's generated symbols come from its
+    // records pDAE (none for the other kinds).
+    DeclarationReader(BuildState<T>& state, UsedVariables<T>& used, DAERecords* pDAE = nullptr)
+        : _s(state), _used(used), _pDAE(pDAE)
+    {
+    }
 
     // The declarations pass: symbols, their kinds and the solver-status symbols, then
     // the start values. False after a key.
@@ -36,6 +43,8 @@ private:
     void copyParentParams(const sc::TokenizedModel& model, td::UINT4 nAllVars, td::UINT4 nParams);
 
     BuildState<T>& _s;
+    UsedVariables<T>& _used;
+    DAERecords* _pDAE;
 };
 
 extern template class DeclarationReader<double>;

@@ -3,7 +3,6 @@
 #include <sc/MessageKeys.h>
 
 #include "BuildClock.h"
-#include "JacobianBuilder.h"
 
 namespace sl
 {
@@ -19,12 +18,11 @@ bool isEndWord(int word) { return word == sc::idx(sc::ReservedID::End); }
 template <typename T>
 bool EquationReader<T>::buildSymbolicJacobian(Iterator& it, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind)
 {
-    TD_ASSERT(_s.pData);
     SolverData<T>& d = _s.data();
     BuildPhaseTimer timer;
     _s.parser.clearTokens();
-    _s.beginUsedVars();
-    Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
+    _used.begin();
+    Tree tree(&d, nullptr, _s.getNumVariables(), d.treeOption != 0);
     const Place at = placeOf(it);
     bool ok = false;
     td::BYTE exprKind = 0;
@@ -46,7 +44,7 @@ bool EquationReader<T>::buildSymbolicJacobian(Iterator& it, td::UINT4 eqIndex, t
     {
         d.keyLine = at.line;
         d.keyColumn = at.column;
-        ok = JacobianBuilder<T>(_s).make(tree, eqIndex, nonZeroCount, kind);
+        ok = _jacobian.makeJacobianEntry(tree, eqIndex, nonZeroCount, kind);
         d.keyLine = d.keyColumn = 0;
         if (!ok)
             _s.lineError(msg::scSymbolicJacobian, at);
@@ -75,8 +73,8 @@ template <typename T> bool EquationReader<T>::buildEquations(const sc::Tokenized
 template <typename T> bool EquationReader<T>::buildIfExpression(Iterator& it, Tree& tree, sc::Group group)
 {
     const Place ifLine = placeOf(it);
-    const NestingLevel level(_s.blockDepth);
-    if (_s.blockDepth > cMaxTextNesting)
+    const NestingLevel level(_blockDepth);
+    if (_blockDepth > cMaxTextNesting)
         return _s.lineError(msg::scNestedTooDeep, ifLine);
     Tree* pCondition = _s.newTree();
     if (!_s.buildTree(*pCondition, it))
@@ -161,11 +159,12 @@ template <typename T> bool EquationReader<T>::buildCase(Iterator& it, Tree& case
 
 template <typename T> bool EquationReader<T>::buildSwitch(Iterator& it, Tree& tree, sc::Group group)
 {
-    TD_ASSERT(_s.pData && _s.pData->pTokenizedModel);
-    const sc::TokenizedModel& model = *_s.pData->pTokenizedModel;
+    const SolverData<T>& d = _s.data();
+    TD_ASSERT(d.pTokenizedModel);
+    const sc::TokenizedModel& model = *d.pTokenizedModel;
     const Place switchLine = placeOf(it);
     bool hasDefault = false;
-    const td::UINT4 nCases = model.countSwitchCases(it, _s.pData->namingIndex, group, hasDefault);
+    const td::UINT4 nCases = model.countSwitchCases(it, d.namingIndex, group, hasDefault);
     if (nCases == 0)
         return _s.lineError(msg::scSwitchWoCases, switchLine);
     const bool equationGroup = group >= sc::Group::NLEs && group <= sc::Group::TFs;

@@ -10,6 +10,8 @@
 #include <td/Types.h>
 
 #include "BuildState.h"
+#include "JacobianBuilder.h"
+#include "UsedVariables.h"
 
 namespace sl
 {
@@ -19,7 +21,8 @@ public:
     using Iterator = sc::TokenizedModel::iterator;
     using Tree = ExpressionTree<T>;
 
-    explicit EquationReader(BuildState<T>& state) : _s(state) {}
+    // The variables of each equation are collected into used.
+    EquationReader(BuildState<T>& state, UsedVariables<T>& used) : _s(state), _used(used), _jacobian(state, used) {}
 
     // Compiles the equation at it (an if or a switch leaves it on its end line) into
     // the residual list of its kind and adds its Jacobian entries to row eqIndex.
@@ -37,6 +40,10 @@ private:
     bool buildCase(Iterator& it, Tree& caseTree, bool withCondition, bool last);
 
     BuildState<T>& _s;
+    UsedVariables<T>& _used;
+    JacobianBuilder<T> _jacobian;
+    // Blocks (if, switch) around the one being read.
+    td::UINT4 _blockDepth = 0;
 };
 
 extern template class EquationReader<double>;

@@ -141,8 +141,7 @@ rnd::Gen* DistributionReader::make(const char*& key)
 
 template <typename T> bool GeneratorReader<T>::buildDistributions(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
-    TD_ASSERT(_s.pData);
-    RndGenManager& manager = _s.pData->stores.generators;
+    RndGenManager& manager = _s.data().stores.generators;
     manager.reserve(model.getNumberOfExpressions(sc::Group::Distribs, level));
     Iterator it = model.getGroup(sc::Group::Distribs, level);
     for (++it; !it.atEnd(); ++it)

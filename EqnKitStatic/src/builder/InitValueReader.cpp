@@ -109,11 +109,11 @@ bool InitValueReader<T>::setDeclarationValue(const Iterator& it, DeferredList& d
     const sc::_TokV& name = tokens[l.firstExpr];
     const bool isParam = label == sc::UserLabel::Param;
     // The value lands on the symbol the line names.
-    const td::UINT4 count = isParam ? _s.nParams() : _s.nVars();
+    const td::UINT4 count = isParam ? _s.getNumParameters() : _s.getNumVariables();
     if (name.kind != (isParam ? F::Param : F::Var) || name.extra == 1 || name.code >= count)
         return _s.lineError(msg::scWrongType, it);
-    const td::UINT4 symbol = isParam ? _s.nVars() + name.code : name.code;
-    SymbolInfo& info = _s.pData->stores.symbolInfo[symbol];
+    const td::UINT4 symbol = isParam ? _s.getNumVariables() + name.code : name.code;
+    SymbolInfo& info = _s.data().stores.symbolInfo[symbol];
     if (const int type = numericType(it); type >= 0)
         info.numType = static_cast<td::BYTE>(type);
     bool out = false;
@@ -152,7 +152,7 @@ bool InitValueReader<T>::setDeclarationValue(const Iterator& it, DeferredList& d
 template <typename T> bool InitValueReader<T>::makeInitialValue(T& out, const Iterator& it, td::UINT4 firstToken)
 {
     SolverData<T>& d = _s.data();
-    Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
+    Tree tree(&d, nullptr, _s.getNumVariables(), d.treeOption != 0);
     td::BYTE kind = 0;
     _s.parser.clearTokens();
     bool ok = false;
@@ -209,7 +209,7 @@ template <typename T> bool InitValueReader<T>::setInitialValues(const DeferredLi
             Frame& top = stack.back();
             const DeferredValue& e = *entries[top.entry];
             td::UINT2 column = 0;
-            const td::INT4 next = nextUnsetRead(e, top.token, _s.nVars(), entryOf, state, column);
+            const td::INT4 next = nextUnsetRead(e, top.token, _s.getNumVariables(), entryOf, state, column);
             if (next == cReadsItself)
                 return _s.lineError(msg::scInitValErr, e.line.line().line, column);
             if (next >= 0)

@@ -4,6 +4,7 @@
 
 #include "BuildClock.h"
 #include "BuildState.h"
+#include "UsedVariables.h"
 
 namespace sl
 {
@@ -41,7 +42,8 @@ private:
 };
 } // namespace
 
-template <typename T> bool JacobianBuilder<T>::make(Tree& tree, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind)
+template <typename T>
+bool JacobianBuilder<T>::makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind)
 {
     SolverData<T>& d = _s.data();
     const bool constraint = kind == cConstraint;
@@ -54,7 +56,7 @@ template <typename T> bool JacobianBuilder<T>::make(Tree& tree, td::UINT4 eqInde
         return false;
     pList->add(pEquation);
     timer.lap(&BuildClock::compileMs);
-    _s.collecting = 0;
+    _used.collect(false);
     const td::UINT4 firstEntry = pMatrix->size();
     EquationRows<T>* pRows = constraint ? nullptr : &d.stores.rows;
     const CompileArea<T> area(d, &d.stores.jacobianEvaluators, &d.stores.jacobianInstructions);
@@ -101,12 +103,12 @@ template <typename T> bool JacobianBuilder<T>::collectDerivatives(Tree& tree)
 {
     SolverData<T>& d = _s.data();
     tree.prepareDependence();
-    _s.roots.clear();
-    _s.rootVariables.clear();
-    _s.roots.push_back(tree.getRoot());
-    for (td::UINT4 v : _s.usedVars)
+    _roots.clear();
+    _rootVariables.clear();
+    _roots.push_back(tree.getRoot());
+    for (td::UINT4 v : _used.variables())
     {
-        Tree derivative(&d, nullptr, _s.nVars(), d.treeOption != 0);
+        Tree derivative(&d, nullptr, _s.getNumVariables(), d.treeOption != 0);
         if (!tree.differentiate(derivative, v))
         {
             tree.forgetDependence();
@@ -114,8 +116,8 @@ template <typename T> bool JacobianBuilder<T>::collectDerivatives(Tree& tree)
         }
         if (!derivative.getRoot())
             continue;
-        _s.roots.push_back(derivative.getRoot());
-        _s.rootVariables.push_back(v);
+        _roots.push_back(derivative.getRoot());
+        _rootVariables.push_back(v);
     }
     tree.forgetDependence();
     return true;
@@ -124,8 +126,8 @@ template <typename T> bool JacobianBuilder<T>::collectDerivatives(Tree& tree)
 template <typename T> bool JacobianBuilder<T>::compileEntries(Tree& tree, EvaluatorSparseMatrix<T>& matrix,
                                                               td::UINT4 eqIndex, td::UINT4& nonZeroCount)
 {
-    const td::UINT4 nRoots = static_cast<td::UINT4>(_s.roots.size());
-    if (!tree.beginRow(_s.roots.data(), nRoots))
+    const td::UINT4 nRoots = static_cast<td::UINT4>(_roots.size());
+    if (!tree.beginRow(_roots.data(), nRoots))
         return reportDiffFailure(msg::etErrDifEqua);
     for (td::UINT4 k = 1; k < nRoots; ++k)
     {
@@ -136,7 +138,7 @@ template <typename T> bool JacobianBuilder<T>::compileEntries(Tree& tree, Evalua
             return reportDiffFailure(msg::etErrDifEqua);
         }
         ++nonZeroCount;
-        matrix.addEvaluator(eqIndex, _s.rootVariables[k - 1], pDerivative);
+        matrix.addEvaluator(eqIndex, _rootVariables[k - 1], pDerivative);
     }
     return true;
 }
@@ -149,7 +151,7 @@ void JacobianBuilder<T>::addRow(Tree& tree, EquationRows<T>& rows, td::UINT4 fir
     Evaluator<T>* pProgram = d.newEvaluator();
     bool draws = false;
     // Every entry of the row must be one of its roots.
-    const bool made = _s.roots.size() == nEntries + 1 && tree.compileRowProgram(pProgram, draws);
+    const bool made = _roots.size() == nEntries + 1 && tree.compileRowProgram(pProgram, draws);
     rows.add(made ? pProgram : nullptr, firstEntry, nEntries, false, draws);
 }
 

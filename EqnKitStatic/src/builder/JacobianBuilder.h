@@ -3,6 +3,7 @@
 #pragma once
 
 #include <complex>
+#include <vector>
 
 #include <td/Types.h>
 
@@ -13,6 +14,8 @@ template <typename T> class ExpressionTree;
 template <typename T> class EquationRows;
 template <typename T> class Evaluator;
 template <typename T> class EvaluatorSparseMatrix;
+template <typename T> class UsedVariables;
+template <typename T> struct ETNode;
 
 // Equation kinds: nonlinear equations, measurement equations, equality constraints.
 constexpr char cNLEquation = 'F';
@@ -26,11 +29,12 @@ template <typename T> class JacobianBuilder
 public:
     using Tree = ExpressionTree<T>;
 
-    explicit JacobianBuilder(BuildState<T>& state) : _s(state) {}
+    // The variables of each equation are collected into used.
+    JacobianBuilder(BuildState<T>& state, UsedVariables<T>& used) : _s(state), _used(used) {}
 
     // Compiles tree as equation eqIndex of its kind with its derivatives by every
     // variable collected for it.
-    bool make(Tree& tree, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind);
+    bool makeJacobianEntry(Tree& tree, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind);
 
 private:
     // The derivative record of a switch or if equation (pEquation its residual) and its
@@ -47,6 +51,11 @@ private:
     bool reportDiffFailure(const char* key) const;
 
     BuildState<T>& _s;
+    UsedVariables<T>& _used;
+    // The roots of the row being compiled: the equation's, then its entries', and the
+    // variable of each entry; kept from equation to equation.
+    std::vector<ETNode<T>*> _roots;
+    std::vector<td::UINT4> _rootVariables;
 };
 
 extern template class JacobianBuilder<double>;

@@ -19,6 +19,7 @@ template <typename T> bool LimitReader<T>::buildLimits(const sc::TokenizedModel&
     LimitGroups<T>& groups = d.stores.limitGroups;
     groups.clean();
     groups.reserve(nGroups);
+    StatementReader<T> statements(_s, _used);
     Iterator it = model.getGroup(sc::Group::Limits, level);
     ++it;
     for (td::UINT4 g = 0; !it.atEnd(); ++it, ++g)
@@ -45,8 +46,7 @@ template <typename T> bool LimitReader<T>::buildLimits(const sc::TokenizedModel&
             ++it;
             if (it.atEnd())
                 return _s.lineError(msg::scLimitGroupEndMismatch, groupLine);
-            if (StatementReader<T>(_s).buildStatements(it, model, &pFirst[i], sc::Group::Limits) ==
-                StatementResult::Failed)
+            if (statements.buildStatements(it, model, &pFirst[i], sc::Group::Limits) == StatementResult::Failed)
                 return _s.lineError(msg::scErrorInLimits1, it);
         }
         ++it;

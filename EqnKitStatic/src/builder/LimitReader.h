@@ -9,6 +9,7 @@
 #include <td/Types.h>
 
 #include "BuildState.h"
+#include "UsedVariables.h"
 
 namespace sl
 {
@@ -17,7 +18,8 @@ template <typename T> class LimitReader
 public:
     using Iterator = sc::TokenizedModel::iterator;
 
-    explicit LimitReader(BuildState<T>& state) : _s(state) {}
+    // The variables of each statement are collected into used.
+    LimitReader(BuildState<T>& state, UsedVariables<T>& used) : _s(state), _used(used) {}
 
     // The groups of the level's Limits section into the solver's limit groups; false
     // (after a key where the section is malformed) at the first that fails.
@@ -25,6 +27,7 @@ public:
 
 private:
     BuildState<T>& _s;
+    UsedVariables<T>& _used;
 };
 
 extern template class LimitReader<double>;

@@ -37,7 +37,7 @@ td::INT4 ODEReader<T>::checkODEFormat(const Iterator& it, td::UINT4& headLength,
     const sc::_TokV& state = it.exprToken(0);
     const sc::_TokV& second = it.exprToken(1);
     // The state: a variable of this model.
-    if (state.kind != F::Var || state.extra != 0 || state.code >= _s.nVars())
+    if (state.kind != F::Var || state.extra != 0 || state.code >= _s.getNumVariables())
         return _s.lineError(msg::scODEExpectedVariable, l.line, state.column), -1;
     if (second.kind == F::Apostrophe)
     {
@@ -66,8 +66,8 @@ template <typename T> td::INT4 ODEReader<T>::buildODEExpression(const Iterator& 
     SolverData<T>& d = _s.data();
     const Place line = placeOf(it);
     _s.parser.clearTokens();
-    _s.beginUsedVars();
-    tree.init(&d, nullptr, _s.nVars());
+    _used.begin();
+    tree.init(&d, nullptr, _s.getNumVariables());
     pIntegral = nullptr;
 
     td::UINT4 headLength = 0;

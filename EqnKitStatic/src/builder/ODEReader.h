@@ -8,6 +8,7 @@
 #include <td/Types.h>
 
 #include "BuildState.h"
+#include "UsedVariables.h"
 
 namespace sl
 {
@@ -17,7 +18,8 @@ public:
     using Iterator = sc::TokenizedModel::iterator;
     using Tree = ExpressionTree<T>;
 
-    explicit ODEReader(BuildState<T>& state) : _s(state) {}
+    // The variables of each ODE are collected into used.
+    ODEReader(BuildState<T>& state, UsedVariables<T>& used) : _s(state), _used(used) {}
 
     // The state an ODE statement defines, x' = f (headLength 2) or x = ... int(f) ...
     // (headLength 1, isIntegral); -1 after a key.
@@ -32,6 +34,7 @@ public:
 
 private:
     BuildState<T>& _s;
+    UsedVariables<T>& _used;
 };
 
 extern template class ODEReader<double>;

@@ -129,13 +129,12 @@ const char* countItems(Iterator& it, ItemCounts& counts, td::UINT4& line, td::UI
 
 template <typename T> bool PlotReader<T>::initFigure(const sc::TokenizedModel& model, SolverData<T>& data)
 {
-    TD_ASSERT(&data == _s.pData);
+    TD_ASSERT(&data == &_s.data());
     TD_ASSERT(data.pSolver && data.pFigureEvaluator);
     const td::UINT4 nVars = data.pSolver->getNumberOfVariables();
     _s.parser.setNumberOfSymbols(nVars, data.pSolver->getNumberOfParameters());
-    _s.usedVars.reserve(nVars);
-    data.pUsedVars = &_s.usedVars;
-    data.pLastUsedVarsForLimits = &_s.lastUsedVarsForLimits;
+    _used.reserve(nVars);
+    _used.bind(data);
 
     FigureDefinitions<T>& definitions = data.pFigureEvaluator->getFigureDefinitions();
     Iterator it = model.getGroup(sc::Group::Plots, sc::ModelLevel::Main);
@@ -200,7 +199,7 @@ bool PlotReader<T>::buildPlots(const sc::TokenizedModel& model, Iterator& it, td
     if (!buildPlotItems(model, first, def))
         return false;
     legendCount = def.legendCount;
-    _s.pData->pFigureEvaluator->getFigureDefinitions().push(std::move(def));
+    _s.data().pFigureEvaluator->getFigureDefinitions().push(std::move(def));
     return true;
 }
 
@@ -268,7 +267,7 @@ template <typename T> bool PlotReader<T>::compilePlotItem(const Iterator& it, co
                                                           Evaluator<T>* out, const char* keyOnFailure)
 {
     Iterator line = it;
-    if (StatementReader<T>(_s).buildStatements(line, model, out, sc::Group::Plots) != StatementResult::Failed)
+    if (StatementReader<T>(_s, _used).buildStatements(line, model, out, sc::Group::Plots) != StatementResult::Failed)
         return true;
     return _s.lineError(keyOnFailure, it.line().line, firstColumn(it));
 }

@@ -10,6 +10,7 @@
 
 #include "BuildState.h"
 #include "FigureDefinition.h"
+#include "UsedVariables.h"
 
 namespace sl
 {
@@ -18,7 +19,10 @@ template <typename T> class PlotReader
 public:
     using Iterator = sc::TokenizedModel::iterator;
 
-    explicit PlotReader(BuildState<T>& state) : _s(state) {}
+    // The figure entry: owns the used-variable sets its statements collect into.
+    explicit PlotReader(BuildState<T>& state) : _s(state), _used(state) {}
+    PlotReader(const PlotReader&) = delete;
+    PlotReader& operator=(const PlotReader&) = delete;
 
     // The definitions of the main model's plot statements, appended to the list of the
     // figure evaluator that the context carries; the context is bound to the evaluator's
@@ -43,6 +47,7 @@ private:
     bool buildPlotItems(const sc::TokenizedModel& model, Iterator first, FigureDefinition<T>& def);
 
     BuildState<T>& _s;
+    UsedVariables<T> _used;
 };
 
 extern template class PlotReader<double>;

@@ -20,7 +20,7 @@ template <typename T> bool SectionReader<T>::buildProcSections(const sc::Naming&
         if (!buildSection(model, index, level))
             return _s.lineError(s_sectionKeys[index], 0, 0);
     }
-    if (!LimitReader<T>(_s).buildLimits(model, level))
+    if (!LimitReader<T>(_s, _used).buildLimits(model, level))
         return _s.lineError(msg::scErrInLimits, 0, 0);
     if (!buildSection(model, 6, level))
         return _s.lineError(msg::scErrorInRepeat, 0, 0);
@@ -54,6 +54,7 @@ bool SectionReader<T>::buildSection(const sc::TokenizedModel& model, td::BYTE in
     TD_ASSERT(pList);
     pList->reserve(n);
     const Place groupLine = placeOf(it);
+    StatementReader<T> statements(_s, _used);
     ++it;
     for (td::UINT4 i = 0; i < n; ++i, ++it)
     {
@@ -66,7 +67,7 @@ bool SectionReader<T>::buildSection(const sc::TokenizedModel& model, td::BYTE in
             continue;
         }
         Evaluator<T>* pRecord = d.newEvaluator();
-        const StatementResult r = StatementReader<T>(_s).buildStatements(it, model, pRecord, group);
+        const StatementResult r = statements.buildStatements(it, model, pRecord, group);
         if (r == StatementResult::Failed)
             return false;
         pList->add(r == StatementResult::LoneRepeat ? nullptr : pRecord);

@@ -10,6 +10,7 @@
 #include <td/Types.h>
 
 #include "BuildState.h"
+#include "UsedVariables.h"
 
 namespace sl
 {
@@ -18,7 +19,8 @@ template <typename T> class SectionReader
 public:
     using Iterator = sc::TokenizedModel::iterator;
 
-    explicit SectionReader(BuildState<T>& state) : _s(state) {}
+    // The variables of each statement are collected into used.
+    SectionReader(BuildState<T>& state, UsedVariables<T>& used) : _s(state), _used(used) {}
 
     // The statement sections, the limits, the repeats and, for a main model, its sub-model.
     bool buildProcSections(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level);
@@ -30,6 +32,7 @@ public:
 
 private:
     BuildState<T>& _s;
+    UsedVariables<T>& _used;
 };
 
 extern template class SectionReader<double>;

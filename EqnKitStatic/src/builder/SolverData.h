@@ -64,12 +64,16 @@ template <typename T> struct SolverData : CompileContext<T>
     // functions add.
     td::UINT4 nDAEStates = 0;
     td::UINT4 nTFVars = 0;
+    // XML documents: the line (from 1) of the element whose texts are being read; 0: none.
+    td::UINT4 xmlLine = 0;
     // Index of the symbol table that the statement builders pass to the front end.
     td::UINT2 namingIndex = 0;
     // The model line's simplify attribute, handed to every tree the builder makes.
     td::BYTE treeOption = 1;
     // 0 when the model line's pivot attribute is absent or reads "Diagonal", 1 otherwise.
     td::BYTE pivotMode = 0;
+    // 1 once the declarations pass has made the symbols.
+    td::BYTE declarationsDone = 0;
 };
 
 extern template struct SolverData<double>;

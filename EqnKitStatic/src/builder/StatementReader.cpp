@@ -38,10 +38,10 @@ bool isOperatorOrPunctuation(F kind) { return kind >= F::Plus && kind <= F::NotE
 template <typename T> StatementResult StatementReader<T>::buildStatements(Iterator& it, const sc::TokenizedModel& model,
                                                                           Evaluator<T>* out, sc::Group group)
 {
-    TD_ASSERT(_s.pData && out);
-    ++_s.statementDepth;
+    TD_ASSERT(_s.isBound() && out);
+    ++_depth;
     const StatementResult result = buildStatement(it, model, out, group);
-    if (--_s.statementDepth == 0)
+    if (--_depth == 0)
         _s.releaseTrees();
     return result;
 }
@@ -119,10 +119,10 @@ template <typename T> bool StatementReader<T>::buildChildren(Iterator& it, const
                                                              Evaluator<T>*& pRun, td::UINT4 n, sc::Group group)
 {
     const Place blockLine = placeOf(it);
-    const NestingLevel level(_s.blockDepth);
-    if (_s.blockDepth > cMaxTextNesting)
+    const NestingLevel level(_blockDepth);
+    if (_blockDepth > cMaxTextNesting)
         return _s.lineError(msg::scNestedTooDeep, blockLine);
-    pRun = _s.pData->newEvaluators(n);
+    pRun = _s.data().newEvaluators(n);
     for (td::UINT4 i = 0; i < n; ++i)
     {
         ++it;
@@ -140,9 +140,9 @@ template <typename T> bool StatementReader<T>::buildChildren(Iterator& it, const
 template <typename T> StatementResult StatementReader<T>::buildIfBlock(Iterator& it, const sc::TokenizedModel& model,
                                                                        Evaluator<T>* out, sc::Group group)
 {
-    const td::UINT2 naming = _s.pData->namingIndex;
+    const td::UINT2 naming = _s.data().namingIndex;
     const Place ifLine = placeOf(it);
-    Evaluator<T>* pCondition = _s.pData->newEvaluator();
+    Evaluator<T>* pCondition = _s.data().newEvaluator();
     if (!compileRecord(it, 0, RPNParser<T>::cLineEnd, pCondition, msg::scWrongIfCondition, nullptr))
         return Failed;
     out->setIfThenElse(pCondition, nullptr, nullptr);
@@ -191,7 +191,7 @@ template <typename T> StatementResult StatementReader<T>::buildSwitchBlock(Itera
                                                                            const sc::TokenizedModel& model,
                                                                            Evaluator<T>* out, sc::Group group)
 {
-    const td::UINT2 naming = _s.pData->namingIndex;
+    const td::UINT2 naming = _s.data().namingIndex;
     const Place switchLine = placeOf(it);
     bool hasDefault = false;
     const td::UINT4 nCases = model.countSwitchCases(it, naming, group, hasDefault);
@@ -207,7 +207,7 @@ template <typename T> StatementResult StatementReader<T>::buildSwitchBlock(Itera
             return failAt(msg::scStatementOutsideCase, it.atEnd() ? switchLine : placeOf(it));
         if (pPrevious)
         {
-            pCase = _s.pData->newEvaluator();
+            pCase = _s.data().newEvaluator();
             pPrevious->setNextCase(pCase);
         }
         td::BYTE signal = cNoSignal;
@@ -216,7 +216,7 @@ template <typename T> StatementResult StatementReader<T>::buildSwitchBlock(Itera
         Evaluator<T>* pCondition = nullptr;
         if (i + 1 < nCases || !hasDefault)
         {
-            pCondition = _s.pData->newEvaluator();
+            pCondition = _s.data().newEvaluator();
             const typename RPNParser<T>::NoAssignment comparison(_s.parser);
             if (!compileRecord(it, 1, RPNParser<T>::cLineEnd, pCondition, msg::scCaseCondExpr, nullptr))
                 return Failed;
@@ -274,7 +274,7 @@ StatementResult StatementReader<T>::buildAssignment(Iterator& it, Evaluator<T>* 
     if (exprStart >= l.nExpr)
         return failAt(msg::scIncAssignmentEq, opPlace);
     if (op == '<' && !plots)
-        return StatisticsReader<T>(_s).buildStatsAssignment(it, out) >= 0 ? Compiled : Failed;
+        return StatisticsReader<T>(_s, _used).buildStatsAssignment(it, out) >= 0 ? Compiled : Failed;
     if (plots)
         return compileRecord(it, exprStart, RPNParser<T>::cLineEnd, out, msg::scCannotMakeExpression, nullptr)
                    ? Compiled
@@ -284,7 +284,7 @@ StatementResult StatementReader<T>::buildAssignment(Iterator& it, Evaluator<T>* 
     const td::INT4 index = readTarget(it, opIndex, isParent, part);
     if (index < 0)
         return Failed;
-    _s.beginUsedVars();
+    _used.begin();
     const typename RPNParser<T>::NoAssignment rightSide(_s.parser);
     if (!compileRecord(it, exprStart, RPNParser<T>::cLineEnd, out, msg::scCannotMakeExpression, nullptr))
         return Failed;
@@ -304,7 +304,7 @@ td::INT4 StatementReader<T>::readTarget(const Iterator& it, td::UINT4 opIndex, t
     ISolverServices<T>* pParent = d.pSolver ? d.pSolver->getParentSolver() : nullptr;
     if (parent && !pParent)
         return failAt(msg::scNoParentSolver, l.line, target.column), -1;
-    const td::UINT4 nOwnVars = parent ? pParent->getNumberOfVariables() : _s.nVars();
+    const td::UINT4 nOwnVars = parent ? pParent->getNumberOfVariables() : _s.getNumVariables();
     const td::UINT4 nSymbols = parent ? nOwnVars + pParent->getNumberOfParameters() : _s.symbolCount();
     td::INT4 index = -1;
     if (target.kind == F::Var && target.code < nOwnVars)

@@ -10,6 +10,7 @@
 #include <td/Types.h>
 
 #include "BuildState.h"
+#include "UsedVariables.h"
 
 namespace sl
 {
@@ -30,7 +31,8 @@ public:
     using Tree = ExpressionTree<T>;
     using enum StatementResult;
 
-    explicit StatementReader(BuildState<T>& state) : _s(state) {}
+    // An assignment's variables are collected into used, which the limits read.
+    StatementReader(BuildState<T>& state, UsedVariables<T>& used) : _s(state), _used(used) {}
 
     // Compiles the statement at it, with everything nested in it, into out; it is left
     // on the statement's last line.
@@ -70,6 +72,11 @@ private:
     }
 
     BuildState<T>& _s;
+    UsedVariables<T>& _used;
+    // Depth of the statement being compiled; the pools go back when the outermost ends.
+    td::UINT4 _depth = 0;
+    // Blocks (if, switch) around the one being read.
+    td::UINT4 _blockDepth = 0;
 };
 
 extern template class StatementReader<double>;

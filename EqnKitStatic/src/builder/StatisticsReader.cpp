@@ -14,8 +14,7 @@ template <typename T> bool StatisticsReader<T>::buildStatsNames(const sc::Naming
     const td::UINT4 n = model.getNumberOfExpressions(sc::Group::Stats, level);
     if (n == 0)
         return true;
-    TD_ASSERT(_s.pData);
-    StatisticsStore<T>& store = _s.pData->stores.statistics;
+    StatisticsStore<T>& store = _s.data().stores.statistics;
     store.reserve(n);
     const td::UINT4 nNames = naming.getNumberOfUserLabels(sc::UserLabel::Stat, level);
     for (td::UINT4 i = 0; i < n; ++i)
@@ -37,7 +36,7 @@ template <typename T> td::INT4 StatisticsReader<T>::buildStatsAssignment(const I
     if (l.nExpr < 3)
         return fail(msg::csStatAssNotOK);
     auto tokens = [&it](td::UINT4 i) -> const sc::_TokV& { return it.exprToken(i); };
-    const StatisticsStore<T>& store = _s.pData->stores.statistics;
+    const StatisticsStore<T>& store = _s.data().stores.statistics;
     if (tokens(0).kind != sc::Token::StatName || tokens(0).code >= store.size())
         return fail(msg::csStatsToNotStatVar);
 
@@ -48,7 +47,7 @@ template <typename T> td::INT4 StatisticsReader<T>::buildStatsAssignment(const I
     td::UINT4 nFeeds = 0;
     for (td::UINT4 i = first; i < l.nExpr; ++i)
         nFeeds += tokens(i).kind == sc::Token::ShiftLeft;
-    Evaluator<T>* pRun = _s.pData->newEvaluators(nFeeds);
+    Evaluator<T>* pRun = _s.data().newEvaluators(nFeeds);
     td::UINT4 start = first + 1;
     for (td::UINT4 k = 0; k < nFeeds; ++k)
     {
@@ -57,7 +56,7 @@ template <typename T> td::INT4 StatisticsReader<T>::buildStatsAssignment(const I
             ++end;
         if (end == start)
             return fail(msg::csEmptyStatAsssignment);
-        _s.beginUsedVars();
+        _used.begin();
         _s.parser.clearTokens();
         td::BYTE kind = 0;
         const typename RPNParser<T>::NoAssignment rightSide(_s.parser);

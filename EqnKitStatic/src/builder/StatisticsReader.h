@@ -10,6 +10,7 @@
 #include <td/Types.h>
 
 #include "BuildState.h"
+#include "UsedVariables.h"
 
 namespace sl
 {
@@ -19,7 +20,8 @@ public:
     using Iterator = sc::TokenizedModel::iterator;
     using Tree = ExpressionTree<T>;
 
-    explicit StatisticsReader(BuildState<T>& state) : _s(state) {}
+    // The variables of a feed's expressions are collected into used.
+    StatisticsReader(BuildState<T>& state, UsedVariables<T>& used) : _s(state), _used(used) {}
 
     // The names of the level's Stats group, each once, into the statistics records.
     bool buildStatsNames(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level);
@@ -28,6 +30,7 @@ public:
 
 private:
     BuildState<T>& _s;
+    UsedVariables<T>& _used;
 };
 
 extern template class StatisticsReader<double>;

@@ -23,12 +23,13 @@ bool isSymbolToken(const sc::_TokV& t)
 }
 } // namespace
 
-template <typename T> bool TFReader<T>::buildTransferFunctions(const sc::TokenizedModel& model, sc::ModelLevel level)
+template <typename T>
+bool TFReader<T>::buildTransferFunctions(const sc::TokenizedModel& model, sc::ModelLevel level, TFStatements& tfs)
 {
     SolverData<T>& d = _s.data();
     const td::UINT4 nTF = model.getNumberOfExpressions(sc::Group::TFs, level);
     d.currentSection = static_cast<td::BYTE>(ErrorSection::TFs);
-    _s.dae.tfs.reserve(nTF);
+    tfs.reserve(nTF);
     FnLimits<T>* pLimits = d.pSolver ? d.pSolver->getFnLimits() : nullptr;
     TD_ASSERT(!pLimits || pLimits->size() == 0);
     Iterator it = model.getGroup(sc::Group::TFs, level);
@@ -36,16 +37,16 @@ template <typename T> bool TFReader<T>::buildTransferFunctions(const sc::Tokeniz
     bool ok = true;
     // A variable is the output of one transfer function only: a second one would overwrite
     // its first-state record and leave another variable without an equation.
-    cnt::SafeFullVector<td::BYTE> isOutput(_s.nVars());
-    for (td::UINT4 v = 0; v < _s.nVars(); ++v)
+    cnt::SafeFullVector<td::BYTE> isOutput(_s.getNumVariables());
+    for (td::UINT4 v = 0; v < _s.getNumVariables(); ++v)
         isOutput[v] = 0;
     for (td::UINT4 i = 0; ok && i < nTF && !it.atEnd(); ++i, ++it)
     {
-        ok = readTransferFunction(it, _s.dae.tfs[i]);
+        ok = readTransferFunction(it, tfs[i]);
         _s.releaseTrees();
         if (!ok)
             break;
-        const td::UINT4 y = static_cast<td::UINT4>(_s.dae.tfs[i].tf.output);
+        const td::UINT4 y = static_cast<td::UINT4>(tfs[i].tf.output);
         if (isOutput[y])
             ok = _s.lineError(msg::scTFOutputTaken, it.line().line, it.exprToken(0).column);
         isOutput[y] = 1;
@@ -53,7 +54,7 @@ template <typename T> bool TFReader<T>::buildTransferFunctions(const sc::Tokeniz
     // The limit records of this reading are made again with the statements' rows.
     if (pLimits)
         pLimits->clear();
-    _s.collecting = 1;
+    _used.collect(true);
     return ok;
 }
 
@@ -72,7 +73,7 @@ template <typename T> bool TFReader<T>::readTransferFunction(const Iterator& it,
     // the declarations, when its symbols have their final indices. Its problems stand at
     // its first token.
     const Place fs{l.line, it.exprToken(cFirstFnToken).column};
-    _s.collecting = 0;
+    _used.collect(false);
     _s.parser.clearTokens();
     td::BYTE kind = 0;
     const typename RPNParser<T>::NoAssignment rightSide(_s.parser);
@@ -113,7 +114,7 @@ bool TFReader<T>::expandTransferFunction(const TFStatement& stmt, td::UINT4& row
     // Problems of f(s) stand at its first token.
     const Place line{it.line().line, it.exprToken(cFirstFnToken).column};
 
-    _s.beginUsedVars();
+    _used.begin();
     _s.parser.clearTokens();
     td::BYTE kind = 0;
     if (!_s.parser.compileTokens(it, cFirstFnToken, kind))
@@ -124,7 +125,7 @@ bool TFReader<T>::expandTransferFunction(const TFStatement& stmt, td::UINT4& row
     td::INT4 position = 0;
     d.keyLine = line.line;
     d.keyColumn = line.column;
-    const TFFailure failure = DAERows<T>(_s).realiseTransferFunction(*pTree, tf, row, nonZeros, position);
+    const TFFailure failure = DAERows<T>(_s, _used).realiseTransferFunction(*pTree, tf, row, nonZeros, position);
     d.keyLine = d.keyColumn = 0;
     _s.releaseTrees();
     const bool withDenominator = tf.denomOrder > 0;
@@ -143,11 +144,12 @@ bool TFReader<T>::expandTransferFunction(const TFStatement& stmt, td::UINT4& row
     return false;
 }
 
-template <typename T> bool TFReader<T>::expandTransferFunctions(td::UINT4& row, td::UINT4& nonZeros)
+template <typename T>
+bool TFReader<T>::expandTransferFunctions(const TFStatements& tfs, td::UINT4& row, td::UINT4& nonZeros)
 {
-    for (std::size_t i = 0; i < _s.dae.tfs.size(); ++i)
+    for (std::size_t i = 0; i < tfs.size(); ++i)
     {
-        if (!expandTransferFunction(_s.dae.tfs[i], row, nonZeros))
+        if (!expandTransferFunction(tfs[i], row, nonZeros))
             return false;
     }
     return true;

@@ -10,6 +10,8 @@
 #include <td/Types.h>
 
 #include "BuildState.h"
+#include "DAERecords.h"
+#include "UsedVariables.h"
 
 namespace sl
 {
@@ -19,20 +21,22 @@ public:
     using Iterator = sc::TokenizedModel::iterator;
     using Tree = ExpressionTree<T>;
 
-    explicit TFReader(BuildState<T>& state) : _s(state) {}
+    // The variables of each function's rows are collected into used.
+    TFReader(BuildState<T>& state, UsedVariables<T>& used) : _s(state), _used(used) {}
 
-    // Reads every TFs statement: its symbols and the orders and forms of f(s).
-    bool buildTransferFunctions(const sc::TokenizedModel& model, sc::ModelLevel level);
+    // Reads every TFs statement into tfs: its symbols and the orders and forms of f(s).
+    bool buildTransferFunctions(const sc::TokenizedModel& model, sc::ModelLevel level, TFStatements& tfs);
     // Realises a read transfer function whose states are declared and compiles its rows
     // from row on: each state's discretised derivative, then the algebraic rows.
     bool expandTransferFunction(const TFStatement& stmt, td::UINT4& row, td::UINT4& nonZeros);
     // Every transfer function read, in statement order.
-    bool expandTransferFunctions(td::UINT4& row, td::UINT4& nonZeros);
+    bool expandTransferFunctions(const TFStatements& tfs, td::UINT4& row, td::UINT4& nonZeros);
 
 private:
     bool readTransferFunction(const Iterator& it, TFStatement& out);
 
     BuildState<T>& _s;
+    UsedVariables<T>& _used;
 };
 
 extern template class TFReader<double>;

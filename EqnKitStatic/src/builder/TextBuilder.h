@@ -1,6 +1,6 @@
 // The text road: the entries of the solver kinds (Newton-Raphson, weighted least squares,
-// ODE, DAE) over a tokenized model, each its passes in their order: the groups checked,
-// declarations, generators and statistics, the equations of the kind, the section pass.
+// ODE; the DAE pass builds over it) over a tokenized model, each its passes in their order:
+// the groups checked, declarations, generators and statistics, equations, the section pass.
 #pragma once
 
 #include <complex>
@@ -11,6 +11,7 @@
 #include <td/Types.h>
 
 #include "BuildState.h"
+#include "UsedVariables.h"
 
 namespace sl
 {
@@ -20,7 +21,13 @@ public:
     using Iterator = sc::TokenizedModel::iterator;
     using Tree = ExpressionTree<T>;
 
-    explicit TextBuilder(BuildState<T>& state) : _s(state) {}
+    // Owns the used-variable sets of the entry, which its passes collect into.
+    explicit TextBuilder(BuildState<T>& state) : _s(state), _used(state) {}
+    TextBuilder(const TextBuilder&) = delete;
+    TextBuilder& operator=(const TextBuilder&) = delete;
+
+    BuildState<T>& state() { return _s; }
+    UsedVariables<T>& usedVariables() { return _used; }
 
     // The first steps of every entry: the context's used-variable sets, the model, and
     // for a sub-model (which must have a parent) the parent's variable count.
@@ -30,10 +37,6 @@ public:
     bool initWLS(const sc::Naming& naming, const sc::TokenizedModel& model, SolverData<T>& data, sc::ModelLevel level);
     // The ODE list of the context, when the solver gives one, maps each ODE to its state.
     bool initODE(const sc::Naming& naming, const sc::TokenizedModel& model, SolverData<T>& data, sc::ModelLevel level);
-    // ODEs, transfer functions and NL equations discretised with the model's method into
-    // one algebraic system over history parameters and stage variables. Rows: transfer-
-    // function equations, ODE equations, NL equations.
-    bool initDAE(const sc::Naming& naming, const sc::TokenizedModel& model, SolverData<T>& data, sc::ModelLevel level);
     // The generators of the Distribs group and the names of the Stats group.
     bool initRndGensAndStats(const sc::Naming& naming, const sc::TokenizedModel& model, sc::ModelLevel level);
 
@@ -43,6 +46,7 @@ private:
     double measurementWeight(const Iterator& it) const;
 
     BuildState<T>& _s;
+    UsedVariables<T> _used;
 };
 
 extern template class TextBuilder<double>;

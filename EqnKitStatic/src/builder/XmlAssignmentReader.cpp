@@ -57,8 +57,8 @@ template <typename T>
 bool XmlAssignmentReader<T>::loadAssignmentEq(const xml::Node& eq, td::UINT4 i, EvaluatorVect<T>& list)
 {
     SolverData<T>& d = _s.data();
-    const ElementLine line(_s.xmlLine, eq);
-    _s.beginUsedVars();
+    const ElementLine line(d.xmlLine, eq);
+    _used.begin();
     if (const char* fx = attrib(eq, "fx"))
     {
         std::string text(fx);
@@ -84,7 +84,7 @@ bool XmlAssignmentReader<T>::loadAssignmentEq(const xml::Node& eq, td::UINT4 i, 
         const td::INT4 index = AssignmentText<T>(_s).resolveTarget(name, isParent, part);
         if (index < 0)
             return _s.xmlError("Variable was not declared:@", name);
-        _s.beginUsedVars();
+        _used.begin();
         const bool leadingMinus = *expression == '-';
         std::string parsed(leadingMinus ? "0" : "");
         parsed += expression;
@@ -92,7 +92,7 @@ bool XmlAssignmentReader<T>::loadAssignmentEq(const xml::Node& eq, td::UINT4 i, 
         XmlPositions at;
         if (leadingMinus)
             at.copied(1, 0);
-        Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
+        Tree tree(&d, nullptr, _s.getNumVariables(), d.treeOption != 0);
         Evaluator<T>* pRecord = nullptr;
         bool ok = XmlExpressions<T>(_s).parseInto(parsed.c_str(), expression, tree, "Error in assignment part: @",
                                                   "Cannot make expression for assignment part: @", at);
@@ -111,8 +111,8 @@ bool XmlAssignmentReader<T>::loadAssignmentEq(const xml::Node& eq, td::UINT4 i, 
     if (!attrib(eq, "cond"))
         return _s.xmlError(
             "Empty Equation (missing fx and cond)! Assignment equation requires either fx or cond attribute!");
-    Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
-    bool ok = XmlEquationReader<T>(_s).loadCondEquation(eq, false, tree, true);
+    Tree tree(&d, nullptr, _s.getNumVariables(), d.treeOption != 0);
+    bool ok = XmlEquationReader<T>(_s, _used).loadCondEquation(eq, false, tree, true);
     Evaluator<T>* pRecord = ok ? d.newEvaluator() : nullptr;
     ok = ok && tree.createEvaluator(pRecord);
     tree.reset(d.treeOption != 0);
@@ -152,8 +152,8 @@ template <typename T> td::INT4 XmlAssignmentReader<T>::makeStatsAssignmentPart(c
     for (td::UINT4 k = 0; k < n; ++k)
     {
         const char* part = parts[k].c_str();
-        _s.beginUsedVars();
-        Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
+        _used.begin();
+        Tree tree(&d, nullptr, _s.getNumVariables(), d.treeOption != 0);
         bool ok = XmlExpressions<T>(_s).parseInto(part, tree, "Error in Stats assignment part: @",
                                                   "Cannot make expression for stats assignment part: @");
         if (ok && !tree.createEvaluator(&pRun[k]))

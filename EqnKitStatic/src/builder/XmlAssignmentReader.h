@@ -9,6 +9,7 @@
 #include <xml/Node.h>
 
 #include "BuildState.h"
+#include "UsedVariables.h"
 
 namespace sl
 {
@@ -17,7 +18,8 @@ template <typename T> class XmlAssignmentReader
 public:
     using Tree = ExpressionTree<T>;
 
-    explicit XmlAssignmentReader(BuildState<T>& state) : _s(state) {}
+    // The variables of each assignment are collected into used.
+    XmlAssignmentReader(BuildState<T>& state, UsedVariables<T>& used) : _s(state), _used(used) {}
 
     bool loadPreProc(const xml::Node& root);
     bool loadPostProc(const xml::Node& root);
@@ -31,6 +33,7 @@ private:
     bool loadAssignmentEq(const xml::Node& eq, td::UINT4 i, EvaluatorVect<T>& list);
 
     BuildState<T>& _s;
+    UsedVariables<T>& _used;
 };
 
 extern template class XmlAssignmentReader<double>;

@@ -112,9 +112,8 @@ const char* const cKindTags[] = {"NR", "WLS", "ODE", "DAE"};
 
 template <typename T> void XmlBuilder<T>::bindXmlEntry(SolverData<T>& data)
 {
-    TD_ASSERT(&data == _s.pData);
-    data.pUsedVars = &_s.usedVars;
-    data.pLastUsedVarsForLimits = &_s.lastUsedVarsForLimits;
+    TD_ASSERT(&data == &_s.data());
+    _used.bind(data);
     data.pTokenizedModel = nullptr;
     // The XML road writes entries of the error log only.
     data.keysSilenced = 1;
@@ -145,7 +144,13 @@ template <typename T> bool XmlBuilder<T>::loadDAEFromXML(const td::String& sourc
 {
     bindXmlEntry(data);
     return readDocument(data, source, FileFailure::Exclaimed,
-                        [this](const xml::Node& root) { return XmlDAEReader<T>(_s).loadDAEModel(root); });
+                        [this](const xml::Node& root) { return XmlDAEReader<T>(*this).loadDAEModel(root); });
+}
+
+template <typename T> bool XmlBuilder<T>::loadNRModel(const xml::Node& root, SolverData<T>& data)
+{
+    bindXmlEntry(data);
+    return loadNRModel(root);
 }
 
 template <typename T> bool XmlBuilder<T>::checkModelHeader(const xml::Node& root, const char* tag)
@@ -195,7 +200,7 @@ template <typename T> bool XmlBuilder<T>::loadNRModel(const xml::Node& root)
 {
     SolverData<T>& d = _s.data();
     if (!checkXmlSections(root, ModelKind::NL) ||
-        !XmlDeclarationReader<T>(_s).loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
+        !XmlDeclarationReader<T>(_s, _used).loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
         return false;
     const xml::Node nlEqs = child(root, "NLEqs");
     if (nlEqs.isEmpty())
@@ -204,17 +209,17 @@ template <typename T> bool XmlBuilder<T>::loadNRModel(const xml::Node& root)
     if (eq.isEmpty())
         return _s.xmlError("Missing Eq node in NLEqs!");
     const td::UINT4 nEq = count(eq);
-    if (d.settings().skipCountChecks == 0 && nEq != _s.nVars())
+    if (d.settings().skipCountChecks == 0 && nEq != _s.getNumVariables())
     {
-        d.addError("Detected @ variables and @ equations!", _s.nVars(), nEq);
+        d.addError("Detected @ variables and @ equations!", _s.getNumVariables(), nEq);
         return false;
     }
-    _s.nEquations = nEq;
+    d.results.nEquations = nEq;
     d.stores.equations.reserve(nEq);
     d.stores.jacobian.reserve(cEntriesPerEquation * nEq);
     d.currentSection = static_cast<td::BYTE>(ErrorSection::NLEqs);
     td::UINT4 nonZeros = 0;
-    if (!XmlEquationReader<T>(_s).loadEquations(eq, nEq, 0, nonZeros, cNLEquation))
+    if (!XmlEquationReader<T>(_s, _used).loadEquations(eq, nEq, 0, nonZeros, cNLEquation))
         return false;
     d.currentSection = 0;
     return loadProcSections(root);
@@ -223,8 +228,9 @@ template <typename T> bool XmlBuilder<T>::loadNRModel(const xml::Node& root)
 template <typename T> bool XmlBuilder<T>::loadProcSections(const xml::Node& root)
 {
     SolverData<T>& d = _s.data();
-    if (!XmlAssignmentReader<T>(_s).loadPreProc(root) || !XmlLimitReader<T>(_s).loadLimits(root) ||
-        !XmlAssignmentReader<T>(_s).loadPostProc(root))
+    XmlAssignmentReader<T> assignments(_s, _used);
+    if (!assignments.loadPreProc(root) || !XmlLimitReader<T>(_s, _used).loadLimits(root) ||
+        !assignments.loadPostProc(root))
         return false;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Init);
     const bool ok = XmlChildModels<T>(_s).loadInitModels(root);
@@ -237,7 +243,7 @@ template <typename T> bool XmlBuilder<T>::loadWLSModel(const xml::Node& root)
     SolverData<T>& d = _s.data();
     if (!checkModelHeader(root, "WLS") || !checkXmlSections(root, ModelKind::WLS) ||
         !XmlStatisticsReader<T>(_s).loadStats(root) || !XmlGeneratorReader<T>(_s).loadRndGens(root) ||
-        !XmlDeclarationReader<T>(_s).loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
+        !XmlDeclarationReader<T>(_s, _used).loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
         return false;
     const xml::Node meas = child(root, "MeasEqs");
     if (meas.isEmpty())
@@ -246,9 +252,9 @@ template <typename T> bool XmlBuilder<T>::loadWLSModel(const xml::Node& root)
     const td::UINT4 nMeas = count(eq);
     if (nMeas == 0)
         return _s.xmlError("No measurement equations");
-    if (nMeas < _s.nVars())
+    if (nMeas < _s.getNumVariables())
         return _s.xmlError("Number of equations < number of variables");
-    _s.nEquations = nMeas;
+    d.results.nEquations = nMeas;
     xml::Node ec = child(child(root, "ECs"), "Eq");
     const td::UINT4 nEC = count(ec);
     if (nEC > 0)
@@ -263,11 +269,12 @@ template <typename T> bool XmlBuilder<T>::loadWLSModel(const xml::Node& root)
 
     d.currentSection = static_cast<td::BYTE>(ErrorSection::MeasEqs);
     td::UINT4 nonZeros = 0;
+    XmlEquationReader<T> equations(_s, _used);
     for (td::UINT4 i = 0; i < nMeas; ++i, eq.nextSameName())
     {
         if (d.pWeights)
             d.pWeights->getManipulator()[i] = measurementWeight(eq);
-        if (!XmlEquationReader<T>(_s).loadEquation(eq, i, nonZeros, cMeasurement))
+        if (!equations.loadEquation(eq, i, nonZeros, cMeasurement))
         {
             d.itemLocationText(i, cCurrent);
             d.currentSection = 0;
@@ -276,11 +283,12 @@ template <typename T> bool XmlBuilder<T>::loadWLSModel(const xml::Node& root)
     }
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ECs);
     nonZeros = 0;
-    if (!XmlEquationReader<T>(_s).loadEquations(ec, nEC, 0, nonZeros, cConstraint))
+    if (!equations.loadEquations(ec, nEC, 0, nonZeros, cConstraint))
         return false;
     d.currentSection = 0;
-    return XmlAssignmentReader<T>(_s).loadPreProc(root) && XmlLimitReader<T>(_s).loadLimits(root) &&
-           XmlAssignmentReader<T>(_s).loadPostProc(root);
+    XmlAssignmentReader<T> assignments(_s, _used);
+    return assignments.loadPreProc(root) && XmlLimitReader<T>(_s, _used).loadLimits(root) &&
+           assignments.loadPostProc(root);
 }
 
 // The w attribute: a number as written; a symbol's name, the magnitude of its start
@@ -305,32 +313,33 @@ template <typename T> bool XmlBuilder<T>::loadODEModel(const xml::Node& root)
     d.dynamics = 1;
     xml::Node eq = child(child(root, "ODEqs"), "Eq");
     const td::UINT4 nEq = count(eq);
-    if (!XmlDeclarationReader<T>(_s).loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
+    if (!XmlDeclarationReader<T>(_s, _used).loadVarsAndParams(child(root, "Vars"), child(root, "Params")))
         return false;
     TD_ASSERT(d.results.indexOfTParam >= 0 && d.results.indexOfDeltaTParam >= 0);
-    if (nEq != _s.nVars())
+    if (nEq != _s.getNumVariables())
         return _s.xmlError("Number of unknows and number of equations do not match");
     if (d.pODEList)
-        d.pODEList->reserve(_s.nVars());
-    _s.nEquations = nEq;
+        d.pODEList->reserve(_s.getNumVariables());
+    d.results.nEquations = nEq;
     d.stores.equations.reserve(nEq);
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
     // Each state has one ODE: a second one would leave another state without any.
-    std::vector<bool> defined(_s.nVars(), false);
+    std::vector<bool> defined(_s.getNumVariables(), false);
+    XmlODEReader<T> odes(_s, _used);
     Tree tree;
     bool ok = true;
     for (td::UINT4 i = 0; ok && i < nEq; ++i, eq.nextSameName())
     {
         tree.reset(d.treeOption != 0);
         typename Tree::Node* pIntegral = nullptr;
-        const td::INT4 state = XmlODEReader<T>(_s).checkODETerm(eq, tree, pIntegral, i, true);
+        const td::INT4 state = odes.checkODETerm(eq, tree, pIntegral, i, true);
         if (state >= 0 && defined[static_cast<td::UINT4>(state)])
             ok = _s.xmlError("State variable already used!");
         else if (state >= 0)
         {
             defined[static_cast<td::UINT4>(state)] = true;
             Evaluator<T>* pEquation = d.newEvaluator();
-            const ElementLine line(_s.xmlLine, eq);
+            const ElementLine line(d.xmlLine, eq);
             d.clearHeldKey();
             ok = tree.createEvaluator(pEquation) ||
                  _s.xmlExpressionError("Cannot make expression for eq: @", attrib(eq, "fx"));
@@ -345,7 +354,8 @@ template <typename T> bool XmlBuilder<T>::loadODEModel(const xml::Node& root)
             d.itemLocationText(i, cCurrent);
     }
     d.currentSection = 0;
-    return ok && XmlAssignmentReader<T>(_s).loadPreProc(root) && XmlAssignmentReader<T>(_s).loadPostProc(root);
+    XmlAssignmentReader<T> assignments(_s, _used);
+    return ok && assignments.loadPreProc(root) && assignments.loadPostProc(root);
 }
 
 template class XmlBuilder<double>;

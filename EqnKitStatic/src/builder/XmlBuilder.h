@@ -9,6 +9,7 @@
 #include <xml/Node.h>
 
 #include "BuildState.h"
+#include "UsedVariables.h"
 
 namespace sl
 {
@@ -17,7 +18,13 @@ template <typename T> class XmlBuilder
 public:
     using Tree = ExpressionTree<T>;
 
-    explicit XmlBuilder(BuildState<T>& state) : _s(state) {}
+    // Owns the used-variable sets of the entry, which its passes collect into.
+    explicit XmlBuilder(BuildState<T>& state) : _s(state), _used(state) {}
+    XmlBuilder(const XmlBuilder&) = delete;
+    XmlBuilder& operator=(const XmlBuilder&) = delete;
+
+    BuildState<T>& state() { return _s; }
+    UsedVariables<T>& usedVariables() { return _used; }
 
     // The entries of the solver kinds: the document (a file path or the text itself, by
     // the context's input kind) parsed and read by the reader of the kind.
@@ -25,6 +32,8 @@ public:
     bool loadODEFromXML(const td::String& source, SolverData<T>& data);
     bool loadWLSFromXML(const td::String& source, SolverData<T>& data);
     bool loadDAEFromXML(const td::String& source, SolverData<T>& data);
+    // The entry of a child model: its element read as an NR model.
+    bool loadNRModel(const xml::Node& root, SolverData<T>& data);
     // The used-variable sets of an XML build; its keys are silenced.
     void bindXmlEntry(SolverData<T>& data);
     // The root's type (exactly tag), domain, desc and eps.
@@ -45,6 +54,7 @@ private:
     double measurementWeight(const xml::Node& eq) const;
 
     BuildState<T>& _s;
+    UsedVariables<T> _used;
 };
 
 extern template class XmlBuilder<double>;

@@ -10,6 +10,9 @@
 #include <xml/Node.h>
 
 #include "BuildState.h"
+#include "DAERecords.h"
+#include "UsedVariables.h"
+#include "XmlBuilder.h"
 
 namespace sl
 {
@@ -18,7 +21,11 @@ template <typename T> class XmlDAEReader
 public:
     using Tree = ExpressionTree<T>;
 
-    explicit XmlDAEReader(BuildState<T>& state) : _s(state) {}
+    // A pass of the XML entry, over its state and its used-variable sets; holds the
+    // records of the model's states and transfer functions.
+    explicit XmlDAEReader(XmlBuilder<T>& entry) : _entry(entry), _s(entry.state()), _used(entry.usedVariables()) {}
+    XmlDAEReader(const XmlDAEReader&) = delete;
+    XmlDAEReader& operator=(const XmlDAEReader&) = delete;
 
     // TF rows, then each ODE's discretised rows, then the NL equations (Euler,
     // trapezoidal or the stage expansion of the root's method).
@@ -36,7 +43,10 @@ private:
     bool checkXmlDAECounts(td::UINT4 nNL);
     bool expandXmlODEs(const xml::Node& odeqs, td::UINT4 nODE, td::UINT4& row, td::UINT4& nonZeros);
 
+    XmlBuilder<T>& _entry;
     BuildState<T>& _s;
+    UsedVariables<T>& _used;
+    DAERecords _records;
 };
 
 extern template class XmlDAEReader<double>;

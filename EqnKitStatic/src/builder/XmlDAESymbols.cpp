@@ -14,7 +14,7 @@ using namespace xmlnodes;
 template <typename T>
 bool XmlDAESymbols<T>::addIndexedSymbol(const td::String& name, td::UINT4 variable, td::UINT2 n, bool pushValues)
 {
-    DAEVarRecords& records = _s.pData->stores.daeVarRecords;
+    DAEVarRecords& records = _s.data().stores.daeVarRecords;
     for (td::UINT2 k = 1; k <= n; ++k)
     {
         const td::String stage = XmlNames<T>::generatedName(name, "#k", k);
@@ -34,9 +34,9 @@ template <typename T> bool XmlDAESymbols<T>::countXmlDAESymbols(td::UINT4& nVars
     const td::UINT2 s = _s.getNumberOfStages();
     td::UINT4 states = d.nDAEStates;
     td::UINT4 nTFVars = 0;
-    for (std::size_t i = 0; i < _s.dae.tfs.size(); ++i)
+    for (std::size_t i = 0; i < _records.tfs.size(); ++i)
     {
-        const TransferFunction& tf = _s.dae.tfs[i].tf;
+        const TransferFunction& tf = _records.tfs[i].tf;
         TD_ASSERT(tf.stateCount() > 0);
         states += tf.stateCount();
         nTFVars += tf.variableCount(s);
@@ -56,7 +56,7 @@ template <typename T> bool XmlDAESymbols<T>::readXmlStateNames(const xml::Node& 
 {
     SolverData<T>& d = _s.data();
     d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
-    _s.dae.xmlStateNames.clear();
+    _records.xmlStateNames.clear();
     xml::Node eq = child(odeqs, "Eq");
     for (td::UINT4 i = 0; i < nODE; ++i, eq.nextSameName())
     {
@@ -64,8 +64,8 @@ template <typename T> bool XmlDAESymbols<T>::readXmlStateNames(const xml::Node& 
         td::String name;
         td::UINT4 sign = 0;
         bool integral = false;
-        bool ok = XmlODEReader<T>(_s).splitODEEquation(eq, fx, name, sign, integral);
-        if (ok && std::any_of(_s.dae.xmlStateNames.begin(), _s.dae.xmlStateNames.end(),
+        bool ok = XmlODEReader<T>(_s, _used).splitODEEquation(eq, fx, name, sign, integral);
+        if (ok && std::any_of(_records.xmlStateNames.begin(), _records.xmlStateNames.end(),
                               [&](const DAERecords::XmlState& st) { return st.name == name; }))
             ok = _s.xmlError("State variable already used!");
         if (!ok)
@@ -74,9 +74,9 @@ template <typename T> bool XmlDAESymbols<T>::readXmlStateNames(const xml::Node& 
             d.currentSection = 0;
             return false;
         }
-        _s.dae.xmlStateNames.push_back(DAERecords::XmlState{name, fx, i});
+        _records.xmlStateNames.push_back(DAERecords::XmlState{name, fx, i});
     }
-    std::sort(_s.dae.xmlStateNames.begin(), _s.dae.xmlStateNames.end(),
+    std::sort(_records.xmlStateNames.begin(), _records.xmlStateNames.end(),
               [](const DAERecords::XmlState& a, const DAERecords::XmlState& b) {
                   return std::strcmp(a.name.c_str(), b.name.c_str()) < 0;
               });
@@ -86,7 +86,7 @@ template <typename T> bool XmlDAESymbols<T>::readXmlStateNames(const xml::Node& 
 
 template <typename T> bool XmlDAESymbols<T>::isXmlStateName(const td::String& name) const
 {
-    return std::binary_search(_s.dae.xmlStateNames.begin(), _s.dae.xmlStateNames.end(),
+    return std::binary_search(_records.xmlStateNames.begin(), _records.xmlStateNames.end(),
                               DAERecords::XmlState{name, nullptr, 0},
                               [](const DAERecords::XmlState& a, const DAERecords::XmlState& b) {
                                   return std::strcmp(a.name.c_str(), b.name.c_str()) < 0;
@@ -96,10 +96,10 @@ template <typename T> bool XmlDAESymbols<T>::isXmlStateName(const td::String& na
 template <typename T> bool XmlDAESymbols<T>::checkXmlStateNames()
 {
     SolverData<T>& d = _s.data();
-    for (const DAERecords::XmlState& st : _s.dae.xmlStateNames)
+    for (const DAERecords::XmlState& st : _records.xmlStateNames)
     {
         const td::INT4 index = _s.parser.getSymbolIndex(st.name);
-        if (index >= 0 && static_cast<td::UINT4>(index) < _s.nVars())
+        if (index >= 0 && static_cast<td::UINT4>(index) < _s.getNumVariables())
             continue;
         d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
         if (index < 0)
@@ -124,7 +124,7 @@ template <typename T> bool XmlDAESymbols<T>::markXmlStates(const xml::Node& odeq
         td::String name;
         td::INT4 state = -1;
         bool integral = false;
-        bool ok = XmlODEReader<T>(_s).checkODEEquation(eq, fx, name, state, integral) != nullptr;
+        bool ok = XmlODEReader<T>(_s, _used).checkODEEquation(eq, fx, name, state, integral) != nullptr;
         if (ok && d.stores.symbolInfo[static_cast<td::UINT4>(state)].varType != 1)
             ok = _s.xmlError("State variable already used!");
         if (!ok)
@@ -144,22 +144,22 @@ template <typename T> bool XmlDAESymbols<T>::addXmlHistoryParams()
     SolverData<T>& d = _s.data();
     DAEVarRecords& records = d.stores.daeVarRecords;
     const cnt::SafeFullVector<SymbolInfo>& info = d.stores.symbolInfo;
-    _s.dae.stateVars.reserve(d.nDAEStates);
+    _records.stateVars.reserve(d.nDAEStates);
     td::UINT4 nStates = 0;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Params);
-    for (td::UINT4 v = 0; v < _s.nVars(); ++v)
+    for (td::UINT4 v = 0; v < _s.getNumVariables(); ++v)
     {
         if (!SymbolInfo::isStateVariable(info[v].varType))
             continue;
         if (info[v].varType == cODEState)
-            _s.dae.stateVars[nStates++] = static_cast<td::INT4>(v);
+            _records.stateVars[nStates++] = static_cast<td::INT4>(v);
         const td::String history = XmlNames<T>::generatedName(*_s.parser.symbols().nameAt(v), "@_");
         if (!XmlNames<T>(_s).addGeneratedName(history))
         {
             d.currentSection = 0;
             return false;
         }
-        records[v].histParam = _s.parser.getSymbolIndex(history) - static_cast<td::INT4>(_s.nVars());
+        records[v].histParam = _s.parser.getSymbolIndex(history) - static_cast<td::INT4>(_s.getNumVariables());
         _s.values().push(T(0));
     }
     d.currentSection = 0;

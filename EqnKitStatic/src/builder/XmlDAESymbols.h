@@ -10,6 +10,8 @@
 #include <xml/Node.h>
 
 #include "BuildState.h"
+#include "DAERecords.h"
+#include "UsedVariables.h"
 
 namespace sl
 {
@@ -18,7 +20,12 @@ template <typename T> class XmlDAESymbols
 public:
     using Tree = ExpressionTree<T>;
 
-    explicit XmlDAESymbols(BuildState<T>& state) : _s(state) {}
+    // The states and transfer functions of records, which the declarations complete; the
+    // ODEs are read with used.
+    XmlDAESymbols(BuildState<T>& state, UsedVariables<T>& used, DAERecords& records)
+        : _s(state), _used(used), _records(records)
+    {
+    }
 
     // The n stage variables name#k1 ... name#kn as the next variables; values are pushed
     // when pushValues is set. False after an entry when a name is taken.
@@ -38,6 +45,8 @@ public:
 
 private:
     BuildState<T>& _s;
+    UsedVariables<T>& _used;
+    DAERecords& _records;
 };
 
 extern template class XmlDAESymbols<double>;

@@ -58,7 +58,7 @@ template <typename T> bool XmlDeclarationReader<T>::loadVarsAndParams(const xml:
         _perVariable = partners ? 2 : 1;
     }
     _dynamic = d.dynamics != 0;
-    _dae = d.dynamics == 2;
+    _dae = _pDAE != nullptr;
     td::UINT4 nParams = readParams(params);
     if (_dynamic && !findTimeParams(nParams))
         return false;
@@ -67,7 +67,7 @@ template <typename T> bool XmlDeclarationReader<T>::loadVarsAndParams(const xml:
     // parameters, which the DAE reader adds last.
     _nVars = nVarElements * _perVariable;
     const td::UINT4 nDeclaredParams = nParams;
-    if (_dae && !XmlDAESymbols<T>(_s).countXmlDAESymbols(_nVars, nParams))
+    if (_dae && !XmlDAESymbols<T>(_s, _used, *_pDAE).countXmlDAESymbols(_nVars, nParams))
         return false;
     const td::UINT4 nHistory = nParams - nDeclaredParams;
     sizeSymbols(nParams);
@@ -75,7 +75,7 @@ template <typename T> bool XmlDeclarationReader<T>::loadVarsAndParams(const xml:
         return false;
     addTimeParams();
     TD_ASSERT(_s.values().size() + nHistory == _s.symbolCount());
-    if (!XmlStartValues<T>(_s).evaluateDeferred(_deferred))
+    if (!XmlStartValues<T>(_s, _used).evaluateDeferred(_deferred))
         return false;
     // The DAE reader adds its history parameters first.
     if (!_dae)
@@ -147,18 +147,18 @@ template <typename T> void XmlDeclarationReader<T>::sizeSymbols(td::UINT4 nParam
     info.reserve(_nVars + nParams);
     for (td::UINT4 i = 0; i < _nVars + nParams; ++i)
         info[i] = SymbolInfo{static_cast<td::BYTE>(i < _nVars ? 1 : 0), 0, 0};
-    _s.usedVars.reserve(_nVars);
+    _used.reserve(_nVars);
     _s.parser.setNextFreePosition(true);
-    _s.declarationsDone = 1;
-    _s.nEquations = _nVars;
+    d.declarationsDone = 1;
+    d.results.nEquations = _nVars;
 }
 
 template <typename T> bool XmlDeclarationReader<T>::declareNames(const xml::Node& vars)
 {
     bool named = readVarNames(vars);
-    for (td::UINT4 i = 0; named && _dae && i < _s.dae.tfs.size(); ++i)
-        named = XmlTFReader<T>(_s).expandVarHistoryTF(i);
-    named = named && readParamNames() && (!_dae || XmlDAESymbols<T>(_s).checkXmlStateNames());
+    for (td::UINT4 i = 0; named && _dae && i < _pDAE->tfs.size(); ++i)
+        named = XmlTFReader<T>(_s, _used, *_pDAE).expandVarHistoryTF(i);
+    named = named && readParamNames() && (!_dae || XmlDAESymbols<T>(_s, _used, *_pDAE).checkXmlStateNames());
     if (!named)
         _s.data().currentSection = 0;
     return named;
@@ -168,7 +168,7 @@ template <typename T> bool XmlDeclarationReader<T>::readVarNames(const xml::Node
 {
     SolverData<T>& d = _s.data();
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Vars);
-    const bool partners = _s.hasPartners();
+    const bool partners = _s.hasConjugatePartners();
     const td::UINT2 stages = _dae ? _s.getNumberOfStages() : 0;
     td::UINT4 item = 0;
     for (xml::Node v = child(vars, "Var"); !v.isEmpty(); v.nextSameName(), ++item)
@@ -195,11 +195,11 @@ template <typename T> bool XmlDeclarationReader<T>::readVarNames(const xml::Node
         }
         _s.parser.addVariable(text);
         // A state of a stage method: its stage variables follow it.
-        if (stages == 0 || !XmlDAESymbols<T>(_s).isXmlStateName(text))
+        if (stages == 0 || !XmlDAESymbols<T>(_s, _used, *_pDAE).isXmlStateName(text))
             continue;
         const td::INT4 index = _s.parser.getSymbolIndex(text);
         _s.setStateVarType(index, cODEState);
-        if (!XmlDAESymbols<T>(_s).addIndexedSymbol(text, static_cast<td::UINT4>(index), stages, false))
+        if (!XmlDAESymbols<T>(_s, _used, *_pDAE).addIndexedSymbol(text, static_cast<td::UINT4>(index), stages, false))
             return false;
     }
     return true;
@@ -267,7 +267,7 @@ template <typename T> bool XmlDeclarationReader<T>::readVarValues(const xml::Nod
     {
         const td::UINT4 symbol = static_cast<td::UINT4>(_s.parser.getSymbolIndex(attrib(v, "name")));
         T value(0);
-        if (!XmlStartValues<T>(_s).readStartValue(v, symbol, _deferred, value))
+        if (!XmlStartValues<T>(_s, _used).readStartValue(v, symbol, _deferred, value))
         {
             d.itemLocationText(symbol, cCurrent);
             d.currentSection = 0;
@@ -284,8 +284,8 @@ template <typename T> bool XmlDeclarationReader<T>::readVarValues(const xml::Nod
         for (td::UINT2 k = 0; _dae && info[symbol].varType == cODEState && k < _s.getNumberOfStages(); ++k)
             _s.values().push(value);
     }
-    for (td::UINT4 i = 0; _dae && i < _s.dae.tfs.size(); ++i)
-        XmlTFReader<T>(_s).setupTFStates(i);
+    for (td::UINT4 i = 0; _dae && i < _pDAE->tfs.size(); ++i)
+        XmlTFReader<T>(_s, _used, *_pDAE).setupTFStates(i);
     return true;
 }
 
@@ -329,7 +329,7 @@ template <typename T> bool XmlDeclarationReader<T>::readParamValues()
         {
             const td::UINT4 symbol = _nVars + p.first + m;
             T value(0);
-            if (!XmlStartValues<T>(_s).readStartValue(p.element, symbol, _deferred, value))
+            if (!XmlStartValues<T>(_s, _used).readStartValue(p.element, symbol, _deferred, value))
             {
                 d.itemLocationText(j, cCurrent);
                 d.currentSection = 0;

@@ -12,6 +12,8 @@
 #include <xml/Node.h>
 
 #include "BuildState.h"
+#include "DAERecords.h"
+#include "UsedVariables.h"
 #include "XmlStartValues.h"
 
 namespace sl
@@ -37,7 +39,13 @@ struct XmlParam
 template <typename T> class XmlDeclarationReader
 {
 public:
-    explicit XmlDeclarationReader(BuildState<T>& state) : _s(state) {}
+    // used gets room for the variables, and start values are read without collecting;
+    // a DAE document's generated symbols come from its records pDAE (none for the other
+    // kinds).
+    XmlDeclarationReader(BuildState<T>& state, UsedVariables<T>& used, DAERecords* pDAE = nullptr)
+        : _s(state), _used(used), _pDAE(pDAE)
+    {
+    }
 
     // Declarations: the Vars and Params sections into symbols, kinds and start values.
     bool loadVarsAndParams(const xml::Node& vars, const xml::Node& params);
@@ -64,6 +72,8 @@ private:
     void addTimeParams();
 
     BuildState<T>& _s;
+    UsedVariables<T>& _used;
+    DAERecords* _pDAE;
     std::vector<XmlParam> _params;
     XmlDeferredList _deferred;
     // The parent of a child model and the parameters taken from it.

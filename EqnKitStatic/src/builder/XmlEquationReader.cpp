@@ -18,10 +18,10 @@ template <typename T>
 bool XmlEquationReader<T>::loadEquation(const xml::Node& eq, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind)
 {
     SolverData<T>& d = _s.data();
-    const ElementLine line(_s.xmlLine, eq);
+    const ElementLine line(d.xmlLine, eq);
     _s.parser.clearTokens();
-    _s.beginUsedVars();
-    Tree top(&d, nullptr, _s.nVars(), d.treeOption != 0);
+    _used.begin();
+    Tree top(&d, nullptr, _s.getNumVariables(), d.treeOption != 0);
     const char* fx = attrib(eq, "fx");
     const char* cond = fx ? nullptr : attrib(eq, "cond");
     bool ok = false;
@@ -37,7 +37,7 @@ bool XmlEquationReader<T>::loadEquation(const xml::Node& eq, td::UINT4 eqIndex, 
         _s.xmlError("Equation is neither condition (missing cond) nor normal (missing fx)");
     if (ok)
         d.clearHeldKey();
-    if (ok && !JacobianBuilder<T>(_s).make(top, eqIndex, nonZeroCount, kind))
+    if (ok && !_jacobian.makeJacobianEntry(top, eqIndex, nonZeroCount, kind))
     {
         // With the reason: for an equation at the operation a derivative fails at (of a
         // conditional one the operation stands in a branch's text, not in the one shown).
@@ -59,7 +59,7 @@ template <typename T> bool XmlEquationReader<T>::loadCondEquation(const xml::Nod
 {
     const char* cond = attrib(condNode, "cond");
     TD_ASSERT(cond);
-    const ElementLine line(_s.xmlLine, condNode);
+    const ElementLine line(_s.data().xmlLine, condNode);
     if (depth > cMaxXmlNesting)
         return _s.xmlError("Conditions nested deeper than @ levels: @", cMaxXmlNesting, cond);
     const xml::Node thenNode = child(condNode, "Then");
@@ -91,7 +91,7 @@ template <typename T> bool XmlEquationReader<T>::loadBranch(const xml::Node& bra
     const char* syntaxText = isThen ? "Syntax error in Then statement:@" : "Syntax error in Else statement:@";
     if (const char* fx = attrib(branch, "fx"))
     {
-        const ElementLine line(_s.xmlLine, branch);
+        const ElementLine line(_s.data().xmlLine, branch);
         pOut = _s.newTree();
         if (!assignmentMode)
             return XmlExpressions<T>(_s).makeEquation(fx, *pOut, false) || _s.xmlError(syntaxText, fx);
@@ -123,7 +123,7 @@ template <typename T> bool XmlEquationReader<T>::loadBranch(const xml::Node& bra
     pOut = _s.newTree();
     if (const char* fx = attrib(eq, "fx"))
     {
-        const ElementLine line(_s.xmlLine, eq);
+        const ElementLine line(_s.data().xmlLine, eq);
         return XmlExpressions<T>(_s).makeEquation(fx, *pOut, false);
     }
     if (!attrib(eq, "cond"))

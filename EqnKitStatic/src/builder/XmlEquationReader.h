@@ -9,6 +9,8 @@
 #include <xml/Node.h>
 
 #include "BuildState.h"
+#include "JacobianBuilder.h"
+#include "UsedVariables.h"
 
 namespace sl
 {
@@ -17,7 +19,8 @@ template <typename T> class XmlEquationReader
 public:
     using Tree = ExpressionTree<T>;
 
-    explicit XmlEquationReader(BuildState<T>& state) : _s(state) {}
+    // The variables of each equation are collected into used.
+    XmlEquationReader(BuildState<T>& state, UsedVariables<T>& used) : _s(state), _used(used), _jacobian(state, used) {}
 
     // Equations: an Eq of fx (residual form) or cond with Then/Else branches.
     bool loadEquation(const xml::Node& eq, td::UINT4 eqIndex, td::UINT4& nonZeroCount, char kind);
@@ -34,6 +37,8 @@ private:
                     Tree*& pOut);
 
     BuildState<T>& _s;
+    UsedVariables<T>& _used;
+    JacobianBuilder<T> _jacobian;
 };
 
 extern template class XmlEquationReader<double>;

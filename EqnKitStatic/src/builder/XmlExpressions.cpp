@@ -121,7 +121,7 @@ template <typename T> bool XmlExpressions<T>::makeEqPartExpression(const char* t
 template <typename T> bool XmlExpressions<T>::makeEqExpression(Evaluator<T>* pEvaluator, const char* text)
 {
     SolverData<T>& d = _s.data();
-    Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
+    Tree tree(&d, nullptr, _s.getNumVariables(), d.treeOption != 0);
     const bool ok = parseInto(text, tree, "Error in expression: @", "Cannot make expression for eq: @") &&
                     tree.createEvaluator(pEvaluator);
     tree.reset(d.treeOption != 0);
@@ -130,7 +130,7 @@ template <typename T> bool XmlExpressions<T>::makeEqExpression(Evaluator<T>* pEv
 
 template <typename T> Evaluator<T>* XmlExpressions<T>::makeCondExpression(const char* text)
 {
-    Evaluator<T>* pRecord = _s.pData->newEvaluator();
+    Evaluator<T>* pRecord = _s.data().newEvaluator();
     return makeEqExpression(pRecord, text) ? pRecord : nullptr;
 }
 

@@ -58,7 +58,7 @@ template <typename T> bool XmlLimitReader<T>::loadLimits(const xml::Node& root)
 template <typename T>
 bool XmlLimitReader<T>::loadLimitEquation(const xml::Node& node, Evaluator<T>* pRecord, td::UINT4 depth)
 {
-    const ElementLine line(_s.xmlLine, node);
+    const ElementLine line(_s.data().xmlLine, node);
     const char* cond = attrib(node, "cond");
     if (!cond)
         return loadLimitAssignment(node, pRecord);
@@ -139,7 +139,7 @@ template <typename T> bool XmlLimitReader<T>::loadLimitBranch(const xml::Node& b
 
 template <typename T> bool XmlLimitReader<T>::loadLimitAssignment(const xml::Node& node, Evaluator<T>* pRecord)
 {
-    const ElementLine line(_s.xmlLine, node);
+    const ElementLine line(_s.data().xmlLine, node);
     const char* fx = attrib(node, "fx");
     if (!fx)
         return _s.xmlError("Empty Equation (fx) in assignment part");
@@ -156,10 +156,10 @@ template <typename T> bool XmlLimitReader<T>::loadLimitAssignment(const xml::Nod
     const td::INT4 index = AssignmentText<T>(_s).resolveTarget(name, isParent, part);
     if (index < 0)
     {
-        _s.pData->addError("Assignment parameter name wasn't declared:@, fx=@", name, expression);
+        _s.data().addError("Assignment parameter name wasn't declared:@, fx=@", name, expression);
         return false;
     }
-    _s.beginUsedVars();
+    _used.begin();
     if (!XmlExpressions<T>(_s).makeEqExpression(pRecord, expression))
         return _s.xmlError("Cannot init assignment evaluator for fx=@", expression);
     AssignmentText<T>(_s).setRecordTarget(pRecord, index, isParent, part, op);

@@ -9,6 +9,7 @@
 #include <xml/Node.h>
 
 #include "BuildState.h"
+#include "UsedVariables.h"
 
 namespace sl
 {
@@ -17,7 +18,8 @@ template <typename T> class XmlLimitReader
 public:
     using Tree = ExpressionTree<T>;
 
-    explicit XmlLimitReader(BuildState<T>& state) : _s(state) {}
+    // The variables of each assignment are collected into used.
+    XmlLimitReader(BuildState<T>& state, UsedVariables<T>& used) : _s(state), _used(used) {}
 
     // The Group elements of the Limits section into the solver's limit groups.
     bool loadLimits(const xml::Node& root);
@@ -29,6 +31,7 @@ private:
     bool loadLimitAssignment(const xml::Node& node, Evaluator<T>* pRecord);
 
     BuildState<T>& _s;
+    UsedVariables<T>& _used;
 };
 
 extern template class XmlLimitReader<double>;

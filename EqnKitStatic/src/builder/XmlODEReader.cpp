@@ -52,7 +52,7 @@ template <typename T> const char* XmlODEReader<T>::checkODEEquation(const xml::N
     SolverData<T>& d = _s.data();
     if (state < 0)
         return d.addError("Undeclared state variable:@, found in ODE equation:@", name, fx), nullptr;
-    if (static_cast<td::UINT4>(state) >= _s.nVars())
+    if (static_cast<td::UINT4>(state) >= _s.getNumVariables())
         return d.addError("State variable cannot be declared as a parameter! Variable name=@ in ODEeq=@", name, fx),
                nullptr;
     const char* rhs = skipBlanks(fx + sign + 1);
@@ -68,10 +68,10 @@ template <typename T> td::INT4 XmlODEReader<T>::checkODETerm(const xml::Node& eq
                                                              bool recordState)
 {
     SolverData<T>& d = _s.data();
-    const ElementLine line(_s.xmlLine, eq);
+    const ElementLine line(d.xmlLine, eq);
     _s.parser.clearTokens();
-    _s.beginUsedVars();
-    tree.init(&d, nullptr, _s.nVars());
+    _used.begin();
+    tree.init(&d, nullptr, _s.getNumVariables());
     pIntegral = nullptr;
     const char* fx = nullptr;
     td::String name;
@@ -122,7 +122,7 @@ template <typename T> void XmlODEReader<T>::loadIntegrationMethod(const xml::Nod
     const char* method = attrib(root, "method");
     if (!method)
         return;
-    td::BYTE& m = _s.pData->results.IntegrationMethod;
+    td::BYTE& m = _s.data().results.IntegrationMethod;
     if (!std::strcmp(method, "Euler"))
         m = 0;
     else if (!std::strcmp(method, "RK2") || !std::strncmp(method, "Trapez", 6))

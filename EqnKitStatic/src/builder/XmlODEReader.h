@@ -9,6 +9,7 @@
 #include <xml/Node.h>
 
 #include "BuildState.h"
+#include "UsedVariables.h"
 
 namespace sl
 {
@@ -17,7 +18,8 @@ template <typename T> class XmlODEReader
 public:
     using Tree = ExpressionTree<T>;
 
-    explicit XmlODEReader(BuildState<T>& state) : _s(state) {}
+    // The variables of each ODE are collected into used.
+    XmlODEReader(BuildState<T>& state, UsedVariables<T>& used) : _s(state), _used(used) {}
 
     // ODE equations: the state of x' = f or x = ... int(f) ..., f into tree; -1 after an
     // entry. recordState (the ODE solver) writes the ODE list and reduces k*int(f) to k*f;
@@ -37,6 +39,7 @@ public:
 
 private:
     BuildState<T>& _s;
+    UsedVariables<T>& _used;
 };
 
 extern template class XmlODEReader<double>;

@@ -28,7 +28,7 @@ bool XmlStartValues<T>::makeInitialValueExpression(td::UINT4 symbol, const char*
 {
     SolverData<T>& d = _s.data();
     out = T(0);
-    _s.collecting = 0;
+    _used.collect(false);
     _s.parser.setAcceptUnknownNames(true);
     const bool parsed = _s.parseXml(text);
     _s.parser.setAcceptUnknownNames(false);
@@ -45,12 +45,12 @@ bool XmlStartValues<T>::makeInitialValueExpression(td::UINT4 symbol, const char*
         if (namesSomething(p->token.type))
         {
             if (list.empty())
-                list.reserve(_s.nVars() / 2 + 1);
-            list.push(XmlDeferredValue{td::String(text), symbol, _s.xmlLine});
+                list.reserve(_s.getNumVariables() / 2 + 1);
+            list.push(XmlDeferredValue{td::String(text), symbol, _s.data().xmlLine});
             return true;
         }
     }
-    Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
+    Tree tree(&d, nullptr, _s.getNumVariables(), d.treeOption != 0);
     Evaluator<T> record;
     const bool ok = tree.build(pFirst) && tree.createEvaluator(&record);
     if (ok)
@@ -67,7 +67,7 @@ template <typename T>
 bool XmlStartValues<T>::readStartValue(const xml::Node& element, td::UINT4 symbol, XmlDeferredList& deferred, T& value)
 {
     value = T(0);
-    const ElementLine line(_s.xmlLine, element);
+    const ElementLine line(_s.data().xmlLine, element);
     const char* val = attrib(element, "val");
     if (!val)
         return true;
@@ -102,7 +102,7 @@ template <typename T> bool XmlStartValues<T>::evaluateDeferred(const XmlDeferred
     order.reserve(n);
     for (int pass = 0; pass < 2; ++pass)
         for (td::UINT4 k = 0; k < n; ++k)
-            if ((deferred[k].symbol >= _s.nVars()) == (pass == 0))
+            if ((deferred[k].symbol >= _s.getNumVariables()) == (pass == 0))
                 order.push_back(k);
     std::vector<std::vector<td::UINT4>> reads(n);
     return readDependencies(deferred, order, reads) && evaluateInOrder(deferred, order, reads);
@@ -116,7 +116,7 @@ template <typename T> bool XmlStartValues<T>::readDependencies(const XmlDeferred
     for (td::UINT4 k = 0; k < deferred.size(); ++k)
         entryOf[deferred[k].symbol] = static_cast<td::INT4>(k);
     // A name still unknown, a generator or a statistic has no start value.
-    _s.collecting = 0;
+    _used.collect(false);
     for (td::UINT4 k : order)
     {
         if (!_s.parser.parse(deferred[k].text.c_str()))
@@ -181,7 +181,7 @@ template <typename T> bool XmlStartValues<T>::evaluateInOrder(const XmlDeferredL
 template <typename T> bool XmlStartValues<T>::evaluateEntry(const XmlDeferredValue& e)
 {
     SolverData<T>& d = _s.data();
-    Tree tree(&d, nullptr, _s.nVars(), d.treeOption != 0);
+    Tree tree(&d, nullptr, _s.getNumVariables(), d.treeOption != 0);
     Evaluator<T> record;
     if (!_s.parseXml(e.text.c_str()))
         return entryError(e, cWrongExpression);
@@ -201,10 +201,10 @@ template <typename T> void XmlStartValues<T>::setValue(td::UINT4 symbol, const T
     const SolverData<T>& d = _s.data();
     ValueArray& values = _s.values();
     values[symbol] = value;
-    if (symbol >= _s.nVars())
+    if (symbol >= _s.getNumVariables())
         return;
     // A variable's conjugate partner follows it, a state's stage variables take its value.
-    if (_s.hasPartners())
+    if (_s.hasConjugatePartners())
         values[symbol + 1] = conjugate(value);
     if (d.dynamics == 2 && d.stores.daeVarRecords[symbol].firstStage >= 0)
     {
@@ -219,16 +219,16 @@ template <typename T> bool XmlStartValues<T>::entryError(const XmlDeferredValue&
     SolverData<T>& d = _s.data();
     if (withReason)
     {
-        const td::UINT4 line = _s.xmlLine;
-        _s.xmlLine = e.line;
+        const td::UINT4 line = d.xmlLine;
+        d.xmlLine = e.line;
         _s.xmlExpressionError(text, e.text.c_str());
-        _s.xmlLine = line;
+        d.xmlLine = line;
     }
     else
         d.addError(text, e.text);
-    const bool variable = e.symbol < _s.nVars();
+    const bool variable = e.symbol < _s.getNumVariables();
     d.currentSection = static_cast<td::BYTE>(variable ? ErrorSection::Vars : ErrorSection::Params);
-    d.itemLocationText(variable ? e.symbol : e.symbol - _s.nVars(), cCurrent);
+    d.itemLocationText(variable ? e.symbol : e.symbol - _s.getNumVariables(), cCurrent);
     d.currentSection = 0;
     return false;
 }

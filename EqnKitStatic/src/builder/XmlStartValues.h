@@ -12,6 +12,7 @@
 #include <xml/Node.h>
 
 #include "BuildState.h"
+#include "UsedVariables.h"
 
 namespace sl
 {
@@ -30,7 +31,8 @@ template <typename T> class XmlStartValues
 public:
     using Tree = ExpressionTree<T>;
 
-    explicit XmlStartValues(BuildState<T>& state) : _s(state) {}
+    // Start values are read with collection off.
+    XmlStartValues(BuildState<T>& state, UsedVariables<T>& used) : _s(state), _used(used) {}
 
     // The val attribute of a Var or Param element for symbol: a number (a complex
     // constant), else an expression; none gives 0.
@@ -58,6 +60,7 @@ private:
     bool entryError(const XmlDeferredValue& e, const char* text, bool withReason = false);
 
     BuildState<T>& _s;
+    UsedVariables<T>& _used;
 };
 
 extern template class XmlStartValues<double>;

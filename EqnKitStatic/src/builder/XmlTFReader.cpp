@@ -42,7 +42,7 @@ template <typename T> bool XmlTFReader<T>::loadTF(const xml::Node& tfs)
     };
     for (xml::Node eq = child(tfs, "Eq"); !eq.isEmpty(); eq.nextSameName(), ++i)
     {
-        const ElementLine line(_s.xmlLine, eq);
+        const ElementLine line(d.xmlLine, eq);
         const char* fx = attrib(eq, "fx");
         if (!fx)
             return fail("Missing fx in TF Equation!");
@@ -56,24 +56,24 @@ template <typename T> bool XmlTFReader<T>::loadTF(const xml::Node& tfs)
             return fail("Missing division sign '/' in left part of TF Equation! TF must be in form y/=f(s)");
         if (const td::UINT4 second = findAssignment(fx, static_cast<td::UINT4>(e - fx) + 1))
             return fail(sc::msg::txtSecondAssignment, second, fx);
-        DAERecords::XmlTFText& text = _s.dae.xmlTFs[i];
+        DAERecords::XmlTFText& text = _records.xmlTFs[i];
         text.output = trimmed(fx, slash);
         text.input = trimmed(slash + 1, e);
         text.fn = trimmed(e + 1, e + std::strlen(e));
         // So would a second function of one output.
         for (td::UINT4 j = 0; j < i; ++j)
         {
-            if (_s.dae.xmlTFs[j].output == text.output)
+            if (_records.xmlTFs[j].output == text.output)
                 return fail("TF output '@' is the output of another TF already!", text.output);
         }
-        _s.collecting = 0;
+        _used.collect(false);
         _s.parser.clearTokens();
         if (!_s.parseXml(text.fn.c_str()))
             return fail("Something wrong with TF expression: @", text.fn);
         Tree* pTree = _s.newTree();
         const bool built = pTree->build(_s.parser.getFirstToken());
         const bool comparison = built && _s.xmlRefusesComparison(*pTree, text.fn.c_str());
-        const bool formatted = built && !comparison && pTree->checkTFFormat(_s.dae.tfs[i].tf);
+        const bool formatted = built && !comparison && pTree->checkTFFormat(_records.tfs[i].tf);
         _s.releaseTrees();
         if (!built)
         {
@@ -85,7 +85,7 @@ template <typename T> bool XmlTFReader<T>::loadTF(const xml::Node& tfs)
         if (!formatted)
             return fail("Badly formatted transfer function: @", text.fn);
     }
-    _s.collecting = 1;
+    _used.collect(true);
     d.currentSection = 0;
     // f(s) is read again when the rows are made.
     return true;
@@ -93,8 +93,8 @@ template <typename T> bool XmlTFReader<T>::loadTF(const xml::Node& tfs)
 
 template <typename T> bool XmlTFReader<T>::expandVarHistoryTF(td::UINT4 i)
 {
-    TransferFunction& tf = _s.dae.tfs[i].tf;
-    const DAERecords::XmlTFText& text = _s.dae.xmlTFs[i];
+    TransferFunction& tf = _records.tfs[i].tf;
+    const DAERecords::XmlTFText& text = _records.xmlTFs[i];
     const td::UINT2 s = _s.getNumberOfStages();
     tf.firstState = -1;
     for (td::UINT2 k = 0; k < tf.stateCount(); ++k)
@@ -108,7 +108,7 @@ template <typename T> bool XmlTFReader<T>::expandVarHistoryTF(td::UINT4 i)
         if (k == 0)
             tf.firstState = index;
         _s.setStateVarType(index, cTFState);
-        if (!XmlDAESymbols<T>(_s).addIndexedSymbol(state, static_cast<td::UINT4>(index), s, false))
+        if (!XmlDAESymbols<T>(_s, _used, _records).addIndexedSymbol(state, static_cast<td::UINT4>(index), s, false))
             return false;
     }
     if (tf.isImproper())
@@ -123,7 +123,7 @@ template <typename T> bool XmlTFReader<T>::expandVarHistoryTF(td::UINT4 i)
 
 template <typename T> void XmlTFReader<T>::setupTFStates(td::UINT4 i)
 {
-    const td::UINT4 n = _s.dae.tfs[i].tf.variableCount(_s.getNumberOfStages());
+    const td::UINT4 n = _records.tfs[i].tf.variableCount(_s.getNumberOfStages());
     for (td::UINT4 k = 0; k < n; ++k)
         _s.values().push(T(0));
 }
@@ -131,8 +131,8 @@ template <typename T> void XmlTFReader<T>::setupTFStates(td::UINT4 i)
 template <typename T> bool XmlTFReader<T>::expandXmlTF(td::UINT4 i, td::UINT4& row, td::UINT4& nonZeros)
 {
     SolverData<T>& d = _s.data();
-    TransferFunction& tf = _s.dae.tfs[i].tf;
-    const DAERecords::XmlTFText& text = _s.dae.xmlTFs[i];
+    TransferFunction& tf = _records.tfs[i].tf;
+    const DAERecords::XmlTFText& text = _records.xmlTFs[i];
     // An entry (none for a text that builds no tree), then the function's location.
     auto fail = [&](const char* message, const auto&... args) {
         if (message)
@@ -143,7 +143,7 @@ template <typename T> bool XmlTFReader<T>::expandXmlTF(td::UINT4 i, td::UINT4& r
     const td::INT4 y = _s.parser.getSymbolIndex(text.output);
     if (y < 0)
         return fail("TF output '@' was not declared! It must be declared as a variable!", text.output);
-    if (static_cast<td::UINT4>(y) >= _s.nVars())
+    if (static_cast<td::UINT4>(y) >= _s.getNumVariables())
         return fail("TF output '@' was declared as a parameter! It must be declared as a variable!", text.output);
     // An output has its equations from its function: an ODE of it would leave another
     // variable without any.
@@ -156,7 +156,7 @@ template <typename T> bool XmlTFReader<T>::expandXmlTF(td::UINT4 i, td::UINT4& r
     tf.input = static_cast<td::UINT4>(u);
     d.stores.daeVarRecords[tf.output].firstTFState = tf.firstState;
 
-    _s.beginUsedVars();
+    _used.begin();
     _s.parser.clearTokens();
     Tree* pTree = _s.parseXml(text.fn.c_str()) ? _s.newTree() : nullptr;
     if (!pTree || !pTree->build(_s.parser.getFirstToken()))
@@ -165,7 +165,7 @@ template <typename T> bool XmlTFReader<T>::expandXmlTF(td::UINT4 i, td::UINT4& r
         return fail(nullptr);
     }
     td::INT4 position = 0;
-    const TFFailure failure = DAERows<T>(_s).realiseTransferFunction(*pTree, tf, row, nonZeros, position);
+    const TFFailure failure = DAERows<T>(_s, _used).realiseTransferFunction(*pTree, tf, row, nonZeros, position);
     _s.releaseTrees();
     const td::String& y0 = text.output;
     const td::String& u0 = text.input;

@@ -9,6 +9,8 @@
 #include <xml/Node.h>
 
 #include "BuildState.h"
+#include "DAERecords.h"
+#include "UsedVariables.h"
 
 namespace sl
 {
@@ -17,7 +19,12 @@ template <typename T> class XmlTFReader
 public:
     using Tree = ExpressionTree<T>;
 
-    explicit XmlTFReader(BuildState<T>& state) : _s(state) {}
+    // The transfer functions of records; the variables of their rows are collected into
+    // used.
+    XmlTFReader(BuildState<T>& state, UsedVariables<T>& used, DAERecords& records)
+        : _s(state), _used(used), _records(records)
+    {
+    }
 
     // The Eq elements y/u = f(s) of a TFs section: texts, orders and forms per record.
     bool loadTF(const xml::Node& tfs);
@@ -31,6 +38,8 @@ public:
 
 private:
     BuildState<T>& _s;
+    UsedVariables<T>& _used;
+    DAERecords& _records;
 };
 
 extern template class XmlTFReader<double>;

@@ -72,6 +72,7 @@ public:
 
     // Where the variables an expression reads are reported (not owned); none: nowhere.
     void setUsedVariables(IUsedVariables* pUsed) { _pUsedVars = pUsed; }
+    IUsedVariables* getUsedVariables() const { return _pUsedVars; }
 
     // Text road: empties the token list, checks the brackets and reads the text. 0 on
     // failure (with an error-log entry, none for a null text), else the type of the

@@ -46,8 +46,7 @@ bool NRSolver<T>::runBuilder(RPNDerivParser<T>& builder, SolverData<T>& data, co
         return builder.initNR(*in.pNaming, *in.pModel, data, in.level);
     if (in.pSource)
         return builder.loadNRFromXML(*in.pSource, data);
-    builder.bindXmlEntry(data);
-    return builder.loadNRModel(*in.pElement);
+    return builder.loadNRModel(*in.pElement, data);
 }
 
 template <typename T> typename NRSolver<T>::BuildRules NRSolver<T>::buildRules() const

@@ -506,7 +506,7 @@ template <typename T> bool Solver<T>::build(const BuildInput& in)
     }
     RPNDerivParser<T> builder(_stores);
     SolverData<T> data(_stores, *this);
-    bindSolverData(data, builder, in.pModel, in.level);
+    builder.bindSolverData(data, in.pModel, in.level);
     prepareBuild(data);
     if (in.pModel)
         readReInit(*in.pModel, in.level);
