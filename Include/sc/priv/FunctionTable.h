@@ -26,8 +26,8 @@
 // The real columns of a Complex row are None, 1 and None.
 //
 // A new function is its row here, its operation's row and handler in the stack machine
-// and, with the rule Chain, its formula f'(u); the build fails without the latter two.
-// A function that both builds know shifts the codes of the Complex rows by one.
+// and, with the rule Chain, its formula f'(u); the build fails while any of them is
+// missing. A function that both builds know shifts the codes of the Complex rows by one.
 // clang-format off
 #define EQNKIT_FUNCTIONS(X)                                                                           \
     /* name     word     domain   op       cOp      arity cArity rule      cRule */                  \
