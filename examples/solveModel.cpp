@@ -5,12 +5,25 @@
 #include <cstring>
 
 #include <sc/ModelFactories.h>
+#include <sc/SolverTypes.h>
 
 namespace
 {
-const char* const statusNames[] = {"OK",          "BaseOK",        "IterBase",           "LimitFix",
-                                   "NewPass",     "EmptyMatrix",   "FactorizationError", "SolutionError",
-                                   "Oscillation", "NoImprovement", "MaxIters",           "SubmodelFailed"};
+const char* const statusNames[] = {
+#define SOLVE_MODEL_STATUS_NAME(name, value, printed, python) printed,
+    EQNKIT_SOLUTIONS(SOLVE_MODEL_STATUS_NAME)
+#undef SOLVE_MODEL_STATUS_NAME
+};
+
+// The name of a status; a value no status has prints as its number.
+void printStatus(const char* fileName, sc::Solution status)
+{
+    const unsigned value = static_cast<unsigned>(status);
+    if (value < sc::cSolutionCount)
+        std::printf("%s: %s\n", fileName, statusNames[value]);
+    else
+        std::printf("%s: status %u\n", fileName, value);
+}
 
 void print(double v) { std::printf("%.12g", v); }
 void print(const std::complex<double>& v) { std::printf("%.12g%+.12gi", v.real(), v.imag()); }
@@ -42,7 +55,7 @@ template <typename T> int solve(sc::IModel<T, sc::IStatic>* pModel, const char* 
         return 1;
     }
     sc::Solution status = pModel->getSolverInterface()->solve();
-    std::printf("%s: %s\n", fileName, statusNames[static_cast<int>(status)]);
+    printStatus(fileName, status);
     cnt::SafeFullVector<T> values;
     pModel->getVariableValues(values);
     printValues("Variables", pModel->getVariableNames(), values);

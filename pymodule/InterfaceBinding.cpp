@@ -18,20 +18,11 @@ bool s_modelTypeRegistered = false;
 
 void bindSolution(py::module_& m)
 {
-    // Every status a solver returns has its member.
-    py::enum_<sc::Solution>(m, "Solution")
-        .value("OK", sc::Solution::OK)
-        .value("BaseOK", sc::Solution::BaseOK)
-        .value("Iterating", sc::Solution::IterBase)
-        .value("LimitFix", sc::Solution::LimitFix)
-        .value("NewPass", sc::Solution::NewPass)
-        .value("EmptyMatrix", sc::Solution::EmptyMatrix)
-        .value("FactorizationError", sc::Solution::FactorizationError)
-        .value("SolutionError", sc::Solution::SolutionError)
-        .value("Oscillation", sc::Solution::Oscillation)
-        .value("NoImprovement", sc::Solution::NoImprovement)
-        .value("MaximumIteration", sc::Solution::MaxIters)
-        .value("SubmodelFailed", sc::Solution::SubmodelFailed);
+    // Every status a solver returns has its member, by its Python name.
+    py::enum_<sc::Solution> solution(m, "Solution");
+#define EQNKIT_SOLUTION_MEMBER(name, code, printed, python) solution.value(python, sc::Solution::name);
+    EQNKIT_SOLUTIONS(EQNKIT_SOLUTION_MEMBER)
+#undef EQNKIT_SOLUTION_MEMBER
 }
 
 void bindStatic(py::module_& m)

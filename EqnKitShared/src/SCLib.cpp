@@ -1,7 +1,9 @@
 #include <sc/SCLib.h>
+#include <sc/priv/FunctionTable.h>
 #include <sc/priv/LanguageWords.h>
 
 #include <cstring>
+#include <span>
 
 #include <td/Assert.h>
 
@@ -40,13 +42,10 @@ NumericTypeMap s_numericTypeMap;
 SolutionOKReportStringType s_solutionOKType = SolutionOKReportStringType::OK;
 td::String s_solutionOKText("OK");
 
-const char* const cRealFunctions[] = {"abs",  "acos", "asin", "atg",  "cos",  "exp",  "sqrt", "ln",   "log",
-                                      "sin",  "tg",   "sqr",  "atg2", "min",  "max",  "smin", "smax", "avg",
-                                      "var",  "dev",  "diff", "sign", "sinh", "cosh", "tgh",  "asnh", "acsh",
-                                      "atgh", "int",  "lim",  "rnd",  "disn", "disc", "round"};
-const char* const cComplexOnlyFunctions[] = {"conj", "cabs", "rtop", "ptor", "real", "imag"};
-constexpr unsigned cNReal = sizeof(cRealFunctions) / sizeof(cRealFunctions[0]);
-constexpr unsigned cNComplexOnly = sizeof(cComplexOnlyFunctions) / sizeof(cComplexOnlyFunctions[0]);
+// Real models know the first functions of the table, complex models all of them.
+const char* const* const cFunctionWords = priv::cFunctionWords;
+constexpr unsigned cNReal = priv::cRealFunctionCount;
+constexpr unsigned cNComplexOnly = priv::cComplexOnlyFunctionCount;
 
 // A table name and the value kind it takes (attributes and header parameters).
 struct NameKindRow
@@ -284,8 +283,8 @@ namespace
 // The function sets and the vocabulary ranges up to (not including) the given ends.
 void setNamingData(unsigned short naming, Group groupsEnd, AttribID attribsEnd, ReservedID reservedEnd)
 {
-    setCommonFunctions(FunctionSet::Real, naming, cRealFunctions, cNReal);
-    setCommonComplexFunctions(naming, cRealFunctions, cNReal, cComplexOnlyFunctions, cNComplexOnly);
+    setCommonFunctions(FunctionSet::Real, naming, cFunctionWords, cNReal);
+    setCommonComplexFunctions(naming, cFunctionWords, cNReal, cFunctionWords + cNReal, cNComplexOnly);
     setCommonGroupNames(naming, Group::Model, groupsEnd);
     setCommonAttribNames(naming, AttribID::Domain, attribsEnd);
     setComplexDomainAttribEnumPos(naming, 1);
@@ -506,8 +505,8 @@ bool isLanguageWord(const char* name, bool complexFunctions)
     auto plain = [](const char* text) { return text; };
     if (!name)
         return false;
-    return isReservedWord(name) || in(cRealFunctions, plain) ||
-           (complexFunctions && in(cComplexOnlyFunctions, plain)) ||
+    const std::span<const char* const> functions(cFunctionWords, complexFunctions ? priv::cFunctionCount : cNReal);
+    return isReservedWord(name) || in(functions, plain) ||
            in(cSpecialConstants, [](const _SpecConstInf& c) { return c.label; }) ||
            in(cLogicalWords, [](const _tokLab& l) { return l.label; }) || in(cTruthWords, plain) ||
            in(cEmbeddedParams, plain);

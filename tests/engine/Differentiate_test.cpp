@@ -11,6 +11,7 @@
 
 #include <sc/MessageKeys.h>
 
+#include "FunctionTraits.h"
 #include "TreeSupport.h"
 
 namespace
@@ -31,6 +32,18 @@ std::string derivativeText(test::TreeContext<double>& ctx, TreeOf<double>& tree,
     if (!tree.differentiate(out, v))
         return "failed";
     return out.getRoot() ? ctx.text(out, 1) : "empty";
+}
+
+// The functions of a build whose derivative rule is one of the given, in table order.
+template <typename T> std::vector<td::BYTE> functionsOfRule(std::initializer_list<sl::DiffRule> rules)
+{
+    std::vector<td::BYTE> ids;
+    for (td::BYTE id = C::cFirstFunction; id < sl::ValueTraits<T>::cPushInt; ++id)
+    {
+        if (std::find(rules.begin(), rules.end(), sl::functionTraits<T>(id).rule) != rules.end())
+            ids.push_back(id);
+    }
+    return ids;
 }
 
 TEST(Differentiate, ShapesOfTheRules)
@@ -109,21 +122,27 @@ TEST(Differentiate, WithoutDerivativeTheLogAndTheKey)
     auto opText = [](const char* name) {
         return std::string("(7,NLEqs):Differentiation is not defined for operator '") + name + "'";
     };
-    const Refusal cases[] = {
-        {"min",
-         [](TreeOf<double>& t) { return t.newOperator(C::MIN, t.newSymbol(0), t.newLiteral(C::INT_LITERAL, 1)); },
-         "min"},
-        {"max",
-         [](TreeOf<double>& t) { return t.newOperator(C::MAX, t.newLiteral(C::INT_LITERAL, 1), t.newSymbol(0)); },
-         "max"},
-        {"round",
-         [](TreeOf<double>& t) { return t.newOperator(C::ROUND, t.newSymbol(0), t.newLiteral(C::INT_LITERAL, 2)); },
-         "round"},
-        {"avg", [](TreeOf<double>& t) { return t.newOperator(C::AVG, t.newSymbol(0), nullptr); }, "avg"},
-        {"dev", [](TreeOf<double>& t) { return t.newOperator(C::DEV, t.newSymbol(0), nullptr); }, "dev"},
-        {"rnd", [](TreeOf<double>& t) { return t.newOperator(C::RND, t.newSymbol(0), nullptr); }, "rnd"},
-        {"int", [](TreeOf<double>& t) { return t.newOperator(C::INTEGRAL, t.newSymbol(0), nullptr); }, "int"},
-    };
+    // Every function without a derivative, its argument depending in each place it can.
+    std::vector<Refusal> cases;
+    for (td::BYTE id : functionsOfRule<double>({sl::DiffRule::None}))
+    {
+        const char* name = sl::Token<double>::printName(id);
+        if (sl::functionTraits<double>(id).arity == 1)
+        {
+            cases.push_back(
+                {name, [id](TreeOf<double>& t) { return t.newOperator(id, t.newSymbol(0), nullptr); }, name});
+            continue;
+        }
+        cases.push_back(
+            {name,
+             [id](TreeOf<double>& t) { return t.newOperator(id, t.newSymbol(0), t.newLiteral(C::INT_LITERAL, 1)); },
+             name});
+        cases.push_back(
+            {name,
+             [id](TreeOf<double>& t) { return t.newOperator(id, t.newLiteral(C::INT_LITERAL, 1), t.newSymbol(0)); },
+             name});
+    }
+    ASSERT_FALSE(cases.empty());
     for (const Refusal& c : cases)
     {
         test::TreeContext<double> ctx;
@@ -153,14 +172,27 @@ TEST(Differentiate, WithoutDerivativeTheLogAndTheKey)
     EXPECT_EQ(std::string(ctx.errorLog.toString().c_str()), opText("not"));
 }
 
+// abs, atg2 and the complex-only functions but conj are not holomorphic: with every other
+// function that has no derivative they are refused.
 TEST(Differentiate, ComplexFunctionsThatAreNotHolomorphic)
 {
     using KC = test::Tok<Cmplx>;
+    const std::vector<td::BYTE> refused = functionsOfRule<Cmplx>({sl::DiffRule::None});
     for (td::BYTE id : {C::ABS, C::ATG2, C::REAL, C::IMAG, C::CABS, C::RTOP, C::PTOR})
+        EXPECT_NE(std::find(refused.begin(), refused.end(), id), refused.end()) << int(id);
+    for (td::BYTE id : refused)
     {
         test::TreeContext<Cmplx> ctx;
         TreeOf<Cmplx> tree = ctx.tree();
-        ctx.build(tree, {KC::fn(id), KC::open(), KC::sym(0), KC::close()});
+        // Calls of one argument as written; statistics, draws and calls of more arguments
+        // as nodes.
+        const td::BYTE arity = sl::functionTraits<Cmplx>(id).arity;
+        if (arity == 1 && !C::takesTokenOperand(id))
+            ctx.build(tree, {KC::fn(id), KC::open(), KC::sym(0), KC::close()});
+        else
+            tree.pushRoot(
+                tree.newOperator(id, tree.newSymbol(0), arity > 1 ? tree.newLiteral(C::INT_LITERAL, 1) : nullptr));
+        ASSERT_NE(tree.getRoot(), nullptr) << int(id);
         TreeOf<Cmplx> out = ctx.tree();
         EXPECT_FALSE(tree.differentiate(out, 0)) << int(id);
         EXPECT_EQ(out.getRoot(), nullptr);
@@ -274,9 +306,8 @@ bool compareWithDifferences(test::TreeContext<T>& ctx, TreeOf<T>& tree, td::UINT
 
 TEST(Differentiate, EveryRuleAgainstDifferences)
 {
-    const std::vector<td::BYTE> functions = {C::ABS,  C::ACOS, C::ASIN, C::ATG,  C::COS, C::EXP,  C::SQRT,
-                                             C::LN,   C::LOG,  C::SIN,  C::TG,   C::SQR, C::SIGN, C::SINH,
-                                             C::COSH, C::TGH,  C::ASNH, C::ACSH, C::ATGH};
+    // Every function whose derivative has a formula of its own, and sign.
+    const std::vector<td::BYTE> functions = functionsOfRule<double>({sl::DiffRule::Chain, sl::DiffRule::Zero});
     struct Case
     {
         std::string name;
@@ -351,14 +382,11 @@ public:
                 code == C::POW && pick(2) == 0 ? _tree.newLiteral(C::INT_LITERAL, T(pick(4) + 1)) : make(depth - 1);
             return _tree.newOperator(code, l, r);
         }
-        std::vector<td::BYTE> ids = {C::ACOS, C::ASIN, C::ATG,  C::COS,  C::EXP, C::SQRT, C::LN,   C::LOG, C::SIN,
-                                     C::TG,   C::SQR,  C::SINH, C::COSH, C::TGH, C::ASNH, C::ACSH, C::ATGH};
-        if constexpr (isComplex)
-            ids.push_back(C::CONJ);
-        else
+        // Every function of one argument that has a derivative, and the real atg2.
+        static const std::vector<td::BYTE> ids =
+            functionsOfRule<T>({sl::DiffRule::Chain, sl::DiffRule::Zero, sl::DiffRule::Conjugate});
+        if constexpr (!isComplex)
         {
-            ids.push_back(C::ABS);
-            ids.push_back(C::SIGN);
             if (pick(6) == 0)
                 return _tree.newOperator(C::ATG2, make(depth - 1), make(depth - 1));
         }

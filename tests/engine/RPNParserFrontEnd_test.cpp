@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <sc/MessageKeys.h>
+#include <sc/priv/FunctionTable.h>
 
 #include "ParserSupport.h"
 
@@ -382,5 +383,57 @@ TEST(FrontEndRoad, RealBuildRefusesComplexOnlyTokens)
         {"z = conj(x)", "@SC.UnexpectedToken @22:5/2\n"},
     };
     expectKeys<double>(cases, "cmplx", 1);
+}
+// The code of the first function token of the parser's list; 0 without one.
+template <typename T> td::BYTE firstFunctionCode(const sl::TokenNode<T>* pNode)
+{
+    for (; pNode; pNode = pNode->pNext)
+    {
+        if (pNode->token.type == C::FUNCTION)
+            return pNode->token.functionID();
+    }
+    return 0;
+}
+
+// Every function a build knows has one code on both roads, 57 plus its row of the table:
+// in a model text and in an XML expression alike. A function complex models alone know is
+// no word of the real build's XML road.
+template <typename T> void expectOneCodeOnBothRoads()
+{
+    constexpr bool complex = sl::ValueTraits<T>::isComplex;
+    const unsigned nKnown = complex ? sc::priv::cFunctionCount : sc::priv::cRealFunctionCount;
+    std::string body =
+        std::string("Model [type = NL, domain = ") + (complex ? "cmplx" : "real") + "]:\nVars:\nx = 1; z = 1\nNLEs:\n";
+    for (unsigned row = 0; row < nKnown; ++row)
+        body += std::string("z = ") + sc::priv::cFunctionWords[row] + "(x)\n";
+    test::ModelRig<T> rig;
+    ASSERT_TRUE(rig.load(body + "end\n")) << test::keyText(rig.modelLog);
+    rig.useLevel(ModelLevel::Main, complex ? 2 : 1);
+    auto statements = rig.statements(Group::NLEs);
+    ASSERT_EQ(statements.size(), nKnown);
+    for (unsigned row = 0; row < sc::priv::cFunctionCount; ++row)
+    {
+        const char* word = sc::priv::cFunctionWords[row];
+        const td::BYTE code = static_cast<td::BYTE>(C::cFirstFunction + row);
+        test::ParserRig<T> xml;
+        const bool parsed = xml.parser.parse((std::string(word) + "(x)").c_str()) != 0;
+        if (row >= nKnown)
+        {
+            EXPECT_FALSE(parsed) << word;
+            continue;
+        }
+        td::BYTE kind = 0;
+        ASSERT_TRUE(rig.compile(statements[row], kind)) << word << "\n" << rig.keys();
+        EXPECT_EQ(firstFunctionCode(rig.parser.getFirstToken()), code) << word;
+        ASSERT_TRUE(parsed) << word << "\n" << xml.errorText();
+        EXPECT_EQ(firstFunctionCode(xml.parser.getFirstToken()), code) << word;
+        EXPECT_STREQ(C::functionKeyword(code), word);
+    }
+}
+
+TEST(FrontEndRoad, EveryFunctionHasOneCodeOnBothRoads)
+{
+    expectOneCodeOnBothRoads<double>();
+    expectOneCodeOnBothRoads<Cmplx>();
 }
 } // namespace

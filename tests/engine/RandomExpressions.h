@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "FunctionTraits.h"
 #include "TreeSupport.h"
 
 namespace test
@@ -232,16 +233,22 @@ private:
         return add(tok(C::INT_LITERAL, 0, T(pick(3) + (nonZero ? 1 : 0))));
     }
 
-    std::vector<td::BYTE> unaryFunctions() const
+    // The functions of the build that run on the stack machine, of one argument or of
+    // more, in table order; statistics, limits and draws, which take their operand from
+    // the token, are left out.
+    static std::vector<td::BYTE> functions(bool oneArgument)
     {
-        std::vector<td::BYTE> ids = {C::ABS,  C::ACOS, C::ASIN, C::ATG,  C::COS, C::EXP,  C::SQRT,
-                                     C::LN,   C::LOG,  C::SIN,  C::TG,   C::SQR, C::SIGN, C::SINH,
-                                     C::COSH, C::TGH,  C::ASNH, C::ACSH, C::ATGH};
-        if constexpr (isComplex)
-            for (td::BYTE id : {C::ATG2, C::CONJ, C::CABS, C::RTOP, C::PTOR, C::REAL, C::IMAG})
+        std::vector<td::BYTE> ids;
+        for (td::BYTE id = C::cFirstFunction; id < sl::ValueTraits<T>::cPushInt; ++id)
+        {
+            const sl::FunctionTraits& f = sl::functionTraits<T>(id);
+            if (f.hasOperation && (f.arity == 1) == oneArgument && !C::takesTokenOperand(id))
                 ids.push_back(id);
+        }
         return ids;
     }
+
+    std::vector<td::BYTE> unaryFunctions() const { return functions(true); }
 
     int make(int depth, bool inSecond)
     {
@@ -267,18 +274,13 @@ private:
                        make(depth - 1, inSecond));
         }
         // Calls with further arguments; a second argument holds no further such call.
-        std::vector<td::BYTE> ids = {C::MIN, C::MAX, C::ROUND};
-        if constexpr (!isComplex)
-        {
-            ids.push_back(C::ATG2);
-            ids.push_back(C::DISC);
-        }
+        static const std::vector<td::BYTE> ids = functions(false);
         td::BYTE id = ids[static_cast<std::size_t>(pick(static_cast<int>(ids.size())))];
         int first = make(depth - 1, inSecond);
         int second;
         if (takesWholeSecond(id))
             second = make(depth - 1, true);
-        else if (id == C::DISC)
+        else if (sl::functionTraits<T>(id).arity == 3)
         {
             int o = singleArgument(false);
             int q = singleArgument(true);

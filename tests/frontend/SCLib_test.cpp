@@ -1,4 +1,5 @@
 #include <sc/SCLib.h>
+#include <sc/priv/FunctionTable.h>
 
 #include <cstring>
 #include <string>
@@ -22,8 +23,8 @@ TEST_F(Vocabulary, MapSizesOfTheDefaultNaming)
     EXPECT_EQ(s_commonGroupMaps[0].count(), 19u);
     EXPECT_EQ(s_commonAttribMaps[0].count(), 30u);
     EXPECT_EQ(s_commonReservedMaps[0].count(), 10u);
-    EXPECT_EQ(s_commonFunctions[0][idx(FunctionSet::Real)].count(), 34u);
-    EXPECT_EQ(s_commonFunctions[0][idx(FunctionSet::Complex)].count(), 40u);
+    EXPECT_EQ(s_commonFunctions[0][idx(FunctionSet::Real)].count(), priv::cRealFunctionCount);
+    EXPECT_EQ(s_commonFunctions[0][idx(FunctionSet::Complex)].count(), priv::cFunctionCount);
     EXPECT_EQ(getCommonAttribEnumValueMap().count(), 38u);
     EXPECT_EQ(s_commonAttribNames.size(), 42u);
     EXPECT_EQ(s_commonReservedNames.size(), 20u);
@@ -51,8 +52,8 @@ TEST_F(Vocabulary, ComplexDomainAndComplexParts)
 {
     EXPECT_STREQ(s_strComplexAttribValue.c_str(), "cmplx");
     EXPECT_EQ(s_tagPosition[0], 1);
-    EXPECT_EQ(s_cmplxPartIndex[0][0], 38);
-    EXPECT_EQ(s_cmplxPartIndex[0][1], 39);
+    EXPECT_EQ(s_cmplxPartIndex[0][0], static_cast<int>(idx(priv::Function::REAL)));
+    EXPECT_EQ(s_cmplxPartIndex[0][1], static_cast<int>(idx(priv::Function::IMAG)));
 }
 
 TEST_F(Vocabulary, FunctionNamesByCode)
@@ -62,12 +63,23 @@ TEST_F(Vocabulary, FunctionNamesByCode)
         FunctionSet set;
         unsigned code;
         const char* name;
-    } cases[] = {
-        {FunctionSet::Real, 0, "abs"},      {FunctionSet::Real, 29, "lim"},     {FunctionSet::Real, 33, "round"},
-        {FunctionSet::Real, 34, ""},        {FunctionSet::Complex, 28, "int"},  {FunctionSet::Complex, 34, "conj"},
-        {FunctionSet::Complex, 38, "real"}, {FunctionSet::Complex, 39, "imag"}, {FunctionSet::Complex, 40, ""}};
+    } cases[] = {{FunctionSet::Real, 0, "abs"},
+                 {FunctionSet::Real, 29, "lim"},
+                 {FunctionSet::Real, 33, "round"},
+                 {FunctionSet::Complex, 28, "int"},
+                 {FunctionSet::Real, priv::cRealFunctionCount, ""},
+                 {FunctionSet::Complex, priv::cFunctionCount, ""}};
     for (const Case& c : cases)
         EXPECT_STREQ(getFunctionName(c.set, c.code, 0).c_str(), c.name) << c.code;
+    // Each function under its row in the complex set, and in the real set unless complex
+    // models alone know it.
+    for (unsigned code = 0; code < priv::cFunctionCount; ++code)
+    {
+        const char* word = priv::cFunctionWords[code];
+        const bool real = priv::cFunctionDomains[code] == priv::FunctionDomain::Both;
+        EXPECT_STREQ(getFunctionName(FunctionSet::Real, code, 0).c_str(), real ? word : "") << word;
+        EXPECT_STREQ(getFunctionName(FunctionSet::Complex, code, 0).c_str(), word) << word;
+    }
 }
 
 // Names of exactly nine characters are packed into their keys and must still be found.
@@ -146,14 +158,14 @@ TEST_F(Vocabulary, SecondReserveKeepsMapsButResetsComplexMarks)
 {
     reserveNamings(1);
     EXPECT_EQ(s_commonGroupMaps[0].count(), 19u);
-    EXPECT_EQ(s_commonFunctions[0][1].count(), 40u);
+    EXPECT_EQ(s_commonFunctions[0][1].count(), priv::cFunctionCount);
     EXPECT_EQ(s_tagPosition[0], static_cast<char>(255));
     EXPECT_EQ(s_cmplxPartIndex[0][0], -1);
     EXPECT_EQ(s_cmplxPartIndex[0][1], -1);
     // Put back what the default set-up made, for the other tests of this process.
     s_tagPosition[0] = 1;
-    s_cmplxPartIndex[0][0] = 38;
-    s_cmplxPartIndex[0][1] = 39;
+    s_cmplxPartIndex[0][0] = static_cast<int>(idx(priv::Function::REAL));
+    s_cmplxPartIndex[0][1] = static_cast<int>(idx(priv::Function::IMAG));
 }
 
 TEST_F(Vocabulary, RangeAndListSettersOnASecondNaming)

@@ -1,4 +1,5 @@
 #include <sc/TokenizedModel.h>
+#include <sc/priv/FunctionTable.h>
 
 #include <cmath>
 #include <numbers>
@@ -245,7 +246,7 @@ TEST(TokenizedModel, SelectedTokens)
     EXPECT_EQ(last.getReal(), std::numbers::pi);
     bool sawImag = false;
     for (const sc::_TokV& t : c)
-        sawImag = sawImag || (t.kind == Token::Function && t.code == 39);
+        sawImag = sawImag || (t.kind == Token::Function && t.code == sc::idx(sc::priv::Function::IMAG));
     EXPECT_TRUE(sawImag);
 
     LoadedModel full;

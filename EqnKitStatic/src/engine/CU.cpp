@@ -6,6 +6,7 @@
 #include <td/Assert.h>
 
 #include "FnLimit.h"
+#include "FunctionTraits.h"
 #include "RndGenManager.h"
 #include "SineCache.h"
 #include "StatisticsStore.h"
@@ -928,53 +929,16 @@ template <typename T> typename CU<T>::Table CU<T>::makeTable()
     set(C::REV_DIV, Op::RevDiv);
     set(C::REV_POW, Op::RevPow);
 
-    set(C::ABS, Op::Abs);
-    set(C::ACOS, Op::Acos);
-    set(C::ASIN, Op::Asin);
-    set(C::ATG, Op::Atg);
-    set(C::COS, Op::Cos);
-    set(C::EXP, Op::Exp);
-    set(C::SQRT, Op::Sqrt);
-    set(C::LN, Op::Ln);
-    set(C::LOG, Op::Log);
-    set(C::SIN, Op::Sin);
-    set(C::TG, Op::Tg);
-    set(C::SQR, Op::Sqr);
-    set(C::ATG2, Op::Atg2);
-    // The complex atg2 takes one operand: the angle of its value.
-    if constexpr (Traits::isComplex)
-        table[C::ATG2].operands = 1;
-    set(C::MIN, Op::Min);
-    set(C::MAX, Op::Max);
-    set(C::SMIN, Op::StatMin);
-    set(C::SMAX, Op::StatMax);
-    set(C::AVG, Op::StatAvg);
-    set(C::VAR, Op::StatVar);
-    set(C::DEV, Op::StatDev);
-    set(C::SIGN, Op::Sign);
-    set(C::SINH, Op::Sinh);
-    set(C::COSH, Op::Cosh);
-    set(C::TGH, Op::Tgh);
-    set(C::ASNH, Op::Asnh);
-    set(C::ACSH, Op::Acsh);
-    set(C::ATGH, Op::Atgh);
-    set(C::LIMIT, Op::Lim);
-    set(C::RND, Op::Rnd);
-    set(C::ROUND, Op::Round);
-    if constexpr (Traits::isComplex)
+    // The functions of the build that have an operation.
+    for (td::BYTE code = C::cFirstFunction; code < Traits::cPushInt; ++code)
     {
-        set(C::CONJ, Op::Conj);
-        set(C::CABS, Op::Cabs);
-        set(C::RTOP, Op::Rtop);
-        set(C::PTOR, Op::Ptor);
-        set(C::REAL, Op::Real);
-        set(C::IMAG, Op::Imag);
+        const FunctionTraits& f = functionTraits<T>(code);
+        if (f.hasOperation)
+            table[code] = OpInfo{f.op, cellsTaken(f), true};
     }
-    else
-        set(C::DISC, Op::Disc);
     set(Traits::cPushInt, Op::PushConst);
     set(Traits::cPushFloat, Op::PushConst);
-    // MOD, BACKSLASH, POW_ASSIGN, DIFF, INTEGRAL, DISN (and complex DISC) are unsupported.
+    // MOD, BACKSLASH, POW_ASSIGN and the functions without an operation are unsupported.
     return table;
 }
 

@@ -404,8 +404,11 @@ private:
     bool startRule(Node* pNode, Node*& pResult, Node* (&needed)[2]);
     Node* finishRule(Node* pNode, Node* dLeft, Node* dRight);
     bool startFunction(Node* pNode, Node*& pResult, Node* (&needed)[2]);
+    bool startQuotient(Node* pNode, Node*& pResult, Node* (&needed)[2]);
     Node* finishFunction(Node* pNode, Node* pInner);
     Node* derivativeOf(td::BYTE functionID, Node* pNode);
+    // f'(u) of a function whose derivative rule is Chain (null for the other rules).
+    template <td::BYTE functionID, bool chain> Node* chainFactor(Node* pNode);
     Node* conjugated(Node* pInner);
     bool startOperator(Node* pNode, Node*& pResult, Node* (&needed)[2]);
     Node* finishOperator(Node* pNode, Node* dl, Node* dr);

@@ -8,6 +8,7 @@
 #include <sc/MessageKeys.h>
 
 #include "ETNodeKinds.h"
+#include "FunctionTraits.h"
 #include "ISolverServices.h"
 #include "TreeWalk.h"
 
@@ -312,18 +313,7 @@ template <typename T> void ExpressionTree<T>::makeStageUpdate(td::UINT4 i, td::U
 
 template <typename T> td::BYTE ExpressionTree<T>::functionArity(td::BYTE functionID)
 {
-    switch (functionID)
-    {
-    case C::ATG2: return ValueTraits<T>::isComplex ? 1 : 2;
-    case C::MIN:
-    case C::MAX:
-    case C::DIFF:
-    case C::ROUND: return 2;
-    case C::LIMIT:
-    case C::DISN:
-    case C::DISC: return 3;
-    default: return 1;
-    }
+    return functionTraits<T>(functionID).arity;
 }
 
 // ---- node services ----

@@ -9,17 +9,15 @@ const char* const s_operatorNames[] = {"+",  "-",  "*",  "/",   "%", "\\", "^", 
 static_assert(sizeof(s_operatorNames) / sizeof(s_operatorNames[0]) ==
               TokenCodes::cFirstFunction - TokenCodes::cFirstOperator);
 
-// In functionID order; the last six only in the complex build.
-const char* const s_functionKeywords[] = {
-    "abs", "acos", "asin", "atg",  "cos",  "exp",   "sqrt", "ln",   "log",  "sin",  "tg",   "sqr",  "atg2", "min",
-    "max", "smin", "smax", "avg",  "var",  "dev",   "diff", "sign", "sinh", "cosh", "tgh",  "asnh", "acsh", "atgh",
-    "int", "lim",  "rnd",  "disn", "disc", "round", "conj", "cabs", "rtop", "ptor", "real", "imag"};
-static_assert(sizeof(s_functionKeywords) / sizeof(s_functionKeywords[0]) == TokenCodes::IMAG - TokenCodes::ABS + 1);
+// In functionID order, from the function table.
+const char* const* const s_functionKeywords = sc::priv::cFunctionWords;
 } // namespace
 
 const char* TokenCodes::functionKeyword(td::BYTE functionID)
 {
-    return functionID >= ABS && functionID <= IMAG ? s_functionKeywords[functionID - ABS] : nullptr;
+    if (functionID < cFirstFunction || functionID - cFirstFunction >= static_cast<int>(sc::priv::cFunctionCount))
+        return nullptr;
+    return s_functionKeywords[functionID - cFirstFunction];
 }
 
 // Operators, then the function keywords (atg2 prints as atan2), then the push codes.

@@ -4,6 +4,7 @@
 
 #include <complex>
 
+#include <sc/priv/FunctionTable.h>
 #include <td/Types.h>
 
 #include "SymbolOrigin.h"
@@ -70,48 +71,10 @@ struct TokenCodes
         REV_DIV = 54,
         REV_POW = 55,
         POW_ASSIGN = 56,
-        // functions: functionID = 57 + position in the function keyword table
-        ABS = 57,
-        ACOS = 58,
-        ASIN = 59,
-        ATG = 60,
-        COS = 61,
-        EXP = 62,
-        SQRT = 63,
-        LN = 64,
-        LOG = 65,
-        SIN = 66,
-        TG = 67,
-        SQR = 68,
-        ATG2 = 69,
-        MIN = 70,
-        MAX = 71,
-        SMIN = 72,
-        SMAX = 73,
-        AVG = 74,
-        VAR = 75,
-        DEV = 76,
-        DIFF = 77,
-        SIGN = 78,
-        SINH = 79,
-        COSH = 80,
-        TGH = 81,
-        ASNH = 82,
-        ACSH = 83,
-        ATGH = 84,
-        INTEGRAL = 85,
-        LIMIT = 86,
-        RND = 87,
-        DISN = 88,
-        DISC = 89,
-        ROUND = 90,
-        // complex build only
-        CONJ = 91,
-        CABS = 92,
-        RTOP = 93,
-        PTOR = 94,
-        REAL = 95,
-        IMAG = 96
+#define EQNKIT_FUNCTION_CODE(name, ...) name,
+        // functions: functionID = 57 + the row of the function table
+        EQNKIT_FUNCTIONS(EQNKIT_FUNCTION_CODE)
+#undef EQNKIT_FUNCTION_CODE
     };
 
     static constexpr td::BYTE cFirstOperator = ADD;
@@ -120,7 +83,7 @@ struct TokenCodes
     // Integer, real, pi, e, true, false, imaginary and complex literals.
     static constexpr bool isNumber(td::BYTE type) { return type >= INT_LITERAL && type <= CMPLX_LITERAL; }
 
-    // Keyword of a function, `abs` (57) to `imag` (96); null outside that range.
+    // Keyword of a function of the table, `abs` (57) to `imag` (96); null outside it.
     static const char* functionKeyword(td::BYTE functionID);
 
     // Statistics, limit and generator functions take their operand from the token value.
@@ -155,6 +118,15 @@ template <typename T> struct Token : TokenCodes
     // trees; "NA" for codes outside the table.
     static const char* printName(td::BYTE code);
 };
+
+// The codes that token lists, stored models and tests know.
+static_assert(TokenCodes::ABS == cFirstFunctionCode && TokenCodes::ABS == 57);
+static_assert(TokenCodes::ATG2 == 69 && TokenCodes::INTEGRAL == 85 && TokenCodes::LIMIT == 86 &&
+              TokenCodes::ROUND == 90);
+static_assert(TokenCodes::CONJ == 91 && TokenCodes::REAL == 95 && TokenCodes::IMAG == 96);
+static_assert(ValueTraits<double>::cPushInt == 91 && ValueTraits<double>::cNoPreviousToken == 93);
+static_assert(ValueTraits<std::complex<double>>::cPushInt == 97 &&
+              ValueTraits<std::complex<double>>::cNoPreviousToken == 99);
 
 extern template struct Token<double>;
 extern template struct Token<std::complex<double>>;

@@ -4,6 +4,7 @@
 
 #include "ETNodeKinds.h"
 #include "ExpressionTree.h"
+#include "FunctionTraits.h"
 #include "TreeWalk.h"
 
 namespace sl
@@ -51,11 +52,6 @@ template <typename T> ETNode<T>* openMarker()
     }();
     static ETNode<T> s_node{&s_token};
     return &s_node;
-}
-
-template <typename T> bool isFunctionOfBuild(td::BYTE id)
-{
-    return id >= C::ABS && id <= (ValueTraits<T>::isComplex ? C::IMAG : C::ROUND);
 }
 
 template <typename T> bool secondIsExpression(td::BYTE id)

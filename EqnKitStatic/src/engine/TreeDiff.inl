@@ -11,6 +11,7 @@
 
 #include "ETNodeKinds.h"
 #include "ExpressionTree.h"
+#include "FunctionTraits.h"
 #include "ISolverServices.h"
 #include "TreeWalk.h"
 
@@ -32,34 +33,8 @@ template <typename T> td::UINT4 limitID(const Token<T>& t)
     return static_cast<td::UINT4>(unpackLimitWord(realPart(t.value)) & 0xFFFFFFFFu);
 }
 
-// Functions with a derivative rule of the table (sign and the real atg2 have their own).
-template <typename T> bool hasTableRule(td::BYTE id)
-{
-    switch (id)
-    {
-    case C::ABS:
-        // |z| is not holomorphic.
-        return !ValueTraits<T>::isComplex;
-    case C::ACOS:
-    case C::ASIN:
-    case C::ATG:
-    case C::COS:
-    case C::EXP:
-    case C::SQRT:
-    case C::LN:
-    case C::LOG:
-    case C::SIN:
-    case C::TG:
-    case C::SQR:
-    case C::SINH:
-    case C::COSH:
-    case C::TGH:
-    case C::ASNH:
-    case C::ACSH:
-    case C::ATGH: return true;
-    default: return false;
-    }
-}
+// A function whose rule is Chain and whose formula f'(u) is missing.
+template <td::BYTE functionID> inline constexpr bool cNoFormula = false;
 
 // The type of a literal ln b.
 template <typename T> td::BYTE logarithmType(const T& v)
@@ -629,99 +604,132 @@ template <typename T> bool ExpressionTree<T>::startFunction(Node* pNode, Node*& 
     const td::BYTE id = pNode->pToken->functionID();
     Node* pBody = pNode->pLeftNode;
     TD_ASSERT(pBody);
-    if (id == C::SIGN)
+    switch (functionTraits<T>(id).rule)
+    {
+    case DiffRule::Zero: pResult = intLiteral(0); return true;
+    case DiffRule::Chain: needed[0] = pBody; return false;
+    case DiffRule::Conjugate:
+        // Without a partner conj(u) of a u that depends on v has no derivative.
+        if (!hasConjugatePartner())
+        {
+            failAt(pNode, cFunctionNotDifferentiable, id);
+            throw std::invalid_argument("conj without conjugate partners");
+        }
+        // d conj(u) / dv = conj(du / d partner(v)); swapped back when it is done.
+        swapConjugate();
+        needed[0] = pBody;
+        return false;
+    case DiffRule::Quotient:
+        if (pNode->pRightNode)
+            return startQuotient(pNode, pResult, needed);
+        break;
+    case DiffRule::Limit:
+    case DiffRule::None: break;
+    }
+    failAt(pNode, cFunctionNotDifferentiable, id);
+    throw std::invalid_argument("Unsupported function for diff");
+}
+
+// atg2(u, w) as atg(u / w).
+template <typename T> bool ExpressionTree<T>::startQuotient(Node* pNode, Node*& pResult, Node* (&needed)[2])
+{
+    Node* pQuotient = newOperator(C::ATG, makeBinary(pNode->pLeftNode, pNode->pRightNode, true, true, C::DIV), nullptr);
+    // The quotient may fold to a constant (atg2(x, x)).
+    if (!mark(pQuotient))
     {
         pResult = intLiteral(0);
         return true;
     }
-    if constexpr (ValueTraits<T>::isComplex)
-    {
-        if (id == C::CONJ)
-        {
-            // Without a partner conj(u) of a u that depends on v has no derivative.
-            if (!hasConjugatePartner())
-            {
-                failAt(pNode, cFunctionNotDifferentiable, id);
-                throw std::invalid_argument("conj without conjugate partners");
-            }
-            // d conj(u) / dv = conj(du / d partner(v)); swapped back when it is done.
-            swapConjugate();
-            needed[0] = pBody;
-            return false;
-        }
-    }
-    else if (id == C::ATG2 && pNode->pRightNode)
-    {
-        // atg2(u, w) as atg(u / w)
-        Node* pQuotient = newOperator(C::ATG, makeBinary(pBody, pNode->pRightNode, true, true, C::DIV), nullptr);
-        // The quotient may fold to a constant (atg2(x, x)).
-        if (!mark(pQuotient))
-        {
-            pResult = intLiteral(0);
-            return true;
-        }
-        needed[0] = pQuotient;
-        return false;
-    }
-    if (!hasTableRule<T>(id))
-    {
-        failAt(pNode, cFunctionNotDifferentiable, id);
-        throw std::invalid_argument("Unsupported function for diff");
-    }
-    needed[0] = pBody;
+    needed[0] = pQuotient;
     return false;
 }
 
 template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::finishFunction(Node* pNode, Node* pInner)
 {
     const td::BYTE id = pNode->pToken->functionID();
-    if constexpr (ValueTraits<T>::isComplex)
+    switch (functionTraits<T>(id).rule)
     {
-        if (id == C::CONJ)
-        {
-            swapConjugate();
-            return conjugated(pInner);
-        }
+    case DiffRule::Conjugate: swapConjugate(); return conjugated(pInner);
+    case DiffRule::Quotient: return pInner;
+    default: break;
     }
-    else if (id == C::ATG2 && pNode->pRightNode)
-        return pInner;
     if (!pInner)
         return intLiteral(0);
     return makeBinary(pInner, derivativeOf(id, pNode), false, false, C::MUL);
 }
 
-// f'(u) for the function node f(u); u is copied wherever it is used.
+// f'(u) of the function node f(u) whose rule is Chain in this build.
 template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::derivativeOf(td::BYTE id, Node* pNode)
 {
-    Node* u = pNode->pLeftNode;
-    auto fn = [this, u](td::BYTE f) { return newOperator(f, share(u), nullptr); };
-    auto make = [this](Node* a, Node* b, td::BYTE op) { return makeBinary(a, b, false, false, op); };
-    auto square = [this, u]() { return power(u, 2, true); };
-    auto one = [this]() { return intLiteral(1); };
+    constexpr bool complex = ValueTraits<T>::isComplex;
     switch (id)
     {
-    case C::ABS: return fn(C::SIGN);
-    case C::ACOS: return make(intLiteral(-1), newOperator(C::SQRT, make(one(), square(), C::SUB), nullptr), C::DIV);
-    case C::ASIN: return make(one(), newOperator(C::SQRT, make(one(), square(), C::SUB), nullptr), C::DIV);
-    case C::ATG: return make(one(), make(one(), square(), C::ADD), C::DIV);
-    case C::COS: return make(intLiteral(0), fn(C::SIN), C::SUB);
-    case C::EXP: return share(pNode);
-    case C::SQRT:
-        return make(newLiteral(C::REAL_LITERAL, T(0.5)), make(share(u), newLiteral(C::REAL_LITERAL, T(-0.5)), C::POW),
-                    C::MUL);
-    case C::LN: return makeBinary(one(), u, false, true, C::DIV);
-    case C::LOG: return makeBinary(newLiteral(C::REAL_LITERAL, T(1.0 / std::log(10.0))), u, false, true, C::DIV);
-    case C::SIN: return fn(C::COS);
-    case C::TG: return make(one(), power(fn(C::COS), 2, false), C::DIV);
-    case C::SQR: return makeBinary(intLiteral(2), u, false, true, C::MUL);
-    case C::SINH: return fn(C::COSH);
-    case C::COSH: return fn(C::SINH);
-    case C::TGH: return make(one(), power(fn(C::TGH), 2, false), C::SUB);
-    case C::ASNH: return make(one(), newOperator(C::SQRT, make(one(), square(), C::ADD), nullptr), C::DIV);
-    case C::ACSH: return make(one(), newOperator(C::SQRT, make(square(), one(), C::SUB), nullptr), C::DIV);
-    default:
-        // atgh
-        return make(one(), make(one(), square(), C::SUB), C::DIV);
+#define EQNKIT_CHAIN_FORMULA(name, word, domain, op, cOp, arity, cArity, rule, cRule)                                  \
+    case C::name: return chainFactor<C::name, (complex ? DiffRule::cRule : DiffRule::rule) == DiffRule::Chain>(pNode);
+        EQNKIT_FUNCTIONS(EQNKIT_CHAIN_FORMULA)
+#undef EQNKIT_CHAIN_FORMULA
+    default: return nullptr;
+    }
+}
+
+// The formulas f'(u), one for each function whose rule is Chain; u is copied wherever it
+// is used. A function of that rule without its formula here does not compile.
+template <typename T> template <td::BYTE id, bool chain>
+typename ExpressionTree<T>::Node* ExpressionTree<T>::chainFactor(Node* pNode)
+{
+    if constexpr (!chain)
+    {
+        (void)pNode;
+        return nullptr;
+    }
+    else
+    {
+        Node* u = pNode->pLeftNode;
+        [[maybe_unused]] auto fn = [this, u](td::BYTE f) { return newOperator(f, share(u), nullptr); };
+        [[maybe_unused]] auto make = [this](Node* a, Node* b, td::BYTE op) {
+            return makeBinary(a, b, false, false, op);
+        };
+        [[maybe_unused]] auto square = [this, u]() { return power(u, 2, true); };
+        [[maybe_unused]] auto one = [this]() { return intLiteral(1); };
+        if constexpr (id == C::ABS)
+            return fn(C::SIGN);
+        else if constexpr (id == C::ACOS)
+            return make(intLiteral(-1), newOperator(C::SQRT, make(one(), square(), C::SUB), nullptr), C::DIV);
+        else if constexpr (id == C::ASIN)
+            return make(one(), newOperator(C::SQRT, make(one(), square(), C::SUB), nullptr), C::DIV);
+        else if constexpr (id == C::ATG)
+            return make(one(), make(one(), square(), C::ADD), C::DIV);
+        else if constexpr (id == C::COS)
+            return make(intLiteral(0), fn(C::SIN), C::SUB);
+        else if constexpr (id == C::EXP)
+            return share(pNode);
+        else if constexpr (id == C::SQRT)
+            return make(newLiteral(C::REAL_LITERAL, T(0.5)),
+                        make(share(u), newLiteral(C::REAL_LITERAL, T(-0.5)), C::POW), C::MUL);
+        else if constexpr (id == C::LN)
+            return makeBinary(one(), u, false, true, C::DIV);
+        else if constexpr (id == C::LOG)
+            return makeBinary(newLiteral(C::REAL_LITERAL, T(1.0 / std::log(10.0))), u, false, true, C::DIV);
+        else if constexpr (id == C::SIN)
+            return fn(C::COS);
+        else if constexpr (id == C::TG)
+            return make(one(), power(fn(C::COS), 2, false), C::DIV);
+        else if constexpr (id == C::SQR)
+            return makeBinary(intLiteral(2), u, false, true, C::MUL);
+        else if constexpr (id == C::SINH)
+            return fn(C::COSH);
+        else if constexpr (id == C::COSH)
+            return fn(C::SINH);
+        else if constexpr (id == C::TGH)
+            return make(one(), power(fn(C::TGH), 2, false), C::SUB);
+        else if constexpr (id == C::ASNH)
+            return make(one(), newOperator(C::SQRT, make(one(), square(), C::ADD), nullptr), C::DIV);
+        else if constexpr (id == C::ACSH)
+            return make(one(), newOperator(C::SQRT, make(square(), one(), C::SUB), nullptr), C::DIV);
+        else if constexpr (id == C::ATGH)
+            return make(one(), make(one(), square(), C::SUB), C::DIV);
+        else
+            static_assert(cNoFormula<id>, "a function whose derivative rule is Chain needs its formula f'(u) here");
     }
 }
 

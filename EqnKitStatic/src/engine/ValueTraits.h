@@ -6,11 +6,16 @@
 #include <complex>
 #include <limits>
 
+#include <sc/priv/FunctionTable.h>
 #include <td/Types.h>
 
 namespace sl
 {
 template <typename T> struct ValueTraits;
+
+// Code of the first function; the functions of a build follow in the order of their table,
+// and its two push codes and the parser's marker come after them.
+inline constexpr td::BYTE cFirstFunctionCode = 57;
 
 // Target kinds of an assignment in the real build.
 enum class RealTarget : td::BYTE
@@ -47,10 +52,10 @@ enum class ValuePart : td::BYTE
 template <> struct ValueTraits<double>
 {
     static constexpr bool isComplex = false;
-    static constexpr td::BYTE cPushInt = 91;
-    static constexpr td::BYTE cPushFloat = 92;
+    static constexpr td::BYTE cPushInt = cFirstFunctionCode + sc::priv::cRealFunctionCount;
+    static constexpr td::BYTE cPushFloat = cPushInt + 1;
     // Previous-token marker of the parser at the start of an expression; prints "NA".
-    static constexpr td::BYTE cNoPreviousToken = 93;
+    static constexpr td::BYTE cNoPreviousToken = cPushFloat + 1;
     static constexpr td::BYTE cLastCode = cNoPreviousToken;
     using TargetKind = RealTarget;
 };
@@ -58,9 +63,9 @@ template <> struct ValueTraits<double>
 template <> struct ValueTraits<std::complex<double>>
 {
     static constexpr bool isComplex = true;
-    static constexpr td::BYTE cPushInt = 97;
-    static constexpr td::BYTE cPushFloat = 98;
-    static constexpr td::BYTE cNoPreviousToken = 99;
+    static constexpr td::BYTE cPushInt = cFirstFunctionCode + sc::priv::cFunctionCount;
+    static constexpr td::BYTE cPushFloat = cPushInt + 1;
+    static constexpr td::BYTE cNoPreviousToken = cPushFloat + 1;
     static constexpr td::BYTE cLastCode = cNoPreviousToken;
     using TargetKind = CmplxTarget;
 };

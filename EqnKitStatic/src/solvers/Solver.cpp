@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include <sc/MessageKeys.h>
+#include <sc/SolverTypes.h>
 #include <sc/TokenizedModel.h>
 
 #include "CU.h"
@@ -17,11 +18,12 @@ namespace sl
 {
 namespace
 {
-const char* const s_statusNames[] = {"OK",          "BaseOK",        "IterBase",           "LimitFix",
-                                     "NewPass",     "EmptyMatrix",   "FactorizationError", "SolutionError",
-                                     "Oscillation", "NoImprovement", "MaxIters",           "SubmodelFailed"};
-constexpr td::UINT4 cStatusNames = sizeof(s_statusNames) / sizeof(s_statusNames[0]);
-static_assert(cStatusNames == static_cast<td::UINT4>(sc::Solution::SubmodelFailed) + 1);
+// By value, from the table of statuses.
+const char* const s_statusNames[] = {
+#define EQNKIT_STATUS_NAME(name, value, printed, python) printed,
+    EQNKIT_SOLUTIONS(EQNKIT_STATUS_NAME)
+#undef EQNKIT_STATUS_NAME
+};
 
 sc::TokenizedModel::iterator modelLine(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
@@ -32,7 +34,7 @@ sc::TokenizedModel::iterator modelLine(const sc::TokenizedModel& model, sc::Mode
 template <typename T> const char* Solver<T>::statusName(sc::Solution status)
 {
     const td::UINT4 i = static_cast<td::UINT4>(status);
-    return i < cStatusNames ? s_statusNames[i] : s_statusNames[0];
+    return i < sc::cSolutionCount ? s_statusNames[i] : s_statusNames[0];
 }
 
 template <typename T> td::UINT2 Solver<T>::saturatedMaxIter(td::LINT8 maxIter)
