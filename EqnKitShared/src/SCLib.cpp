@@ -19,7 +19,9 @@ td::String s_strComplexAttribValue;
 cnt::Array<char, 1> s_tagPosition;
 cnt::SafeFullVector<cnt::SafeFullVector<cnt::Dictionary<td::StrKey, int>>> s_commonLabels;
 
-const td::Variant HeaderDefaultValues[10] = {
+// One default a header setting, in the order of HeaderParam (a test checks each against its
+// setting's kind, so a setting added without one fails it).
+const td::Variant HeaderDefaultValues[idx(HeaderParam::NA)] = {
     td::Variant(td::INT4(200)), td::Variant(0.0),          td::Variant(0.001), td::Variant(2.0),
     td::Variant(td::INT4(2)),   td::Variant(td::INT4(-1)), td::Variant(false), td::Variant(td::String()),
     td::Variant(false),         td::Variant(true),

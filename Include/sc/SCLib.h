@@ -101,7 +101,7 @@ extern EQNKIT_API IndexMap s_embeddedParamMap;
 extern EQNKIT_API td::String s_strComplexAttribValue;
 extern EQNKIT_API cnt::Array<char, 1> s_tagPosition;
 extern EQNKIT_API cnt::SafeFullVector<cnt::SafeFullVector<cnt::Dictionary<td::StrKey, int>>> s_commonLabels;
-extern EQNKIT_API const td::Variant HeaderDefaultValues[10];
+extern EQNKIT_API const td::Variant HeaderDefaultValues[idx(HeaderParam::NA)];
 extern EQNKIT_API const Token s_commonIndentStart;
 extern EQNKIT_API const Token s_attribStart;
 extern EQNKIT_API const Token s_attribEnd;

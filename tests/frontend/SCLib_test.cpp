@@ -131,6 +131,16 @@ TEST_F(Vocabulary, HeaderParameterTable)
         EXPECT_EQ(getHeaderParamKind(c.p), c.kind) << c.name;
         EXPECT_EQ(HeaderDefaultValues[idx(c.p)].getType(), c.type) << c.name;
     }
+    // Every setting, also one added after these, has a default of its kind.
+    for (unsigned i = 0; i < idx(HeaderParam::NA); ++i)
+    {
+        const AttribKind kind = getHeaderParamKind(static_cast<HeaderParam>(i));
+        const td::BYTE type = kind == Token::Real      ? td::real8
+                              : kind == Token::Boolean ? td::boolean
+                              : kind == Token::String  ? td::string8
+                                                       : td::int4;
+        EXPECT_EQ(HeaderDefaultValues[i].getType(), type) << getHeaderParamName(static_cast<HeaderParam>(i));
+    }
     EXPECT_EQ(HeaderDefaultValues[0].i4Val(), 200);
     EXPECT_EQ(HeaderDefaultValues[2].r8Val(), 0.001);
     EXPECT_EQ(HeaderDefaultValues[3].r8Val(), 2.0);
