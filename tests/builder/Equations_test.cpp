@@ -206,6 +206,8 @@ template <typename T> void expectPlacesOfUndifferentiableEquations()
         {"switch\ncase p > 0 -> x < 1\ndefault -> x = 2\nend\n", "@SC.ComparisonAsEquation @13:17\n"},
         {"if p > 0\n    x = 1\nelse\n    x = round(y, 2)\nend\n",
          "@ET.CantDiff @15:9\n@ET.ElseCantDiff @12:1\n@ET.ErrDifIfThen @12:1\n@SC.SymbolicJacobian @12:1\n"},
+        // A function without an operation stands at its own column too.
+        {"x = 1\ny = 2 + diff(x, 1)\n", "@ET.FnNotSupported: diff @13:9\n@SC.SymbolicJacobian @13:1\n"},
     };
     expectFailures<T>(cases, sizeof(cases) / sizeof(cases[0]));
     // Measurements and constraints are refused alike.

@@ -479,6 +479,8 @@ private:
             _walkColumn = token.column;
     }
     void reportFormatted(const char* key, const char* arg) const;
+    // As reportFormatted, at the token's own column when it has one.
+    void reportFormattedAt(const Tok& token, const char* key, const char* arg) const;
     void reportFormatted(const char* key, const char* arg1, const char* arg2) const;
     void reportUnexpectedToken(td::BYTE type) const;
     td::String symbolName(const Tok& token) const;

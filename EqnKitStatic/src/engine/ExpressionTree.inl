@@ -551,6 +551,16 @@ template <typename T> void ExpressionTree<T>::reportFormatted(const char* key, c
         _pContext->reportKey(key, reportLine(), reportColumn(), arg);
 }
 
+template <typename T>
+void ExpressionTree<T>::reportFormattedAt(const Tok& token, const char* key, const char* arg) const
+{
+    if (!_pContext)
+        return;
+    if (token.column == 0)
+        return reportFormatted(key, arg);
+    _pContext->reportKey(key, _line != 0 ? _line : _pContext->keyLine, token.column, arg);
+}
+
 template <typename T> void ExpressionTree<T>::reportFormatted(const char* key, const char* arg1, const char* arg2) const
 {
     if (_pContext)

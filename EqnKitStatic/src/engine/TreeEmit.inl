@@ -755,7 +755,7 @@ template <typename T> bool ExpressionTree<T>::canEmit(const Tok& t) const
             runnable = runnable && code >= C::cFirstFunction && code < ValueTraits<T>::cPushInt;
         if (runnable)
             return true;
-        reportFormatted(msg::etFnNotSupported, Tok::printName(code));
+        reportFormattedAt(t, msg::etFnNotSupported, Tok::printName(code));
         return false;
     }
     if (t.isNumber())
