@@ -62,11 +62,16 @@ private:
 
         bool operator==(const Step&) const = default;
     };
+    // The steps of a shape, made from the units its rows share; the deepest stack and the
+    // temporary cells they take.
     struct Shape
     {
+        std::vector<CodeUnit> units;
         std::vector<Step> steps;
         td::UINT4 nIndexColumns = 0;
         td::UINT4 nConstColumns = 0;
+        td::UINT4 nTemps = 0;
+        td::UINT4 depth = 0;
     };
     // Up to capacity rows of one shape; column c of row r at c * capacity + r. A shape's
     // first batches hold 4, 8 and 16 rows, its later ones cBatch: the batches of a rare
@@ -83,6 +88,7 @@ private:
     };
     class Reader;
     class Machine;
+    static constexpr td::UINT4 cNoShape = UINT32_MAX;
 
     td::UINT4 shapeFor(const Reader& reader, std::unordered_map<std::uint64_t, td::UINT4>& shapeOf);
 
