@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
-#include <unordered_map>
 
 #include <td/Assert.h>
 
@@ -253,6 +252,62 @@ private:
     std::uint64_t _hash = 0;
 };
 
+// The first shape of each hash of units: open addressing over a power of two of slots,
+// at most half of them taken.
+template <typename T> class RowBatches<T>::ShapeTable
+{
+public:
+    ShapeTable() : _slots(64) {}
+
+    // The shape of hash h; cNoShape when none has it.
+    td::UINT4 find(std::uint64_t h) const
+    {
+        for (std::size_t k = slotOf(h);; k = (k + 1) & (_slots.size() - 1))
+        {
+            const Slot& slot = _slots[k];
+            if (slot.shape == cNoShape || slot.hash == h)
+                return slot.shape;
+        }
+    }
+    // Adds shape for hash h, which has none.
+    void add(std::uint64_t h, td::UINT4 shape)
+    {
+        if (2 * (_n + 1) > _slots.size())
+            grow();
+        place(h, shape);
+        ++_n;
+    }
+
+private:
+    struct Slot
+    {
+        std::uint64_t hash = 0;
+        td::UINT4 shape = cNoShape;
+    };
+
+    std::size_t slotOf(std::uint64_t h) const { return static_cast<std::size_t>(h >> 32 ^ h) & (_slots.size() - 1); }
+    void place(std::uint64_t h, td::UINT4 shape)
+    {
+        std::size_t k = slotOf(h);
+        while (_slots[k].shape != cNoShape)
+            k = (k + 1) & (_slots.size() - 1);
+        _slots[k] = Slot{h, shape};
+    }
+    void grow()
+    {
+        std::vector<Slot> old(2 * _slots.size());
+        old.swap(_slots);
+        for (const Slot& slot : old)
+        {
+            if (slot.shape != cNoShape)
+                place(slot.hash, slot.shape);
+        }
+    }
+
+    std::vector<Slot> _slots;
+    std::size_t _n = 0;
+};
+
 template <typename T> void RowBatches<T>::clear()
 {
     _shapes.clear();
@@ -268,8 +323,7 @@ template <typename T> void RowBatches<T>::build(const std::vector<Member>& membe
     _covered.assign(nRows, false);
     // The shapes by the hash of their units; the batch of each shape still taking rows, and
     // its rows.
-    std::unordered_map<std::uint64_t, td::UINT4> shapeOf;
-    shapeOf.reserve(64);
+    ShapeTable shapeOf;
     std::vector<td::UINT4> open, rowsOf;
     Reader reader;
     for (const Member& m : members)
@@ -329,14 +383,13 @@ template <typename T> void RowBatches<T>::build(const std::vector<Member>& membe
 // The shape of the program read: found by the hash of its units (a shape of another hash
 // sharing it is searched for among all), or added; cNoShape for code the batches cannot
 // run.
-template <typename T>
-td::UINT4 RowBatches<T>::shapeFor(const Reader& reader, std::unordered_map<std::uint64_t, td::UINT4>& shapeOf)
+template <typename T> td::UINT4 RowBatches<T>::shapeFor(const Reader& reader, ShapeTable& shapeOf)
 {
-    const auto found = shapeOf.find(reader.hash());
-    if (found != shapeOf.end())
+    const td::UINT4 found = shapeOf.find(reader.hash());
+    if (found != cNoShape)
     {
-        if (reader.sameUnits(_shapes[found->second].units))
-            return found->second;
+        if (reader.sameUnits(_shapes[found].units))
+            return found;
         for (td::UINT4 k = 0; k < _shapes.size(); ++k)
         {
             if (reader.sameUnits(_shapes[k].units))
@@ -347,7 +400,8 @@ td::UINT4 RowBatches<T>::shapeFor(const Reader& reader, std::unordered_map<std::
     if (!reader.makeSteps(s))
         return cNoShape;
     s.units = reader.units();
-    shapeOf.try_emplace(reader.hash(), static_cast<td::UINT4>(_shapes.size()));
+    if (found == cNoShape)
+        shapeOf.add(reader.hash(), static_cast<td::UINT4>(_shapes.size()));
     _shapes.push_back(std::move(s));
     return static_cast<td::UINT4>(_shapes.size() - 1);
 }

@@ -4,7 +4,6 @@
 
 #include <complex>
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 #include <td/Types.h>
@@ -87,10 +86,11 @@ private:
         std::vector<T> constants;
     };
     class Reader;
+    class ShapeTable;
     class Machine;
     static constexpr td::UINT4 cNoShape = UINT32_MAX;
 
-    td::UINT4 shapeFor(const Reader& reader, std::unordered_map<std::uint64_t, td::UINT4>& shapeOf);
+    td::UINT4 shapeFor(const Reader& reader, ShapeTable& shapeOf);
 
     std::vector<Shape> _shapes;
     std::vector<Batch> _batches;
