@@ -339,16 +339,14 @@ template <typename T> void RowBatches<T>::build(const std::vector<Member>& membe
             rowsOf.push_back(0);
         }
         ++rowsOf[shape];
-        if (open[shape] == UINT32_MAX || _batches[open[shape]].nRows == _batches[open[shape]].capacity)
+        if (open[shape] == UINT32_MAX)
+            open[shape] = openBatch(shape, cFirstCapacity);
+        else if (Batch& full = _batches[open[shape]]; full.nRows == full.capacity)
         {
-            const td::UINT4 capacity =
-                open[shape] == UINT32_MAX ? 4 : std::min(cBatch, 2 * _batches[open[shape]].capacity);
-            open[shape] = static_cast<td::UINT4>(_batches.size());
-            Batch& b = _batches.emplace_back();
-            b.shape = shape;
-            b.capacity = capacity;
-            b.indices.resize(static_cast<std::size_t>(_shapes[shape].nIndexColumns) * capacity);
-            b.constants.resize(static_cast<std::size_t>(_shapes[shape].nConstColumns) * capacity);
+            if (full.capacity < cBatch)
+                widen(full, std::min(cBatch, 2 * full.capacity));
+            else
+                open[shape] = openBatch(shape, cBatch);
         }
         Batch& b = _batches[open[shape]];
         const td::UINT4 r = b.nRows++;
@@ -378,6 +376,32 @@ template <typename T> void RowBatches<T>::build(const std::vector<Member>& membe
     _batches.resize(kept);
     _cells.assign(static_cast<std::size_t>(1 + _depth + 1 + _nTemps) * cBatch, T(0));
     _built = true;
+}
+
+// A new batch of shape for up to capacity rows.
+template <typename T> td::UINT4 RowBatches<T>::openBatch(td::UINT4 shape, td::UINT4 capacity)
+{
+    Batch& b = _batches.emplace_back();
+    b.shape = shape;
+    b.capacity = capacity;
+    b.indices.resize(static_cast<std::size_t>(_shapes[shape].nIndexColumns) * capacity);
+    b.constants.resize(static_cast<std::size_t>(_shapes[shape].nConstColumns) * capacity);
+    return static_cast<td::UINT4>(_batches.size() - 1);
+}
+
+// The batch's columns laid out for capacity rows, its rows kept.
+template <typename T> void RowBatches<T>::widen(Batch& b, td::UINT4 capacity)
+{
+    auto relay = [&b, capacity](auto& columns) {
+        std::remove_reference_t<decltype(columns)> wider(columns.size() / b.capacity * capacity);
+        for (std::size_t c = 0; c < columns.size() / b.capacity; ++c)
+            std::copy_n(columns.begin() + static_cast<std::ptrdiff_t>(c * b.capacity), b.nRows,
+                        wider.begin() + static_cast<std::ptrdiff_t>(c * capacity));
+        columns.swap(wider);
+    };
+    relay(b.indices);
+    relay(b.constants);
+    b.capacity = capacity;
 }
 
 // The shape of the program read: found by the hash of its units (a shape of another hash
@@ -434,7 +458,21 @@ public:
     }
 
 private:
-    static void move(T* to, const T* from) { std::memcpy(static_cast<void*>(to), from, cBatch * sizeof(T)); }
+    // The cells of the batch's rows: as many as it holds (4, 8, 16 or a full block).
+    void move(T* to, const T* from) const
+    {
+        switch (_stride)
+        {
+        case 4: return moveCells<4>(to, from);
+        case 8: return moveCells<8>(to, from);
+        case 16: return moveCells<16>(to, from);
+        default: return moveCells<cBatch>(to, from);
+        }
+    }
+    template <td::UINT4 n> static void moveCells(T* to, const T* from)
+    {
+        std::memcpy(static_cast<void*>(to), from, n * sizeof(T));
+    }
     const td::UINT4* index(const Step& s, td::UINT4 k = 0) const { return _pIndices + (s.indexColumn + k) * _stride; }
     const T* constant(const Step& s, td::UINT4 k = 0) const { return _pConstants + (s.constColumn + k) * _stride; }
     T* temp(td::UINT4 t) const { return _temps + t * cBatch; }

@@ -46,6 +46,7 @@ private:
     static constexpr td::UINT4 cBatch = 32;
     // The rows a shape needs for its batches to be cheaper than the stack machine.
     static constexpr td::UINT4 cMinRows = 8;
+    static constexpr td::UINT4 cFirstCapacity = 4;
 
     // One operation of a shape: its cells and results, and where the operands of its rows
     // start in their batch's columns.
@@ -73,8 +74,9 @@ private:
         td::UINT4 depth = 0;
     };
     // Up to capacity rows of one shape; column c of row r at c * capacity + r. A shape's
-    // first batches hold 4, 8 and 16 rows, its later ones cBatch: the batches of a rare
-    // shape take little room.
+    // first batch holds cFirstCapacity rows and is widened to 8, 16 and cBatch as rows come,
+    // its later ones cBatch: the batch of a rare shape takes little room, and a common
+    // shape runs in full batches.
     struct Batch
     {
         td::UINT4 shape;
@@ -91,6 +93,8 @@ private:
     static constexpr td::UINT4 cNoShape = UINT32_MAX;
 
     td::UINT4 shapeFor(const Reader& reader, ShapeTable& shapeOf);
+    td::UINT4 openBatch(td::UINT4 shape, td::UINT4 capacity);
+    static void widen(Batch& b, td::UINT4 capacity);
 
     std::vector<Shape> _shapes;
     std::vector<Batch> _batches;
