@@ -374,6 +374,9 @@ template <typename T> void RowBatches<T>::build(const std::vector<Member>& membe
         ++kept;
     }
     _batches.resize(kept);
+    // The units only told shapes apart while the rows were read.
+    for (Shape& s : _shapes)
+        std::vector<CodeUnit>().swap(s.units);
     _cells.assign(static_cast<std::size_t>(1 + _depth + 1 + _nTemps) * cBatch, T(0));
     _built = true;
 }

@@ -62,8 +62,8 @@ private:
 
         bool operator==(const Step&) const = default;
     };
-    // The steps of a shape, made from the units its rows share; the deepest stack and the
-    // temporary cells they take.
+    // The steps of a shape, made from the units its rows share (kept while the rows are
+    // read); the deepest stack and the temporary cells they take.
     struct Shape
     {
         std::vector<CodeUnit> units;
