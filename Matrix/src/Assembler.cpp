@@ -101,19 +101,25 @@ template <typename T> bool Assembler<T>::stepsCoverPattern() const
 }
 
 // Adds the held cells to the pattern, column by column; of two puts on one cell the later
-// wins. The held cells are ordered by two stable counting passes (by row, then by column),
-// so the cost grows with the cells and the matrix's size, not faster. Each step's slot is
+// wins. The held cells are ordered by two stable counting passes (by row, then by column;
+// the first left out when they came row by row), so the cost grows with the cells and the
+// matrix's size, not faster. Each step's slot is
 // then known from where its cell went.
 template <typename T> void Assembler<T>::mergePending()
 {
     const std::size_t nPending = _pending.size();
-    std::vector<td::UINT4> byRow(nPending), order(nPending);
+    // A fill row by row (as a Jacobian's walk) needs the pass by column alone.
+    bool byRows = true;
+    for (std::size_t k = 1; k < nPending && byRows; ++k)
+        byRows = _pending[k - 1].row <= _pending[k].row;
+    std::vector<td::UINT4> byRow(byRows ? 0 : nPending), order(nPending);
+    if (!byRows)
+        countingOrder(
+            nPending, static_cast<std::size_t>(_nRows), [this](std::size_t k) { return _pending[k].row; }, nullptr,
+            byRow.data());
     countingOrder(
-        nPending, static_cast<std::size_t>(_nRows), [this](std::size_t k) { return _pending[k].row; }, nullptr,
-        byRow.data());
-    countingOrder(
-        nPending, static_cast<std::size_t>(_nCols), [this](std::size_t k) { return _pending[k].col; }, byRow.data(),
-        order.data());
+        nPending, static_cast<std::size_t>(_nCols), [this](std::size_t k) { return _pending[k].col; },
+        byRows ? nullptr : byRow.data(), order.data());
 
     // The new slot of each old slot and of each held cell.
     std::vector<td::INT4> oldSlot(_rowIndex.size()), heldSlot(nPending);

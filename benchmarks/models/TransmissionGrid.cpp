@@ -93,8 +93,10 @@ private:
         _grid.addBranch(Branch{a, b, r, x, 0.0, uniform(0.95, 1.05), shift});
     }
 
-    // Each row of the map a chain, the first column joining the rows, some vertical and
-    // diagonal links; one link in ten a transformer, a few of them shifting the phase.
+    // Each row of the map a chain, the first column joining the rows, some vertical links;
+    // one link in ten a transformer, a few of them shifting the phase. Sparse enough that
+    // the meshes are those of a real network, whose matrix fills in about half as much as
+    // a square map of short branches everywhere.
     void mesh()
     {
         const double shifters = std::max(1.0, 0.002 * _n);
@@ -103,10 +105,8 @@ private:
             const int c = s % _side;
             if (c + 1 < _side && s + 1 < _nSubstations)
                 link(s, s + 1, shifters);
-            if (s + _side < _nSubstations && (c == 0 || _unit(_rng) < 0.25))
+            if (s + _side < _nSubstations && (c == 0 || _unit(_rng) < 0.15))
                 link(s, s + _side, shifters);
-            if (c + 1 < _side && s + _side + 1 < _nSubstations && _unit(_rng) < 0.05)
-                link(s, s + _side + 1, shifters);
         }
     }
 
@@ -153,12 +153,13 @@ private:
         return best;
     }
 
-    // A substation near s on the map (up to two steps each way), not s.
+    // A substation next to s on the map (one step each way, diagonals too), not s.
     int nearOne(int s)
     {
         for (;;)
         {
-            const int dc = static_cast<int>(uniform(-2.0, 3.0)), dr = static_cast<int>(uniform(-2.0, 3.0));
+            const int dc = static_cast<int>(std::floor(uniform(-1.0, 2.0)));
+            const int dr = static_cast<int>(std::floor(uniform(-1.0, 2.0)));
             const int c = s % _side + dc, r = s / _side + dr;
             const int t = r * _side + c;
             if ((dc != 0 || dr != 0) && c >= 0 && c < _side && r >= 0 && t < _nSubstations)

@@ -340,6 +340,22 @@ TYPED_TEST(SparseSolver, FillsInAnyOrderGrowThePatternAroundItsCells)
     }
     ASSERT_TRUE(solver->refill(values.data(), static_cast<td::INT4>(values.size())));
     expectSolution(*solver, third, "refill after growth");
+
+    // A first fill row by row (as a Jacobian's walk puts it), its columns in any order
+    // within a row and a tenth of its cells put twice there, the later value staying.
+    Cells<T> rows = test::randomSystem<T>(n, 3, rng);
+    std::shuffle(rows.list.begin(), rows.list.end(), rng);
+    std::stable_sort(rows.list.begin(), rows.list.end(), [](const auto& a, const auto& b) { return a.row < b.row; });
+    Cells<T> rowPuts;
+    for (std::size_t k = 0; k < rows.list.size(); ++k)
+    {
+        if (k % 10 == 0)
+            rowPuts.add(rows.list[k].row, rows.list[k].col, val<T>(-1e3));
+        rowPuts.list.push_back(rows.list[k]);
+    }
+    SolverHandle<T> byRows(n);
+    rowPuts.putInto(*byRows);
+    expectSolution(*byRows, rowPuts, "first fill row by row");
 }
 
 // A refill repeats the cells of the last factorised fill with new values: the same

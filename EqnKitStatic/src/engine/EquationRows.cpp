@@ -13,6 +13,7 @@ template <typename T> void EquationRows<T>::clear()
     _complete = true;
     _draws = false;
     _batches.clear();
+    _alone.clear();
 }
 
 template <typename T> void EquationRows<T>::add(const Evaluator<T>* pProgram, td::UINT4 firstEntry, td::UINT4 nEntries,
@@ -54,23 +55,25 @@ void EquationRows<T>::evaluate(const EvaluatorVect<T>& equations, T* out, T scal
         buildBatches();
     _heads.resize(n);
     _batches.run(cu.getVariableValues(), cu.getParameterValues(), _sines, _heads.data(), values);
+    // The rows outside the batches, in their order, into the same places.
+    for (td::UINT4 i : _alone)
+    {
+        const Row& row = _rows[i];
+        if (!row.pCode)
+        {
+            _heads[i] = equations[i]->evaluate(cu);
+            continue;
+        }
+        cu.run(row.pCode, temps, results, !values);
+        _heads[i] = results[0];
+        if (values)
+            std::copy(results + 1, results + 1 + row.nEntries, values + row.firstEntry);
+    }
+    const T* heads = _heads.data();
     double maxAbs = 0.0;
     for (td::UINT4 i = 0; i < n; ++i)
     {
-        const Row& row = _rows[i];
-        T v;
-        if (_batches.covers(i))
-            v = _heads[i];
-        else if (row.pCode)
-        {
-            cu.run(row.pCode, temps, results, !values);
-            v = results[0];
-            if (values)
-                std::copy(results + 1, results + 1 + row.nEntries, values + row.firstEntry);
-        }
-        else
-            v = equations[i]->evaluate(cu);
-        v = scale * v;
+        const T v = scale * heads[i];
         out[i] = v;
         // As the equation list's walk: a NaN value makes the norm NaN.
         const double a = normMagnitude(v);
@@ -90,6 +93,12 @@ template <typename T> void EquationRows<T>::buildBatches() const
             members.push_back({i, _rows[i].pCode, _rows[i].firstEntry});
     }
     _batches.build(members, static_cast<td::UINT4>(_rows.size()));
+    _alone.clear();
+    for (td::UINT4 i = 0; i < _rows.size(); ++i)
+    {
+        if (!_batches.covers(i))
+            _alone.push_back(i);
+    }
 }
 
 template class EquationRows<double>;

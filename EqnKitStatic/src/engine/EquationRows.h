@@ -79,6 +79,8 @@ private:
     mutable SineCache<T> _sines;
     // The programs grouped by shape, built at the first walk after a change.
     mutable RowBatches<T> _batches;
+    // The rows no batch runs, ascending; built with the batches.
+    mutable std::vector<td::UINT4> _alone;
     mutable std::vector<T> _heads;
 };
 

@@ -1,10 +1,11 @@
 #include "RowBatches.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
-#include <unordered_map>
 
 #include <td/Assert.h>
 
@@ -38,12 +39,8 @@ constexpr Shared sharedOf(Op op)
     return fused ? Shared::Fused : Shared::None;
 }
 
-// Steps compared by their bytes: they have no padding.
-template <typename Step> bool sameSteps(const std::vector<Step>& a, const std::vector<Step>& b)
-{
-    static_assert(std::has_unique_object_representations_v<Step>, "steps compared by their bytes");
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Step)) == 0;
-}
+// Units compared by their bytes: they have no padding.
+static_assert(std::has_unique_object_representations_v<CodeUnit>, "units compared by their bytes");
 
 // True when the operations of group g are exactly those of a shared step's branches.
 template <std::size_t n> constexpr bool sharedAre(Shared g, const Op (&handled)[n])
@@ -62,137 +59,253 @@ template <std::size_t n> constexpr bool sharedAre(Shared g, const Op (&handled)[
     }
     return nShared == n;
 }
+
+// How the build reads a unit of each operation, from its row of the table: the bits of the
+// unit that rows of one shape share (besides the temporary cell of a store), whether its
+// argument is the row's own index, the constants after it and what the unit after it names.
+struct UnitPlan
+{
+    std::uint64_t shared = 0;
+    bool batched = false;
+    bool ownArgument = false;
+    td::BYTE consts = 0;
+    Operand next = Operand::None;
+};
+
+constexpr std::uint64_t bitsOf(td::BYTE op, td::BYTE store, td::UINT2 temp, td::UINT4 arg)
+{
+    return std::bit_cast<std::uint64_t>(CodeUnit{op, store, temp, arg});
+}
+constexpr std::uint64_t cStoreBits = bitsOf(0, 0xFF, 0, 0);
+constexpr std::uint64_t cTempBits = bitsOf(0, 0, 0xFFFF, 0);
+
+constexpr auto makeUnitPlans()
+{
+    std::array<UnitPlan, 256> plans{};
+    for (std::size_t k = 0; k < cOperationCount; ++k)
+    {
+        const OpTraits& o = cOpTraits[k];
+        UnitPlan& plan = plans[k];
+        plan.batched = o.batched;
+        plan.ownArgument = o.arg == Operand::Var || o.arg == Operand::Par;
+        plan.consts = o.consts;
+        plan.next = o.next;
+        const bool sharedArgument = o.arg == Operand::Temp || o.arg == Operand::Result || o.arg == Operand::ResultTemp;
+        plan.shared = bitsOf(0xFF, 0xFF, o.arg == Operand::ResultTemp ? 0xFFFF : 0, sharedArgument ? 0xFFFFFFFF : 0);
+    }
+    return plans;
+}
+constexpr auto cUnitPlans = makeUnitPlans();
 } // namespace
 
-// Reads one program into its shape's steps and its own operands (variable and parameter
-// indices, constants), in the order the steps take them; false at an operation the
-// batches do not run.
+// Reads one program into the part of its units rows of one shape share (the units with
+// their own operands zeroed, constants left out) and its own operands (variable and
+// parameter indices, constants) in the order the steps take them; makes the steps of a
+// new shape from those units. Each unit is read by its operation's plan (UnitPlan), one
+// reading for every row of the table: the build reads every unit of every row.
 template <typename T> class RowBatches<T>::Reader
 {
 public:
-    // Reads the program at pc, the vectors of the last one cleared (their room kept).
+    // Reads the program at pc over the room of the last one; false at an operation the
+    // batches do not run.
     bool read(const CodeUnit* pc)
     {
-        _pc = pc;
-        _depth = nTemps = depth = 0;
-        steps.clear();
-        indices.clear();
-        constants.clear();
+        std::size_t nUnits = 0, nIndices = 0, nConstants = 0;
+        std::uint64_t hash = 0;
+        // The rooms in locals: their stores cannot touch them.
+        CodeUnit* units = _units.data();
+        td::UINT4* indices = _indices.data();
+        T* constants = _constants.data();
+        std::size_t room = std::min({_units.size(), _indices.size(), _constants.size()});
+        auto add = [&](std::uint64_t word) {
+            units[nUnits++] = std::bit_cast<CodeUnit>(word);
+            hash = (hash ^ word) * 0x9E3779B97F4A7C15ull;
+        };
         for (;;)
         {
-            const CodeUnit u = *_pc++;
-            Step s{u.operation(), u.store, u.store ? u.temp : td::UINT2(0), 0, 0, 0, 0};
-            s.indexColumn = static_cast<td::UINT4>(indices.size());
-            s.constColumn = static_cast<td::UINT4>(constants.size());
-            if (!readOperands(u, s))
+            // A unit adds at most two units, two indices and two constants.
+            if (std::max({nUnits, nIndices, nConstants}) + 2 > room)
+            {
+                room = grow();
+                units = _units.data();
+                indices = _indices.data();
+                constants = _constants.data();
+            }
+            const CodeUnit u = *pc++;
+            const UnitPlan& plan = cUnitPlans[u.op];
+            if (!plan.batched)
                 return false;
-            steps.push_back(s);
-            if (s.op == Op::End)
+            add(std::bit_cast<std::uint64_t>(u) & (plan.shared | (u.store ? cTempBits : 0)));
+            if (plan.ownArgument)
+                indices[nIndices++] = u.arg;
+            if (plan.consts > 0)
+            {
+                constants[nConstants++] = V::read(pc);
+                pc += V::cUnits;
+            }
+            if (plan.next != Operand::None)
+            {
+                const td::UINT4 arg = pc++->arg;
+                if (plan.next == Operand::Var)
+                    indices[nIndices++] = arg;
+                add(bitsOf(0, 0, 0, plan.next == Operand::Temp ? arg : 0));
+            }
+            if (plan.consts > 1)
+            {
+                constants[nConstants++] = V::read(pc);
+                pc += V::cUnits;
+            }
+            if (u.op == static_cast<td::BYTE>(Op::End))
+            {
+                _nUnits = nUnits;
+                _nIndices = nIndices;
+                _nConstants = nConstants;
+                _hash = hash;
                 return true;
+            }
         }
     }
 
-    // Of the steps, the part rows of one shape share.
-    std::uint64_t hash() const
+    std::uint64_t hash() const { return _hash; }
+    std::size_t indexCount() const { return _nIndices; }
+    std::size_t constantCount() const { return _nConstants; }
+    const td::UINT4* indices() const { return _indices.data(); }
+    const T* constants() const { return _constants.data(); }
+    std::vector<CodeUnit> units() const
     {
-        std::uint64_t h = 0;
-        auto mix = [&h](std::uint64_t v) { h = (h ^ v) * 0x9E3779B97F4A7C15ull; };
-        for (const Step& s : steps)
-        {
-            mix((static_cast<std::uint64_t>(s.op) << 24) | (static_cast<std::uint64_t>(s.store) << 16) | s.temp);
-            mix((static_cast<std::uint64_t>(s.arg) << 32) | s.arg2);
-        }
-        return h;
+        return {_units.begin(), _units.begin() + static_cast<std::ptrdiff_t>(_nUnits)};
+    }
+    bool sameUnits(const std::vector<CodeUnit>& other) const
+    {
+        return other.size() == _nUnits && std::memcmp(other.data(), _units.data(), _nUnits * sizeof(CodeUnit)) == 0;
     }
 
-    std::vector<Step> steps;
-    std::vector<td::UINT4> indices;
-    std::vector<T> constants;
-    td::UINT4 nTemps = 0;
-    td::UINT4 depth = 0;
+    // The steps of the units read, with the cells they take; false for code that takes a
+    // cell nobody pushed (the stack machine's compiler makes none; such code is left to
+    // the machine).
+    bool makeSteps(Shape& shape) const
+    {
+        shape.steps.clear();
+        shape.nTemps = shape.depth = 0;
+        td::UINT4 nIndices = 0, nConstants = 0, depth = 0;
+        auto cell = [&shape](td::UINT4 t) { shape.nTemps = std::max(shape.nTemps, t + 1); };
+        for (std::size_t k = 0; k < _nUnits; ++k)
+        {
+            const CodeUnit& u = _units[k];
+            const OpTraits& o = cOpTraits[u.op];
+            Step s{u.operation(), u.store, u.store ? u.temp : td::UINT2(0), u.arg, 0, nIndices, nConstants};
+            if (u.store)
+                cell(u.temp);
+            // The cells it takes beyond the one it leaves go; one left where none was taken is new.
+            for (td::BYTE c = o.leaves; c < o.takes; ++c)
+            {
+                if (depth == 0)
+                    return false;
+                --depth;
+            }
+            if (o.leaves > o.takes)
+                shape.depth = std::max(shape.depth, ++depth);
+            if (o.arg == Operand::Var || o.arg == Operand::Par)
+                ++nIndices;
+            else if (o.arg == Operand::Temp)
+                cell(u.arg);
+            else if (o.arg == Operand::ResultTemp)
+            {
+                s.arg2 = u.temp;
+                cell(u.temp);
+            }
+            nConstants += o.consts;
+            if (o.next == Operand::Var)
+                ++nIndices;
+            else if (o.next == Operand::Temp)
+            {
+                s.arg2 = _units[k + 1].arg;
+                cell(s.arg2);
+            }
+            k += o.next != Operand::None ? 1 : 0;
+            shape.steps.push_back(s);
+        }
+        shape.nIndexColumns = nIndices;
+        shape.nConstColumns = nConstants;
+        return true;
+    }
 
 private:
     using V = CodeValue<T>;
 
-    void constant()
+    // The rooms twice as large; returns the new room.
+    std::size_t grow()
     {
-        constants.push_back(V::read(_pc));
-        _pc += V::cUnits;
-    }
-    void cell(td::UINT4 t) { nTemps = std::max(nTemps, t + 1); }
-    void push()
-    {
-        ++_depth;
-        depth = std::max(depth, _depth);
-    }
-    // False for code that takes a cell nobody pushed (the stack machine's compiler makes
-    // none; such code is left to the machine).
-    bool pop()
-    {
-        if (_depth == 0)
-            return false;
-        --_depth;
-        return true;
+        const std::size_t room = 2 * _units.size() + 64;
+        _units.resize(room);
+        _indices.resize(room);
+        _constants.resize(room);
+        return room;
     }
 
-    // The operands of unit u, read by its operation's row of the table in the order of the
-    // code; false for an operation the batches do not run. One reading for every row of the
-    // table (not one instantiation an operation): the build reads every unit of every row.
-    bool readOperands(const CodeUnit& u, Step& s)
+    std::vector<CodeUnit> _units;
+    std::vector<td::UINT4> _indices;
+    std::vector<T> _constants;
+    std::size_t _nUnits = 0;
+    std::size_t _nIndices = 0;
+    std::size_t _nConstants = 0;
+    std::uint64_t _hash = 0;
+};
+
+// The first shape of each hash of units: open addressing over a power of two of slots,
+// at most half of them taken.
+template <typename T> class RowBatches<T>::ShapeTable
+{
+public:
+    ShapeTable() : _slots(64) {}
+
+    // The shape of hash h; cNoShape when none has it.
+    td::UINT4 find(std::uint64_t h) const
     {
-        if (u.op >= cOperationCount)
-            return false;
-        const OpTraits& o = cOpTraits[u.op];
-        if (!o.batched)
-            return false;
-        if (u.store)
-            cell(u.temp);
-        // The cells it takes beyond the one it leaves go; one left where none was taken is new.
-        for (td::BYTE k = o.leaves; k < o.takes; ++k)
+        for (std::size_t k = slotOf(h);; k = (k + 1) & (_slots.size() - 1))
         {
-            if (!pop())
-                return false;
+            const Slot& slot = _slots[k];
+            if (slot.shape == cNoShape || slot.hash == h)
+                return slot.shape;
         }
-        if (o.leaves > o.takes)
-            push();
-        readArgument(o.arg, u, s);
-        if (o.consts > 0)
-            constant();
-        if (o.next == Operand::Var)
-            indices.push_back(_pc++->arg);
-        else if (o.next == Operand::Temp)
-        {
-            s.arg2 = _pc++->arg;
-            cell(s.arg2);
-        }
-        if (o.consts > 1)
-            constant();
-        return true;
+    }
+    // Adds shape for hash h, which has none.
+    void add(std::uint64_t h, td::UINT4 shape)
+    {
+        if (2 * (_n + 1) > _slots.size())
+            grow();
+        place(h, shape);
+        ++_n;
     }
 
-    // A variable's or parameter's index is the row's own; a cell or result is the shape's.
-    void readArgument(Operand arg, const CodeUnit& u, Step& s)
+private:
+    struct Slot
     {
-        switch (arg)
+        std::uint64_t hash = 0;
+        td::UINT4 shape = cNoShape;
+    };
+
+    std::size_t slotOf(std::uint64_t h) const { return static_cast<std::size_t>(h >> 32 ^ h) & (_slots.size() - 1); }
+    void place(std::uint64_t h, td::UINT4 shape)
+    {
+        std::size_t k = slotOf(h);
+        while (_slots[k].shape != cNoShape)
+            k = (k + 1) & (_slots.size() - 1);
+        _slots[k] = Slot{h, shape};
+    }
+    void grow()
+    {
+        std::vector<Slot> old(2 * _slots.size());
+        old.swap(_slots);
+        for (const Slot& slot : old)
         {
-        case Operand::Var:
-        case Operand::Par: indices.push_back(u.arg); break;
-        case Operand::Temp:
-            s.arg = u.arg;
-            cell(u.arg);
-            break;
-        case Operand::Result: s.arg = u.arg; break;
-        case Operand::ResultTemp:
-            s.arg = u.arg;
-            s.arg2 = u.temp;
-            cell(u.temp);
-            break;
-        default: break;
+            if (slot.shape != cNoShape)
+                place(slot.hash, slot.shape);
         }
     }
 
-    const CodeUnit* _pc = nullptr;
-    td::UINT4 _depth = 0;
+    std::vector<Slot> _slots;
+    std::size_t _n = 0;
 };
 
 template <typename T> void RowBatches<T>::clear()
@@ -208,8 +321,9 @@ template <typename T> void RowBatches<T>::build(const std::vector<Member>& membe
 {
     clear();
     _covered.assign(nRows, false);
-    // The first shape of each hash; the batch of each shape still taking rows, and its rows.
-    std::unordered_map<std::uint64_t, td::UINT4> shapeOf;
+    // The shapes by the hash of their units; the batch of each shape still taking rows, and
+    // its rows.
+    ShapeTable shapeOf;
     std::vector<td::UINT4> open, rowsOf;
     Reader reader;
     for (const Member& m : members)
@@ -217,32 +331,33 @@ template <typename T> void RowBatches<T>::build(const std::vector<Member>& membe
         if (!m.pCode || m.row >= nRows || !reader.read(m.pCode))
             continue;
         const td::UINT4 shape = shapeFor(reader, shapeOf);
+        if (shape == cNoShape)
+            continue;
         if (shape == open.size())
         {
             open.push_back(UINT32_MAX);
             rowsOf.push_back(0);
         }
         ++rowsOf[shape];
-        if (open[shape] == UINT32_MAX || _batches[open[shape]].nRows == _batches[open[shape]].capacity)
+        if (open[shape] == UINT32_MAX)
+            open[shape] = openBatch(shape, cFirstCapacity);
+        else if (Batch& full = _batches[open[shape]]; full.nRows == full.capacity)
         {
-            const td::UINT4 capacity =
-                open[shape] == UINT32_MAX ? 4 : std::min(cBatch, 2 * _batches[open[shape]].capacity);
-            open[shape] = static_cast<td::UINT4>(_batches.size());
-            Batch b{};
-            b.shape = shape;
-            b.capacity = capacity;
-            b.indices.resize(static_cast<std::size_t>(_shapes[shape].nIndexColumns) * capacity);
-            b.constants.resize(static_cast<std::size_t>(_shapes[shape].nConstColumns) * capacity);
-            _batches.push_back(std::move(b));
+            if (full.capacity < cBatch)
+                widen(full, std::min(cBatch, 2 * full.capacity));
+            else
+                open[shape] = openBatch(shape, cBatch);
         }
         Batch& b = _batches[open[shape]];
         const td::UINT4 r = b.nRows++;
         b.rows[r] = m.row;
         b.firstEntries[r] = m.firstEntry;
-        for (std::size_t c = 0; c < reader.indices.size(); ++c)
-            b.indices[c * b.capacity + r] = reader.indices[c];
-        for (std::size_t c = 0; c < reader.constants.size(); ++c)
-            b.constants[c * b.capacity + r] = reader.constants[c];
+        td::UINT4* indices = b.indices.data() + r;
+        for (std::size_t c = 0; c < reader.indexCount(); ++c)
+            indices[c * b.capacity] = reader.indices()[c];
+        T* constants = b.constants.data() + r;
+        for (std::size_t c = 0; c < reader.constantCount(); ++c)
+            constants[c * b.capacity] = reader.constants()[c];
     }
     // A shape of too few rows for its batch to pay leaves them to the stack machine.
     std::size_t kept = 0;
@@ -252,37 +367,68 @@ template <typename T> void RowBatches<T>::build(const std::vector<Member>& membe
             continue;
         for (td::UINT4 r = 0; r < b.nRows; ++r)
             _covered[b.rows[r]] = true;
+        _nTemps = std::max(_nTemps, _shapes[b.shape].nTemps);
+        _depth = std::max(_depth, _shapes[b.shape].depth);
         if (&_batches[kept] != &b)
             _batches[kept] = std::move(b);
         ++kept;
     }
     _batches.resize(kept);
+    // The units only told shapes apart while the rows were read.
+    for (Shape& s : _shapes)
+        std::vector<CodeUnit>().swap(s.units);
     _cells.assign(static_cast<std::size_t>(1 + _depth + 1 + _nTemps) * cBatch, T(0));
     _built = true;
 }
 
-// The shape of the program read: found by its hash (a shape of another hash sharing it is
-// searched for among all), or added.
-template <typename T>
-td::UINT4 RowBatches<T>::shapeFor(const Reader& reader, std::unordered_map<std::uint64_t, td::UINT4>& shapeOf)
+// A new batch of shape for up to capacity rows.
+template <typename T> td::UINT4 RowBatches<T>::openBatch(td::UINT4 shape, td::UINT4 capacity)
 {
-    const auto [it, added] = shapeOf.try_emplace(reader.hash(), static_cast<td::UINT4>(_shapes.size()));
-    if (!added)
+    Batch& b = _batches.emplace_back();
+    b.shape = shape;
+    b.capacity = capacity;
+    b.indices.resize(static_cast<std::size_t>(_shapes[shape].nIndexColumns) * capacity);
+    b.constants.resize(static_cast<std::size_t>(_shapes[shape].nConstColumns) * capacity);
+    return static_cast<td::UINT4>(_batches.size() - 1);
+}
+
+// The batch's columns laid out for capacity rows, its rows kept.
+template <typename T> void RowBatches<T>::widen(Batch& b, td::UINT4 capacity)
+{
+    auto relay = [&b, capacity](auto& columns) {
+        std::remove_reference_t<decltype(columns)> wider(columns.size() / b.capacity * capacity);
+        for (std::size_t c = 0; c < columns.size() / b.capacity; ++c)
+            std::copy_n(columns.begin() + static_cast<std::ptrdiff_t>(c * b.capacity), b.nRows,
+                        wider.begin() + static_cast<std::ptrdiff_t>(c * capacity));
+        columns.swap(wider);
+    };
+    relay(b.indices);
+    relay(b.constants);
+    b.capacity = capacity;
+}
+
+// The shape of the program read: found by the hash of its units (a shape of another hash
+// sharing it is searched for among all), or added; cNoShape for code the batches cannot
+// run.
+template <typename T> td::UINT4 RowBatches<T>::shapeFor(const Reader& reader, ShapeTable& shapeOf)
+{
+    const td::UINT4 found = shapeOf.find(reader.hash());
+    if (found != cNoShape)
     {
-        if (sameSteps(_shapes[it->second].steps, reader.steps))
-            return it->second;
+        if (reader.sameUnits(_shapes[found].units))
+            return found;
         for (td::UINT4 k = 0; k < _shapes.size(); ++k)
         {
-            if (sameSteps(_shapes[k].steps, reader.steps))
+            if (reader.sameUnits(_shapes[k].units))
                 return k;
         }
     }
     Shape s;
-    s.steps = reader.steps;
-    s.nIndexColumns = static_cast<td::UINT4>(reader.indices.size());
-    s.nConstColumns = static_cast<td::UINT4>(reader.constants.size());
-    _nTemps = std::max(_nTemps, reader.nTemps);
-    _depth = std::max(_depth, reader.depth);
+    if (!reader.makeSteps(s))
+        return cNoShape;
+    s.units = reader.units();
+    if (found == cNoShape)
+        shapeOf.add(reader.hash(), static_cast<td::UINT4>(_shapes.size()));
     _shapes.push_back(std::move(s));
     return static_cast<td::UINT4>(_shapes.size() - 1);
 }
@@ -315,7 +461,21 @@ public:
     }
 
 private:
-    static void move(T* to, const T* from) { std::memcpy(static_cast<void*>(to), from, cBatch * sizeof(T)); }
+    // The cells of the batch's rows: as many as it holds (4, 8, 16 or a full block).
+    void move(T* to, const T* from) const
+    {
+        switch (_stride)
+        {
+        case 4: return moveCells<4>(to, from);
+        case 8: return moveCells<8>(to, from);
+        case 16: return moveCells<16>(to, from);
+        default: return moveCells<cBatch>(to, from);
+        }
+    }
+    template <td::UINT4 n> static void moveCells(T* to, const T* from)
+    {
+        std::memcpy(static_cast<void*>(to), from, n * sizeof(T));
+    }
     const td::UINT4* index(const Step& s, td::UINT4 k = 0) const { return _pIndices + (s.indexColumn + k) * _stride; }
     const T* constant(const Step& s, td::UINT4 k = 0) const { return _pConstants + (s.constColumn + k) * _stride; }
     T* temp(td::UINT4 t) const { return _temps + t * cBatch; }

@@ -4,7 +4,6 @@
 
 #include <complex>
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 #include <td/Types.h>
@@ -47,6 +46,7 @@ private:
     static constexpr td::UINT4 cBatch = 32;
     // The rows a shape needs for its batches to be cheaper than the stack machine.
     static constexpr td::UINT4 cMinRows = 8;
+    static constexpr td::UINT4 cFirstCapacity = 4;
 
     // One operation of a shape: its cells and results, and where the operands of its rows
     // start in their batch's columns.
@@ -62,15 +62,21 @@ private:
 
         bool operator==(const Step&) const = default;
     };
+    // The steps of a shape, made from the units its rows share (kept while the rows are
+    // read); the deepest stack and the temporary cells they take.
     struct Shape
     {
+        std::vector<CodeUnit> units;
         std::vector<Step> steps;
         td::UINT4 nIndexColumns = 0;
         td::UINT4 nConstColumns = 0;
+        td::UINT4 nTemps = 0;
+        td::UINT4 depth = 0;
     };
     // Up to capacity rows of one shape; column c of row r at c * capacity + r. A shape's
-    // first batches hold 4, 8 and 16 rows, its later ones cBatch: the batches of a rare
-    // shape take little room.
+    // first batch holds cFirstCapacity rows and is widened to 8, 16 and cBatch as rows come,
+    // its later ones cBatch: the batch of a rare shape takes little room, and a common
+    // shape runs in full batches.
     struct Batch
     {
         td::UINT4 shape;
@@ -82,9 +88,13 @@ private:
         std::vector<T> constants;
     };
     class Reader;
+    class ShapeTable;
     class Machine;
+    static constexpr td::UINT4 cNoShape = UINT32_MAX;
 
-    td::UINT4 shapeFor(const Reader& reader, std::unordered_map<std::uint64_t, td::UINT4>& shapeOf);
+    td::UINT4 shapeFor(const Reader& reader, ShapeTable& shapeOf);
+    td::UINT4 openBatch(td::UINT4 shape, td::UINT4 capacity);
+    static void widen(Batch& b, td::UINT4 capacity);
 
     std::vector<Shape> _shapes;
     std::vector<Batch> _batches;
