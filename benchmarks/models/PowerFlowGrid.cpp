@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <random>
 #include <stdexcept>
 
@@ -12,13 +11,6 @@ namespace bench
 {
 namespace
 {
-std::string number(double v)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof(buf), "%.17g", v);
-    return buf;
-}
-
 // A symmetric sparse matrix assembled from its off-diagonal couplings, solved once by KLU.
 class LinearSystem
 {
@@ -168,16 +160,9 @@ PowerFlowGrid PowerFlowGrid::generate(int nBuses, unsigned seed)
     return grid;
 }
 
-int PowerFlowGrid::generators() const
-{
-    return static_cast<int>(std::count(_isGenerator.begin(), _isGenerator.end(), 1));
-}
-
 void PowerFlowGrid::buildAdmittances()
 {
-    _gii.assign(_nBuses, 0.0);
-    _bii.assign(_nBuses, 0.0);
-    _rows.assign(_nBuses, {});
+    clearAdmittances();
     for (std::size_t k = 0; k < _from.size(); ++k)
     {
         const int a = _from[k], b = _to[k];
@@ -189,72 +174,7 @@ void PowerFlowGrid::buildAdmittances()
         _rows[a].push_back(Entry{b, -g, -bs, {{-1, -1}, {-1, -1}}});
         _rows[b].push_back(Entry{a, -g, -bs, {{-1, -1}, {-1, -1}}});
     }
-    for (std::vector<Entry>& row : _rows)
-        std::sort(row.begin(), row.end(), [](const Entry& x, const Entry& y) { return x.bus < y.bus; });
-}
-
-void PowerFlowGrid::numberUnknowns()
-{
-    _thIndex.assign(_nBuses, -1);
-    _vIndex.assign(_nBuses, -1);
-    int next = 0;
-    for (int i = 1; i < _nBuses; ++i)
-    {
-        _thIndex[i] = next++;
-        if (!_isGenerator[i])
-            _vIndex[i] = next++;
-    }
-    _nUnknowns = next;
-}
-
-// Column th_k (and V_k) holds the rows P_i (and Q_i) of bus k and of its neighbours but
-// the slack, in ascending order.
-void PowerFlowGrid::buildPattern()
-{
-    _pattern.colStart.assign(_nUnknowns + 1, 0);
-    _pattern.rowIndex.clear();
-    for (int e = 0; e < 2; ++e)
-        for (int v = 0; v < 2; ++v)
-            _diagSlots[e][v].assign(_nBuses, -1);
-    for (int k = 1; k < _nBuses; ++k)
-    {
-        std::vector<int> buses{k};
-        for (const Entry& entry : _rows[k])
-        {
-            if (entry.bus != 0)
-                buses.push_back(entry.bus);
-        }
-        std::sort(buses.begin(), buses.end());
-        for (int v = 0; v < 2; ++v)
-        {
-            const int col = v == 0 ? _thIndex[k] : _vIndex[k];
-            if (col < 0)
-                continue;
-            for (int i : buses)
-            {
-                for (int e = 0; e < 2; ++e)
-                {
-                    const int row = e == 0 ? _thIndex[i] : _vIndex[i];
-                    if (row < 0)
-                        continue;
-                    const int slot = static_cast<int>(_pattern.rowIndex.size());
-                    _pattern.rowIndex.push_back(row);
-                    if (i == k)
-                        _diagSlots[e][v][k] = slot;
-                    else
-                    {
-                        // The entry of bus i for its neighbour k.
-                        for (Entry& entry : _rows[i])
-                        {
-                            if (entry.bus == k)
-                                entry.slot[e][v] = slot;
-                        }
-                    }
-                }
-            }
-            _pattern.colStart[col + 1] = static_cast<int>(_pattern.rowIndex.size());
-        }
-    }
+    sortRows();
 }
 
 // Angles: B' th = P over the buses but the slack (B' from the branch reactances).
@@ -329,87 +249,10 @@ void PowerFlowGrid::computeInjections()
     _q.assign(_nBuses, 0.0);
     for (int i = 1; i < _nBuses; ++i)
     {
-        double sp = _gii[i] * _v[i], sq = -_bii[i] * _v[i];
-        for (const Entry& e : _rows[i])
-        {
-            const double d = _theta[i] - _theta[e.bus];
-            sp += _v[e.bus] * (e.g * std::cos(d) + e.b * std::sin(d));
-            sq += _v[e.bus] * (e.g * std::sin(d) - e.b * std::cos(d));
-        }
-        _p[i] = _v[i] * sp;
-        _q[i] = _v[i] * sq;
+        const Injection s = injectionAt(i);
+        _p[i] = s.p;
+        _q[i] = s.q;
     }
-}
-
-std::vector<double> PowerFlowGrid::solution() const
-{
-    std::vector<double> x(_nUnknowns);
-    for (int i = 1; i < _nBuses; ++i)
-    {
-        x[_thIndex[i]] = _theta[i];
-        if (_vIndex[i] >= 0)
-            x[_vIndex[i]] = _v[i];
-    }
-    return x;
-}
-
-std::vector<double> PowerFlowGrid::flatStart() const
-{
-    std::vector<double> x(_nUnknowns, 0.0);
-    for (int i = 1; i < _nBuses; ++i)
-    {
-        if (_vIndex[i] >= 0)
-            x[_vIndex[i]] = 1.0;
-    }
-    return x;
-}
-
-std::string PowerFlowGrid::modelText(double eps, int maxIter) const
-{
-    std::string t;
-    t.reserve(static_cast<std::size_t>(_nBuses) * 500);
-    t += "Header:\nmaxIter = " + std::to_string(maxIter) + "\nend\n";
-    t += "Model [type = NL, eps = " + number(eps) + "]:\nVars:\n";
-    for (int i = 1; i < _nBuses; ++i)
-    {
-        t += "th" + std::to_string(i) + " = 0\n";
-        if (_vIndex[i] >= 0)
-            t += "V" + std::to_string(i) + " = 1\n";
-    }
-    t += "Params:\nth0 = 0\nV0 = " + number(_v[0]) + "\n";
-    for (int i = 1; i < _nBuses; ++i)
-    {
-        const std::string si = std::to_string(i);
-        if (_vIndex[i] < 0)
-            t += "V" + si + " = " + number(_v[i]) + "\n";
-        t += "P" + si + " = " + number(_p[i]) + "\n";
-        if (_vIndex[i] >= 0)
-            t += "Q" + si + " = " + number(_q[i]) + "\n";
-    }
-    t += "NLEs:\n";
-    for (int i = 1; i < _nBuses; ++i)
-    {
-        const std::string si = std::to_string(i), th = "th" + si, v = "V" + si;
-        for (int e = 0; e < (_vIndex[i] >= 0 ? 2 : 1); ++e)
-        {
-            // P: V_i*(G_ii V_i + sum V_k (G cos + B sin)); Q: V_i*(-B_ii V_i + sum V_k (G sin - B cos)).
-            t += v + "*(" + number(e == 0 ? _gii[i] : -_bii[i]) + "*" + v;
-            for (const Entry& entry : _rows[i])
-            {
-                const std::string sk = std::to_string(entry.bus);
-                const std::string d = "(" + th + " - th" + sk + ")";
-                t += " + V" + sk + "*(";
-                if (e == 0)
-                    t += number(entry.g) + "*cos" + d + " + " + number(entry.b) + "*sin" + d;
-                else
-                    t += number(entry.g) + "*sin" + d + " + " + number(-entry.b) + "*cos" + d;
-                t += ")";
-            }
-            t += ") = " + std::string(e == 0 ? "P" : "Q") + si + "\n";
-        }
-    }
-    t += "end\n";
-    return t;
 }
 
 std::string PowerFlowGrid::daeModelText(const char* method, bool linear, double eps, int maxIter) const
@@ -420,8 +263,8 @@ std::string PowerFlowGrid::daeModelText(const char* method, bool linear, double 
     const double rest = linear ? Pe / K : std::asin(Pe / K);
     std::string t;
     t.reserve(static_cast<std::size_t>(_nBuses) * 400);
-    t += "Header:\nmaxIter = " + std::to_string(maxIter) + "\nend\n";
-    t += "Model [type = DAE, method = " + std::string(method) + ", eps = " + number(eps) + "]:\nVars:\n";
+    t += headerText(maxIter);
+    t += "Model [type = DAE, method = " + std::string(method) + ", eps = " + numberText(eps) + "]:\nVars:\n";
     // DC angles at rest: the flows of the operating point's angles.
     std::vector<double> pDC(_nBuses, 0.0);
     for (int i = 1; i < _nBuses; ++i)
@@ -432,21 +275,21 @@ std::string PowerFlowGrid::daeModelText(const char* method, bool linear, double 
     for (int i = 1; i < _nBuses; ++i)
     {
         const std::string si = std::to_string(i);
-        t += "th" + si + " = " + number(_theta[i]);
+        t += "th" + si + " = " + numberText(_theta[i]);
         if (!linear)
-            t += "; V" + si + " = " + number(_v[i]);
+            t += "; V" + si + " = " + numberText(_v[i]);
         if (isMachine(i))
-            t += "; d" + si + " = " + number(_theta[i] + rest) + "; w" + si + " = 0";
+            t += "; d" + si + " = " + numberText(_theta[i] + rest) + "; w" + si + " = 0";
         t += "\n";
     }
-    t += "Params:\nth0 = 0; V0 = 1; K = " + number(K) + "; D = " + number(D) + "; Pe = " + number(Pe) +
-         "; Pm = " + number(1.2 * Pe) + "\n";
+    t += "Params:\nth0 = 0; V0 = 1; K = " + numberText(K) + "; D = " + numberText(D) + "; Pe = " + numberText(Pe) +
+         "; Pm = " + numberText(1.2 * Pe) + "\n";
     for (int i = 1; i < _nBuses; ++i)
     {
         const std::string si = std::to_string(i);
-        t += "P" + si + " = " + number(linear ? pDC[i] : _p[i]);
+        t += "P" + si + " = " + numberText(linear ? pDC[i] : _p[i]);
         if (!linear)
-            t += "; Q" + si + " = " + number(_q[i]);
+            t += "; Q" + si + " = " + numberText(_q[i]);
         t += "\n";
     }
     auto machinePower = [&](const std::string& si) {
@@ -461,74 +304,21 @@ std::string PowerFlowGrid::daeModelText(const char* method, bool linear, double 
     t += "NLEs:\n";
     for (int i = 1; i < _nBuses; ++i)
     {
-        const std::string si = std::to_string(i), th = "th" + si, v = "V" + si;
+        const std::string si = std::to_string(i), th = "th" + si;
         const std::string machine = isMachine(i) ? " + " + machinePower(si) + " - Pe" : "";
         if (linear)
         {
             t += "0";
             for (const Entry& entry : _rows[i])
-                t += " + " + number(entry.b) + "*(" + th + " - th" + std::to_string(entry.bus) + ")";
+                t += " + " + numberText(entry.b) + "*(" + th + " - th" + std::to_string(entry.bus) + ")";
             t += " = P" + si + machine + "\n";
             continue;
         }
-        for (int e = 0; e < 2; ++e)
-        {
-            t += v + "*(" + number(e == 0 ? _gii[i] : -_bii[i]) + "*" + v;
-            for (const Entry& entry : _rows[i])
-            {
-                const std::string sk = std::to_string(entry.bus);
-                const std::string d = "(" + th + " - th" + sk + ")";
-                t += " + V" + sk + "*(";
-                if (e == 0)
-                    t += number(entry.g) + "*cos" + d + " + " + number(entry.b) + "*sin" + d;
-                else
-                    t += number(entry.g) + "*sin" + d + " + " + number(-entry.b) + "*cos" + d;
-                t += ")";
-            }
-            t += ") = " + std::string(e == 0 ? "P" : "Q") + si + (e == 0 ? machine : std::string()) + "\n";
-        }
+        t += balanceText(i, false) + " = P" + si + machine + "\n";
+        t += balanceText(i, true) + " = Q" + si + "\n";
     }
     t += "end\n";
     return t;
 }
 
-void PowerFlowGrid::evaluate(const double* x, double* f, double* values) const
-{
-    auto theta = [&](int k) { return k == 0 ? 0.0 : x[_thIndex[k]]; };
-    auto magnitude = [&](int k) { return _vIndex[k] < 0 ? _v[k] : x[_vIndex[k]]; };
-    for (int i = 1; i < _nBuses; ++i)
-    {
-        const double th = theta(i), v = magnitude(i);
-        const bool load = _vIndex[i] >= 0;
-        double sp = _gii[i] * v, sq = -_bii[i] * v, dPdTh = 0, dQdTh = 0;
-        for (const Entry& e : _rows[i])
-        {
-            const double vk = magnitude(e.bus), d = th - theta(e.bus);
-            const double c = std::cos(d), s = std::sin(d);
-            const double a = e.g * c + e.b * s, bq = e.g * s - e.b * c;
-            sp += vk * a;
-            sq += vk * bq;
-            dPdTh -= v * vk * bq;
-            dQdTh += v * vk * a;
-            if (e.bus == 0)
-                continue;
-            values[e.slot[0][0]] = v * vk * bq;
-            if (e.slot[0][1] >= 0)
-                values[e.slot[0][1]] = v * a;
-            if (!load)
-                continue;
-            values[e.slot[1][0]] = -v * vk * a;
-            if (e.slot[1][1] >= 0)
-                values[e.slot[1][1]] = v * bq;
-        }
-        f[_thIndex[i]] = v * sp - _p[i];
-        values[_diagSlots[0][0][i]] = dPdTh;
-        if (!load)
-            continue;
-        f[_vIndex[i]] = v * sq - _q[i];
-        values[_diagSlots[0][1][i]] = sp + _gii[i] * v;
-        values[_diagSlots[1][0][i]] = dQdTh;
-        values[_diagSlots[1][1][i]] = sq - _bii[i] * v;
-    }
-}
 } // namespace bench

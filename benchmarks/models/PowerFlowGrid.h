@@ -1,10 +1,11 @@
 // A generated power-flow network for benchmarks and tests: N buses on a square map with
-// short branches, a known operating point, the model text of its polar power-flow
-// equations and a hand-written residual and Jacobian of the same equations.
+// short branches and a known operating point, as a power flow and as a DAE with machines.
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "PolarPowerFlow.h"
 
 namespace bench
 {
@@ -31,23 +32,15 @@ namespace bench
 //   magnitudes of the load buses from the linearised reactive balance around the fixed
 //   magnitudes. The specified injections are then the exact AC injections at that point,
 //   so the model's solution is the point itself.
-// Unknowns, bus by bus (1..N-1): th_i, then V_i on load buses; equations P_i, then Q_i on
-// load buses, in the same order (10,000 buses: 2,000 generators, 17,998 equations).
-class PowerFlowGrid
+// The unknowns and equations are those of PolarPowerFlow (10,000 buses: 2,000 generators,
+// 17,998 equations).
+class PowerFlowGrid : public PolarPowerFlow<AdmittanceEntry>
 {
 public:
     // Same seed, same grid. nBuses >= 2.
     static PowerFlowGrid generate(int nBuses, unsigned seed = 20240611);
 
-    int buses() const { return _nBuses; }
-    int unknowns() const { return _nUnknowns; }
     int branches() const { return static_cast<int>(_from.size()); }
-    int generators() const;
-
-    // The model in the modelling language, one declaration or equation a line: flat
-    // start (th = 0, V = 1), P, Q and the generators' V as parameters, admittances as
-    // literals.
-    std::string modelText(double eps = 1e-8, int maxIter = 50) const;
 
     // The network as a DAE with a machine at every tenth bus but the slack, method the
     // model's DAE method: d' = w, w' = Pm - K*sin(d - th) - D*w, whose power
@@ -59,57 +52,14 @@ public:
     // Machines of daeModelText.
     int machines() const { return (_nBuses - 1) / cMachineEvery; }
 
-    // The known solution in the order of the unknowns.
-    std::vector<double> solution() const;
-    // The flat start in the order of the unknowns.
-    std::vector<double> flatStart() const;
-
-    // Compressed columns of the Jacobian (rows ascending in each column), with the slot of
-    // each of its cells; fill values with evaluate.
-    struct Pattern
-    {
-        std::vector<int> colStart;
-        std::vector<int> rowIndex;
-    };
-    const Pattern& pattern() const { return _pattern; }
-    // F(x) (calculated minus specified injections) into f and the Jacobian values into
-    // values (in the slots of pattern()), at unknowns x; the hand-written equations.
-    void evaluate(const double* x, double* f, double* values) const;
-
 private:
     static constexpr int cMachineEvery = 10;
 
-    struct Entry
-    {
-        int bus;  // the other bus of the entry
-        double g; // real part of the admittance matrix entry
-        double b; // imaginary part
-        // Slots of the Jacobian cells (d/dth_k, d/dV_k) of rows P_i and Q_i; -1 where the
-        // cell does not exist.
-        int slot[2][2];
-    };
-
     void buildAdmittances();
-    void numberUnknowns();
-    void buildPattern();
     void operatingPoint(const std::vector<double>& pNet, const std::vector<double>& qNet);
     void computeInjections();
 
-    int _nBuses = 0;
-    int _nUnknowns = 0;
     std::vector<int> _from, _to;
     std::vector<double> _gSeries, _bSeries, _xSeries, _charging;
-    // Per bus: a generator (voltage magnitude fixed); the slack is not one.
-    std::vector<char> _isGenerator;
-    // Per bus: the index of th_i and of V_i among the unknowns (-1: none).
-    std::vector<int> _thIndex, _vIndex;
-    // Per bus: the diagonal admittance and the entries of its neighbours.
-    std::vector<double> _gii, _bii;
-    std::vector<std::vector<Entry>> _rows;
-    // Per bus: the slots of its own 2 x 2 block (rows P_i, Q_i; columns th_i, V_i).
-    std::vector<int> _diagSlots[2][2];
-    std::vector<double> _theta, _v;
-    std::vector<double> _p, _q;
-    Pattern _pattern;
 };
 } // namespace bench

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <random>
 #include <stdexcept>
 
@@ -13,13 +12,6 @@ namespace bench
 namespace
 {
 constexpr double cPi = 3.14159265358979323846;
-
-std::string number(double v)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof(buf), "%.17g", v);
-    return buf;
-}
 } // namespace
 
 // Lays out the network: substations and their mesh, the lines between them and the radial
@@ -306,13 +298,7 @@ TransmissionGrid TransmissionGrid::generate(int nBuses, unsigned seed)
     builder.supply(0.01);
     if (!grid.solveOperatingPoint())
         throw std::runtime_error("transmission grid: the operating point does not converge");
-    double slack = grid._gii[0] * grid._v[0];
-    for (const Entry& e : grid._rows[0])
-    {
-        const double d = -grid._theta[e.bus] - e.shift;
-        slack += grid._v[e.bus] * (e.g * std::cos(d) + e.b * std::sin(d));
-    }
-    slack *= grid._v[0];
+    const double slack = grid.injectionAt(0).p;
     builder.supply(0.01 + slack / builder.totalLoad());
     if (!grid.solveOperatingPoint())
         throw std::runtime_error("transmission grid: the operating point does not converge");
@@ -320,11 +306,6 @@ TransmissionGrid TransmissionGrid::generate(int nBuses, unsigned seed)
 }
 
 void TransmissionGrid::addBranch(const Branch& branch) { _branches.push_back(branch); }
-
-int TransmissionGrid::generators() const
-{
-    return static_cast<int>(std::count(_isGenerator.begin(), _isGenerator.end(), 1));
-}
 
 int TransmissionGrid::transformers() const
 {
@@ -360,9 +341,7 @@ std::vector<int> TransmissionGrid::degrees() const
 // Y_tf = -y/tap e^(-j shift).
 void TransmissionGrid::buildAdmittances()
 {
-    _gii.assign(_nBuses, 0.0);
-    _bii.assign(_nBuses, 0.0);
-    _rows.assign(_nBuses, {});
+    clearAdmittances();
     for (int i = 0; i < _nBuses; ++i)
     {
         _gii[i] = _gShunt[i];
@@ -380,71 +359,7 @@ void TransmissionGrid::buildAdmittances()
         _rows[br.from].push_back(Entry{br.to, gm, bm, br.shift, {{-1, -1}, {-1, -1}}});
         _rows[br.to].push_back(Entry{br.from, gm, bm, -br.shift, {{-1, -1}, {-1, -1}}});
     }
-    for (std::vector<Entry>& row : _rows)
-        std::sort(row.begin(), row.end(), [](const Entry& x, const Entry& y) { return x.bus < y.bus; });
-}
-
-void TransmissionGrid::numberUnknowns()
-{
-    _thIndex.assign(_nBuses, -1);
-    _vIndex.assign(_nBuses, -1);
-    int next = 0;
-    for (int i = 1; i < _nBuses; ++i)
-    {
-        _thIndex[i] = next++;
-        if (!_isGenerator[i])
-            _vIndex[i] = next++;
-    }
-    _nUnknowns = next;
-}
-
-// Column th_k (and V_k) holds the rows P_i (and Q_i) of bus k and of its neighbours but
-// the slack, in ascending order.
-void TransmissionGrid::buildPattern()
-{
-    _pattern.colStart.assign(_nUnknowns + 1, 0);
-    _pattern.rowIndex.clear();
-    for (int e = 0; e < 2; ++e)
-        for (int v = 0; v < 2; ++v)
-            _diagSlots[e][v].assign(_nBuses, -1);
-    for (int k = 1; k < _nBuses; ++k)
-    {
-        std::vector<int> buses{k};
-        for (const Entry& entry : _rows[k])
-        {
-            if (entry.bus != 0)
-                buses.push_back(entry.bus);
-        }
-        std::sort(buses.begin(), buses.end());
-        for (int v = 0; v < 2; ++v)
-        {
-            const int col = v == 0 ? _thIndex[k] : _vIndex[k];
-            if (col < 0)
-                continue;
-            for (int i : buses)
-            {
-                for (int e = 0; e < 2; ++e)
-                {
-                    const int row = e == 0 ? _thIndex[i] : _vIndex[i];
-                    if (row < 0)
-                        continue;
-                    const int slot = static_cast<int>(_pattern.rowIndex.size());
-                    _pattern.rowIndex.push_back(row);
-                    if (i == k)
-                        _diagSlots[e][v][k] = slot;
-                    else
-                    {
-                        for (Entry& entry : _rows[i])
-                        {
-                            if (entry.bus == k)
-                                entry.slot[e][v] = slot;
-                        }
-                    }
-                }
-            }
-            _pattern.colStart[col + 1] = static_cast<int>(_pattern.rowIndex.size());
-        }
-    }
+    sortRows();
 }
 
 bool TransmissionGrid::solveOperatingPoint()
@@ -483,130 +398,5 @@ bool TransmissionGrid::solveOperatingPoint()
             _v[i] = x[_vIndex[i]];
     }
     return converged;
-}
-
-std::vector<double> TransmissionGrid::solution() const
-{
-    std::vector<double> x(_nUnknowns);
-    for (int i = 1; i < _nBuses; ++i)
-    {
-        x[_thIndex[i]] = _theta[i];
-        if (_vIndex[i] >= 0)
-            x[_vIndex[i]] = _v[i];
-    }
-    return x;
-}
-
-std::vector<double> TransmissionGrid::flatStart() const
-{
-    std::vector<double> x(_nUnknowns, 0.0);
-    for (int i = 1; i < _nBuses; ++i)
-    {
-        if (_vIndex[i] >= 0)
-            x[_vIndex[i]] = 1.0;
-    }
-    return x;
-}
-
-// V_k*(g*cos(d) + b*sin(d)) in P, V_k*(g*sin(d) + -b*cos(d)) in Q, d the angle difference
-// less the entry's shift; without the g term where g is zero.
-std::string TransmissionGrid::termText(int i, const Entry& entry, bool reactive) const
-{
-    std::string d = "(th" + std::to_string(i) + " - th" + std::to_string(entry.bus);
-    if (entry.shift > 0)
-        d += " - " + number(entry.shift);
-    else if (entry.shift < 0)
-        d += " + " + number(-entry.shift);
-    d += ")";
-    std::string t = " + V" + std::to_string(entry.bus) + "*(";
-    const char* first = reactive ? "*sin" : "*cos";
-    const char* second = reactive ? "*cos" : "*sin";
-    if (entry.g != 0.0)
-        t += number(entry.g) + first + d + " + ";
-    t += number(reactive ? -entry.b : entry.b) + second + d + ")";
-    return t;
-}
-
-std::string TransmissionGrid::modelText(double eps, int maxIter) const
-{
-    std::string t;
-    t.reserve(static_cast<std::size_t>(_nBuses) * 500);
-    t += "Header:\nmaxIter = " + std::to_string(maxIter) + "\nend\n";
-    t += "Model [type = NL, eps = " + number(eps) + "]:\nVars:\n";
-    for (int i = 1; i < _nBuses; ++i)
-    {
-        const std::string si = std::to_string(i);
-        t.append("th").append(si).append(" = 0\n");
-        if (_vIndex[i] >= 0)
-            t.append("V").append(si).append(" = 1\n");
-    }
-    t += "Params:\nth0 = 0\nV0 = " + number(_v[0]) + "\n";
-    for (int i = 1; i < _nBuses; ++i)
-    {
-        const std::string si = std::to_string(i);
-        if (_vIndex[i] < 0)
-            t += "V" + si + " = " + number(_v[i]) + "\n";
-        t += "P" + si + " = " + number(_p[i]) + "\n";
-        if (_vIndex[i] >= 0)
-            t += "Q" + si + " = " + number(_q[i]) + "\n";
-    }
-    t += "NLEs:\n";
-    for (int i = 1; i < _nBuses; ++i)
-    {
-        const std::string si = std::to_string(i), v = "V" + si;
-        for (int e = 0; e < (_vIndex[i] >= 0 ? 2 : 1); ++e)
-        {
-            // P: V_i*(G_ii V_i + sum ...); Q: V_i*(-B_ii V_i + sum ...); a zero G_ii left out.
-            const double diagonal = e == 0 ? _gii[i] : -_bii[i];
-            std::string sum = diagonal != 0.0 ? number(diagonal) + "*" + v : std::string();
-            for (const Entry& entry : _rows[i])
-                sum += termText(i, entry, e == 1);
-            if (diagonal == 0.0)
-                sum.erase(0, 3);
-            t += v + "*(" + sum + ") = " + (e == 0 ? "P" : "Q") + si + "\n";
-        }
-    }
-    t += "end\n";
-    return t;
-}
-
-void TransmissionGrid::evaluate(const double* x, double* f, double* values) const
-{
-    auto theta = [&](int k) { return k == 0 ? 0.0 : x[_thIndex[k]]; };
-    auto magnitude = [&](int k) { return _vIndex[k] < 0 ? _v[k] : x[_vIndex[k]]; };
-    for (int i = 1; i < _nBuses; ++i)
-    {
-        const double th = theta(i), v = magnitude(i);
-        const bool load = _vIndex[i] >= 0;
-        double sp = _gii[i] * v, sq = -_bii[i] * v, dPdTh = 0, dQdTh = 0;
-        for (const Entry& e : _rows[i])
-        {
-            const double vk = magnitude(e.bus), d = th - theta(e.bus) - e.shift;
-            const double c = std::cos(d), s = std::sin(d);
-            const double a = e.g * c + e.b * s, bq = e.g * s - e.b * c;
-            sp += vk * a;
-            sq += vk * bq;
-            dPdTh -= v * vk * bq;
-            dQdTh += v * vk * a;
-            if (e.bus == 0)
-                continue;
-            values[e.slot[0][0]] = v * vk * bq;
-            if (e.slot[0][1] >= 0)
-                values[e.slot[0][1]] = v * a;
-            if (!load)
-                continue;
-            values[e.slot[1][0]] = -v * vk * a;
-            if (e.slot[1][1] >= 0)
-                values[e.slot[1][1]] = v * bq;
-        }
-        f[_thIndex[i]] = v * sp - _p[i];
-        values[_diagSlots[0][0][i]] = dPdTh;
-        if (!load)
-            continue;
-        f[_vIndex[i]] = v * sq - _q[i];
-        values[_diagSlots[0][1][i]] = sp + _gii[i] * v;
-        values[_diagSlots[1][0][i]] = dQdTh;
-        values[_diagSlots[1][1][i]] = sq - _bii[i] * v;
-    }
 }
 } // namespace bench

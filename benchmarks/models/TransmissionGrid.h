@@ -1,10 +1,10 @@
 // A generated power-flow network shaped like real transmission networks: irregular degrees
-// with a long tail, transformers with taps and phase shifts, the model text of its polar
-// power-flow equations and a hand-written residual and Jacobian of the same equations.
+// with a long tail, transformers with taps and phase shifts, shunts, a solved operating point.
 #pragma once
 
-#include <string>
 #include <vector>
+
+#include "PolarPowerFlow.h"
 
 namespace bench
 {
@@ -31,58 +31,22 @@ namespace bench
 // - The operating point is solved here by Newton iterations from the flat start with the
 //   hand-written Jacobian, so that the specified injections are those given (zero at the
 //   zero-injection buses); the model's solution is that point.
-// Unknowns, bus by bus (1..N-1): th_i, then V_i on load buses; equations P_i, then Q_i on
-// load buses, in the same order. A term of a branch without resistance has no cosine in P
-// (no sine in Q); a phase-shifted term reads th_i - th_k - shift.
-class TransmissionGrid
+// The unknowns and equations are those of PolarPowerFlow: a term of a branch without
+// resistance has no cosine in P (no sine in Q); a phase-shifted term reads th_i - th_k - shift.
+class TransmissionGrid : public PolarPowerFlow<ShiftedAdmittanceEntry>
 {
 public:
     // Same seed, same network. nBuses >= 16.
     static TransmissionGrid generate(int nBuses, unsigned seed = 20250307);
 
-    int buses() const { return _nBuses; }
-    int unknowns() const { return _nUnknowns; }
     int branches() const { return static_cast<int>(_branches.size()); }
-    int generators() const;
     int transformers() const;
     int phaseShifters() const;
     int zeroInjections() const;
     // Buses by their count of neighbours: degrees()[d] buses have d neighbours.
     std::vector<int> degrees() const;
 
-    // The model in the modelling language, one declaration or equation a line: flat start
-    // (th = 0, V = 1), P, Q and the generators' V as parameters, admittances and shifts as
-    // literals.
-    std::string modelText(double eps = 1e-8, int maxIter = 50) const;
-
-    // The solved operating point in the order of the unknowns.
-    std::vector<double> solution() const;
-    // The flat start in the order of the unknowns.
-    std::vector<double> flatStart() const;
-
-    // Compressed columns of the Jacobian (rows ascending in each column); fill values with
-    // evaluate.
-    struct Pattern
-    {
-        std::vector<int> colStart;
-        std::vector<int> rowIndex;
-    };
-    const Pattern& pattern() const { return _pattern; }
-    // F(x) (calculated minus specified injections) into f and the Jacobian values into
-    // values (in the slots of pattern()), at unknowns x; the hand-written equations.
-    void evaluate(const double* x, double* f, double* values) const;
-
 private:
-    struct Entry
-    {
-        int bus;      // the other bus of the entry
-        double g;     // real part of the admittance matrix entry, without the shift
-        double b;     // imaginary part
-        double shift; // the entry's admittance is (g + jb) e^(j shift)
-        // Slots of the Jacobian cells (d/dth_k, d/dV_k) of rows P_i and Q_i; -1 where the
-        // cell does not exist.
-        int slot[2][2];
-    };
     struct Branch
     {
         int from, to;
@@ -93,28 +57,11 @@ private:
 
     void addBranch(const Branch& branch);
     void buildAdmittances();
-    void numberUnknowns();
-    void buildPattern();
     // Newton iterations from the flat start; false when they do not converge.
     bool solveOperatingPoint();
-    std::string termText(int i, const Entry& entry, bool reactive) const;
 
-    int _nBuses = 0;
-    int _nUnknowns = 0;
     std::vector<Branch> _branches;
     std::vector<double> _gShunt, _bShunt;
-    // Per bus: a generator (voltage magnitude fixed); the slack is not one.
-    std::vector<char> _isGenerator;
     std::vector<char> _zeroInjection;
-    // Per bus: the index of th_i and of V_i among the unknowns (-1: none).
-    std::vector<int> _thIndex, _vIndex;
-    // Per bus: the diagonal admittance and the entries of its neighbours.
-    std::vector<double> _gii, _bii;
-    std::vector<std::vector<Entry>> _rows;
-    // Per bus: the slots of its own 2 x 2 block (rows P_i, Q_i; columns th_i, V_i).
-    std::vector<int> _diagSlots[2][2];
-    std::vector<double> _theta, _v;
-    std::vector<double> _p, _q;
-    Pattern _pattern;
 };
 } // namespace bench
