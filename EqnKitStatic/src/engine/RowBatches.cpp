@@ -76,7 +76,6 @@ constexpr std::uint64_t bitsOf(td::BYTE op, td::BYTE store, td::UINT2 temp, td::
 {
     return std::bit_cast<std::uint64_t>(CodeUnit{op, store, temp, arg});
 }
-constexpr std::uint64_t cStoreBits = bitsOf(0, 0xFF, 0, 0);
 constexpr std::uint64_t cTempBits = bitsOf(0, 0, 0xFFFF, 0);
 
 constexpr auto makeUnitPlans()
