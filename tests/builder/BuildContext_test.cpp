@@ -170,8 +170,14 @@ TEST(BuilderObject, EntriesLendTheParserTheirUsedVariables)
             EXPECT_EQ(b.state.parser.getUsedVariables(), &inner.usedVariables());
         }
         EXPECT_EQ(b.state.parser.getUsedVariables(), &xml.usedVariables());
+        xml.usedVariables().bind(b.state.data());
+        EXPECT_EQ(b.state.data().pUsedVars, &xml.usedVariables().variables());
     }
     EXPECT_EQ(b.state.parser.getUsedVariables(), &b.used());
+    // The context outlives the entry whose sets it was given: it no longer points at them.
+    EXPECT_EQ(b.state.data().pUsedVars, nullptr);
+    EXPECT_EQ(b.state.data().pLastUsedVarsForLimits, nullptr);
+    b.used().bind(b.state.data());
     // An equation reads into the text road's set: x - y = 1 uses both variables.
     auto it = b.group(Group::NLEs);
     ++it;

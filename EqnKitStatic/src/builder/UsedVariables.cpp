@@ -14,6 +14,11 @@ template <typename T> UsedVariables<T>::~UsedVariables()
 {
     if (_s.parser.getUsedVariables() == this)
         _s.parser.setUsedVariables(_pPrevious);
+    // The context outlives these sets: it no longer points at them.
+    if (_pBound && _pBound->pUsedVars == &_variables)
+        _pBound->pUsedVars = nullptr;
+    if (_pBound && _pBound->pLastUsedVarsForLimits == &_forLimits)
+        _pBound->pLastUsedVarsForLimits = nullptr;
 }
 
 template <typename T> bool UsedVariables<T>::markVariableUsed(td::UINT4 index)
@@ -28,6 +33,7 @@ template <typename T> void UsedVariables<T>::bind(SolverData<T>& data)
 {
     data.pUsedVars = &_variables;
     data.pLastUsedVarsForLimits = &_forLimits;
+    _pBound = &data;
 }
 
 template class UsedVariables<double>;

@@ -50,6 +50,8 @@ public:
 private:
     BuildState<T>& _s;
     IUsedVariables* _pPrevious;
+    // The context bound last (not owned); its pointers to these sets are cleared with them.
+    SolverData<T>* _pBound = nullptr;
     cnt::FixNumSet _variables;
     cnt::FixNumSet _forLimits;
     bool _collecting = true;
