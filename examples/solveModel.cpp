@@ -9,20 +9,13 @@
 
 namespace
 {
-const char* const statusNames[] = {
-#define SOLVE_MODEL_STATUS_NAME(name, value, printed, python) printed,
-    EQNKIT_SOLUTIONS(SOLVE_MODEL_STATUS_NAME)
-#undef SOLVE_MODEL_STATUS_NAME
-};
-
 // The name of a status; a value no status has prints as its number.
 void printStatus(const char* fileName, sc::Solution status)
 {
-    const unsigned value = static_cast<unsigned>(status);
-    if (value < sc::cSolutionCount)
-        std::printf("%s: %s\n", fileName, statusNames[value]);
+    if (const char* pName = sc::printedName(status))
+        std::printf("%s: %s\n", fileName, pName);
     else
-        std::printf("%s: status %u\n", fileName, value);
+        std::printf("%s: status %u\n", fileName, static_cast<unsigned>(status));
 }
 
 void print(double v) { std::printf("%.12g", v); }

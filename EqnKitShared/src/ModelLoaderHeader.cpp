@@ -44,10 +44,7 @@ bool toHeaderReal(const char* text, double& out)
 class HeaderReader
 {
 public:
-    HeaderReader(ModelLoader& loader, cnt::SafeFullVector<td::Variant>& values)
-        : _loader(loader), _pLog(loader.getLog()), _values(values)
-    {
-    }
+    HeaderReader(ModelLoader& loader, cnt::SafeFullVector<td::Variant>& values) : _loader(loader), _values(values) {}
 
     ModelLoader::HeaderEnd read(td::MutableString& line, mu::LineLoader& loader)
     {
@@ -90,8 +87,8 @@ private:
 
     bool report(const char* key, ILog::Type type = ILog::Error)
     {
-        if (_pLog)
-            _pLog->showKeyAt(key, _lineNo, _lex._tokenColumn + 1, type);
+        if (ILog* pLog = _loader.getLog())
+            pLog->showKeyAt(key, _lineNo, _lex._tokenColumn + 1, type);
         return false;
     }
 
@@ -240,7 +237,6 @@ private:
     }
 
     ModelLoader& _loader;
-    ILog* _pLog;
     cnt::SafeFullVector<td::Variant>& _values;
     TokenizerBase<1> _lex;
     td::UINT4 _lineNo = 0;

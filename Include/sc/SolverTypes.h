@@ -83,6 +83,13 @@ constexpr bool solutionRowsComplete()
 inline constexpr unsigned cSolutionCount = sizeof(detail::cSolutionRows) / sizeof(detail::cSolutionRows[0]);
 static_assert(detail::solutionRowsComplete(), "a status out of order, or without a printed or Python name of its own");
 
+// The name a solver prints for a status; null for a value no status has.
+constexpr const char* printedName(Solution status)
+{
+    const unsigned value = static_cast<unsigned>(status);
+    return value < cSolutionCount ? detail::cSolutionRows[value].printed : nullptr;
+}
+
 // The solver kind; NA until a kind's constructor sets it.
 enum class SolverType : td::BYTE
 {

@@ -4,14 +4,10 @@
 
 namespace sl
 {
-namespace
-{
-// The first line of the Model (main) or SubModel group of a level.
 sc::TokenizedModel::iterator modelLine(const sc::TokenizedModel& model, sc::ModelLevel level)
 {
     return model.getGroup(level == sc::ModelLevel::Main ? sc::Group::Model : sc::Group::SubModel, level);
 }
-} // namespace
 
 template <typename T>
 void BuildState<T>::bindSolverData(SolverData<T>& data, const sc::TokenizedModel* pModel, sc::ModelLevel level)

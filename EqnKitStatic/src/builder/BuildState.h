@@ -24,6 +24,9 @@ namespace sl
 // alike: as deep as an XML document's conditions.
 constexpr td::UINT4 cMaxTextNesting = xmlnodes::cMaxXmlNesting;
 
+// The first line of the Model (main) or SubModel group of a level.
+sc::TokenizedModel::iterator modelLine(const sc::TokenizedModel& model, sc::ModelLevel level);
+
 // One level more of the nesting counter it is given while it lives.
 class NestingLevel
 {

@@ -9,6 +9,7 @@
 #include <sc/MessageKeys.h>
 #include <td/Assert.h>
 
+#include "ETNodeKinds.h"
 #include "FrontEndTokenMap.h"
 #include "RndGenManager.h"
 #include "StatisticsStore.h"
@@ -91,8 +92,7 @@ template <typename T> bool opensOperand(td::BYTE prevType)
 // where an operand starts, after any operator, and after `:` and `.`.
 template <typename T> bool startsSignedNumber(td::BYTE prevType)
 {
-    return opensOperand<T>(prevType) || (prevType >= C::ADD && prevType <= C::POW_ASSIGN) || prevType == C::COLON ||
-           prevType == C::DOT;
+    return opensOperand<T>(prevType) || nodes::isOperatorType(prevType) || prevType == C::COLON || prevType == C::DOT;
 }
 
 bool endsExpression(td::BYTE type)

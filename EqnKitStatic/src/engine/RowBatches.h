@@ -59,8 +59,6 @@ private:
         td::UINT4 arg2;
         td::UINT4 indexColumn;
         td::UINT4 constColumn;
-
-        bool operator==(const Step&) const = default;
     };
     // The steps of a shape, made from the units its rows share (kept while the rows are
     // read); the deepest stack and the temporary cells they take.

@@ -792,7 +792,6 @@ template <typename T> bool ExpressionTree<T>::startOperator(Node* pNode, Node*& 
     return false;
 }
 
-// 0 - numerator / r^2
 template <typename T> void ExpressionTree<T>::failAt(const Node* pNode, const char* text, td::BYTE code)
 {
     if (_pContext)
@@ -800,6 +799,7 @@ template <typename T> void ExpressionTree<T>::failAt(const Node* pNode, const ch
     _walkColumn = pNode->pToken->column;
 }
 
+// 0 - numerator / r^2
 template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::negatedOverSquare(Node* pNumerator, Node* r)
 {
     return makeBinary(intLiteral(0), makeBinary(pNumerator, power(r, 2, true), false, false, C::DIV), false, false,

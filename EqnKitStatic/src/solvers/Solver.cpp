@@ -16,25 +16,10 @@
 
 namespace sl
 {
-namespace
-{
-// By value, from the table of statuses.
-const char* const s_statusNames[] = {
-#define EQNKIT_STATUS_NAME(name, value, printed, python) printed,
-    EQNKIT_SOLUTIONS(EQNKIT_STATUS_NAME)
-#undef EQNKIT_STATUS_NAME
-};
-
-sc::TokenizedModel::iterator modelLine(const sc::TokenizedModel& model, sc::ModelLevel level)
-{
-    return model.getGroup(level == sc::ModelLevel::Main ? sc::Group::Model : sc::Group::SubModel, level);
-}
-} // namespace
-
 template <typename T> const char* Solver<T>::statusName(sc::Solution status)
 {
-    const td::UINT4 i = static_cast<td::UINT4>(status);
-    return i < sc::cSolutionCount ? s_statusNames[i] : s_statusNames[0];
+    const char* pName = sc::printedName(status);
+    return pName ? pName : sc::printedName(sc::Solution::OK);
 }
 
 template <typename T> td::UINT2 Solver<T>::saturatedMaxIter(td::LINT8 maxIter)
