@@ -55,9 +55,16 @@ void EquationRows<T>::evaluate(const EvaluatorVect<T>& equations, T* out, T scal
         buildBatches();
     _heads.resize(n);
     _batches.run(cu.getVariableValues(), cu.getParameterValues(), _sines, _heads.data(), values);
-    // The rows outside the batches, in their order, into the same places.
-    for (td::UINT4 i : _alone)
+    // The rows outside the batches, in their order, into the same places. They lie apart in
+    // memory: the row two ahead and the program of the next are fetched while one runs.
+    const std::size_t nAlone = _alone.size();
+    for (std::size_t k = 0; k < nAlone; ++k)
     {
+        if (k + 2 < nAlone)
+            __builtin_prefetch(&_rows[_alone[k + 2]]);
+        if (k + 1 < nAlone)
+            __builtin_prefetch(_rows[_alone[k + 1]].pCode);
+        const td::UINT4 i = _alone[k];
         const Row& row = _rows[i];
         if (!row.pCode)
         {

@@ -765,11 +765,34 @@ template <typename T> bool RowBatches<T>::Machine::putStep(const Step& s, const 
     return true;
 }
 
+namespace
+{
+// Asks for the first cache lines of a column (at most four), without waiting for them.
+template <typename V> void fetchStart(const std::vector<V>& column)
+{
+    const char* pStart = reinterpret_cast<const char*>(column.data());
+    const std::size_t nBytes = std::min<std::size_t>(column.size() * sizeof(V), 4 * 64);
+    for (std::size_t at = 0; at < nBytes; at += 64)
+        __builtin_prefetch(pStart + at);
+}
+} // namespace
+
 template <typename T> void RowBatches<T>::run(const T* x, const T* p, SineCache<T>& sines, T* heads, T* values) const
 {
     Machine machine(x, p, sines, _cells.data(), _depth);
-    for (const Batch& b : _batches)
+    const std::size_t nBatches = _batches.size();
+    for (std::size_t k = 0; k < nBatches; ++k)
+    {
+        // The operands of the next batch lie apart from this one's: their first lines are
+        // fetched while this batch runs.
+        if (k + 1 < nBatches)
+        {
+            fetchStart(_batches[k + 1].indices);
+            fetchStart(_batches[k + 1].constants);
+        }
+        const Batch& b = _batches[k];
         machine.run(_shapes[b.shape], b, heads, values);
+    }
 }
 
 template class RowBatches<double>;
