@@ -14,6 +14,7 @@ template <typename T> Assembler<T>::Assembler(td::INT4 nRows, td::INT4 nCols, td
     _rowIndex.reserve(estimate);
     _values.reserve(estimate);
     _steps.reserve(estimate);
+    _stepSlots.reserve(estimate);
     _pending.reserve(estimate);
 }
 
@@ -33,9 +34,9 @@ template <typename T> bool Assembler<T>::refill(const T* values, std::size_t n)
     if (!_coversPattern)
         std::fill(_values.begin(), _values.end(), T(0));
     T* slots = _values.data();
-    const Step* steps = _steps.data();
+    const td::INT4* stepSlots = _stepSlots.data();
     for (std::size_t k = 0; k < n; ++k)
-        slots[steps[k].slot] = values[k];
+        slots[stepSlots[k]] = values[k];
     _cursor = n;
     return true;
 }
@@ -53,11 +54,16 @@ template <typename T> void Assembler<T>::putAside(td::INT4 row, td::INT4 col, co
         slot = heldStep(_pending.size());
         _pending.push_back(Pending{row, col, value});
     }
-    const Step step{row, col, slot};
     if (_cursor < _steps.size())
-        _steps[_cursor] = step;
+    {
+        _steps[_cursor] = Cell{row, col};
+        _stepSlots[_cursor] = slot;
+    }
     else
-        _steps.push_back(step);
+    {
+        _steps.push_back(Cell{row, col});
+        _stepSlots.push_back(slot);
+    }
     ++_cursor;
 }
 
@@ -76,6 +82,7 @@ template <typename T> bool Assembler<T>::endFill()
 {
     _stepsChanged = _stepsChanged || _cursor != _steps.size();
     _steps.resize(_cursor);
+    _stepSlots.resize(_cursor);
     _cursor = 0;
     const bool grew = !_pending.empty();
     if (grew)
@@ -90,11 +97,11 @@ template <typename T> bool Assembler<T>::stepsCoverPattern() const
 {
     std::vector<bool> put(_rowIndex.size(), false);
     std::size_t nPut = 0;
-    for (const Step& step : _steps)
+    for (const td::INT4 slot : _stepSlots)
     {
-        if (step.slot < 0 || put[static_cast<std::size_t>(step.slot)])
+        if (slot < 0 || put[static_cast<std::size_t>(slot)])
             continue;
-        put[static_cast<std::size_t>(step.slot)] = true;
+        put[static_cast<std::size_t>(slot)] = true;
         ++nPut;
     }
     return nPut == put.size();
@@ -159,8 +166,8 @@ template <typename T> void Assembler<T>::mergePending()
         colStart[static_cast<std::size_t>(c) + 1] = static_cast<td::INT4>(rowIndex.size());
     }
     TD_ASSERT(p == nPending);
-    for (Step& step : _steps)
-        step.slot = step.slot >= 0 ? oldSlot[static_cast<std::size_t>(step.slot)] : heldSlot[heldOf(step.slot)];
+    for (td::INT4& slot : _stepSlots)
+        slot = slot >= 0 ? oldSlot[static_cast<std::size_t>(slot)] : heldSlot[heldOf(slot)];
     _colStart.swap(colStart);
     _rowIndex.swap(rowIndex);
     _values.swap(values);

@@ -28,11 +28,12 @@ public:
         TD_ASSERT(col >= 0 && col < _nCols);
         if (_cursor < _steps.size())
         {
-            const Step& step = _steps[_cursor];
-            if (step.row == row && step.col == col && step.slot >= 0)
+            const Cell& cell = _steps[_cursor];
+            const td::INT4 slot = _stepSlots[_cursor];
+            if (cell.row == row && cell.col == col && slot >= 0)
             {
                 ++_cursor;
-                _values[static_cast<std::size_t>(step.slot)] = value;
+                _values[static_cast<std::size_t>(slot)] = value;
                 return;
             }
         }
@@ -58,13 +59,11 @@ public:
     td::INT4 find(td::INT4 row, td::INT4 col) const;
 
 private:
-    // One put of the last fill; while its cell waits to join the pattern, its slot is
-    // heldStep(k) (below -1) for the k-th held cell.
-    struct Step
+    // The cell of one put of the last fill.
+    struct Cell
     {
         td::INT4 row;
         td::INT4 col;
-        td::INT4 slot;
     };
     struct Pending
     {
@@ -88,7 +87,11 @@ private:
     std::vector<td::INT4> _colStart;
     std::vector<td::INT4> _rowIndex;
     std::vector<T> _values;
-    std::vector<Step> _steps;
+    // The puts of the last fill: their cells, and apart (a refill reads them alone) their
+    // slots; while a cell waits to join the pattern, its slot is heldStep(k) (below -1) for
+    // the k-th held cell.
+    std::vector<Cell> _steps;
+    std::vector<td::INT4> _stepSlots;
     std::size_t _cursor = 0;
     std::vector<Pending> _pending;
     // Whether the steps of the last ended fill put every cell (a refill then leaves no

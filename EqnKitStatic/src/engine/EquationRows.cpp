@@ -56,14 +56,20 @@ void EquationRows<T>::evaluate(const EvaluatorVect<T>& equations, T* out, T scal
     _heads.resize(n);
     _batches.run(cu.getVariableValues(), cu.getParameterValues(), _sines, _heads.data(), values);
     // The rows outside the batches, in their order, into the same places. They lie apart in
-    // memory: the row two ahead and the program of the next are fetched while one runs.
+    // memory: the row two ahead, and the program and first entry of the next, are fetched
+    // while one runs.
     const std::size_t nAlone = _alone.size();
     for (std::size_t k = 0; k < nAlone; ++k)
     {
         if (k + 2 < nAlone)
             __builtin_prefetch(&_rows[_alone[k + 2]]);
         if (k + 1 < nAlone)
-            __builtin_prefetch(_rows[_alone[k + 1]].pCode);
+        {
+            const Row& next = _rows[_alone[k + 1]];
+            __builtin_prefetch(next.pCode);
+            if (values)
+                __builtin_prefetch(values + next.firstEntry, 1);
+        }
         const td::UINT4 i = _alone[k];
         const Row& row = _rows[i];
         if (!row.pCode)

@@ -783,12 +783,16 @@ template <typename T> void RowBatches<T>::run(const T* x, const T* p, SineCache<
     const std::size_t nBatches = _batches.size();
     for (std::size_t k = 0; k < nBatches; ++k)
     {
-        // The operands of the next batch lie apart from this one's: their first lines are
-        // fetched while this batch runs.
+        // The operands of the next batch lie apart from this one's, and so do the entries of
+        // its rows: the first lines of its operands and the lines of its entries (each one
+        // written) are asked for while this batch runs.
         if (k + 1 < nBatches)
         {
-            fetchStart(_batches[k + 1].indices);
-            fetchStart(_batches[k + 1].constants);
+            const Batch& next = _batches[k + 1];
+            fetchStart(next.indices);
+            fetchStart(next.constants);
+            for (td::UINT4 r = 0; values && r < next.nRows; ++r)
+                __builtin_prefetch(values + next.firstEntries[r], 1);
         }
         const Batch& b = _batches[k];
         machine.run(_shapes[b.shape], b, heads, values);
