@@ -10,6 +10,7 @@
 #include <support/RecordingLog.h>
 
 #include "Vocabulary.h"
+#include "support/ScratchPath.h"
 
 namespace
 {
@@ -209,7 +210,7 @@ TEST(HeaderPass, BodyResumesAtTheNextLine)
     EXPECT_EQ(firstBodyLine(mu::LineLoader::Source::String, [&] { return std::make_unique<td::String>(text); }),
               "Model:");
 
-    std::string path = ::testing::TempDir() + "header_body.txt";
+    std::string path = test::scratchPath("header_body.txt");
     std::ofstream(path, std::ios::binary) << text;
     EXPECT_EQ(firstBodyLine(mu::LineLoader::Source::FileStream,
                             [&] { return std::make_unique<std::ifstream>(path, std::ios::binary); }),

@@ -10,6 +10,7 @@
 #include <sc/MessageKeys.h>
 
 #include "ModelFixture.h"
+#include "support/ScratchPath.h"
 
 namespace
 {
@@ -156,7 +157,7 @@ TEST(UserMistakes, AFailedHeaderEndsTheLoadWithItsOwnMessages)
         // No header at all: the model line is where it should stand.
         {body, at(msg::mlHeaderFirstTokenErr, 1, 1)},
     };
-    const std::string path = testing::TempDir() + "userMistakesHeader.txt";
+    const std::string path = test::scratchPath("userMistakesHeader.txt");
     for (const Case& c : cases)
     {
         const std::string expected = c.first + msg::mlHeaderIncorrectOrMissing + " @0:0\n";

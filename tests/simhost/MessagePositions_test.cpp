@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/ScratchPath.h"
 #include <sc/ModelFactories.h>
 
 namespace
@@ -78,7 +79,7 @@ template <typename T> std::string printedLoad(const std::string& text, bool from
     bool loaded = false;
     if (fromFile)
     {
-        const std::string path = testing::TempDir() + "messagePositions.txt";
+        const std::string path = test::scratchPath("messagePositions.txt");
         std::ofstream(path, std::ios::binary) << text;
         loaded = pModel->initFromFile(td::String(path));
         std::remove(path.c_str());

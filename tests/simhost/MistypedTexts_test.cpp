@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/ScratchPath.h"
 #include <sc/ModelFactories.h>
 
 namespace
@@ -62,7 +63,7 @@ TYPED_TEST(MistypedTexts, IntegerLiteralsBeyond32BitsSolveAsRealNumbers)
 template <typename T> std::string printedLoad(const std::string& text, bool fromFile)
 {
     sc::IModel<T, sc::IStatic>* pModel = create<T>();
-    const std::string path = testing::TempDir() + "mistypedText.txt";
+    const std::string path = test::scratchPath("mistypedText.txt");
     if (fromFile)
         std::ofstream(path, std::ios::binary) << text;
     testing::internal::CaptureStdout();

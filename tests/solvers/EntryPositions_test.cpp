@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "SolverSupport.h"
+#include "support/ScratchPath.h"
 
 namespace
 {
@@ -85,7 +86,7 @@ template <typename T> void expectXmlRefusalsOfTheSolverAlone()
     const std::string broken =
         "<?xml version=\"1.0\"?>\n<Model type=\"NR\">\n<Vars><Var name=\"x\"></Vars>\n</Model>\n";
     const std::string entry = "(0,Other):Line no=3: Unexpected closing element name: 'Vars'. Expected: 'Var'";
-    const std::string path = testing::TempDir() + "brokenDocument.xml";
+    const std::string path = test::scratchPath("brokenDocument.xml");
     std::ofstream(path, std::ios::binary) << broken;
     for (const auto& make : factories<T>())
     {

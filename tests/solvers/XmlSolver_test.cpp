@@ -12,6 +12,7 @@
 
 #include "SolverSupport.h"
 #include "support/RefusedFiles.h"
+#include "support/ScratchPath.h"
 
 namespace
 {
@@ -84,7 +85,7 @@ void expectEquivalent(const std::string& text, const std::string& xmlName, const
     BuiltSolver<T, S> t;
     ASSERT_TRUE(t.build(text)) << t.keys();
     XmlSolver<T, S> file, mem;
-    const std::string path = ::testing::TempDir() + "eqnkit_" + xmlName;
+    const std::string path = test::scratchPath(xmlName);
     {
         std::ofstream out(path, std::ios::binary);
         out << xml;
