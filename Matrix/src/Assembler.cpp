@@ -13,7 +13,7 @@ template <typename T> Assembler<T>::Assembler(td::INT4 nRows, td::INT4 nCols, td
     const std::size_t estimate = nonZeroEstimate > 0 ? static_cast<std::size_t>(nonZeroEstimate) : 0;
     _rowIndex.reserve(estimate);
     _values.reserve(estimate);
-    _steps.reserve(estimate);
+    _stepCells.reserve(estimate);
     _stepSlots.reserve(estimate);
     _pending.reserve(estimate);
 }
@@ -29,7 +29,7 @@ template <typename T> void Assembler<T>::begin()
 template <typename T> bool Assembler<T>::refill(const T* values, std::size_t n)
 {
     // After endFill every step has its slot; a fill under way may have held cells aside.
-    if (_cursor != 0 || !_pending.empty() || n != _steps.size())
+    if (_cursor != 0 || !_pending.empty() || n != _stepCells.size())
         return false;
     if (!_coversPattern)
         std::fill(_values.begin(), _values.end(), T(0));
@@ -54,14 +54,14 @@ template <typename T> void Assembler<T>::putAside(td::INT4 row, td::INT4 col, co
         slot = heldStep(_pending.size());
         _pending.push_back(Pending{row, col, value});
     }
-    if (_cursor < _steps.size())
+    if (_cursor < _stepCells.size())
     {
-        _steps[_cursor] = Cell{row, col};
+        _stepCells[_cursor] = Cell{row, col};
         _stepSlots[_cursor] = slot;
     }
     else
     {
-        _steps.push_back(Cell{row, col});
+        _stepCells.push_back(Cell{row, col});
         _stepSlots.push_back(slot);
     }
     ++_cursor;
@@ -80,8 +80,8 @@ template <typename T> td::INT4 Assembler<T>::find(td::INT4 row, td::INT4 col) co
 
 template <typename T> bool Assembler<T>::endFill()
 {
-    _stepsChanged = _stepsChanged || _cursor != _steps.size();
-    _steps.resize(_cursor);
+    _stepsChanged = _stepsChanged || _cursor != _stepCells.size();
+    _stepCells.resize(_cursor);
     _stepSlots.resize(_cursor);
     _cursor = 0;
     const bool grew = !_pending.empty();

@@ -26,9 +26,9 @@ public:
     {
         TD_ASSERT(row >= 0 && row < _nRows);
         TD_ASSERT(col >= 0 && col < _nCols);
-        if (_cursor < _steps.size())
+        if (_cursor < _stepCells.size())
         {
-            const Cell& cell = _steps[_cursor];
+            const Cell& cell = _stepCells[_cursor];
             const td::INT4 slot = _stepSlots[_cursor];
             if (cell.row == row && cell.col == col && slot >= 0)
             {
@@ -90,7 +90,7 @@ private:
     // The puts of the last fill: their cells, and apart (a refill reads them alone) their
     // slots; while a cell waits to join the pattern, its slot is heldStep(k) (below -1) for
     // the k-th held cell.
-    std::vector<Cell> _steps;
+    std::vector<Cell> _stepCells;
     std::vector<td::INT4> _stepSlots;
     std::size_t _cursor = 0;
     std::vector<Pending> _pending;
