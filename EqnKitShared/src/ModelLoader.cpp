@@ -64,11 +64,11 @@ void ModelLoader::report(const char* key, td::UINT4 line, td::UINT4 column, ILog
     _pLog->showEntry(entry, type);
 }
 
-void ModelLoader::reportKey(const char* key)
+void ModelLoader::reportUnreadableFile()
 {
     ++_nErrors;
     if (_pLog)
-        _pLog->showKey(key, ILog::Error);
+        _pLog->showKey(msg::mlCannotOpenFile, ILog::Error);
 }
 
 namespace
@@ -102,7 +102,8 @@ bool ModelLoader::copyParentParams(td::INT4 requested, td::UINT4& copied, td::UI
         const td::PoolString* pName = byIndex[i];
         if (!pName || pName->isEmpty())
         {
-            reportKey(msg::scEmpryParamName);
+            // At the sub-model's line, whose copyPars asks for the copies.
+            report(msg::scEmpryParamName, TextPlace{(*_targets.pModels)[1].location, 1});
             return false;
         }
         std::string_view name = NameHash::view(*pName);

@@ -1,10 +1,12 @@
 #include <sc/priv/ModelLoader.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <numbers>
 #include <string>
+#include <vector>
 
 #include <mu/Number.h>
 #include <sc/MessageKeys.h>
@@ -61,6 +63,7 @@ public:
                 cp = _CP();
             _s.metGroups[l] = 0;
         }
+        _loader._bodyStart = {};
         while (lineLoader.getLine(line))
         {
             ++_lineNo;
@@ -71,7 +74,14 @@ public:
             if (!readLine())
                 return false;
         }
-        return true;
+        // A body without a token: where the header ends.
+        if (!_loader._bodyStart.isSet())
+            _loader._bodyStart = {std::max<td::UINT4>(_loader._linesBeforeBody, 1), 1};
+        // The model's own end may be missing at the text's end, a block's not; the plots,
+        // which no solver reads, leave theirs to the figures.
+        if (_blocks.empty() || _group == Group::Plots)
+            return true;
+        return failAt(msg::mlBlockWithoutEnd, unclosedBlock());
     }
 
 private:
@@ -82,6 +92,38 @@ private:
     {
         _loader.report(key, _lineNo, _lex._tokenColumn + 1);
         return false;
+    }
+
+    bool failAt(const char* key, const TextPlace& at)
+    {
+        _loader.report(key, at.line, at.column);
+        return false;
+    }
+
+    TextPlace here() const { return {_lineNo, _lex._tokenColumn + 1}; }
+
+    // Of the blocks left open, the one whose end is missing: an end closes the innermost
+    // block, but the one at its own column is taken to be the block it was written for.
+    TextPlace unclosedBlock() const { return _unmatchedBlocks.back(); }
+
+    void openBlock()
+    {
+        _blocks.push_back(here());
+        _unmatchedBlocks.push_back(here());
+    }
+
+    void closeBlock(td::UINT4 endColumn)
+    {
+        _blocks.pop_back();
+        for (std::size_t i = _unmatchedBlocks.size(); i-- > 0;)
+        {
+            if (_unmatchedBlocks[i].column == endColumn)
+            {
+                _unmatchedBlocks.erase(_unmatchedBlocks.begin() + static_cast<std::ptrdiff_t>(i));
+                return;
+            }
+        }
+        _unmatchedBlocks.pop_back();
     }
 
     // At the current token, as "text (name)".
@@ -145,6 +187,8 @@ private:
                     return true;
                 continue;
             }
+            if (!_loader._bodyStart.isSet())
+                _loader._bodyStart = here();
             if (_modelClosed)
                 return fail(msg::mlExprAfterEnd);
             if (t == Token::Semicolon)
@@ -253,6 +297,10 @@ private:
         for (unsigned k = 0; k < 4; ++k)
             if (storeSymbol(_maps[_level][k], kinds[k], 0))
                 return true;
+        // A sub-model after the main model's equation groups declares nothing: its names
+        // are unknown because of where it stands.
+        if (_level == 1 && _lateSubModel.isSet())
+            return failAt(msg::mlSubModelAfterEquations, _lateSubModel);
         return fail(_level == 0 ? msg::mlUnknownLbl : msg::mlUnknownLblSM);
     }
 
@@ -361,6 +409,8 @@ private:
     {
         if (!first)
             return fail(msg::mlGroupNotFirst);
+        if (!_blocks.empty())
+            return failAt(msg::mlBlockWithoutEnd, unclosedBlock());
         Group g = static_cast<Group>(_lex._value);
         if (g == Group::Model)
             ++_depth;
@@ -368,6 +418,10 @@ private:
         {
             ++_depth;
             _level = 1;
+            // The structure pass reads a sub-model's declarations only before the main
+            // model's equation groups.
+            if ((_s.metGroups[0] >> idx(Group::ReInit)) != 0)
+                _lateSubModel = here();
         }
         td::UINT4 bit = 1u << idx(g);
         if (_s.metGroups[_level] & bit)
@@ -397,6 +451,9 @@ private:
         }
         if (id == ReservedID::End)
             return readEnd();
+        const bool branch = id == ReservedID::Else || id == ReservedID::Case || id == ReservedID::Default;
+        if (branch && !_stmtHasTokens && _blocks.empty())
+            return fail(msg::mlBranchWithoutBlock);
         if (_level == 0 && (id == ReservedID::Case || id == ReservedID::Default))
         {
             if (_caseCond)
@@ -404,7 +461,13 @@ private:
             _caseCond = true;
         }
         if (opensBlock(id))
+        {
+            // A block begins its statement (else if is no chain: the if needs an end of its own).
+            if (_stmtHasTokens)
+                return fail(msg::mlBlockWordNotFirst);
             ++_depth;
+            openBlock();
+        }
         _TokV tok;
         convert(Token::Reserved, tok);
         return storeExpr(tok);
@@ -416,6 +479,8 @@ private:
         --_depth;
         if (_lineHasExpr || _stmtHasTokens)
             return fail(msg::mlExprAfterEnd);
+        if (!_blocks.empty())
+            closeBlock(_lex._tokenColumn + 1);
         _TokV tok;
         convert(Token::Reserved, tok);
         _s.exprTokens.push(tok);
@@ -489,6 +554,12 @@ private:
     int _depth = 0;
     Group _group = Group::NA;
     std::string _groupWord; // the current group's name
+    // The words of the blocks open now, innermost last; and the same blocks as their ends'
+    // columns match them, for telling which one lacks its end.
+    std::vector<TextPlace> _blocks;
+    std::vector<TextPlace> _unmatchedBlocks;
+    // A SubModel line after the main model's equation groups.
+    TextPlace _lateSubModel;
     bool _modelClosed = false;
     // Per line.
     bool _countFlag = true;

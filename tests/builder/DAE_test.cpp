@@ -232,8 +232,10 @@ TEST(DAEBuild, ModelRefusals)
         const char* body;
         const char* keys;
     } cases[] = {
-        {"Euler", "Vars:\nx = 0\nNLEs:\nx = 1\n", "@SC.NoDAEorTFEqs @0:0\n"},
-        {"Euler", "Vars:\nx = 0\nv = 0\nODEs:\nx' = -x\n", "@SC.Vars!=#Eqs @0:0\n"},
+        // A model without ODEs or transfer functions at its line; a count at the group whose
+        // equations complete it, with the counts.
+        {"Euler", "Vars:\nx = 0\nNLEs:\nx = 1\n", "@SC.NoDAEorTFEqs @4:1\n"},
+        {"Euler", "Vars:\nx = 0\nv = 0\nODEs:\nx' = -x\n", "@SC.Vars!=#Eqs: 2 variables, 1 equation @8:1\n"},
         {"Euler", "Vars:\nx = 0\nz = 0\nODEs:\nx' = -x\nx' = z\n", "@SC.ODENotOK @10:1\n"},
         {"RK4", "Vars:\nx = 0\nx#k1 = 0\nODEs:\nx' = -x\nNLEs:\nx#k1 = 1\n", "@SC.GeneratedNameTaken @9:1\n"},
         {"Euler", "Vars:\nx = 0\nParams:\nx@_ = 1\nODEs:\nx' = -x\n", "@SC.GeneratedNameTaken @10:1\n"},

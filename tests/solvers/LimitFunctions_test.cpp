@@ -160,7 +160,7 @@ TYPED_TEST(LimitFunctions, ANaNBoundIsRefusedWhereItIsRead)
     // At a load, after the start values: ymax on line 10, column 15.
     BuiltSolver<T> load;
     EXPECT_FALSE(load.build(modelOf<T>("NL", "Vars:\ny = 0\nParams:\nymax = 0/0\nNLEs:\ny = lim(2, 0, ymax)\n")));
-    EXPECT_EQ(placedKeys(load), std::string(msg::scLimitBoundNaN) + " @10:15\n" + msg::scNLReadFail + "\n");
+    EXPECT_EQ(placedKeys(load), std::string(msg::scLimitBoundNaN) + " @10:15\n" + msg::scNLReadFail + " @4:1\n");
     // The XML road tells of it in the error log.
     sl::Solver<T>* pXml = BuiltSolver<T>::makeSolver(&load.log);
     const std::string domain = sl::ValueTraits<T>::isComplex ? " domain=\"cmplx\"" : "";

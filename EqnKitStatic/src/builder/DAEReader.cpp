@@ -28,11 +28,9 @@ template <typename T> bool DAEReader<T>::initDAE(const sc::Naming& naming, const
     const td::UINT4 nTF = model.getNumberOfExpressions(Group::TFs, level);
     const td::UINT4 nODE = model.getNumberOfExpressions(Group::ODEs, level);
     if (nTF == 0 && nODE == 0)
-        return _s.lineError(msg::scNoDAEorTFEqs, 0, 0);
+        return _s.lineError(msg::scNoDAEorTFEqs, modelPlace(model, level));
     const td::UINT4 nNL = model.getNumberOfExpressions(Group::NLEs, level);
     const td::UINT4 nDeclaredVars = naming.getNumberOfVars(level);
-    if (nNL + nODE + nTF != nDeclaredVars)
-        return _s.lineError(msg::scDAEVarsNeqEqs, 0, 0);
     // The statements are read before the declarations pass: their symbols resolve
     // against the declared ones.
     _s.parser.setNumberOfSymbols(nDeclaredVars, naming.getNumberOfParams(level));
@@ -43,6 +41,10 @@ template <typename T> bool DAEReader<T>::initDAE(const sc::Naming& naming, const
     data.pEarlyNaming = nullptr;
     if (!statesRead)
         return false;
+    // Counted once the states are read: a state given twice is told at its ODE.
+    _countPlace = countPlace(model, level);
+    if (nNL + nODE + nTF != nDeclaredVars)
+        return _s.countError(msg::scDAEVarsNeqEqs, _countPlace, nDeclaredVars, nNL + nODE + nTF);
     if (!DeclarationReader<T>(_s, _used, &_records).buildDeclarations(naming, model, level) ||
         !_entry.initRndGensAndStats(naming, model, level))
         return false;
@@ -86,8 +88,8 @@ template <typename T> void DAEReader<T>::initIntegrationMethod(const sc::Tokeniz
     else if (std::strcmp(w, "Euler") == 0)
         method = 0;
     else
-        _s.parser.logKey(main ? msg::scWrongDAEMethod : msg::scWrongDAEMethodSM, line.line().line,
-                         line.attrib(sc::AttribID::Method)->column, sc::ILog::Warning);
+        _s.lineWarning(main ? msg::scWrongDAEMethod : msg::scWrongDAEMethodSM,
+                       Place{line.line().line, line.attrib(sc::AttribID::Method)->column});
 }
 
 template <typename T> bool DAEReader<T>::readODEStates(const sc::TokenizedModel& model, sc::ModelLevel level)
@@ -144,8 +146,21 @@ template <typename T> bool DAEReader<T>::checkDAECounts(td::UINT4 nNL)
     }
     _s.data().results.nEquations = n;
     if (n != _s.getNumVariables())
-        return _s.lineError(msg::scDAEEqsNeqVars, 0, 0);
+        return _s.countError(msg::scDAEEqsNeqVars, _countPlace, _s.getNumVariables(), n);
     return true;
+}
+
+// A DAE model's equations stand in three groups: its count is told at the algebraic
+// equations, which complete it, else at the ODEs, else at the transfer functions.
+template <typename T> Place DAEReader<T>::countPlace(const sc::TokenizedModel& model, sc::ModelLevel level)
+{
+    for (Group g : {Group::NLEs, Group::ODEs, Group::TFs})
+    {
+        const Place at = model.getGroupPlace(g, level);
+        if (at.isSet())
+            return at;
+    }
+    return modelPlace(model, level);
 }
 
 template <typename T> bool DAEReader<T>::expandODEs(const sc::TokenizedModel& model, sc::ModelLevel level,

@@ -48,7 +48,7 @@ bool TFReader<T>::buildTransferFunctions(const sc::TokenizedModel& model, sc::Mo
             break;
         const td::UINT4 y = static_cast<td::UINT4>(tfs[i].tf.output);
         if (isOutput[y])
-            ok = _s.lineError(msg::scTFOutputTaken, it.line().line, it.exprToken(0).column);
+            ok = _s.lineError(msg::scTFOutputTaken, Place{it.line().line, it.exprToken(0).column});
         isOutput[y] = 1;
     }
     // The limit records of this reading are made again with the statements' rows.
@@ -65,9 +65,9 @@ template <typename T> bool TFReader<T>::readTransferFunction(const Iterator& it,
     if (l.nExpr < 7)
         return _s.lineError(msg::scTFsWrongFormat, it);
     if (it.exprToken(1).kind != F::Div)
-        return _s.lineError(msg::scTFsNoDiv1Operator, l.line, it.exprToken(1).column);
+        return _s.lineError(msg::scTFsNoDiv1Operator, Place{l.line, it.exprToken(1).column});
     if (it.exprToken(3).kind != F::Assign)
-        return _s.lineError(msg::scTFsNoAssignOperator, l.line, it.exprToken(3).column);
+        return _s.lineError(msg::scTFsNoAssignOperator, Place{l.line, it.exprToken(3).column});
 
     // Only the orders and forms of f(s) count here; the rows are made from it again after
     // the declarations, when its symbols have their final indices. Its problems stand at
@@ -93,11 +93,11 @@ template <typename T> bool TFReader<T>::readTransferFunction(const Iterator& it,
 
     const sc::_TokV& y = it.exprToken(0);
     if (!isOwnSymbol(y, F::Var))
-        return _s.lineError(isSymbolToken(y) ? msg::scTFYNotVariable : msg::scWrongYInTF, l.line, y.column);
+        return _s.lineError(isSymbolToken(y) ? msg::scTFYNotVariable : msg::scWrongYInTF, Place{l.line, y.column});
     const sc::_TokV& u = it.exprToken(2);
     const bool inputIsVar = isOwnSymbol(u, F::Var);
     if (!inputIsVar && !isOwnSymbol(u, F::Param))
-        return _s.lineError(isSymbolToken(u) ? msg::scTFUNotVarNorParam : msg::scWrongUInTF, l.line, u.column);
+        return _s.lineError(isSymbolToken(u) ? msg::scTFUNotVarNorParam : msg::scWrongUInTF, Place{l.line, u.column});
     out.tf.output = y.code;
     out.tf.input = u.code;
     out.inputIsParam = !inputIsVar;

@@ -7,12 +7,6 @@ namespace
 constexpr td::BYTE cCurrentSection = 16;
 }
 
-void ReportCursor::logError(const char* key) const
-{
-    if (sc::ILog* pLogger = getLog())
-        pLogger->showKey(key, sc::ILog::Error);
-}
-
 void ReportCursor::reportKey(const char* key, td::UINT4 line, td::UINT4 column, const char* arg1,
                              const char* arg2) const
 {

@@ -29,8 +29,6 @@ struct ReportCursor
     td::UINT4 entryLine() const { return keyLine != 0 ? keyLine : currentLine; }
     // The logger; null without one or while keys are silenced.
     sc::ILog* getLog() const { return keysSilenced ? nullptr : pLog; }
-    // Sends a key to the logger as an error.
-    void logError(const char* key) const;
 
     // The first key sent while keys are silenced, so that the XML road can give the reason
     // in its own entry: the key (null: none), its arguments joined by ", " and its column
@@ -44,7 +42,8 @@ struct ReportCursor
     mutable HeldKey heldKey;
     void clearHeldKey() const { heldKey = HeldKey{}; }
     // Shows a key with no, one or two arguments at line and column as an error; while keys
-    // are silenced the first one is held instead.
+    // are silenced the first one is held instead. Every key of a model text goes out here
+    // or through the parser's logKey, both at a place.
     void reportKey(const char* key, td::UINT4 line, td::UINT4 column, const char* arg1 = nullptr,
                    const char* arg2 = nullptr) const;
 
