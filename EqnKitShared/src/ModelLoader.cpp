@@ -1,5 +1,7 @@
 #include <sc/priv/ModelLoader.h>
 
+#include <cstring>
+
 #include <sc/MessageKeys.h>
 
 namespace sc
@@ -49,6 +51,13 @@ void ModelLoader::report(const char* key, td::UINT4 line, td::UINT4 column, ILog
         ++_nErrors;
     if (!_pLog)
         return;
+    // The structure pass and the statement pass may find the same fault: it is told once.
+    for (const Shown& s : _shown)
+    {
+        if (s.line == line && s.column == column && std::strcmp(s.key, key) == 0)
+            return;
+    }
+    _shown.push({key, line, column});
     if (limited && _pLog->reserved10() >= static_cast<td::UINT4>(_errorLimit))
         return;
     ILog::LE entry;

@@ -153,6 +153,7 @@ private:
     {
         _stmtFirst = _s.exprTokens.size();
         _stmtHasTokens = false;
+        _afterElse = false;
         _attribOpen = _attribClosed = false;
         _attribStart = _attribEnd = 0;
         _attribMode = false;
@@ -208,6 +209,16 @@ private:
     {
         if (_mainRef > 0)
             return readMainRef(t);
+        // An else stands alone on its statement, but for its attributes (else if is no
+        // chain).
+        if (_afterElse && !_attribMode && t != s_attribStart && t != s_attribEnd)
+            return fail(t == Token::Reserved && opensBlock(static_cast<ReservedID>(_lex._value))
+                            ? msg::mlBlockWordNotFirst
+                            : msg::mlExprAfterElse);
+        // A statement that begins with a colon is a group line without its name; the
+        // declaration groups are the structure pass's and the plots no solver reads.
+        if (t == Token::Colon && !_stmtHasTokens && !_groupLine && !holdsNoStatements(_group) && _group != Group::Plots)
+            return fail(msg::mlGroupNameMissing);
         if (t == s_attribStart)
             return openAttribs();
         if (t == s_attribEnd)
@@ -297,10 +308,12 @@ private:
         for (unsigned k = 0; k < 4; ++k)
             if (storeSymbol(_maps[_level][k], kinds[k], 0))
                 return true;
-        // A sub-model after the main model's equation groups declares nothing: its names
-        // are unknown because of where it stands.
+        // A sub-model after the main model's equation groups declares nothing, nor does a
+        // group before the Model line: their names are unknown because of where they stand.
         if (_level == 1 && _lateSubModel.isSet())
             return failAt(msg::mlSubModelAfterEquations, _lateSubModel);
+        if (_level == 0 && (_s.metGroups[0] & 1u) == 0 && _groupPlace.isSet())
+            return failAt(msg::mlGroupBeforeModel, _groupPlace);
         return fail(_level == 0 ? msg::mlUnknownLbl : msg::mlUnknownLblSM);
     }
 
@@ -428,6 +441,7 @@ private:
             return fail(msg::mlDblGroupInModel);
         _s.metGroups[_level] |= bit;
         _group = g;
+        _groupPlace = here();
         _groupWord.assign(_lex._text.c_str(), _lex._text.length());
         groups(_level)[idx(g)].firstLine = lines(_level).size();
         _s.lastLines[_level][idx(g)] = lines(_level).size();
@@ -460,6 +474,7 @@ private:
                 return fail(msg::mlConsecCase);
             _caseCond = true;
         }
+        _afterElse = id == ReservedID::Else;
         if (opensBlock(id))
         {
             // A block begins its statement (else if is no chain: the if needs an end of its own).
@@ -560,6 +575,8 @@ private:
     std::vector<TextPlace> _unmatchedBlocks;
     // A SubModel line after the main model's equation groups.
     TextPlace _lateSubModel;
+    // The current group's line.
+    TextPlace _groupPlace;
     bool _modelClosed = false;
     // Per line.
     bool _countFlag = true;
@@ -571,6 +588,7 @@ private:
     // Per statement.
     td::UINT4 _stmtFirst = 0;
     bool _stmtHasTokens = false;
+    bool _afterElse = false;
     bool _attribOpen = false;
     bool _attribClosed = false;
     bool _attribMode = false;

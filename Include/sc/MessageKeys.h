@@ -108,6 +108,17 @@ inline constexpr const char* mlBlockWithoutEnd = "@ML.BlockWithoutEnd";
 inline constexpr const char* mlBlockWordNotFirst = "@ML.BlockWordNotFirst";
 // An else, case or default that no block holds: at the word.
 inline constexpr const char* mlBranchWithoutBlock = "@ML.BranchWithoutBlock";
+// A statement of a declaration group that does not begin with the name it declares: at its
+// first token.
+inline constexpr const char* mlDeclarationWithoutName = "@ML.DeclarationWithoutName";
+// A statement that begins with the colon of a group line whose group name is missing: at
+// the colon.
+inline constexpr const char* mlGroupNameMissing = "@ML.GroupNameMissing";
+// Tokens after an else on its statement (the else stands alone): at the first of them.
+inline constexpr const char* mlExprAfterElse = "@ML.ExprAfterElse";
+// A name of a group that stands before the Model line, whose names are therefore not
+// declared: at that group's line.
+inline constexpr const char* mlGroupBeforeModel = "@ML.GroupBeforeModel";
 // A SubModel after the main model's equation groups (it stands after the main model's
 // declarations, before its equation groups): at the SubModel line.
 inline constexpr const char* mlSubModelAfterEquations = "@ML.SubModelAfterEquations";

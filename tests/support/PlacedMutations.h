@@ -73,6 +73,41 @@ public:
     // The openers of the blocks (if, switch, group, plots) open at line n; for an end line,
     // the block it closes too.
     const std::vector<std::size_t>& openBlocks(std::size_t n) const { return _info[n - 1].blocks; }
+    // For an opener, branch (else, case, default) or end line of a block: the lines from the
+    // block's opener to its end (the text's last line when it has none); else empty.
+    std::vector<std::size_t> blockLinesOf(std::size_t n) const
+    {
+        const std::size_t opener = _info[n - 1].ownBlock;
+        if (opener == 0)
+            return {};
+        const std::size_t end = _info[opener - 1].blockEnd ? _info[opener - 1].blockEnd : size();
+        std::vector<std::size_t> out;
+        for (std::size_t k = opener; k <= end; ++k)
+            out.push_back(k);
+        return out;
+    }
+    // The Model or SubModel line of the model that holds line n (0: none).
+    std::size_t modelOf(std::size_t n) const { return _info[n - 1].model; }
+    // The lines of the groups that hold equations, whose counts the variables must match.
+    std::set<std::size_t> equationGroupLines() const
+    {
+        std::set<std::size_t> out;
+        for (std::size_t n = 1; n <= size(); ++n)
+        {
+            const std::string w = firstWord(n);
+            if (isGroupLine(n) && (w == "NLEs" || w == "WLSEs" || w == "ECs" || w == "ODEs" || w == "TFs"))
+                out.insert(n);
+        }
+        return out;
+    }
+    // How many names the Vars groups declare.
+    std::size_t variableCount() const
+    {
+        std::size_t n = 0;
+        for (const auto& [name, group] : _declared)
+            n += group == "Vars";
+        return n;
+    }
     // The Model or SubModel line that an end line closes (0: none).
     std::size_t modelClosedBy(std::size_t n) const { return _info[n - 1].closesModel; }
     bool isEnd(std::size_t n) const { return firstWord(n) == "end" && tokens(n).size() == 1; }
@@ -150,6 +185,11 @@ private:
         std::size_t group = 0;
         std::vector<std::size_t> blocks;
         std::size_t closesModel = 0;
+        // The Model or SubModel line of the model that holds the line (0: none).
+        std::size_t model = 0;
+        // The block whose opener, branch or end the line is; on an opener, its end.
+        std::size_t ownBlock = 0;
+        std::size_t blockEnd = 0;
     };
 
     static bool isNameStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_' || c == '@'; }
@@ -245,11 +285,19 @@ private:
             info.isGroup = groupLine;
             info.group = group;
             info.blocks = blocks;
+            info.model = models.empty() ? 0 : models.back();
             if (isOpenerWord(word))
+            {
                 blocks.push_back(n);
+                info.ownBlock = n;
+            }
+            else if ((word == "else" || word == "case" || word == "default") && !blocks.empty())
+                info.ownBlock = blocks.back();
             else if (word == "end" && !blocks.empty())
             {
                 info.blocks = blocks;
+                info.ownBlock = blocks.back();
+                _info[blocks.back() - 1].blockEnd = n;
                 blocks.pop_back();
             }
             else if (word == "end" && !models.empty())
@@ -319,6 +367,10 @@ private:
             out.insert(_o.groupOf(n));
         for (std::size_t b : _o.openBlocks(n))
             out.insert(b);
+        // A change to a block's opener, branch or end breaks the block: it may be told at
+        // any of its lines (the statements that a lost branch joins to the one before).
+        for (std::size_t b : _o.blockLinesOf(n))
+            out.insert(b);
         if (_o.modelClosedBy(n))
             out.insert(_o.modelClosedBy(n));
         return out;
@@ -349,6 +401,16 @@ private:
             for (const std::string& name : changed)
                 for (std::size_t n : mutant.linesNaming(name))
                     places.insert(n);
+            // Another number of variables breaks the counts of the equation groups, which
+            // a missing group has at its model's line.
+            if (mutant.variableCount() != _o.variableCount())
+            {
+                for (std::size_t n : mutant.equationGroupLines())
+                    places.insert(n);
+                for (std::size_t n = 1; n <= mutant.size(); ++n)
+                    if (mutant.isGroupLine(n) && (mutant.firstWord(n) == "Model" || mutant.firstWord(n) == "SubModel"))
+                        places.insert(n);
+            }
         }
         _out.push_back({std::move(what), std::move(text), std::move(places)});
     }
@@ -373,8 +435,17 @@ private:
         {
             std::string s = _o.line(n);
             s.erase(tokens[t].start, tokens[t].length);
-            add("delete token " + _o.tokenText(n, t) + where(n), replacedLine(n, s), around(n));
+            add("delete token " + _o.tokenText(n, t) + where(n), replacedLine(n, s),
+                closesSubModel(n) ? std::set<std::size_t>() : around(n));
         }
+    }
+
+    // A sub-model without its end reads on to the model's last end: the main model's groups
+    // after it are the sub-model's, and its first refusal is the first main-model name it
+    // reads, which may stand anywhere in them.
+    bool closesSubModel(std::size_t n) const
+    {
+        return _o.isEnd(n) && _o.modelClosedBy(n) && _o.firstWord(_o.modelClosedBy(n)) == "SubModel";
     }
 
     // The first declared name that a statement reads becomes one that nothing declares.
@@ -467,18 +538,21 @@ private:
         std::vector<std::string> lines = _o.lines();
         lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(n - 1));
         std::set<std::size_t> places;
-        if (_o.isEnd(n))
+        if (_o.isEnd(n) && !closesSubModel(n))
         {
             // The block or model it closed, and the group that holds it.
             places = around(n);
             places.erase(n);
         }
-        else
+        else if (!_o.isEnd(n))
         {
-            // The statements that followed, now in the group before.
+            // The statements that followed, now in the group before; the group's count, at
+            // its model's line.
             places.insert(n);
             if (_o.groupBefore(n))
                 places.insert(_o.groupBefore(n));
+            if (_o.modelOf(n))
+                places.insert(_o.modelOf(n));
         }
         add(std::string(_o.isEnd(n) ? "drop end" : "drop group line") + where(n), lines, places);
     }

@@ -37,12 +37,14 @@ template <typename T> bool DAEReader<T>::initDAE(const sc::Naming& naming, const
     data.pEarlyNaming = &naming;
     data.earlyLevel = level;
     TFReader<T> tfs(_s, _used);
-    const bool statesRead = tfs.buildTransferFunctions(model, level, _records.tfs) && readODEStates(model, level);
-    data.pEarlyNaming = nullptr;
-    if (!statesRead)
-        return false;
-    // Counted once the states are read: a state given twice is told at its ODE.
+    // Counted once the states are read: a state given twice is told at its ODE, and a
+    // statement that does not compile at its place.
     _countPlace = countPlace(model, level);
+    const bool counted = tfs.buildTransferFunctions(model, level, _records.tfs) && readODEStates(model, level) &&
+                         (nNL + nODE + nTF == nDeclaredVars || !refusesAStatement(model, level));
+    data.pEarlyNaming = nullptr;
+    if (!counted)
+        return false;
     if (nNL + nODE + nTF != nDeclaredVars)
         return _s.countError(msg::scDAEVarsNeqEqs, _countPlace, nDeclaredVars, nNL + nODE + nTF);
     if (!DeclarationReader<T>(_s, _used, &_records).buildDeclarations(naming, model, level) ||
@@ -148,6 +150,49 @@ template <typename T> bool DAEReader<T>::checkDAECounts(td::UINT4 nNL)
     if (n != _s.getNumVariables())
         return _s.countError(msg::scDAEEqsNeqVars, _countPlace, _s.getNumVariables(), n);
     return true;
+}
+
+// Where the counts do not match, the statement that makes them so is looked for: an ODE's
+// right side or an algebraic equation that does not compile (two statements joined, one
+// split in two) is refused at its place. True when one is.
+template <typename T> bool DAEReader<T>::refusesAStatement(const sc::TokenizedModel& model, sc::ModelLevel level)
+{
+    SolverData<T>& d = _s.data();
+    const ODEReader<T> odes(_s, _used);
+    for (Group g : {Group::ODEs, Group::NLEs})
+    {
+        Iterator it = model.getGroup(g, level);
+        for (++it; !it.atEnd(); ++it)
+        {
+            if (reservedWord(it) >= 0)
+                continue;
+            td::UINT4 first = 0;
+            bool integral = false;
+            if (g == Group::ODEs && odes.checkODEFormat(it, first, integral) < 0)
+                return true;
+            if (g == Group::ODEs)
+                ++first;
+            // Before the declarations pass: nothing is collected.
+            Tree tree(&d, nullptr, _s.getNumVariables(), d.treeOption != 0);
+            _s.parser.clearTokens();
+            _used.collect(false);
+            td::BYTE kind = 0;
+            bool built = false;
+            if (g == Group::ODEs)
+            {
+                const typename RPNParser<T>::NoAssignment rightSide(_s.parser);
+                built = _s.compileInto(tree, it, first, kind, msg::scCannotCrODEExpTree);
+            }
+            else
+                built = _s.compileInto(tree, it, first, kind, msg::scCannotMakeExpressionTree);
+            const bool refused = !built || _s.refusesComparison(tree);
+            tree.reset(d.treeOption != 0);
+            _s.releaseTrees();
+            if (refused)
+                return true;
+        }
+    }
+    return false;
 }
 
 // A DAE model's equations stand in three groups: its count is told at the algebraic

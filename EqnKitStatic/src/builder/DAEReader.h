@@ -48,6 +48,8 @@ public:
 private:
     // Where the model's equation count is told.
     static Place countPlace(const sc::TokenizedModel& model, sc::ModelLevel level);
+    // A statement that makes the counts wrong, refused at its place; true when there is one.
+    bool refusesAStatement(const sc::TokenizedModel& model, sc::ModelLevel level);
 
     TextBuilder<T>& _entry;
     BuildState<T>& _s;

@@ -150,6 +150,14 @@ private:
     // read: the header's lines, or 0 for a text without a header.
     td::UINT4 _linesBeforeBody = 0;
     TextPlace _bodyStart;
+    // The messages shown, each once.
+    struct Shown
+    {
+        const char* key;
+        td::UINT4 line;
+        td::UINT4 column;
+    };
+    cnt::PushBackVector<Shown> _shown;
     // Where each name of the sub-model was declared, by kind and position in its map.
     struct Place
     {
