@@ -58,12 +58,28 @@ bool TFReader<T>::buildTransferFunctions(const sc::TokenizedModel& model, sc::Mo
     return ok;
 }
 
+// Where a statement too short for y / u = f(s) fails its form: at its first token that is
+// not what the form has there, else at f(s), which is too short.
+template <typename T> Place TFReader<T>::shortFormPlace(const Iterator& it)
+{
+    const td::UINT4 n = it.line().nExpr;
+    if (n < 2)
+        return placeOf(it);
+    if (it.exprToken(1).kind != F::Div)
+        return tokenPlace(it, 1);
+    if (n < 4)
+        return tokenPlace(it, n - 1);
+    if (it.exprToken(3).kind != F::Assign)
+        return tokenPlace(it, 3);
+    return tokenPlace(it, n > cFirstFnToken ? cFirstFnToken : n - 1);
+}
+
 template <typename T> bool TFReader<T>::readTransferFunction(const Iterator& it, TFStatement& out)
 {
     SolverData<T>& d = _s.data();
     const sc::_tl& l = it.line();
     if (l.nExpr < 7)
-        return _s.lineError(msg::scTFsWrongFormat, it);
+        return _s.lineError(msg::scTFsWrongFormat, shortFormPlace(it));
     if (it.exprToken(1).kind != F::Div)
         return _s.lineError(msg::scTFsNoDiv1Operator, Place{l.line, it.exprToken(1).column});
     if (it.exprToken(3).kind != F::Assign)
