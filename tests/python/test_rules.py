@@ -205,8 +205,8 @@ def test_the_complex_factory_needs_the_complex_domain_for_its_literals_and_funct
 def test_logical_operators_and_their_precedence(create, capfd, released_models):
     domain = ", domain = cmplx" if create is sh.createComplexStaticModel else ""
     cases = [("1 && 0", 0), ("0.5 && -2", 1), ("1 || 0", 1), ("0 || 0", 0), ("1 ## 1", 0), ("1 ## 0", 1),
-             ("!1", 0), ("not 0", 1), ("1 || 1 && 0", 1), ("1 xor 1 and 0", 1), ("x > 1 && x < 3", 1),
-             ("not x > 5", 0), ("not (x > 5)", 1), ("not (sin(x))", 0)]
+             ("!1", 0), ("not 0", 1), ("1 || 1 && 0", 1), ("1 xor 1 and 0", 1), ("x > 3 && 1", 0),
+             ("x > 1 && x < 3", 1), ("not x > 5", 0), ("not (x > 5)", 1), ("not (sin(x))", 0)]
     for expr, value in cases:
         model = create(sh.StaticProblem.NLE)
         assert load(model, f"Header:\nend\nModel [type = NL{domain}]:\nVars:\nx = 2\nParams:\nr = -1\nbranch = -1\n"
