@@ -148,6 +148,15 @@ def test_a_sub_model_stands_after_the_declarations_and_hands_values_on_through_t
                  "Vars:\nx = 0\nParams:\nq = 0\n" + SUB + SUB + "NLEs:\nx = q\nend\n"]:  # two of them
         assert not load(create(sh.StaticProblem.NLE), header + text, released_models), text
 
+    # It is solved in the first repetition of a solve, in every one with alwaysOn.
+    for always_on, solves in (("", 1), (", alwaysOn = true", 3)):
+        model = create(sh.StaticProblem.NLE)
+        assert load(model, header + f"Vars:\nx = 0\nParams:\nk = 0\nSubModel [type = NL{always_on}]:\nVars:\n"
+                                    "u = 0\nNLEs:\nu = 1\nPostProc:\n@main.k += 1\nend\nNLEs:\nx = 1\n"
+                                    "Repeats:\nif repeat# < 2\nrepeat\nend\nend\n", released_models)
+        assert model.getSolverInterface().solve() == sh.Solution.OK
+        assert real(parameters(model)["k"]) == solves, always_on
+
     # A main-model variable assigned by the sub-model is the main model's to solve.
     model = create(sh.StaticProblem.NLE)
     assert load(model, header + "Vars:\nx = 0\nq = 0\n" + SUB + "NLEs:\nx = 1\nq = 5*x\nend\n", released_models)
