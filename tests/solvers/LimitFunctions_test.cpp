@@ -271,4 +271,31 @@ TYPED_TEST(LimitFunctions, ALimitInAnEquationWithAJacobianHasItsDerivativeOnBoth
         EXPECT_NEAR(std::abs(x - T(1)), 0, 1e-10);
     }
 }
+
+TYPED_TEST(LimitFunctions, ASolveWhoseLastStepMovesALimitAcrossABoundEndsConverged)
+{
+    using T = TypeParam;
+    // The one step to x = -1 (or 6) solves the equation and moves the limit of PostProc out
+    // of its range: the iterations go on once with the Jacobian of the new region, and the
+    // converged solve says OK and runs PostProc (q is x clamped to [0, 5]).
+    for (const auto& [target, clamped] : {std::pair{-1.0, 0.0}, {6.0, 5.0}})
+    {
+        SCOPED_TRACE(target);
+        BuiltSolver<T> b;
+        ASSERT_TRUE(b.build(modelOf<T>("NL", "Vars:\nx = 1\nParams:\nq = 7\nNLEs:\nx = " + std::to_string(target) +
+                                                 "\nPostProc:\nq = lim(x, 0, 5)\n")))
+            << b.keys();
+        ASSERT_EQ(b.pSolver->solve(), Solution::OK) << b.keys();
+        EXPECT_EQ(b.pSolver->getStatus(), Solution::OK);
+        EXPECT_EQ(b.pSolver->getNumberOfIterations(), 2u);
+        EXPECT_EQ(b.place(5), T(0));
+        EXPECT_EQ(b.value("x"), T(target));
+        EXPECT_EQ(b.value("q"), T(clamped));
+        // Solved again from there: no step, OK at once.
+        ASSERT_TRUE(b.pSolver->setParameterValue("q", T(7)));
+        ASSERT_EQ(b.pSolver->solve(), Solution::OK);
+        EXPECT_EQ(b.pSolver->getNumberOfIterations(), 0u);
+        EXPECT_EQ(b.value("q"), T(clamped));
+    }
+}
 } // namespace
