@@ -298,4 +298,35 @@ TYPED_TEST(LimitFunctions, ASolveWhoseLastStepMovesALimitAcrossABoundEndsConverg
         EXPECT_EQ(b.value("q"), T(clamped));
     }
 }
+
+TYPED_TEST(LimitFunctions, ANaNArgumentTakesItsDerivativeAtTheValuesOfTheSolve)
+{
+    using T = TypeParam;
+    // No solution: the walk of the first solve reads the limit inside its range, then at its
+    // lower bound. With y set to NaN from outside, the argument's derivative (0.5) comes from
+    // the values of this solve, as in a model loaded anew with the same values: the repeat
+    // solve ends as that model's, bit for bit.
+    const std::string model = modelOf<T>("NL", "Vars:\nx = 0\ny = 1\nNLEs:\nx = lim(0.5*y, -1.5, 10)\n-3 = x + 1\n");
+    BuiltSolver<T> swept;
+    ASSERT_TRUE(swept.build(model)) << swept.keys();
+    EXPECT_EQ(swept.pSolver->solve(), Solution::FactorizationError);
+    BuiltSolver<T> anew;
+    ASSERT_TRUE(anew.build(model)) << anew.keys();
+    for (BuiltSolver<T>* s : {&swept, &anew})
+    {
+        ASSERT_TRUE(s->pSolver->setVariableValue("x", T(0)));
+        ASSERT_TRUE(s->pSolver->setVariableValue("y", T(cNaN)));
+    }
+    const Solution repeated = swept.pSolver->solve();
+    EXPECT_EQ(anew.pSolver->solve(), repeated);
+    EXPECT_EQ(repeated, Solution::SolutionError);
+    EXPECT_EQ(test::firstDifference(swept, anew), "");
+    for (BuiltSolver<T>* s : {&swept, &anew})
+    {
+        const sl::FnLimit<T>& limit = (*s->pSolver->getFnLimits())[1];
+        EXPECT_TRUE(std::isnan(limit._currentValue));
+        ASSERT_EQ(limit._derivEvaluators.size(), 1u);
+        EXPECT_EQ(limit._derivEvaluators[0].value, T(0.5));
+    }
+}
 } // namespace
