@@ -153,7 +153,7 @@ ErrorLog* beginElementEntry(const ReportCursor& d, td::UINT4 elementLine)
 {
     if (!d.pErrorLog)
         return nullptr;
-    beginErrorEntry(*d.pErrorLog, elementLine != 0 ? elementLine : d.entryLine(), d.currentSection);
+    d.beginEntry(elementLine != 0 ? elementLine : d.entryLine(), d.currentSection);
     return d.pErrorLog;
 }
 } // namespace

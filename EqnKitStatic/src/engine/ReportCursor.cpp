@@ -50,7 +50,11 @@ bool ReportCursor::beginLocation(td::BYTE section) const
 {
     if (!pErrorLog)
         return false;
-    beginErrorEntry(*pErrorLog, entryLine(), section == cCurrentSection ? currentSection : section);
+    // The entry before it is the one it tells the item of.
+    td::UINT4 line = keyLine;
+    if (line == 0)
+        line = lastEntryLine != 0 ? lastEntryLine : entryLine();
+    beginEntry(line, section == cCurrentSection ? currentSection : section);
     return true;
 }
 
