@@ -24,28 +24,11 @@ using Cmplx = std::complex<double>;
 using test::PlacedMutant;
 using test::RecordingLog;
 
-std::string replaced(std::string text, const std::string& from, const std::string& to)
-{
-    for (std::size_t p = text.find(from); p != std::string::npos; p = text.find(from, p + to.size()))
-        text.replace(p, from.size(), to);
-    return text;
-}
-
-// The example models, the front end's and the XML samples' model texts (a header given to
-// those without one, the DAE sample's method placeholder a method) and small networks of the
-// benchmarks.
+// The example models, the front end's and the XML samples' model texts and small networks of
+// the benchmarks.
 std::vector<std::string> seedModels()
 {
-    std::vector<std::string> seeds = test::readModels(EQNKIT_EXAMPLE_MODELS, ".txt");
-    for (const char* folder : {"/frontend", "/xml"})
-    {
-        for (std::string& text : test::readModels(std::string(EQNKIT_TEST_DATA) + folder, ".txt"))
-        {
-            if (text.rfind("Header", 0) != 0)
-                text = "Header:\nmaxIter = 100\ndTime = 0.01\nend\n" + text;
-            seeds.push_back(replaced(text, "METHOD", "Trapez"));
-        }
-    }
+    std::vector<std::string> seeds = test::modelTextSeeds(EQNKIT_EXAMPLE_MODELS, EQNKIT_TEST_DATA);
     const bench::PowerFlowGrid grid = bench::PowerFlowGrid::generate(4);
     seeds.push_back(grid.modelText());
     // The smallest network with a machine, whose angle and speed have ODEs.
