@@ -4,6 +4,8 @@
 
 #include <cstring>
 #include <span>
+#include <string_view>
+#include <type_traits>
 
 #include <td/Assert.h>
 
@@ -18,14 +20,6 @@ IndexMap s_embeddedParamMap;
 td::String s_strComplexAttribValue;
 cnt::Array<char, 1> s_tagPosition;
 cnt::SafeFullVector<cnt::SafeFullVector<cnt::Dictionary<td::StrKey, int>>> s_commonLabels;
-
-// One default a header setting, in the order of HeaderParam (a test checks each against its
-// setting's kind, so a setting added without one fails it).
-const td::Variant HeaderDefaultValues[idx(HeaderParam::NA)] = {
-    td::Variant(td::INT4(200)), td::Variant(0.0),          td::Variant(0.001), td::Variant(2.0),
-    td::Variant(td::INT4(2)),   td::Variant(td::INT4(-1)), td::Variant(false), td::Variant(td::String()),
-    td::Variant(false),         td::Variant(true),
-};
 
 const Token s_commonIndentStart = Token::Colon;
 const Token s_attribStart = Token::LBracket;
@@ -139,13 +133,75 @@ const _SpecConstInf cSpecialConstants[] = {{"pi", SpecialConstant::Pi},
                                            {"@solOk#", SpecialConstant::SolutionOK}};
 const char* const cTruthWords[] = {"true", "false"};
 
-const NameKindRow cHeaderParams[] = {
-    {"maxIter", Token::Integer},   {"startTime", Token::Real},  {"dTime", Token::Real},
-    {"endTime", Token::Real},      {"report", Token::EnumWord}, {"maxReps", Token::Integer},
-    {"outToTxt", Token::Boolean},  {"txtFile", Token::String},  {"newTab", Token::Boolean},
-    {"drawPlots", Token::Boolean},
+template <Token kind> constexpr bool cUnreadKind = false;
+
+// A header setting's default stored as its kind's values are: integers and the words of
+// Report as 32-bit integers, reals as doubles, booleans as 'Y' or 'N', strings as text. A
+// default of another type than its kind's fails the build.
+template <Token kind, typename V> td::Variant headerDefault(V value)
+{
+    if constexpr (kind == Token::Integer)
+    {
+        static_assert(std::is_integral_v<V> && !std::is_same_v<V, bool>, "an integer setting's default is an integer");
+        return td::Variant(td::INT4{value});
+    }
+    else if constexpr (kind == Token::Real)
+    {
+        static_assert(std::is_floating_point_v<V>, "a real setting's default is a real literal");
+        return td::Variant(double{value});
+    }
+    else if constexpr (kind == Token::Boolean)
+    {
+        static_assert(std::is_same_v<V, bool>, "a boolean setting's default is true or false");
+        return td::Variant(value);
+    }
+    else if constexpr (kind == Token::String)
+    {
+        static_assert(std::is_convertible_v<V, const char*>, "a string setting's default is a text");
+        return td::Variant(td::String(value));
+    }
+    else if constexpr (kind == Token::EnumWord)
+    {
+        static_assert(std::is_same_v<V, Report>, "an enumerated setting's default is one of the words of Report");
+        return td::Variant(static_cast<td::INT4>(value));
+    }
+    else
+        static_assert(cUnreadKind<kind>, "a header setting of a kind the header pass does not read");
+}
+constexpr NameKindRow cHeaderParams[] = {
+#define EQNKIT_HEADER_NAME_KIND(name, word, kind, value, actor) {word, Token::kind},
+    EQNKIT_HEADER_PARAMS(EQNKIT_HEADER_NAME_KIND)
+#undef EQNKIT_HEADER_NAME_KIND
 };
-static_assert(sizeof(cHeaderParams) / sizeof(cHeaderParams[0]) == idx(HeaderParam::NA));
+
+// The header pass finds a setting by its word: every word is its own, and neither empty
+// nor the header's end. It reads enumerated words for Report alone.
+constexpr bool headerWordsOwn()
+{
+    for (const NameKindRow& row : cHeaderParams)
+    {
+        const std::string_view word(row.name);
+        if (word.empty() || word == "end")
+            return false;
+        for (const NameKindRow& other : cHeaderParams)
+        {
+            if (&other != &row && word == other.name)
+                return false;
+        }
+    }
+    return true;
+}
+constexpr bool headerEnumWordsAreReports()
+{
+    for (unsigned i = 0; i < idx(HeaderParam::NA); ++i)
+    {
+        if (cHeaderParams[i].kind == Token::EnumWord && i != idx(HeaderParam::Report))
+            return false;
+    }
+    return true;
+}
+static_assert(headerWordsOwn(), "a header setting whose word is empty, end, or another setting's");
+static_assert(headerEnumWordsAreReports(), "an enumerated header setting other than report, whose words nothing reads");
 
 // Key of a table name; names are never empty.
 td::StrKey keyOf(const char* pStr)
@@ -225,6 +281,12 @@ void addFunctions(FunctionMap& dict, const char* const* names, unsigned count, i
     addInBulk(dict, count, [&](unsigned i) { return std::pair{keyOf(names[i]), firstCode + static_cast<int>(i)}; });
 }
 } // namespace
+
+const td::Variant HeaderDefaultValues[idx(HeaderParam::NA)] = {
+#define EQNKIT_HEADER_DEFAULT(name, word, kind, value, actor) headerDefault<Token::kind>(value),
+    EQNKIT_HEADER_PARAMS(EQNKIT_HEADER_DEFAULT)
+#undef EQNKIT_HEADER_DEFAULT
+};
 
 void reserveNamings(unsigned short n)
 {
