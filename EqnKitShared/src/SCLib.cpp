@@ -6,6 +6,7 @@
 #include <span>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 
 #include <td/Assert.h>
 
@@ -133,41 +134,41 @@ const _SpecConstInf cSpecialConstants[] = {{"pi", SpecialConstant::Pi},
                                            {"@solOk#", SpecialConstant::SolutionOK}};
 const char* const cTruthWords[] = {"true", "false"};
 
-template <Token kind> constexpr bool cUnreadKind = false;
+// Whether a header setting's default is of its kind: an integer of 32 bits, a real
+// literal, true or false, a text, or a word of Report (the one enumerated setting).
+template <Token kind, typename V> constexpr bool defaultFitsKind(V value)
+{
+    if constexpr (kind == Token::Integer && std::is_integral_v<V> && !std::is_same_v<V, bool>)
+        return std::in_range<td::INT4>(value);
+    else if constexpr (kind == Token::Real)
+        return std::is_floating_point_v<V>;
+    else if constexpr (kind == Token::Boolean)
+        return std::is_same_v<V, bool>;
+    else if constexpr (kind == Token::String)
+        return std::is_convertible_v<V, const char*>;
+    else
+        return kind == Token::EnumWord && std::is_same_v<V, Report>;
+}
+#define EQNKIT_HEADER_DEFAULT_FITS(name, word, kind, value, actor)                                                     \
+    static_assert(defaultFitsKind<Token::kind>(value),                                                                 \
+                  "the default of the header setting " word " does not fit its kind");
+EQNKIT_HEADER_PARAMS(EQNKIT_HEADER_DEFAULT_FITS)
+#undef EQNKIT_HEADER_DEFAULT_FITS
 
 // A header setting's default stored as its kind's values are: integers and the words of
-// Report as 32-bit integers, reals as doubles, booleans as 'Y' or 'N', strings as text. A
-// default of another type than its kind's fails the build.
+// Report as 32-bit integers, reals as doubles, booleans as 'Y' or 'N', strings as text.
 template <Token kind, typename V> td::Variant headerDefault(V value)
 {
-    if constexpr (kind == Token::Integer)
-    {
-        static_assert(std::is_integral_v<V> && !std::is_same_v<V, bool>, "an integer setting's default is an integer");
-        return td::Variant(td::INT4{value});
-    }
-    else if constexpr (kind == Token::Real)
-    {
-        static_assert(std::is_floating_point_v<V>, "a real setting's default is a real literal");
-        return td::Variant(double{value});
-    }
+    if constexpr (kind == Token::Real)
+        return td::Variant(static_cast<double>(value));
     else if constexpr (kind == Token::Boolean)
-    {
-        static_assert(std::is_same_v<V, bool>, "a boolean setting's default is true or false");
         return td::Variant(value);
-    }
     else if constexpr (kind == Token::String)
-    {
-        static_assert(std::is_convertible_v<V, const char*>, "a string setting's default is a text");
         return td::Variant(td::String(value));
-    }
-    else if constexpr (kind == Token::EnumWord)
-    {
-        static_assert(std::is_same_v<V, Report>, "an enumerated setting's default is one of the words of Report");
-        return td::Variant(static_cast<td::INT4>(value));
-    }
     else
-        static_assert(cUnreadKind<kind>, "a header setting of a kind the header pass does not read");
+        return td::Variant(static_cast<td::INT4>(value));
 }
+
 constexpr NameKindRow cHeaderParams[] = {
 #define EQNKIT_HEADER_NAME_KIND(name, word, kind, value, actor) {word, Token::kind},
     EQNKIT_HEADER_PARAMS(EQNKIT_HEADER_NAME_KIND)
