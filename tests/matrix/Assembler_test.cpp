@@ -117,6 +117,18 @@ public:
         expectSame();
         return grew;
     }
+    // A fill of the cells, ended; whether the pattern grew.
+    bool fillAndEnd(const std::vector<At>& cells, double scale)
+    {
+        fill(cells, scale);
+        return endFill();
+    }
+    // A refill of n values, ended: taken, and the pattern the same.
+    void refillAndEnd(std::size_t n, double scale)
+    {
+        EXPECT_TRUE(refill(n, scale));
+        EXPECT_FALSE(endFill());
+    }
     // A refill of n values, in both; whether it was taken.
     bool refill(std::size_t n, double scale)
     {
@@ -171,69 +183,50 @@ TYPED_TEST(Assembler, AFirstFillAndARepeatOnTheFastPathKeepThePatternAndItsValue
 {
     Pair<TypeParam> p;
     EXPECT_FALSE(p.refill(0, 1.0)) << "nothing has ended yet";
-    p.fill(cFirst, 1.0);
-    EXPECT_TRUE(p.endFill());
-    // The same cells in the same order, without begin, then a refill after the repeat.
-    p.fill(cFirst, 2.0);
-    EXPECT_FALSE(p.endFill());
-    ASSERT_TRUE(p.refill(cFirst.size(), 3.0));
-    EXPECT_FALSE(p.endFill());
-    // A refill, then a second refill ended, and a repeat after it.
-    ASSERT_TRUE(p.refill(cFirst.size(), 4.0));
-    EXPECT_FALSE(p.endFill());
-    p.fill(cFirst, 5.0);
-    EXPECT_FALSE(p.endFill());
+    EXPECT_TRUE(p.fillAndEnd(cFirst, 1.0));
+    // The same cells in the same order, without begin, then a refill, a second refill
+    // and a repeat after them.
+    EXPECT_FALSE(p.fillAndEnd(cFirst, 2.0));
+    p.refillAndEnd(cFirst.size(), 3.0);
+    p.refillAndEnd(cFirst.size(), 4.0);
+    EXPECT_FALSE(p.fillAndEnd(cFirst, 5.0));
 }
 
 TYPED_TEST(Assembler, AFillThatGrowsThePatternMovesItsSlotsAndRefillsThere)
 {
     Pair<TypeParam> p;
-    p.fill(cFirst, 1.0);
-    p.endFill();
+    p.fillAndEnd(cFirst, 1.0);
     // New cells in the middle of the fill, by rows (one twice), then a refill.
     std::vector<At> grown = cFirst;
     grown.insert(grown.begin() + 2, {{0, 2}, {2, 0}, {2, 0}, {4, 1}});
-    p.fill(grown, 2.0);
-    EXPECT_TRUE(p.endFill());
-    ASSERT_TRUE(p.refill(grown.size(), 3.0));
-    EXPECT_FALSE(p.endFill());
+    EXPECT_TRUE(p.fillAndEnd(grown, 2.0));
+    p.refillAndEnd(grown.size(), 3.0);
     // New cells not by rows, after begin, then a refill.
     p.begin();
     std::vector<At> regrown = grown;
-    regrown.push_back({3, 2});
-    regrown.push_back({0, 3});
-    regrown.push_back({3, 0});
-    p.fill(regrown, 4.0);
-    EXPECT_TRUE(p.endFill());
-    ASSERT_TRUE(p.refill(regrown.size(), 5.0));
-    EXPECT_FALSE(p.endFill());
+    regrown.insert(regrown.end(), {{3, 2}, {0, 3}, {3, 0}});
+    EXPECT_TRUE(p.fillAndEnd(regrown, 4.0));
+    p.refillAndEnd(regrown.size(), 5.0);
     // A refill continued by a put of a new cell ends as a fill that grew, and is
     // refilled whole.
     ASSERT_TRUE(p.refill(regrown.size(), 6.0));
-    p.fill({{4, 0}}, 7.0);
-    EXPECT_TRUE(p.endFill());
-    ASSERT_TRUE(p.refill(regrown.size() + 1, 8.0));
-    EXPECT_FALSE(p.endFill());
+    EXPECT_TRUE(p.fillAndEnd({{4, 0}}, 7.0));
+    p.refillAndEnd(regrown.size() + 1, 8.0);
 }
 
 TYPED_TEST(Assembler, ARefillAfterAFillOfFewerCellsZeroesTheCellsItDoesNotPut)
 {
     Pair<TypeParam> p;
-    p.fill(cFirst, 1.0);
-    p.endFill();
-    // The first cells of the fill alone, without begin: the others keep their values.
+    p.fillAndEnd(cFirst, 1.0);
+    // The first cells of the fill alone, without begin: the others keep their values. The
+    // refill after it is begin and those puts: the cells left out are zero.
     const std::vector<At> shortened(cFirst.begin(), cFirst.begin() + 3);
-    p.fill(shortened, 2.0);
-    EXPECT_FALSE(p.endFill());
-    // The refill is begin and those puts: the cells left out are zero.
-    ASSERT_TRUE(p.refill(shortened.size(), 3.0));
-    EXPECT_FALSE(p.endFill());
+    EXPECT_FALSE(p.fillAndEnd(shortened, 2.0));
+    p.refillAndEnd(shortened.size(), 3.0);
     EXPECT_FALSE(p.refill(cFirst.size(), 4.0)) << "the last fill put fewer cells";
     // A fill that puts every cell again, and a refill after it.
-    p.fill(cFirst, 8.0);
-    EXPECT_FALSE(p.endFill());
-    ASSERT_TRUE(p.refill(cFirst.size(), 9.0));
-    EXPECT_FALSE(p.endFill());
+    EXPECT_FALSE(p.fillAndEnd(cFirst, 8.0));
+    p.refillAndEnd(cFirst.size(), 9.0);
 }
 
 TYPED_TEST(Assembler, ARefillAfterAFillOfOtherCellsZeroesTheCellsItDoesNotPut)
@@ -242,26 +235,21 @@ TYPED_TEST(Assembler, ARefillAfterAFillOfOtherCellsZeroesTheCellsItDoesNotPut)
     // begin: the refill zeroes the cell no longer put.
     Pair<TypeParam> p;
     const std::vector<At> distinct = {{3, 1}, {0, 0}, {4, 3}, {1, 1}, {2, 3}, {1, 0}};
-    p.fill(distinct, 1.0);
-    EXPECT_TRUE(p.endFill());
+    EXPECT_TRUE(p.fillAndEnd(distinct, 1.0));
     std::vector<At> other = distinct;
     other[2] = other[1];
-    p.fill(other, 2.0);
-    EXPECT_FALSE(p.endFill());
-    ASSERT_TRUE(p.refill(other.size(), 3.0));
-    EXPECT_FALSE(p.endFill());
+    EXPECT_FALSE(p.fillAndEnd(other, 2.0));
+    p.refillAndEnd(other.size(), 3.0);
 }
 
 TYPED_TEST(Assembler, AFillUnderWayRefusesARefillAndBeginRestartsIt)
 {
     Pair<TypeParam> p;
-    p.fill(cFirst, 1.0);
-    p.endFill();
+    p.fillAndEnd(cFirst, 1.0);
     // begin opens a fill: a refill is refused until it ends.
     p.begin();
     EXPECT_FALSE(p.refill(cFirst.size(), 1.5));
-    p.fill(cFirst, 1.5);
-    EXPECT_FALSE(p.endFill());
+    EXPECT_FALSE(p.fillAndEnd(cFirst, 1.5));
     // A put of a known cell, and puts of new cells, each refuse a refill until the fill
     // ends.
     p.fill({cFirst[0]}, 2.0);
@@ -272,8 +260,7 @@ TYPED_TEST(Assembler, AFillUnderWayRefusesARefillAndBeginRestartsIt)
     // held at a step is put there again by a search, and one not put again stays zero.
     p.begin();
     EXPECT_FALSE(p.refill(cFirst.size(), 6.0));
-    p.fill({{3, 3}, {4, 2}, {3, 3}}, 7.0);
-    EXPECT_TRUE(p.endFill());
+    EXPECT_TRUE(p.fillAndEnd({{3, 3}, {4, 2}, {3, 3}}, 7.0));
     ASSERT_TRUE(p.refill(3, 8.0));
     EXPECT_FALSE(p.refill(3, 9.0)) << "a refill is a fill under way";
     EXPECT_FALSE(p.endFill());
@@ -282,8 +269,7 @@ TYPED_TEST(Assembler, AFillUnderWayRefusesARefillAndBeginRestartsIt)
     p.fill({{4, 2}}, 10.0);
     p.begin();
     EXPECT_FALSE(p.refill(3, 11.0));
-    p.fill({{4, 2}, {3, 3}, {4, 2}}, 12.0);
-    EXPECT_FALSE(p.endFill());
+    EXPECT_FALSE(p.fillAndEnd({{4, 2}, {3, 3}, {4, 2}}, 12.0));
 }
 
 // Through the sparse solver: a fill of three cells, a fill of the first two without
