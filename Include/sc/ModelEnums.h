@@ -72,7 +72,8 @@ enum class HeaderParam : td::BYTE
 #define EQNKIT_HEADER_PARAM_ENUMERATOR(name, ...) name,
     EQNKIT_HEADER_PARAMS(EQNKIT_HEADER_PARAM_ENUMERATOR)
 #undef EQNKIT_HEADER_PARAM_ENUMERATOR
-        NA
+    // past the last setting
+    NA
 };
 
 // Who acts on a header setting: the model library when it sets up a model's solver

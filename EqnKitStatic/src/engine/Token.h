@@ -119,9 +119,9 @@ template <typename T> struct Token : TokenCodes
     static const char* printName(td::BYTE code);
 };
 
-// The codes that token lists and tests know. A new row of the function table moves the
-// codes after it: these pins and the golden token lists of the engine's and the front end's
-// tests (Token_test, Tokenizer_test) follow it.
+// The codes that token lists, stored models and tests know. A new row of the function
+// table moves the codes after it: these pins and the golden token lists of the engine's and
+// the front end's tests (Token_test, Tokenizer_test) follow it.
 #define EQNKIT_MOVED_CODES "a function row moved the codes after it: update these pins and the golden token lists"
 static_assert(TokenCodes::ABS == cFirstFunctionCode && TokenCodes::ABS == 57, EQNKIT_MOVED_CODES);
 static_assert(TokenCodes::ATG2 == 69 && TokenCodes::INTEGRAL == 85 && TokenCodes::LIMIT == 86 &&

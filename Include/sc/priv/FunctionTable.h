@@ -149,6 +149,7 @@ inline constexpr unsigned cRealFunctionCount = detail::countBothRows();
 inline constexpr unsigned cComplexOnlyFunctionCount = cFunctionCount - cRealFunctionCount;
 
 static_assert(detail::rowsWellOrdered(), "a function row after the complex-only ones, or a word of more than 8 bytes");
+static_assert(cFunctionCount == sizeof(cFunctionDomains) / sizeof(cFunctionDomains[0]));
 
 // A function's code in the front end's function sets: its row.
 constexpr td::BYTE frontEndCode(Function f) { return static_cast<td::BYTE>(f); }
@@ -158,5 +159,4 @@ constexpr td::BYTE frontEndCode(Function f) { return static_cast<td::BYTE>(f); }
 static_assert(cFunctionDomains[frontEndCode(Function::INTEGRAL)] == FunctionDomain::Both &&
                   cFunctionDomains[frontEndCode(Function::LIMIT)] == FunctionDomain::Both,
               "int and lim are rows of both domains: the front end finds them by one code in either set");
-static_assert(cFunctionCount == sizeof(cFunctionDomains) / sizeof(cFunctionDomains[0]));
 } // namespace sc::priv
