@@ -647,7 +647,7 @@ TEST(XmlDocuments, ProcessingAndLimitRefusals)
         {"<PreProc><Eq fx=\"zz = x\"/></PreProc>", "(0,PreProc):Variable was not declared:zz\n(0,PreProc):Eq#: 0"},
         {"<PostProc><Eq fx=\"p = x +\"/></PostProc>",
          "(3,PostProc):Cannot make expression for assignment part: x + (@ET.OperatorWoOprnd at position 3)"},
-        // The 0 put before a leading minus moves no position.
+        // A leading minus stands where it is written.
         {"<PostProc><Eq fx=\"p = -x +\"/></PostProc>",
          "(3,PostProc):Cannot make expression for assignment part: -x + (@ET.OperatorWoOprnd at position 4)"},
         {"<PostProc><Eq w=\"1\"/></PostProc>",

@@ -91,6 +91,8 @@ std::vector<std::string> nrWith(const std::vector<std::string>& before, const st
 
 const char* const s_cannot = "Cannot make expression for: ";
 const char* const s_operAfterOper = "@ET.OperAfterOper: *, +";
+const char* const s_syntax = "Syntax error in equation: ";
+const char* const s_operatorAfter = "@SC.OperatorAfter=";
 
 std::vector<Refusal> refusals()
 {
@@ -120,6 +122,23 @@ std::vector<Refusal> refusals()
          "x"},
         {"NR", nr("<Eq fx=\"y = 2 + min(x, 1)\"/>"), "<Eq fx=\"y = 2 + min(x, 1)\"/>", "NLEqs",
          "Cannot create Jacobian entry for equation: ", "y = 2 + min(x, 1)", "@ET.CantDiff", "min"},
+        // An operator right before the equation sign, as a model text refuses it.
+        {"NR", nr("<Eq fx=\"x * = 3\"/>"), "<Eq fx=\"x * = 3\"/>", "NLEqs", s_syntax, "x * = 3", s_operatorAfter, "="},
+        {"NR", nr("<Eq fx=\"y - = -3\"/>"), "<Eq fx=\"y - = -3\"/>", "NLEqs", s_syntax, "y - = -3", s_operatorAfter,
+         "="},
+        {"NR", nr("<Eq fx=\"y + = x\"/>"), "<Eq fx=\"y + = x\"/>", "NLEqs", s_syntax, "y + = x", s_operatorAfter, "="},
+        {"NR", nr("<Eq fx=\"(p &gt; 1) and = 1\"/>"), "<Eq fx=\"(p &gt; 1) and = 1\"/>", "NLEqs", s_syntax,
+         "(p > 1) and = 1", s_operatorAfter, "="},
+        {"NR", nr("<Eq fx=\"y == = 1\"/>"), "<Eq fx=\"y == = 1\"/>", "NLEqs", s_syntax, "y == = 1", s_operatorAfter,
+         "= 1"},
+        {"NR",
+         {s_vars, s_params, "<NLEqs>", "<Eq fx=\"x = 1\"/>", cond, "<Then fx=\"y / = 2\"/>", branchElse, "</NLEqs>"},
+         "<Then fx=\"y / = 2\"/>",
+         "NLEqs",
+         s_syntax,
+         "y / = 2",
+         s_operatorAfter,
+         "="},
         {"NR", nr("<Eq fx=\"x - y == 0\"/>"), "<Eq fx=\"x - y == 0\"/>", "NLEqs", "", "x - y == 0", "", "=="},
         {"NR", nr("<Eq fx=\"p &lt;= 2\"/>"), "<Eq fx=\"p &lt;= 2\"/>", "NLEqs", "", "p <= 2", "", "<="},
         {"NR",

@@ -184,4 +184,149 @@ TYPED_TEST(LimitFunctions, ANaNBoundIsRefusedWhereItIsRead)
     expectANaNBoundToEndARun<T, sl::WLSSolver<T>>(
         "WLS", "Vars:\ny = 1\nParams:\nymax = 3\nWLSEs:\nlim(y, 0, ymax) = 2\n", 10, 11, 2);
 }
+
+// An XML document of a kind with the value type's domain around body.
+template <typename T> std::string documentOf(const char* kind, const std::string& body)
+{
+    const char* domain = sl::ValueTraits<T>::isComplex ? " domain=\"cmplx\"" : "";
+    return std::string("<?xml version=\"1.0\"?>\n<Model type=\"") + kind + "\"" + domain + " eps=\"1e-12\">\n" + body +
+           "</Model>\n";
+}
+
+// The limit records of a built solver that have no derivative.
+template <typename T> td::UINT4 limitsWithoutDerivative(sl::Solver<T>& s)
+{
+    const sl::FnLimits<T>& limits = *s.getFnLimits();
+    td::UINT4 n = 0;
+    for (td::UINT4 id = 1; id <= limits.size(); ++id)
+        n += limits[id]._derivEvaluators.size() == 0 ? 1 : 0;
+    return n;
+}
+
+TYPED_TEST(LimitFunctions, ALimitInAnEquationWithAJacobianHasItsDerivativeOnBothRoads)
+{
+    using T = TypeParam;
+    // (1 - x)^2 + y^2 is smallest on x = y at x = y = 1/2, with the limit on either side of
+    // the constraint; without its derivative the constraint's Jacobian misses a column.
+    for (const char* constraint : {"x - lim(y, -10, 10) = 0", "lim(x, -10, 10) - y = 0"})
+    {
+        SCOPED_TRACE(constraint);
+        WLS<T> text;
+        ASSERT_TRUE(text.build(
+            modelOf<T>("WLS", std::string("Vars:\nx = 0\ny = 0\nWLSEs:\nx = 1\ny = 0\nECs:\n") + constraint + "\n")))
+            << text.keys();
+        WLS<T> xml;
+        ASSERT_TRUE(xml.pSolver->initFromXML(
+            td::String(documentOf<T>("WLS", std::string("<Vars conj=\"false\"><Var name=\"x\" val=\"0\"/><Var "
+                                                        "name=\"y\" val=\"0\"/></Vars><Params/>\n<MeasEqs><Eq "
+                                                        "fx=\"x = 1\"/><Eq fx=\"y = 0\"/></MeasEqs>\n<ECs><Eq fx=\"") +
+                                                constraint + "\"/></ECs>\n")
+                           .c_str()),
+            1))
+            << xml.pSolver->getErrorLog().c_str();
+        for (WLS<T>* s : {&text, &xml})
+        {
+            EXPECT_EQ(limitsWithoutDerivative(*s->pSolver), 0u);
+            ASSERT_EQ(s->pSolver->solve(), Solution::OK) << s->keys();
+            EXPECT_NEAR(std::abs(s->value("x") - T(0.5)), 0, 1e-10);
+            EXPECT_NEAR(std::abs(s->value("y") - T(0.5)), 0, 1e-10);
+        }
+    }
+
+    // Every other equation the Newton iterations differentiate: NLEs of a static model, and
+    // the ODEs and NLEs of a DAE model, on both roads.
+    BuiltSolver<T> nr;
+    ASSERT_TRUE(nr.build(modelOf<T>("NL", "Vars:\nx = 0\nNLEs:\nlim(x, -10, 10) = 1\n"))) << nr.keys();
+    EXPECT_EQ(limitsWithoutDerivative(*nr.pSolver), 0u);
+    BuiltSolver<T> nrXml;
+    ASSERT_TRUE(nrXml.pSolver->initFromXML(
+        td::String(documentOf<T>("NR", "<Vars conj=\"false\"><Var name=\"x\" val=\"0\"/></Vars><Params/>\n<NLEqs><Eq "
+                                       "fx=\"lim(x, -10, 10) = 1\"/></NLEqs>\n")
+                       .c_str()),
+        1))
+        << nrXml.pSolver->getErrorLog().c_str();
+    EXPECT_EQ(limitsWithoutDerivative(*nrXml.pSolver), 0u);
+    DAE<T> dae;
+    ASSERT_TRUE(
+        dae.build(modelOf<T>("DAE", "Vars:\nx = 0\ny = 0\nODEs:\nx' = lim(y, -10, 10)\nNLEs:\nlim(y, -10, 10) = 1\n")))
+        << dae.keys();
+    EXPECT_EQ(limitsWithoutDerivative(*dae.pSolver), 0u);
+    DAE<T> daeXml;
+    ASSERT_TRUE(daeXml.pSolver->initFromXML(
+        td::String(documentOf<T>("DAE",
+                                 "<Vars conj=\"false\"><Var name=\"x\" val=\"0\"/><Var name=\"y\" val=\"0\"/></Vars>"
+                                 "<Params dT=\"0.5\"/>\n<ODEqs><Eq fx=\"x' = lim(y, -10, 10)\"/></ODEqs>\n"
+                                 "<NLEqs><Eq fx=\"lim(y, -10, 10) = 1\"/></NLEqs>\n")
+                       .c_str()),
+        1))
+        << daeXml.pSolver->getErrorLog().c_str();
+    EXPECT_EQ(limitsWithoutDerivative(*daeXml.pSolver), 0u);
+    for (sl::Solver<T>* s : {static_cast<sl::Solver<T>*>(dae.pSolver), static_cast<sl::Solver<T>*>(daeXml.pSolver)})
+    {
+        s->setStepSize(0.5);
+        ASSERT_TRUE(s->reset(0.0));
+        ASSERT_EQ(s->step(2), Solution::OK);
+        T x{};
+        ASSERT_TRUE(s->getVariableValue("x", x));
+        EXPECT_NEAR(std::abs(x - T(1)), 0, 1e-10);
+    }
+}
+
+TYPED_TEST(LimitFunctions, ASolveWhoseLastStepMovesALimitAcrossABoundEndsConverged)
+{
+    using T = TypeParam;
+    // The one step to x = -1 (or 6) solves the equation and moves the limit of PostProc out
+    // of its range: the iterations go on once with the Jacobian of the new region, and the
+    // converged solve says OK and runs PostProc (q is x clamped to [0, 5]).
+    for (const auto& [target, clamped] : {std::pair{-1.0, 0.0}, {6.0, 5.0}})
+    {
+        SCOPED_TRACE(target);
+        BuiltSolver<T> b;
+        ASSERT_TRUE(b.build(modelOf<T>("NL", "Vars:\nx = 1\nParams:\nq = 7\nNLEs:\nx = " + std::to_string(target) +
+                                                 "\nPostProc:\nq = lim(x, 0, 5)\n")))
+            << b.keys();
+        ASSERT_EQ(b.pSolver->solve(), Solution::OK) << b.keys();
+        EXPECT_EQ(b.pSolver->getStatus(), Solution::OK);
+        EXPECT_EQ(b.pSolver->getNumberOfIterations(), 2u);
+        EXPECT_EQ(b.place(5), T(0));
+        EXPECT_EQ(b.value("x"), T(target));
+        EXPECT_EQ(b.value("q"), T(clamped));
+        // Solved again from there: no step, OK at once.
+        ASSERT_TRUE(b.pSolver->setParameterValue("q", T(7)));
+        ASSERT_EQ(b.pSolver->solve(), Solution::OK);
+        EXPECT_EQ(b.pSolver->getNumberOfIterations(), 0u);
+        EXPECT_EQ(b.value("q"), T(clamped));
+    }
+}
+
+TYPED_TEST(LimitFunctions, ANaNArgumentTakesItsDerivativeAtTheValuesOfTheSolve)
+{
+    using T = TypeParam;
+    // No solution: the walk of the first solve reads the limit inside its range, then at its
+    // lower bound. With y set to NaN from outside, the argument's derivative (0.5) comes from
+    // the values of this solve, as in a model loaded anew with the same values: the repeat
+    // solve ends as that model's, bit for bit.
+    const std::string model = modelOf<T>("NL", "Vars:\nx = 0\ny = 1\nNLEs:\nx = lim(0.5*y, -1.5, 10)\n-3 = x + 1\n");
+    BuiltSolver<T> swept;
+    ASSERT_TRUE(swept.build(model)) << swept.keys();
+    EXPECT_EQ(swept.pSolver->solve(), Solution::FactorizationError);
+    BuiltSolver<T> anew;
+    ASSERT_TRUE(anew.build(model)) << anew.keys();
+    for (BuiltSolver<T>* s : {&swept, &anew})
+    {
+        ASSERT_TRUE(s->pSolver->setVariableValue("x", T(0)));
+        ASSERT_TRUE(s->pSolver->setVariableValue("y", T(cNaN)));
+    }
+    const Solution repeated = swept.pSolver->solve();
+    EXPECT_EQ(anew.pSolver->solve(), repeated);
+    EXPECT_EQ(repeated, Solution::SolutionError);
+    EXPECT_EQ(test::firstDifference(swept, anew), "");
+    for (BuiltSolver<T>* s : {&swept, &anew})
+    {
+        const sl::FnLimit<T>& limit = (*s->pSolver->getFnLimits())[1];
+        EXPECT_TRUE(std::isnan(limit._currentValue));
+        ASSERT_EQ(limit._derivEvaluators.size(), 1u);
+        EXPECT_EQ(limit._derivEvaluators[0].value, T(0.5));
+    }
+}
 } // namespace

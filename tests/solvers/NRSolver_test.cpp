@@ -87,6 +87,8 @@ TYPED_TEST(NRSolve, StartsIterationLimitsEmptyJacobiansAndTheConsumer)
     const std::string far = "Model [type = NL]:\nVars:\nx = 10\nNLEs:\nx^2 = 4\nend\n";
     const std::string near = "Model [type = NL]:\nVars:\nx = 3\nNLEs:\nx^2 = 4\nend\n";
     const std::string empty = "Model [type = NL]:\nVars:\nx = 1\nParams:\na = 1\nNLEs:\na = 2\nend\n";
+    // The start's residual norm equals the tolerance: not converged yet, so one step.
+    const std::string atEps = "Model [type = NL, eps = 1]:\nVars:\nx = 3\nNLEs:\nx = 2\nend\n";
     struct Case
     {
         const char* name;
@@ -106,6 +108,7 @@ TYPED_TEST(NRSolve, StartsIterationLimitsEmptyJacobiansAndTheConsumer)
         {"iteration limit, traced", far, 1, 1, Solution::MaxIters, Solution::MaxIters, 1, msg::scMaxIterLimit, "p0"},
         // The pass's convergence and the solve's end both report finished 2.
         {"every iteration traced", near, 100, 2, Solution::OK, Solution::OK, 4, nullptr, "pppp223"},
+        {"start norm at the tolerance", atEps, 100, 0, Solution::OK, Solution::OK, 1, nullptr, "223"},
         {"no Jacobian entries", empty, 100, 0, Solution::SolutionError, Solution::EmptyMatrix, 0, msg::scEmptyJacobian,
          "0"},
     };

@@ -2,6 +2,7 @@
 // written as XML (file and text) as it does the same model written as text; failed builds,
 // child models.
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -359,6 +360,209 @@ TEST(XmlSolver, ChildModels)
         XmlSolver<double> p;
         EXPECT_FALSE(p.fromText(parentWith(r.model))) << r.model;
         EXPECT_EQ(p.errors(), std::string(r.entry) + "\n(0,ReadModel):Cannot read the data..") << r.model;
+    }
+}
+
+// A text as the value of an XML attribute.
+std::string attributeText(const std::string& text)
+{
+    std::string out;
+    for (char c : text)
+    {
+        switch (c)
+        {
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '&': out += "&amp;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c; break;
+        }
+    }
+    return out;
+}
+
+// One expression e in every kind of statement that reads one, in a model text and in an
+// XML document of the same model: a start value (sv), the right side of an equation (x1)
+// and its left side (x2), the conditions of a conditional equation (y) and of a conditional
+// assignment (b), that assignment's branch (b) and a plain assignment (a); th is the
+// threshold of both conditions.
+struct BothRoads
+{
+    std::string text;
+    std::string xml;
+};
+
+template <typename T> BothRoads modelsReading(const std::string& e)
+{
+    const bool complex = sl::ValueTraits<T>::isComplex;
+    const std::string x = attributeText(e);
+    BothRoads m;
+    m.text = std::string("Model [type = NL, eps = 1e-12") + (complex ? ", domain = cmplx" : "") +
+             "]:\nVars:\nx1 = 0; x2 = 0; y = 0\nParams:\np = 3\nth = 0\nsv = " + e +
+             "\na = 0\nb = 0\nNLEs:\nx1 = " + e + "\n" + e + " + x2 = 0\nif " + e +
+             " >= th\n    y = 1\nelse\n    y = 2\nend\nPostProc:\na = " + e + "\nif " + e + " >= th\n    b = " + e +
+             "\nelse\n    b = 7\nend\nend\n";
+    m.xml = std::string("<?xml version=\"1.0\"?>\n<Model type=\"NR\" eps=\"1e-12\"") +
+            (complex ? " domain=\"cmplx\"" : "") +
+            ">\n<Vars conj=\"false\"><Var name=\"x1\" val=\"0\"/><Var name=\"x2\" val=\"0\"/><Var name=\"y\" "
+            "val=\"0\"/></Vars>\n<Params><Param name=\"p\" val=\"3\"/><Param name=\"th\" val=\"0\"/><Param "
+            "name=\"sv\" val=\"" +
+            x + "\"/><Param name=\"a\" val=\"0\"/><Param name=\"b\" val=\"0\"/></Params>\n<NLEqs>\n<Eq fx=\"x1 = " + x +
+            "\"/>\n<Eq fx=\"" + x + " + x2 = 0\"/>\n<Eq cond=\"" + x + " &gt;= th\"><Then fx=\"y = 1\"/><Else " +
+            "fx=\"y = 2\"/></Eq>\n</NLEqs>\n<PostProc><Eq fx=\"a = " + x + "\"/><Eq cond=\"" + x +
+            " &gt;= th\"><Then fx=\"b = " + x + "\"/><Else fx=\"b = 7\"/></Eq></PostProc>\n</Model>\n";
+    return m;
+}
+
+template <typename T> class XmlReadings : public ::testing::Test
+{
+};
+using Builds = ::testing::Types<double, Cmplx>;
+TYPED_TEST_SUITE(XmlReadings, Builds);
+
+// Both roads read an expression alike in every kind of statement, bit for bit, and as its
+// value says: a solve at a threshold of the value and at the next double above it.
+TYPED_TEST(XmlReadings, EveryStatementReadsAnExpressionAsTheModelTextDoes)
+{
+    using T = TypeParam;
+    struct Reading
+    {
+        const char* expression;
+        T value;
+    };
+    std::vector<Reading> readings = {
+        {"-2^2", T(4)},     {"- 2^2", T(-4)},     {"-(2^2)", T(-4)},        {"2^-2", T(0.25)},
+        {"-2^-2", T(0.25)}, {"3*-2^2", T(12)},    {"-p^2", T(-9)},          {"1 - -2^2", T(-3)},
+        {"p*-2", T(-6)},    {"-p*-2", T(6)},      {"-2.5e-1^2", T(0.0625)}, {"2 - 3 - 4", T(-5)},
+        {"-1 - -1", T(0)},  {"(p == 3)*2", T(2)}, {"(p >= 3) - 1", T(0)},   {"-3 + p", T(0)},
+        {"-(p)", T(-3)},    {"10*(-p)", T(-30)},  {"abs(-2^2)", T(4)},      {"2*-3", T(-6)}};
+    if constexpr (sl::ValueTraits<T>::isComplex)
+    {
+        readings.push_back({"3 + 4i", T(3, 4)});
+        readings.push_back({"-2i*2i", T(4)});
+        readings.push_back({"(1 + 2i)*-3", T(-3, -6)});
+        readings.push_back({"-1 + 2i", T(-1, 2)});
+    }
+    for (const Reading& r : readings)
+    {
+        SCOPED_TRACE(r.expression);
+        const BothRoads m = modelsReading<T>(r.expression);
+        BuiltSolver<T> text;
+        ASSERT_TRUE(text.build(m.text)) << text.keys();
+        XmlSolver<T> xml;
+        ASSERT_TRUE(xml.fromText(m.xml)) << xml.errors();
+        EXPECT_NEAR(std::abs(text.value("sv") - r.value), 0, 1e-12);
+        // The thresholds: the value as the text road reads it and the next double above.
+        ASSERT_EQ(text.pSolver->solve(), Solution::OK);
+        const double v = test::re(text.value("a"));
+        for (const double th : {v, std::nextafter(v, 1e300)})
+        {
+            SCOPED_TRACE(th);
+            for (sc::ISolver<T>* s :
+                 {static_cast<sc::ISolver<T>*>(text.pSolver), static_cast<sc::ISolver<T>*>(xml.pSolver)})
+            {
+                ASSERT_TRUE(s->setParameterValue("th", T(th)));
+                ASSERT_EQ(s->solve(), Solution::OK);
+            }
+            const std::map<std::string, T> a = valuesByName(*text.pSolver), b = valuesByName(*xml.pSolver);
+            ASSERT_EQ(a.size(), b.size());
+            for (const auto& [name, value] : a)
+            {
+                const auto it = b.find(name);
+                ASSERT_NE(it, b.end()) << name;
+                EXPECT_EQ(std::memcmp(&value, &it->second, sizeof(T)), 0) << name << ": " << value << " " << it->second;
+            }
+            const bool holds = th == v;
+            EXPECT_NEAR(std::abs(text.value("x1") - r.value), 0, 1e-12);
+            EXPECT_NEAR(std::abs(text.value("x2") + r.value), 0, 1e-12);
+            EXPECT_NEAR(std::abs(text.value("a") - r.value), 0, 1e-12);
+            EXPECT_EQ(text.value("y"), T(holds ? 1 : 2));
+            EXPECT_EQ(text.value("b"), holds ? text.value("a") : T(7));
+        }
+    }
+}
+
+// The equation sign stands where a model text has it: not in a comparison of the left side,
+// and before a comment of the left side, which stays out of the residual; a minus before a
+// number after the `=` of an assignment belongs to the number as in equations, so -2^2 is
+// (-2)^2 wherever it stands.
+TYPED_TEST(XmlReadings, EquationSignsAndMinusSignsStandWhereTheModelTextHasThem)
+{
+    using T = TypeParam;
+    const bool complex = sl::ValueTraits<T>::isComplex;
+    const std::string xml =
+        std::string("<?xml version=\"1.0\"?>\n<Model type=\"NR\" eps=\"1e-12\"") +
+        (complex ? " domain=\"cmplx\"" : "") +
+        ">\n<Vars conj=\"false\"><Var name=\"x\" val=\"1\"/><Var name=\"y\" val=\"1\"/><Var name=\"z\" val=\"1\"/>"
+        "<Var name=\"w\" val=\"1\"/></Vars>\n<Params><Param name=\"p\" val=\"1\"/><Param name=\"q\" val=\"0\"/>"
+        "<Param name=\"r\" val=\"0\"/><Param name=\"c\" val=\"0\"/></Params>\n<NLEqs>\n"
+        "<Eq fx=\"(p == 1)*x = 3\"/>\n<Eq fx=\"(p != 2)*y + (p &gt;= 1) = 5\"/>\n"
+        "<Eq fx=\"z // the left side&#10; = 4\"/>\n<Eq fx=\"w = -2^2\"/>\n</NLEqs>\n"
+        "<PreProc><Eq fx=\"q = -2^2\"/></PreProc>\n<PostProc><Eq fx=\"r = -2^2 + q\"/><Eq cond=\"p &gt; 0\">"
+        "<Then fx=\"c = -2^2\"/></Eq></PostProc>\n</Model>\n";
+    XmlSolver<T> s;
+    ASSERT_TRUE(s.fromText(xml)) << s.errors();
+    ASSERT_EQ(s.pSolver->solve(), Solution::OK) << s.errors();
+    const T square = T(std::pow(-2.0, 2));
+    const std::pair<const char*, T> expected[] = {
+        {"x", T(3)}, {"y", T(4)}, {"z", T(4)}, {"w", square}, {"q", square}, {"r", square + square}, {"c", square}};
+    for (const auto& [name, value] : expected)
+    {
+        T v{};
+        ASSERT_TRUE(s.pSolver->getVariableValue(name, v) || s.pSolver->getParameterValue(name, v)) << name;
+        EXPECT_NEAR(std::abs(v - value), 0, 1e-12) << name;
+    }
+}
+
+// A minus after an operator starts an operand only as the sign of a number: before a name
+// both roads refuse it at the minus, a bracket takes it.
+TYPED_TEST(XmlReadings, AMinusAfterAnOperatorIsTheSignOfANumberOnly)
+{
+    using T = TypeParam;
+    const bool complex = sl::ValueTraits<T>::isComplex;
+    const auto text = [complex](const std::string& e) {
+        return std::string("Header:\nmaxIter = 100\nend\nModel [type = NL") + (complex ? ", domain = cmplx" : "") +
+               "]:\nVars:\nz = 0\nParams:\nx = 2\ny = 3\nNLEs:\nz = " + e + "\nend\n";
+    };
+    const auto xml = [complex](const std::string& e) {
+        return std::string("<?xml version=\"1.0\"?>\n<Model type=\"NR\"") + (complex ? " domain=\"cmplx\"" : "") +
+               ">\n<Vars conj=\"false\"><Var name=\"z\" val=\"0\"/></Vars>\n<Params><Param name=\"x\" val=\"2\"/>"
+               "<Param name=\"y\" val=\"3\"/></Params>\n<NLEqs><Eq fx=\"z = " +
+               attributeText(e) + "\"/></NLEqs>\n</Model>\n";
+    };
+    for (const auto& [e, op] : {std::pair{"x*-y", "*"}, {"x + -y", "+"}, {"x^-y", "^"}, {"x - -y", "-"}})
+    {
+        SCOPED_TRACE(e);
+        const std::string equation = std::string("z = ") + e;
+        const std::size_t minus = equation.rfind('-') + 1;
+        BuiltSolver<T> t;
+        EXPECT_FALSE(t.loaded.fromString(text(e)) && t.pSolver->init(&t.loaded.naming, *t.loaded.model, true));
+        ASSERT_FALSE(t.log.messages.empty());
+        const test::RecordingLog::Message& first = t.log.messages.front();
+        EXPECT_NE(first.text.find("OperAfterOper"), std::string::npos) << first.text;
+        EXPECT_EQ(first.line, 11u);
+        EXPECT_EQ(first.col, minus);
+        XmlSolver<T> x;
+        EXPECT_FALSE(x.fromText(xml(e)));
+        EXPECT_NE(x.errors().find("(5,NLEqs):Cannot make expression for: " + equation + " (@ET.OperAfterOper: -, " +
+                                  op + " at position " + std::to_string(minus) + ")"),
+                  std::string::npos)
+            << x.errors();
+    }
+    for (const auto& [e, value] : {std::pair{"x*-2", -4.0}, {"x*(-y)", -6.0}, {"(-y)*2", -6.0}, {"x - (-y)", 5.0}})
+    {
+        SCOPED_TRACE(e);
+        BuiltSolver<T> t;
+        ASSERT_TRUE(t.build(text(e))) << t.keys();
+        XmlSolver<T> x;
+        ASSERT_TRUE(x.fromText(xml(e))) << x.errors();
+        for (sc::ISolver<T>* s : {static_cast<sc::ISolver<T>*>(t.pSolver), static_cast<sc::ISolver<T>*>(x.pSolver)})
+        {
+            ASSERT_EQ(s->solve(), Solution::OK);
+            T z{};
+            ASSERT_TRUE(s->getVariableValue("z", z));
+            EXPECT_NEAR(std::abs(z - T(value)), 0, 1e-12);
+        }
     }
 }
 } // namespace

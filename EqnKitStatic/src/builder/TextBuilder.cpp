@@ -97,11 +97,13 @@ template <typename T> bool TextBuilder<T>::initWLS(const sc::Naming& naming, con
             return _s.lineError(msg::csWLSEsError, at);
     }
 
-    data.currentSection = static_cast<td::BYTE>(ErrorSection::Other);
+    // The constraints' section, as on the XML road: a `lim` in them gets its derivative.
+    data.currentSection = static_cast<td::BYTE>(ErrorSection::ECs);
     td::UINT4 row = 0;
     nonZeros = 0;
     if (!equations.buildEquations(model, Group::ECs, level, nEC, row, nonZeros, cConstraint, msg::csWLSECError))
         return false;
+    data.currentSection = static_cast<td::BYTE>(ErrorSection::Other);
     data.keyLine = data.keyColumn = 0;
     return SectionReader<T>(_s, _used).buildProcSections(naming, model, level);
 }

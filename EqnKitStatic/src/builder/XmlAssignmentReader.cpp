@@ -85,17 +85,12 @@ bool XmlAssignmentReader<T>::loadAssignmentEq(const xml::Node& eq, td::UINT4 i, 
         if (index < 0)
             return _s.xmlError("Variable was not declared:@", name);
         _used.begin();
-        const bool leadingMinus = *expression == '-';
-        std::string parsed(leadingMinus ? "0" : "");
-        parsed += expression;
-        // The 0 put in stands where the minus does.
-        XmlPositions at;
-        if (leadingMinus)
-            at.copied(1, 0);
+        // As it stands: the parser reads a leading minus as every other expression's (a
+        // minus before a digit starts the number, so -2^2 is (-2)^2; another is 0 - ...).
         Tree tree(&d, nullptr, _s.getNumVariables(), d.treeOption != 0);
         Evaluator<T>* pRecord = nullptr;
-        bool ok = XmlExpressions<T>(_s).parseInto(parsed.c_str(), expression, tree, "Error in assignment part: @",
-                                                  "Cannot make expression for assignment part: @", at);
+        bool ok = XmlExpressions<T>(_s).parseInto(expression, tree, "Error in assignment part: @",
+                                                  "Cannot make expression for assignment part: @");
         if (ok)
         {
             pRecord = d.newEvaluator();

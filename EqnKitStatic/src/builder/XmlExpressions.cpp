@@ -13,36 +13,19 @@ using namespace xmlnodes;
 
 namespace
 {
-// The equation sign of "lhs = rhs": the first '=' unless it stands first or belongs to a
-// comparison (<=, >=, !=, ==); null when there is none.
-const char* equationSign(const char* text)
-{
-    const char* eq = std::strchr(text, '=');
-    if (!eq || eq == text || eq[1] == '=')
-        return nullptr;
-    const std::size_t p = static_cast<std::size_t>(eq - text);
-    if (p >= 2 && std::strchr("<=>!", text[p - 1]))
-        return nullptr;
-    return eq;
-}
-
 td::UINT4 offsetIn(const char* text, const char* p) { return static_cast<td::UINT4>(p - text); }
 
-// The residual form of "lhs = rhs": lhs - (rhs), lhs - c or lhs + c for a number, lhs
-// for nothing or zero after the '='. Comparisons and texts without '=' stay as they are.
-// at tells where its pieces stand in text: the operator put in stands at the '=', the
-// closing bracket at the last byte of the text that is not blank.
-std::string residualText(const char* text, XmlPositions& at)
+// The residual form of "lhs = rhs" with its equation sign at sign: lhs - (rhs), lhs - c or
+// lhs + c for a number, lhs for nothing or zero after the '='; lhs ends with its last
+// lexeme. No token of rhs can join the last one of lhs (an operator there is refused
+// before). at tells where its pieces stand in text: the operator put in stands at the '=',
+// the closing bracket at the last byte of the text that is not blank.
+template <typename T>
+std::string residualText(const char* text, const typename RPNParser<T>::EquationSign& sign, XmlPositions& at)
 {
-    at = XmlPositions();
-    const char* eq = equationSign(text);
-    if (!eq)
-        return text;
+    const char* eq = text + sign.offset;
     const char* b = skipBlanks(text);
-    const char* e = eq;
-    while (e > b && isBlank(e[-1]))
-        --e;
-    const std::string lhs(b, static_cast<std::size_t>(e - b));
+    const std::string lhs(b, static_cast<std::size_t>(text + sign.lhsEnd - b));
     at = XmlPositions(offsetIn(text, b));
     const char* rhs = skipBlanks(eq + 1);
     if (!*rhs)
@@ -62,8 +45,9 @@ std::string residualText(const char* text, XmlPositions& at)
     case 5:
         if (mu::toDouble(rhs) == 0)
             return lhs;
-        at.copied(n + 1, offsetIn(text, rhs));
-        return lhs + "-" + rhs;
+        // The blank keeps the minus apart from the number.
+        at.copied(n + 2, offsetIn(text, rhs));
+        return lhs + "- " + rhs;
     default:
     {
         const std::size_t rhsLength = std::strlen(rhs);
@@ -98,16 +82,28 @@ template <typename T> bool XmlExpressions<T>::parseInto(const char* text, const 
 
 template <typename T> bool XmlExpressions<T>::makeEquation(const char* text, Tree& tree, bool isCondition)
 {
+    static constexpr const char* cSyntaxText = "Syntax error in equation: @";
+    static constexpr const char* cTreeText = "Cannot make expression for: @";
     if (isCondition)
-        return parseInto(text, tree, "Syntax error in equation: @", "Cannot make expression for: @");
-    if (const char* eq = equationSign(text))
+        return parseInto(text, tree, cSyntaxText, cTreeText);
+    // The equation sign as a model text has it; without one the text is parsed as it stands.
+    const typename RPNParser<T>::EquationSign sign = RPNParser<T>::findEquationSign(text);
+    if (sign.afterOperator)
     {
-        if (const td::UINT4 second = findAssignment(text, static_cast<td::UINT4>(eq - text) + 1))
+        // Refused as in a model text, at the '='.
+        const SolverData<T>& d = _s.data();
+        d.clearHeldKey();
+        d.reportKey(sc::msg::scOperatorAfterEq, d.xmlLine, sign.offset + 1);
+        return _s.xmlExpressionError(cSyntaxText, text);
+    }
+    if (sign.found)
+    {
+        if (const td::UINT4 second = findAssignment(text, sign.offset + 1))
             return _s.xmlError(sc::msg::txtSecondAssignment, second, text);
     }
     XmlPositions at;
-    const std::string residual = residualText(text, at);
-    if (!parseInto(residual.c_str(), text, tree, "Syntax error in equation: @", "Cannot make expression for: @", at))
+    const std::string residual = sign.found ? residualText<T>(text, sign, at) : std::string(text);
+    if (!parseInto(residual.c_str(), text, tree, cSyntaxText, cTreeText, at))
         return false;
     // A comparison has no residual to solve for.
     return !_s.xmlRefusesComparison(tree, text);

@@ -9,7 +9,7 @@
 namespace sl
 {
 // The text read is made of pieces, each copied from the written text or put in by the
-// builder (the residual form lhs - (rhs) of an equation, a 0 before a leading minus).
+// builder (the residual form lhs - (rhs) of an equation).
 class XmlPositions
 {
 public:

@@ -837,8 +837,7 @@ template <typename T> T CU<T>::limit(T s)
     const FnLimit<T>& limit = (*pLimits)[fnLimitID];
     if (derivPos == 0)
         return T(limit._currentValue);
-    // At or beyond a bound the limited value is constant; NaN takes the derivative.
-    if (limit._lowerBound >= limit._currentValue || limit._currentValue >= limit._upperBound)
+    if (FnLimit<T>::isConstantAt(limit._currentValue, limit._lowerBound, limit._upperBound))
         return T(0);
     std::size_t derivEvaluator = derivPos - 1;
     TD_ASSERT(derivEvaluator < limit._derivEvaluators.size());
@@ -864,8 +863,7 @@ template <typename T> T CU<T>::limitNow(FnLimits<T>& limits, td::UINT4 fnLimitID
     const double v = realPart(inner.evaluate(*limit._pFnEvaluator));
     if (derivPos == 0)
         return T(FnLimit<T>::clamp(v, lower, upper));
-    // As the walk's rule: constant at or beyond a bound; NaN takes the derivative.
-    if (lower >= v || v >= upper)
+    if (FnLimit<T>::isConstantAt(v, lower, upper))
         return T(0);
     std::size_t derivEvaluator = derivPos - 1;
     TD_ASSERT(derivEvaluator < limit._derivEvaluators.size());

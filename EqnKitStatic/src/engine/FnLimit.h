@@ -55,6 +55,10 @@ template <typename T> struct FnLimit
     // The value v clamped to the bounds: at or below the lower bound the lower one, else at
     // or above the upper bound the upper one; NaN stays.
     static double clamp(double v, double lower, double upper) { return v <= lower ? lower : (v >= upper ? upper : v); }
+    // Whether the limited value is constant at the clamped value v: at or beyond a bound.
+    // A NaN is not, so that the walk, the stack machine and a limit before the walk all give
+    // it the argument's derivative at the current values.
+    static bool isConstantAt(double v, double lower, double upper) { return lower >= v || v >= upper; }
 };
 
 template <typename T> class FnLimits

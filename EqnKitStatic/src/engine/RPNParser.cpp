@@ -495,6 +495,38 @@ template <typename T> bool RPNParser<T>::tokenize(const char* text, td::BYTE& la
     }
 }
 
+template <typename T> typename RPNParser<T>::EquationSign RPNParser<T>::findEquationSign(const char* text)
+{
+    EquationSign sign;
+    if (!text)
+        return sign;
+    TextLexer lexer(Traits::isComplex);
+    lexer.start(text);
+    td::BYTE previous = Tok::NO_PREVIOUS;
+    for (;;)
+    {
+        td::BYTE type = lexer.next(startsSignedNumber<T>(previous));
+        if (type == C::UNUSABLE || endsExpression(type))
+            return sign;
+        if (type == C::ASSIGN)
+        {
+            if (previous == Tok::NO_PREVIOUS)
+                return sign;
+            sign.found = true;
+            sign.offset = lexer.position();
+            sign.afterOperator = nodes::isOperatorType(previous);
+            return sign;
+        }
+        if (type == C::IDENTIFIER && (lexer.length() == 2 || lexer.length() == 3))
+        {
+            if (const auto* pOp = keywords<T>().operators.find(td::StrKey(lexer.buffer(), int(lexer.length()))))
+                type = pOp->value;
+        }
+        previous = type;
+        sign.lhsEnd = lexer.cursor();
+    }
+}
+
 // ---- front-end road ----
 
 namespace

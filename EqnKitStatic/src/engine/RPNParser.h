@@ -82,6 +82,21 @@ public:
     // Text road without the bracket check; appends to the token list.
     bool tokenize(const char* text, td::BYTE& lastType);
 
+    // Where the equation sign of an equation text "lhs = rhs" stands, read lexeme by lexeme
+    // as the text is parsed: the first lone `=` after a lexeme (`==`, `<=`, `>=`, `!=` and
+    // the compound assignments are none). Byte offsets into the text.
+    struct EquationSign
+    {
+        // False without one, or when a lexeme before it cannot be read.
+        bool found = false;
+        td::UINT4 offset = 0;
+        // Just past the last lexeme before the sign (a comment after it is left out).
+        td::UINT4 lhsEnd = 0;
+        // That lexeme is an operator (an operator word among them): the equation is refused.
+        bool afterOperator = false;
+    };
+    static EquationSign findEquationSign(const char* text);
+
     // Front-end road: the tokens of one statement from firstOffset up to endOffset (cut
     // to the line's end), appended to the token list. A leading `if`, `else`, `switch`
     // or `end` sets exprKind to 2, 3, 4 or 6 and is not appended; any other first token

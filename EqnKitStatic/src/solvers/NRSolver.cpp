@@ -174,7 +174,7 @@ template <typename T> bool NRSolver<T>::runPasses(td::UINT2& pass, Solution& res
             this->_status = Solution::OK;
         this->writeNormPlaces();
         // A NaN norm is not small: the iterations go on and the sparse layer refuses it.
-        if (!(this->_residualNorm <= this->_eps) && !iterate(pass, result))
+        if (!(this->_eps > this->_residualNorm) && !iterate(pass, result))
             return false;
         bool newPass = false;
         if (!this->runLimitGroups(pass, newPass, result))
@@ -188,7 +188,9 @@ template <typename T> bool NRSolver<T>::runPasses(td::UINT2& pass, Solution& res
 template <typename T> bool NRSolver<T>::iterate(td::UINT2 pass, Solution& result)
 {
     NormTrend trend{1.0, DBL_MAX, {this->_residualNorm}, 0};
-    do
+    // The iterations end converged or failed: a step that moved a limit into another
+    // region is followed by one with the Jacobian of that region, however small the norm.
+    for (;;)
     {
         countIteration(pass);
         if (!_system.solve(this->_residuals.data(), this->_step.data()))
@@ -234,8 +236,7 @@ template <typename T> bool NRSolver<T>::iterate(td::UINT2 pass, Solution& result
                 this->fail(Solution::FactorizationError, msg::scFactorizationError, msg::scFactorErrorSubModel, false);
             return false;
         }
-    } while (!(this->_residualNorm <= this->_eps));
-    return true;
+    }
 }
 
 template <typename T> void NRSolver<T>::NormTrend::observe(td::UINT4 k, double norm)

@@ -46,8 +46,8 @@ private:
     // The passes of a repetition: Newton iterations, then the limit groups, which may
     // ask for another pass. False when the solve ends with result.
     bool runPasses(td::UINT2& pass, sc::Solution& result);
-    // Newton iterations of a pass until the norm is below eps; false when the solve ends
-    // with result.
+    // Newton iterations of a pass until the norm is below eps after a step that moved no
+    // limit into another region (BaseOK); false when the solve ends with result.
     bool iterate(td::UINT2 pass, sc::Solution& result);
 
     // How the norms of a pass go: the damping of the step (halved once the norm falls

@@ -170,7 +170,7 @@ template <typename T> td::BYTE NewtonBase<T>::walkLimits()
         const double old = limit._currentValue;
         limit._currentValue = clamped;
         largest = std::max(largest, regionState(region(old, lower, upper), region(clamped, lower, upper)));
-        if (!(lower < clamped && clamped < upper))
+        if (FnLimit<T>::isConstantAt(clamped, lower, upper))
             continue;
         for (std::size_t k = 0; k < limit._derivEvaluators.size(); ++k)
         {

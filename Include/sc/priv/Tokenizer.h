@@ -29,7 +29,7 @@ public:
         _lineLength = 0;
         _text.clear();
         _column = _pos = _tokenColumn = _tokenLength = 0;
-        _value = cNoValue;
+        _value = _lastValue = cNoValue;
         _attribState = 0;
         _lastToken = Token::Error;
         _valueKind = Token::Error;
@@ -61,6 +61,7 @@ public:
     {
         _text.clear();
         _tokenLength = 0;
+        _lastValue = _value;
         _value = cNoValue;
         if (_lastToken == Token::Comment)
             return _lastToken = Token::EndOfLine;
@@ -127,6 +128,8 @@ public:
     td::UINT4 _tokenColumn = 0;
     td::UINT4 _tokenLength = 0;
     td::UINT2 _value = cNoValue;
+    // The value of the token before the one being read.
+    td::UINT2 _lastValue = cNoValue;
     bool _complex = false;
     td::BYTE _attribState = 0;
     bool _trackAttribs = true;
@@ -458,11 +461,17 @@ private:
         return true;
     }
 
+    // A minus directly before a digit starts a number where an operand starts: at the line's
+    // start, after an opening bracket, after any operator and after the `if` or `case` that
+    // a condition follows.
     bool minusStartsNumber() const
     {
         Token last = _lastToken;
-        return isDigit(byteAt(_pos)) && (last == Token::LParen || last == Token::LBracket || last == Token::LBrace ||
-                                         static_cast<td::BYTE>(last) > static_cast<td::BYTE>(Token::RBrace));
+        const bool condition =
+            last == Token::Reserved && (_lastValue == idx(ReservedID::If) || _lastValue == idx(ReservedID::Case));
+        return isDigit(byteAt(_pos)) &&
+               (last == Token::LParen || last == Token::LBracket || last == Token::LBrace || condition ||
+                static_cast<td::BYTE>(last) > static_cast<td::BYTE>(Token::RBrace));
     }
 
     Token readOperator(td::BYTE c)
