@@ -5,6 +5,13 @@ import sys
 import simHostPy as sh
 
 
+def status_text(status):
+    """The name of a status; a value no status has prints as its number."""
+    if status in sh.Solution.__members__.values():
+        return status.name
+    return f"status {int(status)}"
+
+
 def solve(path, complex_model):
     create = sh.createComplexStaticModel if complex_model else sh.createRealStaticModel
     model = create(sh.StaticProblem.NLE, sh.getConsoleLogger())
@@ -13,7 +20,7 @@ def solve(path, complex_model):
             print(f"{path} could not be loaded.")
             return 1
         status = model.getSolverInterface().solve()
-        print(f"{path}: {status.name}")
+        print(f"{path}: {status_text(status)}")
         for title, names, values in (("Variables", model.getVariableNames(), model.getVariableValues()),
                                      ("Parameters", model.getParameterNames(), model.getAllParameterValues())):
             print(f"{title}:")

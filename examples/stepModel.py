@@ -7,6 +7,13 @@ import sys
 import simHostPy as sh
 
 
+def status_text(status):
+    """The name of a status; a value no status has prints as its number."""
+    if status in sh.Solution.__members__.values():
+        return status.name
+    return f"status {int(status)}"
+
+
 def step(path, problem, n_steps, every):
     model = sh.createRealDynamicModel(problem, sh.getConsoleLogger())
     try:
@@ -24,7 +31,7 @@ def step(path, problem, n_steps, every):
         for _ in range(0, n_steps, every):
             status = solver.step(every)
             if status != sh.Solution.OK:
-                print(f"{path}: {status.name}")
+                print(f"{path}: {status_text(status)}")
                 return 2
             time = model.getAllParameterValues()[t]
             print(f"{time:8.3f}" + "".join(f"{value:12.6f}" for value in model.getOutputSymbolValues(outputs)))

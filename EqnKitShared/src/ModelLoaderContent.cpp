@@ -10,12 +10,14 @@
 
 #include <mu/Number.h>
 #include <sc/MessageKeys.h>
+#include <sc/priv/FunctionTable.h>
 
 namespace sc
 {
 namespace
 {
-constexpr td::BYTE cLimFunction = 29;
+// Front-end function code of lim.
+constexpr td::BYTE cLimFunction = priv::frontEndCode(priv::Function::LIMIT);
 
 // An integer literal that fits 32 bits; a longer one is read as a real number.
 bool toInteger(const char* text, td::UINT4 len, td::INT4& out)

@@ -4,6 +4,9 @@
 
 #include <cstring>
 #include <span>
+#include <string_view>
+#include <type_traits>
+#include <utility>
 
 #include <td/Assert.h>
 
@@ -18,14 +21,6 @@ IndexMap s_embeddedParamMap;
 td::String s_strComplexAttribValue;
 cnt::Array<char, 1> s_tagPosition;
 cnt::SafeFullVector<cnt::SafeFullVector<cnt::Dictionary<td::StrKey, int>>> s_commonLabels;
-
-// One default a header setting, in the order of HeaderParam (a test checks each against its
-// setting's kind, so a setting added without one fails it).
-const td::Variant HeaderDefaultValues[idx(HeaderParam::NA)] = {
-    td::Variant(td::INT4(200)), td::Variant(0.0),          td::Variant(0.001), td::Variant(2.0),
-    td::Variant(td::INT4(2)),   td::Variant(td::INT4(-1)), td::Variant(false), td::Variant(td::String()),
-    td::Variant(false),         td::Variant(true),
-};
 
 const Token s_commonIndentStart = Token::Colon;
 const Token s_attribStart = Token::LBracket;
@@ -139,13 +134,75 @@ const _SpecConstInf cSpecialConstants[] = {{"pi", SpecialConstant::Pi},
                                            {"@solOk#", SpecialConstant::SolutionOK}};
 const char* const cTruthWords[] = {"true", "false"};
 
-const NameKindRow cHeaderParams[] = {
-    {"maxIter", Token::Integer},   {"startTime", Token::Real},  {"dTime", Token::Real},
-    {"endTime", Token::Real},      {"report", Token::EnumWord}, {"maxReps", Token::Integer},
-    {"outToTxt", Token::Boolean},  {"txtFile", Token::String},  {"newTab", Token::Boolean},
-    {"drawPlots", Token::Boolean},
+// Whether a header setting's default is of its kind: an integer of 32 bits, a real
+// literal, true or false, a text, or a word of Report (the one enumerated setting).
+template <Token kind, typename V> constexpr bool defaultFitsKind(V value)
+{
+    if constexpr (kind == Token::Integer && std::is_integral_v<V> && !std::is_same_v<V, bool>)
+        return std::in_range<td::INT4>(value);
+    else if constexpr (kind == Token::Real)
+        return std::is_floating_point_v<V>;
+    else if constexpr (kind == Token::Boolean)
+        return std::is_same_v<V, bool>;
+    else if constexpr (kind == Token::String)
+        return std::is_convertible_v<V, const char*>;
+    else
+        return kind == Token::EnumWord && std::is_same_v<V, Report>;
+}
+#define EQNKIT_HEADER_DEFAULT_FITS(name, word, kind, value, actor)                                                     \
+    static_assert(defaultFitsKind<Token::kind>(value),                                                                 \
+                  "the default of the header setting " word " does not fit its kind");
+EQNKIT_HEADER_PARAMS(EQNKIT_HEADER_DEFAULT_FITS)
+#undef EQNKIT_HEADER_DEFAULT_FITS
+
+// A header setting's default stored as its kind's values are: integers and the words of
+// Report as 32-bit integers, reals as doubles, booleans as 'Y' or 'N', strings as text.
+template <Token kind, typename V> td::Variant headerDefault(V value)
+{
+    if constexpr (kind == Token::Real)
+        return td::Variant(static_cast<double>(value));
+    else if constexpr (kind == Token::Boolean)
+        return td::Variant(value);
+    else if constexpr (kind == Token::String)
+        return td::Variant(td::String(value));
+    else
+        return td::Variant(static_cast<td::INT4>(value));
+}
+
+constexpr NameKindRow cHeaderParams[] = {
+#define EQNKIT_HEADER_NAME_KIND(name, word, kind, value, actor) {word, Token::kind},
+    EQNKIT_HEADER_PARAMS(EQNKIT_HEADER_NAME_KIND)
+#undef EQNKIT_HEADER_NAME_KIND
 };
-static_assert(sizeof(cHeaderParams) / sizeof(cHeaderParams[0]) == idx(HeaderParam::NA));
+
+// The header pass finds a setting by its word: every word is its own, and neither empty
+// nor the header's end. It reads enumerated words for Report alone.
+constexpr bool headerWordsOwn()
+{
+    for (const NameKindRow& row : cHeaderParams)
+    {
+        const std::string_view word(row.name);
+        if (word.empty() || word == "end")
+            return false;
+        for (const NameKindRow& other : cHeaderParams)
+        {
+            if (&other != &row && word == other.name)
+                return false;
+        }
+    }
+    return true;
+}
+constexpr bool headerEnumWordsAreReports()
+{
+    for (unsigned i = 0; i < idx(HeaderParam::NA); ++i)
+    {
+        if (cHeaderParams[i].kind == Token::EnumWord && i != idx(HeaderParam::Report))
+            return false;
+    }
+    return true;
+}
+static_assert(headerWordsOwn(), "a header setting whose word is empty, end, or another setting's");
+static_assert(headerEnumWordsAreReports(), "an enumerated header setting other than report, whose words nothing reads");
 
 // Key of a table name; names are never empty.
 td::StrKey keyOf(const char* pStr)
@@ -225,6 +282,12 @@ void addFunctions(FunctionMap& dict, const char* const* names, unsigned count, i
     addInBulk(dict, count, [&](unsigned i) { return std::pair{keyOf(names[i]), firstCode + static_cast<int>(i)}; });
 }
 } // namespace
+
+const td::Variant HeaderDefaultValues[idx(HeaderParam::NA)] = {
+#define EQNKIT_HEADER_DEFAULT(name, word, kind, value, actor) headerDefault<Token::kind>(value),
+    EQNKIT_HEADER_PARAMS(EQNKIT_HEADER_DEFAULT)
+#undef EQNKIT_HEADER_DEFAULT
+};
 
 void reserveNamings(unsigned short n)
 {

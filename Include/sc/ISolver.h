@@ -80,6 +80,8 @@ public:
     // 25: one static solve or one time step.
     virtual Solution solve() = 0;
     virtual Solution getStatus() = 0;
+    // The printed name of the last status (printedName); null for a value no status has,
+    // which a caller prints by its number.
     virtual const char* getStatusName() = 0;
     // 0 for the static solvers, which ignore setStepSize and stopSimulation.
     virtual double getStepSize() = 0;

@@ -46,19 +46,42 @@ enum class UserLabel : td::BYTE
     Last = 4
 };
 
+// The settings of a model's header, one row each: its name, its word in the header, the
+// kind of value it takes (a value token of sc::Token: Integer, Real, Boolean, String, or
+// EnumWord for the words of Report), its default and who acts on it. The values run from
+// 0 in the order of the rows; the front end's name, kind and default lists come from here,
+// and the build fails on a row whose default does not fit its kind or whose word is not
+// its own.
+// clang-format off
+#define EQNKIT_HEADER_PARAMS(X)                                                         \
+    /* name      word         kind      default        acted on by */                   \
+    X(MaxIter,   "maxIter",   Integer,  200,           ModelLibrary)                    \
+    X(StartTime, "startTime", Real,     0.0,           Nobody)                          \
+    X(DTime,     "dTime",     Real,     0.001,         ModelLibrary)                    \
+    X(EndTime,   "endTime",   Real,     2.0,           Nobody)                          \
+    X(Report,    "report",    EnumWord, Report::Other, Nobody)                          \
+    X(MaxReps,   "maxReps",   Integer,  -1,            ModelLibrary)                    \
+    X(OutToTxt,  "outToTxt",  Boolean,  false,         Nobody)                          \
+    X(TxtFile,   "txtFile",   String,   "",            Nobody)                          \
+    X(NewTab,    "newTab",    Boolean,  false,         Nobody)                          \
+    X(DrawPlots, "drawPlots", Boolean,  true,          Nobody)
+// clang-format on
+
 enum class HeaderParam : td::BYTE
 {
-    MaxIter = 0,
-    StartTime,
-    DTime,
-    EndTime,
-    Report,
-    MaxReps,
-    OutToTxt,
-    TxtFile,
-    NewTab,
-    DrawPlots,
+#define EQNKIT_HEADER_PARAM_ENUMERATOR(name, ...) name,
+    EQNKIT_HEADER_PARAMS(EQNKIT_HEADER_PARAM_ENUMERATOR)
+#undef EQNKIT_HEADER_PARAM_ENUMERATOR
+    // past the last setting
     NA
+};
+
+// Who acts on a header setting: the model library when it sets up a model's solver
+// (BaseModel::configureSolver), or nobody (the value is read and kept for a host).
+enum class HeaderActor : td::BYTE
+{
+    Nobody,
+    ModelLibrary
 };
 
 enum class Report : td::BYTE

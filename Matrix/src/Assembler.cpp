@@ -24,13 +24,16 @@ template <typename T> void Assembler<T>::begin()
     for (Pending& p : _pending)
         p.value = T(0);
     _cursor = 0;
+    _repeatable = false;
 }
 
 template <typename T> bool Assembler<T>::refill(const T* values, std::size_t n)
 {
-    // After endFill every step has its slot; a fill under way may have held cells aside.
-    if (_cursor != 0 || !_pending.empty() || n != _stepCells.size())
+    // After endFill every step has its slot. A fill opened since (by begin, which resets the
+    // cursor, or by a put) may have changed the steps or held cells aside.
+    if (!_repeatable || _cursor != 0 || n != _stepCells.size())
         return false;
+    _repeatable = false;
     if (!_coversPattern)
         std::fill(_values.begin(), _values.end(), T(0));
     T* slots = _values.data();
@@ -90,6 +93,7 @@ template <typename T> bool Assembler<T>::endFill()
     if (_stepsChanged)
         _coversPattern = stepsCoverPattern();
     _stepsChanged = false;
+    _repeatable = true;
     return grew;
 }
 

@@ -41,7 +41,8 @@ public:
     }
     // Opens a fill and repeats the puts of the last ended fill, in their order, with
     // values[0..n): begin and those puts without their searches. False, with nothing
-    // changed, unless a fill of exactly n puts has ended and no other has begun.
+    // changed, unless a fill of exactly n puts has ended and no other has begun (by begin
+    // or a put).
     bool refill(const T* values, std::size_t n);
     // Ends the fill: cells put for the first time join the pattern, with their values.
     // True when the pattern grew (its slots then moved).
@@ -99,6 +100,8 @@ private:
     // that changed them.
     bool _coversPattern = false;
     bool _stepsChanged = true;
+    // A fill has ended and none has been opened since: a refill may repeat its steps.
+    bool _repeatable = false;
 };
 
 extern template class Assembler<double>;

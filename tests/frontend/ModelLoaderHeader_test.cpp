@@ -43,10 +43,10 @@ TEST(HeaderPass, DefaultsWhenNothingIsGiven)
     HeaderRun run;
     run.values.reserve(3);
     runHeader("Header:\nend\n", run);
-    ASSERT_EQ(run.values.size(), 10u);
+    ASSERT_EQ(run.values.size(), idx(HeaderParam::NA));
     EXPECT_EQ(run.end.headerLines, 2u);
     EXPECT_TRUE(run.log.messages.empty());
-    for (unsigned i = 0; i < 10; ++i)
+    for (unsigned i = 0; i < idx(HeaderParam::NA); ++i)
     {
         EXPECT_EQ(run.values[i].getType(), sc::HeaderDefaultValues[i].getType()) << i;
         EXPECT_EQ(run.values[i].toDouble(), sc::HeaderDefaultValues[i].toDouble()) << i;
@@ -165,7 +165,7 @@ TEST(HeaderPass, MissingEndIsSilent)
         EXPECT_EQ(run.end.bodyPosition, 0u) << text;
         EXPECT_EQ(run.end.headerLines, 0u) << text;
         EXPECT_TRUE(run.log.messages.empty()) << text;
-        EXPECT_EQ(run.values.size(), 10u);
+        EXPECT_EQ(run.values.size(), idx(HeaderParam::NA));
     }
 }
 

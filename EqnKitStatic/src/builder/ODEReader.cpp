@@ -1,6 +1,7 @@
 #include "ODEReader.h"
 
 #include <sc/MessageKeys.h>
+#include <sc/priv/FunctionTable.h>
 
 namespace sl
 {
@@ -10,7 +11,7 @@ using F = sc::Token;
 namespace
 {
 // Front-end function code of int.
-constexpr td::UINT2 cIntFunction = 28;
+constexpr td::UINT2 cIntFunction = sc::priv::frontEndCode(sc::priv::Function::INTEGRAL);
 } // namespace
 
 template <typename T> td::UINT4 ODEReader<T>::countIntegrals(const Iterator& it, td::UINT2* pFirstColumn)

@@ -16,12 +16,6 @@
 
 namespace sl
 {
-template <typename T> const char* Solver<T>::statusName(sc::Solution status)
-{
-    const char* pName = sc::printedName(status);
-    return pName ? pName : sc::printedName(sc::Solution::OK);
-}
-
 template <typename T> td::UINT2 Solver<T>::saturatedMaxIter(td::LINT8 maxIter)
 {
     if (maxIter < 0)

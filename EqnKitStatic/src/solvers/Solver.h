@@ -64,8 +64,6 @@ public:
                           td::UINT4 maxIter, double eps, td::UINT4 line);
     // An iteration limit as the 16 bits the solvers keep: larger values saturate.
     static td::UINT2 saturatedMaxIter(td::LINT8 maxIter);
-    // Name of a status code; "OK" for a code outside the table.
-    static const char* statusName(sc::Solution status);
 
     Solver(const Solver&) = delete;
     Solver& operator=(const Solver&) = delete;
@@ -105,7 +103,8 @@ public:
     // ---- sc::ISolver: what the static solvers share (the time-stepping kinds override) ----
     bool simulate(double, double, double, sc::ISolverConsumer*, td::INT4) override { return false; }
     sc::Solution getStatus() override { return _status; }
-    const char* getStatusName() override { return statusName(_status); }
+    // The printed name of the last status (sc::printedName): null for a value no status has.
+    const char* getStatusName() override { return sc::printedName(_status); }
     double getStepSize() override { return 0.0; }
     void setStepSize(double) override {}
     void stopSimulation() override {}

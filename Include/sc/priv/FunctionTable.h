@@ -27,7 +27,10 @@
 //
 // A new function is its row here, its operation's row and handler in the stack machine
 // and, with the rule Chain, its formula f'(u); the build fails while any of them is
-// missing. A function that both builds know shifts the codes of the Complex rows by one.
+// missing. A function that both builds know goes among the Both rows, best after the last
+// (round): every row after it moves up by one code, and the engine's pins of the codes
+// (engine/Token.h) fail the build until they follow. The front end finds int and lim by
+// their codes (frontEndCode), which must stay rows of both domains.
 // clang-format off
 #define EQNKIT_FUNCTIONS(X)                                                                           \
     /* name     word     domain   op       cOp      arity cArity rule      cRule */                  \
@@ -147,4 +150,13 @@ inline constexpr unsigned cComplexOnlyFunctionCount = cFunctionCount - cRealFunc
 
 static_assert(detail::rowsWellOrdered(), "a function row after the complex-only ones, or a word of more than 8 bytes");
 static_assert(cFunctionCount == sizeof(cFunctionDomains) / sizeof(cFunctionDomains[0]));
+
+// A function's code in the front end's function sets: its row.
+constexpr td::BYTE frontEndCode(Function f) { return static_cast<td::BYTE>(f); }
+
+// The loader counts the calls of lim and the ODE reader finds those of int by one code in
+// either function set, which holds for rows of both domains only.
+static_assert(cFunctionDomains[frontEndCode(Function::INTEGRAL)] == FunctionDomain::Both &&
+                  cFunctionDomains[frontEndCode(Function::LIMIT)] == FunctionDomain::Both,
+              "int and lim are rows of both domains: the front end finds them by one code in either set");
 } // namespace sc::priv
