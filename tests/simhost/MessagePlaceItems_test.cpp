@@ -257,6 +257,9 @@ const std::vector<Case>& libraryCases()
         {"a model line without a type", Kind::NLE,
          cHeader + "Model [eps = 1e-6, name = \"m\"]:\nVars:\nx = 1\nNLEs:\nx = 1\nend\n", "MS.UndefindeModelType",
          "Model [eps = 1e-6, name = \"m\"]:", "Model"},
+        {"a sub-model of a kind that cannot be made", Kind::NLE,
+         nl("Vars:\nx = 1\nSubModel [type = ODE, eps = 1e-6]:\nVars:\nu = 0\nODEs:\nu' = 1\nend\nNLEs:\nx = 1\n"),
+         msg::scCannotCreateSolver, "SubModel [type = ODE, eps = 1e-6]:", "ODE"},
         {"a section that fails", Kind::NLE, nl("Vars:\nx = 1\nNLEs:\nx = 1\nPostProc:\nx = 2 +\n"),
          msg::etOperatorWoOprnd, "x = 2 +", "+"},
     };
