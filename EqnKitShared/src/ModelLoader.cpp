@@ -1,5 +1,7 @@
 #include <sc/priv/ModelLoader.h>
 
+#include <cstring>
+
 #include <sc/MessageKeys.h>
 
 namespace sc
@@ -49,6 +51,13 @@ void ModelLoader::report(const char* key, td::UINT4 line, td::UINT4 column, ILog
         ++_nErrors;
     if (!_pLog)
         return;
+    // The structure pass and the statement pass may find the same fault: it is told once.
+    for (const Shown& s : _shown)
+    {
+        if (s.line == line && s.column == column && std::strcmp(s.key, key) == 0)
+            return;
+    }
+    _shown.push({key, line, column});
     if (limited && _pLog->reserved10() >= static_cast<td::UINT4>(_errorLimit))
         return;
     ILog::LE entry;
@@ -64,11 +73,11 @@ void ModelLoader::report(const char* key, td::UINT4 line, td::UINT4 column, ILog
     _pLog->showEntry(entry, type);
 }
 
-void ModelLoader::reportKey(const char* key)
+void ModelLoader::reportUnreadableFile()
 {
     ++_nErrors;
     if (_pLog)
-        _pLog->showKey(key, ILog::Error);
+        _pLog->showKey(msg::mlCannotOpenFile, ILog::Error);
 }
 
 namespace
@@ -102,7 +111,8 @@ bool ModelLoader::copyParentParams(td::INT4 requested, td::UINT4& copied, td::UI
         const td::PoolString* pName = byIndex[i];
         if (!pName || pName->isEmpty())
         {
-            reportKey(msg::scEmpryParamName);
+            // At the sub-model's line, whose copyPars asks for the copies.
+            report(msg::scEmpryParamName, TextPlace{(*_targets.pModels)[1].location, 1});
             return false;
         }
         std::string_view name = NameHash::view(*pName);

@@ -1,10 +1,12 @@
 #include <sc/priv/ModelLoader.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <numbers>
 #include <string>
+#include <vector>
 
 #include <mu/Number.h>
 #include <sc/MessageKeys.h>
@@ -63,6 +65,7 @@ public:
                 cp = _CP();
             _s.metGroups[l] = 0;
         }
+        _loader._bodyStart = {};
         while (lineLoader.getLine(line))
         {
             ++_lineNo;
@@ -73,7 +76,14 @@ public:
             if (!readLine())
                 return false;
         }
-        return true;
+        // A body without a token: where the header ends.
+        if (!_loader._bodyStart.isSet())
+            _loader._bodyStart = {std::max<td::UINT4>(_loader._linesBeforeBody, 1), 1};
+        // The model's own end may be missing at the text's end, a block's not; the plots,
+        // which no solver reads, leave theirs to the figures.
+        if (_blocks.empty() || _group == Group::Plots)
+            return true;
+        return failAt(msg::mlBlockWithoutEnd, unclosedBlock());
     }
 
 private:
@@ -84,6 +94,38 @@ private:
     {
         _loader.report(key, _lineNo, _lex._tokenColumn + 1);
         return false;
+    }
+
+    bool failAt(const char* key, const TextPlace& at)
+    {
+        _loader.report(key, at.line, at.column);
+        return false;
+    }
+
+    TextPlace here() const { return {_lineNo, _lex._tokenColumn + 1}; }
+
+    // Of the blocks left open, the one whose end is missing: an end closes the innermost
+    // block, but the one at its own column is taken to be the block it was written for.
+    TextPlace unclosedBlock() const { return _unmatchedBlocks.back(); }
+
+    void openBlock()
+    {
+        _blocks.push_back(here());
+        _unmatchedBlocks.push_back(here());
+    }
+
+    void closeBlock(td::UINT4 endColumn)
+    {
+        _blocks.pop_back();
+        for (std::size_t i = _unmatchedBlocks.size(); i-- > 0;)
+        {
+            if (_unmatchedBlocks[i].column == endColumn)
+            {
+                _unmatchedBlocks.erase(_unmatchedBlocks.begin() + static_cast<std::ptrdiff_t>(i));
+                return;
+            }
+        }
+        _unmatchedBlocks.pop_back();
     }
 
     // At the current token, as "text (name)".
@@ -113,6 +155,7 @@ private:
     {
         _stmtFirst = _s.exprTokens.size();
         _stmtHasTokens = false;
+        _afterElse = false;
         _attribOpen = _attribClosed = false;
         _attribStart = _attribEnd = 0;
         _attribMode = false;
@@ -147,6 +190,8 @@ private:
                     return true;
                 continue;
             }
+            if (!_loader._bodyStart.isSet())
+                _loader._bodyStart = here();
             if (_modelClosed)
                 return fail(msg::mlExprAfterEnd);
             if (t == Token::Semicolon)
@@ -166,6 +211,16 @@ private:
     {
         if (_mainRef > 0)
             return readMainRef(t);
+        // An else stands alone on its statement, but for its attributes (else if is no
+        // chain).
+        if (_afterElse && !_attribMode && t != s_attribStart && t != s_attribEnd)
+            return fail(t == Token::Reserved && opensBlock(static_cast<ReservedID>(_lex._value))
+                            ? msg::mlBlockWordNotFirst
+                            : msg::mlExprAfterElse);
+        // A statement that begins with a colon is a group line without its name; the
+        // declaration groups are the structure pass's and the plots no solver reads.
+        if (t == Token::Colon && !_stmtHasTokens && !_groupLine && !holdsNoStatements(_group) && _group != Group::Plots)
+            return fail(msg::mlGroupNameMissing);
         if (t == s_attribStart)
             return openAttribs();
         if (t == s_attribEnd)
@@ -255,6 +310,12 @@ private:
         for (unsigned k = 0; k < 4; ++k)
             if (storeSymbol(_maps[_level][k], kinds[k], 0))
                 return true;
+        // A sub-model after the main model's equation groups declares nothing, nor does a
+        // group before the Model line: their names are unknown because of where they stand.
+        if (_level == 1 && _lateSubModel.isSet())
+            return failAt(msg::mlSubModelAfterEquations, _lateSubModel);
+        if (_level == 0 && (_s.metGroups[0] & 1u) == 0 && _groupPlace.isSet())
+            return failAt(msg::mlGroupBeforeModel, _groupPlace);
         return fail(_level == 0 ? msg::mlUnknownLbl : msg::mlUnknownLblSM);
     }
 
@@ -363,6 +424,8 @@ private:
     {
         if (!first)
             return fail(msg::mlGroupNotFirst);
+        if (!_blocks.empty())
+            return failAt(msg::mlBlockWithoutEnd, unclosedBlock());
         Group g = static_cast<Group>(_lex._value);
         if (g == Group::Model)
             ++_depth;
@@ -370,12 +433,17 @@ private:
         {
             ++_depth;
             _level = 1;
+            // The structure pass reads a sub-model's declarations only before the main
+            // model's equation groups.
+            if ((_s.metGroups[0] >> idx(Group::ReInit)) != 0)
+                _lateSubModel = here();
         }
         td::UINT4 bit = 1u << idx(g);
         if (_s.metGroups[_level] & bit)
             return fail(msg::mlDblGroupInModel);
         _s.metGroups[_level] |= bit;
         _group = g;
+        _groupPlace = here();
         _groupWord.assign(_lex._text.c_str(), _lex._text.length());
         groups(_level)[idx(g)].firstLine = lines(_level).size();
         _s.lastLines[_level][idx(g)] = lines(_level).size();
@@ -399,14 +467,24 @@ private:
         }
         if (id == ReservedID::End)
             return readEnd();
+        const bool branch = id == ReservedID::Else || id == ReservedID::Case || id == ReservedID::Default;
+        if (branch && !_stmtHasTokens && _blocks.empty())
+            return fail(msg::mlBranchWithoutBlock);
         if (_level == 0 && (id == ReservedID::Case || id == ReservedID::Default))
         {
             if (_caseCond)
                 return fail(msg::mlConsecCase);
             _caseCond = true;
         }
+        _afterElse = id == ReservedID::Else;
         if (opensBlock(id))
+        {
+            // A block begins its statement (else if is no chain: the if needs an end of its own).
+            if (_stmtHasTokens)
+                return fail(msg::mlBlockWordNotFirst);
             ++_depth;
+            openBlock();
+        }
         _TokV tok;
         convert(Token::Reserved, tok);
         return storeExpr(tok);
@@ -418,6 +496,8 @@ private:
         --_depth;
         if (_lineHasExpr || _stmtHasTokens)
             return fail(msg::mlExprAfterEnd);
+        if (!_blocks.empty())
+            closeBlock(_lex._tokenColumn + 1);
         _TokV tok;
         convert(Token::Reserved, tok);
         _s.exprTokens.push(tok);
@@ -491,6 +571,14 @@ private:
     int _depth = 0;
     Group _group = Group::NA;
     std::string _groupWord; // the current group's name
+    // The words of the blocks open now, innermost last; and the same blocks as their ends'
+    // columns match them, for telling which one lacks its end.
+    std::vector<TextPlace> _blocks;
+    std::vector<TextPlace> _unmatchedBlocks;
+    // A SubModel line after the main model's equation groups.
+    TextPlace _lateSubModel;
+    // The current group's line.
+    TextPlace _groupPlace;
     bool _modelClosed = false;
     // Per line.
     bool _countFlag = true;
@@ -502,6 +590,7 @@ private:
     // Per statement.
     td::UINT4 _stmtFirst = 0;
     bool _stmtHasTokens = false;
+    bool _afterElse = false;
     bool _attribOpen = false;
     bool _attribClosed = false;
     bool _attribMode = false;

@@ -44,11 +44,17 @@ bool toHeaderReal(const char* text, double& out)
 class HeaderReader
 {
 public:
-    HeaderReader(ModelLoader& loader, cnt::SafeFullVector<td::Variant>& values) : _loader(loader), _values(values) {}
+    HeaderReader(ModelLoader& loader, cnt::SafeFullVector<td::Variant>& values, HeaderPlaces& places)
+        : _loader(loader), _values(values), _places(places)
+    {
+    }
 
+    // Where the header stands (or should stand) is given also when it fails.
     ModelLoader::HeaderEnd read(td::MutableString& line, mu::LineLoader& loader)
     {
         bool headerSeen = false;
+        ModelLoader::HeaderEnd failed;
+        failed.start = {1, 1};
         while (loader.getLine(line))
         {
             ++_lineNo;
@@ -62,18 +68,19 @@ public:
             {
                 if (t == Token::EndOfLine)
                     continue;
+                failed.start = _start = {_lineNo, _lex._tokenColumn + 1};
                 if (!readHeaderLine(t))
-                    return {};
+                    return failed;
                 headerSeen = true;
                 continue;
             }
             Outcome outcome = readPairs(t);
             if (outcome == Outcome::Failed)
-                return {};
+                return failed;
             if (outcome == Outcome::End)
-                return {loader.getCurrentPosition(), _lineNo};
+                return {loader.getCurrentPosition(), _lineNo, _start};
         }
-        return {};
+        return failed;
     }
 
 private:
@@ -179,6 +186,16 @@ private:
             return Outcome::End;
         }
         _param = findHeaderParam(word);
+        // The model's line where a setting should stand: the header has no end line.
+        if (_param == HeaderParam::NA && std::strcmp(word, "Model") == 0)
+        {
+            const Token next = _lex.getNextToken();
+            if (next == Token::Colon || next == Token::LBracket)
+            {
+                _loader.report(msg::mlHeaderWithoutEnd, _start.line, _start.column, ILog::Error, nullptr, false);
+                return Outcome::Failed;
+            }
+        }
         if (_param == HeaderParam::NA)
             return fail(msg::mlHeaderParamUnknown);
         _state = 1;
@@ -219,6 +236,10 @@ private:
                                getHeaderParamName(_param), false);
                 return false;
             }
+            // A fraction is cut: the setting is used as its integer part, with a warning.
+            if (_lex._text.length() > 0 && static_cast<double>(value) != mu::toDouble(_lex._text.c_str()))
+                _loader.report(msg::mlHeaderRealCut, _lineNo, _lex._tokenColumn + 1, ILog::Warning,
+                               getHeaderParamName(_param), false);
             store(td::Variant(value));
             return true;
         }
@@ -232,27 +253,34 @@ private:
     void store(td::Variant&& value)
     {
         _values[idx(_param)] = std::move(value);
+        _places[idx(_param)] = {_lineNo, _lex._tokenColumn + 1};
         _state = 0;
         _param = HeaderParam::NA;
     }
 
     ModelLoader& _loader;
     cnt::SafeFullVector<td::Variant>& _values;
+    HeaderPlaces& _places;
     TokenizerBase<1> _lex;
+    TextPlace _start;
     td::UINT4 _lineNo = 0;
     int _state = 0;
     HeaderParam _param = HeaderParam::NA;
 };
 } // namespace
 
-ModelLoader::HeaderEnd ModelLoader::readHeader(cnt::SafeFullVector<td::Variant>& headerValues, td::MutableString& line,
+ModelLoader::HeaderEnd ModelLoader::readHeader(cnt::SafeFullVector<td::Variant>& headerValues,
+                                               HeaderPlaces& valuePlaces, td::MutableString& line,
                                                mu::LineLoader& loader)
 {
     if (headerValues.size() != cNHeaderParams)
         headerValues.reserve(cNHeaderParams);
     for (unsigned i = 0; i < cNHeaderParams; ++i)
+    {
         headerValues[i] = HeaderDefaultValues[i];
-    HeaderReader reader(*this, headerValues);
+        valuePlaces[i] = TextPlace();
+    }
+    HeaderReader reader(*this, headerValues, valuePlaces);
     HeaderEnd end = reader.read(line, loader);
     _linesBeforeBody = end.bodyPosition != 0 ? end.headerLines : 0;
     return end;

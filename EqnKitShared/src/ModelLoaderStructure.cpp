@@ -223,12 +223,14 @@ private:
                 go = readReserved(static_cast<ReservedID>(_lex._value));
             else if (_modelLine || _subModelLine)
                 go = readModelAttrib(t);
-            else if (t == Token::GroupName && first)
-                go = readGroup(line);
+            else if (t == Token::GroupName)
+                go = first ? readGroup(line) : readLateGroup(line);
             else if (t == Token::Word && first && declaring() && _lex.onlyColonFollows())
                 go = readUnknownGroup();
             else if (t == Token::Word && atStatementStart)
                 readDeclaration();
+            else if (atStatementStart && declaring() && t != Token::Comment)
+                go = readNamelessDeclaration();
             if (go != Go::NextToken)
                 return go;
         }
@@ -348,7 +350,8 @@ private:
         }
         if (g == Group::SubModel)
         {
-            if (++_depth != 2)
+            // Without a model line the statement pass tells what is missing.
+            if (++_depth != 2 && _depth > 1)
                 _loader.report(msg::mlWrongSubModelPos, _lineNo, _lex._tokenColumn + 1);
             (*_targets.pModels)[1].location = _lineNo;
             closeOpenGroup();
@@ -369,6 +372,27 @@ private:
         }
         closeOpenGroup();
         return level == 0 && _depth <= 1 ? Go::Stop : Go::NextToken;
+    }
+
+    // A group name after other tokens of its line (a group line joined to the line before):
+    // refused where it stands, as the statement pass refuses it, and taken as the group's
+    // line, so that the names after it are not declared in the group before.
+    Go readLateGroup(const td::MutableString& line)
+    {
+        if (_depth < 1)
+            return Go::NextToken;
+        _loader.report(msg::mlGroupNotFirst, _lineNo, _lex._tokenColumn + 1);
+        return readGroup(line);
+    }
+
+    // A statement of a declaration group that does not begin with the name it declares (a
+    // group line without its name leaves its colon there): refused at its first token; the
+    // group's declarations end.
+    Go readNamelessDeclaration()
+    {
+        _loader.report(msg::mlDeclarationWithoutName, _lineNo, _lex._tokenColumn + 1);
+        closeOpenGroup();
+        return Go::NextLine;
     }
 
     // A line of one word and a colon in a declaration group is a group line whose word is

@@ -60,7 +60,8 @@ TokenizedModel::TokenizedModel(TokenizedModel&& other)
       _nOutParams(other._nOutParams), _copyParsRequested(other._copyParsRequested),
       _copyParsCopied(other._copyParsCopied), _nInitialSubProblemParams(other._nInitialSubProblemParams),
       _nHeaderLines(other._nHeaderLines), _namingIndex(other._namingIndex), _isComplex(other._isComplex),
-      _metGroups(other._metGroups), _lastGroupLines(other._lastGroupLines)
+      _metGroups(other._metGroups), _lastGroupLines(other._lastGroupLines), _headerPlace(other._headerPlace),
+      _headerValuePlaces(other._headerValuePlaces)
 {
     for (unsigned l = 0; l < 2; ++l)
         _modelAttribs[l] = std::move(other._modelAttribs[l]);
@@ -88,6 +89,8 @@ void TokenizedModel::resetStores()
         _metGroups[l] = 0;
         _lastGroupLines[l] = cnt::Array<td::UINT4, 20>();
     }
+    _headerPlace = TextPlace();
+    _headerValuePlaces = HeaderPlaces();
     _nVars = _nParams = _nOutVars = _nOutParams = 0;
     _copyParsRequested = 0;
     _copyParsCopied = _nInitialSubProblemParams = _nHeaderLines = 0;
@@ -127,12 +130,13 @@ void TokenizedModel::addLogEntry(const ILog::LE& entry, ILog::Type type)
 // the header's alone, never those of a body read from the text's first line.
 td::UINT4 TokenizedModel::readHeadAndStructure(ModelLoader& loader, mu::LineLoader& first, td::MutableString& line)
 {
-    ModelLoader::HeaderEnd end = loader.readHeader(_headerValues, line, first);
+    ModelLoader::HeaderEnd end = loader.readHeader(_headerValues, _headerValuePlaces, line, first);
     if (end.headerLines == 0 || end.bodyPosition == 0)
     {
-        loader.reportKey(msg::mlHeaderIncorrectOrMissing);
+        loader.report(msg::mlHeaderIncorrectOrMissing, end.start);
         return 0;
     }
+    _headerPlace = end.start;
     loader.readStructure(first, line);
     _nHeaderLines = end.headerLines;
     return end.bodyPosition;
@@ -143,7 +147,7 @@ bool TokenizedModel::finishLoad(ModelLoader& loader, bool ok)
 {
     if (ok && (_metGroups[0] & 1u) == 0)
     {
-        loader.reportKey(msg::mlEmptyModel);
+        loader.report(msg::mlEmptyModel, loader.bodyStart());
         ok = false;
     }
     return ok && loader.getErrorCount() == 0;
@@ -157,7 +161,7 @@ bool TokenizedModel::loadFromFile(const td::String& path)
     std::ifstream stream;
     if (!openFile(stream, path))
     {
-        loader.reportKey(msg::mlCannotOpenFile);
+        loader.reportUnreadableFile();
         return false;
     }
     mu::LineLoader first(0, mu::LineLoader::Source::FileStream);
@@ -174,7 +178,7 @@ bool TokenizedModel::loadFromFile(const td::String& path)
     std::ifstream again;
     if (!openFile(again, path))
     {
-        loader.reportKey(msg::mlCannotOpenFile);
+        loader.reportUnreadableFile();
         return false;
     }
     mu::LineLoader second(body, mu::LineLoader::Source::FileStream);
@@ -335,6 +339,20 @@ int TokenizedModel::getHeaderParamValue(HeaderParam p, double& out) const
         return -1;
     out = v.r8Val();
     return 1;
+}
+
+TextPlace TokenizedModel::getHeaderValuePlace(HeaderParam p) const
+{
+    return p < HeaderParam::NA ? _headerValuePlaces[idx(p)] : TextPlace();
+}
+
+TextPlace TokenizedModel::getGroupPlace(Group g, ModelLevel level) const
+{
+    const iterator it = getGroup(g, level);
+    if (it.atEnd())
+        return {};
+    const _tl& l = it.line();
+    return {l.line, l.nExpr > 0 ? it.exprToken(0).column : 1u};
 }
 
 td::String TokenizedModel::getHeaderParamString(HeaderParam p)

@@ -97,6 +97,31 @@ inline constexpr const char* mlUnknownGroupName = "@ML.UnknownGroupName";
 inline constexpr const char* mlIntegerOutOfRange = "@ML.IntegerOutOfRange";
 // A derivative mark in a group other than ODEs; the entry names the group.
 inline constexpr const char* mlDerivOutsideODEs = "@ML.DerivOutsideODEs";
+// A header that the model's line follows without an end line: at the header's line.
+inline constexpr const char* mlHeaderWithoutEnd = "@ML.HeaderWithoutEnd";
+// An integer header setting written as a real number, which is cut to its integer part:
+// a warning at the value, with the setting's name.
+inline constexpr const char* mlHeaderRealCut = "@ML.HeaderRealCut";
+// An if, switch, group or plot that a group line or the text's end finds open: at its word.
+inline constexpr const char* mlBlockWithoutEnd = "@ML.BlockWithoutEnd";
+// A word that opens a block after other tokens of its statement (else if): at the word.
+inline constexpr const char* mlBlockWordNotFirst = "@ML.BlockWordNotFirst";
+// An else, case or default that no block holds: at the word.
+inline constexpr const char* mlBranchWithoutBlock = "@ML.BranchWithoutBlock";
+// A statement of a declaration group that does not begin with the name it declares: at its
+// first token.
+inline constexpr const char* mlDeclarationWithoutName = "@ML.DeclarationWithoutName";
+// A statement that begins with the colon of a group line whose group name is missing: at
+// the colon.
+inline constexpr const char* mlGroupNameMissing = "@ML.GroupNameMissing";
+// Tokens after an else on its statement (the else stands alone): at the first of them.
+inline constexpr const char* mlExprAfterElse = "@ML.ExprAfterElse";
+// A name of a group that stands before the Model line, whose names are therefore not
+// declared: at that group's line.
+inline constexpr const char* mlGroupBeforeModel = "@ML.GroupBeforeModel";
+// A SubModel after the main model's equation groups (it stands after the main model's
+// declarations, before its equation groups): at the SubModel line.
+inline constexpr const char* mlSubModelAfterEquations = "@ML.SubModelAfterEquations";
 
 // Expression counting ("@CE.")
 inline constexpr const char* ceNoTokensCountExpr = "@CE.NoTokensCountExpr";
@@ -133,6 +158,12 @@ inline constexpr const char* scAssignWith2Tokens = "@SC.AssignWith2Tokens";
 inline constexpr const char* scWrongType = "@SC.WrongType";
 inline constexpr const char* scMisingEqInAssign = "@SC.Mising=InAssign";
 inline constexpr const char* scInitValErr = "@SC.InitValErr";
+
+// Model builder: measurement weights, warned of at the weight (the value is used as before):
+// a negative number, which is used as written, and a name that names no symbol, for which
+// the weight is 1.
+inline constexpr const char* scNegativeWeight = "@SC.NegativeWeight";
+inline constexpr const char* scWeightNotASymbol = "@SC.WeightNotASymbol";
 
 // Model builder: equations
 inline constexpr const char* scCannotMakeExpressionTree = "@SC.CannotMakeExpressionTree";

@@ -79,6 +79,16 @@ struct _SI
     td::BYTE kind = 0;
 };
 
+// Where something of a model text stands: its line, counted from 1 at the text's first line,
+// and the column of its token (from 1); line 0 where the text holds no such thing.
+struct TextPlace
+{
+    td::UINT4 line = 0;
+    td::UINT4 column = 0;
+
+    bool isSet() const { return line != 0; }
+};
+
 // Line and line count of a group or model in the text; all-ones while unset or open.
 struct LineLocation
 {
@@ -92,6 +102,8 @@ using AttribTokens = cnt::BlockVector<_TokV, 1024>;
 using TokenLines = cnt::BlockVector<_tl, 1024>;
 using GroupTable = cnt::Array<_CP, 20>;
 using LocationPair = cnt::Array<LineLocation, 2>;
+// Where the header wrote each of its ten values.
+using HeaderPlaces = cnt::Array<TextPlace, 10>;
 
 // Where the loader's structure pass writes; all owned by the tokenized model.
 struct LoaderTargets

@@ -139,6 +139,12 @@ public:
     int getHeaderParamValue(HeaderParam p, int& out) const;
     int getHeaderParamValue(HeaderParam p, double& out) const;
     td::String getHeaderParamString(HeaderParam p);
+    // Where the header wrote the value of p (line 0: the header does not name p).
+    TextPlace getHeaderValuePlace(HeaderParam p) const;
+    // The header's own line (line 0: the text has no header).
+    TextPlace getHeaderPlace() const { return _headerPlace; }
+    // The group's own line and the column of its name (line 0: the level has no such group).
+    TextPlace getGroupPlace(Group g, ModelLevel level) const;
     Report getReportingType();
     td::UINT4 countOutSymbols();
     void populateOutSymbols(cnt::SafeFullVector<_SI>& symbols, unsigned int);
@@ -209,5 +215,8 @@ private:
     // index of each group's last line.
     cnt::Array<td::UINT4, 2> _metGroups;
     cnt::Array<cnt::Array<td::UINT4, 20>, 2> _lastGroupLines;
+    // Where the header stands and where it wrote each value.
+    TextPlace _headerPlace;
+    HeaderPlaces _headerValuePlaces;
 };
 } // namespace sc

@@ -76,8 +76,10 @@ protected:
 private:
     bool load(const td::String& source, bool fromFile);
     bool readAndConfigure(const td::String& source, bool fromFile);
-    // The header's iteration limit; 0 (with a warning) when it names no usable one.
+    // The header's iteration limit; 0 (with a warning at the value) when it names no
+    // usable one.
     int headerMaxIter(const sc::TokenizedModel& model, sc::ILog* pLog);
+    double headerStep(const sc::TokenizedModel& model, sc::ILog* pLog);
     // Swaps the solver for a fresh one with the current logger; the old one stays when
     // no fresh one can be made.
     void renewSolver();

@@ -60,10 +60,40 @@ bool BaseModel<T, I, S>::readAndConfigure(const td::String& source, bool fromFil
 
 namespace
 {
-void showText(sc::ILog* pLog, const char* text, sc::ILog::Type type)
+// Every message of a load stands at its place in the text: a text through showEntry, a key
+// through showKeyAt.
+void showTextAt(sc::ILog* pLog, const char* text, const sc::TextPlace& at, sc::ILog::Type type)
 {
     if (pLog)
-        pLog->showText(td::String(text), type);
+        pLog->showEntry(sc::ILog::LE{td::String(text), at.line, at.column}, type);
+}
+
+void showKeyAt(sc::ILog* pLog, const char* key, const sc::TextPlace& at)
+{
+    if (pLog)
+        pLog->showKeyAt(key, at.line, at.column, sc::ILog::Error);
+}
+
+sc::TextPlace modelLinePlace(const sc::TokenizedModel& model)
+{
+    return model.getGroupPlace(sc::Group::Model, sc::ModelLevel::Main);
+}
+
+// Where the header wrote a setting; the header's line, or the model's, when it names none.
+sc::TextPlace settingPlace(const sc::TokenizedModel& model, sc::HeaderParam p)
+{
+    const sc::TextPlace value = model.getHeaderValuePlace(p);
+    if (value.isSet())
+        return value;
+    return model.getHeaderPlace().isSet() ? model.getHeaderPlace() : modelLinePlace(model);
+}
+
+// The model line's value of an attribute; the line itself without one.
+sc::TextPlace attribPlace(const sc::TokenizedModel& model, sc::AttribID id)
+{
+    const sc::TokenizedModel::iterator line = model.getGroup(sc::Group::Model, sc::ModelLevel::Main);
+    const sc::_TokV* pValue = line.attrib(id);
+    return pValue ? sc::TextPlace{line.line().line, pValue->column} : modelLinePlace(model);
 }
 } // namespace
 
@@ -72,22 +102,37 @@ int BaseModel<T, I, S>::headerMaxIter(const sc::TokenizedModel& model, sc::ILog*
 {
     int value = 0;
     int answer = model.getHeaderParamValue(sc::HeaderParam::MaxIter, value);
+    const sc::TextPlace at = settingPlace(model, sc::HeaderParam::MaxIter);
     if (answer == 0)
     {
-        showText(pLog, simHost::msg::maxIterNotInHeader, sc::ILog::Warning);
+        showTextAt(pLog, simHost::msg::maxIterNotInHeader, at, sc::ILog::Warning);
         return 0;
     }
     if (answer < 0)
     {
-        showText(pLog, simHost::msg::maxIterNotInteger, sc::ILog::Warning);
+        showTextAt(pLog, simHost::msg::maxIterNotInteger, at, sc::ILog::Warning);
         return 0;
     }
     if (value < 2)
     {
-        showText(pLog, simHost::msg::maxIterTooSmall, sc::ILog::Warning);
+        showTextAt(pLog, simHost::msg::maxIterTooSmall, at, sc::ILog::Warning);
         return 0;
     }
     return value;
+}
+
+// The header's time step; 0 (with a warning at the value) when it is not above 0, so that
+// the solver keeps its own.
+template <typename T, typename I, typename S>
+double BaseModel<T, I, S>::headerStep(const sc::TokenizedModel& model, sc::ILog* pLog)
+{
+    double step = 0.0;
+    if (model.getHeaderParamValue(sc::HeaderParam::DTime, step) != 1)
+        return 0.0;
+    if (step > 0)
+        return step;
+    showTextAt(pLog, simHost::msg::dTimeTooSmall, settingPlace(model, sc::HeaderParam::DTime), sc::ILog::Warning);
+    return 0.0;
 }
 
 template <typename T, typename I, typename S> bool BaseModel<T, I, S>::configureSolver(const sc::TokenizedModel& model)
@@ -100,21 +145,20 @@ template <typename T, typename I, typename S> bool BaseModel<T, I, S>::configure
     double eps = info.eps > 0 ? info.eps : 1e-6;
     if (info.type == cNoType)
     {
-        reportKey(simHost::msg::undefinedModelType);
+        showKeyAt(pLog, simHost::msg::undefinedModelType, modelLinePlace(model));
         return false;
     }
     int maxIter = info.type == cODE ? 0 : headerMaxIter(model, pLog);
-    double step = 0.0;
-    model.getHeaderParamValue(sc::HeaderParam::DTime, step);
+    const double step = headerStep(model, pLog);
     if (!std::is_same_v<T, std::complex<double>> && info.complex)
     {
-        showText(pLog, simHost::msg::complexInRealSolver, sc::ILog::Error);
+        showTextAt(pLog, simHost::msg::complexInRealSolver, attribPlace(model, sc::AttribID::Domain), sc::ILog::Error);
         return false;
     }
     _solverUsed = true;
     if (!_pSolver->init(&_naming, model, true))
     {
-        showText(pLog, simHost::msg::cannotInitSolver, sc::ILog::Error);
+        showTextAt(pLog, simHost::msg::cannotInitSolver, modelLinePlace(model), sc::ILog::Error);
         return false;
     }
     _pSolver->setEps(eps);

@@ -22,6 +22,7 @@ inline constexpr const char* maxIterNotInHeader =
 inline constexpr const char* maxIterNotInteger =
     "Maxiter model attrib not specified as integer! Using default value for maxIter!";
 inline constexpr const char* maxIterTooSmall = "Too small value for maxIter! Using default value for maxIter!";
+inline constexpr const char* dTimeTooSmall = "Too small value for dTime! Using the solver's own time step!";
 inline constexpr const char* complexInRealSolver = "Cannot use complex domain model with real domain solver!";
 inline constexpr const char* cannotInitSolver = "Cannot init the solver!";
 } // namespace simHost::msg

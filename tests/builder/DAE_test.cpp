@@ -189,13 +189,16 @@ TEST(DAEBuild, StatementKeys)
         {"Trapez", "y / u = 1/(s+1)", "x' = x > 1", {"@SC.ComparisonAsEquation 8", "@SC.DAEEqError 1"}},
         {"RK4", "y / u = 1/(s+1)", "x' = (x < 1)", {"@SC.ComparisonAsEquation 9", "@SC.DAEEqError 1"}},
         {"Trapez", "y / u = 1/(s+1) > 0", "x' = -x", {"@SC.ComparisonAsEquation 17"}},
-        {"Trapez", "y / u = s", "x' = -x", {"@SC.TFsWrongFormat 1"}},
+        // Too short: at f(s), which is.
+        {"Trapez", "y / u = s", "x' = -x", {"@SC.TFsWrongFormat 9"}},
         {"Trapez", "y * u = 1/(s+1)", "x' = -x", {"@SC.TFsNoDiv1Operator 3"}},
         {"Trapez", "y / u + 1/(s+1)", "x' = -x", {"@SC.TFsNoAssignOperator 7"}},
         {"Trapez", "y / u = 1/(s+1) \"a\"", "x' = -x", {"@SC.UnexpectedToken 18", "@SC.TFsWrongTokens 9"}},
         {"Trapez", "y / u = 1/(s+1) +", "x' = -x", {"@ET.OperatorWoOprnd 17", "@SC.TFsCannotMakeET 9"}},
         {"Trapez", "y / u = sin(s)/(s+1)", "x' = -x", {"@ET.TFNomBadFormat 9", "@SC.TFBadFormat 9"}},
-        {"Trapez", "y / u = 1/(s^-1 + 1)", "x' = -x", {"@ET.TFBadFormat 9", "@SC.TFBadFormat 9"}},
+        {"Trapez", "y / u = 1/(s^-1 + 1)", "x' = -x", {"@ET.TFBadFormat 13", "@SC.TFBadFormat 9"}},
+        {"Trapez", "y / u = 1/(s + 1)^2", "x' = -x", {"@ET.TFDenomBadFormat 18", "@SC.TFBadFormat 9"}},
+        {"Trapez", "y / u = 1/(s^p + 1)", "x' = -x", {"@ET.TFBadFormat 13", "@SC.TFBadFormat 9"}},
         {"Trapez", "2 / u = 1/(s+1)", "x' = -x", {"@SC.WrongYInTF 1"}},
         {"Trapez", "p / u = 1/(s+1)", "x' = -x", {"@SC.TFYNotVariable 1"}},
         {"Trapez", "y / 2 = 1/(s+1)", "x' = -x", {"@SC.WrongUInTF 5"}},
@@ -207,8 +210,8 @@ TEST(DAEBuild, StatementKeys)
         {"RK4", "y / u = round(x, 2)*s", "x' = -x", {"@ET.CantDiff 9", "@ET.ErrDifEqua 9", "@SC.DAENLJack0Exp 9"}},
     };
     // Lines of the text (the model line is line 4): 12 the transfer function, 14 the ODE.
-    // Problems of f(s) stand at its first token, column 9; a derivative that fails at the
-    // operation it cannot differentiate.
+    // Problems of f(s) stand at its first token, column 9, a form refused for a term of it
+    // at that term; a derivative that fails at the operation it cannot differentiate.
     const std::string declarations = "Vars:\nx = 0\ny = 0\nu = 0\nParams:\np = 1\nTFs:\n";
     for (const Case& c : cases)
     {
@@ -232,8 +235,10 @@ TEST(DAEBuild, ModelRefusals)
         const char* body;
         const char* keys;
     } cases[] = {
-        {"Euler", "Vars:\nx = 0\nNLEs:\nx = 1\n", "@SC.NoDAEorTFEqs @0:0\n"},
-        {"Euler", "Vars:\nx = 0\nv = 0\nODEs:\nx' = -x\n", "@SC.Vars!=#Eqs @0:0\n"},
+        // A model without ODEs or transfer functions at its line; a count at the group whose
+        // equations complete it, with the counts.
+        {"Euler", "Vars:\nx = 0\nNLEs:\nx = 1\n", "@SC.NoDAEorTFEqs @4:1\n"},
+        {"Euler", "Vars:\nx = 0\nv = 0\nODEs:\nx' = -x\n", "@SC.Vars!=#Eqs: 2 variables, 1 equation @8:1\n"},
         {"Euler", "Vars:\nx = 0\nz = 0\nODEs:\nx' = -x\nx' = z\n", "@SC.ODENotOK @10:1\n"},
         {"RK4", "Vars:\nx = 0\nx#k1 = 0\nODEs:\nx' = -x\nNLEs:\nx#k1 = 1\n", "@SC.GeneratedNameTaken @9:1\n"},
         {"Euler", "Vars:\nx = 0\nParams:\nx@_ = 1\nODEs:\nx' = -x\n", "@SC.GeneratedNameTaken @10:1\n"},

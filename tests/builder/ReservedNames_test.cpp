@@ -90,18 +90,18 @@ TYPED_TEST(ReservedNamesXml, AWordOfTheLanguageDeclaredInAnXmlDocumentIsRefused)
         const char* entry;
     } cases[] = {
         {wls("", "<Var name=\"s\"/>", ""),
-         "(0,Vars):Name s is a reserved word of the model language!\n(0,Vars):Var#: 1"},
+         "(3,Vars):Name s is a reserved word of the model language!\n(3,Vars):Var#: 1"},
         {wls("", "<Var name=\"e\"/>", ""), "Name e is a reserved word of the model language!"},
         {wls("", "", "<Param name=\"if\"/>"),
-         "(0,Params):Name if is a reserved word of the model language!\n(0,Params):Par#: 0"},
+         "(3,Params):Name if is a reserved word of the model language!\n(3,Params):Par#: 0"},
         {wls("", "", "<Param name=\"a\"/><Param name=\"pi{u, v}\"/>"),
-         "Name pi is a reserved word of the model language!\n(0,Params):Par#: 1"},
+         "Name pi is a reserved word of the model language!\n(3,Params):Par#: 1"},
         {wls("", "", "<Param name=\"max\"/>"), "Name max is a reserved word of the model language!"},
         {wls("<RndGens><RndGen name=\"end\" type=\"Poisson\" lambda=\"1\"/></RndGens>", "", ""),
-         "(0,RndGens):Name end is a reserved word of the model language!\n(0,RndGens):RndGen#: 0"},
+         "(3,RndGens):Name end is a reserved word of the model language!\n(3,RndGens):RndGen#: 0"},
         {wls("<RndGens><RndGen name=\"max\" type=\"Poisson\" lambda=\"1\"/></RndGens>", "", ""),
          "Name max is a reserved word of the model language!"},
-        {wls("<Stats name=\"s\"/>", "", ""), "(0,Stats):Name s is a reserved word of the model language!"},
+        {wls("<Stats name=\"s\"/>", "", ""), "(3,Stats):Name s is a reserved word of the model language!"},
         {wls("<Stats names=\"a, default\"/>", "", ""), "Name default is a reserved word of the model language!"},
     };
     for (const Case& c : cases)

@@ -75,7 +75,7 @@ TEST(Road, MalformedOdeStatementsAreRefusedWithTheirKeys)
         {"x = int(v)*int(x)\nv' = x\n", msg::scODEHasMultInts},
         // Two ODEs for one state would leave the other without any.
         {"x' = v\nx' = -x\n", msg::scDAEEqError},
-        {"x' = v\n", msg::scVarsNeqODEs},
+        {"x' = v\n", "@SC.#Vars!=#ODEs: 2 variables, 1 equation"},
     };
     for (const Case& c : cases)
     {
@@ -96,7 +96,7 @@ TEST(Road, MeasurementCountsAndWeights)
     } cases[] = {
         {"x = 1 [w = 2]\ny + z = 2 [w = \"p\"]\nECs:\nx + y = z\nend\n", nullptr, {2, 4}},
         {"x = 1 [w = -4]\ny = 2\nECs:\nz = 1 [w = x]\nend\n", nullptr, {-4, 1}},
-        {"x = 1 [w = y]\ny = 2\nend\n", msg::scWLSNotEnoughEQs, {}},
+        {"x = 1 [w = y]\ny = 2\nend\n", "@SC.WLSNotEnoughEQs: 3 variables, 2 equations", {}},
     };
     for (const Case& c : cases)
     {

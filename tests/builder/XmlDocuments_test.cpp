@@ -60,7 +60,7 @@ TEST(XmlDocuments, HeaderAndCountRefusals)
 {
     const std::string wlsVars = "<Vars><Var name=\"x\"/><Var name=\"y\"/><Var name=\"z\"/></Vars>";
     const Refusal cases[] = {
-        {"NR", "type=\"NL\"", s_xy + s_xyEqs, "(0,Other):Model type is not NR"},
+        {"NR", "type=\"NL\"", s_xy + s_xyEqs, "(2,Other):Model type is not NR"},
         {"NR", "type=\"nr\"", s_xy + s_xyEqs, "Model type is not NR"},
         {"NR", "desc=\"d\"", s_xy + s_xyEqs, "Undefined model type!"},
         {"ODE", "type=\"DAE\"", s_xy, "Model type is not ODE"},
@@ -68,7 +68,7 @@ TEST(XmlDocuments, HeaderAndCountRefusals)
         {"NR", "type=\"NR\" eps=\"small\"", s_xy + s_xyEqs, "eps"},
         {"NR", "type=\"NR\" eps=\"-1e-6\"", s_xy + s_xyEqs, "eps"},
         {"NR", "", "<Vars><Var name=\"x\"/><Var name=\"y\"/><Var name=\"z\"/></Vars>" + s_xyEqs,
-         "(0,Other):Detected 3 variables and 2 equations!"},
+         "(2,Other):Detected 3 variables and 2 equations!"},
         {"NR", "", s_xy, "Missing NLEqs node!"},
         {"NR", "", s_xy + "<NLEqs/>", "Missing Eq node in NLEqs!"},
         {"ODE", "", s_xy, "Number of unknows and number of equations do not match"},
@@ -89,18 +89,18 @@ TEST(XmlDocuments, ParseFailuresOfEachKind)
     {
         const char* kind;
         const char* fileEntry;
-    } cases[] = {{"NR", "(0,Other):Cannot parse the file"},
-                 {"ODE", "(0,Other):Cannot parse the file!"},
-                 {"DAE", "(0,Other):Cannot parse the file!"},
-                 {"WLS", "(0,Other):Cannot parse the xml file"}};
-    // broken.xml closes Vars before Var on its third line.
-    const std::string brokenAt = "\n(0,Other):Line no=3: Unexpected closing element name: 'Vars'. Expected: 'Var'";
+    } cases[] = {{"NR", "(3,Other):Cannot parse the file"},
+                 {"ODE", "(3,Other):Cannot parse the file!"},
+                 {"DAE", "(3,Other):Cannot parse the file!"},
+                 {"WLS", "(3,Other):Cannot parse the xml file"}};
+    // broken.xml closes Vars before Var on its third line: both entries stand there.
+    const std::string brokenAt = "\n(3,Other):Line no=3: Unexpected closing element name: 'Vars'. Expected: 'Var'";
     for (const Case& c : cases)
     {
         XmlBuild<double> text;
         EXPECT_FALSE(buildKind(text, c.kind, "<Model type=\"NR\"><Vars>"));
         // The parser's error follows, at its line of the document counted from 1.
-        EXPECT_EQ(text.errors(), "(0,Other):Cannot parse xml input data\n(0,Other):Line no=1: Wrong XML header")
+        EXPECT_EQ(text.errors(), "(1,Other):Cannot parse xml input data\n(1,Other):Line no=1: Wrong XML header")
             << c.kind;
         XmlBuild<double> file;
         file.solver.stores.settings.inputKind = 0;
@@ -143,7 +143,8 @@ TEST(XmlDocuments, HeaderDomainDescAndEps)
         EXPECT_EQ(b.nr(doc(c.attribs, vars + s_xyEqs)), c.entry == nullptr) << c.attribs << b.errors();
         if (c.entry)
         {
-            EXPECT_EQ(b.errors(), std::string("(0,Other):") + c.entry);
+            // At the Model element, whose attribute it is.
+            EXPECT_EQ(b.errors(), std::string("(2,Other):") + c.entry);
         }
     }
 }
@@ -156,28 +157,28 @@ TEST(XmlDocuments, DeclarationRefusals)
     const Refusal cases[] = {
         {"NR", "", oneEq, "Missing declation of variables!"},
         {"NR", "", "<Vars/>" + oneEq, "There is no any variable declared!"},
-        {"NR", "", "<Vars><Var val=\"1\"/></Vars>" + oneEq, "(0,Vars):Empty variable name!"},
+        {"NR", "", "<Vars><Var val=\"1\"/></Vars>" + oneEq, "(3,Vars):Empty variable name!"},
         {"NR", "", "<Vars><Var name=\"" + name33 + "\"/></Vars>" + oneEq,
          "Maximum allowed variable name length is 32 chars! Var name=" + name33},
-        {"NR", "", s_xy + "<Params><Param name=\"x\"/></Params>" + s_xyEqs, "(0,Params):Parameter declared twice: x"},
+        {"NR", "", s_xy + "<Params><Param name=\"x\"/></Params>" + s_xyEqs, "(3,Params):Parameter declared twice: x"},
         {"NR", "", "<Vars><Var name=\"x\"/><Var name=\"x\"/></Vars>" + s_xyEqs, "Variable declared twice: x"},
         {"NR", "", s_xy + "<Params><Param name=\"k{a\"/></Params>" + s_xyEqs,
          "Parameter name is not formatted properly! Par name=k{a"},
         {"NR", "", s_xy + "<Params><Param val=\"1\"/></Params>" + s_xyEqs,
-         "(0,Params):Empty parameter name!\n(0,Params):Par#: 0"},
-        {"NR", "", s_xy + "<Params><Param name=\"\"/></Params>" + s_xyEqs, "(0,Params):Empty parameter name!"},
+         "(3,Params):Empty parameter name!\n(3,Params):Par#: 0"},
+        {"NR", "", s_xy + "<Params><Param name=\"\"/></Params>" + s_xyEqs, "(3,Params):Empty parameter name!"},
         {"NR", "", "<Vars><Var name=\"x\" val=\"(1+\"/><Var name=\"y\"/></Vars>" + s_xyEqs,
          "Error in initial value expression: (1+"},
         // Deferred values: a cycle, a name nothing declares.
         {"NR", "", "<Vars><Var name=\"x\" val=\"y+1\"/><Var name=\"y\" val=\"2*x\"/></Vars>" + s_xyEqs,
          "Something wrong with initial value expression: "},
         {"NR", "", "<Vars><Var name=\"x\" val=\"q+1\"/><Var name=\"y\"/></Vars>" + s_xyEqs,
-         "(0,Other):Something wrong with initial value expression: q+1\n(0,Vars):Var#: 0"},
+         "(3,Other):Something wrong with initial value expression: q+1\n(3,Vars):Var#: 0"},
         // The time parameters keep their names in dynamic documents.
         {"ODE", "", "<Vars><Var name=\"t\"/></Vars><ODEqs><Eq fx=\"t' = 1\"/></ODEqs>", "t"},
         {"ODE", "", "<Vars><Var name=\"dT\"/></Vars><ODEqs><Eq fx=\"dT' = 1\"/></ODEqs>", "dT"},
         {"ODE", "", "<Vars><Var name=\"x\"/></Vars><Params><Param val=\"1\"/></Params>" + odeX,
-         "(0,Params):Empty name\n(0,Params):Par#: 0"},
+         "(3,Params):Empty name\n(3,Params):Par#: 0"},
         {"ODE", "", "<Vars><Var name=\"x\"/></Vars><Params><Param name=\"k\"/><Param name=\"k\"/></Params>" + odeX,
          "Param declared twice: k"},
     };
@@ -193,8 +194,8 @@ TEST(XmlDocuments, DynamicEquationRefusals)
     const std::string left33 = std::string(32, 'w') + "'", left34 = std::string(33, 'w') + "'";
     const Refusal cases[] = {
         {"ODE", "", xv + odes("x' = int(v)"),
-         "(0,ODEqs):Cannot combine integrate with differentiate in a single ODE. Error in ODE eq:x' = int(v)\n"
-         "(0,ODEqs):Eq#: 0"},
+         "(3,ODEqs):Cannot combine integrate with differentiate in a single ODE. Error in ODE eq:x' = int(v)\n"
+         "(3,ODEqs):Eq#: 0"},
         {"ODE", "", xv + odes("x = int(v) + int(x)"),
          "More than one 'int' specified in ODE equation:x = int(v) + int(x)"},
         {"ODE", "", xv + odes("x = v"), "Missing ' or 'int' in ODE equation:x = v"},
@@ -211,20 +212,20 @@ TEST(XmlDocuments, DynamicEquationRefusals)
          "State variable cannot be declared as a parameter! Variable name=k in ODEeq=k' = v"},
         // One ODE per state, in ODE documents and in DAE documents of every method.
         {"ODE", "", xv + "<ODEqs><Eq fx=\"x' = v\"/><Eq fx=\"x' = -x\"/></ODEqs>",
-         "(0,ODEqs):State variable already used!\n(0,ODEqs):Eq#: 1"},
+         "(3,ODEqs):State variable already used!\n(3,ODEqs):Eq#: 1"},
         {"DAE", "type=\"DAE\" method=\"Euler\"", xv + "<ODEqs><Eq fx=\"x' = v\"/><Eq fx=\"x' = -x\"/></ODEqs>",
-         "(0,ODEqs):State variable already used!\n(0,ODEqs):Eq#: 1"},
+         "(3,ODEqs):State variable already used!\n(3,ODEqs):Eq#: 1"},
         {"DAE", "type=\"DAE\" method=\"Trapez\"", xv + "<ODEqs><Eq fx=\"x' = v\"/><Eq fx=\"x = int(x)\"/></ODEqs>",
          "State variable already used!"},
         {"DAE", "type=\"DAE\" method=\"RK4\"", xv + "<ODEqs><Eq fx=\"x' = v\"/><Eq fx=\"x' = -x\"/></ODEqs>",
-         "(0,ODEqs):State variable already used!\n(0,ODEqs):Eq#: 1"},
+         "(3,ODEqs):State variable already used!\n(3,ODEqs):Eq#: 1"},
         {"DAE", "type=\"DAE\" method=\"RK6\"", xv + "<ODEqs><Eq fx=\"x' = v\"/><Eq fx=\"x' = -x\"/></ODEqs>",
          "State variable already used!"},
         {"DAE", "type=\"DAE\" method=\"RK4\"", xv + "<ODEqs><Eq fx=\"q' = v\"/><Eq fx=\"x' = -x\"/></ODEqs>",
-         "(0,ODEqs):Undeclared state variable:q, found in ODE equation:q' = v\n(0,ODEqs):Eq#: 0"},
+         "(3,ODEqs):Undeclared state variable:q, found in ODE equation:q' = v\n(3,ODEqs):Eq#: 0"},
         // Transfer functions.
         {"DAE", "", xv + "<TFs><Eq fx=\"x = v/(s+1)\"/></TFs><NLEqs><Eq fx=\"v = 1\"/></NLEqs>",
-         "(0,TFs):Missing division sign '/' in left part of TF Equation! TF must be in form y/=f(s)\n(0,TFs):Eq#: 0"},
+         "(3,TFs):Missing division sign '/' in left part of TF Equation! TF must be in form y/=f(s)\n(3,TFs):Eq#: 0"},
         {"DAE", "", xv + "<TFs><Eq fx=\"x/v\"/></TFs>", "Missing equaity sign '=' in fx part of TF Equation!"},
         {"DAE", "", xv + "<TFs><Eq fx=\"x/v = 1/(s+\"/></TFs>", "Something wrong with TF expression: 1/(s+"},
         {"DAE", "", xv + "<TFs><Eq fx=\"q/v = 1/(s+1)\"/></TFs><NLEqs><Eq fx=\"v = 1\"/></NLEqs>",
@@ -236,7 +237,7 @@ TEST(XmlDocuments, DynamicEquationRefusals)
         {"DAE", "", xv + "<TFs><Eq fx=\"x/q = 1/(s+1)\"/></TFs><NLEqs><Eq fx=\"v = 1\"/></NLEqs>",
          "TF input 'q' was not declared! It must be declared as a variable!"},
         {"DAE", "", xv + "<TFs><Eq fx=\"x/v = 2*s\"/><Eq fx=\" x /q = 3*s\"/></TFs>",
-         "(0,TFs):TF output 'x' is the output of another TF already!\n(0,TFs):Eq#: 1"},
+         "(3,TFs):TF output 'x' is the output of another TF already!\n(3,TFs):Eq#: 1"},
         {"DAE", "", xv + "<TFs><Eq fx=\"x/v = 1/(s+1)\"/></TFs><ODEqs><Eq fx=\"x' = v\"/></ODEqs>",
          "TF output 'x' is the state variable of an ODE!"},
     };
@@ -436,15 +437,15 @@ TEST(XmlDocuments, ConditionalEquationFailures)
         std::string eq;
         std::string entries;
     } cases[] = {
-        {deep, "Syntax error in Then statement:x +* 2\n(0,NLEqs):Cannot parse if-then-else equation with condition: "
-               "x > 0\n(0,NLEqs):Eq#: 1"},
+        {deep, "Syntax error in Then statement:x +* 2\n(3,NLEqs):Cannot parse if-then-else equation with condition: "
+               "x > 0\n(3,NLEqs):Eq#: 1"},
         {"<Eq cond=\"x &gt; 0\"><Then fx=\"x\"/></Eq>", "Missing Else statement in conditional equation!"},
         {"<Eq cond=\"x &gt; 0\"><Else fx=\"x\"/></Eq>", "Missing Then statement in conditional equation!"},
         {"<Eq cond=\"x &gt;\"><Then fx=\"x\"/><Else fx=\"x\"/></Eq>", "Syntax error in conditition statement: x >"},
         {"<Eq cond=\"x &gt; 0\"><Then/><Else fx=\"x\"/></Eq>", "Missing Then Equation for condition!"},
         {"<Eq cond=\"x &gt; 0\"><Then fx=\"x\"/><Else/></Eq>", "Missing Else Equation for condition!"},
         {"<Eq cond=\"x &gt; 0\"><Then fx=\"x\"/><Else><Eq w=\"1\"/></Else></Eq>",
-         "(0,NLEqs):Cannot parse if-then-else equation with condition: x > 0\n(0,NLEqs):Eq#: 1"},
+         "(3,NLEqs):Cannot parse if-then-else equation with condition: x > 0\n(3,NLEqs):Eq#: 1"},
         {"<Eq/>", "Equation is neither condition (missing cond) nor normal (missing fx)"},
         {"<Eq fx=\"x + (1\"/>", "Syntax error in equation: x + (1"},
     };
@@ -643,8 +644,8 @@ TEST(XmlDocuments, ProcessingAndLimitRefusals)
         std::string sections;
         std::string entry;
     } cases[] = {
-        {"<PreProc><Eq fx=\"base.y = x\"/></PreProc>", "(0,PreProc):Variable was not declared:base.y"},
-        {"<PreProc><Eq fx=\"zz = x\"/></PreProc>", "(0,PreProc):Variable was not declared:zz\n(0,PreProc):Eq#: 0"},
+        {"<PreProc><Eq fx=\"base.y = x\"/></PreProc>", "(3,PreProc):Variable was not declared:base.y"},
+        {"<PreProc><Eq fx=\"zz = x\"/></PreProc>", "(3,PreProc):Variable was not declared:zz\n(3,PreProc):Eq#: 0"},
         {"<PostProc><Eq fx=\"p = x +\"/></PostProc>",
          "(3,PostProc):Cannot make expression for assignment part: x + (@ET.OperatorWoOprnd at position 3)"},
         // A leading minus stands where it is written.
@@ -655,9 +656,9 @@ TEST(XmlDocuments, ProcessingAndLimitRefusals)
         {"<PostProc><Eq fx=\"zz &lt;&lt; x\"/></PostProc>", "Cannot find stats object with name=zz"},
         {"<PostProc><Eq cond=\"x &gt; 0\"><Then fx=\"zz = 1\"/></Eq></PostProc>", "Unknown variable or parameter=zz"},
         {"<Limits><Eq fx=\"x = 1\"/></Limits>",
-         "(0,Limits):Limits have to be grouped! Missing Group node in Limits section!"},
+         "(3,Limits):Limits have to be grouped! Missing Group node in Limits section!"},
         {"<Limits><Group><Eq cond=\"y &gt; 1\"><Then signal=\"toohigh\" fx=\"y = 1\"/></Eq></Group></Limits>",
-         "(0,Limits):Wrong signal for Then equations for condition: y > 1. Signal=toohigh\n(0,Limits):Group#: 0; Eq#: "
+         "(3,Limits):Wrong signal for Then equations for condition: y > 1. Signal=toohigh\n(3,Limits):Group#: 0; Eq#: "
          "0"},
         {"<Limits><Group><Eq cond=\"y &gt; 1\"><Then fx=\"y = 1\"><Eq fx=\"y = 2\"/></Then></Eq></Group></Limits>",
          "If-then equation for condition: y > 1 has specified fx in Then and Eq as child of Then!!"},
@@ -667,7 +668,7 @@ TEST(XmlDocuments, ProcessingAndLimitRefusals)
         {"<Limits><Group><Eq cond=\"y &gt; 1\"><Then fx=\"y = 1\"/><Else/></Eq></Group></Limits>",
          "Missing Else equations for condition: y > 1"},
         {"<Limits><Group><Eq fx=\"x = 1\"/><Eq fx=\"zz = 1\"/></Group></Limits>",
-         "(0,Limits):Assignment parameter name wasn't declared:zz, fx=1\n(0,Limits):Group#: 0; Eq#: 1"},
+         "(3,Limits):Assignment parameter name wasn't declared:zz, fx=1\n(3,Limits):Group#: 0; Eq#: 1"},
         {"<Limits><Group><Eq w=\"1\"/></Group></Limits>", "Empty Equation (fx) in assignment part"},
         {"<Limits><Group>" + nested + "</Group></Limits>", "Conditions nested deeper than 64 levels"},
     };
@@ -710,7 +711,7 @@ TEST(XmlDocuments, GeneratorsAndStatistics)
          nullptr, 2, 3},
         {"<Stats name=\"\"/>", nullptr, 0, 1},
         {"<RndGens><RndGen name=\"g\" type=\"Gauss\" mean=\"1\" dev=\"0\"/></RndGens>",
-         "(0,RndGens):Invalid dev value in Gauss RndGen entry with name=g!\n(0,RndGens):RndGen#: 0", 0, 0},
+         "(3,RndGens):Invalid dev value in Gauss RndGen entry with name=g!\n(3,RndGens):RndGen#: 0", 0, 0},
         {"<RndGens><RndGen name=\"g\" type=\"Gauss\" mean=\"1e\" dev=\"1\"/></RndGens>",
          "Invalid mean value in Gauss RndGen entry with name=g!", 0, 0},
         {"<RndGens><RndGen name=\"g\" type=\"Poisson\" lambda=\"2\"/><RndGen name=\"g\" type=\"Poisson\" "
@@ -719,8 +720,8 @@ TEST(XmlDocuments, GeneratorsAndStatistics)
         {"<RndGens><RndGen name=\"g\" type=\"Gauss\" dev=\"1\"/></RndGens>",
          "Missing mean value in Gauss RndGen entry with name=g!", 0, 0},
         {"<RndGens><RndGen name=\"g\" type=\"Cauchy\"/></RndGens>", "Unnown type=Cauchy in RndGen with name=g!", 0, 0},
-        {"<Stats names=\"a,a\"/>", "(0,Stats):Stats name a entered two times! Second time on pos 1!", 0, 0},
-        {"<Stats/>", "(0,Stats):Stats needs attribute name or names!", 0, 0},
+        {"<Stats names=\"a,a\"/>", "(3,Stats):Stats name a entered two times! Second time on pos 1!", 0, 0},
+        {"<Stats/>", "(3,Stats):Stats needs attribute name or names!", 0, 0},
         // A statistics feed: a well-formed one, then a single '<'.
         {"<Stats name=\"avg\"/><PostProc><Eq fx=\"avg &lt;&lt; x &lt;&lt; 2*x\"/></PostProc>", nullptr, 0, 1},
         {"<Stats name=\"avg\"/><PostProc><Eq fx=\"avg &lt;&lt; x &lt; 2\"/></PostProc>",
@@ -788,7 +789,7 @@ TEST(XmlDocuments, FailedConditionsRewindTheTreePool)
         EXPECT_FALSE(b.pass<sl::XmlEquationReader>().loadEquation(eq, 1, nonZeros, 'F'));
     EXPECT_EQ(b.state.treePoolBlocks(), 1u);
     EXPECT_NE(
-        b.errors().find("Syntax error in Else statement:x +* 2\n(0,Other):Cannot parse if-then-else equation with "
+        b.errors().find("Syntax error in Else statement:x +* 2\n(1,Other):Cannot parse if-then-else equation with "
                         "condition: x > 0"),
         std::string::npos)
         << b.errors();

@@ -172,17 +172,21 @@ TEST(SolverData, KeysGoToTheSolversLogger)
     solver.pLog = &log;
     sl::SolverStores<double> stores;
     slDbl::SolverData d(stores, solver);
-    d.logError("@SC.Key");
+    d.reportKey("@SC.Key", 3, 4);
     ASSERT_EQ(log.messages.size(), 1u);
     EXPECT_EQ(log.messages[0].text, "@SC.Key");
     EXPECT_EQ(log.messages[0].type, sc::ILog::Error);
-    EXPECT_EQ(log.messages[0].slot, test::RecordingLog::Slot::Key);
+    EXPECT_EQ(log.messages[0].slot, test::RecordingLog::Slot::KeyAt);
+    EXPECT_EQ(log.messages[0].line, 3u);
+    EXPECT_EQ(log.messages[0].col, 4u);
     EXPECT_STREQ(d.getSymbolName(0), "sym");
-    // While keys are silenced (the XML road) none reaches the logger.
+    // While keys are silenced (the XML road) none reaches the logger: the first is held.
     d.keysSilenced = 1;
-    d.logError("@SC.Other");
+    d.reportKey("@SC.Other", 5, 6);
     EXPECT_EQ(d.getLog(), nullptr);
     EXPECT_EQ(log.messages.size(), 1u);
+    EXPECT_STREQ(d.heldKey.key, "@SC.Other");
+    EXPECT_EQ(d.heldKey.column, 6u);
 }
 
 TEST(SolverData, EvaluatorRecordsCarryTheirDefaults)

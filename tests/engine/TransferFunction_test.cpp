@@ -167,7 +167,9 @@ TEST(TransferFunctions, CoefficientsHoldingS)
 
 // ---- refusals ----
 
-template <typename T> void expectRefusal(const std::string& f, const char* key)
+// A form refused for a term of f stands at that term (at, the first text of f there); one
+// refused as a whole at the statement's key column, 3.
+template <typename T> void expectRefusal(const std::string& f, const char* key, const char* at)
 {
     Rig<T> rig({"y", "u", "x"}, {"a", "b"});
     auto tree = rig.ctx.tree();
@@ -179,7 +181,7 @@ template <typename T> void expectRefusal(const std::string& f, const char* key)
     const test::RecordingLog::Message m = rig.ctx.only();
     EXPECT_EQ(m.text, key) << f;
     EXPECT_EQ(m.line, 7u);
-    EXPECT_EQ(m.col, 3u);
+    EXPECT_EQ(m.col, at ? f.find(at) + 1 : 3u) << f;
     EXPECT_EQ(m.type, sc::ILog::Error);
 }
 
@@ -189,34 +191,37 @@ TEST(TransferFunctions, FormatRefusals)
     {
         const char* f;
         const char* key;
+        const char* at;
     } cases[] = {
-        {"3", msg::etTFNoLaplace},
-        {"a/(b + 1)", msg::etTFNoLaplace},
-        {"sin(s)", msg::etTFNomBadFormat},
-        {"(s + 1)^2", msg::etTFNomBadFormat},
-        {"1/(s*s + 1)", msg::etTFDenomBadFormat},
-        {"1/(s + 1)/(s + 2)", msg::etTFNomBadFormat},
-        {"s/(x < s)", msg::etTFDenomBadFormat},
-        // exponents of s other than integer literals 0..64
-        {"s^-1", msg::etTFBadFormat},
-        {"1/(s^-1 + 1)", msg::etTFBadFormat},
-        {"s^2.5", msg::etTFBadFormat},
-        {"s^100000", msg::etTFBadFormat},
-        {"1/(s^65 + 1)", msg::etTFBadFormat},
-        {"s^a", msg::etTFBadFormat},
+        {"3", msg::etTFNoLaplace, nullptr},
+        {"a/(b + 1)", msg::etTFNoLaplace, nullptr},
+        // A function of s, the power of a sum, a sum of a product of s, a quotient in the
+        // numerator, a comparison: the term that is no polynomial in s.
+        {"sin(s)", msg::etTFNomBadFormat, "sin"},
+        {"(s + 1)^2", msg::etTFNomBadFormat, "^"},
+        {"1/(s*s + 1)", msg::etTFDenomBadFormat, "+"},
+        {"1/(s + 1)/(s + 2)", msg::etTFNomBadFormat, "/"},
+        {"s/(x < s)", msg::etTFDenomBadFormat, "<"},
+        // exponents of s other than integer literals 0..64: at the power
+        {"s^-1", msg::etTFBadFormat, "^"},
+        {"1/(s^-1 + 1)", msg::etTFBadFormat, "^"},
+        {"s^2.5", msg::etTFBadFormat, "^"},
+        {"s^100000", msg::etTFBadFormat, "^"},
+        {"1/(s^65 + 1)", msg::etTFBadFormat, "^"},
+        {"s^a", msg::etTFBadFormat, "^"},
         // zero leading coefficients
-        {"(0*s^2 + s + 1)/(s + 1)", msg::etTFBadFormat},
-        {"1/(0*s^2 + s + 1)", msg::etTFBadFormat},
-        {"1/(a*s^2 - a*s^2 + s)", msg::etTFBadFormat},
-        {"0/(s + 1)", msg::etTFBadFormat},
+        {"(0*s^2 + s + 1)/(s + 1)", msg::etTFBadFormat, nullptr},
+        {"1/(0*s^2 + s + 1)", msg::etTFBadFormat, nullptr},
+        {"1/(a*s^2 - a*s^2 + s)", msg::etTFBadFormat, nullptr},
+        {"0/(s + 1)", msg::etTFBadFormat, nullptr},
     };
     for (const Case& c : cases)
     {
-        expectRefusal<double>(c.f, c.key);
-        expectRefusal<Cmplx>(c.f, c.key);
+        expectRefusal<double>(c.f, c.key, c.at);
+        expectRefusal<Cmplx>(c.f, c.key, c.at);
     }
-    expectRefusal<Cmplx>("s^(2+1i)", msg::etTFBadFormat);
-    expectRefusal<Cmplx>("1/(s^(3i) + 1)", msg::etTFBadFormat);
+    expectRefusal<Cmplx>("s^(2+1i)", msg::etTFBadFormat, "^");
+    expectRefusal<Cmplx>("1/(s^(3i) + 1)", msg::etTFBadFormat, "^");
 }
 
 TEST(TransferFunctions, RealisationRefusesSymbolsItCannotWrite)

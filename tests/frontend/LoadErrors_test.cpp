@@ -90,7 +90,8 @@ const std::vector<ErrorCase>& errorCases()
         {cSubVars + "u = 1\nend\nx = 1\nNLEs:\nx = 1\nend\n", mlWrongCurrentGroup, 10, 5},
         // Expression counting.
         {cBase + "NLEs:\nx = 1; [w=2];\nend\n", ceNoTokensCountExpr, 5, 11},
-        {cBase + "PreProc:\nif x > 0\nNLEs:\nend\nx = 1\nend\n", ceOutOfModel, 7, 1},
+        // An if that a group line finds open, at its word.
+        {cBase + "PreProc:\nif x > 0\nNLEs:\nend\nx = 1\nend\n", mlBlockWithoutEnd, 5, 1},
         {cBase + "NLEs:\nrepeat\nend\n", ceRepeatOnlyInRepeatsGroup, 5, 1},
         {cBase + "ReInit:\nx = 1\n  repeat\nend\n", ceRepeatOnlyInRepeatsGroup, 6, 3},
         // Model line.
@@ -139,16 +140,19 @@ TEST(LoadErrors, NegativeEpsIsAWarning)
 
 TEST(LoadErrors, LoadsThatMustNotSucceed)
 {
+    // A missing header stands where the header should (the first line with a token, else
+    // the first line); a missing model where the header ends.
     struct Case
     {
         const char* text;
         const char* key;
+        td::UINT4 line, col;
     } cases[] = {
-        {"", mlHeaderIncorrectOrMissing},
-        {"// only a comment\n", mlHeaderIncorrectOrMissing},
-        {"Model:\nVars:\nx\nend\n", mlHeaderIncorrectOrMissing},
-        {"Header:\nend\n", mlEmptyModel},
-        {"Header:\nend\n// nothing here\n\n", mlEmptyModel},
+        {"", mlHeaderIncorrectOrMissing, 1, 1},
+        {"// only a comment\n", mlHeaderIncorrectOrMissing, 1, 1},
+        {"\n  Model:\nVars:\nx\nend\n", mlHeaderIncorrectOrMissing, 2, 3},
+        {"Header:\nend\n", mlEmptyModel, 2, 1},
+        {"Header:\nend\n// nothing here\n\n", mlEmptyModel, 2, 1},
     };
     for (const Case& c : cases)
     {
@@ -156,7 +160,7 @@ TEST(LoadErrors, LoadsThatMustNotSucceed)
         EXPECT_FALSE(m.fromString(c.text)) << c.text;
         bool found = false;
         for (const auto& msg : m.log.messages)
-            found = found || (msg.slot == test::RecordingLog::Slot::Key && msg.text == c.key && msg.type == E);
+            found = found || (msg.text == c.key && msg.type == E && msg.line == c.line && msg.col == c.col);
         EXPECT_TRUE(found) << c.text << m.errors();
     }
     LoadedModel missing;

@@ -21,6 +21,7 @@ struct HeaderRun
 {
     sc::ModelLoader::HeaderEnd end;
     cnt::SafeFullVector<td::Variant> values;
+    sc::HeaderPlaces places;
     test::RecordingLog log;
 };
 
@@ -34,7 +35,7 @@ void runHeader(const std::string& text, HeaderRun& run)
     td::MutableString line;
     sc::ModelLoader modelLoader;
     modelLoader.setLog(&run.log);
-    run.end = modelLoader.readHeader(run.values, line, loader);
+    run.end = modelLoader.readHeader(run.values, run.places, line, loader);
 }
 
 TEST(HeaderPass, DefaultsWhenNothingIsGiven)
@@ -89,7 +90,17 @@ TEST(HeaderPass, StoredValues)
         const td::Variant& v = run.values[idx(c.param)];
         EXPECT_EQ(v.getType(), c.type) << c.pair;
         EXPECT_EQ(v.toDouble(), c.value) << c.pair;
-        EXPECT_TRUE(run.log.messages.empty()) << c.pair;
+        // A fraction cut from an integer setting is told at the value, with the setting.
+        if (std::string(c.pair) == "maxIter = 2.7")
+        {
+            ASSERT_EQ(run.log.messages.size(), 1u);
+            EXPECT_EQ(run.log.messages[0].text, std::string(sc::msg::mlHeaderRealCut) + " (maxIter)");
+            EXPECT_EQ(run.log.messages[0].type, sc::ILog::Warning);
+            EXPECT_EQ(run.log.messages[0].line, 2u);
+            EXPECT_EQ(run.log.messages[0].col, 11u);
+        }
+        else
+            EXPECT_TRUE(run.log.messages.empty()) << c.pair;
     }
 
     HeaderRun run;
@@ -187,12 +198,13 @@ template <typename Source> std::string firstBodyLine(mu::LineLoader::Source kind
 {
     td::MutableString line;
     cnt::SafeFullVector<td::Variant> values;
+    sc::HeaderPlaces places;
     sc::ModelLoader loader;
     auto first = makeSource();
     mu::LineLoader header(0, kind);
     header.setOffset(0);
     header.setSource(&*first);
-    auto end = loader.readHeader(values, line, header);
+    auto end = loader.readHeader(values, places, line, header);
     if (end.headerLines != 3u)
         return "header lines: " + std::to_string(end.headerLines);
     auto second = makeSource();

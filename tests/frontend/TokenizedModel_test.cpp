@@ -340,6 +340,27 @@ TEST(TokenizedModel, HeaderGetters)
     EXPECT_EQ(m.model->getNumberOfHeaderLines(), 4u);
 }
 
+// Where the header and its values, and the groups, stand: for the messages about them.
+TEST(TokenizedModel, PlacesOfTheHeaderItsValuesAndTheGroups)
+{
+    LoadedModel m;
+    ASSERT_TRUE(m.fromString("// settings\n  Header:\nmaxIter = 20   dTime = 0.5\nend\nModel [type = NL]:\nVars:\n"
+                             "x = 1\nSubModel [type = NL]:\nVars:\nu = 0\n NLEs:\nu = 1\nend\nNLEs:\nx = 1\nend\n"))
+        << m.errors();
+    auto at = [](const sc::TextPlace& p) { return std::to_string(p.line) + ":" + std::to_string(p.column); };
+    EXPECT_EQ(at(m.model->getHeaderPlace()), "2:3");
+    EXPECT_EQ(at(m.model->getHeaderValuePlace(sc::HeaderParam::MaxIter)), "3:11");
+    EXPECT_EQ(at(m.model->getHeaderValuePlace(sc::HeaderParam::DTime)), "3:24");
+    // A setting the header does not name, and no setting, have no place.
+    EXPECT_FALSE(m.model->getHeaderValuePlace(sc::HeaderParam::EndTime).isSet());
+    EXPECT_FALSE(m.model->getHeaderValuePlace(sc::HeaderParam::NA).isSet());
+    EXPECT_EQ(at(m.model->getGroupPlace(sc::Group::Model, sc::ModelLevel::Main)), "5:1");
+    EXPECT_EQ(at(m.model->getGroupPlace(sc::Group::NLEs, sc::ModelLevel::Main)), "14:1");
+    EXPECT_EQ(at(m.model->getGroupPlace(sc::Group::SubModel, sc::ModelLevel::Sub)), "8:1");
+    EXPECT_EQ(at(m.model->getGroupPlace(sc::Group::NLEs, sc::ModelLevel::Sub)), "11:2");
+    EXPECT_FALSE(m.model->getGroupPlace(sc::Group::PostProc, sc::ModelLevel::Main).isSet());
+}
+
 TEST(TokenizedModel, TimeParametersOfADynamicModel)
 {
     LoadedModel m;

@@ -102,13 +102,13 @@ TEST(UserMistakes, IntegerSettingsBeyondTheirRangeAreRefusedAtTheValue)
     } cases[] = {
         // Header settings: the load ends with the header (line 2 or 3 of the text).
         {"Header:\nmaxIter = 3000000000\nend\n" + model,
-         at(named(msg::mlIntegerOutOfRange, "maxIter"), 2, 11) + msg::mlHeaderIncorrectOrMissing + " @0:0\n"},
+         at(named(msg::mlIntegerOutOfRange, "maxIter"), 2, 11) + at(msg::mlHeaderIncorrectOrMissing, 1, 1)},
         {"Header:\nmaxIter = 50\nmaxReps = -2147483649\nend\n" + model,
-         at(named(msg::mlIntegerOutOfRange, "maxReps"), 3, 11) + msg::mlHeaderIncorrectOrMissing + " @0:0\n"},
+         at(named(msg::mlIntegerOutOfRange, "maxReps"), 3, 11) + at(msg::mlHeaderIncorrectOrMissing, 1, 1)},
         {"Header:\n  maxIter = 1e10\nend\n" + model,
-         at(named(msg::mlIntegerOutOfRange, "maxIter"), 2, 13) + msg::mlHeaderIncorrectOrMissing + " @0:0\n"},
+         at(named(msg::mlIntegerOutOfRange, "maxIter"), 2, 13) + at(msg::mlHeaderIncorrectOrMissing, 1, 1)},
         {"Header:\nmaxReps = -1e999 maxIter = 5\nend\n" + model,
-         at(named(msg::mlIntegerOutOfRange, "maxReps"), 2, 11) + msg::mlHeaderIncorrectOrMissing + " @0:0\n"},
+         at(named(msg::mlIntegerOutOfRange, "maxReps"), 2, 11) + at(msg::mlHeaderIncorrectOrMissing, 1, 1)},
         // Attributes of integer kind on model lines.
         {"Header:\nend\nModel [type = NL, maxIter = 3000000000]:\nVars:\nx = 1\nNLEs:\nx = 2\nend\n",
          at(named(msg::mlIntegerOutOfRange, "maxIter"), 3, 29)},
@@ -144,23 +144,25 @@ TEST(UserMistakes, IntegerSettingsBeyondTheirRangeAreRefusedAtTheValue)
 TEST(UserMistakes, AFailedHeaderEndsTheLoadWithItsOwnMessages)
 {
     const std::string body = "Model [type = NL]:\nVars:\nx = 0\nNLEs:\nx = 1\nend\n";
+    // Then the missing header's message, at the header's line (or where it should stand).
     const struct Case
     {
         std::string text;
         std::string first; // the header pass's message
+        td::UINT4 headerLine;
     } cases[] = {
-        {"Heder:\nmaxIter = 50\nend\n" + body, at(msg::mlHeaderFirstTokenErr, 1, 1)},
-        {"Header:\nmaxIters = 50\nend\n" + body, at(msg::mlHeaderParamUnknown, 2, 1)},
-        // Without its end the header runs into the model line.
-        {"Header:\nmaxIter = 50\n" + body, at(msg::mlHeaderParamUnknown, 3, 1)},
-        {"// a model\nHeader:\nmaxIter = 50 dTime 0.1\nend\n" + body, at(msg::mlHeaderParamExpEq, 3, 20)},
+        {"Heder:\nmaxIter = 50\nend\n" + body, at(msg::mlHeaderFirstTokenErr, 1, 1), 1},
+        {"Header:\nmaxIters = 50\nend\n" + body, at(msg::mlHeaderParamUnknown, 2, 1), 1},
+        // Without its end the header runs into the model line: the header is at fault.
+        {"Header:\nmaxIter = 50\n" + body, at(msg::mlHeaderWithoutEnd, 1, 1), 1},
+        {"// a model\nHeader:\nmaxIter = 50 dTime 0.1\nend\n" + body, at(msg::mlHeaderParamExpEq, 3, 20), 2},
         // No header at all: the model line is where it should stand.
-        {body, at(msg::mlHeaderFirstTokenErr, 1, 1)},
+        {body, at(msg::mlHeaderFirstTokenErr, 1, 1), 1},
     };
     const std::string path = test::scratchPath("userMistakesHeader.txt");
     for (const Case& c : cases)
     {
-        const std::string expected = c.first + msg::mlHeaderIncorrectOrMissing + " @0:0\n";
+        const std::string expected = c.first + at(msg::mlHeaderIncorrectOrMissing, c.headerLine, 1);
         LoadedModel fromString;
         EXPECT_FALSE(fromString.fromString(c.text)) << c.text;
         EXPECT_EQ(fromString.errors(), expected) << c.text;
@@ -178,7 +180,7 @@ TEST(UserMistakes, AFailedHeaderEndsTheLoadWithItsOwnMessages)
     // A text that ends inside its header has the missing header's message alone.
     LoadedModel unfinished;
     EXPECT_FALSE(unfinished.fromString("Header:\nmaxIter = 50\n"));
-    EXPECT_EQ(unfinished.errors(), std::string(msg::mlHeaderIncorrectOrMissing) + " @0:0\n");
+    EXPECT_EQ(unfinished.errors(), at(msg::mlHeaderIncorrectOrMissing, 1, 1));
 }
 
 TEST(UserMistakes, AOneWordLineEndingInAColonMustNameAGroup)

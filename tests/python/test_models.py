@@ -74,7 +74,8 @@ def test_load_errors_reach_the_console_logger(capfd, released_models):
     out = capfd.readouterr().out
     # The text's line 6, at the second of the two operators.
     assert out.startswith("Error! LineNo=6, colNo=8, msg=@ET.OperAfterOper")
-    assert "Error! Msg=Cannot init the solver!\n" in out
+    # The model library's refusal stands at the model line (line 4).
+    assert "Error! LineNo=4, colNo=1, msg=Cannot init the solver!\n" in out
 
     # Without a logger the model is silent.
     model.setLogger(pLog=None)

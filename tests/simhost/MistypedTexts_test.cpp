@@ -80,6 +80,8 @@ template <typename T> std::string printedLoad(const std::string& text, bool from
 TYPED_TEST(MistypedTexts, TheConsoleShowsEachRefusalAloneAtItsPlace)
 {
     const std::string model = std::string(modelLine<TypeParam>()) + "Vars:\nx = 0; y = 0\n";
+    // The missing header's message stands at the header's first line.
+    const std::string cMissingHeader = "Error! LineNo=1, colNo=1, msg=@ML.HeaderIncorrectOrMissing\n";
     const struct Case
     {
         std::string text;
@@ -87,13 +89,13 @@ TYPED_TEST(MistypedTexts, TheConsoleShowsEachRefusalAloneAtItsPlace)
     } cases[] = {
         // A failed header: its message and the missing header's, nothing of the body.
         {"Heder:\nmaxIter = 50\nend\n" + model + "NLEs:\nx = 1\ny = 2\nend\n",
-         "Error! LineNo=1, colNo=1, msg=@ML.HeaderFirstTokenErr\nError! Msg=@ML.HeaderIncorrectOrMissing\n"},
+         "Error! LineNo=1, colNo=1, msg=@ML.HeaderFirstTokenErr\n" + cMissingHeader},
         {"Header:\nmaxIters = 50\nend\n" + model + "NLEs:\nx = 1\ny = 2\nend\n",
-         "Error! LineNo=2, colNo=1, msg=@ML.HeaderParamUnknown\nError! Msg=@ML.HeaderIncorrectOrMissing\n"},
+         "Error! LineNo=2, colNo=1, msg=@ML.HeaderParamUnknown\n" + cMissingHeader},
         {"Header:\nmaxIter = 50\n" + model + "NLEs:\nx = 1\ny = 2\nend\n",
-         "Error! LineNo=3, colNo=1, msg=@ML.HeaderParamUnknown\nError! Msg=@ML.HeaderIncorrectOrMissing\n"},
+         "Error! LineNo=1, colNo=1, msg=@ML.HeaderWithoutEnd\n" + cMissingHeader},
         {"Header:\nmaxIter = 3000000000\nend\n" + model + "NLEs:\nx = 1\ny = 2\nend\n",
-         "Error! LineNo=2, colNo=11, msg=@ML.IntegerOutOfRange (maxIter)\nError! Msg=@ML.HeaderIncorrectOrMissing\n"},
+         "Error! LineNo=2, colNo=11, msg=@ML.IntegerOutOfRange (maxIter)\n" + cMissingHeader},
         // The model line stands on line 4, its variables on line 6.
         {"Header:\nmaxIter = 50\nend\n" + model + "Params:\np = 1\nNLE:\nx = 1\ny = p\nend\n",
          "Error! LineNo=9, colNo=1, msg=@ML.UnknownGroupName (NLE)\n"},

@@ -26,8 +26,9 @@ TEST(ModelConfiguration, HeaderAndModelLineSettleTheSolverSettings)
         {"", "type = NL, eps = 0", "", 200, 1e-6, 0.001, -1},
         {"", "type = NL, eps = 1e-9", "", 200, 1e-9, 0.001, -1},
         {"dTime = 0.25 maxReps = 3", "type = NL", "", 200, 1e-6, 0.25, 3},
-        // A step of 0 is not handed on.
-        {"dTime = 0.0", "type = NL", "", 200, 1e-6, 0.0, -1},
+        // A step of 0 is not handed on, and the header is told so.
+        {"dTime = 0.0", "type = NL", "Too small value for dTime! Using the solver's own time step!|", 200, 1e-6, 0.0,
+         -1},
         // An ODE model never reads or sets the iteration limit.
         {"maxIter = 1", "type = ODE", "", cFactoryMaxIter, 1e-6, 0.001, -1},
     };

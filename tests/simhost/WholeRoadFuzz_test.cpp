@@ -51,29 +51,10 @@ enum class Road
     Xml
 };
 
-std::string replaced(std::string text, const std::string& from, const std::string& to)
-{
-    for (std::size_t p = text.find(from); p != std::string::npos; p = text.find(from, p + to.size()))
-        text.replace(p, from.size(), to);
-    return text;
-}
+using test::replaced;
 
-// The example models, the front end's test models and the model texts of the XML samples
-// (these without a header of their own get one; the DAE sample's method placeholder a method).
-std::vector<std::string> textSeeds()
-{
-    std::vector<std::string> seeds = test::readModels(EQNKIT_EXAMPLE_MODELS, ".txt");
-    for (const char* folder : {"/frontend", "/xml"})
-    {
-        for (std::string& text : test::readModels(std::string(EQNKIT_TEST_DATA) + folder, ".txt"))
-        {
-            if (text.rfind("Header", 0) != 0)
-                text = "Header:\nmaxIter = 100\ndTime = 0.01\nend\n" + text;
-            seeds.push_back(replaced(text, "METHOD", "Trapez"));
-        }
-    }
-    return seeds;
-}
+// The example models, the front end's test models and the model texts of the XML samples.
+std::vector<std::string> textSeeds() { return test::modelTextSeeds(EQNKIT_EXAMPLE_MODELS, EQNKIT_TEST_DATA); }
 
 // The XML samples, each real one also in the complex domain (without conjugate partners); the DAE sample, which names its
 // method by a placeholder, with two methods.

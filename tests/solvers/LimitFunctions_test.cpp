@@ -160,8 +160,8 @@ TYPED_TEST(LimitFunctions, ANaNBoundIsRefusedWhereItIsRead)
     // At a load, after the start values: ymax on line 10, column 15.
     BuiltSolver<T> load;
     EXPECT_FALSE(load.build(modelOf<T>("NL", "Vars:\ny = 0\nParams:\nymax = 0/0\nNLEs:\ny = lim(2, 0, ymax)\n")));
-    EXPECT_EQ(placedKeys(load), std::string(msg::scLimitBoundNaN) + " @10:15\n" + msg::scNLReadFail + "\n");
-    // The XML road tells of it in the error log.
+    EXPECT_EQ(placedKeys(load), std::string(msg::scLimitBoundNaN) + " @10:15\n" + msg::scNLReadFail + " @4:1\n");
+    // The XML road tells of it in the error log, at the line of its Eq element.
     sl::Solver<T>* pXml = BuiltSolver<T>::makeSolver(&load.log);
     const std::string domain = sl::ValueTraits<T>::isComplex ? " domain=\"cmplx\"" : "";
     const std::string xml = "<?xml version=\"1.0\"?><Model type=\"NR\"" + domain +
@@ -169,7 +169,7 @@ TYPED_TEST(LimitFunctions, ANaNBoundIsRefusedWhereItIsRead)
                             "val=\"0/0\"/></Params><NLEqs><Eq fx=\"y = lim(2, 0, ymax)\"/></NLEqs></Model>";
     EXPECT_FALSE(pXml->initFromXML(td::String(xml.c_str()), 1));
     EXPECT_EQ(std::string(pXml->getErrorLog().c_str()),
-              "(0,NLEqs):Bound ymax of a limit function is not a number!\n(0,ReadModel):Cannot read the data..");
+              "(1,NLEqs):Bound ymax of a limit function is not a number!\n(0,ReadModel):Cannot read the data..");
     pXml->release();
 
     // In a solve or a time step of every kind; in the Newton walk and before it (PreProc).

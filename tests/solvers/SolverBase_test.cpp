@@ -53,7 +53,7 @@ TEST(SolverBase, AFreshSolverIsReadyForItsBuild)
     EXPECT_TRUE(log.messages.empty());
     // A text that is no XML document: the parser's refusal with its line, then the solver's.
     EXPECT_FALSE(p->initFromXML(td::String("<Model/>"), 1));
-    EXPECT_STREQ(p->getErrorLog().c_str(), "(0,Other):Cannot parse xml input data\n(0,Other):Line no=1: Not an XML "
+    EXPECT_STREQ(p->getErrorLog().c_str(), "(1,Other):Cannot parse xml input data\n(1,Other):Line no=1: Not an XML "
                                            "file\n(0,ReadModel):Cannot read the data..");
     p->release();
 

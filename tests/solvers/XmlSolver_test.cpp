@@ -237,7 +237,7 @@ template <typename S> void expectRefusedBuild(const char* kind, const char* solv
     }
     EXPECT_FALSE(s.fromText("<?xml version=\"1.0\"?><Model type=\"" + std::string(kind) + "\"><Vars>"));
     EXPECT_EQ(s.errors(),
-              std::string("(0,Other):Cannot parse xml input data\n(0,Other):Line no=1: End of input detected\n") +
+              std::string("(1,Other):Cannot parse xml input data\n(1,Other):Line no=1: End of input detected\n") +
                   solverEntry)
         << kind;
     EXPECT_EQ(s.pSolver->solve(), Solution::SolutionError) << kind;
@@ -340,20 +340,20 @@ TEST(XmlSolver, ChildModels)
         std::string model;
         const char* entry;
     } refusals[] = {
-        {child("type=\"NR\" domain=\"real\""), "(0,Init):Init (child) model without name"},
-        {child("name=\"k\" domain=\"real\""), "(0,Init):Missing type for init (child) model with name= 'k'"},
+        {child("type=\"NR\" domain=\"real\""), "(1,Init):Init (child) model without name"},
+        {child("name=\"k\" domain=\"real\""), "(1,Init):Missing type for init (child) model with name= 'k'"},
         {child("name=\"k\" type=\"NR\""),
-         "(0,Init):Missing domain for init (child) model with type='NR' and name= 'k'"},
+         "(1,Init):Missing domain for init (child) model with type='NR' and name= 'k'"},
         {child("name=\"k\" type=\"nr\" domain=\"real\""),
-         "(0,Init):Cannot create solver of type='nr' for model name= 'k'"},
+         "(1,Init):Cannot create solver of type='nr' for model name= 'k'"},
         {child("name=\"k\" type=\"ODE\" domain=\"real\""),
-         "(0,Init):Cannot initialize child solver of type='ODE' for model name= 'k'"},
+         "(1,Init):Cannot initialize child solver of type='ODE' for model name= 'k'"},
         {child("name=\"k\" type=\"DAE\" domain=\"real\""),
-         "(0,Init):Cannot initialize child solver of type='DAE' for model name= 'k'"},
+         "(1,Init):Cannot initialize child solver of type='DAE' for model name= 'k'"},
         {child("name=\"k\" type=\"WLS\" domain=\"real\""),
-         "(0,Init):Cannot initialize child solver of type='WLS' for model name= 'k'"},
+         "(1,Init):Cannot initialize child solver of type='WLS' for model name= 'k'"},
         {child("name=\"k\" type=\"NR\" domain=\"real\"", "<Vars><Var name=\"u\"/></Vars>"),
-         "\n(1,Other):Missing NLEqs node!\n(0,Init):Cannot initialize child solver of type='NR' for model name= 'k'"},
+         "\n(1,Other):Missing NLEqs node!\n(1,Init):Cannot initialize child solver of type='NR' for model name= 'k'"},
     };
     for (const auto& r : refusals)
     {

@@ -34,6 +34,32 @@ inline std::vector<std::string> readModels(const std::filesystem::path& folder, 
     return out;
 }
 
+// The text with every from replaced by to.
+inline std::string replaced(std::string text, const std::string& from, const std::string& to)
+{
+    for (std::size_t p = text.find(from); p != std::string::npos; p = text.find(from, p + to.size()))
+        text.replace(p, from.size(), to);
+    return text;
+}
+
+// The example models (of the folder examples) and the model texts of the test data's front
+// end and XML samples (of the folder testData); those without a header of their own get
+// one, the DAE sample's method placeholder a method.
+inline std::vector<std::string> modelTextSeeds(const std::string& examples, const std::string& testData)
+{
+    std::vector<std::string> seeds = readModels(examples, ".txt");
+    for (const char* folder : {"/frontend", "/xml"})
+    {
+        for (std::string& text : readModels(testData + folder, ".txt"))
+        {
+            if (text.rfind("Header", 0) != 0)
+                text = "Header:\nmaxIter = 100\ndTime = 0.01\nend\n" + text;
+            seeds.push_back(replaced(text, "METHOD", "Trapez"));
+        }
+    }
+    return seeds;
+}
+
 // Pieces of the modelling language and of what breaks it.
 inline const std::vector<std::string>& vocabulary()
 {

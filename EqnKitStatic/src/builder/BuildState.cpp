@@ -1,5 +1,7 @@
 #include "BuildState.h"
 
+#include <string>
+
 #include <sc/MessageKeys.h>
 
 namespace sl
@@ -83,9 +85,23 @@ template <typename T> td::UINT2 BuildState<T>::getNumberOfStages() const
     return method == 2 ? 2 : method == 3 ? 3 : 0;
 }
 
-template <typename T> bool BuildState<T>::lineError(const char* key, td::UINT4 line, td::UINT4 column) const
+template <typename T> bool BuildState<T>::lineError(const char* key, const Place& at) const
 {
-    parser.logKey(key, line, column, sc::ILog::Error);
+    parser.logKey(key, at.line, at.column, sc::ILog::Error);
+    return false;
+}
+
+template <typename T> void BuildState<T>::lineWarning(const char* key, const Place& at) const
+{
+    parser.logKey(key, at.line, at.column, sc::ILog::Warning);
+}
+
+template <typename T>
+bool BuildState<T>::countError(const char* key, const Place& at, td::UINT4 nVariables, td::UINT4 nEquations) const
+{
+    const std::string variables = std::to_string(nVariables) + (nVariables == 1 ? " variable" : " variables");
+    const std::string equations = std::to_string(nEquations) + (nEquations == 1 ? " equation" : " equations");
+    data().reportKey(key, at.line, at.column, variables.c_str(), equations.c_str());
     return false;
 }
 
@@ -107,7 +123,7 @@ template <typename T> bool BuildState<T>::refusesComparison(const Tree& tree) co
     if (!pFound)
         return false;
     const Token<T>& comparison = *pFound->getRoot()->pToken;
-    lineError(sc::msg::scComparisonAsEquation, pFound->getLine(), comparison.column);
+    lineError(sc::msg::scComparisonAsEquation, Place{pFound->getLine(), comparison.column});
     return true;
 }
 
@@ -137,7 +153,7 @@ ErrorLog* beginElementEntry(const ReportCursor& d, td::UINT4 elementLine)
 {
     if (!d.pErrorLog)
         return nullptr;
-    beginErrorEntry(*d.pErrorLog, elementLine != 0 ? elementLine : d.entryLine(), d.currentSection);
+    d.beginEntry(elementLine != 0 ? elementLine : d.entryLine(), d.currentSection);
     return d.pErrorLog;
 }
 } // namespace

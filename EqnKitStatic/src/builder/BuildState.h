@@ -125,10 +125,16 @@ public:
 
     // ---- the text road: keys at a statement ----
 
-    // A key at the statement, or at a line and column, as an error; false for chaining.
+    // Every key of the text road stands at its place in the text: a statement (placeOf),
+    // a token of one (tokenPlace), a group's line (groupPlace) or the model's (modelPlace).
+    // A key at the statement or place, as an error; false for chaining.
     bool lineError(const char* key, const Iterator& it) const { return lineError(key, placeOf(it)); }
-    bool lineError(const char* key, const Place& at) const { return lineError(key, at.line, at.column); }
-    bool lineError(const char* key, td::UINT4 line, td::UINT4 column) const;
+    bool lineError(const char* key, const Place& at) const;
+    // A key as a warning.
+    void lineWarning(const char* key, const Place& at) const;
+    // A count that does not match, at the line of the group whose count it is, with the
+    // counts ("<n> variables", "<m> equations"); false.
+    bool countError(const char* key, const Place& at, td::UINT4 nVariables, td::UINT4 nEquations) const;
     // The parser's tokens into tree, with the statement's place given to the keys of the
     // tree.
     bool buildTree(Tree& tree, const Iterator& it);

@@ -28,21 +28,25 @@ template <typename T> bool DAEReader<T>::initDAE(const sc::Naming& naming, const
     const td::UINT4 nTF = model.getNumberOfExpressions(Group::TFs, level);
     const td::UINT4 nODE = model.getNumberOfExpressions(Group::ODEs, level);
     if (nTF == 0 && nODE == 0)
-        return _s.lineError(msg::scNoDAEorTFEqs, 0, 0);
+        return _s.lineError(msg::scNoDAEorTFEqs, modelPlace(model, level));
     const td::UINT4 nNL = model.getNumberOfExpressions(Group::NLEs, level);
     const td::UINT4 nDeclaredVars = naming.getNumberOfVars(level);
-    if (nNL + nODE + nTF != nDeclaredVars)
-        return _s.lineError(msg::scDAEVarsNeqEqs, 0, 0);
     // The statements are read before the declarations pass: their symbols resolve
     // against the declared ones.
     _s.parser.setNumberOfSymbols(nDeclaredVars, naming.getNumberOfParams(level));
     data.pEarlyNaming = &naming;
     data.earlyLevel = level;
     TFReader<T> tfs(_s, _used);
-    const bool statesRead = tfs.buildTransferFunctions(model, level, _records.tfs) && readODEStates(model, level);
+    // Counted once the states are read: a state given twice is told at its ODE, and a
+    // statement that does not compile at its place.
+    _countPlace = countPlace(model, level);
+    const bool counted = tfs.buildTransferFunctions(model, level, _records.tfs) && readODEStates(model, level) &&
+                         (nNL + nODE + nTF == nDeclaredVars || !refusesAStatement(model, level));
     data.pEarlyNaming = nullptr;
-    if (!statesRead)
+    if (!counted)
         return false;
+    if (nNL + nODE + nTF != nDeclaredVars)
+        return _s.countError(msg::scDAEVarsNeqEqs, _countPlace, nDeclaredVars, nNL + nODE + nTF);
     if (!DeclarationReader<T>(_s, _used, &_records).buildDeclarations(naming, model, level) ||
         !_entry.initRndGensAndStats(naming, model, level))
         return false;
@@ -86,8 +90,8 @@ template <typename T> void DAEReader<T>::initIntegrationMethod(const sc::Tokeniz
     else if (std::strcmp(w, "Euler") == 0)
         method = 0;
     else
-        _s.parser.logKey(main ? msg::scWrongDAEMethod : msg::scWrongDAEMethodSM, line.line().line,
-                         line.attrib(sc::AttribID::Method)->column, sc::ILog::Warning);
+        _s.lineWarning(main ? msg::scWrongDAEMethod : msg::scWrongDAEMethodSM,
+                       Place{line.line().line, line.attrib(sc::AttribID::Method)->column});
 }
 
 template <typename T> bool DAEReader<T>::readODEStates(const sc::TokenizedModel& model, sc::ModelLevel level)
@@ -144,8 +148,64 @@ template <typename T> bool DAEReader<T>::checkDAECounts(td::UINT4 nNL)
     }
     _s.data().results.nEquations = n;
     if (n != _s.getNumVariables())
-        return _s.lineError(msg::scDAEEqsNeqVars, 0, 0);
+        return _s.countError(msg::scDAEEqsNeqVars, _countPlace, _s.getNumVariables(), n);
     return true;
+}
+
+// Where the counts do not match, the statement that makes them so is looked for: an ODE's
+// right side or an algebraic equation that does not compile (two statements joined, one
+// split in two) is refused at its place. True when one is.
+template <typename T> bool DAEReader<T>::refusesAStatement(const sc::TokenizedModel& model, sc::ModelLevel level)
+{
+    SolverData<T>& d = _s.data();
+    const ODEReader<T> odes(_s, _used);
+    for (Group g : {Group::ODEs, Group::NLEs})
+    {
+        Iterator it = model.getGroup(g, level);
+        for (++it; !it.atEnd(); ++it)
+        {
+            if (reservedWord(it) >= 0)
+                continue;
+            td::UINT4 first = 0;
+            bool integral = false;
+            if (g == Group::ODEs && odes.checkODEFormat(it, first, integral) < 0)
+                return true;
+            if (g == Group::ODEs)
+                ++first;
+            // Before the declarations pass: nothing is collected.
+            Tree tree(&d, nullptr, _s.getNumVariables(), d.treeOption != 0);
+            _s.parser.clearTokens();
+            _used.collect(false);
+            td::BYTE kind = 0;
+            bool built = false;
+            if (g == Group::ODEs)
+            {
+                const typename RPNParser<T>::NoAssignment rightSide(_s.parser);
+                built = _s.compileInto(tree, it, first, kind, msg::scCannotCrODEExpTree);
+            }
+            else
+                built = _s.compileInto(tree, it, first, kind, msg::scCannotMakeExpressionTree);
+            const bool refused = !built || _s.refusesComparison(tree);
+            tree.reset(d.treeOption != 0);
+            _s.releaseTrees();
+            if (refused)
+                return true;
+        }
+    }
+    return false;
+}
+
+// A DAE model's equations stand in three groups: its count is told at the algebraic
+// equations, which complete it, else at the ODEs, else at the transfer functions.
+template <typename T> Place DAEReader<T>::countPlace(const sc::TokenizedModel& model, sc::ModelLevel level)
+{
+    for (Group g : {Group::NLEs, Group::ODEs, Group::TFs})
+    {
+        const Place at = model.getGroupPlace(g, level);
+        if (at.isSet())
+            return at;
+    }
+    return modelPlace(model, level);
 }
 
 template <typename T> bool DAEReader<T>::expandODEs(const sc::TokenizedModel& model, sc::ModelLevel level,

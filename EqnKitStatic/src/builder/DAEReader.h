@@ -46,10 +46,16 @@ public:
     const DAERecords& records() const { return _records; }
 
 private:
+    // Where the model's equation count is told.
+    static Place countPlace(const sc::TokenizedModel& model, sc::ModelLevel level);
+    // A statement that makes the counts wrong, refused at its place; true when there is one.
+    bool refusesAStatement(const sc::TokenizedModel& model, sc::ModelLevel level);
+
     TextBuilder<T>& _entry;
     BuildState<T>& _s;
     UsedVariables<T>& _used;
     DAERecords _records;
+    Place _countPlace;
 };
 
 extern template class DAEReader<double>;

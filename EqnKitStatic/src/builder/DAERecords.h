@@ -40,6 +40,8 @@ struct DAERecords
         td::String name;
         const char* fx = nullptr;
         td::UINT4 eq = 0;
+        // The line of its Eq element.
+        td::UINT4 line = 0;
     };
 
     // The ODE states (sorted) and, on the text road, the line of the ODE of each.

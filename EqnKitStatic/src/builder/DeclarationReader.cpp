@@ -42,8 +42,9 @@ template <typename T> bool DeclarationReader<T>::buildDeclarations(const sc::Nam
                                                                    const sc::TokenizedModel& model,
                                                                    sc::ModelLevel level)
 {
+    // The loader has told each duplicate at its declaration; the build refuses the model.
     if (hasDuplicates(naming))
-        return _s.lineError(msg::scDuplicatedNames, 0, 0);
+        return _s.lineError(msg::scDuplicatedNames, modelPlace(model, level));
     return declareSymbols(naming, model, level) && setDeclaredValues(model, level);
 }
 
@@ -55,7 +56,7 @@ template <typename T> bool DeclarationReader<T>::declareSymbols(const sc::Naming
     const td::UINT4 nVars = naming.getNumberOfVars(level);
     const td::UINT4 nParams = naming.getNumberOfParams(level);
     if (nVars < 1)
-        return _s.lineError(msg::scNoVarsDeclared, 0, 0);
+        return _s.lineError(msg::scNoVarsDeclared, groupPlace(model, sc::Group::Vars, level));
     d.results.nEquations = nVars;
     if (d.dynamics != 0)
     {

@@ -71,7 +71,8 @@ bool GroupCheck<T>::checkGroups(const sc::TokenizedModel& model, sc::ModelLevel 
         d.addError("Group @ (line @, column @) does not fit the model's type @", cEquationGroupNames[worst], worstLine,
                    worstColumn, cTypeNames[type]);
     d.currentSection = section;
-    return _s.lineError(typeFits ? msg::scGroupNotForSolver : msg::scGroupNotInModelType, worstLine, worstColumn);
+    return _s.lineError(typeFits ? msg::scGroupNotForSolver : msg::scGroupNotInModelType,
+                        Place{worstLine, worstColumn});
 }
 
 template class GroupCheck<double>;

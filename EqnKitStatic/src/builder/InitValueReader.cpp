@@ -104,7 +104,7 @@ bool InitValueReader<T>::setDeclarationValue(const Iterator& it, DeferredList& d
     if (l.nExpr == 0)
         return _s.lineError(msg::scAssignWith0Tokens, it);
     if (l.nExpr == 2)
-        return _s.lineError(msg::scAssignWith2Tokens, l.line, it.exprToken(1).column);
+        return _s.lineError(msg::scAssignWith2Tokens, Place{l.line, it.exprToken(1).column});
     const sc::ExprTokens& tokens = *it.pExprTokens;
     const sc::_TokV& name = tokens[l.firstExpr];
     const bool isParam = label == sc::UserLabel::Param;
@@ -122,7 +122,7 @@ bool InitValueReader<T>::setDeclarationValue(const Iterator& it, DeferredList& d
     if (l.nExpr == 1)
         return true;
     if (tokens[l.firstExpr + 1].kind != F::Assign)
-        return _s.lineError(msg::scMisingEqInAssign, l.line, tokens[l.firstExpr + 1].column);
+        return _s.lineError(msg::scMisingEqInAssign, Place{l.line, tokens[l.firstExpr + 1].column});
 
     T value(0);
     const sc::_TokV& third = tokens[l.firstExpr + 2];
@@ -138,7 +138,7 @@ bool InitValueReader<T>::setDeclarationValue(const Iterator& it, DeferredList& d
     {
         const sc::_TokV& t = tokens[l.firstExpr + i];
         if (isUnresolved(t))
-            return _s.lineError(msg::scInitValErr, l.line, t.column);
+            return _s.lineError(msg::scInitValErr, Place{l.line, t.column});
         readsSymbols = readsSymbols || t.kind == F::Var || t.kind == F::Param;
     }
     if (readsSymbols)
@@ -211,7 +211,7 @@ template <typename T> bool InitValueReader<T>::setInitialValues(const DeferredLi
             td::UINT2 column = 0;
             const td::INT4 next = nextUnsetRead(e, top.token, _s.getNumVariables(), entryOf, state, column);
             if (next == cReadsItself)
-                return _s.lineError(msg::scInitValErr, e.line.line().line, column);
+                return _s.lineError(msg::scInitValErr, Place{e.line.line().line, column});
             if (next >= 0)
             {
                 state[static_cast<std::size_t>(next)] = Open;

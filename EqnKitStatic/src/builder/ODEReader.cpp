@@ -39,20 +39,20 @@ td::INT4 ODEReader<T>::checkODEFormat(const Iterator& it, td::UINT4& headLength,
     const sc::_TokV& second = it.exprToken(1);
     // The state: a variable of this model.
     if (state.kind != F::Var || state.extra != 0 || state.code >= _s.getNumVariables())
-        return _s.lineError(msg::scODEExpectedVariable, l.line, state.column), -1;
+        return _s.lineError(msg::scODEExpectedVariable, Place{l.line, state.column}), -1;
     if (second.kind == F::Apostrophe)
     {
         if (it.exprToken(2).kind != F::Assign)
-            return _s.lineError(msg::scODEExpectedEqToken, l.line, it.exprToken(2).column), -1;
+            return _s.lineError(msg::scODEExpectedEqToken, Place{l.line, it.exprToken(2).column}), -1;
         td::UINT2 intColumn = 0;
         if (countIntegrals(it, &intColumn) > 0)
-            return _s.lineError(msg::scDerivAndIntAvailable, l.line, intColumn), -1;
+            return _s.lineError(msg::scDerivAndIntAvailable, Place{l.line, intColumn}), -1;
         isIntegral = false;
         headLength = 2;
         return state.code;
     }
     if (second.kind != F::Assign)
-        return _s.lineError(msg::scODEExpectedDerivOrEq, l.line, second.column), -1;
+        return _s.lineError(msg::scODEExpectedDerivOrEq, Place{l.line, second.column}), -1;
     if (countIntegrals(it) == 0)
         return _s.lineError(msg::scNoDerivNoInt, it), -1;
     isIntegral = true;

@@ -160,22 +160,22 @@ bool PlotReader<T>::buildPlots(const sc::TokenizedModel& model, Iterator& it, td
     const td::UINT4 headLine = it.line().line;
     const int head = reservedWord(it);
     if (head < 0)
-        return _s.lineError(msg::scWrongPlotToken, headLine, firstColumn(it));
+        return _s.lineError(msg::scWrongPlotToken, Place{headLine, firstColumn(it)});
     const td::UINT4 headColumn = firstColumn(it);
     if (head != word(R::LinePlot))
-        return _s.lineError(msg::scWrongPlotTokenRKW, headLine, headColumn);
+        return _s.lineError(msg::scWrongPlotTokenRKW, Place{headLine, headColumn});
 
     FigureDefinition<T> def;
     readHeader(it, def);
     if (!(def.xMin < def.xMax))
-        _s.parser.logKey(msg::scWrongPlotXBounds, headLine, headColumn, sc::ILog::Warning);
+        _s.lineWarning(msg::scWrongPlotXBounds, Place{headLine, headColumn});
     if (!(def.yMin < def.yMax))
-        _s.parser.logKey(msg::scWrongPlotYBounds, headLine, headColumn, sc::ILog::Warning);
+        _s.lineWarning(msg::scWrongPlotYBounds, Place{headLine, headColumn});
 
     ++it;
     if (!it.atEnd() && reservedWord(it) == word(R::End))
     {
-        _s.parser.logKey(msg::scEmptyPlot, it.line().line, firstColumn(it), sc::ILog::Warning);
+        _s.lineWarning(msg::scEmptyPlot, Place{it.line().line, firstColumn(it)});
         return true;
     }
     const Iterator first = it;
@@ -183,10 +183,10 @@ bool PlotReader<T>::buildPlots(const sc::TokenizedModel& model, Iterator& it, td
     td::UINT4 lastLine = headLine;
     td::UINT4 lastColumn = headColumn;
     if (const char* key = countItems(it, counts, lastLine, lastColumn))
-        return _s.lineError(key, lastLine, lastColumn);
+        return _s.lineError(key, Place{lastLine, lastColumn});
     if (counts.y == 0)
     {
-        _s.parser.logKey(msg::scPlotNoYAxis, headLine, headColumn, sc::ILog::Warning);
+        _s.lineWarning(msg::scPlotNoYAxis, Place{headLine, headColumn});
         return true;
     }
 
@@ -257,7 +257,7 @@ bool PlotReader<T>::buildPlotItems(const sc::TokenizedModel& model, Iterator lin
             legends += h && band.legend;
         }
         else
-            return _s.lineError(msg::scWrongPlotAttrib, line.line().line, firstColumn(line));
+            return _s.lineError(msg::scWrongPlotAttrib, Place{line.line().line, firstColumn(line)});
     }
     def.legendCount = legends;
     return true;
@@ -269,7 +269,7 @@ template <typename T> bool PlotReader<T>::compilePlotItem(const Iterator& it, co
     Iterator line = it;
     if (StatementReader<T>(_s, _used).buildStatements(line, model, out, sc::Group::Plots) != StatementResult::Failed)
         return true;
-    return _s.lineError(keyOnFailure, it.line().line, firstColumn(it));
+    return _s.lineError(keyOnFailure, Place{it.line().line, firstColumn(it)});
 }
 
 template <typename T> void PlotReader<T>::readPlotItem(const Iterator& it, PlotItemStyle& style, td::BYTE range)

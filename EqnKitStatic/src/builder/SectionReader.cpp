@@ -13,17 +13,20 @@ using sc::Group;
 template <typename T> bool SectionReader<T>::buildProcSections(const sc::Naming& naming,
                                                                const sc::TokenizedModel& model, sc::ModelLevel level)
 {
+    // A section that fails is told (after its statement's own key) at its group's line.
     static const char* const s_sectionKeys[] = {msg::scErrInReInit, msg::scErrInPreProc, msg::scErrInIterPostProc,
                                                 msg::scErrInBasePostProc, msg::scErrInPostProc};
+    static const Group s_sectionGroups[] = {Group::ReInit, Group::PreProc, Group::IterPostP, Group::BasePostP,
+                                            Group::PostProc};
     for (td::BYTE index = 0; index < 5; ++index)
     {
         if (!buildSection(model, index, level))
-            return _s.lineError(s_sectionKeys[index], 0, 0);
+            return _s.lineError(s_sectionKeys[index], groupPlace(model, s_sectionGroups[index], level));
     }
     if (!LimitReader<T>(_s, _used).buildLimits(model, level))
-        return _s.lineError(msg::scErrInLimits, 0, 0);
+        return _s.lineError(msg::scErrInLimits, groupPlace(model, Group::Limits, level));
     if (!buildSection(model, 6, level))
-        return _s.lineError(msg::scErrorInRepeat, 0, 0);
+        return _s.lineError(msg::scErrorInRepeat, groupPlace(model, Group::Repeats, level));
     if (level == sc::ModelLevel::Main)
         return createSubModels(naming, model);
     return true;
@@ -92,8 +95,11 @@ template <typename T> bool SectionReader<T>::createSubModels(const sc::Naming& n
     const bool dynamic = type == "ODE" || type == "DAE";
     const td::INT4 nSubParams = static_cast<td::INT4>(naming.getNumberOfParams(sub));
     const td::INT4 iT = model.getIndexOfTimeParam(sub), iDT = model.getIndexOfDeltaTimeParam(sub);
+    // At the sub-model's type.
+    const sc::_TokV* pTypeToken = line.attrib(sc::AttribID::Type);
+    const Place typePlace = pTypeToken ? Place{line.line().line, pTypeToken->column} : placeOf(line);
     if (dynamic && (iT < 0 || iDT < 0 || iT >= nSubParams || iDT >= nSubParams))
-        return _s.lineError(msg::scCannotCreateSolver, 0, 0);
+        return _s.lineError(msg::scCannotCreateSolver, typePlace);
 
     SolverData<T>& d = _s.data();
     TD_ASSERT(d.pSolver);
@@ -102,7 +108,7 @@ template <typename T> bool SectionReader<T>::createSubModels(const sc::Naming& n
     switch (d.pSolver->buildSubModel(type, eps, line.line().line, naming, model))
     {
     case Result::Built: return true;
-    case Result::NoSolver: return _s.lineError(msg::scCannotCreateSolver, 0, 0);
+    case Result::NoSolver: return _s.lineError(msg::scCannotCreateSolver, typePlace);
     default: return false;
     }
 }

@@ -64,8 +64,6 @@ template <typename T> struct SolverData : CompileContext<T>
     // functions add.
     td::UINT4 nDAEStates = 0;
     td::UINT4 nTFVars = 0;
-    // XML documents: the line (from 1) of the element whose texts are being read; 0: none.
-    td::UINT4 xmlLine = 0;
     // Index of the symbol table that the statement builders pass to the front end.
     td::UINT2 namingIndex = 0;
     // The model line's simplify attribute, handed to every tree the builder makes.

@@ -92,7 +92,8 @@ template <typename T> bool StatementReader<T>::readSignal(const Iterator& it, sc
     const td::PoolString* pWord = it.findAttrib(sc::AttribID::Signal);
     signal = pWord ? sl::getSignalCode(pWord->c_str()) : cNoSignal;
     // At the signal's value.
-    return signal != cNoSignal || _s.lineError(keyOnUnknown, it.line().line, it.attrib(sc::AttribID::Signal)->column);
+    return signal != cNoSignal ||
+           _s.lineError(keyOnUnknown, Place{it.line().line, it.attrib(sc::AttribID::Signal)->column});
 }
 
 namespace
@@ -240,11 +241,11 @@ bool StatementReader<T>::checkComplexAssignmentPart(const Iterator& it,
 {
     const sc::_tl& l = it.line();
     if (it.exprToken(1).kind != F::Dot)
-        return _s.lineError(msg::scMissingDotInAssignment, l.line, it.exprToken(1).column);
+        return _s.lineError(msg::scMissingDotInAssignment, Place{l.line, it.exprToken(1).column});
     const sc::_TokV& word = it.exprToken(2);
     const td::UINT4 id = word.kind == F::Function ? word.code + static_cast<td::UINT4>(TokenCodes::cFirstFunction) : 0;
     if (id != TokenCodes::REAL && id != TokenCodes::IMAG)
-        return _s.lineError(msg::scNoImagRealPartInAssignment, l.line, word.column);
+        return _s.lineError(msg::scNoImagRealPartInAssignment, Place{l.line, word.column});
     part = id == TokenCodes::REAL ? 1 : 2;
     return true;
 }
@@ -303,7 +304,7 @@ td::INT4 StatementReader<T>::readTarget(const Iterator& it, td::UINT4 opIndex, t
     isParent = parent ? 1 : 0;
     ISolverServices<T>* pParent = d.pSolver ? d.pSolver->getParentSolver() : nullptr;
     if (parent && !pParent)
-        return failAt(msg::scNoParentSolver, l.line, target.column), -1;
+        return failAt(msg::scNoParentSolver, Place{l.line, target.column}), -1;
     const td::UINT4 nOwnVars = parent ? pParent->getNumberOfVariables() : _s.getNumVariables();
     const td::UINT4 nSymbols = parent ? nOwnVars + pParent->getNumberOfParameters() : _s.symbolCount();
     td::INT4 index = -1;
@@ -319,7 +320,7 @@ td::INT4 StatementReader<T>::readTarget(const Iterator& it, td::UINT4 opIndex, t
     if (index < 0)
     {
         d.currentSection = 0;
-        failAt(msg::scUnknownSymbol, l.line, target.column);
+        failAt(msg::scUnknownSymbol, Place{l.line, target.column});
     }
     return index;
 }

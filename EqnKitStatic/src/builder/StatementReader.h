@@ -65,11 +65,6 @@ private:
         _s.lineError(key, at);
         return Failed;
     }
-    StatementResult failAt(const char* key, td::UINT4 line, td::UINT4 column) const
-    {
-        _s.lineError(key, line, column);
-        return Failed;
-    }
 
     BuildState<T>& _s;
     UsedVariables<T>& _used;

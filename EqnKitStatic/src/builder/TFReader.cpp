@@ -48,7 +48,7 @@ bool TFReader<T>::buildTransferFunctions(const sc::TokenizedModel& model, sc::Mo
             break;
         const td::UINT4 y = static_cast<td::UINT4>(tfs[i].tf.output);
         if (isOutput[y])
-            ok = _s.lineError(msg::scTFOutputTaken, it.line().line, it.exprToken(0).column);
+            ok = _s.lineError(msg::scTFOutputTaken, Place{it.line().line, it.exprToken(0).column});
         isOutput[y] = 1;
     }
     // The limit records of this reading are made again with the statements' rows.
@@ -58,16 +58,32 @@ bool TFReader<T>::buildTransferFunctions(const sc::TokenizedModel& model, sc::Mo
     return ok;
 }
 
+// Where a statement too short for y / u = f(s) fails its form: at its first token that is
+// not what the form has there, else at f(s), which is too short.
+template <typename T> Place TFReader<T>::shortFormPlace(const Iterator& it)
+{
+    const td::UINT4 n = it.line().nExpr;
+    if (n < 2)
+        return placeOf(it);
+    if (it.exprToken(1).kind != F::Div)
+        return tokenPlace(it, 1);
+    if (n < 4)
+        return tokenPlace(it, n - 1);
+    if (it.exprToken(3).kind != F::Assign)
+        return tokenPlace(it, 3);
+    return tokenPlace(it, n > cFirstFnToken ? cFirstFnToken : n - 1);
+}
+
 template <typename T> bool TFReader<T>::readTransferFunction(const Iterator& it, TFStatement& out)
 {
     SolverData<T>& d = _s.data();
     const sc::_tl& l = it.line();
     if (l.nExpr < 7)
-        return _s.lineError(msg::scTFsWrongFormat, it);
+        return _s.lineError(msg::scTFsWrongFormat, shortFormPlace(it));
     if (it.exprToken(1).kind != F::Div)
-        return _s.lineError(msg::scTFsNoDiv1Operator, l.line, it.exprToken(1).column);
+        return _s.lineError(msg::scTFsNoDiv1Operator, Place{l.line, it.exprToken(1).column});
     if (it.exprToken(3).kind != F::Assign)
-        return _s.lineError(msg::scTFsNoAssignOperator, l.line, it.exprToken(3).column);
+        return _s.lineError(msg::scTFsNoAssignOperator, Place{l.line, it.exprToken(3).column});
 
     // Only the orders and forms of f(s) count here; the rows are made from it again after
     // the declarations, when its symbols have their final indices. Its problems stand at
@@ -93,11 +109,11 @@ template <typename T> bool TFReader<T>::readTransferFunction(const Iterator& it,
 
     const sc::_TokV& y = it.exprToken(0);
     if (!isOwnSymbol(y, F::Var))
-        return _s.lineError(isSymbolToken(y) ? msg::scTFYNotVariable : msg::scWrongYInTF, l.line, y.column);
+        return _s.lineError(isSymbolToken(y) ? msg::scTFYNotVariable : msg::scWrongYInTF, Place{l.line, y.column});
     const sc::_TokV& u = it.exprToken(2);
     const bool inputIsVar = isOwnSymbol(u, F::Var);
     if (!inputIsVar && !isOwnSymbol(u, F::Param))
-        return _s.lineError(isSymbolToken(u) ? msg::scTFUNotVarNorParam : msg::scWrongUInTF, l.line, u.column);
+        return _s.lineError(isSymbolToken(u) ? msg::scTFUNotVarNorParam : msg::scWrongUInTF, Place{l.line, u.column});
     out.tf.output = y.code;
     out.tf.input = u.code;
     out.inputIsParam = !inputIsVar;

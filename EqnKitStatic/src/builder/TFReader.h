@@ -34,6 +34,7 @@ public:
 
 private:
     bool readTransferFunction(const Iterator& it, TFStatement& out);
+    static Place shortFormPlace(const Iterator& it);
 
     BuildState<T>& _s;
     UsedVariables<T>& _used;

@@ -40,19 +40,21 @@ template <typename T> bool TextBuilder<T>::initNR(const sc::Naming& naming, cons
         return false;
     const td::UINT4 nEq = model.getNumberOfExpressions(Group::NLEs, level);
     data.results.nEquations = nEq;
-    if (data.settings().skipCountChecks == 0 && nEq != _s.getNumVariables())
-        return _s.lineError(msg::csVarsNeqEqs, 0, 0);
     if (!initRndGensAndStats(naming, model, level))
         return false;
     data.stores.equations.reserve(nEq);
     data.stores.jacobian.reserve(cEntriesPerEquation * nEq);
     data.currentSection = static_cast<td::BYTE>(ErrorSection::NLEqs);
 
+    // The equations are built before their count is compared, so that a statement at
+    // fault is told at its place rather than as a count.
     td::UINT4 row = 0, nonZeros = 0;
     if (!EquationReader<T>(_s, _used).buildEquations(model, Group::NLEs, level, nEq, row, nonZeros, cNLEquation,
                                                      msg::csNLEsError))
         return false;
     data.keyLine = data.keyColumn = 0;
+    if (data.settings().skipCountChecks == 0 && nEq != _s.getNumVariables())
+        return _s.countError(msg::csVarsNeqEqs, groupPlace(model, Group::NLEs, level), _s.getNumVariables(), nEq);
     return SectionReader<T>(_s, _used).buildProcSections(naming, model, level);
 }
 
@@ -65,7 +67,7 @@ template <typename T> bool TextBuilder<T>::initWLS(const sc::Naming& naming, con
         return false;
     const td::UINT4 nMeas = model.getNumberOfExpressions(Group::WLSEs, level);
     if (nMeas == 0)
-        return _s.lineError(msg::scWLSNoWLSEs, 0, 0);
+        return _s.lineError(msg::scWLSNoWLSEs, modelPlace(model, level));
     if (!initRndGensAndStats(naming, model, level))
         return false;
     const td::UINT4 nEC = model.getNumberOfExpressions(Group::ECs, level);
@@ -74,8 +76,6 @@ template <typename T> bool TextBuilder<T>::initWLS(const sc::Naming& naming, con
         data.stores.constraints.reserve(nEC);
         data.stores.constraintJacobian.reserve(cEntriesPerEquation * nEC);
     }
-    if (data.settings().skipCountChecks == 0 && nMeas + nEC < _s.getNumVariables())
-        return _s.lineError(msg::scWLSNotEnoughEQs, 0, 0);
     if (data.pWeights)
         data.pWeights->reserve(nMeas);
     _s.parser.setNextFreePosition(true);
@@ -105,19 +105,29 @@ template <typename T> bool TextBuilder<T>::initWLS(const sc::Naming& naming, con
         return false;
     data.currentSection = static_cast<td::BYTE>(ErrorSection::Other);
     data.keyLine = data.keyColumn = 0;
+    // Counted once every equation is built, as for the Newton-Raphson model.
+    if (data.settings().skipCountChecks == 0 && nMeas + nEC < _s.getNumVariables())
+        return _s.countError(msg::scWLSNotEnoughEQs, groupPlace(model, Group::WLSEs, level), _s.getNumVariables(),
+                             nMeas + nEC);
     return SectionReader<T>(_s, _used).buildProcSections(naming, model, level);
 }
 
 // The w attribute: a number as written; a name, the magnitude of that parameter's or
-// else variable's current value; none, or a name of no symbol, 1.
+// else variable's current value; none, or a name of no symbol, 1. A negative number and a
+// name of no symbol are warned of at the weight.
 template <typename T> double TextBuilder<T>::measurementWeight(const Iterator& it) const
 {
-    double w = 1.0;
-    if (it.getAttrib(sc::AttribID::W, w))
-        return w;
     const sc::_TokV* p = it.attrib(sc::AttribID::W);
     if (!p)
         return 1.0;
+    const Place at{it.line().line, p->column};
+    double w = 1.0;
+    if (it.getAttrib(sc::AttribID::W, w))
+    {
+        if (w < 0)
+            _s.lineWarning(msg::scNegativeWeight, at);
+        return w;
+    }
     td::INT4 symbol = -1;
     if (p->kind == sc::Token::Param)
         symbol = static_cast<td::INT4>(_s.getNumVariables() + p->code);
@@ -126,7 +136,10 @@ template <typename T> double TextBuilder<T>::measurementWeight(const Iterator& i
     else if (const td::PoolString* pName = it.findAttrib(sc::AttribID::W))
         symbol = _s.parser.getSymbolIndex(td::String(pName->c_str(), pName->length()));
     if (symbol < 0 || static_cast<td::UINT4>(symbol) >= _s.symbolCount())
+    {
+        _s.lineWarning(msg::scWeightNotASymbol, at);
         return 1.0;
+    }
     return std::abs(_s.values()[static_cast<td::UINT4>(symbol)]);
 }
 
@@ -140,11 +153,9 @@ template <typename T> bool TextBuilder<T>::initODE(const sc::Naming& naming, con
         return false;
     const td::UINT4 nODE = model.getNumberOfExpressions(Group::ODEs, level);
     if (nODE == 0)
-        return _s.lineError(msg::scNoODEEqs, 0, 0);
+        return _s.lineError(msg::scNoODEEqs, modelPlace(model, level));
     if (!DeclarationReader<T>(_s, _used).buildDeclarations(naming, model, level))
         return false;
-    if (nODE != _s.getNumVariables())
-        return _s.lineError(msg::scVarsNeqODEs, 0, 0);
     if (!initRndGensAndStats(naming, model, level))
         return false;
     TD_ASSERT(data.results.indexOfTParam >= 0);
@@ -181,6 +192,10 @@ template <typename T> bool TextBuilder<T>::initODE(const sc::Naming& naming, con
         _s.releaseTrees();
     }
     data.keyLine = data.keyColumn = 0;
+    // An ODE of a state given before, or of no state, is told at its place by the loop;
+    // fewer ODEs than states are told as a count.
+    if (nODE != _s.getNumVariables())
+        return _s.countError(msg::scVarsNeqODEs, groupPlace(model, Group::ODEs, level), _s.getNumVariables(), nODE);
     data.currentSection = static_cast<td::BYTE>(ErrorSection::Other);
     return SectionReader<T>(_s, _used).buildProcSections(naming, model, level);
 }

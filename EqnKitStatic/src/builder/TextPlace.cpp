@@ -16,6 +16,22 @@ Place placeOf(const sc::TokenizedModel::iterator& it)
     return Place{l.line, l.nExpr > 0 ? (*it.pExprTokens)[l.firstExpr].column : 1u};
 }
 
+Place tokenPlace(const sc::TokenizedModel::iterator& it, td::UINT4 i)
+{
+    return Place{it.line().line, it.exprToken(i).column};
+}
+
+Place modelPlace(const sc::TokenizedModel& model, sc::ModelLevel level)
+{
+    return model.getGroupPlace(level == sc::ModelLevel::Main ? sc::Group::Model : sc::Group::SubModel, level);
+}
+
+Place groupPlace(const sc::TokenizedModel& model, sc::Group group, sc::ModelLevel level)
+{
+    const Place at = model.getGroupPlace(group, level);
+    return at.isSet() ? at : modelPlace(model, level);
+}
+
 int reservedWord(const sc::TokenizedModel::iterator& it)
 {
     if (it.atEnd())

@@ -51,14 +51,28 @@ private:
     sc::ILog* _pLog;
 };
 
-// The parser's last error as an entry: with the document's line, counted from 1, where the
-// error has one (a file that could not be opened has none).
-template <typename T> void addParserError(SolverData<T>& d, const mu::ParserException& e)
+// A failed parse as entries: the failure, then the parser's last error, both at the
+// document's line of the error, counted from 1, where it has one (a file that could not be
+// opened has none).
+template <typename T> void addParserError(SolverData<T>& d, const char* failure, const mu::ParserException& e)
 {
+    const td::UINT4 saved = d.xmlLine;
+    if (e.getLine() >= 0)
+        d.xmlLine = static_cast<td::UINT4>(e.getLine()) + 1;
+    d.addError(failure);
     if (e.getLine() >= 0)
         d.addError("Line no=@: @", e.getLine() + 1, e.getMessage());
     else
         d.addError("@", e.getMessage());
+    d.xmlLine = saved;
+}
+
+// Reads the document's root: what the readers tell of no element of their own stands at
+// the Model element's line.
+template <typename T, typename Read> bool readRoot(SolverData<T>& d, const xml::Node& root, Read read)
+{
+    const ElementLine line(d.xmlLine, root);
+    return read(root);
 }
 
 // Parses source by the context's input kind and hands the document's root to read; the
@@ -72,24 +86,22 @@ bool readDocument(SolverData<T>& d, const td::String& source, FileFailure failur
         SAXParser parser;
         if (!parser.parseMemory(source.c_str(), &reporter, true))
         {
-            d.addError("Cannot parse xml input data");
-            addParserError(d, parser.getLastError());
+            addParserError(d, "Cannot parse xml input data", parser.getLastError());
             return false;
         }
-        return read(parser.getDocument().getFirstChild());
+        return readRoot(d, parser.getDocument().getFirstChild(), read);
     }
     if (d.settings().inputKind != 0)
         return false;
     XmlFileParser parser;
     if (parser.parseFile(source, &reporter))
-        return read(parser.getDocument().getFirstChild());
-    switch (failure)
-    {
-    case FileFailure::WithParserText: d.addError("Cannot parse the file"); break;
-    case FileFailure::Exclaimed: d.addError("Cannot parse the file!"); break;
-    case FileFailure::XmlFile: d.addError("Cannot parse the xml file"); break;
-    }
-    addParserError(d, parser.getLastError());
+        return readRoot(d, parser.getDocument().getFirstChild(), read);
+    const char* text = "Cannot parse the file";
+    if (failure == FileFailure::Exclaimed)
+        text = "Cannot parse the file!";
+    else if (failure == FileFailure::XmlFile)
+        text = "Cannot parse the xml file";
+    addParserError(d, text, parser.getLastError());
     return false;
 }
 
@@ -330,6 +342,7 @@ template <typename T> bool XmlBuilder<T>::loadODEModel(const xml::Node& root)
     bool ok = true;
     for (td::UINT4 i = 0; ok && i < nEq; ++i, eq.nextSameName())
     {
+        const ElementLine line(d.xmlLine, eq);
         tree.reset(d.treeOption != 0);
         typename Tree::Node* pIntegral = nullptr;
         const td::INT4 state = odes.checkODETerm(eq, tree, pIntegral, i, true);
@@ -339,7 +352,6 @@ template <typename T> bool XmlBuilder<T>::loadODEModel(const xml::Node& root)
         {
             defined[static_cast<td::UINT4>(state)] = true;
             Evaluator<T>* pEquation = d.newEvaluator();
-            const ElementLine line(d.xmlLine, eq);
             d.clearHeldKey();
             ok = tree.createEvaluator(pEquation) ||
                  _s.xmlExpressionError("Cannot make expression for eq: @", attrib(eq, "fx"));

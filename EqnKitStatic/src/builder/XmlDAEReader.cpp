@@ -42,6 +42,7 @@ bool XmlDAEReader<T>::expandXmlODEs(const xml::Node& odeqs, td::UINT4 nODE, td::
     bool ok = true;
     for (td::UINT4 i = 0; ok && i < nODE; ++i, eq.nextSameName())
     {
+        const ElementLine line(d.xmlLine, eq);
         tree.reset(d.treeOption != 0);
         typename Tree::Node* pIntegral = nullptr;
         const td::INT4 state = odes.checkODETerm(eq, tree, pIntegral, i, false);

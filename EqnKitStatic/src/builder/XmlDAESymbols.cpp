@@ -60,6 +60,7 @@ template <typename T> bool XmlDAESymbols<T>::readXmlStateNames(const xml::Node& 
     xml::Node eq = child(odeqs, "Eq");
     for (td::UINT4 i = 0; i < nODE; ++i, eq.nextSameName())
     {
+        const ElementLine line(d.xmlLine, eq);
         const char* fx = nullptr;
         td::String name;
         td::UINT4 sign = 0;
@@ -74,7 +75,7 @@ template <typename T> bool XmlDAESymbols<T>::readXmlStateNames(const xml::Node& 
             d.currentSection = 0;
             return false;
         }
-        _records.xmlStateNames.push_back(DAERecords::XmlState{name, fx, i});
+        _records.xmlStateNames.push_back(DAERecords::XmlState{name, fx, i, eq.getLine()});
     }
     std::sort(_records.xmlStateNames.begin(), _records.xmlStateNames.end(),
               [](const DAERecords::XmlState& a, const DAERecords::XmlState& b) {
@@ -102,11 +103,15 @@ template <typename T> bool XmlDAESymbols<T>::checkXmlStateNames()
         if (index >= 0 && static_cast<td::UINT4>(index) < _s.getNumVariables())
             continue;
         d.currentSection = static_cast<td::BYTE>(ErrorSection::ODEqs);
+        const td::UINT4 saved = d.xmlLine;
+        if (st.line != 0)
+            d.xmlLine = st.line;
         if (index < 0)
             d.addError("Undeclared state variable:@, found in ODE equation:@", st.name, st.fx);
         else
             d.addError("State variable cannot be declared as a parameter! Variable name=@ in ODEeq=@", st.name, st.fx);
         d.itemLocationText(st.eq, cCurrent);
+        d.xmlLine = saved;
         d.currentSection = 0;
         return false;
     }
@@ -120,6 +125,7 @@ template <typename T> bool XmlDAESymbols<T>::markXmlStates(const xml::Node& odeq
     xml::Node eq = child(odeqs, "Eq");
     for (td::UINT4 i = 0; i < nODE; ++i, eq.nextSameName())
     {
+        const ElementLine line(d.xmlLine, eq);
         const char* fx = nullptr;
         td::String name;
         td::INT4 state = -1;

@@ -46,6 +46,7 @@ template <typename T> bool XmlDeclarationReader<T>::loadVarsAndParams(const xml:
     SolverData<T>& d = _s.data();
     if (vars.isEmpty())
         return _s.xmlError("Missing declation of variables!");
+    const ElementLine varsLine(d.xmlLine, vars);
     vars.getBoolAttrib("out", _outAll);
     const td::UINT4 nVarElements = countChildren(vars, "Var");
     if (nVarElements == 0)
@@ -117,6 +118,7 @@ template <typename T> bool XmlDeclarationReader<T>::findTimeParams(td::UINT4& nP
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Params);
     for (td::UINT4 i = 0; i < _params.size(); ++i)
     {
+        const ElementLine line(d.xmlLine, _params[i].element);
         const char* name = _params[i].name;
         if (!name)
             return fail(i, "Empty name");
@@ -173,6 +175,7 @@ template <typename T> bool XmlDeclarationReader<T>::readVarNames(const xml::Node
     td::UINT4 item = 0;
     for (xml::Node v = child(vars, "Var"); !v.isEmpty(); v.nextSameName(), ++item)
     {
+        const ElementLine line(d.xmlLine, v);
         const char* name = attrib(v, "name");
         if (!name || !*name)
             return _s.xmlError("Empty variable name!");
@@ -227,6 +230,7 @@ template <typename T> bool XmlDeclarationReader<T>::readParamNames()
     for (td::UINT4 i = 0; i < _params.size(); ++i)
     {
         const XmlParam& p = _params[i];
+        const ElementLine line(d.xmlLine, p.element);
         if (!p.name || !*p.name)
         {
             d.addError("Empty parameter name!");
@@ -315,6 +319,7 @@ template <typename T> bool XmlDeclarationReader<T>::readParamValues()
     for (td::UINT4 j = 0; j < _params.size(); ++j)
     {
         const XmlParam& p = _params[j];
+        const ElementLine line(d.xmlLine, p.element);
         if (!_dynamic && d.results.indexOfDeltaTParam < 0 && !p.group && !std::strcmp(p.name, "dT"))
         {
             d.results.indexOfDeltaTParam = static_cast<td::INT4>(p.first);

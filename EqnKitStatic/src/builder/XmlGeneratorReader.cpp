@@ -156,6 +156,7 @@ template <typename T> bool XmlGeneratorReader<T>::loadRndGens(const xml::Node& r
     d.currentSection = static_cast<td::BYTE>(ErrorSection::RndGens);
     for (td::UINT4 p = 0; p < n; ++p, gen.nextSameName())
     {
+        const ElementLine line(d.xmlLine, gen);
         const char* name = attrib(gen, "name");
         const char* type = attrib(gen, "type");
         rnd::Gen* pGen = nullptr;

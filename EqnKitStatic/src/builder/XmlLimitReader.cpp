@@ -19,6 +19,7 @@ template <typename T> bool XmlLimitReader<T>::loadLimits(const xml::Node& root)
     if (limits.isEmpty())
         return true;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Limits);
+    const ElementLine limitsLine(d.xmlLine, limits);
     xml::Node group = child(limits, "Group");
     if (group.isEmpty())
     {
@@ -33,6 +34,7 @@ template <typename T> bool XmlLimitReader<T>::loadLimits(const xml::Node& root)
     groups.reserve(nGroups);
     for (td::UINT4 g = 0; g < nGroups; ++g, group.nextSameName())
     {
+        const ElementLine groupLine(d.xmlLine, group);
         bool enabled = true;
         group.getBoolAttrib("enabled", enabled);
         xml::Node eq = child(group, "Eq");

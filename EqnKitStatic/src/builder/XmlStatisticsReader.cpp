@@ -18,6 +18,7 @@ template <typename T> bool XmlStatisticsReader<T>::loadStats(const xml::Node& ro
         return true;
     StatisticsStore<T>& store = d.stores.statistics;
     d.currentSection = static_cast<td::BYTE>(ErrorSection::Stats);
+    const ElementLine line(d.xmlLine, stats);
     const char* text = attrib(stats, "name");
     if (!text)
         text = attrib(stats, "names");

@@ -200,6 +200,9 @@ public:
     // forms of its operands in its tags. The exponent of s must be an integer literal
     // 0..64 and no order may pass 64, else the form is NotPoly.
     PolyForm polynomialForm(Node* pNode);
+    // The same; with the form NotPoly, the term that makes it so (the leftmost node that is
+    // no polynomial in s though its operands are) in pCulprit.
+    PolyForm polynomialForm(Node* pNode, const Node*& pCulprit);
     // The order + 1 coefficients of node, a polynomial of that order, as new subtrees;
     // literal zeros become null. False when node is no such polynomial.
     bool polynomialCoefficients(Node* pNode, td::UINT2 order, Node** pCoeffs);
@@ -334,6 +337,8 @@ private:
         bool operandExpected = true;
         bool pendingNot = false;
         td::BYTE previousOperator = Tok::NO_PREVIOUS;
+        // The previous operator is the minus an equation's sign stands for.
+        bool previousIsSign = false;
         // Operands this walk has pushed and not yet linked.
         td::UINT4 nOperands = 0;
     };
@@ -481,6 +486,8 @@ private:
     void reportFormatted(const char* key, const char* arg) const;
     // As reportFormatted, at the token's own column when it has one.
     void reportFormattedAt(const Tok& token, const char* key, const char* arg) const;
+    // At the node's token (a term of the statement) when it has a column, else as reportAt.
+    void reportAtNode(const char* key, const Node* pNode) const;
     void reportFormatted(const char* key, const char* arg1, const char* arg2) const;
     void reportUnexpectedToken(td::BYTE type) const;
     td::String symbolName(const Tok& token) const;

@@ -561,6 +561,15 @@ void ExpressionTree<T>::reportFormattedAt(const Tok& token, const char* key, con
     _pContext->reportKey(key, _line != 0 ? _line : _pContext->keyLine, token.column, arg);
 }
 
+template <typename T> void ExpressionTree<T>::reportAtNode(const char* key, const Node* pNode) const
+{
+    if (!_pContext)
+        return;
+    if (!pNode || !pNode->pToken || pNode->pToken->column == 0)
+        return reportAt(key);
+    _pContext->reportKey(key, _line != 0 ? _line : _pContext->keyLine, pNode->pToken->column);
+}
+
 template <typename T> void ExpressionTree<T>::reportFormatted(const char* key, const char* arg1, const char* arg2) const
 {
     if (_pContext)

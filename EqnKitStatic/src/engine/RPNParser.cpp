@@ -765,7 +765,7 @@ template <typename T> bool RPNParser<T>::frontEndEquals(FrontEndState& st, td::U
         return frontEndEnd(st);
     Tok minus;
     minus.type = C::SUB;
-    minus.index = static_cast<td::UINT4>(-1);
+    minus.index = Tok::cEquationSign;
     if constexpr (Traits::isComplex)
     {
         Tok folded;

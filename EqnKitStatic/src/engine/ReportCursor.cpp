@@ -7,12 +7,6 @@ namespace
 constexpr td::BYTE cCurrentSection = 16;
 }
 
-void ReportCursor::logError(const char* key) const
-{
-    if (sc::ILog* pLogger = getLog())
-        pLogger->showKey(key, sc::ILog::Error);
-}
-
 void ReportCursor::reportKey(const char* key, td::UINT4 line, td::UINT4 column, const char* arg1,
                              const char* arg2) const
 {
@@ -56,7 +50,11 @@ bool ReportCursor::beginLocation(td::BYTE section) const
 {
     if (!pErrorLog)
         return false;
-    beginErrorEntry(*pErrorLog, entryLine(), section == cCurrentSection ? currentSection : section);
+    // The entry before it is the one it tells the item of.
+    td::UINT4 line = keyLine;
+    if (line == 0)
+        line = lastEntryLine != 0 ? lastEntryLine : entryLine();
+    beginEntry(line, section == cCurrentSection ? currentSection : section);
     return true;
 }
 

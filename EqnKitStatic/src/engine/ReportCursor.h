@@ -21,16 +21,22 @@ struct ReportCursor
     // Line and section of error entries.
     td::UINT4 currentLine = 0;
     td::BYTE currentSection = 0;
+    // XML documents: the line (from 1) of the element whose texts are being read; 0: none.
+    td::UINT4 xmlLine = 0;
     // The XML road sends no keys: the error log holds all it reports.
     td::BYTE keysSilenced = 0;
 
     // Line of the entries written now: the model text's statement being built, else the
-    // current line.
-    td::UINT4 entryLine() const { return keyLine != 0 ? keyLine : currentLine; }
+    // XML element being read, else the current line; so that an entry about one element
+    // stands at its line, whichever reader writes it.
+    td::UINT4 entryLine() const
+    {
+        if (keyLine != 0)
+            return keyLine;
+        return xmlLine != 0 ? xmlLine : currentLine;
+    }
     // The logger; null without one or while keys are silenced.
     sc::ILog* getLog() const { return keysSilenced ? nullptr : pLog; }
-    // Sends a key to the logger as an error.
-    void logError(const char* key) const;
 
     // The first key sent while keys are silenced, so that the XML road can give the reason
     // in its own entry: the key (null: none), its arguments joined by ", " and its column
@@ -44,7 +50,8 @@ struct ReportCursor
     mutable HeldKey heldKey;
     void clearHeldKey() const { heldKey = HeldKey{}; }
     // Shows a key with no, one or two arguments at line and column as an error; while keys
-    // are silenced the first one is held instead.
+    // are silenced the first one is held instead. Every key of a model text goes out here
+    // or through the parser's logKey, both at a place.
     void reportKey(const char* key, td::UINT4 line, td::UINT4 column, const char* arg1 = nullptr,
                    const char* arg2 = nullptr) const;
 
@@ -54,8 +61,14 @@ struct ReportCursor
     {
         if (!pErrorLog)
             return;
-        beginErrorEntry(*pErrorLog, entryLine(), currentSection);
+        beginEntry(entryLine(), currentSection);
         appendSubstituted(*pErrorLog, text, args...);
+    }
+    // Starts an entry at a line (kept as the line of the last entry) in a section.
+    void beginEntry(td::UINT4 line, td::BYTE section) const
+    {
+        lastEntryLine = line;
+        beginErrorEntry(*pErrorLog, line, section);
     }
 
     // The same with an explicit line and section, straight into a log.
@@ -67,12 +80,16 @@ struct ReportCursor
     }
 
     // Starts an entry "<item>#: <number>" in the given section (16: the current one); the
-    // item word follows the current section. The caller appends its message.
+    // item word follows the current section. The caller appends its message. It tells
+    // where the entry before it stands, so it takes that entry's line where no statement
+    // or element is being read any more.
     void itemLocationText(td::UINT4 number, td::BYTE section) const;
     // The same as "Group#: <group>; <item>#: <number>".
     void groupItemLocationText(td::UINT4 group, td::UINT4 number, td::BYTE section) const;
 
 private:
+    // The line of the last entry written.
+    mutable td::UINT4 lastEntryLine = 0;
     const char* itemWord() const;
     bool beginLocation(td::BYTE section) const;
 };

@@ -112,6 +112,10 @@ template <typename T> struct Token : TokenCodes
     td::UINT2 column = 0;
 
     td::BYTE functionID() const { return static_cast<td::BYTE>(index & 0xFFu); }
+    // The minus of lhs - (rhs) that the text road writes for an equation's "=" carries this
+    // index; messages name it as the "=" the text holds.
+    static constexpr td::UINT4 cEquationSign = 0xFFFFFFFFu;
+    bool isEquationSign() const { return type == SUB && index == cEquationSign; }
     bool isNumber() const { return TokenCodes::isNumber(type); }
 
     // Name of an operator, function or push code as it appears in messages and printed

@@ -235,10 +235,12 @@ template <typename T> bool ExpressionTree<T>::walkOperator(Tok& t, WalkState& st
     }
     if (code == C::ADD && st.operandExpected)
         return true;
-    const char* name = Tok::printName(code);
+    // Messages name what the text holds: the equation's sign as "=".
+    const char* name = t.isEquationSign() ? "=" : Tok::printName(code);
+    const char* previous = st.previousIsSign ? "=" : Tok::printName(st.previousOperator);
     if (st.pendingNot)
     {
-        reportFormatted(msg::etOperAfterUnOp, name, Tok::printName(st.previousOperator));
+        reportFormatted(msg::etOperAfterUnOp, name, previous);
         return false;
     }
     if (st.state == State::AfterOperand)
@@ -252,17 +254,25 @@ template <typename T> bool ExpressionTree<T>::walkOperator(Tok& t, WalkState& st
             return false;
         _operatorStack.push(tokenNode(t));
         st.previousOperator = code;
+        st.previousIsSign = t.isEquationSign();
         st.state = State::AfterOperator;
         return true;
     }
-    // Where an operand is due only not is accepted.
+    // Where an operand is due only not is accepted; an equation's sign there (after an
+    // opening bracket or at the start) has no left side to stand after.
+    if (t.isEquationSign())
+    {
+        reportAt(msg::etOperatorWoOprnd);
+        return false;
+    }
     if (code != C::LOGIC_NEGATION)
     {
-        reportFormatted(msg::etOperAfterOper, name, Tok::printName(st.previousOperator));
+        reportFormatted(msg::etOperAfterOper, name, previous);
         return false;
     }
     _operatorStack.push(tokenNode(t));
     st.previousOperator = code;
+    st.previousIsSign = false;
     st.operandExpected = true;
     st.pendingNot = true;
     st.state = State::AfterOperator;
@@ -287,10 +297,11 @@ template <typename T> bool ExpressionTree<T>::reduceOne(WalkState& st)
 {
     Node* pOp = _operatorStack.top();
     _operatorStack.pop();
-    // A not still waiting here never got its operand.
+    // A not still waiting here never got its operand: told at the not (or the operator),
+    // wherever the build reduces it.
     if (isType(pOp, C::LOGIC_NEGATION) || st.nOperands < 2)
     {
-        reportAt(msg::etOperatorWoOprnd);
+        reportAtNode(msg::etOperatorWoOprnd, pOp);
         return false;
     }
     Node* pRight = _rootStack.top();

@@ -243,11 +243,19 @@ private:
 
 template <typename T> PolyForm ExpressionTree<T>::polynomialForm(Node* pNode)
 {
+    const Node* pCulprit = nullptr;
+    return polynomialForm(pNode, pCulprit);
+}
+
+template <typename T> PolyForm ExpressionTree<T>::polynomialForm(Node* pNode, const Node*& pCulprit)
+{
+    pCulprit = nullptr;
     if (!pNode)
         return PolyForm();
     Levels<T, char> levels(pNode, 0, [](const auto&, char&, char&) { return true; });
     auto& items = levels.items;
     std::vector<PolyForm> forms(items.size());
+    auto column = [](const Node* p) { return p->pToken ? p->pToken->column : 0u; };
     for (std::size_t i = items.size(); i-- > 0;)
     {
         const auto& item = items[i];
@@ -255,6 +263,11 @@ template <typename T> PolyForm ExpressionTree<T>::polynomialForm(Node* pNode)
         const PolyForm* r = item.right >= 0 ? &forms[item.right] : nullptr;
         PolyForm f = formOf(item.p, l, r);
         f.holdsLaplace = isType(item.p, C::LAPLACE) || (l && l->holdsLaplace) || (r && r->holdsLaplace);
+        const bool operandsFit = (!l || l->type != TFType::NotPoly) && (!r || r->type != TFType::NotPoly);
+        const bool earlier =
+            !pCulprit || (column(item.p) != 0 && (column(pCulprit) == 0 || column(item.p) < column(pCulprit)));
+        if (f.type == TFType::NotPoly && operandsFit && earlier)
+            pCulprit = item.p;
         forms[i] = f;
         if (isOperatorType(item.p->pToken->type) && l && r)
         {

@@ -39,10 +39,17 @@ template <typename T> bool isBadLaplacePower(const ETNode<T>* p)
     return !(re >= 0.0 && re <= PolyForm::cMaxOrder);
 }
 
-template <typename T> bool hasBadLaplacePower(const ETNode<T>* p)
+// The first such power in the tree; null when there is none.
+template <typename T> const ETNode<T>* findBadLaplacePower(const ETNode<T>* p)
 {
-    return !visitPreorder(p,
-                          [](const ETNode<T>* q) { return isBadLaplacePower(q) ? WalkStep::Stop : WalkStep::Descend; });
+    const ETNode<T>* pFound = nullptr;
+    visitPreorder(p, [&pFound](const ETNode<T>* q) {
+        if (!isBadLaplacePower(q))
+            return WalkStep::Descend;
+        pFound = q;
+        return WalkStep::Stop;
+    });
+    return pFound;
 }
 
 // Numerator and denominator of the root: a '/' root splits, any other root is a
@@ -159,19 +166,21 @@ template <typename T> bool ExpressionTree<T>::checkTFFormat(TransferFunction& tf
         reportAt(msg::etTFBadFormatR);
         return false;
     }
-    if (hasBadLaplacePower(pRoot))
+    // A refused form is told at the term that makes it so.
+    if (const Node* pPower = findBadLaplacePower(pRoot))
     {
-        reportAt(msg::etTFBadFormat);
+        reportAtNode(msg::etTFBadFormat, pPower);
         return false;
     }
     const Fraction<T> f = split(pRoot);
-    const PolyForm nom = polynomialForm(f.pNom);
+    const Node* pCulprit = nullptr;
+    const PolyForm nom = polynomialForm(f.pNom, pCulprit);
     if (nom.type == TFType::NotPoly)
     {
-        reportAt(msg::etTFNomBadFormat);
+        reportAtNode(msg::etTFNomBadFormat, pCulprit);
         return false;
     }
-    PolyForm denom = polynomialForm(f.pDenom);
+    PolyForm denom = polynomialForm(f.pDenom, pCulprit);
     if (!f.pDenom)
     {
         denom.type = TFType::Term;
@@ -179,7 +188,7 @@ template <typename T> bool ExpressionTree<T>::checkTFFormat(TransferFunction& tf
     }
     if (denom.type == TFType::NotPoly)
     {
-        reportAt(msg::etTFDenomBadFormat);
+        reportAtNode(msg::etTFDenomBadFormat, pCulprit);
         return false;
     }
     if (nom.order == 0 && denom.order == 0)

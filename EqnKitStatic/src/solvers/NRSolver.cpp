@@ -61,7 +61,10 @@ template <typename T> bool NRSolver<T>::finishBuild(const BuildResults&, const B
     const bool countsLifted = s.settings.skipCountChecks != 0;
     if (in.pModel && !countsLifted && in.pModel->getNumberOfExpressions(sc::Group::NLEs, in.level) != s.nVars)
     {
-        this->reportKey(msg::scNLNvarsNeqNEQsl);
+        // At the equations' group, as the build tells a count.
+        const Place at = groupPlace(*in.pModel, sc::Group::NLEs, in.level);
+        if (sc::ILog* pLog = this->getLog())
+            pLog->showKeyAt(msg::scNLNvarsNeqNEQsl, at.line, at.column, sc::ILog::Error);
         return false;
     }
     // The count checks may be lifted; the set-up always runs.

@@ -262,6 +262,14 @@ template <typename T> void Solver<T>::reportKey(const char* key)
         _pLog->showKey(key, sc::ILog::Error);
 }
 
+template <typename T>
+void Solver<T>::reportAtModel(const char* key, const sc::TokenizedModel& model, sc::ModelLevel level)
+{
+    const Place at = modelPlace(model, level);
+    if (_pLog)
+        _pLog->showKeyAt(key, at.line, at.column, sc::ILog::Error);
+}
+
 // ---- signals and symbol updates ----
 
 template <typename T> void Solver<T>::signal(td::BYTE kind)
@@ -495,7 +503,7 @@ template <typename T> bool Solver<T>::build(const BuildInput& in)
     if (!runBuilder(builder, data, in) || !checkLimitBounds(in.pModel != nullptr))
     {
         if (in.pModel)
-            reportKey(rules.failureKey);
+            reportAtModel(rules.failureKey, *in.pModel, in.level);
         else if (in.pSource)
             addErrorEntry(rules.xmlFailureSection, rules.xmlFailureText);
         return false;

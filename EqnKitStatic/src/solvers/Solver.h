@@ -187,8 +187,12 @@ public:
     td::UINT4 getSignalCount(td::BYTE kind) const { return kind < cSignalKinds ? _signalCounts[kind] : 0; }
     // A child model takes the parameters it copies from its parent.
     void copyFromParent();
-    // A key through the own logger, as an error; nothing without a logger.
+    // A key of a solve or a step through the own logger, as an error; nothing without a
+    // logger.
     void reportKey(const char* key);
+    // A key of a build from a model text, at the line of the model (or the sub-model) it
+    // read.
+    void reportAtModel(const char* key, const sc::TokenizedModel& model, sc::ModelLevel level);
     // The key, or its twin when this solver is a child model.
     void reportKey(const char* key, const char* subModelKey) { reportKey(_pParent ? subModelKey : key); }
 

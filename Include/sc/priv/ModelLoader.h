@@ -26,6 +26,8 @@ public:
     {
         td::UINT4 bodyPosition = 0; // line-loader position behind the header's end line
         td::UINT4 headerLines = 0;  // lines read up to and including that line
+        // The header's line, or where it should stand: the text's first line with a token.
+        TextPlace start;
     };
 
     using Targets = LoaderTargets;
@@ -78,8 +80,8 @@ public:
     // results are 0 when the block is missing or broken. The later passes number their
     // lines on from the header's end line, so that every line is counted from the first
     // line of the text.
-    HeaderEnd readHeader(cnt::SafeFullVector<td::Variant>& headerValues, td::MutableString& line,
-                         mu::LineLoader& loader);
+    HeaderEnd readHeader(cnt::SafeFullVector<td::Variant>& headerValues, HeaderPlaces& valuePlaces,
+                         td::MutableString& line, mu::LineLoader& loader);
 
     // Locates the models and declaration groups and enters the declared names. With
     // declare false the names are kept from an earlier load and only the model lines
@@ -103,12 +105,16 @@ public:
     // Errors found so far (shown or not).
     td::UINT4 getErrorCount() const { return _nErrors; }
 
-    // Sends one positioned message; errors are counted and, with limited set, shown only
-    // while the logger's count is below the error limit.
-    // A name is shown as "text (name)", a token text as "text:token".
+    // Sends one message at its place in the text; errors are counted and, with limited set,
+    // shown only while the logger's count is below the error limit. A name is shown as
+    // "text (name)", a token text as "text:token".
     void report(const char* key, td::UINT4 line, td::UINT4 column, ILog::Type type = ILog::Error,
                 const char* name = nullptr, bool limited = true, const char* tokenText = nullptr);
-    void reportKey(const char* key);
+    void report(const char* key, const TextPlace& at) { report(key, at.line, at.column, ILog::Error, nullptr, false); }
+    // A file that cannot be read has no text to place the message in.
+    void reportUnreadableFile();
+    // The first line of the body with a token, or the last line read when it has none.
+    TextPlace bodyStart() const { return _bodyStart; }
 
 private:
     Naming::SymbolMap* map(ModelLevel level, UserLabel kind) const { return _pMaps[idx(level)][idx(kind)]; }
@@ -143,6 +149,15 @@ private:
     // Lines of the text before the first line that the structure and statement passes
     // read: the header's lines, or 0 for a text without a header.
     td::UINT4 _linesBeforeBody = 0;
+    TextPlace _bodyStart;
+    // The messages shown, each once.
+    struct Shown
+    {
+        const char* key;
+        td::UINT4 line;
+        td::UINT4 column;
+    };
+    cnt::PushBackVector<Shown> _shown;
     // Where each name of the sub-model was declared, by kind and position in its map.
     struct Place
     {
