@@ -23,9 +23,18 @@ class Butcher;
 
 namespace sl
 {
+template <typename T> class ConditionalDerivatives;
+template <typename T> class Differentiator;
+
+// The passes over a tree in files of their own take it by reference: Differentiator
+// and ConditionalDerivatives.
 template <typename T> class ExpressionTree
 {
     using C = TokenCodes;
+    // The rules build a derivative sharing this tree's subtrees within a node budget and
+    // report at the operation that has none; the records take their runs from its pool.
+    friend class Differentiator<T>;
+    friend class ConditionalDerivatives<T>;
 
 public:
     using Node = ETNode<T>;
@@ -104,35 +113,8 @@ public:
 
     // The derivative of the root by variable v, pushed as out's root; true with out
     // unchanged when it is zero; false after "@ET.CantDiff", or after "@ET.DerivTooLarge"
-    // when making it takes more nodes than derivativeNodeLimit allows.
+    // when making it takes more nodes than the node budget allows (Differentiator).
     bool differentiate(ExpressionTree& out, td::UINT4 v);
-    // Nodes one derivative of a tree of nNodes nodes may take: 50 per node, at least
-    // 100,000 and at most ten million (intermediate nodes that simplification drops count).
-    static td::UINT4 derivativeNodeLimit(td::UINT4 nNodes);
-    static constexpr td::UINT4 cDerivativeNodesPerNode = 50;
-    static constexpr td::UINT4 cDerivativeNodesMin = 100000;
-    static constexpr td::UINT4 cDerivativeNodesMax = 10000000;
-    // Marks the dependence of every node on v; false for an IfThenElse tree.
-    bool dependsOn(td::UINT4 v);
-    // Makes the following derivatives of the root by one variable each mark only what
-    // depends on it (the root must stay as it is meanwhile); false when the tree is
-    // marked whole for each instead (an empty tree, conj). forgetDependence ends it.
-    bool prepareDependence();
-    void forgetDependence();
-    // The rules on a marked node; null for zero. Throws std::invalid_argument for an
-    // operation without a derivative. Walks without recursion, so any depth is fine.
-    Node* differentiateNode(Node* pNode);
-    // Derivative records of the branches into an IfThenElse record whose condition is set.
-    bool differentiateIfThenElse(Evaluator<T>* pEvaluator);
-    // Derivative records of every case into a chain of Switch records; the conditions
-    // come from the case chain source compiled from the same switch.
-    bool differentiateSwitch(Evaluator<T>* pEvaluator, const Evaluator<T>* pSource);
-    // Complex build: the variable and its conjugate partner, swapped under conj.
-    void setConjugatePair(td::UINT4 var, td::UINT4 partner)
-    {
-        _cmplxVarIndex = var;
-        _cmplxPartnerIndex = partner;
-    }
 
     // ---- simplifying construction ----
 
@@ -267,6 +249,13 @@ public:
     bool expandDAEStages(Node* pIntegral, const DAEStageContext& ctx, const matrix::Butcher& tableau,
                          Node** pEquations);
 
+    // ---- messages ----
+    // To the solver's logger (held while keys are silenced) in the column of the token
+    // being built or differentiated, on the tree's line; else at the build context's key
+    // line and column.
+
+    void reportAt(const char* key) const;
+
     // ---- printing ----
 
     // The whole tree as text; mode 0 symbols by name, 1 by index.
@@ -387,49 +376,7 @@ private:
     void readValueCounts() const;
     void setEvaluatorTarget(Evaluator<T>* out) const;
 
-    // differentiation
-    // The rules on the root marked for v, the result pushed as out's root.
-    bool differentiateMarked(ExpressionTree& out, td::UINT4 v);
-    // The derivative of the root's chain of sums and differences (pChain[j] the chain's
-    // node j levels below the root) from its nodes at the positions given, deepest first,
-    // whose terms depend on the variable: the nodes above and between them pass the
-    // derivative from below on unchanged, so they are not walked.
-    Node* differentiateChain(Node* const* pChain, const td::UINT4* pPositions, td::UINT4 nPositions);
-    td::UINT4 mark(Node* pNode);
-    static td::UINT4 countDistinct(const Node* pRoot);
-    td::UINT4 markLeaf(Node* pNode);
-    void swapConjugate();
-    // Complex build: the variable being differentiated has a conjugate partner.
-    bool hasConjugatePartner() const;
-    void defaultConjugatePair(td::UINT4 v);
-    bool isDiffVariable(const Node* pNode) const;
-    // A rule in two halves: start gives the derivative at once (true), or names the
-    // subtrees whose derivatives it needs (needed[0] in the left's place, needed[1] in the
-    // right's); finish then makes the derivative from theirs.
-    bool startRule(Node* pNode, Node*& pResult, Node* (&needed)[2]);
-    Node* finishRule(Node* pNode, Node* dLeft, Node* dRight);
-    bool startFunction(Node* pNode, Node*& pResult, Node* (&needed)[2]);
-    bool startQuotient(Node* pNode, Node*& pResult, Node* (&needed)[2]);
-    Node* finishFunction(Node* pNode, Node* pInner);
-    Node* derivativeOf(td::BYTE functionID, Node* pNode);
-    // f'(u) of a function whose derivative rule is Chain (null for the other rules).
-    template <td::BYTE functionID, bool chain> Node* chainFactor(Node* pNode);
-    Node* conjugated(Node* pInner);
-    bool startOperator(Node* pNode, Node*& pResult, Node* (&needed)[2]);
-    Node* finishOperator(Node* pNode, Node* dl, Node* dr);
-    Node* negatedOverSquare(Node* pNumerator, Node* r);
-    // Writes the entry of an operation (code) without a derivative and makes the column of
-    // node's token the one the failure is reported at; the caller then throws.
-    void failAt(const Node* pNode, const char* text, td::BYTE code);
-    bool startPower(Node* pNode, Node*& pResult, Node* (&needed)[2]);
-    Node* finishPower(Node* pNode, Node* db, Node* de);
-    Node* powerOfVariable(Node* b, Node* e);
     Node* intLiteral(int value) { return newLiteral(C::INT_LITERAL, T(value)); }
-    struct BranchSlots;
-    bool differentiateBranch(BranchSlots& branch, td::UINT4 v);
-    td::UINT4 countDependencies(ExpressionTree* pTree);
-    bool nestedDerivative(ExpressionTree* pTree, Evaluator<T>*& pOut);
-    Evaluator<T>* takeRun(td::UINT4 n, const char* keyOnFailure);
 
     // simplification: simplify runs the rule groups over its operands until one makes the
     // result; a group that rewrites the operands starts the rules again.
@@ -449,8 +396,6 @@ private:
     Node* plainBinary(Operands& o);
     // An operand the result uses: a copy when asked, unless derivatives share subtrees.
     Node* takeOperand(Node* pNode, bool copy) { return copy && !_sharing ? this->copy(pNode) : pNode; }
-    // A subtree of the differentiated tree in a derivative: shared, or copied.
-    Node* share(const Node* pNode) { return takeOperand(const_cast<Node*>(pNode), true); }
     Node* chainToFold(Node* pChain, bool copyChain, td::BYTE op);
     template <typename Hit> void foldedLiteral(Hit& hit, const T& value, td::BYTE type);
     Node* foldIntoLeft(Node* pChain, const Node* pLiteral, bool copyChain, td::BYTE op);
@@ -471,10 +416,7 @@ private:
     static bool printsBracketFirst(const Node* pNode);
     void referenceToString(td::MutableString& out, const Tok& token) const;
 
-    // messages to the solver's logger (held while keys are silenced) in the column of the
-    // token being built or differentiated, on the tree's line; else at the build context's
-    // key line and column
-    void reportAt(const char* key) const;
+    // where messages stand, and those with arguments
     td::UINT4 reportColumn() const;
     td::UINT4 reportLine() const;
     // The build has reached the token: later messages stand at its column, when it has one.
@@ -515,14 +457,8 @@ private:
     mutable td::UINT4 _nParamRefs = 0;
     mutable td::UINT4 _nTokens = 0;
     mutable bool _countsStale = false;
-    td::UINT4 _nThenDerivs = 0;
-    td::UINT4 _nElseDerivs = 0;
     td::UINT4 _nVars = 0;
-    td::UINT4 _diffVar = 0;
     td::INT4 _targetIndex = -1;
-    // Complex build: the variable being differentiated and its conjugate partner.
-    td::UINT4 _cmplxVarIndex = static_cast<td::UINT4>(-1);
-    td::UINT4 _cmplxPartnerIndex = static_cast<td::UINT4>(-1);
     td::BYTE _targetPart = 0;
     Type _type = Type::Plain;
     td::BYTE _printMode = 0;
@@ -553,7 +489,7 @@ private:
 
 // ExpressionTreeDbl.cpp and ExpressionTreeCmplx.cpp instantiate them over the members of
 // ExpressionTree.inl, which includes those of every phase (TreeBuild.inl, TreeDAE.inl,
-// TreeDiff.inl, TreeEmit.inl, TreePoly.inl, TreePrint.inl, TreeSimplify.inl, TreeTF.inl).
+// TreeEmit.inl, TreePoly.inl, TreePrint.inl, TreeSimplify.inl, TreeTF.inl).
 extern template class ExpressionTree<double>;
 extern template class ExpressionTree<std::complex<double>>;
 } // namespace sl

@@ -1,8 +1,13 @@
-// The expression tree over real values, instantiated once over every member; the two
-// value types compile apart, so that neither makes the build wait.
+// The expression tree over real values and the passes over it, each instantiated once
+// over every member; the two value types compile apart, so neither makes the build wait.
 #include "ExpressionTree.inl"
+
+#include "ConditionalDerivatives.inl"
+#include "Differentiator.inl"
 
 namespace sl
 {
 template class ExpressionTree<double>;
+template class ConditionalDerivatives<double>;
+template class Differentiator<double>;
 } // namespace sl
