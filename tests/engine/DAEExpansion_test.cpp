@@ -9,6 +9,7 @@
 
 #include <matrix/Butcher.h>
 
+#include "DAEStages.h"
 #include "SymbolRigSupport.h"
 
 namespace
@@ -19,6 +20,7 @@ using C = sl::TokenCodes;
 template <typename T> using Rig = test::SymbolRig<T>;
 template <typename T> using NodeOf = sl::ETNode<T>;
 template <typename T> using TreeOf = sl::ExpressionTree<T>;
+template <typename T> using StagesOf = sl::DAEStages<T>;
 
 enum class Method
 {
@@ -74,12 +76,13 @@ template <typename T> struct DAERig
         {
         case Method::Euler:
         case Method::Trapezoidal:
-            if (m == Method::Euler ? tree.discretizeEuler(pInt, ctx) : tree.discretizeTrapezoidal(pInt, ctx))
+            if (m == Method::Euler ? StagesOf<T>(tree).discretizeEuler(pInt, ctx)
+                                   : StagesOf<T>(tree).discretizeTrapezoidal(pInt, ctx))
                 eqs.push_back(tree.getRoot());
             break;
         default:
             eqs.assign(tableau.stages() + 1u, nullptr);
-            if (!tree.expandDAEStages(pInt, ctx, tableau, eqs.data()))
+            if (!StagesOf<T>(tree).expandDAEStages(pInt, ctx, tableau, eqs.data()))
                 eqs.clear();
         }
         return eqs;
@@ -224,9 +227,9 @@ TEST(Expansions, RefusedWithoutTheirSymbols)
         bool done = false;
         switch (c.method)
         {
-        case Method::Euler: done = r.tree.discretizeEuler(nullptr, r.ctx); break;
-        case Method::Trapezoidal: done = r.tree.discretizeTrapezoidal(nullptr, r.ctx); break;
-        default: done = r.tree.expandDAEStages(nullptr, r.ctx, r.tableau, eqs.data());
+        case Method::Euler: done = StagesOf<double>(r.tree).discretizeEuler(nullptr, r.ctx); break;
+        case Method::Trapezoidal: done = StagesOf<double>(r.tree).discretizeTrapezoidal(nullptr, r.ctx); break;
+        default: done = StagesOf<double>(r.tree).expandDAEStages(nullptr, r.ctx, r.tableau, eqs.data());
         }
         EXPECT_FALSE(done) << c.name;
         EXPECT_EQ(r.tree.getRoot(), root) << c.name;
@@ -237,10 +240,10 @@ TEST(Expansions, RefusedWithoutTheirSymbols)
     // A named node that is no int of this tree.
     DAERig<double> r(0);
     ASSERT_TRUE(r.rig.build(r.tree, "2*sin(x)"));
-    EXPECT_FALSE(r.tree.discretizeEuler(r.tree.getRoot()->pRightNode, r.ctx));
+    EXPECT_FALSE(StagesOf<double>(r.tree).discretizeEuler(r.tree.getRoot()->pRightNode, r.ctx));
     DAERig<double> other(0);
     ASSERT_TRUE(other.rig.build(other.tree, "int(x)"));
-    EXPECT_FALSE(r.tree.discretizeTrapezoidal(other.tree.getRoot(), r.ctx));
+    EXPECT_FALSE(StagesOf<double>(r.tree).discretizeTrapezoidal(other.tree.getRoot(), r.ctx));
 }
 
 // A transfer-function state equation whose input is an ODE state: every state, of the
@@ -275,7 +278,7 @@ TEST(Expansions, TransferFunctionStatesAtTheirStages)
     auto stateTree = rig.ctx.tree();
     stateTree.pushRoot(tfEqs[0]);
     NodeOf<double>* eqs[3] = {};
-    ASSERT_TRUE(stateTree.expandDAEStages(nullptr, ctx, gl2, eqs));
+    ASSERT_TRUE(StagesOf<double>(stateTree).expandDAEStages(nullptr, ctx, gl2, eqs));
     auto stage = [](int j) {
         const std::string k = "#k" + std::to_string(j + 1);
         return "(x" + k + "-(2*y'x1" + k + "))";

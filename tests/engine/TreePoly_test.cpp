@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "DAEStages.h"
 #include "SymbolRigSupport.h"
 
 namespace
@@ -293,10 +294,11 @@ TEST(Polynomials, HistoryAndStageSubstitutions)
         ctx.deltaT = rig.index("dT");
         ctx.time = static_cast<td::INT4>(rig.index("t"));
         auto tree = rig.ctx.tree();
+        sl::DAEStages<double> stages(tree);
         ASSERT_TRUE(rig.build(tree, c.f)) << c.f;
         const std::string original = rig.text(tree, tree.getRoot());
-        NodeOf<double>* history = tree.mapHistoryVariables(tree.getRoot(), ctx);
-        NodeOf<double>* stage = tree.copyWithStageSubstitution(tree.getRoot(), ctx, 0.25, 1);
+        NodeOf<double>* history = stages.mapHistoryVariables(tree.getRoot(), ctx);
+        NodeOf<double>* stage = stages.copyWithStageSubstitution(tree.getRoot(), ctx, 0.25, 1);
         EXPECT_EQ(history ? rig.text(tree, history) : "", c.history) << c.f;
         EXPECT_EQ(stage ? rig.text(tree, stage) : "", c.stage) << c.f;
         // The copies leave the tree as it was.
@@ -310,19 +312,20 @@ TEST(Polynomials, HistoryAndStageSubstitutions)
     ctx.deltaT = rig.index("dT");
     ctx.time = static_cast<td::INT4>(rig.index("t"));
     auto tree = rig.ctx.tree();
+    sl::DAEStages<double> stages(tree);
     ASSERT_TRUE(rig.build(tree, "x*t"));
-    EXPECT_EQ(rig.text(tree, tree.copyWithStageSubstitution(tree.getRoot(), ctx, 1.0, 0)), "(x#k1*t)");
+    EXPECT_EQ(rig.text(tree, stages.copyWithStageSubstitution(tree.getRoot(), ctx, 1.0, 0)), "(x#k1*t)");
     ctx.time = -1;
-    EXPECT_EQ(rig.text(tree, tree.mapHistoryVariables(tree.getRoot(), ctx)), "(x@_*t)");
+    EXPECT_EQ(rig.text(tree, stages.mapHistoryVariables(tree.getRoot(), ctx)), "(x@_*t)");
 
     // A state without the record a copy needs, and copies without records, give nothing.
     rig.records[0].firstStage = -1;
-    EXPECT_EQ(tree.copyWithStageSubstitution(tree.getRoot(), ctx, 0.5, 0), nullptr);
+    EXPECT_EQ(stages.copyWithStageSubstitution(tree.getRoot(), ctx, 0.5, 0), nullptr);
     rig.records[0].firstStage = 3;
-    EXPECT_EQ(tree.copyWithStageSubstitution(tree.getRoot(), ctx, 0.5, 1), nullptr);
+    EXPECT_EQ(stages.copyWithStageSubstitution(tree.getRoot(), ctx, 0.5, 1), nullptr);
     rig.records[0].histParam = -1;
-    EXPECT_EQ(tree.mapHistoryVariables(tree.getRoot(), ctx), nullptr);
+    EXPECT_EQ(stages.mapHistoryVariables(tree.getRoot(), ctx), nullptr);
     ctx.pVarRecords = nullptr;
-    EXPECT_EQ(tree.mapHistoryVariables(tree.getRoot(), ctx), nullptr);
+    EXPECT_EQ(stages.mapHistoryVariables(tree.getRoot(), ctx), nullptr);
 }
 } // namespace

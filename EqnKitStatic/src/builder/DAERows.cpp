@@ -5,6 +5,7 @@
 #include <matrix/Butcher.h>
 
 #include "BuildState.h"
+#include "DAEStages.h"
 #include "ETNodeKinds.h"
 #include "TreeWalk.h"
 #include "UsedVariables.h"
@@ -66,7 +67,7 @@ template <typename T> bool DAERows<T>::discretize(Tree& tree, Node* pIntegral, t
     }
     matrix::Butcher tableau;
     tableau.init(s == 2 ? matrix::Butcher::GaussLegendre2 : matrix::Butcher::GaussLegendre3);
-    if (!tree.expandDAEStages(pIntegral, stageContext(state), tableau, pRows))
+    if (!DAEStages<T>(tree).expandDAEStages(pIntegral, stageContext(state), tableau, pRows))
         return reportDiscretizeFailure(state, eqNo);
     nRows = s + 1u;
     return true;
@@ -80,8 +81,9 @@ template <typename T> bool DAERows<T>::mapDAEVarHistory(Tree& tree, Node* pInteg
     TD_ASSERT(history >= 0);
     TD_ASSERT(static_cast<td::UINT4>(history) < _s.getNumParameters());
     const DAEStageContext ctx = stageContext(variable);
-    const bool done = d.results.IntegrationMethod == 0 ? tree.discretizeEuler(pIntegral, ctx)
-                                                       : tree.discretizeTrapezoidal(pIntegral, ctx);
+    DAEStages<T> stages(tree);
+    const bool done = d.results.IntegrationMethod == 0 ? stages.discretizeEuler(pIntegral, ctx)
+                                                       : stages.discretizeTrapezoidal(pIntegral, ctx);
     return done || reportDiscretizeFailure(variable, eqNo);
 }
 

@@ -8,7 +8,6 @@
 #include <td/Types.h>
 
 #include "CompileContext.h"
-#include "DAEStageContext.h"
 #include "ETNode.h"
 #include "Evaluator.h"
 #include "FnLimit.h"
@@ -16,18 +15,13 @@
 #include "Token.h"
 #include "TransferFunction.h"
 
-namespace matrix
-{
-class Butcher;
-}
-
 namespace sl
 {
 template <typename T> class ConditionalDerivatives;
 template <typename T> class Differentiator;
 
-// The passes over a tree in files of their own take it by reference: Differentiator
-// and ConditionalDerivatives.
+// The passes over a tree in files of their own take it by reference: DAEStages,
+// Differentiator and ConditionalDerivatives.
 template <typename T> class ExpressionTree
 {
     using C = TokenCodes;
@@ -78,6 +72,9 @@ public:
     bool build(TokNode* pFirst);
     // Pushes node as the new root; the statistics are of it from then on.
     void pushRoot(Node* pNode);
+    // Node takes the place of the root (is pushed when there is none); the statistics are
+    // of it from then on.
+    void replaceRoot(Node* pNode);
     Node* getRoot() const;
     // The node statistics are of the root from then on: counted when next asked (while
     // the tree's nodes live), so trees nobody asks about are never walked for them.
@@ -224,30 +221,6 @@ public:
     // polynomials are not normalised.
     bool makeTFStateSpace(Node** pEquations, Node* const* pDenom, Node* const* pNom, const TransferFunction& tf,
                           td::UINT2 stages);
-
-    // ---- DAE discretisation of x' = f ----
-    // f is the root, or the operand of pIntegral, the int node of an integral form
-    // x = k*int(f); then f's increment replaces that node and the whole tree is the
-    // increment. States are symbols whose SymbolInfo type is 3 or more. A state without
-    // the record an expansion needs, or t as a single-token argument (round(x, t)), fails
-    // the expansion (false, null) and leaves the tree as it was.
-
-    // A copy of node at the previous step: states become their history parameters and
-    // t becomes t - dT.
-    Node* mapHistoryVariables(const Node* pNode, const DAEStageContext& ctx);
-    // A copy of node at stage j of fraction c: states become their stage variable j and
-    // t becomes t - (1 - c)*dT.
-    Node* copyWithStageSubstitution(const Node* pNode, const DAEStageContext& ctx, double c, td::UINT2 stage);
-    // The root becomes x_old + (dT*f - x).
-    bool discretizeEuler(Node* pIntegral, const DAEStageContext& ctx);
-    // The root becomes x_old + (dT/2*(f_old + f) - x), f_old the history copy; f without
-    // states and t gives x_old + (dT*f - x).
-    bool discretizeTrapezoidal(Node* pIntegral, const DAEStageContext& ctx);
-    // stages + 1 equations: x_old + dT*(sum of b_j*f_j) - x, then for each stage i
-    // x_old + dT*(sum of A_ij*f_j) - K_i; f without states and t gives x_old + dT*f - x
-    // and the bare K_i. The root is left as it is.
-    bool expandDAEStages(Node* pIntegral, const DAEStageContext& ctx, const matrix::Butcher& tableau,
-                         Node** pEquations);
 
     // ---- messages ----
     // To the solver's logger (held while keys are silenced) in the column of the token
@@ -402,11 +375,6 @@ private:
     Node* foldIntoRight(const Node* pLiteral, Node* pChain, bool copyChain, td::BYTE op);
     static void replaceNode(Node*& rootLink, Node* pOld, Node* pNew);
 
-    // rewriting: node takes the place of the top root; the increment takes the place of
-    // the int node (the whole tree after that, or the increment itself without one)
-    void replaceRoot(Node* pNode);
-    Node* replaceIntegral(Node* pIntegral, Node* pIncrement);
-
     // printing
     void symbolToString(td::MutableString& out, const Tok& token, td::BYTE mode) const;
     // Prints a function's name and leaf form, and hands the parts of its arguments to
@@ -488,8 +456,8 @@ private:
 };
 
 // ExpressionTreeDbl.cpp and ExpressionTreeCmplx.cpp instantiate them over the members of
-// ExpressionTree.inl, which includes those of every phase (TreeBuild.inl, TreeDAE.inl,
-// TreeEmit.inl, TreePoly.inl, TreePrint.inl, TreeSimplify.inl, TreeTF.inl).
+// ExpressionTree.inl, which includes those of every phase (TreeBuild.inl, TreeEmit.inl,
+// TreePoly.inl, TreePrint.inl, TreeSimplify.inl, TreeTF.inl).
 extern template class ExpressionTree<double>;
 extern template class ExpressionTree<std::complex<double>>;
 } // namespace sl

@@ -121,6 +121,15 @@ template <typename T> void ExpressionTree<T>::pushRoot(Node* pNode)
     recount();
 }
 
+template <typename T> void ExpressionTree<T>::replaceRoot(Node* pNode)
+{
+    if (_rootStack.isEmpty())
+        _rootStack.push(pNode);
+    else
+        _rootStack.top() = pNode;
+    recount();
+}
+
 // ---- differentiation ----
 
 template <typename T> bool ExpressionTree<T>::differentiate(ExpressionTree& out, td::UINT4 v)
@@ -586,7 +595,6 @@ template <typename T> void ExpressionTree<T>::reportFormatted(const char* key, c
 
 // The members of each phase, in files of their own.
 #include "TreeBuild.inl"
-#include "TreeDAE.inl"
 #include "TreeEmit.inl"
 #include "TreePoly.inl"
 #include "TreePrint.inl"

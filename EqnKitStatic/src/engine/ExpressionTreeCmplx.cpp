@@ -3,11 +3,13 @@
 #include "ExpressionTree.inl"
 
 #include "ConditionalDerivatives.inl"
+#include "DAEStages.inl"
 #include "Differentiator.inl"
 
 namespace sl
 {
 template class ExpressionTree<std::complex<double>>;
 template class ConditionalDerivatives<std::complex<double>>;
+template class DAEStages<std::complex<double>>;
 template class Differentiator<std::complex<double>>;
 } // namespace sl

@@ -3,11 +3,13 @@
 #include "ExpressionTree.inl"
 
 #include "ConditionalDerivatives.inl"
+#include "DAEStages.inl"
 #include "Differentiator.inl"
 
 namespace sl
 {
 template class ExpressionTree<double>;
 template class ConditionalDerivatives<double>;
+template class DAEStages<double>;
 template class Differentiator<double>;
 } // namespace sl
