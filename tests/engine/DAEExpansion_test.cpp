@@ -11,6 +11,7 @@
 
 #include "DAEStages.h"
 #include "SymbolRigSupport.h"
+#include "TFStateSpace.h"
 
 namespace
 {
@@ -257,15 +258,16 @@ TEST(Expansions, TransferFunctionStatesAtTheirStages)
     auto tree = rig.ctx.tree();
     ASSERT_TRUE(rig.build(tree, "1/(s + 2)"));
     sl::TransferFunction tf;
-    ASSERT_TRUE(tree.checkTFFormat(tf));
+    sl::TFStateSpace<double> realisation(tree);
+    ASSERT_TRUE(realisation.checkTFFormat(tf));
     tf.output = rig.index("y");
     tf.input = rig.index("x");
     tf.firstState = static_cast<td::INT4>(rig.index("y'x1"));
     NodeOf<double>* denom[2] = {};
     NodeOf<double>* nom[1] = {};
     NodeOf<double>* tfEqs[2] = {};
-    ASSERT_TRUE(tree.getTFPolynomials(denom, nom, tf));
-    ASSERT_TRUE(tree.makeTFStateSpace(tfEqs, denom, nom, tf, 2));
+    ASSERT_TRUE(realisation.getTFPolynomials(denom, nom, tf));
+    ASSERT_TRUE(realisation.makeTFStateSpace(tfEqs, denom, nom, tf, 2));
     EXPECT_EQ(rig.text(tree, tfEqs[0]), "(x-(2*y'x1))");
 
     sl::DAEStageContext ctx;

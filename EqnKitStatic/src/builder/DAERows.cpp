@@ -7,6 +7,7 @@
 #include "BuildState.h"
 #include "DAEStages.h"
 #include "ETNodeKinds.h"
+#include "TFStateSpace.h"
 #include "TreeWalk.h"
 #include "UsedVariables.h"
 
@@ -115,13 +116,14 @@ template <typename T> TFFailure DAERows<T>::realiseTransferFunction(Tree& fTree,
     const td::UINT2 s = _s.getNumberOfStages();
     std::vector<Node*> denom(tf.denomOrder + 1u, nullptr), nom(tf.nomOrder + 1u, nullptr);
     std::vector<Node*> eqs(tf.equationCount(), nullptr);
-    if (!fTree.getTFPolynomials(denom.data(), nom.data(), tf))
+    TFStateSpace<T> realisation(fTree);
+    if (!realisation.getTFPolynomials(denom.data(), nom.data(), tf))
         return TFFailure::Polynomials;
-    if ((position = Tree::findCoeffWithLaplace(denom.data(), tf.denomOrder)) >= 0)
+    if ((position = TFStateSpace<T>::findCoeffWithLaplace(denom.data(), tf.denomOrder)) >= 0)
         return TFFailure::DenomLaplace;
-    if ((position = Tree::findCoeffWithLaplace(nom.data(), tf.nomOrder)) >= 0)
+    if ((position = TFStateSpace<T>::findCoeffWithLaplace(nom.data(), tf.nomOrder)) >= 0)
         return TFFailure::NomLaplace;
-    if (!fTree.makeTFStateSpace(eqs.data(), denom.data(), nom.data(), tf, s))
+    if (!realisation.makeTFStateSpace(eqs.data(), denom.data(), nom.data(), tf, s))
         return TFFailure::StateSpace;
     // Equation k below the states is the derivative of state slot k; the rest are
     // algebraic rows.

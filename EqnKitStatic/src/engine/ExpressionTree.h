@@ -13,15 +13,14 @@
 #include "FnLimit.h"
 #include "ParserPools.h"
 #include "Token.h"
-#include "TransferFunction.h"
 
 namespace sl
 {
 template <typename T> class ConditionalDerivatives;
 template <typename T> class Differentiator;
 
-// The passes over a tree in files of their own take it by reference: DAEStages,
-// Differentiator and ConditionalDerivatives.
+// The passes over a tree in files of their own take it by reference: Polynomials,
+// TFStateSpace, DAEStages, Differentiator and ConditionalDerivatives.
 template <typename T> class ExpressionTree
 {
     using C = TokenCodes;
@@ -171,63 +170,14 @@ public:
     // A token of tokenType below nVars whose symbol is a state variable.
     bool containsStateVariable(const Node* pNode, td::BYTE tokenType) const;
 
-    // ---- polynomials in s ----
-    // Coefficient arrays hold one subtree per power of s, the leading (highest-power)
-    // coefficient at index 0; null is a zero coefficient.
-
-    // Order and form of node as a polynomial in s; every operator node below keeps the
-    // forms of its operands in its tags. The exponent of s must be an integer literal
-    // 0..64 and no order may pass 64, else the form is NotPoly.
-    PolyForm polynomialForm(Node* pNode);
-    // The same; with the form NotPoly, the term that makes it so (the leftmost node that is
-    // no polynomial in s though its operands are) in pCulprit.
-    PolyForm polynomialForm(Node* pNode, const Node*& pCulprit);
-    // The order + 1 coefficients of node, a polynomial of that order, as new subtrees;
-    // literal zeros become null. False when node is no such polynomial.
-    bool polynomialCoefficients(Node* pNode, td::UINT2 order, Node** pCoeffs);
-    // c = a * b (orders na and nb, c has na + nb + 1 slots); returns na + nb.
-    td::UINT4 multiplyPolynomials(Node* const* a, Node* const* b, Node** c, td::UINT2 na, td::UINT2 nb);
-    // a (order n) = quotient * b + remainder, b of order m monic (b[0] is not read):
-    // quotient gets n - m + 1 slots, remainder m slots (powers m - 1 down to 0). a stays
-    // as it is. False when n < m.
-    bool dividePolynomials(Node* const* a, Node* const* b, Node** pQuotient, Node** pRemainder, td::UINT2 n,
-                           td::UINT2 m);
-    // Takes the operand of the binary node that is not kept out of the tree below
-    // rootLink: the kept operand takes the node's place, except that a '-' or '/' losing
-    // its left operand becomes 0 - kept or 1 / kept. False for a node that is no '+',
-    // '-', '*' or '/' with kept as an operand, or that is not below rootLink.
-    bool removeOperand(Node*& rootLink, Node* pNode, Node* pKept);
-
-    // ---- transfer functions ----
-    // The tree holds f(s) = N(s)/D(s) of one statement y / u = f(s).
-
-    // Fills the orders and forms of tf; false after "@ET.TFBadFormatL", "@ET.TFBadFormatR",
-    // "@ET.TFNomBadFormat", "@ET.TFDenomBadFormat", "@ET.TFNoLaplace" or "@ET.TFBadFormat"
-    // (a power of s other than 0..64, a zero leading coefficient).
-    bool checkTFFormat(TransferFunction& tf);
-    // The coefficients of D (denomOrder + 1 slots) and N (nomOrder + 1 slots) after the
-    // check, divided by the leading coefficient of D, which becomes 1. False when the
-    // tree does not match the orders of tf.
-    bool getTFPolynomials(Node** pDenom, Node** pNom, const TransferFunction& tf);
-    // The numerator coefficient of the same power of s as denominator slot position.
-    static Node* coefficientAt(Node* const* pNom, const TransferFunction& tf, td::UINT2 position);
-    // Index of the first coefficient (0..order) that holds s; -1 when none does.
-    static td::INT4 findCoeffWithLaplace(Node* const* pCoeffs, td::UINT2 order);
-    // The state-space equations of the normalised polynomials into tf.equationCount()
-    // slots: equation k < tf.stateCount() is the derivative of state slot k, the rest are
-    // residuals (proper: the output; polynomial: u - x0; improper: u - x_n, then the
-    // output through the division variable). State slot k is the symbol
-    // firstState + k*(stages + 1), the division variable slot stateCount(). False (nothing written) when tf's symbols are not variables of this tree or the
-    // polynomials are not normalised.
-    bool makeTFStateSpace(Node** pEquations, Node* const* pDenom, Node* const* pNom, const TransferFunction& tf,
-                          td::UINT2 stages);
-
     // ---- messages ----
     // To the solver's logger (held while keys are silenced) in the column of the token
     // being built or differentiated, on the tree's line; else at the build context's key
     // line and column.
 
     void reportAt(const char* key) const;
+    // At the node's token (a term of the statement) when it has a column, else as reportAt.
+    void reportAtNode(const char* key, const Node* pNode) const;
 
     // ---- printing ----
 
@@ -396,8 +346,6 @@ private:
     void reportFormatted(const char* key, const char* arg) const;
     // As reportFormatted, at the token's own column when it has one.
     void reportFormattedAt(const Tok& token, const char* key, const char* arg) const;
-    // At the node's token (a term of the statement) when it has a column, else as reportAt.
-    void reportAtNode(const char* key, const Node* pNode) const;
     void reportFormatted(const char* key, const char* arg1, const char* arg2) const;
     void reportUnexpectedToken(td::BYTE type) const;
     td::String symbolName(const Tok& token) const;
@@ -457,7 +405,7 @@ private:
 
 // ExpressionTreeDbl.cpp and ExpressionTreeCmplx.cpp instantiate them over the members of
 // ExpressionTree.inl, which includes those of every phase (TreeBuild.inl, TreeEmit.inl,
-// TreePoly.inl, TreePrint.inl, TreeSimplify.inl, TreeTF.inl).
+// TreePrint.inl, TreeSimplify.inl).
 extern template class ExpressionTree<double>;
 extern template class ExpressionTree<std::complex<double>>;
 } // namespace sl

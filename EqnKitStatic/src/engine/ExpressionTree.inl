@@ -596,7 +596,5 @@ template <typename T> void ExpressionTree<T>::reportFormatted(const char* key, c
 // The members of each phase, in files of their own.
 #include "TreeBuild.inl"
 #include "TreeEmit.inl"
-#include "TreePoly.inl"
 #include "TreePrint.inl"
 #include "TreeSimplify.inl"
-#include "TreeTF.inl"

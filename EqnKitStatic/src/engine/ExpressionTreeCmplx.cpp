@@ -5,6 +5,8 @@
 #include "ConditionalDerivatives.inl"
 #include "DAEStages.inl"
 #include "Differentiator.inl"
+#include "Polynomials.inl"
+#include "TFStateSpace.inl"
 
 namespace sl
 {
@@ -12,4 +14,6 @@ template class ExpressionTree<std::complex<double>>;
 template class ConditionalDerivatives<std::complex<double>>;
 template class DAEStages<std::complex<double>>;
 template class Differentiator<std::complex<double>>;
+template class Polynomials<std::complex<double>>;
+template class TFStateSpace<std::complex<double>>;
 } // namespace sl

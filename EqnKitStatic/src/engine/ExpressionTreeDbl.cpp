@@ -5,6 +5,8 @@
 #include "ConditionalDerivatives.inl"
 #include "DAEStages.inl"
 #include "Differentiator.inl"
+#include "Polynomials.inl"
+#include "TFStateSpace.inl"
 
 namespace sl
 {
@@ -12,4 +14,6 @@ template class ExpressionTree<double>;
 template class ConditionalDerivatives<double>;
 template class DAEStages<double>;
 template class Differentiator<double>;
+template class Polynomials<double>;
+template class TFStateSpace<double>;
 } // namespace sl
