@@ -299,8 +299,6 @@ private:
     void readValueCounts() const;
     void setEvaluatorTarget(Evaluator<T>* out) const;
 
-    Node* intLiteral(int value) { return newLiteral(C::INT_LITERAL, T(value)); }
-
     // simplification: simplify runs the rule groups over its operands until one makes the
     // result; a group that rewrites the operands starts the rules again.
     struct Operands;
@@ -317,6 +315,7 @@ private:
     Step negationRules(Operands& o);
     Step equalOperandRules(Operands& o);
     Node* plainBinary(Operands& o);
+    Node* intLiteral(int value) { return newLiteral(C::INT_LITERAL, T(value)); }
     // An operand the result uses: a copy when asked, unless derivatives share subtrees.
     Node* takeOperand(Node* pNode, bool copy) { return copy && !_sharing ? this->copy(pNode) : pNode; }
     Node* chainToFold(Node* pChain, bool copyChain, td::BYTE op);
