@@ -9,7 +9,9 @@
 
 #include <matrix/Butcher.h>
 
+#include "DAEStages.h"
 #include "SymbolRigSupport.h"
+#include "TFStateSpace.h"
 
 namespace
 {
@@ -19,6 +21,7 @@ using C = sl::TokenCodes;
 template <typename T> using Rig = test::SymbolRig<T>;
 template <typename T> using NodeOf = sl::ETNode<T>;
 template <typename T> using TreeOf = sl::ExpressionTree<T>;
+template <typename T> using StagesOf = sl::DAEStages<T>;
 
 enum class Method
 {
@@ -74,12 +77,13 @@ template <typename T> struct DAERig
         {
         case Method::Euler:
         case Method::Trapezoidal:
-            if (m == Method::Euler ? tree.discretizeEuler(pInt, ctx) : tree.discretizeTrapezoidal(pInt, ctx))
+            if (m == Method::Euler ? StagesOf<T>(tree).discretizeEuler(pInt, ctx)
+                                   : StagesOf<T>(tree).discretizeTrapezoidal(pInt, ctx))
                 eqs.push_back(tree.getRoot());
             break;
         default:
             eqs.assign(tableau.stages() + 1u, nullptr);
-            if (!tree.expandDAEStages(pInt, ctx, tableau, eqs.data()))
+            if (!StagesOf<T>(tree).expandDAEStages(pInt, ctx, tableau, eqs.data()))
                 eqs.clear();
         }
         return eqs;
@@ -224,9 +228,9 @@ TEST(Expansions, RefusedWithoutTheirSymbols)
         bool done = false;
         switch (c.method)
         {
-        case Method::Euler: done = r.tree.discretizeEuler(nullptr, r.ctx); break;
-        case Method::Trapezoidal: done = r.tree.discretizeTrapezoidal(nullptr, r.ctx); break;
-        default: done = r.tree.expandDAEStages(nullptr, r.ctx, r.tableau, eqs.data());
+        case Method::Euler: done = StagesOf<double>(r.tree).discretizeEuler(nullptr, r.ctx); break;
+        case Method::Trapezoidal: done = StagesOf<double>(r.tree).discretizeTrapezoidal(nullptr, r.ctx); break;
+        default: done = StagesOf<double>(r.tree).expandDAEStages(nullptr, r.ctx, r.tableau, eqs.data());
         }
         EXPECT_FALSE(done) << c.name;
         EXPECT_EQ(r.tree.getRoot(), root) << c.name;
@@ -237,10 +241,10 @@ TEST(Expansions, RefusedWithoutTheirSymbols)
     // A named node that is no int of this tree.
     DAERig<double> r(0);
     ASSERT_TRUE(r.rig.build(r.tree, "2*sin(x)"));
-    EXPECT_FALSE(r.tree.discretizeEuler(r.tree.getRoot()->pRightNode, r.ctx));
+    EXPECT_FALSE(StagesOf<double>(r.tree).discretizeEuler(r.tree.getRoot()->pRightNode, r.ctx));
     DAERig<double> other(0);
     ASSERT_TRUE(other.rig.build(other.tree, "int(x)"));
-    EXPECT_FALSE(r.tree.discretizeTrapezoidal(other.tree.getRoot(), r.ctx));
+    EXPECT_FALSE(StagesOf<double>(r.tree).discretizeTrapezoidal(other.tree.getRoot(), r.ctx));
 }
 
 // A transfer-function state equation whose input is an ODE state: every state, of the
@@ -254,15 +258,16 @@ TEST(Expansions, TransferFunctionStatesAtTheirStages)
     auto tree = rig.ctx.tree();
     ASSERT_TRUE(rig.build(tree, "1/(s + 2)"));
     sl::TransferFunction tf;
-    ASSERT_TRUE(tree.checkTFFormat(tf));
+    sl::TFStateSpace<double> realisation(tree);
+    ASSERT_TRUE(realisation.checkTFFormat(tf));
     tf.output = rig.index("y");
     tf.input = rig.index("x");
     tf.firstState = static_cast<td::INT4>(rig.index("y'x1"));
     NodeOf<double>* denom[2] = {};
     NodeOf<double>* nom[1] = {};
     NodeOf<double>* tfEqs[2] = {};
-    ASSERT_TRUE(tree.getTFPolynomials(denom, nom, tf));
-    ASSERT_TRUE(tree.makeTFStateSpace(tfEqs, denom, nom, tf, 2));
+    ASSERT_TRUE(realisation.getTFPolynomials(denom, nom, tf));
+    ASSERT_TRUE(realisation.makeTFStateSpace(tfEqs, denom, nom, tf, 2));
     EXPECT_EQ(rig.text(tree, tfEqs[0]), "(x-(2*y'x1))");
 
     sl::DAEStageContext ctx;
@@ -275,7 +280,7 @@ TEST(Expansions, TransferFunctionStatesAtTheirStages)
     auto stateTree = rig.ctx.tree();
     stateTree.pushRoot(tfEqs[0]);
     NodeOf<double>* eqs[3] = {};
-    ASSERT_TRUE(stateTree.expandDAEStages(nullptr, ctx, gl2, eqs));
+    ASSERT_TRUE(StagesOf<double>(stateTree).expandDAEStages(nullptr, ctx, gl2, eqs));
     auto stage = [](int j) {
         const std::string k = "#k" + std::to_string(j + 1);
         return "(x" + k + "-(2*y'x1" + k + "))";

@@ -11,6 +11,8 @@
 
 #include <sc/MessageKeys.h>
 
+#include "ConditionalDerivatives.h"
+#include "Differentiator.h"
 #include "FunctionTraits.h"
 #include "TreeSupport.h"
 
@@ -23,6 +25,8 @@ namespace msg = sc::msg;
 using namespace test::realTokens;
 
 template <typename T> using TreeOf = sl::ExpressionTree<T>;
+template <typename T> using RulesOf = sl::Differentiator<T>;
+template <typename T> using RecordsOf = sl::ConditionalDerivatives<T>;
 template <typename T> using NodeOf = sl::ETNode<T>;
 
 // The derivative of a tree by v as text (mode 1); "empty" for a zero derivative.
@@ -490,11 +494,11 @@ template <typename T> void checkChains(unsigned firstSeed, int count)
             return all;
         };
         const std::string whole = derivatives();
-        if (!tree.prepareDependence())
+        if (!RulesOf<T>::prepareDependence(tree))
             continue;
         ++prepared;
         EXPECT_EQ(derivatives(), whole) << "seed " << seed << ": " << ctx.text(tree, 1);
-        tree.forgetDependence();
+        RulesOf<T>::forgetDependence();
     }
     EXPECT_GT(prepared, count / 2);
 }
@@ -521,7 +525,7 @@ template <typename T> void checkLeafRoots()
         {
             if (prepared)
             {
-                ASSERT_TRUE(tree.prepareDependence());
+                ASSERT_TRUE(RulesOf<T>::prepareDependence(tree));
             }
             for (td::UINT4 v = 0; v < 2; ++v)
             {
@@ -531,7 +535,7 @@ template <typename T> void checkLeafRoots()
                 EXPECT_EQ(text, kind == 0 && v == 0 ? "1" : "empty") << kind << " " << prepared << " " << v;
             }
         }
-        tree.forgetDependence();
+        RulesOf<T>::forgetDependence();
     }
 }
 
@@ -570,7 +574,7 @@ TEST(Differentiate, AnEquationOfManyVariablesInTimeOfItsEntries)
             for (td::UINT4 i = 0; i < n; ++i)
                 ctx.solver.var(i) = 1.0 + i;
             const double start = threadSeconds();
-            EXPECT_TRUE(tree.prepareDependence());
+            EXPECT_TRUE(RulesOf<double>::prepareDependence(tree));
             td::UINT4 entries = 0;
             for (td::UINT4 v = 0; v < n; ++v)
             {
@@ -583,7 +587,7 @@ TEST(Differentiate, AnEquationOfManyVariablesInTimeOfItsEntries)
                     EXPECT_EQ(ctx.evaluate(*ctx.compile(out)), (v + 0.0) + (v + 2.0));
                 }
             }
-            tree.forgetDependence();
+            RulesOf<double>::forgetDependence();
             best = std::min(best, threadSeconds() - start);
             EXPECT_EQ(entries, n);
         }
@@ -790,7 +794,7 @@ TEST(Differentiate, IfThenElseBranchRecords)
     TreeOf<double>* tree = c.conditional(cond, c.part({v(0), o(C::MUL), v(1), o(C::ADD), p(0)}),
                                          c.part({v(0), o(C::POW), n(2), o(C::SUB), v(2), o(C::ADD), v(2)}));
     sl::Evaluator<double>* e = c.record(cond);
-    ASSERT_TRUE(tree->differentiateIfThenElse(e));
+    ASSERT_TRUE(RecordsOf<double>(*tree).differentiateIfThenElse(e));
     EXPECT_EQ(e->getThenCount(), 2u);
     EXPECT_EQ(e->getElseCount(), 2u);
     EXPECT_EQ(c.run(e->getThen(), 2), (Records{{0, 3.0}, {1, 2.0}}));
@@ -806,7 +810,7 @@ TEST(Differentiate, NestedIfThenElseGetsItsOwnRecord)
     TreeOf<double>* inner = c.conditional(c.part({v(1)}), c.part({v(2), o(C::MUL), n(4)}), c.part({v(1)}));
     TreeOf<double>* tree = c.conditional(cond, inner, c.part({v(0), o(C::MUL), n(3)}));
     sl::Evaluator<double>* e = c.record(cond);
-    ASSERT_TRUE(tree->differentiateIfThenElse(e));
+    ASSERT_TRUE(RecordsOf<double>(*tree).differentiateIfThenElse(e));
     ASSERT_EQ(e->getThenCount(), 1u);
     const sl::Evaluator<double>* nested = e->getThen();
     EXPECT_EQ(nested->getType(), sl::Evaluator<double>::Type::IfThenElse);
@@ -851,7 +855,7 @@ TEST(Differentiate, IfThenElseKeys)
         Conditional c;
         TreeOf<double>* cond = c.part({v(0)});
         TreeOf<double>* tree = c.conditional(cond, k.thenPart(c), k.elsePart(c));
-        EXPECT_FALSE(tree->differentiateIfThenElse(c.record(cond))) << k.name;
+        EXPECT_FALSE(RecordsOf<double>(*tree).differentiateIfThenElse(c.record(cond))) << k.name;
         std::vector<std::string> keys;
         for (const auto& m : c.ctx.log.messages)
             keys.push_back(m.text);
@@ -872,7 +876,7 @@ TEST(Differentiate, SwitchCaseRecords)
     sl::Evaluator<double>* source = c.ctx.compile(cases[0]);
     ASSERT_NE(source, nullptr);
     sl::Evaluator<double>* e = c.ctx.data().newEvaluator();
-    ASSERT_TRUE(cases[0].differentiateSwitch(e, source));
+    ASSERT_TRUE(RecordsOf<double>(cases[0]).differentiateSwitch(e, source));
     EXPECT_EQ(e->getType(), sl::Evaluator<double>::Type::Switch);
     EXPECT_EQ(e->getSwitchColumns(), 2u);
     EXPECT_EQ(e->getCondition(), source->getCondition());
@@ -901,7 +905,7 @@ TEST(Differentiate, SwitchKeys)
         second.setConditional(nullptr, broken ? c.part({f(C::ROUND), lp, v(1), cm, n(1), rp}) : c.part({p(1)}),
                               nullptr);
         sl::Evaluator<double>* source = c.ctx.compile(first);
-        EXPECT_FALSE(first.differentiateSwitch(c.ctx.data().newEvaluator(), source));
+        EXPECT_FALSE(RecordsOf<double>(first).differentiateSwitch(c.ctx.data().newEvaluator(), source));
         ASSERT_FALSE(c.ctx.log.messages.empty());
         EXPECT_EQ(c.ctx.log.messages.back().text, broken ? msg::etCaseDiffError : msg::etCaseNoDiffVars);
     }

@@ -10,6 +10,7 @@
 #include <sc/MessageKeys.h>
 
 #include "SymbolRigSupport.h"
+#include "TFStateSpace.h"
 
 namespace
 {
@@ -22,6 +23,7 @@ namespace msg = sc::msg;
 template <typename T> using Rig = test::SymbolRig<T>;
 template <typename T> using NodeOf = sl::ETNode<T>;
 template <typename T> using TreeOf = sl::ExpressionTree<T>;
+template <typename T> using RealisationOf = sl::TFStateSpace<T>;
 
 // y / u = f(s) over the variables y, the states the builder names after y or u (each
 // followed by its stages), the division variable, and u as a variable or a parameter.
@@ -43,7 +45,7 @@ template <typename T> struct TFRig
         Rig<T> probe({"y", "u"}, {"a", "b"});
         auto tree = probe.ctx.tree();
         TransferFunction tf;
-        if (!probe.build(tree, f) || !tree.checkTFFormat(tf))
+        if (!probe.build(tree, f) || !RealisationOf<T>(tree).checkTFFormat(tf))
             return {"y", "u"};
         std::vector<std::string> v = {"y"};
         auto states = [&](const std::string& owner, int count) {
@@ -68,13 +70,14 @@ template <typename T> struct TFRig
     // Check, polynomials and realisation.
     bool realise()
     {
-        if (!rig.build(tree, f) || !tree.checkTFFormat(tf))
+        RealisationOf<T> realisation(tree);
+        if (!rig.build(tree, f) || !realisation.checkTFFormat(tf))
             return false;
         denom.assign(tf.denomOrder + 1u, nullptr);
         nom.assign(tf.nomOrder + 1u, nullptr);
         eqs.assign(tf.equationCount(), nullptr);
-        return tree.getTFPolynomials(denom.data(), nom.data(), tf) &&
-               tree.makeTFStateSpace(eqs.data(), denom.data(), nom.data(), tf, stages);
+        return realisation.getTFPolynomials(denom.data(), nom.data(), tf) &&
+               realisation.makeTFStateSpace(eqs.data(), denom.data(), nom.data(), tf, stages);
     }
 
     std::vector<std::string> texts()
@@ -150,19 +153,19 @@ TEST(TransferFunctions, CoefficientsHoldingS)
     NodeOf<double>* coeffs[] = {tree.newSymbol(r.rig.index("a")), nullptr,
                                 tree.newOperator(C::MUL, tree.newLiteral(C::INT_LITERAL, 2),
                                                  tree.newOperator(C::SIN, tree.newLiteral(C::LAPLACE, 0), nullptr))};
-    EXPECT_EQ(TreeOf<double>::findCoeffWithLaplace(coeffs, 1), -1);
-    EXPECT_EQ(TreeOf<double>::findCoeffWithLaplace(coeffs, 2), 2);
+    EXPECT_EQ(RealisationOf<double>::findCoeffWithLaplace(coeffs, 1), -1);
+    EXPECT_EQ(RealisationOf<double>::findCoeffWithLaplace(coeffs, 2), 2);
 
     // The numerator slot of the same power as a denominator slot.
     TransferFunction tf;
     tf.denomOrder = 3;
     tf.nomOrder = 1;
     NodeOf<double>* nom[] = {coeffs[0], coeffs[2]};
-    EXPECT_EQ(TreeOf<double>::coefficientAt(nom, tf, 0), nullptr);
-    EXPECT_EQ(TreeOf<double>::coefficientAt(nom, tf, 1), nullptr);
-    EXPECT_EQ(TreeOf<double>::coefficientAt(nom, tf, 2), coeffs[0]);
-    EXPECT_EQ(TreeOf<double>::coefficientAt(nom, tf, 3), coeffs[2]);
-    EXPECT_EQ(TreeOf<double>::coefficientAt(nom, tf, 4), nullptr);
+    EXPECT_EQ(RealisationOf<double>::coefficientAt(nom, tf, 0), nullptr);
+    EXPECT_EQ(RealisationOf<double>::coefficientAt(nom, tf, 1), nullptr);
+    EXPECT_EQ(RealisationOf<double>::coefficientAt(nom, tf, 2), coeffs[0]);
+    EXPECT_EQ(RealisationOf<double>::coefficientAt(nom, tf, 3), coeffs[2]);
+    EXPECT_EQ(RealisationOf<double>::coefficientAt(nom, tf, 4), nullptr);
 }
 
 // ---- refusals ----
@@ -175,7 +178,7 @@ template <typename T> void expectRefusal(const std::string& f, const char* key, 
     auto tree = rig.ctx.tree();
     ASSERT_TRUE(rig.build(tree, f)) << f;
     TransferFunction tf;
-    EXPECT_FALSE(tree.checkTFFormat(tf)) << f;
+    EXPECT_FALSE(RealisationOf<T>(tree).checkTFFormat(tf)) << f;
     EXPECT_EQ(tf.nomOrder, 0) << f;
     EXPECT_EQ(tf.denomOrder, 0) << f;
     const test::RecordingLog::Message m = rig.ctx.only();
@@ -232,10 +235,10 @@ TEST(TransferFunctions, RealisationRefusesSymbolsItCannotWrite)
     {
         TFRig<double> r("(s^2 + 1)/(2*s + 4)");
         ASSERT_TRUE(r.rig.build(r.tree, r.f));
-        ASSERT_TRUE(r.tree.checkTFFormat(r.tf));
+        ASSERT_TRUE(RealisationOf<double>(r.tree).checkTFFormat(r.tf));
         NodeOf<double>* denom[2] = {};
         NodeOf<double>* nom[3] = {};
-        ASSERT_TRUE(r.tree.getTFPolynomials(denom, nom, r.tf));
+        ASSERT_TRUE(RealisationOf<double>(r.tree).getTFPolynomials(denom, nom, r.tf));
         switch (spoil)
         {
         case 0: r.tf.firstState = -1; break;
@@ -244,17 +247,17 @@ TEST(TransferFunctions, RealisationRefusesSymbolsItCannotWrite)
         default: denom[0] = r.tree.newLiteral(C::INT_LITERAL, 2);
         }
         std::vector<NodeOf<double>*> eqs(r.tf.equationCount(), nullptr);
-        EXPECT_FALSE(r.tree.makeTFStateSpace(eqs.data(), denom, nom, r.tf, 0)) << spoil;
+        EXPECT_FALSE(RealisationOf<double>(r.tree).makeTFStateSpace(eqs.data(), denom, nom, r.tf, 0)) << spoil;
         EXPECT_EQ(eqs, std::vector<NodeOf<double>*>(eqs.size(), nullptr)) << spoil;
     }
     // Orders that do not match the tree.
     TFRig<double> r("1/(2*s + 1)");
     ASSERT_TRUE(r.rig.build(r.tree, r.f));
-    ASSERT_TRUE(r.tree.checkTFFormat(r.tf));
+    ASSERT_TRUE(RealisationOf<double>(r.tree).checkTFFormat(r.tf));
     r.tf.denomOrder = 2;
     NodeOf<double>* denom[3] = {};
     NodeOf<double>* nom[1] = {};
-    EXPECT_FALSE(r.tree.getTFPolynomials(denom, nom, r.tf));
+    EXPECT_FALSE(RealisationOf<double>(r.tree).getTFPolynomials(denom, nom, r.tf));
 }
 
 // Sums as long as a model line may make them read without a deep call stack.

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include "DAEStages.h"
+#include "Polynomials.h"
 #include "SymbolRigSupport.h"
+#include "TFStateSpace.h"
 
 namespace
 {
@@ -14,6 +17,7 @@ using sl::TFType;
 
 template <typename T> using Rig = test::SymbolRig<T>;
 template <typename T> using NodeOf = sl::ETNode<T>;
+template <typename T> using PolysOf = sl::Polynomials<T>;
 
 // Symbols of the polynomial tests: variables x, y, parameters a = 2, b = 3, c = -0.5.
 template <typename T> struct PolyRig : Rig<T>
@@ -71,7 +75,7 @@ TEST(Polynomials, FormsOfTrees)
         PolyRig<double> rig;
         auto tree = rig.ctx.tree();
         ASSERT_TRUE(rig.build(tree, c.text)) << c.text;
-        const PolyForm f = tree.polynomialForm(tree.getRoot());
+        const PolyForm f = PolysOf<double>::polynomialForm(tree.getRoot());
         EXPECT_EQ(f.type, c.type) << c.text;
         EXPECT_EQ(f.order, c.order) << c.text;
     }
@@ -80,7 +84,7 @@ TEST(Polynomials, FormsOfTrees)
     PolyRig<double> rig;
     auto tree = rig.ctx.tree();
     ASSERT_TRUE(rig.build(tree, "3 * s ^ 2 + s"));
-    tree.polynomialForm(tree.getRoot());
+    PolysOf<double>::polynomialForm(tree.getRoot());
     const PolyForm left = PolyForm::fromTag(tree.getRoot()->leftTag);
     const PolyForm right = PolyForm::fromTag(tree.getRoot()->rightTag);
     EXPECT_EQ(left.order, 2);
@@ -122,10 +126,10 @@ TYPED_TEST(PolynomialsTyped, CoefficientsOfEveryForm)
         PolyRig<T> rig;
         auto tree = rig.ctx.tree();
         ASSERT_TRUE(rig.build(tree, c.text)) << c.text;
-        const PolyForm f = tree.polynomialForm(tree.getRoot());
+        const PolyForm f = PolysOf<T>::polynomialForm(tree.getRoot());
         ASSERT_EQ(f.order + 1u, c.coeffs.size()) << c.text;
         std::vector<NodeOf<T>*> coeffs(c.coeffs.size(), nullptr);
-        ASSERT_TRUE(tree.polynomialCoefficients(tree.getRoot(), f.order, coeffs.data())) << c.text;
+        ASSERT_TRUE(PolysOf<T>(tree).polynomialCoefficients(tree.getRoot(), f.order, coeffs.data())) << c.text;
         for (std::size_t i = 0; i < coeffs.size(); ++i)
         {
             // Zero is no coefficient, unless only the value is zero.
@@ -134,11 +138,11 @@ TYPED_TEST(PolynomialsTyped, CoefficientsOfEveryForm)
                 EXPECT_EQ(c.coeffs[i], 0) << c.text << " slot " << i;
                 continue;
             }
-            EXPECT_EQ(sl::ExpressionTree<T>::findCoeffWithLaplace(&coeffs[i], 0), -1) << c.text;
+            EXPECT_EQ(sl::TFStateSpace<T>::findCoeffWithLaplace(&coeffs[i], 0), -1) << c.text;
             EXPECT_NEAR(std::abs(rig.value(coeffs[i]) - T(c.coeffs[i])), 0.0, 1e-14) << c.text << " slot " << i;
         }
         // A wrong order reads nothing.
-        EXPECT_FALSE(tree.polynomialCoefficients(tree.getRoot(), f.order + 1, coeffs.data())) << c.text;
+        EXPECT_FALSE(PolysOf<T>(tree).polynomialCoefficients(tree.getRoot(), f.order + 1, coeffs.data())) << c.text;
     }
 }
 
@@ -152,7 +156,7 @@ TEST(Polynomials, ProductOfCoefficientArrays)
     NodeOf<double>* a[] = {lit(1), lit(1)};
     NodeOf<double>* b[] = {lit(2), lit(1)};
     NodeOf<double>* c[3] = {};
-    EXPECT_EQ(tree.multiplyPolynomials(a, b, c, 1, 1), 2u);
+    EXPECT_EQ(PolysOf<double>(tree).multiplyPolynomials(a, b, c, 1, 1), 2u);
     const char* expected[] = {"2", "3", "1"};
     for (int i = 0; i < 3; ++i)
     {
@@ -185,7 +189,7 @@ TEST(Polynomials, DivisionOfCoefficientArrays)
     NodeOf<double>* b[] = {nullptr, lit(1), lit(2)};
     NodeOf<double>* q[2] = {};
     NodeOf<double>* r[2] = {};
-    ASSERT_TRUE(tree.dividePolynomials(a, b, q, r, 3, 2));
+    ASSERT_TRUE(PolysOf<double>(tree).dividePolynomials(a, b, q, r, 3, 2));
     EXPECT_EQ(texts(q, 2), "2 1");
     EXPECT_EQ(texts(r, 2), "- 5");
     EXPECT_EQ(texts(a, 4), "2 3 5 7");
@@ -194,7 +198,7 @@ TEST(Polynomials, DivisionOfCoefficientArrays)
     NodeOf<double>* e[] = {lit(3), lit(4), lit(5)};
     NodeOf<double>* qe[1] = {};
     NodeOf<double>* re[2] = {};
-    ASSERT_TRUE(tree.dividePolynomials(e, b, qe, re, 2, 2));
+    ASSERT_TRUE(PolysOf<double>(tree).dividePolynomials(e, b, qe, re, 2, 2));
     EXPECT_EQ(texts(qe, 1), "3");
     EXPECT_EQ(texts(re, 2), "1 -1");
 
@@ -203,13 +207,13 @@ TEST(Polynomials, DivisionOfCoefficientArrays)
     NodeOf<double>* sb[] = {nullptr, tree.newSymbol(rig.index("c"))};
     NodeOf<double>* sq[2] = {};
     NodeOf<double>* sr[1] = {};
-    ASSERT_TRUE(tree.dividePolynomials(sa, sb, sq, sr, 2, 1));
+    ASSERT_TRUE(PolysOf<double>(tree).dividePolynomials(sa, sb, sq, sr, 2, 1));
     EXPECT_DOUBLE_EQ(rig.value(sq[0]), 1);
     EXPECT_DOUBLE_EQ(rig.value(sq[1]), 2.5);
     EXPECT_DOUBLE_EQ(rig.value(sr[0]), 3 + 0.5 * 2.5);
 
     // A divisor of higher order divides nothing.
-    EXPECT_FALSE(tree.dividePolynomials(sb, sa, sq, sr, 1, 2));
+    EXPECT_FALSE(PolysOf<double>(tree).dividePolynomials(sb, sa, sq, sr, 1, 2));
 }
 
 // ---- taking an operand out ----
@@ -252,7 +256,7 @@ TEST(Polynomials, RemoveOperand)
         for (const char* p = c.path; *p; ++p)
             node = *p == 'l' ? node->pLeftNode : node->pRightNode;
         NodeOf<double>* kept = c.kept == 'l' ? node->pLeftNode : node->pRightNode;
-        ASSERT_TRUE(tree.removeOperand(root, node, kept)) << c.text;
+        ASSERT_TRUE(PolysOf<double>(tree).removeOperand(root, node, kept)) << c.text;
         EXPECT_EQ(rig.text(tree, root), c.result) << c.text << " at '" << c.path << "'";
     }
 
@@ -262,10 +266,10 @@ TEST(Polynomials, RemoveOperand)
     ASSERT_TRUE(rig.build(tree, "a + sin(b * c)"));
     NodeOf<double>* root = tree.getRoot();
     NodeOf<double>* sine = root->pRightNode;
-    EXPECT_FALSE(tree.removeOperand(root, root, sine->pLeftNode));
-    EXPECT_FALSE(tree.removeOperand(root, sine, sine->pLeftNode));
+    EXPECT_FALSE(PolysOf<double>(tree).removeOperand(root, root, sine->pLeftNode));
+    EXPECT_FALSE(PolysOf<double>(tree).removeOperand(root, sine, sine->pLeftNode));
     NodeOf<double>* stray = tree.newOperator(C::ADD, tree.newSymbol(0), tree.newSymbol(1));
-    EXPECT_FALSE(tree.removeOperand(root, stray, stray->pLeftNode));
+    EXPECT_FALSE(PolysOf<double>(tree).removeOperand(root, stray, stray->pLeftNode));
     EXPECT_EQ(rig.text(tree, root), "(a+sin(b*c))");
 }
 
@@ -293,10 +297,11 @@ TEST(Polynomials, HistoryAndStageSubstitutions)
         ctx.deltaT = rig.index("dT");
         ctx.time = static_cast<td::INT4>(rig.index("t"));
         auto tree = rig.ctx.tree();
+        sl::DAEStages<double> stages(tree);
         ASSERT_TRUE(rig.build(tree, c.f)) << c.f;
         const std::string original = rig.text(tree, tree.getRoot());
-        NodeOf<double>* history = tree.mapHistoryVariables(tree.getRoot(), ctx);
-        NodeOf<double>* stage = tree.copyWithStageSubstitution(tree.getRoot(), ctx, 0.25, 1);
+        NodeOf<double>* history = stages.mapHistoryVariables(tree.getRoot(), ctx);
+        NodeOf<double>* stage = stages.copyWithStageSubstitution(tree.getRoot(), ctx, 0.25, 1);
         EXPECT_EQ(history ? rig.text(tree, history) : "", c.history) << c.f;
         EXPECT_EQ(stage ? rig.text(tree, stage) : "", c.stage) << c.f;
         // The copies leave the tree as it was.
@@ -310,19 +315,20 @@ TEST(Polynomials, HistoryAndStageSubstitutions)
     ctx.deltaT = rig.index("dT");
     ctx.time = static_cast<td::INT4>(rig.index("t"));
     auto tree = rig.ctx.tree();
+    sl::DAEStages<double> stages(tree);
     ASSERT_TRUE(rig.build(tree, "x*t"));
-    EXPECT_EQ(rig.text(tree, tree.copyWithStageSubstitution(tree.getRoot(), ctx, 1.0, 0)), "(x#k1*t)");
+    EXPECT_EQ(rig.text(tree, stages.copyWithStageSubstitution(tree.getRoot(), ctx, 1.0, 0)), "(x#k1*t)");
     ctx.time = -1;
-    EXPECT_EQ(rig.text(tree, tree.mapHistoryVariables(tree.getRoot(), ctx)), "(x@_*t)");
+    EXPECT_EQ(rig.text(tree, stages.mapHistoryVariables(tree.getRoot(), ctx)), "(x@_*t)");
 
     // A state without the record a copy needs, and copies without records, give nothing.
     rig.records[0].firstStage = -1;
-    EXPECT_EQ(tree.copyWithStageSubstitution(tree.getRoot(), ctx, 0.5, 0), nullptr);
+    EXPECT_EQ(stages.copyWithStageSubstitution(tree.getRoot(), ctx, 0.5, 0), nullptr);
     rig.records[0].firstStage = 3;
-    EXPECT_EQ(tree.copyWithStageSubstitution(tree.getRoot(), ctx, 0.5, 1), nullptr);
+    EXPECT_EQ(stages.copyWithStageSubstitution(tree.getRoot(), ctx, 0.5, 1), nullptr);
     rig.records[0].histParam = -1;
-    EXPECT_EQ(tree.mapHistoryVariables(tree.getRoot(), ctx), nullptr);
+    EXPECT_EQ(stages.mapHistoryVariables(tree.getRoot(), ctx), nullptr);
     ctx.pVarRecords = nullptr;
-    EXPECT_EQ(tree.mapHistoryVariables(tree.getRoot(), ctx), nullptr);
+    EXPECT_EQ(stages.mapHistoryVariables(tree.getRoot(), ctx), nullptr);
 }
 } // namespace

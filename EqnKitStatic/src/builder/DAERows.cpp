@@ -5,7 +5,9 @@
 #include <matrix/Butcher.h>
 
 #include "BuildState.h"
+#include "DAEStages.h"
 #include "ETNodeKinds.h"
+#include "TFStateSpace.h"
 #include "TreeWalk.h"
 #include "UsedVariables.h"
 
@@ -66,7 +68,7 @@ template <typename T> bool DAERows<T>::discretize(Tree& tree, Node* pIntegral, t
     }
     matrix::Butcher tableau;
     tableau.init(s == 2 ? matrix::Butcher::GaussLegendre2 : matrix::Butcher::GaussLegendre3);
-    if (!tree.expandDAEStages(pIntegral, stageContext(state), tableau, pRows))
+    if (!DAEStages<T>(tree).expandDAEStages(pIntegral, stageContext(state), tableau, pRows))
         return reportDiscretizeFailure(state, eqNo);
     nRows = s + 1u;
     return true;
@@ -80,8 +82,9 @@ template <typename T> bool DAERows<T>::mapDAEVarHistory(Tree& tree, Node* pInteg
     TD_ASSERT(history >= 0);
     TD_ASSERT(static_cast<td::UINT4>(history) < _s.getNumParameters());
     const DAEStageContext ctx = stageContext(variable);
-    const bool done = d.results.IntegrationMethod == 0 ? tree.discretizeEuler(pIntegral, ctx)
-                                                       : tree.discretizeTrapezoidal(pIntegral, ctx);
+    DAEStages<T> stages(tree);
+    const bool done = d.results.IntegrationMethod == 0 ? stages.discretizeEuler(pIntegral, ctx)
+                                                       : stages.discretizeTrapezoidal(pIntegral, ctx);
     return done || reportDiscretizeFailure(variable, eqNo);
 }
 
@@ -113,13 +116,14 @@ template <typename T> TFFailure DAERows<T>::realiseTransferFunction(Tree& fTree,
     const td::UINT2 s = _s.getNumberOfStages();
     std::vector<Node*> denom(tf.denomOrder + 1u, nullptr), nom(tf.nomOrder + 1u, nullptr);
     std::vector<Node*> eqs(tf.equationCount(), nullptr);
-    if (!fTree.getTFPolynomials(denom.data(), nom.data(), tf))
+    TFStateSpace<T> realisation(fTree);
+    if (!realisation.getTFPolynomials(denom.data(), nom.data(), tf))
         return TFFailure::Polynomials;
-    if ((position = Tree::findCoeffWithLaplace(denom.data(), tf.denomOrder)) >= 0)
+    if ((position = TFStateSpace<T>::findCoeffWithLaplace(denom.data(), tf.denomOrder)) >= 0)
         return TFFailure::DenomLaplace;
-    if ((position = Tree::findCoeffWithLaplace(nom.data(), tf.nomOrder)) >= 0)
+    if ((position = TFStateSpace<T>::findCoeffWithLaplace(nom.data(), tf.nomOrder)) >= 0)
         return TFFailure::NomLaplace;
-    if (!fTree.makeTFStateSpace(eqs.data(), denom.data(), nom.data(), tf, s))
+    if (!realisation.makeTFStateSpace(eqs.data(), denom.data(), nom.data(), tf, s))
         return TFFailure::StateSpace;
     // Equation k below the states is the derivative of state slot k; the rest are
     // algebraic rows.

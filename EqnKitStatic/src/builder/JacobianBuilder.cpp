@@ -4,6 +4,8 @@
 
 #include "BuildClock.h"
 #include "BuildState.h"
+#include "ConditionalDerivatives.h"
+#include "Differentiator.h"
 #include "UsedVariables.h"
 
 namespace sl
@@ -83,14 +85,14 @@ template <typename T> bool JacobianBuilder<T>::makeConditional(Tree& tree, Evalu
     Evaluator<T>* pDerivative = _s.data().newEvaluator();
     if (tree.getType() == Tree::Type::SwitchCase)
     {
-        if (!tree.differentiateSwitch(pDerivative, pEquation))
+        if (!ConditionalDerivatives<T>(tree).differentiateSwitch(pDerivative, pEquation))
             return reportDiffFailure(msg::etErrDiffSwitch);
         matrix.addSwitch(eqIndex, pDerivative);
     }
     else
     {
         pDerivative->setIfThenElse(pEquation->getCondition(), nullptr, nullptr);
-        if (!tree.differentiateIfThenElse(pDerivative))
+        if (!ConditionalDerivatives<T>(tree).differentiateIfThenElse(pDerivative))
             return reportDiffFailure(msg::etErrDifIfThen);
         matrix.addIfThenElse(eqIndex, pDerivative);
     }
@@ -102,7 +104,7 @@ template <typename T> bool JacobianBuilder<T>::makeConditional(Tree& tree, Evalu
 template <typename T> bool JacobianBuilder<T>::collectDerivatives(Tree& tree)
 {
     SolverData<T>& d = _s.data();
-    tree.prepareDependence();
+    Differentiator<T>::prepareDependence(tree);
     _roots.clear();
     _rootVariables.clear();
     _roots.push_back(tree.getRoot());
@@ -111,7 +113,7 @@ template <typename T> bool JacobianBuilder<T>::collectDerivatives(Tree& tree)
         Tree derivative(&d, nullptr, _s.getNumVariables(), d.treeOption != 0);
         if (!tree.differentiate(derivative, v))
         {
-            tree.forgetDependence();
+            Differentiator<T>::forgetDependence();
             return false;
         }
         if (!derivative.getRoot())
@@ -119,7 +121,7 @@ template <typename T> bool JacobianBuilder<T>::collectDerivatives(Tree& tree)
         _roots.push_back(derivative.getRoot());
         _rootVariables.push_back(v);
     }
-    tree.forgetDependence();
+    Differentiator<T>::forgetDependence();
     return true;
 }
 

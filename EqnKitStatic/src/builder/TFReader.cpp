@@ -3,6 +3,7 @@
 #include <sc/MessageKeys.h>
 
 #include "DAERows.h"
+#include "TFStateSpace.h"
 
 namespace sl
 {
@@ -102,7 +103,7 @@ template <typename T> bool TFReader<T>::readTransferFunction(const Iterator& it,
         return false;
     d.keyLine = fs.line;
     d.keyColumn = fs.column;
-    const bool formatOk = pTree->checkTFFormat(out.tf);
+    const bool formatOk = TFStateSpace<T>(*pTree).checkTFFormat(out.tf);
     d.keyLine = d.keyColumn = 0;
     if (!formatOk)
         return _s.lineError(msg::scTFBadFormat, fs);

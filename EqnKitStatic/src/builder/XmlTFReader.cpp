@@ -5,6 +5,7 @@
 #include <sc/MessageKeys.h>
 
 #include "DAERows.h"
+#include "TFStateSpace.h"
 #include "XmlDAESymbols.h"
 #include "XmlNames.h"
 #include "XmlNodes.h"
@@ -73,7 +74,7 @@ template <typename T> bool XmlTFReader<T>::loadTF(const xml::Node& tfs)
         Tree* pTree = _s.newTree();
         const bool built = pTree->build(_s.parser.getFirstToken());
         const bool comparison = built && _s.xmlRefusesComparison(*pTree, text.fn.c_str());
-        const bool formatted = built && !comparison && pTree->checkTFFormat(_records.tfs[i].tf);
+        const bool formatted = built && !comparison && TFStateSpace<T>(*pTree).checkTFFormat(_records.tfs[i].tf);
         _s.releaseTrees();
         if (!built)
         {

@@ -8,24 +8,26 @@
 #include <td/Types.h>
 
 #include "CompileContext.h"
-#include "DAEStageContext.h"
 #include "ETNode.h"
 #include "Evaluator.h"
 #include "FnLimit.h"
 #include "ParserPools.h"
 #include "Token.h"
-#include "TransferFunction.h"
-
-namespace matrix
-{
-class Butcher;
-}
 
 namespace sl
 {
+template <typename T> class ConditionalDerivatives;
+template <typename T> class Differentiator;
+
+// The passes over a tree in files of their own take it by reference: Polynomials,
+// TFStateSpace, DAEStages, Differentiator and ConditionalDerivatives.
 template <typename T> class ExpressionTree
 {
     using C = TokenCodes;
+    // The rules build a derivative sharing this tree's subtrees within a node budget and
+    // report at the operation that has none; the records take their runs from its pool.
+    friend class Differentiator<T>;
+    friend class ConditionalDerivatives<T>;
 
 public:
     using Node = ETNode<T>;
@@ -69,6 +71,9 @@ public:
     bool build(TokNode* pFirst);
     // Pushes node as the new root; the statistics are of it from then on.
     void pushRoot(Node* pNode);
+    // Node takes the place of the root (is pushed when there is none); the statistics are
+    // of it from then on.
+    void replaceRoot(Node* pNode);
     Node* getRoot() const;
     // The node statistics are of the root from then on: counted when next asked (while
     // the tree's nodes live), so trees nobody asks about are never walked for them.
@@ -104,35 +109,8 @@ public:
 
     // The derivative of the root by variable v, pushed as out's root; true with out
     // unchanged when it is zero; false after "@ET.CantDiff", or after "@ET.DerivTooLarge"
-    // when making it takes more nodes than derivativeNodeLimit allows.
+    // when making it takes more nodes than the node budget allows (Differentiator).
     bool differentiate(ExpressionTree& out, td::UINT4 v);
-    // Nodes one derivative of a tree of nNodes nodes may take: 50 per node, at least
-    // 100,000 and at most ten million (intermediate nodes that simplification drops count).
-    static td::UINT4 derivativeNodeLimit(td::UINT4 nNodes);
-    static constexpr td::UINT4 cDerivativeNodesPerNode = 50;
-    static constexpr td::UINT4 cDerivativeNodesMin = 100000;
-    static constexpr td::UINT4 cDerivativeNodesMax = 10000000;
-    // Marks the dependence of every node on v; false for an IfThenElse tree.
-    bool dependsOn(td::UINT4 v);
-    // Makes the following derivatives of the root by one variable each mark only what
-    // depends on it (the root must stay as it is meanwhile); false when the tree is
-    // marked whole for each instead (an empty tree, conj). forgetDependence ends it.
-    bool prepareDependence();
-    void forgetDependence();
-    // The rules on a marked node; null for zero. Throws std::invalid_argument for an
-    // operation without a derivative. Walks without recursion, so any depth is fine.
-    Node* differentiateNode(Node* pNode);
-    // Derivative records of the branches into an IfThenElse record whose condition is set.
-    bool differentiateIfThenElse(Evaluator<T>* pEvaluator);
-    // Derivative records of every case into a chain of Switch records; the conditions
-    // come from the case chain source compiled from the same switch.
-    bool differentiateSwitch(Evaluator<T>* pEvaluator, const Evaluator<T>* pSource);
-    // Complex build: the variable and its conjugate partner, swapped under conj.
-    void setConjugatePair(td::UINT4 var, td::UINT4 partner)
-    {
-        _cmplxVarIndex = var;
-        _cmplxPartnerIndex = partner;
-    }
 
     // ---- simplifying construction ----
 
@@ -192,80 +170,14 @@ public:
     // A token of tokenType below nVars whose symbol is a state variable.
     bool containsStateVariable(const Node* pNode, td::BYTE tokenType) const;
 
-    // ---- polynomials in s ----
-    // Coefficient arrays hold one subtree per power of s, the leading (highest-power)
-    // coefficient at index 0; null is a zero coefficient.
+    // ---- messages ----
+    // To the solver's logger (held while keys are silenced) in the column of the token
+    // being built or differentiated, on the tree's line; else at the build context's key
+    // line and column.
 
-    // Order and form of node as a polynomial in s; every operator node below keeps the
-    // forms of its operands in its tags. The exponent of s must be an integer literal
-    // 0..64 and no order may pass 64, else the form is NotPoly.
-    PolyForm polynomialForm(Node* pNode);
-    // The same; with the form NotPoly, the term that makes it so (the leftmost node that is
-    // no polynomial in s though its operands are) in pCulprit.
-    PolyForm polynomialForm(Node* pNode, const Node*& pCulprit);
-    // The order + 1 coefficients of node, a polynomial of that order, as new subtrees;
-    // literal zeros become null. False when node is no such polynomial.
-    bool polynomialCoefficients(Node* pNode, td::UINT2 order, Node** pCoeffs);
-    // c = a * b (orders na and nb, c has na + nb + 1 slots); returns na + nb.
-    td::UINT4 multiplyPolynomials(Node* const* a, Node* const* b, Node** c, td::UINT2 na, td::UINT2 nb);
-    // a (order n) = quotient * b + remainder, b of order m monic (b[0] is not read):
-    // quotient gets n - m + 1 slots, remainder m slots (powers m - 1 down to 0). a stays
-    // as it is. False when n < m.
-    bool dividePolynomials(Node* const* a, Node* const* b, Node** pQuotient, Node** pRemainder, td::UINT2 n,
-                           td::UINT2 m);
-    // Takes the operand of the binary node that is not kept out of the tree below
-    // rootLink: the kept operand takes the node's place, except that a '-' or '/' losing
-    // its left operand becomes 0 - kept or 1 / kept. False for a node that is no '+',
-    // '-', '*' or '/' with kept as an operand, or that is not below rootLink.
-    bool removeOperand(Node*& rootLink, Node* pNode, Node* pKept);
-
-    // ---- transfer functions ----
-    // The tree holds f(s) = N(s)/D(s) of one statement y / u = f(s).
-
-    // Fills the orders and forms of tf; false after "@ET.TFBadFormatL", "@ET.TFBadFormatR",
-    // "@ET.TFNomBadFormat", "@ET.TFDenomBadFormat", "@ET.TFNoLaplace" or "@ET.TFBadFormat"
-    // (a power of s other than 0..64, a zero leading coefficient).
-    bool checkTFFormat(TransferFunction& tf);
-    // The coefficients of D (denomOrder + 1 slots) and N (nomOrder + 1 slots) after the
-    // check, divided by the leading coefficient of D, which becomes 1. False when the
-    // tree does not match the orders of tf.
-    bool getTFPolynomials(Node** pDenom, Node** pNom, const TransferFunction& tf);
-    // The numerator coefficient of the same power of s as denominator slot position.
-    static Node* coefficientAt(Node* const* pNom, const TransferFunction& tf, td::UINT2 position);
-    // Index of the first coefficient (0..order) that holds s; -1 when none does.
-    static td::INT4 findCoeffWithLaplace(Node* const* pCoeffs, td::UINT2 order);
-    // The state-space equations of the normalised polynomials into tf.equationCount()
-    // slots: equation k < tf.stateCount() is the derivative of state slot k, the rest are
-    // residuals (proper: the output; polynomial: u - x0; improper: u - x_n, then the
-    // output through the division variable). State slot k is the symbol
-    // firstState + k*(stages + 1), the division variable slot stateCount(). False (nothing written) when tf's symbols are not variables of this tree or the
-    // polynomials are not normalised.
-    bool makeTFStateSpace(Node** pEquations, Node* const* pDenom, Node* const* pNom, const TransferFunction& tf,
-                          td::UINT2 stages);
-
-    // ---- DAE discretisation of x' = f ----
-    // f is the root, or the operand of pIntegral, the int node of an integral form
-    // x = k*int(f); then f's increment replaces that node and the whole tree is the
-    // increment. States are symbols whose SymbolInfo type is 3 or more. A state without
-    // the record an expansion needs, or t as a single-token argument (round(x, t)), fails
-    // the expansion (false, null) and leaves the tree as it was.
-
-    // A copy of node at the previous step: states become their history parameters and
-    // t becomes t - dT.
-    Node* mapHistoryVariables(const Node* pNode, const DAEStageContext& ctx);
-    // A copy of node at stage j of fraction c: states become their stage variable j and
-    // t becomes t - (1 - c)*dT.
-    Node* copyWithStageSubstitution(const Node* pNode, const DAEStageContext& ctx, double c, td::UINT2 stage);
-    // The root becomes x_old + (dT*f - x).
-    bool discretizeEuler(Node* pIntegral, const DAEStageContext& ctx);
-    // The root becomes x_old + (dT/2*(f_old + f) - x), f_old the history copy; f without
-    // states and t gives x_old + (dT*f - x).
-    bool discretizeTrapezoidal(Node* pIntegral, const DAEStageContext& ctx);
-    // stages + 1 equations: x_old + dT*(sum of b_j*f_j) - x, then for each stage i
-    // x_old + dT*(sum of A_ij*f_j) - K_i; f without states and t gives x_old + dT*f - x
-    // and the bare K_i. The root is left as it is.
-    bool expandDAEStages(Node* pIntegral, const DAEStageContext& ctx, const matrix::Butcher& tableau,
-                         Node** pEquations);
+    void reportAt(const char* key) const;
+    // At the node's token (a term of the statement) when it has a column, else as reportAt.
+    void reportAtNode(const char* key, const Node* pNode) const;
 
     // ---- printing ----
 
@@ -387,50 +299,6 @@ private:
     void readValueCounts() const;
     void setEvaluatorTarget(Evaluator<T>* out) const;
 
-    // differentiation
-    // The rules on the root marked for v, the result pushed as out's root.
-    bool differentiateMarked(ExpressionTree& out, td::UINT4 v);
-    // The derivative of the root's chain of sums and differences (pChain[j] the chain's
-    // node j levels below the root) from its nodes at the positions given, deepest first,
-    // whose terms depend on the variable: the nodes above and between them pass the
-    // derivative from below on unchanged, so they are not walked.
-    Node* differentiateChain(Node* const* pChain, const td::UINT4* pPositions, td::UINT4 nPositions);
-    td::UINT4 mark(Node* pNode);
-    static td::UINT4 countDistinct(const Node* pRoot);
-    td::UINT4 markLeaf(Node* pNode);
-    void swapConjugate();
-    // Complex build: the variable being differentiated has a conjugate partner.
-    bool hasConjugatePartner() const;
-    void defaultConjugatePair(td::UINT4 v);
-    bool isDiffVariable(const Node* pNode) const;
-    // A rule in two halves: start gives the derivative at once (true), or names the
-    // subtrees whose derivatives it needs (needed[0] in the left's place, needed[1] in the
-    // right's); finish then makes the derivative from theirs.
-    bool startRule(Node* pNode, Node*& pResult, Node* (&needed)[2]);
-    Node* finishRule(Node* pNode, Node* dLeft, Node* dRight);
-    bool startFunction(Node* pNode, Node*& pResult, Node* (&needed)[2]);
-    bool startQuotient(Node* pNode, Node*& pResult, Node* (&needed)[2]);
-    Node* finishFunction(Node* pNode, Node* pInner);
-    Node* derivativeOf(td::BYTE functionID, Node* pNode);
-    // f'(u) of a function whose derivative rule is Chain (null for the other rules).
-    template <td::BYTE functionID, bool chain> Node* chainFactor(Node* pNode);
-    Node* conjugated(Node* pInner);
-    bool startOperator(Node* pNode, Node*& pResult, Node* (&needed)[2]);
-    Node* finishOperator(Node* pNode, Node* dl, Node* dr);
-    Node* negatedOverSquare(Node* pNumerator, Node* r);
-    // Writes the entry of an operation (code) without a derivative and makes the column of
-    // node's token the one the failure is reported at; the caller then throws.
-    void failAt(const Node* pNode, const char* text, td::BYTE code);
-    bool startPower(Node* pNode, Node*& pResult, Node* (&needed)[2]);
-    Node* finishPower(Node* pNode, Node* db, Node* de);
-    Node* powerOfVariable(Node* b, Node* e);
-    Node* intLiteral(int value) { return newLiteral(C::INT_LITERAL, T(value)); }
-    struct BranchSlots;
-    bool differentiateBranch(BranchSlots& branch, td::UINT4 v);
-    td::UINT4 countDependencies(ExpressionTree* pTree);
-    bool nestedDerivative(ExpressionTree* pTree, Evaluator<T>*& pOut);
-    Evaluator<T>* takeRun(td::UINT4 n, const char* keyOnFailure);
-
     // simplification: simplify runs the rule groups over its operands until one makes the
     // result; a group that rewrites the operands starts the rules again.
     struct Operands;
@@ -447,20 +315,14 @@ private:
     Step negationRules(Operands& o);
     Step equalOperandRules(Operands& o);
     Node* plainBinary(Operands& o);
+    Node* intLiteral(int value) { return newLiteral(C::INT_LITERAL, T(value)); }
     // An operand the result uses: a copy when asked, unless derivatives share subtrees.
     Node* takeOperand(Node* pNode, bool copy) { return copy && !_sharing ? this->copy(pNode) : pNode; }
-    // A subtree of the differentiated tree in a derivative: shared, or copied.
-    Node* share(const Node* pNode) { return takeOperand(const_cast<Node*>(pNode), true); }
     Node* chainToFold(Node* pChain, bool copyChain, td::BYTE op);
     template <typename Hit> void foldedLiteral(Hit& hit, const T& value, td::BYTE type);
     Node* foldIntoLeft(Node* pChain, const Node* pLiteral, bool copyChain, td::BYTE op);
     Node* foldIntoRight(const Node* pLiteral, Node* pChain, bool copyChain, td::BYTE op);
     static void replaceNode(Node*& rootLink, Node* pOld, Node* pNew);
-
-    // rewriting: node takes the place of the top root; the increment takes the place of
-    // the int node (the whole tree after that, or the increment itself without one)
-    void replaceRoot(Node* pNode);
-    Node* replaceIntegral(Node* pIntegral, Node* pIncrement);
 
     // printing
     void symbolToString(td::MutableString& out, const Tok& token, td::BYTE mode) const;
@@ -471,10 +333,7 @@ private:
     static bool printsBracketFirst(const Node* pNode);
     void referenceToString(td::MutableString& out, const Tok& token) const;
 
-    // messages to the solver's logger (held while keys are silenced) in the column of the
-    // token being built or differentiated, on the tree's line; else at the build context's
-    // key line and column
-    void reportAt(const char* key) const;
+    // where messages stand, and those with arguments
     td::UINT4 reportColumn() const;
     td::UINT4 reportLine() const;
     // The build has reached the token: later messages stand at its column, when it has one.
@@ -486,8 +345,6 @@ private:
     void reportFormatted(const char* key, const char* arg) const;
     // As reportFormatted, at the token's own column when it has one.
     void reportFormattedAt(const Tok& token, const char* key, const char* arg) const;
-    // At the node's token (a term of the statement) when it has a column, else as reportAt.
-    void reportAtNode(const char* key, const Node* pNode) const;
     void reportFormatted(const char* key, const char* arg1, const char* arg2) const;
     void reportUnexpectedToken(td::BYTE type) const;
     td::String symbolName(const Tok& token) const;
@@ -515,14 +372,8 @@ private:
     mutable td::UINT4 _nParamRefs = 0;
     mutable td::UINT4 _nTokens = 0;
     mutable bool _countsStale = false;
-    td::UINT4 _nThenDerivs = 0;
-    td::UINT4 _nElseDerivs = 0;
     td::UINT4 _nVars = 0;
-    td::UINT4 _diffVar = 0;
     td::INT4 _targetIndex = -1;
-    // Complex build: the variable being differentiated and its conjugate partner.
-    td::UINT4 _cmplxVarIndex = static_cast<td::UINT4>(-1);
-    td::UINT4 _cmplxPartnerIndex = static_cast<td::UINT4>(-1);
     td::BYTE _targetPart = 0;
     Type _type = Type::Plain;
     td::BYTE _printMode = 0;
@@ -552,8 +403,8 @@ private:
 };
 
 // ExpressionTreeDbl.cpp and ExpressionTreeCmplx.cpp instantiate them over the members of
-// ExpressionTree.inl, which includes those of every phase (TreeBuild.inl, TreeDAE.inl,
-// TreeDiff.inl, TreeEmit.inl, TreePoly.inl, TreePrint.inl, TreeSimplify.inl, TreeTF.inl).
+// ExpressionTree.inl, which includes those of every phase (TreeBuild.inl, TreeEmit.inl,
+// TreePrint.inl, TreeSimplify.inl).
 extern template class ExpressionTree<double>;
 extern template class ExpressionTree<std::complex<double>>;
 } // namespace sl

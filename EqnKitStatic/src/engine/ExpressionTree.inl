@@ -1,12 +1,14 @@
-// The members of the expression tree: construction, binding, node statistics and messages
-// here, each phase in a file of its own included at the end. ExpressionTreeDbl.cpp and
-// ExpressionTreeCmplx.cpp instantiate the class over all of them, once for each value type.
+// The members of the expression tree: construction, binding, node statistics, the entry
+// of differentiation and messages here, each phase in a file of its own included at the
+// end. ExpressionTreeDbl.cpp and ExpressionTreeCmplx.cpp instantiate the class over all
+// of them, once for each value type.
 #include "ExpressionTree.h"
 
 #include <cstdio>
 
 #include <sc/MessageKeys.h>
 
+#include "Differentiator.h"
 #include "ETNodeKinds.h"
 #include "FunctionTraits.h"
 #include "ISolverServices.h"
@@ -75,11 +77,8 @@ template <typename T> void ExpressionTree<T>::reset(bool simplify)
     _rootStack.clear();
     _multiParamFnStack.clear();
     zeroCounts();
-    _nThenDerivs = _nElseDerivs = 0;
     _nVars = 0;
-    _diffVar = 0;
     _targetIndex = -1;
-    _cmplxVarIndex = _cmplxPartnerIndex = static_cast<td::UINT4>(-1);
     _targetPart = 0;
     _type = Type::Plain;
     _line = 0;
@@ -120,6 +119,22 @@ template <typename T> void ExpressionTree<T>::pushRoot(Node* pNode)
 {
     _rootStack.push(pNode);
     recount();
+}
+
+template <typename T> void ExpressionTree<T>::replaceRoot(Node* pNode)
+{
+    if (_rootStack.isEmpty())
+        _rootStack.push(pNode);
+    else
+        _rootStack.top() = pNode;
+    recount();
+}
+
+// ---- differentiation ----
+
+template <typename T> bool ExpressionTree<T>::differentiate(ExpressionTree& out, td::UINT4 v)
+{
+    return Differentiator<T>(*this, v).differentiate(out);
 }
 
 // ---- queries ----
@@ -580,10 +595,6 @@ template <typename T> void ExpressionTree<T>::reportFormatted(const char* key, c
 
 // The members of each phase, in files of their own.
 #include "TreeBuild.inl"
-#include "TreeDAE.inl"
-#include "TreeDiff.inl"
 #include "TreeEmit.inl"
-#include "TreePoly.inl"
 #include "TreePrint.inl"
 #include "TreeSimplify.inl"
-#include "TreeTF.inl"

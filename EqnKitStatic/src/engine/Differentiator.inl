@@ -1,5 +1,8 @@
-// Symbolic differentiation of trees by one variable, and the derivative records of
-// IfThenElse and Switch statements, one per used variable a branch depends on.
+// Symbolic differentiation by one variable: the marks of what depends on it (walked up
+// from its leaves when the tree is prepared for many variables) and the rules, which walk
+// without recursion and build with the tree's simplifying constructor.
+#include "Differentiator.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -49,49 +52,47 @@ template <typename T> td::BYTE logarithmType(const T& v)
 }
 } // namespace
 
+template <typename T> Differentiator<T>::Differentiator(Tree& tree, td::UINT4 v) : _tree(tree), _var(v), _diffVar(v)
+{
+    if constexpr (ValueTraits<T>::isComplex)
+    {
+        // Variables and their partners are interleaved: 2k and 2k + 1.
+        const CompileContext<T>* pContext = tree.getContext();
+        ISolverServices<T>* pSolver = pContext ? pContext->pSolver : nullptr;
+        _cmplxVarIndex = v;
+        _cmplxPartnerIndex = pSolver && pSolver->hasConjugatePartners() ? (v ^ 1u) : static_cast<td::UINT4>(-1);
+    }
+}
+
 // ---- dependence marks ----
 
-template <typename T> void ExpressionTree<T>::swapConjugate()
+template <typename T> void Differentiator<T>::swapConjugate()
 {
     _diffVar = _diffVar == _cmplxVarIndex ? _cmplxPartnerIndex : _cmplxVarIndex;
 }
 
-template <typename T> void ExpressionTree<T>::defaultConjugatePair(td::UINT4 v)
-{
-    if constexpr (ValueTraits<T>::isComplex)
-    {
-        if (v == _cmplxVarIndex || v == _cmplxPartnerIndex)
-            return;
-        // Variables and their partners are interleaved: 2k and 2k + 1.
-        ISolverServices<T>* pSolver = _pContext ? _pContext->pSolver : nullptr;
-        _cmplxVarIndex = v;
-        _cmplxPartnerIndex = pSolver && pSolver->hasConjugatePartners() ? (v ^ 1u) : static_cast<td::UINT4>(-1);
-    }
-    else
-        (void)v;
-}
-
-template <typename T> bool ExpressionTree<T>::hasConjugatePartner() const
+template <typename T> bool Differentiator<T>::hasConjugatePartner() const
 {
     return _cmplxPartnerIndex != static_cast<td::UINT4>(-1);
 }
 
-template <typename T> bool ExpressionTree<T>::isDiffVariable(const Node* pNode) const
+template <typename T> bool Differentiator<T>::isDiffVariable(const Node* pNode) const
 {
-    const Tok& t = *pNode->pToken;
+    const Token<T>& t = *pNode->pToken;
     return isLeaf(pNode) && isSymbolType(t.type) && isOwn(t) && t.index == _diffVar;
 }
 
-template <typename T> td::UINT4 ExpressionTree<T>::markLeaf(Node* pNode)
+template <typename T> td::UINT4 Differentiator<T>::markLeaf(Node* pNode)
 {
     if (!isFunction(pNode, C::LIMIT))
         return isDiffVariable(pNode) ? 1 : 0;
     const td::UINT4 id = limitID(*pNode->pToken);
     TD_ASSERT(id > 0);
     pNode->leftTag = 0;
-    if (!_pLimits)
+    const FnLimits<T>* pLimits = _tree.getLimits();
+    if (!pLimits)
         return 0;
-    const auto& derivs = (*_pLimits)[id]._derivEvaluators;
+    const auto& derivs = (*pLimits)[id]._derivEvaluators;
     for (std::size_t k = 0; k < derivs.size(); ++k)
     {
         if (derivs[k].varIndex == _diffVar)
@@ -103,7 +104,7 @@ template <typename T> td::UINT4 ExpressionTree<T>::markLeaf(Node* pNode)
     return 0;
 }
 
-template <typename T> td::UINT4 ExpressionTree<T>::mark(Node* pRoot)
+template <typename T> td::UINT4 Differentiator<T>::mark(Node* pRoot)
 {
     struct Frame
     {
@@ -159,15 +160,13 @@ template <typename T> td::UINT4 ExpressionTree<T>::mark(Node* pRoot)
     return result;
 }
 
-template <typename T> bool ExpressionTree<T>::dependsOn(td::UINT4 v)
+template <typename T> bool Differentiator<T>::dependsOn()
 {
-    if (_type == Type::IfThenElse)
+    if (_tree.getType() == Tree::Type::IfThenElse)
         return false;
-    Node* pRoot = getRoot();
+    Node* pRoot = _tree.getRoot();
     if (!pRoot)
         return false;
-    _diffVar = v;
-    defaultConjugatePair(v);
     return mark(pRoot) != 0;
 }
 
@@ -180,7 +179,7 @@ namespace
 // through the nodes that depend on it, and no further. A root that is a chain of sums
 // and differences (a long equation leans left along it) is not climbed: marking stops at
 // the chain, which records the positions of the terms that depend, and the derivative is
-// made from those terms alone (Tree::differentiateChain). So each variable costs what its
+// made from those terms alone (differentiateChain). So each variable costs what its
 // own terms cost, however long the equation. One per thread, for the tree prepared last.
 template <typename T> struct Dependence
 {
@@ -340,14 +339,15 @@ private:
 };
 } // namespace
 
-template <typename T> bool ExpressionTree<T>::prepareDependence()
+template <typename T> bool Differentiator<T>::prepareDependence(Tree& tree)
 {
     Dependence<T>& d = Dependence<T>::scratch();
-    Node* pRoot = getRoot();
+    Node* pRoot = tree.getRoot();
     d.forget();
     if (!pRoot)
         return false;
-    d.begin(this, pRoot);
+    d.begin(&tree, pRoot);
+    const FnLimits<T>* pLimits = tree.getLimits();
     bool refused = false;
     struct Item
     {
@@ -364,7 +364,7 @@ template <typename T> bool ExpressionTree<T>::prepareDependence()
         todo.pop();
         d.addNode(p, item.pParent, item.parentChain);
         p->leftTag = p->rightTag = 0;
-        const Tok& t = *p->pToken;
+        const Token<T>& t = *p->pToken;
         // The root, and each left operand of a chain node, continue the chain.
         const bool inChain = (!item.pParent || (item.parentChain >= 0 && item.pParent->pLeftNode == p)) &&
                              Dependence<T>::isChainOperator(p);
@@ -381,9 +381,9 @@ template <typename T> bool ExpressionTree<T>::prepareDependence()
             continue;
         if (isSymbolType(t.type) && isOwn(t))
             d.addLeaf(t.index, 0, p);
-        else if (isLimitLeaf(p) && _pLimits)
+        else if (isLimitLeaf(p) && pLimits)
         {
-            const auto& derivs = (*_pLimits)[limitID(t)]._derivEvaluators;
+            const auto& derivs = (*pLimits)[limitID(t)]._derivEvaluators;
             // The first entry of a variable is the one its derivative reads.
             for (std::size_t k = 0; k < derivs.size(); ++k)
             {
@@ -404,29 +404,27 @@ template <typename T> bool ExpressionTree<T>::prepareDependence()
     return true;
 }
 
-template <typename T> void ExpressionTree<T>::forgetDependence() { Dependence<T>::scratch().forget(); }
+template <typename T> void Differentiator<T>::forgetDependence() { Dependence<T>::scratch().forget(); }
 
-template <typename T> bool ExpressionTree<T>::differentiate(ExpressionTree& out, td::UINT4 v)
+template <typename T> bool Differentiator<T>::differentiate(Tree& out)
 {
-    Node* pRoot = getRoot();
+    Node* pRoot = _tree.getRoot();
     if (!pRoot)
         return true;
-    _diffVar = v;
-    defaultConjugatePair(v);
     Dependence<T>& d = Dependence<T>::scratch();
-    if (!d.isFor(this, pRoot))
+    if (!d.isFor(&_tree, pRoot))
     {
         if (!mark(pRoot))
             return true;
-        return differentiateMarked(out, v);
+        return differentiateMarked(out);
     }
-    const bool depends = d.mark(v);
-    const bool ok = !depends || differentiateMarked(out, v);
+    const bool depends = d.mark(_var);
+    const bool ok = !depends || differentiateMarked(out);
     d.clearMarks();
     return ok;
 }
 
-template <typename T> td::UINT4 ExpressionTree<T>::derivativeNodeLimit(td::UINT4 nNodes)
+template <typename T> td::UINT4 Differentiator<T>::derivativeNodeLimit(td::UINT4 nNodes)
 {
     const td::LUINT8 wanted = static_cast<td::LUINT8>(nNodes) * cDerivativeNodesPerNode;
     if (wanted < cDerivativeNodesMin)
@@ -434,26 +432,26 @@ template <typename T> td::UINT4 ExpressionTree<T>::derivativeNodeLimit(td::UINT4
     return wanted > cDerivativeNodesMax ? cDerivativeNodesMax : static_cast<td::UINT4>(wanted);
 }
 
-template <typename T> bool ExpressionTree<T>::differentiateMarked(ExpressionTree& out, td::UINT4 v)
+template <typename T> bool Differentiator<T>::differentiateMarked(Tree& out)
 {
     Node* pDerivative = nullptr;
     const char* failure = msg::etCantDiff;
     // The message stands at the operation that has no derivative, when it has a column.
-    const td::UINT2 walkColumn = _walkColumn;
-    _walkColumn = 0;
+    const td::UINT2 walkColumn = _tree._walkColumn;
+    _tree._walkColumn = 0;
     const Dependence<T>& d = Dependence<T>::scratch();
-    const bool prepared = d.isFor(this, getRoot());
-    const td::UINT4 nNodes = prepared ? d.nodeCount() : countDistinct(getRoot());
-    _nodesLeft = derivativeNodeLimit(nNodes);
-    _sharing = true;
+    const bool prepared = d.isFor(&_tree, _tree.getRoot());
+    const td::UINT4 nNodes = prepared ? d.nodeCount() : countDistinct(_tree.getRoot());
+    _tree._nodesLeft = derivativeNodeLimit(nNodes);
+    _tree._sharing = true;
     try
     {
         if (prepared && d.hasChain())
             pDerivative = differentiateChain(d.chain(), d.markedPositions(), d.markedCount());
         else
-            pDerivative = differentiateNode(getRoot());
+            pDerivative = differentiateNode(_tree.getRoot());
     }
-    catch (const NodeLimitReached&)
+    catch (const typename Tree::NodeLimitReached&)
     {
         pDerivative = nullptr;
         failure = msg::etDerivTooLarge;
@@ -462,12 +460,12 @@ template <typename T> bool ExpressionTree<T>::differentiateMarked(ExpressionTree
     {
         pDerivative = nullptr;
     }
-    _nodesLeft = cNoNodeLimit;
-    _sharing = false;
-    _diffVar = v;
+    _tree._nodesLeft = Tree::cNoNodeLimit;
+    _tree._sharing = false;
+    _diffVar = _var;
     if (!pDerivative)
-        reportAt(failure);
-    _walkColumn = walkColumn;
+        _tree.reportAt(failure);
+    _tree._walkColumn = walkColumn;
     if (!pDerivative)
         return false;
     out.pushRoot(pDerivative);
@@ -475,7 +473,7 @@ template <typename T> bool ExpressionTree<T>::differentiateMarked(ExpressionTree
 }
 
 // Nodes of a tree, a node shared by several parents counted once.
-template <typename T> td::UINT4 ExpressionTree<T>::countDistinct(const Node* pRoot)
+template <typename T> td::UINT4 Differentiator<T>::countDistinct(const Node* pRoot)
 {
     std::unordered_set<const Node*> seen;
     WalkStack<const Node*> todo;
@@ -496,7 +494,7 @@ template <typename T> td::UINT4 ExpressionTree<T>::countDistinct(const Node* pRo
 }
 
 template <typename T>
-typename ExpressionTree<T>::Node* ExpressionTree<T>::differentiateChain(Node* const* pChain,
+typename Differentiator<T>::Node* Differentiator<T>::differentiateChain(Node* const* pChain,
                                                                         const td::UINT4* pPositions,
                                                                         td::UINT4 nPositions)
 {
@@ -519,7 +517,7 @@ typename ExpressionTree<T>::Node* ExpressionTree<T>::differentiateChain(Node* co
 
 // ---- the rules ----
 
-template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::differentiateNode(Node* pRoot)
+template <typename T> typename Differentiator<T>::Node* Differentiator<T>::differentiateNode(Node* pRoot)
 {
     // A node whose rule waits for the derivatives of the subtrees it needs.
     struct Frame
@@ -558,10 +556,10 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::diffe
     }
 }
 
-template <typename T> bool ExpressionTree<T>::startRule(Node* pNode, Node*& pResult, Node* (&needed)[2])
+template <typename T> bool Differentiator<T>::startRule(Node* pNode, Node*& pResult, Node* (&needed)[2])
 {
     needed[0] = needed[1] = nullptr;
-    const Tok& t = *pNode->pToken;
+    const Token<T>& t = *pNode->pToken;
     if (isLeaf(pNode))
     {
         if (isDiffVariable(pNode))
@@ -569,7 +567,7 @@ template <typename T> bool ExpressionTree<T>::startRule(Node* pNode, Node*& pRes
         else if (isLimitLeaf(pNode) && pNode->leftTag > 0)
         {
             // The leaf of the limit's derivative by the variable.
-            pResult = newNode();
+            pResult = _tree.newNode();
             *pResult->pToken = t;
             pResult->pToken->value = T(packLimitWord(limitID(t), pNode->leftTag));
         }
@@ -589,7 +587,7 @@ template <typename T> bool ExpressionTree<T>::startRule(Node* pNode, Node*& pRes
 }
 
 template <typename T>
-typename ExpressionTree<T>::Node* ExpressionTree<T>::finishRule(Node* pNode, Node* dLeft, Node* dRight)
+typename Differentiator<T>::Node* Differentiator<T>::finishRule(Node* pNode, Node* dLeft, Node* dRight)
 {
     switch (pNode->pToken->type)
     {
@@ -599,7 +597,7 @@ typename ExpressionTree<T>::Node* ExpressionTree<T>::finishRule(Node* pNode, Nod
     }
 }
 
-template <typename T> bool ExpressionTree<T>::startFunction(Node* pNode, Node*& pResult, Node* (&needed)[2])
+template <typename T> bool Differentiator<T>::startFunction(Node* pNode, Node*& pResult, Node* (&needed)[2])
 {
     const td::BYTE id = pNode->pToken->functionID();
     Node* pBody = pNode->pLeftNode;
@@ -631,9 +629,10 @@ template <typename T> bool ExpressionTree<T>::startFunction(Node* pNode, Node*& 
 }
 
 // atg2(u, w) as atg(u / w).
-template <typename T> bool ExpressionTree<T>::startQuotient(Node* pNode, Node*& pResult, Node* (&needed)[2])
+template <typename T> bool Differentiator<T>::startQuotient(Node* pNode, Node*& pResult, Node* (&needed)[2])
 {
-    Node* pQuotient = newOperator(C::ATG, makeBinary(pNode->pLeftNode, pNode->pRightNode, true, true, C::DIV), nullptr);
+    Node* pQuotient =
+        _tree.newOperator(C::ATG, _tree.makeBinary(pNode->pLeftNode, pNode->pRightNode, true, true, C::DIV), nullptr);
     // The quotient may fold to a constant (atg2(x, x)).
     if (!mark(pQuotient))
     {
@@ -644,7 +643,7 @@ template <typename T> bool ExpressionTree<T>::startQuotient(Node* pNode, Node*& 
     return false;
 }
 
-template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::finishFunction(Node* pNode, Node* pInner)
+template <typename T> typename Differentiator<T>::Node* Differentiator<T>::finishFunction(Node* pNode, Node* pInner)
 {
     const td::BYTE id = pNode->pToken->functionID();
     switch (functionTraits<T>(id).rule)
@@ -655,11 +654,11 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::finis
     }
     if (!pInner)
         return intLiteral(0);
-    return makeBinary(pInner, derivativeOf(id, pNode), false, false, C::MUL);
+    return _tree.makeBinary(pInner, derivativeOf(id, pNode), false, false, C::MUL);
 }
 
 // f'(u) of the function node f(u) whose rule is Chain in this build.
-template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::derivativeOf(td::BYTE id, Node* pNode)
+template <typename T> typename Differentiator<T>::Node* Differentiator<T>::derivativeOf(td::BYTE id, Node* pNode)
 {
     constexpr bool complex = ValueTraits<T>::isComplex;
     switch (id)
@@ -675,7 +674,7 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::deriv
 // The formulas f'(u), one for each function whose rule is Chain; u is copied wherever it
 // is used. A function of that rule without its formula here does not compile.
 template <typename T> template <td::BYTE id, bool chain>
-typename ExpressionTree<T>::Node* ExpressionTree<T>::chainFactor(Node* pNode)
+typename Differentiator<T>::Node* Differentiator<T>::chainFactor(Node* pNode)
 {
     if constexpr (!chain)
     {
@@ -685,18 +684,18 @@ typename ExpressionTree<T>::Node* ExpressionTree<T>::chainFactor(Node* pNode)
     else
     {
         Node* u = pNode->pLeftNode;
-        [[maybe_unused]] auto fn = [this, u](td::BYTE f) { return newOperator(f, share(u), nullptr); };
+        [[maybe_unused]] auto fn = [this, u](td::BYTE f) { return _tree.newOperator(f, share(u), nullptr); };
         [[maybe_unused]] auto make = [this](Node* a, Node* b, td::BYTE op) {
-            return makeBinary(a, b, false, false, op);
+            return _tree.makeBinary(a, b, false, false, op);
         };
-        [[maybe_unused]] auto square = [this, u]() { return power(u, 2, true); };
+        [[maybe_unused]] auto square = [this, u]() { return _tree.power(u, 2, true); };
         [[maybe_unused]] auto one = [this]() { return intLiteral(1); };
         if constexpr (id == C::ABS)
             return fn(C::SIGN);
         else if constexpr (id == C::ACOS)
-            return make(intLiteral(-1), newOperator(C::SQRT, make(one(), square(), C::SUB), nullptr), C::DIV);
+            return make(intLiteral(-1), _tree.newOperator(C::SQRT, make(one(), square(), C::SUB), nullptr), C::DIV);
         else if constexpr (id == C::ASIN)
-            return make(one(), newOperator(C::SQRT, make(one(), square(), C::SUB), nullptr), C::DIV);
+            return make(one(), _tree.newOperator(C::SQRT, make(one(), square(), C::SUB), nullptr), C::DIV);
         else if constexpr (id == C::ATG)
             return make(one(), make(one(), square(), C::ADD), C::DIV);
         else if constexpr (id == C::COS)
@@ -704,28 +703,28 @@ typename ExpressionTree<T>::Node* ExpressionTree<T>::chainFactor(Node* pNode)
         else if constexpr (id == C::EXP)
             return share(pNode);
         else if constexpr (id == C::SQRT)
-            return make(newLiteral(C::REAL_LITERAL, T(0.5)),
-                        make(share(u), newLiteral(C::REAL_LITERAL, T(-0.5)), C::POW), C::MUL);
+            return make(_tree.newLiteral(C::REAL_LITERAL, T(0.5)),
+                        make(share(u), _tree.newLiteral(C::REAL_LITERAL, T(-0.5)), C::POW), C::MUL);
         else if constexpr (id == C::LN)
-            return makeBinary(one(), u, false, true, C::DIV);
+            return _tree.makeBinary(one(), u, false, true, C::DIV);
         else if constexpr (id == C::LOG)
-            return makeBinary(newLiteral(C::REAL_LITERAL, T(1.0 / std::log(10.0))), u, false, true, C::DIV);
+            return _tree.makeBinary(_tree.newLiteral(C::REAL_LITERAL, T(1.0 / std::log(10.0))), u, false, true, C::DIV);
         else if constexpr (id == C::SIN)
             return fn(C::COS);
         else if constexpr (id == C::TG)
-            return make(one(), power(fn(C::COS), 2, false), C::DIV);
+            return make(one(), _tree.power(fn(C::COS), 2, false), C::DIV);
         else if constexpr (id == C::SQR)
-            return makeBinary(intLiteral(2), u, false, true, C::MUL);
+            return _tree.makeBinary(intLiteral(2), u, false, true, C::MUL);
         else if constexpr (id == C::SINH)
             return fn(C::COSH);
         else if constexpr (id == C::COSH)
             return fn(C::SINH);
         else if constexpr (id == C::TGH)
-            return make(one(), power(fn(C::TGH), 2, false), C::SUB);
+            return make(one(), _tree.power(fn(C::TGH), 2, false), C::SUB);
         else if constexpr (id == C::ASNH)
-            return make(one(), newOperator(C::SQRT, make(one(), square(), C::ADD), nullptr), C::DIV);
+            return make(one(), _tree.newOperator(C::SQRT, make(one(), square(), C::ADD), nullptr), C::DIV);
         else if constexpr (id == C::ACSH)
-            return make(one(), newOperator(C::SQRT, make(square(), one(), C::SUB), nullptr), C::DIV);
+            return make(one(), _tree.newOperator(C::SQRT, make(square(), one(), C::SUB), nullptr), C::DIV);
         else if constexpr (id == C::ATGH)
             return make(one(), make(one(), square(), C::SUB), C::DIV);
         else
@@ -733,7 +732,7 @@ typename ExpressionTree<T>::Node* ExpressionTree<T>::chainFactor(Node* pNode)
     }
 }
 
-template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::conjugated(Node* pInner)
+template <typename T> typename Differentiator<T>::Node* Differentiator<T>::conjugated(Node* pInner)
 {
     if (!pInner)
         return intLiteral(0);
@@ -744,16 +743,16 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::conju
             const T& value = pInner->pToken->value;
             if (value.imag() == 0.0)
                 return pInner;
-            return newLiteral(pInner->pToken->type, std::conj(value));
+            return _tree.newLiteral(pInner->pToken->type, std::conj(value));
         }
     }
     if (isType(pInner, C::SUB) &&
         (isType(pInner->pLeftNode, C::INT_LITERAL) || isType(pInner->pLeftNode, C::REAL_LITERAL)))
-        return newOperator(C::SUB, pInner->pLeftNode, newOperator(C::CONJ, pInner->pRightNode, nullptr));
-    return newOperator(C::CONJ, pInner, nullptr);
+        return _tree.newOperator(C::SUB, pInner->pLeftNode, _tree.newOperator(C::CONJ, pInner->pRightNode, nullptr));
+    return _tree.newOperator(C::CONJ, pInner, nullptr);
 }
 
-template <typename T> bool ExpressionTree<T>::startOperator(Node* pNode, Node*& pResult, Node* (&needed)[2])
+template <typename T> bool Differentiator<T>::startOperator(Node* pNode, Node*& pResult, Node* (&needed)[2])
 {
     const td::BYTE op = pNode->pToken->type;
     Node* l = pNode->pLeftNode;
@@ -771,7 +770,7 @@ template <typename T> bool ExpressionTree<T>::startOperator(Node* pNode, Node*& 
         else if (onlyRight && isDiffVariable(r))
             pResult = share(l);
         else if (!onlyLeft && !onlyRight && isDiffVariable(l) && isDiffVariable(r))
-            pResult = newOperator(C::MUL, intLiteral(2), share(r));
+            pResult = _tree.newOperator(C::MUL, intLiteral(2), share(r));
         else
             break;
         return true;
@@ -792,22 +791,32 @@ template <typename T> bool ExpressionTree<T>::startOperator(Node* pNode, Node*& 
     return false;
 }
 
-template <typename T> void ExpressionTree<T>::failAt(const Node* pNode, const char* text, td::BYTE code)
+template <typename T> void Differentiator<T>::failAt(const Node* pNode, const char* text, td::BYTE code)
 {
-    if (_pContext)
-        _pContext->addError(text, Tok::printName(code));
-    _walkColumn = pNode->pToken->column;
+    if (CompileContext<T>* pContext = _tree.getContext())
+        pContext->addError(text, Token<T>::printName(code));
+    _tree._walkColumn = pNode->pToken->column;
+}
+
+template <typename T> typename Differentiator<T>::Node* Differentiator<T>::intLiteral(int value)
+{
+    return _tree.newLiteral(C::INT_LITERAL, T(value));
+}
+
+template <typename T> typename Differentiator<T>::Node* Differentiator<T>::share(const Node* pNode)
+{
+    return _tree.takeOperand(const_cast<Node*>(pNode), true);
 }
 
 // 0 - numerator / r^2
-template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::negatedOverSquare(Node* pNumerator, Node* r)
+template <typename T> typename Differentiator<T>::Node* Differentiator<T>::negatedOverSquare(Node* pNumerator, Node* r)
 {
-    return makeBinary(intLiteral(0), makeBinary(pNumerator, power(r, 2, true), false, false, C::DIV), false, false,
-                      C::SUB);
+    return _tree.makeBinary(intLiteral(0), _tree.makeBinary(pNumerator, _tree.power(r, 2, true), false, false, C::DIV),
+                            false, false, C::SUB);
 }
 
 template <typename T>
-typename ExpressionTree<T>::Node* ExpressionTree<T>::finishOperator(Node* pNode, Node* dl, Node* dr)
+typename Differentiator<T>::Node* Differentiator<T>::finishOperator(Node* pNode, Node* dl, Node* dr)
 {
     const td::BYTE op = pNode->pToken->type;
     Node* l = pNode->pLeftNode;
@@ -825,30 +834,30 @@ typename ExpressionTree<T>::Node* ExpressionTree<T>::finishOperator(Node* pNode,
         if (onlyRight)
         {
             if (isLiteral(dr))
-                return newLiteral(dr->pToken->type, -dr->pToken->value);
-            return makeBinary(intLiteral(0), dr, false, false, C::SUB);
+                return _tree.newLiteral(dr->pToken->type, -dr->pToken->value);
+            return _tree.makeBinary(intLiteral(0), dr, false, false, C::SUB);
         }
-        return makeBinary(dl, dr, false, false, op);
+        return _tree.makeBinary(dl, dr, false, false, op);
     case C::MUL:
         if (onlyLeft)
-            return makeBinary(dl, r, false, true, C::MUL);
+            return _tree.makeBinary(dl, r, false, true, C::MUL);
         if (onlyRight)
-            return makeBinary(l, dr, true, false, C::MUL);
-        return makeBinary(makeBinary(dl, r, false, true, C::MUL), makeBinary(dr, l, false, true, C::MUL), false, false,
-                          C::ADD);
+            return _tree.makeBinary(l, dr, true, false, C::MUL);
+        return _tree.makeBinary(_tree.makeBinary(dl, r, false, true, C::MUL),
+                                _tree.makeBinary(dr, l, false, true, C::MUL), false, false, C::ADD);
     default:
         // '/'
         if (onlyLeft)
-            return makeBinary(dl, r, false, true, C::DIV);
+            return _tree.makeBinary(dl, r, false, true, C::DIV);
         if (onlyRight)
-            return negatedOverSquare(makeBinary(l, dr, true, false, C::MUL), r);
-        return makeBinary(makeBinary(makeBinary(dl, r, false, true, C::MUL), makeBinary(dr, l, false, true, C::MUL),
-                                     false, false, C::SUB),
-                          power(r, 2, true), false, false, C::DIV);
+            return negatedOverSquare(_tree.makeBinary(l, dr, true, false, C::MUL), r);
+        return _tree.makeBinary(_tree.makeBinary(_tree.makeBinary(dl, r, false, true, C::MUL),
+                                                 _tree.makeBinary(dr, l, false, true, C::MUL), false, false, C::SUB),
+                                _tree.power(r, 2, true), false, false, C::DIV);
     }
 }
 
-template <typename T> bool ExpressionTree<T>::startPower(Node* pNode, Node*& pResult, Node* (&needed)[2])
+template <typename T> bool Differentiator<T>::startPower(Node* pNode, Node*& pResult, Node* (&needed)[2])
 {
     Node* b = pNode->pLeftNode;
     Node* e = pNode->pRightNode;
@@ -878,7 +887,8 @@ template <typename T> bool ExpressionTree<T>::startPower(Node* pNode, Node*& pRe
             else if (exponentIsVariable)
             {
                 const T lnB = std::log(bv);
-                pResult = makeBinary(newLiteral(logarithmType(lnB), lnB), share(pNode), false, false, C::MUL);
+                pResult =
+                    _tree.makeBinary(_tree.newLiteral(logarithmType(lnB), lnB), share(pNode), false, false, C::MUL);
             }
             else
             {
@@ -892,7 +902,7 @@ template <typename T> bool ExpressionTree<T>::startPower(Node* pNode, Node*& pRe
             needed[1] = e;
             return false;
         }
-        pResult = makeBinary(newOperator(C::LN, share(b), nullptr), share(pNode), false, false, C::MUL);
+        pResult = _tree.makeBinary(_tree.newOperator(C::LN, share(b), nullptr), share(pNode), false, false, C::MUL);
         return true;
     }
     needed[0] = b;
@@ -901,34 +911,34 @@ template <typename T> bool ExpressionTree<T>::startPower(Node* pNode, Node*& pRe
 }
 
 // d(x ^ e) / dx for the variable x and an exponent free of it.
-template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::powerOfVariable(Node* b, Node* e)
+template <typename T> typename Differentiator<T>::Node* Differentiator<T>::powerOfVariable(Node* b, Node* e)
 {
     if (!isLiteral(e))
-        return newOperator(C::MUL, share(e), newOperator(C::POW, share(b), minusOne(e)));
+        return _tree.newOperator(C::MUL, share(e), _tree.newOperator(C::POW, share(b), _tree.minusOne(e)));
     const T ev = e->pToken->value;
     if (ev == T(1))
         return intLiteral(1);
     if (ev == T(0))
         return intLiteral(0);
     if (ev == T(2))
-        return newOperator(C::MUL, share(e), share(b));
+        return _tree.newOperator(C::MUL, share(e), share(b));
     const td::BYTE type = e->pToken->type == C::INT_LITERAL ? C::INT_LITERAL : C::REAL_LITERAL;
-    return newOperator(C::MUL, share(e), newOperator(C::POW, share(b), newLiteral(type, ev - T(1))));
+    return _tree.newOperator(C::MUL, share(e), _tree.newOperator(C::POW, share(b), _tree.newLiteral(type, ev - T(1))));
 }
 
-template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::finishPower(Node* pNode, Node* db, Node* de)
+template <typename T> typename Differentiator<T>::Node* Differentiator<T>::finishPower(Node* pNode, Node* db, Node* de)
 {
     Node* b = pNode->pLeftNode;
     Node* e = pNode->pRightNode;
-    auto make = [this](Node* x, Node* y, td::BYTE op) { return makeBinary(x, y, false, false, op); };
+    auto make = [this](Node* x, Node* y, td::BYTE op) { return _tree.makeBinary(x, y, false, false, op); };
     if (pNode->leftTag && !pNode->rightTag)
     {
-        Node* pFactor = makeBinary(e, db, true, false, C::MUL);
-        if (_simplify && isValue(e, 1))
+        Node* pFactor = _tree.makeBinary(e, db, true, false, C::MUL);
+        if (_tree.getSimplify() && isValue(e, 1))
             return pFactor;
-        if (_simplify && isValue(e, 2))
-            return makeBinary(pFactor, b, false, true, C::MUL);
-        return newOperator(C::MUL, pFactor, newOperator(C::POW, share(b), minusOne(e)));
+        if (_tree.getSimplify() && isValue(e, 2))
+            return _tree.makeBinary(pFactor, b, false, true, C::MUL);
+        return _tree.newOperator(C::MUL, pFactor, _tree.newOperator(C::POW, share(b), _tree.minusOne(e)));
     }
     if (!pNode->leftTag && pNode->rightTag)
     {
@@ -937,195 +947,20 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::finis
             if (b->pToken->type == C::E)
                 return make(de, share(pNode), C::MUL);
             const T lnB = std::log(b->pToken->value);
-            return make(make(newLiteral(logarithmType(lnB), lnB), de, C::MUL), share(pNode), C::MUL);
+            return make(make(_tree.newLiteral(logarithmType(lnB), lnB), de, C::MUL), share(pNode), C::MUL);
         }
-        Node* pLog = newOperator(C::LN, share(b), nullptr);
+        Node* pLog = _tree.newOperator(C::LN, share(b), nullptr);
         return make(make(pLog, de, C::MUL), share(pNode), C::MUL);
     }
     // b ^ e * (de ln b + e db / b)
     Node* q;
-    if (equal(b, e))
+    if (_tree.equal(b, e))
         q = db;
-    else if (equal(db, b))
+    else if (_tree.equal(db, b))
         q = share(e);
     else
-        q = makeBinary(makeBinary(e, db, true, false, C::MUL), b, false, true, C::DIV);
-    Node* pLog = newOperator(C::LN, share(b), nullptr);
+        q = _tree.makeBinary(_tree.makeBinary(e, db, true, false, C::MUL), b, false, true, C::DIV);
+    Node* pLog = _tree.newOperator(C::LN, share(b), nullptr);
     return make(make(make(de, pLog, C::MUL), q, C::ADD), share(pNode), C::MUL);
-}
-
-// ---- conditional statements ----
-
-template <typename T> struct ExpressionTree<T>::BranchSlots
-{
-    ExpressionTree* pTree = nullptr;
-    Evaluator<T>* pSlots = nullptr;
-    td::UINT4 n = 0;
-    td::UINT4 filled = 0;
-    const char* failureKey = nullptr;
-};
-
-template <typename T> td::UINT4 ExpressionTree<T>::countDependencies(ExpressionTree* pTree)
-{
-    td::UINT4 n = 0;
-    if (const cnt::FixNumSet* pUsed = _pContext->pUsedVars; pUsed && pTree)
-    {
-        for (td::UINT4 v : *pUsed)
-            n += pTree->dependsOn(v) ? 1 : 0;
-    }
-    return n;
-}
-
-template <typename T> Evaluator<T>* ExpressionTree<T>::takeRun(td::UINT4 n, const char* keyOnFailure)
-{
-    Evaluator<T>* pRun = _pEvaluatorPool ? _pEvaluatorPool->alloc(n) : nullptr;
-    if (!pRun)
-        reportAt(keyOnFailure);
-    return pRun;
-}
-
-template <typename T> bool ExpressionTree<T>::differentiateBranch(BranchSlots& branch, td::UINT4 v)
-{
-    if (!branch.pTree || branch.filled >= branch.n || !branch.pTree->dependsOn(v))
-        return true;
-    ExpressionTree derivative(_pContext, _pLimits, _nVars, _simplify);
-    // dependsOn has marked the branch for v.
-    if (!branch.pTree->differentiateMarked(derivative, v))
-    {
-        reportAt(branch.failureKey);
-        return false;
-    }
-    Evaluator<T>& slot = branch.pSlots[branch.filled++];
-    // A derivative that came out zero still fills its counted slot.
-    if (!derivative.getRoot())
-        slot.setConstant(T(0));
-    else if (!derivative.createEvaluator(&slot))
-    {
-        reportAt(branch.failureKey);
-        return false;
-    }
-    slot.setTarget(static_cast<td::INT4>(v), 1, '=');
-    return true;
-}
-
-template <typename T> bool ExpressionTree<T>::nestedDerivative(ExpressionTree* pTree, Evaluator<T>*& pOut)
-{
-    Evaluator<T>* pCompiled = _pContext->newEvaluator();
-    if (!pTree->createEvaluator(pCompiled))
-        return false;
-    Evaluator<T>* pNested = _pContext->newEvaluator();
-    pNested->setIfThenElse(pCompiled->getCondition(), nullptr, nullptr);
-    if (!pTree->differentiateIfThenElse(pNested))
-        return false;
-    pOut = pNested;
-    return true;
-}
-
-template <typename T> bool ExpressionTree<T>::differentiateIfThenElse(Evaluator<T>* pEvaluator)
-{
-    TD_ASSERT(pEvaluator && pEvaluator->getType() == Evaluator<T>::Type::IfThenElse);
-    try
-    {
-        BranchSlots branches[2];
-        branches[0].failureKey = msg::etThenCantDiff;
-        branches[1].failureKey = msg::etElseCantDiff;
-        ExpressionTree* parts[2] = {_pThenET, _pElseET};
-        const char* zeroKeys[2] = {msg::etZeroThenExps, msg::etZeroElseExps};
-        Evaluator<T>* runs[2] = {nullptr, nullptr};
-        td::UINT4 counts[2] = {0, 0};
-        for (int i = 0; i < 2; ++i)
-        {
-            if (parts[i] && parts[i]->_type == Type::IfThenElse)
-            {
-                if (!nestedDerivative(parts[i], runs[i]))
-                {
-                    reportAt(branches[i].failureKey);
-                    return false;
-                }
-                counts[i] = 1;
-            }
-        }
-        for (int i = 0; i < 2; ++i)
-        {
-            if (!parts[i] || runs[i])
-                continue;
-            counts[i] = countDependencies(parts[i]);
-            if (counts[i] == 0)
-            {
-                reportAt(zeroKeys[i]);
-                return false;
-            }
-            runs[i] = takeRun(counts[i], i == 0 ? msg::etThenCantDiff : msg::etElseDiffExp);
-            if (!runs[i])
-                return false;
-            branches[i] = BranchSlots{parts[i], runs[i], counts[i], 0, branches[i].failureKey};
-        }
-        if (const cnt::FixNumSet* pUsed = _pContext->pUsedVars)
-        {
-            for (td::UINT4 v : *pUsed)
-            {
-                if (!differentiateBranch(branches[0], v) || !differentiateBranch(branches[1], v))
-                    return false;
-            }
-        }
-        pEvaluator->setIfThenElse(pEvaluator->getCondition(), runs[0], runs[1]);
-        pEvaluator->setBranchCounts(counts[0], counts[1]);
-        _nThenDerivs = counts[0];
-        _nElseDerivs = counts[1];
-        return true;
-    }
-    catch (...)
-    {
-        reportAt(msg::etCantDiff);
-        return false;
-    }
-}
-
-template <typename T> bool ExpressionTree<T>::differentiateSwitch(Evaluator<T>* pEvaluator, const Evaluator<T>* pSource)
-{
-    TD_ASSERT(pEvaluator);
-    TD_ASSERT(_type == Type::SwitchCase);
-    try
-    {
-        Evaluator<T>* pRecord = pEvaluator;
-        Evaluator<T>* pPrevious = nullptr;
-        const Evaluator<T>* pSourceCase = pSource;
-        td::UINT4 widest = 0;
-        for (ExpressionTree* pCase = this; pCase; pCase = pCase->_pElseET)
-        {
-            if (pPrevious)
-            {
-                pRecord = _pContext->newEvaluator();
-                pPrevious->setNextCase(pRecord);
-            }
-            // A case whose body is itself conditional counts no variables.
-            td::UINT4 n = countDependencies(pCase->_pThenET);
-            if (n == 0)
-            {
-                reportAt(msg::etCaseNoDiffVars);
-                return false;
-            }
-            Evaluator<T>* pRun = takeRun(n, msg::etCaseDiffError);
-            if (!pRun)
-                return false;
-            BranchSlots branch{pCase->_pThenET, pRun, n, 0, msg::etCaseDiffError};
-            for (td::UINT4 v : *_pContext->pUsedVars)
-            {
-                if (!differentiateBranch(branch, v))
-                    return false;
-            }
-            pRecord->setSwitchCase(pSourceCase ? pSourceCase->getCondition() : nullptr, pRun, n, nullptr);
-            widest = n > widest ? n : widest;
-            pPrevious = pRecord;
-            pSourceCase = pSourceCase ? pSourceCase->getNextCase() : nullptr;
-        }
-        pEvaluator->setSwitchColumns(widest);
-        return true;
-    }
-    catch (...)
-    {
-        reportAt(msg::etCaseDiffError);
-        return false;
-    }
 }
 } // namespace sl

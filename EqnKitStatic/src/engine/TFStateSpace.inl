@@ -1,11 +1,14 @@
-// Transfer functions y / u = N(s)/D(s): the format check, the normalised coefficient
-// arrays, and the state-space equations in controllable canonical form.
+// The realisation of a transfer function: the format check of f(s), its coefficients
+// normalised to a monic denominator, and the equations in controllable canonical form.
+#include "TFStateSpace.h"
+
 #include <vector>
 
 #include <sc/MessageKeys.h>
 
 #include "ETNodeKinds.h"
 #include "ExpressionTree.h"
+#include "Polynomials.h"
 #include "TreeWalk.h"
 
 namespace sl
@@ -151,36 +154,36 @@ private:
 };
 } // namespace
 
-template <typename T> bool ExpressionTree<T>::checkTFFormat(TransferFunction& tf)
+template <typename T> bool TFStateSpace<T>::checkTFFormat(TransferFunction& tf)
 {
-    Node* pRoot = getRoot();
+    Node* pRoot = _tree.getRoot();
     if (!pRoot)
         return false;
     if (isType(pRoot, C::DIV) && !pRoot->pLeftNode)
     {
-        reportAt(msg::etTFBadFormatL);
+        _tree.reportAt(msg::etTFBadFormatL);
         return false;
     }
     if (isType(pRoot, C::DIV) && !pRoot->pRightNode)
     {
-        reportAt(msg::etTFBadFormatR);
+        _tree.reportAt(msg::etTFBadFormatR);
         return false;
     }
     // A refused form is told at the term that makes it so.
     if (const Node* pPower = findBadLaplacePower(pRoot))
     {
-        reportAtNode(msg::etTFBadFormat, pPower);
+        _tree.reportAtNode(msg::etTFBadFormat, pPower);
         return false;
     }
     const Fraction<T> f = split(pRoot);
     const Node* pCulprit = nullptr;
-    const PolyForm nom = polynomialForm(f.pNom, pCulprit);
+    const PolyForm nom = Polynomials<T>::polynomialForm(f.pNom, pCulprit);
     if (nom.type == TFType::NotPoly)
     {
-        reportAtNode(msg::etTFNomBadFormat, pCulprit);
+        _tree.reportAtNode(msg::etTFNomBadFormat, pCulprit);
         return false;
     }
-    PolyForm denom = polynomialForm(f.pDenom, pCulprit);
+    PolyForm denom = Polynomials<T>::polynomialForm(f.pDenom, pCulprit);
     if (!f.pDenom)
     {
         denom.type = TFType::Term;
@@ -188,25 +191,26 @@ template <typename T> bool ExpressionTree<T>::checkTFFormat(TransferFunction& tf
     }
     if (denom.type == TFType::NotPoly)
     {
-        reportAtNode(msg::etTFDenomBadFormat, pCulprit);
+        _tree.reportAtNode(msg::etTFDenomBadFormat, pCulprit);
         return false;
     }
     if (nom.order == 0 && denom.order == 0)
     {
-        reportAt(msg::etTFNoLaplace);
+        _tree.reportAt(msg::etTFNoLaplace);
         return false;
     }
     // A zero leading coefficient would make the order, and so the states, wrong.
+    Polynomials<T> polys(_tree);
     std::vector<Node*> coeffs(nom.order + 1u);
-    bool leadingOk = polynomialCoefficients(f.pNom, nom.order, coeffs.data()) && coeffs[0];
+    bool leadingOk = polys.polynomialCoefficients(f.pNom, nom.order, coeffs.data()) && coeffs[0];
     if (leadingOk && f.pDenom)
     {
         coeffs.assign(denom.order + 1u, nullptr);
-        leadingOk = polynomialCoefficients(f.pDenom, denom.order, coeffs.data()) && coeffs[0];
+        leadingOk = polys.polynomialCoefficients(f.pDenom, denom.order, coeffs.data()) && coeffs[0];
     }
     if (!leadingOk)
     {
-        reportAt(msg::etTFBadFormat);
+        _tree.reportAt(msg::etTFBadFormat);
         return false;
     }
     tf.nomOrder = nom.order;
@@ -216,30 +220,31 @@ template <typename T> bool ExpressionTree<T>::checkTFFormat(TransferFunction& tf
     return true;
 }
 
-template <typename T> bool ExpressionTree<T>::getTFPolynomials(Node** pDenom, Node** pNom, const TransferFunction& tf)
+template <typename T> bool TFStateSpace<T>::getTFPolynomials(Node** pDenom, Node** pNom, const TransferFunction& tf)
 {
-    Node* pRoot = getRoot();
+    Node* pRoot = _tree.getRoot();
     if (!pRoot)
         return false;
     const Fraction<T> f = split(pRoot);
-    const PolyForm nom = polynomialForm(f.pNom);
+    Polynomials<T> polys(_tree);
+    const PolyForm nom = Polynomials<T>::polynomialForm(f.pNom);
     if (nom.type == TFType::NotPoly || nom.order != tf.nomOrder)
         return false;
-    if (!polynomialCoefficients(f.pNom, tf.nomOrder, pNom) || !pNom[0])
+    if (!polys.polynomialCoefficients(f.pNom, tf.nomOrder, pNom) || !pNom[0])
         return false;
     if (f.pDenom)
     {
-        const PolyForm denom = polynomialForm(f.pDenom);
+        const PolyForm denom = Polynomials<T>::polynomialForm(f.pDenom);
         if (denom.type == TFType::NotPoly || denom.order != tf.denomOrder)
             return false;
-        if (!polynomialCoefficients(f.pDenom, tf.denomOrder, pDenom) || !pDenom[0])
+        if (!polys.polynomialCoefficients(f.pDenom, tf.denomOrder, pDenom) || !pDenom[0])
             return false;
     }
     else
     {
         if (tf.denomOrder != 0)
             return false;
-        pDenom[0] = newLiteral(C::INT_LITERAL, T(1));
+        pDenom[0] = _tree.newLiteral(C::INT_LITERAL, T(1));
     }
     Node* pLead = pDenom[0];
     if (isValue(pLead, 1.0))
@@ -247,20 +252,20 @@ template <typename T> bool ExpressionTree<T>::getTFPolynomials(Node** pDenom, No
     for (td::UINT2 i = 0; i <= tf.nomOrder; ++i)
     {
         if (pNom[i])
-            pNom[i] = makeBinary(pNom[i], pLead, false, true, C::DIV);
+            pNom[i] = _tree.makeBinary(pNom[i], pLead, false, true, C::DIV);
     }
     for (td::UINT2 i = 1; i <= tf.denomOrder; ++i)
     {
         if (pDenom[i])
-            pDenom[i] = makeBinary(pDenom[i], pLead, false, true, C::DIV);
+            pDenom[i] = _tree.makeBinary(pDenom[i], pLead, false, true, C::DIV);
     }
-    pDenom[0] = newLiteral(C::INT_LITERAL, T(1));
+    pDenom[0] = _tree.newLiteral(C::INT_LITERAL, T(1));
     return true;
 }
 
-template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::coefficientAt(Node* const* pNom,
-                                                                                         const TransferFunction& tf,
-                                                                                         td::UINT2 position)
+template <typename T> typename TFStateSpace<T>::Node* TFStateSpace<T>::coefficientAt(Node* const* pNom,
+                                                                                     const TransferFunction& tf,
+                                                                                     td::UINT2 position)
 {
     if (position > tf.denomOrder)
         return nullptr;
@@ -268,7 +273,7 @@ template <typename T> typename ExpressionTree<T>::Node* ExpressionTree<T>::coeff
     return power > tf.nomOrder ? nullptr : pNom[tf.nomOrder - power];
 }
 
-template <typename T> td::INT4 ExpressionTree<T>::findCoeffWithLaplace(Node* const* pCoeffs, td::UINT2 order)
+template <typename T> td::INT4 TFStateSpace<T>::findCoeffWithLaplace(Node* const* pCoeffs, td::UINT2 order)
 {
     for (td::UINT2 i = 0; i <= order; ++i)
     {
@@ -278,9 +283,8 @@ template <typename T> td::INT4 ExpressionTree<T>::findCoeffWithLaplace(Node* con
     return -1;
 }
 
-template <typename T> bool ExpressionTree<T>::makeTFStateSpace(Node** pEquations, Node* const* pDenom,
-                                                               Node* const* pNom, const TransferFunction& tf,
-                                                               td::UINT2 stages)
+template <typename T> bool TFStateSpace<T>::makeTFStateSpace(Node** pEquations, Node* const* pDenom, Node* const* pNom,
+                                                             const TransferFunction& tf, td::UINT2 stages)
 {
     const td::UINT2 n = tf.denomOrder;
     const td::UINT2 m = tf.nomOrder;
@@ -288,10 +292,11 @@ template <typename T> bool ExpressionTree<T>::makeTFStateSpace(Node** pEquations
         return false;
     // Every state (and the division variable) and the output are variables.
     const td::UINT4 lastSlot = tf.slot(tf.stateCount() - (tf.isImproper() ? 0u : 1u), stages);
-    if (lastSlot >= _nVars || tf.output >= _nVars)
+    const td::UINT4 nVars = _tree.getNumberOfVariables();
+    if (lastSlot >= nVars || tf.output >= nVars)
         return false;
     std::vector<Node*> eqs(tf.equationCount(), nullptr);
-    StateSpaceWriter<T> w(*this, eqs.data(), tf, stages);
+    StateSpaceWriter<T> w(_tree, eqs.data(), tf, stages);
     if (n == 0)
         w.writeChain(pNom, 0, m, w.sym(tf.output), m);
     else if (m <= n)
@@ -304,9 +309,9 @@ template <typename T> bool ExpressionTree<T>::makeTFStateSpace(Node** pEquations
             Node* pB = coefficientAt(pNom, tf, static_cast<td::UINT2>(n - k));
             Node* pA = pDenom[n - k];
             if (!pA || !pD)
-                return pB ? copy(pB) : nullptr;
-            Node* pAD = makeBinary(pA, pD, true, true, C::MUL);
-            return pB ? makeBinary(pB, pAD, true, false, C::SUB) : w.add(nullptr, pAD, C::SUB);
+                return pB ? _tree.copy(pB) : nullptr;
+            Node* pAD = _tree.makeBinary(pA, pD, true, true, C::MUL);
+            return pB ? _tree.makeBinary(pB, pAD, true, false, C::SUB) : w.add(nullptr, pAD, C::SUB);
         });
     }
     else
@@ -314,7 +319,7 @@ template <typename T> bool ExpressionTree<T>::makeTFStateSpace(Node** pEquations
         // N/D = Q + R/D: R/D on slots 0..n-1, Q on slots n..m-1 through the division
         // variable (slot m), and y = y_div + R/D u.
         std::vector<Node*> q(m - n + 1u, nullptr), r(n, nullptr);
-        if (!dividePolynomials(pNom, pDenom, q.data(), r.data(), m, n) || !q[0])
+        if (!Polynomials<T>(_tree).dividePolynomials(pNom, pDenom, q.data(), r.data(), m, n) || !q[0])
             return false;
         const td::UINT4 iDiv = tf.slot(m, stages);
         w.writeDenominator(pDenom, n);

@@ -1,6 +1,7 @@
-// Differential equations x' = f discretised for the DAE solver: copies of f at the
-// previous step and at the stages, and the Euler, trapezoidal and Gauss-Legendre
-// equations over history parameters and stage variables.
+// The discretisations of x' = f: substituting copies of f that walk without recursion,
+// and the Euler, trapezoidal and stage equations built from them.
+#include "DAEStages.h"
+
 #include <vector>
 
 #include <matrix/Butcher.h>
@@ -178,60 +179,50 @@ template <typename T> bool prepare(ExpressionTree<T>& tree, ETNode<T>* pIntegral
 }
 } // namespace
 
-template <typename T> void ExpressionTree<T>::replaceRoot(Node* pNode)
+template <typename T> typename DAEStages<T>::Node* DAEStages<T>::replaceIntegral(Node* pIntegral, Node* pIncrement)
 {
-    if (_rootStack.isEmpty())
-        _rootStack.push(pNode);
-    else
-        _rootStack.top() = pNode;
-    recount();
-}
-
-template <typename T>
-typename ExpressionTree<T>::Node* ExpressionTree<T>::replaceIntegral(Node* pIntegral, Node* pIncrement)
-{
-    Node* pRoot = getRoot();
+    Node* pRoot = _tree.getRoot();
     if (!pIntegral || pIntegral == pRoot)
         return pIncrement;
-    Node* pParent = findParent(pIntegral, pRoot);
+    Node* pParent = ExpressionTree<T>::findParent(pIntegral, pRoot);
     TD_ASSERT(pParent);
     (pParent->pLeftNode == pIntegral ? pParent->pLeftNode : pParent->pRightNode) = pIncrement;
     return pRoot;
 }
 
 template <typename T>
-typename ExpressionTree<T>::Node* ExpressionTree<T>::mapHistoryVariables(const Node* pNode, const DAEStageContext& ctx)
+typename DAEStages<T>::Node* DAEStages<T>::mapHistoryVariables(const Node* pNode, const DAEStageContext& ctx)
 {
-    Substitution<T> sub(*this, ctx);
+    Substitution<T> sub(_tree, ctx);
     return sub.ready() ? sub.history(pNode) : nullptr;
 }
 
-template <typename T>
-typename ExpressionTree<T>::Node* ExpressionTree<T>::copyWithStageSubstitution(const Node* pNode,
-                                                                               const DAEStageContext& ctx, double c,
-                                                                               td::UINT2 stage)
+template <typename T> typename DAEStages<T>::Node* DAEStages<T>::copyWithStageSubstitution(const Node* pNode,
+                                                                                           const DAEStageContext& ctx,
+                                                                                           double c, td::UINT2 stage)
 {
-    Substitution<T> sub(*this, ctx);
+    Substitution<T> sub(_tree, ctx);
     return sub.ready() ? sub.stage(pNode, c, stage) : nullptr;
 }
 
-template <typename T> bool ExpressionTree<T>::discretizeEuler(Node* pIntegral, const DAEStageContext& ctx)
+template <typename T> bool DAEStages<T>::discretizeEuler(Node* pIntegral, const DAEStageContext& ctx)
 {
-    Substitution<T> sub(*this, ctx);
+    Substitution<T> sub(_tree, ctx);
     Equation<T> eq;
-    if (!prepare(*this, pIntegral, sub, ctx, eq))
+    if (!prepare(_tree, pIntegral, sub, ctx, eq))
         return false;
-    Node* pIncrement = newOperator(C::MUL, newSymbol(ctx.deltaT), eq.pF);
+    Node* pIncrement = _tree.newOperator(C::MUL, _tree.newSymbol(ctx.deltaT), eq.pF);
     Node* pWhole = replaceIntegral(pIntegral, pIncrement);
-    replaceRoot(newOperator(C::ADD, newSymbol(eq.xOld), newOperator(C::SUB, pWhole, newSymbol(ctx.state))));
+    _tree.replaceRoot(_tree.newOperator(C::ADD, _tree.newSymbol(eq.xOld),
+                                        _tree.newOperator(C::SUB, pWhole, _tree.newSymbol(ctx.state))));
     return true;
 }
 
-template <typename T> bool ExpressionTree<T>::discretizeTrapezoidal(Node* pIntegral, const DAEStageContext& ctx)
+template <typename T> bool DAEStages<T>::discretizeTrapezoidal(Node* pIntegral, const DAEStageContext& ctx)
 {
-    Substitution<T> sub(*this, ctx);
+    Substitution<T> sub(_tree, ctx);
     Equation<T> eq;
-    if (!prepare(*this, pIntegral, sub, ctx, eq))
+    if (!prepare(_tree, pIntegral, sub, ctx, eq))
         return false;
     Node* pIncrement = nullptr;
     if (sub.holdsStateOrTime(eq.pF))
@@ -239,42 +230,46 @@ template <typename T> bool ExpressionTree<T>::discretizeTrapezoidal(Node* pInteg
         Node* pOld = sub.history(eq.pF);
         if (!pOld)
             return false;
-        Node* pHalfStep = newOperator(C::DIV, newSymbol(ctx.deltaT), newLiteral(C::INT_LITERAL, T(2)));
-        pIncrement = newOperator(C::MUL, pHalfStep, newOperator(C::ADD, pOld, eq.pF));
+        Node* pHalfStep =
+            _tree.newOperator(C::DIV, _tree.newSymbol(ctx.deltaT), _tree.newLiteral(C::INT_LITERAL, T(2)));
+        pIncrement = _tree.newOperator(C::MUL, pHalfStep, _tree.newOperator(C::ADD, pOld, eq.pF));
     }
     else
-        pIncrement = newOperator(C::MUL, newSymbol(ctx.deltaT), eq.pF);
+        pIncrement = _tree.newOperator(C::MUL, _tree.newSymbol(ctx.deltaT), eq.pF);
     Node* pWhole = replaceIntegral(pIntegral, pIncrement);
-    replaceRoot(newOperator(C::ADD, newSymbol(eq.xOld), newOperator(C::SUB, pWhole, newSymbol(ctx.state))));
+    _tree.replaceRoot(_tree.newOperator(C::ADD, _tree.newSymbol(eq.xOld),
+                                        _tree.newOperator(C::SUB, pWhole, _tree.newSymbol(ctx.state))));
     return true;
 }
 
-template <typename T> bool ExpressionTree<T>::expandDAEStages(Node* pIntegral, const DAEStageContext& ctx,
-                                                              const matrix::Butcher& tableau, Node** pEquations)
+template <typename T> bool DAEStages<T>::expandDAEStages(Node* pIntegral, const DAEStageContext& ctx,
+                                                         const matrix::Butcher& tableau, Node** pEquations)
 {
-    Substitution<T> sub(*this, ctx);
+    Substitution<T> sub(_tree, ctx);
     Equation<T> eq;
-    if (!prepare(*this, pIntegral, sub, ctx, eq))
+    if (!prepare(_tree, pIntegral, sub, ctx, eq))
         return false;
     const td::UINT2 s = tableau.stages();
     const DAEVarRecord* pRecord = sub.record(ctx.state);
-    if (s == 0 || pRecord->firstStage < 0 || static_cast<td::UINT4>(pRecord->firstStage) + s > _nVars)
+    if (s == 0 || pRecord->firstStage < 0 ||
+        static_cast<td::UINT4>(pRecord->firstStage) + s > _tree.getNumberOfVariables())
         return false;
     const td::UINT4 firstStage = static_cast<td::UINT4>(pRecord->firstStage);
 
     // x_old + dT*(sum) - target, sum in a copy of the whole tree for an integral form.
     auto step = [&](Node* pSum, td::UINT4 target) {
-        Node* pIncrement = newOperator(C::MUL, newSymbol(ctx.deltaT), pSum);
-        Node* pWhole = pIntegral ? copy(eq.pRoot, pIntegral, pIncrement) : pIncrement;
-        return newOperator(C::SUB, newOperator(C::ADD, newSymbol(eq.xOld), pWhole), newSymbol(target));
+        Node* pIncrement = _tree.newOperator(C::MUL, _tree.newSymbol(ctx.deltaT), pSum);
+        Node* pWhole = pIntegral ? _tree.copy(eq.pRoot, pIntegral, pIncrement) : pIncrement;
+        return _tree.newOperator(C::SUB, _tree.newOperator(C::ADD, _tree.newSymbol(eq.xOld), pWhole),
+                                 _tree.newSymbol(target));
     };
     std::vector<Node*> out(s + 1u, nullptr);
     if (!sub.holdsStateOrTime(eq.pF))
     {
         // f is the same at every stage; the unused stage variables are driven to 0.
-        out[0] = step(copy(eq.pF), ctx.state);
+        out[0] = step(_tree.copy(eq.pF), ctx.state);
         for (td::UINT2 i = 0; i < s; ++i)
-            out[1 + i] = newSymbol(firstStage + i);
+            out[1 + i] = _tree.newSymbol(firstStage + i);
     }
     else
     {
@@ -289,10 +284,10 @@ template <typename T> bool ExpressionTree<T>::expandDAEStages(Node* pIntegral, c
                 Node* pF = sub.stage(eq.pF, tableau.c()[j], j);
                 if (!pF)
                     return nullptr;
-                Node* pTerm = newOperator(C::MUL, newLiteral(C::REAL_LITERAL, T(w)), pF);
-                pSum = pSum ? newOperator(C::ADD, pSum, pTerm) : pTerm;
+                Node* pTerm = _tree.newOperator(C::MUL, _tree.newLiteral(C::REAL_LITERAL, T(w)), pF);
+                pSum = pSum ? _tree.newOperator(C::ADD, pSum, pTerm) : pTerm;
             }
-            return pSum ? pSum : newLiteral(C::INT_LITERAL, T(0));
+            return pSum ? pSum : _tree.newLiteral(C::INT_LITERAL, T(0));
         };
         Node* pSum = weighted([&](td::UINT2 j) { return tableau.b()[j]; });
         if (!pSum)

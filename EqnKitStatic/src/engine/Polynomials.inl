@@ -1,5 +1,7 @@
-// Trees read as polynomials in the Laplace operator s: their order and form, their
-// coefficient arrays, products and division of such arrays, and taking an operand out.
+// The polynomial operations over a tree: forms read bottom-up level by level, coefficient
+// arrays from the forms kept in the tags, products, long division and operand removal.
+#include "Polynomials.h"
+
 #include <vector>
 
 #include "ETNodeKinds.h"
@@ -213,7 +215,7 @@ private:
         case C::MUL:
             if (nl + nr != order)
                 return false;
-            _tree.multiplyPolynomials(l.data(), r.data(), out.data(), nl, nr);
+            Polynomials<T>(_tree).multiplyPolynomials(l.data(), r.data(), out.data(), nl, nr);
             return true;
         default:
             if (nr != 0 || nl != order || !r[0])
@@ -241,13 +243,13 @@ private:
 };
 } // namespace
 
-template <typename T> PolyForm ExpressionTree<T>::polynomialForm(Node* pNode)
+template <typename T> PolyForm Polynomials<T>::polynomialForm(Node* pNode)
 {
     const Node* pCulprit = nullptr;
     return polynomialForm(pNode, pCulprit);
 }
 
-template <typename T> PolyForm ExpressionTree<T>::polynomialForm(Node* pNode, const Node*& pCulprit)
+template <typename T> PolyForm Polynomials<T>::polynomialForm(Node* pNode, const Node*& pCulprit)
 {
     pCulprit = nullptr;
     if (!pNode)
@@ -278,12 +280,12 @@ template <typename T> PolyForm ExpressionTree<T>::polynomialForm(Node* pNode, co
     return forms[0];
 }
 
-template <typename T> bool ExpressionTree<T>::polynomialCoefficients(Node* pNode, td::UINT2 order, Node** pCoeffs)
+template <typename T> bool Polynomials<T>::polynomialCoefficients(Node* pNode, td::UINT2 order, Node** pCoeffs)
 {
     const PolyForm f = polynomialForm(pNode);
     if (f.type == TFType::NotPoly || f.order != order)
         return false;
-    CoefficientReader<T> reader(*this);
+    CoefficientReader<T> reader(_tree);
     std::vector<Node*> coeffs;
     if (!reader.read(pNode, f, coeffs))
         return false;
@@ -293,7 +295,7 @@ template <typename T> bool ExpressionTree<T>::polynomialCoefficients(Node* pNode
 }
 
 template <typename T>
-td::UINT4 ExpressionTree<T>::multiplyPolynomials(Node* const* a, Node* const* b, Node** c, td::UINT2 na, td::UINT2 nb)
+td::UINT4 Polynomials<T>::multiplyPolynomials(Node* const* a, Node* const* b, Node** c, td::UINT2 na, td::UINT2 nb)
 {
     const td::UINT4 nc = static_cast<td::UINT4>(na) + nb;
     for (td::UINT4 k = 0; k <= nc; ++k)
@@ -305,23 +307,23 @@ td::UINT4 ExpressionTree<T>::multiplyPolynomials(Node* const* a, Node* const* b,
         {
             if (!a[i] || !b[k - i])
                 continue;
-            Node* term = makeBinary(a[i], b[k - i], true, true, C::MUL);
-            sum = sum ? makeBinary(sum, term, false, false, C::ADD) : term;
+            Node* term = _tree.makeBinary(a[i], b[k - i], true, true, C::MUL);
+            sum = sum ? _tree.makeBinary(sum, term, false, false, C::ADD) : term;
         }
         c[k] = isZero(sum) ? nullptr : sum;
     }
     return nc;
 }
 
-template <typename T> bool ExpressionTree<T>::dividePolynomials(Node* const* a, Node* const* b, Node** pQuotient,
-                                                                Node** pRemainder, td::UINT2 n, td::UINT2 m)
+template <typename T> bool Polynomials<T>::dividePolynomials(Node* const* a, Node* const* b, Node** pQuotient,
+                                                             Node** pRemainder, td::UINT2 n, td::UINT2 m)
 {
     if (n < m)
         return false;
     // Long division on copies, leading coefficients first; b is monic.
     std::vector<Node*> rest(n + 1u, nullptr);
     for (td::UINT2 i = 0; i <= n; ++i)
-        rest[i] = a[i] ? copy(a[i]) : nullptr;
+        rest[i] = a[i] ? _tree.copy(a[i]) : nullptr;
     for (td::UINT2 i = 0; i + m <= n; ++i)
     {
         Node* q = rest[i];
@@ -332,9 +334,10 @@ template <typename T> bool ExpressionTree<T>::dividePolynomials(Node* const* a, 
         {
             if (!b[j])
                 continue;
-            Node* product = makeBinary(b[j], q, true, true, C::MUL);
+            Node* product = _tree.makeBinary(b[j], q, true, true, C::MUL);
             Node*& slot = rest[i + j];
-            slot = makeBinary(slot ? slot : newLiteral(C::INT_LITERAL, T(0)), product, false, false, C::SUB);
+            slot =
+                _tree.makeBinary(slot ? slot : _tree.newLiteral(C::INT_LITERAL, T(0)), product, false, false, C::SUB);
             if (isZero(slot))
                 slot = nullptr;
         }
@@ -344,7 +347,7 @@ template <typename T> bool ExpressionTree<T>::dividePolynomials(Node* const* a, 
     return true;
 }
 
-template <typename T> bool ExpressionTree<T>::removeOperand(Node*& rootLink, Node* pNode, Node* pKept)
+template <typename T> bool Polynomials<T>::removeOperand(Node*& rootLink, Node* pNode, Node* pKept)
 {
     if (!pNode || !pNode->pLeftNode || !pNode->pRightNode)
         return false;
@@ -356,7 +359,7 @@ template <typename T> bool ExpressionTree<T>::removeOperand(Node*& rootLink, Nod
     Node* pParent = nullptr;
     if (pNode != rootLink)
     {
-        pParent = findParent(pNode, rootLink);
+        pParent = ExpressionTree<T>::findParent(pNode, rootLink);
         if (!pParent)
             return false;
     }
@@ -364,13 +367,13 @@ template <typename T> bool ExpressionTree<T>::removeOperand(Node*& rootLink, Nod
     if (losesLeft && (op == C::SUB || op == C::DIV))
     {
         // What stays of a - b without a is 0 - b, of a / b without a it is 1 / b.
-        Node* pNeutral = newLiteral(C::INT_LITERAL, T(op == C::SUB ? 0 : 1));
+        Node* pNeutral = _tree.newLiteral(C::INT_LITERAL, T(op == C::SUB ? 0 : 1));
         if (pParent)
         {
             pNode->pLeftNode = pNeutral;
             return true;
         }
-        rootLink = makeBinary(pNeutral, pKept, false, false, op);
+        rootLink = _tree.makeBinary(pNeutral, pKept, false, false, op);
         return true;
     }
     if (pParent)
