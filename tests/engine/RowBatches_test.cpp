@@ -1,8 +1,9 @@
-// The batch machine against the stack machine, bit for bit: power-flow rows of many shapes
-// (long rows, rows of one term, phase-shifted and lossless terms, neighbours whose
-// magnitude is a parameter), those of common shapes run in batches (widened as their rows
-// come, and more than one of a shape) and the rare ones left to the stack machine, in both
-// value types.
+// The batch machine against the stack machine, bit for bit, with its batches keeping each
+// of their columns or equal ones once: power-flow rows of many shapes and lengths (long
+// rows, rows of one term, phase-shifted and lossless terms, neighbours whose magnitude is a
+// parameter) and those of the real network, those of common shapes run in batches (widened
+// as their rows come, and more than one of a shape) and the rare ones left to the stack
+// machine, in both value types; and the printed form of a row's shape.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -165,7 +166,8 @@ template <typename T> struct Grouped
     td::UINT4 nEntries = 0;
     sl::RowBatches<T> batches;
 
-    explicit Grouped(sl::SolverStores<T>& s)
+    // keepOnce: the batches keep their columns once, whatever their size.
+    Grouped(sl::SolverStores<T>& s, bool keepOnce)
     {
         const td::UINT4 nRows = s.rows.size();
         for (td::UINT4 i = 0; i < nRows; ++i)
@@ -175,7 +177,11 @@ template <typename T> struct Grouped
             nResults.push_back(pCode ? resultsOf<T>(pCode) : 0);
             nEntries += nResults.back();
         }
-        batches.build(members, nRows);
+        if (keepOnce)
+            batches.build(members, nRows, 0);
+        else
+            batches.build(members, nRows);
+        EXPECT_EQ(batches.keepsColumnsOnce(), keepOnce);
     }
     td::UINT4 covered() const
     {
@@ -220,7 +226,7 @@ template <typename T> void expectStackMachinesValues(test::Build<T>& b, Grouped<
     }
 }
 
-template <typename T> void checkManyShapes()
+template <typename T> void checkManyShapes(bool keepOnce)
 {
     const Network net = manyShapes();
     test::Build<T> b;
@@ -229,7 +235,7 @@ template <typename T> void checkManyShapes()
     ASSERT_TRUE(b.equations(sc::Group::NLEs, 'F')) << b.keys();
     const td::UINT4 nRows = b.solver.stores.rows.size();
     ASSERT_EQ(nRows, 2u * net.buses());
-    Grouped<T> g(b.solver.stores);
+    Grouped<T> g(b.solver.stores, keepOnce);
     for (td::UINT4 i = 0; i < nRows; ++i)
         ASSERT_NE(g.members[i].pCode, nullptr) << i;
 
@@ -245,8 +251,10 @@ template <typename T> void checkManyShapes()
 
 TEST(RowBatches, RowsOfManyShapesGiveTheStackMachinesValuesBitForBit)
 {
-    checkManyShapes<double>();
-    checkManyShapes<Cmplx>();
+    for (bool keepOnce : {false, true})
+        checkManyShapes<double>(keepOnce);
+    for (bool keepOnce : {false, true})
+        checkManyShapes<Cmplx>(keepOnce);
 }
 
 // The longest length of the rows of many lengths, and the rows of each length.
@@ -276,14 +284,14 @@ Network manyLengths()
     return net;
 }
 
-template <typename T> void checkManyLengths()
+template <typename T> void checkManyLengths(bool keepOnce)
 {
     const Network net = manyLengths();
     test::Build<T> b;
     ASSERT_TRUE(b.load(net.text(sl::ValueTraits<T>::isComplex))) << b.loaded.errors();
     ASSERT_TRUE(b.declare());
     ASSERT_TRUE(b.equations(sc::Group::NLEs, 'F')) << b.keys();
-    Grouped<T> g(b.solver.stores);
+    Grouped<T> g(b.solver.stores, keepOnce);
     // Every row runs in a batch of its length: long rows too, past a full batch of rows
     // of one shape where the buses of a length are that many.
     const td::UINT4 nRows = static_cast<td::UINT4>(g.members.size());
@@ -292,13 +300,22 @@ template <typename T> void checkManyLengths()
         EXPECT_TRUE(g.batches.covers(i)) << "row " << i;
     // A shape for the buses of one term and one for each length and equation.
     EXPECT_EQ(g.batches.shapeCount(), 2u + 2u * cLongest);
+    // The bus's own angle and magnitude, and each admittance, stand in several columns of
+    // its rows: kept once, the columns take less room.
+    if (keepOnce)
+    {
+        Grouped<T> all(b.solver.stores, false);
+        EXPECT_LT(g.batches.columnBytes(), all.batches.columnBytes() * 3 / 4);
+    }
     expectStackMachinesValues(b, g, 2, 5);
 }
 
 TEST(RowBatches, RowsOfManyLengthsGiveTheStackMachinesValuesBitForBit)
 {
-    checkManyLengths<double>();
-    checkManyLengths<Cmplx>();
+    for (bool keepOnce : {false, true})
+        checkManyLengths<double>(keepOnce);
+    for (bool keepOnce : {false, true})
+        checkManyLengths<Cmplx>(keepOnce);
 }
 
 // The real network of the benchmarks, where it is found (beside the project's folder, as
@@ -317,7 +334,7 @@ std::string realNetworkText()
     return text.str();
 }
 
-template <typename T> void checkRealNetwork(const std::string& model)
+template <typename T> void checkRealNetwork(const std::string& model, bool keepOnce)
 {
     std::string text = model;
     if constexpr (sl::ValueTraits<T>::isComplex)
@@ -330,7 +347,7 @@ template <typename T> void checkRealNetwork(const std::string& model)
     ASSERT_TRUE(b.loaded.fromString(text)) << b.loaded.errors();
     ASSERT_TRUE(b.declare());
     ASSERT_TRUE(b.equations(sc::Group::NLEs, 'F')) << b.keys();
-    Grouped<T> g(b.solver.stores);
+    Grouped<T> g(b.solver.stores, keepOnce);
     // Three rows in four run in batches there; the long rows of buses with many
     // neighbours, of rare shapes, are left to the stack machine.
     const td::UINT4 nRows = static_cast<td::UINT4>(g.members.size());
@@ -345,8 +362,10 @@ TEST(RowBatches, RealNetworkRowsGiveTheStackMachinesValuesBitForBit)
     const std::string model = realNetworkText();
     if (model.empty())
         GTEST_SKIP() << "case2869pegase.model not found";
-    checkRealNetwork<double>(model);
-    checkRealNetwork<Cmplx>(model);
+    for (bool keepOnce : {false, true})
+        checkRealNetwork<double>(model, keepOnce);
+    for (bool keepOnce : {false, true})
+        checkRealNetwork<Cmplx>(model, keepOnce);
 }
 } // namespace
 
