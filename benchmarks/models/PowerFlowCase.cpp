@@ -118,15 +118,16 @@ private:
         return true;
     }
 
-    // One name of a section's line "name = value", or empty for a line without one.
+    // The name of a section's line "name = ...", or empty for a line without one (blank, a
+    // comment).
     static std::string leftName(const std::string& line)
     {
+        const std::size_t first = line.find_first_not_of(" \t");
         const std::size_t eq = line.find('=');
-        if (eq == std::string::npos || line.rfind("//", 0) == 0)
+        if (first == std::string::npos || eq == std::string::npos || line.compare(first, 2, "//") == 0)
             return {};
-        std::string name = line.substr(0, eq);
+        std::string name = line.substr(first, eq - first);
         name.erase(name.find_last_not_of(" \t\r") + 1);
-        name.erase(0, name.find_first_not_of(" \t"));
         return name;
     }
 
