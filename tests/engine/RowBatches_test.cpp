@@ -1,9 +1,8 @@
-// The batch machine against the stack machine, bit for bit, with its batches keeping each
-// of their columns or equal ones once: power-flow rows of many shapes and lengths (long
-// rows, rows of one term, phase-shifted and lossless terms, neighbours whose magnitude is a
-// parameter) and those of the real network, those of common shapes run in batches (widened
-// as their rows come, and more than one of a shape) and the rare ones left to the stack
-// machine, in both value types; and the printed form of a row's shape.
+// The batch machine against the stack machine, bit for bit: power-flow rows of many shapes
+// (long rows, rows of one term, phase-shifted and lossless terms, neighbours whose
+// magnitude is a parameter), those of common shapes run in batches (widened as their rows
+// come, and more than one of a shape) and the rare ones left to the stack machine, in both
+// value types.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -166,8 +165,7 @@ template <typename T> struct Grouped
     td::UINT4 nEntries = 0;
     sl::RowBatches<T> batches;
 
-    // keepOnce: the batches keep their columns once, whatever their size.
-    Grouped(sl::SolverStores<T>& s, bool keepOnce)
+    explicit Grouped(sl::SolverStores<T>& s)
     {
         const td::UINT4 nRows = s.rows.size();
         for (td::UINT4 i = 0; i < nRows; ++i)
@@ -177,11 +175,7 @@ template <typename T> struct Grouped
             nResults.push_back(pCode ? resultsOf<T>(pCode) : 0);
             nEntries += nResults.back();
         }
-        if (keepOnce)
-            batches.build(members, nRows, 0);
-        else
-            batches.build(members, nRows);
-        EXPECT_EQ(batches.keepsColumnsOnce(), keepOnce);
+        batches.build(members, nRows);
     }
     td::UINT4 covered() const
     {
@@ -226,7 +220,7 @@ template <typename T> void expectStackMachinesValues(test::Build<T>& b, Grouped<
     }
 }
 
-template <typename T> void checkManyShapes(bool keepOnce)
+template <typename T> void checkManyShapes()
 {
     const Network net = manyShapes();
     test::Build<T> b;
@@ -235,7 +229,7 @@ template <typename T> void checkManyShapes(bool keepOnce)
     ASSERT_TRUE(b.equations(sc::Group::NLEs, 'F')) << b.keys();
     const td::UINT4 nRows = b.solver.stores.rows.size();
     ASSERT_EQ(nRows, 2u * net.buses());
-    Grouped<T> g(b.solver.stores, keepOnce);
+    Grouped<T> g(b.solver.stores);
     for (td::UINT4 i = 0; i < nRows; ++i)
         ASSERT_NE(g.members[i].pCode, nullptr) << i;
 
@@ -251,10 +245,8 @@ template <typename T> void checkManyShapes(bool keepOnce)
 
 TEST(RowBatches, RowsOfManyShapesGiveTheStackMachinesValuesBitForBit)
 {
-    for (bool keepOnce : {false, true})
-        checkManyShapes<double>(keepOnce);
-    for (bool keepOnce : {false, true})
-        checkManyShapes<Cmplx>(keepOnce);
+    checkManyShapes<double>();
+    checkManyShapes<Cmplx>();
 }
 
 // The longest length of the rows of many lengths, and the rows of each length.
@@ -284,14 +276,14 @@ Network manyLengths()
     return net;
 }
 
-template <typename T> void checkManyLengths(bool keepOnce)
+template <typename T> void checkManyLengths()
 {
     const Network net = manyLengths();
     test::Build<T> b;
     ASSERT_TRUE(b.load(net.text(sl::ValueTraits<T>::isComplex))) << b.loaded.errors();
     ASSERT_TRUE(b.declare());
     ASSERT_TRUE(b.equations(sc::Group::NLEs, 'F')) << b.keys();
-    Grouped<T> g(b.solver.stores, keepOnce);
+    Grouped<T> g(b.solver.stores);
     // Every row runs in a batch of its length: long rows too, past a full batch of rows
     // of one shape where the buses of a length are that many.
     const td::UINT4 nRows = static_cast<td::UINT4>(g.members.size());
@@ -300,22 +292,13 @@ template <typename T> void checkManyLengths(bool keepOnce)
         EXPECT_TRUE(g.batches.covers(i)) << "row " << i;
     // A shape for the buses of one term and one for each length and equation.
     EXPECT_EQ(g.batches.shapeCount(), 2u + 2u * cLongest);
-    // The bus's own angle and magnitude, and each admittance, stand in several columns of
-    // its rows: kept once, the columns take less room.
-    if (keepOnce)
-    {
-        Grouped<T> all(b.solver.stores, false);
-        EXPECT_LT(g.batches.columnBytes(), all.batches.columnBytes() * 3 / 4);
-    }
     expectStackMachinesValues(b, g, 2, 5);
 }
 
 TEST(RowBatches, RowsOfManyLengthsGiveTheStackMachinesValuesBitForBit)
 {
-    for (bool keepOnce : {false, true})
-        checkManyLengths<double>(keepOnce);
-    for (bool keepOnce : {false, true})
-        checkManyLengths<Cmplx>(keepOnce);
+    checkManyLengths<double>();
+    checkManyLengths<Cmplx>();
 }
 
 // The real network of the benchmarks, where it is found (beside the project's folder, as
@@ -334,7 +317,7 @@ std::string realNetworkText()
     return text.str();
 }
 
-template <typename T> void checkRealNetwork(const std::string& model, bool keepOnce)
+template <typename T> void checkRealNetwork(const std::string& model)
 {
     std::string text = model;
     if constexpr (sl::ValueTraits<T>::isComplex)
@@ -347,7 +330,7 @@ template <typename T> void checkRealNetwork(const std::string& model, bool keepO
     ASSERT_TRUE(b.loaded.fromString(text)) << b.loaded.errors();
     ASSERT_TRUE(b.declare());
     ASSERT_TRUE(b.equations(sc::Group::NLEs, 'F')) << b.keys();
-    Grouped<T> g(b.solver.stores, keepOnce);
+    Grouped<T> g(b.solver.stores);
     // Three rows in four run in batches there; the long rows of buses with many
     // neighbours, of rare shapes, are left to the stack machine.
     const td::UINT4 nRows = static_cast<td::UINT4>(g.members.size());
@@ -362,10 +345,8 @@ TEST(RowBatches, RealNetworkRowsGiveTheStackMachinesValuesBitForBit)
     const std::string model = realNetworkText();
     if (model.empty())
         GTEST_SKIP() << "case2869pegase.model not found";
-    for (bool keepOnce : {false, true})
-        checkRealNetwork<double>(model, keepOnce);
-    for (bool keepOnce : {false, true})
-        checkRealNetwork<Cmplx>(model, keepOnce);
+    checkRealNetwork<double>(model);
+    checkRealNetwork<Cmplx>(model);
 }
 } // namespace
 

@@ -51,15 +51,12 @@ template <std::size_t n> constexpr bool sharedAre(Shared g, const Op (&handled)[
 }
 } // namespace
 
-template <typename T, bool keptOnce>
-void BatchMachine<T, keptOnce>::run(const RowShape& shape, const RowBatch<T>& b, T* heads, T* values)
+template <typename T> void BatchMachine<T>::run(const RowShape& shape, const RowBatch<T>& b, T* heads, T* values)
 {
     _n = b.nRows;
     _stride = b.capacity;
     _pIndices = b.indices.data();
     _pConstants = b.constants.data();
-    _pIndexAt = b.indexAt.data();
-    _pConstantAt = b.constantAt.data();
     _sp = _stack;
     for (const BatchStep& s : shape.steps)
     {
@@ -71,8 +68,7 @@ void BatchMachine<T, keptOnce>::run(const RowShape& shape, const RowBatch<T>& b,
 }
 
 // False ends the batch's run: at its end, or at the residual of a run without values.
-template <typename T, bool keptOnce>
-bool BatchMachine<T, keptOnce>::step(const BatchStep& s, const RowBatch<T>& b, T* heads, T* values)
+template <typename T> bool BatchMachine<T>::step(const BatchStep& s, const RowBatch<T>& b, T* heads, T* values)
 {
     switch (s.op)
     {
@@ -97,7 +93,7 @@ fused:
 
 // The operations of a step of their own, by their row: the arithmetic forms, the pushes
 // and the operations on one temporary cell.
-template <typename T, bool keptOnce> template <Op op> bool BatchMachine<T, keptOnce>::stepOf(const BatchStep& s)
+template <typename T> template <Op op> bool BatchMachine<T>::stepOf(const BatchStep& s)
 {
     constexpr OpTraits o = traitsOf(op);
     static_assert(sharedOf(op) == Shared::None);
@@ -122,7 +118,7 @@ template <typename T, bool keptOnce> template <Op op> bool BatchMachine<T, keptO
 
 // The top combined with the operand of the form's family: a variable, a parameter, a
 // constant, a temporary cell, or the cell below it.
-template <typename T, bool keptOnce> template <Op op> void BatchMachine<T, keptOnce>::formStep(const BatchStep& s)
+template <typename T> template <Op op> void BatchMachine<T>::formStep(const BatchStep& s)
 {
     constexpr OpTraits o = traitsOf(op);
     if constexpr (o.takes == 2)
@@ -139,7 +135,7 @@ template <typename T, bool keptOnce> template <Op op> void BatchMachine<T, keptO
         static_assert(cStepMissing<op>, "a form without its family in the batch machine");
 }
 
-template <typename T, bool keptOnce> template <Op op> void BatchMachine<T, keptOnce>::pushStep(const BatchStep& s)
+template <typename T> template <Op op> void BatchMachine<T>::pushStep(const BatchStep& s)
 {
     push();
     if constexpr (op == Op::PushVar || op == Op::PushPar)
@@ -159,7 +155,7 @@ template <typename T, bool keptOnce> template <Op op> void BatchMachine<T, keptO
 }
 
 // The operations on one temporary cell.
-template <typename T, bool keptOnce> template <Op op> void BatchMachine<T, keptOnce>::cellStep(const BatchStep& s)
+template <typename T> template <Op op> void BatchMachine<T>::cellStep(const BatchStep& s)
 {
     if constexpr (op == Op::Load)
     {
@@ -185,7 +181,7 @@ template <typename T, bool keptOnce> template <Op op> void BatchMachine<T, keptO
 
 // The fused operations other than the arithmetic forms: a difference of two variables,
 // products of the top and a variable, and (scaledCellStep) temporary cells times constants.
-template <typename T, bool keptOnce> void BatchMachine<T, keptOnce>::fusedStep(const BatchStep& s)
+template <typename T> void BatchMachine<T>::fusedStep(const BatchStep& s)
 {
     static_assert(sharedAre(Shared::Fused, {Op::PushVarSubVar, Op::MulVarRevSubConst, Op::MulVarAdd, Op::MulVarSub,
                                             Op::TempMulConst, Op::AddTempMulConst, Op::SubTempMulConst,
@@ -219,7 +215,7 @@ template <typename T, bool keptOnce> void BatchMachine<T, keptOnce>::fusedStep(c
 }
 
 // The fused operations on a temporary cell times a constant.
-template <typename T, bool keptOnce> void BatchMachine<T, keptOnce>::scaledCellStep(const BatchStep& s)
+template <typename T> void BatchMachine<T>::scaledCellStep(const BatchStep& s)
 {
     T* a = _acc;
     const T* t = temp(s.arg);
@@ -257,8 +253,7 @@ template <typename T, bool keptOnce> void BatchMachine<T, keptOnce>::scaledCellS
 
 // A put: the residual into heads, an entry into values; then the cell below, a
 // temporary cell, or one times a variable becomes the top.
-template <typename T, bool keptOnce>
-bool BatchMachine<T, keptOnce>::putStep(const BatchStep& s, const RowBatch<T>& b, T* heads, T* values)
+template <typename T> bool BatchMachine<T>::putStep(const BatchStep& s, const RowBatch<T>& b, T* heads, T* values)
 {
     static_assert(sharedAre(Shared::Put, {Op::Put, Op::PutHead, Op::PutLoad, Op::PutHeadLoad, Op::PutLoadMulVar}),
                   "a put without its branch in the batch machine's putStep");
@@ -282,8 +277,6 @@ bool BatchMachine<T, keptOnce>::putStep(const BatchStep& s, const RowBatch<T>& b
     return true;
 }
 
-template class BatchMachine<double, false>;
-template class BatchMachine<std::complex<double>, false>;
-template class BatchMachine<double, true>;
-template class BatchMachine<std::complex<double>, true>;
+template class BatchMachine<double>;
+template class BatchMachine<std::complex<double>>;
 } // namespace sl

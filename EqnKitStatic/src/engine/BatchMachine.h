@@ -16,11 +16,7 @@ namespace sl
 inline constexpr td::UINT4 cBatchRows = 32;
 
 // Up to capacity rows of one shape and their own operands; column c of row r at
-// c * capacity + r. Where the columns of all batches outgrow a core's cache, columns equal to
-// an earlier one for each row of a batch (the bus's own variables, an admittance that its
-// residual and its entries take) are kept once: the steps find index column c at
-// indexAt[c] and constant column c at constantAt[c] (empty otherwise). Owned by the
-// batches that group the rows.
+// c * capacity + r. Owned by the batches that group the rows.
 template <typename T> struct RowBatch
 {
     td::UINT4 shape;
@@ -30,16 +26,13 @@ template <typename T> struct RowBatch
     td::UINT4 firstEntries[cBatchRows];
     std::vector<td::UINT4> indices;
     std::vector<T> constants;
-    std::vector<td::UINT4> indexAt;
-    std::vector<td::UINT4> constantAt;
 };
 
 // Runs the steps of one batch: the top cells of its rows in one block, the cells below
 // them a block per level, the temporary cells a block each. Blocks move whole (a fixed
 // size the compiler copies in place); arithmetic runs over the batch's rows. Made for one
-// walk of the batches over cells its caller owns (cellCount of them). keptOnce: the batches'
-// columns are kept once (RowBatch), found through their places.
-template <typename T, bool keptOnce = false> class BatchMachine
+// walk of the batches over cells its caller owns (cellCount of them).
+template <typename T> class BatchMachine
 {
 public:
     // The cells a machine takes for a stack of depth cells and nTemps temporary cells.
@@ -74,18 +67,9 @@ private:
     }
     const td::UINT4* index(const BatchStep& s, td::UINT4 k = 0) const
     {
-        if constexpr (keptOnce)
-            return _pIndices + _pIndexAt[s.indexColumn + k];
-        else
-            return _pIndices + (s.indexColumn + k) * _stride;
+        return _pIndices + (s.indexColumn + k) * _stride;
     }
-    const T* constant(const BatchStep& s, td::UINT4 k = 0) const
-    {
-        if constexpr (keptOnce)
-            return _pConstants + _pConstantAt[s.constColumn + k];
-        else
-            return _pConstants + (s.constColumn + k) * _stride;
-    }
+    const T* constant(const BatchStep& s, td::UINT4 k = 0) const { return _pConstants + (s.constColumn + k) * _stride; }
     T* temp(td::UINT4 t) const { return _temps + t * cBatchRows; }
     void push()
     {
@@ -162,12 +146,8 @@ private:
     td::UINT4 _stride = cBatchRows;
     const td::UINT4* _pIndices = nullptr;
     const T* _pConstants = nullptr;
-    const td::UINT4* _pIndexAt = nullptr;
-    const td::UINT4* _pConstantAt = nullptr;
 };
 
-extern template class BatchMachine<double, false>;
-extern template class BatchMachine<std::complex<double>, false>;
-extern template class BatchMachine<double, true>;
-extern template class BatchMachine<std::complex<double>, true>;
+extern template class BatchMachine<double>;
+extern template class BatchMachine<std::complex<double>>;
 } // namespace sl

@@ -1,8 +1,6 @@
 #include "RowBatches.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <cstring>
 #include <type_traits>
 
 #include <td/Assert.h>
@@ -15,11 +13,10 @@ template <typename T> void RowBatches<T>::clear()
     _batches.clear();
     _covered.clear();
     _nTemps = _depth = 0;
-    _built = _keptOnce = false;
+    _built = false;
 }
 
-template <typename T>
-void RowBatches<T>::build(const std::vector<Member>& members, td::UINT4 nRows, std::size_t keepOnceBytes)
+template <typename T> void RowBatches<T>::build(const std::vector<Member>& members, td::UINT4 nRows)
 {
     clear();
     _covered.assign(nRows, false);
@@ -76,12 +73,6 @@ void RowBatches<T>::build(const std::vector<Member>& members, td::UINT4 nRows, s
         ++kept;
     }
     _batches.resize(kept);
-    _keptOnce = columnBytes() > keepOnceBytes;
-    for (RowBatch<T>& b : _batches)
-    {
-        if (_keptOnce)
-            keepColumnsOnce(b);
-    }
     // The units only told shapes apart while the rows were read.
     for (RowShape& s : _shapes)
         std::vector<CodeUnit>().swap(s.units);
@@ -113,66 +104,6 @@ template <typename T> void RowBatches<T>::widen(RowBatch<T>& b, td::UINT4 capaci
     relay(b.indices);
     relay(b.constants);
     b.capacity = capacity;
-}
-
-template <typename T> std::size_t RowBatches<T>::columnBytes() const
-{
-    std::size_t nBytes = 0;
-    for (const RowBatch<T>& b : _batches)
-        nBytes += b.indices.size() * sizeof(td::UINT4) + b.constants.size() * sizeof(T);
-    return nBytes;
-}
-
-namespace
-{
-// Keeps each column of a batch's rows once: the first of the columns equal to it (bit for
-// bit, for every row of the batch) stands for them all; at[c] becomes the place of column
-// c's values, columns moves its kept columns together.
-template <typename V>
-void keepOnce(std::vector<V>& columns, td::UINT4 capacity, td::UINT4 nRows, std::vector<td::UINT4>& at)
-{
-    const std::size_t nColumns = columns.size() / capacity;
-    at.assign(nColumns, 0);
-    const std::size_t nBytes = nRows * sizeof(V);
-    // The kept columns by the hash of their values, in open addressing over a power of two.
-    std::size_t nSlots = 16;
-    while (nSlots < 2 * nColumns)
-        nSlots *= 2;
-    std::vector<td::UINT4> slots(nSlots, UINT32_MAX);
-    td::UINT4 nKept = 0;
-    for (std::size_t c = 0; c < nColumns; ++c)
-    {
-        const char* pValues = reinterpret_cast<const char*>(columns.data() + c * capacity);
-        std::uint64_t hash = 0;
-        for (std::size_t k = 0; k < nBytes; ++k)
-            hash = (hash ^ static_cast<unsigned char>(pValues[k])) * 0x100000001B3ull;
-        std::size_t slot = static_cast<std::size_t>(hash ^ hash >> 29) & (nSlots - 1);
-        for (;; slot = (slot + 1) & (nSlots - 1))
-        {
-            const td::UINT4 kept = slots[slot];
-            if (kept == UINT32_MAX)
-                break;
-            if (std::memcmp(columns.data() + kept * capacity, pValues, nBytes) == 0)
-                break;
-        }
-        if (slots[slot] == UINT32_MAX)
-        {
-            slots[slot] = nKept;
-            if (nKept != c)
-                std::memmove(static_cast<void*>(columns.data() + nKept * capacity), pValues, capacity * sizeof(V));
-            ++nKept;
-        }
-        at[c] = slots[slot] * capacity;
-    }
-    columns.resize(static_cast<std::size_t>(nKept) * capacity);
-    columns.shrink_to_fit();
-}
-} // namespace
-
-template <typename T> void RowBatches<T>::keepColumnsOnce(RowBatch<T>& b)
-{
-    keepOnce(b.indices, b.capacity, b.nRows, b.indexAt);
-    keepOnce(b.constants, b.capacity, b.nRows, b.constantAt);
 }
 
 // The shape of the program read: found by the hash of its units (a shape of another hash
@@ -216,16 +147,7 @@ template <typename V> void fetchStart(const std::vector<V>& column)
 
 template <typename T> void RowBatches<T>::run(const T* x, const T* p, SineCache<T>& sines, T* heads, T* values) const
 {
-    if (_keptOnce)
-        runAll<true>(x, p, sines, heads, values);
-    else
-        runAll<false>(x, p, sines, heads, values);
-}
-
-template <typename T> template <bool keptOnce>
-void RowBatches<T>::runAll(const T* x, const T* p, SineCache<T>& sines, T* heads, T* values) const
-{
-    BatchMachine<T, keptOnce> machine(x, p, sines, _cells.data(), _depth);
+    BatchMachine<T> machine(x, p, sines, _cells.data(), _depth);
     const std::size_t nBatches = _batches.size();
     for (std::size_t k = 0; k < nBatches; ++k)
     {

@@ -32,12 +32,7 @@ public:
 
     // Groups the programs; one holding an operation the batches do not run is left out, and
     // so are those of a shape of fewer than cMinRows rows.
-    // keepOnceBytes: the bytes of the batches' columns above which each batch keeps them once.
-    void build(const std::vector<Member>& members, td::UINT4 nRows, std::size_t keepOnceBytes = cKeepOnceBytes);
-    // True when the batches keep their columns once.
-    bool keepsColumnsOnce() const { return _keptOnce; }
-    // The bytes the batches' columns of own operands take.
-    std::size_t columnBytes() const;
+    void build(const std::vector<Member>& members, td::UINT4 nRows);
     void clear();
     bool isBuilt() const { return _built; }
     // True when row i runs in a batch.
@@ -57,16 +52,10 @@ private:
     // cBatchRows as rows come, its later ones cBatchRows: the batch of a rare shape takes
     // little room, and a common shape runs in full batches.
     static constexpr td::UINT4 cFirstCapacity = 4;
-    // The bytes of the batches' columns above which each batch keeps its columns once: about
-    // a core's second-level cache, past which a walk reads them from farther (the lookup of
-    // a column's place costs more than it saves while they stay near).
-    static constexpr std::size_t cKeepOnceBytes = std::size_t(2) << 20;
 
     td::UINT4 shapeFor(const ShapeReader<T>& reader, ShapeTable& shapeOf);
     td::UINT4 openBatch(td::UINT4 shape, td::UINT4 capacity);
     static void widen(RowBatch<T>& b, td::UINT4 capacity);
-    static void keepColumnsOnce(RowBatch<T>& b);
-    template <bool keptOnce> void runAll(const T* x, const T* p, SineCache<T>& sines, T* heads, T* values) const;
 
     std::vector<RowShape> _shapes;
     std::vector<RowBatch<T>> _batches;
@@ -74,7 +63,6 @@ private:
     td::UINT4 _nTemps = 0;
     td::UINT4 _depth = 0;
     bool _built = false;
-    bool _keptOnce = false;
     mutable std::vector<T> _cells;
 };
 
