@@ -6,8 +6,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -154,6 +157,69 @@ template <typename T> td::UINT4 resultsOf(const sl::CodeUnit* pc)
     }
 }
 
+// The rows of a built model grouped into batches, each row's program beside it.
+template <typename T> struct Grouped
+{
+    std::vector<typename sl::RowBatches<T>::Member> members;
+    std::vector<td::UINT4> nResults;
+    td::UINT4 nEntries = 0;
+    sl::RowBatches<T> batches;
+
+    explicit Grouped(sl::SolverStores<T>& s)
+    {
+        const td::UINT4 nRows = s.rows.size();
+        for (td::UINT4 i = 0; i < nRows; ++i)
+        {
+            const sl::CodeUnit* pCode = s.rows.program(i) ? s.rows.program(i)->code() : nullptr;
+            members.push_back({i, pCode, nEntries});
+            nResults.push_back(pCode ? resultsOf<T>(pCode) : 0);
+            nEntries += nResults.back();
+        }
+        batches.build(members, nRows);
+    }
+    td::UINT4 covered() const
+    {
+        td::UINT4 n = 0;
+        for (td::UINT4 i = 0; i < members.size(); ++i)
+            n += batches.covers(i) ? 1 : 0;
+        return n;
+    }
+};
+
+// At points of random values of every symbol, the residuals and entries of each batched
+// row with and without values, against the stack machine's run of the row's program.
+template <typename T> void expectStackMachinesValues(test::Build<T>& b, Grouped<T>& g, int nPoints, unsigned seed)
+{
+    sl::SolverStores<T>& s = b.solver.stores;
+    const td::UINT4 nRows = static_cast<td::UINT4>(g.members.size());
+    sl::CU<T> cu(&b.solver);
+    sl::SineCache<T> sines;
+    std::mt19937 rng(seed);
+    std::vector<T> temps(1u << 16), results;
+    for (int point = 0; point < nPoints; ++point)
+    {
+        for (std::size_t k = 0; k < s.values.size(); ++k)
+            s.values[k] = randomValue<T>(rng);
+        std::vector<T> heads(nRows, T(-7)), values(g.nEntries, T(-7)), headsAlone(nRows, T(-7));
+        g.batches.run(cu.getVariableValues(), cu.getParameterValues(), sines, heads.data(), values.data());
+        g.batches.run(cu.getVariableValues(), cu.getParameterValues(), sines, headsAlone.data(), nullptr);
+        for (td::UINT4 i = 0; i < nRows; ++i)
+        {
+            if (!g.batches.covers(i))
+                continue;
+            results.assign(g.nResults[i] + 1, T(0));
+            cu.run(g.members[i].pCode, temps.data(), results.data());
+            EXPECT_TRUE(sameBits(heads[i], results[0])) << "point " << point << ", row " << i;
+            EXPECT_TRUE(sameBits(headsAlone[i], results[0])) << "point " << point << ", row " << i << " alone";
+            for (td::UINT4 k = 0; k < g.nResults[i]; ++k)
+                EXPECT_TRUE(sameBits(values[g.members[i].firstEntry + k], results[1 + k]))
+                    << "point " << point << ", row " << i << ", entry " << k;
+            if (::testing::Test::HasFailure())
+                return;
+        }
+    }
+}
+
 template <typename T> void checkManyShapes()
 {
     const Network net = manyShapes();
@@ -161,64 +227,126 @@ template <typename T> void checkManyShapes()
     ASSERT_TRUE(b.load(net.text(sl::ValueTraits<T>::isComplex))) << b.loaded.errors();
     ASSERT_TRUE(b.declare());
     ASSERT_TRUE(b.equations(sc::Group::NLEs, 'F')) << b.keys();
-    sl::SolverStores<T>& s = b.solver.stores;
-    const td::UINT4 nRows = s.rows.size();
+    const td::UINT4 nRows = b.solver.stores.rows.size();
     ASSERT_EQ(nRows, 2u * net.buses());
-
-    std::vector<typename sl::RowBatches<T>::Member> members;
-    std::vector<td::UINT4> nResults;
-    td::UINT4 nEntries = 0;
+    Grouped<T> g(b.solver.stores);
     for (td::UINT4 i = 0; i < nRows; ++i)
-    {
-        ASSERT_NE(s.rows.program(i), nullptr) << i;
-        const sl::CodeUnit* pCode = s.rows.program(i)->code();
-        members.push_back({i, pCode, nEntries});
-        nResults.push_back(resultsOf<T>(pCode));
-        nEntries += nResults.back();
-    }
-    sl::RowBatches<T> batches;
-    batches.build(members, nRows);
+        ASSERT_NE(g.members[i].pCode, nullptr) << i;
 
     // The rows of the common shapes run in batches; the long row and the rare shifted ones
     // are left to the stack machine.
     const td::UINT4 nCovered = 2 * (24 + cSingleTerms);
     for (td::UINT4 i = 0; i < nCovered; ++i)
-        EXPECT_TRUE(batches.covers(i)) << "row " << i;
+        EXPECT_TRUE(g.batches.covers(i)) << "row " << i;
     for (td::UINT4 i = nCovered; i < nRows; ++i)
-        EXPECT_FALSE(batches.covers(i)) << "row " << i;
-
-    sl::CU<T> cu(&b.solver);
-    sl::SineCache<T> sines;
-    std::mt19937 rng(11);
-    std::vector<T> temps(4096), results(256);
-    for (int point = 0; point < 3; ++point)
-    {
-        for (std::size_t k = 0; k < s.values.size(); ++k)
-            s.values[k] = randomValue<T>(rng);
-        std::vector<T> heads(nRows, T(-7)), values(nEntries, T(-7)), headsAlone(nRows, T(-7));
-        batches.run(cu.getVariableValues(), cu.getParameterValues(), sines, heads.data(), values.data());
-        batches.run(cu.getVariableValues(), cu.getParameterValues(), sines, headsAlone.data(), nullptr);
-        for (td::UINT4 i = 0; i < nRows; ++i)
-        {
-            if (!batches.covers(i))
-                continue;
-            ASSERT_LE(nResults[i] + 1, results.size());
-            cu.run(members[i].pCode, temps.data(), results.data());
-            EXPECT_TRUE(sameBits(heads[i], results[0])) << "point " << point << ", row " << i;
-            EXPECT_TRUE(sameBits(headsAlone[i], results[0])) << "point " << point << ", row " << i << " alone";
-            for (td::UINT4 k = 0; k < nResults[i]; ++k)
-                EXPECT_TRUE(sameBits(values[members[i].firstEntry + k], results[1 + k]))
-                    << "point " << point << ", row " << i << ", entry " << k;
-        }
-        if (::testing::Test::HasFailure())
-            return;
-    }
+        EXPECT_FALSE(g.batches.covers(i)) << "row " << i;
+    expectStackMachinesValues(b, g, 3, 11);
 }
 
 TEST(RowBatches, RowsOfManyShapesGiveTheStackMachinesValuesBitForBit)
 {
     checkManyShapes<double>();
     checkManyShapes<Cmplx>();
+}
+
+// The longest length of the rows of many lengths, and the rows of each length.
+constexpr int cLongest = 24;
+constexpr int cRowsOfALength = 9;
+
+// Buses 1..cLongest of one term each to the parameter bus 0, then cRowsOfALength buses of
+// each length from 1 to cLongest terms, the term j of each to bus j + 1 (every neighbour
+// below its bus, so that the buses of a length share their shape), of a kind by j: plain,
+// phase-shifted, lossless, with a parameter magnitude.
+Network manyLengths()
+{
+    Network net;
+    for (int i = 1; i <= cLongest; ++i)
+        net.add({{0, -1.0 - 0.01 * i, 8.0 + i, 0, false}});
+    for (int n = 1; n <= cLongest; ++n)
+    {
+        for (int copy = 0; copy < cRowsOfALength; ++copy)
+        {
+            std::vector<Term> terms;
+            for (int j = 0; j < n; ++j)
+                terms.push_back({j + 1, j % 3 == 2 ? 0.0 : -0.5 - 0.01 * (j + copy), 4.0 + j + 0.1 * copy,
+                                 j % 4 == 1 ? 0.01 * (j + 1) : 0.0, j % 5 == 3});
+            net.add(terms);
+        }
+    }
+    return net;
+}
+
+template <typename T> void checkManyLengths()
+{
+    const Network net = manyLengths();
+    test::Build<T> b;
+    ASSERT_TRUE(b.load(net.text(sl::ValueTraits<T>::isComplex))) << b.loaded.errors();
+    ASSERT_TRUE(b.declare());
+    ASSERT_TRUE(b.equations(sc::Group::NLEs, 'F')) << b.keys();
+    Grouped<T> g(b.solver.stores);
+    // Every row runs in a batch of its length: long rows too, past a full batch of rows
+    // of one shape where the buses of a length are that many.
+    const td::UINT4 nRows = static_cast<td::UINT4>(g.members.size());
+    ASSERT_EQ(nRows, 2u * net.buses());
+    for (td::UINT4 i = 0; i < nRows; ++i)
+        EXPECT_TRUE(g.batches.covers(i)) << "row " << i;
+    // A shape for the buses of one term and one for each length and equation.
+    EXPECT_EQ(g.batches.shapeCount(), 2u + 2u * cLongest);
+    expectStackMachinesValues(b, g, 2, 5);
+}
+
+TEST(RowBatches, RowsOfManyLengthsGiveTheStackMachinesValuesBitForBit)
+{
+    checkManyLengths<double>();
+    checkManyLengths<Cmplx>();
+}
+
+// The real network of the benchmarks, where it is found (beside the project's folder, as
+// the benchmark reads it, or where EQNKIT_POWERFLOW_DATA says).
+std::string realNetworkText()
+{
+    const char* pDir = std::getenv("EQNKIT_POWERFLOW_DATA");
+    std::string dir = pDir ? pDir : std::string(__FILE__);
+    if (!pDir)
+        dir = dir.substr(0, dir.find_last_of('/') + 1) + "../../../shared/data/powerflow";
+    std::ifstream in(dir + "/case2869pegase.model");
+    if (!in)
+        return {};
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+template <typename T> void checkRealNetwork(const std::string& model)
+{
+    std::string text = model;
+    if constexpr (sl::ValueTraits<T>::isComplex)
+    {
+        const std::size_t at = text.find("Model [type = NL");
+        ASSERT_NE(at, std::string::npos);
+        text.insert(at + 16, ", domain = cmplx");
+    }
+    test::Build<T> b;
+    ASSERT_TRUE(b.loaded.fromString(text)) << b.loaded.errors();
+    ASSERT_TRUE(b.declare());
+    ASSERT_TRUE(b.equations(sc::Group::NLEs, 'F')) << b.keys();
+    Grouped<T> g(b.solver.stores);
+    // Three rows in four run in batches there; the long rows of buses with many
+    // neighbours, of rare shapes, are left to the stack machine.
+    const td::UINT4 nRows = static_cast<td::UINT4>(g.members.size());
+    EXPECT_EQ(nRows, 5227u);
+    EXPECT_GT(g.covered(), nRows / 2);
+    EXPECT_LT(g.covered(), nRows);
+    expectStackMachinesValues(b, g, 2, 17);
+}
+
+TEST(RowBatches, RealNetworkRowsGiveTheStackMachinesValuesBitForBit)
+{
+    const std::string model = realNetworkText();
+    if (model.empty())
+        GTEST_SKIP() << "case2869pegase.model not found";
+    checkRealNetwork<double>(model);
+    checkRealNetwork<Cmplx>(model);
 }
 } // namespace
 
