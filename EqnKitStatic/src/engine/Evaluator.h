@@ -190,7 +190,6 @@ private:
     td::UINT4 _capUnits = 0;
     td::UINT4 _nTemps = 0;
     td::UINT4 _nResults = 0;
-    bool _tempsLent = false;
     // Unit of the last operation, of the one before it, and of the last push while it may
     // still fuse with the operation after it; none: -1.
     td::INT4 _lastOp = -1;
@@ -214,14 +213,16 @@ private:
     td::UINT4 _symbolIndex = 0;
     // Assignment target; statistics record of a statistics update.
     td::INT4 _varIndex = -1;
+    td::UINT2 _depth = 0;
+    td::UINT2 _maxDepth = 0;
+    // The bytes last, together: a record is one of many thousands, so padding counts.
+    bool _tempsLent = false;
     td::BYTE _targetKind = 1;
     Type _type = Type::Code;
     td::BYTE _signal = cNoSignal;
     td::BYTE _enabled = 0;
     char _op = '=';
     bool _refused = false;
-    td::UINT2 _depth = 0;
-    td::UINT2 _maxDepth = 0;
 };
 
 extern template class Evaluator<double>;
