@@ -190,15 +190,22 @@ private:
     td::UINT4 _capUnits = 0;
     td::UINT4 _nTemps = 0;
     td::UINT4 _nResults = 0;
-    // Unit of the last operation, of the one before it, and of the last push while it may
-    // still fuse with the operation after it; none: -1.
-    td::INT4 _lastOp = -1;
-    td::INT4 _prevOp = -1;
-    td::INT4 _lastPush = -1;
-    // Unit of a load right before the last push of a constant, which a multiplication
-    // after that push joins, and of the operation before that load; none: -1.
-    td::INT4 _loadBefore = -1;
-    td::INT4 _opBeforeLoad = -1;
+    // Where the code being compiled may still fuse. A record's code is compiled whole from
+    // its init on, one record at a time, so this is kept once, not in each of the many
+    // records a model makes.
+    struct Peephole
+    {
+        // Unit of the last operation, of the one before it, and of the last push while it
+        // may still fuse with the operation after it; none: -1.
+        td::INT4 lastOp = -1;
+        td::INT4 prevOp = -1;
+        td::INT4 lastPush = -1;
+        // Unit of a load right before the last push of a constant, which a multiplication
+        // after that push joins, and of the operation before that load; none: -1.
+        td::INT4 loadBefore = -1;
+        td::INT4 opBeforeLoad = -1;
+    };
+    static thread_local Peephole s_peephole;
     // Code: tokens compiled by kind. IfThenElse: then and else counts. Switch case: body
     // count and matrix columns. List and Statistics: record count.
     td::UINT4 _nConsts = 0;
