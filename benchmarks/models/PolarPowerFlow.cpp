@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace bench
 {
@@ -39,7 +40,7 @@ template <typename TEntry> void PolarPowerFlow<TEntry>::numberUnknowns()
 }
 
 // Column th_k (and V_k) holds the rows P_i (and Q_i) of bus k and of its neighbours but
-// the slack, in ascending order.
+// the slack, in ascending order; the columns in the order of the unknowns.
 template <typename TEntry> void PolarPowerFlow<TEntry>::buildPattern()
 {
     _pattern.colStart.assign(_nUnknowns + 1, 0);
@@ -47,44 +48,52 @@ template <typename TEntry> void PolarPowerFlow<TEntry>::buildPattern()
     for (int e = 0; e < 2; ++e)
         for (int v = 0; v < 2; ++v)
             _diagSlots[e][v].assign(_nBuses, -1);
+    // The bus and the kind (0: th, 1: V) of every column.
+    std::vector<std::pair<int, int>> columns(_nUnknowns);
     for (int k = 1; k < _nBuses; ++k)
     {
-        std::vector<int> buses{k};
+        columns[_thIndex[k]] = {k, 0};
+        if (_vIndex[k] >= 0)
+            columns[_vIndex[k]] = {k, 1};
+    }
+    struct Cell
+    {
+        int row, bus, kind;
+    };
+    std::vector<Cell> cells;
+    for (int col = 0; col < _nUnknowns; ++col)
+    {
+        const auto [k, v] = columns[col];
+        cells.clear();
+        auto addBus = [&](int i) {
+            cells.push_back({_thIndex[i], i, 0});
+            if (_vIndex[i] >= 0)
+                cells.push_back({_vIndex[i], i, 1});
+        };
+        addBus(k);
         for (const Entry& entry : _rows[k])
         {
             if (entry.bus != 0)
-                buses.push_back(entry.bus);
+                addBus(entry.bus);
         }
-        std::sort(buses.begin(), buses.end());
-        for (int v = 0; v < 2; ++v)
+        std::sort(cells.begin(), cells.end(), [](const Cell& x, const Cell& y) { return x.row < y.row; });
+        for (const Cell& cell : cells)
         {
-            const int col = v == 0 ? _thIndex[k] : _vIndex[k];
-            if (col < 0)
-                continue;
-            for (int i : buses)
+            const int slot = static_cast<int>(_pattern.rowIndex.size());
+            _pattern.rowIndex.push_back(cell.row);
+            if (cell.bus == k)
             {
-                for (int e = 0; e < 2; ++e)
-                {
-                    const int row = e == 0 ? _thIndex[i] : _vIndex[i];
-                    if (row < 0)
-                        continue;
-                    const int slot = static_cast<int>(_pattern.rowIndex.size());
-                    _pattern.rowIndex.push_back(row);
-                    if (i == k)
-                        _diagSlots[e][v][k] = slot;
-                    else
-                    {
-                        // The entry of bus i for its neighbour k.
-                        for (Entry& entry : _rows[i])
-                        {
-                            if (entry.bus == k)
-                                entry.slot[e][v] = slot;
-                        }
-                    }
-                }
+                _diagSlots[cell.kind][v][k] = slot;
+                continue;
             }
-            _pattern.colStart[col + 1] = static_cast<int>(_pattern.rowIndex.size());
+            // The entry of bus i for its neighbour k.
+            for (Entry& entry : _rows[cell.bus])
+            {
+                if (entry.bus == k)
+                    entry.slot[cell.kind][v] = slot;
+            }
         }
+        _pattern.colStart[col + 1] = static_cast<int>(_pattern.rowIndex.size());
     }
 }
 
@@ -205,6 +214,15 @@ template <typename TEntry> typename PolarPowerFlow<TEntry>::Injection PolarPower
 
 template <typename TEntry> void PolarPowerFlow<TEntry>::evaluate(const double* x, double* f, double* values) const
 {
+    evaluateSigned<false>(x, f, values);
+}
+
+// cNegated: F the specified minus the calculated injections, and its Jacobian; the sign is
+// a constant, so that the form F = calculated - specified pays nothing for it.
+template <typename TEntry> template <bool cNegated>
+void PolarPowerFlow<TEntry>::evaluateSigned(const double* x, double* f, double* values) const
+{
+    constexpr double s = cNegated ? -1.0 : 1.0;
     auto theta = [&](int k) { return k == 0 ? 0.0 : x[_thIndex[k]]; };
     auto magnitude = [&](int k) { return _vIndex[k] < 0 ? _v[k] : x[_vIndex[k]]; };
     for (int i = 1; i < _nBuses; ++i)
@@ -215,34 +233,35 @@ template <typename TEntry> void PolarPowerFlow<TEntry>::evaluate(const double* x
         for (const Entry& e : _rows[i])
         {
             const double vk = magnitude(e.bus), d = angle(th, theta(e.bus), e);
-            const double c = std::cos(d), s = std::sin(d);
-            const double a = e.g * c + e.b * s, bq = e.g * s - e.b * c;
+            const double c = std::cos(d), sn = std::sin(d);
+            const double a = e.g * c + e.b * sn, bq = e.g * sn - e.b * c;
             sp += vk * a;
             sq += vk * bq;
             dPdTh -= v * vk * bq;
             dQdTh += v * vk * a;
             if (e.bus == 0)
                 continue;
-            values[e.slot[0][0]] = v * vk * bq;
+            values[e.slot[0][0]] = s * (v * vk * bq);
             if (e.slot[0][1] >= 0)
-                values[e.slot[0][1]] = v * a;
+                values[e.slot[0][1]] = s * (v * a);
             if (!load)
                 continue;
-            values[e.slot[1][0]] = -v * vk * a;
+            values[e.slot[1][0]] = s * (-v * vk * a);
             if (e.slot[1][1] >= 0)
-                values[e.slot[1][1]] = v * bq;
+                values[e.slot[1][1]] = s * (v * bq);
         }
-        f[_thIndex[i]] = v * sp - _p[i];
-        values[_diagSlots[0][0][i]] = dPdTh;
+        f[_thIndex[i]] = s * (v * sp - _p[i]);
+        values[_diagSlots[0][0][i]] = s * dPdTh;
         if (!load)
             continue;
-        f[_vIndex[i]] = v * sq - _q[i];
-        values[_diagSlots[0][1][i]] = sp + _gii[i] * v;
-        values[_diagSlots[1][0][i]] = dQdTh;
-        values[_diagSlots[1][1][i]] = sq - _bii[i] * v;
+        f[_vIndex[i]] = s * (v * sq - _q[i]);
+        values[_diagSlots[0][1][i]] = s * (sp + _gii[i] * v);
+        values[_diagSlots[1][0][i]] = s * dQdTh;
+        values[_diagSlots[1][1][i]] = s * (sq - _bii[i] * v);
     }
 }
 
 template class PolarPowerFlow<AdmittanceEntry>;
 template class PolarPowerFlow<ShiftedAdmittanceEntry>;
+template void PolarPowerFlow<AdmittanceEntry>::evaluateSigned<true>(const double*, double*, double*) const;
 } // namespace bench

@@ -70,6 +70,9 @@ public:
     void evaluate(const double* x, double* f, double* values) const;
 
 protected:
+    // evaluate, or with cNegated its negative (F = specified - calculated, and its Jacobian).
+    template <bool cNegated> void evaluateSigned(const double* x, double* f, double* values) const;
+
     // P_i and Q_i as the equations calculate them at the stored point.
     struct Injection
     {
@@ -83,7 +86,8 @@ protected:
     void sortRows();
     // From _isGenerator: _thIndex, _vIndex and _nUnknowns.
     void numberUnknowns();
-    // From the rows and the numbering: the pattern, the entries' slots and _diagSlots.
+    // From the rows and the numbering (any order of the unknowns): the pattern, the entries'
+    // slots and _diagSlots. Bus k's row lists bus i where bus i's row lists bus k.
     void buildPattern();
 
     // A literal that reads back as the same double.

@@ -221,3 +221,40 @@ TEST(RowBatches, RowsOfManyShapesGiveTheStackMachinesValuesBitForBit)
     checkManyShapes<Cmplx>();
 }
 } // namespace
+
+namespace
+{
+// A row's program as the batches read it, for a bus with one neighbour whose angle and
+// magnitude are parameters: the row's own operands (x0, p1, the constants) beside the
+// cells and slots every row of its shape shares.
+TEST(RowBatches, PrintsARowsShapeAndSteps)
+{
+    test::Build<double> b;
+    ASSERT_TRUE(b.load("Model [type = NL]:\nVars:\nth1 = 0\nV1 = 1\nParams:\nth2 = 0\nV2 = 1\nP1 = 0\nNLEs:\n"
+                       "V1*(0.5*V1 + V2*(-1.5*cos(th1 - th2) + 9*sin(th1 - th2))) = P1\nsqrt(th1) = V1\nend\n"))
+        << b.loaded.errors();
+    ASSERT_TRUE(b.declare());
+    ASSERT_TRUE(b.equations(sc::Group::NLEs, 'F')) << b.keys();
+    EXPECT_EQ(sl::describeRow<double>(b.solver.stores.rows.program(0)->code()),
+              "shape: 18 steps, 8 indices, 5 constants, depth 2, 4 temporary cells\n"
+              "PushVar x0\n"
+              "SubPar p0\n"
+              "CosSin t2 -> t1\n"
+              "MulConstAddTempMulConst t2 -1.5 9\n"
+              "MulPar p1\n"
+              "PushConst 0.5\n"
+              "MulVar x1 -> t3\n"
+              "Add -> t0\n"
+              "MulVar x1\n"
+              "SubPar p2\n"
+              "PutHeadLoad r0 t1\n"
+              "MulConstSubTempMulConst t2 9 -1.5\n"
+              "MulPar p1\n"
+              "MulVar x1\n"
+              "PutLoad r1 t0\n"
+              "AddTemp t3\n"
+              "Put r2\n"
+              "End\n");
+    EXPECT_EQ(sl::describeRow<double>(b.solver.stores.rows.program(1)->code()), "not batched: Sqrt\n");
+}
+} // namespace

@@ -50,9 +50,9 @@ enum class Form : td::BYTE
 // temp field names a cell it loads.
 //
 // A new operation needs its row here, its handler in the stack machine's loop (CU::run)
-// and, when batched, its step in the batch machine (RowBatches); the build fails without
-// either. The fused forms follow from the table (fusedOperation), the batches read a
-// program's operands by it.
+// and, when batched, its step in the batch machine (BatchMachine.cpp); the build fails
+// without either. The fused forms follow from the table (fusedOperation), the batches read
+// a program's operands by it (RowShapes.h).
 //
 // The fused forms: "Var", "Par", "Const" and "Temp" forms take s from the value their push
 // would have pushed (PushVar, PushPar, PushConst, Load). Store copies the top into temporary

@@ -8,14 +8,17 @@
 
 #include <td/Types.h>
 
+#include "BatchMachine.h"
 #include "Code.h"
+#include "RowShapes.h"
 #include "SineCache.h"
 
 namespace sl
 {
 // Each row of a batch computes the operations of its own program in their order, so its
 // values are bit for bit those of the stack machine; the dispatch of an operation is paid
-// once a batch instead of once a row. Owned by the rows it groups; rebuilt when they change.
+// once a batch instead of once a row (RowShapes.h states what rows of a shape share).
+// Owned by the rows it groups; rebuilt when they change.
 template <typename T> class RowBatches
 {
 public:
@@ -43,59 +46,19 @@ public:
     void run(const T* x, const T* p, SineCache<T>& sines, T* heads, T* values) const;
 
 private:
-    static constexpr td::UINT4 cBatch = 32;
     // The rows a shape needs for its batches to be cheaper than the stack machine.
     static constexpr td::UINT4 cMinRows = 8;
+    // A shape's first batch holds cFirstCapacity rows and is widened to 8, 16 and
+    // cBatchRows as rows come, its later ones cBatchRows: the batch of a rare shape takes
+    // little room, and a common shape runs in full batches.
     static constexpr td::UINT4 cFirstCapacity = 4;
 
-    // One operation of a shape: its cells and results, and where the operands of its rows
-    // start in their batch's columns.
-    struct Step
-    {
-        Op op;
-        td::BYTE store;
-        td::UINT2 temp;
-        td::UINT4 arg;
-        td::UINT4 arg2;
-        td::UINT4 indexColumn;
-        td::UINT4 constColumn;
-    };
-    // The steps of a shape, made from the units its rows share (kept while the rows are
-    // read); the deepest stack and the temporary cells they take.
-    struct Shape
-    {
-        std::vector<CodeUnit> units;
-        std::vector<Step> steps;
-        td::UINT4 nIndexColumns = 0;
-        td::UINT4 nConstColumns = 0;
-        td::UINT4 nTemps = 0;
-        td::UINT4 depth = 0;
-    };
-    // Up to capacity rows of one shape; column c of row r at c * capacity + r. A shape's
-    // first batch holds cFirstCapacity rows and is widened to 8, 16 and cBatch as rows come,
-    // its later ones cBatch: the batch of a rare shape takes little room, and a common
-    // shape runs in full batches.
-    struct Batch
-    {
-        td::UINT4 shape;
-        td::UINT4 nRows;
-        td::UINT4 capacity;
-        td::UINT4 rows[cBatch];
-        td::UINT4 firstEntries[cBatch];
-        std::vector<td::UINT4> indices;
-        std::vector<T> constants;
-    };
-    class Reader;
-    class ShapeTable;
-    class Machine;
-    static constexpr td::UINT4 cNoShape = UINT32_MAX;
-
-    td::UINT4 shapeFor(const Reader& reader, ShapeTable& shapeOf);
+    td::UINT4 shapeFor(const ShapeReader<T>& reader, ShapeTable& shapeOf);
     td::UINT4 openBatch(td::UINT4 shape, td::UINT4 capacity);
-    static void widen(Batch& b, td::UINT4 capacity);
+    static void widen(RowBatch<T>& b, td::UINT4 capacity);
 
-    std::vector<Shape> _shapes;
-    std::vector<Batch> _batches;
+    std::vector<RowShape> _shapes;
+    std::vector<RowBatch<T>> _batches;
     std::vector<bool> _covered;
     td::UINT4 _nTemps = 0;
     td::UINT4 _depth = 0;
