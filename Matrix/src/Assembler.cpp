@@ -49,7 +49,8 @@ template <typename T> bool Assembler<T>::refill(const T* values, std::size_t n)
 template <typename T> void Assembler<T>::putAside(td::INT4 row, td::INT4 col, const T& value)
 {
     _stepsChanged = true;
-    td::INT4 slot = find(row, col);
+    // A first fill has no pattern to search.
+    td::INT4 slot = _rowIndex.empty() ? -1 : find(row, col);
     if (slot >= 0)
         _values[static_cast<std::size_t>(slot)] = value;
     else
