@@ -49,7 +49,8 @@ template <typename T> bool Assembler<T>::refill(const T* values, std::size_t n)
 template <typename T> void Assembler<T>::putAside(td::INT4 row, td::INT4 col, const T& value)
 {
     _stepsChanged = true;
-    td::INT4 slot = find(row, col);
+    // A first fill has no pattern to search.
+    td::INT4 slot = _rowIndex.empty() ? -1 : find(row, col);
     if (slot >= 0)
         _values[static_cast<std::size_t>(slot)] = value;
     else
@@ -123,6 +124,8 @@ template <typename T> void Assembler<T>::mergePending()
     bool byRows = true;
     for (std::size_t k = 1; k < nPending && byRows; ++k)
         byRows = _pending[k - 1].row <= _pending[k].row;
+    if (byRows && _rowIndex.empty() && firstPattern())
+        return;
     std::vector<td::UINT4> byRow(byRows ? 0 : nPending), order(nPending);
     if (!byRows)
         countingOrder(
@@ -176,6 +179,45 @@ template <typename T> void Assembler<T>::mergePending()
     _rowIndex.swap(rowIndex);
     _values.swap(values);
     _pending.clear();
+}
+
+// The first fill of an empty pattern, row by row, each cell put once (as a Jacobian's first
+// walk): each held cell goes straight to its slot, its column's cells coming in row order.
+// False, with nothing changed, when a cell was put twice.
+template <typename T> bool Assembler<T>::firstPattern()
+{
+    const std::size_t nPending = _pending.size();
+    const std::size_t nCols = static_cast<std::size_t>(_nCols);
+    std::vector<td::INT4> colStart(nCols + 1, 0);
+    for (const Pending& held : _pending)
+        ++colStart[static_cast<std::size_t>(held.col) + 1];
+    for (std::size_t c = 0; c < nCols; ++c)
+        colStart[c + 1] += colStart[c];
+    std::vector<td::INT4> next(colStart.begin(), colStart.end() - 1);
+    std::vector<td::INT4> rowIndex(nPending);
+    std::vector<T> values(nPending);
+    // The slot of held cell k in place of its step: a step of an empty pattern holds its
+    // cell, the k-th held cell by the k-th step.
+    std::vector<td::INT4> heldSlot(nPending);
+    for (std::size_t k = 0; k < nPending; ++k)
+    {
+        const Pending& held = _pending[k];
+        const std::size_t c = static_cast<std::size_t>(held.col);
+        const td::INT4 slot = next[c];
+        if (slot > colStart[c] && rowIndex[static_cast<std::size_t>(slot) - 1] == held.row)
+            return false;
+        rowIndex[static_cast<std::size_t>(slot)] = held.row;
+        values[static_cast<std::size_t>(slot)] = held.value;
+        heldSlot[k] = slot;
+        next[c] = slot + 1;
+    }
+    for (td::INT4& slot : _stepSlots)
+        slot = heldSlot[heldOf(slot)];
+    _colStart.swap(colStart);
+    _rowIndex.swap(rowIndex);
+    _values.swap(values);
+    _pending.clear();
+    return true;
 }
 
 // The order of items 0..n-1 (or of from[0..n-1]) by key(item) in [0, range), stable.

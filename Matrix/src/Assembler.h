@@ -78,6 +78,7 @@ private:
 
     void putAside(td::INT4 row, td::INT4 col, const T& value);
     void mergePending();
+    bool firstPattern();
     template <typename Key>
     static void countingOrder(std::size_t n, std::size_t range, Key&& key, const td::UINT4* from, td::UINT4* to);
     // True when the steps put every cell of the pattern.

@@ -1,8 +1,8 @@
-// The assembler's pattern bookkeeping against its contract, state by state: a first fill, a
-// repeat on the fast path, a fill that grows the pattern, one that puts fewer cells, one
-// that puts as many but not the same, begin within a fill, and a refill after each, each
-// compared with a dense oracle of what the puts leave; then a shortened fill and a refill
-// through the sparse solver.
+// The assembler's pattern bookkeeping against its contract, state by state: a first fill
+// (not by rows, and by rows), a repeat on the fast path, a fill that grows the pattern, one
+// that puts fewer cells, one that puts as many but not the same, begin within a fill, and a
+// refill after each, each compared with a dense oracle of what the puts leave; then a
+// shortened fill and a refill through the sparse solver.
 #include <algorithm>
 #include <complex>
 #include <map>
@@ -190,6 +190,33 @@ TYPED_TEST(Assembler, AFirstFillAndARepeatOnTheFastPathKeepThePatternAndItsValue
     p.refillAndEnd(cFirst.size(), 3.0);
     p.refillAndEnd(cFirst.size(), 4.0);
     EXPECT_FALSE(p.fillAndEnd(cFirst, 5.0));
+}
+
+// A first fill row by row, as a Jacobian's walk makes it, takes a road of its own: each
+// cell straight to its slot, columns met out of order within a row. The pattern, its
+// values and the refills after it are what the contract says; so are they when a cell is
+// put twice, right after itself or later in its row.
+TYPED_TEST(Assembler, AFirstFillByRowsKeepsThePatternAndItsValues)
+{
+    const std::vector<At> byRows = {{0, 3}, {0, 0}, {1, 1}, {1, 0}, {1, 3}, {2, 2}, {3, 0}, {3, 1}, {4, 3}, {4, 2}};
+    {
+        Pair<TypeParam> p;
+        EXPECT_TRUE(p.fillAndEnd(byRows, 1.0));
+        p.refillAndEnd(byRows.size(), 2.0);
+        EXPECT_FALSE(p.fillAndEnd(byRows, 3.0));
+        // A fill that grows the pattern after the first one.
+        std::vector<At> grown = byRows;
+        grown.insert(grown.begin() + 3, {{1, 2}, {2, 1}});
+        EXPECT_TRUE(p.fillAndEnd(grown, 4.0));
+        p.refillAndEnd(grown.size(), 5.0);
+    }
+    for (const std::vector<At>& twice : {std::vector<At>{{0, 3}, {0, 3}, {1, 1}, {2, 1}, {2, 0}},
+                                         std::vector<At>{{0, 3}, {0, 0}, {0, 3}, {2, 1}, {3, 1}, {3, 2}, {3, 1}}})
+    {
+        Pair<TypeParam> p;
+        EXPECT_TRUE(p.fillAndEnd(twice, 1.0));
+        p.refillAndEnd(twice.size(), 2.0);
+    }
 }
 
 TYPED_TEST(Assembler, AFillThatGrowsThePatternMovesItsSlotsAndRefillsThere)

@@ -30,7 +30,11 @@ void BuildState<T>::bindSolverData(SolverData<T>& data, const sc::TokenizedModel
             stores.settings.conjugatePartners = hasConjugatePartners() ? 1 : 0;
         return;
     }
-    stores.beginBuild(pModel->getNumberOfExpressionsInLevel(level));
+    // The declarations' start values and parameter values make no records of the pool: a
+    // block sized for them would hold a record's worth of zeros for each.
+    const td::UINT4 nDeclared = pModel->getNumberOfExpressions(sc::Group::Vars, level) +
+                                pModel->getNumberOfExpressions(sc::Group::Params, level);
+    stores.beginBuild(pModel->getNumberOfExpressionsInLevel(level) - nDeclared);
     data.namingIndex = pModel->getNamingIndex();
     sc::TokenizedModel::iterator line = modelLine(*pModel, level);
     bool simplify = true;

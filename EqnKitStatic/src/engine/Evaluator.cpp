@@ -9,10 +9,13 @@
 
 namespace sl
 {
+template <typename T> thread_local typename Evaluator<T>::Peephole Evaluator<T>::s_peephole;
+
 template <typename T> void Evaluator<T>::init(CompileContext<T>& data, td::INT4 nInstructions, td::INT4 nConsts,
                                               td::INT4 nVarRefs, td::INT4 nParamRefs, td::UINT4 nTemps, bool tempsLent)
 {
     TD_ASSERT(_pCode == nullptr);
+    s_peephole = Peephole{};
     if (nInstructions == 1)
     {
         _type = nConsts == 1 ? Type::Constant : (nParamRefs == 1 ? Type::Parameter : Type::Variable);
@@ -89,13 +92,13 @@ template <typename T> bool Evaluator<T>::appendInstruction(Op op, td::UINT4 arg)
     if (_nInstructions >= _capInstructions)
         return refuse();
     ++_nInstructions;
-    const Op fused = _lastPush >= 0 ? fusedOperation(_pCode[_lastPush].operation(), op) : Op::End;
-    _lastPush = -1;
-    const td::INT4 loadBefore = _loadBefore;
-    _loadBefore = -1;
+    const Op fused = s_peephole.lastPush >= 0 ? fusedOperation(_pCode[s_peephole.lastPush].operation(), op) : Op::End;
+    s_peephole.lastPush = -1;
+    const td::INT4 loadBefore = s_peephole.loadBefore;
+    s_peephole.loadBefore = -1;
     if (fused != Op::End)
     {
-        _pCode[_lastOp].op = static_cast<td::BYTE>(fused);
+        _pCode[s_peephole.lastOp].op = static_cast<td::BYTE>(fused);
         if (fused == Op::MulConst && loadBefore >= 0)
             joinLoad(loadBefore);
         if (fused == Op::SubVar)
@@ -112,15 +115,16 @@ template <typename T> bool Evaluator<T>::appendInstruction(Op op, td::UINT4 arg)
     u = CodeUnit{};
     u.op = static_cast<td::BYTE>(op);
     u.arg = arg;
-    if (op == Op::PushConst && _lastOp >= 0 && _pCode[_lastOp].operation() == Op::Load && _pCode[_lastOp].store == 0)
+    if (op == Op::PushConst && s_peephole.lastOp >= 0 && _pCode[s_peephole.lastOp].operation() == Op::Load &&
+        _pCode[s_peephole.lastOp].store == 0)
     {
-        _loadBefore = _lastOp;
-        _opBeforeLoad = _prevOp;
+        s_peephole.loadBefore = s_peephole.lastOp;
+        s_peephole.opBeforeLoad = s_peephole.prevOp;
     }
-    _prevOp = _lastOp;
-    _lastOp = static_cast<td::INT4>(_nUnits);
+    s_peephole.prevOp = s_peephole.lastOp;
+    s_peephole.lastOp = static_cast<td::INT4>(_nUnits);
     if (hasFusedForms(op))
-        _lastPush = _lastOp;
+        s_peephole.lastPush = s_peephole.lastOp;
     ++_nUnits;
     _pCode[_nUnits] = CodeUnit{};
     return true;
@@ -136,8 +140,8 @@ template <typename T> void Evaluator<T>::joinLoad(td::INT4 i)
     load.op = static_cast<td::BYTE>(Op::TempMulConst);
     load.arg = temp;
     dropUnitBeforeConstant(i + 1);
-    _lastOp = i;
-    _prevOp = _opBeforeLoad;
+    s_peephole.lastOp = i;
+    s_peephole.prevOp = s_peephole.opBeforeLoad;
 }
 
 // Unit i, the last operation's, is folded into the one before it: the constant after it
@@ -153,17 +157,17 @@ template <typename T> void Evaluator<T>::dropUnitBeforeConstant(td::INT4 i)
 // none before it that may still join).
 template <typename T> void Evaluator<T>::joinedIntoPrevious()
 {
-    _lastOp = _prevOp;
-    _prevOp = -1;
+    s_peephole.lastOp = s_peephole.prevOp;
+    s_peephole.prevOp = -1;
 }
 
 // A push of a variable right before a subtraction of a variable: one operation, the
 // second variable's index in the unit after it.
 template <typename T> void Evaluator<T>::joinDifference()
 {
-    if (_prevOp < 0 || _prevOp + 1 != _lastOp)
+    if (s_peephole.prevOp < 0 || s_peephole.prevOp + 1 != s_peephole.lastOp)
         return;
-    CodeUnit& first = _pCode[_prevOp];
+    CodeUnit& first = _pCode[s_peephole.prevOp];
     if (first.operation() != Op::PushVar || first.store != 0)
         return;
     first.op = static_cast<td::BYTE>(Op::PushVarSubVar);
@@ -174,15 +178,15 @@ template <typename T> void Evaluator<T>::joinDifference()
 // multiplied by a variable: one operation, the second's unit (or constant) after it.
 template <typename T> void Evaluator<T>::joinAfter(Op second)
 {
-    if (_prevOp < 0 || _prevOp + 1 != _lastOp)
+    if (s_peephole.prevOp < 0 || s_peephole.prevOp + 1 != s_peephole.lastOp)
         return;
-    CodeUnit& first = _pCode[_prevOp];
+    CodeUnit& first = _pCode[s_peephole.prevOp];
     if (first.store != 0)
         return;
     if (second == Op::RevSubConst && first.operation() == Op::MulVar)
     {
         first.op = static_cast<td::BYTE>(Op::MulVarRevSubConst);
-        dropUnitBeforeConstant(_lastOp);
+        dropUnitBeforeConstant(s_peephole.lastOp);
     }
     else if (second == Op::MulVar && first.operation() == Op::PutLoad)
         first.op = static_cast<td::BYTE>(Op::PutLoadMulVar);
@@ -196,10 +200,10 @@ template <typename T> void Evaluator<T>::joinAfter(Op second)
 template <typename T> void Evaluator<T>::joinScaledSum()
 {
     constexpr td::INT4 cUnits = static_cast<td::INT4>(CodeValue<T>::cUnits);
-    if (_prevOp < 0 || _prevOp + 1 + cUnits != _lastOp)
+    if (s_peephole.prevOp < 0 || s_peephole.prevOp + 1 + cUnits != s_peephole.lastOp)
         return;
-    CodeUnit& first = _pCode[_prevOp];
-    const CodeUnit last = _pCode[_lastOp];
+    CodeUnit& first = _pCode[s_peephole.prevOp];
+    const CodeUnit last = _pCode[s_peephole.lastOp];
     if (first.store != 0 || last.store != 0)
         return;
     const bool adds = last.operation() == Op::AddTempMulConst;
@@ -214,7 +218,7 @@ template <typename T> void Evaluator<T>::joinScaledSum()
         return;
     first.op = static_cast<td::BYTE>(adds ? Op::MulConstAddTempMulConst : Op::MulConstSubTempMulConst);
     first.arg = last.arg;
-    dropUnitBeforeConstant(_lastOp);
+    dropUnitBeforeConstant(s_peephole.lastOp);
     joinedIntoPrevious();
 }
 
@@ -223,9 +227,9 @@ template <typename T> void Evaluator<T>::joinScaledSum()
 // into the sum without passing the stack.
 template <typename T> bool Evaluator<T>::joinSum(Op op)
 {
-    if ((op != Op::Add && op != Op::Sub) || _lastOp < 0)
+    if ((op != Op::Add && op != Op::Sub) || s_peephole.lastOp < 0)
         return false;
-    CodeUnit& last = _pCode[_lastOp];
+    CodeUnit& last = _pCode[s_peephole.lastOp];
     if (last.store != 0)
         return false;
     const bool adds = op == Op::Add;
@@ -258,18 +262,18 @@ template <typename T> bool Evaluator<T>::appendConstant(const T& value)
 
 template <typename T> bool Evaluator<T>::compileStore(td::UINT4 k)
 {
-    if (_refused || _type != Type::Code || k >= _nTemps || _depth < 1 || _lastOp < 0)
+    if (_refused || _type != Type::Code || k >= _nTemps || _depth < 1 || s_peephole.lastOp < 0)
         return refuse();
     // The operation that made the top keeps it, unless it keeps a cell already (or, as a
     // put and load, reads its cell number from where the flag's cell would go).
-    CodeUnit& last = _pCode[_lastOp];
+    CodeUnit& last = _pCode[s_peephole.lastOp];
     const bool loads = traitsOf(last.operation()).arg == Operand::ResultTemp;
     if (last.store == 0 && !loads && k <= CodeUnit::cMaxFlagTemp && _nInstructions < _capInstructions)
     {
         ++_nInstructions;
         last.store = 1;
         last.temp = static_cast<td::UINT2>(k);
-        _lastPush = -1;
+        s_peephole.lastPush = -1;
         return true;
     }
     return appendInstruction(Op::Store, k);
@@ -300,14 +304,14 @@ template <typename T> bool Evaluator<T>::compileLoad(td::UINT4 k)
     if (!trackDepth(0))
         return false;
     // A load right after a put takes the put's place: the cell put is the one loaded over.
-    const Op last = _lastOp >= 0 ? _pCode[_lastOp].operation() : Op::End;
-    if ((last == Op::Put || last == Op::PutHead) && _pCode[_lastOp].store == 0 && k <= CodeUnit::cMaxFlagTemp &&
-        _nInstructions < _capInstructions)
+    const Op last = s_peephole.lastOp >= 0 ? _pCode[s_peephole.lastOp].operation() : Op::End;
+    if ((last == Op::Put || last == Op::PutHead) && _pCode[s_peephole.lastOp].store == 0 &&
+        k <= CodeUnit::cMaxFlagTemp && _nInstructions < _capInstructions)
     {
         ++_nInstructions;
-        _pCode[_lastOp].op = static_cast<td::BYTE>(last == Op::Put ? Op::PutLoad : Op::PutHeadLoad);
-        _pCode[_lastOp].temp = static_cast<td::UINT2>(k);
-        _lastPush = -1;
+        _pCode[s_peephole.lastOp].op = static_cast<td::BYTE>(last == Op::Put ? Op::PutLoad : Op::PutHeadLoad);
+        _pCode[s_peephole.lastOp].temp = static_cast<td::UINT2>(k);
+        s_peephole.lastPush = -1;
         return true;
     }
     return appendInstruction(Op::Load, k);

@@ -190,16 +190,22 @@ private:
     td::UINT4 _capUnits = 0;
     td::UINT4 _nTemps = 0;
     td::UINT4 _nResults = 0;
-    bool _tempsLent = false;
-    // Unit of the last operation, of the one before it, and of the last push while it may
-    // still fuse with the operation after it; none: -1.
-    td::INT4 _lastOp = -1;
-    td::INT4 _prevOp = -1;
-    td::INT4 _lastPush = -1;
-    // Unit of a load right before the last push of a constant, which a multiplication
-    // after that push joins, and of the operation before that load; none: -1.
-    td::INT4 _loadBefore = -1;
-    td::INT4 _opBeforeLoad = -1;
+    // Where the code being compiled may still fuse. A record's code is compiled whole from
+    // its init on, one record at a time, so this is kept once, not in each of the many
+    // records a model makes.
+    struct Peephole
+    {
+        // Unit of the last operation, of the one before it, and of the last push while it
+        // may still fuse with the operation after it; none: -1.
+        td::INT4 lastOp = -1;
+        td::INT4 prevOp = -1;
+        td::INT4 lastPush = -1;
+        // Unit of a load right before the last push of a constant, which a multiplication
+        // after that push joins, and of the operation before that load; none: -1.
+        td::INT4 loadBefore = -1;
+        td::INT4 opBeforeLoad = -1;
+    };
+    static thread_local Peephole s_peephole;
     // Code: tokens compiled by kind. IfThenElse: then and else counts. Switch case: body
     // count and matrix columns. List and Statistics: record count.
     td::UINT4 _nConsts = 0;
@@ -214,14 +220,16 @@ private:
     td::UINT4 _symbolIndex = 0;
     // Assignment target; statistics record of a statistics update.
     td::INT4 _varIndex = -1;
+    td::UINT2 _depth = 0;
+    td::UINT2 _maxDepth = 0;
+    // The bytes last, together: a record is one of many thousands, so padding counts.
+    bool _tempsLent = false;
     td::BYTE _targetKind = 1;
     Type _type = Type::Code;
     td::BYTE _signal = cNoSignal;
     td::BYTE _enabled = 0;
     char _op = '=';
     bool _refused = false;
-    td::UINT2 _depth = 0;
-    td::UINT2 _maxDepth = 0;
 };
 
 extern template class Evaluator<double>;

@@ -46,7 +46,7 @@ void EvaluatorSparseMatrix<T>::addEvaluator(td::UINT4 row, td::UINT4 col, Evalua
     TD_ASSERT(pEvaluator);
     if (pEvaluator->getType() == Evaluator<T>::Type::Code && pEvaluator->getNumberOfInstructions() == 0)
         return;
-    _entries.push(Entry{pEvaluator, row, col, 0, 0});
+    _entries.push_back(Entry{pEvaluator, row, col, 0, 0});
     ++_nNonZeros;
 }
 
@@ -74,7 +74,7 @@ template <typename T> void EvaluatorSparseMatrix<T>::addConditional(td::UINT4 ro
                 static_cast<td::UINT4>(cols.size())};
     for (td::UINT4 c : cols)
         _unionColumns.push(c);
-    _entries.push(entry);
+    _entries.push_back(entry);
     _nNonZeros += entry.nColumns;
     ++_nConditional;
 }

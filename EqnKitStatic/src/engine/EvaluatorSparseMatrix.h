@@ -5,6 +5,7 @@
 #pragma once
 
 #include <complex>
+#include <vector>
 
 #include <cnt/PushBackVector.h>
 #include <matrix/IMatrixReceiver.h>
@@ -24,6 +25,7 @@ public:
     // Drops every entry and makes room for n.
     void reserve(td::UINT4 n)
     {
+        std::vector<Entry>().swap(_entries);
         _entries.reserve(n);
         _unionColumns.clear();
         _nNonZeros = 0;
@@ -75,7 +77,9 @@ private:
     void walk(sparse::IMatrixReceiver<T>& receiver, const T* values) const;
 
     ISolverServices<T>* _pSolver;
-    cnt::PushBackVector<Entry> _entries;
+    // A standard vector: the room it grows into is not written before entries fill it, so
+    // what it has not filled yet takes no memory of the process.
+    std::vector<Entry> _entries;
     cnt::PushBackVector<td::UINT4> _unionColumns;
     td::UINT4 _nNonZeros = 0;
     td::UINT4 _nConditional = 0;

@@ -399,21 +399,26 @@ template <typename T> void Emission<T>::planRoot(const Node* pRoot, td::UINT4 nV
     todo.push({pRoot, nullptr, false, -1});
     while (!todo.isEmpty())
     {
-        const Task task = todo.top();
+        // Field by field: a task is read right after its fields were written one by one,
+        // and a wider read of them waits for the writes to land.
+        const Task& top = todo.top();
+        const Node* p = top.p;
+        const Token<T>* pToken = top.pToken;
+        const bool store = top.store;
+        const td::INT4 partner = top.partner;
         todo.pop();
-        if (!task.p)
+        if (!p)
         {
-            if (task.partner >= 0)
-                addStep(task.pToken, static_cast<td::UINT4>(task.partner), StepKind::SinCos, nVars);
+            if (partner >= 0)
+                addStep(pToken, static_cast<td::UINT4>(partner), StepKind::SinCos, nVars);
             else
-                addStep(task.pToken, 0, StepKind::Token, nVars);
+                addStep(pToken, 0, StepKind::Token, nVars);
             continue;
         }
-        const Node* p = task.p;
         Info& info = infoOf(p);
-        if (task.store || (info.planned == _planNumber && info.temp >= 0))
+        if (store || (info.planned == _planNumber && info.temp >= 0))
         {
-            addStep(nullptr, static_cast<td::UINT4>(info.temp), task.store ? StepKind::Store : StepKind::Load, nVars);
+            addStep(nullptr, static_cast<td::UINT4>(info.temp), store ? StepKind::Store : StepKind::Load, nVars);
             continue;
         }
         // A part used more than once (not a leaf, and drawing nothing) is computed once
@@ -434,10 +439,10 @@ template <typename T> void Emission<T>::planRoot(const Node* pRoot, td::UINT4 nV
             todo.push({p->pRightNode, nullptr, false, -1});
             continue;
         }
-        const td::INT4 partner = partnerTemp(p);
-        if (partner >= 0)
+        const td::INT4 partnerCell = partnerTemp(p);
+        if (partnerCell >= 0)
         {
-            todo.push({nullptr, &t, false, partner});
+            todo.push({nullptr, &t, false, partnerCell});
             todo.push({p->pLeftNode, nullptr, false, -1});
             continue;
         }

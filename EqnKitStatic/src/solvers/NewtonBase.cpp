@@ -69,7 +69,13 @@ template <typename T> bool NewtonBase<T>::setUp()
     s.bind(this);
     _entryValues.reserve(0);
     if (s.rows.isUsable(s.equations, s.jacobian))
+    {
         _entryValues.reserve(s.jacobian.size());
+        // The rows group into their batches at their first walk: here, with the model,
+        // not in the first solve. The walk only reads the values; its residuals are dropped.
+        double norm = 0;
+        s.rows.evaluate(s.equations, _residuals.data(), T(-1.0), &norm, nullptr);
+    }
     _entriesFresh = false;
     this->_iterationsInPass = 0;
     this->_built = true;
