@@ -12,6 +12,18 @@ template <typename TEntry> int PolarPowerFlow<TEntry>::generators() const
     return static_cast<int>(std::count(_isGenerator.begin(), _isGenerator.end(), 1));
 }
 
+template <typename TEntry> std::vector<int> PolarPowerFlow<TEntry>::degrees() const
+{
+    std::vector<int> counts;
+    for (const std::vector<Entry>& row : _rows)
+    {
+        if (row.size() >= counts.size())
+            counts.resize(row.size() + 1, 0);
+        ++counts[row.size()];
+    }
+    return counts;
+}
+
 template <typename TEntry> void PolarPowerFlow<TEntry>::clearAdmittances()
 {
     _gii.assign(_nBuses, 0.0);

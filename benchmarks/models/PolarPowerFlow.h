@@ -46,6 +46,8 @@ public:
     int buses() const { return _nBuses; }
     int unknowns() const { return _nUnknowns; }
     int generators() const;
+    // Buses by their count of neighbours: degrees()[d] buses have d neighbours.
+    std::vector<int> degrees() const;
 
     // The model in the modelling language, one declaration or equation a line: flat start
     // (th = 0, V = 1), P, Q and the generators' V as parameters, admittances (and shifts) as

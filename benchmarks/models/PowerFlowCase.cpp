@@ -358,18 +358,6 @@ bool PowerFlowCase::exists(const std::string& directory, const std::string& name
     return std::ifstream(directory + "/" + name + ".model").good();
 }
 
-std::vector<int> PowerFlowCase::degrees() const
-{
-    std::vector<int> count;
-    for (const std::vector<Entry>& row : _rows)
-    {
-        if (row.size() >= count.size())
-            count.resize(row.size() + 1, 0);
-        ++count[row.size()];
-    }
-    return count;
-}
-
 std::vector<double> PowerFlowCase::flatStart() const
 {
     std::vector<double> x(static_cast<std::size_t>(_nUnknowns));

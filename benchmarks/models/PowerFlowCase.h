@@ -33,8 +33,6 @@ public:
     int joinedPairs() const { return _joinedPairs; }
     // Pairs whose admittances differ either way (phase-shifting transformers).
     int unsymmetricPairs() const { return _unsymmetricPairs; }
-    // Buses by their count of neighbours: degrees()[d] buses have d neighbours.
-    std::vector<int> degrees() const;
 
     // The solution of the solution file in the order of the unknowns.
     const std::vector<double>& solution() const { return _solution; }

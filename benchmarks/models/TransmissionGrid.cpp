@@ -324,18 +324,6 @@ int TransmissionGrid::zeroInjections() const
     return static_cast<int>(std::count(_zeroInjection.begin(), _zeroInjection.end(), 1));
 }
 
-std::vector<int> TransmissionGrid::degrees() const
-{
-    std::vector<int> counts;
-    for (const std::vector<Entry>& row : _rows)
-    {
-        if (row.size() >= counts.size())
-            counts.resize(row.size() + 1, 0);
-        ++counts[row.size()];
-    }
-    return counts;
-}
-
 // A branch from f to t with tap a = tap e^(j shift) at f and series admittance y:
 // Y_ff = (y + j bc/2) / tap^2, Y_tt = y + j bc/2, Y_ft = -y/tap e^(j shift),
 // Y_tf = -y/tap e^(-j shift).

@@ -43,8 +43,6 @@ public:
     int transformers() const;
     int phaseShifters() const;
     int zeroInjections() const;
-    // Buses by their count of neighbours: degrees()[d] buses have d neighbours.
-    std::vector<int> degrees() const;
 
 private:
     struct Branch
