@@ -7,6 +7,7 @@
 #include <cnt/Array.h>
 #include <cnt/BlockVector.h>
 #include <cnt/PushBackVector.h>
+#include <sc/ModelEnums.h>
 #include <sc/Token.h>
 #include <td/String.h>
 #include <td/Variant.h>
@@ -102,8 +103,8 @@ using AttribTokens = cnt::BlockVector<_TokV, 1024>;
 using TokenLines = cnt::BlockVector<_tl, 1024>;
 using GroupTable = cnt::Array<_CP, 20>;
 using LocationPair = cnt::Array<LineLocation, 2>;
-// Where the header wrote each of its ten values.
-using HeaderPlaces = cnt::Array<TextPlace, 10>;
+// Where the header wrote each of its values, one place a setting.
+using HeaderPlaces = cnt::Array<TextPlace, static_cast<std::size_t>(HeaderParam::NA)>;
 
 // Where the loader's structure pass writes; all owned by the tokenized model.
 struct LoaderTargets

@@ -30,6 +30,8 @@ struct Generators
         const td::INT4 i = b.solver.stores.generators.find(name, static_cast<td::UINT4>(std::strlen(name)));
         EXPECT_GE(i, 0) << name;
         std::vector<double> out(static_cast<std::size_t>(n));
+        if (i < 0)
+            return out;
         for (double& v : out)
             b.solver.stores.generators.draw(i, v);
         return out;

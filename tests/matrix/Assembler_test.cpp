@@ -166,9 +166,15 @@ public:
             }
         }
         for (int r = 0; r < cRows; ++r)
+        {
             for (int c = 0; c < cCols; ++c)
+            {
                 if (!_oracle.cells().count({r, c}))
+                {
                     EXPECT_EQ(_assembler.find(r, c), -1) << r << "," << c;
+                }
+            }
+        }
     }
 
 private:

@@ -45,6 +45,7 @@ def test_the_headers_iteration_limit_acts_and_gives_way_only_below_2(create, cap
         ("maxIter = 60", ", maxIter = 1000", 1000, MAX),
         ("maxIter = 61", ", maxIter = 10", 10, OK),
         ("report = All", ", maxIter = 10", 10, OK),
+        ("maxIter = 2", ", maxIter = 61", 61, MAX),
         # Below 2: the model line's, else the factory's limit.
         ("maxIter = 1", ", maxIter = 61", 10, OK),
         ("maxIter = 1", ", maxIter = 60", 1000, MAX),
