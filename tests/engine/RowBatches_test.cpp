@@ -2,7 +2,8 @@
 // (long rows, rows of one term, phase-shifted and lossless terms, neighbours whose
 // magnitude is a parameter), those of common shapes run in batches (widened as their rows
 // come, and more than one of a shape) and the rare ones left to the stack machine, in both
-// value types.
+// value types; and the stack machine's joined code for the rows it runs alone against their
+// own code.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -16,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CU.h"
 #include "RowBatches.h"
 #include "builder/BuilderSupport.h"
 
@@ -220,6 +222,102 @@ template <typename T> void expectStackMachinesValues(test::Build<T>& b, Grouped<
     }
 }
 
+// The joined runs (CU::joinRuns) the code of the rows takes, each at most once.
+template <typename T> std::vector<bool> joinedRunsOf(const Grouped<T>& g)
+{
+    std::vector<bool> seen(sl::CU<T>::cJoinedCodes, false);
+    for (const auto& m : g.members)
+    {
+        if (!m.pCode)
+            continue;
+        std::vector<sl::CodeUnit> joined(m.pCode, m.pCode + sl::CU<T>::unitCount(m.pCode));
+        sl::CU<T>::joinRuns(joined.data());
+        for (std::size_t k = 0; k < joined.size(); ++k)
+        {
+            // Only the op of a run's first unit changes: the units and constants stay.
+            sl::CodeUnit original = m.pCode[k];
+            if (joined[k].op != original.op)
+            {
+                EXPECT_GE(joined[k].op, sl::cOperationCount) << "row " << m.row << ", unit " << k;
+                seen[joined[k].op] = true;
+                original.op = joined[k].op;
+            }
+            EXPECT_EQ(std::memcmp(&original, &joined[k], sizeof original), 0) << "row " << m.row << ", unit " << k;
+        }
+    }
+    return seen;
+}
+
+// At points of random values of every symbol, each row's joined code against its own code on
+// the stack machine, with its entries and as far as its residual; the runs the rows take.
+template <typename T> std::vector<bool> expectJoinedCodesValues(test::Build<T>& b, Grouped<T>& g, unsigned seed)
+{
+    sl::SolverStores<T>& s = b.solver.stores;
+    sl::CU<T> cu(&b.solver);
+    std::mt19937 rng(seed);
+    std::vector<T> temps(1u << 16), joinedTemps(1u << 16), results, joinedResults;
+    for (int point = 0; point < 2; ++point)
+    {
+        for (std::size_t k = 0; k < s.values.size(); ++k)
+            s.values[k] = randomValue<T>(rng);
+        for (const auto& m : g.members)
+        {
+            if (!m.pCode)
+                continue;
+            std::vector<sl::CodeUnit> joined(m.pCode, m.pCode + sl::CU<T>::unitCount(m.pCode));
+            sl::CU<T>::joinRuns(joined.data());
+            for (bool headOnly : {false, true})
+            {
+                const td::UINT4 n = g.nResults[m.row] + 1;
+                results.assign(n, T(-7));
+                joinedResults.assign(n, T(-7));
+                const T top = cu.run(m.pCode, temps.data(), results.data(), headOnly);
+                const T joinedTop = cu.run(joined.data(), joinedTemps.data(), joinedResults.data(), headOnly);
+                EXPECT_TRUE(sameBits(top, joinedTop)) << "point " << point << ", row " << m.row;
+                for (td::UINT4 k = 0; k < n; ++k)
+                    EXPECT_TRUE(sameBits(results[k], joinedResults[k]))
+                        << "point " << point << ", row " << m.row << ", result " << k << (headOnly ? ", head" : "");
+                if (::testing::Test::HasFailure())
+                    return {};
+            }
+        }
+    }
+    return joinedRunsOf(g);
+}
+
+// The runs taken and, through them, the runs that are their rests.
+std::vector<bool> reachedRuns(std::vector<bool> reached)
+{
+    enum class Run : std::size_t
+    {
+#define RUN_NAME(name, ...) name,
+        EQNKIT_JOINED_RUNS(RUN_NAME, RUN_NAME)
+#undef RUN_NAME
+    };
+    struct Rest
+    {
+        Run run, rest;
+    };
+    std::vector<Rest> rests;
+#define NO_REST(...)
+#define REST(name, first, rest) rests.push_back({Run::name, Run::rest});
+    EQNKIT_JOINED_RUNS(NO_REST, REST)
+#undef NO_REST
+#undef REST
+    // A rest is listed before its run: from the last run back, each one reached reaches its rest.
+    for (auto r = rests.rbegin(); r != rests.rend(); ++r)
+    {
+        if (reached[sl::cOperationCount + static_cast<std::size_t>(r->run)])
+            reached[sl::cOperationCount + static_cast<std::size_t>(r->rest)] = true;
+    }
+    return reached;
+}
+
+std::size_t countOf(const std::vector<bool>& seen)
+{
+    return static_cast<std::size_t>(std::count(seen.begin(), seen.end(), true));
+}
+
 template <typename T> void checkManyShapes()
 {
     const Network net = manyShapes();
@@ -241,6 +339,7 @@ template <typename T> void checkManyShapes()
     for (td::UINT4 i = nCovered; i < nRows; ++i)
         EXPECT_FALSE(g.batches.covers(i)) << "row " << i;
     expectStackMachinesValues(b, g, 3, 11);
+    EXPECT_GT(countOf(expectJoinedCodesValues(b, g, 13)), 0u);
 }
 
 TEST(RowBatches, RowsOfManyShapesGiveTheStackMachinesValuesBitForBit)
@@ -338,6 +437,14 @@ template <typename T> void checkRealNetwork(const std::string& model)
     EXPECT_GT(g.covered(), nRows / 2);
     EXPECT_LT(g.covered(), nRows);
     expectStackMachinesValues(b, g, 2, 17);
+    // The runs joined are those of its rows: each of them is taken there, or is the rest of
+    // one taken.
+    const std::vector<bool> seen = expectJoinedCodesValues(b, g, 19);
+    if constexpr (!sl::ValueTraits<T>::isComplex)
+    {
+        for (std::size_t code = sl::cOperationCount; code < seen.size(); ++code)
+            EXPECT_TRUE(reachedRuns(seen)[code]) << "joined run " << code << " taken by no row";
+    }
 }
 
 TEST(RowBatches, RealNetworkRowsGiveTheStackMachinesValuesBitForBit)

@@ -168,11 +168,76 @@ template <typename T> T CU<T>::runCode(const Evaluator<T>& e)
         u = *pc++;                                                                                                     \
         goto* s_next[u.op];                                                                                            \
     } while (0)
+// A joined run: after the first operation's own part, its store and the next unit, straight
+// into the handler of the rest (no dispatch between them).
+#define THEN(label)                                                                                                    \
+    do                                                                                                                 \
+    {                                                                                                                  \
+        if (u.store)                                                                                                   \
+            pTemps[u.temp] = acc;                                                                                      \
+        u = *pc++;                                                                                                     \
+        goto label;                                                                                                    \
+    } while (0)
 #else
 #define EQNKIT_THREADED_CODE 0
 #define OPERATION(name) case Op::name:
 #define NEXT continue
 #endif
+
+// The operations that begin joined runs, each in one place for its own handler and for the
+// runs it begins. Sine and cosine through locals: an address of acc would keep the top cell
+// out of a register.
+#define BODY_PushVarSubVar                                                                                             \
+    *sp++ = acc;                                                                                                       \
+    acc = x[u.arg] - x[pc->arg];                                                                                       \
+    ++pc
+#define BODY_CosSin                                                                                                    \
+    T sine, cosine;                                                                                                    \
+    sinesOf(acc, sine, cosine);                                                                                        \
+    acc = cosine;                                                                                                      \
+    pTemps[u.arg] = sine
+#define BODY_SinCos                                                                                                    \
+    T sine, cosine;                                                                                                    \
+    sinesOf(acc, sine, cosine);                                                                                        \
+    acc = sine;                                                                                                        \
+    pTemps[u.arg] = cosine
+#define BODY_MulConstAddTempMulConst                                                                                   \
+    acc = acc * V::read(pc) + pTemps[u.arg] * V::read(pc + V::cUnits);                                                 \
+    pc += 2 * V::cUnits
+#define BODY_MulConstSubTempMulConst                                                                                   \
+    acc = acc * V::read(pc) - pTemps[u.arg] * V::read(pc + V::cUnits);                                                 \
+    pc += 2 * V::cUnits
+#define BODY_MulVar acc = acc * x[u.arg]
+#define BODY_MulPar acc = acc * p[u.arg]
+#define BODY_MulVarAdd acc = *--sp + acc * x[u.arg]
+#define BODY_TempMulConst                                                                                              \
+    *sp++ = acc;                                                                                                       \
+    acc = pTemps[u.arg] * V::read(pc);                                                                                 \
+    pc += V::cUnits
+#define BODY_RevSubConst                                                                                               \
+    acc = V::read(pc) - acc;                                                                                           \
+    pc += V::cUnits
+#define BODY_PutLoad                                                                                                   \
+    pResults[u.arg] = acc;                                                                                             \
+    acc = pTemps[u.temp]
+#define BODY_PutLoadMulVar                                                                                             \
+    pResults[u.arg] = acc;                                                                                             \
+    acc = pTemps[u.temp] * x[pc->arg];                                                                                 \
+    ++pc
+#define BODY_MulConst                                                                                                  \
+    acc = acc * V::read(pc);                                                                                           \
+    pc += V::cUnits
+#define BODY_TempMulConstSubTempMulConst                                                                               \
+    *sp++ = acc;                                                                                                       \
+    acc = pTemps[u.arg] * V::read(pc) - pTemps[pc[V::cUnits].arg] * V::read(pc + V::cUnits + 1);                       \
+    pc += 2 * V::cUnits + 1
+#define BODY_PushConst                                                                                                 \
+    *sp++ = acc;                                                                                                       \
+    acc = V::read(pc);                                                                                                 \
+    pc += V::cUnits
+#define BODY_Put                                                                                                       \
+    pResults[u.arg] = acc;                                                                                             \
+    acc = *--sp
 
 template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults, bool headOnly)
 {
@@ -187,7 +252,11 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults, b
 #define EQNKIT_OPERATION_LABEL(name, ...) &&op##name,
         EQNKIT_OPERATIONS(EQNKIT_OPERATION_LABEL)
 #undef EQNKIT_OPERATION_LABEL
+#define EQNKIT_RUN_LABEL(name, ...) &&run##name,
+            EQNKIT_JOINED_RUNS(EQNKIT_RUN_LABEL, EQNKIT_RUN_LABEL)
+#undef EQNKIT_RUN_LABEL
     };
+    static_assert(std::size(s_next) == cJoinedCodes);
     u = *pc++;
     goto* s_next[u.op];
 #else
@@ -222,9 +291,7 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults, b
     }
     OPERATION(PushConst)
     {
-        *sp++ = acc;
-        acc = V::read(pc);
-        pc += V::cUnits;
+        BODY_PushConst;
         NEXT;
     }
     // a push fused with the operation after it
@@ -240,7 +307,7 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults, b
     }
     OPERATION(MulVar)
     {
-        acc = acc * x[u.arg];
+        BODY_MulVar;
         NEXT;
     }
     OPERATION(DivVar)
@@ -270,7 +337,7 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults, b
     }
     OPERATION(MulPar)
     {
-        acc = acc * p[u.arg];
+        BODY_MulPar;
         NEXT;
     }
     OPERATION(DivPar)
@@ -332,8 +399,7 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults, b
     }
     OPERATION(MulConst)
     {
-        acc = acc * V::read(pc);
-        pc += V::cUnits;
+        BODY_MulConst;
         NEXT;
     }
     OPERATION(DivConst)
@@ -344,8 +410,7 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults, b
     }
     OPERATION(RevSubConst)
     {
-        acc = V::read(pc) - acc;
-        pc += V::cUnits;
+        BODY_RevSubConst;
         NEXT;
     }
     OPERATION(RevDivConst)
@@ -663,9 +728,7 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults, b
     // a temporary cell pushed and multiplied by a constant
     OPERATION(TempMulConst)
     {
-        *sp++ = acc;
-        acc = pTemps[u.arg] * V::read(pc);
-        pc += V::cUnits;
+        BODY_TempMulConst;
         NEXT;
     }
     OPERATION(AddTempMulConst)
@@ -682,21 +745,17 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults, b
     }
     OPERATION(MulConstAddTempMulConst)
     {
-        acc = acc * V::read(pc) + pTemps[u.arg] * V::read(pc + V::cUnits);
-        pc += 2 * V::cUnits;
+        BODY_MulConstAddTempMulConst;
         NEXT;
     }
     OPERATION(MulConstSubTempMulConst)
     {
-        acc = acc * V::read(pc) - pTemps[u.arg] * V::read(pc + V::cUnits);
-        pc += 2 * V::cUnits;
+        BODY_MulConstSubTempMulConst;
         NEXT;
     }
     OPERATION(PushVarSubVar)
     {
-        *sp++ = acc;
-        acc = x[u.arg] - x[pc->arg];
-        ++pc;
+        BODY_PushVarSubVar;
         NEXT;
     }
     OPERATION(TempMulConstAddTempMulConst)
@@ -708,9 +767,7 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults, b
     }
     OPERATION(TempMulConstSubTempMulConst)
     {
-        *sp++ = acc;
-        acc = pTemps[u.arg] * V::read(pc) - pTemps[pc[V::cUnits].arg] * V::read(pc + V::cUnits + 1);
-        pc += 2 * V::cUnits + 1;
+        BODY_TempMulConstSubTempMulConst;
         NEXT;
     }
     OPERATION(MulVarRevSubConst)
@@ -721,7 +778,7 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults, b
     }
     OPERATION(MulVarAdd)
     {
-        acc = *--sp + acc * x[u.arg];
+        BODY_MulVarAdd;
         NEXT;
     }
     OPERATION(MulVarSub)
@@ -731,28 +788,19 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults, b
     }
     OPERATION(PutLoadMulVar)
     {
-        pResults[u.arg] = acc;
-        acc = pTemps[u.temp] * x[pc->arg];
-        ++pc;
+        BODY_PutLoadMulVar;
         NEXT;
     }
     // sin and cos of one operand in one call, the other one into temporary cell arg
     // (real build only: the sine and cosine of the call are those of sin and cos)
     OPERATION(SinCos)
     {
-        // Through locals: an address of acc would keep the top cell out of a register.
-        T sine, cosine;
-        sinesOf(acc, sine, cosine);
-        acc = sine;
-        pTemps[u.arg] = cosine;
+        BODY_SinCos;
         NEXT;
     }
     OPERATION(CosSin)
     {
-        T sine, cosine;
-        sinesOf(acc, sine, cosine);
-        acc = cosine;
-        pTemps[u.arg] = sine;
+        BODY_CosSin;
         NEXT;
     }
     // temporary cells and results of a program
@@ -769,14 +817,12 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults, b
     }
     OPERATION(Put)
     {
-        pResults[u.arg] = acc;
-        acc = *--sp;
+        BODY_Put;
         NEXT;
     }
     OPERATION(PutLoad)
     {
-        pResults[u.arg] = acc;
-        acc = pTemps[u.temp];
+        BODY_PutLoad;
         NEXT;
     }
     OPERATION(PutHead)
@@ -795,14 +841,159 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults, b
         acc = pTemps[u.temp];
         NEXT;
     }
-#if !EQNKIT_THREADED_CODE
-}
-}
+#if EQNKIT_THREADED_CODE
+    // the joined runs of code made for this machine alone (joinRuns)
+#define EQNKIT_PAIR_HANDLER(name, first, second)                                                                       \
+    run##name:                                                                                                         \
+    {                                                                                                                  \
+        BODY_##first;                                                                                                  \
+        THEN(op##second);                                                                                              \
+    }
+#define EQNKIT_RUN_HANDLER(name, first, rest)                                                                          \
+    run##name:                                                                                                         \
+    {                                                                                                                  \
+        BODY_##first;                                                                                                  \
+        THEN(run##rest);                                                                                               \
+    }
+    EQNKIT_JOINED_RUNS(EQNKIT_PAIR_HANDLER, EQNKIT_RUN_HANDLER)
+#undef EQNKIT_PAIR_HANDLER
+#undef EQNKIT_RUN_HANDLER
+#else
+        }
+    }
 #endif
 }
 
 #undef OPERATION
 #undef NEXT
+#undef THEN
+#undef BODY_PushVarSubVar
+#undef BODY_CosSin
+#undef BODY_SinCos
+#undef BODY_MulConstAddTempMulConst
+#undef BODY_MulConstSubTempMulConst
+#undef BODY_MulVar
+#undef BODY_MulPar
+#undef BODY_MulVarAdd
+#undef BODY_TempMulConst
+#undef BODY_RevSubConst
+#undef BODY_PutLoad
+#undef BODY_PutLoadMulVar
+#undef BODY_MulConst
+#undef BODY_TempMulConstSubTempMulConst
+#undef BODY_PushConst
+#undef BODY_Put
+
+namespace
+{
+// The extent of a unit of operation op: itself, its constants and the unit after it.
+template <typename T> std::size_t unitsOf(Op op)
+{
+    const OpTraits& o = traitsOf(op);
+    return 1 + o.consts * CodeValue<T>::cUnits + (o.next != Operand::None ? 1 : 0);
+}
+
+// The joined runs, the longest first: the code of each and its operations.
+struct JoinedRun
+{
+    td::BYTE code = 0;
+    td::BYTE n = 0;
+    std::array<Op, 8> ops{};
+};
+
+enum class RunName : td::BYTE
+{
+#define EQNKIT_RUN_NAME(name, ...) name,
+    EQNKIT_JOINED_RUNS(EQNKIT_RUN_NAME, EQNKIT_RUN_NAME)
+#undef EQNKIT_RUN_NAME
+};
+
+constexpr std::size_t cRunCount = 0
+#define EQNKIT_RUN_ONE(...) +1
+    EQNKIT_JOINED_RUNS(EQNKIT_RUN_ONE, EQNKIT_RUN_ONE)
+#undef EQNKIT_RUN_ONE
+    ;
+
+constexpr std::array<JoinedRun, cRunCount> makeRuns()
+{
+    std::array<JoinedRun, cRunCount> runs{};
+    std::size_t k = 0;
+    // A run's rest is listed before it.
+#define EQNKIT_RUN_PAIR(name, first, second)                                                                           \
+    runs[k] = JoinedRun{static_cast<td::BYTE>(cOperationCount + k), 2, {Op::first, Op::second}};                       \
+    ++k;
+#define EQNKIT_RUN_LONGER(name, first, rest)                                                                           \
+    {                                                                                                                  \
+        const JoinedRun& r = runs[static_cast<std::size_t>(RunName::rest)];                                            \
+        runs[k] = JoinedRun{static_cast<td::BYTE>(cOperationCount + k), static_cast<td::BYTE>(r.n + 1), {Op::first}};  \
+        for (std::size_t m = 0; m < r.n; ++m)                                                                          \
+            runs[k].ops[m + 1] = r.ops[m];                                                                             \
+        ++k;                                                                                                           \
+    }
+    EQNKIT_JOINED_RUNS(EQNKIT_RUN_PAIR, EQNKIT_RUN_LONGER)
+#undef EQNKIT_RUN_PAIR
+#undef EQNKIT_RUN_LONGER
+    // the longest first, in their order otherwise
+    for (std::size_t i = 1; i < runs.size(); ++i)
+        for (std::size_t j = i; j > 0 && runs[j - 1].n < runs[j].n; --j)
+        {
+            const JoinedRun t = runs[j - 1];
+            runs[j - 1] = runs[j];
+            runs[j] = t;
+        }
+    return runs;
+}
+constexpr auto cRuns = makeRuns();
+
+// The units of the run r at unit i, or 0 when the code there is not r (it ends before).
+template <typename T> std::size_t runAt(const CodeUnit* pCode, std::size_t i, const JoinedRun& r)
+{
+    std::size_t j = i;
+    for (std::size_t m = 0; m < r.n; ++m)
+    {
+        const Op op = pCode[j].operation();
+        // A run may end the code, never reach past it.
+        if (op != r.ops[m] || (op == Op::End && m + 1 != r.n))
+            return 0;
+        j += unitsOf<T>(op);
+    }
+    return j - i;
+}
+} // namespace
+
+template <typename T> std::size_t CU<T>::unitCount(const CodeUnit* pCode)
+{
+    std::size_t n = 0;
+    while (pCode[n].operation() != Op::End)
+        n += unitsOf<T>(pCode[n].operation());
+    return n + 1;
+}
+
+template <typename T> void CU<T>::joinRuns(CodeUnit* pCode)
+{
+#if EQNKIT_THREADED_CODE
+    // From the first unit on, the longest run that begins at each; a run that takes the end
+    // takes the rest of the code.
+    std::size_t i = 0;
+    while (pCode[i].operation() != Op::End)
+    {
+        std::size_t n = 0;
+        for (const JoinedRun& r : cRuns)
+        {
+            n = runAt<T>(pCode, i, r);
+            if (n == 0)
+                continue;
+            pCode[i].op = r.code;
+            if (r.ops[r.n - 1u] == Op::End)
+                return;
+            break;
+        }
+        i += n != 0 ? n : unitsOf<T>(pCode[i].operation());
+    }
+#else
+    (void)pCode;
+#endif
+}
 #undef EQNKIT_THREADED_CODE
 
 // The operations that reach the solver take the top cell by value and give the new one

@@ -15,6 +15,51 @@
 #include "SineCache.h"
 #include "ValueTraits.h"
 
+// The runs of operations the stack machine takes with one dispatch in code made for it alone
+// (CU::joinRuns): those that follow each other most in the rows of a network's equations.
+// P(name, first, second) joins two operations, R(name, first, rest) an operation and the run
+// rest (listed before it). A name spells its operations: Vd PushVarSubVar, Cs CosSin, Sc
+// SinCos, Ma MulConstAddTempMulConst, Ms MulConstSubTempMulConst, Va MulVarAdd, Pm
+// PutLoadMulVar, Rs RevSubConst, Pl PutLoad, At AddTemp, Mv MulVar, Ad Add, Ts
+// TempMulConstSubTempMulConst, Pc PushConst, Tm TempMulConst, Mc MulConst, Mp MulPar, Rp
+// RevSubPar, Pt Put, En End.
+// clang-format off
+#define EQNKIT_JOINED_RUNS(P, R)                                                               \
+    P(MaVa, MulConstAddTempMulConst, MulVarAdd)                                                \
+    P(MsVa, MulConstSubTempMulConst, MulVarAdd)                                                \
+    R(CsMaVa, CosSin, MaVa)                                                                    \
+    R(ScMsVa, SinCos, MsVa)                                                                    \
+    R(VdCsMaVa, PushVarSubVar, CsMaVa)                                                         \
+    R(VdScMsVa, PushVarSubVar, ScMsVa)                                                         \
+    P(CsMa, CosSin, MulConstAddTempMulConst)                                                   \
+    P(ScMs, SinCos, MulConstSubTempMulConst)                                                   \
+    R(VdCsMa, PushVarSubVar, CsMa)                                                             \
+    R(VdScMs, PushVarSubVar, ScMs)                                                             \
+    P(VdCs, PushVarSubVar, CosSin)                                                             \
+    P(VdSc, PushVarSubVar, SinCos)                                                             \
+    P(PmRs, PutLoadMulVar, RevSubConst)                                                        \
+    R(RsPmRs, RevSubConst, PmRs)                                                               \
+    R(PmRsPmRs, PutLoadMulVar, RsPmRs)                                                         \
+    P(PmPm, PutLoadMulVar, PutLoadMulVar)                                                      \
+    P(PlAt, PutLoad, AddTemp)                                                                  \
+    R(MvPlAt, MulVar, PlAt)                                                                    \
+    R(MvMvPlAt, MulVar, MvPlAt)                                                                \
+    P(MvPl, MulVar, PutLoad)                                                                   \
+    P(MvMv, MulVar, MulVar)                                                                    \
+    P(MvAd, MulVar, Add)                                                                       \
+    R(TsMvAd, TempMulConstSubTempMulConst, MvAd)                                               \
+    R(PcMvAd, PushConst, MvAd)                                                                 \
+    P(TmAd, TempMulConst, Add)                                                                 \
+    R(McTmAd, MulConst, TmAd)                                                                  \
+    R(TmTmAd, TempMulConst, TmAd)                                                              \
+    P(MpAd, MulPar, Add)                                                                       \
+    P(MvRp, MulVar, RevSubPar)                                                                 \
+    P(RsPt, RevSubConst, Put)                                                                  \
+    P(PtEn, Put, End)                                                                          \
+    P(PlMp, PutLoad, MulPar)                                                                   \
+    P(PlMs, PutLoad, MulConstSubTempMulConst)
+// clang-format on
+
 namespace sl
 {
 template <typename T> class CU
@@ -60,6 +105,21 @@ public:
     T* getParentValues() const { return _pParentValues; }
 
     static const OpInfo& opcode(td::BYTE code);
+
+    // The units of the code at pCode, its end included.
+    static std::size_t unitCount(const CodeUnit* pCode);
+    // Rewrites code in place for runs of this machine alone: each joined run of operations
+    // (EQNKIT_JOINED_RUNS, the longest first) takes one dispatch, the units and constants of
+    // its operations kept where they are, so a run computes the same operations on the same
+    // operands in the same order. Code so rewritten is for run only: neither the batches nor
+    // their reader take it.
+    static void joinRuns(CodeUnit* pCode);
+    // The operation codes of joined code: the operations, then the joined runs.
+    static constexpr std::size_t cJoinedCodes = cOperationCount +
+#define EQNKIT_RUN_COUNT(...) 1 +
+                                                EQNKIT_JOINED_RUNS(EQNKIT_RUN_COUNT, EQNKIT_RUN_COUNT) 0;
+#undef EQNKIT_RUN_COUNT
+    static_assert(cJoinedCodes <= 256, "a joined run's code is one byte of its unit");
 
 private:
     using Table = std::array<OpInfo, cTableSize>;

@@ -14,6 +14,8 @@ template <typename T> void EquationRows<T>::clear()
     _draws = false;
     _batches.clear();
     _alone.clear();
+    _aloneStarts.clear();
+    _aloneCode.clear();
 }
 
 template <typename T> void EquationRows<T>::add(const Evaluator<T>* pProgram, td::UINT4 firstEntry, td::UINT4 nEntries,
@@ -55,8 +57,8 @@ void EquationRows<T>::evaluate(const EvaluatorVect<T>& equations, T* out, T scal
         buildBatches();
     _heads.resize(n);
     _batches.run(cu.getVariableValues(), cu.getParameterValues(), _sines, _heads.data(), values);
-    // The rows outside the batches, in their order, into the same places. They lie apart in
-    // memory: the row two ahead, and the program and first entry of the next, are fetched
+    // The rows outside the batches, in their order, into the same places, each from its
+    // joined code: the row two ahead, and the code and first entry of the next, are fetched
     // while one runs.
     const std::size_t nAlone = _alone.size();
     for (std::size_t k = 0; k < nAlone; ++k)
@@ -66,7 +68,7 @@ void EquationRows<T>::evaluate(const EvaluatorVect<T>& equations, T* out, T scal
         if (k + 1 < nAlone)
         {
             const Row& next = _rows[_alone[k + 1]];
-            __builtin_prefetch(next.pCode);
+            __builtin_prefetch(_aloneCode.data() + _aloneStarts[k + 1]);
             if (values)
                 __builtin_prefetch(values + next.firstEntry, 1);
         }
@@ -77,7 +79,7 @@ void EquationRows<T>::evaluate(const EvaluatorVect<T>& equations, T* out, T scal
             _heads[i] = equations[i]->evaluate(cu);
             continue;
         }
-        cu.run(row.pCode, temps, results, !values);
+        cu.run(_aloneCode.data() + _aloneStarts[k], temps, results, !values);
         _heads[i] = results[0];
         if (values)
             std::copy(results + 1, results + 1 + row.nEntries, values + row.firstEntry);
@@ -107,10 +109,23 @@ template <typename T> void EquationRows<T>::buildBatches() const
     }
     _batches.build(members, static_cast<td::UINT4>(_rows.size()));
     _alone.clear();
+    _aloneStarts.clear();
+    _aloneCode.clear();
     for (td::UINT4 i = 0; i < _rows.size(); ++i)
     {
-        if (!_batches.covers(i))
-            _alone.push_back(i);
+        if (_batches.covers(i))
+            continue;
+        _alone.push_back(i);
+        _aloneStarts.push_back(_aloneCode.size());
+        if (const CodeUnit* pCode = _rows[i].pCode)
+            _aloneCode.insert(_aloneCode.end(), pCode, pCode + CU<T>::unitCount(pCode));
+    }
+    // The rows' code one after another in their order, each run of operations the stack
+    // machine joins taking one dispatch.
+    for (std::size_t k = 0; k < _alone.size(); ++k)
+    {
+        if (_rows[_alone[k]].pCode)
+            CU<T>::joinRuns(_aloneCode.data() + _aloneStarts[k]);
     }
 }
 
