@@ -100,32 +100,41 @@ void EquationRows<T>::evaluate(const EvaluatorVect<T>& equations, T* out, T scal
 
 template <typename T> void EquationRows<T>::buildBatches() const
 {
-    std::vector<typename RowBatches<T>::Member> members;
-    members.reserve(_rows.size());
-    for (td::UINT4 i = 0; i < _rows.size(); ++i)
     {
-        if (_rows[i].pCode)
-            members.push_back({i, _rows[i].pCode, _rows[i].firstEntry});
+        std::vector<typename RowBatches<T>::Member> members;
+        members.reserve(_rows.size());
+        for (td::UINT4 i = 0; i < _rows.size(); ++i)
+        {
+            if (_rows[i].pCode)
+                members.push_back({i, _rows[i].pCode, _rows[i].firstEntry});
+        }
+        _batches.build(members, static_cast<td::UINT4>(_rows.size()));
     }
-    _batches.build(members, static_cast<td::UINT4>(_rows.size()));
+    // The rows no batch runs and where each one's code starts in their joined code, which is
+    // sized at once: the copy adds no more than their code to the build's peak.
     _alone.clear();
     _aloneStarts.clear();
     _aloneCode.clear();
+    std::size_t nUnits = 0;
     for (td::UINT4 i = 0; i < _rows.size(); ++i)
     {
         if (_batches.covers(i))
             continue;
         _alone.push_back(i);
-        _aloneStarts.push_back(_aloneCode.size());
+        _aloneStarts.push_back(nUnits);
         if (const CodeUnit* pCode = _rows[i].pCode)
-            _aloneCode.insert(_aloneCode.end(), pCode, pCode + CU<T>::unitCount(pCode));
+            nUnits += CU<T>::unitCount(pCode);
     }
+    _aloneCode.reserve(nUnits);
     // The rows' code one after another in their order, each run of operations the stack
     // machine joins taking one dispatch.
     for (std::size_t k = 0; k < _alone.size(); ++k)
     {
-        if (_rows[_alone[k]].pCode)
-            CU<T>::joinRuns(_aloneCode.data() + _aloneStarts[k]);
+        const CodeUnit* pCode = _rows[_alone[k]].pCode;
+        if (!pCode)
+            continue;
+        _aloneCode.insert(_aloneCode.end(), pCode, pCode + CU<T>::unitCount(pCode));
+        CU<T>::joinRuns(_aloneCode.data() + _aloneStarts[k]);
     }
 }
 
