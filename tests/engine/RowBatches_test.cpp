@@ -222,36 +222,38 @@ template <typename T> void expectStackMachinesValues(test::Build<T>& b, Grouped<
     }
 }
 
-// The joined runs (CU::joinRuns) the code of the rows takes, each at most once.
-template <typename T> std::vector<bool> joinedRunsOf(const Grouped<T>& g)
+// The joined code of a row (CU::joinRuns), whose runs are marked in seen; only the op of a
+// run's first unit differs from the row's own code, its units and constants stay.
+template <typename T>
+std::vector<sl::CodeUnit> joinedCodeOf(const typename sl::RowBatches<T>::Member& m, std::vector<bool>& seen)
 {
-    std::vector<bool> seen(sl::CU<T>::cJoinedCodes, false);
-    for (const auto& m : g.members)
+    std::vector<sl::CodeUnit> joined(m.pCode, m.pCode + sl::CU<T>::unitCount(m.pCode));
+    sl::CU<T>::joinRuns(joined.data());
+    for (std::size_t k = 0; k < joined.size(); ++k)
     {
-        if (!m.pCode)
-            continue;
-        std::vector<sl::CodeUnit> joined(m.pCode, m.pCode + sl::CU<T>::unitCount(m.pCode));
-        sl::CU<T>::joinRuns(joined.data());
-        for (std::size_t k = 0; k < joined.size(); ++k)
+        sl::CodeUnit original = m.pCode[k];
+        if (joined[k].op != original.op)
         {
-            // Only the op of a run's first unit changes: the units and constants stay.
-            sl::CodeUnit original = m.pCode[k];
-            if (joined[k].op != original.op)
-            {
-                EXPECT_GE(joined[k].op, sl::cOperationCount) << "row " << m.row << ", unit " << k;
-                seen[joined[k].op] = true;
-                original.op = joined[k].op;
-            }
-            EXPECT_EQ(std::memcmp(&original, &joined[k], sizeof original), 0) << "row " << m.row << ", unit " << k;
+            EXPECT_GE(joined[k].op, sl::cOperationCount) << "row " << m.row << ", unit " << k;
+            seen[joined[k].op] = true;
+            original.op = joined[k].op;
         }
+        EXPECT_EQ(std::memcmp(&original, &joined[k], sizeof original), 0) << "row " << m.row << ", unit " << k;
     }
-    return seen;
+    return joined;
 }
 
 // At points of random values of every symbol, each row's joined code against its own code on
 // the stack machine, with its entries and as far as its residual; the runs the rows take.
 template <typename T> std::vector<bool> expectJoinedCodesValues(test::Build<T>& b, Grouped<T>& g, unsigned seed)
 {
+    std::vector<bool> seen(sl::CU<T>::cJoinedCodes, false);
+    std::vector<std::vector<sl::CodeUnit>> joinedCodes(g.members.size());
+    for (std::size_t i = 0; i < g.members.size(); ++i)
+    {
+        if (g.members[i].pCode)
+            joinedCodes[i] = joinedCodeOf<T>(g.members[i], seen);
+    }
     sl::SolverStores<T>& s = b.solver.stores;
     sl::CU<T> cu(&b.solver);
     std::mt19937 rng(seed);
@@ -260,19 +262,18 @@ template <typename T> std::vector<bool> expectJoinedCodesValues(test::Build<T>& 
     {
         for (std::size_t k = 0; k < s.values.size(); ++k)
             s.values[k] = randomValue<T>(rng);
-        for (const auto& m : g.members)
+        for (std::size_t i = 0; i < g.members.size(); ++i)
         {
+            const auto& m = g.members[i];
             if (!m.pCode)
                 continue;
-            std::vector<sl::CodeUnit> joined(m.pCode, m.pCode + sl::CU<T>::unitCount(m.pCode));
-            sl::CU<T>::joinRuns(joined.data());
             for (bool headOnly : {false, true})
             {
                 const td::UINT4 n = g.nResults[m.row] + 1;
                 results.assign(n, T(-7));
                 joinedResults.assign(n, T(-7));
                 const T top = cu.run(m.pCode, temps.data(), results.data(), headOnly);
-                const T joinedTop = cu.run(joined.data(), joinedTemps.data(), joinedResults.data(), headOnly);
+                const T joinedTop = cu.run(joinedCodes[i].data(), joinedTemps.data(), joinedResults.data(), headOnly);
                 EXPECT_TRUE(sameBits(top, joinedTop)) << "point " << point << ", row " << m.row;
                 for (td::UINT4 k = 0; k < n; ++k)
                     EXPECT_TRUE(sameBits(results[k], joinedResults[k]))
@@ -282,7 +283,7 @@ template <typename T> std::vector<bool> expectJoinedCodesValues(test::Build<T>& 
             }
         }
     }
-    return joinedRunsOf(g);
+    return seen;
 }
 
 // The runs taken and, through them, the runs that are their rests.

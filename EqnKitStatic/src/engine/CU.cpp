@@ -157,15 +157,18 @@ template <typename T> T CU<T>::runCode(const Evaluator<T>& e)
 // the operation table, so an operation without its handler here fails the build;
 // otherwise one switch dispatches. Between two operations the result of the first goes to
 // its temporary cell when its store flag is set.
+// Between two operations: the first one's store, then the next unit.
+#define STORE_AND_READ                                                                                                 \
+    if (u.store)                                                                                                       \
+        pTemps[u.temp] = acc;                                                                                          \
+    u = *pc++
 #if defined(__GNUC__)
 #define EQNKIT_THREADED_CODE 1
 #define OPERATION(name) op##name:
 #define NEXT                                                                                                           \
     do                                                                                                                 \
     {                                                                                                                  \
-        if (u.store)                                                                                                   \
-            pTemps[u.temp] = acc;                                                                                      \
-        u = *pc++;                                                                                                     \
+        STORE_AND_READ;                                                                                                \
         goto* s_next[u.op];                                                                                            \
     } while (0)
 // A joined run: after the first operation's own part, its store and the next unit, straight
@@ -173,9 +176,7 @@ template <typename T> T CU<T>::runCode(const Evaluator<T>& e)
 #define THEN(label)                                                                                                    \
     do                                                                                                                 \
     {                                                                                                                  \
-        if (u.store)                                                                                                   \
-            pTemps[u.temp] = acc;                                                                                      \
-        u = *pc++;                                                                                                     \
+        STORE_AND_READ;                                                                                                \
         goto label;                                                                                                    \
     } while (0)
 #else
@@ -262,9 +263,7 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults, b
 #else
     for (;;)
     {
-        if (u.store)
-            pTemps[u.temp] = acc;
-        u = *pc++;
+        STORE_AND_READ;
         switch (u.operation())
         {
 #endif
@@ -867,6 +866,7 @@ template <typename T> T CU<T>::run(const CodeUnit* pc, T* pTemps, T* pResults, b
 #undef OPERATION
 #undef NEXT
 #undef THEN
+#undef STORE_AND_READ
 #undef BODY_PushVarSubVar
 #undef BODY_CosSin
 #undef BODY_SinCos

@@ -133,7 +133,8 @@ template <typename T> void EquationRows<T>::buildBatches() const
         const CodeUnit* pCode = _rows[_alone[k]].pCode;
         if (!pCode)
             continue;
-        _aloneCode.insert(_aloneCode.end(), pCode, pCode + CU<T>::unitCount(pCode));
+        const std::size_t end = k + 1 < _alone.size() ? _aloneStarts[k + 1] : nUnits;
+        _aloneCode.insert(_aloneCode.end(), pCode, pCode + (end - _aloneStarts[k]));
         CU<T>::joinRuns(_aloneCode.data() + _aloneStarts[k]);
     }
 }
