@@ -1,6 +1,7 @@
 // The equations' rows (residual and Jacobian entries of a plain equation in one program)
 // against the per-entry evaluators, bit for bit, and the random draws of the per-entry
 // walks that serve where a row would draw.
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -244,6 +245,64 @@ TEST(EquationRows, PowerFlowRowsGiveTheEntryEvaluatorsValuesBitForBit)
 {
     checkPowerFlow<double>();
     checkPowerFlow<Cmplx>();
+}
+
+// The network's equations as real cases write them: every active power balance, then every
+// reactive one. The rows run grouped by the first variable their code reads, a bus's two
+// rows next to each other: each row still gives the entry evaluators' values, and the two
+// rows of a bus read the same variable first.
+template <typename T> void checkPowerFlowInBlocks()
+{
+    const bench::PowerFlowGrid grid = bench::PowerFlowGrid::generate(300);
+    const std::string text = grid.modelText();
+    const std::size_t nles = text.find("NLEs:\n"), end = text.rfind("end\n");
+    ASSERT_TRUE(nles != std::string::npos && end != std::string::npos && nles < end);
+    std::string active, reactive;
+    std::vector<std::string> activeBuses, reactiveBuses;
+    for (std::size_t at = nles + 6; at < end;)
+    {
+        const std::size_t eol = text.find('\n', at);
+        const std::string line = text.substr(at, eol + 1 - at);
+        const std::size_t sign = line.rfind(" = ");
+        ASSERT_NE(sign, std::string::npos) << line;
+        const bool isReactive = line[sign + 3] == 'Q';
+        (isReactive ? reactive : active) += line;
+        (isReactive ? reactiveBuses : activeBuses).push_back(line.substr(sign + 4, line.size() - sign - 5));
+        at = eol + 1;
+    }
+    ASSERT_FALSE(reactiveBuses.empty());
+    std::string blocks = text.substr(0, nles + 6) + active + reactive + text.substr(end);
+    blocks.insert(blocks.find("Model [type = NL") + 16, domain<T>());
+    test::Build<T> b;
+    ASSERT_TRUE(b.loaded.fromString(blocks)) << b.loaded.errors();
+    ASSERT_TRUE(b.declare());
+    ASSERT_TRUE(b.equations(Group::NLEs, 'F')) << b.keys();
+    sl::SolverStores<T>& s = b.solver.stores;
+    ASSERT_EQ(s.rows.size(), activeBuses.size() + reactiveBuses.size());
+    const std::vector<double> points[] = {grid.flatStart(), grid.solution()};
+    for (int k = 0; k < 2; ++k)
+    {
+        for (td::UINT4 i = 0; i < s.nVars; ++i)
+            s.values[i] = T(points[k][i]);
+        expectRowsMatchEntries(b, "power flow in blocks, point " + std::to_string(k));
+    }
+    const td::UINT4 nActive = static_cast<td::UINT4>(activeBuses.size());
+    for (td::UINT4 q = 0; q < reactiveBuses.size(); ++q)
+    {
+        const auto p = std::find(activeBuses.begin(), activeBuses.end(), reactiveBuses[q]);
+        ASSERT_NE(p, activeBuses.end()) << reactiveBuses[q];
+        const td::UINT4 first = sl::CU<T>::firstVariable(s.rows.program(nActive + q)->code());
+        EXPECT_NE(first, sl::CU<T>::cNoVariable) << "bus " << reactiveBuses[q];
+        EXPECT_EQ(first,
+                  sl::CU<T>::firstVariable(s.rows.program(static_cast<td::UINT4>(p - activeBuses.begin()))->code()))
+            << "bus " << reactiveBuses[q];
+    }
+}
+
+TEST(EquationRows, PowerFlowInBlocksGivesTheEntryEvaluatorsValuesBitForBit)
+{
+    checkPowerFlowInBlocks<double>();
+    checkPowerFlowInBlocks<Cmplx>();
 }
 
 // Records the generator of every draw and hands out 1, 2, 3...

@@ -969,6 +969,20 @@ template <typename T> std::size_t CU<T>::unitCount(const CodeUnit* pCode)
     return n + 1;
 }
 
+template <typename T> td::UINT4 CU<T>::firstVariable(const CodeUnit* pCode)
+{
+    for (std::size_t n = 0; pCode[n].operation() != Op::End; n += unitsOf<T>(pCode[n].operation()))
+    {
+        const OpTraits& o = traitsOf(pCode[n].operation());
+        if (o.arg == Operand::Var)
+            return pCode[n].arg;
+        // The unit after it follows its first constant.
+        if (o.next == Operand::Var)
+            return pCode[n + 1 + (o.consts > 0 ? CodeValue<T>::cUnits : 0)].arg;
+    }
+    return cNoVariable;
+}
+
 template <typename T> void CU<T>::joinRuns(CodeUnit* pCode)
 {
 #if EQNKIT_THREADED_CODE

@@ -108,6 +108,9 @@ public:
 
     // The units of the code at pCode, its end included.
     static std::size_t unitCount(const CodeUnit* pCode);
+    // The index of the first variable the code at pCode reads; cNoVariable for none.
+    static constexpr td::UINT4 cNoVariable = UINT32_MAX;
+    static td::UINT4 firstVariable(const CodeUnit* pCode);
     // Rewrites code in place for runs of this machine alone: each joined run of operations
     // (EQNKIT_JOINED_RUNS, the longest first) takes one dispatch, the units and constants of
     // its operations kept where they are, so a run computes the same operations on the same

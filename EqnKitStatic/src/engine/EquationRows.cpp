@@ -57,9 +57,9 @@ void EquationRows<T>::evaluate(const EvaluatorVect<T>& equations, T* out, T scal
         buildBatches();
     _heads.resize(n);
     _batches.run(cu.getVariableValues(), cu.getParameterValues(), _sines, _heads.data(), values);
-    // The rows outside the batches, in their order, into the same places, each from its
-    // joined code: the row two ahead, and the code and first entry of the next, are fetched
-    // while one runs.
+    // The rows outside the batches, in the order they were grouped in, into the same places,
+    // each from its joined code: the row two ahead, and the code and first entry of the
+    // next, are fetched while one runs.
     const std::size_t nAlone = _alone.size();
     for (std::size_t k = 0; k < nAlone; ++k)
     {
@@ -98,12 +98,42 @@ void EquationRows<T>::evaluate(const EvaluatorVect<T>& equations, T* out, T scal
     *pMax = maxAbs;
 }
 
+// By the first variable each row's code reads, in their order otherwise (a counting sort);
+// rows that read none come last.
+template <typename T> std::vector<td::UINT4> EquationRows<T>::runOrder() const
+{
+    const td::UINT4 n = static_cast<td::UINT4>(_rows.size());
+    std::vector<td::UINT4> keys(n, CU<T>::cNoVariable);
+    td::UINT4 nKeys = 0;
+    for (td::UINT4 i = 0; i < n; ++i)
+    {
+        if (const CodeUnit* pCode = _rows[i].pCode)
+            keys[i] = CU<T>::firstVariable(pCode);
+        if (keys[i] != CU<T>::cNoVariable)
+            nKeys = std::max(nKeys, keys[i] + 1);
+    }
+    // Bucket nKeys holds the rows without a variable.
+    std::vector<td::UINT4> starts(static_cast<std::size_t>(nKeys) + 2, 0);
+    for (td::UINT4& k : keys)
+    {
+        k = std::min(k, nKeys);
+        ++starts[k + 1];
+    }
+    for (std::size_t b = 1; b < starts.size(); ++b)
+        starts[b] += starts[b - 1];
+    std::vector<td::UINT4> order(n);
+    for (td::UINT4 i = 0; i < n; ++i)
+        order[starts[keys[i]]++] = i;
+    return order;
+}
+
 template <typename T> void EquationRows<T>::buildBatches() const
 {
+    std::vector<td::UINT4> order = runOrder();
     {
         std::vector<typename RowBatches<T>::Member> members;
         members.reserve(_rows.size());
-        for (td::UINT4 i = 0; i < _rows.size(); ++i)
+        for (td::UINT4 i : order)
         {
             if (_rows[i].pCode)
                 members.push_back({i, _rows[i].pCode, _rows[i].firstEntry});
@@ -116,7 +146,7 @@ template <typename T> void EquationRows<T>::buildBatches() const
     _aloneStarts.clear();
     _aloneCode.clear();
     std::size_t nUnits = 0;
-    for (td::UINT4 i = 0; i < _rows.size(); ++i)
+    for (td::UINT4 i : order)
     {
         if (_batches.covers(i))
             continue;
@@ -125,6 +155,8 @@ template <typename T> void EquationRows<T>::buildBatches() const
         if (const CodeUnit* pCode = _rows[i].pCode)
             nUnits += CU<T>::unitCount(pCode);
     }
+    // The order is let go before the joined code takes its room.
+    std::vector<td::UINT4>().swap(order);
     _aloneCode.reserve(nUnits);
     // The rows' code one after another in their order, each run of operations the stack
     // machine joins taking one dispatch.

@@ -65,6 +65,9 @@ private:
         bool conditional = false;
     };
 
+    // The order the rows are grouped and run in. A bus's equations read the sines of the same
+    // angles: run one after the other (their batches too), the second finds them cached.
+    std::vector<td::UINT4> runOrder() const;
     void buildBatches() const;
 
     cnt::PushBackVector<Row> _rows;
@@ -79,8 +82,8 @@ private:
     mutable SineCache<T> _sines;
     // The programs grouped by shape, built at the first walk after a change.
     mutable RowBatches<T> _batches;
-    // The rows no batch runs, ascending, and where the code of each starts in their joined
-    // code (CU::joinRuns, for the stack machine alone); built with the batches.
+    // The rows no batch runs, in the order of runOrder, and where the code of each starts in
+    // their joined code (CU::joinRuns, for the stack machine alone); built with the batches.
     mutable std::vector<td::UINT4> _alone;
     mutable std::vector<std::size_t> _aloneStarts;
     mutable std::vector<CodeUnit> _aloneCode;
