@@ -98,65 +98,68 @@ void EquationRows<T>::evaluate(const EvaluatorVect<T>& equations, T* out, T scal
     *pMax = maxAbs;
 }
 
-// By the first variable each row's code reads, in their order otherwise (a counting sort);
-// rows that read none come last.
-template <typename T> std::vector<td::UINT4> EquationRows<T>::runOrder() const
+// The rows with code by the first variable it reads, in their order otherwise (a counting
+// sort, which reads each row's first variable twice instead of keeping it); rows whose code
+// reads none come last.
+template <typename T> std::vector<typename RowBatches<T>::Member> EquationRows<T>::membersInRunOrder() const
 {
     const td::UINT4 n = static_cast<td::UINT4>(_rows.size());
-    std::vector<td::UINT4> keys(n, CU<T>::cNoVariable);
-    td::UINT4 nKeys = 0;
+    td::UINT4 nKeys = 0, nMembers = 0;
     for (td::UINT4 i = 0; i < n; ++i)
     {
         if (const CodeUnit* pCode = _rows[i].pCode)
-            keys[i] = CU<T>::firstVariable(pCode);
-        if (keys[i] != CU<T>::cNoVariable)
-            nKeys = std::max(nKeys, keys[i] + 1);
+        {
+            ++nMembers;
+            if (const td::UINT4 key = CU<T>::firstVariable(pCode); key != CU<T>::cNoVariable)
+                nKeys = std::max(nKeys, key + 1);
+        }
     }
-    // Bucket nKeys holds the rows without a variable.
+    // Key nKeys is that of the rows that read no variable.
+    auto keyOf = [nKeys](const CodeUnit* pCode) { return std::min(CU<T>::firstVariable(pCode), nKeys); };
     std::vector<td::UINT4> starts(static_cast<std::size_t>(nKeys) + 2, 0);
-    for (td::UINT4& k : keys)
-    {
-        k = std::min(k, nKeys);
-        ++starts[k + 1];
-    }
-    for (std::size_t b = 1; b < starts.size(); ++b)
-        starts[b] += starts[b - 1];
-    std::vector<td::UINT4> order(n);
     for (td::UINT4 i = 0; i < n; ++i)
-        order[starts[keys[i]]++] = i;
-    return order;
+    {
+        if (const CodeUnit* pCode = _rows[i].pCode)
+            ++starts[keyOf(pCode) + 1];
+    }
+    for (std::size_t k = 1; k < starts.size(); ++k)
+        starts[k] += starts[k - 1];
+    std::vector<typename RowBatches<T>::Member> members(nMembers);
+    for (td::UINT4 i = 0; i < n; ++i)
+    {
+        if (const CodeUnit* pCode = _rows[i].pCode)
+            members[starts[keyOf(pCode)]++] = {i, pCode, _rows[i].firstEntry};
+    }
+    return members;
 }
 
 template <typename T> void EquationRows<T>::buildBatches() const
 {
-    std::vector<td::UINT4> order = runOrder();
-    {
-        std::vector<typename RowBatches<T>::Member> members;
-        members.reserve(_rows.size());
-        for (td::UINT4 i : order)
-        {
-            if (_rows[i].pCode)
-                members.push_back({i, _rows[i].pCode, _rows[i].firstEntry});
-        }
-        _batches.build(members, static_cast<td::UINT4>(_rows.size()));
-    }
-    // The rows no batch runs and where each one's code starts in their joined code, which is
-    // sized at once: the copy adds no more than their code to the build's peak.
+    std::vector<typename RowBatches<T>::Member> members = membersInRunOrder();
+    _batches.build(members, static_cast<td::UINT4>(_rows.size()));
+    // The rows no batch runs, in the order of the members and then those without code, and
+    // where each one's code starts in their joined code, which is sized at once: the copy
+    // adds no more than their code to the build's peak.
     _alone.clear();
     _aloneStarts.clear();
     _aloneCode.clear();
     std::size_t nUnits = 0;
-    for (td::UINT4 i : order)
+    for (const typename RowBatches<T>::Member& m : members)
     {
-        if (_batches.covers(i))
+        if (_batches.covers(m.row))
+            continue;
+        _alone.push_back(m.row);
+        _aloneStarts.push_back(nUnits);
+        nUnits += CU<T>::unitCount(m.pCode);
+    }
+    std::vector<typename RowBatches<T>::Member>().swap(members);
+    for (td::UINT4 i = 0; i < _rows.size(); ++i)
+    {
+        if (_rows[i].pCode)
             continue;
         _alone.push_back(i);
         _aloneStarts.push_back(nUnits);
-        if (const CodeUnit* pCode = _rows[i].pCode)
-            nUnits += CU<T>::unitCount(pCode);
     }
-    // The order is let go before the joined code takes its room.
-    std::vector<td::UINT4>().swap(order);
     _aloneCode.reserve(nUnits);
     // The rows' code one after another in their order, each run of operations the stack
     // machine joins taking one dispatch.

@@ -65,9 +65,10 @@ private:
         bool conditional = false;
     };
 
-    // The order the rows are grouped and run in. A bus's equations read the sines of the same
-    // angles: run one after the other (their batches too), the second finds them cached.
-    std::vector<td::UINT4> runOrder() const;
+    // The rows with code in the order they are grouped and run in. A bus's equations read the
+    // sines of the same angles: run one after the other (their batches too), the second
+    // finds them cached.
+    std::vector<typename RowBatches<T>::Member> membersInRunOrder() const;
     void buildBatches() const;
 
     cnt::PushBackVector<Row> _rows;
@@ -82,7 +83,7 @@ private:
     mutable SineCache<T> _sines;
     // The programs grouped by shape, built at the first walk after a change.
     mutable RowBatches<T> _batches;
-    // The rows no batch runs, in the order of runOrder, and where the code of each starts in
+    // The rows no batch runs, in the order of membersInRunOrder, and where the code of each starts in
     // their joined code (CU::joinRuns, for the stack machine alone); built with the batches.
     mutable std::vector<td::UINT4> _alone;
     mutable std::vector<std::size_t> _aloneStarts;
