@@ -83,8 +83,9 @@ private:
     mutable SineCache<T> _sines;
     // The programs grouped by shape, built at the first walk after a change.
     mutable RowBatches<T> _batches;
-    // The rows no batch runs, in the order of membersInRunOrder, and where the code of each starts in
-    // their joined code (CU::joinRuns, for the stack machine alone); built with the batches.
+    // The rows no batch runs, in the order of membersInRunOrder, and where the code of each
+    // starts in their joined code (CU::joinRuns, for the stack machine alone); built with the
+    // batches.
     mutable std::vector<td::UINT4> _alone;
     mutable std::vector<std::size_t> _aloneStarts;
     mutable std::vector<CodeUnit> _aloneCode;
