@@ -104,31 +104,34 @@ void EquationRows<T>::evaluate(const EvaluatorVect<T>& equations, T* out, T scal
 template <typename T> std::vector<typename RowBatches<T>::Member> EquationRows<T>::membersInRunOrder() const
 {
     const td::UINT4 n = static_cast<td::UINT4>(_rows.size());
-    td::UINT4 nKeys = 0, nMembers = 0;
+    // starts[k + 1] counts the rows of first variable k, then becomes where those of k + 1
+    // start; the rows that read none follow them all.
+    std::vector<td::UINT4> starts;
+    td::UINT4 nMembers = 0;
     for (td::UINT4 i = 0; i < n; ++i)
     {
-        if (const CodeUnit* pCode = _rows[i].pCode)
-        {
-            ++nMembers;
-            if (const td::UINT4 key = CU<T>::firstVariable(pCode); key != CU<T>::cNoVariable)
-                nKeys = std::max(nKeys, key + 1);
-        }
-    }
-    // Key nKeys is that of the rows that read no variable.
-    auto keyOf = [nKeys](const CodeUnit* pCode) { return std::min(CU<T>::firstVariable(pCode), nKeys); };
-    std::vector<td::UINT4> starts(static_cast<std::size_t>(nKeys) + 2, 0);
-    for (td::UINT4 i = 0; i < n; ++i)
-    {
-        if (const CodeUnit* pCode = _rows[i].pCode)
-            ++starts[keyOf(pCode) + 1];
+        const CodeUnit* pCode = _rows[i].pCode;
+        if (!pCode)
+            continue;
+        ++nMembers;
+        const td::UINT4 key = CU<T>::firstVariable(pCode);
+        if (key == CU<T>::cNoVariable)
+            continue;
+        if (starts.size() < static_cast<std::size_t>(key) + 2)
+            starts.resize(static_cast<std::size_t>(key) + 2, 0);
+        ++starts[key + 1];
     }
     for (std::size_t k = 1; k < starts.size(); ++k)
         starts[k] += starts[k - 1];
+    td::UINT4 noVariableAt = starts.empty() ? 0 : starts.back();
     std::vector<typename RowBatches<T>::Member> members(nMembers);
     for (td::UINT4 i = 0; i < n; ++i)
     {
-        if (const CodeUnit* pCode = _rows[i].pCode)
-            members[starts[keyOf(pCode)]++] = {i, pCode, _rows[i].firstEntry};
+        const CodeUnit* pCode = _rows[i].pCode;
+        if (!pCode)
+            continue;
+        const td::UINT4 key = CU<T>::firstVariable(pCode);
+        members[key == CU<T>::cNoVariable ? noVariableAt++ : starts[key]++] = {i, pCode, _rows[i].firstEntry};
     }
     return members;
 }
