@@ -8,5 +8,8 @@ string(REPLACE "-DNDEBUG" "" CMAKE_CXX_FLAGS_MINSIZEREL "${CMAKE_CXX_FLAGS_MINSI
 
 if(EQNKIT_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  # A read past a vector's size but within its capacity (cells a vector kept when it shrank)
+  # is reported too, not only one past its allocation.
+  add_compile_definitions(_GLIBCXX_SANITIZE_VECTOR)
   add_link_options(-fsanitize=address,undefined)
 endif()

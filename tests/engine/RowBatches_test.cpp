@@ -1,9 +1,10 @@
 // The batch machine against the stack machine, bit for bit: power-flow rows of many shapes
 // (long rows, rows of one term, phase-shifted and lossless terms, neighbours whose
 // magnitude is a parameter), those of common shapes run in batches (widened as their rows
-// come, and more than one of a shape) and the rare ones left to the stack machine, in both
-// value types; and the stack machine's joined code for the rows it runs alone against their
-// own code.
+// come, and more than one of a shape, the operands a shape's rows repeat kept once but
+// those equal in one batch only kept apart) and the rare ones left to the stack machine, as
+// are rows of more operands than a step names, in both value types; and the stack
+// machine's joined code for the rows it runs alone against their own code.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -399,6 +400,78 @@ TEST(RowBatches, RowsOfManyLengthsGiveTheStackMachinesValuesBitForBit)
 {
     checkManyLengths<double>();
     checkManyLengths<Cmplx>();
+}
+
+// The buses of one term to the parameter bus, in two batches of one shape: in the active
+// rows of the first batch the term's conductance is the number the row's own bus takes, in
+// those of the second it differs. A column repeated in every row of a shape is kept once;
+// these two columns are equal in one batch only, and stay apart.
+constexpr int cFirstBatch = 32;
+constexpr int cAfterIt = 8;
+
+Network columnsEqualInOneBatch()
+{
+    Network net;
+    for (int i = 1; i <= cFirstBatch + cAfterIt; ++i)
+        net.add({{0, i <= cFirstBatch ? 0.5 + 0.0101 * i : 2.0 + 0.01 * i, 9.0 + 0.1 * i, 0, false}});
+    return net;
+}
+
+template <typename T> void checkColumnsEqualInOneBatch()
+{
+    const Network net = columnsEqualInOneBatch();
+    test::Build<T> b;
+    ASSERT_TRUE(b.load(net.text(sl::ValueTraits<T>::isComplex))) << b.loaded.errors();
+    ASSERT_TRUE(b.declare());
+    ASSERT_TRUE(b.equations(sc::Group::NLEs, 'F')) << b.keys();
+    Grouped<T> g(b.solver.stores);
+    // One shape of active and one of reactive rows, each in a full batch and one after it.
+    EXPECT_EQ(g.batches.shapeCount(), 2u);
+    EXPECT_EQ(g.covered(), static_cast<td::UINT4>(g.members.size()));
+    expectStackMachinesValues(b, g, 2, 23);
+}
+
+TEST(RowBatches, ColumnsEqualInOneBatchOfAShapeStayApart)
+{
+    checkColumnsEqualInOneBatch<double>();
+    checkColumnsEqualInOneBatch<Cmplx>();
+}
+
+// The code of a row that sums n constants.
+std::vector<sl::CodeUnit> sumOfConstants(td::UINT4 n)
+{
+    std::vector<sl::CodeUnit> code;
+    auto withConstant = [&code](sl::Op op, double v) {
+        code.push_back({static_cast<td::BYTE>(op), 0, 0, 0});
+        code.emplace_back();
+        sl::CodeValue<double>::write(&code.back(), v);
+    };
+    withConstant(sl::Op::PushConst, 1.0);
+    for (td::UINT4 k = 1; k < n; ++k)
+        withConstant(sl::Op::AddConst, 1.0 + k);
+    code.push_back({static_cast<td::BYTE>(sl::Op::PutHead), 0, 0, 0});
+    code.push_back({static_cast<td::BYTE>(sl::Op::End), 0, 0, 0});
+    return code;
+}
+
+// A step names its columns in two bytes: rows of more own operands than that run alone,
+// those of fewer in batches.
+TEST(RowBatches, RowsOfMoreOperandsThanAStepNamesRunAlone)
+{
+    const std::vector<sl::CodeUnit> shortRow = sumOfConstants(100), longRow = sumOfConstants(0xFFFF);
+    std::vector<sl::RowBatches<double>::Member> members;
+    for (td::UINT4 i = 0; i < 16; ++i)
+        members.push_back({i, (i < 8 ? shortRow : longRow).data(), 0});
+    sl::RowBatches<double> batches;
+    batches.build(members, 16);
+    for (td::UINT4 i = 0; i < 16; ++i)
+        EXPECT_EQ(batches.covers(i), i < 8) << "row " << i;
+    EXPECT_EQ(sl::describeRow<double>(longRow.data()), "not batched: more own operands than a step's columns name\n");
+    std::vector<double> heads(16, -7.0);
+    sl::SineCache<double> sines;
+    batches.run(nullptr, nullptr, sines, heads.data(), nullptr);
+    EXPECT_EQ(heads[0], 5050.0);
+    EXPECT_EQ(heads[8], -7.0);
 }
 
 // The real network of the benchmarks, where it is found (beside the project's folder, as

@@ -67,9 +67,12 @@ private:
     }
     const td::UINT4* index(const BatchStep& s, td::UINT4 k = 0) const
     {
-        return _pIndices + (s.indexColumn + k) * _stride;
+        return _pIndices + static_cast<std::size_t>(s.indexColumns[k]) * _stride;
     }
-    const T* constant(const BatchStep& s, td::UINT4 k = 0) const { return _pConstants + (s.constColumn + k) * _stride; }
+    const T* constant(const BatchStep& s, td::UINT4 k = 0) const
+    {
+        return _pConstants + static_cast<std::size_t>(s.constColumns[k]) * _stride;
+    }
     T* temp(td::UINT4 t) const { return _temps + t * cBatchRows; }
     void push()
     {

@@ -54,6 +54,10 @@ private:
     static constexpr td::UINT4 cFirstCapacity = 4;
 
     td::UINT4 shapeFor(const ShapeReader<T>& reader, ShapeTable& shapeOf);
+    // Keeps once each column of a shape's batches that repeats an earlier one in every row of
+    // the shape (a row reads a variable or a constant more than once): its steps read the
+    // column kept, the same operands as before, and the batches stream fewer of them.
+    void shareColumns();
     td::UINT4 openBatch(td::UINT4 shape, td::UINT4 capacity);
     static void widen(RowBatch<T>& b, td::UINT4 capacity);
 

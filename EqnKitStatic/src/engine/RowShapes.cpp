@@ -161,7 +161,10 @@ template <typename T> bool ShapeReader<T>::makeSteps(RowShape& shape) const
     {
         const CodeUnit& u = _units[k];
         const OpTraits& o = cOpTraits[u.op];
-        BatchStep s{u.operation(), u.store, u.store ? u.temp : td::UINT2(0), u.arg, 0, nIndices, nConstants};
+        constexpr td::UINT2 cNo = BatchStep::cNoColumn;
+        BatchStep s{u.operation(), u.store, u.store ? u.temp : td::UINT2(0), u.arg, 0, {cNo, cNo}, {cNo, cNo}};
+        std::size_t nOwn = 0;
+        auto ownIndex = [&] { s.indexColumns[nOwn++] = static_cast<td::UINT2>(nIndices++); };
         if (u.store)
             cell(u.temp);
         // The cells it takes beyond the one it leaves go; one left where none was taken is new.
@@ -174,7 +177,7 @@ template <typename T> bool ShapeReader<T>::makeSteps(RowShape& shape) const
         if (o.leaves > o.takes)
             shape.depth = std::max(shape.depth, ++depth);
         if (isOwn(o.arg))
-            ++nIndices;
+            ownIndex();
         else if (o.arg == Operand::Temp)
             cell(u.arg);
         else if (o.arg == Operand::ResultTemp)
@@ -182,9 +185,10 @@ template <typename T> bool ShapeReader<T>::makeSteps(RowShape& shape) const
             s.arg2 = u.temp;
             cell(u.temp);
         }
-        nConstants += o.consts;
+        for (td::BYTE c = 0; c < o.consts; ++c)
+            s.constColumns[c] = static_cast<td::UINT2>(nConstants++);
         if (o.next == Operand::Var)
-            ++nIndices;
+            ownIndex();
         else if (o.next == Operand::Temp)
         {
             s.arg2 = _units[k + 1].arg;
@@ -195,7 +199,7 @@ template <typename T> bool ShapeReader<T>::makeSteps(RowShape& shape) const
     }
     shape.nIndexColumns = nIndices;
     shape.nConstColumns = nConstants;
-    return true;
+    return nIndices < BatchStep::cNoColumn && nConstants < BatchStep::cNoColumn;
 }
 
 // The rooms twice as large; returns the new room.
@@ -297,8 +301,12 @@ template <typename T> std::string describeRow(const CodeUnit* pCode)
     if (!reader.read(pCode) || !reader.makeSteps(shape))
     {
         const Op op = firstUnbatched<T>(pCode);
+        const bool tooMany = std::max(reader.indexCount(), reader.constantCount()) >= BatchStep::cNoColumn;
         t.word("not batched: ");
-        t.word(op == Op::End ? "takes a cell nobody pushed" : cOpNames[static_cast<std::size_t>(op)]);
+        if (op != Op::End)
+            t.word(cOpNames[static_cast<std::size_t>(op)]);
+        else
+            t.word(tooMany ? "more own operands than a step's columns name" : "takes a cell nobody pushed");
         t.word("\n");
         return t.take();
     }
@@ -311,8 +319,10 @@ template <typename T> std::string describeRow(const CodeUnit* pCode)
     for (const BatchStep& s : shape.steps)
     {
         const OpTraits& o = traitsOf(s.op);
-        std::size_t index = s.indexColumn, constant = s.constColumn;
-        auto own = [&](Operand a) { t.named(a == Operand::Var ? " x" : " p", reader.indices()[index++]); };
+        std::size_t nOwn = 0;
+        auto own = [&](Operand a) {
+            t.named(a == Operand::Var ? " x" : " p", reader.indices()[s.indexColumns[nOwn++]]);
+        };
         t.word(cOpNames[static_cast<std::size_t>(s.op)]);
         if (isOwn(o.arg))
             own(o.arg);
@@ -323,13 +333,13 @@ template <typename T> std::string describeRow(const CodeUnit* pCode)
         if (o.arg == Operand::ResultTemp)
             t.named(" t", s.arg2);
         if (o.consts > 0)
-            t.number(reader.constants()[constant++]);
+            t.number(reader.constants()[s.constColumns[0]]);
         if (o.next == Operand::Var)
             own(o.next);
         else if (o.next == Operand::Temp)
             t.named(" t", s.arg2);
         if (o.consts > 1)
-            t.number(reader.constants()[constant++]);
+            t.number(reader.constants()[s.constColumns[1]]);
         if (s.store)
             t.named(" -> t", s.temp);
         t.word("\n");

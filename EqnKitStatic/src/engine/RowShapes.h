@@ -27,21 +27,28 @@ namespace sl
 // that it cannot tell shapes apart. The operation table decides which field is which
 // (UnitPlan in RowShapes.cpp, checked against the table there).
 
-// One operation of a shape: its cells and results, and where the operands of its rows
-// start in their batch's columns.
+// One operation of a shape: its cells and results, and the columns of its rows' own
+// operands in their batch (a variable or parameter index, then the variable of the unit
+// after it; a constant, then a second one), cNoColumn where it reads none. A shape has
+// fewer than cNoColumn columns of each kind (one of more runs on the stack machine).
 struct BatchStep
 {
+    static constexpr td::UINT2 cNoColumn = 0xFFFF;
+
     Op op;
     td::BYTE store;
     td::UINT2 temp;
     td::UINT4 arg;
     td::UINT4 arg2;
-    td::UINT4 indexColumn;
-    td::UINT4 constColumn;
+    td::UINT2 indexColumns[2];
+    td::UINT2 constColumns[2];
 };
+static_assert(sizeof(BatchStep) == 20, "the steps of every shape are kept while the rows are read");
 
 // The steps of a shape, made from the units its rows share (kept while the rows are read);
-// the columns of own operands, the deepest stack and the temporary cells they take.
+// the columns of own operands, the deepest stack and the temporary cells they take. A row's
+// operands fill a column each in the order the steps read them; the batches then keep once
+// the columns that repeat another in every row of the shape (RowBatches::shareColumns).
 struct RowShape
 {
     std::vector<CodeUnit> units;
@@ -78,8 +85,8 @@ public:
     }
 
     // The steps of the units read, with the cells they take; false for code that takes a
-    // cell nobody pushed (the stack machine's compiler makes none; such code is left to the
-    // machine).
+    // cell nobody pushed (the stack machine's compiler makes none) or has too many own
+    // operands for the columns of a step: such code is left to the machine.
     bool makeSteps(RowShape& shape) const;
 
 private:
