@@ -32,11 +32,15 @@ public:
         }
     }
 
+    // Bytes beyond the string length limit are dropped, so that the text always joins into
+    // one td::String (an error entry that quotes a text near the limit ends there).
     void append(const void* bytes, td::UINT4 n)
     {
+        const td::UINT4 room = td::priv::cMaxStringLength - _nTotalCh;
+        if (n > room)
+            n = room;
         if (n == 0)
             return;
-        TD_ASSERT(static_cast<td::LUINT8>(_nTotalCh) + n <= 0x0FFFFFFFu);
         const char* p = static_cast<const char*>(bytes);
         _nTotalCh += n;
         while (n > 0)

@@ -241,6 +241,7 @@ inline constexpr const char* csNoPimBernoulliDist = "@CS.NoPimBernoulliDist";
 inline constexpr const char* csPNotIn01InBernoulliDist = "@CS.PNotIn01InBernoulliDist";
 inline constexpr const char* csNoLamdaInPoissonDist = "@CS.NoLamdaInPoissonDist";
 inline constexpr const char* cs0LamdaInPoissonDist = "@CS.0LamdaInPoissonDist";
+inline constexpr const char* csLamdaRangeInPoissonDist = "@CS.LamdaRangeInPoissonDist";
 inline constexpr const char* csNoLamdaInExponDist = "@CS.NoLamdaInExponDist";
 inline constexpr const char* cs0LamdaInExponDist = "@CS.0LamdaInExponDist";
 inline constexpr const char* csNoAlphaInGammaDist = "@CS.NoAlphaInGammaDist";

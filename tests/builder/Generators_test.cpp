@@ -88,6 +88,16 @@ TEST(Generators, DrawsFollowTheirDistributions)
     }
 }
 
+// The largest mean a Poisson generator takes still draws, near its mean; a larger one is
+// refused (InvalidDeclarationsAreRefused), as its draws would never return.
+TEST(Generators, APoissonAtItsLargestMeanDraws)
+{
+    Generators g("big [type = Poisson, lambda = 4611686018427387904]\n");
+    ASSERT_TRUE(g.ok) << g.b.keys();
+    const double lambda = rnd::Poisson::cMaxMean;
+    EXPECT_NEAR(mean(g.draws("big", 1000)), lambda, 1e-6 * lambda);
+}
+
 TEST(Generators, IntegerUniformHitsExactlyItsIntegers)
 {
     Generators g("k [type = Uniform, integer = true, min = 1.9, max = 3]\n");
@@ -156,6 +166,9 @@ TEST(Generators, InvalidDeclarationsAreRefused)
         {"g [type = Bernoulli, p = -0.1]", msg::csPNotIn01InBernoulliDist},
         {"g [type = Poisson]", msg::csNoLamdaInPoissonDist},
         {"g [type = Poisson, lambda = 0]", msg::cs0LamdaInPoissonDist},
+        // A mean beyond the 64-bit draws: the standard draw would reject every candidate.
+        {"g [type = Poisson, lambda = 1e19]", msg::csLamdaRangeInPoissonDist},
+        {"g [type = Poisson, lambda = 1e300]", msg::csLamdaRangeInPoissonDist},
         {"g [type = Expo, lambda = -1]", msg::cs0LamdaInExponDist},
         {"g [type = Expo]", msg::csNoLamdaInExponDist},
         {"g [type = Gamma, beta = 1]", msg::csNoAlphaInGammaDist},

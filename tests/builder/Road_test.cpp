@@ -82,7 +82,15 @@ TEST(Road, MalformedOdeStatementsAreRefusedWithTheirKeys)
         OdeBuild b;
         EXPECT_FALSE(b.run(c.odes)) << c.odes;
         EXPECT_EQ(b.firstKey(), c.firstKey) << c.odes << b.keys();
+        // The right side after a refused head is read from behind its `=`: that `=` is never
+        // taken for a second one.
+        EXPECT_EQ(b.keys().find(msg::scDoubleEq), std::string::npos) << c.odes << b.keys();
     }
+    // A right side with a mistake of its own after a refused head: both at their columns.
+    OdeBuild b;
+    EXPECT_FALSE(b.run("2*x' = sin(\nv' = x\n"));
+    EXPECT_EQ(b.firstKey(), msg::scODEExpectedVariable) << b.keys();
+    EXPECT_NE(b.keys().find("@ET."), std::string::npos) << b.keys();
 }
 
 TEST(Road, MeasurementCountsAndWeights)

@@ -717,6 +717,8 @@ TEST(XmlDocuments, GeneratorsAndStatistics)
         {"<RndGens><RndGen name=\"g\" type=\"Poisson\" lambda=\"2\"/><RndGen name=\"g\" type=\"Poisson\" "
          "lambda=\"2\"/></RndGens>",
          "RndGen entry with name=g defined twice. First position=0!", 0, 0},
+        {"<RndGens><RndGen name=\"g\" type=\"Poisson\" lambda=\"1e19\"/></RndGens>",
+         "Invalid lambda value in Poisson RndGen entry with name=g!", 0, 0},
         {"<RndGens><RndGen name=\"g\" type=\"Gauss\" dev=\"1\"/></RndGens>",
          "Missing mean value in Gauss RndGen entry with name=g!", 0, 0},
         {"<RndGens><RndGen name=\"g\" type=\"Cauchy\"/></RndGens>", "Unnown type=Cauchy in RndGen with name=g!", 0, 0},

@@ -177,8 +177,13 @@ TEST(Expansions, PrintedEquations)
           rk(sum(
                  3, [&](int j) { return A3(2, j); }, sinT),
              "x#k3")}},
-        // Neither a state nor t: one sample, the stage variables driven to 0.
-        {Method::ThreeStage, "2*a + y", false, {"((x@_+(dT*((2*a)+y)))-x)", "x#k1", "x#k2", "x#k3"}},
+        // Neither a state nor t: one sample, and the stages follow x along the step, since the
+        // equations of other states read them.
+        {Method::ThreeStage,
+         "2*a + y",
+         false,
+         {"((x@_+(dT*((2*a)+y)))-x)", "((x@_+(dT*(" + g(c3[0]) + "*((2*a)+y))))-x#k1)",
+          "((x@_+(dT*(" + g(c3[1]) + "*((2*a)+y))))-x#k2)", "((x@_+(dT*(" + g(c3[2]) + "*((2*a)+y))))-x#k3)"}},
     };
     for (const Case& c : cases)
     {

@@ -1,5 +1,6 @@
 #include <cnt/StringBuilder.h>
 
+#include <cstring>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -73,5 +74,29 @@ TEST(StringBuilder, NumbersAndReuseAfterClear)
     b.append(big.data(), 3000);
     EXPECT_EQ(b.allocatedBytes(), allocated);
     EXPECT_EQ(std::string(b.toString().c_str()), big);
+}
+// A solver's error log quotes the texts it refuses: an entry that quotes one near the
+// string length limit is cut at the limit instead of ending the process.
+TEST(StringBuilder, BytesBeyondTheLengthLimitAreDropped)
+{
+    const td::UINT4 limit = td::priv::cMaxStringLength;
+    const std::string mebibyte = pattern(1u << 20, 5);
+    cnt::StringBuilder<65536> b;
+    b.append("(3,NLEqs):");
+    while (b.length() + mebibyte.size() <= limit)
+        b.append(mebibyte.data(), static_cast<td::UINT4>(mebibyte.size()));
+    const td::UINT4 before = b.length();
+    b.append(mebibyte.data(), static_cast<td::UINT4>(mebibyte.size()));
+    EXPECT_EQ(b.length(), limit);
+    b.append(" (@ET.OperAfterOper)");
+    b.append('!');
+    b.append(td::INT4(42));
+    EXPECT_EQ(b.length(), limit);
+    const td::String joined = b.toString();
+    ASSERT_EQ(joined.length(), limit);
+    EXPECT_EQ(std::memcmp(joined.c_str() + before, mebibyte.data(), limit - before), 0);
+    b.clear();
+    b.append("again");
+    EXPECT_STREQ(b.toString().c_str(), "again");
 }
 } // namespace

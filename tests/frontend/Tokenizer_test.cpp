@@ -1,5 +1,6 @@
 #include <sc/priv/Tokenizer.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -323,6 +324,35 @@ TEST_F(Lexer, LengthsAndPositionsCountCharacters)
     _lex.setLine(_line.c_str(), 2);
     ASSERT_EQ(_lex.getNextToken(), Token::Imaginary);
     EXPECT_EQ(_lex._tokenLength, 2u);
+}
+
+// Strings and digit runs are cut out of the line whole: taken a character at a time, every
+// character regrew the token's text, and a token of a million characters took minutes.
+TEST_F(Lexer, LongStringsAndNumbersAreReadInLinearTime)
+{
+    const std::string run(1000000, '7');
+    const std::string accent = "\xC3\xA9";
+    struct Case
+    {
+        std::string line;
+        Token code;
+        std::size_t textBytes;
+        td::UINT4 chars;
+    } cases[] = {
+        {"\"" + run + accent + "\"", Token::String, run.size() + 2, 1000001},
+        {"\"" + run, Token::Error, run.size(), 1000000},
+        {run, Token::Integer, run.size(), 1000000},
+        {"0." + run + "e" + run, Token::Real, 2 * run.size() + 3, 2000003},
+    };
+    const auto start = std::chrono::steady_clock::now();
+    for (const Case& c : cases)
+    {
+        _lex.setLine(c.line.c_str(), static_cast<td::UINT4>(c.line.size()));
+        ASSERT_EQ(_lex.getNextToken(), c.code) << c.line.substr(0, 8);
+        EXPECT_EQ(_lex._text.length(), c.textBytes) << c.line.substr(0, 8);
+        EXPECT_EQ(_lex._tokenLength, c.chars) << c.line.substr(0, 8);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
 TEST_F(Lexer, AttributeNameRemembersItsValueKind)

@@ -104,6 +104,11 @@ TYPED_TEST_P(DAEStep, OrdersOfEveryKindOfRightSide)
         {"Vars:\ny = 0\nu = 0\nTFs:\ny / u = 3*s\nNLEs:\nu = t\n", "y", 3, {0, 0, 0, 0}},
         {"Vars:\ny = 0\nu = 0\nTFs:\ny / u = 3*s\nNLEs:\nu = sin(t)\n", "y", 3 * std::cos(T), {1, 1, 1, 1}},
         {"Vars:\ny = 0\nu = 0\nTFs:\ny / u = 2/(s + 2)\nNLEs:\nu = 1\n", "y", 1 - std::exp(-2 * T), {1, 2, 4, 6}},
+        // A state read by another state's right side at its stages, its own right side
+        // reading none: a constant, an algebraic variable, the integrators of 1/s^2.
+        {"Vars:\nx = 0\nv = 0\nODEs:\nx' = v\nv' = 1\n", "x", T * T / 2, {1, 0, 0, 0}},
+        {"Vars:\nx = 0\nv = 0\nF = 0\nODEs:\nx' = v\nv' = F\nNLEs:\nF = 2\n", "x", T * T, {1, 0, 0, 0}},
+        {"Vars:\ny = 0\nu = 0\nTFs:\ny / u = 1/(s^2)\nNLEs:\nu = 1\n", "y", T * T / 2, {1, 0, 0, 0}},
     };
     const double steps[] = {0.05, 0.05, 0.2, 0.4};
     for (const Case& c : cases)

@@ -115,9 +115,16 @@ rnd::Gen* DistributionReader::make(const char*& key)
         return new rnd::Bernoulli(a);
     }
     if (*pType == "Poisson")
-        return (key = positive(A::Lambda, msg::csNoLamdaInPoissonDist, msg::cs0LamdaInPoissonDist, a))
-                   ? nullptr
-                   : new rnd::Poisson(a);
+    {
+        if ((key = positive(A::Lambda, msg::csNoLamdaInPoissonDist, msg::cs0LamdaInPoissonDist, a)))
+            return nullptr;
+        if (a > rnd::Poisson::cMaxMean)
+        {
+            key = msg::csLamdaRangeInPoissonDist;
+            return nullptr;
+        }
+        return new rnd::Poisson(a);
+    }
     if (*pType == "Expo")
         return (key = positive(A::Lambda, msg::csNoLamdaInExponDist, msg::cs0LamdaInExponDist, a))
                    ? nullptr

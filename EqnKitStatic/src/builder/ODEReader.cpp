@@ -12,6 +12,17 @@ namespace
 {
 // Front-end function code of int.
 constexpr td::UINT2 cIntFunction = sc::priv::frontEndCode(sc::priv::Function::INTEGRAL);
+
+// The position of the statement's first `=`; -1 without one.
+template <typename Iterator> td::INT4 firstAssign(const Iterator& it)
+{
+    for (td::UINT4 i = 0; i < it.line().nExpr; ++i)
+    {
+        if (it.exprToken(i).kind == F::Assign)
+            return static_cast<td::INT4>(i);
+    }
+    return -1;
+}
 } // namespace
 
 template <typename T> td::UINT4 ODEReader<T>::countIntegrals(const Iterator& it, td::UINT2* pFirstColumn)
@@ -79,11 +90,29 @@ template <typename T> td::INT4 ODEReader<T>::buildODEExpression(const Iterator& 
     // A statement too short for its head has nothing more to check.
     if (state < 0 && it.line().nExpr < 3)
         return -1;
+    // After a refused head the right side is still read for mistakes of its own: from behind
+    // the first `=`, never from inside the head, whose `=` would read as a second one.
+    if (state < 0)
+    {
+        const td::INT4 equals = firstAssign(it);
+        if (equals < 0)
+            return -1;
+        headLength = static_cast<td::UINT4>(equals);
+    }
 
     td::BYTE kind = 0;
     const typename RPNParser<T>::NoAssignment rightSide(_s.parser);
     if (!_s.parser.compileTokens(it, headLength + 1, kind))
         return _s.lineError(msg::scWrongODEExp, line), -1;
+    if (state < 0)
+    {
+        // Only the right side's own mistakes: the head's form is unknown.
+        if (!_s.buildTree(tree, it))
+            _s.lineError(msg::scCannotCrODEExpTree, line);
+        else
+            _s.refusesComparison(tree);
+        return -1;
+    }
     const td::UINT4 nIntegrals = Tree::countFunctionTokens(_s.parser.getFirstToken(), TokenCodes::INTEGRAL);
     if (isIntegral && nIntegrals == 0)
         return _s.lineError(msg::scODEMissInt, line), -1;

@@ -123,8 +123,11 @@ template <typename T> rnd::Gen* RndGenReader<T>::make(const char* type)
         return a >= 0 && a <= 1 ? new rnd::Bernoulli(a) : (invalid("probTrue"), nullptr);
     }
     if (t == "Poisson")
-        return positive("lambda", "Missing lambda value in Poisson RndGen entry with name=@!", a) ? new rnd::Poisson(a)
-                                                                                                  : nullptr;
+    {
+        if (!positive("lambda", "Missing lambda value in Poisson RndGen entry with name=@!", a))
+            return nullptr;
+        return a <= rnd::Poisson::cMaxMean ? new rnd::Poisson(a) : (invalid("lambda"), nullptr);
+    }
     if (t == "Expo")
         return positive("lambda", "Missing lambda value in Exponential RndGen entry with name=@!", a)
                    ? new rnd::PoissonExponential(a)

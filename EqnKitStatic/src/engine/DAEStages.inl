@@ -266,10 +266,15 @@ template <typename T> bool DAEStages<T>::expandDAEStages(Node* pIntegral, const 
     std::vector<Node*> out(s + 1u, nullptr);
     if (!sub.holdsStateOrTime(eq.pF))
     {
-        // f is the same at every stage; the unused stage variables are driven to 0.
+        // f is the same at every stage: one sample, and the stage values follow x along the
+        // step, x_old + c_i*dT*f, for the equations of other states read them (x' = v with
+        // v' = F reads v at every stage).
         out[0] = step(_tree.copy(eq.pF), ctx.state);
         for (td::UINT2 i = 0; i < s; ++i)
-            out[1 + i] = _tree.newSymbol(firstStage + i);
+        {
+            Node* pShare = _tree.newLiteral(C::REAL_LITERAL, T(tableau.c()[i]));
+            out[1 + i] = step(_tree.newOperator(C::MUL, pShare, _tree.copy(eq.pF)), firstStage + i);
+        }
     }
     else
     {

@@ -71,6 +71,10 @@ private:
 class Poisson final : public Gen
 {
 public:
+    // The largest mean drawn from: the standard draw rejects every candidate above the
+    // largest 64-bit integer, so a mean near or beyond it would never return.
+    static constexpr double cMaxMean = 4611686018427387904.0; // 2^62
+
     explicit Poisson(double lambda) : _dist(lambda) {}
     void generate(double& out) override { out = static_cast<double>(_dist(_engine)); }
 

@@ -187,6 +187,19 @@ td::INT4 Solver<T>::formatJacobianLabel(char* buf, std::size_t size, td::INT4 eq
     return std::snprintf(buf, size, "d(Eq%d)/d(%s)=", eqIndex, getVariableName(varIndex));
 }
 
+namespace
+{
+// Appends what fits below the string length limit; the logs of a model and its children
+// may pass it together.
+void appendCut(td::MutableString& out, const char* text, td::UINT4 n)
+{
+    const td::UINT4 room = td::priv::cMaxStringLength - out.length();
+    // append reads a count of 0 as the text's own length.
+    if (n > 0 && room > 0)
+        out.append(text, n < room ? n : room);
+}
+} // namespace
+
 template <typename T> td::String Solver<T>::getErrorLog()
 {
     td::MutableString out;
@@ -197,15 +210,15 @@ template <typename T> td::String Solver<T>::getErrorLog()
         const td::String child = _children[i]->getErrorLog();
         if (child.isEmpty())
             continue;
-        out.append('\n');
-        out.append(child.c_str(), child.length());
+        appendCut(out, "\n", 1);
+        appendCut(out, child.c_str(), child.length());
     }
     const td::String own = _stores.errorLog.toString();
     if (!own.isEmpty())
     {
         if (out.length() > 0)
-            out.append('\n');
-        out.append(own.c_str(), own.length());
+            appendCut(out, "\n", 1);
+        appendCut(out, own.c_str(), own.length());
     }
     return out.toString();
 }

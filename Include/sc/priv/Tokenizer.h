@@ -376,10 +376,14 @@ private:
 
     KeywordSet _keywords;
 
+    // The digits go to the text at once: a byte at a time, a long run would regrow the text
+    // for every digit.
     void takeDigits()
     {
+        const td::UINT4 start = _pos;
         while (isDigit(byteAt(_pos)))
-            take(1);
+            ++_pos;
+        cutOut(start, _pos - start);
     }
 
     // From the first digit (a leading minus is already in the text).
@@ -420,18 +424,24 @@ private:
         ++_pos;
         ++_column;
         _tokenColumn = _column;
+        // Cut out of the line whole, as a word is.
+        const td::UINT4 start = _pos;
+        td::UINT4 chars = 0;
         for (;;)
         {
             td::BYTE c = byteAt(_pos);
             if (c == '"')
                 break;
-            if (c == 0)
-                return Token::Error;
-            td::UINT4 n = characterAt(_pos);
+            td::UINT4 n = c == 0 ? 0 : characterAt(_pos);
             if (n == 0)
+            {
+                cutOut(start, chars);
                 return Token::Error;
-            take(n);
+            }
+            _pos += n;
+            ++chars;
         }
+        cutOut(start, chars);
         if (_attribState == 3)
             _attribState = 1;
         return Token::String;
