@@ -320,13 +320,19 @@ std::size_t countOf(const std::vector<bool>& seen)
     return static_cast<std::size_t>(std::count(seen.begin(), seen.end(), true));
 }
 
+// The rows of a network's model, built in b.
+template <typename T> void buildRows(test::Build<T>& b, const Network& net)
+{
+    ASSERT_TRUE(b.load(net.text(sl::ValueTraits<T>::isComplex))) << b.loaded.errors();
+    ASSERT_TRUE(b.declare());
+    ASSERT_TRUE(b.equations(sc::Group::NLEs, 'F')) << b.keys();
+}
+
 template <typename T> void checkManyShapes()
 {
     const Network net = manyShapes();
     test::Build<T> b;
-    ASSERT_TRUE(b.load(net.text(sl::ValueTraits<T>::isComplex))) << b.loaded.errors();
-    ASSERT_TRUE(b.declare());
-    ASSERT_TRUE(b.equations(sc::Group::NLEs, 'F')) << b.keys();
+    ASSERT_NO_FATAL_FAILURE(buildRows(b, net));
     const td::UINT4 nRows = b.solver.stores.rows.size();
     ASSERT_EQ(nRows, 2u * net.buses());
     Grouped<T> g(b.solver.stores);
@@ -381,9 +387,7 @@ template <typename T> void checkManyLengths()
 {
     const Network net = manyLengths();
     test::Build<T> b;
-    ASSERT_TRUE(b.load(net.text(sl::ValueTraits<T>::isComplex))) << b.loaded.errors();
-    ASSERT_TRUE(b.declare());
-    ASSERT_TRUE(b.equations(sc::Group::NLEs, 'F')) << b.keys();
+    ASSERT_NO_FATAL_FAILURE(buildRows(b, net));
     Grouped<T> g(b.solver.stores);
     // Every row runs in a batch of its length: long rows too, past a full batch of rows
     // of one shape where the buses of a length are that many.
@@ -421,9 +425,7 @@ template <typename T> void checkColumnsEqualInOneBatch()
 {
     const Network net = columnsEqualInOneBatch();
     test::Build<T> b;
-    ASSERT_TRUE(b.load(net.text(sl::ValueTraits<T>::isComplex))) << b.loaded.errors();
-    ASSERT_TRUE(b.declare());
-    ASSERT_TRUE(b.equations(sc::Group::NLEs, 'F')) << b.keys();
+    ASSERT_NO_FATAL_FAILURE(buildRows(b, net));
     Grouped<T> g(b.solver.stores);
     // One shape of active and one of reactive rows, each in a full batch and one after it.
     EXPECT_EQ(g.batches.shapeCount(), 2u);
