@@ -109,6 +109,10 @@ TYPED_TEST_P(DAEStep, OrdersOfEveryKindOfRightSide)
         {"Vars:\nx = 0\nv = 0\nODEs:\nx' = v\nv' = 1\n", "x", T * T / 2, {1, 0, 0, 0}},
         {"Vars:\nx = 0\nv = 0\nF = 0\nODEs:\nx' = v\nv' = F\nNLEs:\nF = 2\n", "x", T * T, {1, 0, 0, 0}},
         {"Vars:\ny = 0\nu = 0\nTFs:\ny / u = 1/(s^2)\nNLEs:\nu = 1\n", "y", T * T / 2, {1, 0, 0, 0}},
+        // A state or t read inside a limit, nested ones too: each stage (and the previous
+        // step of the trapezoid) reads the limit of its own values, never those of the end.
+        {"Vars:\nx = 1\nODEs:\nx' = lim(-x, -10, 10)\n", "x", std::exp(-T), {1, 2, 4, 6}},
+        {"Vars:\nx = 1\nODEs:\nx' = -lim(lim(x, -5, 5)*cos(t), -10, 10)\n", "x", std::exp(-std::sin(T)), {1, 2, 4, 6}},
     };
     const double steps[] = {0.05, 0.05, 0.2, 0.4};
     for (const Case& c : cases)

@@ -272,6 +272,44 @@ TYPED_TEST(LimitFunctions, ALimitInAnEquationWithAJacobianHasItsDerivativeOnBoth
     }
 }
 
+TYPED_TEST(LimitFunctions, ALimitOfAStateStepsByItsMethodOnBothRoads)
+{
+    // A limit that never clamps leaves the two-stage step as it is without it, on the text
+    // road and in an XML document alike; read at the step's end in every stage, it would
+    // step as implicit Euler.
+    using T = TypeParam;
+    const auto stepped = [](sl::Solver<T>& s) {
+        s.setStepSize(0.1);
+        EXPECT_TRUE(s.reset(0.0));
+        EXPECT_EQ(s.step(10), Solution::OK);
+        T x{};
+        EXPECT_TRUE(s.getVariableValue("x", x));
+        return x;
+    };
+    const auto text = [](const char* rhs) {
+        const char* domain = sl::ValueTraits<T>::isComplex ? ", domain = cmplx" : "";
+        return std::string("Header:\nmaxIter = 20\nend\nModel [type = DAE, method = RK4") + domain +
+               ", eps = 1e-12]:\nVars:\nx = 1\nODEs:\nx' = " + rhs + "\nend\n";
+    };
+    DAE<T> plain, limited;
+    ASSERT_TRUE(plain.build(text("-x"))) << plain.keys();
+    ASSERT_TRUE(limited.build(text("lim(-x, -10, 10)"))) << limited.keys();
+    const T expected = stepped(*plain.pSolver);
+    EXPECT_NEAR(std::abs(expected - T(std::exp(-1.0))), 0, 1e-6);
+    EXPECT_NEAR(std::abs(stepped(*limited.pSolver) - expected), 0, 1e-13);
+
+    const char* domain = sl::ValueTraits<T>::isComplex ? " domain=\"cmplx\"" : "";
+    DAE<T> xml;
+    ASSERT_TRUE(xml.pSolver->initFromXML(
+        td::String((std::string("<?xml version=\"1.0\"?>\n<Model type=\"DAE\" method=\"RK4\"") + domain +
+                    " eps=\"1e-12\">\n<Vars conj=\"false\"><Var name=\"x\" val=\"1\"/></Vars>\n"
+                    "<ODEqs><Eq fx=\"x' = lim(-x, -10, 10)\"/></ODEqs>\n</Model>\n")
+                       .c_str()),
+        1))
+        << xml.pSolver->getErrorLog().c_str();
+    EXPECT_NEAR(std::abs(stepped(*xml.pSolver) - expected), 0, 1e-13);
+}
+
 TYPED_TEST(LimitFunctions, ASolveWhoseLastStepMovesALimitAcrossABoundEndsConverged)
 {
     using T = TypeParam;

@@ -47,10 +47,14 @@ public:
         return t.type == C::SYMBOL && isOwn(t) && _ctx.time >= 0 && t.index == static_cast<td::UINT4>(_ctx.time);
     }
 
+    // Through the arguments of its lim calls too, which live in their limit records.
     bool holdsStateOrTime(const Node* p) const
     {
         return !visitPreorder(p, [this](const Node* q) {
-            return isState(*q->pToken) || isTime(*q->pToken) ? WalkStep::Stop : WalkStep::Descend;
+            if (isState(*q->pToken) || isTime(*q->pToken))
+                return WalkStep::Stop;
+            const ETNode<T>* pArgument = limitArgument(*q->pToken);
+            return pArgument && holdsStateOrTime(pArgument) ? WalkStep::Stop : WalkStep::Descend;
         });
     }
 
@@ -68,6 +72,37 @@ public:
     }
 
 private:
+    // The fnLimitID of a lim call and its argument's tree; 0 and null for any other token.
+    td::UINT4 limitOf(const Token<T>& t) const
+    {
+        const FnLimits<T>* pLimits = _tree.getLimits();
+        if (t.type != C::FUNCTION || t.functionID() != C::LIMIT || !pLimits)
+            return 0;
+        const td::UINT4 id = static_cast<td::UINT4>(unpackLimitWord(realPart(t.value)) & 0xFFFFFFFFu);
+        return id > 0 && id <= pLimits->size() ? id : 0;
+    }
+    const ETNode<T>* limitArgument(const Token<T>& t) const
+    {
+        const td::UINT4 id = limitOf(t);
+        return id ? (*_tree.getLimits())[id]._pArgument : nullptr;
+    }
+
+    // A lim call whose argument reads a state or t becomes a limit of its own over the
+    // argument's copy, so that each stage (and the previous step) reads its own values.
+    bool substituteLimit(Node* pNew)
+    {
+        const td::UINT4 id = limitOf(*pNew->pToken);
+        const ETNode<T>* pArgument = limitArgument(*pNew->pToken);
+        if (!pArgument || !holdsStateOrTime(pArgument))
+            return true;
+        Node* pCopy = run(pArgument);
+        const td::UINT4 copyID = pCopy ? _tree.copyLimit(id, pCopy) : 0;
+        if (copyID == 0)
+            return false;
+        pNew->pToken->value = T(packLimitWord(copyID, 0));
+        return true;
+    }
+
     // The copy with its substitutions; null when a state lacks its record or t stands where
     // a call takes a single token (and so cannot become an expression).
     Node* run(const Node* pRoot)
@@ -108,6 +143,8 @@ private:
             {
                 pNew = _tree.newNode();
                 *pNew->pToken = t;
+                if (!substituteLimit(pNew))
+                    return nullptr;
             }
             pNew->leftTag = p->leftTag;
             pNew->rightTag = p->rightTag;

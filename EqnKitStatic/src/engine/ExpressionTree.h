@@ -220,6 +220,9 @@ public:
     td::UINT4 getNumberOfVariables() const { return _nVars; }
     CompileContext<T>* getContext() const { return _pContext; }
     FnLimits<T>* getLimits() const { return _pLimits; }
+    // A new limit with the bounds of limit fnLimitID over another argument (a copy of its
+    // own with substituted symbols); its fnLimitID, 0 when the argument cannot be compiled.
+    td::UINT4 copyLimit(td::UINT4 fnLimitID, Node* pArgument);
     Evaluator<T>* getCurrentEvaluator() const { return _pEvaluator; }
 
     td::UINT4 getNumberOfNodes() const { return freshCounts()._nTokens; }

@@ -16,6 +16,7 @@
 namespace sl
 {
 template <typename T> class Evaluator;
+template <typename T> struct ETNode;
 
 template <typename T> struct FnLimit
 {
@@ -32,6 +33,9 @@ template <typename T> struct FnLimit
     double _upperBound = 0;
     Evaluator<T>* _pFnEvaluator = nullptr;
     cnt::PushBackVector<Derivative> _derivEvaluators;
+    // The argument's tree while the build's pools hold it: a DAE expansion copies it with
+    // the states of a stage or of the previous step into a limit of its own.
+    ETNode<T>* _pArgument = nullptr;
     // Parameter position of a bound given as a parameter; -1 for a literal bound.
     td::UINT4 _lowerParamIndex = static_cast<td::UINT4>(-1);
     td::UINT4 _upperParamIndex = static_cast<td::UINT4>(-1);

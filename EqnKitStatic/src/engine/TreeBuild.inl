@@ -691,6 +691,7 @@ template <typename T> bool ExpressionTree<T>::walkLimit(TokNode*& p, WalkState& 
     const td::UINT4 fnLimitID = _pLimits->add();
     FnLimit<T>& record = (*_pLimits)[fnLimitID];
     record._pFnEvaluator = pEvaluator;
+    record._pArgument = pLim->pLeftNode;
     setBound(pLower, record._lowerBound, record._lowerParamIndex);
     setBound(pUpper, record._upperBound, record._upperParamIndex);
     // Where a bound is told of when it is not a number.
@@ -777,5 +778,32 @@ template <typename T> void ExpressionTree<T>::buildLimitDerivatives(ExpressionTr
         if (derivative.createEvaluator(pEvaluator))
             _pLimits->addDerivative(fnLimitID, pEvaluator, v);
     }
+}
+
+template <typename T> td::UINT4 ExpressionTree<T>::copyLimit(td::UINT4 fnLimitID, Node* pArgument)
+{
+    if (!_pLimits || !pArgument || fnLimitID == 0 || fnLimitID > _pLimits->size())
+        return 0;
+    ExpressionTree argument(*this);
+    argument._simplify = _simplify;
+    argument._rootStack.push(pArgument);
+    Evaluator<T>* pEvaluator = _pContext->newEvaluator();
+    if (!argument.createEvaluator(pEvaluator))
+        return 0;
+    const td::UINT4 copyID = _pLimits->add();
+    FnLimit<T>& copy = (*_pLimits)[copyID];
+    const FnLimit<T>& from = (*_pLimits)[fnLimitID];
+    copy._lowerBound = from._lowerBound;
+    copy._upperBound = from._upperBound;
+    copy._lowerParamIndex = from._lowerParamIndex;
+    copy._upperParamIndex = from._upperParamIndex;
+    copy._line = from._line;
+    copy._lowerColumn = from._lowerColumn;
+    copy._upperColumn = from._upperColumn;
+    copy._section = from._section;
+    copy._pFnEvaluator = pEvaluator;
+    copy._pArgument = pArgument;
+    buildLimitDerivatives(argument, copyID);
+    return copyID;
 }
 } // namespace sl
