@@ -398,8 +398,11 @@ private:
     // A line of one word and a colon in a declaration group is a group line whose word is
     // no group (the statement pass refuses it): it declares nothing and ends the group as
     // any other group line.
+    // A line of one word and a colon that names no group ends the declarations: it is told
+    // here, before the start values that read the names declared after it are compiled.
     Go readUnknownGroup()
     {
+        _loader.report(msg::mlUnknownGroupName, _lineNo, _lex._tokenColumn + 1, ILog::Error, _lex._text.c_str());
         const bool mainLine = _loader.getLineLocation(_lineNo) < ModelLoader::SubOther;
         closeOpenGroup();
         return mainLine && _depth <= 1 ? Go::Stop : Go::NextLine;

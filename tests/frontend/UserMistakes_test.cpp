@@ -208,6 +208,13 @@ TEST(UserMistakes, AOneWordLineEndingInAColonMustNameAGroup)
         {"Modle:\nVars:\nx = 0\nNLEs:\nx = 1\nend\n", at(named(msg::mlUnknownGroupName, "Modle"), 3, 1)},
         // A name declared before does not make a declaration group's line a statement.
         {"Model [type = NL]:\nVars:\nx = 0\nx:\nNLEs:\nx = 1\nend\n", at(named(msg::mlUnknownGroupName, "x"), 6, 1)},
+        // A start value that reads a name declared after the misspelt group: the group line
+        // is told first, the name it leaves undeclared after it.
+        {"Model [type = NL]:\nVars:\nx = 2*k\nParms:\nk = 1\nNLEs:\nx = k\nend\n",
+         at(named(msg::mlUnknownGroupName, "Parms"), 6, 1) + at(msg::mlUnknownLbl, 5, 7)},
+        {"Model [type = NL]:\nVars:\nx = 0\nSubModel [type = NL]:\nVars:\nu = 2*q\nparams:\nq = 1\nNLEs:\nu = "
+         "q\nend\nNLEs:\nx = 1\nend\n",
+         at(named(msg::mlUnknownGroupName, "params"), 9, 1) + at(msg::mlUnknownLblSM, 8, 7)},
     };
     for (const Case& c : cases)
     {
