@@ -111,6 +111,16 @@ template <typename T> void expectTrueLinesAndColumns(const char* modelLine)
         {"builder, sub-model",
          "MODEL\nVars:\nx = 1\nSubModel [type = NL]:\nVars:\nu = 0\nNLEs:\nu = 2 +* 1\nend\nNLEs:\nx = 1\nend\n",
          "u = 2 +* 1", "*", "@ET.OperAfterOper"},
+        // A bracket that no parenthesis closes, on either side of the equation and in a
+        // start value, is told where it opens, not at the statement's last token.
+        {"bracket left open on the left", "MODEL\nVars:\nx = 1\nNLEs:\n2*(x + 1 = 4\nend\n", "2*(x + 1 = 4", "(",
+         "@ET.FnParamOr()MM"},
+        {"call left open on the right", "MODEL\nVars:\nx = 1\nNLEs:\nx = 2 + sqrt(x + 1\nend\n", "x = 2 + sqrt(x + 1",
+         "sqrt", "@ET.FnParamOr()MM"},
+        {"bracket left open on the right", "MODEL\nVars:\nx = 1\nNLEs:\nx = (1 + (x) - 2\nend\n", "x = (1 + (x) - 2",
+         "(", "@ET.FnParamOr()MM"},
+        {"bracket left open in a start value", "MODEL\nVars:\nx = 2*(1 + 1\nNLEs:\nx = 1\nend\n", "x = 2*(1 + 1", "(",
+         "@ET.FnParamOr()MM"},
     };
     // Three header lines, and five with a comment and a blank line.
     const std::string headers[] = {"Header:\nmaxIter = 50\nend\n", "// positions\nHeader:\nmaxIter = 50\n\nend\n"};

@@ -25,11 +25,15 @@ template <typename T> struct ETNode
 static_assert(sizeof(ETNode<double>) == 32 && sizeof(ETNode<std::complex<double>>) == 32);
 
 // An open bracket: the function node it belongs to (null for a plain parenthesis), the
-// number of extra arguments still expected, and whether the second one is an expression.
+// number of extra arguments still expected, whether the second one is an expression, whether
+// it is the one that an equation's sign opens around the right side, and the column where it
+// opened (0: none), where a bracket that no parenthesis closes is told.
 template <typename T> struct BracketEntry
 {
     ETNode<T>* pNode = nullptr;
     td::BYTE nExtraArgs = 0;
     td::BYTE secondIsExpression = 0;
+    td::BYTE wrapsRightSide = 0;
+    td::UINT4 column = 0;
 };
 } // namespace sl

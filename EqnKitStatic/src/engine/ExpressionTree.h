@@ -256,6 +256,8 @@ private:
         bool previousIsSign = false;
         // Operands this walk has pushed and not yet linked.
         td::UINT4 nOperands = 0;
+        // Where the bracket that the last ')' closed opened.
+        td::UINT4 lastClosedColumn = 0;
     };
 
     void bindContext(CompileContext<T>* pContext, FnLimits<T>* pLimits, td::UINT4 nVars);

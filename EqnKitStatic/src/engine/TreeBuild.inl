@@ -85,6 +85,13 @@ template <typename T> bool ExpressionTree<T>::build(TokNode* pFirst)
     bool ok = walk(p, Walk::Whole, st);
     if (ok && !_multiParamFnStack.isEmpty())
     {
+        // At the innermost bracket left open, not at the statement's last token. When that is
+        // the bracket around an equation's right side, its closing ')' closed the one the
+        // text left open there.
+        const Bracket& open = _multiParamFnStack.top();
+        const td::UINT4 column = open.wrapsRightSide ? st.lastClosedColumn : open.column;
+        if (column != 0)
+            _walkColumn = column;
         reportAt(msg::etFnParamOrParMM);
         ok = false;
     }
@@ -217,7 +224,9 @@ template <typename T> bool ExpressionTree<T>::walkOpen(WalkState& st)
         return false;
     }
     _operatorStack.push(openMarker<T>());
-    _multiParamFnStack.push(Bracket{});
+    // The bracket right after an equation's sign is the one around its right side.
+    const bool wrapsRightSide = st.state == State::AfterOperator && st.previousIsSign;
+    _multiParamFnStack.push(Bracket{nullptr, 0, 0, static_cast<td::BYTE>(wrapsRightSide), _walkColumn});
     st.state = State::Start;
     st.operandExpected = true;
     st.pendingNot = false;
@@ -387,6 +396,7 @@ template <typename T> bool ExpressionTree<T>::walkClose(Walk kind, WalkState& st
         _operatorStack.pop();
         applyNot(pNot, pOperand);
     }
+    st.lastClosedColumn = entry.column;
     _multiParamFnStack.pop();
     st.state = State::AfterOperand;
     st.operandExpected = false;
@@ -551,7 +561,8 @@ template <typename T> void ExpressionTree<T>::openCall(Node* pFunction, WalkStat
     _operatorStack.push(pFunction);
     // Every argument after the first is an extra one.
     const td::BYTE extra = static_cast<td::BYTE>(functionArity(id) - 1);
-    _multiParamFnStack.push(Bracket{pFunction, extra, static_cast<td::BYTE>(secondIsExpression<T>(id))});
+    _multiParamFnStack.push(
+        Bracket{pFunction, extra, static_cast<td::BYTE>(secondIsExpression<T>(id)), 0, _walkColumn});
     _operatorStack.push(openMarker<T>());
     st.state = State::FunctionStart;
     st.operandExpected = true;
