@@ -218,9 +218,17 @@ private:
                 return Go::NextLine;
             Go go = Go::NextToken;
             if (atStatementStart && declaring() && isLanguageWord(t, _lex._text.c_str()))
-                go = readWordAsName(t);
+                go = readWordAsName(t, first);
             else if (t == Token::Reserved)
-                go = readReserved(static_cast<ReservedID>(_lex._value));
+            {
+                // An end after a declaration's tokens still closes the model here, so the
+                // declarations after it are never read: it is told before the start values
+                // that read them are compiled.
+                const ReservedID id = static_cast<ReservedID>(_lex._value);
+                if (id == ReservedID::End && !first && declaring())
+                    _loader.report(msg::mlExprAfterEnd, _lineNo, _lex._tokenColumn + 1);
+                go = readReserved(id);
+            }
             else if (_modelLine || _subModelLine)
                 go = readModelAttrib(t);
             else if (t == Token::GroupName)
@@ -247,7 +255,7 @@ private:
 
     // A word of the language where a declaration names a symbol is refused with the word;
     // an end that is not assigned to closes its block or model as anywhere else.
-    Go readWordAsName(Token t)
+    Go readWordAsName(Token t, bool first)
     {
         const std::string word(_lex._text.c_str(), _lex._text.length());
         const td::UINT4 column = _lex._tokenColumn + 1;
@@ -255,7 +263,11 @@ private:
         {
             const ReservedID id = static_cast<ReservedID>(_lex._value);
             if (id == ReservedID::End && _lex.getNextToken() != Token::Assign)
+            {
+                if (!first)
+                    _loader.report(msg::mlExprAfterEnd, _lineNo, column);
                 return readReserved(id);
+            }
         }
         _loader.report(msg::mlReservedWordAsName, _lineNo, column, ILog::Error, word.c_str());
         return Go::NextLine;

@@ -237,6 +237,28 @@ TEST(UserMistakes, AOneWordLineEndingInAColonMustNameAGroup)
     EXPECT_EQ(valid.model->getNumberOfExpressions(Group::PostProc, ModelLevel::Main), 1u);
 }
 
+TEST(UserMistakes, AnEndAfterADeclarationIsToldBeforeTheNamesItLeavesUndeclared)
+{
+    const std::string header = "Header:\nend\n"; // lines 1-2
+    const std::string vars = "Model [type = NL]:\nVars:\nx = 2*k\nParams:\n";
+    const std::string rest = "k = 1\nNLEs:\nx = k\nend\n";
+    const struct Case
+    {
+        std::string line; // line 7
+        std::string errors;
+    } cases[] = {
+        {"r = end", at(msg::mlExprAfterEnd, 7, 5) + at(msg::mlUnknownLbl, 5, 7)},
+        {"r end 2", at(msg::mlExprAfterEnd, 7, 3) + at(msg::mlUnknownLbl, 5, 7)},
+        {"r = 1; end", at(msg::mlExprAfterEnd, 7, 8) + at(msg::mlUnknownLbl, 5, 7)},
+    };
+    for (const Case& c : cases)
+    {
+        LoadedModel m;
+        EXPECT_FALSE(m.fromString(header + vars + c.line + "\n" + rest)) << c.line;
+        EXPECT_EQ(m.errors(), c.errors) << c.line;
+    }
+}
+
 TEST(UserMistakes, ADerivativeMarkOutsideODEsIsRefusedAtTheMark)
 {
     const std::string header = "Header:\nend\n"; // lines 1-2
