@@ -219,16 +219,10 @@ private:
             Go go = Go::NextToken;
             if (atStatementStart && declaring() && isLanguageWord(t, _lex._text.c_str()))
                 go = readWordAsName(t, first);
+            else if (t == Token::Reserved && static_cast<ReservedID>(_lex._value) == ReservedID::End)
+                go = readEnd(first, _lex._tokenColumn + 1);
             else if (t == Token::Reserved)
-            {
-                // An end after a declaration's tokens still closes the model here, so the
-                // declarations after it are never read: it is told before the start values
-                // that read them are compiled.
-                const ReservedID id = static_cast<ReservedID>(_lex._value);
-                if (id == ReservedID::End && !first && declaring())
-                    _loader.report(msg::mlExprAfterEnd, _lineNo, _lex._tokenColumn + 1);
-                go = readReserved(id);
-            }
+                go = readReserved(static_cast<ReservedID>(_lex._value));
             else if (_modelLine || _subModelLine)
                 go = readModelAttrib(t);
             else if (t == Token::GroupName)
@@ -263,14 +257,20 @@ private:
         {
             const ReservedID id = static_cast<ReservedID>(_lex._value);
             if (id == ReservedID::End && _lex.getNextToken() != Token::Assign)
-            {
-                if (!first)
-                    _loader.report(msg::mlExprAfterEnd, _lineNo, column);
-                return readReserved(id);
-            }
+                return readEnd(first, column);
         }
         _loader.report(msg::mlReservedWordAsName, _lineNo, column, ILog::Error, word.c_str());
         return Go::NextLine;
+    }
+
+    // An end closes its block or model. After a declaration's tokens it still does, so the
+    // declarations after it are never read: it is told here, before the start values that
+    // read them are compiled.
+    Go readEnd(bool first, td::UINT4 column)
+    {
+        if (!first && declaring())
+            _loader.report(msg::mlExprAfterEnd, _lineNo, column);
+        return readReserved(ReservedID::End);
     }
 
     // A reserved word ends the line; an end closes a block, the sub-model or the model.

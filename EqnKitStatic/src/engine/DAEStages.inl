@@ -92,7 +92,7 @@ private:
     bool substituteLimit(Node* pNew)
     {
         const td::UINT4 id = limitOf(*pNew->pToken);
-        const ETNode<T>* pArgument = limitArgument(*pNew->pToken);
+        const ETNode<T>* pArgument = id ? (*_tree.getLimits())[id]._pArgument : nullptr;
         if (!pArgument || !holdsStateOrTime(pArgument))
             return true;
         Node* pCopy = run(pArgument);
